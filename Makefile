@@ -1,0 +1,49 @@
+# make test  - install what is missing, build, run every test (also under sanitizers, and the fuzz targets briefly)
+# make run   - install what is missing, build, start the program against the emulated instrument
+# make build - build the program and its tests
+
+BUILD      ?= build
+SANBUILD   ?= build-sanitize
+JOBS       ?= $(shell nproc)
+FUZZ_SECONDS ?= 20
+CMAKE_GEN  := -G Ninja
+
+.PHONY: all deps configure build test test-main test-sanitize run bench clean
+
+all: build
+
+deps:
+	@sh deps/install.sh
+
+$(BUILD)/build.ninja: CMakeLists.txt | deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The toolkit-free libraries, their tests and the fuzz targets, built with clang
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	CC=clang CXX=clang++ cmake -S . -B $(SANBUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
+	  -DVELTRANE_GUI=OFF -DVELTRANE_SANITIZE=ON -DVELTRANE_FUZZ=ON -DVELTRANE_BENCH=OFF \
+	  -DVELTRANE_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build $(SANBUILD) -j $(JOBS)
+	cd $(SANBUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-main: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The main build's tests run last so that their summary closes the output.
+test: test-sanitize test-main
+
+run: build
+	VELTRANE_MACHINE_CONFIG=$(CURDIR)/res/machine-emulated.ini $(BUILD)/app/veltrane
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf $(BUILD) $(SANBUILD)
