@@ -9,6 +9,12 @@ if(CCACHE_PROGRAM)
   set(CMAKE_C_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
 endif()
 
+# With the fuzz targets, every library carries libFuzzer's coverage
+# instrumentation, so the fuzzers see the code they drive.
+if(VELTRANE_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(VELTRANE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
@@ -76,6 +82,7 @@ function(veltrane_add_test)
   target_link_libraries(${A_NAME} PRIVATE ${A_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   set(env "QT_QPA_PLATFORM=offscreen" "QT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu"
           "ASAN_OPTIONS=detect_leaks=1" "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${PROJECT_SOURCE_DIR}/cmake/TestEnv.cmake)
   gtest_discover_tests(${A_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
 endfunction()

@@ -32,6 +32,7 @@ struct COleDateTime
     double m_dt = 0.0; // days since 30 December 1899 00:00; time of day as the fraction
 
     bool operator==(const COleDateTime&) const = default;
+    // The local wall-clock time now (through GetClock(), platform/Clock.h).
     static COleDateTime GetCurrentTime();
     // From and to seconds since the Unix epoch (UTC).
     static COleDateTime FromUnixTime(double seconds);

@@ -2,9 +2,13 @@
 // The string table (res/strings.txt, compiled into the program) and the
 // locale-free formatting of its entries.
 
+#include <cstdarg>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+
+// Texts are UTF-8, as the table file is; a cp1252 record string put into a
+// message goes through Cp1252ToUtf8 (platform/Cp1252.h) first.
 
 // The text of a string-table entry; empty when the id has none.
 std::string LoadString(unsigned id);
@@ -25,6 +29,9 @@ std::string FormatPrintf(const char* format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+// The same over a va_list, for wrappers that take their own "...".
+std::string FormatPrintfV(const char* format, va_list args);
 
 // Locale-free number formatting: "%g" of a double.
 std::string FormatG(double value);

@@ -1,0 +1,40 @@
+#pragma once
+// Saving without ever leaving a torn file: the data go to a temporary file in
+// the target's folder; Commit() pushes it to the disk and renames it over the
+// target in one step. Until then the old file stays as it was; a writer that is
+// destroyed uncommitted (a failed save) removes its temporary file.
+//
+//   CAtomicFileWriter writer(path);       // throws CFileException
+//   CArchive ar(&writer.File(), CArchive::store);
+//   ... ar.Close();
+//   writer.Commit();                      // throws CFileException
+
+#include "platform/File.h"
+
+#include <string>
+
+class CAtomicFileWriter
+{
+public:
+    explicit CAtomicFileWriter(const std::string& targetPath);
+    ~CAtomicFileWriter();
+    CAtomicFileWriter(const CAtomicFileWriter&) = delete;
+    CAtomicFileWriter& operator=(const CAtomicFileWriter&) = delete;
+
+    // The temporary file, open for reading and writing.
+    CFile& File() { return m_file; }
+    const std::string& GetTargetPath() const { return m_target; }
+    const std::string& GetTempPath() const { return m_temp; }
+
+    // fsync, close, rename over the target, fsync the folder. The target keeps
+    // the permissions it had (new files get the usual ones under the umask).
+    void Commit();
+    // Drops the temporary file; the target is untouched.
+    void Abandon();
+
+private:
+    std::string m_target;
+    std::string m_temp;
+    CFile m_file;
+    bool m_done = false;
+};

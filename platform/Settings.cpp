@@ -1,0 +1,419 @@
+#include "platform/Settings.h"
+
+#include "platform/Cp1252.h"
+
+#include <QByteArray>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <charconv>
+#include <cstdlib>
+#include <mutex>
+#include <pwd.h>
+#include <unistd.h>
+
+const char* const kProfileKeyPath = "Software\\Kestrin (UK) Ltd\\Veltrane";
+
+namespace {
+
+std::mutex g_locationLock;
+std::string g_userFile;
+std::string g_machineFile;
+
+std::string HomeDirectory()
+{
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
+        return pw->pw_dir;
+    return "/tmp";
+}
+
+std::string DefaultFile(CSettingsKey::Scope scope)
+{
+    if (scope == CSettingsKey::LocalMachine) {
+        if (const char* file = std::getenv("VELTRANE_MACHINE_CONFIG"); file && *file)
+            return file;
+        return "/etc/xdg/Kestrin (UK) Ltd/Veltrane.ini";
+    }
+    std::string base;
+    // A relative XDG_CONFIG_HOME is invalid and must be ignored.
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
+        base = xdg;
+    else
+        base = HomeDirectory() + "/.config";
+    return base + "/Kestrin (UK) Ltd/Veltrane.ini";
+}
+
+// "Software\Kestrin (UK) Ltd\Veltrane" becomes the INI group
+// "Software/Kestrin (UK) Ltd/Veltrane"; doubled and outer separators fall away.
+QString GroupOf(const std::string& keyPath)
+{
+    QString group;
+    std::string part;
+    auto flush = [&] {
+        if (part.empty())
+            return;
+        if (!group.isEmpty())
+            group += QLatin1Char('/');
+        group += QString::fromStdString(Cp1252ToUtf8(part));
+        part.clear();
+    };
+    for (const char c : keyPath) {
+        if (c == '\\' || c == '/')
+            flush();
+        else
+            part += c;
+    }
+    flush();
+    return group;
+}
+
+// Value names may hold '/' and '\', which INI would read as groups: those and
+// '%' are written as %XX. The unnamed (default) value is "%00".
+QString EncodeName(const std::string& name)
+{
+    if (name.empty())
+        return QStringLiteral("%00");
+    std::string out;
+    for (const char c : name) {
+        if (c == '%' || c == '/' || c == '\\') {
+            static const char hex[] = "0123456789ABCDEF";
+            out += '%';
+            out += hex[(unsigned char)c >> 4];
+            out += hex[(unsigned char)c & 15];
+        } else {
+            out += c;
+        }
+    }
+    return QString::fromStdString(Cp1252ToUtf8(out));
+}
+
+std::string DecodeName(const QString& encoded)
+{
+    if (encoded == QLatin1String("%00"))
+        return std::string();
+    const std::string s = Utf8ToCp1252(encoded.toStdString());
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        unsigned v = 0;
+        if (s[i] == '%' && i + 2 < s.size() &&
+            std::from_chars(s.data() + i + 1, s.data() + i + 3, v, 16).ptr == s.data() + i + 3) {
+            out += char(v);
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+std::string Trim(std::string s)
+{
+    const size_t b = s.find_first_not_of(" \t");
+    const size_t e = s.find_last_not_of(" \t");
+    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+// Whole text only; "0x" hexadecimal as hand-written machine files use for ids.
+bool ParseInteger(const std::string& text, long long& value)
+{
+    std::string s = Trim(text);
+    bool negative = false;
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+'))
+        negative = s[i++] == '-';
+    int base = 10;
+    if (s.size() - i > 2 && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    unsigned long long magnitude = 0;
+    const char* first = s.data() + i;
+    const char* last = s.data() + s.size();
+    const auto [ptr, ec] = std::from_chars(first, last, magnitude, base);
+    if (first == last || ec != std::errc() || ptr != last || magnitude > (1ull << 33))
+        return false;
+    value = negative ? -(long long)magnitude : (long long)magnitude;
+    return true;
+}
+
+// The text of a value as INI holds it: a list appears when an unquoted
+// hand-written value has commas, and is put back together.
+bool ValueText(const QVariant& v, std::string& utf8)
+{
+    if (!v.isValid())
+        return false;
+    if (v.typeId() == QMetaType::QStringList) {
+        utf8 = v.toStringList().join(QLatin1Char(',')).toStdString();
+        return true;
+    }
+    if (v.typeId() == QMetaType::QByteArray) {
+        utf8 = v.toByteArray().toStdString();
+        return true;
+    }
+    if (!v.canConvert<QString>())
+        return false;
+    utf8 = v.toString().toStdString();
+    return true;
+}
+
+} // namespace
+
+void SetSettingsLocations(const std::string& userFile, const std::string& machineFile)
+{
+    std::lock_guard<std::mutex> guard(g_locationLock);
+    g_userFile = userFile;
+    g_machineFile = machineFile;
+}
+
+std::string GetSettingsFile(CSettingsKey::Scope scope)
+{
+    {
+        std::lock_guard<std::mutex> guard(g_locationLock);
+        const std::string& set = scope == CSettingsKey::LocalMachine ? g_machineFile : g_userFile;
+        if (!set.empty())
+            return set;
+    }
+    return DefaultFile(scope);
+}
+
+// ---------------------------------------------------------------------------
+
+struct CSettingsKey::SImpl
+{
+    QSettings settings;
+    QString group;
+    SImpl(const std::string& file, QString g)
+        : settings(QString::fromStdString(file), QSettings::IniFormat), group(std::move(g))
+    {
+    }
+    QString Key(const std::string& name) const
+    {
+        return group.isEmpty() ? EncodeName(name) : group + QLatin1Char('/') + EncodeName(name);
+    }
+    bool Commit()
+    {
+        settings.sync();
+        return settings.status() == QSettings::NoError;
+    }
+};
+
+CSettingsKey::CSettingsKey(Scope scope, const std::string& keyPath)
+    : CSettingsKey(scope, keyPath, scope == CurrentUser)
+{
+}
+
+CSettingsKey::CSettingsKey(Scope scope, const std::string& keyPath, bool writable)
+    : m_scope(scope), m_path(keyPath), m_writable(writable),
+      m_impl(std::make_unique<SImpl>(GetSettingsFile(scope), GroupOf(keyPath)))
+{
+}
+
+CSettingsKey CSettingsKey::OpenMachineForWrite(const std::string& keyPath)
+{
+    return CSettingsKey(LocalMachine, keyPath, true);
+}
+
+CSettingsKey::~CSettingsKey() = default;
+CSettingsKey::CSettingsKey(CSettingsKey&&) noexcept = default;
+CSettingsKey& CSettingsKey::operator=(CSettingsKey&&) noexcept = default;
+
+CSettingsKey CSettingsKey::OpenSubKey(const std::string& name) const
+{
+    return CSettingsKey(m_scope, m_path + "\\" + name, m_writable);
+}
+
+bool CSettingsKey::KeyExists() const
+{
+    QSettings& s = m_impl->settings;
+    s.beginGroup(m_impl->group);
+    const bool exists = !s.childKeys().isEmpty() || !s.childGroups().isEmpty();
+    s.endGroup();
+    return exists;
+}
+
+bool CSettingsKey::HasValue(const std::string& name) const
+{
+    return m_impl->settings.contains(m_impl->Key(name));
+}
+
+bool CSettingsKey::ReadBinary(const std::string& name, std::vector<uint8_t>& value) const
+{
+    const QVariant v = m_impl->settings.value(m_impl->Key(name));
+    if (!v.isValid())
+        return false;
+    QByteArray bytes;
+    if (v.typeId() == QMetaType::QByteArray)
+        bytes = v.toByteArray();
+    else if (v.typeId() == QMetaType::QString)
+        bytes = v.toString().toUtf8();
+    else
+        return false;
+    value.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+bool CSettingsKey::ReadUtf8String(const std::string& name, std::string& value) const
+{
+    std::string text;
+    if (!ValueText(m_impl->settings.value(m_impl->Key(name)), text))
+        return false;
+    value = std::move(text);
+    return true;
+}
+
+bool CSettingsKey::ReadString(const std::string& name, std::string& value) const
+{
+    std::string text;
+    if (!ReadUtf8String(name, text))
+        return false;
+    value = Utf8ToCp1252(text);
+    return true;
+}
+
+bool CSettingsKey::ReadInt(const std::string& name, int32_t& value) const
+{
+    std::string text;
+    long long v;
+    // Registry values are 32 bits: a DWORD above INT32_MAX reads as its negative int.
+    if (!ReadUtf8String(name, text) || !ParseInteger(text, v) || v < INT32_MIN || v > int64_t(UINT32_MAX))
+        return false;
+    value = int32_t(uint32_t(v));
+    return true;
+}
+
+bool CSettingsKey::ReadDWord(const std::string& name, uint32_t& value) const
+{
+    int32_t v;
+    if (!ReadInt(name, v))
+        return false;
+    value = uint32_t(v);
+    return true;
+}
+
+bool CSettingsKey::ReadDouble(const std::string& name, double& value) const
+{
+    std::string text;
+    if (!ReadUtf8String(name, text))
+        return false;
+    text = Trim(text);
+    double v;
+    const char* first = text.data() + (!text.empty() && text[0] == '+' ? 1 : 0);
+    const auto [ptr, ec] = std::from_chars(first, text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size())
+        return false;
+    value = v;
+    return true;
+}
+
+bool CSettingsKey::WriteBinary(const std::string& name, const void* data, size_t size)
+{
+    if (!m_writable)
+        return false;
+    m_impl->settings.setValue(m_impl->Key(name), QByteArray(static_cast<const char*>(data), qsizetype(size)));
+    return m_impl->Commit();
+}
+
+bool CSettingsKey::WriteBinary(const std::string& name, const std::vector<uint8_t>& value)
+{
+    return WriteBinary(name, value.data(), value.size());
+}
+
+bool CSettingsKey::WriteUtf8String(const std::string& name, const std::string& value)
+{
+    if (!m_writable)
+        return false;
+    m_impl->settings.setValue(m_impl->Key(name), QString::fromStdString(value));
+    return m_impl->Commit();
+}
+
+bool CSettingsKey::WriteString(const std::string& name, const std::string& value)
+{
+    return WriteUtf8String(name, Cp1252ToUtf8(value));
+}
+
+bool CSettingsKey::WriteInt(const std::string& name, int32_t value)
+{
+    return WriteUtf8String(name, std::to_string(value));
+}
+
+bool CSettingsKey::WriteDWord(const std::string& name, uint32_t value)
+{
+    return WriteUtf8String(name, std::to_string(value));
+}
+
+bool CSettingsKey::WriteDouble(const std::string& name, double value)
+{
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value); // shortest exact form
+    return WriteUtf8String(name, std::string(buf, res.ptr));
+}
+
+bool CSettingsKey::DeleteValue(const std::string& name)
+{
+    if (!m_writable)
+        return false;
+    m_impl->settings.remove(m_impl->Key(name));
+    return m_impl->Commit();
+}
+
+std::vector<std::string> CSettingsKey::EnumValueNames() const
+{
+    QSettings& s = m_impl->settings;
+    s.beginGroup(m_impl->group);
+    const QStringList keys = s.childKeys();
+    s.endGroup();
+    std::vector<std::string> names;
+    for (const QString& k : keys)
+        names.push_back(DecodeName(k));
+    return names;
+}
+
+std::vector<std::string> CSettingsKey::EnumSubKeyNames() const
+{
+    QSettings& s = m_impl->settings;
+    s.beginGroup(m_impl->group);
+    const QStringList groups = s.childGroups();
+    s.endGroup();
+    std::vector<std::string> names;
+    for (const QString& g : groups)
+        names.push_back(Utf8ToCp1252(g.toStdString()));
+    return names;
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+CSettingsKey ProfileKey(const std::string& section)
+{
+    return CSettingsKey(CSettingsKey::CurrentUser, std::string(kProfileKeyPath) + "\\" + section);
+}
+
+} // namespace
+
+std::string GetProfileString(const std::string& section, const std::string& entry,
+                             const std::string& defaultValue)
+{
+    std::string value;
+    return ProfileKey(section).ReadUtf8String(entry, value) ? value : defaultValue;
+}
+
+int GetProfileInt(const std::string& section, const std::string& entry, int defaultValue)
+{
+    int32_t value;
+    return ProfileKey(section).ReadInt(entry, value) ? value : defaultValue;
+}
+
+bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value)
+{
+    return ProfileKey(section).WriteUtf8String(entry, value);
+}
+
+bool WriteProfileInt(const std::string& section, const std::string& entry, int value)
+{
+    return ProfileKey(section).WriteInt(entry, value);
+}

@@ -1,0 +1,182 @@
+#include "platform/File.h"
+#include "platform/AtomicFileWriter.h"
+#include "platform/Exceptions.h"
+#include "platform/System.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using Bytes = std::vector<uint8_t>;
+
+TEST(File, OpenFailuresCarryTheirCause)
+{
+    CTempDir dir;
+    WriteAll(dir / "plain", "x");
+    struct Row
+    {
+        std::string path;
+        unsigned flags;
+        CFileException::Cause cause;
+    } rows[] = {
+        {dir / "missing", CFile::modeRead, CFileException::fileNotFound},
+        {dir / "plain/below", CFile::modeRead, CFileException::badPath},
+        {dir.Path(), CFile::modeWrite, CFileException::badPath}, // a folder
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        CFile f;
+        CFileException error(CFileException::none, "");
+        EXPECT_FALSE(f.Open(row.path, row.flags, &error));
+        EXPECT_EQ(error.m_cause, row.cause);
+        EXPECT_EQ(error.m_path, row.path);
+        EXPECT_FALSE(f.IsOpen());
+        EXPECT_THROW(CFile(row.path, row.flags), CFileException);
+    }
+}
+
+TEST(File, ExclusiveOpenRefusesASecondOpenerWithoutTruncatingTheFile)
+{
+    CTempDir dir;
+    const std::string path = dir / "doc.vlt";
+    WriteAll(path, "precious data");
+    CFile holder(path, CFile::modeReadWrite | CFile::shareExclusive);
+
+    CFile second;
+    CFileException error(CFileException::none, "");
+    EXPECT_FALSE(second.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive, &error));
+    EXPECT_EQ(error.m_cause, CFileException::accessDenied);
+    EXPECT_EQ(ReadAll(path), B("precious data"));
+
+    holder.Close();
+    EXPECT_TRUE(second.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive));
+    EXPECT_EQ(second.GetLength(), 0u); // truncated once it holds the lock
+}
+
+TEST(File, ReadWriteSeekAndTitle)
+{
+    CTempDir dir;
+    CFile f(dir / "a.bin", CFile::modeCreate | CFile::modeReadWrite);
+    EXPECT_EQ(f.GetFileTitle(), "a.bin");
+    f.Write("hello", 5);
+    EXPECT_EQ(f.Seek(-2, CFile::current), 3u);
+    char buf[8] = {};
+    EXPECT_EQ(f.Read(buf, 8), 2u); // short only at the end of the file
+    EXPECT_STREQ(buf, "lo");
+    EXPECT_THROW(f.Seek(-1, CFile::begin), CFileException);
+    f.SetLength(2);
+    EXPECT_EQ(f.GetLength(), 2u);
+    f.Flush();
+    f.Close();
+    EXPECT_FALSE(f.IsOpen());
+}
+
+TEST(MemFile, SeekPastTheEndThenWriteLeavesZeros)
+{
+    CMemFile f(Bytes{1, 2});
+    EXPECT_EQ(f.Seek(2, CFile::end), 4u);
+    const uint8_t v = 9;
+    f.Write(&v, 1);
+    EXPECT_EQ(f.Data(), (Bytes{1, 2, 0, 0, 9}));
+    uint8_t buf[4];
+    EXPECT_EQ(f.Read(buf, 4), 0u);
+    f.SeekToBegin();
+    EXPECT_EQ(f.Read(buf, 4), 4u);
+    EXPECT_THROW(f.Seek(-1, CFile::begin), CFileException);
+    f.SetLength(1);
+    EXPECT_EQ(f.Data(), Bytes{1});
+}
+
+class AtomicFileWriterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { WriteAll(m_target, "old content"); }
+    static void Put(CAtomicFileWriter& w, const std::string& s) { w.File().Write(s.data(), s.size()); }
+    size_t FilesInFolder() const
+    {
+        size_t n = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(m_dir.Path()))
+            ++n;
+        return n;
+    }
+    CTempDir m_dir;
+    std::string m_target = m_dir / "doc.vlt";
+};
+
+TEST_F(AtomicFileWriterTest, CommitReplacesTheFileAndKeepsItsPermissions)
+{
+    ::chmod(m_target.c_str(), 0640);
+    {
+        CAtomicFileWriter w(m_target);
+        EXPECT_EQ(w.GetTempPath().substr(0, m_dir.Path().size()), m_dir.Path());
+        Put(w, "new content");
+        w.Commit();
+    }
+    EXPECT_EQ(ReadAll(m_target), B("new content"));
+    struct stat st;
+    ASSERT_EQ(::stat(m_target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(FilesInFolder(), 1u);
+}
+
+TEST_F(AtomicFileWriterTest, AnUncommittedWriterLeavesTheOldFileAndNoTemporary)
+{
+    {
+        CAtomicFileWriter w(m_target);
+        Put(w, "half a sa");
+    } // a save that failed half way
+    EXPECT_EQ(ReadAll(m_target), B("old content"));
+    EXPECT_EQ(FilesInFolder(), 1u);
+}
+
+TEST_F(AtomicFileWriterTest, AFailedRenameReportsAndLeavesNoTemporary)
+{
+    const std::string folderTarget = m_dir / "sub";
+    std::filesystem::create_directory(folderTarget);
+    WriteAll(folderTarget + "/x", "");
+    CAtomicFileWriter w(folderTarget); // the target is a non-empty folder: rename fails
+    Put(w, "data");
+    EXPECT_THROW(w.Commit(), CFileException);
+    EXPECT_EQ(FilesInFolder(), 2u);
+}
+
+TEST_F(AtomicFileWriterTest, ASymbolicLinkIsSavedThrough)
+{
+    const std::string link = m_dir / "link.vlt";
+    ASSERT_EQ(::symlink(m_target.c_str(), link.c_str()), 0);
+    CAtomicFileWriter w(link);
+    Put(w, "via link");
+    w.Commit();
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadAll(m_target), B("via link"));
+}
+
+TEST_F(AtomicFileWriterTest, NoFolderNoWriter)
+{
+    EXPECT_THROW(CAtomicFileWriter(m_dir / "missing/doc.vlt"), CFileException);
+}
+
+TEST(System, Directories)
+{
+    const std::string program = GetProgramDirectory();
+    ASSERT_FALSE(program.empty());
+    EXPECT_EQ(program.back(), '/');
+    EXPECT_EQ(program.front(), '/');
+    EXPECT_TRUE(std::filesystem::exists(program + "platform_tests"));
+    EXPECT_EQ(GetTempDirectory().back(), '/');
+    EXPECT_EQ(GetCurrentDirectory().back(), '/');
+    if (const passwd* pw = ::getpwuid(::geteuid())) {
+        EXPECT_EQ(GetUserName(), pw->pw_name);
+    }
+
+    CTempDir dir;
+    const std::string a = CreateUniqueTempFile(dir.Path(), "p");
+    const std::string b = CreateUniqueTempFile(dir.Path(), "p");
+    EXPECT_NE(a, b);
+    EXPECT_TRUE(std::filesystem::exists(a));
+    EXPECT_THROW(CreateUniqueTempFile(dir / "missing", "p"), CFileException);
+}
