@@ -1,0 +1,67 @@
+#include "data/Trace.h"
+
+#include "data/Header.h"
+#include "platform/Archive.h"
+
+#include <algorithm>
+#include <cmath>
+
+void CTrace::Create(int n)
+{
+    m_Data.assign(static_cast<size_t>(std::max(n, 0)), 0.0);
+    m_dMin = m_dMax = 0.0;
+}
+
+void CTrace::CopyData(const float* data, int n)
+{
+    m_Data.assign(data, data + std::max(n, 0));
+    m_dMin = m_dMax = 0.0;
+    if (!m_Data.empty()) {
+        const auto [lo, hi] = std::minmax_element(m_Data.begin(), m_Data.end());
+        m_dMin = *lo;
+        m_dMax = *hi;
+    }
+}
+
+void CTrace::UpdateData(const int* values, int first, int last, int scan, bool averaging)
+{
+    const int n = GetNumPoints();
+    if (values == nullptr || first < 0 || last < first || last >= n)
+        return;
+    for (int i = first; i <= last; ++i) {
+        const double v = *values++;
+        double& point = m_Data[static_cast<size_t>(i)];
+        if (averaging)
+            point = std::floor(double(scan) * point + v + 0.5) / (double(scan) + 1.0);
+        else
+            point = v;
+        if (point < m_dMin)
+            m_dMin = point;
+        if (point > m_dMax)
+            m_dMax = point;
+    }
+    if (last == n - 1) {
+        const auto [lo, hi] = std::minmax_element(m_Data.begin(), m_Data.end());
+        m_dMin = *lo;
+        m_dMax = *hi;
+    }
+}
+
+int CTrace::Write(CArchive& ar, int) const
+{
+    ar << m_dMax << m_dMin << static_cast<int32_t>(m_Data.size());
+    if (!m_Data.empty())
+        ar.WriteDoubles(m_Data.data(), m_Data.size());
+    return static_cast<int>(20 + 8 * m_Data.size());
+}
+
+int CTrace::Read(CArchive& ar, int, uint64_t end)
+{
+    int32_t count = 0;
+    ar >> m_dMax >> m_dMin >> count;
+    Block::CheckCount(ar, count, sizeof(double), end);
+    m_Data.assign(static_cast<size_t>(count), 0.0);
+    if (count > 0)
+        ar.ReadDoubles(m_Data.data(), m_Data.size());
+    return 20 + 8 * count;
+}
