@@ -1,0 +1,196 @@
+// Reference fit against MINPACK's lmdif on the same residual routine, with the
+// same limits, on synthetic chemical-state profiles. Prints, per problem set,
+// the median time ratio (lmdif / Pelomar), the sums of squares of both and
+// the largest relative excess of Pelomar's over lmdif's on one level, then
+// runs the same solves under Google Benchmark. Exits non-zero when Pelomar's
+// sum of squares is worse than lmdif's by more than 1e-9 on any level.
+
+#include "bench/pelomar_problems.h"
+#include "reffit/RefFitModel.h"
+#include "reffit/pelomar.h"
+
+#include <benchmark/benchmark.h>
+#include <cminpack.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+using namespace pelomar_bench;
+
+namespace {
+
+// lmdif's side: the library's residual routine on a model of its own.
+struct LmdifProblem
+{
+    pelomar::CRefFitModel model;
+    int mode = 0;
+    std::vector<double> fjac, fvec, diag, qtf, wa1, wa2, wa3, wa4;
+    std::vector<int> ipvt;
+};
+
+int LmdifResiduals(void* p, int m, int n, const double* x, double* fvec, int)
+{
+    auto* lp = static_cast<LmdifProblem*>(p);
+    lp->model.Residuals(lp->mode, std::span<const double>(x, std::size_t(n)),
+                        std::span<double>(fvec, std::size_t(m)));
+    return 0;
+}
+
+// Same tolerances as Pelomar's: the relative function tolerance 1024 eps, the
+// step tolerance eps^(2/3); same forward-difference step and scaling.
+double SolveLmdif(LmdifProblem& lp, std::vector<double>& x)
+{
+    const int n = int(x.size()), m = lp.model.Points();
+    int nfev = 0;
+    lmdif(LmdifResiduals, &lp, m, n, x.data(), lp.fvec.data(), 1024.0 * DBL_EPSILON,
+          std::pow(DBL_EPSILON, 2.0 / 3.0), 0.0, 400, 0.0, lp.diag.data(), 1, 100.0, 0, &nfev, lp.fjac.data(),
+          m, lp.ipvt.data(), lp.qtf.data(), lp.wa1.data(), lp.wa2.data(), lp.wa3.data(), lp.wa4.data());
+    LmdifResiduals(&lp, m, n, x.data(), lp.fvec.data(), 1);
+    double sse = 0.0;
+    for (double v : lp.fvec)
+        sse += v * v;
+    return sse;
+}
+
+// Sets up both solvers on one level of a set (the library keeps the data's address).
+void Setup(const ProblemSet& set, const std::vector<double>& data, LmdifProblem& lp, int* stop)
+{
+    const int n = set.n, m = int(set.refs.size());
+    SETUPREFERENCEFIT(data.data(), &n, &m, stop);
+    lp.model.SetupFit(data.data(), n, m, stop);
+    for (int k = 0; k < m; ++k) {
+        const Reference& r = set.refs[std::size_t(k)];
+        const int nr = int(r.y.size());
+        SETUPREFERENCE(r.y.data(), &nr, &k, &r.a, &r.b, &r.step);
+        lp.model.SetupReference(r.y.data(), nr, k, r.a, r.b, r.step);
+    }
+    const int np = pelomar::ParameterCount(set.mode, m);
+    lp.mode = set.mode;
+    lp.fjac.resize(std::size_t(n) * np);
+    lp.fvec.resize(std::size_t(n));
+    lp.wa4.resize(std::size_t(n));
+    for (auto* v : {&lp.diag, &lp.qtf, &lp.wa1, &lp.wa2, &lp.wa3})
+        v->resize(std::size_t(np));
+    lp.ipvt.resize(std::size_t(np));
+}
+
+double Seconds(std::chrono::steady_clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+struct SetReport
+{
+    double medianRatio = 0.0;
+    double ssePelomar = 0.0, sseLmdif = 0.0;
+    int worse = 0, succeeded = 0, levels = 0;
+    double worstExcess = -1e300; // largest (SSE Pelomar - SSE lmdif) / SSE lmdif
+    double tPelomar = 0.0, tLmdif = 0.0;
+};
+
+SetReport Compare(const ProblemSet& set)
+{
+    SetReport rep;
+    std::vector<double> ratios;
+    int stop = 0;
+    const int m = int(set.refs.size());
+    const int np = pelomar::ParameterCount(set.mode, m);
+    for (const auto& data : set.levels) {
+        LmdifProblem lp;
+        Setup(set, data, lp, &stop);
+        const std::vector<double> start = StartValues(set.mode, m);
+        double bestP = 1e300, bestL = 1e300, sseP = 0.0, sseL = 0.0;
+        int outcome = 0;
+        // Alternate the two and keep the fastest of several runs of each, so
+        // that neither gains from the other's warm cache.
+        for (int rep5 = 0; rep5 < 5; ++rep5) {
+            std::vector<double> theta = start;
+            auto t0 = std::chrono::steady_clock::now();
+            outcome = CALCREFERENCEFIT(theta.data(), &np, &sseP, &set.mode);
+            auto t1 = std::chrono::steady_clock::now();
+            bestP = std::min(bestP, Seconds(t1 - t0));
+            std::vector<double> x = start;
+            t0 = std::chrono::steady_clock::now();
+            sseL = SolveLmdif(lp, x);
+            t1 = std::chrono::steady_clock::now();
+            bestL = std::min(bestL, Seconds(t1 - t0));
+        }
+        RELEASEREFERENCEMEMORY();
+        ratios.push_back(bestL / bestP);
+        rep.ssePelomar += sseP;
+        rep.sseLmdif += sseL;
+        rep.tPelomar += bestP;
+        rep.tLmdif += bestL;
+        if (sseP > sseL * (1.0 + 1e-9))
+            ++rep.worse;
+        rep.worstExcess = std::max(rep.worstExcess, (sseP - sseL) / sseL);
+        if (outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE)
+            ++rep.succeeded;
+        ++rep.levels;
+    }
+    std::sort(ratios.begin(), ratios.end());
+    const std::size_t h = ratios.size() / 2;
+    rep.medianRatio = ratios.size() % 2 ? ratios[h] : 0.5 * (ratios[h - 1] + ratios[h]);
+    return rep;
+}
+
+void SolveAllLevels(benchmark::State& state, const ProblemSet* set, bool usePelomar)
+{
+    int stop = 0;
+    const int m = int(set->refs.size());
+    const int np = pelomar::ParameterCount(set->mode, m);
+    std::vector<LmdifProblem> lps(set->levels.size());
+    for (auto _ : state) {
+        for (std::size_t lv = 0; lv < set->levels.size(); ++lv) {
+            Setup(*set, set->levels[lv], lps[lv], &stop);
+            std::vector<double> theta = StartValues(set->mode, m);
+            double sse = 0.0;
+            if (usePelomar)
+                CALCREFERENCEFIT(theta.data(), &np, &sse, &set->mode);
+            else
+                sse = SolveLmdif(lps[lv], theta);
+            benchmark::DoNotOptimize(sse);
+            RELEASEREFERENCEMEMORY();
+        }
+    }
+    state.counters["levels"] = double(set->levels.size());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<ProblemSet> sets = AllProblemSets(50);
+    std::printf("Reference fit: Pelomar against lmdif on the same residual, limits 100 iterations / 400\n"
+                "evaluations; 50 levels per set; ratio = lmdif time / Pelomar time per level.\n\n");
+    std::printf("%-16s %8s %14s %14s %11s %6s %9s %7s\n", "set", "median", "SSE Pelomar", "SSE lmdif",
+                "max excess", "worse", "0/0x20007", "levels");
+    std::vector<double> medians;
+    bool ok = true;
+    for (const auto& set : sets) {
+        const SetReport r = Compare(set);
+        medians.push_back(r.medianRatio);
+        ok = ok && r.worse == 0;
+        std::printf("%-16s %7.2fx %14.8g %14.8g %11.2e %6d %9d %7d\n", set.name.c_str(), r.medianRatio,
+                    r.ssePelomar, r.sseLmdif, r.worstExcess, r.worse, r.succeeded, r.levels);
+    }
+    std::sort(medians.begin(), medians.end());
+    std::printf(
+        "\nSmallest median ratio %.2fx; SSE no worse than lmdif's (relative 1e-9) on every level: %s\n\n",
+        medians.front(), ok ? "yes" : "NO");
+
+    for (const auto& set : sets) {
+        benchmark::RegisterBenchmark(("Pelomar/" + set.name).c_str(), SolveAllLevels, &set, true)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("lmdif/" + set.name).c_str(), SolveAllLevels, &set, false)
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return ok ? 0 : 1;
+}

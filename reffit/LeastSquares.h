@@ -1,0 +1,98 @@
+#pragma once
+// Nonlinear least squares by a Levenberg-Marquardt trust-region method with a
+// forward-difference Jacobian. Independent of the reference fit: the caller
+// supplies the residuals through IResiduals, so the method can be checked on
+// its own against certified problems.
+
+#include <span>
+#include <vector>
+
+namespace pelomar {
+
+// Difference steps of one Jacobian: h_j = rel * max(|x_j|, typical_j) (rel
+// when that is 0), adjusted so that x_j + h_j is exactly x_j plus h_j. The
+// solver's own Jacobians are forward differences with empty typical; only its
+// probe for kinks uses typical sizes and a negative rel.
+struct LsqSteps
+{
+    double rel = 0.0;
+    std::span<const double> typical;
+    double For(std::size_t j, double v) const;
+};
+
+// Residual vector r(x) of m values for n parameters.
+class IResiduals
+{
+public:
+    virtual ~IResiduals() = default;
+
+    // Fills r (m values) at x. Returns false when the solve must end at once
+    // (a stop request); r is then undefined.
+    virtual bool Residuals(std::span<const double> x, std::span<double> r) = 0;
+
+    // Fills jac (column-major, m rows) with forward differences: column j =
+    // (r(x + h_j e_j) - r(x)) / h_j with h_j = steps.For(j, x_j); the steps
+    // are sqrt(eps) relative except on the retry described at SolveLeastSquares.
+    // r holds the residuals at x, and x is the point of the most recent
+    // Residuals call. work has room for m values. The default spends one
+    // Residuals call per column; problems whose parameters touch few terms
+    // override it. Returns false on a stop request.
+    virtual bool Jacobian(std::span<const double> x, std::span<const double> r, std::span<double> jac,
+                          std::span<double> work, const LsqSteps& steps);
+};
+
+// The ordinary steps: sqrt(eps) relative.
+LsqSteps FineSteps();
+
+enum class LsqStatus
+{
+    Converged,        // the residual has no component left that a step could remove
+    StepTolerance,    // an accepted step, or the trust region, fell below the step tolerance
+    RelativeFunction, // actual and predicted relative reductions below the function tolerance
+    FalseConvergence, // the trust region collapsed although the model promised progress
+    MaxSteps,         // five consecutive steps of the maximum allowed length
+    IterationLimit,
+    EvaluationLimit,
+    JacobianLimit,
+    BadInput,  // n < 1, m < n, or non-finite residuals at the starting point
+    NoStorage, // the work space could not be allocated
+    Stopped,   // the residual routine asked to stop
+};
+
+struct LsqLimits
+{
+    int maxIterations = 100;
+    int maxEvaluations = 400; // residual vectors at trial points (Jacobians not included)
+    int maxJacobians = 100;
+};
+
+struct LsqResult
+{
+    LsqStatus status = LsqStatus::BadInput;
+    double sse = 0.0; // sum of squares at x on return (valid when evaluations > 0)
+    int iterations = 0;
+    int evaluations = 0;
+    int jacobians = 0;
+};
+
+// Work arrays of one solve. Keep one across solves of the same size and a
+// solve allocates nothing.
+struct LsqWorkspace
+{
+    std::vector<double> d;
+    std::vector<int> ipvt;
+};
+
+// Minimises the sum of squares of the m residuals over x, starting from x.
+// x is updated only with accepted points, so on any outcome it holds the
+// solver's last estimates. Jacobians are forward differences with steps of
+// sqrt(eps) relative. When the trust region collapses at a point, or the
+// accepted steps become tiny while a sizeable reduction still seems possible,
+// two more Jacobians there with steps of -+eps^(1/4) times the larger of each
+// parameter and its share of the scaled norm show the parameters that sit on
+// a kink of a piecewise-smooth residual (their columns change with the step);
+// they are held for one iteration while the others move on.
+LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, const LsqLimits& limits,
+                            LsqWorkspace& ws);
+
+} // namespace pelomar

@@ -1,0 +1,437 @@
+// The solver core on its own, on certified problems, and the residual and
+// Jacobian of the fit model beneath the library's C interface.
+
+#include "reffit/LeastSquares.h"
+#include "AllocCounter.h"
+#include "NistProblems.h"
+#include "reffit/RefFitModel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace pelomar;
+
+namespace {
+
+class CNistResiduals : public IResiduals
+{
+public:
+    explicit CNistResiduals(const NistProblem& p) : m_p(p) {}
+    bool Residuals(std::span<const double> x, std::span<double> r) override
+    {
+        for (std::size_t i = 0; i < m_p.x.size(); ++i)
+            r[i] = m_p.y[i] - m_p.model(x.data(), m_p.x[i]);
+        return true;
+    }
+
+private:
+    const NistProblem& m_p;
+};
+
+double SumOfSquares(IResiduals& f, std::span<const double> x, int m)
+{
+    std::vector<double> r(std::size_t(m), 0.0);
+    f.Residuals(x, r);
+    double s = 0.0;
+    for (double v : r)
+        s += v * v;
+    return s;
+}
+
+// Starts that this method does not solve within its limits, with the reason
+// and the status it reports. Tolerances are not loosened for them.
+struct KnownFailure
+{
+    const char* name;
+    int start;
+    LsqStatus status;
+    const char* reason;
+};
+const KnownFailure kKnownFailures[] = {
+    {"BoxBOD", 1, LsqStatus::Converged,
+     "from (1, 1) the rate b2 grows until exp(-b2 x) vanishes at every x; there the model is the constant "
+     "b1, "
+     "the gradient is exactly zero and the method stops at that stationary point (SSE 9771.5)"},
+    {"MGH09", 1, LsqStatus::IterationLimit,
+     "from (25, 39, 41.5, 39) the iterates follow a long curved valley; the solution takes about 340 "
+     "iterations, more than the limit of 100"},
+    {"MGH10", 1, LsqStatus::IterationLimit,
+     "b1 and b2 are almost perfectly correlated through exp(b2 / (x + b3)); from the far start the solution "
+     "takes about 250 iterations"},
+    {"MGH10", 2, LsqStatus::IterationLimit,
+     "the same narrow valley; about 120 iterations from the near start"},
+};
+
+const KnownFailure* FindKnownFailure(const std::string& name, int start)
+{
+    for (const auto& f : kKnownFailures)
+        if (name == f.name && start == f.start)
+            return &f;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(NistDataTest, DatasetsMatchTheirCertifiedSumOfSquares)
+{
+    // Catches a typing error in the datasets: the certified parameters must
+    // reproduce the certified residual sum of squares (given to 11 digits).
+    for (const NistProblem& p : NistProblems()) {
+        CNistResiduals f(p);
+        const double rss = SumOfSquares(f, p.certified, int(p.x.size()));
+        EXPECT_NEAR(rss, p.certifiedRss, 1e-9 * p.certifiedRss) << p.name;
+    }
+}
+
+class NistTest : public testing::TestWithParam<std::tuple<std::string, int>>
+{
+};
+
+TEST_P(NistTest, ReachesCertifiedValuesOrReportsWhyNot)
+{
+    const std::string name = std::get<0>(GetParam());
+    const int start = std::get<1>(GetParam());
+    const std::vector<NistProblem> all = NistProblems();
+    const NistProblem& p =
+        *std::find_if(all.begin(), all.end(), [&](const auto& q) { return q.name == name; });
+    CNistResiduals f(p);
+    std::vector<double> x = start == 1 ? p.start1 : p.start2;
+    LsqWorkspace ws;
+    const LsqResult res = SolveLeastSquares(f, x, int(p.x.size()), LsqLimits{}, ws);
+    if (const KnownFailure* known = FindKnownFailure(name, start)) {
+        EXPECT_EQ(res.status, known->status) << known->reason;
+        return;
+    }
+    EXPECT_TRUE(res.status == LsqStatus::Converged || res.status == LsqStatus::StepTolerance)
+        << int(res.status);
+    // Six significant digits of every certified parameter (LRE >= 6).
+    for (std::size_t j = 0; j < x.size(); ++j)
+        EXPECT_NEAR(x[j], p.certified[j], 1e-6 * std::fabs(p.certified[j])) << "b" << j + 1;
+    EXPECT_NEAR(res.sse, p.certifiedRss, 1e-9 * p.certifiedRss);
+    EXPECT_LE(res.iterations, 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(Strd, NistTest,
+                         testing::Combine(testing::Values("Misra1a", "Misra1b", "DanWood", "Misra1c",
+                                                          "Misra1d", "BoxBOD", "MGH09", "Rat42", "Rat43",
+                                                          "MGH10", "Eckerle4", "Thurber"),
+                                          testing::Values(1, 2)),
+                         [](const auto& info) {
+                             return std::get<0>(info.param) + "_start" +
+                                    std::to_string(std::get<1>(info.param));
+                         });
+
+TEST(LeastSquaresTest, EachLimitEndsTheSolveWithItsStatus)
+{
+    // MGH10 from its far start needs far more of everything than these limits.
+    const std::vector<NistProblem> all = NistProblems();
+    const NistProblem& p =
+        *std::find_if(all.begin(), all.end(), [](const auto& q) { return q.name == "MGH10"; });
+    CNistResiduals f(p);
+    struct Case
+    {
+        LsqLimits limits;
+        LsqStatus status;
+    } cases[] = {
+        {{5, 400, 100}, LsqStatus::IterationLimit},
+        {{100, 6, 100}, LsqStatus::EvaluationLimit},
+        {{100, 400, 4}, LsqStatus::JacobianLimit},
+    };
+    for (const Case& c : cases) {
+        std::vector<double> x = p.start1;
+        LsqWorkspace ws;
+        const LsqResult res = SolveLeastSquares(f, x, int(p.x.size()), c.limits, ws);
+        EXPECT_EQ(res.status, c.status);
+        EXPECT_LE(res.iterations, c.limits.maxIterations);
+        EXPECT_LE(res.evaluations, c.limits.maxEvaluations);
+        EXPECT_LE(res.jacobians, c.limits.maxJacobians);
+        // x holds the last accepted estimates, whose sum of squares is reported.
+        EXPECT_DOUBLE_EQ(res.sse, SumOfSquares(f, x, int(p.x.size())));
+        EXPECT_LT(res.sse, SumOfSquares(f, p.start1, int(p.x.size())));
+    }
+}
+
+TEST(LeastSquaresTest, ReportsEachWayASolveCanEnd)
+{
+    // Residuals that fall off like x^-0.1: the minimum lies at infinity and
+    // every step is as long as allowed.
+    struct CFarMinimum : IResiduals
+    {
+        bool Residuals(std::span<const double> x, std::span<double> r) override
+        {
+            r[0] = std::pow(1.0 + x[0] * x[0], -0.05);
+            r[1] = 0.5 * r[0];
+            return true;
+        }
+    };
+    // Correct residuals with a Jacobian of the wrong sign: the model promises
+    // reductions that no step achieves.
+    struct CWrongJacobian : IResiduals
+    {
+        bool Residuals(std::span<const double> x, std::span<double> r) override
+        {
+            r[0] = x[0] - 1.0;
+            r[1] = 2.0 * (x[0] - 1.0) + 0.5;
+            return true;
+        }
+        bool Jacobian(std::span<const double>, std::span<const double>, std::span<double> jac,
+                      std::span<double>, const LsqSteps&) override
+        {
+            jac[0] = -1.0;
+            jac[1] = -2.0;
+            return true;
+        }
+    };
+    // A residual that jumps up just below its minimum at 1.
+    struct CJump : IResiduals
+    {
+        bool Residuals(std::span<const double> x, std::span<double> r) override
+        {
+            r[0] = x[0] >= 1.0 ? x[0] : 3.0 - x[0];
+            r[1] = 0.1 * r[0];
+            return true;
+        }
+    };
+    // A stop request on the fourth evaluation.
+    struct CStopping : IResiduals
+    {
+        int calls = 0;
+        bool Residuals(std::span<const double> x, std::span<double> r) override
+        {
+            if (++calls == 4)
+                return false;
+            r[0] = x[0] * x[0] - 2.0;
+            r[1] = x[0] - 1.4;
+            return true;
+        }
+    };
+    CFarMinimum far;
+    CWrongJacobian wrong;
+    CJump jump;
+    CStopping stopping;
+    struct Case
+    {
+        IResiduals* problem;
+        double start;
+        LsqStatus status;
+    } cases[] = {
+        {&far, 1.0, LsqStatus::MaxSteps},
+        {&wrong, 3.0, LsqStatus::FalseConvergence},
+        {&jump, 3.0, LsqStatus::StepTolerance},
+        {&stopping, 3.0, LsqStatus::Stopped},
+    };
+    for (const Case& c : cases) {
+        std::vector<double> x = {c.start};
+        LsqWorkspace ws;
+        const LsqResult res = SolveLeastSquares(*c.problem, x, 2, LsqLimits{}, ws);
+        EXPECT_EQ(res.status, c.status) << int(c.status);
+        // x holds the last accepted point, res.sse its sum of squares.
+        std::vector<double> r(2);
+        if (c.status != LsqStatus::Stopped) {
+            c.problem->Residuals(x, r);
+            EXPECT_DOUBLE_EQ(res.sse, r[0] * r[0] + r[1] * r[1]) << int(c.status);
+        }
+    }
+    EXPECT_NEAR(
+        [&] {
+            std::vector<double> x = {3.0};
+            LsqWorkspace ws;
+            SolveLeastSquares(jump, x, 2, LsqLimits{}, ws);
+            return x[0];
+        }(),
+        1.0, 1e-7);
+}
+
+TEST(LeastSquaresTest, RefusesTooFewResidualsAndNonFiniteStart)
+{
+    const std::vector<NistProblem> all = NistProblems();
+    CNistResiduals f(all[0]);
+    LsqWorkspace ws;
+    std::vector<double> x = {500.0, 1e-4};
+    EXPECT_EQ(SolveLeastSquares(f, x, 1, LsqLimits{}, ws).status, LsqStatus::BadInput);
+    std::vector<double> none;
+    EXPECT_EQ(SolveLeastSquares(f, none, 14, LsqLimits{}, ws).status, LsqStatus::BadInput);
+    x = {std::numeric_limits<double>::quiet_NaN(), 1e-4};
+    EXPECT_EQ(SolveLeastSquares(f, x, 14, LsqLimits{}, ws).status, LsqStatus::BadInput);
+}
+
+TEST(LeastSquaresTest, ReachesAMinimumOnAKinkFromEitherSide)
+{
+    // The sum of squares has a kink along x0 at 0.1 (as an interpolated
+    // reference has at channel crossings) and its minimum sits on it; x1 must
+    // still reach its optimum 2.34 / 1.1925 (set the derivative along x1 to 0
+    // at x0 = 0.1). Forward differences alone see one side of the kink only
+    // and let the trust region collapse before x1 gets there.
+    struct CKinked : IResiduals
+    {
+        bool Residuals(std::span<const double> x, std::span<double> r) override
+        {
+            r[0] = 1.0 + 5.0 * std::fabs(x[0] - 0.1);
+            r[1] = (x[1] - 2.0) + 0.5 * x[0] * x[1];
+            r[2] = 0.3 * (x[1] - 2.0) - 0.2;
+            return true;
+        }
+    } f;
+    for (double x0 : {0.7, -0.4, 0.1000001, 0.0999999}) {
+        std::vector<double> x = {x0, 0.0};
+        LsqWorkspace ws;
+        const LsqResult res = SolveLeastSquares(f, x, 3, LsqLimits{}, ws);
+        EXPECT_TRUE(res.status == LsqStatus::Converged || res.status == LsqStatus::StepTolerance)
+            << x0 << " " << int(res.status);
+        EXPECT_NEAR(x[0], 0.1, 1e-7) << x0;
+        EXPECT_NEAR(x[1], 2.34 / 1.1925, 1e-7) << x0;
+    }
+}
+
+TEST(LeastSquaresTest, AWarmWorkspaceMakesASolveAllocationFree)
+{
+    const std::vector<NistProblem> all = NistProblems();
+    const NistProblem& p =
+        *std::find_if(all.begin(), all.end(), [](const auto& q) { return q.name == "Thurber"; });
+    CNistResiduals f(p);
+    LsqWorkspace ws;
+    std::vector<double> x = p.start1;
+    SolveLeastSquares(f, x, int(p.x.size()), LsqLimits{}, ws);
+    x = p.start2;
+    const long before = alloc_counter::Count();
+    const LsqResult res = SolveLeastSquares(f, x, int(p.x.size()), LsqLimits{}, ws);
+    EXPECT_EQ(alloc_counter::Count() - before, 0);
+    EXPECT_GT(res.evaluations, 10);
+}
+
+// ---- The fit model's residual and Jacobian ----------------------------------
+
+namespace {
+
+// A small fit: N data points, references given by value.
+struct ModelFixture
+{
+    std::vector<double> data;
+    std::vector<std::vector<double>> refs;
+    int stop = 0;
+    CRefFitModel model;
+
+    ModelFixture(int n, std::vector<std::vector<double>> r) : data(std::size_t(n), 0.0), refs(std::move(r))
+    {
+        model.SetupFit(data.data(), n, int(refs.size()), &stop);
+    }
+    void Register(int k, double a, double b, double step)
+    {
+        model.SetupReference(refs[std::size_t(k)].data(), int(refs[std::size_t(k)].size()), k, a, b, step);
+    }
+    std::vector<double> Residuals(int mode, std::vector<double> theta)
+    {
+        std::vector<double> r(data.size());
+        model.Residuals(mode, theta, r);
+        return r;
+    }
+};
+
+} // namespace
+
+TEST(RefFitModelTest, InterpolatesAndUsesAnIntegerChannelAlone)
+{
+    // The last channel is reached exactly: its neighbour would be past the end.
+    ModelFixture f(3, {{0.0, 10.0, 20.0, 40.0}});
+    f.Register(0, 1.0, 0.0, 0.01); // the window is the whole reference
+    // u = i + 0.5: halfway values 5, 15, 30.
+    EXPECT_EQ(f.Residuals(0, {0.5, 1.0}), (std::vector<double>{-5.0, -15.0, -30.0}));
+    // u = i + 1: 10, 20 and the last channel 40 alone.
+    EXPECT_EQ(f.Residuals(0, {1.0, 1.0}), (std::vector<double>{-10.0, -20.0, -40.0}));
+    // Intensities enter by absolute value; the constant is subtracted.
+    EXPECT_EQ(f.Residuals(1, {2.0, 1.0, -0.5}), (std::vector<double>{-7.0, -12.0, -22.0}));
+}
+
+TEST(RefFitModelTest, WindowGivesFourEnergyUnitsFreeThenPenalisesEachChannel)
+{
+    // 101 reference channels of step 0.5 eV: a margin of 8 channels; the data
+    // (N = 11) covers channels 40..50 at zero shift, so the window is 32..58.
+    const std::vector<double> ramp = [] {
+        std::vector<double> v(101);
+        for (std::size_t j = 0; j < v.size(); ++j)
+            v[j] = double(j);
+        return v;
+    }();
+    for (double step : {0.5, -0.5}) {
+        ModelFixture f(11, {ramp});
+        f.Register(0, 1.0, 40.0, step);
+        EXPECT_DOUBLE_EQ(f.model.Ref(0).low, 32.0);
+        EXPECT_DOUBLE_EQ(f.model.Ref(0).high, 58.0);
+        // Shift +8: the last point reaches channel 58 exactly, free.
+        EXPECT_DOUBLE_EQ(f.Residuals(0, {8.0, 1.0})[10], -58.0);
+        // Shift +10.5: 2.5 channels beyond, penalised 1e8 per channel, and the
+        // reference read at the window's edge.
+        EXPECT_DOUBLE_EQ(f.Residuals(0, {10.5, 1.0})[10], -58.0 - 2.5e8);
+        // Points still inside the window pay nothing.
+        EXPECT_DOUBLE_EQ(f.Residuals(0, {10.5, 1.0})[0], -50.5);
+        // Shift -9: the first point is one channel below channel 32.
+        EXPECT_DOUBLE_EQ(f.Residuals(0, {-9.0, 1.0})[0], -32.0 - 1.0e8);
+    }
+}
+
+TEST(RefFitModelTest, WindowStaysInsideTheReferenceArray)
+{
+    // Stretches beyond either end of a 5-channel reference, a NaN origin and a
+    // NaN shift: every read must stay in the array (the sanitizer build checks).
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case
+    {
+        double b;
+        double shift;
+    } cases[] = {{100.0, 0.0}, {-100.0, 0.0}, {nan, 0.0}, {2.0, nan}, {2.0, 1e300}, {2.0, -1e300}};
+    for (const Case& c : cases) {
+        ModelFixture f(4, {{1.0, 2.0, 3.0, 4.0, 5.0}});
+        f.Register(0, 1.0, c.b, 1.0);
+        const auto& e = f.model.Ref(0);
+        EXPECT_GE(std::min(e.low, e.high), 0.0);
+        EXPECT_LE(std::max(e.low, e.high), 4.0);
+        f.Residuals(0, {c.shift, 1.0});
+    }
+}
+
+TEST(RefFitModelTest, StructuredJacobianMatchesPlainForwardDifferences)
+{
+    // Two overlapping peaks, shifts that put some points outside the window.
+    std::vector<double> p1(60), p2(60);
+    for (int j = 0; j < 60; ++j) {
+        p1[std::size_t(j)] = std::exp(-0.5 * (j - 28) * (j - 28) / 16.0);
+        p2[std::size_t(j)] = 1.0 / (1.0 + (j - 33) * (j - 33) / 9.0);
+    }
+    ModelFixture f(40, {p1, p2});
+    for (std::size_t i = 0; i < f.data.size(); ++i)
+        f.data[i] = 0.3 + std::sin(0.2 * double(i));
+    f.Register(0, 1.0, 10.3, 2.0);
+    f.Register(1, 0.9, 12.1, -2.0);
+    struct CPlain : IResiduals
+    {
+        CRefFitModel& m;
+        int mode;
+        CPlain(CRefFitModel& mm, int md) : m(mm), mode(md) {}
+        bool Residuals(std::span<const double> x, std::span<double> r) override
+        {
+            m.Residuals(mode, x, r);
+            return true;
+        }
+    };
+    const std::vector<std::vector<double>> thetas = {
+        {1.7, 0.8, -0.4}, {0.2, 1.7, 0.8, -0.4}, {0.8, 1.7, -0.4, 0.0}, {0.2, 0.8, 1.7, -0.4, -4.2}};
+    for (int mode = 0; mode < 4; ++mode) {
+        std::vector<double> theta = thetas[std::size_t(mode)];
+        const std::size_t n = f.data.size(), np = theta.size();
+        std::vector<double> fast(n * np), plain(n * np), r(n), work(n);
+        f.model.DifferenceJacobian(mode, theta, fast);
+        CPlain pl(f.model, mode);
+        pl.Residuals(theta, r);
+        pl.Jacobian(theta, r, plain, work, FineSteps());
+        // Where a penalty makes a residual huge, the plain difference of whole
+        // residuals loses eps |r| / h to rounding; the structured one does not.
+        const double eps = std::numeric_limits<double>::epsilon();
+        for (std::size_t i = 0; i < n * np; ++i) {
+            const double h = std::fabs(FineSteps().For(i / n, theta[i / n]));
+            const double tol = 1e-6 * (1.0 + std::fabs(plain[i])) + 8.0 * eps * std::fabs(r[i % n]) / h;
+            ASSERT_NEAR(fast[i], plain[i], tol) << "mode " << mode << " row " << i % n << " column " << i / n;
+        }
+    }
+}

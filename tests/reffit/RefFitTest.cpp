@@ -1,0 +1,397 @@
+// Pelomar through its C interface only, as the program calls it.
+
+#include "AllocCounter.h"
+#include "reffit/pelomar.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::vector<double> Peak(int n, double centre, double sigma, double lorentz = 0.0)
+{
+    std::vector<double> v(static_cast<std::size_t>(n));
+    for (int j = 0; j < n; ++j) {
+        const double x = (j - centre) / sigma;
+        v[std::size_t(j)] = (1.0 - lorentz) * std::exp(-0.5 * x * x) + lorentz / (1.0 + x * x);
+    }
+    return v;
+}
+
+// Linear interpolation of a reference at fractional channel u (inside it).
+double At(const std::vector<double>& ref, double u)
+{
+    const int j = int(std::floor(u));
+    const double f = u - j;
+    return f == 0.0 ? ref[std::size_t(j)]
+                    : ref[std::size_t(j)] + f * (ref[std::size_t(j) + 1] - ref[std::size_t(j)]);
+}
+
+// One set-up of the library: data, references with their mapping, stop flag.
+struct Fit
+{
+    std::vector<double> data;
+    std::vector<std::vector<double>> refs;
+    std::vector<double> a, b, step;
+    int stop = 0;
+
+    void Setup()
+    {
+        const int n = int(data.size()), m = int(refs.size());
+        ASSERT_EQ(SETUPREFERENCEFIT(data.data(), &n, &m, &stop), 0);
+        for (int k = 0; k < m; ++k) {
+            const int nr = int(refs[std::size_t(k)].size());
+            SETUPREFERENCE(refs[std::size_t(k)].data(), &nr, &k, &a[std::size_t(k)], &b[std::size_t(k)],
+                           &step[std::size_t(k)]);
+        }
+    }
+    int Calc(std::vector<double>& theta, double& sse, int mode)
+    {
+        const int np = int(theta.size());
+        return CALCREFERENCEFIT(theta.data(), &np, &sse, &mode);
+    }
+};
+
+// Three overlapping chemical states on 300-channel references, 120 data
+// points mapped 1:1 from reference channel 90 (step 0.1 eV: a 40-channel margin).
+Fit ThreeStates()
+{
+    Fit f;
+    f.refs = {Peak(300, 140.0, 6.0), Peak(300, 150.0, 8.0, 0.4), Peak(300, 162.0, 5.0, 0.2)};
+    f.a = {1.0, 1.0, 1.0};
+    f.b = {90.0, 90.0, 90.0};
+    f.step = {0.1, 0.1, 0.1};
+    f.data.assign(120, 0.0);
+    return f;
+}
+
+// Data = c + sum |a_k| ref_k(A i + B + s_k), built by plain interpolation.
+void Synthesise(Fit& f, double c, const std::vector<double>& amp, const std::vector<double>& shift)
+{
+    for (std::size_t i = 0; i < f.data.size(); ++i) {
+        double y = c;
+        for (std::size_t k = 0; k < f.refs.size(); ++k)
+            y += amp[k] * At(f.refs[k], f.a[k] * double(i) + f.b[k] + shift[k]);
+        f.data[i] = y;
+    }
+}
+
+// Parameter row as the caller lays it out, and the reverse.
+std::vector<double> Row(int mode, double c, const std::vector<double>& amp, const std::vector<double>& shift)
+{
+    std::vector<double> t;
+    if (mode & 1)
+        t.push_back(c);
+    if (mode & 2) {
+        for (std::size_t k = 0; k < amp.size(); ++k) {
+            t.push_back(amp[k]);
+            t.push_back(shift[k]);
+        }
+    } else {
+        t.push_back(shift[0]);
+        t.insert(t.end(), amp.begin(), amp.end());
+    }
+    return t;
+}
+
+class RefFitTest : public testing::Test
+{
+protected:
+    void TearDown() override { RELEASEREFERENCEMEMORY(); }
+};
+
+} // namespace
+
+TEST_F(RefFitTest, RecoversIntensitiesShiftsAndConstantInAllModes)
+{
+    const std::vector<double> amp = {0.6, 0.3, 0.45};
+    for (int mode = 0; mode < 4; ++mode) {
+        SCOPED_TRACE(mode);
+        const bool constant = mode & 1, multi = mode & 2;
+        const std::vector<double> shift =
+            multi ? std::vector<double>{2.25, -1.5, 0.75} : std::vector<double>{1.75, 1.75, 1.75};
+        const double c = constant ? 0.12 : 0.0;
+        Fit f = ThreeStates();
+        Synthesise(f, c, amp, shift);
+        f.Setup();
+        // The caller's start for a level not yet fitted: intensities 1, the rest 0.
+        std::vector<double> theta = Row(mode, 0.0, {1.0, 1.0, 1.0}, {0.0, 0.0, 0.0});
+        double sse = -1.0;
+        const int outcome = f.Calc(theta, sse, mode);
+        EXPECT_TRUE(outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE) << std::hex << outcome;
+        EXPECT_LT(sse, 1e-12);
+        std::vector<double> expected = Row(mode, c, amp, shift);
+        for (std::size_t j = 0; j < theta.size(); ++j)
+            EXPECT_NEAR(std::fabs(theta[j]), std::fabs(expected[j]), 1e-5) << "parameter " << j;
+        RELEASEREFERENCEMEMORY();
+    }
+}
+
+TEST_F(RefFitTest, RecoversParametersFromNoisyDataWithinTheNoise)
+{
+    Fit f = ThreeStates();
+    const std::vector<double> amp = {0.6, 0.3, 0.45}, shift = {2.25, -1.5, 0.75};
+    Synthesise(f, 0.1, amp, shift);
+    unsigned s = 12345;
+    for (double& y : f.data) {
+        s = s * 1103515245u + 12345u;
+        y += 0.002 * ((double((s >> 8) & 0xFFFF) / 65535.0) - 0.5);
+    }
+    f.Setup();
+    std::vector<double> theta = Row(3, 0.0, {1.0, 1.0, 1.0}, {0.0, 0.0, 0.0});
+    double sse = 0.0;
+    const int outcome = f.Calc(theta, sse, 3);
+    EXPECT_TRUE(outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE) << std::hex << outcome;
+    const std::vector<double> expected = Row(3, 0.1, amp, shift);
+    EXPECT_LT(sse, 120 * 0.002 * 0.002 / 12 * 1.5);
+    // Noise of +-0.001 on peaks of 0.3 to 0.6 moves a shift by a few hundredths
+    // of a channel and an intensity by a few thousandths.
+    for (std::size_t j = 0; j < theta.size(); ++j)
+        EXPECT_NEAR(std::fabs(theta[j]), std::fabs(expected[j]), j % 2 == 0 && j > 0 ? 0.05 : 0.01)
+            << "parameter " << j;
+}
+
+TEST_F(RefFitTest, ShiftStopsAtTheWindowForEitherSignOfStep)
+{
+    // The data holds the peak 20 channels further on than the reference's
+    // zero-shift position. With 0.5 eV channels the free margin is 8 channels,
+    // with 0.2 eV channels 20: the fitted shift stops at the window edge, or
+    // reaches the peak when the window allows it.
+    struct Case
+    {
+        double step;
+        double expectedShift;
+    } cases[] = {{0.5, 8.0}, {-0.5, 8.0}, {0.2, 20.0}, {-0.2, 20.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        Fit f;
+        f.refs = {Peak(200, 100.0, 4.0)};
+        f.a = {1.0};
+        f.b = {40.0};
+        f.step = {c.step};
+        f.data.assign(61, 0.0);
+        for (std::size_t i = 0; i < f.data.size(); ++i)
+            f.data[i] = At(f.refs[0], double(i) + 40.0 + 20.0);
+        f.Setup();
+        std::vector<double> theta = {c.expectedShift - 2.0, 1.0};
+        double sse = 0.0;
+        f.Calc(theta, sse, 0);
+        EXPECT_NEAR(theta[0], c.expectedShift, 1e-6);
+        RELEASEREFERENCEMEMORY();
+    }
+}
+
+TEST_F(RefFitTest, RefusedCallsLeaveThetaAndSseUnchanged)
+{
+    Fit f = ThreeStates();
+    Synthesise(f, 0.0, {0.5, 0.5, 0.5}, {0.0, 0.0, 0.0});
+    f.Setup();
+    const std::vector<double> start = {0.0, 1.0, 1.0, 1.0};
+    struct Case
+    {
+        int mode;
+        int nparm;
+    } cases[] = {{4, 4}, {-1, 4}, {0, 3}, {0, 5}, {1, 4}, {0, 0}};
+    for (const Case& c : cases) {
+        std::vector<double> theta = start;
+        theta.resize(std::size_t(std::max(c.nparm, 1)), 1.0);
+        const std::vector<double> before = theta;
+        double sse = 42.0;
+        EXPECT_EQ(CALCREFERENCEFIT(theta.data(), &c.nparm, &sse, &c.mode), PELOMAR_TERMINAL)
+            << c.mode << " " << c.nparm;
+        EXPECT_EQ(theta, before);
+        EXPECT_EQ(sse, 42.0);
+    }
+}
+
+TEST_F(RefFitTest, TooFewPointsAndASinglePointAreHandledInOrder)
+{
+    // Fewer points than parameters is refused; one point with one parameter
+    // (no references, a shift only) is solved.
+    Fit f = ThreeStates();
+    f.data.assign(3, 0.5);
+    f.Setup();
+    std::vector<double> theta = {0.0, 1.0, 1.0, 1.0};
+    double sse = 42.0;
+    EXPECT_EQ(f.Calc(theta, sse, 0), PELOMAR_TERMINAL);
+    EXPECT_EQ(sse, 42.0);
+    RELEASEREFERENCEMEMORY();
+
+    Fit one;
+    one.data.assign(1, 0.25);
+    one.Setup();
+    std::vector<double> shiftOnly = {0.0};
+    EXPECT_EQ(one.Calc(shiftOnly, sse, 0), PELOMAR_CONVERGED);
+    EXPECT_DOUBLE_EQ(sse, 0.0625);
+    std::vector<double> constant = {0.0, 0.0};
+    EXPECT_EQ(one.Calc(constant, sse, 1), PELOMAR_TERMINAL);
+    RELEASEREFERENCEMEMORY();
+
+    Fit two;
+    two.data.assign(2, 0.25);
+    two.Setup();
+    EXPECT_EQ(two.Calc(constant, sse, 1), PELOMAR_CONVERGED);
+    EXPECT_NEAR(constant[0], 0.25, 1e-12);
+}
+
+TEST_F(RefFitTest, UnsetReferencesAndBadIndicesNeverReachMemory)
+{
+    // A reference index outside 0..M-1 is ignored; a solve with a reference
+    // never registered is refused instead of reading through a null address.
+    Fit f = ThreeStates();
+    Synthesise(f, 0.0, {0.5, 0.5, 0.5}, {0.0, 0.0, 0.0});
+    const int n = int(f.data.size()), m = 3;
+    ASSERT_EQ(SETUPREFERENCEFIT(f.data.data(), &n, &m, &f.stop), 0);
+    const int nr = 300;
+    for (int k : {0, 1, 3, -1, 1000})
+        SETUPREFERENCE(f.refs[0].data(), &nr, &k, &f.a[0], &f.b[0], &f.step[0]);
+    std::vector<double> theta = {0.0, 1.0, 1.0, 1.0};
+    double sse = 42.0;
+    EXPECT_EQ(f.Calc(theta, sse, 0), PELOMAR_TERMINAL);
+    const int k2 = 2;
+    SETUPREFERENCE(f.refs[2].data(), &nr, &k2, &f.a[2], &f.b[2], &f.step[2]);
+    EXPECT_NE(f.Calc(theta, sse, 0), PELOMAR_TERMINAL);
+    RELEASEREFERENCEMEMORY();
+    // After a release the caller may free its data: a solve must not read it,
+    // not even one whose parameters would fit a fit without references.
+    std::vector<double> shiftOnly = {0.0};
+    EXPECT_EQ(f.Calc(shiftOnly, sse, 0), PELOMAR_TERMINAL);
+    const int badM = -1;
+    EXPECT_NE(SETUPREFERENCEFIT(f.data.data(), &n, &badM, &f.stop), 0);
+}
+
+TEST_F(RefFitTest, ExhaustedMemoryIsReportedNotCrashed)
+{
+    Fit f = ThreeStates();
+    Synthesise(f, 0.0, {0.5, 0.5, 0.5}, {0.0, 0.0, 0.0});
+    const int n = int(f.data.size()), m = 3;
+    // The tables of a set-up: non-zero status, none left behind.
+    alloc_counter::FailNext();
+    EXPECT_NE(SETUPREFERENCEFIT(f.data.data(), &n, &m, &f.stop), 0);
+    std::vector<double> theta = {0.0, 1.0, 1.0, 1.0};
+    double sse = 42.0;
+    EXPECT_EQ(f.Calc(theta, sse, 0), PELOMAR_TERMINAL);
+    RELEASEREFERENCEMEMORY();
+    // The work space of a solve: the terminal outcome, theta and SSE untouched.
+    f.Setup();
+    alloc_counter::FailNext();
+    EXPECT_EQ(f.Calc(theta, sse, 0), PELOMAR_TERMINAL);
+    EXPECT_EQ(theta, (std::vector<double>{0.0, 1.0, 1.0, 1.0}));
+    EXPECT_EQ(sse, 42.0);
+    // Memory back: the same set-up solves.
+    EXPECT_EQ(f.Calc(theta, sse, 0), PELOMAR_CONVERGED);
+}
+
+TEST_F(RefFitTest, SetupAndReleaseRepeatCleanly)
+{
+    RELEASEREFERENCEMEMORY(); // before any set-up
+    Fit first = ThreeStates();
+    Synthesise(first, 0.0, {0.2, 0.2, 0.2}, {0.0, 0.0, 0.0});
+    first.Setup();
+    // A second set-up without release replaces the first (the leak check of
+    // the sanitizer build sees the old tables freed).
+    Fit second = ThreeStates();
+    Synthesise(second, 0.0, {0.7, 0.1, 0.4}, {1.0, 1.0, 1.0});
+    second.Setup();
+    std::vector<double> theta = {0.0, 1.0, 1.0, 1.0};
+    double sse = 0.0;
+    const int outcome = second.Calc(theta, sse, 0);
+    EXPECT_TRUE(outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE);
+    EXPECT_NEAR(theta[0], 1.0, 1e-6);
+    EXPECT_NEAR(std::fabs(theta[1]), 0.7, 1e-6);
+    RELEASEREFERENCEMEMORY();
+    RELEASEREFERENCEMEMORY();
+}
+
+namespace {
+
+// A problem that cannot converge within 100 iterations: a peak on a long,
+// gently rising plateau (repeated every 800 points, so that a long stretch
+// costs time without changing the course). Every Gauss-Newton step moves the
+// peak about a channel towards the high end, hundreds of channels away.
+Fit SlowPlateau(int n)
+{
+    Fit f;
+    f.refs = {Peak(n + 2000, 1080.0, 20.0)};
+    f.a = {1.0};
+    f.b = {1000.0};
+    f.step = {0.001}; // margin of 4000 channels: the window never binds
+    f.data.resize(std::size_t(n));
+    for (int i = 0; i < n; ++i)
+        f.data[std::size_t(i)] = 0.5 + 0.5 * double(i % 800) / 800.0;
+    return f;
+}
+
+} // namespace
+
+TEST_F(RefFitTest, ProblemBeyondTheLimitsReturnsTheFatalOutcome)
+{
+    Fit f = SlowPlateau(800);
+    f.Setup();
+    std::vector<double> theta = {0.0, 1.0};
+    double sse = 0.0;
+    EXPECT_EQ(f.Calc(theta, sse, 0), PELOMAR_ITERATION_LIMIT);
+    // theta holds the last estimates: the peak has moved up the plateau.
+    EXPECT_LT(theta[0], -50.0);
+    EXPECT_GT(sse, 0.0);
+}
+
+TEST_F(RefFitTest, StopFlagSetBeforeTheSolveEndsItAtOnce)
+{
+    Fit f = ThreeStates();
+    Synthesise(f, 0.0, {0.5, 0.5, 0.5}, {1.0, 1.0, 1.0});
+    f.Setup();
+    __atomic_exchange_n(&f.stop, 1, __ATOMIC_SEQ_CST);
+    std::vector<double> theta = {0.0, 1.0, 1.0, 1.0};
+    const std::vector<double> before = theta;
+    double sse = 42.0;
+    EXPECT_EQ(f.Calc(theta, sse, 0), PELOMAR_TERMINAL);
+    EXPECT_EQ(theta, before);
+}
+
+TEST_F(RefFitTest, StopFlagSetDuringTheSolveByAnotherThreadEndsIt)
+{
+    // Large enough that the full solve (100 iterations) takes far longer than
+    // the delay before the stop; the outcome shows which ended it.
+    Fit f = SlowPlateau(400000);
+    f.Setup();
+    std::vector<double> theta = {0.0, 1.0};
+    double sse = 0.0;
+    int outcome = -1;
+    std::thread solver([&] { outcome = f.Calc(theta, sse, 0); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    __atomic_exchange_n(&f.stop, 1, __ATOMIC_SEQ_CST);
+    solver.join();
+    EXPECT_EQ(outcome, PELOMAR_TERMINAL);
+    EXPECT_TRUE(std::isfinite(theta[0]));
+}
+
+TEST_F(RefFitTest, SolveAllocatesTheSameWhateverItsNumberOfEvaluations)
+{
+    // Work arrays come at the start of a solve; residual evaluations allocate
+    // nothing. A solve that converges in a few evaluations and one that runs
+    // into the iteration limit allocate exactly alike.
+    std::vector<double> theta;
+    double sse = 0.0;
+    Fit quick = ThreeStates();
+    Synthesise(quick, 0.0, {0.5, 0.5, 0.5}, {0.0, 0.0, 0.0});
+    quick.Setup();
+    theta = {0.0, 0.5, 0.5, 0.5};
+    long before = alloc_counter::Count();
+    quick.Calc(theta, sse, 0);
+    const long quickAllocs = alloc_counter::Count() - before;
+    RELEASEREFERENCEMEMORY();
+
+    Fit slow = SlowPlateau(800);
+    slow.Setup();
+    theta = {0.0, 1.0};
+    before = alloc_counter::Count();
+    ASSERT_EQ(slow.Calc(theta, sse, 0), PELOMAR_ITERATION_LIMIT);
+    EXPECT_EQ(alloc_counter::Count() - before, quickAllocs);
+    EXPECT_LE(quickAllocs, 6);
+}
