@@ -1,0 +1,330 @@
+// Stage positions of a new document, built from the acquisition sheets.
+
+#include "data/AcquireSheet.h"
+#include "data/ImageRgn.h"
+#include "data/Region.h"
+#include "data/SpecRgn.h"
+#include "data/StagePosn.h"
+#include "data/Utility.h"
+#include "data/formats/RecordBuilder.h"
+#include "platform/Strings.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+using LevelList = std::vector<CAcquireProfile::CLevelInfo>;
+
+// No list runs to more levels than this, whatever a row's numbers say.
+constexpr int MaxLevels = 32767;
+
+// The rows that carry values: the lists end with one empty row, which is
+// never walked.
+std::vector<CAcquireProfile::CLevelInfo> ValidRows(const LevelList* list)
+{
+    std::vector<CAcquireProfile::CLevelInfo> rows;
+    if (list)
+        for (const auto& row : *list)
+            if (row.IsValid())
+                rows.push_back(row);
+    return rows;
+}
+
+// (int) of a count computed in double, kept within what a position can hold.
+int CountOf(double v)
+{
+    if (!(v >= 0.0))
+        return 0;
+    return v > MaxLevels ? MaxLevels : static_cast<int>(v);
+}
+
+// Levels from, from + step, ... while not above to, at most limit of them.
+void AppendSteps(std::vector<CLevel>& levels, double from, double to, double step, size_t limit)
+{
+    for (double v = from; v <= to && levels.size() < limit; v += step)
+        levels.emplace_back(v);
+}
+
+// The running etch time of a depth profile: each level number of a row adds
+// the row's etch time.
+std::vector<CLevel> DepthLevels(const std::vector<CAcquireProfile::CLevelInfo>& rows, int count)
+{
+    std::vector<CLevel> levels;
+    double time = 0.0;
+    for (const auto& row : rows) {
+        const int first = CountOf(row.m_dFrom), last = CountOf(row.m_dTo);
+        for (int level = first; level <= last && static_cast<int>(levels.size()) < count; ++level) {
+            time += row.m_dStep;
+            levels.emplace_back(time);
+        }
+    }
+    return levels;
+}
+
+// A region as the sheet holds it, with "no background" (0 on the pages) made
+// the document's +infinity.
+CRegion DocumentRegion(const CRegion& sheetRegion)
+{
+    CRegion r(sheetRegion);
+    if (r.m_dBk1 == 0.0)
+        r.m_dBk1 = CUtility::Infinity;
+    if (r.m_dBk2 == 0.0)
+        r.m_dBk2 = CUtility::Infinity;
+    return r;
+}
+
+std::string DefaultGroup()
+{
+    std::string name;
+    return TryLoadString(1139, name) ? name : std::string("Default");
+}
+
+} // namespace
+
+void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
+{
+    const CAcquireXPS_Stg* stg = sheet.GetStgPage();
+    const CAcquireXPS_Rgn* rgnPage = sheet.GetRgnPage();
+    const CAcquireXPS_Img* img = sheet.GetImgPage();
+    const int move = sheet.GetMoveType();
+    const int type = sheet.GetExpType();
+
+    if (move >= 0 && move < 6) {
+        for (const auto& row : stg->m_GridData[move]) {
+            if (posn.m_iPosn >= row.m_dFirst && posn.m_iPosn <= row.m_dLast) {
+                posn.m_csGroup = row.m_csGroup;
+                posn.m_csComment = row.m_csComment;
+            }
+        }
+    }
+    if (type == CAcquireXPS::Widescan)
+        posn.m_ScanMode = rgnPage->m_iWidescanMode ? CStagePosn::Refresh : CStagePosn::Average;
+    else
+        posn.m_ScanMode = rgnPage->m_iNarrowscanMode ? CStagePosn::Down : CStagePosn::Across;
+    posn.m_AnalyserMode = rgnPage->m_iAnalyserMode ? CStagePosn::CRR : CStagePosn::CAE;
+    posn.m_PosnMode = CStagePosn::None;
+    int n = 1;
+
+    const CAcquireGroup* group = stg->GetGroup(posn.m_csGroup);
+    if (type == CAcquireXPS::Narrowscan && !group) {
+        posn.m_csGroup = DefaultGroup();
+        group = stg->GetGroup(posn.m_csGroup);
+    }
+    auto corners = [&posn, img]() {
+        posn.m_X0 = img->m_dX1;
+        posn.m_X1 = img->m_dX2;
+        posn.m_Y0 = img->m_dY1;
+        posn.m_Y1 = img->m_dY2;
+    };
+
+    switch (type) {
+    case CAcquireXPS::Widescan:
+    case CAcquireXPS::Narrowscan:
+        if (move == CAcquireXPS::Planar) {
+            posn.m_PosnMode = CStagePosn::PointList;
+            for (const auto& row : stg->m_GridData[CAcquireXPS::Planar]) {
+                posn.m_X.push_back(row.m_dFirst);
+                posn.m_Y.push_back(row.m_dLast);
+            }
+            n = static_cast<int>(posn.m_X.size());
+            corners();
+        } else if (move == CAcquireXPS::Linear) {
+            posn.m_PosnMode = CStagePosn::Linear1D;
+            if (!stg->m_GridData[CAcquireXPS::Linear].empty()) {
+                posn.m_X0 = stg->m_GridData[CAcquireXPS::Linear][0].m_dFirst;
+                posn.m_X1 = stg->m_GridData[CAcquireXPS::Linear][0].m_dLast;
+            }
+            posn.m_dX = 1.0;
+            posn.m_nX = 1;
+            n = posn.GetNumPoints(-1);
+        }
+        if (move == CAcquireXPS::Rotary) {
+            const auto rows = ValidRows(group && group->GetProfile()
+                                            ? group->GetProfile()->GetLevelList(CAcquireProfile::Rotary)
+                                            : nullptr);
+            n = 0;
+            if (!rows.empty()) {
+                const auto& r = rows.front();
+                n = CountOf(std::floor((r.m_dTo - r.m_dFrom) / r.m_dStep + 1.0));
+                AppendSteps(posn.m_caLevels, r.m_dFrom, r.m_dTo, r.m_dStep, static_cast<size_t>(n));
+            }
+        } else {
+            posn.m_caLevels.emplace_back(0.0);
+        }
+        break;
+    case CAcquireXPS::DepthProfile:
+    case CAcquireXPS::AngleResolved:
+    case CAcquireXPS::TotalReflection: {
+        const int method = type == CAcquireXPS::DepthProfile    ? CAcquireProfile::DepthProfile
+                           : type == CAcquireXPS::AngleResolved ? CAcquireProfile::AngleResolved
+                                                                : CAcquireProfile::TotalReflection;
+        const auto rows =
+            ValidRows(group && group->GetProfile() ? group->GetProfile()->GetLevelList(method) : nullptr);
+        int count = 0;
+        if (method == CAcquireProfile::DepthProfile) {
+            count = rows.empty() ? 0 : CountOf(rows.back().m_dTo);
+            posn.m_caLevels = DepthLevels(rows, count);
+        } else {
+            for (const auto& r : rows)
+                count =
+                    std::min(MaxLevels, count + CountOf(std::floor((r.m_dTo - r.m_dFrom) / r.m_dStep + 1.0)));
+            for (const auto& r : rows)
+                AppendSteps(posn.m_caLevels, r.m_dFrom, r.m_dTo, r.m_dStep, static_cast<size_t>(count));
+        }
+        n = std::max(count, 1);
+        break;
+    }
+    case CAcquireXPS::Image:
+        posn.m_caLevels.emplace_back(0.0);
+        posn.m_PosnMode = img->m_iMode ? CStagePosn::Linear2D : CStagePosn::Image;
+        corners();
+        posn.m_dX = img->GetXStep();
+        posn.m_dY = img->GetYStep();
+        posn.m_nX = img->GetXSize();
+        posn.m_nY = img->GetYSize();
+        break;
+    default:
+        break;
+    }
+
+    const std::vector<CRegion*>* regions = nullptr;
+    if (type == CAcquireXPS::Widescan)
+        regions = &rgnPage->m_WidescanRegions;
+    else if (type == CAcquireXPS::Image)
+        regions = &rgnPage->m_ImageRegions;
+    else if (group)
+        regions = group->GetRegions();
+    if (!regions)
+        return;
+    for (const CRegion* region : *regions) {
+        const CRegion r = DocumentRegion(*region);
+        if (type == CAcquireXPS::Image) {
+            auto image = std::make_unique<CImageRgn>();
+            image->Create(&r, img->GetXSize(), img->GetYSize());
+            posn.m_caImageRgns.push_back(std::move(image));
+        } else {
+            auto spec = std::make_unique<CSpecRgn>();
+            spec->Create(&r, 0.0, n, sheet.FastScanMode() ? 1 : 0);
+            posn.m_caSpecRgns.push_back(std::move(spec));
+        }
+    }
+}
+
+void CRecordBuilder::Build(CStagePosn& posn, const CAcquireAES& sheet)
+{
+    const CAcquireAES_Scn* scn = sheet.GetScnPage();
+    const CAcquireAES_Rgn* rgnPage = sheet.GetRgnPage();
+    const int type = sheet.GetExpType();
+    const int control = scn->GetMoveType();
+    const size_t index = static_cast<size_t>(std::max(posn.m_iPosn, 0));
+
+    posn.m_csGroup = DefaultGroup();
+    if (type == CAcquireAES::Widescan)
+        posn.m_ScanMode = rgnPage->m_iWidescanMode ? CStagePosn::Refresh : CStagePosn::Average;
+    else
+        posn.m_ScanMode = rgnPage->m_iNarrowscanMode ? CStagePosn::Down : CStagePosn::Across;
+    posn.m_AnalyserMode = rgnPage->m_iAnalyserMode ? CStagePosn::CRR : CStagePosn::CAE;
+    posn.m_PosnMode = CStagePosn::None;
+    int n = 1;
+    const auto& points = scn->GetPointList();
+    const auto& areas = scn->GetAreaList();
+
+    switch (type) {
+    case CAcquireAES::Profile:
+    case CAcquireAES::FastProfile: {
+        if (control == CAcquireAES_Scn::Point && index < points.size()) {
+            posn.m_PosnMode = CStagePosn::PointList;
+            posn.m_X = {static_cast<double>(points[index].x)};
+            posn.m_Y = {static_cast<double>(points[index].y)};
+        } else if (control == CAcquireAES_Scn::AreaScan && index < areas.size()) {
+            posn.m_PosnMode = CStagePosn::AreaList;
+            posn.m_X = {static_cast<double>(areas[index].x0), static_cast<double>(areas[index].x1)};
+            posn.m_Y = {static_cast<double>(areas[index].y0), static_cast<double>(areas[index].y1)};
+        }
+        const auto rows = ValidRows(sheet.GetPrfPage()->m_pLevelList);
+        const int count = rows.empty() ? 0 : CountOf(rows.back().m_dTo);
+        posn.m_caLevels = DepthLevels(rows, count);
+        n = std::max(count, 1);
+        break;
+    }
+    case CAcquireAES::AugerImage:
+        if (index < areas.size()) {
+            posn.m_X0 = areas[index].x0;
+            posn.m_Y0 = areas[index].y0;
+            posn.m_X1 = areas[index].x1;
+            posn.m_Y1 = areas[index].y1;
+        }
+        posn.m_nX = posn.m_nY = 1;
+        posn.m_PosnMode = scn->m_bLinescan ? CStagePosn::Linear2D : CStagePosn::Image;
+        posn.m_caLevels.emplace_back(0.0);
+        break;
+    case CAcquireAES::SEImage: {
+        const int s = scn->GetSize();
+        posn.m_PosnMode = CStagePosn::Image;
+        posn.m_X0 = -s / 2;
+        posn.m_X1 = s / 2 - 1;
+        posn.m_Y0 = s / 2 - 1;
+        posn.m_Y1 = -s / 2;
+        posn.m_dX = posn.m_dY = 1.0;
+        posn.m_nX = posn.m_nY = 1;
+        posn.m_caLevels.emplace_back(0.0);
+        break;
+    }
+    default: // wide and narrow scans
+        if (control == CAcquireAES_Scn::Point) {
+            posn.m_PosnMode = CStagePosn::PointList;
+            for (const auto& p : points) {
+                posn.m_X.push_back(p.x);
+                posn.m_Y.push_back(p.y);
+            }
+            n = static_cast<int>(points.size());
+        } else if (control == CAcquireAES_Scn::AreaScan) {
+            posn.m_PosnMode = CStagePosn::AreaList;
+            for (const auto& a : areas) {
+                posn.m_X.insert(posn.m_X.end(), {static_cast<double>(a.x0), static_cast<double>(a.x1)});
+                posn.m_Y.insert(posn.m_Y.end(), {static_cast<double>(a.y0), static_cast<double>(a.y1)});
+            }
+            n = static_cast<int>(areas.size());
+        }
+        posn.m_caLevels.emplace_back(0.0);
+        break;
+    }
+
+    if (type == CAcquireAES::SEImage) {
+        auto image = std::make_unique<CImageRgn>();
+        image->CreateSE(scn->GetSize(), scn->GetSize());
+        posn.m_caImageRgns.push_back(std::move(image));
+        return;
+    }
+    const std::vector<CRegion*>& regions = type == CAcquireAES::Widescan     ? rgnPage->m_WidescanRegions
+                                           : type == CAcquireAES::AugerImage ? rgnPage->m_ImageRegions
+                                                                             : rgnPage->m_NarrowscanRegions;
+    int nx = 0, ny = 0;
+    if (type == CAcquireAES::AugerImage) {
+        const int s = scn->GetSize();
+        auto N = [s](double v) { return CStagePosn::NormalizeAESCoord(CUtility::ToInt(v), s); };
+        const int dx = std::abs(N(posn.m_X1) - N(posn.m_X0)) + 1;
+        const int dy = std::abs(N(posn.m_Y0) - N(posn.m_Y1)) + 1;
+        if (scn->m_bLinescan) {
+            nx = std::max(dx, dy);
+            ny = 1;
+        } else {
+            const double r = scn->GetResol() > 0 ? scn->GetResol() : 1;
+            nx = static_cast<int>(std::floor(dx / r + 0.5));
+            ny = static_cast<int>(std::floor(dy / r + 0.5));
+        }
+    }
+    for (const CRegion* region : regions) {
+        const CRegion r = DocumentRegion(*region);
+        if (type == CAcquireAES::AugerImage) {
+            auto image = std::make_unique<CImageRgn>();
+            image->Create(&r, nx, ny);
+            posn.m_caImageRgns.push_back(std::move(image));
+        } else {
+            auto spec = std::make_unique<CSpecRgn>();
+            spec->Create(&r, 0.0, n, type == CAcquireAES::FastProfile ? 1 : 0);
+            posn.m_caSpecRgns.push_back(std::move(spec));
+        }
+    }
+}

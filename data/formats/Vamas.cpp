@@ -1,0 +1,532 @@
+#include "data/formats/Vamas.h"
+
+#include "data/Experiment.h"
+#include "data/IonGun.h"
+#include "data/Source.h"
+#include "data/SpecRgn.h"
+#include "data/StagePosn.h"
+#include "data/Trace.h"
+#include "data/VeltraneDoc.h"
+#include "platform/Exceptions.h"
+#include "platform/File.h"
+#include "platform/MessageSink.h"
+#include "platform/Settings.h"
+#include "platform/Strings.h"
+#include "platform/System.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <set>
+
+namespace {
+
+constexpr int IDS_IMAGE_NOT_VAMAS = 2091;
+constexpr int IDS_NO_POSNS_NOT_VAMAS = 2092;
+constexpr unsigned IDS_WRITE_ERROR = 61705; // "An unexpected error occurred while writing %1."
+
+void PutLine(std::string& out, std::string_view text)
+{
+    out.append(text);
+    out.append("\r\n");
+}
+void PutInt(std::string& out, long long v)
+{
+    PutLine(out, std::to_string(v));
+}
+// Shortest text that reads back to the same double: an export must not round
+// the user's data.
+void PutReal(std::string& out, double v)
+{
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    PutLine(out, ec == std::errc() ? std::string_view(buf, static_cast<size_t>(end - buf)) : FormatG(v));
+}
+long long Trunc(double v)
+{
+    if (!std::isfinite(v) || std::fabs(v) > 9.2e18)
+        return 0;
+    return static_cast<long long>(std::trunc(v));
+}
+
+std::string LoadOr(unsigned id, const char* fallback)
+{
+    std::string s;
+    return TryLoadString(id, s) ? s : std::string(fallback);
+}
+
+int LineCount(const std::string& text)
+{
+    return text.empty() ? 0 : 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// A stored comment with its lines ended by CR LF, as the file wants them.
+std::string CommentLines(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\r')
+            continue;
+        if (c == '\n')
+            out += "\r\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+CVamas::Environment CVamas::SystemEnvironment()
+{
+    Environment env;
+    const std::string keyPath =
+        LoadOr(1025, "Software\\Kestrin (UK) Ltd\\Veltrane\\1.0") + LoadOr(1027, "\\VAMAS");
+    auto key = std::make_shared<CSettingsKey>(CSettingsKey::LocalMachine, keyPath);
+    env.value = [key](const std::string& name, std::string& value) {
+        return key->ReadString(name, value) && !value.empty();
+    };
+    env.userName = GetUserName();
+    tzset();
+    env.biasMinutes = static_cast<int>(timezone / 60);
+    return env;
+}
+
+CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
+{
+    auto text = [&env](const char* name, const char* def) {
+        std::string v;
+        return env.value && env.value(name, v) ? v : std::string(def);
+    };
+    auto real = [&](const char* name, double def) {
+        std::string v;
+        return env.value && env.value(name, v) ? std::atof(v.c_str()) : def;
+    };
+    auto integer = [&](const char* name, int def) {
+        std::string v;
+        return env.value && env.value(name, v) ? std::atoi(v.c_str()) : def;
+    };
+
+    const CExperiment& E = *pDoc->GetExperiment();
+    const CSource& src = *pDoc->GetSource();
+    const CStagePosn* P0 = pDoc->GetNumStagePosns() > 0 ? pDoc->GetStagePosn(0) : nullptr;
+
+    m_Format = LoadOr(1074, "VAMAS Surface Chemical Analysis Standard Data Transfer Format 1988 May 4");
+    m_Institute = text("Institute", "Unknown");
+    m_Instrument = text("Instrument", "Unknown");
+    m_Operator = env.userName;
+
+    // Each comment line keeps what fits in 80 columns at two per character.
+    const std::string& comment = E.GetComment();
+    m_nComments = LineCount(comment);
+    int column = 0;
+    for (char c : comment) {
+        if (c == '\r' || c == '\n') {
+            column = 0;
+            if (c == '\n')
+                m_Comment += '\n';
+            continue;
+        }
+        if (column <= 80) {
+            m_Comment += c;
+            column += 2;
+        } else {
+            column += 1;
+        }
+    }
+
+    m_ExpMode = LoadOr(1220, "NORM");
+    m_ScanMode = LoadOr(1224, "REGULAR");
+    std::string kind = LoadOr(1181, "Unknown");
+    std::string moveKind = kind;
+    auto vars = [this](std::initializer_list<std::pair<const char*, const char*>> list) {
+        for (const auto& [label, unit] : list) {
+            m_VarLabels.emplace_back(label);
+            m_VarUnits.emplace_back(unit);
+        }
+    };
+    const int tech = E.GetTechnique();
+    const int type = E.GetExpType();
+    const int move = E.GetMoveType();
+    const bool scan = type == CExperiment::Widescan || type == CExperiment::Narrowscan;
+    const char* scanKind = type == CExperiment::Widescan ? "Wide scan" : "Narrow scan";
+    int gridX = 0, gridY = 0;
+    if (P0)
+        P0->GetStageSize(gridX, gridY);
+    if (tech == CExperiment::XPS) {
+        static const char* moves[] = {"None", "Planar", "Normal", "Linear", "Memory", "Rotary"};
+        if (move >= 0 && move <= 5)
+            moveKind = moves[move];
+        if (scan) {
+            kind = scanKind;
+            if (move == CExperiment::Planar) {
+                m_ExpMode = "MAP";
+                m_nAnalysisPosns = P0 ? P0->GetNumPoints(-1) : 0;
+                m_nDiscreteX = gridX;
+                m_nDiscreteY = gridY;
+            } else if (move == CExperiment::Normal || move == CExperiment::Linear ||
+                       move == CExperiment::Memory) {
+                vars({{"Position", ""}});
+            } else if (move == CExperiment::Rotary) {
+                if (E.GetScanType() == CExperiment::Fast) {
+                    m_ScanMode = "IRREGULAR";
+                    m_bRegionsLine = false;
+                }
+                vars({{"Position", ""}, {"Angle", "deg"}});
+            }
+        } else if (type == CExperiment::Profile || type == CExperiment::FastProfile) {
+            const bool fast = E.GetScanType() == CExperiment::Fast;
+            if (type == CExperiment::FastProfile) {
+                m_ScanMode = "IRREGULAR";
+                m_bRegionsLine = false;
+            }
+            switch (E.GetProfileType()) {
+            case CExperiment::DepthProfile:
+                kind = fast ? "Fast Profile" : "Depth Profile";
+                m_ExpMode = fast ? "SDPSV" : "SDP";
+                vars({{"Position", ""}, {"Time", "s"}});
+                break;
+            case CExperiment::AngleResolved:
+            case CExperiment::TotalReflection:
+                kind =
+                    E.GetProfileType() == CExperiment::AngleResolved ? "Angle Resolved" : "Total Reflection";
+                m_ExpMode = "NORM";
+                m_bRegionsLine = !fast;
+                vars({{"Position", ""}, {"Angle", "deg"}});
+                break;
+            default:
+                break;
+            }
+        }
+    } else if (tech == CExperiment::AES) {
+        static const char* moves[] = {"None", "Point", "Area", "Full"};
+        if (move >= 0 && move <= 3)
+            moveKind = moves[move];
+        auto areaVars = [&]() {
+            if (move == CExperiment::AreaScan)
+                vars({{"X0", "pixels"}, {"Y0", "pixels"}, {"X1", "pixels"}, {"Y1", "pixels"}});
+        };
+        if (type == CExperiment::FastProfile) {
+            kind = "Fast Profile";
+            m_ExpMode = "SDPSV";
+            m_ScanMode = "IRREGULAR";
+            m_bRegionsLine = false;
+            vars({{"Time", "s"}});
+            areaVars();
+        } else if (scan) {
+            kind = scanKind;
+            if (move == CExperiment::Point) {
+                m_ExpMode = "MAP";
+                m_nAnalysisPosns = P0 ? P0->GetNumPoints(-1) : 0;
+                m_nDiscreteX = m_nDiscreteY = E.GetSize();
+            } else {
+                areaVars();
+            }
+        } else if (type == CExperiment::Profile) {
+            kind = "Depth Profile";
+            vars({{"Time", "s"}});
+            if (move == CExperiment::Point) {
+                m_ExpMode = "MAP";
+                m_nAnalysisPosns = pDoc->GetNumStagePosns();
+                m_nDiscreteX = m_nDiscreteY = E.GetSize();
+            } else {
+                m_ExpMode = "SDP";
+                areaVars();
+            }
+        }
+    }
+    m_ExpID = kind + " : " + moveKind;
+
+    if (m_bRegionsLine && P0) {
+        std::set<std::string> groups{*P0->GetGroupName()};
+        m_nRegions = P0->GetNumRgns();
+        for (int i = 1; i < pDoc->GetNumStagePosns(); ++i) {
+            const CStagePosn* p = pDoc->GetStagePosn(i);
+            if (groups.insert(*p->GetGroupName()).second)
+                m_nRegions += p->GetNumRgns();
+        }
+    }
+    for (int i = 0; i < pDoc->GetNumStagePosns(); ++i) {
+        const CStagePosn* p = pDoc->GetStagePosn(i);
+        m_nBlocks += std::max(1, p->GetNumPoints(-1)) * p->GetNumLevels() * p->GetNumSpecRgns();
+    }
+
+    const COleDateTime* when = E.GetTime();
+    if (when->m_status == COleDateTime::valid) {
+        const std::time_t t = static_cast<std::time_t>(std::llround(when->ToUnixTime()));
+        std::tm tm{};
+        gmtime_r(&t, &tm); // the OLE date holds the local wall time
+        m_Year = tm.tm_year + 1900;
+        m_Month = tm.tm_mon + 1;
+        m_Day = tm.tm_mday;
+        m_Hour = tm.tm_hour;
+        m_Minute = tm.tm_min;
+        m_Second = tm.tm_sec;
+    }
+    m_GMT = -env.biasMinutes / 60;
+
+    m_Technique = tech == CExperiment::AES   ? ((E.GetDetector() & 1) ? "AES diff" : "AES dir")
+                  : tech == CExperiment::XPS ? "XPS"
+                  : tech == CExperiment::UPS ? "UPS"
+                                             : "";
+    m_SourceLabel = src.GetSourceName();
+    m_bDepthProfile = E.GetProfileType() == CExperiment::DepthProfile &&
+                      (type == CExperiment::Profile || type == CExperiment::FastProfile);
+    if (m_bDepthProfile) {
+        m_IonZ = integer("SputterIon", 18);
+        m_IonN = integer("SputterAtoms", 1);
+        m_IonQ = integer("SputterCharge", 1);
+    }
+    if (tech == CExperiment::XPS) {
+        m_SourceEnergy = src.GetEnergy();
+        m_SourceStrength = src.GetPower();
+        m_BeamWidthX = real("SourceWidth_x", 1e37);
+        m_BeamWidthY = real("SourceWidth_y", 1e37);
+    }
+    if (tech == CExperiment::XPS && move == CExperiment::Planar) {
+        m_FieldX = m_nDiscreteX * 1000.0 - 1000.0;
+        m_FieldY = m_nDiscreteY * 1000.0 - 1000.0;
+    } else if (tech == CExperiment::AES && type != CExperiment::FastProfile) {
+        const double mag = E.GetMag() != 0.0 ? E.GetMag() : 1.0;
+        m_FieldX = real("FieldWidth_x", 1e-05) / mag;
+        m_FieldY = real("FieldWidth_y", 1e-05) / mag;
+    }
+    if (tech == CExperiment::AES) {
+        const int s = E.GetSize();
+        const int ls[6] = {1, 1, s, 1, s, s};
+        std::copy(ls, ls + 6, m_Linescan);
+    }
+    m_SrcPolar = real("AnalysisSourcePolarAngle", 56);
+    m_SrcAzimuth = real("AnalysisAzimuthalAngle", 90);
+    m_Mag = real("AnalyserMag", 1);
+    m_AnalysisWidthX = real("AnalysisWidth_x", 1);
+    m_AnalysisWidthY = real("AnalysisWidth_y", 1);
+    m_TakeOffPolar = real("AnalyserPolarAngle", 0);
+    m_TakeOffAzimuth = real("AnalyserAzimuthalAngle", 0);
+    m_SignalMode = text("SignalMode", "pulse counting");
+    m_DiffWidth = 1;
+    m_WorkFunction = E.GetOffset();
+    m_TargetBias = 1e37;
+    m_SputterMode = LoadOr(1235, "Cyclic");
+    if (m_bDepthProfile) {
+        const CIonGun& gun = *pDoc->GetIonGun();
+        if (gun.GetType() == CIonGun::HSIG) {
+            m_SputterEnergy = gun.GetPreset() * 100.0 + 300.0;
+            m_SputterPolar = real("HSIGSourcePolarAngle", 0);
+            m_SputterAzimuth = real("HSIGSourceAzimuthalAngle", 0);
+        } else {
+            m_SputterPolar = real("MIEDSourcePolarAngle", 45);
+            m_SputterAzimuth = real("MIEDSourceAzimuthalAngle", 0);
+        }
+    }
+}
+
+int CVamas::CanWrite() const
+{
+    // Image values have no ordinate form in this writer.
+    if (m_pDoc->GetExperiment()->GetDataType() & CExperiment::ImageData)
+        return IDS_IMAGE_NOT_VAMAS;
+    for (int i = 0; i < m_pDoc->GetNumStagePosns(); ++i)
+        if (m_pDoc->GetStagePosn(i)->GetNumImageRgns() > 0)
+            return IDS_IMAGE_NOT_VAMAS;
+    if (m_pDoc->GetNumStagePosns() == 0 || m_nBlocks == 0)
+        return IDS_NO_POSNS_NOT_VAMAS;
+    return 0;
+}
+
+std::string CVamas::Write() const
+{
+    std::string out;
+    out.reserve(4096);
+    for (const std::string* s : {&m_Format, &m_Institute, &m_Instrument, &m_Operator, &m_ExpID})
+        PutLine(out, *s);
+    PutInt(out, m_nComments);
+    if (m_nComments != 0)
+        PutLine(out, CommentLines(m_Comment));
+    PutLine(out, m_ExpMode);
+    PutLine(out, m_ScanMode);
+    if (m_bRegionsLine)
+        PutInt(out, m_nRegions);
+    if (m_nAnalysisPosns != 0) {
+        PutInt(out, m_nAnalysisPosns);
+        PutInt(out, m_nDiscreteX);
+        PutInt(out, m_nDiscreteY);
+    }
+    PutInt(out, static_cast<long long>(m_VarLabels.size()));
+    for (size_t i = 0; i < m_VarLabels.size(); ++i) {
+        PutLine(out, m_VarLabels[i]);
+        PutLine(out, m_VarUnits[i]);
+    }
+    for (int zero = 0; zero < 4; ++zero)
+        PutInt(out, 0);
+    PutInt(out, m_nBlocks);
+    int n = 0;
+    for (int i = 0; i < m_pDoc->GetNumStagePosns(); ++i) {
+        const CStagePosn* p = m_pDoc->GetStagePosn(i);
+        const int points = std::max(1, p->GetNumPoints(-1));
+        for (int j = 0; j < points; ++j)
+            for (int k = 0; k < p->GetNumLevels(); ++k)
+                for (int r = 0; r < p->GetNumSpecRgns(); ++r)
+                    WriteBlock(out, n++, i, j, k, points < 2 ? k : j, r);
+    }
+    out.append("end of experiment");
+    return out;
+}
+
+void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLevel, int iTrace,
+                        int iRegion) const
+{
+    const CExperiment& E = *m_pDoc->GetExperiment();
+    const CStagePosn& p = *m_pDoc->GetStagePosn(iPosn);
+    const CSpecRgn& g = *p.GetSpecRgn(iRegion);
+    const int tech = E.GetTechnique();
+    const int type = E.GetExpType();
+    const int move = E.GetMoveType();
+    const double level = iLevel < p.GetNumLevels() ? p.GetLevel(iLevel)->GetValue() : 0.0;
+
+    const int serial = n + 1;
+    const char* suffix = serial == 1 ? "st" : serial == 2 ? "nd" : serial == 3 ? "rd" : "th";
+    PutLine(out, std::to_string(serial) + suffix + " block id, " + std::to_string(iPosn + 1) + ", " +
+                     std::to_string(iPoint + 1) + ", " + std::to_string(iLevel + 1) + ", " +
+                     std::to_string(iRegion + 1));
+    PutLine(out, "sample id: " + *p.GetGroupName());
+    for (int v : {m_Year, m_Month, m_Day, m_Hour, m_Minute, m_Second, m_GMT})
+        PutInt(out, v);
+    const std::string& comment = *p.GetComment();
+    PutInt(out, LineCount(comment));
+    if (!comment.empty())
+        PutLine(out, CommentLines(comment));
+    PutLine(out, m_Technique);
+
+    const bool profile = type == CExperiment::Profile || type == CExperiment::FastProfile;
+    const bool scan = type == CExperiment::Widescan || type == CExperiment::Narrowscan;
+    auto coord = [&](int axis) { PutInt(out, Trunc(p.GetCoord(axis, iPoint))); };
+    if (tech == CExperiment::XPS) {
+        if (profile) {
+            PutInt(out, p.GetPosnNum());
+            PutReal(out, level);
+        } else if (scan && move == CExperiment::Planar) {
+            PutInt(out, Trunc(p.GetCoord(0, iPoint) * 1000.0));
+            PutInt(out, Trunc(p.GetCoord(1, iPoint) * 1000.0));
+        } else if (scan && (move == CExperiment::Normal || move == CExperiment::Memory)) {
+            PutInt(out, p.GetPosnNum());
+        } else if (scan && move == CExperiment::Linear) {
+            coord(0);
+        } else if (scan && move == CExperiment::Rotary) {
+            PutInt(out, p.GetPosnNum());
+            PutReal(out, level);
+        }
+    } else if (tech == CExperiment::AES) {
+        if (profile && move == CExperiment::Point) {
+            coord(0);
+            coord(1);
+            PutReal(out, level);
+        } else if (profile && move == CExperiment::AreaScan) {
+            PutReal(out, level);
+            for (int a = 0; a < 4; ++a)
+                coord(a);
+        } else if (profile) {
+            PutReal(out, level);
+        } else if (scan && move == CExperiment::Point) {
+            coord(0);
+            coord(1);
+        } else if (scan && move == CExperiment::AreaScan) {
+            for (int a = 0; a < 4; ++a)
+                coord(a);
+        }
+    }
+    PutLine(out, m_SourceLabel);
+    if (m_bDepthProfile) {
+        PutInt(out, m_IonZ);
+        PutInt(out, m_IonN);
+        PutInt(out, m_IonQ);
+    }
+    for (double v : {m_SourceEnergy, m_SourceStrength, m_BeamWidthX, m_BeamWidthY})
+        PutReal(out, v);
+    const std::string& mode = m_ExpMode;
+    if (mode == "SEM" || mode == "MAP" || mode == "MAPDP" || mode == "MAPSV" || mode == "MAPSVDP") {
+        PutReal(out, m_FieldX);
+        PutReal(out, m_FieldY);
+        if (mode == "SEM" || mode == "MAPSV" || mode == "MAPSVDP")
+            for (int v : m_Linescan)
+                PutInt(out, v);
+    }
+    PutReal(out, m_SrcPolar);
+    PutReal(out, m_SrcAzimuth);
+    if (p.GetAnalyserMode() == CStagePosn::CAE) {
+        PutLine(out, "FAT");
+        PutReal(out, g.GetAnalyserEnergy());
+    } else {
+        PutLine(out, "FRR");
+        if (g.GetRetardRatio() == "Low")
+            PutReal(out, 5.8);
+        else if (g.GetRetardRatio() == "High")
+            PutInt(out, 20);
+        else
+            PutReal(out, 1e37);
+    }
+    if (m_Technique == "AES diff")
+        PutReal(out, m_DiffWidth);
+    for (double v : {m_Mag, m_WorkFunction, m_TargetBias, m_AnalysisWidthX, m_AnalysisWidthY, m_TakeOffPolar,
+                     m_TakeOffAzimuth})
+        PutReal(out, v);
+    PutLine(out, g.GetName());
+    PutLine(out, g.GetRegion());
+    PutInt(out, -1);
+    if (m_ScanMode == "REGULAR") {
+        PutLine(out, "kinetic energy");
+        PutLine(out, "eV");
+        PutReal(out, g.CRegion::GetStart());
+        PutReal(out, g.CRegion::GetStep());
+    }
+    PutInt(out, 1);
+    PutLine(out, "arb. units");
+    PutLine(out, "d");
+    PutLine(out, m_SignalMode);
+    PutReal(out, g.GetDwell() / 1000.0);
+    PutInt(out, g.GetNumScans());
+    PutReal(out, 0.0);
+    if (m_bDepthProfile) {
+        for (double v : {m_SputterEnergy, m_SputterCurrent, m_SputterWidthX, m_SputterWidthY, m_SputterPolar,
+                         m_SputterAzimuth})
+            PutReal(out, v);
+        PutLine(out, m_SputterMode);
+    }
+    const bool rotary = tech == CExperiment::XPS && move == CExperiment::Rotary;
+    PutReal(out, 0.0);
+    PutReal(out, rotary ? level : 0.0);
+    PutReal(out, 0.0);
+    PutInt(out, 0);
+
+    const int count = g.GetNumValues();
+    PutInt(out, count);
+    const CTrace* t = iTrace < g.GetNumTraces() ? g.GetTrace(iTrace) : nullptr;
+    PutReal(out, t ? t->GetMinValue() : 0.0);
+    PutReal(out, t ? t->GetMaxValue() : 0.0);
+    const double* data = t ? t->GetData() : nullptr;
+    const int have = t ? t->GetNumPoints() : 0;
+    for (int i = 0; i < count; ++i)
+        PutReal(out, data && i < have ? data[i] : 0.0);
+}
+
+bool SaveDocumentAsVamas(const CVeltraneDoc& doc, const std::string& path)
+{
+    CVamas writer(&doc);
+    if (int id = writer.CanWrite()) {
+        AfxMessageBox(FormatMessageId(static_cast<unsigned>(id), {doc.GetTitle()}), MB_OK | MB_ICONERROR);
+        return false;
+    }
+    const std::string text = writer.Write();
+    try {
+        CFile file(path, CFile::modeCreate | CFile::modeWrite);
+        file.Write(text.data(), text.size());
+        file.Flush();
+        file.Close();
+    } catch (const CFileException&) {
+        AfxMessageBox(FormatMessageId(IDS_WRITE_ERROR, {path}), MB_OK | MB_ICONERROR);
+        return false;
+    }
+    return true;
+}

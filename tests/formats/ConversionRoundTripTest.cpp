@@ -1,0 +1,219 @@
+#include "Fixtures.h"
+
+#include "data/Experiment.h"
+#include "data/Source.h"
+#include "data/SpecRgn.h"
+#include "data/StagePosn.h"
+#include "data/Trace.h"
+#include "data/VeltraneDoc.h"
+#include "data/formats/ImportReaders.h"
+#include "data/formats/Norvale.h"
+#include "data/formats/PkLib.h"
+#include "data/formats/Vamas.h"
+#include "platform/Exceptions.h"
+#include "platform/File.h"
+#include "platform/MessageSink.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using fixtures::BuildVamas;
+using fixtures::NorvaleFile;
+using fixtures::VamasBlockSpec;
+using fixtures::VamasSpec;
+
+namespace {
+
+struct QuietSink : IMessageSink
+{
+    std::vector<std::string> texts;
+    int ShowMessage(const std::string& text, unsigned) override
+    {
+        texts.push_back(text);
+        return IDOK;
+    }
+};
+
+void ImportVamas(CVeltraneDoc& doc, const std::string& text)
+{
+    CMemFile file(text.data(), text.size(), "in.npl");
+    CImportReader().OpenVamasFile(doc, file);
+}
+
+CVamas::Environment TestEnvironment()
+{
+    CVamas::Environment env;
+    env.userName = "tester";
+    env.biasMinutes = -60;
+    return env;
+}
+
+VamasSpec TwoRegionsTwoLevels()
+{
+    VamasSpec v;
+    v.nRgns = 2;
+    v.expVars = {{"Position", ""}};
+    v.blocks.assign(4, VamasBlockSpec{});
+    for (size_t k = 0; k < 4; ++k) {
+        v.blocks[k].values = {1.0 + k, 2.5 + k, 1e6 + k};
+        v.blocks[k].species = k % 2 ? "O" : "C";
+        v.blocks[k].start = 100.0 * (k % 2 + 1);
+    }
+    return v;
+}
+
+} // namespace
+
+TEST(Conversion, NorvaleFileBecomesADocument)
+{
+    NorvaleFile f;
+    f.spectra[0].offset = 1500;
+    f.spectra[0].etch[0] = 1, f.spectra[0].etch[1] = 3, f.spectra[0].etch[2] = 50;
+    f.spectra[0].regions[0].stepRV = 100;
+    f.spectra[0].regions[0].nPts = 11;
+    CMemFile file(f.Build(), "old.dat");
+    CVeltraneDoc doc;
+    CImportReader().OpenNorvaleFile(doc, file);
+    EXPECT_DOUBLE_EQ(doc.GetExperiment()->GetOffset(), 1.5);
+    EXPECT_EQ(doc.GetExperiment()->GetExpType(), CExperiment::Widescan);
+    EXPECT_EQ(doc.GetSource()->GetSourceType(), CSource::MgKa);
+    ASSERT_EQ(doc.GetNumStagePosns(), 1);
+    const CSpecRgn* r = doc.GetStagePosn(0)->GetSpecRgn(0);
+    EXPECT_DOUBLE_EQ(r->CRegion::GetStart(), 930.0);
+    EXPECT_DOUBLE_EQ(r->CRegion::GetFinish(), 931.0);
+    EXPECT_DOUBLE_EQ(r->GetPeak(), 930.5);
+    EXPECT_EQ(r->GetTrace(0)->GetData()[10], 10.0);
+}
+
+TEST(Conversion, RegionsFindTheirPeakInTheLibrary)
+{
+    CPkLib lib;
+    std::istringstream text("1s\n2s\n\n[PHYSICAL INFORMATION]\nCarbon C\n[PHOTO PEAK DATA]\n2 16 0 1 1 2 2\n"
+                            "1 284 0 1 1 2 2\n[AUGER PEAK DATA]\n\n");
+    ASSERT_EQ(lib.Load(text), 0);
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"C", "1s", 1}, {"C", "2p3/2", -1}, {"Xx", "1s", CRegion().GetRegionID()}};
+    for (const auto& [element, region, expected] : cases) {
+        SCOPED_TRACE(std::string(element) + " " + region);
+        NorvaleFile f;
+        f.spectra[0].regions[0].element = element;
+        f.spectra[0].regions[0].region = region;
+        CMemFile file(f.Build(), "old.dat");
+        CVeltraneDoc doc;
+        CImportReader(&lib).OpenNorvaleFile(doc, file);
+        EXPECT_EQ(doc.GetStagePosn(0)->GetSpecRgn(0)->GetRegionID(), expected);
+    }
+}
+
+TEST(Conversion, BadAnalyserModeIsRefusedNamingTheFile)
+{
+    QuietSink sink;
+    IMessageSink* old = SetMessageSink(&sink);
+    NorvaleFile f;
+    f.spectra[0].mode = "FAT";
+    CMemFile file(f.Build(), "old.dat");
+    CVeltraneDoc doc;
+    EXPECT_THROW(CImportReader().OpenNorvaleFile(doc, file), CUserException);
+    ASSERT_EQ(sink.texts.size(), 1u);
+    EXPECT_EQ(sink.texts[0], "The file 'old.dat' contains illegal parameters");
+    SetMessageSink(old);
+}
+
+TEST(VamasWriter, OutputReadsBackToTheSameOrdinates)
+{
+    CVeltraneDoc doc;
+    ImportVamas(doc, BuildVamas(TwoRegionsTwoLevels()));
+    CVamas writer(&doc, TestEnvironment());
+    ASSERT_EQ(writer.CanWrite(), 0);
+    const std::string text = writer.Write();
+    EXPECT_TRUE(text.ends_with("\r\nend of experiment"));
+    EXPECT_NE(text.find("\r\n1st block id, 1, 1, 1, 1\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n4th block id, 1, 1, 2, 2\r\n"), std::string::npos);
+
+    CVeltraneDoc back;
+    ImportVamas(back, text);
+    ASSERT_EQ(back.GetNumStagePosns(), 1);
+    const CStagePosn* p = doc.GetStagePosn(0);
+    const CStagePosn* q = back.GetStagePosn(0);
+    ASSERT_EQ(q->GetNumSpecRgns(), 2);
+    for (int r = 0; r < 2; ++r)
+        for (int l = 0; l < 2; ++l) {
+            const CTrace* a = p->GetSpecRgn(r)->GetTrace(l);
+            const CTrace* b = q->GetSpecRgn(r)->GetTrace(l);
+            ASSERT_EQ(a->GetNumPoints(), b->GetNumPoints());
+            for (int i = 0; i < a->GetNumPoints(); ++i)
+                EXPECT_EQ(a->GetData()[i], b->GetData()[i]);
+            EXPECT_NEAR(p->GetSpecRgn(r)->CRegion::GetStart(), q->GetSpecRgn(r)->CRegion::GetStart(), 1e-3);
+        }
+}
+
+TEST(VamasWriter, CommentLinesAreCutAtEightyColumnsOfTwo)
+{
+    VamasSpec v;
+    v.comment = {std::string(100, 'a'), "second"};
+    CVeltraneDoc doc;
+    ImportVamas(doc, BuildVamas(v));
+    const std::string text = CVamas(&doc, TestEnvironment()).Write();
+    // The column count restarts at each line end, CR or LF.
+    EXPECT_NE(text.find("\r\n2\r\n" + std::string(41, 'a') + "\r\nsecond\r\nNORM\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\nUnknown\r\nUnknown\r\ntester\r\n"), std::string::npos);
+}
+
+TEST(VamasWriter, DocumentsWithoutVamasFormAreRefusedWithAMessage)
+{
+    QuietSink sink;
+    IMessageSink* old = SetMessageSink(&sink);
+    CVeltraneDoc empty;
+    EXPECT_FALSE(SaveDocumentAsVamas(empty, "/tmp/never-written.npl"));
+    CVeltraneDoc doc;
+    ImportVamas(doc, BuildVamas(VamasSpec{}));
+    EXPECT_FALSE(SaveDocumentAsVamas(doc, "/nonexistent-folder/out.npl"));
+    EXPECT_EQ(sink.texts.size(), 2u);
+    SetMessageSink(old);
+}
+
+// xylib's converter reads what we write, to the same ordinates.
+TEST(VamasWriter, OtherReadersAgree)
+{
+#ifndef XYCONV_PROGRAM
+    GTEST_SKIP() << "xyconv (Debian libxy-bin) is not installed";
+#else
+    CVeltraneDoc doc;
+    ImportVamas(doc, BuildVamas(TwoRegionsTwoLevels()));
+    const auto dir = std::filesystem::temp_directory_path() / ("vamas-xy-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto npl = dir / "out.vms";
+    ASSERT_TRUE(SaveDocumentAsVamas(doc, npl.string()));
+    const auto xy = dir / "out.xy";
+    const std::string cmd =
+        std::string(XYCONV_PROGRAM) + " -t vamas '" + npl.string() + "' '" + xy.string() + "' 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    // xyconv writes every block after a "### block" line, x and y a row.
+    std::ifstream in(xy);
+    std::vector<std::vector<double>> blocks;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("### block", 0) == 0)
+            blocks.emplace_back();
+        if (line.empty() || line[0] == '#' || blocks.empty())
+            continue;
+        std::istringstream row(line);
+        double x, y;
+        if (row >> x >> y)
+            blocks.back().push_back(y);
+    }
+    // Blocks run level by level, region by region.
+    ASSERT_EQ(blocks.size(), 4u);
+    for (size_t b = 0; b < 4; ++b) {
+        const CTrace* t =
+            doc.GetStagePosn(0)->GetSpecRgn(static_cast<int>(b % 2))->GetTrace(static_cast<int>(b / 2));
+        ASSERT_EQ(blocks[b].size(), static_cast<size_t>(t->GetNumPoints()));
+        for (size_t i = 0; i < blocks[b].size(); ++i)
+            EXPECT_NEAR(blocks[b][i], t->GetData()[i], 1e-6); // xyconv prints six decimals
+    }
+    std::filesystem::remove_all(dir);
+#endif
+}

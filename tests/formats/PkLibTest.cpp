@@ -1,0 +1,130 @@
+#include "data/formats/PkLib.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+namespace {
+
+const char* kNames = "1s\n2s\n2p3/2\n2p1/2\n3d5/2\nKLL\n\n";
+
+int Load(CPkLib& lib, const std::string& text)
+{
+    std::istringstream in(text);
+    return lib.Load(in);
+}
+
+std::string Entry(const std::string& name, const std::string& photo, const std::string& auger = "")
+{
+    return "[PHYSICAL INFORMATION]\n" + name + " extra words\nignored\n[PHOTO PEAK DATA]\n" + photo +
+           "[AUGER PEAK DATA]\n" + auger + "\n";
+}
+
+} // namespace
+
+TEST(PkLib, LoadsEntriesAndLooksThemUp)
+{
+    CPkLib lib;
+    const std::string text =
+        std::string(kNames) + "comment line\r\n" +
+        Entry("Copper Cu", "1 1096.1 0 4.3 5.5 2 2\n-3 931.1 0 15.9 16.7 0 0\n", "6 918.6 100\n6 335 08\n") +
+        Entry("Carbon C", "1 284.0 0 1 1 2 2\n");
+    ASSERT_EQ(Load(lib, text), 0);
+    ASSERT_EQ(lib.GetSize(), 2);
+    const CPkLibElement* cu = lib.GetElement("Cu");
+    ASSERT_NE(cu, nullptr);
+    EXPECT_EQ(cu->m_csName, "Copper");
+    EXPECT_EQ(lib.GetElement("cu"), nullptr);
+    EXPECT_EQ(lib.GetElement(1), lib.GetElement("C"));
+    EXPECT_EQ(cu->GetPhotoPeaks()[1].m_csRegion, "2p3/2");
+    EXPECT_EQ(cu->GetPhotoPeaks()[1].m_bDefaultPeak, 1);
+    EXPECT_EQ(cu->GetAugerPeaks()[1].m_nIntensity, 8); // decimal, never octal
+    // An Auger match is numbered after the photoelectron peaks, so GetPeak finds it again.
+    EXPECT_EQ(cu->GetPeakIndex("KLL"), 2);
+    EXPECT_EQ(cu->GetPeak(2)->m_eType, CPkLibPeak::Auger);
+    EXPECT_EQ(cu->GetPeakIndex("4f7/2"), -1);
+    std::string list;
+    lib.GetElementList(list, ",");
+    EXPECT_EQ(list, "Cu,C,");
+}
+
+TEST(PkLib, IncompleteEntriesStopTheLoad)
+{
+    const std::pair<const char*, std::string> cases[] = {
+        {"photo header missing", "[PHYSICAL INFORMATION]\nIron Fe\n"},
+        {"no photoelectron line", Entry("Iron Fe", "")},
+        {"region index beyond the names", Entry("Iron Fe", "7 700 0 1 1 0 0\n")},
+        // Found by fuzzing: the most negative index cannot be negated.
+        {"index -2^63", Entry("Iron Fe", "-9223372036854775808 700 0 1 1 0 0\n")},
+        {"Auger index zero", Entry("Iron Fe", "1 700 0 1 1 0 0\n", "0 700 10\n")},
+        {"no Auger header", "[PHYSICAL INFORMATION]\nIron Fe\n[PHOTO PEAK DATA]\n1 700 0 1 1 0 0\n"},
+    };
+    for (const auto& [name, entry] : cases) {
+        SCOPED_TRACE(name);
+        CPkLib lib;
+        EXPECT_EQ(Load(lib, kNames + Entry("Carbon C", "1 284 0 1 1 2 2\n") + entry), 2079);
+        EXPECT_EQ(lib.GetSize(), 1); // the entries before it stay
+    }
+    // The last Auger line may end the file.
+    CPkLib lib;
+    EXPECT_EQ(Load(lib, std::string(kNames) + "[PHYSICAL INFORMATION]\nIron Fe\n[PHOTO PEAK DATA]\n1 7 0 1 1 "
+                                              "0 0\n[AUGER PEAK DATA]\n6 7 1"),
+              0);
+    EXPECT_EQ(lib.GetSize(), 1);
+    CPkLib missing;
+    EXPECT_EQ(missing.LoadFromPath("/nonexistent/PkLib.txt"), 2078);
+}
+
+TEST(PkLib, SensitivityFactors)
+{
+    CPkLib lib;
+    ASSERT_EQ(Load(lib, kNames + Entry("Copper Cu", "3 931 0 10 20 1 2\n4 931 0 6 8 0 0\n5 75 0 3 4 0 0\n",
+                                       "6 918 100\n")),
+              0);
+    const CPkLibElement* cu = lib.GetElement("Cu");
+    const double p = 0.7 - 0.5;
+    // Unresolved 2p doublet: both lines share the mean cross-section.
+    EXPECT_DOUBLE_EQ(lib.CalculateRSF(cu, 0, 18, 1486.6), std::pow(555.6, p) * (1 + 0.01547747 * 2) * 14.0);
+    EXPECT_DOUBLE_EQ(lib.CalculateRSF(cu, 1, 10, 1253.6), std::pow(322.6, p) * 8.0);
+    EXPECT_DOUBLE_EQ(lib.CalculateRSF(cu, 2, 18, 1486.6), std::pow(1411.6, p) * 4.0);
+    EXPECT_EQ(lib.CalculateRSF(cu, 3, 18, 1486.6), 0.0); // Auger
+    EXPECT_EQ(lib.CalculateRSF(cu, 0, 1, 0.0), 1.0);     // electron gun
+    EXPECT_EQ(lib.CalculateRSF(cu, -1, 18, 1486.6), 1.0);
+    EXPECT_EQ(lib.CalculateRSF(cu, 9, 18, 1486.6), 1.0); // no such peak
+    EXPECT_EQ(lib.CalculateRSF(cu, 0, 18, 900.0), 1.0);  // the source cannot excite it
+}
+
+// The shipped library against Scofield's published subshell cross-sections,
+// normalised to C 1s = 1 at each source (J. H. Scofield, J. Electron Spectrosc.
+// Relat. Phenom. 8 (1976) 129). res/README.md states the agreement.
+TEST(PkLib, ShippedLibraryAgreesWithScofield)
+{
+    CPkLib lib;
+    ASSERT_EQ(lib.LoadFromPath(VELTRANE_SOURCE_DIR "/res/PkLib.txt"), 0);
+    EXPECT_EQ(lib.GetSize(), 92);
+    EXPECT_EQ(lib.GetElement(0)->GetSymbol(), "H");
+    EXPECT_EQ(lib.GetElement(91)->GetSymbol(), "U");
+    struct Case
+    {
+        const char* symbol;
+        const char* region;
+        double mg, al; // 0: not checked
+    };
+    const Case cases[] = {
+        {"C", "1s", 1.00, 1.00},       {"O", "1s", 2.85, 2.93},    {"Si", "2p3/2", 0.0, 0.54},
+        {"Cu", "2p3/2", 15.87, 16.73}, {"Au", "4f7/2", 0.0, 9.58},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.symbol) + " " + c.region);
+        const CPkLibElement* e = lib.GetElement(c.symbol);
+        ASSERT_NE(e, nullptr);
+        const int i = e->GetPeakIndex(c.region);
+        ASSERT_GE(i, 0);
+        const CPkLibPeak* peak = e->GetPeak(i);
+        if (c.mg > 0) {
+            EXPECT_NEAR(peak->m_dMgX, c.mg, 0.10 * c.mg);
+        }
+        EXPECT_NEAR(peak->m_dAlX, c.al, 0.10 * c.al);
+    }
+}

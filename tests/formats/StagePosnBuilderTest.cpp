@@ -1,0 +1,236 @@
+#include "data/AcquireSheet.h"
+#include "data/ImageRgn.h"
+#include "data/Region.h"
+#include "data/SpecRgn.h"
+#include "data/StagePosn.h"
+#include "data/Utility.h"
+#include "data/formats/RecordBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+namespace {
+
+using Row = CAcquireProfile::CLevelInfo;
+
+struct Profile : CAcquireProfile
+{
+    std::vector<Row> lists[nMethods];
+    const std::vector<Row>* GetLevelList(int method) const override { return &lists[method]; }
+};
+
+struct Group : CAcquireGroup
+{
+    Profile profile;
+    std::vector<CRegion*> regions;
+    const CAcquireProfile* GetProfile() const override { return &profile; }
+    const std::vector<CRegion*>* GetRegions() const override { return &regions; }
+};
+
+struct Exp : CAcquireXPS_Exp
+{
+    int GetNumPosns() const override { return 1; }
+};
+struct Stg : CAcquireXPS_Stg
+{
+    std::map<std::string, Group> groups;
+    const CAcquireGroup* GetGroup(const std::string& name) const override
+    {
+        auto it = groups.find(name);
+        return it == groups.end() ? nullptr : &it->second;
+    }
+};
+struct Img : CAcquireXPS_Img
+{
+    double GetStep() const override { return 1.0; }
+    double GetXStep() const override { return 0.5; }
+    double GetYStep() const override { return 0.25; }
+    int GetXSize() const override { return 4; }
+    int GetYSize() const override { return 3; }
+};
+
+struct XpsSheet : CAcquireXPS
+{
+    Exp exp;
+    CAcquireXPS_Src src;
+    Stg stg;
+    CAcquireXPS_Prf prf;
+    CAcquireXPS_Rgn rgn;
+    Img img;
+    int type = Narrowscan, move = None, fast = 0;
+    const CAcquireXPS_Exp* GetExpPage() const override { return &exp; }
+    const CAcquireXPS_Src* GetSrcPage() const override { return &src; }
+    const CAcquireXPS_Stg* GetStgPage() const override { return &stg; }
+    const CAcquireXPS_Prf* GetPrfPage() const override { return &prf; }
+    const CAcquireXPS_Rgn* GetRgnPage() const override { return &rgn; }
+    const CAcquireXPS_Img* GetImgPage() const override { return &img; }
+    int GetExpType() const override { return type; }
+    int GetMoveType() const override { return move; }
+    int FastScanMode() const override { return fast; }
+};
+
+CRegion MakeRegion(const char* name)
+{
+    CRegion r;
+    r.m_csName = name;
+    r.m_dStart = 280;
+    r.m_dFinish = 290;
+    r.m_dStep = 1;
+    r.m_nScans = 1;
+    r.m_iRepeat = 1;
+    return r; // backgrounds 0: none, as the pages mark it
+}
+
+std::vector<double> Levels(const CStagePosn& p)
+{
+    std::vector<double> v;
+    for (int i = 0; i < p.GetNumLevels(); ++i)
+        v.push_back(p.GetLevel(i)->GetValue());
+    return v;
+}
+
+} // namespace
+
+TEST(StagePosnBuilder, XpsLevelsStopAtTheirCount)
+{
+    CRegion c1s = MakeRegion("C");
+    XpsSheet sheet;
+    sheet.stg.m_GridData[CAcquireXPS::Rotary] = {{1, 5, "G", "note"}};
+    sheet.stg.m_GridData[CAcquireXPS::Normal] = {{1, 5, "G", "note"}};
+    Group& g = sheet.stg.groups["G"];
+    g.regions = {&c1s};
+    g.profile.lists[CAcquireProfile::Rotary] = {{0, 0.7, 0.1}, {}};
+    g.profile.lists[CAcquireProfile::DepthProfile] = {{1, 3, 10}, {4, 5, 30}, {}};
+
+    sheet.type = CAcquireXPS::Widescan;
+    sheet.move = CAcquireXPS::Rotary;
+    sheet.rgn.m_WidescanRegions = {&c1s};
+    CStagePosn rotary(2);
+    CRecordBuilder::Build(rotary, sheet);
+    // (0.7 - 0) / 0.1 + 1 is just below 8: seven levels, the running 0.7 is not stored.
+    ASSERT_EQ(rotary.GetNumLevels(), 7);
+    EXPECT_NEAR(rotary.GetLevel(6)->GetValue(), 0.6, 1e-12);
+    EXPECT_EQ(rotary.GetSpecRgn(0)->GetNumTraces(), 7);
+    EXPECT_EQ(*rotary.GetComment(), "note");
+
+    sheet.type = CAcquireXPS::DepthProfile;
+    sheet.move = CAcquireXPS::Normal;
+    CStagePosn depth(2);
+    CRecordBuilder::Build(depth, sheet);
+    EXPECT_EQ(Levels(depth), (std::vector<double>{10, 20, 30, 60, 90}));
+    ASSERT_EQ(depth.GetNumSpecRgns(), 1);
+    EXPECT_EQ(depth.GetSpecRgn(0)->GetNumTraces(), 5);
+    // "No background" on the pages becomes the document's +infinity.
+    EXPECT_EQ(depth.GetSpecRgn(0)->GetBk1(), CUtility::Infinity);
+    EXPECT_EQ(depth.GetSpecRgn(0)->GetBk2(), CUtility::Infinity);
+}
+
+TEST(StagePosnBuilder, XpsNarrowScanFallsBackToTheDefaultGroup)
+{
+    CRegion o1s = MakeRegion("O");
+    XpsSheet sheet;
+    sheet.stg.groups["Default"].regions = {&o1s};
+    CStagePosn p(9);
+    CRecordBuilder::Build(p, sheet);
+    EXPECT_EQ(*p.GetGroupName(), "Default");
+    ASSERT_EQ(p.GetNumSpecRgns(), 1);
+    EXPECT_EQ(p.GetSpecRgn(0)->GetName(), "O");
+    EXPECT_EQ(Levels(p), (std::vector<double>{0}));
+}
+
+TEST(StagePosnBuilder, XpsPlanarScanHasOnePointPerRow)
+{
+    CRegion c1s = MakeRegion("C");
+    XpsSheet sheet;
+    sheet.type = CAcquireXPS::Widescan;
+    sheet.move = CAcquireXPS::Planar;
+    sheet.stg.m_GridData[CAcquireXPS::Planar] = {
+        {1, 2, "Default", ""}, {3, 4, "Default", ""}, {5, 6, "Default", ""}};
+    sheet.rgn.m_WidescanRegions = {&c1s};
+    CStagePosn p(1);
+    CRecordBuilder::Build(p, sheet);
+    EXPECT_EQ(p.GetPosnMode(), CStagePosn::PointList);
+    EXPECT_EQ(p.GetNumPoints(-1), 3);
+    EXPECT_EQ(p.GetCoord(1, 2), 6.0);
+    EXPECT_EQ(p.GetSpecRgn(0)->GetNumTraces(), 3);
+}
+
+namespace {
+
+struct AesScn : CAcquireAES_Scn
+{
+    int control = None, size = 256, resol = 2;
+    std::vector<CScanPoint> points;
+    std::vector<CScanArea> areas;
+    int GetMoveType() const override { return control; }
+    int GetSize() const override { return size; }
+    int GetResol() const override { return resol; }
+    int GetMag() const override { return 1000; }
+    bool UseAreas() const override { return true; }
+    bool UsePts() const override { return false; }
+    const std::vector<CScanPoint>& GetPointList() const override { return points; }
+    const std::vector<CScanArea>& GetAreaList() const override { return areas; }
+};
+
+struct AesSheet : CAcquireAES
+{
+    CAcquireAES_Exp exp;
+    AesScn scn;
+    CAcquireAES_Prf prf;
+    CAcquireAES_Rgn rgn;
+    int type = AugerImage;
+    const CAcquireAES_Exp* GetExpPage() const override { return &exp; }
+    const CAcquireAES_Scn* GetScnPage() const override { return &scn; }
+    const CAcquireAES_Prf* GetPrfPage() const override { return &prf; }
+    const CAcquireAES_Rgn* GetRgnPage() const override { return &rgn; }
+    int GetExpType() const override { return type; }
+    bool FastScanMode() const override { return type == FastProfile; }
+};
+
+} // namespace
+
+TEST(StagePosnBuilder, AesImagesTakeTheirSizeFromTheScanPage)
+{
+    CRegion cu = MakeRegion("Cu");
+    AesSheet sheet;
+    sheet.scn.areas = {{-512, 511, 511, -512}};
+    sheet.rgn.m_ImageRegions = {&cu};
+    CStagePosn map(0);
+    CRecordBuilder::Build(map, sheet);
+    ASSERT_EQ(map.GetNumImageRgns(), 1);
+    EXPECT_EQ(map.GetImageRgn(0)->GetNumPoints_x(), 128);
+    EXPECT_EQ(map.GetImageRgn(0)->GetNumPoints_y(), 128);
+
+    sheet.scn.m_bLinescan = 1;
+    CStagePosn line(0);
+    CRecordBuilder::Build(line, sheet);
+    EXPECT_EQ(line.GetImageRgn(0)->GetNumPoints_x(), 256);
+    EXPECT_EQ(line.GetImageRgn(0)->GetNumPoints_y(), 1);
+
+    sheet.type = CAcquireAES::SEImage;
+    sheet.scn.size = 512;
+    CStagePosn se(0);
+    CRecordBuilder::Build(se, sheet);
+    EXPECT_EQ(se.GetCoord(0, 0), -256.0);
+    ASSERT_EQ(se.GetNumImageRgns(), 1);
+    EXPECT_EQ(se.GetImageRgn(0)->GetNumPoints_x(), 512);
+}
+
+TEST(StagePosnBuilder, AesProfileWalksOnlyTheValidRows)
+{
+    CRegion c = MakeRegion("C");
+    AesSheet sheet;
+    sheet.type = CAcquireAES::Profile;
+    sheet.scn.control = CAcquireAES_Scn::Point;
+    sheet.scn.points = {{1, 2}, {3, 4}};
+    const std::vector<Row> rows = {{1, 2, 5}, {3, 4, 10}, {}};
+    sheet.prf.m_pLevelList = &rows;
+    sheet.rgn.m_NarrowscanRegions = {&c};
+    CStagePosn p(1);
+    CRecordBuilder::Build(p, sheet);
+    EXPECT_EQ(p.GetCoord(0, 0), 3.0);
+    EXPECT_EQ(Levels(p), (std::vector<double>{5, 10, 20, 30}));
+    EXPECT_EQ(p.GetSpecRgn(0)->GetNumTraces(), 4);
+}
