@@ -1,0 +1,193 @@
+#include "app/DocCommands.h"
+
+#include "app/Veltrane.h"
+#include "data/Header.h"
+#include "data/ImageRgn.h"
+#include "data/VeltraneDoc.h"
+#include "framework/ui/Resources.h"
+#include "platform/Exceptions.h"
+#include "platform/MessageSink.h"
+#include "platform/Strings.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cctype>
+#include <utility>
+
+namespace {
+
+enum : unsigned
+{
+    IDP_SAVE_OLDER_FORMAT = 2071,
+    IDP_FILE_EXISTS = 4096,
+    IDP_NO_VAMAS_WRITER = 61706,
+    IDP_NO_BITMAP_WRITER = 61707,
+    IDP_NO_TEXT_WRITER = 61708,
+};
+
+std::string FileTitle(const std::string& path)
+{
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+std::function<void(CVeltraneDoc&, const std::string&)> CVeltraneDocCommands::s_saveAsVamas;
+std::function<void(CVeltraneDoc&, const std::string&)> CVeltraneDocCommands::s_saveAsBitmap;
+
+CVeltraneDocCommands::CVeltraneDocCommands(CDocument* doc, CMultiDocTemplate* tmpl) : CDocCommands(doc, tmpl)
+{
+}
+
+CVeltraneDoc* CVeltraneDocCommands::Doc() const
+{
+    return dynamic_cast<CVeltraneDoc*>(m_pDoc);
+}
+
+bool CVeltraneDocCommands::IsForeignFormat(const CVeltraneDoc& doc)
+{
+    char name[CHeader::ProgNameSize + 1] = {};
+    doc.GetHeader()->GetProgName(name);
+    std::string_view prog(name);
+    // Norvale files give an empty name or a leading part of "Norvale"; an
+    // imported VAMAS file names "VAMAS" and must not be overwritten either.
+    return prog.empty() || std::string_view("Norvale").starts_with(prog) || prog == "VAMAS";
+}
+
+std::string CVeltraneDocCommands::WithDataExtension(const std::string& path)
+{
+    std::string ext = ".vlt";
+    if (CMultiDocTemplate* t = CVeltrane::GetSpectrumTemplate()) {
+        std::string e = t->GetDocString(CMultiDocTemplate::filterExt);
+        if (!e.empty())
+            ext = e;
+    }
+    std::string p = path;
+    while (!p.empty() && p.back() == ' ')
+        p.pop_back();
+    // Only the file name counts: a dot in a folder name is no extension.
+    size_t nameStart = p.find_last_of('/');
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+    size_t dot = p.find_last_of('.');
+    if (dot == std::string::npos || dot < nameStart)
+        return p + ext;
+    std::string tail = p.substr(dot);
+    std::string lower = tail;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return lower == ext ? p : p.substr(0, dot) + ext;
+}
+
+bool CVeltraneDocCommands::SaveDocument(const std::string& path, std::string& savedPath)
+{
+    CVeltraneDoc* doc = Doc();
+    std::string target = path;
+    if (doc && IsForeignFormat(*doc)) {
+        switch (AfxMessageBox(FormatMessageId(IDP_SAVE_OLDER_FORMAT, {doc->GetTitle()}),
+                              MB_YESNOCANCEL | MB_ICONQUESTION)) {
+        case IDNO:
+            return false;
+        case IDYES:
+            break;
+        default:
+            throw CUserException();
+        }
+        target = WithDataExtension(path);
+        if (QFileInfo::exists(QString::fromStdString(target))) {
+            switch (AfxMessageBox(FormatMessageId(IDP_FILE_EXISTS, {FileTitle(target)}),
+                                  MB_YESNOCANCEL | MB_ICONWARNING)) {
+            case IDNO:
+                return false;
+            case IDYES:
+                break;
+            default:
+                throw CUserException();
+            }
+        }
+        doc->Initialize(CHeader());
+        doc->SetPathName(target);
+        if (CWinApp* app = AfxGetApp())
+            app->AddToRecentFileList(target);
+        m_pTemplate->UpdateFrameTitles(doc);
+    }
+    savedPath = target;
+    return m_pDoc->OnSaveDocument(target);
+}
+
+bool CVeltraneDocCommands::DoSave(const std::string& path, bool bReplace)
+{
+    if (path.empty()) {
+        OnFileSaveAs();
+        return !m_pDoc->IsModified();
+    }
+    std::string saved;
+    if (!SaveDocument(path, saved))
+        return false;
+    // A converted document keeps its new name whatever name was asked for.
+    if (bReplace || saved != path) {
+        m_pDoc->SetPathName(saved);
+        if (CWinApp* app = AfxGetApp())
+            app->AddToRecentFileList(saved);
+        m_pTemplate->UpdateFrameTitles(m_pDoc);
+    }
+    return true;
+}
+
+void CVeltraneDocCommands::OnFileSaveAs()
+{
+    CVeltraneDoc* doc = Doc();
+    CVeltrane* app = CVeltrane::GetApp();
+    if (!doc || !app)
+        return;
+    bool image = (doc->GetExpType() & 0x200) != 0;
+    static const unsigned imageFilters[] = {1041, 1043, 1045, 1042, 0};
+    static const unsigned otherFilters[] = {1041, 1044, 1045, 1042, 0};
+    unsigned flags = 0;
+    if (image) {
+        int panes = 0;
+        for (const auto& posn : std::as_const(*doc).GetStagePosns())
+            if (posn)
+                for (int i = 0; i < posn->GetNumImageRgns(); ++i)
+                    if (const CImageRgn* r = posn->GetImageRgn(i); r && !r->IsLinescan())
+                        ++panes;
+        // Several bitmap files are each checked by the bitmap writer itself.
+        if (panes >= 2)
+            flags = 0x4;
+    }
+    std::string path;
+    int filter = 0;
+    if (!app->OnFileName(path, false, image ? imageFilters : otherFilters, &filter, flags))
+        return;
+    // Without the dialog's own question (several bitmaps), a data or VAMAS
+    // file chosen over an existing one is asked about here, so it is never
+    // replaced unasked.
+    if (flags != 0 && filter != 1 && QFileInfo::exists(QString::fromStdString(path))) {
+        switch (
+            AfxMessageBox(FormatMessageId(IDP_FILE_EXISTS, {FileTitle(path)}), MB_YESNO | MB_ICONWARNING)) {
+        case IDYES:
+            break;
+        default:
+            return;
+        }
+    }
+    switch (filter) {
+    case 1:
+        if (!image)
+            AfxMessageBox(IDP_NO_TEXT_WRITER, MB_OK | MB_ICONINFORMATION);
+        else if (s_saveAsBitmap)
+            s_saveAsBitmap(*doc, path);
+        else
+            AfxMessageBox(IDP_NO_BITMAP_WRITER, MB_OK | MB_ICONINFORMATION);
+        break;
+    case 2:
+        if (s_saveAsVamas)
+            s_saveAsVamas(*doc, path);
+        else
+            AfxMessageBox(IDP_NO_VAMAS_WRITER, MB_OK | MB_ICONINFORMATION);
+        break;
+    default:
+        DoSave(path, true);
+        break;
+    }
+}

@@ -1,0 +1,552 @@
+#include "app/plot/PlotMath.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace plot {
+
+int TruncSat(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v <= double(INT_MIN))
+        return INT_MIN;
+    if (v >= double(INT_MAX))
+        return INT_MAX;
+    return int(v);
+}
+
+int FloorSat(double v)
+{
+    return TruncSat(std::floor(v));
+}
+
+int ScreenCoord(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= 0)
+        return v > 16383 ? 16383 : int(v);
+    return (v <= -16383 ? -16383 : int(v)) - 1;
+}
+
+const std::array<double, 101>& TickLUT()
+{
+    static const std::array<double, 101> lut = [] {
+        constexpr int bounds[7] = {9, 14, 18, 22, 43, 68, 101};
+        std::array<double, 101> t{};
+        int i = 0;
+        for (int j = 0; j <= 100; ++j) {
+            if (j > bounds[i])
+                ++i;
+            t[j] = kTickSteps[i];
+        }
+        return t;
+    }();
+    return lut;
+}
+
+int TickStepIndex(double mantissa)
+{
+    for (int i = 0; i < int(kTickSteps.size()); ++i)
+        if (kTickSteps[i] == mantissa)
+            return i;
+    return 6;
+}
+
+SDecade Decade(double R)
+{
+    double a = std::fabs(R);
+    if (!std::isfinite(a) || a == 0)
+        a = 1;
+    const double e = std::floor(std::log10(a));
+    SDecade d;
+    d.p = std::pow(10.0, e - 1);
+    if (!(d.p > 0) || !std::isfinite(d.p))
+        return SDecade{};
+    // log10 may round either way at a decade's edge; the table has 101 entries.
+    d.n = std::clamp(TruncSat(std::ceil(a / d.p)), 0, 100);
+    return d;
+}
+
+namespace {
+
+std::string PrintF(double v)
+{
+    char buf[400];
+    const int len = std::snprintf(buf, sizeof buf, "%f", v);
+    if (len < 0)
+        return {};
+    return std::string(buf, std::min<size_t>(size_t(len), sizeof buf - 1));
+}
+
+} // namespace
+
+SLabelSize TrialLabel(double v)
+{
+    const std::string s = PrintF(v);
+    const auto dot = s.find('.');
+    SLabelSize r;
+    if (dot == std::string::npos) {
+        r.nChars = int(s.size());
+        return r;
+    }
+    int count = int(s.size() - dot);
+    while (count > 1 && s[dot + count - 1] == '0')
+        --count;
+    if (count == 1)
+        count = 0; // only the "." was left
+    r.nFrac = count;
+    r.nChars = int(dot) + count;
+    return r;
+}
+
+std::string FormatTickLabel(double v, int nTrunc)
+{
+    std::string s = PrintF(v);
+    const auto dot = s.find('.');
+    if (dot != std::string::npos)
+        s.resize(std::min(s.size(), dot + size_t(std::max(nTrunc, 0))));
+    return s;
+}
+
+SHorzTicks CalcHorzTicks(int left, int right, double dU, double U0, double UMin, double UMax,
+                         const SAxisMetrics& m)
+{
+    SHorzTicks t;
+    if (dU == 0 || !std::isfinite(dU))
+        dU = 1;
+    double B = std::fabs(UMin) > std::fabs(UMax) ? UMin : UMax;
+    double R = double(right - 1 - left) * dU;
+    if (R == 0)
+        R = 1;
+    const SDecade d = Decade(R);
+    const double sign = dU < 0 ? -1 : 1;
+    t.dTickStep = sign * d.Step();
+    int i = TickStepIndex(TickLUT()[d.n]);
+    t.dTickSpacing = t.dTickStep / dU;
+    B = std::ceil(B / t.dTickStep) * t.dTickStep;
+    for (;;) {
+        const SLabelSize a = TrialLabel(B);
+        const SLabelSize b = TrialLabel(B - std::fabs(t.dTickStep));
+        t.nTrunc = std::max({0, a.nFrac, b.nFrac});
+        t.cxWidth = std::max({0, a.nChars, b.nChars});
+        if (double(t.cxWidth) * m.cxDigit + m.cxMinus + 2 * m.cxSpace < t.dTickSpacing)
+            break;
+        if (++i >= 7)
+            break;
+        t.dTickStep = sign * d.p * kTickSteps[i];
+        t.dTickSpacing = t.dTickStep / dU;
+    }
+    if (t.dTickSpacing == 0 || !std::isfinite(t.dTickSpacing))
+        t.dTickSpacing = 1;
+    t.iTickIndex = std::min(i, 6);
+    const double V = left * dU + U0;
+    t.TickVal = V - std::fmod(V, t.dTickStep);
+    t.TickPos = (t.TickVal - U0) / dU;
+    return t;
+}
+
+SVertTicks CalcVertTicks(int top, int bottom, double dU, double U0, double UMax, double dMaxTickStep,
+                         const SAxisMetrics& m)
+{
+    SVertTicks t;
+    if (dU == 0 || !std::isfinite(dU))
+        dU = -1;
+    double R = double(top - (bottom - 1)) * dU;
+    if (R == 0)
+        R = 1;
+    const SDecade d = Decade(R);
+    double step = d.Step();
+    double M = TickLUT()[d.n];
+    if (step > dMaxTickStep && dMaxTickStep > 0) {
+        step = dMaxTickStep;
+        M = dMaxTickStep / d.p;
+    }
+    int i = TickStepIndex(M);
+    const double S = double(bottom - 1 - top) / R;
+    double spacing = S * step;
+    while (4.0 * m.cxDigit > spacing && step < R && step < dMaxTickStep) {
+        if (++i >= 7)
+            break;
+        step = d.p * kTickSteps[i];
+        spacing = S * step;
+    }
+    if (spacing < m.cyDigit && step < d.Step()) {
+        // The cap comes from the data range; a plot contracted far below it
+        // would get a tick every pixel or less. Let the step follow the shown range.
+        step = d.Step();
+        i = TickStepIndex(TickLUT()[d.n]);
+        spacing = S * step;
+        while (4.0 * m.cxDigit > spacing && step < R) {
+            if (++i >= 7)
+                break;
+            step = d.p * kTickSteps[i];
+            spacing = S * step;
+        }
+    }
+    if (spacing == 0 || !std::isfinite(spacing))
+        spacing = 1;
+    t.dTickStep = step;
+    t.dTickSpacing = spacing;
+    t.iTickIndex = std::min(i, 6);
+    const SLabelSize a = TrialLabel(UMax);
+    const SLabelSize b = TrialLabel(UMax - step);
+    t.nTrunc = std::max({0, a.nFrac, b.nFrac});
+    const int C = std::max({0, a.nChars, b.nChars});
+    t.cxWidth = C * m.cxDigit + m.cxMinus + m.cyMajorTick + m.dTxt;
+    const double V = (bottom - 1) * dU + U0;
+    t.TickVal = std::floor(V / step) * step;
+    t.TickPos = (t.TickVal - U0) / dU;
+    return t;
+}
+
+SVertFit FitVertAxis(int top, int bottom, double dMin, double dMax)
+{
+    SVertFit f;
+    if (dMin == 0 && dMax == 0)
+        dMax = 10000;
+    else if (dMin == dMax)
+        dMax = dMin + 1; // flat data: a range of 1 above the value
+    const SDecade d = Decade(dMax - dMin);
+    f.dMaxTickStep = d.Step();
+    dMax = std::ceil(dMax / f.dMaxTickStep) * f.dMaxTickStep;
+    f.UMax = dMax;
+    f.UMin = dMin;
+    double den = double(top - (bottom - 1));
+    if (den == 0)
+        den = 1;
+    f.dU = (f.UMax - f.UMin) / den;
+    if (f.dU == 0 || !std::isfinite(f.dU))
+        f.dU = 1;
+    f.U0 = f.UMin - (bottom - 1) * f.dU;
+    return f;
+}
+
+SAxisXform CalcXTransform(int left, int right, double Xmin, double Xmax)
+{
+    SAxisXform t;
+    double W = double(right) - left - 1;
+    double R = Xmax - Xmin;
+    if (R == 0)
+        R = 1;
+    if (R > W) {
+        W += 1;
+        R += 1;
+        if (W < 1)
+            W = 1;
+        t.ds = W / R;
+        t.dS = R / W;
+        t.s0 = (left - 0.5) - (Xmin - 0.5) * t.ds;
+        t.S0 = (Xmin - 0.5) - (left - 0.5) * t.dS;
+    } else {
+        t.ds = W / R;
+        t.dS = R / W;
+        t.s0 = left - Xmin * t.ds;
+        t.S0 = Xmin - left * t.dS;
+    }
+    return t;
+}
+
+SAxisXform CalcYTransform(int top, int bottom, double Ymin, double Ymax)
+{
+    SAxisXform t;
+    double R = Ymax - Ymin;
+    if (R == 0)
+        R = 1;
+    double H = double(top) - bottom + 1;
+    if (H == 0)
+        H = 1;
+    t.ds = H / R;
+    t.dS = R / H;
+    t.s0 = (bottom - 1) - Ymin * t.ds;
+    t.S0 = Ymin - (bottom - 1) * t.dS;
+    return t;
+}
+
+CRect CalcTraceRect(const CRect& r, int iDispMode, int nDispTraces, CSize* pShift)
+{
+    const int a = std::max(nDispTraces, 1);
+    const int H = r.Height();
+    const int W = r.Width();
+    int h, sy, sx;
+    if (iDispMode & 1) {
+        h = (a * H) / (2 * a - 1);
+        sy = H / (2 * a - 1);
+        sx = sy / 2;
+    } else if (iDispMode & 2) {
+        h = H;
+        sy = 0;
+        sx = 0;
+    } else {
+        h = (3 * H) / (a + 2);
+        sy = H / (a + 2);
+        sx = 0;
+    }
+    const int w = W - (a - 1) * sx;
+    CRect t = r;
+    t.top = t.bottom - h;
+    t.right = t.left + w;
+    if (pShift)
+        *pShift = CSize(sx, -sy);
+    return t;
+}
+
+SDispTraces AllDispTraces(int n)
+{
+    SDispTraces s;
+    if (n <= kMaxNumDispTraces) {
+        s.nCount = std::max(n, 0);
+        return s;
+    }
+    s.nStep = (n - 1) / kMaxNumDispTraces + 1;
+    s.nCount = (n - 1) / s.nStep + 1;
+    return s;
+}
+
+SDispTraces MoveDispTraces(const SDispTraces& cur, int n, int iFirst)
+{
+    if (iFirst == INT_MAX)
+        return AllDispTraces(n);
+    iFirst = std::max(iFirst, 0);
+    if (cur.nCount <= 1) {
+        if (iFirst >= n)
+            return AllDispTraces(n);
+        return SDispTraces{iFirst, cur.nStep, 1};
+    }
+    const long long last = iFirst + (long long)(cur.nCount - 1) * cur.nStep;
+    if (iFirst >= n || last >= n)
+        return SDispTraces{0, 1, 1};
+    return SDispTraces{iFirst, cur.nStep, cur.nCount};
+}
+
+namespace {
+
+// Through the X values (ascending).
+void VerticesByX(const STraceGeom& g, const CRect& V, std::vector<CPoint>& out)
+{
+    const int n = int(g.y.size());
+    const double* X = g.x;
+    const double xl = std::trunc(V.left * g.X.dS + g.X.S0);
+    int i = 0;
+    while (i < n - 1 && X[i] < xl)
+        ++i;
+    const int i0 = std::max(i - 1, 0);
+    const double xr = std::trunc(V.right * g.X.dS + g.X.S0);
+    i = n - 1;
+    while (i > 0 && X[i] > xr)
+        --i;
+    const int i1 = std::min(i + 1, n - 1);
+    for (i = i0; i <= i1; ++i)
+        out.emplace_back(ScreenCoord(X[i] * g.X.ds + g.X.s0), ScreenCoord(g.y[i] * g.Y.ds + g.Y.s0));
+}
+
+// One vertical stroke per pixel column from the column's minimum to its
+// maximum, joined without diagonals.
+void VerticesByColumn(const STraceGeom& g, const CRect& V, std::vector<CPoint>& out)
+{
+    const int n = int(g.y.size());
+    const double dX = g.X.dS;
+    int xs = V.left - 1;
+    double X = (xs - 0.5) * dX + g.X.S0;
+    while (X + 1 < 0 && xs <= V.right) {
+        ++xs;
+        X += dX;
+    }
+    int xe = V.right;
+    while (xe >= xs && (xe + 0.5) * dX + g.X.S0 >= n)
+        --xe;
+    if (xs > xe)
+        return;
+    long long k = TruncSat(X + 1);
+    int d = 1;
+    int pB = 16384, pT = -16384;
+    const double* Y = g.y.data();
+    for (int c = xs; c <= xe && k < n; ++c) {
+        // The column's points k .. trunc(X + dX), read in sequence.
+        const long long kEnd = std::min<long long>(TruncSat(X + dX), n - 1);
+        double yHi = Y[k], yLo = yHi;
+        ++k;
+        // Four running extremes: one comparison chain would be bound by its latency.
+        double h[4] = {yHi, yHi, yHi, yHi}, l[4] = {yLo, yLo, yLo, yLo};
+        for (; k + 3 <= kEnd; k += 4)
+            for (int j = 0; j < 4; ++j) {
+                const double v = Y[k + j];
+                h[j] = v > h[j] ? v : h[j];
+                l[j] = v < l[j] ? v : l[j];
+            }
+        for (; k <= kEnd; ++k) {
+            const double v = Y[k];
+            h[0] = v > h[0] ? v : h[0];
+            l[0] = v < l[0] ? v : l[0];
+        }
+        yHi = std::max(std::max(h[0], h[1]), std::max(h[2], h[3]));
+        yLo = std::min(std::min(l[0], l[1]), std::min(l[2], l[3]));
+        X += dX;
+        const int L = std::min(TruncSat((yLo - yHi) * g.Y.ds + 0.5), 32766);
+        const int B = ScreenCoord(yLo * g.Y.ds + g.Y.s0);
+        const int T = B - L;
+        if (d == 1) {
+            if (B < pB) {
+                out.emplace_back(c - 1, std::max(B, pT));
+                out.emplace_back(c, B);
+                out.emplace_back(c, T);
+                d = 0;
+            } else {
+                if (T < pT)
+                    out.emplace_back(c, pB);
+                out.emplace_back(c, T);
+                out.emplace_back(c, B);
+                d = 1;
+            }
+        } else {
+            if (T > pT) {
+                out.emplace_back(c - 1, std::min(T, pB));
+                out.emplace_back(c, T);
+                out.emplace_back(c, B);
+                d = 1;
+            } else {
+                if (B > pB)
+                    out.emplace_back(c, pT);
+                out.emplace_back(c, B);
+                out.emplace_back(c, T);
+                d = 0;
+            }
+        }
+        pB = B;
+        pT = T;
+    }
+}
+
+// One vertex per point, rounded to the nearest column.
+void VerticesByPoint(const STraceGeom& g, const CRect& V, std::vector<CPoint>& out)
+{
+    const int n = int(g.y.size());
+    int i0 = std::max(TruncSat((V.left - 1) * g.X.dS + g.X.S0) - 1, 0);
+    const int i1 = std::min((long long)TruncSat(V.right * g.X.dS + g.X.S0) + 1, (long long)n - 1);
+    double x = i0 * g.X.ds + g.X.s0;
+    while (x + g.X.ds < 0 && i0 <= i1) {
+        ++i0;
+        x += g.X.ds;
+    }
+    if (i0 >= n)
+        return;
+    const int x0 = x >= 0 ? TruncSat(x + 0.4999999999) : TruncSat(x - 1 + 0.4999999999);
+    out.emplace_back(x0, ScreenCoord(g.y[size_t(i0)] * g.Y.ds + g.Y.s0));
+    for (int k = i0 + 1; k <= i1; ++k) {
+        x += g.X.ds;
+        out.emplace_back(TruncSat(x + 0.4999999999), ScreenCoord(g.y[size_t(k)] * g.Y.ds + g.Y.s0));
+    }
+}
+
+} // namespace
+
+void BuildVertices(const STraceGeom& g, const CRect& V, std::vector<CPoint>& out)
+{
+    out.clear();
+    if (g.y.empty() || V.IsRectEmpty())
+        return;
+    if (g.x)
+        VerticesByX(g, V, out);
+    else if (g.X.dS > 1)
+        VerticesByColumn(g, V, out);
+    else
+        VerticesByPoint(g, V, out);
+}
+
+bool AppendFill(std::vector<CPoint>& pts, const CRect& rDisp, CPoint* pCut)
+{
+    if (pts.empty())
+        return false;
+    const CPoint P = pts.back();
+    const CPoint V0 = pts.front();
+    bool cut = false;
+    int xp;
+    if (P.x >= rDisp.right) {
+        xp = P.x + 1;
+        cut = true;
+        const int xr = rDisp.right - 1;
+        // The curve's height at the last column: between the last vertex at
+        // or left of it and the next one. Strokes put two vertices in one
+        // column, so the vertex just before the last may have no width to it.
+        int yr = P.y;
+        for (int j = int(pts.size()) - 2; j >= 0; --j) {
+            if (pts[j].x <= xr) {
+                const CPoint Q = pts[j], R = pts[j + 1];
+                if (Q.x == xr || R.x == Q.x)
+                    yr = Q.y;
+                else
+                    yr = TruncSat(std::ceil(double(xr - Q.x) * (R.y - Q.y) / double(R.x - Q.x))) + Q.y;
+                break;
+            }
+        }
+        if (pCut)
+            *pCut = CPoint(xr, yr);
+    } else {
+        xp = std::min(P.x + 1, rDisp.right - 1);
+    }
+    pts.emplace_back(xp, P.y);
+    pts.emplace_back(xp, rDisp.bottom + 1);
+    pts.emplace_back(std::max(rDisp.left, V0.x - 1), rDisp.bottom + 1);
+    return cut;
+}
+
+void ColumnFill(std::span<const CPoint> chain, int clipLeft, int clipRight, int yBottom,
+                std::vector<CRect>& out)
+{
+    out.clear();
+    if (chain.empty())
+        return;
+    const int x0 = std::max(chain.front().x, clipLeft);
+    const int x1 = std::min(chain.back().x, clipRight - 1);
+    if (x1 < x0)
+        return;
+    thread_local std::vector<int> tops; // scratch, kept to spare the allocation
+    tops.assign(size_t(x1 - x0 + 1), INT_MAX);
+    auto raise = [&](int c, int y) {
+        int& t = tops[size_t(c - x0)];
+        t = std::min(t, y);
+    };
+    if (chain.size() == 1 && chain[0].x >= x0 && chain[0].x <= x1)
+        raise(chain[0].x, chain[0].y);
+    for (size_t i = 0; i + 1 < chain.size(); ++i) {
+        const CPoint a = chain[i], b = chain[i + 1];
+        if (b.x < a.x)
+            continue; // not expected: the outline runs left to right
+        if (a.x == b.x) {
+            if (a.x >= x0 && a.x <= x1)
+                raise(a.x, std::min(a.y, b.y));
+            continue;
+        }
+        const int from = std::max(a.x, x0), to = std::min(b.x, x1);
+        const double slope = double(b.y - a.y) / double(b.x - a.x);
+        for (int c = from; c <= to; ++c)
+            raise(c, int(std::lround(a.y + (c - a.x) * slope)));
+    }
+    for (int c = x0; c <= x1; ++c) {
+        const int t = tops[size_t(c - x0)];
+        if (t < yBottom)
+            out.emplace_back(c, t, c + 1, yBottom);
+    }
+}
+
+int LineScreenPos(double dPos)
+{
+    if (std::isnan(dPos) || dPos <= double(INT_MIN))
+        return INT_MIN;
+    if (dPos >= double(INT_MAX))
+        return INT_MAX;
+    return FloorSat(dPos + 0.49999999);
+}
+
+bool LineHitTest(bool bHorz, const CRect& rClip, double dPos, const CPoint& pt)
+{
+    if (!rClip.PtInRect(pt))
+        return false;
+    const long long p = LineScreenPos(dPos);
+    const long long c = bHorz ? pt.y : pt.x;
+    return std::llabs(c - p) < kProximityValue;
+}
+
+} // namespace plot

@@ -1,0 +1,150 @@
+// The plot area's repaint of 20 curves against the plain way of drawing them:
+// every point converted and drawn as one polyline per curve. Both draw into
+// the same image with the same transforms; the ratios are printed at the end
+// (target: at least 10 times as fast; repaint time following the width, not
+// the point count). Run with QT_QPA_PLATFORM=offscreen.
+
+#include "app/plot/SpecDraw.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kCurves = 20;
+constexpr int kHeight = 600;
+
+// Noisy spectra with peaks, one per curve.
+const std::vector<std::vector<double>>& Data(int nPts)
+{
+    static std::map<int, std::vector<std::vector<double>>> cache;
+    auto& d = cache[nPts];
+    if (d.empty()) {
+        unsigned seed = 12345;
+        for (int c = 0; c < kCurves; ++c) {
+            std::vector<double> y(static_cast<size_t>(nPts));
+            for (int i = 0; i < nPts; ++i) {
+                seed = seed * 1664525u + 1013904223u;
+                const double x = double(i) / nPts;
+                y[size_t(i)] =
+                    1000 + 4000 * std::exp(-std::pow((x - 0.3 - 0.01 * c) / 0.01, 2)) + double(seed >> 24);
+            }
+            d.push_back(std::move(y));
+        }
+    }
+    return d;
+}
+
+std::unique_ptr<CSpecDraw> MakeArea(int width, int nPts)
+{
+    auto area = std::make_unique<CSpecDraw>();
+    area->SetNumTraces(kCurves);
+    auto& d = Data(nPts);
+    for (int c = 0; c < kCurves; ++c)
+        area->SetYData(const_cast<double*>(d[size_t(c)].data()), 0, 5300, nPts, c);
+    area->SetDispMode(CSpecDraw::Stack);
+    const CRect r(0, 0, width, kHeight);
+    area->SetRect(&r, TRUE, TRUE);
+    area->SetDispLimits(0, 1, TRUE);
+    const double lim[2] = {0, 5300};
+    area->SetDispLimits(CSpecTrace::Y_SET, lim, TRUE);
+    return area;
+}
+
+void PlotRepaint(benchmark::State& state)
+{
+    const int width = int(state.range(0)), nPts = int(state.range(1));
+    auto area = MakeArea(width, nPts);
+    QImage img(width, kHeight, QImage::Format_RGB32);
+    for (auto _ : state) {
+        img.fill(Qt::lightGray);
+        QPainter p(&img);
+        area->Draw(&p, nullptr, FALSE);
+    }
+}
+
+void PolylineEveryPoint(benchmark::State& state)
+{
+    const int width = int(state.range(0)), nPts = int(state.range(1));
+    auto area = MakeArea(width, nPts);
+    QImage img(width, kHeight, QImage::Format_RGB32);
+    std::vector<QPointF> pts(static_cast<size_t>(nPts));
+    for (auto _ : state) {
+        img.fill(Qt::lightGray);
+        QPainter p(&img);
+        for (int c = area->GetNumDispTraces() - 1; c >= 0; --c) {
+            const CSpecTrace* t = area->GetSpecTrace(c);
+            const CRect& r = *t->GetRect();
+            p.setClipRect(QRect(r.left, r.top, r.Width(), r.Height()));
+            p.setPen(*t->GetPen());
+            const double* y = t->GetYData();
+            for (int i = 0; i < nPts; ++i)
+                pts[size_t(i)] = QPointF(t->XTox(i), t->YToy(y[i]));
+            p.drawPolyline(pts.data(), nPts);
+        }
+    }
+}
+
+class CRatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& r : runs)
+            m_times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void PrintRatios() const
+    {
+        const struct
+        {
+            const char *label, *a, *b;
+        } pairs[] = {
+            {"speed-up over every point (800 px, 100k)", "PolylineEveryPoint/800/100000",
+             "PlotRepaint/800/100000"},
+            {"repaint 1600 px / 400 px (100k)", "PlotRepaint/1600/100000", "PlotRepaint/400/100000"},
+            {"repaint 1M points / 100k (800 px)", "PlotRepaint/800/1000000", "PlotRepaint/800/100000"},
+        };
+        for (const auto& p : pairs) {
+            const auto a = m_times.find(p.a), b = m_times.find(p.b);
+            if (a != m_times.end() && b != m_times.end() && b->second > 0)
+                std::printf("ratio %-42s = %.2f\n", p.label, a->second / b->second);
+        }
+    }
+
+private:
+    std::map<std::string, double> m_times;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QGuiApplication app(argc, argv);
+    benchmark::RegisterBenchmark("PlotRepaint", PlotRepaint)
+        ->Args({400, 100000})
+        ->Args({800, 100000})
+        ->Args({1600, 100000})
+        ->Args({800, 1000000})
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("PolylineEveryPoint", PolylineEveryPoint)
+        ->Args({800, 100000})
+        ->Unit(benchmark::kMillisecond);
+    benchmark::Initialize(&argc, argv);
+    CRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios();
+    benchmark::Shutdown();
+    return 0;
+}

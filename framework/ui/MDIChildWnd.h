@@ -1,0 +1,57 @@
+#pragma once
+// A document window inside the main frame's MDI client. It holds one view.
+// Its owner (the document template) decides whether it may close (saving
+// the document first) and is told when it has gone.
+
+#include "framework/ui/CmdTarget.h"
+
+#include <QMdiSubWindow>
+
+class CView;
+class CMDIChildWnd;
+class CMDIFrameWnd;
+
+class IChildFrameOwner
+{
+public:
+    virtual ~IChildFrameOwner() = default;
+    // The command target of the frame's document (may be null).
+    virtual CCmdTarget* GetDocCmdTarget(CMDIChildWnd* frame) = 0;
+    // Asked before the frame closes; false keeps it open.
+    virtual bool CanCloseFrame(CMDIChildWnd* frame) = 0;
+    // The frame is being destroyed.
+    virtual void OnFrameDestroyed(CMDIChildWnd* frame) = 0;
+};
+
+class CMDIChildWnd : public QMdiSubWindow, public CCmdTarget
+{
+    Q_OBJECT
+public:
+    CMDIChildWnd();
+    ~CMDIChildWnd() override;
+
+    // Adds the frame to the main frame's MDI client with the view inside.
+    virtual bool Create(CMDIFrameWnd* mainFrame, CView* view, IChildFrameOwner* owner);
+    // Runs OnDestroy once, tells the owner and deletes the window later.
+    void DestroyWindow();
+
+    CView* GetActiveView() const { return m_pView; }
+    CMDIFrameWnd* GetMDIFrame() const { return m_pMainFrame; }
+    IChildFrameOwner* GetOwner() const { return m_pOwner; }
+
+    bool RouteCommand(unsigned id, CCmdUI* pUI);
+    // Shows the frame and makes it the active document window.
+    virtual void ActivateFrame();
+
+protected:
+    virtual bool PreCreateWindow() { return true; }
+    // Still on screen here: read the window state.
+    virtual void OnDestroy() {}
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    CView* m_pView = nullptr;
+    CMDIFrameWnd* m_pMainFrame = nullptr;
+    IChildFrameOwner* m_pOwner = nullptr;
+    bool m_bDestroyed = false;
+};

@@ -1,0 +1,42 @@
+#pragma once
+// A view: the window that shows a document inside a child frame. It is told
+// of document changes through OnUpdate (hints as the document passes them)
+// and draws in OnDraw, called from paintEvent.
+
+#include "framework/doc/Document.h"
+#include "framework/ui/CmdTarget.h"
+
+#include <QWidget>
+
+class QPainter;
+class CMDIChildWnd;
+class CMultiDocTemplate;
+
+class CView : public QWidget, public CCmdTarget, public IDocView
+{
+    Q_OBJECT
+public:
+    CView();
+    ~CView() override;
+
+    CDocument* GetDocument() const { return m_pDocument; }
+    CMDIChildWnd* GetParentFrame() const { return m_pFrame; }
+
+    // Once, after the document is loaded and the frame made: default calls
+    // OnUpdate(nullptr, 0, nullptr).
+    virtual void OnInitialUpdate();
+    // Default: repaint.
+    void OnUpdate(IDocView* pSender, intptr_t lHint, void* pHint) override;
+    virtual void OnDraw(QPainter* painter);
+    // The frame is going; the document still exists.
+    virtual void OnDestroy() {}
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    friend class CMDIChildWnd;
+    friend class CMultiDocTemplate;
+    CDocument* m_pDocument = nullptr;
+    CMDIChildWnd* m_pFrame = nullptr;
+};

@@ -1,0 +1,368 @@
+// Documents reach the program through File Open, the shell's open request
+// and dropped files; each goes to the template its experiment type chooses.
+// Saving converts an older-format document only after its question.
+
+#include "AppFixture.h"
+
+#include "app/ChildFrm.h"
+#include "app/DocCommands.h"
+#include "app/ShellRequest.h"
+#include "app/VeltraneView.h"
+#include "data/VeltraneDoc.h"
+#include "framework/ui/MDIChildWnd.h"
+#include "platform/File.h"
+#include "res/resource.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QUrl>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+TEST_F(AppFixture, FileOpenChoosesTheTemplateByExperimentType)
+{
+    Start();
+    struct
+    {
+        int32_t type;
+        CMultiDocTemplate* (*tmpl)();
+    } const cases[] = {
+        {0x101, &CVeltrane::GetSpectrumTemplate}, {0x102, &CVeltrane::GetSpectrumTemplate},
+        {0x104, &CVeltrane::GetSpectrumTemplate}, {0x404, &CVeltrane::GetProfileTemplate},
+        {0x201, &CVeltrane::GetImageTemplate},    {0x202, &CVeltrane::GetImageTemplate},
+    };
+    int n = 0;
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        int before = DocCount(c.tmpl());
+        QString path = WriteDataFile(QStringLiteral("t%1.vlt").arg(n++), c.type);
+        dialogs.Answer(path);
+        EXPECT_TRUE(Execute(ID_FILE_OPEN));
+        EXPECT_EQ(DocCount(c.tmpl()), before + 1);
+    }
+    EXPECT_EQ(app->GetOpenDocumentCount(), 6);
+    EXPECT_TRUE(sink.Texts().empty() || sink.Texts().size() <= 1) << "only a start-up error may show";
+    // The title and the recent files follow the file.
+    CDocument* doc = CVeltrane::GetImageTemplate()->GetDocuments().back();
+    EXPECT_EQ(doc->GetTitle(), "t5.vlt");
+    EXPECT_EQ(app->GetRecentFileList()->Entries().front(), settings.Path("t5.vlt").toStdString());
+    EXPECT_EQ(app->GetRecentFileList()->Entries().size(), 4u) << "four recent files";
+}
+
+TEST_F(AppFixture, EmptyMissingAndForeignFilesOpenNothing)
+{
+    Start();
+    Pump(700);
+    sink.Clear();
+    QString empty = WriteBytes("empty.vlt", {});
+    EXPECT_EQ(app->OpenDocumentFile(empty.toStdString().c_str()), nullptr);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], "Unexpected end of file while reading 'empty.vlt'");
+
+    sink.Clear();
+    dialogs.Answer(settings.Path("gone.vlt"));
+    Execute(ID_FILE_OPEN);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], "gone.vlt was not found.");
+
+    sink.Clear();
+    QString settingsFile = WriteBytes("setup.saq", [] {
+        CDataFileBuilder b;
+        b.Header(2).Experiment();
+        return b.m_bytes;
+    }());
+    EXPECT_EQ(app->OpenDocumentFile(settingsFile.toStdString().c_str()), nullptr);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], "The Veltrane file 'setup.saq' cannot be opened as a data file");
+
+    // A folder dropped or named on the command line is no file to open.
+    sink.Clear();
+    QDir(settings.Path("")).mkdir("folder.vlt");
+    app->OpenShellRequest({settings.Path("folder.vlt")});
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], "folder.vlt could not be accessed.");
+    EXPECT_EQ(app->GetOpenDocumentCount(), 0);
+}
+
+TEST_F(AppFixture, ACorruptOwnFileIsReportedOnceAndLeavesNoWindow)
+{
+    Start();
+    Pump(700);
+    sink.Clear();
+    CDataFileBuilder b;
+    b.Header().Experiment(0x102).Source();
+    std::vector<uint8_t> bytes = b.m_bytes;
+    bytes.resize(bytes.size() - 6); // cut inside the source block
+    QString path = WriteBytes("cut.vlt", bytes);
+    EXPECT_EQ(app->OpenDocumentFile(path.toStdString().c_str()), nullptr);
+    EXPECT_EQ(sink.Texts().size(), 1u) << "no second, wrong 'unsupported format' message";
+    EXPECT_EQ(app->GetOpenDocumentCount(), 0);
+    Pump(0);
+    EXPECT_TRUE(frame->GetChildFrames().isEmpty());
+}
+
+TEST_F(AppFixture, DroppedFilesOpenOneByOne)
+{
+    Start();
+    QString a = WriteDataFile("a.vlt", 0x102);
+    QString b = WriteDataFile("b.vlt", 0x201);
+    QMimeData data;
+    data.setUrls(
+        {QUrl::fromLocalFile(a), QUrl::fromLocalFile(settings.Path("missing.vlt")), QUrl::fromLocalFile(b)});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    // Delivered as the window system would after a drag over the frame.
+    static_cast<QObject*>(frame)->event(&drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 1);
+    EXPECT_EQ(DocCount(CVeltrane::GetImageTemplate()), 1) << "a failing file does not stop the others";
+}
+
+TEST_F(AppFixture, OpenRequestOfASecondStartReachesTheRunningInstance)
+{
+    Start();
+    QString a = WriteDataFile("shell.vlt", 0x404);
+    std::atomic<bool> sent{false}, done{false};
+    std::thread second([&] {
+        sent = CShellOpenServer::SendToRunningInstance({a});
+        done = true;
+    });
+    for (int i = 0; i < 100 && !done; ++i)
+        Pump(20);
+    second.join();
+    EXPECT_TRUE(sent);
+    Pump(20);
+    EXPECT_EQ(DocCount(CVeltrane::GetProfileTemplate()), 1);
+}
+
+TEST(ShellRequest, ParsesOnlyWholeWellFormedRequests)
+{
+    std::vector<std::string> paths;
+    std::string good = MakeShellRequest({"/a b/c.vlt", "/d.vlt"});
+    ASSERT_TRUE(ParseShellRequest(good, paths));
+    EXPECT_EQ(paths, (std::vector<std::string>{"/a b/c.vlt", "/d.vlt"}));
+    struct
+    {
+        const char* name;
+        std::string data;
+    } const bad[] = {
+        {"empty", ""},
+        {"tag only", std::string(kShellRequestTag)},
+        {"cut before the end mark", good.substr(0, good.size() - 1)},
+        {"cut after a path", good.substr(0, good.find("/d.vlt"))},
+        {"bytes after the end", good + "x"},
+        {"other tag", "VELTRANE-OPEN 2" + good.substr(kShellRequestTag.size())},
+        {"too many paths", MakeShellRequest(std::vector<std::string>(kShellRequestMaxPaths + 1, "/x"))},
+    };
+    for (auto& c : bad) {
+        EXPECT_FALSE(ParseShellRequest(c.data, paths)) << c.name;
+        EXPECT_TRUE(paths.empty()) << c.name;
+    }
+}
+
+TEST(ShellArguments, AFileNameAloneOpensNothing)
+{
+    EXPECT_TRUE(ShellOpenArguments({"veltrane", "a.vlt"}).isEmpty());
+    EXPECT_EQ(ShellOpenArguments({"veltrane", "--open", "a.vlt", "b.vlt"}), (QStringList{"a.vlt", "b.vlt"}));
+    EXPECT_EQ(ShellOpenArguments({"veltrane", "x.vlt", "--open", "a.vlt", "--other"}), QStringList{"a.vlt"});
+}
+
+TEST_F(AppFixture, DocumentWindowsFollowTheRememberedMaximisedState)
+{
+    Start();
+    CRegistry::m_CChildFrame.m_bMaximized = 1;
+    ASSERT_NE(app->OpenDocumentFile(WriteDataFile("a.vlt", 0x102).toStdString().c_str()), nullptr);
+    CMDIChildWnd* first = frame->GetChildFrames().value(0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isMaximized());
+    first->showNormal();
+    app->CloseAllDocuments(true);
+    EXPECT_EQ(CRegistry::m_CChildFrame.m_bMaximized, 0) << "the last window closed was not maximised";
+
+    // A hidden open that fails leaves the remembered state as it was.
+    CRegistry::m_CChildFrame.m_bMaximized = 1;
+    QString foreign = WriteBytes("foreign.dat", std::vector<uint8_t>(100, 'x'));
+    EXPECT_EQ(CVeltrane::OpenDocument(foreign.toStdString().c_str(), false), nullptr);
+    EXPECT_EQ(CRegistry::m_CChildFrame.m_bMaximized, 1);
+    // A hidden open does not open maximised, and puts the state back.
+    CDocument* hidden = CVeltrane::OpenDocument(WriteDataFile("h.vlt", 0x102).toStdString().c_str(), false);
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_EQ(CRegistry::m_CChildFrame.m_bMaximized, 1);
+    CMDIChildWnd* hiddenFrame = CVeltrane::GetSpectrumTemplate()->GetFrames(hidden).front();
+    EXPECT_FALSE(hiddenFrame->isVisible());
+    EXPECT_FALSE(hiddenFrame->isMaximized());
+    EXPECT_EQ(frame->menuBar()->actions().value(0), frame->GetMenus128()[0]->menuAction())
+        << "a document without a window keeps the menu of no documents";
+}
+
+TEST(DocCommands, DataExtensionReplacesOnlyTheFileNamesExtension)
+{
+    struct
+    {
+        const char* in;
+        const char* out;
+    } const cases[] = {
+        {"/d/spec.dat", "/d/spec.vlt"},       {"/d/spec", "/d/spec.vlt"},
+        {"/d/spec.VLT", "/d/spec.VLT"},       {"/d/spec.vlt  ", "/d/spec.vlt"},
+        {"/d/v1.2/spec", "/d/v1.2/spec.vlt"},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(CVeltraneDocCommands::WithDataExtension(c.in), c.out) << c.in;
+}
+
+TEST_F(AppFixture, SavingAnOlderFormatDocumentConvertsItAfterTheQuestion)
+{
+    Start();
+    Pump(700);
+    // A document whose header names the older program, as its import leaves it.
+    QString older = WriteDataFile("old.dat", 0x102, 2, "Norvale");
+    QString own = WriteDataFile("own.vlt", 0x102);
+    // Open through the own reader, then give it the older header.
+    CDocument* doc = app->OpenDocumentFile(own.toStdString().c_str());
+    ASSERT_NE(doc, nullptr);
+    auto* vdoc = dynamic_cast<CVeltraneDoc*>(doc);
+    std::vector<uint8_t> header(24, 0);
+    std::memcpy(header.data(), "Norvale", 7);
+    CMemFile mem(header);
+    vdoc->Initialize(CHeader(&mem));
+    doc->SetPathName(older.toStdString());
+    QByteArray olderBytes = [&] {
+        QFile f(older);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    auto* cmds = dynamic_cast<CVeltraneDocCommands*>(CVeltrane::GetSpectrumTemplate()->GetCommands(doc));
+    ASSERT_NE(cmds, nullptr);
+
+    sink.Clear();
+    sink.Answer(IDNO);
+    EXPECT_FALSE(cmds->DoFileSave());
+    EXPECT_FALSE(QFileInfo::exists(settings.Path("old.vlt"))) << "No saves nothing";
+
+    sink.Answer(IDYES);
+    EXPECT_TRUE(cmds->DoFileSave());
+    ASSERT_EQ(sink.Texts().size(), 2u);
+    EXPECT_EQ(sink.Texts()[1].rfind("The document 'old.dat' was read from a file of an older format.", 0),
+              0u);
+    EXPECT_EQ(doc->GetPathName(), settings.Path("old.vlt").toStdString());
+    QFile f(older);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), olderBytes) << "the older file is never overwritten";
+    char name[13] = {};
+    vdoc->GetHeader()->GetProgName(name);
+    EXPECT_STREQ(name, "Veltrane") << "a fresh header";
+
+    // Saving again writes the new file without asking.
+    sink.Clear();
+    EXPECT_TRUE(cmds->DoFileSave());
+    EXPECT_TRUE(sink.Texts().empty());
+    EXPECT_EQ(CVeltraneDoc::ClassifyFile(*std::make_unique<CFile>(doc->GetPathName(), CFile::modeRead)),
+              CVeltraneDoc::DocTemplate::Spectrum);
+}
+
+TEST_F(AppFixture, SaveAsOffersTheFiltersOfTheDocumentKind)
+{
+    Start();
+    Pump(700);
+    CDocument* doc = app->OpenDocumentFile(WriteDataFile("s.vlt", 0x102).toStdString().c_str());
+    ASSERT_NE(doc, nullptr);
+    sink.Clear();
+    dialogs.Answer(settings.Path("s.npl"), 2);
+    EXPECT_TRUE(Execute(ID_FILE_SAVE_AS));
+    ASSERT_EQ(dialogs.m_requests.size(), 1u);
+    EXPECT_EQ(dialogs.m_requests[0].filters, (QStringList{"Veltrane Data Files (*.vlt)", "Text files (*.txt)",
+                                                          "VAMAS files (*.npl)", "All Files (*.*)"}));
+    EXPECT_FALSE(dialogs.m_requests[0].bOpen);
+    EXPECT_TRUE(dialogs.m_requests[0].bOverwritePrompt);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], "Saving in VAMAS format is not currently available");
+    EXPECT_FALSE(QFileInfo::exists(settings.Path("s.npl")));
+
+    dialogs.Answer(settings.Path("copy.vlt"), 0);
+    EXPECT_TRUE(Execute(ID_FILE_SAVE_AS));
+    EXPECT_EQ(doc->GetPathName(), settings.Path("copy.vlt").toStdString());
+    EXPECT_TRUE(QFileInfo::exists(settings.Path("copy.vlt")));
+    EXPECT_TRUE(CRegistry::m_CVeltrane.IsDefaultExt("vlt"));
+
+    CDocument* image = app->OpenDocumentFile(WriteDataFile("i.vlt", 0x201).toStdString().c_str());
+    ASSERT_NE(image, nullptr);
+    dialogs.m_requests.clear();
+    Execute(ID_FILE_SAVE_AS); // cancelled
+    ASSERT_EQ(dialogs.m_requests.size(), 1u);
+    EXPECT_EQ(dialogs.m_requests[0].filters[1], "Bitmap Files (*.bmp)");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AppFixture, SaveAsOfAnImageWithSeveralPanesNeverReplacesADataFileUnasked)
+{
+    Start();
+    Pump(700);
+    CDataFileBuilder b;
+    b.Header().Experiment(0x201).Source().IonGun();
+    size_t at = b.BeginPosn(CDataFileBuilder::SPosnHead(), 0);
+    b.Count(2).ImageRgn(2, 2, 2, 1).ImageRgn(2, 2, 2, 1);
+    b.EndPosn(at);
+    b.End();
+    QString path = WriteBytes("img.vlt", b.m_bytes);
+    ASSERT_NE(app->OpenDocumentFile(path.toStdString().c_str()), nullptr);
+    QString other = WriteBytes("other.vlt", {1, 2, 3});
+    sink.Clear();
+    dialogs.Answer(other, 0);
+    sink.Answer(IDNO);
+    EXPECT_TRUE(Execute(ID_FILE_SAVE_AS));
+    ASSERT_EQ(dialogs.m_requests.size(), 1u);
+    EXPECT_FALSE(dialogs.m_requests[0].bOverwritePrompt) << "each bitmap is checked by its writer";
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], "other.vlt already exists.\nDo you want to replace it?");
+    EXPECT_EQ(QFileInfo(other).size(), 3) << "No keeps the file";
+    EXPECT_EQ(frame->windowTitle(), "Veltrane - img.vlt");
+}
+
+} // namespace
+
+namespace {
+
+class RecordingDialog : public QDialog
+{
+public:
+    explicit RecordingDialog(std::vector<std::string>& log) : m_log(log) {}
+    void reject() override
+    {
+        m_log.push_back("tool cancelled");
+        QDialog::reject();
+    }
+    std::vector<std::string>& m_log;
+};
+
+TEST_F(AppFixture, ClosingTheProgramCancelsTheOpenToolBeforeAnySavePrompt)
+{
+    Start();
+    Pump(700);
+    CDocument* doc = app->OpenDocumentFile(WriteDataFile("m.vlt", 0x102).toStdString().c_str());
+    ASSERT_NE(doc, nullptr);
+    doc->SetModifiedFlag(true);
+    std::vector<std::string> log;
+    RecordingDialog tool(log);
+    CVeltraneView::m_pProcDlg = &tool;
+    sink.Clear();
+    sink.Answer(IDCANCEL);
+    frame->close();
+    CVeltraneView::m_pProcDlg = nullptr;
+    ASSERT_EQ(log.size(), 1u);
+    ASSERT_EQ(sink.Texts().size(), 1u) << "then the save prompt";
+    EXPECT_EQ(sink.Texts()[0], "Save changes to m.vlt?");
+    EXPECT_FALSE(frame->IsDestroyed()) << "Cancel keeps the program running";
+    EXPECT_EQ(app->GetOpenDocumentCount(), 1);
+}
+
+} // namespace

@@ -1,0 +1,6 @@
+#pragma once
+
+class QApplication;
+
+// The one application object of the plot tests (offscreen platform).
+QApplication& PlotTestApp();

@@ -1,0 +1,320 @@
+// Offscreen drawing, probed by pixels: axis line and tick rows, the white
+// fill under a curve, the grey backdrop of several curves, XOR cursors.
+
+#include "app/plot/HorzAxis.h"
+#include "app/plot/LineCursor.h"
+#include "app/plot/SpecDraw.h"
+#include "app/plot/Symbol.h"
+#include "app/plot/VertAxis.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QWidget>
+#include <vector>
+
+namespace {
+
+bool IsBlack(const QImage& img, int x, int y)
+{
+    const QRgb p = img.pixel(x, y);
+    return qRed(p) < 64 && qGreen(p) < 64 && qBlue(p) < 64;
+}
+
+QRgb Rgb(const QImage& img, int x, int y)
+{
+    return img.pixel(x, y) & 0xFFFFFF;
+}
+
+QImage Canvas(int w, int h, QColor bg = QColor(200, 200, 200))
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(bg);
+    return img;
+}
+
+} // namespace
+
+TEST(PlotRender, HorizontalAxisLineAndTicks)
+{
+    QImage img = Canvas(460, 60);
+    CHorzAxis axis;
+    {
+        QPainter p(&img);
+        axis.SetParams(&p);
+        axis.SetRect(CRect(20, 0, 421, 60));
+        axis.SetClipRect(CRect(0, 0, 460, 60));
+        axis.SetLimits(20, 420, 0, 1000);
+        axis.Draw(&p, nullptr, FALSE);
+    }
+    ASSERT_DOUBLE_EQ(axis.GetTickStep(), 200);
+    const int top = axis.GetRect()->top;
+    const int major = axis.GetParams()->m_cyMajorTickHeight;
+    const int sub = axis.GetParams()->m_cySubTickHeight;
+    ASSERT_GT(major, sub);
+    for (int x = 20; x <= 420; x += 25)
+        EXPECT_TRUE(IsBlack(img, x, top)) << "axis line at " << x;
+    // Major ticks every 80 pixels, full height; sub ticks at the quarters, short.
+    for (int x : {20, 100, 180, 260, 340, 420}) {
+        EXPECT_TRUE(IsBlack(img, x, top + 1)) << x;
+        EXPECT_TRUE(IsBlack(img, x, top + major)) << x;
+    }
+    EXPECT_TRUE(IsBlack(img, 40, top + 1));
+    EXPECT_FALSE(IsBlack(img, 40, top + major));
+    EXPECT_FALSE(IsBlack(img, 30, top + 1)); // between sub ticks
+    // Labels below the ticks: some dark pixels under "1000" and none beyond it.
+    const int labelTop = top + 1 + major + axis.GetParams()->m_dTxt;
+    bool text = false;
+    for (int y = labelTop; y < 60 && !text; ++y)
+        for (int x = 405; x < 436; ++x)
+            text = text || IsBlack(img, x, y);
+    EXPECT_TRUE(text);
+}
+
+TEST(PlotRender, VerticalAxisTicksFromBottomToTop)
+{
+    QImage img = Canvas(120, 230);
+    CVertAxis axis;
+    double lo = 0, hi = 950;
+    {
+        QPainter p(&img);
+        axis.SetParams(&p);
+        axis.SetRect(CRect(10, 10, 60, 211), &lo, &hi);
+        axis.Draw(&p, nullptr, FALSE);
+    }
+    EXPECT_EQ(hi, 1000);
+    const int xA = axis.GetRect()->right - 1;
+    for (int y = 10; y <= 210; y += 10)
+        EXPECT_TRUE(IsBlack(img, xA, y)) << y;
+    const int major = axis.GetParams()->m_cyMajorTickHeight;
+    for (int y : {210, 170, 130, 90, 50, 10})
+        EXPECT_TRUE(IsBlack(img, xA - major, y)) << y;
+    EXPECT_FALSE(IsBlack(img, xA - major, 190));
+}
+
+TEST(PlotRender, OpaqueCurveFillsWhiteAndCutsAtTheRightEdge)
+{
+    QImage img = Canvas(120, 120);
+    std::vector<double> y(50, 0.0);
+    for (int i = 0; i < 50; ++i)
+        y[size_t(i)] = i < 25 ? 50 : 80;
+    CSpecTrace t;
+    t.SetYData(y.data(), 0, 100, 50);
+    const CRect r(10, 10, 110, 110);
+    t.SetRect(&r, TRUE, TRUE);
+    const double lim[4] = {0, 40, 0, 100}; // the curve runs past the right edge
+    t.SetDispLimits(CSpecTrace::XY_SET, lim, TRUE);
+    {
+        QPainter p(&img);
+        p.setBrush(Qt::white);
+        EXPECT_EQ(t.DrawTrace(&p, nullptr, FALSE), 0);
+    }
+    EXPECT_EQ(Rgb(img, 30, 100), 0xFFFFFFu);  // under the curve: white
+    EXPECT_EQ(Rgb(img, 30, 20), 0xC8C8C8u);   // above it: untouched
+    EXPECT_EQ(Rgb(img, 5, 100), 0xC8C8C8u);   // outside the rectangle: untouched
+    EXPECT_EQ(Rgb(img, 112, 100), 0xC8C8C8u); // clipped at the right
+    EXPECT_EQ(Rgb(img, 109, 100), 0x0000C0u); // the cut edge in the curve's colour
+    // Hidden, or a refresh area beside the curve: nothing, result 1.
+    const CRect beside(0, 0, 5, 5);
+    QPainter p(&img);
+    EXPECT_EQ(t.DrawTrace(&p, &beside, FALSE), 1);
+    t.SetVisible(FALSE);
+    EXPECT_EQ(t.DrawTrace(&p, nullptr, FALSE), 1);
+}
+
+TEST(PlotRender, SeveralCurvesStandOnAGreyBackdrop)
+{
+    std::vector<double> y(100, 10.0);
+    CSpecDraw area;
+    area.SetNumTraces(3);
+    for (int i = 0; i < 3; ++i)
+        area.SetYData(y.data(), 0, 100, 100, i);
+    area.SetDispMode(CSpecDraw::Offset);
+    const CRect r(0, 0, 300, 300);
+    area.SetRect(&r, TRUE, TRUE);
+    area.SetDispLimits(0, 1, TRUE);
+    const double lim[2] = {0, 100};
+    area.SetDispLimits(CSpecTrace::Y_SET, lim, TRUE);
+
+    QImage img = Canvas(300, 300, QColor(100, 100, 100));
+    {
+        QPainter p(&img);
+        area.Draw(&p, nullptr, FALSE);
+    }
+    const CRect& t = *area.GetTraceRect();
+    const CSize s = area.GetShifts();
+    // The floor right of the front curve and below the middle one: grey.
+    ASSERT_EQ(t, CRect(0, 120, 240, 300));
+    ASSERT_EQ(s, CSize(30, -60));
+    EXPECT_EQ(Rgb(img, 245, 270), 0xE0E0E0u);
+    EXPECT_EQ(Rgb(img, 290, 270), 0x646464u); // beyond the floor
+    // Under the front curve: white fill.
+    EXPECT_EQ(Rgb(img, t.left + 20, t.bottom - 3), 0xFFFFFFu);
+
+    // On paper the floor is white.
+    CSpecDraw copy(area);
+    QImage paper = Canvas(300, 300, QColor(100, 100, 100));
+    {
+        QPainter p(&paper);
+        copy.Draw(&p, nullptr, TRUE);
+    }
+    EXPECT_EQ(Rgb(paper, 245, 270), 0xFFFFFFu);
+}
+
+TEST(PlotRender, XorCursorShowsAndRemovesItself)
+{
+    for (QColor bg : {QColor(Qt::white), QColor(200, 120, 40)}) {
+        QImage img = Canvas(100, 100, bg);
+        const QImage before = img.copy();
+        CLineCursor c(FALSE);
+        c.SetClipRect(CRect(10, 10, 90, 90));
+        c.SetPos(50);
+        c.Show(TRUE, FALSE);
+        {
+            QPainter p(&img);
+            EXPECT_EQ(c.Draw(&p, nullptr), 50);
+        }
+        EXPECT_NE(Rgb(img, 50, 40), Rgb(before, 50, 40));
+        if (bg == QColor(Qt::white)) {
+            EXPECT_EQ(Rgb(img, 50, 40), 0x000000u); // black over the window colour
+        }
+        EXPECT_EQ(Rgb(img, 50, 5), Rgb(before, 50, 5)); // outside its clip rectangle
+        EXPECT_EQ(Rgb(img, 51, 40), Rgb(before, 51, 40));
+        {
+            QPainter p(&img);
+            c.Draw(&p, nullptr);
+        }
+        EXPECT_EQ(img, before);
+    }
+    // Hidden: nothing drawn.
+    CLineCursor hidden(TRUE);
+    QImage img = Canvas(10, 10);
+    QPainter p(&img);
+    EXPECT_EQ(hidden.Draw(&p, nullptr), INT_MIN);
+}
+
+TEST(PlotRender, SymbolsTransparentCurveOfOnePoint)
+{
+    std::vector<double> y{5.0};
+    CSpecTrace t;
+    t.SetYData(y.data(), 0, 10, 1);
+    t.SetDispMode(CSpecTrace::Transparent);
+    CSymbolSquare square;
+    t.SetSymbol(&square);
+    const CRect r(0, 0, 41, 41);
+    t.SetRect(&r, TRUE, TRUE);
+    const double lim[4] = {-1, 1, 0, 10};
+    t.SetDispLimits(CSpecTrace::XY_SET, lim, TRUE);
+    QImage img = Canvas(41, 41);
+    {
+        QPainter p(&img);
+        t.DrawTrace(&p, nullptr, FALSE);
+    }
+    // No line, but a hollow square around the point: its centre keeps the background.
+    const CPoint c(t.IndexTox(0), int(t.YToy(5)));
+    QPainter probe(&img);
+    const int s = CSymbol::HalfSizePixels(&probe);
+    probe.end();
+    ASSERT_EQ(c.x, 20);
+    EXPECT_EQ(Rgb(img, c.x, c.y), 0xC8C8C8u);
+    EXPECT_EQ(Rgb(img, c.x - s, c.y), 0x0000C0u);
+    EXPECT_EQ(Rgb(img, c.x + s, c.y), 0x0000C0u);
+
+    // The triangle's corner is below the point, its flat side above.
+    QImage tri = Canvas(41, 41);
+    {
+        QPainter p(&tri);
+        p.setPen(QPen(Qt::black, 0));
+        CSymbolTriangle().Draw(&p, CPoint(20, 20));
+        const std::unique_ptr<CSymbol> made = CSymbolTriangle().Create();
+        EXPECT_NE(made, nullptr);
+    }
+    // The same physical size on a printer-like device.
+    QImage fine(10, 10, QImage::Format_RGB32);
+    fine.setDotsPerMeterX(11811); // 300 dpi
+    fine.setDotsPerMeterY(11811);
+    QPainter fp(&fine);
+    EXPECT_EQ(CSymbol::HalfSizePixels(&fp), 9);
+    fp.end();
+    EXPECT_TRUE(IsBlack(tri, 20, 20 + s));
+    EXPECT_TRUE(IsBlack(tri, 20, 20 - s));
+    EXPECT_TRUE(IsBlack(tri, 20 - s, 20 - s));
+    EXPECT_FALSE(IsBlack(tri, 20 - s, 20 + s));
+}
+
+namespace {
+
+struct CPaintProbe : QWidget
+{
+    QRegion painted;
+    void paintEvent(QPaintEvent* e) override { painted += e->region(); }
+};
+
+} // namespace
+
+TEST(PlotRender, AcquiredPointsRepaintOnlyTheirStrip)
+{
+    std::vector<double> y(100, 1.0);
+    CSpecTrace t;
+    t.SetYData(y.data(), 0, 10, 100);
+    const CRect r(0, 0, 201, 101);
+    t.SetRect(&r, TRUE, TRUE);
+    t.SetDispLimits(0, 0, TRUE);
+    CPaintProbe w;
+    w.resize(220, 120);
+    w.show();
+    QCoreApplication::processEvents();
+    w.painted = QRegion();
+    t.OnUpdate(40, 42, &w);
+    QCoreApplication::processEvents();
+    const QRect b = w.painted.boundingRect();
+    EXPECT_LE(b.left(), t.IndexTox(40));
+    EXPECT_GE(b.right(), t.IndexTox(42));
+    EXPECT_LT(b.width(), 20);
+    EXPECT_EQ(b.height(), 101);
+
+    // With X data the strip runs to the rectangle's edges at the first and
+    // last point, where there is no X value beyond.
+    std::vector<double> x(100);
+    for (int i = 0; i < 100; ++i)
+        x[size_t(i)] = i * 0.5;
+    t.SetXData(x.data(), 0, 49.5, 100);
+    t.SetDispLimits(0, 1, TRUE);
+    w.painted = QRegion();
+    t.OnUpdate(0, 99, &w);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.painted.boundingRect(), QRect(0, 0, 201, 101));
+}
+
+TEST(PlotRender, LongCurveWithXDataDrawsPastTheOldBufferSize)
+{
+    // 20000 visible points through X values: one vertex each, far more than
+    // a fixed buffer of 8192 would hold.
+    const int n = 20000;
+    std::vector<double> x(static_cast<size_t>(n)), y(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        x[size_t(i)] = i * 0.01;
+        y[size_t(i)] = i % 2 ? 80 : 20;
+    }
+    CSpecTrace t;
+    t.SetYData(y.data(), 20, 80, n);
+    t.SetXData(x.data(), 0, (n - 1) * 0.01, n);
+    const CRect r(0, 0, 200, 100);
+    t.SetRect(&r, TRUE, TRUE);
+    t.SetDispLimits(0, 1, TRUE);
+    const double lim[2] = {0, 100};
+    t.SetDispLimits(CSpecTrace::Y_SET, lim, TRUE);
+    std::vector<CPoint> v;
+    plot::BuildVertices(t.Geometry(), r, v);
+    EXPECT_EQ(v.size(), size_t(n));
+    QImage img = Canvas(200, 100);
+    {
+        QPainter p(&img);
+        p.setBrush(Qt::white);
+        EXPECT_EQ(t.DrawTrace(&p, nullptr, FALSE), 0);
+    }
+    EXPECT_EQ(Rgb(img, 100, 95), 0xFFFFFFu);
+}
