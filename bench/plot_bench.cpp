@@ -2,7 +2,9 @@
 // every point converted and drawn as one polyline per curve. Both draw into
 // the same image with the same transforms; the ratios are printed at the end
 // (target: at least 10 times as fast; repaint time following the width, not
-// the point count). Run with QT_QPA_PLATFORM=offscreen.
+// the point count, both at an unchanged zoom and after every zoom step). The
+// first repaint after a change of the data, which rebuilds the cached block
+// extremes from every point, is measured too. Run with QT_QPA_PLATFORM=offscreen.
 
 #include "app/plot/SpecDraw.h"
 
@@ -65,7 +67,49 @@ void PlotRepaint(benchmark::State& state)
     const int width = int(state.range(0)), nPts = int(state.range(1));
     auto area = MakeArea(width, nPts);
     QImage img(width, kHeight, QImage::Format_RGB32);
+    {
+        // The first drawing after a change of the data builds the block extremes.
+        QPainter p(&img);
+        area->Draw(&p, nullptr, FALSE);
+    }
     for (auto _ : state) {
+        img.fill(Qt::lightGray);
+        QPainter p(&img);
+        area->Draw(&p, nullptr, FALSE);
+    }
+}
+
+// A repaint after every zoom step: the column extremes kept from the
+// previous drawing never fit, so they come from the block pyramid.
+void PlotRepaintNewZoom(benchmark::State& state)
+{
+    const int width = int(state.range(0)), nPts = int(state.range(1));
+    auto area = MakeArea(width, nPts);
+    QImage img(width, kHeight, QImage::Format_RGB32);
+    {
+        QPainter p(&img);
+        area->Draw(&p, nullptr, FALSE);
+    }
+    int step = 0;
+    for (auto _ : state) {
+        const double lim[2] = {double(step % 7), double(nPts - 1 - step % 5)};
+        ++step;
+        area->SetDispLimits(CSpecTrace::X_SET, lim, TRUE);
+        img.fill(Qt::lightGray);
+        QPainter p(&img);
+        area->Draw(&p, nullptr, FALSE);
+    }
+}
+
+// The first repaint after every curve's values changed in place: the block
+// pyramid is rebuilt from all points.
+void PlotRepaintAfterDataChange(benchmark::State& state)
+{
+    const int width = int(state.range(0)), nPts = int(state.range(1));
+    auto area = MakeArea(width, nPts);
+    QImage img(width, kHeight, QImage::Format_RGB32);
+    for (auto _ : state) {
+        area->DataChanged();
         img.fill(Qt::lightGray);
         QPainter p(&img);
         area->Draw(&p, nullptr, FALSE);
@@ -113,11 +157,19 @@ public:
              "PlotRepaint/800/100000"},
             {"repaint 1600 px / 400 px (100k)", "PlotRepaint/1600/100000", "PlotRepaint/400/100000"},
             {"repaint 1M points / 100k (800 px)", "PlotRepaint/800/1000000", "PlotRepaint/800/100000"},
+            {"new-zoom speed-up over every point (800, 100k)", "PolylineEveryPoint/800/100000",
+             "PlotRepaintNewZoom/800/100000"},
+            {"new-zoom repaint 1600 px / 400 px (100k)", "PlotRepaintNewZoom/1600/100000",
+             "PlotRepaintNewZoom/400/100000"},
+            {"new-zoom repaint 1M points / 100k (800 px)", "PlotRepaintNewZoom/800/1000000",
+             "PlotRepaintNewZoom/800/100000"},
+            {"speed-up over every point, data changed (800, 100k)", "PolylineEveryPoint/800/100000",
+             "PlotRepaintAfterDataChange/800/100000"},
         };
         for (const auto& p : pairs) {
             const auto a = m_times.find(p.a), b = m_times.find(p.b);
             if (a != m_times.end() && b != m_times.end() && b->second > 0)
-                std::printf("ratio %-42s = %.2f\n", p.label, a->second / b->second);
+                std::printf("ratio %-50s = %.2f\n", p.label, a->second / b->second);
         }
     }
 
@@ -136,6 +188,16 @@ int main(int argc, char** argv)
         ->Args({400, 100000})
         ->Args({800, 100000})
         ->Args({1600, 100000})
+        ->Args({800, 1000000})
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("PlotRepaintNewZoom", PlotRepaintNewZoom)
+        ->Args({400, 100000})
+        ->Args({800, 100000})
+        ->Args({1600, 100000})
+        ->Args({800, 1000000})
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("PlotRepaintAfterDataChange", PlotRepaintAfterDataChange)
+        ->Args({800, 100000})
         ->Args({800, 1000000})
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("PolylineEveryPoint", PolylineEveryPoint)

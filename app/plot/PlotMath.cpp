@@ -1,5 +1,8 @@
 #include "app/plot/PlotMath.h"
 
+#include "app/plot/MinMaxPyramid.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -328,15 +331,15 @@ void VerticesByX(const STraceGeom& g, const CRect& V, std::vector<CPoint>& out)
 {
     const int n = int(g.y.size());
     const double* X = g.x;
+    // Binary searches over the ascending X values: the first point at or
+    // right of the left edge (the last point when none is), the last point at
+    // or left of the right edge (the first when none is); then one more point
+    // on each side.
     const double xl = std::trunc(V.left * g.X.dS + g.X.S0);
-    int i = 0;
-    while (i < n - 1 && X[i] < xl)
-        ++i;
+    int i = int(std::lower_bound(X, X + (n - 1), xl) - X);
     const int i0 = std::max(i - 1, 0);
     const double xr = std::trunc(V.right * g.X.dS + g.X.S0);
-    i = n - 1;
-    while (i > 0 && X[i] > xr)
-        --i;
+    i = n > 1 ? int(std::upper_bound(X + 1, X + n, xr) - X) - 1 : 0;
     const int i1 = std::min(i + 1, n - 1);
     for (i = i0; i <= i1; ++i)
         out.emplace_back(ScreenCoord(X[i] * g.X.ds + g.X.s0), ScreenCoord(g.y[i] * g.Y.ds + g.Y.s0));
@@ -363,28 +366,41 @@ void VerticesByColumn(const STraceGeom& g, const CRect& V, std::vector<CPoint>& 
     int d = 1;
     int pB = 16384, pT = -16384;
     const double* Y = g.y.data();
+    SColumnEnvelope* cache = g.cols;
+    if (cache && !(cache->y == Y && cache->n == g.y.size() && cache->dS == dX && cache->S0 == g.X.S0 &&
+                   xs >= cache->x0)) {
+        cache->Clear();
+        cache->y = Y;
+        cache->n = g.y.size();
+        cache->dS = dX;
+        cache->S0 = g.X.S0;
+        cache->x0 = xs;
+    }
     for (int c = xs; c <= xe && k < n; ++c) {
         // The column's points k .. trunc(X + dX), read in sequence.
-        const long long kEnd = std::min<long long>(TruncSat(X + dX), n - 1);
-        double yHi = Y[k], yLo = yHi;
-        ++k;
-        // Four running extremes: one comparison chain would be bound by its latency.
-        double h[4] = {yHi, yHi, yHi, yHi}, l[4] = {yLo, yLo, yLo, yLo};
-        for (; k + 3 <= kEnd; k += 4)
-            for (int j = 0; j < 4; ++j) {
-                const double v = Y[k + j];
-                h[j] = v > h[j] ? v : h[j];
-                l[j] = v < l[j] ? v : l[j];
-            }
-        for (; k <= kEnd; ++k) {
-            const double v = Y[k];
-            h[0] = v > h[0] ? v : h[0];
-            l[0] = v < l[0] ? v : l[0];
+        const long long kEnd = std::max<long long>(std::min<long long>(TruncSat(X + dX), n - 1), k);
+        const size_t ic = cache ? size_t(c - cache->x0) : 0;
+        SMinMax m;
+        if (cache && ic < cache->col.size() && cache->col[ic].k == k && cache->col[ic].kEnd == kEnd) {
+            m = cache->col[ic].m;
+        } else {
+            if (g.env)
+                g.env->Prefetch(TruncSat(X + 3 * dX)); // two columns ahead
+            m = g.env && kEnd - k >= 2 * CMinMaxPyramid::kLeaf ? g.env->Query(k, kEnd)
+                                                               : ScanMinMax(Y, k, kEnd);
+            if (cache && ic < cache->col.size())
+                cache->col[ic] = {k, kEnd, m};
+            else if (cache && ic == cache->col.size())
+                cache->col.push_back({k, kEnd, m});
         }
-        yHi = std::max(std::max(h[0], h[1]), std::max(h[2], h[3]));
-        yLo = std::min(std::min(l[0], l[1]), std::min(l[2], l[3]));
+        k = kEnd + 1;
+        // A column of NaN only is drawn as one NaN point would be.
+        const double yHi = m.Empty() ? std::nan("") : m.hi;
+        const double yLo = m.Empty() ? std::nan("") : m.lo;
         X += dX;
-        const int L = std::min(TruncSat((yLo - yHi) * g.Y.ds + 0.5), 32766);
+        // Bounded both ways: a one-row rectangle turns the Y scale positive,
+        // and T = B - L must not overflow.
+        const int L = std::clamp(TruncSat((yLo - yHi) * g.Y.ds + 0.5), -32766, 32766);
         const int B = ScreenCoord(yLo * g.Y.ds + g.Y.s0);
         const int T = B - L;
         if (d == 1) {

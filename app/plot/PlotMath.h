@@ -14,6 +14,9 @@
 
 namespace plot {
 
+class CMinMaxPyramid;
+struct SColumnEnvelope;
+
 // A data-to-screen coordinate as the graphics system gets it: truncated, kept
 // inside -16384..16383; a negative value goes to the next lower integer.
 int ScreenCoord(double v);
@@ -148,12 +151,19 @@ struct STraceGeom
     const double* x = nullptr; // ascending X values, or null
     SAxisXform X;
     SAxisXform Y;
+    // Block extremes of y, or null: columns of many points then take their
+    // minimum and maximum from it (the same values) instead of reading every point.
+    const CMinMaxPyramid* env = nullptr;
+    // Column extremes kept from the previous drawing, or null; read when they
+    // belong to the same column pass, refilled otherwise.
+    SColumnEnvelope* cols = nullptr;
 };
 // Vertices of the part of a curve inside V (a clip rectangle), appended to out
 // after clearing it. Through the X values when there are any; one vertex per
 // point when each point has a column or more; otherwise one stroke from the
 // column's minimum to its maximum per pixel column (at most three vertices a
-// column), so the count follows the width, not the number of points.
+// column), so the count follows the width, not the number of points; NaN
+// values are passed over there unless a column holds nothing else.
 void BuildVertices(const STraceGeom& g, const CRect& V, std::vector<CPoint>& out);
 
 // The fill of an opaque curve: closes the outline down to the bottom of the

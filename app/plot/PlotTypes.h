@@ -1,43 +1,13 @@
 #pragma once
 // Window-system value types and constants that the plot classes speak in.
 // Rectangles follow the window-system convention: right and bottom are
-// exclusive. RECT, POINT and SIZE share their definition (and its guard) with
-// the grid's, so a source that shows a grid and a plot can include both.
+// exclusive. RECT, POINT and SIZE come from the platform's shared header, so a
+// source that shows a grid and a plot can include both.
 
 #include <algorithm>
 #include <climits>
-#include <cstdint>
 
-using BOOL = int;
-using UINT = unsigned int;
-using COLORREF = std::uint32_t;
-#ifndef TRUE
-#define TRUE 1
-#endif
-#ifndef FALSE
-#define FALSE 0
-#endif
-
-#ifndef VELTRANE_WIN_RECT_DEFINED
-#define VELTRANE_WIN_RECT_DEFINED
-struct RECT
-{
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-};
-struct POINT
-{
-    int x = 0;
-    int y = 0;
-};
-struct SIZE
-{
-    int cx = 0;
-    int cy = 0;
-};
-#endif
+#include "platform/WinTypes.h"
 
 class QWidget;
 using CWnd = QWidget;

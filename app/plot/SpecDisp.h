@@ -86,6 +86,8 @@ public:
     {
         m_SpecDraw.OnUpdate(pWnd, iFrom, iTo, iTrace);
     }
+    void DataChanged(int iTrace) { m_SpecDraw.DataChanged(iTrace); }
+    void DataChanged() { m_SpecDraw.DataChanged(); }
     void SetDispTrace(int iFirst, bool bLayout);
     void SetDispTrace(int iFirst, int iStep, int nCount, bool bLayout);
 

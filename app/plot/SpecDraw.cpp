@@ -308,6 +308,18 @@ HCURSOR CSpecDraw::GetCursor(CPoint& point) const
     return m_nDispTraces == 1 && first ? first->GetCursor(point) : nullptr;
 }
 
+void CSpecDraw::DataChanged(int iTrace)
+{
+    if (CSpecTrace* t = GetSpecTrace(iTrace))
+        t->DataChanged();
+}
+
+void CSpecDraw::DataChanged()
+{
+    for (auto& t : m_caSpecTraces)
+        t->DataChanged();
+}
+
 void CSpecDraw::OnUpdate(CWnd* pWnd, int iFrom, int iTo, int iTrace)
 {
     if (CSpecTrace* t = GetSpecTrace(iTrace))

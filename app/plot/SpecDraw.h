@@ -76,6 +76,9 @@ public:
     BOOL OnLButtonDown(UINT nFlags, CPoint point);
     HCURSOR GetCursor(CPoint& point) const;
     void OnUpdate(CWnd* pWnd, int iFrom, int iTo, int iTrace);
+    // Values changed in place: one curve, or every curve (CSpecTrace::DataChanged).
+    void DataChanged(int iTrace);
+    void DataChanged();
 
 private:
     bool IsShown(int iTrace) const;

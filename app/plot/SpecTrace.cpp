@@ -61,6 +61,7 @@ CSpecTrace::~CSpecTrace()
 void CSpecTrace::SetYData(double* pdYData, double dMinYVal, double dMaxYVal, int nPts)
 {
     m_pdYData = pdYData;
+    DropEnvelope();
     m_MinYVal = dMinYVal;
     m_MaxYVal = dMaxYVal;
     if (std::max(nPts, 0) != m_nPts)
@@ -75,6 +76,7 @@ double* CSpecTrace::SetYData(double* pdYData)
 {
     double* prev = m_pdYData;
     m_pdYData = pdYData;
+    DropEnvelope();
     return prev;
 }
 
@@ -83,6 +85,7 @@ void CSpecTrace::SetXData(const double* pdXData, double dMinXVal, double dMaxXVa
     if (nPts != m_nPts)
         return;
     m_pdXData = pdXData;
+    DropEnvelope();
     if (pdXData) {
         m_MinXVal = dMinXVal;
         m_MaxXVal = dMaxXVal;
@@ -559,6 +562,12 @@ void CSpecTrace::OnUpdate(int iFrom, int iTo, CWnd* pWnd)
             m_MaxYVal = std::max(m_MaxYVal, m_pdYData[i]);
         }
     }
+    // Only the blocks above the new points are refreshed.
+    m_Columns.Clear();
+    if (m_Envelope.IsBuiltFor(m_pdYData, m_nPts))
+        m_Envelope.Update(iFrom, std::clamp(iTo, iFrom, m_nPts - 1));
+    else
+        DropEnvelope();
     if (!m_bVisible || !pWnd)
         return;
     const int to = std::min(iTo, m_nPts - 1);
@@ -573,6 +582,20 @@ void CSpecTrace::OnUpdate(int iFrom, int iTo, CWnd* pWnd)
     }
     if (x2 > x1)
         pWnd->update(QRect(x1, m_rDisp.top, x2 - x1, m_rDisp.Height()));
+}
+
+void CSpecTrace::DataChanged()
+{
+    DropEnvelope();
+}
+
+void CSpecTrace::DataChanged(int iFrom, int iTo)
+{
+    m_Columns.Clear();
+    if (m_Envelope.IsBuiltFor(m_pdYData, m_nPts))
+        m_Envelope.Update(iFrom, iTo);
+    else
+        DropEnvelope();
 }
 
 plot::STraceGeom CSpecTrace::Geometry() const
@@ -600,7 +623,16 @@ int CSpecTrace::DrawTrace(QPainter* pDC, const CRect* pClip, BOOL)
         return 1;
     pDC->setClipRect(ToQRect(V));
     std::vector<CPoint>& pts = VertexBuffer();
-    plot::BuildVertices(Geometry(), V, pts);
+    plot::STraceGeom g = Geometry();
+    if (!m_pdXData && m_dX >= 2 * plot::CMinMaxPyramid::kLeaf) {
+        // Many points per column: their extremes come from the block pyramid,
+        // so the work follows the width rather than the number of points.
+        if (!m_Envelope.IsBuiltFor(m_pdYData, m_nPts))
+            m_Envelope.Build(m_pdYData, m_nPts);
+        g.env = &m_Envelope;
+        g.cols = &m_Columns;
+    }
+    plot::BuildVertices(g, V, pts);
     const size_t n = pts.size();
     if (n >= 1) {
         static std::vector<QPoint> q;

@@ -10,6 +10,7 @@
 // are in X units and zooms and scrolls keep to the data's X range.
 // User-interface thread only.
 
+#include "app/plot/MinMaxPyramid.h"
 #include "app/plot/PlotMath.h"
 #include "app/plot/PlotTypes.h"
 
@@ -63,13 +64,26 @@ public:
     double* SetYData(double* pdYData);
     // nPts must equal the curve's count; ascending values, not owned.
     void SetXData(const double* pdXData, double dMinXVal, double dMaxXVal, int nPts);
-    double* GetYData() const { return m_pdYData; }
-    double* GetYData(int i) const { return m_pdYData + i; }
+    // A writable pointer may be used to change the values in place, so
+    // handing one out drops the cached column extremes (rebuilt at the next
+    // drawing); read-only callers use GetYDataConst and keep them.
+    double* GetYData() const
+    {
+        DropEnvelope();
+        return m_pdYData;
+    }
+    double* GetYData(int i) const
+    {
+        DropEnvelope();
+        return m_pdYData + i;
+    }
     double* GetYData(int* pnPts) const
     {
+        DropEnvelope();
         *pnPts = m_nPts;
         return m_pdYData;
     }
+    const double* GetYDataConst() const { return m_pdYData; }
     const double* GetXData() const { return m_pdXData; }
     int GetNumPoints() const { return m_nPts; }
     double GetMaxValue() const { return m_MaxYVal; }
@@ -123,6 +137,11 @@ public:
     HCURSOR GetCursor(CPoint& point) const;
     // Points iFrom..iTo have new values; pWnd repaints their strip.
     void OnUpdate(int iFrom, int iTo, CWnd* pWnd);
+    // The values were changed in place (all of them, or points iFrom..iTo)
+    // by someone other than OnUpdate: the cached column extremes that drawing
+    // uses are refreshed. The data range and the display are left alone.
+    void DataChanged();
+    void DataChanged(int iFrom, int iTo);
 
     // Drawing on a painter in device pixels; pClip null: the painter's clip box.
     int Draw(QPainter* pDC, const CRect* pClip, BOOL bPreview);
@@ -170,6 +189,17 @@ private:
     int m_iDispMode = Opaque;
     unsigned short m_FullScale = 0;
     unsigned short m_MaxScale = 0;
+
+    // Block extremes of the values, built at the first drawing that has many
+    // points per pixel column, and the column extremes of the last such
+    // drawing; both kept until the data change.
+    mutable plot::CMinMaxPyramid m_Envelope;
+    mutable plot::SColumnEnvelope m_Columns;
+    void DropEnvelope() const
+    {
+        m_Envelope.Clear();
+        m_Columns.Clear();
+    }
 
     // Vertices of the curve being drawn, shared by all curves; grows as needed.
     static std::vector<CPoint>& VertexBuffer();

@@ -159,6 +159,19 @@ void CSpecWnd::OnUpdate(int iFrom, int iTo, int iTrace, int iPlane)
         d->OnUpdate(this, iFrom, iTo, iTrace);
 }
 
+void CSpecWnd::DataChanged(int iTrace, int iPlane)
+{
+    if (CSpecDisp* d = GetDisp(iPlane))
+        d->DataChanged(iTrace);
+}
+
+void CSpecWnd::DataChanged()
+{
+    for (auto& d : m_caSpecDisp)
+        if (d)
+            d->DataChanged();
+}
+
 CSpecTrace* CSpecWnd::GetSpecTrace(int iTrace, int iPlane) const
 {
     CSpecDisp* d = GetDisp(iPlane);

@@ -75,6 +75,12 @@ public:
     double xToUnit(double x, int iPlane) const;
     // Points iFrom..iTo of the curve have new values; their strip is repainted.
     void OnUpdate(int iFrom, int iTo, int iTrace, int iPlane);
+    // The values of a curve, or of every curve of every plane, were changed
+    // in place other than through OnUpdate (an undo copy put back, a
+    // processing step): drawing drops what it cached of the old values. The
+    // caller still repaints (Invalidate).
+    void DataChanged(int iTrace, int iPlane);
+    void DataChanged();
 
     // A negative iPlane means the plane on show.
     CSpecTrace* GetSpecTrace(int iTrace, int iPlane = -1) const;

@@ -7,6 +7,7 @@
 #include "data/StagePosn.h"
 #include "data/Trace.h"
 #include "data/VeltraneDoc.h"
+#include "platform/AtomicFileWriter.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "platform/MessageSink.h"
@@ -519,11 +520,11 @@ bool SaveDocumentAsVamas(const CVeltraneDoc& doc, const std::string& path)
         return false;
     }
     const std::string text = writer.Write();
+    // Through a temporary file, so a failed write never cuts a file being replaced.
     try {
-        CFile file(path, CFile::modeCreate | CFile::modeWrite);
-        file.Write(text.data(), text.size());
-        file.Flush();
-        file.Close();
+        CAtomicFileWriter out(path);
+        out.File().Write(text.data(), text.size());
+        out.Commit();
     } catch (const CFileException&) {
         AfxMessageBox(FormatMessageId(IDS_WRITE_ERROR, {path}), MB_OK | MB_ICONERROR);
         return false;
