@@ -30,6 +30,16 @@ void UGDraw3DFrame(CDC* dc, const RECT& r, bool raised)
     dc->LineTo(r.left, r.bottom); // the window system's line stops short: finish the corner
 }
 
+void UGDrawCellButton(CDC* dc, const RECT& btn, bool pressed)
+{
+    dc->FillSolidRect(btn, UGGetSysColor(UG_COLOR_BTNFACE));
+    UGDraw3DFrame(dc, btn, !pressed);
+    // A face-coloured line parts the button from the cell's text.
+    dc->SelectPen(UGGetSysColor(UG_COLOR_BTNFACE));
+    dc->MoveTo(btn.left - 1, btn.top);
+    dc->LineTo(btn.left - 1, btn.bottom);
+}
+
 const unsigned char* CUGCellType::GetTypeId()
 {
     return kNormalTypeId;
@@ -465,11 +475,7 @@ void CUGEllipsisType::OnDraw(CDC* dc, RECT* rect, int col, long row, CUGCell* ce
     DrawBorder(dc, rect, &inner, cell);
     RECT btn{inner.right - m_btnWidth, inner.top, inner.right, inner.bottom};
     const bool pressed = m_btnDown && current && m_btnCol == col && m_btnRow == row;
-    dc->FillSolidRect(btn, UGGetSysColor(UG_COLOR_BTNFACE));
-    UGDraw3DFrame(dc, btn, !pressed);
-    dc->SelectPen(UGGetSysColor(UG_COLOR_BTNFACE));
-    dc->MoveTo(btn.left - 1, btn.top);
-    dc->LineTo(btn.left - 1, btn.bottom);
+    UGDrawCellButton(dc, btn, pressed);
     const int x0 = btn.left + (m_btnWidth - 7) / 2;
     const int y = btn.top + (btn.bottom - btn.top) * 3 / 4;
     dc->SelectPen(0);

@@ -112,3 +112,5 @@ private:
 
 // A raised (or, pressed, recessed) button face with the given depth.
 void UGDraw3DFrame(CDC* dc, const RECT& r, bool raised);
+// The button at the right of a drop-list or ellipsis cell, without its glyph.
+void UGDrawCellButton(CDC* dc, const RECT& btn, bool pressed);

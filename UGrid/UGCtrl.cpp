@@ -520,6 +520,16 @@ int CUGCtrl::ClearAllFonts()
     return m_fontList.EmptyList();
 }
 
+// The grid owns the bitmap; the list hands out its index.
+int CUGCtrl::AddBitmapImage(const QImage& image)
+{
+    auto bmp = std::make_unique<CBitmap>(image);
+    const int index = m_bitmapList.AddPointer(bmp.get());
+    if (index >= 0)
+        m_bitmaps.push_back(std::move(bmp));
+    return index;
+}
+
 int CUGCtrl::AddBitmap(UINT resourceId, const char* resourceName)
 {
     const QString path = resourceName ? QStringLiteral(":/bitmaps/%1").arg(QString::fromLatin1(resourceName))
@@ -527,11 +537,7 @@ int CUGCtrl::AddBitmap(UINT resourceId, const char* resourceName)
     QImage image(path);
     if (image.isNull())
         return -1;
-    auto bmp = std::make_unique<CBitmap>(image);
-    const int index = m_bitmapList.AddPointer(bmp.get());
-    if (index >= 0)
-        m_bitmaps.push_back(std::move(bmp));
-    return index;
+    return AddBitmapImage(image);
 }
 
 int CUGCtrl::AddBitmap(const char* fileName)
@@ -547,11 +553,7 @@ int CUGCtrl::AddBitmap(const char* fileName)
     QImage image = reader.read();
     if (image.isNull())
         return -1;
-    auto bmp = std::make_unique<CBitmap>(image);
-    const int index = m_bitmapList.AddPointer(bmp.get());
-    if (index >= 0)
-        m_bitmaps.push_back(std::move(bmp));
-    return index;
+    return AddBitmapImage(image);
 }
 
 int CUGCtrl::RemoveBitmap(int index)
@@ -749,8 +751,7 @@ int CUGCtrl::BestFit(int startCol, int endCol, int rowsToScan, int flags)
         for (long r = -g.m_numberTopHdgRows; r < 0 && !limitReached(); ++r, ++scanned)
             measure(r);
     for (long r = 0; r < g.m_numberRows && !limitReached(); ++r, ++scanned) {
-        if (r == g.m_numLockRows && g.m_topRow > r)
-            r = g.m_topRow;
+        r = g.SkipScrolledRows(r);
         if (r >= g.m_numberRows)
             break;
         measure(r);

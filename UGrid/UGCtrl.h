@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+class QImage;
 class QMenu;
 class CUGGrid;
 class CUGTopHdg;
@@ -130,6 +131,7 @@ protected:
 private:
     void CreateChildWindows();
     template <class Pane> int ReplacePane(Pane*& slot, Pane* pane);
+    int AddBitmapImage(const QImage& image);
 
     CUGGrid* m_CUGGrid = nullptr;
     CUGTopHdg* m_CUGTopHdg = nullptr;

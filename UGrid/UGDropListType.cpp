@@ -79,11 +79,7 @@ void CUGDropListType::OnDraw(CDC* dc, RECT* rect, int col, long row, CUGCell* ce
     DrawBorder(dc, rect, &inner, cell);
     RECT btn{inner.right - m_btnWidth, inner.top, inner.right, inner.bottom};
     const bool pressed = m_btnDown && isCurrent && m_btnCol == col && m_btnRow == row;
-    dc->FillSolidRect(btn, UGGetSysColor(UG_COLOR_BTNFACE));
-    UGDraw3DFrame(dc, btn, !pressed);
-    dc->SelectPen(UGGetSysColor(UG_COLOR_BTNFACE));
-    dc->MoveTo(btn.left - 1, btn.top);
-    dc->LineTo(btn.left - 1, btn.bottom);
+    UGDrawCellButton(dc, btn, pressed);
     const int x = btn.left + (m_btnWidth - 5) / 2;
     const int y = btn.top + (btn.bottom - btn.top - 3) / 2;
     dc->SelectPen(0);

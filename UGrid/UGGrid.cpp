@@ -221,8 +221,7 @@ void CUGGrid::DrawCells(CDC* dc, const QRect& clip)
     long r = 0;
     int y = 0;
     while (r < rows) {
-        if (r == gi->m_numLockRows && gi->m_topRow > r)
-            r = gi->m_topRow;
+        r = gi->SkipScrolledRows(r);
         if (r >= rows)
             break;
         const int h = gi->RowHeight(r);
@@ -230,8 +229,7 @@ void CUGGrid::DrawCells(CDC* dc, const QRect& clip)
             const bool rowVisible = y + h > clip.top() && y <= clip.bottom();
             int c = 0, x = 0;
             while (c < cols) {
-                if (c == gi->m_numLockCols && gi->m_leftCol > c)
-                    c = gi->m_leftCol;
+                c = gi->SkipScrolledCols(c);
                 if (c >= cols)
                     break;
                 const int w = gi->ColWidth(c);
@@ -428,6 +426,32 @@ void CUGGrid::keyReleaseEvent(QKeyEvent* event)
     event->accept();
 }
 
+namespace {
+
+// Where a click landed: the cell and its rectangle, or column and row -1 when
+// it missed the cells.
+struct SClickTarget
+{
+    POINT point;
+    RECT rect{};
+    int col = -1;
+    long row = -1;
+    bool onCell = false;
+};
+
+SClickTarget ClickTarget(CUGCtrl* ctrl, const QPoint& pos)
+{
+    SClickTarget t{{pos.x(), pos.y()}};
+    t.onCell = ctrl->GetCellFromPoint(pos.x(), pos.y(), &t.col, &t.row, &t.rect) == 0;
+    if (!t.onCell) {
+        t.col = -1;
+        t.row = -1;
+    }
+    return t;
+}
+
+} // namespace
+
 unsigned CUGGrid::MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) const
 {
     unsigned f = 0;
@@ -448,15 +472,7 @@ void CUGGrid::mousePressEvent(QMouseEvent* event)
         return;
     CUGGridInfo* gi = GI();
     const QPoint pos = event->position().toPoint();
-    POINT point{pos.x(), pos.y()};
-    RECT rect{};
-    int col = -1;
-    long row = -1;
-    const bool onCell = m_ctrl->GetCellFromPoint(pos.x(), pos.y(), &col, &row, &rect) == 0;
-    if (!onCell) {
-        col = -1;
-        row = -1;
-    }
+    auto [point, rect, col, row, onCell] = ClickTarget(m_ctrl, pos);
     if (event->button() == Qt::LeftButton) {
         gi->m_moveType = 1;
         gi->m_moveFlags = MouseFlags(event->buttons(), event->modifiers());
@@ -490,15 +506,7 @@ void CUGGrid::mousePressEvent(QMouseEvent* event)
 void CUGGrid::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
-    POINT point{pos.x(), pos.y()};
-    RECT rect{};
-    int col = -1;
-    long row = -1;
-    const bool onCell = m_ctrl->GetCellFromPoint(pos.x(), pos.y(), &col, &row, &rect) == 0;
-    if (!onCell) {
-        col = -1;
-        row = -1;
-    }
+    auto [point, rect, col, row, onCell] = ClickTarget(m_ctrl, pos);
     int processed = 0;
     if (event->button() == Qt::LeftButton) {
         m_dragTimer.stop();

@@ -64,8 +64,7 @@ void CUGSideHdg::paintEvent(QPaintEvent* event)
     CUGCell cell;
     int y = 0;
     for (long r = 0; r < gi->m_numberRows; ++r) {
-        if (r == gi->m_numLockRows && gi->m_topRow > r)
-            r = gi->m_topRow;
+        r = gi->SkipScrolledRows(r);
         if (r >= gi->m_numberRows)
             break;
         const int h = gi->RowHeight(r);
@@ -163,8 +162,7 @@ void CUGSideHdg::HitTest(const QPoint& p)
     }
     int y = 0;
     for (long r = 0; r < gi->m_numberRows; ++r) {
-        if (r == gi->m_numLockRows && gi->m_topRow > r)
-            r = gi->m_topRow;
+        r = gi->SkipScrolledRows(r);
         if (r >= gi->m_numberRows)
             break;
         y += gi->RowHeight(r);

@@ -73,8 +73,7 @@ void CUGTopHdg::paintEvent(QPaintEvent*)
         const int y = RowTop(k), h = m_ctrl->GetTopHdgRowHeight(k);
         int x = 0;
         for (int c = 0; c < gi->m_numberCols; ++c) {
-            if (c == gi->m_numLockCols && gi->m_leftCol > c)
-                c = gi->m_leftCol;
+            c = gi->SkipScrolledCols(c);
             if (c >= gi->m_numberCols)
                 break;
             const int w = gi->ColWidth(c);
@@ -123,8 +122,7 @@ int CUGTopHdg::GetCellFromPoint(int px, int py, int* col, long* row, RECT* rect)
     CUGGridInfo* gi = GI();
     int found = -1, x = 0, fx = 0;
     for (int c = 0; c < gi->m_numberCols; ++c) {
-        if (c == gi->m_numLockCols && gi->m_leftCol > c)
-            c = gi->m_leftCol;
+        c = gi->SkipScrolledCols(c);
         if (c >= gi->m_numberCols)
             break;
         const int w = gi->ColWidth(c);
@@ -162,8 +160,7 @@ void CUGTopHdg::HitTest(const QPoint& p)
     }
     int x = 0;
     for (int c = 0; c < gi->m_numberCols; ++c) {
-        if (c == gi->m_numLockCols && gi->m_leftCol > c)
-            c = gi->m_leftCol;
+        c = gi->SkipScrolledCols(c);
         if (c >= gi->m_numberCols)
             break;
         x += gi->ColWidth(c);

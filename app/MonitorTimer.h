@@ -1,14 +1,16 @@
 #pragma once
 // The DAU link's poll timer on the user-interface thread. The link may start
 // or stop it from another thread (an acquisition stops the poll when it
-// starts and restarts it when it ends): such calls wait until the
-// user-interface thread has carried them out.
+// starts and restarts it when it ends): such calls are queued to the
+// user-interface thread and return at once, so a worker never waits for a
+// user interface that may itself be waiting for the worker to end.
 
 #include "instrument/DAU.h"
 
 #include <QObject>
 #include <map>
-#include <memory>
+#include <mutex>
+#include <set>
 
 class QTimer;
 
@@ -21,11 +23,18 @@ public:
 
     unsigned StartTimer(unsigned periodMs, std::function<void()> fn) override;
     void StopTimer(unsigned id) override;
+    // On the user-interface thread: whether the timer runs now.
     bool IsRunning(unsigned id) const;
+    size_t RunningCount() const { return m_timers.size(); }
 
 private:
-    template <class F> void OnUiThread(F&& f);
-    QObject m_context;
-    std::map<unsigned, std::unique_ptr<QTimer>> m_timers;
-    unsigned m_nextId = 1;
+    void Create(unsigned id, unsigned periodMs, std::function<void()> fn);
+    void Stop(unsigned id);
+
+    QObject m_context;                    // the timers' parent, on the user-interface thread
+    std::map<unsigned, QTimer*> m_timers; // touched on the user-interface thread only
+    std::mutex m_lock;                    // guards the three below
+    unsigned m_nextId = 0;
+    std::set<unsigned> m_pending;   // started from another thread, not made yet
+    std::set<unsigned> m_cancelled; // stopped before they were made
 };

@@ -7,6 +7,7 @@
 #include "app/MainFrm.h"
 #include "app/Options.h"
 #include "app/ShellOpen.h"
+#include "app/SpecView.h"
 #include "app/SummaryView.h"
 #include "data/Registry.h"
 #include "data/Utility.h"
@@ -18,6 +19,7 @@
 #include "framework/ui/Resources.h"
 #include "instrument/ASCU.h"
 #include "instrument/DAU.h"
+#include "instrument/ui/InstrumentStartup.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "platform/MessageSink.h"
@@ -34,7 +36,7 @@
 CMultiDocTemplate* CVeltrane::m_pSpecViewTemplate = nullptr;
 CMultiDocTemplate* CVeltrane::m_pProfileViewTemplate = nullptr;
 CMultiDocTemplate* CVeltrane::m_pImageViewTemplate = nullptr;
-std::function<CView*()> CVeltrane::s_makeSpecView = [] { return new CSummaryView(true); };
+std::function<CView*()> CVeltrane::s_makeSpecView = [] { return new CSpecView; };
 std::function<CView*()> CVeltrane::s_makeProfileView = [] { return new CSummaryView(false); };
 std::function<CView*()> CVeltrane::s_makeImageView = [] { return new CSummaryView(false); };
 
@@ -105,6 +107,8 @@ CVeltrane::CVeltrane() : m_CurXPSUnits(CRegistry::m_CVeltrane.m_DefaultXPSUnits)
 
 CVeltrane::~CVeltrane()
 {
+    // The records stop reading the instrument before the links go.
+    m_pInstruments.reset();
     // The order of the design: serial unit, DAU link, acquisition engine, options.
     m_pASCU.reset();
     m_pDAU.reset();

@@ -8,6 +8,7 @@
 #include "app/MonitorTimer.h"
 #include "data/formats/PkLib.h"
 #include "framework/ui/WinApp.h"
+#include "instrument/Config.h"
 #include "instrument/TrafficLog.h"
 
 #include <QStringList>
@@ -20,6 +21,7 @@
 class CASCU;
 class CDAU;
 class CDocument;
+class CInstrumentStartup;
 class CMainFrame;
 class CMultiDocTemplate;
 class COptions;
@@ -93,12 +95,15 @@ public:
     static std::function<CView*()> s_makeImageView;
 
     CPkLib m_PkLib;
+    CConfig m_Config; // the instrument configuration, started at the end of the start-up
     std::unique_ptr<CASCU> m_pASCU;
     std::unique_ptr<CDAU> m_pDAU;
     std::shared_ptr<void> m_pAcq; // the acquisition engine, made by its hook
     std::unique_ptr<COptions> m_pOptions;
     CTrafficMonitor m_TrafficMonitor;
     CQtMonitorTimer m_MonitorTimer; // the DAU link's poll timer
+    // The records' view of the instrument, made by the configuration's start-up.
+    std::unique_ptr<CInstrumentStartup> m_pInstruments;
     int m_iVersion = 1;
     int32_t& m_CurXPSUnits; // the stored XPS unit, persisted at exit
     Unit m_CurAESUnits = KE;

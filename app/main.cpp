@@ -1,6 +1,8 @@
 // veltrane: the program. "veltrane --open FILE..." opens files, handing them
 // to an instance that already runs; a file name alone opens nothing.
 
+#include "app/FileFormats.h"
+#include "app/InstrumentHooks.h"
 #include "app/ShellOpen.h"
 #include "app/Veltrane.h"
 #include "framework/ui/QtMessageSink.h"
@@ -18,6 +20,8 @@ int main(int argc, char* argv[])
     if (!open.isEmpty() && CShellOpenServer::SendToRunningInstance(open))
         return 0;
 
+    InstallInstrumentHooks();
+    InstallFileFormats();
     CQtMessageSink sink;
     SetMessageSink(&sink);
     int code = 0;

@@ -1,5 +1,6 @@
 #include "data/SpecRgn.h"
 
+#include "data/Extremes.h"
 #include "data/Header.h"
 #include "data/Update.h"
 #include "data/Utility.h"
@@ -98,20 +99,10 @@ const CTrace* CSpecRgn::GetTrace(int i) const
 
 double CSpecRgn::GetMaxValue() const
 {
-    if (m_caTraces.empty())
-        return 0.0;
-    double v = m_caTraces.front()->GetMaxValue();
-    for (const auto& trace : m_caTraces)
-        v = std::max(v, trace->GetMaxValue());
-    return v;
+    return MaxValueOf(m_caTraces, &CTrace::GetMaxValue);
 }
 
 double CSpecRgn::GetMinValue() const
 {
-    if (m_caTraces.empty())
-        return 0.0;
-    double v = m_caTraces.front()->GetMinValue();
-    for (const auto& trace : m_caTraces)
-        v = std::min(v, trace->GetMinValue());
-    return v;
+    return MinValueOf(m_caTraces, &CTrace::GetMinValue);
 }

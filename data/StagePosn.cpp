@@ -1,5 +1,6 @@
 #include "data/StagePosn.h"
 
+#include "data/Extremes.h"
 #include "data/Header.h"
 #include "data/Utility.h"
 #include "platform/Archive.h"
@@ -295,34 +296,16 @@ void CStagePosn::GetStageSize(int& x, int& y) const
 
 double CStagePosn::GetMaxValue() const
 {
-    if (!m_caSpecRgns.empty()) {
-        double v = m_caSpecRgns.front()->GetMaxValue();
-        for (const auto& region : m_caSpecRgns)
-            v = std::max(v, region->GetMaxValue());
-        return v;
-    }
-    if (!m_caImageRgns.empty()) {
-        double v = m_caImageRgns.front()->GetMaxValue();
-        for (const auto& region : m_caImageRgns)
-            v = std::max(v, region->GetMaxValue());
-        return v;
-    }
-    return 0.0;
+    // The spectra decide when there are any, else the images.
+    if (!m_caSpecRgns.empty())
+        return MaxValueOf(m_caSpecRgns, &CSpecRgn::GetMaxValue);
+    return MaxValueOf(m_caImageRgns, &CImageRgn::GetMaxValue);
 }
 
 double CStagePosn::GetMinValue() const
 {
-    if (!m_caSpecRgns.empty()) {
-        double v = m_caSpecRgns.front()->GetMinValue();
-        for (const auto& region : m_caSpecRgns)
-            v = std::min(v, region->GetMinValue());
-        return v;
-    }
-    if (!m_caImageRgns.empty()) {
-        double v = m_caImageRgns.front()->GetMinValue();
-        for (const auto& region : m_caImageRgns)
-            v = std::min(v, region->GetMinValue());
-        return v;
-    }
-    return 0.0;
+    // The spectra decide when there are any, else the images.
+    if (!m_caSpecRgns.empty())
+        return MinValueOf(m_caSpecRgns, &CSpecRgn::GetMinValue);
+    return MinValueOf(m_caImageRgns, &CImageRgn::GetMinValue);
 }

@@ -1,5 +1,7 @@
 #include "platform/Clock.h"
 
+#include "platform/ServiceSlot.h"
+
 #include <cerrno>
 #include <ctime>
 
@@ -26,17 +28,15 @@ void CSystemClock::Sleep(uint32_t milliseconds)
 
 namespace {
 CSystemClock g_systemClock;
-std::atomic<IClock*> g_clock{nullptr};
+CServiceSlot<IClock> g_clock{g_systemClock};
 } // namespace
 
 IClock* SetClock(IClock* clock)
 {
-    IClock* previous = g_clock.exchange(clock);
-    return previous ? previous : &g_systemClock;
+    return g_clock.Set(clock);
 }
 
 IClock* GetClock()
 {
-    IClock* clock = g_clock.load();
-    return clock ? clock : &g_systemClock;
+    return g_clock.Get();
 }

@@ -1,8 +1,8 @@
 #include "platform/MessageSink.h"
 
+#include "platform/ServiceSlot.h"
 #include "platform/Strings.h"
 
-#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -22,20 +22,18 @@ public:
 };
 
 CStderrSink g_defaultSink;
-std::atomic<IMessageSink*> g_sink{nullptr};
+CServiceSlot<IMessageSink> g_sink{g_defaultSink};
 
 } // namespace
 
 IMessageSink* SetMessageSink(IMessageSink* sink)
 {
-    IMessageSink* previous = g_sink.exchange(sink);
-    return previous ? previous : &g_defaultSink;
+    return g_sink.Set(sink);
 }
 
 IMessageSink* GetMessageSink()
 {
-    IMessageSink* sink = g_sink.load();
-    return sink ? sink : &g_defaultSink;
+    return g_sink.Get();
 }
 
 int AfxMessageBox(const std::string& text, unsigned type)

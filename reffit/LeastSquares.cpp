@@ -37,42 +37,6 @@ const double kKinkChange = 1.0e-3;
 // are taken for the zigzag about a kink rather than for a smooth minimum.
 const double kKinkDecrement = 1.0e-6;
 
-// Euclidean norm, scaled so that the huge residuals of window penalties
-// neither overflow nor underflow; the plain sum serves when it is safe.
-double Norm(const double* v, int n)
-{
-    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        s0 += v[i] * v[i];
-        s1 += v[i + 1] * v[i + 1];
-        s2 += v[i + 2] * v[i + 2];
-        s3 += v[i + 3] * v[i + 3];
-    }
-    for (; i < n; ++i)
-        s0 += v[i] * v[i];
-    const double sum = (s0 + s1) + (s2 + s3);
-    if (sum > 1.0e-290 && sum < 1.0e290)
-        return std::sqrt(sum);
-    if (sum == 0.0)
-        return 0.0;
-    double scale = 0.0, ssq = 1.0;
-    for (i = 0; i < n; ++i) {
-        double a = std::fabs(v[i]);
-        if (a == 0.0)
-            continue;
-        if (!(a <= DBL_MAX))
-            return a; // inf or NaN propagates
-        if (scale < a) {
-            ssq = 1.0 + ssq * (scale / a) * (scale / a);
-            scale = a;
-        } else {
-            ssq += (a / scale) * (a / scale);
-        }
-    }
-    return scale * std::sqrt(ssq);
-}
-
 // Dot product with independent partial sums, so the loop is not bound by the
 // latency of one chain of additions.
 double Dot(const double* a, const double* b, int n)
@@ -88,6 +52,32 @@ double Dot(const double* a, const double* b, int n)
     for (; i < n; ++i)
         s0 += a[i] * b[i];
     return (s0 + s1) + (s2 + s3);
+}
+
+// Euclidean norm, scaled so that the huge residuals of window penalties
+// neither overflow nor underflow; the plain sum serves when it is safe.
+double Norm(const double* v, int n)
+{
+    const double sum = Dot(v, v, n);
+    if (sum > 1.0e-290 && sum < 1.0e290)
+        return std::sqrt(sum);
+    if (sum == 0.0)
+        return 0.0;
+    double scale = 0.0, ssq = 1.0;
+    for (int i = 0; i < n; ++i) {
+        double a = std::fabs(v[i]);
+        if (a == 0.0)
+            continue;
+        if (!(a <= DBL_MAX))
+            return a; // inf or NaN propagates
+        if (scale < a) {
+            ssq = 1.0 + ssq * (scale / a) * (scale / a);
+            scale = a;
+        } else {
+            ssq += (a / scale) * (a / scale);
+        }
+    }
+    return scale * std::sqrt(ssq);
 }
 
 // Householder QR with column pivoting of the m x n matrix a (column-major).

@@ -164,19 +164,9 @@ void CUGCell::CopySetProperties(const CUGCell& s)
     if (f & UGCELL_ALIGNMENT)
         m_alignment = s.m_alignment;
     if (f & UGCELL_EXTRAMEM) {
-        m_extraMem.reset();
-        m_extraMemSize = 0;
-        m_propSetFlags &= ~UGCELL_EXTRAMEM;
-        if (s.m_extraMemSize >= 0) {
-            unsigned char* block = new (std::nothrow) unsigned char[size_t(s.m_extraMemSize) + 1];
-            if (block) {
-                if (s.m_extraMemSize > 0)
-                    std::memcpy(block, s.m_extraMem.get(), size_t(s.m_extraMemSize));
-                m_extraMem.reset(block);
-                m_extraMemSize = s.m_extraMemSize;
-                m_propSetFlags |= UGCELL_EXTRAMEM;
-            }
-        }
+        void* block = AllocExtraMem(s.m_extraMemSize);
+        if (block && s.m_extraMemSize > 0)
+            std::memcpy(block, s.m_extraMem.get(), size_t(s.m_extraMemSize));
     }
     if (f & UGCELL_JOIN) {
         m_joinOrigin = s.m_joinOrigin;
@@ -377,7 +367,7 @@ int CUGCell::SetNumberDecimals(int number)
 
 int CUGCell::GetNumberDecimals() const
 {
-    return (m_propSetFlags & UGCELL_DECIMALS) ? m_numDecimals : 0;
+    return PropertyOr(m_numDecimals, UGCELL_DECIMALS, 0);
 }
 
 int CUGCell::StringToBool(const std::string& text, int* result)
@@ -423,94 +413,76 @@ int CUGCell::StringToNumber(const std::string& text, double* result) const
 
 int CUGCell::SetDataType(short type)
 {
-    m_dataType = type;
-    m_propSetFlags |= UGCELL_DATATYPE;
-    return 0;
+    return SetProperty(m_dataType, type, UGCELL_DATATYPE);
 }
 short CUGCell::GetDataType() const
 {
-    return (m_propSetFlags & UGCELL_DATATYPE) ? m_dataType : short(UGDATA_TEXT);
+    return PropertyOr(m_dataType, UGCELL_DATATYPE, short(UGDATA_TEXT));
 }
 
 int CUGCell::SetTextColor(COLORREF c)
 {
-    m_textColor = c;
-    m_propSetFlags |= UGCELL_TEXTCOLOR;
-    return 0;
+    return SetProperty(m_textColor, c, UGCELL_TEXTCOLOR);
 }
 COLORREF CUGCell::GetTextColor() const
 {
-    return (m_propSetFlags & UGCELL_TEXTCOLOR) ? m_textColor : UGGetSysColor(UG_COLOR_WINDOWTEXT);
+    return PropertyOr(m_textColor, UGCELL_TEXTCOLOR, UGGetSysColor(UG_COLOR_WINDOWTEXT));
 }
 int CUGCell::SetBackColor(COLORREF c)
 {
-    m_backColor = c;
-    m_propSetFlags |= UGCELL_BACKCOLOR;
-    return 0;
+    return SetProperty(m_backColor, c, UGCELL_BACKCOLOR);
 }
 COLORREF CUGCell::GetBackColor() const
 {
-    return (m_propSetFlags & UGCELL_BACKCOLOR) ? m_backColor : UGGetSysColor(UG_COLOR_WINDOW);
+    return PropertyOr(m_backColor, UGCELL_BACKCOLOR, UGGetSysColor(UG_COLOR_WINDOW));
 }
 int CUGCell::SetHTextColor(COLORREF c)
 {
-    m_hTextColor = c;
-    m_propSetFlags |= UGCELL_HTEXTCOLOR;
-    return 0;
+    return SetProperty(m_hTextColor, c, UGCELL_HTEXTCOLOR);
 }
 COLORREF CUGCell::GetHTextColor() const
 {
-    return (m_propSetFlags & UGCELL_HTEXTCOLOR) ? m_hTextColor : UGGetSysColor(UG_COLOR_HIGHLIGHTTEXT);
+    return PropertyOr(m_hTextColor, UGCELL_HTEXTCOLOR, UGGetSysColor(UG_COLOR_HIGHLIGHTTEXT));
 }
 int CUGCell::SetHBackColor(COLORREF c)
 {
-    m_hBackColor = c;
-    m_propSetFlags |= UGCELL_HBACKCOLOR;
-    return 0;
+    return SetProperty(m_hBackColor, c, UGCELL_HBACKCOLOR);
 }
 COLORREF CUGCell::GetHBackColor() const
 {
-    return (m_propSetFlags & UGCELL_HBACKCOLOR) ? m_hBackColor : UGGetSysColor(UG_COLOR_HIGHLIGHT);
+    return PropertyOr(m_hBackColor, UGCELL_HBACKCOLOR, UGGetSysColor(UG_COLOR_HIGHLIGHT));
 }
 int CUGCell::SetAlignment(short align)
 {
-    m_alignment = align;
-    m_propSetFlags |= UGCELL_ALIGNMENT;
-    return 0;
+    return SetProperty(m_alignment, align, UGCELL_ALIGNMENT);
 }
 short CUGCell::GetAlignment() const
 {
-    return (m_propSetFlags & UGCELL_ALIGNMENT) ? m_alignment : 0;
+    return PropertyOr(m_alignment, UGCELL_ALIGNMENT, 0);
 }
 int CUGCell::SetBorder(short style)
 {
-    m_borderStyle = style;
-    m_propSetFlags |= UGCELL_BORDER;
-    return 0;
+    return SetProperty(m_borderStyle, style, UGCELL_BORDER);
 }
 short CUGCell::GetBorder() const
 {
-    return (m_propSetFlags & UGCELL_BORDER) ? m_borderStyle : 0;
+    return PropertyOr(m_borderStyle, UGCELL_BORDER, 0);
 }
 int CUGCell::SetBorderPen(CPen* pen)
 {
-    m_borderPen = pen;
-    m_propSetFlags |= UGCELL_BORDERPEN;
-    return 0;
+    return SetProperty(m_borderPen, pen, UGCELL_BORDERPEN);
 }
 CPen* CUGCell::GetBorderPen() const
 {
-    return (m_propSetFlags & UGCELL_BORDERPEN) ? m_borderPen : nullptr;
+    return PropertyOr(m_borderPen, UGCELL_BORDERPEN, nullptr);
 }
 int CUGCell::SetFont(CFont* font)
 {
-    m_font = font;
-    m_propSetFlags |= UGCELL_FONT;
-    return 0;
+    return SetProperty(m_font, font, UGCELL_FONT);
 }
 CFont* CUGCell::GetFont() const
 {
-    return (m_propSetFlags & UGCELL_FONT) ? m_font : nullptr;
+    return PropertyOr(m_font, UGCELL_FONT, nullptr);
 }
 int CUGCell::SetBitmap(CBitmap* bitmap)
 {
@@ -523,7 +495,7 @@ int CUGCell::SetBitmap(CBitmap* bitmap)
 }
 CBitmap* CUGCell::GetBitmap() const
 {
-    return (m_propSetFlags & UGCELL_BITMAP) ? m_bitmap : nullptr;
+    return PropertyOr(m_bitmap, UGCELL_BITMAP, nullptr);
 }
 int CUGCell::SetReadOnly(int state)
 {
@@ -533,47 +505,39 @@ int CUGCell::SetReadOnly(int state)
 }
 int CUGCell::GetReadOnly() const
 {
-    return (m_propSetFlags & UGCELL_READONLY) ? m_readOnly : 0;
+    return PropertyOr(m_readOnly, UGCELL_READONLY, 0);
 }
 int CUGCell::SetCellType(int index)
 {
-    m_cellType = index;
-    m_propSetFlags |= UGCELL_CELLTYPE;
-    return 0;
+    return SetProperty(m_cellType, index, UGCELL_CELLTYPE);
 }
 int CUGCell::GetCellType() const
 {
-    return (m_propSetFlags & UGCELL_CELLTYPE) ? m_cellType : 0;
+    return PropertyOr(m_cellType, UGCELL_CELLTYPE, 0);
 }
 int CUGCell::SetCellTypeParam(long param)
 {
-    m_cellTypeParam = param;
-    m_propSetFlags |= UGCELL_CELLTYPEPARAM;
-    return 0;
+    return SetProperty(m_cellTypeParam, param, UGCELL_CELLTYPEPARAM);
 }
 long CUGCell::GetCellTypeParam() const
 {
-    return (m_propSetFlags & UGCELL_CELLTYPEPARAM) ? m_cellTypeParam : 0;
+    return PropertyOr(m_cellTypeParam, UGCELL_CELLTYPEPARAM, 0);
 }
 int CUGCell::SetParam(long param)
 {
-    m_param = param;
-    m_propSetFlags |= UGCELL_PARAM;
-    return 0;
+    return SetProperty(m_param, param, UGCELL_PARAM);
 }
 long CUGCell::GetParam() const
 {
-    return (m_propSetFlags & UGCELL_PARAM) ? m_param : 0;
+    return PropertyOr(m_param, UGCELL_PARAM, 0);
 }
 int CUGCell::SetCellStyle(CUGCell* style)
 {
-    m_cellStyle = style;
-    m_propSetFlags |= UGCELL_STYLE;
-    return 0;
+    return SetProperty(m_cellStyle, style, UGCELL_STYLE);
 }
 CUGCell* CUGCell::GetCellStyle() const
 {
-    return (m_propSetFlags & UGCELL_STYLE) ? m_cellStyle : nullptr;
+    return PropertyOr(m_cellStyle, UGCELL_STYLE, nullptr);
 }
 int CUGCell::SetFormatClass(CUGFormat* format)
 {
@@ -585,7 +549,7 @@ int CUGCell::SetFormatClass(CUGFormat* format)
 }
 CUGFormat* CUGCell::GetFormatClass() const
 {
-    return (m_propSetFlags & UGCELL_FORMAT) ? m_format : nullptr;
+    return PropertyOr(m_format, UGCELL_FORMAT, nullptr);
 }
 
 int CUGCell::SetJoinInfo(int startFlag, int colValue, long rowValue)
@@ -640,7 +604,7 @@ void* CUGCell::GetExtraMemPtr() const
 }
 long CUGCell::GetExtraMemSize() const
 {
-    return (m_propSetFlags & UGCELL_EXTRAMEM) ? m_extraMemSize : 0;
+    return PropertyOr(m_extraMemSize, UGCELL_EXTRAMEM, 0);
 }
 
 int CUGCell::SetPropertyFlags(unsigned long mask)

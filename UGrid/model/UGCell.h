@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 enum : unsigned long
 {
@@ -148,6 +149,18 @@ public:
 
 private:
     void CopySetProperties(const CUGCell& src);
+    // A property's value is only meaningful while its flag is set.
+    template <class T, class V> int SetProperty(T& field, V value, unsigned long flag)
+    {
+        field = value;
+        m_propSetFlags |= flag;
+        return 0;
+    }
+    template <class T>
+    T PropertyOr(const T& field, unsigned long flag, std::type_identity_t<T> fallback) const
+    {
+        return (m_propSetFlags & flag) ? field : fallback;
+    }
 
     unsigned long m_propSetFlags = 0;
     CUGFormat* m_format = nullptr;

@@ -1617,8 +1617,7 @@ int CUGCtrlCore::GetCellFromPoint(int x, int y, int* col, long* row, RECT* rect)
     int c = 0, found = -1;
     long long x0 = 0;
     while (c < g.m_numberCols) {
-        if (c == g.m_numLockCols && g.m_leftCol > c)
-            c = g.m_leftCol;
+        c = g.SkipScrolledCols(c);
         if (c >= g.m_numberCols)
             break;
         const int w = g.ColWidth(c);
@@ -1646,8 +1645,7 @@ int CUGCtrlCore::GetCellFromPoint(int x, int y, int* col, long* row, RECT* rect)
         long r = 0;
         long long y0 = 0;
         while (r < g.m_numberRows) {
-            if (r == g.m_numLockRows && g.m_topRow > r)
-                r = g.m_topRow;
+            r = g.SkipScrolledRows(r);
             if (r >= g.m_numberRows)
                 break;
             const int h = g.RowHeight(r);

@@ -34,6 +34,10 @@ struct CUGGridInfo
         return m_rowHeights[size_t(row)];
     }
     int ColWidth(int col) const { return col >= 0 && col < m_numberCols ? m_colInfo[size_t(col)].width : 0; }
+    // A walk over the shown rows or columns jumps from the last locked one to the
+    // first one scrolled into view.
+    long SkipScrolledRows(long row) const { return row == m_numLockRows && m_topRow > row ? m_topRow : row; }
+    int SkipScrolledCols(int col) const { return col == m_numLockCols && m_leftCol > col ? m_leftCol : col; }
 
     int m_numberCols = 0;
     int m_currentCol = -1;

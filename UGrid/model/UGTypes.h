@@ -1,42 +1,11 @@
 #pragma once
-// Plain window-system value types of the grid, kept free of any toolkit so that
-// the grid's model (cells, sources, geometry, navigation) builds and is tested
-// without a display. Rectangles follow the window-system convention: right and
-// bottom are exclusive.
+// Window-system constants of the grid, kept free of any toolkit so that the
+// grid's model (cells, sources, geometry, navigation) builds and is tested
+// without a display.
 
-#include <cstdint>
 #include <string>
 
-using COLORREF = std::uint32_t;
-using BOOL = int;
-using UINT = unsigned int;
-#ifndef TRUE
-#define TRUE 1
-#endif
-#ifndef FALSE
-#define FALSE 0
-#endif
-
-#ifndef VELTRANE_WIN_RECT_DEFINED
-#define VELTRANE_WIN_RECT_DEFINED
-struct RECT
-{
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-};
-struct POINT
-{
-    int x = 0;
-    int y = 0;
-};
-struct SIZE
-{
-    int cx = 0;
-    int cy = 0;
-};
-#endif
+#include "platform/WinTypes.h"
 
 constexpr COLORREF UGRGB(int r, int g, int b)
 {

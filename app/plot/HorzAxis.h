@@ -4,10 +4,10 @@
 // power of ten so that labels do not crowd, and draws its line, ticks and
 // labels. It also keeps the pane's axis label text.
 
+#include "app/plot/AxisFont.h"
 #include "app/plot/AxisParams.h"
 
 #include <QFont>
-#include <memory>
 #include <string>
 
 class QPainter;
@@ -16,11 +16,7 @@ class QWidget;
 class CHorzAxis
 {
 public:
-    struct Defaults
-    {
-        QFont m_Font;
-        bool m_bVisible = true;
-    };
+    using Defaults = plot::SAxisDefaults;
 
     CHorzAxis();
     CHorzAxis(const CHorzAxis& src);
@@ -31,7 +27,7 @@ public:
     CAxisParams* GetParams() { return &m_Params; }
     const CRect* GetRect() const { return &m_rDisp; }
     BOOL IsVisible() const { return m_bVisible; }
-    const QFont* GetFont() const { return m_pFont; }
+    const QFont* GetFont() const { return m_font.Get(); }
 
     // Prepares the font and parameters for the painter's device (a printer
     // gets a font of the same physical size, owned by the axis).
@@ -59,12 +55,10 @@ public:
     int GetTrunc() const { return m_nTrunc; }
 
 private:
-    static Defaults& GetDefaults();
     void CalcTicks();
 
     CAxisParams m_Params;
-    const QFont* m_pFont;
-    std::unique_ptr<QFont> m_ownFont; // m_pFont when not the default font
+    plot::CAxisFont m_font;
     CRect m_rDisp;
     CRect m_rClip;
     std::string m_csLabel;

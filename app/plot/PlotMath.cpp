@@ -151,6 +151,18 @@ SHorzTicks CalcHorzTicks(int left, int right, double dU, double U0, double UMin,
     return t;
 }
 
+namespace {
+// The next step above step in the sequence 1, 2, 5, 10, 20, 50, ...
+double NextNiceStep(double step)
+{
+    const double p = std::pow(10.0, std::floor(std::log10(step)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (m * p > step * (1 + 1e-9))
+            return m * p;
+    return 20.0 * p;
+}
+} // namespace
+
 SVertTicks CalcVertTicks(int top, int bottom, double dU, double U0, double UMax, double dMaxTickStep,
                          const SAxisMetrics& m)
 {
@@ -189,6 +201,17 @@ SVertTicks CalcVertTicks(int top, int bottom, double dU, double U0, double UMax,
             spacing = S * step;
         }
     }
+    // Labels must never overlap: in a plot contracted below what the table can
+    // serve (a waterfall's front curve in a small window), the step keeps growing
+    // through 1, 2, 5 times powers of ten until the ticks are a label apart.
+    const double minSpacing = m.cyDigit + 2.0 * m.dTxt;
+    if (S > 0 && std::isfinite(S) && step > 0 && spacing < minSpacing) {
+        for (int guard = 0; spacing < minSpacing && guard < 64; ++guard) {
+            step = NextNiceStep(step);
+            spacing = S * step;
+        }
+        i = 6; // a mantissa outside the table
+    }
     if (spacing == 0 || !std::isfinite(spacing))
         spacing = 1;
     t.dTickStep = step;
@@ -200,7 +223,9 @@ SVertTicks CalcVertTicks(int top, int bottom, double dU, double U0, double UMax,
     const int C = std::max({0, a.nChars, b.nChars});
     t.cxWidth = C * m.cxDigit + m.cxMinus + m.cyMajorTick + m.dTxt;
     const double V = (bottom - 1) * dU + U0;
-    t.TickVal = std::floor(V / step) * step;
+    // The bottom row's value is the axis minimum up to rounding; a value a hair
+    // below a tick must not start the ticks one step lower.
+    t.TickVal = std::floor(V / step + 1e-9) * step;
     t.TickPos = (t.TickVal - U0) / dU;
     return t;
 }

@@ -3,7 +3,6 @@
 #include "app/plot/PaintUtil.h"
 #include "app/plot/PlotColor.h"
 
-#include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QWidget>
@@ -11,43 +10,16 @@
 
 using namespace plot;
 
-CVertAxis::Defaults& CVertAxis::GetDefaults()
-{
-    // Made on first use, when the application's font is known, and never
-    // destroyed: a font must not outlive the application object at exit.
-    static Defaults* d = [] {
-        auto* x = new Defaults;
-        x->m_Font = QApplication::font();
-        x->m_bVisible = true;
-        return x;
-    }();
-    return *d;
-}
+CVertAxis::CVertAxis() : m_font(AxisDefaults().m_Font), m_bVisible(AxisDefaults().m_bVisible) {}
 
-CVertAxis::CVertAxis() : m_pFont(&GetDefaults().m_Font), m_bVisible(GetDefaults().m_bVisible) {}
-
-CVertAxis::CVertAxis(const CVertAxis& s)
-    : m_Params(s.m_Params), m_pFont(&GetDefaults().m_Font), m_rDisp(s.m_rDisp),
-      m_dMaxTickStep(s.m_dMaxTickStep), m_dTickStep(s.m_dTickStep), m_dTickSpacing(s.m_dTickSpacing),
-      m_TickPos(s.m_TickPos), m_TickVal(s.m_TickVal), m_sMin(s.m_sMin), m_sMax(s.m_sMax), m_UMax(s.m_UMax),
-      m_UMin(s.m_UMin), m_U0(s.m_U0), m_dU(s.m_dU), m_iTickIndex(s.m_iTickIndex), m_bVisible(s.m_bVisible),
-      m_nTrunc(s.m_nTrunc), m_cxWidth(s.m_cxWidth)
-{
-    if (s.m_pFont != &GetDefaults().m_Font) {
-        m_ownFont = std::make_unique<QFont>(*s.m_pFont);
-        m_pFont = m_ownFont.get();
-    }
-}
+CVertAxis::CVertAxis(const CVertAxis&) = default;
 
 CVertAxis::~CVertAxis() = default;
 
 int CVertAxis::SetParams(QPainter* pDC)
 {
-    if (IsPrinting(pDC)) {
-        m_ownFont = std::make_unique<QFont>(PrinterFont(*m_pFont));
-        m_pFont = m_ownFont.get();
-    }
-    return m_Params.Set(pDC, *m_pFont);
+    m_font.SetForDevice(pDC);
+    return m_Params.Set(pDC, *m_font.Get());
 }
 
 int CVertAxis::SetRect(const CRect& r)
@@ -149,9 +121,9 @@ void CVertAxis::Draw(QPainter* pDC, const CRect* pRect, BOOL bPreview)
     pDC->setClipRect(ToQRect(clip), Qt::IntersectClip);
     pDC->setRenderHint(QPainter::Antialiasing, false);
     pDC->setPen(m_Params.m_Pen);
-    pDC->setFont(*m_pFont);
+    pDC->setFont(*m_font.Get());
     pDC->setBackgroundMode(Qt::TransparentMode);
-    const QFontMetrics fm(*m_pFont, pDC->device());
+    const QFontMetrics fm(*m_font.Get(), pDC->device());
     const int T = vis.top, Bt = vis.bottom;
     const int xA = m_rDisp.right - 1;
 

@@ -3,10 +3,10 @@
 // to a data range, rounding the maximum up to a tick, and draws its line,
 // ticks and right-aligned labels.
 
+#include "app/plot/AxisFont.h"
 #include "app/plot/AxisParams.h"
 
 #include <QFont>
-#include <memory>
 
 class QPainter;
 class QWidget;
@@ -14,11 +14,7 @@ class QWidget;
 class CVertAxis
 {
 public:
-    struct Defaults
-    {
-        QFont m_Font;
-        bool m_bVisible = true;
-    };
+    using Defaults = plot::SAxisDefaults;
 
     CVertAxis();
     CVertAxis(const CVertAxis& src);
@@ -29,7 +25,7 @@ public:
     CAxisParams* GetParams() { return &m_Params; }
     const CRect* GetRect() const { return &m_rDisp; }
     BOOL IsVisible() const { return m_bVisible; }
-    const QFont* GetFont() const { return m_pFont; }
+    const QFont* GetFont() const { return m_font.Get(); }
 
     int SetParams(QPainter* pDC);
     void Draw(QPainter* pDC, const CRect* pRect, BOOL bPreview);
@@ -56,13 +52,11 @@ public:
     double GetUnitsPerPixel() const { return m_dU; }
 
 private:
-    static Defaults& GetDefaults();
     void CalcTicks();
     void AnchorTicks();
 
     CAxisParams m_Params;
-    const QFont* m_pFont;
-    std::unique_ptr<QFont> m_ownFont;
+    plot::CAxisFont m_font;
     CRect m_rDisp;
     double m_dMaxTickStep = 1;
     double m_dTickStep = 1;

@@ -109,9 +109,13 @@ private:
         for (int64_t i = 0; i < count; ++i)
             Line(limit);
     }
-    // The triples of additional parameters; counted so that no product overflows.
-    void SkipTriples(int64_t count)
+    // The count of additional parameters, then their triples; counted so that no
+    // product overflows.
+    void SkipAdditionalParams()
     {
+        const int64_t count = Int();
+        if (count < 0)
+            Fail(IDS_ERR_VAMAS_ILLEGAL);
         for (int64_t i = 0; i < count; ++i)
             Skip(3);
     }
@@ -422,10 +426,7 @@ void CVamasReader::ReadFirstBlock(int level, int region)
     b.dSmplPhi = Real();
     b.dSmplTheta = Real();
     b.dSmplRot = Real();
-    const int64_t nExtra = Int();
-    if (nExtra < 0)
-        Fail(IDS_ERR_VAMAS_ILLEGAL);
-    SkipTriples(nExtra);
+    SkipAdditionalParams();
     Skip(v.nBlkUpgrades);
     ReadOrdinates(level, region);
 
@@ -497,10 +498,7 @@ void CVamasReader::ReadFullLaterBlock(int level, int region)
     if (m_bSDP)
         Skip(7);
     Skip(3);
-    const int64_t nExtra = Int();
-    if (nExtra < 0)
-        Fail(IDS_ERR_VAMAS_ILLEGAL);
-    SkipTriples(nExtra);
+    SkipAdditionalParams();
     Skip(v.nBlkUpgrades);
     ReadOrdinates(level, region);
 }
@@ -567,13 +565,9 @@ void CVamasReader::ReadListedBlock(int level, int region)
         case 35:
             rgn.nScans = Checked16(Int());
             break;
-        case 40: {
-            const int64_t n = Int();
-            if (n < 0)
-                Fail(IDS_ERR_VAMAS_ILLEGAL);
-            SkipTriples(n);
+        case 40:
+            SkipAdditionalParams();
             break;
-        }
         case 10:
         case 16:
         case 17:

@@ -39,4 +39,7 @@ public:
     // regions with their curves or pixels.
     static void Build(CStagePosn& posn, const CAcquireXPS& sheet);
     static void Build(CStagePosn& posn, const CAcquireAES& sheet);
+
+private:
+    template <class RgnPage> static void SetModes(CStagePosn& posn, const RgnPage& rgnPage, bool widescan);
 };

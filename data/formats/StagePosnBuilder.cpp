@@ -82,6 +82,19 @@ std::string DefaultGroup()
 
 } // namespace
 
+// The scan and analyser modes the region page of either sheet chose; the
+// position itself starts without a movement mode.
+template <class RgnPage>
+void CRecordBuilder::SetModes(CStagePosn& posn, const RgnPage& rgnPage, bool widescan)
+{
+    if (widescan)
+        posn.m_ScanMode = rgnPage.m_iWidescanMode ? CStagePosn::Refresh : CStagePosn::Average;
+    else
+        posn.m_ScanMode = rgnPage.m_iNarrowscanMode ? CStagePosn::Down : CStagePosn::Across;
+    posn.m_AnalyserMode = rgnPage.m_iAnalyserMode ? CStagePosn::CRR : CStagePosn::CAE;
+    posn.m_PosnMode = CStagePosn::None;
+}
+
 void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
 {
     const CAcquireXPS_Stg* stg = sheet.GetStgPage();
@@ -98,12 +111,7 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
             }
         }
     }
-    if (type == CAcquireXPS::Widescan)
-        posn.m_ScanMode = rgnPage->m_iWidescanMode ? CStagePosn::Refresh : CStagePosn::Average;
-    else
-        posn.m_ScanMode = rgnPage->m_iNarrowscanMode ? CStagePosn::Down : CStagePosn::Across;
-    posn.m_AnalyserMode = rgnPage->m_iAnalyserMode ? CStagePosn::CRR : CStagePosn::CAE;
-    posn.m_PosnMode = CStagePosn::None;
+    SetModes(posn, *rgnPage, type == CAcquireXPS::Widescan);
     int n = 1;
 
     const CAcquireGroup* group = stg->GetGroup(posn.m_csGroup);
@@ -220,12 +228,7 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireAES& sheet)
     const size_t index = static_cast<size_t>(std::max(posn.m_iPosn, 0));
 
     posn.m_csGroup = DefaultGroup();
-    if (type == CAcquireAES::Widescan)
-        posn.m_ScanMode = rgnPage->m_iWidescanMode ? CStagePosn::Refresh : CStagePosn::Average;
-    else
-        posn.m_ScanMode = rgnPage->m_iNarrowscanMode ? CStagePosn::Down : CStagePosn::Across;
-    posn.m_AnalyserMode = rgnPage->m_iAnalyserMode ? CStagePosn::CRR : CStagePosn::CAE;
-    posn.m_PosnMode = CStagePosn::None;
+    SetModes(posn, *rgnPage, type == CAcquireAES::Widescan);
     int n = 1;
     const auto& points = scn->GetPointList();
     const auto& areas = scn->GetAreaList();

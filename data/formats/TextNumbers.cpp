@@ -20,15 +20,21 @@ static bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// Takes a leading '+' or '-'; true for '-'.
+static bool TakeSign(std::string_view& t)
+{
+    if (t.empty() || (t.front() != '+' && t.front() != '-'))
+        return false;
+    const bool negative = t.front() == '-';
+    t.remove_prefix(1);
+    return negative;
+}
+
 std::optional<int64_t> ScanInt(std::string_view& text)
 {
     std::string_view t = text;
     SkipBlanks(t);
-    bool negative = false;
-    if (!t.empty() && (t.front() == '+' || t.front() == '-')) {
-        negative = t.front() == '-';
-        t.remove_prefix(1);
-    }
+    const bool negative = TakeSign(t);
     if (t.empty() || !IsDigit(t.front()))
         return std::nullopt;
     int64_t value = 0;
@@ -53,11 +59,7 @@ std::optional<double> ScanReal(std::string_view& text)
 {
     std::string_view t = text;
     SkipBlanks(t);
-    bool negative = false;
-    if (!t.empty() && (t.front() == '+' || t.front() == '-')) {
-        negative = t.front() == '-';
-        t.remove_prefix(1);
-    }
+    const bool negative = TakeSign(t);
     // from_chars takes no sign of its own and no hexadecimal prefix; fixed or
     // exponent form, infinity and NaN are what the text formats may carry.
     double value = 0.0;

@@ -24,8 +24,17 @@ public:
         dlg.setNameFilters(rq.filters);
         if (rq.iSelectedFilter >= 0 && rq.iSelectedFilter < rq.filters.size())
             dlg.selectNameFilter(rq.filters[rq.iSelectedFilter]);
-        if (!rq.defaultSuffix.isEmpty() && rq.defaultSuffix != QLatin1String("*"))
-            dlg.setDefaultSuffix(rq.defaultSuffix);
+        if (!rq.defaultSuffix.isEmpty() && rq.defaultSuffix != QLatin1String("*")) {
+            // A typed name gets the extension of the filter in use, so a file
+            // saved with the VAMAS filter is not named as a data file.
+            const QString fallback = rq.defaultSuffix;
+            auto follow = [&dlg, fallback](const QString& filter) {
+                const QString suffix = FilterSuffix(filter);
+                dlg.setDefaultSuffix(suffix.isEmpty() ? fallback : suffix);
+            };
+            follow(dlg.selectedNameFilter());
+            QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, follow);
+        }
         if (dlg.exec() != QDialog::Accepted)
             return false;
         result.paths = dlg.selectedFiles();
@@ -40,6 +49,22 @@ CQtFileDialogProvider g_qtProvider;
 IFileDialogProvider* g_provider = nullptr;
 
 } // namespace
+
+QString FilterSuffix(const QString& filter)
+{
+    const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+    const qsizetype close = filter.lastIndexOf(QLatin1Char(')'));
+    const QString patterns = open >= 0 && close > open ? filter.mid(open + 1, close - open - 1) : filter;
+    QString list = patterns;
+    list.replace(QLatin1Char(';'), QLatin1Char(' '));
+    const QString first = list.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+    if (!first.startsWith(QLatin1String("*.")))
+        return {};
+    const QString ext = first.mid(2);
+    if (ext.isEmpty() || ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?')))
+        return {};
+    return ext;
+}
 
 IFileDialogProvider& GetFileDialogProvider()
 {

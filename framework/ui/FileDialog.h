@@ -35,6 +35,10 @@ public:
                      int* errorCode) = 0;
 };
 
+// The extension that a name filter "Description (*.ext)" stands for ("ext"),
+// or empty when it names no single extension ("All Files (*.*)").
+QString FilterSuffix(const QString& filter);
+
 // The provider in use (a QFileDialog unless a test installed another).
 IFileDialogProvider& GetFileDialogProvider();
 // Installs a provider (nullptr restores the QFileDialog); returns the previous one.

@@ -18,8 +18,6 @@ CInstrumentStartup::~CInstrumentStartup()
 
 CConfig::SStartup CInstrumentStartup::Start(const SFrame& frame)
 {
-    m_dau.SetMonitorTimer(&m_timer);
-
     // The monitor opens before the links do, so that their first exchanges
     // (the DAU's configuration, the stage unit's identification) are listed.
     bool bMonitorOpen = false;

@@ -1,13 +1,12 @@
 #pragma once
 // The last step of the program's start-up: the instrument configuration
-// opens the links, and what the user interface gives them goes in: the
-// monitor poll's timer, the traffic monitor, the records' view of the
-// instrument, the photon energies of the X-ray lines. The link errors go to
-// the main frame's delayed error report, in the order they arose.
+// opens the links, with the traffic monitor opened first when it asks for
+// it; then the records get their view of the instrument and the photon
+// energies of the X-ray lines. The link errors go to the main frame's delayed
+// error report, in the order they arose.
 
 #include "instrument/Config.h"
 #include "instrument/ui/ConfigInfo.h"
-#include "instrument/ui/MonitorTimer.h"
 
 #include <functional>
 
@@ -23,8 +22,7 @@ public:
         std::function<void(bool bShow)> openMonitor; // the traffic monitor window
     };
 
-    // The links must outlive this object only while it runs Start; the timer
-    // it gives the DAU lives until this object goes, so delete the DAU first.
+    // The DAU link must outlive this object (the records' view reads it).
     CInstrumentStartup(CConfig& config, CASCU& ascu, CDAU& dau);
     ~CInstrumentStartup();
     CInstrumentStartup(const CInstrumentStartup&) = delete;
@@ -32,14 +30,12 @@ public:
 
     CConfig::SStartup Start(const SFrame& frame);
 
-    CMonitorTimer& GetTimer() { return m_timer; }
     const CConfigInfo& GetInfo() const { return m_info; }
 
 private:
     CConfig& m_config;
     CASCU& m_ascu;
     CDAU& m_dau;
-    CMonitorTimer m_timer;
     CConfigInfo m_info;
     bool m_bInfoInstalled = false;
 };

@@ -216,6 +216,25 @@ TEST(UGNavigation, LockedRowsStayAndScrollingStartsAfterThem)
     EXPECT_EQ(g.GetTopRow(), 2);
 }
 
+TEST(UGNavigation, PointsPastTheLockedPartFindTheScrolledCells)
+{
+    TestGrid g(20, 100, 400, 300);
+    g.LockRows(2);
+    g.LockColumns(1);
+    ASSERT_EQ(g.SetTopRow(10), 0);
+    ASSERT_EQ(g.SetLeftCol(5), 0);
+    const int w = g.Sheet()->ColWidth(0), h = g.Sheet()->RowHeight(0);
+    int col;
+    long row;
+    ASSERT_EQ(g.GetCellFromPoint(w / 2, h / 2, &col, &row), 0);
+    EXPECT_EQ(col, 0);
+    EXPECT_EQ(row, 0);
+    // Just past the locked row and column: the first ones scrolled into view.
+    ASSERT_EQ(g.GetCellFromPoint(w + 1, 2 * h + 1, &col, &row), 0);
+    EXPECT_EQ(col, 5);
+    EXPECT_EQ(row, 10);
+}
+
 TEST(UGNavigation, ScrollNotificationsAndPageMoves)
 {
     TestGrid g(3, 100, 300, 20 + 200 + 17);

@@ -5,10 +5,11 @@
 #include "data/VeltraneDoc.h"
 
 #include "doc_file_builder.h"
-#include "doc_test_util.h"
 #include "platform/Archive.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
+#include "tests/common/RecordingSink.h"
+#include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -315,7 +316,7 @@ TEST(DocFile, SettingsFileIsNotReadAsData)
 
 TEST(DocFile, SaveIsAtomic)
 {
-    CScratchDir dir;
+    CTempDir dir;
     const std::string path = dir / "run.vlt";
     CVeltraneDoc doc;
     ASSERT_TRUE(Load(doc, CDataFileBuilder::EveryBlockKind()));

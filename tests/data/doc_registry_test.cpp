@@ -1,8 +1,9 @@
 #include "data/Registry.h"
 
-#include "doc_test_util.h"
 #include "platform/Exceptions.h"
 #include "platform/Settings.h"
+#include "tests/common/RecordingSink.h"
+#include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -69,7 +70,7 @@ protected:
         return value;
     }
 
-    CScratchDir m_dir;
+    CTempDir m_dir;
     CRecordingSink m_sink;
 };
 

@@ -62,6 +62,15 @@ Bytes Image(int32_t kind, int32_t nx, int32_t ny, int32_t nz, size_t dataBytes)
     return Bytes().block(6, 1, c);
 }
 
+// A position that holds one image region and no spectra.
+PosnFields ImageOnly(Bytes image)
+{
+    PosnFields f;
+    f.nSpec = 0, f.spec = Bytes(), f.nImage = 1;
+    f.image = std::move(image);
+    return f;
+}
+
 void ExpectRefused(const std::vector<uint8_t>& bytes)
 {
     CStagePosn pos;
@@ -193,48 +202,12 @@ TEST(RecordsCorrupt, CountsAndLengthsAreChecked)
              f.spec = longer;
              return Posn(f).raw(std::vector<uint8_t>(64, 0));
          }},
-        {"image nx -1",
-         [] {
-             PosnFields f;
-             f.nSpec = 0, f.spec = Bytes(), f.nImage = 1;
-             f.image = Image(0, -1, 1, 1, 0);
-             return Posn(f);
-         }},
-        {"image nx*ny*nz overflows",
-         [] {
-             PosnFields f;
-             f.nSpec = 0, f.spec = Bytes(), f.nImage = 1;
-             f.image = Image(0, 65536, 65536, 65536, 16);
-             return Posn(f);
-         }},
-        {"image planes one byte short",
-         [] {
-             PosnFields f;
-             f.nSpec = 0, f.spec = Bytes(), f.nImage = 1;
-             f.image = Image(0, 3, 2, 2, 47);
-             return Posn(f);
-         }},
-        {"raw image without planes",
-         [] {
-             PosnFields f;
-             f.nSpec = 0, f.spec = Bytes(), f.nImage = 1;
-             f.image = Image(0, 3, 2, 0, 0);
-             return Posn(f);
-         }},
-        {"line scan one value short",
-         [] {
-             PosnFields f;
-             f.nSpec = 0, f.spec = Bytes(), f.nImage = 1;
-             f.image = Image(1, 4, 1, 1, 31);
-             return Posn(f);
-         }},
-        {"secondary-electron image huge",
-         [] {
-             PosnFields f;
-             f.nSpec = 0, f.spec = Bytes(), f.nImage = 1;
-             f.image = Image(3, 40000, 40000, 1, 8);
-             return Posn(f);
-         }},
+        {"image nx -1", [] { return Posn(ImageOnly(Image(0, -1, 1, 1, 0))); }},
+        {"image nx*ny*nz overflows", [] { return Posn(ImageOnly(Image(0, 65536, 65536, 65536, 16))); }},
+        {"image planes one byte short", [] { return Posn(ImageOnly(Image(0, 3, 2, 2, 47))); }},
+        {"raw image without planes", [] { return Posn(ImageOnly(Image(0, 3, 2, 0, 0))); }},
+        {"line scan one value short", [] { return Posn(ImageOnly(Image(1, 4, 1, 1, 31))); }},
+        {"secondary-electron image huge", [] { return Posn(ImageOnly(Image(3, 40000, 40000, 1, 8))); }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -243,9 +216,7 @@ TEST(RecordsCorrupt, CountsAndLengthsAreChecked)
     // The fixture itself is sound, so each row fails for its own reason.
     CStagePosn pos;
     EXPECT_NO_THROW(Load(pos, Posn({})));
-    PosnFields images;
-    images.nSpec = 0, images.spec = Bytes(), images.nImage = 1, images.image = Image(0, 3, 2, 2, 48);
-    EXPECT_NO_THROW(Load(pos, Posn(images)));
+    EXPECT_NO_THROW(Load(pos, Posn(ImageOnly(Image(0, 3, 2, 2, 48)))));
 }
 
 TEST(RecordsCorrupt, TruncatedAnywhere)
@@ -270,7 +241,7 @@ TEST(RecordsCorrupt, TruncatedAnywhere)
                 .i32(int32_t(cut - 8))
                 .raw(std::vector<uint8_t>(whole.vec().begin() + 8, whole.vec().begin() + cut));
             patched.u16(0xFFFF).u16(0);
-            MessageLog log;
+            CRecordingSink log;
             CStagePosn pos;
             try {
                 Load(pos, patched);
@@ -286,7 +257,7 @@ TEST(RecordsCorrupt, WrongNestedIdentifierNamesTheFile)
 {
     PosnFields f;
     f.spec = Bytes().block(7, 1, Bytes());
-    MessageLog log;
+    CRecordingSink log;
     CStagePosn pos;
     EXPECT_THROW(Load(pos, Posn(f), "broken.vlt"), CUserException);
     ASSERT_EQ(log.m_messages.size(), 1u);
@@ -302,7 +273,7 @@ TEST(RecordsCorrupt, WrongNestedIdentifierNamesTheFile)
 
 TEST(RecordsCorrupt, ExperimentTypeOfAFile)
 {
-    MessageLog log;
+    CRecordingSink log;
     Bytes file;
     file.raw(std::vector<uint8_t>(24, 0)).u16(1).u16(3).i32(100).i32(0x0001);
     CMemFile unknown(file.vec(), "odd.vlt");

@@ -4,7 +4,7 @@
 
 #include "platform/Archive.h"
 #include "platform/File.h"
-#include "platform/MessageSink.h"
+#include "tests/common/RecordingSink.h"
 
 #include <cstdint>
 #include <cstring>
@@ -177,22 +177,5 @@ template <typename Rec> std::vector<uint8_t> Store(const Rec& rec)
     }
     return file.Data();
 }
-
-// Records the message boxes toolkit-free code shows.
-class MessageLog : public IMessageSink
-{
-public:
-    MessageLog() : m_previous(SetMessageSink(this)) {}
-    ~MessageLog() override { SetMessageSink(m_previous); }
-    int ShowMessage(const std::string& text, unsigned) override
-    {
-        m_messages.push_back(text);
-        return IDOK;
-    }
-    std::vector<std::string> m_messages;
-
-private:
-    IMessageSink* m_previous;
-};
 
 } // namespace rectest

@@ -97,6 +97,17 @@ TEST(RecordsPosn, StageSizeAndExtremes)
     EXPECT_EQ(pos->GetMaxValue(), 9.0);
     EXPECT_EQ(pos->GetMinValue(), -2.0);
     EXPECT_EQ(CStagePosn().GetMaxValue(), 0.0);
+
+    // Without spectra the images give the extremes, once they are computed.
+    PosnSpec imaged;
+    imaged.imageRgns = {ImageRgnBlock(1, 4, 1, 1), ImageRgnBlock(2, 3, 2, 1)};
+    const auto images = Make(imaged);
+    double lineLo = 0, lineHi = 0;
+    int imageLo = 0, imageHi = 0;
+    images->GetImageRgn(0)->CalcLinescan(&lineLo, &lineHi);
+    images->GetImageRgn(1)->CalcImage(&imageLo, &imageHi);
+    EXPECT_EQ(images->GetMaxValue(), 11.0);
+    EXPECT_EQ(images->GetMinValue(), -4.0);
     EXPECT_EQ(pos->GetRegion(1)->GetName(), "Cu");
     EXPECT_EQ(pos->GetRegion(2), nullptr);
 }

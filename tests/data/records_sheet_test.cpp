@@ -2,6 +2,7 @@
 // sheet interfaces.
 
 #include "records_fixture.h"
+#include "tests/common/SheetDoubles.h"
 
 #include "data/AcquireSheet.h"
 #include "data/Experiment.h"
@@ -33,26 +34,7 @@ struct XpsImg : CAcquireXPS_Img
     int GetYSize() const override { return 20; }
 };
 
-struct XpsSheet : CAcquireXPS
-{
-    XpsExp exp;
-    CAcquireXPS_Src src;
-    XpsStg stg;
-    CAcquireXPS_Prf prf;
-    CAcquireXPS_Rgn rgn;
-    XpsImg img;
-    int type = Widescan, move = None, fast = 0;
-
-    const CAcquireXPS_Exp* GetExpPage() const override { return &exp; }
-    const CAcquireXPS_Src* GetSrcPage() const override { return &src; }
-    const CAcquireXPS_Stg* GetStgPage() const override { return &stg; }
-    const CAcquireXPS_Prf* GetPrfPage() const override { return &prf; }
-    const CAcquireXPS_Rgn* GetRgnPage() const override { return &rgn; }
-    const CAcquireXPS_Img* GetImgPage() const override { return &img; }
-    int GetExpType() const override { return type; }
-    int GetMoveType() const override { return move; }
-    int FastScanMode() const override { return fast; }
-};
+using XpsSheet = CXpsSheetDouble<XpsExp, XpsStg, XpsImg>;
 
 struct AesScn : CAcquireAES_Scn
 {
@@ -69,21 +51,7 @@ struct AesScn : CAcquireAES_Scn
     const std::vector<CScanArea>& GetAreaList() const override { return areas; }
 };
 
-struct AesSheet : CAcquireAES
-{
-    CAcquireAES_Exp exp;
-    AesScn scn;
-    CAcquireAES_Prf prf;
-    CAcquireAES_Rgn rgn;
-    int type = Widescan;
-
-    const CAcquireAES_Exp* GetExpPage() const override { return &exp; }
-    const CAcquireAES_Scn* GetScnPage() const override { return &scn; }
-    const CAcquireAES_Prf* GetPrfPage() const override { return &prf; }
-    const CAcquireAES_Rgn* GetRgnPage() const override { return &rgn; }
-    int GetExpType() const override { return type; }
-    bool FastScanMode() const override { return type == FastProfile; }
-};
+using AesSheet = CAesSheetDouble<AesScn>;
 
 struct Instrument : IInstrumentInfo
 {

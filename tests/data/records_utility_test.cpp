@@ -92,7 +92,7 @@ TEST(RecordsUtility, IntensityFoldedOverScans)
 
 TEST(RecordsUtility, ThrowError)
 {
-    MessageLog log;
+    CRecordingSink log;
     EXPECT_NO_THROW(CUtility::ThrowError(0, nullptr));
     EXPECT_TRUE(log.m_messages.empty());
     EXPECT_THROW(CUtility::ThrowError(2070, "name.vlt"), CUserException);

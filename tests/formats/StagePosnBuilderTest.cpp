@@ -5,6 +5,7 @@
 #include "data/StagePosn.h"
 #include "data/Utility.h"
 #include "data/formats/RecordBuilder.h"
+#include "tests/common/SheetDoubles.h"
 
 #include <gtest/gtest.h>
 
@@ -51,24 +52,9 @@ struct Img : CAcquireXPS_Img
     int GetYSize() const override { return 3; }
 };
 
-struct XpsSheet : CAcquireXPS
+struct XpsSheet : CXpsSheetDouble<Exp, Stg, Img>
 {
-    Exp exp;
-    CAcquireXPS_Src src;
-    Stg stg;
-    CAcquireXPS_Prf prf;
-    CAcquireXPS_Rgn rgn;
-    Img img;
-    int type = Narrowscan, move = None, fast = 0;
-    const CAcquireXPS_Exp* GetExpPage() const override { return &exp; }
-    const CAcquireXPS_Src* GetSrcPage() const override { return &src; }
-    const CAcquireXPS_Stg* GetStgPage() const override { return &stg; }
-    const CAcquireXPS_Prf* GetPrfPage() const override { return &prf; }
-    const CAcquireXPS_Rgn* GetRgnPage() const override { return &rgn; }
-    const CAcquireXPS_Img* GetImgPage() const override { return &img; }
-    int GetExpType() const override { return type; }
-    int GetMoveType() const override { return move; }
-    int FastScanMode() const override { return fast; }
+    XpsSheet() { type = Narrowscan; }
 };
 
 CRegion MakeRegion(const char* name)
@@ -174,19 +160,9 @@ struct AesScn : CAcquireAES_Scn
     const std::vector<CScanArea>& GetAreaList() const override { return areas; }
 };
 
-struct AesSheet : CAcquireAES
+struct AesSheet : CAesSheetDouble<AesScn>
 {
-    CAcquireAES_Exp exp;
-    AesScn scn;
-    CAcquireAES_Prf prf;
-    CAcquireAES_Rgn rgn;
-    int type = AugerImage;
-    const CAcquireAES_Exp* GetExpPage() const override { return &exp; }
-    const CAcquireAES_Scn* GetScnPage() const override { return &scn; }
-    const CAcquireAES_Prf* GetPrfPage() const override { return &prf; }
-    const CAcquireAES_Rgn* GetRgnPage() const override { return &rgn; }
-    int GetExpType() const override { return type; }
-    bool FastScanMode() const override { return type == FastProfile; }
+    AesSheet() { type = AugerImage; }
 };
 
 } // namespace

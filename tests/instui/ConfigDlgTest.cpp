@@ -4,6 +4,7 @@
 #include "InstUiSupport.h"
 
 #include "instrument/ui/ConfigDlg.h"
+#include "instrument/ui/ConfigInfo.h"
 #include "platform/Strings.h"
 
 #include <QCheckBox>
@@ -251,6 +252,31 @@ TEST_F(ConfigDlg, DetectorMotorsAndHolderOfAConnectedInstrument)
     EXPECT_EQ(multi, 0u);
     EXPECT_TRUE(key.ReadDWord("Holder", holder));
     EXPECT_EQ(holder, 1u);
+}
+
+TEST(ConfigInfo, ReportsTheConfigurationAndWhatTheDauFound)
+{
+    SMachineConfig machine;
+    machine.CopyFrom(VELTRANE_MACHINE_EMULATED);
+    CDAU dau;
+    CASCU ascu;
+    CConfig config;
+    config.InitInstance(&ascu, &dau);
+    CConfigInfo info(&dau);
+    EXPECT_TRUE(info.IsCMA());
+    EXPECT_TRUE(info.HasMIED());
+    EXPECT_EQ(info.GetAESMode(), 0);
+    EXPECT_EQ(info.GetOffset(), 0);
+    CConfig::SDialogValues v = config.GetDialogValues();
+    v.m_dOffset = 3.5;
+    v.m_iAESMode = 1;
+    config.Save(v);
+    EXPECT_EQ(info.GetOffset(), 3.5);
+    EXPECT_EQ(info.GetAESMode(), 1);
+
+    CConfigInfo none(nullptr);
+    EXPECT_FALSE(none.IsCMA());
+    EXPECT_FALSE(none.HasMIED());
 }
 
 } // namespace

@@ -1,39 +1,14 @@
 #pragma once
-// A scratch folder for one test, removed with everything in it afterwards.
+// The scratch folder of the tests, with helpers that read and write whole files.
 
-#include <filesystem>
+#include "tests/common/TempDir.h"
+
+#include <cstdint>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <cstdlib>
-
-class CTempDir
-{
-public:
-    CTempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vlt-test-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        m_path = pattern;
-    }
-    ~CTempDir()
-    {
-        std::error_code ec;
-        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 inline std::vector<uint8_t> ReadAll(const std::string& path)
 {

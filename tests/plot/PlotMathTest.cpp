@@ -145,6 +145,20 @@ TEST(PlotMath, ContractedVerticalAxisKeepsFewTicks)
     EXPECT_LT(200 / t.dTickSpacing, 20);
 }
 
+TEST(PlotMath, ShortVerticalAxisLabelsNeverOverlap)
+{
+    // A waterfall's front curve in a small window: 0..35000 over 50 rows. The
+    // table alone stops at a step whose labels would be 7 rows apart.
+    const SAxisMetrics m{};
+    for (int rows : {20, 35, 50, 80, 120}) {
+        SCOPED_TRACE(rows);
+        const SVertFit f = FitVertAxis(0, rows, 0, 35000);
+        const SVertTicks t = CalcVertTicks(0, rows, f.dU, f.U0, f.UMax, f.dMaxTickStep, m);
+        EXPECT_GE(t.dTickSpacing, m.cyDigit);
+        EXPECT_DOUBLE_EQ(t.TickVal, 0); // never a tick below the axis minimum
+    }
+}
+
 TEST(PlotMath, Transforms)
 {
     // More points than columns: each column covers 2.5 points, centred.

@@ -5,8 +5,7 @@
 #include <limits>
 #include <string>
 
-namespace
-{
+namespace {
 class CWriter
 {
 public:
@@ -93,10 +92,14 @@ std::vector<SPeak> Peaks(int region, double t)
     const double carbon = std::exp(-t / 25.0);
     const double oxide = std::exp(-t / 110.0);
     switch (region) {
-    case 0: return {{284.8, 1.3, 9000.0 * carbon}, {286.4, 1.4, 2200.0 * carbon}, {288.9, 1.5, 900.0 * carbon}};
-    case 1: return {{532.9, 1.6, 26000.0 * (0.35 + 0.65 * oxide)}, {531.4, 1.7, 3500.0 * carbon}};
+    case 0:
+        return {{284.8, 1.3, 9000.0 * carbon}, {286.4, 1.4, 2200.0 * carbon}, {288.9, 1.5, 900.0 * carbon}};
+    case 1:
+        return {{532.9, 1.6, 26000.0 * (0.35 + 0.65 * oxide)}, {531.4, 1.7, 3500.0 * carbon}};
     default:
-        return {{103.4, 1.7, 7000.0 * oxide}, {99.4, 0.9, 9000.0 * (1.0 - oxide) + 600.0}, {100.0, 0.9, 4500.0 * (1.0 - oxide) + 300.0}};
+        return {{103.4, 1.7, 7000.0 * oxide},
+                {99.4, 0.9, 9000.0 * (1.0 - oxide) + 600.0},
+                {100.0, 0.9, 4500.0 * (1.0 - oxide) + 300.0}};
     }
 }
 } // namespace
@@ -115,11 +118,11 @@ std::vector<uint8_t> MakeDemoFile(int nLevels)
 
     size_t at = w.Begin(1, 3);
     w.I32(0x104).I32(2).Str("demo").Str("SiO2 on Si, Ar+ depth profile");
-    w.I32(0).F64(46000.5);                            // time
-    w.I32(0x100).I32(0);                              // data type, movement
-    w.I32(1).I32(1).F64(0.0).I32(1);                  // depth profile, full scans, offset, positions
-    w.I32(256).I32(1).F64(1.0).I32(0).I32(0).I32(0);  // size, resolution, magnification, flags
-    w.F64(1.0).I32(0);                                // step, detector
+    w.I32(0).F64(46000.5);                           // time
+    w.I32(0x100).I32(0);                             // data type, movement
+    w.I32(1).I32(1).F64(0.0).I32(1);                 // depth profile, full scans, offset, positions
+    w.I32(256).I32(1).F64(1.0).I32(0).I32(0).I32(0); // size, resolution, magnification, flags
+    w.F64(1.0).I32(0);                               // step, detector
     w.End(at);
     w.U16(2).U16(1).I32(28).F64(20.0).F64(kPhoton).F64(15000.0).I32(18); // Al K-alpha
     w.U16(3).U16(1).I32(8).U16(3).U16(1).I32(3);
@@ -152,9 +155,6 @@ std::vector<uint8_t> MakeDemoFile(int nLevels)
             const std::vector<SPeak> peaks = Peaks(r, 30.0 * l);
             std::vector<double> y(static_cast<size_t>(n));
             // Inelastic background: a Shirley-like step up on the high binding-energy side.
-            double total = 0.0;
-            for (const SPeak& p : peaks)
-                total += p.height * p.fwhm;
             for (int i = 0; i < n; ++i) {
                 const double be = d.beHigh - i * step;
                 double v = d.background * (1.0 + 0.004 * (be - d.beLow));
@@ -165,7 +165,6 @@ std::vector<uint8_t> MakeDemoFile(int nLevels)
                 v += noise.Gauss() * std::sqrt(v);
                 y[static_cast<size_t>(i)] = std::round(std::max(v, 0.0));
             }
-            (void)total;
             double lo = y[0], hi = y[0];
             for (double v : y) {
                 lo = std::min(lo, v);

@@ -1,0 +1,65 @@
+#pragma once
+// Geometry of the spectrum views as plain functions of sizes, so that the
+// views only move windows and draw: where the visible plot windows sit in a
+// view, and which cell of a printed page each of them gets.
+
+#include <vector>
+
+// A rectangle with exclusive right and bottom edges.
+struct SLayoutRect
+{
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    friend bool operator==(const SLayoutRect&, const SLayoutRect&) = default;
+};
+
+// The rectangles of n visible plot windows in a view of cx by cy pixels, in
+// window order: one window centred, or a grid of cells no wider than 3:2 and
+// no taller than 2:3, centred, whose last rows may hold one window fewer and
+// are then shifted half a cell right. Empty for n <= 0.
+std::vector<SLayoutRect> CalcWindowRects(int n, int cx, int cy);
+
+// The grid chosen for printing: cell size and shape in hundredths of a mm.
+struct SPrintGrid
+{
+    int w = 0;
+    int h = 0;
+    int rows = 0;
+    int cols = 0;
+};
+
+// The print grid for n windows on a page of W by H hundredths of a
+// millimetre (margins already taken off), at cell aspect ratio a (width to
+// height). A page too small for any cell gives rows = cols = 0.
+SPrintGrid CalcPrintGrid(int n, int W, int H, double a);
+
+// The print cells, in HIMETRIC, for n windows on the printable area `page`
+// (HIMETRIC, y growing downwards): a 7.5 mm margin, cells at ratio 1.9 when
+// at most one level is shown (nDispTraces <= 1), else square, filled row by
+// row from the top with each row centred and 0.5 mm between neighbours.
+// Empty when the page is too small for the layout: nothing is printed then.
+std::vector<SLayoutRect> CalcPrintCells(int n, const SLayoutRect& page, int nDispTraces);
+
+// The level drop-down's place: w by h, its top at the button's bottom and its
+// right edge at the button's right edge, moved right when it would start left
+// of the desktop (screen coordinates).
+SLayoutRect PlaceDropDown(const SLayoutRect& button, int w, int h, int desktopLeft);
+
+// The ranges of the level drop-down for a view showing nDisp levels from
+// iFirst, iStep apart, of nLevels, with or without several levels at once.
+struct SLevelRanges
+{
+    int maxFirst = 0; // highest first level
+    int maxStep = 1;
+    int maxNumber = 1;
+    bool bFirst = false; // the spin buttons and the Next button are enabled
+    bool bStep = false;
+    bool bNumber = false;
+    bool bNext = false;
+};
+SLevelRanges CalcLevelRanges(int iFirst, int iStep, int nDisp, int nLevels, bool bMultiTrace);
