@@ -45,6 +45,7 @@ CFileException::Cause CauseOf(int err)
         return CFileException::accessDenied;
     case ENOSPC:
     case EDQUOT:
+    case EFBIG:
         return CFileException::diskFull;
     case EIO:
         return CFileException::hardIO;
