@@ -10,6 +10,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <climits>
 
 CUGGrid::CUGGrid(CUGCtrl* ctrl, QWidget* parent) : QWidget(parent), m_ctrl(ctrl)
 {
@@ -345,10 +346,13 @@ void CUGGrid::HandleKey(QKeyEvent* event)
     CUGGridInfo* gi = GI();
     gi->m_moveType = 0;
     int step = 1;
-    ++m_keyRepeatCount;
+    if (m_keyRepeatCount < INT_MAX)
+        ++m_keyRepeatCount;
     bool move = true;
     if (gi->m_keyAccelStep > 0) {
-        const int c = m_keyRepeatCount / gi->m_keyAccelStep;
+        // A key held long enough would overflow the cube; beyond 1000 the move
+        // already spans any grid.
+        const int c = std::min(m_keyRepeatCount / gi->m_keyAccelStep, 1000);
         step = c * c * c + 1;
         if (gi->m_keyAccelDelay > 0 && c == 0 && m_keyRepeatCount > 1) {
             // Repeats wait for the delay; the thread never sleeps for it.

@@ -621,7 +621,16 @@ void CMainFrame::OnClose()
          {SToolInstances::m_pChemPrfSheet, SToolInstances::m_pPelomarSheet, SToolInstances::m_pQuantifySheet})
         if (sheet)
             sheet->close();
+    // The document windows go one by one, and the client does not pass its
+    // maximised mode on to the next: the last one destroyed would forget what
+    // the user left.
+    bool maximizedMode = false;
+    for (CMDIChildWnd* child : GetChildFrames())
+        if (child->isVisible() && child->isMaximized())
+            maximizedMode = true;
     CMDIFrameWnd::OnClose();
+    if (IsDestroyed() && maximizedMode)
+        CRegistry::m_CChildFrame.m_bMaximized = 1;
 }
 
 void CMainFrame::OnDestroy()

@@ -82,14 +82,12 @@ bool IsUsableRect(const CRegistry::SRect& r)
            r.bottom > r.top;
 }
 
+// The word is a set of bits, and a word lacking its minimum or maximum bit is
+// still one the options page shows (with no radio checked) and keeps as it is;
+// only bits that mean nothing mark a damaged value.
 bool IsValidFullscaleMode(int32_t mode)
 {
-    if (mode == 0)
-        return true;
-    const int32_t low = mode & 0x7, high = mode & 0x300;
-    const bool oneLow = low == 0x1 || low == 0x2 || low == 0x4;
-    const bool oneHigh = high == 0x100 || high == 0x200;
-    return oneLow && oneHigh && (mode & ~0x307) == 0;
+    return (mode & ~0x307) == 0;
 }
 
 } // namespace

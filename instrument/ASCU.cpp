@@ -267,12 +267,17 @@ int CASCU::EtchHSIG(int position, int seconds, int preset, int dutyCycle)
     const std::string steps[3] = {FormatPrintf("DR 3,%i,6", position),
                                   FormatPrintf("SP 1,1,%i,%i,1,%i", seconds, preset, dutyCycle),
                                   FormatPrintf("DR 3,%i,2", position)};
+    // Only a set-up command that the unit answers as if it had finished ends
+    // the sequence; an error reply, an unreadable one or a failed "EX 1" does
+    // not, or the specimen would be left at the etching position.
     std::lock_guard lock(m_lock);
     int r = 0;
     for (const std::string& step : steps) {
-        r = MotionPattern(step);
-        if (r == 2304)
-            return r;
+        r = Command(step.c_str(), 50, 50);
+        if (r == 0)
+            return 2304;
+        if (r == 2305)
+            r = Command("EX 1", -1, 50);
     }
     return r;
 }

@@ -18,6 +18,12 @@ bool Awaiting(const char cmd[4])
     return cmd[0] || cmd[1] || cmd[2] || cmd[3];
 }
 
+bool IsBlockCode(const char* code)
+{
+    return std::strcmp(code, "SBSP") == 0 || std::strcmp(code, "SBLP") == 0 ||
+           std::strcmp(code, "SBSA") == 0 || std::strcmp(code, "SBSE") == 0;
+}
+
 void AppendHex(std::string& line, const unsigned char* p, size_t n)
 {
     static const char digits[] = "0123456789ABCDEF";
@@ -208,7 +214,10 @@ int CDAU::ReadReply(char*& reply, int timeoutMs)
     if (m_reply.m_bMalformed)
         return kUnexpected;
     reply = const_cast<char*>(m_reply.m_pszText);
-    if (result == 0 && m_reply.m_bData)
+    // Only a block reply hands out data: a status or intensity text that
+    // happens to hold a ';' must not pass for a block under the previous
+    // block's point numbers.
+    if (result == 0 && m_reply.m_bData && IsBlockCode(m_reply.m_szCode))
         m_pbData = m_reply.m_pbData;
     return result;
 }
@@ -350,9 +359,13 @@ int CDAU::StartMonitor()
     m_iTimer = m_pTimer->StartTimer(MonitorPeriodMs, [this] { MonitorFn(); });
     if (m_iTimer == 0)
         return 2052;
+    std::unique_lock lock(m_lock, std::try_to_lock);
+    // Whoever starts the poll has finished exchanging: a reply given up after
+    // a time-out is awaited no longer, or the poll would skip every round.
+    if (lock)
+        std::memset(m_iLastCommand, 0, 4);
     if (m_bEmulate || m_iArcnet < 0)
         return 0;
-    std::unique_lock lock(m_lock, std::try_to_lock);
     if (!lock)
         return 0; // busy: every read sets its own time-out anyway
     ARC_MODE mode{0, 0};
@@ -366,11 +379,9 @@ int CDAU::StartMonitor()
 
 int CDAU::StopMonitor()
 {
-    if (m_iTimer != 0) {
-        if (m_pTimer)
-            m_pTimer->StopTimer(m_iTimer);
-        m_iTimer = 0;
-    }
+    // Whoever takes the id stops the timer, so two stops never stop it twice.
+    if (unsigned id = m_iTimer.exchange(0); id != 0 && m_pTimer)
+        m_pTimer->StopTimer(id);
     return 0;
 }
 

@@ -13,6 +13,7 @@
 #include "instrument/DauReply.h"
 #include "platform/DynamicLibrary.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -135,7 +136,7 @@ private:
     int m_iPC = -1;
     int m_iDAU = 2;
     int m_iTechniques = 0;
-    unsigned m_iTimer = 0;
+    std::atomic<unsigned> m_iTimer{0}; // started and stopped from the worker and the timer's thread
 
     std::string m_csLibrary = DefaultLibrary;
     IMonitorTimer* m_pTimer = nullptr;

@@ -648,12 +648,15 @@ int CUGCtrlCore::GetColDefault(int col, CUGCell* cell) const
     return cell->CopyInfoFrom(m_GI->m_colInfo[size_t(col)].colDefault.get());
 }
 
+// Each per-cell operation works on a cell of its own: an OnSetCell that stores
+// another cell must not overwrite the one being stored.
 #define UG_CELL_SETTER(NAME, TYPE, CALL)                                                                     \
     int CUGCtrlCore::NAME(int col, long row, TYPE value)                                                     \
     {                                                                                                        \
-        GetCell(col, row, &m_cell);                                                                          \
-        m_cell.CALL(value);                                                                                  \
-        return SetCell(col, row, &m_cell);                                                                   \
+        CUGCell cell;                                                                                        \
+        GetCell(col, row, &cell);                                                                            \
+        cell.CALL(value);                                                                                    \
+        return SetCell(col, row, &cell);                                                                     \
     }
 UG_CELL_SETTER(SetNumberAt, double, SetNumber)
 UG_CELL_SETTER(SetTextColorAt, COLORREF, SetTextColor)
@@ -672,23 +675,26 @@ int CUGCtrlCore::SetTextAt(int col, long row, const char* text)
 {
     if (!text)
         return 1;
-    GetCell(col, row, &m_cell);
-    m_cell.SetText(text);
-    return SetCell(col, row, &m_cell);
+    CUGCell cell;
+    GetCell(col, row, &cell);
+    cell.SetText(text);
+    return SetCell(col, row, &cell);
 }
 
 int CUGCtrlCore::SetMaskAt(int col, long row, const char* mask)
 {
-    GetCell(col, row, &m_cell);
-    m_cell.SetMask(mask);
-    return SetCell(col, row, &m_cell);
+    CUGCell cell;
+    GetCell(col, row, &cell);
+    cell.SetMask(mask);
+    return SetCell(col, row, &cell);
 }
 
 int CUGCtrlCore::SetLabelAt(int col, long row, const char* label)
 {
-    GetCell(col, row, &m_cell);
-    m_cell.SetLabel(label);
-    return SetCell(col, row, &m_cell);
+    CUGCell cell;
+    GetCell(col, row, &cell);
+    cell.SetLabel(label);
+    return SetCell(col, row, &cell);
 }
 
 int CUGCtrlCore::SetBitmapAt(int col, long row, int index)
@@ -700,9 +706,10 @@ int CUGCtrlCore::SetFontAt(int col, long row, CFont* font)
 {
     if (!font)
         return 1;
-    GetCell(col, row, &m_cell);
-    m_cell.SetFont(font);
-    return SetCell(col, row, &m_cell);
+    CUGCell cell;
+    GetCell(col, row, &cell);
+    cell.SetFont(font);
+    return SetCell(col, row, &cell);
 }
 
 int CUGCtrlCore::SetFontAt(int col, long row, int index)

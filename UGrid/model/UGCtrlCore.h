@@ -369,7 +369,7 @@ protected:
     int m_menuCol = -1;
     long m_menuRow = -1;
     int m_menuSection = -1;
-    CUGCell m_cell; // scratch cell of the per-cell operations
+    CUGCell m_cell; // scratch cell for deriving tables
 
     std::vector<std::unique_ptr<CUGGridInfo>> m_sheets;
     int m_currentSheet = 0;

@@ -225,7 +225,10 @@ BOOL CSpecDisp::ScrollDrag(CSpecWnd* pWnd, CPoint point, bool bHorz)
     cursor.Show(TRUE, FALSE);
     m_bScrolling = true;
     const CRect clip = *t->GetRect();
+    const QPointer<QWidget> alive(pWnd);
     cursor.Track(point, &clip);
+    if (!alive)
+        return TRUE; // the window closed during the drag, and this pane with it
     m_bScrolling = false;
     pWnd->Detach(&cursor);
     return TRUE;
@@ -252,7 +255,10 @@ BOOL CSpecDisp::OnLButtonDown(CSpecWnd* pWnd, UINT nFlags, CPoint point)
         band->show();
     };
     CPoint end;
+    const QPointer<QWidget> alive(pWnd);
     const bool done = RunMouseTracking(pWnd, point, nullptr, place, &end);
+    if (!alive)
+        return TRUE; // the window closed during the drag, and this pane with it
     delete band.data();
     if (!done || end == point)
         return FALSE;

@@ -653,6 +653,19 @@ int CVamasReader::Read()
         for (CNorvale::SpecRgn& rgn : s.m_pRgns)
             rgn.lSource = s.Source.lSource;
 
+        // Padding short blocks to their region's longest must not turn a small
+        // file into a huge data area (one long block and thousands of one-value
+        // levels would ask for gigabytes): every value the file really holds
+        // takes at least two bytes, so four padded values a byte is far beyond
+        // any real file. The spectrum's value count is 32-bit besides.
+        int64_t area = 0;
+        for (const CNorvale::SpecRgn& rgn : s.m_pRgns)
+            area += static_cast<int64_t>(rgn.nPts) * m_nLevels;
+        const uint64_t fileBytes = m_file.GetLength();
+        if (area > std::numeric_limits<int32_t>::max() ||
+            static_cast<uint64_t>(area) > std::max<uint64_t>(fileBytes, 1024) * 4)
+            Fail(IDS_ERR_VAMAS_ILLEGAL);
+
         // Each block's values go to its region and level; a shorter block is
         // padded with zeros up to the region's longest.
         s.AllocateDataArea();

@@ -31,6 +31,12 @@ std::vector<CAcquireProfile::CLevelInfo> ValidRows(const LevelList* list)
     return rows;
 }
 
+// A table value that is there (the empty row holds NotValid; NaN counts as absent).
+bool IsSet(double v)
+{
+    return v < CAcquireProfile::CLevelInfo::NotValid || v > CAcquireProfile::CLevelInfo::NotValid;
+}
+
 // (int) of a count computed in double, kept within what a position can hold.
 int CountOf(double v)
 {
@@ -131,7 +137,11 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
     case CAcquireXPS::Narrowscan:
         if (move == CAcquireXPS::Planar) {
             posn.m_PosnMode = CStagePosn::PointList;
+            // The table's empty last row, in which the user types the next
+            // point, is no point to drive the stage to.
             for (const auto& row : stg->m_GridData[CAcquireXPS::Planar]) {
+                if (!IsSet(row.m_dFirst) || !IsSet(row.m_dLast))
+                    continue;
                 posn.m_X.push_back(row.m_dFirst);
                 posn.m_Y.push_back(row.m_dLast);
             }

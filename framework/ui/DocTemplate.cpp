@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
+#include <filesystem>
 
 CDocCommands::CDocCommands(CDocument* doc, CMultiDocTemplate* tmpl) : m_pDoc(doc), m_pTemplate(tmpl)
 {
@@ -154,8 +155,24 @@ void CMultiDocTemplate::RemoveEntry(const CDocument* doc)
     QTimer::singleShot(0, [gone] {});
 }
 
-CDocument* CMultiDocTemplate::OpenDocumentFile(const char* path, bool bMakeVisible)
+namespace {
+
+// A document keeps its full path: a name relative to the folder the program
+// was started in would name another file, or none, in the recent-file list of
+// the next run.
+std::string FullPath(const char* path)
 {
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(path), ec);
+    return ec ? std::string(path) : full.lexically_normal().string();
+}
+
+} // namespace
+
+CDocument* CMultiDocTemplate::OpenDocumentFile(const char* pathArg, bool bMakeVisible)
+{
+    const std::string fullPath = pathArg ? FullPath(pathArg) : std::string();
+    const char* path = pathArg ? fullPath.c_str() : nullptr;
     auto entry = std::make_unique<SEntry>();
     entry->doc = m_docFactory();
     if (!entry->doc) {

@@ -21,9 +21,12 @@ public:
             dlg.setFileMode(QFileDialog::AnyFile);
         dlg.setOption(QFileDialog::DontConfirmOverwrite, !rq.bOverwritePrompt);
         dlg.setOption(QFileDialog::ReadOnly, false);
-        dlg.setNameFilters(rq.filters);
-        if (rq.iSelectedFilter >= 0 && rq.iSelectedFilter < rq.filters.size())
-            dlg.selectNameFilter(rq.filters[rq.iSelectedFilter]);
+        QStringList shown;
+        for (const QString& f : rq.filters)
+            shown << PlatformNameFilter(f);
+        dlg.setNameFilters(shown);
+        if (rq.iSelectedFilter >= 0 && rq.iSelectedFilter < shown.size())
+            dlg.selectNameFilter(shown[rq.iSelectedFilter]);
         if (!rq.defaultSuffix.isEmpty() && rq.defaultSuffix != QLatin1String("*")) {
             // A typed name gets the extension of the filter in use, so a file
             // saved with the VAMAS filter is not named as a data file.
@@ -38,7 +41,7 @@ public:
         if (dlg.exec() != QDialog::Accepted)
             return false;
         result.paths = dlg.selectedFiles();
-        result.iSelectedFilter = int(rq.filters.indexOf(dlg.selectedNameFilter()));
+        result.iSelectedFilter = int(shown.indexOf(dlg.selectedNameFilter()));
         if (result.iSelectedFilter < 0)
             result.iSelectedFilter = 0;
         return !result.paths.isEmpty();
@@ -64,6 +67,22 @@ QString FilterSuffix(const QString& filter)
     if (ext.isEmpty() || ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?')))
         return {};
     return ext;
+}
+
+QString PlatformNameFilter(const QString& filter)
+{
+    const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+    const qsizetype close = filter.lastIndexOf(QLatin1Char(')'));
+    if (open < 0 || close < open)
+        return filter;
+    QStringList patterns = filter.mid(open + 1, close - open - 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (!patterns.contains(QLatin1String("*.*")))
+        return filter;
+    for (QString& p : patterns)
+        if (p == QLatin1String("*.*"))
+            p = QStringLiteral("*");
+    patterns.removeDuplicates();
+    return filter.left(open + 1) + patterns.join(QLatin1Char(' ')) + filter.mid(close);
 }
 
 IFileDialogProvider& GetFileDialogProvider()

@@ -39,6 +39,10 @@ public:
 // or empty when it names no single extension ("All Files (*.*)").
 QString FilterSuffix(const QString& filter);
 
+// The filter as the file dialog of this system takes it: "*.*" matches only
+// names with a dot here, so the filter that stands for every file gets "*".
+QString PlatformNameFilter(const QString& filter);
+
 // The provider in use (a QFileDialog unless a test installed another).
 IFileDialogProvider& GetFileDialogProvider();
 // Installs a provider (nullptr restores the QFileDialog); returns the previous one.

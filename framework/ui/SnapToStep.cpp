@@ -1,6 +1,6 @@
 #include "framework/ui/SnapToStep.h"
 
-#include "data/formats/SnapToStep.h"
+#include "framework/doc/SnapToStep.h"
 
 #include <QLineEdit>
 

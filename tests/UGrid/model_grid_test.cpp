@@ -366,7 +366,7 @@ TEST(UGCellAccess, PerCellOperationsAndTextValues)
     g.SetTextAt(0, 0, "abc");
     g.SetBackColorAt(0, 0, UGRGB(9, 9, 9));
     std::string first = g.GetTextAt(0, 0);
-    g.SetTextAt(1, 0, "other"); // reuses the scratch cell
+    g.SetTextAt(1, 0, "other"); // a later per-cell operation
     EXPECT_EQ(first, "abc");
     EXPECT_EQ(g.GetTextAt(0, 0), "abc");
     EXPECT_EQ(g.GetTextAt(7, 0), "");
@@ -378,6 +378,31 @@ TEST(UGCellAccess, PerCellOperationsAndTextValues)
     CUGCell cell;
     cell.SetText("r");
     EXPECT_EQ(g.SetCellRange(1, 2, 3, 3, &cell), 2); // column 3 does not exist
+}
+
+TEST(UGCellAccess, OnSetCellThatStoresAnotherCellKeepsTheFirst)
+{
+    // A table that keeps a derived cell up to date from its OnSetCell.
+    struct DerivedGrid : TestGrid
+    {
+        void OnSetCell(int col, long row, CUGCell*) override
+        {
+            if (col == 0)
+                SetTextAt(1, row, "derived");
+        }
+    } g;
+    g.SetTextAt(0, 0, "typed");
+    g.SetNumberAt(0, 1, 2.5);
+    g.SetLabelAt(0, 2, "label");
+    EXPECT_EQ(g.GetTextAt(0, 0), "typed");
+    EXPECT_EQ(g.GetTextAt(0, 1), "2.500000");
+    CUGCell cell;
+    g.GetCell(0, 2, &cell);
+    ASSERT_NE(cell.GetLabel(), nullptr);
+    EXPECT_STREQ(cell.GetLabel(), "label");
+    EXPECT_EQ(cell.GetText(), nullptr);
+    for (long row = 0; row < 3; ++row)
+        EXPECT_EQ(g.GetTextAt(1, row), "derived");
 }
 
 TEST(UGCellAccess, DefaultComparison)

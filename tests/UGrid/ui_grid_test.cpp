@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -128,6 +129,39 @@ TEST_F(GridWindow, EnterInTheLastRowWrapsAndRefusedFinishKeepsEditor)
     EXPECT_EQ(grid->GetTextAt(0, 0), "");
     grid->refuseFinish = false;
     Key(Qt::Key_Escape, "\x1b");
+    EXPECT_FALSE(grid->IsEditing());
+}
+
+TEST(UGEditFocus, AnotherWindowAbandonsTheEditAndTheGridStoresIt)
+{
+    App();
+    QWidget top;
+    auto* grid = new LogGrid;
+    grid->setParent(&top);
+    auto* other = new QLineEdit(&top);
+    other->move(0, 310);
+    top.resize(420, 360);
+    top.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
+    top.activateWindow();
+    (void)QTest::qWaitForWindowActive(&top);
+    grid->GetGridWnd()->setFocus();
+    grid->GotoCell(1, 1);
+    ASSERT_EQ(grid->StartEdit('k'), 0);
+    QApplication::processEvents();
+    grid->log.clear();
+    other->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(grid->log, (std::vector<std::string>{"EditFinish 1,1 'k' 1"}));
+    EXPECT_EQ(grid->GetTextAt(1, 1), "");
+    EXPECT_FALSE(grid->IsEditing());
+
+    // Focus going back to the grid itself stores the text.
+    ASSERT_EQ(grid->StartEdit('m'), 0);
+    QApplication::processEvents();
+    grid->GetGridWnd()->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(grid->GetTextAt(1, 1), "m");
     EXPECT_FALSE(grid->IsEditing());
 }
 
@@ -564,6 +598,15 @@ TEST_F(GridWindow, KeyRepeatAccelerates)
     QKeyEvent again(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
     QApplication::sendEvent(grid->GetGridWnd(), &again);
     EXPECT_EQ(grid->GetCurrentRow(), 24);
+
+    // A key held for a long time: the step must stay a move forwards.
+    grid->SetRowCount(64000);
+    grid->SetKeyAccelStep(1);
+    for (int i = 0; i < 1400; ++i) {
+        QKeyEvent held(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(grid->GetGridWnd(), &held);
+    }
+    EXPECT_EQ(grid->GetCurrentRow(), 63999);
 }
 
 TEST_F(GridWindow, TrackingWindowStepsOutOfTheWay)

@@ -142,6 +142,21 @@ TEST_F(AppFixture, OpenRequestOfASecondStartReachesTheRunningInstance)
     EXPECT_EQ(DocCount(CVeltrane::GetProfileTemplate()), 1);
 }
 
+TEST_F(AppFixture, ARelativeNameOpensUnderItsFullPath)
+{
+    Start();
+    const std::string full = WriteDataFile("rel.vlt", 0x102).toStdString();
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(settings.Path("")));
+    app->OpenShellRequest({QStringLiteral("./rel.vlt")});
+    app->OpenShellRequest({QStringLiteral("rel.vlt")});
+    QDir::setCurrent(cwd);
+    ASSERT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 2);
+    EXPECT_EQ(CVeltrane::GetSpectrumTemplate()->GetDocuments().front()->GetPathName(), full);
+    // The next run may start in another folder: the list keeps the full path, once.
+    EXPECT_EQ(app->GetRecentFileList()->Entries(), std::vector<std::string>{full});
+}
+
 TEST(ShellRequest, ParsesOnlyWholeWellFormedRequests)
 {
     std::vector<std::string> paths;
@@ -200,6 +215,19 @@ TEST_F(AppFixture, DocumentWindowsFollowTheRememberedMaximisedState)
     EXPECT_FALSE(hiddenFrame->isMaximized());
     EXPECT_EQ(frame->menuBar()->actions().value(0), frame->GetMenus128()[0]->menuAction())
         << "a document without a window keeps the menu of no documents";
+}
+
+TEST_F(AppFixture, ClosingTheProgramWithAMaximisedDocumentWindowRemembersIt)
+{
+    Start();
+    ASSERT_NE(app->OpenDocumentFile(WriteDataFile("a.vlt", 0x102).toStdString().c_str()), nullptr);
+    ASSERT_NE(app->OpenDocumentFile(WriteDataFile("b.vlt", 0x102).toStdString().c_str()), nullptr);
+    ASSERT_NE(app->OpenDocumentFile(WriteDataFile("c.vlt", 0x102).toStdString().c_str()), nullptr);
+    frame->GetChildFrames().value(1)->showMaximized();
+    Pump(0);
+    frame->close();
+    EXPECT_TRUE(frame->IsDestroyed());
+    EXPECT_EQ(CRegistry::m_CChildFrame.m_bMaximized, 1);
 }
 
 TEST(DocCommands, DataExtensionReplacesOnlyTheFileNamesExtension)

@@ -7,6 +7,9 @@
 #include "app/SummaryView.h"
 #include "app/VeltraneView.h"
 #include "data/Update.h"
+#include "framework/ui/AppMessage.h"
+#include "instrument/ASCU.h"
+#include "instrument/DAU.h"
 #include "platform/Settings.h"
 #include "res/resource.h"
 
@@ -16,6 +19,7 @@
 #include <QRadioButton>
 #include <QToolBar>
 #include <QToolButton>
+#include <thread>
 
 namespace {
 
@@ -198,6 +202,46 @@ TEST_F(AppFixture, AcquireCommandsNeedTheirSheetsAndTheUnits)
     EXPECT_TRUE(Action(ID_FILE_SAVE)->isEnabled());
     EXPECT_TRUE(Action(ID_MONITOR)->isEnabled());
     EXPECT_TRUE(Action(ID_VIEW_OPTIONS)->isEnabled());
+}
+
+TEST_F(AppFixture, AcquireAndUnitsFollowTheTechniquesTheDauReports)
+{
+    Start();
+    int aes = 0, xps = 0;
+    AppHooks().showAESSheet = [&](CMainFrame&) { ++aes; };
+    AppHooks().showXPSSheet = [&](CMainFrame&) { ++xps; };
+    // The emulated DAU reports XPS, AES and UPS.
+    app->m_pDAU->SetSourceID(0x201);
+    ASSERT_EQ(app->m_pDAU->Open(), 0);
+    ASSERT_EQ(app->m_pDAU->GetConfiguration(), 0);
+    EXPECT_TRUE(Action(ID_ACQUIRE_AES)->isEnabled());
+    EXPECT_FALSE(Action(ID_ACQUIRE_XPS)->isEnabled()) << "the stage unit is neither connected nor absent";
+    EXPECT_FALSE(Execute(ID_ACQUIRE_XPS));
+    app->m_pASCU->SetNotInstalled();
+    EXPECT_TRUE(Action(ID_ACQUIRE_XPS)->isEnabled());
+    EXPECT_FALSE(Action(ID_ACQUIRE_UPS)->isEnabled()) << "never offered, whatever the DAU reports";
+    EXPECT_TRUE(Action(ID_VIEW_UNITS_BE)->isEnabled()) << "an XPS instrument needs no document";
+    EXPECT_TRUE(Action(ID_VIEW_UNITS_BE)->isChecked());
+    EXPECT_TRUE(Execute(ID_ACQUIRE_AES));
+    EXPECT_TRUE(Execute(ID_ACQUIRE_XPS));
+    EXPECT_EQ(aes, 1);
+    EXPECT_EQ(xps, 1);
+}
+
+TEST_F(AppFixture, AnErrorPostedByAWorkerIsShownOnTheUserInterfaceThread)
+{
+    Start();
+    Pump(700);
+    sink.Clear();
+    std::thread worker([&] {
+        EXPECT_TRUE(PostAppMessage(frame, WMAPP_ERRMSG, 2064));
+        EXPECT_TRUE(PostAppMessage(frame, WMAPP_ERRMSG, 0));
+    });
+    worker.join();
+    Pump(20);
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{Text(2064)}) << "an id of 0 shows nothing";
+    ASSERT_EQ(sink.m_threads.size(), 1u);
+    EXPECT_EQ(sink.m_threads[0], std::this_thread::get_id());
 }
 
 TEST_F(AppFixture, ProcessCommandsFollowTheOneToolRule)

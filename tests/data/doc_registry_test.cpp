@@ -173,9 +173,8 @@ TEST_F(RegistryTest, UnusableFieldsFallBackToDefaults)
         {28, {0xFF, 0xFF, 0xFF, 0xFF}, "negative unit"},
         {36, {3, 0, 0, 0}, "profile mode out of range"},
         {36, {0xFF, 0xFF, 0xFF, 0xFF}, "negative profile mode"},
-        {32, {0x03, 0x01, 0, 0}, "two minimum bits"},
-        {32, {0x04, 0x00, 0, 0}, "no maximum bit"},
         {32, {0x04, 0x01, 0, 0x80}, "stray high bit"},
+        {32, {0x04, 0x09, 0, 0}, "a bit that means nothing"},
         {60, {9, 0, 0, 0}, "background mode out of range"},
         {0, {10, 0, 0, 0, 10, 0, 0, 0, 5, 0, 0, 0, 5, 0, 0, 0}, "inverted rectangle"},
         {0, {0, 0, 0, 0x80, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 100, 0, 0, 0}, "rectangle beyond any screen"},
@@ -197,6 +196,18 @@ TEST_F(RegistryTest, UnusableFieldsFallBackToDefaults)
     std::memcpy(value.data(), rect, sizeof rect); // (-100, 0, 800, 600): a second screen on the left
     CRegistry::LoadValue(value.data(), value.size());
     EXPECT_EQ(CRegistry::StoreValue(), value);
+
+    // A full-scale word short of a minimum or maximum bit is shown without that
+    // radio and written back as it was stored.
+    for (uint8_t low : {0x00, 0x03}) {
+        RegistryTestPeer::Reset();
+        value = DefaultValue;
+        value[32] = low;
+        value[33] = 0x01;
+        CRegistry::LoadValue(value.data(), value.size());
+        EXPECT_EQ(CRegistry::m_COptions.m_iFullscaleMode, 0x100 | low);
+        EXPECT_EQ(CRegistry::StoreValue(), value);
+    }
 }
 
 TEST_F(RegistryTest, BoolBytesOtherThanOneCountAsSet)

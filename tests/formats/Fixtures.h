@@ -153,6 +153,7 @@ struct VamasSpec
     int manualItems = 0;
     std::string sourceEnergy = "1486.6", strength = "200", workFunction = "4.5", passEnergy = "20";
     std::string analyserMode = "FAT";
+    std::string ionZ = "18", corrVars = "1", timeCorrection = "0";
     std::string date[7] = {"2024", "3", "5", "12", "30", "15", "0"};
     std::vector<VamasBlockSpec> blocks = {VamasBlockSpec{}};
     std::string end = "end of experiment";
@@ -213,7 +214,7 @@ inline std::string BuildVamas(const VamasSpec& v)
         if (full) {
             L("Al");
             if (sdp) {
-                L("18");
+                L(v.ionZ);
                 L("1");
                 L("1");
             }
@@ -251,7 +252,7 @@ inline std::string BuildVamas(const VamasSpec& v)
             N(b.step);
         }
         if (full) {
-            L("1");
+            L(v.corrVars);
             L("counts");
             L("d");
             L("pulse counting");
@@ -261,7 +262,7 @@ inline std::string BuildVamas(const VamasSpec& v)
         if (has(35))
             L(b.scans);
         if (full) {
-            L("0");
+            L(v.timeCorrection);
             if (sdp)
                 for (int i = 0; i < 7; ++i)
                     L(i == 6 ? "Cyclic" : "1");

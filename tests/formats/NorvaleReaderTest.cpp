@@ -61,6 +61,26 @@ TEST(NorvaleReader, SmallestWideScanReadsEveryField)
     EXPECT_EQ(model.m_csFileName, "old.dat");
 }
 
+// Text fields filled to their last byte carry no terminator: each is read
+// within its own field, never into the next.
+TEST(NorvaleReader, FullTextFieldsStayWithinTheirField)
+{
+    NorvaleFile f;
+    f.spectra[0].op = std::string(40, 'o');
+    f.spectra[0].mode = "CRRX";
+    f.spectra[0].comment = std::string(200, 'c');
+    f.spectra[0].regions[0].region = std::string(12, 'r');
+    f.spectra[0].regions[0].element = std::string(30, 'e');
+    CNorvale model;
+    ASSERT_EQ(Read(f.Build(), model), 0);
+    const CNorvale::Spectrum* s = model.GetSpectrum(0);
+    EXPECT_EQ(FieldText(s->szOperator), std::string(24, 'o'));
+    EXPECT_EQ(FieldText(s->szMode), "CRRX");
+    EXPECT_EQ(FieldText(s->szComment), std::string(128, 'c'));
+    EXPECT_EQ(FieldText(s->m_pRgns[0].szRegion), std::string(10, 'r'));
+    EXPECT_EQ(FieldText(s->m_pRgns[0].szElement), std::string(28, 'e'));
+}
+
 TEST(NorvaleReader, NarrowScanCarriesProfileRecordsAndLevelsLayOutPerRegion)
 {
     NorvaleFile f;

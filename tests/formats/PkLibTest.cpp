@@ -47,6 +47,16 @@ TEST(PkLib, LoadsEntriesAndLooksThemUp)
     std::string list;
     lib.GetElementList(list, ",");
     EXPECT_EQ(list, "Cu,C,");
+
+    // The same library with Windows line ends: headers and names lose the CR.
+    std::string crlf;
+    for (char c : text)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    CPkLib fromWindows;
+    ASSERT_EQ(Load(fromWindows, crlf), 0);
+    ASSERT_EQ(fromWindows.GetSize(), 2);
+    EXPECT_EQ(fromWindows.GetElement("Cu")->GetPhotoPeaks()[1].m_csRegion, "2p3/2");
+    EXPECT_EQ(fromWindows.GetElement("Cu")->GetPeakIndex("KLL"), 2);
 }
 
 TEST(PkLib, IncompleteEntriesStopTheLoad)

@@ -132,8 +132,9 @@ TEST(StagePosnBuilder, XpsPlanarScanHasOnePointPerRow)
     XpsSheet sheet;
     sheet.type = CAcquireXPS::Widescan;
     sheet.move = CAcquireXPS::Planar;
+    // The table's list ends with the empty row the user types a new point into.
     sheet.stg.m_GridData[CAcquireXPS::Planar] = {
-        {1, 2, "Default", ""}, {3, 4, "Default", ""}, {5, 6, "Default", ""}};
+        {1, 2, "Default", ""}, {3, 4, "Default", ""}, {5, 6, "Default", ""}, {}};
     sheet.rgn.m_WidescanRegions = {&c1s};
     CStagePosn p(1);
     CRecordBuilder::Build(p, sheet);

@@ -100,12 +100,39 @@ TEST(VamasReader, HeaderAndBlockValuesAreCheckedAsTheFormatAllows)
         {"parameter 129", [](VamasSpec& v) { v.include = {129}; }, 2083},
         {"manual item", [](VamasSpec& v) { v.manualItems = 1; }, 2086},
         {"zero source strength", [](VamasSpec& v) { v.strength = "0"; }, 2083},
+        {"two corresponding variables", [](VamasSpec& v) { v.corrVars = "2"; }, 2084},
+        {"signal time correction", [](VamasSpec& v) { v.timeCorrection = "1"; }, 2084},
+        {"sputtering ion Z 104",
+         [](VamasSpec& v) {
+             v.expMode = "SDP";
+             v.ionZ = "104";
+         },
+         2083},
+        {"sputtering ion Z 103",
+         [](VamasSpec& v) {
+             v.expMode = "SDP";
+             v.ionZ = "103";
+         },
+         0},
+        {"block without ordinates", [](VamasSpec& v) { v.blocks[0].values.clear(); }, 2083},
         // "Not known" in VAMAS is 1e37, which no integer field can hold.
         {"unknown work function", [](VamasSpec& v) { v.workFunction = "1e37"; }, 2083},
         {"unknown source strength", [](VamasSpec& v) { v.strength = "1e37"; }, 2083},
         {"unknown collection time", [](VamasSpec& v) { v.blocks[0].collection = "1e37"; }, 2083},
         {"too many ordinates", [](VamasSpec& v) { v.blocks[0].values.assign(32768, 1.0); }, 2083},
         {"32767 ordinates", [](VamasSpec& v) { v.blocks[0].values.assign(32767, 1.0); }, 0},
+        {"too many levels", [](VamasSpec& v) { v.nBlocksOverride = 32768; }, 2083},
+        // Padding the short levels to the long one would need far more memory
+        // than the file's size can justify.
+        {"one long level padding many short ones",
+         [](VamasSpec& v) {
+             v.include = {31};
+             v.blocks.assign(16, VamasBlockSpec{});
+             v.blocks[0].values.assign(32767, 1.0);
+             for (size_t k = 1; k < v.blocks.size(); ++k)
+                 v.blocks[k].values = {1.0};
+         },
+         2083},
         {"ends after the last ordinate", [](VamasSpec& v) { v.end = ""; }, 2065},
         {"END OF EXPERIMENT", [](VamasSpec& v) { v.end = "END OF EXPERIMENT\r\n"; }, 0},
         {"something else at the end", [](VamasSpec& v) { v.end = "more data"; }, 2089},

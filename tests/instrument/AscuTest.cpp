@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <chrono>
+#include <functional>
 
 #include "instrument/ASCU.h"
 #include "instrument/AscuReply.h"
@@ -206,6 +207,38 @@ TEST(Ascu, HSIGEtchGoesOnAfterAFailedStep)
     std::vector<std::string> c = rig.m_sim.Commands();
     std::vector<std::string> expected = {"ID 2", "DR 3,4,6", "SP 1,1,30,5,1,50", "EX 1", "DR 3,4,2", "EX 1"};
     EXPECT_EQ(c, expected);
+
+    // An unreadable reply to a set-up command, or a move that ends in an
+    // error, still leaves the specimen driven back to the analysis point.
+    struct
+    {
+        const char* what;
+        std::function<void(CAscuSimulator&)> inject;
+    } faults[] = {
+        {"garbled set-up reply", [](CAscuSimulator& s) { s.InjectReply("#?\r\n"); }},
+        {"failed move",
+         [](CAscuSimulator& s) {
+             s.InjectSilence(1);
+             s.InjectError(2);
+         }},
+    };
+    for (const auto& f : faults) {
+        SAscuRig r2;
+        ASSERT_EQ(r2.m_iOpen, 0);
+        f.inject(r2.m_sim);
+        EXPECT_EQ(r2.m_ascu.EtchHSIG(4, 30, 5, 50), 0) << f.what;
+        std::vector<std::string> got = r2.m_sim.Commands();
+        ASSERT_GE(got.size(), 2u) << f.what;
+        EXPECT_EQ(got[got.size() - 2], "DR 3,4,2") << f.what;
+        EXPECT_EQ(got.back(), "EX 1") << f.what;
+    }
+
+    // A set-up command answered as if finished is unexpected and ends it.
+    SAscuRig r3;
+    ASSERT_EQ(r3.m_iOpen, 0);
+    r3.m_sim.InjectReply("SA (1,2)-(3,4)\r\n");
+    EXPECT_EQ(r3.m_ascu.EtchHSIG(4, 30, 5, 50), 2304);
+    EXPECT_EQ(r3.m_sim.Commands().back(), "DR 3,4,6");
 }
 
 TEST(Ascu, PacingCountsFromTheWrite)

@@ -204,6 +204,32 @@ TEST(DauEmulation, NoReplyFallsIntoTheFramingHole)
     }
 }
 
+TEST(DauEmulation, NoLineOrMapBlockFallsIntoTheFramingHole)
+{
+    // Dwells around 1000 / 55 give blocks whose length would land on 254-256
+    // bytes; every block must still parse and every point arrive once.
+    for (int dwell = 1; dwell <= 60; ++dwell) {
+        for (bool map : {false, true}) {
+            SEmulated e;
+            const std::string dw = ",DW=" + std::to_string(dwell);
+            if (map)
+                e.Ask("SAMI MD=CAE,EP=20,PK=1000" + dw + ",X0=0,Y0=1,X1=119,Y1=0,DN=1,BR=256,MG=1000");
+            else
+                e.Ask("LINP MD=CAE,EP=20,PK=1000,B1=990,B2=1010" + dw +
+                      ",X0=0,Y0=0,X1=149,Y1=0,BR=256,MG=1000");
+            int r = 0, points = 0;
+            for (int guard = 0; guard < 1000; ++guard) {
+                e.Ask(map ? "RQSA" : "RQLP", &r);
+                if (r != 0)
+                    break;
+                points += static_cast<int>(e.Values().size());
+            }
+            EXPECT_EQ(r, 2278) << dwell << (map ? " map" : " line");
+            EXPECT_EQ(points, map ? 240 : 450) << dwell << (map ? " map" : " line");
+        }
+    }
+}
+
 TEST(DauEmulation, UnreadableCommandsAreRefused)
 {
     SEmulated e;

@@ -191,6 +191,22 @@ TEST(DauLink, TimeoutsAndFaults)
     EXPECT_EQ(reply, nullptr);
     EXPECT_FALSE(rig.m_dau.HasData());
 
+    // A status or intensity reply with a ';' in it carries no data block, so a
+    // poll never hands out stray bytes under the previous block's point numbers.
+    EXPECT_EQ(rig.m_dau.Transact("SPEC TE=XPS,DT=SINGLE,MD=CAE,EP=20,ST=100,SW=1,PT=10,DW=100", 1000), 0);
+    rig.m_now += 5000;
+    ASSERT_EQ(rig.m_dau.Transact("RQSP", 1000), 0);
+    ASSERT_TRUE(rig.m_dau.HasData());
+    for (const char* header : {"DAUS CD=0", "SBQI PK=7"}) {
+        rig.m_sim->InjectReply(CDauSimulator::FrameData(header, Packet(400, 0x11)));
+        EXPECT_EQ(rig.m_dau.Transact("RQSP", 1000), 0) << header;
+        EXPECT_FALSE(rig.m_dau.HasData()) << header;
+        int start, end;
+        const unsigned char* data = reinterpret_cast<const unsigned char*>(1);
+        rig.m_dau.GetSpectralData(&start, &end, data);
+        EXPECT_EQ(data, nullptr) << header;
+    }
+
     // The link stays usable after all of it.
     EXPECT_EQ(rig.m_dau.GetConfiguration(), 0);
 }
@@ -336,6 +352,26 @@ TEST(DauLink, MonitorPoll)
 
     timer.m_bFail = true;
     EXPECT_EQ(rig.m_dau.StartMonitor(), 2052);
+}
+
+TEST(DauLink, MonitorPollResumesAfterAnAbandonedReply)
+{
+    CFakeTimer timer;
+    SDauRig rig;
+    CRecordingSink sink;
+    rig.m_dau.SetMonitorTimer(&timer);
+    // An etch whose end never came: the acquisition gives up and restarts the poll.
+    rig.m_sim->InjectSilence(1);
+    ASSERT_EQ(rig.m_dau.Transact("ETCH TM=5", 20), 2297);
+    ASSERT_EQ(rig.m_dau.StartMonitor(), 0);
+    ASSERT_TRUE(rig.m_server->SendUnsolicited(CDauSimulator::StatusPacket('7')));
+    for (int i = 0; i < 200 && sink.m_texts.empty(); ++i) {
+        timer.FireAll();
+        if (sink.m_texts.empty())
+            usleep(1000);
+    }
+    ASSERT_EQ(sink.m_texts.size(), 1u);
+    EXPECT_EQ(sink.m_texts[0], LoadString(2279));
 }
 
 TEST(DauLink, MonitorPollNeverTakesAWorkersReply)

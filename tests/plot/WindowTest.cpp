@@ -318,3 +318,30 @@ TEST_F(WindowFixture, ActiveFrameAndEmptyIntensityRange)
     w.Show(true, nullptr, nullptr, 0, 9);
     EXPECT_EQ(w.GetDisp()->GetVertAxis().GetMax(), 10000);
 }
+
+TEST_F(WindowFixture, WindowClosedDuringADragIsLeftAlone)
+{
+    // The document's window may close (a keyboard shortcut) while the mouse
+    // loop of a drag runs: nothing of the window or its pane is touched after.
+    const struct
+    {
+        const char* name;
+        UINT flags;
+    } cases[] = {{"rubber band", MK_LBUTTON}, {"sideways scroll", MK_LBUTTON | MK_CONTROL}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* w = new CSpecWnd(1);
+        w->Create(&view, RECT{0, 0, 400, 300}, CSpecWnd::FirstWndId);
+        w->SetNumTraces(1, 0);
+        w->SetYData(y.data(), 100, 149, int(y.size()), 0, 0);
+        w->Show(true, nullptr, nullptr, 1000, 500);
+        w->SetDispLimits(4, 1, TRUE); // room to scroll
+        QCoreApplication::processEvents();
+        view.got.clear();
+        const CRect& r = *w->GetSpecTrace(0, 0)->GetRect();
+        const CPoint p((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        QTimer::singleShot(0, &view, [w] { delete w; });
+        w->OnLButtonDown(c.flags, p);
+        EXPECT_EQ(view.Count(WM_PARENTNOTIFY, WM_LBUTTONUP), 0);
+    }
+}

@@ -170,6 +170,8 @@ void DumpBlock(CJsonWriter& j, const char* key, const COpaqueBlock& b)
     if (b.HasData()) {
         j.Int("version", b.GetVersion());
         j.Int("bytes", static_cast<int64_t>(b.GetContent().size()));
+        // The document carries these blocks unread; their bytes are their values.
+        j.Values("content", b.GetContent().data(), b.GetContent().size());
     }
     j.EndObject();
 }

@@ -1,4 +1,4 @@
-#include "data/formats/SnapToStep.h"
+#include "framework/doc/SnapToStep.h"
 
 #include <gtest/gtest.h>
 
