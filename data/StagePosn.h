@@ -116,6 +116,17 @@ public:
     double GetMaxValue() const;
     double GetMinValue() const;
 
+    // The position fields as stored, whether or not the mode uses them (for
+    // inspection tools; the derived points come from GetCoord).
+    struct SStoredFields
+    {
+        int32_t nX, nY;
+        double X0, Y0, X1, Y1, dX, dY;
+        const std::vector<double>& X;
+        const std::vector<double>& Y;
+    };
+    SStoredFields GetStoredFields() const { return {m_nX, m_nY, m_X0, m_Y0, m_X1, m_Y1, m_dX, m_dY, m_X, m_Y}; }
+
 private:
     friend class CRecordBuilder; // the builders in data/formats (sheets, imports) fill positions
 

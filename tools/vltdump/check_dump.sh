@@ -1,7 +1,7 @@
 #!/bin/sh
 # check_dump.sh VLTDUMP FILE: the dump of the every-block-kind file shows the
-# values of every block kind (header, tool blocks, curves, points, each kind of
-# image data), not just that the file was read.
+# values of every block kind (header, tool blocks, curves, points, the stored
+# position fields, each kind of image data), not just that the file was read.
 set -u
 out=$("$1" "$2") || { echo "vltdump failed on $2"; exit 1; }
 status=0
@@ -26,5 +26,8 @@ done <<'VALUES'
 "linescan": [0, 0.5, 1, 1.5, 2]
 "image": [0, 1, 2, 3]
 "secondaryElectrons": [0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11]
+"dY": 0.25
+"X": [-10, 20]
+"Y": [5, -5]
 VALUES
 exit $status

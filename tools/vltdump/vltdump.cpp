@@ -148,6 +148,19 @@ void DumpPosn(CJsonWriter& j, const CStagePosn& p, int index)
         }
     }
     j.EndArray();
+    const CStagePosn::SStoredFields f = p.GetStoredFields();
+    j.BeginObject("stored");
+    j.Int("nX", f.nX);
+    j.Int("nY", f.nY);
+    j.Double("X0", f.X0);
+    j.Double("Y0", f.Y0);
+    j.Double("X1", f.X1);
+    j.Double("Y1", f.Y1);
+    j.Double("dX", f.dX);
+    j.Double("dY", f.dY);
+    j.Values("X", f.X.data(), f.X.size());
+    j.Values("Y", f.Y.data(), f.Y.size());
+    j.EndObject();
     j.BeginArray("levels");
     for (int i = 0; i < p.GetNumLevels(); ++i)
         j.Double("", p.GetLevel(i)->GetValue());
