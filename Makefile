@@ -15,9 +15,6 @@ all: build
 deps:
 	@sh deps/install.sh
 
-$(BUILD)/build.ninja: CMakeLists.txt | deps
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-
 configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 

@@ -1,4 +1,7 @@
-# Included by CTest before test discovery: test programs list their tests with
-# the same headless platform and fixed font they run with.
+# Included by CTest before the test programs of a folder are listed and run:
+# they run on the headless platform with a fixed font, and under the
+# sanitizers (when built with them) stop at the first report.
 set(ENV{QT_QPA_PLATFORM} offscreen)
 set(ENV{QT_QPA_FONTDIR} /usr/share/fonts/truetype/dejavu)
+set(ENV{ASAN_OPTIONS} detect_leaks=1)
+set(ENV{UBSAN_OPTIONS} print_stacktrace=1:halt_on_error=1)

@@ -74,17 +74,16 @@ function(veltrane_check_toolkit_free_targets)
   endforeach()
 endfunction()
 
-# veltrane_add_test(NAME name SOURCES ... LIBS ... [GUI]): one GoogleTest program,
+# veltrane_add_test(NAME name SOURCES ... LIBS ...): one GoogleTest program,
 # registered with CTest; UI tests run on the offscreen platform.
 function(veltrane_add_test)
-  cmake_parse_arguments(A "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${A_NAME} ${A_SOURCES})
   target_link_libraries(${A_NAME} PRIVATE ${A_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  set(env "QT_QPA_PLATFORM=offscreen" "QT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu"
-          "ASAN_OPTIONS=detect_leaks=1" "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  # cmake/TestEnv.cmake sets the headless platform, the fixed font and the
+  # sanitizer options for discovery and runs alike.
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${PROJECT_SOURCE_DIR}/cmake/TestEnv.cmake)
-  gtest_discover_tests(${A_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+  gtest_discover_tests(${A_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
 
 # veltrane_add_fuzzer(NAME name SOURCES ... LIBS ...): a libFuzzer target, built
