@@ -7,6 +7,7 @@
 #include "data/StagePosn.h"
 #include "data/Trace.h"
 #include "data/VeltraneDoc.h"
+#include "data/formats/TextNumbers.h"
 #include "platform/AtomicFileWriter.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <set>
@@ -103,11 +105,14 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
     };
     auto real = [&](const char* name, double def) {
         std::string v;
-        return env.value && env.value(name, v) ? std::atof(v.c_str()) : def;
+        // Locale-free: a decimal comma locale must not cut "2.5" to 2.
+        return env.value && env.value(name, v) ? TextNumbers::LineReal(v) : def;
     };
     auto integer = [&](const char* name, int def) {
         std::string v;
-        return env.value && env.value(name, v) ? std::atoi(v.c_str()) : def;
+        if (!env.value || !env.value(name, v))
+            return def;
+        return static_cast<int>(std::clamp<int64_t>(TextNumbers::LineInt(v), INT32_MIN, INT32_MAX));
     };
 
     const CExperiment& E = *pDoc->GetExperiment();

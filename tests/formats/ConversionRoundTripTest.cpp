@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -161,6 +162,29 @@ TEST(VamasWriter, CommentLinesAreCutAtEightyColumnsOfTwo)
     // The column count restarts at each line end, CR or LF.
     EXPECT_NE(text.find("\r\n2\r\n" + std::string(41, 'a') + "\r\nsecond\r\nNORM\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nUnknown\r\nUnknown\r\ntester\r\n"), std::string::npos);
+}
+
+TEST(VamasWriter, SettingNumbersIgnoreTheDecimalCommaLocale)
+{
+    VamasSpec v;
+    CVeltraneDoc doc;
+    ImportVamas(doc, BuildVamas(v));
+    CVamas::Environment env = TestEnvironment();
+    env.value = [](const std::string& name, std::string& value) {
+        if (name != "AnalysisSourcePolarAngle")
+            return false;
+        value = "54.75";
+        return true;
+    };
+    // Where a decimal-comma locale is installed, run under it; elsewhere the
+    // value is still read from the setting's text.
+    const std::string old = std::setlocale(LC_NUMERIC, nullptr);
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
+        if (std::setlocale(LC_NUMERIC, name))
+            break;
+    const std::string text = CVamas(&doc, env).Write();
+    std::setlocale(LC_NUMERIC, old.c_str());
+    EXPECT_NE(text.find("\r\n54.75\r\n"), std::string::npos);
 }
 
 TEST(VamasWriter, DocumentsWithoutVamasFormAreRefusedWithAMessage)
