@@ -177,7 +177,7 @@ void CUGSideHdg::HitTest(const QPoint& p)
             m_index = sizeRow;
             m_startSize = gi->RowHeight(sizeRow);
             m_startPos = p.y();
-            m_rowDivisor = std::max(1, gi->m_defRowHeight) > 0 ? p.y() / std::max(1, gi->m_defRowHeight) : 1;
+            m_rowDivisor = p.y() / std::max(1, gi->m_defRowHeight);
             setCursor(Qt::SizeVerCursor);
             return;
         }

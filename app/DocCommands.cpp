@@ -31,6 +31,19 @@ std::string FileTitle(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A Yes/No/Cancel question: true for Yes, false for No; Cancel abandons the command.
+bool AskYesNo(const std::string& text, unsigned icon)
+{
+    switch (AfxMessageBox(text, MB_YESNOCANCEL | icon)) {
+    case IDNO:
+        return false;
+    case IDYES:
+        return true;
+    default:
+        throw CUserException();
+    }
+}
+
 } // namespace
 
 std::function<void(CVeltraneDoc&, const std::string&)> CVeltraneDocCommands::s_saveAsVamas;
@@ -84,27 +97,12 @@ bool CVeltraneDocCommands::SaveDocument(const std::string& path, std::string& sa
     CVeltraneDoc* doc = Doc();
     std::string target = path;
     if (doc && IsForeignFormat(*doc)) {
-        switch (AfxMessageBox(FormatMessageId(IDP_SAVE_OLDER_FORMAT, {doc->GetTitle()}),
-                              MB_YESNOCANCEL | MB_ICONQUESTION)) {
-        case IDNO:
+        if (!AskYesNo(FormatMessageId(IDP_SAVE_OLDER_FORMAT, {doc->GetTitle()}), MB_ICONQUESTION))
             return false;
-        case IDYES:
-            break;
-        default:
-            throw CUserException();
-        }
         target = WithDataExtension(path);
-        if (QFileInfo::exists(QString::fromStdString(target))) {
-            switch (AfxMessageBox(FormatMessageId(IDP_FILE_EXISTS, {FileTitle(target)}),
-                                  MB_YESNOCANCEL | MB_ICONWARNING)) {
-            case IDNO:
-                return false;
-            case IDYES:
-                break;
-            default:
-                throw CUserException();
-            }
-        }
+        if (QFileInfo::exists(QString::fromStdString(target)) &&
+            !AskYesNo(FormatMessageId(IDP_FILE_EXISTS, {FileTitle(target)}), MB_ICONWARNING))
+            return false;
         doc->Initialize(CHeader());
         doc->SetPathName(target);
         if (CWinApp* app = AfxGetApp())

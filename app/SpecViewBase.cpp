@@ -29,6 +29,14 @@ IViewTool* On(IViewTool* tool, const CSpecViewBase* view)
 {
     return tool && tool->GetView() == view ? tool : nullptr;
 }
+
+// Calls f on each tool that follows the view's curves and works on this view.
+template <class F> void ForEachTool(const CSpecViewBase* view, F f)
+{
+    for (IViewTool* t : {GetProcDlgTool(), CChemPrf_Sheet::GetInstance(), CQuantifySheet::GetInstance()})
+        if (IViewTool* tool = On(t, view))
+            f(tool);
+}
 } // namespace
 
 CSpecViewBase::CSpecViewBase()
@@ -223,11 +231,8 @@ bool CSpecViewBase::SelectRegion(int iRegion)
     ReadDispTraces(pNew);
     if (bRedraw)
         update();
-    if (pNew != pOld) {
-        for (IViewTool* t : {GetProcDlgTool(), CChemPrf_Sheet::GetInstance(), CQuantifySheet::GetInstance()})
-            if (IViewTool* tool = On(t, this))
-                tool->OnSpecWndChange(pNew, pOld);
-    }
+    if (pNew != pOld)
+        ForEachTool(this, [&](IViewTool* tool) { tool->OnSpecWndChange(pNew, pOld); });
     return true;
 }
 
@@ -266,9 +271,7 @@ bool CSpecViewBase::SetDispTrace(int iTrace)
     ReadDispTraces(GetSpecWnd());
     CSpecTrace* pNew = GetSpecTrace();
     if (pNew != pOld)
-        for (IViewTool* t : {GetProcDlgTool(), CChemPrf_Sheet::GetInstance(), CQuantifySheet::GetInstance()})
-            if (IViewTool* tool = On(t, this))
-                tool->OnSpecTraceChange(pNew, pOld);
+        ForEachTool(this, [&](IViewTool* tool) { tool->OnSpecTraceChange(pNew, pOld); });
     return true;
 }
 
@@ -286,9 +289,7 @@ bool CSpecViewBase::SetDispTraces(int iFirst, int iStep, int nTraces)
     ReadDispTraces(GetSpecWnd());
     CSpecTrace* pNew = GetSpecTrace();
     if (pNew != pOld)
-        for (IViewTool* t : {GetProcDlgTool(), CChemPrf_Sheet::GetInstance(), CQuantifySheet::GetInstance()})
-            if (IViewTool* tool = On(t, this))
-                tool->OnSpecTraceChange(pNew, pOld);
+        ForEachTool(this, [&](IViewTool* tool) { tool->OnSpecTraceChange(pNew, pOld); });
     return true;
 }
 

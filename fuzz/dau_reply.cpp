@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -15,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                            "RQSA", "RQSE", "QINT", "\0\0\0\0"};
     const size_t n = (data[0] & 1) ? 512 : 256;
     const char* last = commands[(data[0] >> 1) & 7];
-    unsigned char packet[512] = {};
+    // Exactly the packet's size on the heap, so the sanitizer sees any read past it.
+    std::vector<unsigned char> buffer(n);
+    unsigned char* packet = buffer.data();
     std::memcpy(packet, data + 1, size - 1 < n ? size - 1 : n);
     SDauReply reply;
     int r = ParseDauReply(packet, n, last, reply);

@@ -11,16 +11,20 @@ bool StartsWith(std::string_view s, std::string_view prefix)
     return s.substr(0, prefix.size()) == prefix;
 }
 
-bool ReadNumber(std::string_view& s, double& v)
+void SkipBlanks(std::string_view& s)
 {
     while (!s.empty() && s.front() == ' ')
         s.remove_prefix(1);
+}
+
+bool ReadNumber(std::string_view& s, double& v)
+{
+    SkipBlanks(s);
     auto r = std::from_chars(s.data(), s.data() + s.size(), v);
     if (r.ec != std::errc() || !std::isfinite(v))
         return false;
     s.remove_prefix(static_cast<size_t>(r.ptr - s.data()));
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
+    SkipBlanks(s);
     return true;
 }
 
@@ -34,8 +38,7 @@ bool Expect(std::string_view& s, std::string_view text)
 
 bool ReadInt(std::string_view& s, int& v)
 {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
+    SkipBlanks(s);
     auto r = std::from_chars(s.data(), s.data() + s.size(), v);
     if (r.ec != std::errc())
         return false;

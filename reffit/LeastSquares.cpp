@@ -511,6 +511,14 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             res.status = LsqStatus::Converged;
             return res;
         }
+        // Has the next Jacobian look for kinks at x, with the trust region
+        // reopened so that the frozen problem can move on.
+        const auto requestKinkSearch = [&] {
+            lookForKinks = true;
+            decrement0 = decrement;
+            par = 0.0;
+            delta = std::min(stepmx, kInitialFactor * std::max(xnorm, 1.0));
+        };
 
         for (;;) {
             LmPar(n, fjac, m, ipvt, diag, qtf, delta, par, wa1, sdiag, wa2, wa3);
@@ -583,10 +591,7 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                         res.status = LsqStatus::StepTolerance;
                         return res;
                     }
-                    lookForKinks = true;
-                    decrement0 = decrement;
-                    par = 0.0;
-                    delta = std::min(stepmx, kInitialFactor * std::max(xnorm, 1.0));
+                    requestKinkSearch();
                     break;
                 }
                 if (std::fabs(actred) <= kRelFuncTol && prered <= kRelFuncTol && 0.5 * ratio <= 1.0) {
@@ -605,10 +610,7 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             // tolerance nothing further can be gained at this precision.
             const double xscale = std::max(xnorm, kDwarf);
             if (delta <= kStepTol * xscale && !kinksFrozen) {
-                lookForKinks = true;
-                decrement0 = decrement;
-                par = 0.0;
-                delta = std::min(stepmx, kInitialFactor * std::max(xnorm, 1.0));
+                requestKinkSearch();
                 break;
             }
             if (delta <= kStepTol * xscale) {

@@ -323,10 +323,16 @@ void CRefFitModel::Residuals(int mode, std::span<const double> theta, std::span<
     Evaluate(*this, mode, theta.data(), m_data, r.data(), nullptr);
 }
 
-void CRefFitModel::DifferenceJacobian(int mode, std::span<const double> theta, std::span<double> jac)
+void CRefFitModel::ResetCache(std::size_t nParm)
 {
     m_cache.resize(2 * std::size_t(RefCount()) * std::size_t(m_n));
-    m_cacheX.assign(theta.size(), std::nan(""));
+    // Never equal to a real x, so the first Jacobian cannot use a stale cache.
+    m_cacheX.assign(nParm, std::nan(""));
+}
+
+void CRefFitModel::DifferenceJacobian(int mode, std::span<const double> theta, std::span<double> jac)
+{
+    ResetCache(theta.size());
     std::vector<double> r(static_cast<std::size_t>(m_n)), work(static_cast<std::size_t>(m_n));
     CRefFitProblem problem(*this, mode);
     problem.Residuals(theta, r);
@@ -343,13 +349,10 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     if (int(theta.size()) != nParm || m_n < nParm)
         return kOutcomeTerminal;
     try {
-        m_cache.resize(2 * std::size_t(RefCount()) * std::size_t(m_n));
-        m_cacheX.assign(std::size_t(nParm), 0.0);
+        ResetCache(std::size_t(nParm));
     } catch (const std::exception&) { // bad_alloc, or length_error for absurd sizes
         return kOutcomeTerminal;
     }
-    // Never equal to a real x, so the first Jacobian cannot use a stale cache.
-    std::fill(m_cacheX.begin(), m_cacheX.end(), std::nan(""));
 
     CRefFitProblem problem(*this, mode);
     m_last = SolveLeastSquares(problem, theta, m_n, limits, m_ws);

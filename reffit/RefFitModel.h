@@ -92,6 +92,9 @@ public:
 private:
     friend class CRefFitProblem;
 
+    // Sizes the term cache for the current references and marks it empty.
+    void ResetCache(std::size_t nParm);
+
     bool m_setUp = false;
     const double* m_data = nullptr;
     int m_n = 0;

@@ -121,34 +121,30 @@ int CSpecTrace::SetRect(const CRect* pRect, BOOL bX, BOOL bY)
     return CalcDisplayParameters(bX, bY);
 }
 
+// Installs the axis transform t over (dS, S0, ds, s0), moving the cursors of
+// one orientation so that each keeps its data value.
+static void Retransform(const std::vector<CLineCursor*>& cursors, int iOrientation, const plot::SAxisXform& t,
+                        double& dS, double& S0, double& ds, double& s0)
+{
+    for (CLineCursor* c : cursors)
+        if (c->GetOrientation() == iOrientation)
+            c->SetPos((c->GetPos() * dS + S0) * t.ds + t.s0);
+    dS = t.dS;
+    S0 = t.S0;
+    ds = t.ds;
+    s0 = t.s0;
+}
+
 int CSpecTrace::CalcDisplayParameters(BOOL bX, BOOL bY)
 {
-    if (bX) {
-        for (CLineCursor* c : m_lsLineCursors)
-            if (c->GetOrientation() == CLineCursor::Vert)
-                c->SetPos(xToX(c->GetPos()));
-        const plot::SAxisXform t = plot::CalcXTransform(m_rDisp.left, m_rDisp.right, m_Xmin, m_Xmax);
-        m_dX = t.dS;
-        m_X0 = t.S0;
-        m_dx = t.ds;
-        m_x0 = t.s0;
-        for (CLineCursor* c : m_lsLineCursors)
-            if (c->GetOrientation() == CLineCursor::Vert)
-                c->SetPos(c->GetPos() * m_dx + m_x0);
-    }
-    if (bY) {
-        for (CLineCursor* c : m_lsLineCursors)
-            if (c->GetOrientation() == CLineCursor::Horz)
-                c->SetPos(yToY(c->GetPos()));
-        const plot::SAxisXform t = plot::CalcYTransform(m_rDisp.top, m_rDisp.bottom, m_Ymin, m_Ymax);
-        m_dY = t.dS;
-        m_Y0 = t.S0;
-        m_dy = t.ds;
-        m_y0 = t.s0;
-        for (CLineCursor* c : m_lsLineCursors)
-            if (c->GetOrientation() == CLineCursor::Horz)
-                c->SetPos(YToy(c->GetPos()));
-    }
+    if (bX)
+        Retransform(m_lsLineCursors, CLineCursor::Vert,
+                    plot::CalcXTransform(m_rDisp.left, m_rDisp.right, m_Xmin, m_Xmax), m_dX, m_X0, m_dx,
+                    m_x0);
+    if (bY)
+        Retransform(m_lsLineCursors, CLineCursor::Horz,
+                    plot::CalcYTransform(m_rDisp.top, m_rDisp.bottom, m_Ymin, m_Ymax), m_dY, m_Y0, m_dy,
+                    m_y0);
     return 0;
 }
 

@@ -283,12 +283,7 @@ int CNorvale::ReadNorvale(CFile& file)
         const uint64_t left = file.GetLength() - std::min(file.GetLength(), file.GetPosition());
         if (bytes > left)
             return IDS_ERR_EOF;
-        spec->m_pfData.resize(static_cast<size_t>(spec->nPts));
-        size_t at = 0;
-        for (SpecRgn& r : spec->m_pRgns) {
-            r.nDataOffset = at;
-            at += static_cast<size_t>(r.nPts) * nLevels;
-        }
+        spec->AllocateDataArea();
         for (size_t done = 0; done < spec->m_pfData.size();) {
             const size_t run = std::min<size_t>(spec->m_pfData.size() - done, BufferSize / 4);
             if (!ReadExactly(file, buf.data(), run * 4))

@@ -127,7 +127,7 @@ private:
     void ReadFullLaterBlock(int level, int region);
     void ReadListedBlock(int level, int region);
     void ReadAbscissa(CNorvale::SpecRgn& rgn, const std::string& label, double sourceEnergy);
-    void ReadOrdinates(int level, int region);
+    void ReadOrdinates(int region);
     void SetLevelValue(int level, double value);
 
     CNorvale& m_model;
@@ -303,7 +303,7 @@ void CVamasReader::ReadAbscissa(CNorvale::SpecRgn& rgn, const std::string& label
     rgn.lStep_RV = Round32(step * 1000.0);
 }
 
-void CVamasReader::ReadOrdinates(int level, int region)
+void CVamasReader::ReadOrdinates(int region)
 {
     CNorvale::SpecRgn& rgn = m_spec->m_pRgns[static_cast<size_t>(region)];
     const int64_t n = Int();
@@ -315,7 +315,6 @@ void CVamasReader::ReadOrdinates(int level, int region)
     values.resize(static_cast<size_t>(n));
     for (auto& value : values)
         value = static_cast<float>(Real());
-    (void)level;
 }
 
 void CVamasReader::ReadFirstBlock(int level, int region)
@@ -428,7 +427,7 @@ void CVamasReader::ReadFirstBlock(int level, int region)
     b.dSmplRot = Real();
     SkipAdditionalParams();
     Skip(v.nBlkUpgrades);
-    ReadOrdinates(level, region);
+    ReadOrdinates(region);
 
     if (v.nRgns == 1) {
         std::string wide;
@@ -500,7 +499,7 @@ void CVamasReader::ReadFullLaterBlock(int level, int region)
     Skip(3);
     SkipAdditionalParams();
     Skip(v.nBlkUpgrades);
-    ReadOrdinates(level, region);
+    ReadOrdinates(region);
 }
 
 // A later block that carries only the parameters of the inclusion list.
@@ -605,7 +604,7 @@ void CVamasReader::ReadListedBlock(int level, int region)
     if (!listed(35))
         rgn.nScans = 1;
     Skip(v.nBlkUpgrades);
-    ReadOrdinates(level, region);
+    ReadOrdinates(region);
 }
 
 int CVamasReader::Read()
@@ -637,7 +636,8 @@ int CVamasReader::Read()
         else
             s.iDataType = 2;
         s.iMode = 256;
-        m_blocks.reserve(static_cast<size_t>(v.nBlocks));
+        // No reserve from the header's block count: a few header lines could
+        // otherwise claim megabytes before a single block is read.
 
         for (int l = 0; l < m_nLevels; ++l) {
             for (int r = 0; r < v.nRgns; ++r) {

@@ -17,9 +17,10 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <charconv>
-#include <climits>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -142,7 +143,11 @@ bool TextToInt(const std::string& text, long long& value)
     return true;
 }
 
-void DDX_Text(CDataExchange* pDX, const char* ctrl, int& value)
+namespace {
+
+// The text is parsed wide, then held to the range of the member it lands in.
+template <typename T>
+void ExchangeInteger(CDataExchange* pDX, const char* ctrl, T& value, unsigned parseErrorId)
 {
     QWidget* w = pDX->PrepareCtrl(ctrl);
     if (!pDX->m_bSaveAndValidate) {
@@ -150,22 +155,22 @@ void DDX_Text(CDataExchange* pDX, const char* ctrl, int& value)
         return;
     }
     long long v = 0;
-    if (!TextToInt(CtrlString(w), v) || v < INT_MIN || v > INT_MAX)
-        FailWith(pDX, LoadString(AFX_IDP_PARSE_INT));
-    value = int(v);
+    if (!TextToInt(CtrlString(w), v) || std::cmp_less(v, std::numeric_limits<T>::min()) ||
+        std::cmp_greater(v, std::numeric_limits<T>::max()))
+        FailWith(pDX, LoadString(parseErrorId));
+    value = T(v);
+}
+
+} // namespace
+
+void DDX_Text(CDataExchange* pDX, const char* ctrl, int& value)
+{
+    ExchangeInteger(pDX, ctrl, value, AFX_IDP_PARSE_INT);
 }
 
 void DDX_Text(CDataExchange* pDX, const char* ctrl, unsigned& value)
 {
-    QWidget* w = pDX->PrepareCtrl(ctrl);
-    if (!pDX->m_bSaveAndValidate) {
-        SetCtrlText(w, QString::number(value));
-        return;
-    }
-    long long v = 0;
-    if (!TextToInt(CtrlString(w), v) || v < 0 || v > UINT_MAX)
-        FailWith(pDX, LoadString(AFX_IDP_PARSE_UINT));
-    value = unsigned(v);
+    ExchangeInteger(pDX, ctrl, value, AFX_IDP_PARSE_UINT);
 }
 
 void DDX_Text(CDataExchange* pDX, const char* ctrl, double& value)

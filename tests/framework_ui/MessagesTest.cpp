@@ -112,7 +112,7 @@ public:
     ExchangeDlg()
     {
         auto* l = new QVBoxLayout(this);
-        for (const char* n : {"IDC_INT", "IDC_REAL", "IDC_TEXT"}) {
+        for (const char* n : {"IDC_INT", "IDC_UINT", "IDC_REAL", "IDC_TEXT"}) {
             auto* e = new QLineEdit(this);
             e->setObjectName(n);
             l->addWidget(e);
@@ -134,6 +134,7 @@ public:
     {
         DDX_Text(pDX, "IDC_INT", m_i);
         DDV_MinMaxInt(pDX, m_i, 1, 10);
+        DDX_Text(pDX, "IDC_UINT", m_u);
         DDX_Text(pDX, "IDC_REAL", m_d);
         DDV_MinMaxDouble(pDX, m_d, 0.5, 2.5);
         DDX_Text(pDX, "IDC_TEXT", m_s);
@@ -146,6 +147,7 @@ public:
         findChild<QLineEdit*>(name)->setText(QString::fromUtf8(text));
     }
     int m_i = 5;
+    unsigned m_u = 4294967295u;
     double m_d = 1.25;
     std::string m_s = "caf\xe9";
     int m_radio = 2;
@@ -166,6 +168,7 @@ TEST(DataExchange, ValuesRoundTripWithoutTheLocale)
         << "cp1252 shown as Unicode";
     EXPECT_TRUE(dlg.findChild<QRadioButton*>("IDC_R2")->isChecked());
     dlg.m_i = 0;
+    dlg.m_u = 0;
     dlg.m_d = 0;
     dlg.m_s.clear();
     dlg.m_radio = -1;
@@ -173,6 +176,7 @@ TEST(DataExchange, ValuesRoundTripWithoutTheLocale)
     ASSERT_TRUE(dlg.UpdateData(true));
     std::setlocale(LC_NUMERIC, saved.c_str());
     EXPECT_EQ(dlg.m_i, 5);
+    EXPECT_EQ(dlg.m_u, 4294967295u) << "the top of the unsigned range comes back whole";
     EXPECT_DOUBLE_EQ(dlg.m_d, 1.25);
     EXPECT_EQ(dlg.m_s, "caf\xe9");
     EXPECT_EQ(dlg.m_radio, 2);
@@ -193,6 +197,8 @@ TEST(DataExchange, BadValuesShowTheFrameworkMessageAndKeepTheMember)
         {"IDC_INT", "99999999999", "Please enter an integer."},
         {"IDC_INT", "11", "Please enter an integer between 1 and 10."},
         {"IDC_INT", "0", "Please enter an integer between 1 and 10."},
+        {"IDC_UINT", "-1", "Please enter a positive integer."},
+        {"IDC_UINT", "4294967296", "Please enter a positive integer."},
         {"IDC_REAL", "1,5", "Please enter a number."},
         {"IDC_REAL", "nan", "Please enter a number."},
         {"IDC_REAL", "inf", "Please enter a number."},

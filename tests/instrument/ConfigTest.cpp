@@ -102,7 +102,7 @@ TEST(Config, StartUpWithTheSimulators)
         ASSERT_TRUE(key.WriteDWord("MultiChannel", 1));
         uint8_t motors[2] = {0x00, 0x34}; // X, Y and tilt enabled
         ASSERT_TRUE(key.WriteBinary("Motors", motors, 2));
-        ASSERT_TRUE(key.WriteDouble("Offset", 5.0) || true);
+        ASSERT_TRUE(key.WriteDouble("Offset", 5.0)); // stored, yet never taken at start-up
         ASSERT_TRUE(key.WriteUtf8String("LogFile", (machine.m_dir / "traffic.log").string()));
         ASSERT_TRUE(key.WriteDWord("Monitor", 3));
         CSettingsKey ports = key.OpenSubKey(CConfig::PortsKey);

@@ -309,6 +309,16 @@ TEST(DauLink, TrafficLogLinesAndTrimming)
     std::filesystem::remove_all(dir);
 }
 
+// The poll runs on the timer; an unsolicited packet is shown once it has arrived.
+static void FireUntilShown(CFakeTimer& timer, const CRecordingSink& sink)
+{
+    for (int i = 0; i < 200 && sink.m_texts.empty(); ++i) {
+        timer.FireAll();
+        if (sink.m_texts.empty())
+            usleep(1000);
+    }
+}
+
 TEST(DauLink, MonitorPoll)
 {
     CFakeTimer timer; // outlives the link, which stops its timer when it goes
@@ -327,11 +337,7 @@ TEST(DauLink, MonitorPoll)
 
     // The X-ray source trips: the unit says so on its own.
     ASSERT_TRUE(rig.m_server->SendUnsolicited(CDauSimulator::StatusPacket('7')));
-    for (int i = 0; i < 200 && sink.m_texts.empty(); ++i) {
-        timer.FireAll();
-        if (sink.m_texts.empty())
-            usleep(1000);
-    }
+    FireUntilShown(timer, sink);
     ASSERT_EQ(sink.m_texts.size(), 1u);
     EXPECT_EQ(sink.m_texts[0], LoadString(2279));
 
@@ -365,11 +371,7 @@ TEST(DauLink, MonitorPollResumesAfterAnAbandonedReply)
     ASSERT_EQ(rig.m_dau.Transact("ETCH TM=5", 20), 2297);
     ASSERT_EQ(rig.m_dau.StartMonitor(), 0);
     ASSERT_TRUE(rig.m_server->SendUnsolicited(CDauSimulator::StatusPacket('7')));
-    for (int i = 0; i < 200 && sink.m_texts.empty(); ++i) {
-        timer.FireAll();
-        if (sink.m_texts.empty())
-            usleep(1000);
-    }
+    FireUntilShown(timer, sink);
     ASSERT_EQ(sink.m_texts.size(), 1u);
     EXPECT_EQ(sink.m_texts[0], LoadString(2279));
 }
