@@ -1,5 +1,6 @@
 // Column letters, clipboard text, find and replace, and print pagination.
 
+#include "UGrid/model/UGMask.h"
 #include "UGrid/model/UGPrintLayout.h"
 #include "UGrid/model/UGTextOps.h"
 #include "model_TestGrid.h"
@@ -201,4 +202,24 @@ TEST(UGPrintLayout, NoPrintableAreaGivesNoPages)
     EXPECT_TRUE(UGCalcPageGeometry(a4, UGPrintMargins{}, 700, 0).empty());
     EXPECT_TRUE(UGCalcPageGeometry(UGPrinterMetrics{}, UGPrintMargins{}, 0, 0).empty());
     EXPECT_TRUE(UGCalcBands({10, 20}, 0, 0, 0).empty());
+}
+
+TEST(UGMaskEnds, TypingNeverReadsPastTheMask)
+{
+    // A trailing backslash escapes nothing; a mask of literals only takes nothing typed.
+    for (const char* mask : {"0\\", "\\", "(0)", "--"}) {
+        CUGMask m;
+        m.SetMask(mask);
+        std::string text;
+        int caret = 0;
+        for (int i = 0; i < 8; ++i) {
+            int end = caret;
+            if (m.TypeChar(text, caret, end, '5'))
+                text.insert(size_t(caret++), 1, '5');
+            ASSERT_LE(text.size(), m.Positions().size()) << mask;
+        }
+        std::string long_text(40, '7');
+        m.ApplyMask(long_text);
+        EXPECT_LE(long_text.size(), m.Positions().size()) << mask;
+    }
 }
