@@ -108,7 +108,9 @@ public:
     // Starts the run of pDoc, which must already exist on disk under its path
     // name; messages go to hNotifyWnd. Returns 0 at once; the worker reports
     // through WMAPP_ACQ_START and WMAPP_ACQ_END (or, when its preparation
-    // fails, with a message box and nothing posted).
+    // fails, with a message box and nothing posted). An experiment that the
+    // engine cannot run starts nothing: the message is shown and its id
+    // (2082) returned.
     int StartAcquiring(CVeltraneDoc* pDoc, QObject* hNotifyWnd);
     // A stop (false) or abort (true) request; nothing while Inactive.
     void StopAcquiring(bool bAbort);
@@ -135,12 +137,30 @@ private:
     static int Pack(int status, int locn) { return status | (locn << 8); }
 
     void ReapWorkers(bool bAll);
+    int StopLocation() const;
+    // The check point: 0, or 5121 when a requested stop is due at loc (an
+    // abort first tells the DAU).
+    int QueryStop(Location loc, CDAU* pDAU);
+    // Inactive, keeping the stop location; one atomic step against a request.
+    void EndRun();
 
+public:
+    // Writes the whole document to path through the atomic writer; "" or the
+    // message for the failure. What the host's SaveDocument calls on the
+    // thread that may read the document.
+    static std::string WriteDocument(CVeltraneDoc& doc, const std::string& path);
+
+private:
     IAcqHost* m_pHost = nullptr;
     CDAU* m_pDAU = nullptr;
     CASCU* m_pASCU = nullptr;
     std::atomic<int> m_state{Inactive};
     std::atomic<CVeltraneDoc*> m_pDoc{nullptr};
+    // Of the current run, for the stop rules (user-interface thread only).
+    int m_iTechnique = 0;
+    ExpType m_ExpType = Widescan;
+    int m_iScanType = 0;
+    int m_iFirstScanMode = 0;
 
     mutable std::mutex m_workersLock;
     std::vector<std::shared_ptr<SRun>> m_workers;
