@@ -116,6 +116,8 @@ public:
     void StopAcquiring(bool bAbort);
     // Status.
     int GetStatus() const { return m_state.load() & StatusMask; }
+    // Where a requested stop takes effect (a Location); Nowhere when none was requested.
+    int GetStopLocation() const { return m_state.load() >> 8; }
     // The document of the current or last run.
     CVeltraneDoc* GetDocument() const { return m_pDoc.load(); }
 
