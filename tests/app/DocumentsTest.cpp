@@ -533,3 +533,38 @@ TEST_F(AppFixture, ClosingTheProgramCancelsTheOpenToolBeforeAnySavePrompt)
 }
 
 } // namespace
+
+namespace {
+
+// The main window's title names the active document as it is now called,
+// with the document window maximised or not.
+TEST_F(AppFixture, TheTitleFollowsSaveAs)
+{
+    Start();
+    for (int maximized : {0, 1}) {
+        SCOPED_TRACE(maximized);
+        CRegistry::m_CChildFrame.m_bMaximized = maximized;
+        const QString old = QStringLiteral("old%1.vlt").arg(maximized);
+        const QString renamed = QStringLiteral("new%1.vlt").arg(maximized);
+        ASSERT_NE(app->OpenDocumentFile(WriteDataFile(old, 0x102).toStdString().c_str()), nullptr);
+        Pump(0);
+        auto expected = [&](const QString& name) {
+            return maximized ? QStringLiteral("Veltrane - [%1]").arg(name)
+                             : QStringLiteral("Veltrane - %1").arg(name);
+        };
+        EXPECT_EQ(frame->windowTitle(), expected(old));
+        dialogs.Answer(settings.Path(renamed), 0);
+        EXPECT_TRUE(Execute(ID_FILE_SAVE_AS));
+        Pump(0);
+        EXPECT_EQ(frame->windowTitle(), expected(renamed));
+        if (maximized) {
+            frame->MDIGetActive()->showNormal();
+            Pump(0);
+            EXPECT_EQ(frame->windowTitle(), "Veltrane - " + renamed);
+        }
+        app->CloseAllDocuments(true);
+        Pump(0);
+    }
+}
+
+} // namespace
