@@ -345,3 +345,38 @@ TEST_F(WindowFixture, WindowClosedDuringADragIsLeftAlone)
         EXPECT_EQ(view.Count(WM_PARENTNOTIFY, WM_LBUTTONUP), 0);
     }
 }
+
+TEST(WindowRepaint, ValuesWrittenThroughTheDataPointerShowAfterInvalidate)
+{
+    // Far more points than pixel columns, so drawing works from cached column
+    // extremes; the pointer is taken before the first paint, as a tool does.
+    CTestView view;
+    view.resize(640, 420);
+    CSpecWnd wnd(1);
+    std::vector<double> y(100000, 0.0);
+    wnd.Create(&view, RECT{10, 10, 610, 410}, CSpecWnd::FirstWndId);
+    wnd.SetNumTraces(1, 0);
+    wnd.SetYData(y.data(), 0, 100, int(y.size()), 0, 0);
+    int n = 0;
+    double* data = wnd.GetYData(&n, 0, 0);
+    ASSERT_EQ(n, 100000);
+    wnd.Show(true, nullptr, nullptr, 0, 1);
+    view.show();
+    QCoreApplication::processEvents();
+    const CRect r = *wnd.GetSpecTrace(0)->GetRect();
+    const QPoint probe((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    const QRgb background = wnd.palette().color(QPalette::Button).rgb();
+    EXPECT_EQ(wnd.grab().toImage().pixel(probe), background) << "the flat curve lies at the bottom";
+
+    for (int i = 40000; i < 60000; ++i)
+        data[i] = 100; // a plateau in the middle, up to the top of the range
+    wnd.Invalidate(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(wnd.grab().toImage().pixel(probe) & 0xFFFFFF, 0xFFFFFFu) << "filled below the new plateau";
+
+    for (int i = 40000; i < 60000; ++i)
+        data[i] = 0;
+    wnd.Invalidate(CSpecWnd::TraceArea, true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(wnd.grab().toImage().pixel(probe), background) << "the plateau is gone again";
+}
