@@ -626,6 +626,11 @@ CXpsSetup::CXpsSetup(const SXpsInstrument& instr, bool bindingUnit) : m_Instr(in
     m_Prf.Init(instr);
 }
 
+CXpsSetup::~CXpsSetup()
+{
+    m_Stg.DeleteGroups(m_Rgn.GetWidescanRgn());
+}
+
 int CXpsSetup::FastScanMode() const
 {
     const int exp = GetExpType();
@@ -784,15 +789,20 @@ void CXpsSetup::Load(CArchive& ar)
 
 namespace XpsSettingsFile
 {
+void Store(const CXpsSetup& setup, CArchive& ar)
+{
+    CHeader header;
+    header.SetFileType(CHeader::XPSSetupFile);
+    header >> ar;
+    setup.Store(ar);
+}
+
 void Write(const CXpsSetup& setup, const std::string& path)
 {
     CAtomicFileWriter writer(path);
     {
         CArchive ar(&writer.File(), CArchive::store);
-        CHeader header;
-        header.SetFileType(CHeader::XPSSetupFile);
-        header >> ar;
-        setup.Store(ar);
+        Store(setup, ar);
         ar.Close();
     }
     writer.Commit();

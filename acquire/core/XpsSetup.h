@@ -181,6 +181,10 @@ class CXpsSetup : public CAcquireXPS
 {
 public:
     explicit CXpsSetup(const SXpsInstrument& instr = {}, bool bindingUnit = false);
+    // Frees the groups' own regions, which the groups do not own.
+    ~CXpsSetup() override;
+    CXpsSetup(const CXpsSetup&) = delete;
+    CXpsSetup& operator=(const CXpsSetup&) = delete;
 
     const CAcquireXPS_Exp* GetExpPage() const override { return &m_Exp; }
     const CAcquireXPS_Src* GetSrcPage() const override { return &m_Src; }
@@ -226,6 +230,8 @@ public:
 
 namespace XpsSettingsFile
 {
+// The header (XPS settings) and the sections.
+void Store(const CXpsSetup& setup, CArchive& ar);
 // Writes the header (XPS settings) and the sections through a temporary
 // file renamed over path; throws CFileException and leaves path untouched.
 void Write(const CXpsSetup& setup, const std::string& path);
