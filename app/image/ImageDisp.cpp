@@ -155,7 +155,9 @@ int CImageDisp::OnUpdateInt(CWnd* pWnd, int iFrom, int iTo, int iScan)
             m_iMax = m_iMaxVal;
             all = true;
         } else {
-            for (int i = iFrom; i <= iTo; ++i) {
+            // Every point since the last request counts, not only this block's:
+            // points that arrived in between would otherwise stay out of range.
+            for (int i = std::min(first, iFrom); i <= iTo; ++i) {
                 if (m_piData[i] < m_iMinVal)
                     m_iMinVal = m_piData[i];
                 else if (m_piData[i] > m_iMaxVal)
