@@ -469,3 +469,33 @@ TEST_F(ProcessDialogsTest, ChargeCorrectionMovesTheOffsetsAndFollowsTheUnit)
         EXPECT_NEAR(m_pDoc->GetStagePosn(0)->GetSpecRgn(r)->GetOffset(), 0.5 + 1.25, 1e-9) << r;
     EXPECT_TRUE(m_pDoc->IsModified());
 }
+
+// Pictures for a person to look at: set VELTRANE_SCREENSHOT_DIR and run this
+// test (under Xvfb for the real look).
+TEST_F(ProcessDialogsTest, Screenshot)
+{
+    const QByteArray dir = qgetenv("VELTRANE_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "VELTRANE_SCREENSHOT_DIR not set";
+    auto peak = [](int, int, int, int i) {
+        return (i < 100 ? 300.0 : 100.0) + 2000.0 * std::exp(-std::pow((i - 100) / 12.0, 2));
+    };
+    CSpecView* v = Open({1}, 1, 201, 18, peak);
+    ASSERT_NE(v, nullptr);
+    ASSERT_TRUE(Run(ID_PROCESS_BACKGROUNDSUBTRACTION));
+    Pump(300);
+    frame->grab().save(dir + "/background-preview.png");
+    Dlg()->grab().save(dir + "/background-dialog.png");
+    Click("IDC_BACKGROUND_APPLY");
+    Pump(200);
+    frame->grab().save(dir + "/background-applied.png");
+    Click("IDOK");
+    Pump(0);
+    for (unsigned id : {ID_PROCESS_SMOOTH, ID_PROCESS_DIFFERENTIATE, ID_PROCESS_INTEGRATE, ID_PROCESS_CHARGECORRN}) {
+        ASSERT_TRUE(Run(id));
+        Pump(100);
+        Dlg()->grab().save(dir + QByteArray("/dialog-") + QByteArray::number(id) + ".png");
+        Dlg()->OnCancel();
+        Pump(0);
+    }
+}
