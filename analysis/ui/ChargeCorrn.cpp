@@ -151,7 +151,7 @@ bool CChargeCorrn::OnInitDialog()
         const CSpecRgn* r = posn && i >= 0 && i < posn->GetNumSpecRgns() ? posn->GetSpecRgn(i) : nullptr;
         return r && r->GetStart() <= ke && ke <= r->GetFinish();
     };
-    int found = holds(active) ? m_pView->GetActiveDispWnd() : -1;
+    int found = holds(active) ? active->GetWndID() : -1;
     if (found < 0)
         for (int k = 0; k < m_pView->GetNumDispWnds(); ++k) {
             const int i = m_pView->GetFirstDispWnd() + k;

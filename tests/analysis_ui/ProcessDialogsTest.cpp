@@ -58,10 +58,11 @@ protected:
     // Positions with the given region counts, each region with nLevels curves
     // of nx points (values c * 1000 + i); the values are then replaced by f.
     CSpecView* Open(const std::vector<int>& rgns, int nLevels, int nx, int sourceType = 18,
-                    const std::function<double(int posn, int rgn, int level, int i)>& f = nullptr)
+                    const std::function<double(int posn, int rgn, int level, int i)>& f = nullptr,
+                    double photonEnergy = 1486.6)
     {
         CDataFileBuilder b;
-        b.Header().Experiment(0x102, 2).Source(sourceType).IonGun();
+        b.Header().Experiment(0x102, 2).Source(sourceType, photonEnergy).IonGun();
         for (int nRgns : rgns) {
             CDataFileBuilder::SPosnHead head;
             head.levels.clear();
@@ -470,6 +471,61 @@ TEST_F(ProcessDialogsTest, ChargeCorrectionMovesTheOffsetsAndFollowsTheUnit)
     EXPECT_TRUE(m_pDoc->IsModified());
 }
 
+// Makes LC_NUMERIC use a decimal comma, building the locale into a scratch
+// folder when the system has none installed.
+bool SetDecimalCommaLocale(const QString& dir)
+{
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        return true;
+    const std::string cmd =
+        "localedef -i de_DE -f UTF-8 '" + dir.toStdString() + "/de_DE.UTF-8' >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0)
+        return false;
+    setenv("LOCPATH", dir.toStdString().c_str(), 1);
+    const bool ok = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    unsetenv("LOCPATH");
+    return ok;
+}
+
+// A photon energy of 570 eV puts C 1s (284 eV binding) at 286 eV kinetic,
+// inside the regions (280.5 to 290.5 eV with their offset).
+TEST_F(ProcessDialogsTest, ChargeCorrectionFindsTheCarbonLineInAnyLocale)
+{
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    const bool comma = SetDecimalCommaLocale(settings.Path(QString()));
+    CSpecView* v = Open({2}, 1, 101, 18, nullptr, 570.0);
+    ASSERT_NE(v, nullptr);
+    // The dialog opens with the last reference chosen: choose carbon once.
+    ASSERT_TRUE(Run(ID_PROCESS_CHARGECORRN));
+    Click("IDC_CHARGECORRN_CARBON");
+    Click("IDCANCEL");
+    Pump(0);
+    ASSERT_TRUE(Run(ID_PROCESS_CHARGECORRN));
+    auto* dlg = dynamic_cast<CChargeCorrn*>(Dlg());
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_TRUE(Ctl<QRadioButton>("IDC_CHARGECORRN_CARBON")->isChecked());
+    EXPECT_EQ(Ctl<QLineEdit>("IDC_CHARGECORRN_NEWVAL")->text(), "284.000");
+    EXPECT_EQ(Ctl<QLineEdit>("IDC_CHARGECORRN_CURVAL")->text(), "284.000");
+    // The peak is found at 286.1 eV: the cursor goes there and OK shifts the
+    // kinetic-energy offset by 2.1 on the active region only.
+    Ctl<QCheckBox>("IDC_CHARGECORRN_ALLREGIONS")->setChecked(false);
+    CSpecWnd* w = v->GetSpecWnd();
+    dlg->GetMarker()->MoveTo(w->UnitTox(286.1, w->GetDispPlane()));
+    v->OnLineCursorPos(0, reinterpret_cast<intptr_t>(dlg->GetMarker()));
+    const double shown = Ctl<QLineEdit>("IDC_CHARGECORRN_CURVAL")->text().toDouble();
+    EXPECT_NEAR(shown, 286.1, 0.02);
+    Click("IDOK");
+    Pump(0);
+    const int active = w->GetWndID();
+    for (int r = 0; r < 2; ++r)
+        EXPECT_NEAR(m_pDoc->GetStagePosn(0)->GetSpecRgn(r)->GetOffset(),
+                    r == active ? 0.5 + shown - 284.0 : 0.5, 1e-9)
+            << r;
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    if (!comma)
+        GTEST_SKIP() << "no decimal-comma locale could be made; checked in the C locale only";
+}
+
 // Pictures for a person to look at: set VELTRANE_SCREENSHOT_DIR and run this
 // test (under Xvfb for the real look).
 TEST_F(ProcessDialogsTest, Screenshot)
@@ -491,7 +547,8 @@ TEST_F(ProcessDialogsTest, Screenshot)
     frame->grab().save(dir + "/background-applied.png");
     Click("IDOK");
     Pump(0);
-    for (unsigned id : {ID_PROCESS_SMOOTH, ID_PROCESS_DIFFERENTIATE, ID_PROCESS_INTEGRATE, ID_PROCESS_CHARGECORRN}) {
+    for (unsigned id :
+         {ID_PROCESS_SMOOTH, ID_PROCESS_DIFFERENTIATE, ID_PROCESS_INTEGRATE, ID_PROCESS_CHARGECORRN}) {
         ASSERT_TRUE(Run(id));
         Pump(100);
         Dlg()->grab().save(dir + QByteArray("/dialog-") + QByteArray::number(id) + ".png");
