@@ -59,10 +59,7 @@ CBackgroundDlg::CBackgroundDlg()
     auto* grid = new QGridLayout(this);
     grid->addWidget(method, 0, 0);
     grid->addWidget(over, 0, 1);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {apply, m_btnReset, ok, cancel})
-        buttons->addWidget(b);
-    grid->addLayout(buttons, 1, 0, 1, 2);
+    grid->addLayout(ButtonRow({apply, m_btnReset, ok, cancel}), 1, 0, 1, 2);
     connect(shirley, &QRadioButton::clicked, this, [this] { SetMethod(BkgShirley); });
     connect(linear, &QRadioButton::clicked, this, [this] { SetMethod(BkgLinear); });
     connect(apply, &QPushButton::clicked, this, [this] { OnApply(); });
@@ -252,8 +249,7 @@ void CBackgroundDlg::OnApply()
     w->DataChanged();
     w->Invalidate(true);
     Refresh(false);
-    m_btnReset->setEnabled(true);
-    m_bApplied = true;
+    Applied(m_btnReset);
 }
 
 void CBackgroundDlg::OnReset()

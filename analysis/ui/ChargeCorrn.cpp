@@ -236,14 +236,7 @@ void CChargeCorrn::OnSpecWndChange(CSpecWnd* pNew, CSpecWnd* pOld)
 
 void CChargeCorrn::OnSpecTraceChange(CSpecTrace* pNew, CSpecTrace* pOld)
 {
-    if (pOld) {
-        m_pCursor->Show(FALSE, TRUE);
-        pOld->Detach(m_pCursor.get());
-    }
-    if (pNew) {
-        pNew->Attach(m_pCursor.get());
-        m_pCursor->Show(TRUE, TRUE);
-    }
+    MoveCursorToTrace(m_pCursor.get(), pNew, pOld);
 }
 
 void CChargeCorrn::OnOK()

@@ -3,8 +3,6 @@
 #include "analysis/core/Process.h"
 #include "analysis/core/SavGol.h"
 #include "analysis/ui/WidthSpin.h"
-#include "platform/MessageSink.h"
-#include "platform/Strings.h"
 #include "res/resource.h"
 
 #include <QComboBox>
@@ -63,10 +61,7 @@ CDifferentiate::CDifferentiate()
     width->addWidget(new QLabel(QStringLiteral("points"), this));
     grid->addLayout(width, 1, 1);
     grid->addWidget(m_lblReason, 2, 1);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {m_btnApply, m_btnReset, ok, cancel})
-        buttons->addWidget(b);
-    grid->addLayout(buttons, 3, 0, 1, 2);
+    grid->addLayout(ButtonRow({m_btnApply, m_btnReset, ok, cancel}), 3, 0, 1, 2);
 
     connect(simple, &QRadioButton::clicked, this, [this] { SetMethod(0); });
     connect(savgol, &QRadioButton::clicked, this, [this] { SetMethod(1); });
@@ -133,11 +128,7 @@ void CDifferentiate::SetRange()
 
 void CDifferentiate::OnChangeWidth()
 {
-    const int w = m_spnWidth->GetWidth();
-    const bool ok = w >= m_nMinWidth && w <= m_nMaxWidth;
-    const bool even = ok && m_iMethod == 1 && w % 2 == 0;
-    m_btnApply->setEnabled(ok && !even);
-    m_lblReason->setText(even ? QString::fromStdString(LoadString(IDS_PROC_ODD_WIDTH)) : QString());
+    ShowWidthState(m_btnApply, m_lblReason, m_spnWidth->GetWidth(), m_nMinWidth, m_nMaxWidth, m_iMethod == 1);
 }
 
 void CDifferentiate::OnApply()
@@ -148,31 +139,18 @@ void CDifferentiate::OnApply()
     if (m_nWidth < m_nMinWidth || m_nWidth > m_nMaxWidth ||
         (m_iMethod == 1 && !m_pSavGol->CanApply(m_nWidth, m_nWidth, m_nOrder)))
         return;
-    SWaitCursor wait;
-    bool bTooShort = false;
-    ForEachCurve([&](CSpecWnd*, int, int, double* y, int n) {
-        if (size_t(n) > m_pdBuf.size())
-            m_pdBuf.resize(size_t(n));
-        std::copy(y, y + n, m_pdBuf.data());
-        if (n < m_nWidth) {
-            bTooShort = true;
-            return;
-        }
-        if (m_iMethod == 1)
-            m_pSavGol->Apply(y, m_pdBuf.data(), n, m_nWidth, m_nOrder);
-        else
+    FilterCurves(m_pdBuf, m_nWidth, [this](double* y, const double* in, int n) {
+        if (m_iMethod == 1) {
+            m_pSavGol->Apply(y, in, n, m_nWidth, m_nOrder);
+        } else {
+            // The differences work in place, the buffer serving as their scratch.
             Differentiate(y, m_pdBuf.data(), n, m_nWidth, m_nOrder);
+        }
     });
-    m_btnReset->setEnabled(true);
-    m_bApplied = true;
-    if (bTooShort)
-        AfxMessageBox(IDS_PROC_TOO_SHORT);
+    Applied(m_btnReset);
 }
 
 void CDifferentiate::OnReset()
 {
-    SWaitCursor wait;
-    Reset();
-    m_bApplied = false;
-    m_btnReset->setEnabled(false);
+    ResetClicked(m_btnReset);
 }

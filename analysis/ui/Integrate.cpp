@@ -52,10 +52,7 @@ CIntegrate::CIntegrate() : CProcDlg(IDD_INTEGRATE, &m_rectWnd), m_iOffset(g_iOff
     width->addWidget(new QLabel(QStringLiteral("Width:"), this));
     width->addWidget(m_edtWidth);
     grid->addLayout(width, 0, 1);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {m_btnApply, m_btnReset, ok, cancel})
-        buttons->addWidget(b);
-    grid->addLayout(buttons, 1, 0, 1, 2);
+    grid->addLayout(ButtonRow({m_btnApply, m_btnReset, ok, cancel}), 1, 0, 1, 2);
 
     connect(m_edtWidth, &QLineEdit::textChanged, this, [this] { OnChangeWidth(); });
     connect(m_btnApply, &QPushButton::clicked, this, [this] { OnApply(); });
@@ -116,16 +113,12 @@ void CIntegrate::OnApply()
         }
         orig += n;
     });
-    m_btnReset->setEnabled(true);
-    m_bApplied = true;
+    Applied(m_btnReset);
     if (bTooShort)
         AfxMessageBox(IDS_PROC_TOO_SHORT);
 }
 
 void CIntegrate::OnReset()
 {
-    SWaitCursor wait;
-    Reset();
-    m_bApplied = false;
-    m_btnReset->setEnabled(false);
+    ResetClicked(m_btnReset);
 }

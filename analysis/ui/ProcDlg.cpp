@@ -8,8 +8,13 @@
 #include "data/Update.h"
 #include "data/VeltraneDoc.h"
 
+#include "platform/MessageSink.h"
+#include "platform/Strings.h"
+
 #include <QApplication>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 
@@ -182,4 +187,65 @@ HCURSOR CProcDlg::CursorAt(const CLineCursor* pCursor, const CPoint& pt, const C
     if (!pCursor || !pWnd || pCursor->GetWnd() != pWnd)
         return nullptr;
     return pCursor->GetCursor(pt);
+}
+
+QHBoxLayout* CProcDlg::ButtonRow(std::initializer_list<QPushButton*> buttons)
+{
+    auto* row = new QHBoxLayout;
+    for (QPushButton* b : buttons)
+        row->addWidget(b);
+    return row;
+}
+
+void CProcDlg::Applied(QPushButton* btnReset)
+{
+    btnReset->setEnabled(true);
+    m_bApplied = true;
+}
+
+void CProcDlg::ResetClicked(QPushButton* btnReset)
+{
+    SWaitCursor wait;
+    Reset();
+    m_bApplied = false;
+    btnReset->setEnabled(false);
+}
+
+void CProcDlg::MoveCursorToTrace(CLineCursor* pCursor, CSpecTrace* pNew, CSpecTrace* pOld)
+{
+    if (pOld) {
+        pCursor->Show(FALSE, TRUE);
+        pOld->Detach(pCursor);
+    }
+    if (pNew) {
+        pNew->Attach(pCursor);
+        pCursor->Show(TRUE, TRUE);
+    }
+}
+
+void CProcDlg::FilterCurves(std::vector<double>& buf, int nWidth,
+                            const std::function<void(double*, const double*, int)>& f)
+{
+    SWaitCursor wait;
+    bool bTooShort = false;
+    ForEachCurve([&](CSpecWnd*, int, int, double* y, int n) {
+        if (size_t(n) > buf.size())
+            buf.resize(size_t(n));
+        std::copy(y, y + n, buf.data());
+        if (n < nWidth)
+            bTooShort = true;
+        else
+            f(y, buf.data(), n);
+    });
+    if (bTooShort)
+        AfxMessageBox(IDS_PROC_TOO_SHORT);
+}
+
+void CProcDlg::ShowWidthState(QPushButton* btnApply, QLabel* lblReason, int nWidth, int nMin, int nMax,
+                              bool bSavGol)
+{
+    const bool inRange = nWidth >= nMin && nWidth <= nMax;
+    const bool even = inRange && bSavGol && nWidth % 2 == 0;
+    btnApply->setEnabled(inRange && !even);
+    lblReason->setText(even ? QString::fromStdString(LoadString(IDS_PROC_ODD_WIDTH)) : QString());
 }

@@ -17,7 +17,9 @@
 
 #include <QRect>
 #include <functional>
+#include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include <QApplication>
 
@@ -26,6 +28,8 @@ class CSpecWnd;
 class CSpecTrace;
 class CVeltraneDoc;
 class QPushButton;
+class QHBoxLayout;
+class QLabel;
 class CLineCursor;
 
 class CProcDlg : public CDialog, public IViewTool
@@ -81,8 +85,25 @@ protected:
     // The size cursor of pCursor when it lies in pWnd and pt hits it, else null.
     static HCURSOR CursorAt(const CLineCursor* pCursor, const CPoint& pt, const CSpecWnd* pWnd);
 
-    // The standard buttons, each with its objectName.
+    // The standard buttons, each with its objectName, and a row of them.
     QPushButton* AddButton(const char* name, const QString& text);
+    static QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons);
+    // Apply done: Reset enabled, the dialog applied. Reset: the opening
+    // curves back, Reset disabled, nothing applied.
+    void Applied(QPushButton* btnReset);
+    void ResetClicked(QPushButton* btnReset);
+    // A line cursor moved from one curve to another (either may be null),
+    // keeping its position.
+    static void MoveCursorToTrace(CLineCursor* pCursor, CSpecTrace* pNew, CSpecTrace* pOld);
+    // Apply of the width filters: each curve copied into buf, then filtered
+    // back into its own values by f; curves shorter than the width are left
+    // and reported once.
+    void FilterCurves(std::vector<double>& buf, int nWidth,
+                      const std::function<void(double* y, const double* in, int n)>& f);
+    // Apply enabled exactly for a width within min ... max, and odd where the
+    // Savitzky-Golay matrices are used; the reason shown when that alone forbids it.
+    static void ShowWidthState(QPushButton* btnApply, QLabel* lblReason, int nWidth, int nMin, int nMax,
+                               bool bSavGol);
 
     CSpecViewBase* m_pView = nullptr;
     bool m_bApplied = false;

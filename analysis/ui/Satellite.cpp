@@ -51,14 +51,10 @@ void CSatellite::OnApply()
             RemoveSatellites(*sat, rgn->GetStep(), y, orig, n);
         orig += n;
     });
-    m_btnReset->setEnabled(true);
-    m_bApplied = true;
+    Applied(m_btnReset);
 }
 
 void CSatellite::OnReset()
 {
-    SWaitCursor wait;
-    Reset();
-    m_bApplied = false;
-    m_btnReset->setEnabled(false);
+    ResetClicked(m_btnReset);
 }

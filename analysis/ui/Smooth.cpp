@@ -3,9 +3,6 @@
 #include "analysis/core/Process.h"
 #include "analysis/core/SavGol.h"
 #include "analysis/ui/WidthSpin.h"
-#include "framework/ui/Resources.h"
-#include "platform/MessageSink.h"
-#include "platform/Strings.h"
 #include "res/resource.h"
 
 #include <QApplication>
@@ -55,10 +52,7 @@ CSmooth::CSmooth()
     width->addWidget(new QLabel(QStringLiteral("points"), this));
     grid->addLayout(width, 0, 1);
     grid->addWidget(m_lblReason, 1, 1);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {m_btnApply, m_btnReset, ok, cancel})
-        buttons->addWidget(b);
-    grid->addLayout(buttons, 2, 0, 1, 2);
+    grid->addLayout(ButtonRow({m_btnApply, m_btnReset, ok, cancel}), 2, 0, 1, 2);
 
     connect(simple, &QRadioButton::clicked, this, [this] { SetSimple(); });
     connect(savgol, &QRadioButton::clicked, this, [this] { SetSavGol(); });
@@ -125,12 +119,7 @@ void CSmooth::SetSavGol()
 
 void CSmooth::OnChangeWidth()
 {
-    const int w = m_spnWidth->GetWidth();
-    bool ok = w >= m_nMinWidth && w <= m_nMaxWidth;
-    // Savitzky-Golay matrices exist for odd widths only.
-    const bool even = ok && m_iMethod == 1 && w % 2 == 0;
-    m_btnApply->setEnabled(ok && !even);
-    m_lblReason->setText(even ? QString::fromStdString(LoadString(IDS_PROC_ODD_WIDTH)) : QString());
+    ShowWidthState(m_btnApply, m_lblReason, m_spnWidth->GetWidth(), m_nMinWidth, m_nMaxWidth, m_iMethod == 1);
 }
 
 void CSmooth::OnApply()
@@ -140,31 +129,16 @@ void CSmooth::OnApply()
     // A width typed outside the method's range, or even for Savitzky-Golay, is not applied.
     if (m_nWidth < m_nMinWidth || m_nWidth > m_nMaxWidth || (m_iMethod == 1 && m_nWidth % 2 == 0))
         return;
-    SWaitCursor wait;
-    bool bTooShort = false;
-    ForEachCurve([&](CSpecWnd*, int, int, double* y, int n) {
-        if (size_t(n) > m_pdBuf.size())
-            m_pdBuf.resize(size_t(n));
-        std::copy(y, y + n, m_pdBuf.data());
-        if (n < m_nWidth) {
-            bTooShort = true;
-            return;
-        }
+    FilterCurves(m_pdBuf, m_nWidth, [this](double* y, const double* in, int n) {
         if (m_iMethod == 1)
-            m_pSavGol->Apply(y, m_pdBuf.data(), n, m_nWidth, 1);
+            m_pSavGol->Apply(y, in, n, m_nWidth, 1);
         else
-            Smooth(y, m_pdBuf.data(), n, m_iMethod, m_nWidth);
+            Smooth(y, in, n, m_iMethod, m_nWidth);
     });
-    m_btnReset->setEnabled(true);
-    m_bApplied = true;
-    if (bTooShort)
-        AfxMessageBox(IDS_PROC_TOO_SHORT);
+    Applied(m_btnReset);
 }
 
 void CSmooth::OnReset()
 {
-    SWaitCursor wait;
-    Reset();
-    m_bApplied = false;
-    m_btnReset->setEnabled(false);
+    ResetClicked(m_btnReset);
 }

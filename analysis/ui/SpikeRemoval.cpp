@@ -41,10 +41,7 @@ CSpikeRemoval::CSpikeRemoval()
     row->addWidget(edit);
     row->addWidget(new QLabel(QStringLiteral("points"), this));
     v->addLayout(row);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {apply, m_btnReset, ok, cancel})
-        buttons->addWidget(b);
-    v->addLayout(buttons);
+    v->addLayout(ButtonRow({apply, m_btnReset, ok, cancel}));
     connect(apply, &QPushButton::clicked, this, [this] { OnApply(); });
     connect(m_btnReset, &QPushButton::clicked, this, [this] { OnReset(); });
     connect(ok, &QPushButton::clicked, this, &CSpikeRemoval::accept);
@@ -90,14 +87,7 @@ void CSpikeRemoval::OnSpecWndChange(CSpecWnd* pNew, CSpecWnd* pOld)
 
 void CSpikeRemoval::OnSpecTraceChange(CSpecTrace* pNew, CSpecTrace* pOld)
 {
-    if (pOld) {
-        m_pCursor->Show(FALSE, TRUE);
-        pOld->Detach(m_pCursor.get());
-    }
-    if (pNew) {
-        pNew->Attach(m_pCursor.get());
-        m_pCursor->Show(TRUE, TRUE);
-    }
+    MoveCursorToTrace(m_pCursor.get(), pNew, pOld);
 }
 
 void CSpikeRemoval::OnApply()
@@ -117,16 +107,12 @@ void CSpikeRemoval::OnApply()
     t->DataChanged();
     w->DataChanged();
     w->Invalidate(true);
-    m_btnReset->setEnabled(true);
-    m_bApplied = true;
+    Applied(m_btnReset);
 }
 
 void CSpikeRemoval::OnReset()
 {
-    SWaitCursor wait;
-    Reset();
-    m_bApplied = false;
-    m_btnReset->setEnabled(false);
+    ResetClicked(m_btnReset);
 }
 
 void CSpikeRemoval::Close(bool bOK)
