@@ -183,9 +183,9 @@ TEST_F(ImportExport, SaveAsVamasWritesWhatTheReaderReadsBackAndLeavesTheDocument
     ASSERT_EQ(s->nRgns, 1);
     const std::vector<double> expected = Ordinates(*doc);
     ASSERT_EQ(s->m_pRgns[0].nPts, static_cast<int>(expected.size()));
-    const float* got = s->GetRgnData(0, 0);
+    const double* got = s->GetRgnData(0, 0);
     for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(got[i], static_cast<float>(expected[i])) << i;
+        EXPECT_EQ(got[i], expected[i]) << i;
 
     // And the program opens it like any VAMAS file.
     CVeltraneDoc* back = Open(out);
