@@ -62,43 +62,38 @@ inline double Interpolate(const CRefFitModel::Reference& e, double u, double& pe
     return y;
 }
 
-// r = data - c - sum over k of (penalty_k + |a_k| y_k). With a cache, y_k and
-// the term penalty_k + |a_k| y_k of every point are kept there (2 N values per
-// reference) for the Jacobian.
-void Evaluate(const CRefFitModel& fit, int mode, const double* theta, const double* data, double* r,
-              double* cache)
+// r = data - c - sum over k of (penalty_k + |a_k| y_k).
+void Evaluate(const CRefFitModel& fit, int mode, const double* theta, const double* data, double* r)
 {
     const int n = fit.Points();
     const int ci = ConstIndex(mode);
     const double c = ci >= 0 ? theta[ci] : 0.0;
-    if (ci >= 0) {
-        for (int i = 0; i < n; ++i)
-            r[i] = data[i] - c;
-    } else {
-        std::copy(data, data + n, r);
-    }
+    for (int i = 0; i < n; ++i)
+        r[i] = data[i] - c;
     for (int k = 0; k < fit.RefCount(); ++k) {
         const CRefFitModel::Reference& e = fit.Ref(k);
         const double s = theta[ShiftIndex(mode, k)];
         const double a = std::fabs(theta[IntensityIndex(mode, k)]);
-        if (cache) {
-            double* y = cache + std::size_t(2 * k) * n;
-            double* term = y + n;
-            for (int i = 0; i < n; ++i) {
-                double pen;
-                y[i] = Interpolate(e, e.a * i + e.b + s, pen);
-                r[i] = (r[i] - pen) - a * y[i];
-                term[i] = pen + a * y[i];
-            }
-        } else {
-            for (int i = 0; i < n; ++i) {
-                double pen;
-                const double y = Interpolate(e, e.a * i + e.b + s, pen);
-                r[i] = (r[i] - pen) - a * y;
-            }
+        for (int i = 0; i < n; ++i) {
+            double pen;
+            const double y = Interpolate(e, e.a * i + e.b + s, pen);
+            r[i] = (r[i] - pen) - a * y;
         }
     }
 }
+
+// Copies n values (none when n is not positive).
+inline void CopyN(const double* from, int n, double* to)
+{
+    for (int i = 0; i < n; ++i)
+        to[i] = from[i];
+}
+
+// First phase of a solve: secant Jacobians over half a channel, ended once
+// steps fall below a thousandth of a channel or after this many iterations.
+constexpr double kSecantStep = 0.5;
+constexpr double kSecantTolerance = 1.0e-2;
+constexpr int kSecantIterations = 15;
 
 } // namespace
 
@@ -164,95 +159,394 @@ void REFRESIDUALCONSTMULTISHIFT(const CRefFitModel& fit, std::span<const double>
     fit.Residuals(3, theta, r);
 }
 
-// The solver's view of a fit: residuals with their per-reference terms kept,
-// and a Jacobian that re-evaluates only the terms a parameter touches.
-class CRefFitProblem : public IResiduals
+// The solver's view of a fit. The intensities and the constant enter the
+// residual linearly, so for given shifts their best values follow from a small
+// least-squares problem: the solver moves the shifts alone, over a residual in
+// which those are always optimal (variable projection). That removes the
+// parameters whose scales differ most from the shifts' (intensities near 1,
+// or 1e-8 from a zero start) and the strong correlations between overlapping
+// references from the nonlinear solve, and a start far from the right
+// intensities costs nothing. Intensities enter by absolute value, so their
+// best values are those of a non-negative least-squares problem.
+class CRefFitProjected : public IResiduals
 {
 public:
-    CRefFitProblem(CRefFitModel& fit, int mode) : m_fit(fit), m_mode(mode) {}
+    CRefFitProjected(CRefFitModel& fit, int mode)
+        : m_fit(fit), m_mode(mode), m_n(fit.m_n), m_refs(fit.RefCount()), m_const(mode & 1),
+          m_nShift(mode & 2 ? fit.RefCount() : 1), m_nLin(fit.RefCount() + (mode & 1))
+    {
+        double* p = fit.m_cache.data();
+        const std::size_t mn = std::size_t(m_refs) * std::size_t(m_n);
+        const std::size_t l = std::size_t(m_nLin);
+        m_y = p;
+        m_pen = m_y + mn;
+        m_y2 = m_pen + mn;
+        m_pen2 = m_y2 + mn;
+        m_target = m_pen2 + mn;
+        m_scratch = m_target + m_n;
+        m_gram = m_scratch + m_n;
+        m_chol = m_gram + l * l;
+        m_rhs = m_chol + l * l;
+        m_coef = m_rhs + l;
+        m_trial = m_coef + l;
+        m_z = m_trial + l;
+        m_scale = m_z + l;
+        m_passive = m_scale + l;
+        m_shifts = m_passive + l;
+        m_typical = m_shifts + m_nShift;
+        std::fill_n(m_typical, m_nShift, 1.0);
+        m_gram0 = m_typical + m_nShift;
+        m_rhs0 = m_gram0 + l * l;
+        m_penAny = m_rhs0 + l;
+    }
+
+    // Doubles of work space that a problem of this size needs, shifts included.
+    static std::size_t WorkSize(int n, int refs, int mode)
+    {
+        const std::size_t l = std::size_t(refs + (mode & 1));
+        const std::size_t ns = mode & 2 ? std::size_t(refs) : 1;
+        return 4 * std::size_t(refs) * std::size_t(n) + 2 * std::size_t(n) + 3 * l * l + 7 * l + 2 * ns +
+               std::size_t(refs) + 1;
+    }
+
+    // Room for one residual vector.
+    std::span<double> Scratch() { return {m_scratch, std::size_t(m_n)}; }
+
+    // A shift's typical size: one channel.
+    std::span<const double> Typical() const { return {m_typical, std::size_t(m_nShift)}; }
+    // The solver's parameter vector: the shifts, taken from theta.
+    std::span<double> Shifts(std::span<const double> theta)
+    {
+        for (int s = 0; s < m_nShift; ++s)
+            m_shifts[s] = theta[std::size_t(ShiftIndex(m_mode, s))];
+        return {m_shifts, std::size_t(m_nShift)};
+    }
+    // Writes the shifts and, when they were the last point evaluated, the
+    // intensities and constant that go with them into theta.
+    void WriteBack(std::span<double> theta, bool withLinear) const
+    {
+        for (int s = 0; s < m_nShift; ++s)
+            theta[std::size_t(ShiftIndex(m_mode, s))] = m_shifts[s];
+        if (!withLinear)
+            return;
+        if (m_const)
+            theta[std::size_t(ConstIndex(m_mode))] = m_coef[0];
+        for (int k = 0; k < m_refs; ++k)
+            theta[std::size_t(IntensityIndex(m_mode, k))] = m_coef[k + m_const];
+    }
+    bool IsCurrent(std::span<const double> x) const
+    {
+        return std::equal(x.begin(), x.end(), m_fit.m_cacheX.begin());
+    }
 
     bool Residuals(std::span<const double> x, std::span<double> r) override
     {
         if (m_fit.StopRequested())
             return false;
-        Evaluate(m_fit, m_mode, x.data(), m_fit.m_data, r.data(), m_fit.m_cache.data());
+        for (int k = 0; k < m_refs; ++k)
+            m_penAny[k] = Place(k, x[std::size_t(ShiftOf(k))], m_y + Offset(k), m_pen + Offset(k));
+        m_penAny[m_refs] = 0.0;
+        Project(kNone, r.data(), m_coef, true);
         std::copy(x.begin(), x.end(), m_fit.m_cacheX.begin());
         return true;
     }
 
-    // The residuals at x come from the cached terms, not from the r argument.
-    bool Jacobian(std::span<const double> x, std::span<const double> /*r*/, std::span<double> jac,
+    // Column j: the forward difference of the projected residual, with only
+    // the references that shift j moves placed anew. r holds the residuals at x.
+    bool Jacobian(std::span<const double> x, std::span<const double> r, std::span<double> jac,
                   std::span<double> work, const LsqSteps& steps) override
     {
-        const int n = m_fit.m_n;
-        const double* cache = m_fit.m_cache.data();
-        if (!std::equal(x.begin(), x.end(), m_fit.m_cacheX.begin())) {
-            if (!Residuals(x, work))
-                return false;
-        }
-        const int ci = ConstIndex(m_mode);
-        if (ci >= 0) {
-            const double c = x[ci];
-            const double h = steps.For(std::size_t(ci), c);
-            const double d = -(((c + h) - c) / h);
-            std::fill_n(jac.data() + std::size_t(ci) * n, n, d);
-        }
-        const int nRefs = m_fit.RefCount();
-        for (int k = 0; k < nRefs; ++k) {
+        if (!IsCurrent(x) && !Residuals(x, work))
+            return false;
+        for (int j = 0; j < m_nShift; ++j) {
             if (m_fit.StopRequested())
                 return false;
-            const int ai = IntensityIndex(m_mode, k);
-            const double a = x[ai];
-            const double h = steps.For(std::size_t(ai), a);
-            const double d = -((std::fabs(a + h) - std::fabs(a)) / h);
-            const double* y = cache + std::size_t(2 * k) * n;
-            double* col = jac.data() + std::size_t(ai) * n;
-            for (int i = 0; i < n; ++i)
-                col[i] = d * y[i];
-        }
-        if (m_mode >= 2) {
-            for (int k = 0; k < nRefs; ++k) {
-                if (m_fit.StopRequested())
-                    return false;
-                const int si = ShiftIndex(m_mode, k);
-                double* col = jac.data() + std::size_t(si) * n;
-                ShiftDifference(k, si, x[si], x[IntensityIndex(m_mode, k)], steps, cache, col, false);
-            }
-        } else {
-            const int si = ShiftIndex(m_mode, 0);
-            double* col = jac.data() + std::size_t(si) * n;
-            if (nRefs == 0)
-                std::fill_n(col, n, 0.0);
-            for (int k = 0; k < nRefs; ++k)
-                ShiftDifference(k, si, x[si], x[IntensityIndex(m_mode, k)], steps, cache, col, k > 0);
+            const double v = x[std::size_t(j)];
+            const double h = steps.For(std::size_t(j), v);
+            const double vh = v + h;
+            const int moved = m_nShift == 1 ? kAll : j;
+            m_penAny[m_refs] = 0.0; // any trial placement penalised
+            for (int k = 0; k < m_refs; ++k)
+                if (moved == kAll || moved == k)
+                    m_penAny[m_refs] =
+                        std::max(m_penAny[m_refs], Place(k, vh, m_y2 + Offset(k), m_pen2 + Offset(k)));
+            Project(moved, work.data(), m_trial, false);
+            double* col = jac.data() + std::size_t(j) * std::size_t(m_n);
+            const double invh = 1.0 / h;
+            for (int i = 0; i < m_n; ++i)
+                col[i] = (work[std::size_t(i)] - r[std::size_t(i)]) * invh;
         }
         return true;
     }
 
 private:
-    // The forward-difference derivative of the residual with respect to the
-    // shift of reference k, -(term(s + h) - term(s)) / h, written into col or,
-    // for a common shift, added to it.
-    void ShiftDifference(int k, int si, double s, double aSigned, const LsqSteps& steps, const double* cache,
-                         double* col, bool add) const
+    static constexpr int kNone = -1; // no reference moved: the placed ones
+    static constexpr int kAll = -2;  // every reference moved
+
+    std::size_t Offset(int k) const { return std::size_t(k) * std::size_t(m_n); }
+    int ShiftOf(int k) const { return m_nShift == 1 ? 0 : k; }
+
+    // Reference k at shift s on every data point: its values and penalties.
+    // Returns 1 if any point is penalised, else 0.
+    double Place(int k, double s, double* y, double* pen) const
     {
-        const int n = m_fit.m_n;
         const CRefFitModel::Reference& e = m_fit.Ref(k);
-        const double h = steps.For(std::size_t(si), s);
-        const double sh = s + h;
-        const double invh = 1.0 / h; // a product per point instead of a division
-        const double a = std::fabs(aSigned);
-        const double* term = cache + std::size_t(2 * k) * n + n;
-        for (int i = 0; i < n; ++i) {
-            double pen1;
-            const double y1 = Interpolate(e, e.a * i + e.b + sh, pen1);
-            const double d = -((pen1 + a * y1) - term[i]) * invh;
-            col[i] = add ? col[i] + d : d;
+        double any = 0.0;
+        for (int i = 0; i < m_n; ++i) {
+            y[i] = Interpolate(e, e.a * i + e.b + s, pen[i]);
+            if (pen[i] != 0.0)
+                any = 1.0;
+        }
+        return any;
+    }
+
+    const double* Y(int k, int moved) const { return (moved == kAll || moved == k ? m_y2 : m_y) + Offset(k); }
+    const double* Pen(int k, int moved) const
+    {
+        return (moved == kAll || moved == k ? m_pen2 : m_pen) + Offset(k);
+    }
+
+    // Best constant and non-negative intensities for the placed references
+    // (those that 'moved' replaced by the trial placement) into coef, and
+    // the residual into r. The placed references' normal equations are kept,
+    // so a trial that moves one reference without penalties recomputes only
+    // its row. A warm start from the current coefficients saves the
+    // active-set iterations when the signs do not change.
+    void Project(int moved, double* r, double* coef, bool fresh)
+    {
+        const int n = m_n, l = m_nLin;
+        const bool single = moved >= 0 && m_penAny[moved] == 0.0 && m_penAny[m_refs] == 0.0;
+        const double* t = m_target;
+        if (!single) {
+            double* tt = moved == kNone ? m_target : m_scratch;
+            const double* data = m_fit.m_data;
+            CopyN(data, n, tt);
+            for (int k = 0; k < m_refs; ++k) {
+                const bool trial = moved == kAll || moved == k;
+                if ((trial ? m_penAny[m_refs] : m_penAny[k]) == 0.0)
+                    continue;
+                const double* pen = Pen(k, moved);
+                for (int i = 0; i < n; ++i)
+                    tt[i] -= pen[i];
+            }
+            t = tt;
+        }
+        if (single) {
+            CopyN(m_gram0, l * l, m_gram);
+            CopyN(m_rhs0, l, m_rhs);
+            NormalRow(moved + m_const, moved, t);
+        } else {
+            for (int a = 0; a < l; ++a)
+                NormalRow(a, moved, t);
+            if (moved == kNone) {
+                CopyN(m_gram, l * l, m_gram0);
+                CopyN(m_rhs, l, m_rhs0);
+            }
+        }
+        // Scaled to a unit diagonal.
+        for (int a = 0; a < l; ++a)
+            m_scale[a] = m_gram[a * l + a] > 0.0 ? 1.0 / std::sqrt(m_gram[a * l + a]) : 0.0;
+        for (int a = 0; a < l; ++a) {
+            for (int b = 0; b < l; ++b)
+                m_gram[a * l + b] *= m_scale[a] * m_scale[b];
+            m_rhs[a] *= m_scale[a];
+        }
+        // Start from the current coefficients' signs, unless this is a fresh
+        // evaluation without any.
+        for (int a = 0; a < l; ++a)
+            m_z[a] = fresh ? 1.0 : m_coef[a];
+        Nnls(coef);
+        for (int a = 0; a < l; ++a)
+            coef[a] *= m_scale[a];
+        // r = t - sum coef phi.
+        CopyN(t, n, r);
+        for (int a = 0; a < l; ++a) {
+            const double ca = coef[a];
+            if (ca == 0.0)
+                continue;
+            const double* ya = Column(a, moved);
+            if (ya == nullptr) {
+                for (int i = 0; i < n; ++i)
+                    r[i] -= ca;
+            } else {
+                for (int i = 0; i < n; ++i)
+                    r[i] -= ca * ya[i];
+            }
+        }
+    }
+
+    // Row and column a of the normal equations, and its right-hand side.
+    void NormalRow(int a, int moved, const double* t)
+    {
+        const int n = m_n, l = m_nLin;
+        const double* ya = Column(a, moved);
+        for (int b = 0; b < l; ++b) {
+            if (b > a && moved != kNone && !(moved >= 0 && a == moved + m_const))
+                continue; // filled by row b itself in a full pass
+            const double* yb = Column(b, moved);
+            double g;
+            if (ya == nullptr && yb == nullptr)
+                g = double(n);
+            else if (ya == nullptr || yb == nullptr)
+                g = Sum(ya ? ya : yb);
+            else
+                g = LsqDot(ya, yb, n);
+            m_gram[a * l + b] = m_gram[b * l + a] = g;
+        }
+        m_rhs[a] = ya ? LsqDot(ya, t, n) : Sum(t);
+    }
+
+    // Column a of the linear problem: nullptr stands for the constant's ones.
+    const double* Column(int a, int moved) const
+    {
+        if (m_const && a == 0)
+            return nullptr;
+        return Y(a - m_const, moved);
+    }
+    double Sum(const double* v) const
+    {
+        double s = 0.0;
+        for (int i = 0; i < m_n; ++i)
+            s += v[i];
+        return s;
+    }
+    bool Free(int a) const { return m_const && a == 0; }
+
+    // Solves the normal equations restricted to the passive set into m_z by
+    // Cholesky; false when they are singular to working precision.
+    bool SolvePassive()
+    {
+        const int l = m_nLin;
+        for (int a = 0; a < l; ++a) {
+            if (m_passive[a] == 0.0)
+                continue;
+            for (int b = 0; b <= a; ++b) {
+                if (m_passive[b] == 0.0)
+                    continue;
+                double v = m_gram[a * l + b];
+                for (int c = 0; c < b; ++c)
+                    if (m_passive[c] != 0.0)
+                        v -= m_chol[a * l + c] * m_chol[b * l + c];
+                if (a == b) {
+                    if (!(v > 1.0e-13))
+                        return false;
+                    m_chol[a * l + a] = std::sqrt(v);
+                } else {
+                    m_chol[a * l + b] = v / m_chol[b * l + b];
+                }
+            }
+        }
+        for (int a = 0; a < l; ++a) {
+            if (m_passive[a] == 0.0) {
+                m_z[a] = 0.0;
+                continue;
+            }
+            double v = m_rhs[a];
+            for (int c = 0; c < a; ++c)
+                if (m_passive[c] != 0.0)
+                    v -= m_chol[a * l + c] * m_z[c];
+            m_z[a] = v / m_chol[a * l + a];
+        }
+        for (int a = l - 1; a >= 0; --a) {
+            if (m_passive[a] == 0.0)
+                continue;
+            double v = m_z[a];
+            for (int c = a + 1; c < l; ++c)
+                if (m_passive[c] != 0.0)
+                    v -= m_chol[c * l + a] * m_z[c];
+            m_z[a] = v / m_chol[a * l + a];
+        }
+        return true;
+    }
+
+    // Active-set non-negative least squares on the scaled normal equations
+    // (the constant is free). On entry m_z holds the start's signs: its
+    // positive entries form the first passive set. x receives the solution.
+    void Nnls(double* x)
+    {
+        const int l = m_nLin;
+        for (int a = 0; a < l; ++a) {
+            m_passive[a] = (Free(a) || m_z[a] > 0.0) && m_gram[a * l + a] > 0.0 ? 1.0 : 0.0;
+            x[a] = 0.0;
+        }
+        // A warm passive set is kept only if its solution is feasible.
+        if (SolvePassive()) {
+            bool feasible = true;
+            for (int a = 0; a < l; ++a)
+                if (m_passive[a] != 0.0 && !Free(a) && !(m_z[a] > 0.0))
+                    feasible = false;
+            if (feasible) {
+                CopyN(m_z, l, x);
+            } else {
+                for (int a = 0; a < l; ++a)
+                    m_passive[a] = Free(a) && m_gram[a * l + a] > 0.0 ? 1.0 : 0.0;
+                if (SolvePassive())
+                    CopyN(m_z, l, x);
+            }
+        } else {
+            for (int a = 0; a < l; ++a)
+                m_passive[a] = Free(a) && m_gram[a * l + a] > 0.0 ? 1.0 : 0.0;
+            if (SolvePassive())
+                CopyN(m_z, l, x);
+        }
+        double bnorm = 0.0;
+        for (int a = 0; a < l; ++a)
+            bnorm = std::max(bnorm, std::fabs(m_rhs[a]));
+        const double tol = 1.0e-13 * std::max(bnorm, 1.0e-300);
+        for (int outer = 0; outer < 3 * l + 3; ++outer) {
+            // Most promising intensity held at zero: largest gradient component.
+            int best = -1;
+            double bestW = tol;
+            for (int a = 0; a < l; ++a) {
+                if (m_passive[a] != 0.0 || Free(a) || m_gram[a * l + a] <= 0.0)
+                    continue;
+                double w = m_rhs[a];
+                for (int b = 0; b < l; ++b)
+                    w -= m_gram[a * l + b] * x[b];
+                if (w > bestW) {
+                    bestW = w;
+                    best = a;
+                }
+            }
+            if (best < 0)
+                return;
+            m_passive[best] = 1.0;
+            for (int inner = 0; inner <= l; ++inner) {
+                if (!SolvePassive()) {
+                    // The new column depends on the passive ones: leave it out.
+                    m_passive[best] = 0.0;
+                    m_scale[best] = 0.0;
+                    m_gram[best * l + best] = 0.0;
+                    SolvePassive();
+                    break;
+                }
+                double alpha = 2.0;
+                for (int a = 0; a < l; ++a)
+                    if (m_passive[a] != 0.0 && !Free(a) && m_z[a] <= 0.0)
+                        alpha = std::min(alpha, x[a] / (x[a] - m_z[a]));
+                if (alpha > 1.0) {
+                    CopyN(m_z, l, x);
+                    break;
+                }
+                for (int a = 0; a < l; ++a) {
+                    if (m_passive[a] == 0.0)
+                        continue;
+                    x[a] += alpha * (m_z[a] - x[a]);
+                    if (!Free(a) && x[a] <= 0.0) {
+                        x[a] = 0.0;
+                        m_passive[a] = 0.0;
+                    }
+                }
+            }
         }
     }
 
     CRefFitModel& m_fit;
-    int m_mode;
+    int m_mode, m_n, m_refs, m_const, m_nShift, m_nLin;
+    double *m_y, *m_pen, *m_y2, *m_pen2, *m_target, *m_scratch;
+    double *m_gram, *m_chol, *m_rhs, *m_coef, *m_trial, *m_z, *m_scale, *m_passive, *m_shifts, *m_typical;
+    double *m_gram0, *m_rhs0; // normal equations of the placed references, unscaled
+    double* m_penAny;         // per placed reference, then for the trial: 1 if penalised
 };
 
 int CRefFitModel::SetupFit(const double* data, int n, int nRefs, const int* stop)
@@ -320,23 +614,27 @@ bool CRefFitModel::StopRequested() const
 
 void CRefFitModel::Residuals(int mode, std::span<const double> theta, std::span<double> r) const
 {
-    Evaluate(*this, mode, theta.data(), m_data, r.data(), nullptr);
+    Evaluate(*this, mode, theta.data(), m_data, r.data());
 }
 
-void CRefFitModel::ResetCache(std::size_t nParm)
+void CRefFitModel::ResetCache(int mode)
 {
-    m_cache.resize(2 * std::size_t(RefCount()) * std::size_t(m_n));
+    m_cache.resize(CRefFitProjected::WorkSize(m_n, RefCount(), mode));
     // Never equal to a real x, so the first Jacobian cannot use a stale cache.
-    m_cacheX.assign(nParm, std::nan(""));
+    m_cacheX.assign(mode & 2 ? std::size_t(RefCount()) : 1, std::nan(""));
 }
 
-void CRefFitModel::DifferenceJacobian(int mode, std::span<const double> theta, std::span<double> jac)
+void CRefFitModel::ProjectedJacobian(int mode, std::span<const double> shifts, std::span<double> r,
+                                     std::span<double> jac, bool plain)
 {
-    ResetCache(theta.size());
-    std::vector<double> r(static_cast<std::size_t>(m_n)), work(static_cast<std::size_t>(m_n));
-    CRefFitProblem problem(*this, mode);
-    problem.Residuals(theta, r);
-    problem.Jacobian(theta, r, jac, work, FineSteps());
+    ResetCache(mode);
+    std::vector<double> work(static_cast<std::size_t>(m_n));
+    CRefFitProjected problem(*this, mode);
+    problem.Residuals(shifts, r);
+    if (plain)
+        problem.IResiduals::Jacobian(shifts, r, jac, work, FineSteps());
+    else
+        problem.Jacobian(shifts, r, jac, work, FineSteps());
 }
 
 int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const LsqLimits& limits)
@@ -349,16 +647,54 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     if (int(theta.size()) != nParm || m_n < nParm)
         return kOutcomeTerminal;
     try {
-        ResetCache(std::size_t(nParm));
+        ResetCache(mode);
     } catch (const std::exception&) { // bad_alloc, or length_error for absurd sizes
         return kOutcomeTerminal;
     }
 
-    CRefFitProblem problem(*this, mode);
-    m_last = SolveLeastSquares(problem, theta, m_n, limits, m_ws);
-    // A start with non-finite residuals is refused like the calls above.
-    if (m_last.evaluations > 0 && m_last.status != LsqStatus::BadInput)
-        sse = m_last.sse;
+    CRefFitProjected problem(*this, mode);
+    const std::span<double> x = problem.Shifts(theta);
+    // The interpolated references make the residual piecewise linear in each
+    // shift, with a kink wherever a point crosses a channel: the sum of
+    // squares ripples with many shallow local minima. Secant Jacobians over
+    // half a channel first see the smooth trend past them and approach its
+    // minimum; the ordinary fine differences then settle in the nearest
+    // ripple. Both share the limits of one solve.
+    LsqOptions coarse;
+    coarse.typical = problem.Typical();
+    coarse.differenceStep = kSecantStep;
+    coarse.stepTolerance = kSecantTolerance;
+    coarse.probeKinks = false;
+    coarse.commonScale = true;
+    LsqLimits coarseLimits = limits;
+    coarseLimits.maxIterations = std::min(limits.maxIterations, kSecantIterations);
+    const LsqResult first = SolveLeastSquares(problem, x, m_n, coarseLimits, m_ws, coarse);
+    if (first.status == LsqStatus::Stopped || first.status == LsqStatus::BadInput ||
+        first.status == LsqStatus::NoStorage || first.status == LsqStatus::Converged) {
+        m_last = first;
+    } else {
+        LsqLimits rest;
+        rest.maxIterations = limits.maxIterations - first.iterations;
+        rest.maxEvaluations = limits.maxEvaluations - first.evaluations;
+        rest.maxJacobians = limits.maxJacobians - first.jacobians;
+        LsqOptions fine;
+        fine.typical = problem.Typical();
+        fine.commonScale = true;
+        m_last = SolveLeastSquares(problem, x, m_n, rest, m_ws, fine);
+        m_last.iterations += first.iterations;
+        m_last.evaluations += first.evaluations;
+        m_last.jacobians += first.jacobians;
+    }
+    if (m_last.evaluations == 0 || m_last.status == LsqStatus::BadInput)
+        return OutcomeOf(m_last.status); // refused like the calls above: theta and sse untouched
+    // The intensities and constant that belong to the final shifts: from the
+    // last evaluation if that was there, else from one more.
+    bool linear = problem.IsCurrent(x);
+    if (!linear && m_last.status != LsqStatus::Stopped) {
+        linear = problem.Residuals(x, problem.Scratch());
+    }
+    problem.WriteBack(theta, linear);
+    sse = m_last.sse;
     return OutcomeOf(m_last.status);
 }
 
