@@ -533,6 +533,12 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                 delta = kInitialFactor;
             stepmx = 1.0e3 * std::max(xnorm, Norm(diag, n));
             delta = std::min(delta, stepmx);
+            if (!typical.empty()) {
+                // The first step goes no further than the typical sizes.
+                for (int j = 0; j < n; ++j)
+                    wa3[j] = diag[j] * (std::size_t(j) < typical.size() ? typical[j] : 0.0);
+                delta = std::min(delta, Norm(wa3, n));
+            }
         }
 
         // Gauss-Newton decrement: the squared cosine between the residual and

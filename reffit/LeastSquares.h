@@ -101,7 +101,7 @@ struct LsqOptions
 {
     // A typical size of each parameter (none if empty): the step tolerance is
     // relative to the larger of it and the parameter's value, so that a
-    // parameter at 0 still has a scale.
+    // parameter at 0 still has a scale, and the first step is no longer.
     std::span<const double> typical;
     // Relative step tolerance; 0 for sqrt(eps).
     double stepTolerance = 0.0;

@@ -194,10 +194,21 @@ public:
         m_passive = m_scale + l;
         m_shifts = m_passive + l;
         m_typical = m_shifts + m_nShift;
-        std::fill_n(m_typical, m_nShift, 1.0);
+        // A shift's typical size: one energy unit in channels (the smallest
+        // of the references for a common shift).
+        std::fill_n(m_typical, m_nShift, 0.0);
+        for (int k = 0; k < m_refs; ++k) {
+            double& t = m_typical[ShiftOf(k)];
+            t = t == 0.0 ? fit.Ref(k).unit : std::min(t, fit.Ref(k).unit);
+        }
+        for (int j = 0; j < m_nShift; ++j)
+            if (m_typical[j] == 0.0)
+                m_typical[j] = 1.0;
         m_gram0 = m_typical + m_nShift;
         m_rhs0 = m_gram0 + l * l;
         m_penAny = m_rhs0 + l;
+        m_startShifts = m_penAny + m_refs + 1;
+        m_bestShifts = m_startShifts + m_nShift;
     }
 
     // Doubles of work space that a problem of this size needs, shifts included.
@@ -205,20 +216,19 @@ public:
     {
         const std::size_t l = std::size_t(refs + (mode & 1));
         const std::size_t ns = mode & 2 ? std::size_t(refs) : 1;
-        return 4 * std::size_t(refs) * std::size_t(n) + 2 * std::size_t(n) + 3 * l * l + 7 * l + 2 * ns +
+        return 4 * std::size_t(refs) * std::size_t(n) + 2 * std::size_t(n) + 3 * l * l + 7 * l + 4 * ns +
                std::size_t(refs) + 1;
     }
 
     // Room for one residual vector.
     std::span<double> Scratch() { return {m_scratch, std::size_t(m_n)}; }
 
-    // A shift's typical size: one channel.
     std::span<const double> Typical() const { return {m_typical, std::size_t(m_nShift)}; }
     // The solver's parameter vector: the shifts, taken from theta.
     std::span<double> Shifts(std::span<const double> theta)
     {
         for (int s = 0; s < m_nShift; ++s)
-            m_shifts[s] = theta[std::size_t(ShiftIndex(m_mode, s))];
+            m_startShifts[s] = m_shifts[s] = theta[std::size_t(ShiftIndex(m_mode, s))];
         return {m_shifts, std::size_t(m_nShift)};
     }
     // Writes the shifts and, when they were the last point evaluated, the
@@ -234,6 +244,35 @@ public:
         for (int k = 0; k < m_refs; ++k)
             theta[std::size_t(IntensityIndex(m_mode, k))] = m_coef[k + m_const];
     }
+    // After a solve: a reference left without intensity, or moved more than
+    // an energy unit beyond its start, may have wandered off while the others
+    // settled (an overlapping neighbour took its place). Puts each such
+    // shift back to its start, keeping the solution in m_bestShifts; false
+    // when there is none.
+    bool ResetStrays()
+    {
+        if (m_nShift < 2)
+            return false;
+        bool any = false;
+        for (int j = 0; j < m_nShift; ++j) {
+            m_bestShifts[j] = m_shifts[j];
+            const bool off = std::fabs(m_shifts[j] - m_startShifts[j]) > m_typical[j];
+            if (m_coef[j + m_const] == 0.0 || off) {
+                if (m_shifts[j] != m_startShifts[j])
+                    any = true;
+            }
+        }
+        if (!any)
+            return false;
+        for (int j = 0; j < m_nShift; ++j) {
+            const bool off = std::fabs(m_shifts[j] - m_startShifts[j]) > m_typical[j];
+            if (m_coef[j + m_const] == 0.0 || off)
+                m_shifts[j] = m_startShifts[j];
+        }
+        return true;
+    }
+    void RestoreBest() { std::copy(m_bestShifts, m_bestShifts + m_nShift, m_shifts); }
+
     bool IsCurrent(std::span<const double> x) const
     {
         return std::equal(x.begin(), x.end(), m_fit.m_cacheX.begin());
@@ -545,8 +584,9 @@ private:
     int m_mode, m_n, m_refs, m_const, m_nShift, m_nLin;
     double *m_y, *m_pen, *m_y2, *m_pen2, *m_target, *m_scratch;
     double *m_gram, *m_chol, *m_rhs, *m_coef, *m_trial, *m_z, *m_scale, *m_passive, *m_shifts, *m_typical;
-    double *m_gram0, *m_rhs0; // normal equations of the placed references, unscaled
-    double* m_penAny;         // per placed reference, then for the trial: 1 if penalised
+    double *m_gram0, *m_rhs0;             // normal equations of the placed references, unscaled
+    double *m_startShifts, *m_bestShifts; // of a second solve, below
+    double* m_penAny;                     // per placed reference, then for the trial: 1 if penalised
 };
 
 int CRefFitModel::SetupFit(const double* data, int n, int nRefs, const int* stop)
@@ -578,6 +618,7 @@ void CRefFitModel::SetupReference(const double* ref, int nRef, int k, double a, 
     e.b = b;
     // Four energy units of free movement beyond the stretch the data covers.
     const double margin = std::fabs(4.0 / step);
+    e.unit = std::isfinite(margin) && margin > 0.0 ? 0.25 * margin : 1.0;
     const double last = double(nRef - 1);
     const double low = b - margin;
     const double high = double(m_n - 1) * a + b + margin;
@@ -684,6 +725,31 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         m_last.iterations += first.iterations;
         m_last.evaluations += first.evaluations;
         m_last.jacobians += first.jacobians;
+        // A second solve with the strays back at their start, within what is
+        // left of the limits; the better of the two stands.
+        const bool accepted =
+            m_last.status == LsqStatus::Converged || m_last.status == LsqStatus::StepTolerance;
+        if (accepted && problem.IsCurrent(x) && problem.ResetStrays()) {
+            LsqLimits left;
+            left.maxIterations = limits.maxIterations - m_last.iterations;
+            left.maxEvaluations = limits.maxEvaluations - m_last.evaluations;
+            left.maxJacobians = limits.maxJacobians - m_last.jacobians;
+            if (left.maxIterations > 0 && left.maxEvaluations > 0 && left.maxJacobians > 0) {
+                const LsqResult again = SolveLeastSquares(problem, x, m_n, left, m_ws, fine);
+                const bool better =
+                    (again.status == LsqStatus::Converged || again.status == LsqStatus::StepTolerance) &&
+                    again.sse < m_last.sse;
+                const LsqResult before = m_last;
+                if (!better)
+                    problem.RestoreBest();
+                m_last = better ? again : before;
+                m_last.iterations = before.iterations + again.iterations;
+                m_last.evaluations = before.evaluations + again.evaluations;
+                m_last.jacobians = before.jacobians + again.jacobians;
+            } else {
+                problem.RestoreBest();
+            }
+        }
     }
     if (m_last.evaluations == 0 || m_last.status == LsqStatus::BadInput)
         return OutcomeOf(m_last.status); // refused like the calls above: theta and sse untouched

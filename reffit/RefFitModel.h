@@ -55,6 +55,7 @@ public:
         double b = 0.0;
         double low = 0.0;
         double high = 0.0;
+        double unit = 1.0; // channels per energy unit
     };
 
     // Penalty per reference channel by which a shift leaves the window.
