@@ -225,7 +225,7 @@ bool ReportHard(const char* title, const std::vector<HardProblem>& problems, boo
     int unaccepted = 0, unacceptedLmdifOk = 0, worse6 = 0, worse4 = 0, better = 0, lmdifFailed = 0;
     int retried = 0;
     double worst = -1e300;
-    std::vector<double> ratios;
+    std::vector<double> ratios, modeRatios[4];
     int perMode[4] = {0, 0, 0, 0}, badMode[4] = {0, 0, 0, 0};
     for (std::size_t i = 0; i < problems.size(); ++i) {
         const HardProblem& p = problems[i];
@@ -244,6 +244,7 @@ bool ReportHard(const char* title, const std::vector<HardProblem>& problems, boo
         better += excess < -1e-6;
         worst = std::max(worst, excess);
         ratios.push_back(r.tP / r.tL);
+        modeRatios[p.mode].push_back(r.tP / r.tL);
         if ((unacc && r.lmdifConverged) || excess > 1e-6) {
             ++badMode[p.mode];
             if (verbose)
@@ -265,8 +266,10 @@ bool ReportHard(const char* title, const std::vector<HardProblem>& problems, boo
     std::printf("  SSE worse than lmdif's by > 1e-6 relative: %d (> 1e-4: %d), better by > 1e-6: %d; worst "
                 "relative excess %.2e\n",
                 worse6, worse4, better, worst);
-    std::printf("  median time Pelomar / lmdif: %.3f; failing problems per mode: %d %d %d %d\n\n", median,
-                badMode[0], badMode[1], badMode[2], badMode[3]);
+    std::printf("  median time Pelomar / lmdif: %.3f (modes 0-3: %.3f %.3f %.3f %.3f); failing problems per "
+                "mode: %d %d %d %d\n\n",
+                median, Median(modeRatios[0]), Median(modeRatios[1]), Median(modeRatios[2]),
+                Median(modeRatios[3]), badMode[0], badMode[1], badMode[2], badMode[3]);
     return unacceptedLmdifOk == 0 && worse6 == 0 && median <= 0.25;
 }
 

@@ -93,7 +93,14 @@ inline void CopyN(const double* from, int n, double* to)
 // steps fall below a thousandth of a channel or after this many iterations.
 constexpr double kSecantStep = 0.5;
 constexpr double kSecantTolerance = 1.0e-2;
-constexpr int kSecantIterations = 15;
+constexpr int kSecantIterations = 0;
+// Later phases: secants over a small fraction of a channel, a few rounds of
+// a few iterations each, begun only with this many iterations left (and
+// twice as many evaluations).
+constexpr double kEscapeSteps[] = {0.1, 0.01, 0.03};
+constexpr int kEscapeRounds = 2;
+constexpr int kEscapeIterations = 5;
+constexpr int kPhaseReserve = 8;
 
 } // namespace
 
@@ -209,6 +216,12 @@ public:
         m_penAny = m_rhs0 + l;
         m_startShifts = m_penAny + m_refs + 1;
         m_bestShifts = m_startShifts + m_nShift;
+        m_lastR = m_bestShifts + m_nShift;
+        m_sumY = m_lastR + m_n;
+        m_sumY2 = m_sumY + m_refs;
+        m_t0 = fit.m_data;
+        m_sumData = Sum(fit.m_data);
+        m_sumT0 = m_sumData;
     }
 
     // Doubles of work space that a problem of this size needs, shifts included.
@@ -217,7 +230,7 @@ public:
         const std::size_t l = std::size_t(refs + (mode & 1));
         const std::size_t ns = mode & 2 ? std::size_t(refs) : 1;
         return 4 * std::size_t(refs) * std::size_t(n) + 2 * std::size_t(n) + 3 * l * l + 7 * l + 4 * ns +
-               std::size_t(refs) + 1;
+               std::size_t(n) + 2 * std::size_t(refs) + std::size_t(refs) + 1;
     }
 
     // Room for one residual vector.
@@ -282,10 +295,16 @@ public:
     {
         if (m_fit.StopRequested())
             return false;
+        // A new phase of a solve starts where the last one ended.
+        if (IsCurrent(x)) {
+            CopyN(m_lastR, m_n, r.data());
+            return true;
+        }
         for (int k = 0; k < m_refs; ++k)
-            m_penAny[k] = Place(k, x[std::size_t(ShiftOf(k))], m_y + Offset(k), m_pen + Offset(k));
+            m_penAny[k] = Place(k, x[std::size_t(ShiftOf(k))], m_y + Offset(k), m_pen + Offset(k), m_sumY[k]);
         m_penAny[m_refs] = 0.0;
         Project(kNone, r.data(), m_coef, true);
+        CopyN(r.data(), m_n, m_lastR);
         std::copy(x.begin(), x.end(), m_fit.m_cacheX.begin());
         return true;
     }
@@ -307,8 +326,8 @@ public:
             m_penAny[m_refs] = 0.0; // any trial placement penalised
             for (int k = 0; k < m_refs; ++k)
                 if (moved == kAll || moved == k)
-                    m_penAny[m_refs] =
-                        std::max(m_penAny[m_refs], Place(k, vh, m_y2 + Offset(k), m_pen2 + Offset(k)));
+                    m_penAny[m_refs] = std::max(
+                        m_penAny[m_refs], Place(k, vh, m_y2 + Offset(k), m_pen2 + Offset(k), m_sumY2[k]));
             Project(moved, work.data(), m_trial, false);
             double* col = jac.data() + std::size_t(j) * std::size_t(m_n);
             const double invh = 1.0 / h;
@@ -325,18 +344,36 @@ private:
     std::size_t Offset(int k) const { return std::size_t(k) * std::size_t(m_n); }
     int ShiftOf(int k) const { return m_nShift == 1 ? 0 : k; }
 
-    // Reference k at shift s on every data point: its values and penalties.
-    // Returns 1 if any point is penalised, else 0.
-    double Place(int k, double s, double* y, double* pen) const
+    // Reference k at shift s on every data point: its values, and only when
+    // some point is penalised (returns 1, else 0) the penalties of all.
+    double Place(int k, double s, double* y, double* pen, double& sum) const
     {
         const CRefFitModel::Reference& e = m_fit.Ref(k);
-        double any = 0.0;
+        const double* ref = e.ref;
+        bool any = false;
+        double s0 = 0.0, s1 = 0.0;
         for (int i = 0; i < m_n; ++i) {
-            y[i] = Interpolate(e, e.a * i + e.b + s, pen[i]);
-            if (pen[i] != 0.0)
-                any = 1.0;
+            const double u = e.a * i + e.b + s;
+            if (u >= e.low && u <= e.high) {
+                const int i0 = int(u);
+                const double j0 = double(i0);
+                double v = ref[i0];
+                if (u != j0)
+                    v += (u - j0) * (ref[i0 + 1] - v);
+                y[i] = v;
+            } else {
+                any = true;
+                double p;
+                y[i] = Interpolate(e, u, p);
+            }
+            (i & 1 ? s1 : s0) += y[i];
         }
-        return any;
+        sum = s0 + s1;
+        if (!any)
+            return 0.0;
+        for (int i = 0; i < m_n; ++i)
+            Interpolate(e, e.a * i + e.b + s, pen[i]);
+        return 1.0;
     }
 
     const double* Y(int k, int moved) const { return (moved == kAll || moved == k ? m_y2 : m_y) + Offset(k); }
@@ -353,34 +390,55 @@ private:
     // active-set iterations when the signs do not change.
     void Project(int moved, double* r, double* coef, bool fresh)
     {
-        const int n = m_n, l = m_nLin;
+        const int n = m_n, l = m_nLin, c = m_const;
         const bool single = moved >= 0 && m_penAny[moved] == 0.0 && m_penAny[m_refs] == 0.0;
-        const double* t = m_target;
+        // Target t = data minus the penalties (the data itself when none).
+        const double* t = m_t0;
+        double sumT = m_sumT0;
         if (!single) {
-            double* tt = moved == kNone ? m_target : m_scratch;
+            bool penalised = false;
+            for (int k = 0; k < m_refs; ++k)
+                penalised =
+                    penalised || (moved == kAll || moved == k ? m_penAny[m_refs] : m_penAny[k]) != 0.0;
             const double* data = m_fit.m_data;
-            CopyN(data, n, tt);
-            for (int k = 0; k < m_refs; ++k) {
-                const bool trial = moved == kAll || moved == k;
-                if ((trial ? m_penAny[m_refs] : m_penAny[k]) == 0.0)
-                    continue;
-                const double* pen = Pen(k, moved);
-                for (int i = 0; i < n; ++i)
-                    tt[i] -= pen[i];
+            if (!penalised) {
+                t = data;
+                sumT = m_sumData;
+            } else {
+                double* tt = moved == kNone ? m_target : m_scratch;
+                CopyN(data, n, tt);
+                for (int k = 0; k < m_refs; ++k) {
+                    if ((moved == kAll || moved == k ? m_penAny[m_refs] : m_penAny[k]) == 0.0)
+                        continue;
+                    const double* pen = Pen(k, moved);
+                    for (int i = 0; i < n; ++i)
+                        tt[i] -= pen[i];
+                }
+                t = tt;
+                sumT = Sum(tt);
             }
-            t = tt;
+            if (moved == kNone) {
+                m_t0 = t;
+                m_sumT0 = sumT;
+            }
         }
         if (single) {
             CopyN(m_gram0, l * l, m_gram);
             CopyN(m_rhs0, l, m_rhs);
-            NormalRow(moved + m_const, moved, t);
+            RefRow(moved, moved, t, m_refs);
         } else {
-            for (int a = 0; a < l; ++a)
-                NormalRow(a, moved, t);
-            if (moved == kNone) {
-                CopyN(m_gram, l * l, m_gram0);
-                CopyN(m_rhs, l, m_rhs0);
-            }
+            for (int k = 0; k < m_refs; ++k)
+                RefRow(k, moved, t, k + 1);
+        }
+        if (c) {
+            m_gram[0] = double(n);
+            for (int k = 0; k < m_refs; ++k)
+                m_gram[k + 1] = m_gram[(k + 1) * l] = SumY(k, moved);
+            m_rhs[0] = sumT;
+        }
+        if (moved == kNone) {
+            CopyN(m_gram, l * l, m_gram0);
+            CopyN(m_rhs, l, m_rhs0);
         }
         // Scaled to a unit diagonal.
         for (int a = 0; a < l; ++a)
@@ -397,51 +455,58 @@ private:
         Nnls(coef);
         for (int a = 0; a < l; ++a)
             coef[a] *= m_scale[a];
-        // r = t - sum coef phi.
-        CopyN(t, n, r);
-        for (int a = 0; a < l; ++a) {
-            const double ca = coef[a];
-            if (ca == 0.0)
-                continue;
-            const double* ya = Column(a, moved);
-            if (ya == nullptr) {
-                for (int i = 0; i < n; ++i)
-                    r[i] -= ca;
-            } else {
-                for (int i = 0; i < n; ++i)
-                    r[i] -= ca * ya[i];
+        // r = t - c - sum a_k y_k, four references per pass.
+        const double c0 = c ? coef[0] : 0.0;
+        for (int i = 0; i < n; ++i)
+            r[i] = t[i] - c0;
+        for (int k = 0; k < m_refs; k += 4) {
+            const int cnt = std::min(4, m_refs - k);
+            const double* y[4] = {Y(k, moved), nullptr, nullptr, nullptr};
+            double w[4] = {coef[c + k], 0.0, 0.0, 0.0};
+            for (int j = 1; j < cnt; ++j) {
+                y[j] = Y(k + j, moved);
+                w[j] = coef[c + k + j];
+            }
+            for (int j = cnt; j < 4; ++j)
+                y[j] = y[0]; // weight 0
+            for (int i = 0; i < n; ++i)
+                r[i] -= (w[0] * y[0][i] + w[1] * y[1][i]) + (w[2] * y[2][i] + w[3] * y[3][i]);
+        }
+    }
+
+    // Row of reference k in the normal equations: its products with the
+    // first 'count' references and with the target, four per pass.
+    void RefRow(int k, int moved, const double* t, int count)
+    {
+        const int n = m_n, l = m_nLin, row = k + m_const;
+        const double* yk = Y(k, moved);
+        for (int b = 0; b <= count; b += 4) {
+            const int cnt = std::min(4, count + 1 - b);
+            const double* y[4];
+            for (int j = 0; j < 4; ++j) {
+                const int col = b + std::min(j, cnt - 1);
+                y[j] = col < count ? Y(col, moved) : t;
+            }
+            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+            for (int i = 0; i < n; ++i) {
+                const double v = yk[i];
+                s0 += v * y[0][i];
+                s1 += v * y[1][i];
+                s2 += v * y[2][i];
+                s3 += v * y[3][i];
+            }
+            const double sums[4] = {s0, s1, s2, s3};
+            for (int j = 0; j < cnt; ++j) {
+                const int col = b + j;
+                if (col < count)
+                    m_gram[row * l + col + m_const] = m_gram[(col + m_const) * l + row] = sums[j];
+                else
+                    m_rhs[row] = sums[j];
             }
         }
     }
 
-    // Row and column a of the normal equations, and its right-hand side.
-    void NormalRow(int a, int moved, const double* t)
-    {
-        const int n = m_n, l = m_nLin;
-        const double* ya = Column(a, moved);
-        for (int b = 0; b < l; ++b) {
-            if (b > a && moved != kNone && !(moved >= 0 && a == moved + m_const))
-                continue; // filled by row b itself in a full pass
-            const double* yb = Column(b, moved);
-            double g;
-            if (ya == nullptr && yb == nullptr)
-                g = double(n);
-            else if (ya == nullptr || yb == nullptr)
-                g = Sum(ya ? ya : yb);
-            else
-                g = LsqDot(ya, yb, n);
-            m_gram[a * l + b] = m_gram[b * l + a] = g;
-        }
-        m_rhs[a] = ya ? LsqDot(ya, t, n) : Sum(t);
-    }
-
-    // Column a of the linear problem: nullptr stands for the constant's ones.
-    const double* Column(int a, int moved) const
-    {
-        if (m_const && a == 0)
-            return nullptr;
-        return Y(a - m_const, moved);
-    }
+    double SumY(int k, int moved) const { return (moved == kAll || moved == k ? m_sumY2 : m_sumY)[k]; }
     double Sum(const double* v) const
     {
         double s = 0.0;
@@ -586,7 +651,11 @@ private:
     double *m_gram, *m_chol, *m_rhs, *m_coef, *m_trial, *m_z, *m_scale, *m_passive, *m_shifts, *m_typical;
     double *m_gram0, *m_rhs0;             // normal equations of the placed references, unscaled
     double *m_startShifts, *m_bestShifts; // of a second solve, below
-    double* m_penAny;                     // per placed reference, then for the trial: 1 if penalised
+    double* m_lastR;                      // residuals at the shifts of the last evaluation
+    double *m_sumY, *m_sumY2;             // sums of the placed and trial references
+    const double* m_t0;                   // target of the placed references
+    double m_sumT0 = 0.0, m_sumData = 0.0;
+    double* m_penAny; // per placed reference, then for the trial: 1 if penalised
 };
 
 int CRefFitModel::SetupFit(const double* data, int n, int nRefs, const int* stop)
@@ -697,60 +766,100 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     const std::span<double> x = problem.Shifts(theta);
     // The interpolated references make the residual piecewise linear in each
     // shift, with a kink wherever a point crosses a channel: the sum of
-    // squares ripples with many shallow local minima. Secant Jacobians over
-    // half a channel first see the smooth trend past them and approach its
-    // minimum; the ordinary fine differences then settle in the nearest
-    // ripple. Both share the limits of one solve.
-    LsqOptions coarse;
-    coarse.typical = problem.Typical();
-    coarse.differenceStep = kSecantStep;
-    coarse.stepTolerance = kSecantTolerance;
-    coarse.probeKinks = false;
-    coarse.commonScale = true;
-    LsqLimits coarseLimits = limits;
-    coarseLimits.maxIterations = std::min(limits.maxIterations, kSecantIterations);
-    const LsqResult first = SolveLeastSquares(problem, x, m_n, coarseLimits, m_ws, coarse);
-    if (first.status == LsqStatus::Stopped || first.status == LsqStatus::BadInput ||
-        first.status == LsqStatus::NoStorage || first.status == LsqStatus::Converged) {
-        m_last = first;
-    } else {
-        LsqLimits rest;
-        rest.maxIterations = limits.maxIterations - first.iterations;
-        rest.maxEvaluations = limits.maxEvaluations - first.evaluations;
-        rest.maxJacobians = limits.maxJacobians - first.jacobians;
-        LsqOptions fine;
-        fine.typical = problem.Typical();
-        fine.commonScale = true;
-        m_last = SolveLeastSquares(problem, x, m_n, rest, m_ws, fine);
-        m_last.iterations += first.iterations;
-        m_last.evaluations += first.evaluations;
-        m_last.jacobians += first.jacobians;
-        // A second solve with the strays back at their start, within what is
-        // left of the limits; the better of the two stands.
-        const bool accepted =
-            m_last.status == LsqStatus::Converged || m_last.status == LsqStatus::StepTolerance;
-        if (accepted && problem.IsCurrent(x) && problem.ResetStrays()) {
-            LsqLimits left;
-            left.maxIterations = limits.maxIterations - m_last.iterations;
-            left.maxEvaluations = limits.maxEvaluations - m_last.evaluations;
-            left.maxJacobians = limits.maxJacobians - m_last.jacobians;
-            if (left.maxIterations > 0 && left.maxEvaluations > 0 && left.maxJacobians > 0) {
-                const LsqResult again = SolveLeastSquares(problem, x, m_n, left, m_ws, fine);
-                const bool better =
-                    (again.status == LsqStatus::Converged || again.status == LsqStatus::StepTolerance) &&
-                    again.sse < m_last.sse;
-                const LsqResult before = m_last;
-                if (!better)
+    // squares ripples with many shallow local minima, and a concave kink
+    // leaves a false minimum just before it. Secant Jacobians over half a
+    // channel first see the smooth trend past them and approach its minimum;
+    // the ordinary fine differences then settle in the nearest ripple. From
+    // there, secants over a small fraction of a channel see across the
+    // nearest kinks; where they find a lower point, the fine solve goes on
+    // from it. All phases share the limits of one solve.
+    LsqResult total;
+    const auto left = [&] {
+        LsqLimits l;
+        l.maxIterations = limits.maxIterations - total.iterations;
+        l.maxEvaluations = limits.maxEvaluations - total.evaluations;
+        l.maxJacobians = limits.maxJacobians - total.jacobians;
+        return l;
+    };
+    const auto enough = [](const LsqLimits& l) {
+        return l.maxIterations >= kPhaseReserve && l.maxEvaluations >= 2 * kPhaseReserve &&
+               l.maxJacobians >= kPhaseReserve;
+    };
+    const auto run = [&](const LsqOptions& o, const LsqLimits& l) {
+        const LsqResult r = SolveLeastSquares(problem, x, m_n, l, m_ws, o);
+        total.iterations += r.iterations;
+        total.evaluations += r.evaluations;
+        total.jacobians += r.jacobians;
+        return r;
+    };
+    const auto accepted = [](LsqStatus st) {
+        return st == LsqStatus::Converged || st == LsqStatus::StepTolerance;
+    };
+    const auto fatal = [](LsqStatus st) {
+        return st == LsqStatus::Stopped || st == LsqStatus::BadInput || st == LsqStatus::NoStorage;
+    };
+    const auto secant = [&](double step) {
+        LsqOptions o;
+        o.typical = problem.Typical();
+        o.differenceStep = step;
+        o.stepTolerance = kSecantTolerance;
+        o.probeKinks = false;
+        o.commonScale = true;
+        return o;
+    };
+    LsqOptions fine;
+    fine.typical = problem.Typical();
+    fine.commonScale = true;
+
+    LsqLimits firstLimits = left();
+    firstLimits.maxIterations = std::min(firstLimits.maxIterations, kSecantIterations);
+    LsqResult last =
+        kSecantIterations > 0 ? run(secant(kSecantStep), firstLimits) : LsqResult{LsqStatus::StepTolerance};
+    if (!fatal(last.status) && last.status != LsqStatus::Converged) {
+        last = run(fine, left());
+        // A second solve with the strays back at their start; the better of
+        // the two stands.
+        if (accepted(last.status) && problem.IsCurrent(x) && problem.ResetStrays()) {
+            if (enough(left())) {
+                const LsqResult again = run(fine, left());
+                if (fatal(again.status))
+                    last = again;
+                else if (accepted(again.status) && again.sse < last.sse)
+                    last = again;
+                else
                     problem.RestoreBest();
-                m_last = better ? again : before;
-                m_last.iterations = before.iterations + again.iterations;
-                m_last.evaluations = before.evaluations + again.evaluations;
-                m_last.jacobians = before.jacobians + again.jacobians;
             } else {
                 problem.RestoreBest();
             }
         }
+        for (int round = 0; round < kEscapeRounds && accepted(last.status) && enough(left()); ++round) {
+            LsqLimits l = left();
+            l.maxIterations = std::min(l.maxIterations, kEscapeIterations);
+            const double before = last.sse;
+            const LsqResult e = run(secant(kEscapeSteps[round % 3]), l);
+            if (fatal(e.status)) {
+                last = e;
+                break;
+            }
+            if (!(e.sse < before))
+                continue; // no lower point across the nearest kinks at this distance
+            const LsqResult f = run(fine, left());
+            if (fatal(f.status)) {
+                last = f;
+                break;
+            }
+            // Even a fine solve that ran out of its limits ends below a point
+            // that was accepted.
+            if (accepted(f.status))
+                last = f;
+            else
+                last.sse = f.sse;
+        }
     }
+    m_last = last;
+    m_last.iterations = total.iterations;
+    m_last.evaluations = total.evaluations;
+    m_last.jacobians = total.jacobians;
     if (m_last.evaluations == 0 || m_last.status == LsqStatus::BadInput)
         return OutcomeOf(m_last.status); // refused like the calls above: theta and sse untouched
     // The intensities and constant that belong to the final shifts: from the
