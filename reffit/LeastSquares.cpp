@@ -36,6 +36,7 @@ const double kKinkChange = 1.0e-3;
 // Tiny accepted steps from a point whose Gauss-Newton decrement is above this
 // are taken for the zigzag about a kink rather than for a smooth minimum.
 const double kKinkDecrement = 1.0e-6;
+const int kZigzagSteps = 3;
 
 } // namespace
 
@@ -414,7 +415,14 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
     int maxSteps = 0;
     bool lookForKinks = false; // the next Jacobian looks for kinks at x
     bool kinksFrozen = false;  // x has had its kink parameters frozen
-    double decrement0 = 0.0;   // Gauss-Newton decrement with every parameter free
+    // Zigzag about a kink: accepted steps, each after a trial that rose, each
+    // about half the last. Seen for kZigzagSteps iterations, it calls for the
+    // kink search at once rather than after the steps have shrunk to the step
+    // tolerance, one halving per iteration.
+    int zigzag = 0;
+    double lastStep = 0.0;
+    bool zigzagSearch = false;
+    double decrement0 = 0.0; // Gauss-Newton decrement with every parameter free
     const LsqSteps fine =
         options.differenceStep > 0.0 ? LsqSteps{0.0, {}, options.differenceStep} : FineSteps();
     for (;;) {
@@ -487,10 +495,11 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                 res.status = LsqStatus::StepTolerance;
                 return res;
             }
-            if (frozen == 0) {
+            if (frozen == 0 && !zigzagSearch) {
                 res.status = LsqStatus::FalseConvergence;
                 return res;
             }
+            zigzagSearch = false; // no kink after all: go on as before
         }
 
         QrFactor(m, n, fjac, ipvt, rdiag, acnorm, wqr);
@@ -560,6 +569,7 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             delta = std::min(stepmx, kInitialFactor * std::max(xnorm, 1.0));
         };
 
+        bool rose = false; // a trial of this iteration increased the sum of squares
         for (;;) {
             LmPar(n, fjac, m, ipvt, diag, qtf, delta, par, wa1, sdiag, wa2, wa3);
             for (int j = 0; j < n; ++j) {
@@ -643,9 +653,19 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                     res.status = LsqStatus::MaxSteps;
                     return res;
                 }
+                zigzag = rose && pnorm <= 0.6 * lastStep ? zigzag + 1 : 0;
+                lastStep = pnorm;
+                if (zigzag >= kZigzagSteps && options.probeKinks && options.kinkZigzag && !kinksFrozen) {
+                    zigzag = 0;
+                    zigzagSearch = true;
+                    requestKinkSearch();
+                    break;
+                }
                 kinksFrozen = false;
                 break;
             }
+            if (actred < 0.0)
+                rose = true;
 
             // Rejected: the trust region has shrunk. Once it is below the step
             // tolerance nothing further can be gained at this precision.

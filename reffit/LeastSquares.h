@@ -111,6 +111,11 @@ struct LsqOptions
     double differenceStep = 0.0;
     // Whether a stall looks for kinks (above) or simply ends at the step tolerance.
     bool probeKinks = true;
+    // Whether a zigzag of halving steps about a kink (three iterations whose
+    // step was accepted after one that rose, each about half the last) starts
+    // the kink search at once rather than once the steps reach the step
+    // tolerance. For residuals known to be piecewise smooth.
+    bool kinkZigzag = false;
     // Whether all parameters share one unit, and so one scale (the largest
     // column norm) instead of one each.
     bool commonScale = false;

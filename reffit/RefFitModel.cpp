@@ -98,8 +98,8 @@ constexpr int kSecantIterations = 0;
 // a few iterations each, begun only with this many iterations left (and
 // twice as many evaluations).
 constexpr double kEscapeSteps[] = {0.1, 0.01, 0.03};
-constexpr int kEscapeRounds = 2;
-constexpr int kEscapeIterations = 5;
+constexpr int kEscapeRounds = 1;
+constexpr int kEscapeIterations = 2;
 constexpr int kPhaseReserve = 8;
 
 } // namespace
@@ -810,6 +810,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     LsqOptions fine;
     fine.typical = problem.Typical();
     fine.commonScale = true;
+    fine.kinkZigzag = true;
 
     LsqLimits firstLimits = left();
     firstLimits.maxIterations = std::min(firstLimits.maxIterations, kSecantIterations);
