@@ -256,15 +256,21 @@ inline HardProblem MakeHardProblem(std::uint64_t seed, int index)
         st.bgStep = uniform(0.0, 0.15);
     }
 
-    // References on grids of their own: a step of 0.6 to 1.6 data steps (one
-    // step for all when they share one shift, which is in channels), and 5 to
-    // 10 eV beyond both ends of the data.
+    // References 5 to 10 eV beyond both ends of the data. In every other set
+    // they were measured on the data's own grid (every data point on a
+    // channel at zero shift: the kinks of all points coincide); otherwise
+    // each on a grid of its own, a step of 0.6 to 1.6 data steps (one step
+    // for all when they share one shift, which is in channels).
+    const bool sameGrid = (index / 8) % 2 == 1;
     const double commonA = uniform(0.6, 1.6);
     for (int k = 0; k < nRefs; ++k) {
         Reference r;
-        r.a = multiShift ? uniform(0.6, 1.6) : commonA;
+        r.a = sameGrid ? 1.0 : multiShift ? uniform(0.6, 1.6) : commonA;
         r.step = dataStep / r.a;
-        const double before = uniform(5.0, 10.0), after = uniform(5.0, 10.0);
+        double before = uniform(5.0, 10.0);
+        const double after = uniform(5.0, 10.0);
+        if (sameGrid)
+            before = std::round(before / r.step) * r.step;
         const int nRef = int((width + before + after) / r.step) + 1;
         const double refStart = -before;
         r.b = -refStart / r.step;
