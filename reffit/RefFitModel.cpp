@@ -219,6 +219,8 @@ public:
         m_lastR = m_bestShifts + m_nShift;
         m_sumY = m_lastR + m_n;
         m_sumY2 = m_sumY + m_refs;
+        m_pinned = m_sumY2 + m_refs;
+        std::fill_n(m_pinned, m_nShift, 0.0);
         m_t0 = fit.m_data;
         m_sumData = Sum(fit.m_data);
         m_sumT0 = m_sumData;
@@ -230,7 +232,7 @@ public:
         const std::size_t l = std::size_t(refs + (mode & 1));
         const std::size_t ns = mode & 2 ? std::size_t(refs) : 1;
         return 4 * std::size_t(refs) * std::size_t(n) + 2 * std::size_t(n) + 3 * l * l + 7 * l + 4 * ns +
-               std::size_t(n) + 2 * std::size_t(refs) + std::size_t(refs) + 1;
+               std::size_t(n) + 2 * std::size_t(refs) + ns + std::size_t(refs) + 1;
     }
 
     // Room for one residual vector.
@@ -259,10 +261,10 @@ public:
     }
     // After a solve: a reference left without intensity, or moved more than
     // an energy unit beyond its start, may have wandered off while the others
-    // settled (an overlapping neighbour took its place). Puts each such
-    // shift back to its start, keeping the solution in m_bestShifts; false
-    // when there is none.
-    bool ResetStrays()
+    // settled (an overlapping neighbour took its place, or it took another's).
+    // Keeps the solution in m_bestShifts, puts each such shift back to its
+    // start and holds it there (Unpin releases it); false when there is none.
+    bool PinStrays()
     {
         if (m_nShift < 2)
             return false;
@@ -270,20 +272,17 @@ public:
         for (int j = 0; j < m_nShift; ++j) {
             m_bestShifts[j] = m_shifts[j];
             const bool off = std::fabs(m_shifts[j] - m_startShifts[j]) > m_typical[j];
-            if (m_coef[j + m_const] == 0.0 || off) {
-                if (m_shifts[j] != m_startShifts[j])
-                    any = true;
-            }
+            m_pinned[j] = (m_coef[j + m_const] == 0.0 || off) && m_shifts[j] != m_startShifts[j] ? 1.0 : 0.0;
+            any = any || m_pinned[j] != 0.0;
         }
         if (!any)
             return false;
-        for (int j = 0; j < m_nShift; ++j) {
-            const bool off = std::fabs(m_shifts[j] - m_startShifts[j]) > m_typical[j];
-            if (m_coef[j + m_const] == 0.0 || off)
+        for (int j = 0; j < m_nShift; ++j)
+            if (m_pinned[j] != 0.0)
                 m_shifts[j] = m_startShifts[j];
-        }
         return true;
     }
+    void Unpin() { std::fill_n(m_pinned, m_nShift, 0.0); }
     void RestoreBest() { std::copy(m_bestShifts, m_bestShifts + m_nShift, m_shifts); }
 
     bool IsCurrent(std::span<const double> x) const
@@ -319,6 +318,11 @@ public:
         for (int j = 0; j < m_nShift; ++j) {
             if (m_fit.StopRequested())
                 return false;
+            double* col = jac.data() + std::size_t(j) * std::size_t(m_n);
+            if (m_pinned[j] != 0.0) {
+                std::fill_n(col, m_n, 0.0); // held: no step moves it
+                continue;
+            }
             const double v = x[std::size_t(j)];
             const double h = steps.For(std::size_t(j), v);
             const double vh = v + h;
@@ -329,7 +333,6 @@ public:
                     m_penAny[m_refs] = std::max(
                         m_penAny[m_refs], Place(k, vh, m_y2 + Offset(k), m_pen2 + Offset(k), m_sumY2[k]));
             Project(moved, work.data(), m_trial, false);
-            double* col = jac.data() + std::size_t(j) * std::size_t(m_n);
             const double invh = 1.0 / h;
             for (int i = 0; i < m_n; ++i)
                 col[i] = (work[std::size_t(i)] - r[std::size_t(i)]) * invh;
@@ -653,6 +656,7 @@ private:
     double *m_startShifts, *m_bestShifts; // of a second solve, below
     double* m_lastR;                      // residuals at the shifts of the last evaluation
     double *m_sumY, *m_sumY2;             // sums of the placed and trial references
+    double* m_pinned;                     // per shift: 1 while held at its start
     const double* m_t0;                   // target of the placed references
     double m_sumT0 = 0.0, m_sumData = 0.0;
     double* m_penAny; // per placed reference, then for the trial: 1 if penalised
@@ -820,18 +824,22 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         last = run(fine, left());
         // A second solve with the strays back at their start; the better of
         // the two stands.
-        if (accepted(last.status) && problem.IsCurrent(x) && problem.ResetStrays()) {
-            if (enough(left())) {
-                const LsqResult again = run(fine, left());
-                if (fatal(again.status))
-                    last = again;
-                else if (accepted(again.status) && again.sse < last.sse)
-                    last = again;
-                else
-                    problem.RestoreBest();
-            } else {
+        // A second solve with the strays held at their start until the others
+        // have settled, then free; the better of the two stands. (The
+        // intensities that tell a stray are those of the last evaluation.)
+        const bool current =
+            accepted(last.status) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()));
+        if (current && problem.PinStrays()) {
+            LsqResult again = enough(left()) ? run(fine, left()) : LsqResult{LsqStatus::IterationLimit};
+            problem.Unpin();
+            if (!fatal(again.status) && enough(left()))
+                again = run(fine, left());
+            if (fatal(again.status))
+                last = again;
+            else if (accepted(again.status) && again.sse < last.sse)
+                last = again;
+            else
                 problem.RestoreBest();
-            }
         }
         for (int round = 0; round < kEscapeRounds && accepted(last.status) && enough(left()); ++round) {
             LsqLimits l = left();
