@@ -101,6 +101,9 @@ constexpr double kEscapeSteps[] = {0.1, 0.01, 0.03};
 constexpr int kEscapeRounds = 1;
 constexpr int kEscapeIterations = 2;
 constexpr int kPhaseReserve = 8;
+// A shift that moved further than this (energy units) from its start is
+// tried again held at the start.
+constexpr double kStrayDistance = 1.0;
 
 } // namespace
 
@@ -271,7 +274,7 @@ public:
         bool any = false;
         for (int j = 0; j < m_nShift; ++j) {
             m_bestShifts[j] = m_shifts[j];
-            const bool off = std::fabs(m_shifts[j] - m_startShifts[j]) > m_typical[j];
+            const bool off = std::fabs(m_shifts[j] - m_startShifts[j]) > kStrayDistance * m_typical[j];
             m_pinned[j] = (m_coef[j + m_const] == 0.0 || off) && m_shifts[j] != m_startShifts[j] ? 1.0 : 0.0;
             any = any || m_pinned[j] != 0.0;
         }
@@ -834,12 +837,16 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             problem.Unpin();
             if (!fatal(again.status) && enough(left()))
                 again = run(fine, left());
-            if (fatal(again.status))
+            if (fatal(again.status)) {
                 last = again;
-            else if (accepted(again.status) && again.sse < last.sse)
+            } else if (again.sse < last.sse) {
+                // Below a point that was accepted, whatever ended this solve.
+                const LsqStatus status = accepted(again.status) ? again.status : last.status;
                 last = again;
-            else
+                last.status = status;
+            } else {
                 problem.RestoreBest();
+            }
         }
         for (int round = 0; round < kEscapeRounds && accepted(last.status) && enough(left()); ++round) {
             LsqLimits l = left();
