@@ -18,7 +18,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <algorithm>
 #include <cstring>
@@ -595,11 +594,10 @@ void CSpecViewBase::OnPrint(QPainter* pDC, const QRect& rectDraw, double dpiX, d
     }
 }
 
-void CSpecViewBase::OnPrint(QPrinter* printer)
+void CSpecViewBase::OnPrint(QPrinter* printer, bool bPreview)
 {
     QPainter painter(printer);
     const QRect paint = printer->pageLayout().paintRectPixels(printer->resolution());
-    const bool bPreview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget()) != nullptr;
     OnPrint(&painter, QRect(0, 0, paint.width(), paint.height()), printer->logicalDpiX(),
             printer->logicalDpiY(), bPreview);
 }
