@@ -347,3 +347,120 @@ TEST_F(AcquireTest, FailedSavesAreReported)
     EXPECT_EQ(rig.m_host.m_shown.size(), 1u);
     EXPECT_EQ(Count(rig.DauCommands(), "SPEC"), 4);
 }
+
+// Faults during a run: each ends the run with its message, leaves the data
+// acquired so far in the file and the stage unit out of its mode, and nothing
+// hangs (every wait is bounded here).
+class AcquireFaultTest : public AcquireTest
+{
+protected:
+    // A narrow scan at two specimens, 250 points (three blocks) per scan.
+    void Run(SAcqRig& rig, const std::function<void(int block)>& onBlock)
+    {
+        m_case = std::make_unique<SXpsCase>(CAcquireXPS::Narrowscan, CAcquireXPS::Normal, 2);
+        m_case->AddRegion(280, 250, 2);
+        m_case->Build(m_dir);
+        int blocks = 0;
+        rig.m_host.m_onData = [&](const SAcqUpdate&) { onBlock(++blocks); };
+        ASSERT_EQ(rig.m_acq.StartAcquiring(&m_case->m_doc, nullptr), 0);
+        ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq, 20));
+        CVeltraneDoc back;
+        ASSERT_TRUE(ReadBack(m_case->m_path, back));
+        EXPECT_EQ(SpectrumValues(back), SpectrumValues(m_case->m_doc));
+        const auto values = SpectrumValues(back);
+        m_nAcquired = std::count_if(values.begin(), values.end(), [](double v) { return v != 0; });
+    }
+    std::unique_ptr<SXpsCase> m_case;
+    long m_nAcquired = 0;
+};
+
+TEST_F(AcquireFaultTest, DauFaults)
+{
+    struct
+    {
+        const char* name;
+        std::function<void(CDauSimulator&)> inject;
+        long long result;
+    } cases[] = {
+        {"silence", [](CDauSimulator& s) { s.InjectSilence(1); }, 2297},
+        {"garbled",
+         [](CDauSimulator& s) {
+             s.InjectReply(Packet{0x7F, 0x01, 0x02});
+         },
+         2288},
+        {"abort status", [](CDauSimulator& s) { s.InjectStatus('4'); }, 2276},
+    };
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        SAcqRig rig;
+        Run(rig, [&](int block) {
+            if (block == 1)
+                tc.inject(*rig.m_dau.m_sim);
+        });
+        EXPECT_EQ(rig.m_host.Result(), tc.result) << Join(rig.DauCommands());
+        EXPECT_GT(m_nAcquired, 0);
+        EXPECT_LT(m_nAcquired, 250);
+        EXPECT_EQ(rig.AscuCommands().back(), "EX 6");
+        EXPECT_EQ(rig.m_acq.GetStatus(), CAcquire::Inactive);
+    }
+}
+
+TEST_F(AcquireFaultTest, DauSimulatorKilled)
+{
+    SAcqRig rig;
+    Run(rig, [&](int block) {
+        if (block == 1)
+            rig.m_dau.m_server->Stop();
+    });
+    const long long r = rig.m_host.Result();
+    EXPECT_TRUE(r >= 2272 && r <= 2299) << r;
+    EXPECT_GT(m_nAcquired, 0);
+    EXPECT_EQ(rig.AscuCommands().back(), "EX 6");
+}
+
+// The second specimen's motor fails: the unit's error ends the run after
+// the first specimen's data.
+TEST_F(AcquireFaultTest, StageErrorReply)
+{
+    SAcqRig rig;
+    Run(rig, [&](int block) {
+        if (block == 6) // the first specimen's last block
+            rig.m_ascu.m_sim.InjectError(8);
+    });
+    const long long r = rig.m_host.Result();
+    EXPECT_TRUE(r >= 2300 && r <= 2330) << r;
+    EXPECT_EQ(m_nAcquired, 250);
+    EXPECT_EQ(rig.AscuCommands().back(), "EX 6");
+}
+
+// The stage unit's device goes away: the port's own error, not "no response".
+TEST_F(AcquireFaultTest, StageDeviceVanishes)
+{
+    SAcqRig rig;
+    Run(rig, [&](int block) {
+        if (block == 6)
+            rig.m_ascu.m_sim.Stop();
+    });
+    const long long r = rig.m_host.Result();
+    EXPECT_NE(r, 0);
+    EXPECT_NE(r, 2305) << "the port's error, not silence";
+    EXPECT_EQ(m_nAcquired, 250);
+}
+
+// A move that never ends (the unit went quiet) is ended by Abort.
+TEST_F(AcquireFaultTest, AbortEndsAnEndlessMove)
+{
+    SAscuSimConfig slow = SAcqRig::Quick();
+    slow.m_bRealTime = true;
+    slow.m_iMoveMs = 600000;
+    SAcqRig rig(slow);
+    m_case = std::make_unique<SXpsCase>(CAcquireXPS::Narrowscan, CAcquireXPS::Normal, 1);
+    m_case->AddRegion(280, 5, 1);
+    m_case->Build(m_dir);
+    ASSERT_EQ(rig.m_acq.StartAcquiring(&m_case->m_doc, nullptr), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(rig.m_acq.IsBusy());
+    rig.m_acq.StopAcquiring(true);
+    ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq, 20));
+    EXPECT_EQ(rig.m_host.Result(), 5121);
+}
