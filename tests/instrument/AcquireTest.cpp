@@ -4,6 +4,7 @@
 
 #include "AcquireSupport.h"
 
+#include "data/ImageRgn.h"
 #include "data/SpecRgn.h"
 #include "data/Trace.h"
 #include "platform/File.h"
@@ -463,4 +464,164 @@ TEST_F(AcquireFaultTest, AbortEndsAnEndlessMove)
     rig.m_acq.StopAcquiring(true);
     ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq, 20));
     EXPECT_EQ(rig.m_host.Result(), 5121);
+}
+
+namespace {
+
+// Every raw value of every image region: the peak plane, the background
+// planes in use, or the secondary-electron bytes.
+std::vector<double> ImageValues(const CVeltraneDoc& doc)
+{
+    std::vector<double> v;
+    for (int i = 0; i < doc.GetNumStagePosns(); ++i) {
+        const CStagePosn* p = doc.GetStagePosn(i);
+        for (int g = 0; g < p->GetNumImageRgns(); ++g) {
+            const CImageRgn* r = p->GetImageRgn(g);
+            const size_t n = size_t(r->GetNumPoints_x()) * size_t(r->GetNumPoints_y());
+            if (const unsigned char* se = r->GetSEData()) {
+                v.insert(v.end(), se, se + n);
+                continue;
+            }
+            for (const int* plane : {r->GetPkData(), r->GetBk1Data(), r->GetBk2Data()})
+                if (plane)
+                    v.insert(v.end(), plane, plane + n);
+        }
+    }
+    return v;
+}
+
+struct SAesCase
+{
+    explicit SAesCase(int expType) { m_sheet.m_iExpType = expType; }
+    void Build(const std::filesystem::path& dir, int nPosns)
+    {
+        m_path = (dir / "aes.vlt").string();
+        m_sheet.m_prf.m_pLevelList = &m_levels;
+        for (auto& r : m_regions) {
+            m_sheet.m_rgn.m_WidescanRegions.push_back(r.get());
+            m_sheet.m_rgn.m_NarrowscanRegions.push_back(r.get());
+            m_sheet.m_rgn.m_ImageRegions.push_back(r.get());
+        }
+        BuildDocument(m_doc, m_sheet, nPosns, 0, m_path);
+    }
+    SFakeAES m_sheet;
+    std::vector<CAcquireProfile::CLevelInfo> m_levels;
+    std::vector<std::unique_ptr<CRegion>> m_regions;
+    CVeltraneDoc m_doc;
+    std::string m_path;
+};
+
+} // namespace
+
+// A point depth profile on the DAU's gun: each position's spot on the
+// image grid, etches of the level increments, the end of scan at the end.
+TEST_F(AcquireTest, AesPointDepthProfile)
+{
+    SAcqRig rig;
+    SAesCase c(CAcquireAES::Profile);
+    c.m_sheet.m_scn.m_iMove = CAcquireAES_Scn::Point;
+    c.m_sheet.m_scn.m_points = {{400, -400}, {0, 8}};
+    c.m_levels = {{1, 1, 0}, {2, 3, 60}, {}};
+    c.m_regions.push_back(MakeRegion(100, 40, 1, 1));
+    c.Build(m_dir, 2);
+    ASSERT_EQ(c.m_doc.GetIonGun()->GetType(), CIonGun::MIED_DAU);
+    ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+    ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
+    EXPECT_EQ(rig.m_host.Result(), 0) << Join(rig.m_host.m_shown);
+    const auto dau = rig.DauCommands();
+    EXPECT_EQ(dau.front(), "BEAM MD=SPOT,X0=100,Y0=-100,X1=0,Y1=0,BR=256") << Join(dau);
+    EXPECT_EQ(Count(dau, "BEAM MD=SPOT,X0=0,Y0=2,X1=0,Y1=0,BR=256"), 1);
+    EXPECT_EQ(Count(dau, "ETCH TM=60"), 4);
+    EXPECT_EQ(Count(dau, "SPEC TE=AES"), 6);
+    EXPECT_EQ(dau.back().rfind("BEAM MD=EOS", 0), 0u);
+    CVeltraneDoc back;
+    ASSERT_TRUE(ReadBack(c.m_path, back));
+    const auto values = SpectrumValues(back);
+    EXPECT_EQ(values, SpectrumValues(c.m_doc));
+    EXPECT_EQ(std::count(values.begin(), values.end(), 0.0), 0);
+}
+
+// Maps (with a background plane), line scans and secondary-electron images:
+// every pixel arrives and the file holds what the views got.
+TEST_F(AcquireTest, AesImages)
+{
+    struct
+    {
+        int type;
+        bool linescan;
+        const char* command;
+    } cases[] = {
+        {CAcquireAES::AugerImage, false,
+         "SAMI MD=CAE,EP=20,PK=98.5,B1=117.5,DW=2,X0=-16,Y0=16,X1=15,Y1=-15,DN=2"},
+        {CAcquireAES::AugerImage, true,
+         "LINP MD=CAE,EP=20,PK=98.5,B1=117.5,DW=2,X0=-16,Y0=16,X1=15,Y1=-15,BR="},
+        {CAcquireAES::SEImage, false, "SEMI PX=256,MG=1000"},
+    };
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(tc.command);
+        SAcqRig rig;
+        SAesCase c(tc.type);
+        c.m_sheet.m_scn.m_bLinescan = tc.linescan;
+        c.m_sheet.m_scn.m_areas = {{-64, 64, 60, -60}};
+        auto r = MakeRegion(100, 2, 1, 1, 1, 2);
+        r->m_dBk1 = 120;
+        c.m_regions.push_back(std::move(r));
+        c.Build(m_dir, 1);
+        ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+        ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq, 30));
+        EXPECT_EQ(rig.m_host.Result(), 0) << Join(rig.m_host.m_shown);
+        const auto dau = rig.DauCommands();
+        ASSERT_FALSE(dau.empty());
+        EXPECT_EQ(dau.front().rfind(tc.command, 0), 0u) << dau.front();
+        CVeltraneDoc back;
+        ASSERT_TRUE(ReadBack(c.m_path, back));
+        const auto values = ImageValues(back);
+        EXPECT_EQ(values, ImageValues(c.m_doc));
+        EXPECT_FALSE(values.empty());
+        EXPECT_EQ(std::count(values.begin(), values.end(), 0.0), 0) << "every pixel acquired";
+    }
+}
+
+// Depth profile with the stage unit's MIED, and an angle-resolved series:
+// the unit's mode, switch, etches and tilts, and the end moves.
+TEST_F(AcquireTest, XpsProfilesOnTheStageUnit)
+{
+    {
+        SAcqRig rig;
+        rig.m_instrument.m_bMIED = false; // the MIED is the stage unit's
+        SXpsCase c(CAcquireXPS::DepthProfile, CAcquireXPS::Normal, 1);
+        c.m_sheet.m_bFast = 1;
+        c.m_sheet.m_stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {
+            {1, 1, 0}, {2, 3, 12.7}, {}};
+        c.AddRegion(280, 5, 1);
+        c.m_regions.back()->m_dBk2 = 290;
+        c.Build(m_dir);
+        ASSERT_EQ(c.m_doc.GetIonGun()->GetType(), CIonGun::MIED_ASCU);
+        ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+        ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
+        EXPECT_EQ(rig.m_host.Result(), 0) << Join(rig.m_host.m_shown);
+        // Fast profile, second background only: the B2 form, the offset taken off.
+        EXPECT_EQ(rig.DauCommands().front(), "QINT TE=XPS,MD=CAE,EP=20,PK=278.5,B2=287.5,DW=10");
+        const auto ascu = Join(rig.AscuCommands());
+        EXPECT_EQ(ascu.find("MD 5,1"), 0u) << ascu;
+        EXPECT_NE(ascu.find("SP 2,1,12\nEX 1\nSP 2,1,12\n"), std::string::npos); // 12.7 s as 12
+        EXPECT_NE(ascu.find("EX 7,5\n"), std::string::npos);                     // switch 2 on
+        EXPECT_NE(ascu.find("EX 7,6\nEX 6\n"), std::string::npos) << ascu;       // off, end of mode
+        const auto values = SpectrumValues(c.m_doc);
+        EXPECT_EQ(std::count(values.begin(), values.end(), 0.0), 0);
+    }
+    {
+        SAcqRig rig;
+        SXpsCase c(CAcquireXPS::AngleResolved, CAcquireXPS::Normal, 1);
+        c.m_sheet.m_stg.m_group.m_profile.m_rows[CAcquireProfile::AngleResolved] = {{0, 20, 10}, {}};
+        c.AddRegion(280, 5, 1);
+        c.Build(m_dir);
+        ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+        ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
+        EXPECT_EQ(rig.m_host.Result(), 0) << Join(rig.m_host.m_shown);
+        const auto ascu = rig.AscuCommands();
+        EXPECT_EQ(ascu.front(), "MD 3,1") << Join(ascu);
+        EXPECT_EQ(ascu.back(), "EX 6");
+        EXPECT_EQ(Count(rig.DauCommands(), "SPEC"), 3);
+    }
 }
