@@ -48,7 +48,7 @@ struct SXpsCase
     void Build(const std::filesystem::path& dir, int first = 1)
     {
         m_path = (dir / "run.vlt").string();
-        BuildDocument(m_doc, m_sheet, m_nPosns, first, m_path);
+        ASSERT_EQ(BuildDocument(m_doc, m_sheet, m_nPosns, first, m_path), "");
     }
     SFakeXPS m_sheet;
     std::vector<std::unique_ptr<CRegion>> m_regions;
@@ -177,7 +177,7 @@ TEST_F(AcquireTest, StopTable)
             xps.m_stg.m_group.m_regions = {region.get(), region2.get()};
             xps.m_stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 2, 0}, {}};
             xps.m_stg.m_group.m_profile.m_rows[CAcquireProfile::AngleResolved] = {{0, 10, 10}, {}};
-            BuildDocument(doc, xps, 1, 1, path);
+            ASSERT_EQ(BuildDocument(doc, xps, 1, 1, path), "");
         } else {
             aes.m_iExpType = tc.aesType;
             aes.m_scn.m_iMove = tc.move;
@@ -192,7 +192,7 @@ TEST_F(AcquireTest, StopTable)
                 aes.m_rgn.m_ImageRegions = {se.get()};
                 region = std::move(se);
             }
-            BuildDocument(doc, aes, 1, 0, path);
+            ASSERT_EQ(BuildDocument(doc, aes, 1, 0, path), "");
         }
         int seen = -1;
         rig.m_host.m_onStopMonitor = [&] {
@@ -502,7 +502,7 @@ struct SAesCase
             m_sheet.m_rgn.m_NarrowscanRegions.push_back(r.get());
             m_sheet.m_rgn.m_ImageRegions.push_back(r.get());
         }
-        BuildDocument(m_doc, m_sheet, nPosns, 0, m_path);
+        ASSERT_EQ(BuildDocument(m_doc, m_sheet, nPosns, 0, m_path), "");
     }
     SFakeAES m_sheet;
     std::vector<CAcquireProfile::CLevelInfo> m_levels;

@@ -89,7 +89,7 @@ struct SQtRun
         m_sheet.m_iExpType = CAcquireXPS::Widescan;
         m_sheet.m_rgn.m_WidescanRegions = {m_region.get()};
         m_path = (m_dir / "qt.vlt").string();
-        BuildDocument(m_doc, m_sheet, 1, 1, m_path);
+        EXPECT_EQ(BuildDocument(m_doc, m_sheet, 1, 1, m_path), "");
     }
     ~SQtRun()
     {
