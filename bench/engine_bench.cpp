@@ -91,12 +91,12 @@ SRunResult RunProfile(bool bStub, const std::filesystem::path& dir)
     IClock* prevClock = SetClock(&clock);
 
     SFakeXPS sheet;
-    sheet.m_iExpType = CAcquireXPS::DepthProfile;
-    sheet.m_stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 100, 30}, {}};
+    sheet.type = CAcquireXPS::DepthProfile;
+    sheet.stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 100, 30}, {}};
     std::vector<std::unique_ptr<CRegion>> regions;
     for (int i = 0; i < 10; ++i) {
         regions.push_back(MakeRegion(100 + 200 * i, 1000, 0.1, 1, 1, 20));
-        sheet.m_stg.m_group.m_regions.push_back(regions.back().get());
+        sheet.stg.m_group.m_regions.push_back(regions.back().get());
     }
     CVeltraneDoc doc;
     SRunResult out;

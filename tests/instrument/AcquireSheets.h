@@ -12,6 +12,7 @@
 #include "data/VeltraneDoc.h"
 #include "data/formats/RecordBuilder.h"
 #include "instrument/Acquire.h"
+#include "tests/common/SheetDoubles.h"
 
 #include <memory>
 #include <string>
@@ -46,79 +47,43 @@ struct SFakeGroup : CAcquireGroup
     std::vector<CRegion*> m_regions;
 };
 
-struct SFakeXPS : CAcquireXPS
+struct SFakeXPSExp : CAcquireXPS_Exp
 {
-    struct Exp : CAcquireXPS_Exp
-    {
-        int GetNumPosns() const override { return m_n; }
-        int m_n = 1;
-    };
-    struct Stg : CAcquireXPS_Stg
-    {
-        const CAcquireGroup* GetGroup(const std::string&) const override { return &m_group; }
-        SFakeGroup m_group;
-    };
-    struct Img : CAcquireXPS_Img
-    {
-        double GetStep() const override { return 1.0; }
-        double GetXStep() const override { return 1.0; }
-        double GetYStep() const override { return 1.0; }
-        int GetXSize() const override { return m_nx; }
-        int GetYSize() const override { return m_ny; }
-        int m_nx = 4, m_ny = 3;
-    };
-    const CAcquireXPS_Exp* GetExpPage() const override { return &m_exp; }
-    const CAcquireXPS_Src* GetSrcPage() const override { return &m_src; }
-    const CAcquireXPS_Stg* GetStgPage() const override { return &m_stg; }
-    const CAcquireXPS_Prf* GetPrfPage() const override { return &m_prf; }
-    const CAcquireXPS_Rgn* GetRgnPage() const override { return &m_rgn; }
-    const CAcquireXPS_Img* GetImgPage() const override { return &m_img; }
-    int GetExpType() const override { return m_iExpType; }
-    int GetMoveType() const override { return m_iMoveType; }
-    int FastScanMode() const override { return m_bFast; }
-
-    Exp m_exp;
-    CAcquireXPS_Src m_src;
-    Stg m_stg;
-    CAcquireXPS_Prf m_prf;
-    CAcquireXPS_Rgn m_rgn;
-    Img m_img;
-    int m_iExpType = Narrowscan;
-    int m_iMoveType = None;
-    int m_bFast = 0;
+    int GetNumPosns() const override { return m_n; }
+    int m_n = 1;
 };
-
-struct SFakeAES : CAcquireAES
+struct SFakeXPSStg : CAcquireXPS_Stg
 {
-    struct Scn : CAcquireAES_Scn
-    {
-        int GetMoveType() const override { return m_iMove; }
-        int GetSize() const override { return m_iSize; }
-        int GetResol() const override { return 2; }
-        int GetMag() const override { return 1000; }
-        bool UseAreas() const override { return m_iMove == AreaScan; }
-        bool UsePts() const override { return m_iMove == Point; }
-        const std::vector<CScanPoint>& GetPointList() const override { return m_points; }
-        const std::vector<CScanArea>& GetAreaList() const override { return m_areas; }
-        int m_iMove = None;
-        int m_iSize = 256;
-        std::vector<CScanPoint> m_points;
-        std::vector<CScanArea> m_areas;
-    };
-    const CAcquireAES_Exp* GetExpPage() const override { return &m_exp; }
-    const CAcquireAES_Scn* GetScnPage() const override { return &m_scn; }
-    const CAcquireAES_Prf* GetPrfPage() const override { return &m_prf; }
-    const CAcquireAES_Rgn* GetRgnPage() const override { return &m_rgn; }
-    int GetExpType() const override { return m_iExpType; }
-    bool FastScanMode() const override { return m_iExpType == FastProfile; }
-
-    CAcquireAES_Exp m_exp;
-    Scn m_scn;
-    CAcquireAES_Prf m_prf;
-    CAcquireAES_Rgn m_rgn;
-    int m_iExpType = Widescan;
-    std::vector<CAcquireProfile::CLevelInfo> m_levels;
+    const CAcquireGroup* GetGroup(const std::string&) const override { return &m_group; }
+    SFakeGroup m_group;
 };
+struct SFakeXPSImg : CAcquireXPS_Img
+{
+    double GetStep() const override { return 1.0; }
+    double GetXStep() const override { return 1.0; }
+    double GetYStep() const override { return 1.0; }
+    int GetXSize() const override { return m_nx; }
+    int GetYSize() const override { return m_ny; }
+    int m_nx = 4, m_ny = 3;
+};
+using SFakeXPS = CXpsSheetDouble<SFakeXPSExp, SFakeXPSStg, SFakeXPSImg>;
+
+struct SFakeAESScn : CAcquireAES_Scn
+{
+    int GetMoveType() const override { return m_iMove; }
+    int GetSize() const override { return m_iSize; }
+    int GetResol() const override { return 2; }
+    int GetMag() const override { return 1000; }
+    bool UseAreas() const override { return m_iMove == AreaScan; }
+    bool UsePts() const override { return m_iMove == Point; }
+    const std::vector<CScanPoint>& GetPointList() const override { return m_points; }
+    const std::vector<CScanArea>& GetAreaList() const override { return m_areas; }
+    int m_iMove = None;
+    int m_iSize = 256;
+    std::vector<CScanPoint> m_points;
+    std::vector<CScanArea> m_areas;
+};
+using SFakeAES = CAesSheetDouble<SFakeAESScn>;
 
 // A region as a page holds it (0 = no background).
 inline std::unique_ptr<CRegion> MakeRegion(double start, int points, double step, int scans, int repeat = 1,

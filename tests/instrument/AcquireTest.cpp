@@ -34,16 +34,16 @@ struct SXpsCase
 {
     SXpsCase(int expType, int moveType, int nPosns)
     {
-        m_sheet.m_iExpType = expType;
-        m_sheet.m_iMoveType = moveType;
-        m_sheet.m_exp.m_n = nPosns;
+        m_sheet.type = expType;
+        m_sheet.move = moveType;
+        m_sheet.exp.m_n = nPosns;
         m_nPosns = nPosns;
     }
     void AddRegion(double start, int points, int scans, int repeat = 1)
     {
         m_regions.push_back(MakeRegion(start, points, 0.5, scans, repeat));
-        m_sheet.m_stg.m_group.m_regions.push_back(m_regions.back().get());
-        m_sheet.m_rgn.m_WidescanRegions.push_back(m_regions.back().get());
+        m_sheet.stg.m_group.m_regions.push_back(m_regions.back().get());
+        m_sheet.rgn.m_WidescanRegions.push_back(m_regions.back().get());
     }
     void Build(const std::filesystem::path& dir, int first = 1)
     {
@@ -103,7 +103,7 @@ TEST_F(AcquireTest, NarrowScansOverPositionsAndLevels)
 {
     SAcqRig rig;
     SXpsCase c(CAcquireXPS::DepthProfile, CAcquireXPS::Normal, 2);
-    c.m_sheet.m_stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 1, 0}, {2, 3, 30}, {}};
+    c.m_sheet.stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 1, 0}, {2, 3, 30}, {}};
     c.AddRegion(280, 21, 1);
     c.AddRegion(530, 11, 2);
     c.Build(m_dir);
@@ -169,27 +169,27 @@ TEST_F(AcquireTest, StopTable)
         SFakeXPS xps;
         SFakeAES aes;
         if (tc.xpsType >= 0) {
-            xps.m_iExpType = tc.xpsType;
-            xps.m_iMoveType = tc.move;
-            xps.m_bFast = tc.fast;
-            xps.m_rgn.m_iNarrowscanMode = tc.down;
-            xps.m_rgn.m_WidescanRegions = {region.get()};
-            xps.m_stg.m_group.m_regions = {region.get(), region2.get()};
-            xps.m_stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 2, 0}, {}};
-            xps.m_stg.m_group.m_profile.m_rows[CAcquireProfile::AngleResolved] = {{0, 10, 10}, {}};
+            xps.type = tc.xpsType;
+            xps.move = tc.move;
+            xps.fast = tc.fast;
+            xps.rgn.m_iNarrowscanMode = tc.down;
+            xps.rgn.m_WidescanRegions = {region.get()};
+            xps.stg.m_group.m_regions = {region.get(), region2.get()};
+            xps.stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 2, 0}, {}};
+            xps.stg.m_group.m_profile.m_rows[CAcquireProfile::AngleResolved] = {{0, 10, 10}, {}};
             ASSERT_EQ(BuildDocument(doc, xps, 1, 1, path), "");
         } else {
-            aes.m_iExpType = tc.aesType;
-            aes.m_scn.m_iMove = tc.move;
-            aes.m_rgn.m_iNarrowscanMode = tc.down;
-            aes.m_rgn.m_WidescanRegions = {region.get()};
-            aes.m_rgn.m_NarrowscanRegions = {region.get(), region2.get()};
+            aes.type = tc.aesType;
+            aes.scn.m_iMove = tc.move;
+            aes.rgn.m_iNarrowscanMode = tc.down;
+            aes.rgn.m_WidescanRegions = {region.get()};
+            aes.rgn.m_NarrowscanRegions = {region.get(), region2.get()};
             std::vector<CAcquireProfile::CLevelInfo> rows = {{1, 2, 0}, {}};
-            aes.m_prf.m_pLevelList = &rows;
+            aes.prf.m_pLevelList = &rows;
             if (tc.aesType == CAcquireAES::SEImage) {
                 auto se = std::make_unique<CRegion>();
                 se->m_nScans = 1;
-                aes.m_rgn.m_ImageRegions = {se.get()};
+                aes.rgn.m_ImageRegions = {se.get()};
                 region = std::move(se);
             }
             ASSERT_EQ(BuildDocument(doc, aes, 1, 0, path), "");
@@ -228,8 +228,8 @@ TEST_F(AcquireTest, PassOrderAndRepeat)
         SCOPED_TRACE(down);
         SAcqRig rig;
         SXpsCase c(CAcquireXPS::DepthProfile, CAcquireXPS::None, 1);
-        c.m_sheet.m_rgn.m_iNarrowscanMode = down;
-        c.m_sheet.m_stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 3, 0}, {}};
+        c.m_sheet.rgn.m_iNarrowscanMode = down;
+        c.m_sheet.stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 3, 0}, {}};
         c.AddRegion(280, 5, 2);    // A: two scans
         c.AddRegion(300, 6, 3, 2); // B: three scans, every second level
         c.Build(m_dir);
@@ -260,7 +260,7 @@ TEST_F(AcquireTest, PlanarPointsOutsideMapArea)
         SXpsCase c(CAcquireXPS::Narrowscan, CAcquireXPS::Planar, 1);
         CAcquireXPS_Stg::CGridRow a, b;
         a.m_dFirst = 22, a.m_dLast = 7, b.m_dFirst = x, b.m_dLast = 9;
-        c.m_sheet.m_stg.m_GridData[CAcquireXPS::Planar] = {a, b, {}};
+        c.m_sheet.stg.m_GridData[CAcquireXPS::Planar] = {a, b, {}};
         c.AddRegion(280, 5, 1);
         c.Build(m_dir);
         ASSERT_EQ(c.m_doc.GetStagePosn(0)->GetNumPoints(-1), 2);
@@ -286,8 +286,8 @@ TEST_F(AcquireTest, AbortMidScanLeavesReadableFile)
 {
     SAcqRig rig;
     SXpsCase c(CAcquireXPS::DepthProfile, CAcquireXPS::Normal, 2);
-    c.m_sheet.m_prf.m_iGun = 0;
-    c.m_sheet.m_stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 2, 10}, {}};
+    c.m_sheet.prf.m_iGun = 0;
+    c.m_sheet.stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 2, 10}, {}};
     c.AddRegion(280, 250, 2);
     c.Build(m_dir);
     int blocks = 0;
@@ -336,7 +336,7 @@ TEST_F(AcquireTest, FailedSavesAreReported)
 {
     SAcqRig rig;
     SXpsCase c(CAcquireXPS::DepthProfile, CAcquireXPS::None, 1);
-    c.m_sheet.m_stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 4, 0}, {}};
+    c.m_sheet.stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 4, 0}, {}};
     c.AddRegion(280, 5, 1);
     c.Build(m_dir);
     rig.m_host.m_bFailSaves = true;
@@ -492,15 +492,15 @@ std::vector<double> ImageValues(const CVeltraneDoc& doc)
 
 struct SAesCase
 {
-    explicit SAesCase(int expType) { m_sheet.m_iExpType = expType; }
+    explicit SAesCase(int expType) { m_sheet.type = expType; }
     void Build(const std::filesystem::path& dir, int nPosns)
     {
         m_path = (dir / "aes.vlt").string();
-        m_sheet.m_prf.m_pLevelList = &m_levels;
+        m_sheet.prf.m_pLevelList = &m_levels;
         for (auto& r : m_regions) {
-            m_sheet.m_rgn.m_WidescanRegions.push_back(r.get());
-            m_sheet.m_rgn.m_NarrowscanRegions.push_back(r.get());
-            m_sheet.m_rgn.m_ImageRegions.push_back(r.get());
+            m_sheet.rgn.m_WidescanRegions.push_back(r.get());
+            m_sheet.rgn.m_NarrowscanRegions.push_back(r.get());
+            m_sheet.rgn.m_ImageRegions.push_back(r.get());
         }
         ASSERT_EQ(BuildDocument(m_doc, m_sheet, nPosns, 0, m_path), "");
     }
@@ -519,8 +519,8 @@ TEST_F(AcquireTest, AesPointDepthProfile)
 {
     SAcqRig rig;
     SAesCase c(CAcquireAES::Profile);
-    c.m_sheet.m_scn.m_iMove = CAcquireAES_Scn::Point;
-    c.m_sheet.m_scn.m_points = {{400, -400}, {0, 8}};
+    c.m_sheet.scn.m_iMove = CAcquireAES_Scn::Point;
+    c.m_sheet.scn.m_points = {{400, -400}, {0, 8}};
     c.m_levels = {{1, 1, 0}, {2, 3, 60}, {}};
     c.m_regions.push_back(MakeRegion(100, 40, 1, 1));
     c.Build(m_dir, 2);
@@ -561,8 +561,8 @@ TEST_F(AcquireTest, AesImages)
         SCOPED_TRACE(tc.command);
         SAcqRig rig;
         SAesCase c(tc.type);
-        c.m_sheet.m_scn.m_bLinescan = tc.linescan;
-        c.m_sheet.m_scn.m_areas = {{-64, 64, 60, -60}};
+        c.m_sheet.scn.m_bLinescan = tc.linescan;
+        c.m_sheet.scn.m_areas = {{-64, 64, 60, -60}};
         auto r = MakeRegion(100, 2, 1, 1, 1, 2);
         r->m_dBk1 = 120;
         c.m_regions.push_back(std::move(r));
@@ -590,9 +590,8 @@ TEST_F(AcquireTest, XpsProfilesOnTheStageUnit)
         SAcqRig rig;
         rig.m_instrument.m_bMIED = false; // the MIED is the stage unit's
         SXpsCase c(CAcquireXPS::DepthProfile, CAcquireXPS::Normal, 1);
-        c.m_sheet.m_bFast = 1;
-        c.m_sheet.m_stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {
-            {1, 1, 0}, {2, 3, 12.7}, {}};
+        c.m_sheet.fast = 1;
+        c.m_sheet.stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 1, 0}, {2, 3, 12.7}, {}};
         c.AddRegion(280, 5, 1);
         c.m_regions.back()->m_dBk2 = 290;
         c.Build(m_dir);
@@ -613,7 +612,7 @@ TEST_F(AcquireTest, XpsProfilesOnTheStageUnit)
     {
         SAcqRig rig;
         SXpsCase c(CAcquireXPS::AngleResolved, CAcquireXPS::Normal, 1);
-        c.m_sheet.m_stg.m_group.m_profile.m_rows[CAcquireProfile::AngleResolved] = {{0, 20, 10}, {}};
+        c.m_sheet.stg.m_group.m_profile.m_rows[CAcquireProfile::AngleResolved] = {{0, 20, 10}, {}};
         c.AddRegion(280, 5, 1);
         c.Build(m_dir);
         ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);

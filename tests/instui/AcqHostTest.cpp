@@ -86,8 +86,8 @@ struct SQtRun
         m_rig.m_dau.m_dau.SetMonitorTimer(&m_timer);
         m_rig.m_acq.Attach(&m_host, &m_rig.m_dau.m_dau, &m_rig.m_ascu.m_ascu);
         m_region = MakeRegion(0, points, 1, scans);
-        m_sheet.m_iExpType = CAcquireXPS::Widescan;
-        m_sheet.m_rgn.m_WidescanRegions = {m_region.get()};
+        m_sheet.type = CAcquireXPS::Widescan;
+        m_sheet.rgn.m_WidescanRegions = {m_region.get()};
         m_path = (m_dir / "qt.vlt").string();
         EXPECT_EQ(BuildDocument(m_doc, m_sheet, 1, 1, m_path), "");
     }
