@@ -624,3 +624,25 @@ TEST_F(AcquireTest, XpsProfilesOnTheStageUnit)
         EXPECT_EQ(Count(rig.DauCommands(), "SPEC"), 3);
     }
 }
+
+// Stop and abort requests hammering a run while it ends on its own never
+// leave the engine Stopping or Aborting once the worker has finished.
+TEST_F(AcquireTest, StopRacingTheEndLeavesInactive)
+{
+    SAcqRig rig;
+    SXpsCase c(CAcquireXPS::Narrowscan, CAcquireXPS::None, 1);
+    c.AddRegion(280, 3, 1);
+    c.Build(m_dir);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+        std::atomic<bool> stop{false};
+        std::thread hammer([&] {
+            for (int k = 0; !stop; ++k)
+                rig.m_acq.StopAcquiring(k % 2 == 0);
+        });
+        ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
+        stop = true;
+        hammer.join();
+        EXPECT_EQ(rig.m_acq.GetStatus(), CAcquire::Inactive);
+    }
+}
