@@ -75,6 +75,36 @@ std::vector<double> SpectrumValues(const CVeltraneDoc& doc)
     return v;
 }
 
+// The curve values that the file inspector shows, in file order.
+std::vector<double> DumpedValues(const std::string& path)
+{
+    std::vector<double> v;
+#ifdef VELTRANE_VLTDUMP
+    std::string out;
+    if (FILE* f = popen((std::string(VELTRANE_VLTDUMP) + " '" + path + "'").c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+            out.append(buf, n);
+        pclose(f);
+    }
+    for (size_t at = out.find("\"values\": ["); at != std::string::npos; at = out.find("\"values\": [", at)) {
+        const char* p = out.c_str() + at + 11;
+        while (*p != ']') {
+            char* end = nullptr;
+            v.push_back(std::strtod(p, &end));
+            p = end;
+            while (*p == ',' || *p == ' ')
+                ++p;
+        }
+        at = static_cast<size_t>(p - out.c_str());
+    }
+#else
+    (void)path;
+#endif
+    return v;
+}
+
 bool ReadBack(const std::string& path, CVeltraneDoc& doc)
 {
     CFile file;
@@ -131,6 +161,9 @@ TEST_F(AcquireTest, NarrowScansOverPositionsAndLevels)
     const auto shown = SpectrumValues(c.m_doc);
     EXPECT_EQ(SpectrumValues(back), shown);
     EXPECT_EQ(std::count(shown.begin(), shown.end(), 0.0), 0) << "every point acquired";
+#ifdef VELTRANE_VLTDUMP
+    EXPECT_EQ(DumpedValues(c.m_path), shown);
+#endif
 }
 
 // Where a Stop takes effect, by technique, type, scan mode and scan type; and
