@@ -893,13 +893,18 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
         break;
     }
 
-    if (int r = m_pDAU->Transact(cmd.c_str(), acceptMs))
-        return static_cast<unsigned>(r);
+    int v[3] = {-1, -1, -1};
+    {
+        auto lock = m_pDAU->Lock();
+        if (int r = m_pDAU->Transact(cmd.c_str(), acceptMs))
+            return static_cast<unsigned>(r);
+        // The intensities are the acceptance reply itself.
+        if (kind == Kind::Qint)
+            m_pDAU->GetIntensityData(v[0], v[1], v[2]);
+    }
 
     SAcqUpdate upd(m_pDoc, nullptr, iPosn, iRgn, iTrace, iScan, 0, 0, 0, 0, 0);
     if (kind == Kind::Qint) {
-        int v[3] = {-1, -1, -1};
-        m_pDAU->GetIntensityData(v[0], v[1], v[2]);
         upd.m_pbData = reinterpret_cast<unsigned char*>(v);
         upd.m_iStart = 1;
         upd.m_iEnd = nz;

@@ -679,3 +679,42 @@ TEST_F(AcquireTest, StopRacingTheEndLeavesInactive)
         EXPECT_EQ(rig.m_acq.GetStatus(), CAcquire::Inactive);
     }
 }
+
+// The beam: a full-field scan set up before the start and ended after the
+// run; a spot per point of a wide scan; no beam command without a movement.
+TEST_F(AcquireTest, AesBeamMoves)
+{
+    struct
+    {
+        int move;
+        int size;
+        std::vector<std::string> beams;
+    } cases[] = {
+        {CAcquireAES_Scn::FullScan,
+         512,
+         {"BEAM MD=SCAN,X0=-256,Y0=255,X1=255,Y1=-256,BR=512", "BEAM MD=EOS,X0=0,Y0=0,X1=0,Y1=0,BR=512"}},
+        {CAcquireAES_Scn::Point,
+         256,
+         {"BEAM MD=SPOT,X0=100,Y0=-100,X1=0,Y1=0,BR=256", "BEAM MD=SPOT,X0=0,Y0=2,X1=0,Y1=0,BR=256",
+          "BEAM MD=SPOT,X0=-128,Y0=127,X1=0,Y1=0,BR=256", "BEAM MD=EOS,X0=0,Y0=0,X1=0,Y1=0,BR=256"}},
+        {CAcquireAES_Scn::None, 256, {}},
+    };
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(tc.move);
+        SAcqRig rig;
+        SAesCase c(CAcquireAES::Widescan);
+        c.m_sheet.scn.m_iMove = tc.move;
+        c.m_sheet.scn.m_iSize = tc.size;
+        c.m_sheet.scn.m_points = {{400, -400}, {0, 8}, {-512, 511}};
+        c.m_regions.push_back(MakeRegion(100, 5, 1, 1));
+        c.Build(m_dir, 1);
+        ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+        ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
+        EXPECT_EQ(rig.m_host.Result(), 0) << Join(rig.m_host.m_shown);
+        std::vector<std::string> beams;
+        for (const auto& cmd : rig.DauCommands())
+            if (cmd.rfind("BEAM", 0) == 0)
+                beams.push_back(cmd);
+        EXPECT_EQ(beams, tc.beams);
+    }
+}
