@@ -20,6 +20,7 @@
 #include "framework/ui/Guard.h"
 #include "framework/ui/Resources.h"
 #include "instrument/ASCU.h"
+#include "instrument/Acquire.h"
 #include "instrument/DAU.h"
 #include "instrument/ui/InstrumentStartup.h"
 #include "platform/Exceptions.h"
@@ -115,8 +116,16 @@ CVeltrane::~CVeltrane()
     m_pASCU.reset();
     m_pDAU.reset();
     m_pAcq.reset();
+    m_pAcqHost.reset();
     m_pOptions.reset();
     m_pSpecViewTemplate = m_pProfileViewTemplate = m_pImageViewTemplate = nullptr;
+}
+
+bool CVeltrane::IsAcquiring(const CDocument* pDoc)
+{
+    const CVeltrane* app = GetApp();
+    const auto* doc = dynamic_cast<const CVeltraneDoc*>(pDoc);
+    return app && doc && app->m_pAcq && app->m_pAcq->IsAcquiring(doc);
 }
 
 CVeltrane* CVeltrane::GetApp()
