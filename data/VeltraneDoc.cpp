@@ -112,13 +112,17 @@ IImportReader* CVeltraneDoc::GetImportReader()
     return g_pImportReader;
 }
 
-CVeltraneDoc::DocTemplate CVeltraneDoc::ClassifyFile(CFile& file)
+CVeltraneDoc::DocTemplate CVeltraneDoc::ClassifyFile(CFile& file, bool* pOwnFormat)
 {
+    if (pOwnFormat)
+        *pOwnFormat = false;
     uint8_t bytes[IdentBytes];
     if (!ReadIdentBytes(file, bytes))
         return DocTemplate::None;
     const std::string title = file.GetFileTitle();
     if (StartsWith(bytes, IdentBytes, AppName)) {
+        if (pOwnFormat)
+            *pOwnFormat = true;
         // Header: name[12], file type, program version, file version; the
         // experiment type is the first field of block 1, right after its head.
         if (Int32At(bytes + 12) != CHeader::DataFile) {
