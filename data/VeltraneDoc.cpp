@@ -147,6 +147,10 @@ CVeltraneDoc::DocTemplate CVeltraneDoc::ClassifyFile(CFile& file, bool* pOwnForm
 
 void CVeltraneDoc::Serialize(CArchive& ar)
 {
+    // The readers of blocks 169 and 196 reach the document through the
+    // archive, whoever set the archive up.
+    if (!ar.m_pDocument)
+        ar.m_pDocument = this;
     if (ar.IsStoring()) {
         SaveVeltraneFile(ar);
         return;
@@ -241,6 +245,7 @@ bool CVeltraneDoc::ReadFrom(CFile& file)
     DeleteContents();
     try {
         CArchive ar(&file, CArchive::load);
+        ar.m_pDocument = this;
         Serialize(ar);
         ar.Close();
         return true;
