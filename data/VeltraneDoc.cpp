@@ -120,14 +120,18 @@ IImportReader* CVeltraneDoc::GetImportReader()
     return g_pImportReader;
 }
 
-CVeltraneDoc::DocTemplate CVeltraneDoc::ClassifyFile(CFile& file)
+CVeltraneDoc::DocTemplate CVeltraneDoc::ClassifyFile(CFile& file, bool* pOwnFormat)
 {
+    if (pOwnFormat)
+        *pOwnFormat = false;
     uint8_t bytes[IdentRead];
     size_t got = 0;
     if (!ReadIdentBytes(file, bytes, got))
         return DocTemplate::None;
     const std::string title = file.GetFileTitle();
     if (StartsWith(bytes, IdentBytes, AppName)) {
+        if (pOwnFormat)
+            *pOwnFormat = true;
         // Header: name[12], file type, program version, file version; the
         // experiment type is the first field of block 1, right after its head.
         if (Int32At(bytes + 12) != CHeader::DataFile) {
@@ -152,6 +156,10 @@ CVeltraneDoc::DocTemplate CVeltraneDoc::ClassifyFile(CFile& file)
 
 void CVeltraneDoc::Serialize(CArchive& ar)
 {
+    // The readers of blocks 169 and 196 reach the document through the
+    // archive, whoever set the archive up.
+    if (!ar.m_pDocument)
+        ar.m_pDocument = this;
     if (ar.IsStoring()) {
         SaveVeltraneFile(ar);
         return;
@@ -247,6 +255,7 @@ bool CVeltraneDoc::ReadFrom(CFile& file)
     DeleteContents();
     try {
         CArchive ar(&file, CArchive::load);
+        ar.m_pDocument = this;
         Serialize(ar);
         ar.Close();
         return true;
