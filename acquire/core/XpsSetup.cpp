@@ -1,7 +1,12 @@
 #include "acquire/core/XpsSetup.h"
 
 #include "acquire/core/RegionCheck.h"
+#include "data/Experiment.h"
 #include "data/Header.h"
+#include "data/IonGun.h"
+#include "data/StagePosn.h"
+#include "data/VeltraneDoc.h"
+#include "data/formats/RecordBuilder.h"
 #include "data/Region.h"
 #include "data/Source.h"
 #include "instrument/Config.h"
@@ -885,4 +890,20 @@ std::string ResolveDataFileName(const std::string& typed, const std::string& ext
                 has = false;
     }
     return has ? name : name + ext;
+}
+
+void BuildXpsDocument(CVeltraneDoc& doc, const CXpsSetup& setup)
+{
+    CHeader header(&setup);
+    doc.Initialize(header);
+    doc.Initialize(CExperiment(&setup));
+    doc.Initialize(CSource(&setup));
+    doc.Initialize(CIonGun(&setup));
+    const int start = setup.m_Stg.GetStartPosn(setup.GetMoveType());
+    const int end = std::max(start, setup.m_Stg.GetEndPosn(setup.GetMoveType()));
+    for (int i = start; i <= end; ++i) {
+        auto posn = std::make_unique<CStagePosn>(i);
+        CRecordBuilder::Build(*posn, setup);
+        doc.SetStagePosn(i - start, posn.release());
+    }
 }

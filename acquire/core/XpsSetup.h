@@ -251,3 +251,8 @@ Kind Read(CFile& file, const std::string& shown, CXpsSetup& into, CAcqError& err
 // (".vlt") appended unless it already ends with it in any case. Empty when
 // the typed name is empty (Start then uses a temporary file).
 std::string ResolveDataFileName(const std::string& typed, const std::string& ext);
+
+class CVeltraneDoc;
+// Fills a new document from the set-up: header, experiment, source, ion gun
+// and one stage position for each number from the start to the end position.
+void BuildXpsDocument(CVeltraneDoc& doc, const CXpsSetup& setup);
