@@ -73,6 +73,10 @@ bool CAcquireXPSSheet::OnInitDialog()
     m_pSetup->m_Instr = CurrentXpsInstrument();
     m_pSetup->m_Exp.Init(m_pSetup->m_Instr);
     m_pSetup->m_Prf.Init(m_pSetup->m_Instr);
+    // Room for all six tabs and a table of readable width at the default font.
+    const QFontMetrics fm(font());
+    for (int i = 0; i < GetPageCount(); ++i)
+        GetPage(i)->setMinimumSize(fm.averageCharWidth() * 92, fm.height() * 26);
     const bool ok = CPropertySheet::OnInitDialog();
     AddButtons();
     return ok;

@@ -135,6 +135,7 @@ bool CAcquireXPS_ExpPage::OnInitDialog()
     commentLayout->addWidget(m_comment);
 
     auto* top = new QHBoxLayout;
+    top->setAlignment(Qt::AlignTop);
     top->addWidget(expBox, 1);
     top->addWidget(moveBox, 1);
     auto* layout = new QVBoxLayout(this);
@@ -277,7 +278,6 @@ bool CAcquireXPS_SrcPage::OnInitDialog()
     m_auto->setObjectName(QStringLiteral("IDC_ACQXPSSRC_XRAYAUTO"));
     form->addWidget(m_auto, 3, 1, 1, 2);
     form->setColumnStretch(3, 1);
-    form->setRowStretch(4, 1);
 
     auto* buttons = new QVBoxLayout;
     m_on = new QPushButton(QStringLiteral("On"), this);
@@ -299,10 +299,13 @@ bool CAcquireXPS_SrcPage::OnInitDialog()
     SafeConnect(m_off, &QPushButton::clicked, this, [this](bool) { OnXraysOffBtn(); });
     SafeConnect(m_update, &QPushButton::clicked, this, [this](bool) { OnXrayUpdateBtn(); });
 
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(anodeBox, 1);
-    layout->addWidget(valueBox, 2);
-    layout->addLayout(buttons);
+    auto* row = new QHBoxLayout;
+    row->addWidget(anodeBox, 1);
+    row->addWidget(valueBox, 2);
+    row->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addStretch(1);
 
     m_update->hide();
     m_off->setEnabled(false);

@@ -526,7 +526,9 @@ bool CAcquireXPS_PrfPage::OnInitDialog()
     auto* holder = new CGridHolder(this, "IDC_ACQXPSPRF_GRID", m_Grid);
     holder->onResize = [this] {
         if (m_Grid.GetColCount() == 3) {
-            m_Grid.FitColsToWidth(0, 2);
+            const int each = std::max(40, (m_Grid.width() - m_Grid.GetVScrollWidth() - 4) / 3);
+            for (int c = 0; c < 3; ++c)
+                m_Grid.SetColWidth(c, each);
             m_Grid.RedrawAll();
         }
     };
@@ -840,14 +842,15 @@ bool CAcquireXPS_RgnPage::OnInitDialog()
     auto* holder = new CGridHolder(this, "id_4095", m_Grid);
     holder->onResize = [this] {
         if (m_Grid.GetColCount() > 0) {
-            m_Grid.FitColsToWidth(0, std::min(5, m_Grid.GetColCount() - 1));
+            SizeColumns();
             m_Grid.RedrawAll();
         }
     };
     m_gridHolder = holder;
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(holder, 1);
+    layout->addWidget(holder);
+    layout->addStretch(1);
 
     m_Grid.CreateGrid(0, RECT{0, 0, 100, 100}, holder, 0);
     m_Grid.SetRowCount(9);
@@ -928,8 +931,17 @@ void CAcquireXPS_RgnPage::ShowTable()
     m_Grid.SetColCount(cols);
     for (int c = 0; c < cols; ++c)
         FillColumn(c);
-    m_Grid.FitColsToWidth(0, std::min(5, cols - 1));
+    SizeColumns();
     m_Grid.RedrawAll();
+}
+
+void CAcquireXPS_RgnPage::SizeColumns()
+{
+    // Six columns share the width; more scroll.
+    const int least = m_Grid.fontMetrics().horizontalAdvance(QStringLiteral("0000.000")) + 10;
+    const int each = std::max(least, (m_Grid.width() - m_Grid.GetSideHdgWidth() - 4) / nMinNumCols);
+    for (int c = 0; c < m_Grid.GetColCount(); ++c)
+        m_Grid.SetColWidth(c, each);
 }
 
 void CAcquireXPS_RgnPage::FillColumn(int col)
