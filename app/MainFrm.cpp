@@ -209,7 +209,13 @@ CMainFrame::CMainFrame()
         CVeltrane* app = CVeltrane::GetApp();
         ui->Enable(AppHooks().showAESSheet && app && app->m_pDAU && app->m_pDAU->TechniqueValid(CDAU::AES));
     });
-    OnCommand(ID_ACQUIRE_XPS, [this] { ShowXPSSheet(); });
+    OnCommand(ID_ACQUIRE_XPS, [this] {
+        // A hook set by a test stands in for the sheet.
+        if (AppHooks().showXPSSheet)
+            AppHooks().showXPSSheet(*this);
+        else
+            ShowXPSSheet();
+    });
     OnUpdateCommand(ID_ACQUIRE_XPS, [](CCmdUI* ui) {
         CVeltrane* app = CVeltrane::GetApp();
         bool stage = app && app->m_pASCU && (app->m_pASCU->IsConnected() || app->m_pASCU->IsNotInstalled());

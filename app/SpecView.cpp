@@ -334,11 +334,11 @@ void CSpecView::OnDestroy()
     auto on = [this](IViewTool* t) { return t && t->GetView() == this ? t : nullptr; };
     if (IViewTool* t = on(GetProcDlgTool()))
         t->OnCancel();
-    if (IViewTool* t = on(CChemPrf_Sheet::GetInstance()))
+    if (IViewTool* t = on(ChemPrfSheetTool()))
         t->DestroyWindow();
-    if (IViewTool* t = on(CQuantifySheet::GetInstance()))
+    if (IViewTool* t = on(QuantifySheetTool()))
         t->DestroyWindow();
-    if (IViewTool* t = on(CPelomar_Sheet::GetInstance()))
+    if (IViewTool* t = on(PelomarSheetTool()))
         t->CloseWindow();
     CSpecViewBase::OnDestroy();
 }

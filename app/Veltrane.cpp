@@ -4,8 +4,10 @@
 #include "app/AppHooks.h"
 #include "app/ChildFrm.h"
 #include "app/DocCommands.h"
+#include "app/ImageView.h"
 #include "app/MainFrm.h"
 #include "app/Options.h"
+#include "app/ProfileView.h"
 #include "app/ShellOpen.h"
 #include "app/SpecView.h"
 #include "app/SummaryView.h"
@@ -37,8 +39,8 @@ CMultiDocTemplate* CVeltrane::m_pSpecViewTemplate = nullptr;
 CMultiDocTemplate* CVeltrane::m_pProfileViewTemplate = nullptr;
 CMultiDocTemplate* CVeltrane::m_pImageViewTemplate = nullptr;
 std::function<CView*()> CVeltrane::s_makeSpecView = [] { return new CSpecView; };
-std::function<CView*()> CVeltrane::s_makeProfileView = [] { return new CSummaryView(false); };
-std::function<CView*()> CVeltrane::s_makeImageView = [] { return new CSummaryView(false); };
+std::function<CView*()> CVeltrane::s_makeProfileView = [] { return new CProfileView; };
+std::function<CView*()> CVeltrane::s_makeImageView = [] { return new CImageView; };
 
 SAppHooks& AppHooks()
 {
