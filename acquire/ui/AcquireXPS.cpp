@@ -270,10 +270,16 @@ void CAcquireXPSSheet::OpenFile(const std::string& path)
         break;
     }
     file.Close();
-    // The X-ray state belongs to the instrument, not to the file.
-    const CXpsSrcModel loadedSrc = loaded->m_Src;
+    TakeSetup(std::move(loaded));
+}
+
+void CAcquireXPSSheet::TakeSetup(std::unique_ptr<CXpsSetup> setup)
+{
+    // The source page decides whether the loaded source may replace the one
+    // held: not with another anode while the X-rays are on.
+    const CXpsSrcModel loadedSrc = setup->m_Src;
     const CXpsSrcModel keep = m_pSetup->m_Src;
-    m_pSetup = std::move(loaded);
+    m_pSetup = std::move(setup);
     m_pSetup->m_Src = keep;
     m_SrcPage.TakeLoaded(loadedSrc, false);
     m_pSetup->SetCurGroup(0);

@@ -24,10 +24,18 @@ class QRadioButton;
 class CAcquireXPSSheet;
 class CPkLibElement;
 
+#if __has_include("instrument/Acquire.h")
+#include "instrument/Acquire.h"
+#else
 enum : unsigned
 {
     WMAPP_ACQ_START = 0x8001,
     WMAPP_ACQ_END = 0x8002,
+};
+#endif
+
+enum : unsigned
+{
     WMAPP_XRAYS_ON = 0x8010,
     WMAPP_XRAYS_OFF = 0x8011,
     WMAPP_XRAYS_UPDATE = 0x8012,
@@ -274,6 +282,9 @@ public:
     void OnSave() override;
     // Settings file or data file, given its path (Open after the dialog).
     void OpenFile(const std::string& path);
+    // A whole set-up takes the place of the sheet's; the X-ray source keeps
+    // its state; group 0 becomes current and the pages show the new values.
+    void TakeSetup(std::unique_ptr<CXpsSetup> setup);
     void SaveFile(const std::string& path);
 
 protected:

@@ -989,8 +989,14 @@ void CAcquireXPS_RgnPage::FillColumn(int col)
     }
     const CRegion* r = (*m_pRgnList)[size_t(col)];
     const bool isWide = r == S().m_Rgn.GetWidescanRgn();
-    if (wideExp || isWide) {
+    if (wideExp) {
         put(Element, base, r->GetName());
+        put(Region, base, "");
+    } else if (isWide) {
+        // An element chosen here makes a region of its own in this column.
+        CUGCell element = list;
+        element.SetLabel(m_csElementList.c_str());
+        put(Element, element, r->GetName());
         put(Region, base, "");
     } else {
         CUGCell element = list;

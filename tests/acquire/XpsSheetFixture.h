@@ -53,7 +53,13 @@ protected:
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
-    void Click(const char* name) { QTest::mouseClick(Ctrl<QWidget>(name), Qt::LeftButton); Pump(0); }
+    // Near the left edge: a radio button or check box takes clicks on its indicator and text only.
+    void Click(const char* name)
+    {
+        QWidget* w = Ctrl<QWidget>(name);
+        QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(std::min(8, w->width() / 2), w->height() / 2));
+        Pump(0);
+    }
 
     // Real key events to whatever has the focus (the in-place editor while editing).
     void Key(Qt::Key key, const QString& text = QString())
@@ -82,14 +88,23 @@ protected:
     // Opens a cell's drop-down list with its button and chooses item text.
     void Choose(CAcquireGrid& grid, int col, long row, const QString& text)
     {
+        // A list closed before goes with the event loop's deferred deletes.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ClickCell(grid, col, row);
         grid.GotoCell(col, row);
         RECT r;
         grid.GetCellRect(&col, &row, &r);
         const QPoint button(r.right - 4, (r.top + r.bottom) / 2);
-        QTest::mousePress(grid.GetGridWnd(), Qt::LeftButton, {}, button);
-        QTest::mouseRelease(grid.GetGridWnd(), Qt::LeftButton, {}, button);
-        Pump(0);
-        CUGLstBox* box = grid.GetDropListType()->GetListBox();
+        CUGLstBox* box = nullptr;
+        // A list just closed takes the next press as its own closing click.
+        for (int attempt = 0; attempt < 3 && !box; ++attempt) {
+            QTest::mousePress(grid.GetGridWnd(), Qt::LeftButton, {}, button);
+            QTest::mouseRelease(grid.GetGridWnd(), Qt::LeftButton, {}, button);
+            Pump(0);
+            box = grid.GetDropListType()->GetListBox();
+            if (box && !box->isVisible())
+                box = nullptr;
+        }
         ASSERT_NE(box, nullptr) << "no list at " << col << "," << row;
         const auto found = box->findItems(text, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty()) << text.toStdString();
