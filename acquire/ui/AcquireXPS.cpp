@@ -171,9 +171,10 @@ bool CAcquireXPSSheet::StartDocument()
         return false;
     }
     doc->UpdateAllViews(nullptr);
+    if (!host.startAcquiring)
+        return false; // no engine in this program: the document stays as built
     SetEngineBusy(true);
-    if (host.startAcquiring)
-        host.startAcquiring(doc, this);
+    host.startAcquiring(doc, this);
     return true;
 }
 
