@@ -2,6 +2,7 @@
 
 #include "acquire/ui/AcqHost.h"
 #include "data/Update.h"
+#include "data/Experiment.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/DocTemplate.h"
 #include "instrument/ASCU.h"
@@ -263,10 +264,23 @@ void CAcquireXPSSheet::OpenFile(const std::string& path)
     case XpsSettingsFile::Kind::Refused:
         Report(error);
         return;
-    case XpsSettingsFile::Kind::DataFile:
-        // Taking a set-up from an acquired document is not offered yet: say so.
-        Report(CAcqError{2161, {TitleOf(path)}});
+    case XpsSettingsFile::Kind::DataFile: {
+        file.Close();
+        CVeltraneDoc* doc = AcqHost().openDocument ? AcqHost().openDocument(path) : nullptr;
+        if (!doc)
+            return; // the document's reader has said why
+        const CAcqError result = doc->GetTechnique() == CExperiment::XPS
+                                     ? LoadXpsFromDocument(*doc, doc->GetTitle(), *loaded)
+                                     : CAcqError{2161, {doc->GetTitle()}};
+        if (auto* tmpl = dynamic_cast<CMultiDocTemplate*>(doc->GetDocTemplate()))
+            tmpl->CloseDocument(doc);
+        if (result) {
+            Report(result);
+            return;
+        }
+        TakeSetup(std::move(loaded), true);
         return;
+    }
     case XpsSettingsFile::Kind::Settings:
         break;
     }
@@ -274,7 +288,7 @@ void CAcquireXPSSheet::OpenFile(const std::string& path)
     TakeSetup(std::move(loaded));
 }
 
-void CAcquireXPSSheet::TakeSetup(std::unique_ptr<CXpsSetup> setup)
+void CAcquireXPSSheet::TakeSetup(std::unique_ptr<CXpsSetup> setup, bool fromDocument)
 {
     // The source page decides whether the loaded source may replace the one
     // held: not with another anode while the X-rays are on.
@@ -282,7 +296,7 @@ void CAcquireXPSSheet::TakeSetup(std::unique_ptr<CXpsSetup> setup)
     const CXpsSrcModel keep = m_pSetup->m_Src;
     m_pSetup = std::move(setup);
     m_pSetup->m_Src = keep;
-    m_SrcPage.TakeLoaded(loadedSrc, false);
+    m_SrcPage.TakeLoaded(loadedSrc, fromDocument);
     m_pSetup->SetCurGroup(0);
     RefreshPages();
     if (CPropertyPage* p = GetActivePage())

@@ -284,7 +284,7 @@ public:
     void OpenFile(const std::string& path);
     // A whole set-up takes the place of the sheet's; the X-ray source keeps
     // its state; group 0 becomes current and the pages show the new values.
-    void TakeSetup(std::unique_ptr<CXpsSetup> setup);
+    void TakeSetup(std::unique_ptr<CXpsSetup> setup, bool fromDocument = false);
     void SaveFile(const std::string& path);
 
 protected:

@@ -113,3 +113,50 @@ TEST_F(XpsStart, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo)
     EXPECT_GT(QFile(path).size(), 4);
     End();
 }
+
+TEST_F(XpsStart, ADataFileGivesBackTheSetUpItWasMadeFrom)
+{
+    // Narrow scan over memorised positions 1-2 (Default) and 3 (Steel).
+    auto setup = std::make_unique<CXpsSetup>(S().m_Instr);
+    setup->m_Src.m_iType = 2;
+    setup->m_Src.m_dEnergy = 1486.6;
+    setup->m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    setup->m_Exp.SetMovement(CAcquireXPS::Memory);
+    setup->m_Exp.m_nPosns[CAcquireXPS::Memory] = 3;
+    auto& rows = setup->m_Stg.m_GridData[CAcquireXPS::Memory];
+    rows = {{1, 2, "Default", "a"}, {3, 3, "Steel", "b"}, {CLevelInfo::NotValid, CLevelInfo::NotValid, EmptyText, EmptyText}};
+    for (const char* name : {"Default", "Steel"}) {
+        CStageGroup* g = std::string(name) == "Default" ? setup->m_Stg.GetGroups()[0].get() : setup->m_Stg.AddGroup(name);
+        auto* r = new CRegion;
+        r->m_csName = name[0] == 'D' ? "C" : "Fe";
+        r->m_dStart = 700;
+        r->m_dFinish = 720;
+        r->m_dStep = 0.5;
+        r->m_dDwell = 50;
+        r->m_nScans = 1;
+        r->m_iRepeat = 1;
+        g->m_Regions.push_back(r);
+    }
+    sheet->TakeSetup(std::move(setup));
+    S().m_Src.m_iType = 2;
+    S().m_Src.m_dEnergy = 1486.6;
+    StartWith(settings.Path("made.vlt"));
+    ASSERT_EQ(started.size(), 1u) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    End();
+    app->CloseAllDocuments(true);
+
+    sheet->TakeSetup(std::make_unique<CXpsSetup>(S().m_Instr));
+    sink.Clear();
+    dialogs.Answer(settings.Path("made.vlt"));
+    Click("id_3997");
+    EXPECT_TRUE(sink.Texts().empty()) << sink.Texts()[0];
+    EXPECT_EQ(S().GetExpType(), CAcquireXPS::Narrowscan);
+    EXPECT_EQ(S().GetMoveType(), CAcquireXPS::Memory);
+    const auto& back = S().m_Stg.m_GridData[CAcquireXPS::Memory];
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[0].m_dLast, 2);
+    EXPECT_EQ(back[1].m_csGroup, "Steel");
+    ASSERT_EQ(S().m_Stg.GetGroups().size(), 2u);
+    EXPECT_EQ(S().m_Stg.GetGroups()[1]->m_Regions.at(0)->GetName(), "Fe");
+    EXPECT_EQ(S().m_Stg.GetGroups()[1]->m_Regions.at(0)->m_dBk1, 0.0) << "no background again";
+}
