@@ -217,6 +217,8 @@ void CVeltraneDoc::OpenVeltraneFile(CArchive& ar)
             *m_pQuantify << ar;
             break;
         case EndOfFile:
+            // The limits came before the positions; only now can they be matched.
+            m_pBackgroundSubtract->CheckAgainst(*this);
             return;
         default: {
             // A block of a later program, or a region block out of place: skip it whole.
@@ -276,6 +278,14 @@ void CVeltraneDoc::DeleteContents()
     m_IonGun = CIonGun();
     m_pBackgroundSubtract->Clear();
     m_pQuantify->Clear();
+}
+
+std::function<void(CVeltraneDoc&, IDocView*)> CVeltraneDoc::s_openBackgroundSubtractDlg;
+
+void CVeltraneDoc::OpenBackgroundSubtractDlg(IDocView* pView)
+{
+    if (s_openBackgroundSubtractDlg)
+        s_openBackgroundSubtractDlg(*this, pView);
 }
 
 void CVeltraneDoc::UpdateAllViews(IDocView* pSender, intptr_t lHint, void* pHint)
