@@ -47,8 +47,9 @@ public:
     // Which template opens the file, judged by its first 64 bytes; the file is
     // left at its start. Refusals show their message and return None; an own
     // file whose experiment type has no data bits is reported and abandoned
-    // with CUserException.
-    static DocTemplate ClassifyFile(CFile& file);
+    // with CUserException. *pOwnFormat (when given) tells whether the file
+    // begins with this program's name.
+    static DocTemplate ClassifyFile(CFile& file, bool* pOwnFormat = nullptr);
 
     // Loading dispatches by the file's first 64 bytes to the Norvale, VAMAS or
     // own reader; storing writes the own format.

@@ -79,6 +79,36 @@ TEST(DocFile, EveryBlockKindRoundTripsByteForByte)
     EXPECT_TRUE(sink.m_messages.empty());
 }
 
+TEST(DocFile, TheArchiveNamesTheDocumentItFills)
+{
+    // Every block reader, the quantification's among them, is handed an
+    // archive that leads back to the document, whose earlier blocks are in
+    // place by then.
+    class CWatchingDoc : public CVeltraneDoc
+    {
+    public:
+        std::vector<CDocument*> seen;
+        void Serialize(CArchive& ar) override
+        {
+            seen.push_back(ar.m_pDocument);
+            CVeltraneDoc::Serialize(ar);
+        }
+    };
+    CTempDir dir;
+    const std::string path = dir / "doc.vlt";
+    CWatchingDoc doc;
+    ASSERT_TRUE(Load(doc, CDataFileBuilder::EveryBlockKind()));
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_EQ(doc.seen, (std::vector<CDocument*>{&doc, &doc, &doc}));
+    // An archive set up by hand gets the document too.
+    CVeltraneDoc plain;
+    CMemFile file;
+    CArchive ar(&file, CArchive::store);
+    plain.Serialize(ar);
+    EXPECT_EQ(ar.m_pDocument, &plain);
+}
+
 TEST(DocFile, LaterVersionsAndUnknownBlocksAreSkippedByLength)
 {
     CDataFileBuilder b;
@@ -225,6 +255,9 @@ TEST(DocFile, ClassifiesFilesByTheirFirst64Bytes)
          "The Veltrane file 't.vlt' cannot be opened as a data file"},
         {"Norvale", text("Norvale"), T::Spectrum, nullptr},
         {"VAMAS in lower case", text("vamas surface chemical analysis standard data transfer format\r\n"),
+         T::Spectrum, nullptr},
+        {"VAMAS after two blank lines",
+         text("\r\n\r\nVAMAS Surface Chemical Analysis Standard Data Transfer Format 1988 May 4\r\n"),
          T::Spectrum, nullptr},
         {"63 bytes", std::vector<uint8_t>(63, 'N'), T::None, "Unexpected end of file while reading 't.vlt'"},
         {"something else", text("#!/bin/sh"), T::None,
