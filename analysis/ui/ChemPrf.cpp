@@ -285,8 +285,12 @@ void CChemPrf_Sheet::Teardown()
     if (m_bTornDown)
         return;
     m_bTornDown = true;
-    if (m_pProfiling)
+    // A profile fit in progress is stopped and waited for: its worker reads
+    // the view's curves.
+    if (m_pProfiling) {
         m_pProfiling->StopAndWait();
+        m_pProfiling->EndDialog(0);
+    }
     if (SToolInstances::m_pChemPrfSheet == this)
         SToolInstances::m_pChemPrfSheet = nullptr;
     if (m_pView) {
@@ -826,6 +830,8 @@ void CChemPrf_Profiling::Start()
     m_btnClose->setEnabled(false);
     m_bRunning = true;
     m_iStop = 0;
+    m_nSolved = 0;
+    m_nSolved = 0;
     int lo = 0, hi = 0;
     m_pSheet->GetStretch(lo, hi);
     // Everything the worker reads is gathered here, on this thread.
@@ -844,6 +850,8 @@ void CChemPrf_Profiling::Start()
             try {
                 message = ChemPrfRunProfile(SPelomarApi::Library(), *params, refs, target, levels, lo, hi,
                                             &m_iStop, [this](SChemPrfLevelResult&& r) {
+                                                if (!r.stopped)
+                                                    ++m_nSolved;
                                                 QMetaObject::invokeMethod(
                                                     this, [this, r = std::move(r)] { OnTrace(r); },
                                                     Qt::QueuedConnection);
@@ -884,9 +892,10 @@ void CChemPrf_Profiling::OnTrace(SChemPrfLevelResult res)
     ChemPrfStoreResult(*m_pParams, res);
     if (res.stopped)
         return;
-    if (res.level == m_pSheet->GetView()->GetCurrentLevel() && !wasDone) {
+    CSpecViewBase* view = m_pSheet->GetView();
+    if (view && res.level == view->GetCurrentLevel() && !wasDone) {
         m_pSheet->CalcFittedCurve();
-        if (CSpecWnd* w = m_pSheet->GetView()->GetSpecWnd())
+        if (CSpecWnd* w = view->GetSpecWnd())
             w->Invalidate(CSpecWnd::TraceArea, true);
     }
     for (int k = 0; k < m_pParams->GetNumRefs() && k < m_pGrid->columnCount(); ++k)

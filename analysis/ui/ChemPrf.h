@@ -11,6 +11,7 @@
 
 #include <QPen>
 #include <QRect>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -180,6 +181,8 @@ public:
     // Stops a run and waits for its worker.
     void StopAndWait();
     QTableWidget* Grid() const { return m_pGrid; }
+    // Levels the worker of the current run has finished so far (any thread).
+    int LevelsSolved() const { return m_nSolved.load(); }
     QPushButton* StartStopButton() const { return m_btnStartStop; }
 
 protected:
@@ -200,6 +203,7 @@ private:
     CChemPrfParams* m_pParams;
     bool m_bRunning = false;
     int m_iStop = 0;
+    std::atomic<int> m_nSolved{0};
     std::thread m_thread;
 };
 

@@ -11,9 +11,16 @@
 #include "app/plot/SpecTrace.h"
 #include "data/VeltraneDoc.h"
 #include "res/resource.h"
+#include "tools/mkdemo/DemoFile.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
 
 namespace {
 
@@ -118,6 +125,124 @@ TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
     Pump(10);
     EXPECT_EQ(CChemPrf_Sheet::GetInstance(), nullptr);
     EXPECT_EQ(ChemPrfSheetTool(), nullptr);
+}
+
+// A depth profile of 50 levels fitted by two of its own levels, opened again
+// as a reference document.
+class ChemPrfProfileTest : public ChemPrfSheetTest
+{
+protected:
+    CChemPrf_Sheet* OpenProfile()
+    {
+        m_path = WriteBytes("profile50.vlt", MakeDemoFile(50)).toStdString();
+        auto* doc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(m_path.c_str()));
+        EXPECT_NE(doc, nullptr);
+        if (!doc)
+            return nullptr;
+        m_view = dynamic_cast<CSpecView*>(doc->GetViews().front());
+        m_view->GetParentFrame()->resize(900, 600);
+        Pump(20);
+        Execute(ID_PROCESS_CHEMICALPROFILING);
+        Pump(10);
+        CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+        EXPECT_NE(sheet, nullptr);
+        if (!sheet)
+            return nullptr;
+        EXPECT_EQ(sheet->GetParams()->GetNumLevels(), 50);
+        sheet->AddReferenceFiles({m_path}, 0, false);
+        sheet->AddReferenceFiles({m_path}, 1, true);
+        sheet->SetRefLevel(1, 49);
+        EXPECT_EQ(sheet->CountRefDocuments(), 1);
+        return sheet;
+    }
+
+    // Runs the event loop until the dialog's worker has ended; returns the
+    // longest wait between two turns of the loop, in ms. onTick runs at each.
+    static qint64 RunUntilIdle(CChemPrf_Profiling& dlg, const std::function<void()>& onTick = nullptr)
+    {
+        QEventLoop loop;
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0, worst = 0;
+        QTimer tick;
+        tick.setInterval(1);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            worst = std::max(worst, now - last);
+            last = now;
+            if (onTick)
+                onTick();
+            if (!dlg.IsRunning() || now > 60000)
+                loop.quit();
+        });
+        tick.start();
+        loop.exec();
+        return worst;
+    }
+
+    std::string m_path;
+    CSpecView* m_view = nullptr;
+};
+
+TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
+{
+    CChemPrf_Sheet* sheet = OpenProfile();
+    ASSERT_NE(sheet, nullptr);
+    CChemPrfParams* p = sheet->GetParams();
+    {
+        CChemPrf_Profiling dlg(sheet);
+        sheet->m_pProfiling = &dlg;
+        ASSERT_TRUE(dlg.Create(sheet));
+        // Stop at once: the worker finishes at most the level it is on.
+        dlg.StartStopButton()->click();
+        const int doneAtStop = dlg.LevelsSolved();
+        RunUntilIdle(dlg);
+        EXPECT_LE(p->CountDone(), doneAtStop + 1) << "Stop ends the run within one level";
+        // (A fast machine may have fitted every level before the click.)
+        if (p->CountDone() < 50) {
+            EXPECT_EQ(dlg.StartStopButton()->text(), QStringLiteral("&Start"));
+        }
+        EXPECT_EQ(dlg.findChild<QPushButton*>("IDC_CHMPRFPRF_SAVEAS")->isEnabled(), p->CountDone() > 0);
+
+        // Started again: every level, the loop never held up for long.
+        if (dlg.StartStopButton()->isEnabled())
+            dlg.StartStopButton()->click();
+        const qint64 worst = RunUntilIdle(dlg);
+        EXPECT_LT(worst, 50) << "longest wait of the event loop, ms";
+        EXPECT_EQ(p->CountDone(), 50);
+        EXPECT_FALSE(dlg.StartStopButton()->isEnabled());
+        ASSERT_NE(dlg.Grid()->item(49, 1), nullptr);
+        // The level that is its own reference is fitted by it alone.
+        EXPECT_NEAR(p->GetIntensity(49, 1), 1.0, 1e-3);
+        EXPECT_NEAR(p->GetIntensity(0, 0), 1.0, 1e-3);
+
+        const QString out = QString::fromStdString(m_path) + ".txt";
+        ASSERT_TRUE(dlg.SaveTo(out.toStdString()));
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        EXPECT_EQ(text.count("\r\n"), 51);
+        EXPECT_TRUE(text.startsWith(" Level       Intensity 0       Intensity 1        Shift (eV)\r\n"));
+        sheet->m_pProfiling = nullptr;
+    }
+    Click("IDC_CHMPRF_CLOSE");
+}
+
+TEST_F(ChemPrfProfileTest, ClosingTheViewDuringAProfileStopsAndWaits)
+{
+    CChemPrf_Sheet* sheet = OpenProfile();
+    ASSERT_NE(sheet, nullptr);
+    // Through the Profile button: the modal dialog runs its own loop, in
+    // which the document window is closed while the worker fits.
+    QTimer::singleShot(0, [&] {
+        auto* dlg = sheet->findChild<CChemPrf_Profiling*>();
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_TRUE(dlg->IsRunning());
+        m_view->GetParentFrame()->close();
+    });
+    Click("IDC_CHMPRF_PROFILE");
+    Pump(10);
+    EXPECT_EQ(CChemPrf_Sheet::GetInstance(), nullptr);
 }
 
 } // namespace
