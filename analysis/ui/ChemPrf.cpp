@@ -1,5 +1,6 @@
 #include "analysis/ui/ChemPrf.h"
 
+#include "analysis/ui/ChemPrfView.h"
 #include "analysis/ui/ProcDlg.h"
 #include "app/SpecViewBase.h"
 #include "app/SummaryView.h"
@@ -291,6 +292,7 @@ void CChemPrf_Sheet::Teardown()
         m_pProfiling->StopAndWait();
         m_pProfiling->EndDialog(0);
     }
+    HideProfileView();
     if (SToolInstances::m_pChemPrfSheet == this)
         SToolInstances::m_pChemPrfSheet = nullptr;
     if (m_pView) {
@@ -458,8 +460,13 @@ void CChemPrf_Sheet::UpdateButtons()
     const bool refs = !m_RefList.empty();
     m_Buttons[0]->setEnabled(refs);
     m_Buttons[1]->setEnabled(refs && m_pParams && m_pParams->GetNumLevels() > 1);
-    // The chemical profile view is not built yet: Show stays disabled.
-    m_Buttons[2]->setEnabled(false);
+    if (m_pPrfView) {
+        m_Buttons[2]->setText(QStringLiteral("Hide"));
+        m_Buttons[2]->setEnabled(true);
+    } else {
+        m_Buttons[2]->setText(QStringLiteral("Show"));
+        m_Buttons[2]->setEnabled(m_pParams && m_pParams->GetNumRefs() > 0 && m_pParams->CountDone() > 2);
+    }
 }
 
 void CChemPrf_Sheet::FillFiles()
@@ -607,6 +614,7 @@ void CChemPrf_Sheet::OnCalculate()
 
 void CChemPrf_Sheet::OnProfile()
 {
+    HideProfileView();
     CChemPrf_Profiling dlg(this);
     m_pProfiling = &dlg;
     const int result = dlg.DoModal();
@@ -616,7 +624,58 @@ void CChemPrf_Sheet::OnProfile()
     UpdateButtons();
 }
 
-void CChemPrf_Sheet::OnShowHide() {}
+void CChemPrf_Sheet::OnShowHide()
+{
+    if (m_pPrfView) {
+        HideProfileView();
+        UpdateButtons();
+        return;
+    }
+    if (!m_pView || !m_pParams || m_pParams->GetNumRefs() == 0)
+        return;
+    std::vector<double> levels;
+    for (int l = 0; l < m_pParams->GetNumLevels(); ++l)
+        if (m_pParams->IsDone(l))
+            levels.push_back(double(l));
+    if (levels.empty())
+        return;
+    std::vector<std::vector<double>> intensities(m_RefList.size());
+    std::vector<std::string> labels;
+    for (size_t k = 0; k < m_RefList.size(); ++k) {
+        for (double l : levels)
+            intensities[k].push_back(m_pParams->GetIntensity(int(l), int(k)));
+        const QString label = QString::fromStdString(m_RefList[k]->m_csLabel).trimmed();
+        labels.push_back(label.isEmpty() ? Title(m_RefList[k]->m_pDoc).substr(0, 260) : label.toStdString());
+    }
+    // The profile covers the spectrum view, inside the same frame, until hidden.
+    m_pPrfView = new CChemPrfView(std::move(levels), std::move(intensities), std::move(labels));
+    m_pPrfView->setParent(m_pView);
+    m_pPrfView->setGeometry(m_pView->rect());
+    m_pPrfView->show();
+    m_pPrfView->raise();
+    m_pPrfView->OnInitialUpdate();
+    m_pView->installEventFilter(this);
+    UpdateButtons();
+}
+
+void CChemPrf_Sheet::HideProfileView()
+{
+    if (!m_pPrfView)
+        return;
+    if (m_pView)
+        m_pView->removeEventFilter(this);
+    delete m_pPrfView;
+    m_pPrfView = nullptr;
+    if (m_pView && m_pView->GetSpecWnd())
+        m_pView->GetSpecWnd()->Invalidate(CSpecWnd::TraceArea, true);
+}
+
+bool CChemPrf_Sheet::eventFilter(QObject* o, QEvent* e)
+{
+    if (m_pPrfView && o == m_pView && e->type() == QEvent::Resize)
+        m_pPrfView->setGeometry(m_pView->rect());
+    return CDialog::eventFilter(o, e);
+}
 
 void CChemPrf_Sheet::OnSpecWndChange(CSpecWnd* pNew, CSpecWnd* pOld)
 {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+class CChemPrfView;
 class CLineCursor;
 class CSpecViewBase;
 class CSpecRgn;
@@ -106,6 +107,9 @@ public:
     void DestroyWindow() override;
     void CloseWindow() override { close(); }
 
+    // The chemical profile view while it is shown, else null.
+    CChemPrfView* GetPrfView() const { return m_pPrfView; }
+
     // The open profiling dialog, while it runs.
     CChemPrf_Profiling* m_pProfiling = nullptr;
     // The values of the current level's fitted curve and residual.
@@ -115,8 +119,10 @@ public:
 protected:
     bool OnInitDialog() override;
     void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
+    void HideProfileView();
     void FillFiles();
     void RefreshValues();
     void AttachCursors();
@@ -126,6 +132,7 @@ private:
     static QRect m_rectWnd;
 
     QPushButton* m_Buttons[4] = {};
+    CChemPrfView* m_pPrfView = nullptr;
     std::unique_ptr<CChemPrfParams> m_pParams;
     QTabWidget* m_pTabs = nullptr;
     QTableWidget* m_pFileGrid = nullptr;

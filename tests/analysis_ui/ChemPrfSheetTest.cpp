@@ -4,7 +4,9 @@
 
 #include "AppFixture.h"
 #include "analysis/ui/ChemPrf.h"
+#include "analysis/ui/ChemPrfView.h"
 #include "analysis/ui/ProcDlg.h"
+#include "app/Legend.h"
 #include "app/SpecView.h"
 #include "app/VeltraneView.h"
 #include "app/plot/LineCursor.h"
@@ -225,6 +227,30 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
         EXPECT_TRUE(text.startsWith(" Level       Intensity 0       Intensity 1        Shift (eV)\r\n"));
         sheet->m_pProfiling = nullptr;
     }
+    sheet->UpdateButtons(); // as the Profile button does when its dialog ends
+    // Show puts the chemical profile over the spectrum view; Hide takes it away.
+    sheet->SetRefLabel(0, "   ");         // blank: the file's title
+    sheet->SetRefLabel(1, " substrate "); // trimmed
+    auto* show = sheet->findChild<QPushButton*>("IDC_CHMPRF_SHOWHIDE");
+    ASSERT_TRUE(show->isEnabled());
+    Click("IDC_CHMPRF_SHOWHIDE");
+    CChemPrfView* prf = sheet->GetPrfView();
+    ASSERT_NE(prf, nullptr);
+    EXPECT_EQ(show->text(), QStringLiteral("Hide"));
+    EXPECT_EQ(prf->GetNumDispTraces(), 2);
+    ASSERT_NE(prf->GetLegend(), nullptr);
+    EXPECT_EQ(prf->GetLegend()->GetNumEntries(), 2);
+    const QByteArray dir = qgetenv("VELTRANE_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        Pump(200);
+        m_view->GetParentFrame()->grab().save(dir + "/chemprf-profile.png");
+    }
+    Click("IDC_CHMPRF_SHOWHIDE");
+    EXPECT_EQ(sheet->GetPrfView(), nullptr);
+    EXPECT_EQ(show->text(), QStringLiteral("Show"));
+    Click("IDC_CHMPRF_SHOWHIDE");
+    ASSERT_NE(sheet->GetPrfView(), nullptr);
+    // Closing the sheet takes the profile away first.
     Click("IDC_CHMPRF_CLOSE");
 }
 
