@@ -185,7 +185,7 @@ public:
     int Solve(double* row, int nparm, int mode, double* sse = nullptr, int* tries = nullptr);
 
 private:
-    const SPelomarApi& m_api;
+    const SPelomarApi m_api; // a copy: callers may pass a temporary
     std::vector<double> m_data;
     std::vector<std::vector<double>> m_refs;
     std::vector<double> m_scale;

@@ -1,5 +1,6 @@
 #include "analysis/ui/ChemPrf.h"
 
+#include "analysis/ui/ChemPrfGrids.h"
 #include "analysis/ui/ChemPrfView.h"
 #include "analysis/ui/ProcDlg.h"
 #include "app/SpecViewBase.h"
@@ -138,12 +139,11 @@ CChemPrf_Sheet::CChemPrf_Sheet(CSpecViewBase* pView)
     m_pTabs = new QTabWidget(this);
     auto* files = new QWidget;
     files->setObjectName(QStringLiteral("IDD_CHEMPROF_FILES"));
-    m_pFileGrid = new QTableWidget(1, 6, files);
-    m_pFileGrid->setObjectName(QStringLiteral("IDC_CHMPRFFIL_GRID"));
-    m_pFileGrid->setHorizontalHeaderLabels({"Filename", "Label", "Sample", "Region", "Level", "Value"});
-    m_pFileGrid->verticalHeader()->hide();
-    m_pFileGrid->setMinimumWidth(520);
-    (new QVBoxLayout(files))->addWidget(m_pFileGrid);
+    m_pFileGrid = new CChemPrfFileGrid(this);
+    auto* placeholder = new QWidget(files);
+    placeholder->setObjectName(QStringLiteral("IDC_CHMPRFFIL_GRID"));
+    placeholder->setMinimumSize(560, 130);
+    (new QVBoxLayout(files))->addWidget(placeholder);
     m_pTabs->addTab(files, QStringLiteral("Files"));
 
     auto* general = new QWidget;
@@ -212,14 +212,6 @@ CChemPrf_Sheet::CChemPrf_Sheet(CSpecViewBase* pView)
     connect(m_Buttons[1], &QPushButton::clicked, this, [this] { OnProfile(); });
     connect(m_Buttons[2], &QPushButton::clicked, this, [this] { OnShowHide(); });
     connect(m_Buttons[3], &QPushButton::clicked, this, [this] { OnCloseBtn(); });
-    connect(m_pFileGrid, &QTableWidget::cellDoubleClicked, this, [this](int row, int col) {
-        if (col == 0)
-            AddReferences(row, false);
-    });
-    connect(m_pFileGrid, &QTableWidget::cellChanged, this, [this](int row, int col) {
-        if (col == 1 && row < int(m_RefList.size()))
-            SetRefLabel(row, m_pFileGrid->item(row, col)->text().toStdString());
-    });
 }
 
 CChemPrf_Sheet::~CChemPrf_Sheet()
@@ -262,7 +254,7 @@ bool CChemPrf_Sheet::OnInitDialog()
     m_pParams->SetMultiShift(reg.m_bMultiShift);
     m_pParams->SetInitZero(reg.m_bInitZero);
     AttachCursors();
-    FillFiles();
+    m_pFileGrid->AttachToDlgItem(m_pTabs->widget(0), QStringLiteral("IDC_CHMPRFFIL_GRID"));
     UpdateButtons();
     return true;
 }
@@ -471,56 +463,14 @@ void CChemPrf_Sheet::UpdateButtons()
 
 void CChemPrf_Sheet::FillFiles()
 {
-    QSignalBlocker block(m_pFileGrid);
-    const int m = int(m_RefList.size());
-    m_pFileGrid->setRowCount(std::max(m_pFileGrid->rowCount(), m + 1));
-    for (int i = 0; i < m_pFileGrid->rowCount(); ++i) {
-        for (int c = 0; c < 6; ++c) {
-            QTableWidgetItem* it = m_pFileGrid->item(i, c);
-            if (!it)
-                m_pFileGrid->setItem(i, c, it = new QTableWidgetItem);
-            const bool editable = c == 1 && i < m;
-            it->setFlags(editable ? (Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable)
-                                  : (Qt::ItemIsEnabled | Qt::ItemIsSelectable));
-            if (i >= m) {
-                it->setText(c == 0 && i == m ? QStringLiteral("...") : QString());
-                continue;
-            }
-            const CChemPrfRefSpectrum& r = *m_RefList[size_t(i)];
-            const CSpecRgn* rg = r.GetRegion();
-            switch (c) {
-            case 0:
-                it->setText(QString::fromStdString(Title(r.m_pDoc)));
-                break;
-            case 1:
-                it->setText(QString::fromStdString(r.m_csLabel));
-                break;
-            case 2:
-                it->setText(QString::number(r.m_iSample));
-                break;
-            case 3:
-                it->setText(rg ? QString::fromStdString(rg->GetName()) : QString());
-                break;
-            case 4:
-                it->setText(QString::number(r.m_iLevel));
-                break;
-            default:
-                break;
-            }
-        }
-    }
-    RefreshValues();
+    if (m_pFileGrid && m_pFileGrid->GI())
+        m_pFileGrid->Fill();
 }
 
 void CChemPrf_Sheet::RefreshValues()
 {
-    QSignalBlocker block(m_pFileGrid);
-    const bool rows = m_pParams && m_pParams->GetRow(0);
-    const int level =
-        std::clamp(m_pView->GetCurrentLevel(), 0, m_pParams ? m_pParams->GetNumLevels() - 1 : 0);
-    for (int i = 0; i < int(m_RefList.size()); ++i)
-        if (QTableWidgetItem* it = m_pFileGrid->item(i, 5))
-            it->setText(rows ? QString::asprintf("%f", m_pParams->GetIntensity(level, i)) : QString());
+    if (m_pFileGrid && m_pFileGrid->GI())
+        m_pFileGrid->RefreshValues();
 }
 
 bool CChemPrf_Sheet::GetStretch(int& lo, int& hi) const

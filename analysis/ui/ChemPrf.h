@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+class CChemPrfFileGrid;
 class CChemPrfView;
 class CLineCursor;
 class CSpecViewBase;
@@ -109,6 +110,7 @@ public:
 
     // The chemical profile view while it is shown, else null.
     CChemPrfView* GetPrfView() const { return m_pPrfView; }
+    CChemPrfFileGrid* GetFileGrid() const { return m_pFileGrid; }
 
     // The open profiling dialog, while it runs.
     CChemPrf_Profiling* m_pProfiling = nullptr;
@@ -135,7 +137,7 @@ private:
     CChemPrfView* m_pPrfView = nullptr;
     std::unique_ptr<CChemPrfParams> m_pParams;
     QTabWidget* m_pTabs = nullptr;
-    QTableWidget* m_pFileGrid = nullptr;
+    CChemPrfFileGrid* m_pFileGrid = nullptr;
     QCheckBox* m_pChecks[6] = {};
     std::unique_ptr<CLineCursor> m_StartCursor, m_FinishCursor;
     QPen m_penResult, m_penResidual, m_penSpectra;

@@ -4,6 +4,7 @@
 
 #include "AppFixture.h"
 #include "analysis/ui/ChemPrf.h"
+#include "analysis/ui/ChemPrfGrids.h"
 #include "analysis/ui/ChemPrfView.h"
 #include "analysis/ui/ProcDlg.h"
 #include "app/Legend.h"
@@ -90,6 +91,24 @@ TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
     EXPECT_EQ(sheet->CountRefDocuments(), 1); // still used by two
     sheet->AddReferenceFiles({refs}, 2, true);
     sheet->SetRefLevel(2, 2);
+
+    // The reference table: drop lists for region and level, the label, the
+    // menu only on reference rows.
+    CChemPrfFileGrid* grid = sheet->GetFileGrid();
+    CUGCell cell;
+    grid->GetCell(4, 1, &cell);
+    EXPECT_EQ(cell.GetCellType(), 1);
+    EXPECT_STREQ(cell.GetText(), "1");
+    std::string two = "2";
+    grid->OnCellTypeNotify(0, 4, 0, CTN_SELECT, reinterpret_cast<long>(&two));
+    EXPECT_EQ(sheet->GetRefList()[0]->m_iLevel, 2);
+    std::string zero = "0";
+    grid->OnCellTypeNotify(0, 4, 0, CTN_SELECT, reinterpret_cast<long>(&zero));
+    std::string label = "MnO";
+    grid->OnEditFinish(1, 0, nullptr, label, 0);
+    EXPECT_EQ(sheet->GetRefList()[0]->m_csLabel, "MnO");
+    EXPECT_TRUE(grid->OnMenuStart(0, 2, UG_SECTION_GRID));
+    EXPECT_FALSE(grid->OnMenuStart(0, 3, UG_SECTION_GRID)); // the add row
 
     // The cursors on the stretch the references cover (817.7 to 855.6 eV), in
     // reverse order.
