@@ -255,6 +255,11 @@ void CImageView::resizeEvent(QResizeEvent* e)
             return;
         SetViewSize(true);
         LayoutPanes();
+        // A line-scan plot lays itself out anew in its new size (an image
+        // pane does so itself).
+        for (CSpecWnd* w : m_caSpecWnd)
+            if (w && !w->isHidden())
+                w->Show(TRUE);
     });
 }
 
