@@ -96,7 +96,7 @@ public:
     void RunLevelDialog(QWidget* button);
 
 protected:
-    void OnPrint(QPrinter* printer) override;
+    void OnPrint(QPrinter* printer, bool bPreview) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;

@@ -65,7 +65,7 @@ bool CVeltraneView::OnPreparePrinting(QPrinter* printer)
     return dlg.exec() == QDialog::Accepted;
 }
 
-void CVeltraneView::OnPrint(QPrinter* printer)
+void CVeltraneView::OnPrint(QPrinter* printer, bool)
 {
     QPainter painter(printer);
     QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
@@ -81,7 +81,7 @@ void CVeltraneView::OnFilePrint()
     if (!printer || !OnPreparePrinting(printer))
         return;
     OnBeginPrinting(printer);
-    SafeInvoke([&] { OnPrint(printer); });
+    SafeInvoke([&] { OnPrint(printer, false); });
     OnEndPrinting(printer);
 }
 
@@ -93,7 +93,7 @@ void CVeltraneView::OnFilePrintPreview()
     QPrintPreviewDialog dlg(printer, this);
     connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
         OnBeginPrinting(p);
-        SafeInvoke([&] { OnPrint(p); });
+        SafeInvoke([&] { OnPrint(p, true); });
         OnEndPrinting(p);
     });
     dlg.exec();

@@ -44,8 +44,9 @@ protected:
     virtual bool OnPreparePrinting(QPrinter* printer);
     virtual void OnBeginPrinting(QPrinter*) {}
     virtual void OnEndPrinting(QPrinter*) {}
-    // Default: the view's OnDraw scaled to the page.
-    virtual void OnPrint(QPrinter* printer);
+    // Default: the view's OnDraw scaled to the page. bPreview is set while
+    // the print preview renders.
+    virtual void OnPrint(QPrinter* printer, bool bPreview);
 
     void OnFilePrint();
     void OnFilePrintPreview();

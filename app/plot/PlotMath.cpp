@@ -508,18 +508,24 @@ bool AppendFill(std::vector<CPoint>& pts, const CRect& rDisp, CPoint* pCut)
         xp = P.x + 1;
         cut = true;
         const int xr = rDisp.right - 1;
-        // The curve's height at the last column: between the last vertex at
-        // or left of it and the next one. Strokes put two vertices in one
-        // column, so the vertex just before the last may have no width to it.
+        // The curve's height at the last column, on the line from the vertex
+        // before the last one to the last. Column strokes put those two in
+        // one column, and a single vertex has no line: then the height comes
+        // from the last vertex at or left of the column and the next one.
+        auto along = [xr](CPoint Q, CPoint R) {
+            return TruncSat(std::ceil(double(xr - Q.x) * double(R.y - Q.y) / double(R.x - Q.x))) + Q.y;
+        };
         int yr = P.y;
-        for (int j = int(pts.size()) - 2; j >= 0; --j) {
-            if (pts[j].x <= xr) {
-                const CPoint Q = pts[j], R = pts[j + 1];
-                if (Q.x == xr || R.x == Q.x)
-                    yr = Q.y;
-                else
-                    yr = TruncSat(std::ceil(double(xr - Q.x) * (R.y - Q.y) / double(R.x - Q.x))) + Q.y;
-                break;
+        const size_t n = pts.size();
+        if (n >= 2 && pts[n - 2].x < P.x) {
+            yr = along(pts[n - 2], P);
+        } else {
+            for (int j = int(n) - 2; j >= 0; --j) {
+                if (pts[j].x <= xr) {
+                    const CPoint Q = pts[j], R = pts[j + 1];
+                    yr = (Q.x == xr || R.x == Q.x) ? Q.y : along(Q, R);
+                    break;
+                }
             }
         }
         if (pCut)

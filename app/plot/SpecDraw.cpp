@@ -239,13 +239,35 @@ int CSpecDraw::SetDispLimits(CSpecTrace::XYSet xy, const double* pdLimits, BOOL 
 int CSpecDraw::SetDispLimits(const CRect* pRect)
 {
     CSpecTrace* first = GetSpecTrace();
-    if (!first)
+    if (!first || !pRect)
         return 0;
-    ForShown([&](CSpecTrace* t) {
-        if (t != first)
-            t->SetDispLimits(pRect);
-    });
-    return first->SetDispLimits(pRect);
+    if (m_nDispTraces < 2)
+        return first->SetDispLimits(pRect);
+    // Stacked and offset curves overlap the band at different places of
+    // their own rectangles. The band belongs to the front-most curve whose
+    // rectangle holds its top-left corner; every shown curve zooms on the
+    // band moved by its offset from that curve, so that all of them show the
+    // part of the data the band covers there and keep their spacing.
+    const CPoint corner(pRect->left, pRect->top);
+    int k = -1;
+    for (int j = 0; j < m_nDispTraces && k < 0; ++j)
+        if (const CSpecTrace* t = GetSpecTrace(m_iDispTrace + j * m_nDispStep);
+            t && t->GetRect()->PtInRect(corner))
+            k = j;
+    if (k < 0)
+        return 0;
+    int result = 0;
+    for (int j = m_nDispTraces - 1; j >= 0; --j) {
+        CSpecTrace* t = GetSpecTrace(m_iDispTrace + j * m_nDispStep);
+        if (!t)
+            continue;
+        CRect r = *pRect;
+        r.OffsetRect((j - k) * m_ptShifts.cx, (j - k) * m_ptShifts.cy);
+        const int changed = t->SetDispLimits(&r);
+        if (j == k)
+            result = changed;
+    }
+    return result;
 }
 
 int CSpecDraw::ScrollHorz(int dx, RECT* prUpdate)

@@ -66,6 +66,9 @@ public:
 
     int SetDispLimits(int iXfactor, int iYfactor, BOOL bNotTest);
     int SetDispLimits(CSpecTrace::XYSet xy, const double* pdLimits, BOOL bRecalc);
+    // Rubber band: every shown curve zooms on the band as placed over the
+    // front-most curve under its top-left corner (moved by each curve's
+    // offset); that curve's result is returned.
     int SetDispLimits(const CRect* pRect);
     // Only while exactly one curve is shown.
     int ScrollHorz(int dx, RECT* prUpdate);

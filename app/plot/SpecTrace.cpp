@@ -224,8 +224,15 @@ int CSpecTrace::SetDispLimits(int iXfactor, int iYfactor, BOOL bNotTest)
     double xmin = m_Xmin, xmax = m_Xmax, ymin = m_Ymin, ymax = m_Ymax;
     unsigned short full = m_FullScale, maxs = m_MaxScale;
     const double pw = PointWidth();
+    // The result tells the caller what to redraw: an axis counts as changed
+    // unless the zoom has nothing to do (already full scale, already at the
+    // narrowest range), even when the new limits come out equal to the old.
+    bool bX = false, bY = false;
+    const bool xFull = m_Xmin == m_MinXVal && m_Xmax == m_MaxXVal;
+    const bool yData = m_Ymin == m_MinYVal && m_Ymax == m_MaxYVal;
 
     if (iXfactor == 0) {
+        bX = !xFull;
         xmin = m_MinXVal;
         xmax = m_MaxXVal;
         full |= 1;
@@ -234,6 +241,7 @@ int CSpecTrace::SetDispLimits(int iXfactor, int iYfactor, BOOL bNotTest)
         if (m_Xmax - m_Xmin < 2 * pw) {
             maxs |= 1;
         } else {
+            bX = true;
             double d = (m_Xmax - m_Xmin) / iXfactor;
             if (d < 4 * pw) {
                 d = 4 * pw;
@@ -245,6 +253,7 @@ int CSpecTrace::SetDispLimits(int iXfactor, int iYfactor, BOOL bNotTest)
         }
     } else if (iXfactor <= -2) {
         maxs &= ~1;
+        bX = !xFull;
         const double d = -double(iXfactor) * (m_Xmax - m_Xmin);
         if (d >= m_MaxXVal - m_MinXVal) {
             xmin = m_MinXVal;
@@ -268,12 +277,17 @@ int CSpecTrace::SetDispLimits(int iXfactor, int iYfactor, BOOL bNotTest)
         const double c = (m_MaxYVal + m_MinYVal) / 2;
         if (h == 0)
             h = 1 / m_YFullScale;
-        if (!(m_Ymin == m_MinYVal && m_Ymax == m_MaxYVal)) {
+        if (!yData) {
+            bY = true;
             ymin = c - m_YFullScale * h;
             ymax = c + m_YFullScale * h;
         }
         full |= 2;
     } else if (iYfactor >= 2) {
+        // The limits change in any case, and limits that happened to equal
+        // the data range are reported as changed too: the vertical axis
+        // must follow.
+        bY = true;
         full &= ~2;
         double d = (m_Ymax - m_Ymin) / iYfactor;
         if (d != 0 && (m_MaxYVal - m_MinYVal) / d > 131072) {
@@ -296,6 +310,7 @@ int CSpecTrace::SetDispLimits(int iXfactor, int iYfactor, BOOL bNotTest)
             break;
         }
     } else if (iYfactor <= -2) {
+        bY = true;
         maxs &= ~2;
         const double n = -double(iYfactor);
         const double d = n * (m_Ymax - m_Ymin);
@@ -316,10 +331,7 @@ int CSpecTrace::SetDispLimits(int iXfactor, int iYfactor, BOOL bNotTest)
         }
     }
 
-    // A change of the limits is reported as one, so that the caller
-    // recomputes the transforms and redraws the axis.
-    const int result =
-        ((xmin != m_Xmin || xmax != m_Xmax) ? 1 : 0) | ((ymin != m_Ymin || ymax != m_Ymax) ? 2 : 0);
+    const int result = (bX ? 1 : 0) | (bY ? 2 : 0);
     if (!bNotTest)
         return result;
     m_Xmin = xmin;
@@ -388,7 +400,10 @@ int CSpecTrace::ScrollHorz(int dx, RECT* prUpdate)
     const double lo = m_MinXVal, hi = m_MaxXVal;
     const double R = m_Xmax - m_Xmin;
     RECT& u = *prUpdate;
-    if ((m_Xmax >= hi && dx < 0) || (m_Xmin <= lo && dx > 0) || R >= hi - lo) {
+    // A window that a zoom pushed past an end is not refused: the scroll
+    // below pulls it back to that end. One at least as wide as the data has
+    // nowhere to go.
+    if ((m_Xmax == hi && dx < 0) || (m_Xmin == lo && dx > 0) || R >= hi - lo) {
         u = RECT{};
         return 0;
     }

@@ -303,6 +303,10 @@ void CSpecWnd::Invalidate(int nArea, bool bErase)
 {
     nArea &= 0xF;
     CSpecDisp* d = GetDisp();
+    // A tool writes through the data pointer and then invalidates: what
+    // drawing cached of the old values must not be painted again.
+    if (nArea & TraceArea)
+        DataChanged();
     if (nArea == WholeWnd || !d) {
         update();
         return;
@@ -322,6 +326,7 @@ void CSpecWnd::Invalidate(int nArea, bool bErase)
 
 void CSpecWnd::Invalidate(bool)
 {
+    DataChanged();
     update();
 }
 

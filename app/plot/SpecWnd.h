@@ -77,8 +77,8 @@ public:
     void OnUpdate(int iFrom, int iTo, int iTrace, int iPlane);
     // The values of a curve, or of every curve of every plane, were changed
     // in place other than through OnUpdate (an undo copy put back, a
-    // processing step): drawing drops what it cached of the old values. The
-    // caller still repaints (Invalidate).
+    // processing step): drawing drops what it cached of the old values.
+    // Invalidate does this too.
     void DataChanged(int iTrace, int iPlane);
     void DataChanged();
 
@@ -111,6 +111,9 @@ public:
     void Show(bool bShow, double* pdMax, double* pdMin, double U0, double U1);
     // Re-layout and show, or hide.
     void Show(int bShow);
+    // Invalidating the trace area, or the whole window, also drops what
+    // drawing cached of the curves' values: a caller that wrote through a data
+    // pointer needs nothing more than the Invalidate.
     void Invalidate(int nArea, bool bErase);
     void Invalidate(bool bErase);
 

@@ -13,29 +13,6 @@
 #include "platform/Strings.h"
 #include "tools/ascusim/AscuSimulator.h"
 
-namespace {
-
-// A driver connected to a simulator on a pseudo-terminal, identified.
-struct SAscuRig
-{
-    explicit SAscuRig(SAscuSimConfig config = {}, bool open = true) : m_sim(config)
-    {
-        m_bStarted = m_sim.Start();
-        m_ascu.MapPort("COM2", m_sim.SlavePath());
-        m_monitor.Attach(nullptr);
-        m_ascu.SetMonitorWnd(&m_monitor);
-        if (open)
-            m_iOpen = m_ascu.Open("COM2", "baud=9600 parity=N data=8 stop=1");
-    }
-    CAscuSimulator m_sim;
-    CTrafficMonitor m_monitor;
-    CASCU m_ascu;
-    bool m_bStarted = false;
-    int m_iOpen = -1;
-};
-
-} // namespace
-
 TEST(AscuReply, Table)
 {
     struct

@@ -309,11 +309,7 @@ TEST(MinMaxPyramid, PlotWindowRedrawsValuesPutBackInPlace)
 
     for (int i = 10000; i < 10200; ++i)
         data[0][size_t(i)] = data[1][size_t(i)] = 195;
-    wnd.Invalidate(true);
-    EXPECT_EQ(wnd.grab().toImage(), original); // not told yet: the cache is in use
-    wnd.DataChanged(0, 0);
-    wnd.DataChanged(1, 0);
-    wnd.Invalidate(true);
+    wnd.Invalidate(true); // the repaint request alone drops the cached extremes
     const QImage processed = wnd.grab().toImage();
     EXPECT_NE(processed, original);
 

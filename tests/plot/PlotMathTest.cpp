@@ -341,6 +341,12 @@ TEST(PlotMath, FillCutsAtTheRightEdge)
     EXPECT_EQ(p[3], CPoint(111, 10));
     EXPECT_EQ(p[4], CPoint(111, 51));
     EXPECT_EQ(p[5], CPoint(79, 51));
+    // Zoomed in, the vertex before the last lies beyond the edge as well: the
+    // height is still on the line through those two, not through a vertex
+    // further back.
+    std::vector<CPoint> z{{90, 40}, {105, 20}, {120, 10}};
+    ASSERT_TRUE(AppendFill(z, rDisp, &cut));
+    EXPECT_EQ(cut.y, 20 + int(std::ceil(-6.0 * -10 / 15))); // 24
 
     // A stroke ends with two vertices in one column beyond the edge: no width
     // to interpolate over there, yet a finite height.

@@ -60,7 +60,13 @@ TEST(SpecTrace, ZoomFactors)
     for (int i = 0; i < 10; ++i)
         f.t.SetDispLimits(8, 1, TRUE);
     EXPECT_DOUBLE_EQ(f.t.GetXmax() - f.t.GetXmin(), 4);
-    EXPECT_EQ(f.t.SetDispLimits(8, 1, TRUE) & 1, 1 & 0);
+    // Expanding again at the narrowest range still asks for a redraw.
+    EXPECT_EQ(f.t.SetDispLimits(8, 1, FALSE), 1);
+    EXPECT_EQ(f.t.SetDispLimits(8, 1, TRUE), 1);
+    EXPECT_DOUBLE_EQ(f.t.GetXmax() - f.t.GetXmin(), 4);
+    const double narrow[2] = {500, 501};
+    f.t.SetDispLimits(CSpecTrace::X_SET, narrow, TRUE);
+    EXPECT_EQ(f.t.SetDispLimits(8, 1, TRUE), 0);
     // Out: keeps its width and touches the end it would cross.
     f.t.SetDispLimits(0, 1, TRUE);
     const double lim[2] = {900, 999};
@@ -73,6 +79,12 @@ TEST(SpecTrace, ZoomFactors)
     EXPECT_DOUBLE_EQ(f.t.GetXmin(), 0);
     EXPECT_DOUBLE_EQ(f.t.GetXmax(), 999);
     EXPECT_EQ(f.t.SetDispLimits(-2, 1, TRUE), 0);
+    EXPECT_EQ(f.t.SetDispLimits(0, 1, TRUE), 0);
+    // A full-scale Y zoom leaves margins around the data, so doing it again
+    // still reports Y, as a zoom out always does.
+    EXPECT_EQ(f.t.SetDispLimits(1, 0, TRUE), 2);
+    EXPECT_EQ(f.t.SetDispLimits(1, 0, TRUE), 2);
+    EXPECT_EQ(f.t.SetDispLimits(1, -2, TRUE), 2);
 }
 
 TEST(SpecTrace, YZoomInReportsChangeAndIsLimited)
@@ -134,6 +146,18 @@ TEST(SpecTrace, ScrollsAndClampsAtTheEnds)
     EXPECT_DOUBLE_EQ(f.t.GetXmax(), 100);
     // At the first point and still dragging right: refused.
     EXPECT_EQ(f.t.ScrollHorz(5, &u), 0);
+    EXPECT_TRUE(u.IsRectEmpty());
+    // A zoom at the narrowest range near the end runs past the last point; a
+    // scroll towards the end pulls the window back to it and repaints.
+    const double end[2] = {997, 999};
+    f.t.SetDispLimits(CSpecTrace::X_SET, end, TRUE);
+    f.t.SetDispLimits(8, 1, TRUE);
+    ASSERT_DOUBLE_EQ(f.t.GetXmax(), 1000);
+    EXPECT_EQ(f.t.ScrollHorz(-3, &u), 0);
+    EXPECT_EQ(CRect(u), *f.t.GetRect());
+    EXPECT_DOUBLE_EQ(f.t.GetXmax(), 999);
+    EXPECT_DOUBLE_EQ(f.t.GetXmin(), 995);
+    EXPECT_EQ(f.t.ScrollHorz(-3, &u), 0);
     EXPECT_TRUE(u.IsRectEmpty());
 }
 

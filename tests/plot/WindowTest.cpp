@@ -15,6 +15,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <vector>
@@ -344,4 +345,110 @@ TEST_F(WindowFixture, WindowClosedDuringADragIsLeftAlone)
         w->OnLButtonDown(c.flags, p);
         EXPECT_EQ(view.Count(WM_PARENTNOTIFY, WM_LBUTTONUP), 0);
     }
+}
+
+TEST(WindowRepaint, ValuesWrittenThroughTheDataPointerShowAfterInvalidate)
+{
+    // Far more points than pixel columns, so drawing works from cached column
+    // extremes; the pointer is taken before the first paint, as a tool does.
+    CTestView view;
+    view.resize(640, 420);
+    CSpecWnd wnd(1);
+    std::vector<double> y(100000, 0.0);
+    wnd.Create(&view, RECT{10, 10, 610, 410}, CSpecWnd::FirstWndId);
+    wnd.SetNumTraces(1, 0);
+    wnd.SetYData(y.data(), 0, 100, int(y.size()), 0, 0);
+    int n = 0;
+    double* data = wnd.GetYData(&n, 0, 0);
+    ASSERT_EQ(n, 100000);
+    wnd.Show(true, nullptr, nullptr, 0, 1);
+    view.show();
+    QCoreApplication::processEvents();
+    const CRect r = *wnd.GetSpecTrace(0)->GetRect();
+    const QPoint probe((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    const QRgb background = wnd.palette().color(QPalette::Button).rgb();
+    EXPECT_EQ(wnd.grab().toImage().pixel(probe), background) << "the flat curve lies at the bottom";
+
+    for (int i = 40000; i < 60000; ++i)
+        data[i] = 100; // a plateau in the middle, up to the top of the range
+    wnd.Invalidate(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(wnd.grab().toImage().pixel(probe) & 0xFFFFFF, 0xFFFFFFu) << "filled below the new plateau";
+
+    for (int i = 40000; i < 60000; ++i)
+        data[i] = 0;
+    wnd.Invalidate(CSpecWnd::TraceArea, true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(wnd.grab().toImage().pixel(probe), background) << "the plateau is gone again";
+}
+
+TEST(WindowWaterfall, ABandOverTheBackCurvesZoomsThemAllAndLeavesNothingBehind)
+{
+    // Depth-profile style: many levels, twenty shown offset one behind the other.
+    CTestView view;
+    view.resize(640, 420);
+    CountingWnd wnd(1);
+    std::vector<std::vector<double>> levels(60);
+    for (size_t k = 0; k < levels.size(); ++k)
+        for (int i = 0; i < 400; ++i)
+            levels[k].push_back(100 + double((i + int(k) * 7) % 80));
+    wnd.Create(&view, RECT{10, 10, 610, 410}, CSpecWnd::FirstWndId);
+    wnd.SetNumTraces(int(levels.size()), 0);
+    for (size_t k = 0; k < levels.size(); ++k)
+        wnd.SetYData(levels[k].data(), 100, 179, 400, int(k), 0);
+    wnd.SetDispMode(CSpecWnd::Offset, false);
+    wnd.SetDispTrace(0, 3, 20, false);
+    wnd.Show(true, nullptr, nullptr, 1000, 600);
+    view.show();
+    QCoreApplication::processEvents();
+
+    auto shown = [&](int j) { return wnd.GetSpecTrace(3 * j); };
+    const CRect back = *shown(19)->GetRect();
+    const CSize step(shown(1)->GetRect()->left - shown(0)->GetRect()->left,
+                     shown(1)->GetRect()->top - shown(0)->GetRect()->top);
+    ASSERT_LT(step.cy, -2);
+    // The band starts above every curve but the last, over its upper part.
+    const CPoint from(back.left + 100, back.top + 1);
+    const CPoint to(from.x + 60, from.y + 40);
+    const double x0 = shown(19)->xToX(from.x), x1 = shown(19)->xToX(to.x);
+    const double y0 = shown(19)->yToY(to.y), y1 = shown(19)->yToY(from.y);
+
+    QTimer::singleShot(0, &wnd, [&] {
+        for (const QEvent::Type type : {QEvent::MouseMove, QEvent::MouseButtonRelease}) {
+            const QPointF local(to.x, to.y);
+            const bool up = type == QEvent::MouseButtonRelease;
+            QMouseEvent m(type, local, wnd.mapToGlobal(local), up ? Qt::LeftButton : Qt::NoButton,
+                          up ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&wnd, &m);
+        }
+    });
+    wnd.OnLButtonDown(MK_LBUTTON, from);
+    QCoreApplication::processEvents();
+    // What is on the screen now (grab() would paint the window afresh).
+    auto onScreen = [&] {
+        const QPoint at = wnd.mapTo(wnd.window(), QPoint(0, 0));
+        return wnd.screen()
+            ->grabWindow(wnd.window()->winId(), at.x(), at.y(), wnd.width(), wnd.height())
+            .toImage();
+    };
+    const QImage afterZoom = onScreen();
+
+    // The back curve shows what the band covered; every shown curve shows the
+    // same part of its data, and the curves keep their places.
+    EXPECT_NEAR(shown(19)->GetXmin(), x0, 1e-9);
+    EXPECT_NEAR(shown(19)->GetXmax(), x1, 1e-9);
+    EXPECT_NEAR(shown(19)->GetYmin(), y0, 1e-9);
+    EXPECT_NEAR(shown(19)->GetYmax(), y1, 1e-9);
+    for (int j = 0; j < 20; ++j) {
+        SCOPED_TRACE(j);
+        EXPECT_NEAR(shown(j)->GetXmin(), x0, 1e-9);
+        EXPECT_NEAR(shown(j)->GetYmax(), y1, 1e-9);
+        EXPECT_EQ(shown(j)->GetRect()->left - shown(0)->GetRect()->left, j * step.cx);
+        EXPECT_EQ(shown(j)->GetRect()->top - shown(0)->GetRect()->top, j * step.cy);
+    }
+    // The whole plot was repainted at once: a later full repaint changes no
+    // pixel, so no band or patch of another picture is left on the screen.
+    wnd.update();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(onScreen(), afterZoom);
 }

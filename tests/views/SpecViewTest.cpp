@@ -625,6 +625,45 @@ TEST_F(SpecViewTest, LevelDropDownRangesAndButtons)
     EXPECT_FALSE(p.step || p.number);
 }
 
+namespace {
+
+// Records the preview flag that each rendering of the page gets.
+class CPrintRecordingView : public CSpecView
+{
+public:
+    static std::vector<bool> s_flags;
+
+protected:
+    void OnPrint(QPrinter* printer, bool bPreview) override
+    {
+        s_flags.push_back(bPreview);
+        CSpecView::OnPrint(printer, bPreview);
+    }
+};
+std::vector<bool> CPrintRecordingView::s_flags;
+
+} // namespace
+
+TEST_F(SpecViewTest, PrintPreviewRendersWithThePreviewFlagFromTheFirstPage)
+{
+    CVeltrane::s_makeSpecView = [] { return new CPrintRecordingView; };
+    CSpecView* v = Open({{2, 1}});
+    ASSERT_NE(v, nullptr);
+    CPrintRecordingView::s_flags.clear();
+    // The preview renders as it is shown, before it runs modally; close it then.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* w = QApplication::activeModalWidget())
+            w->close();
+    });
+    closer.start(20);
+    ASSERT_TRUE(Execute(ID_FILE_PRINT_PREVIEW));
+    closer.stop();
+    ASSERT_FALSE(CPrintRecordingView::s_flags.empty());
+    for (bool b : CPrintRecordingView::s_flags)
+        EXPECT_TRUE(b);
+}
+
 TEST_F(SpecViewTest, PrintsTheVisibleWindowsInTheirCells)
 {
     const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
