@@ -225,3 +225,38 @@ TEST_F(ImageDispTest, BitmapFileReadsBackAndAFailedWriteLeavesNothing)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ImgTracker, LineModeDrawsOneLineWhateverTheCornersAndErasesOnRedraw)
+{
+    QImage img(20, 20, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    CImgTracker t;
+    t.SetLine(true);
+    const RECT backwards{15, 12, 3, 2}; // second corner up and to the left
+    {
+        QPainter p(&img);
+        t.DrawTrackerRect(&backwards, &p);
+    }
+    EXPECT_EQ(img.pixel(15, 12), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(3, 2), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(9, 7), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(15, 2), qRgb(0, 0, 0)); // a line, not a rectangle
+    {
+        QPainter p(&img);
+        t.DrawTrackerRect(&backwards, &p);
+    }
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            ASSERT_EQ(img.pixel(x, y), qRgb(0, 0, 0)) << x << "," << y;
+
+    t.SetLine(false);
+    {
+        QPainter p(&img);
+        t.DrawTrackerRect(&backwards, &p);
+    }
+    EXPECT_EQ(img.pixel(3, 2), qRgb(255, 255, 255)); // the rectangle's corner
+}
+
+} // namespace

@@ -212,6 +212,20 @@ TEST_F(ImageViewTest, ImageLinesUpdateOnceAfterTheirLastPlane)
     EXPECT_EQ(std::vector<int>(map->GetIntData(), map->GetIntData() + 12), after);
 }
 
+TEST_F(ImageViewTest, MapIntensityIsTheRegionSumOverScans)
+{
+    CImageView* v = Open(0x201, {{0, 4, 3, 1}}); // raw pixel i holds i
+    ASSERT_NE(v, nullptr);
+    CImageWnd* map = v->GetImageWnd(0);
+    ASSERT_EQ(map->GetIntData()[5], 5);
+    int block[1] = {100};
+    SAcqUpdate u(m_pDoc, reinterpret_cast<unsigned char*>(block), 0, 0, 5, 1, 1, 1, 0, 0,
+                 WMAPP_ACQ_INTENSITYDATA);
+    m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(&u), nullptr);
+    EXPECT_EQ(map->GetIntData()[5], (5 + 100) / 2); // the sum of two scans, averaged
+    EXPECT_EQ(map->GetIntData()[6], 6);
+}
+
 TEST_F(ImageViewTest, LineScanIntensitiesAreRunningMeansOverScans)
 {
     CImageView* v = Open(0x201, {{1, 5, 1, 1}});
