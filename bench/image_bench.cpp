@@ -5,6 +5,7 @@
 // acquired line of a 1024-point-wide map, are measured too. Run with
 // QT_QPA_PLATFORM=offscreen.
 
+#include "RatioReporter.h"
 #include "app/image/ImageDisp.h"
 
 #include <benchmark/benchmark.h>
@@ -91,37 +92,6 @@ void ImageLineUpdate(benchmark::State& state)
     }
 }
 
-class CRatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& r : runs)
-            m_times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void PrintRatios() const
-    {
-        const struct
-        {
-            const char *label, *a, *b;
-        } pairs[] = {
-            {"repaint 1024x1024 map / 256x256 map (400 px pane)", "ImageRepaint/1024", "ImageRepaint/256"},
-            {"zoomed x4 repaint 1024 / 256 (400 px pane)", "ImageRepaintZoomed/1024",
-             "ImageRepaintZoomed/256"},
-            {"one line of 1024 / whole 1024x1024 repaint", "ImageLineUpdate/1024", "ImageRepaint/1024"},
-        };
-        for (const auto& p : pairs) {
-            const auto a = m_times.find(p.a), b = m_times.find(p.b);
-            if (a != m_times.end() && b != m_times.end() && b->second > 0)
-                std::printf("ratio %-52s = %.2f\n", p.label, a->second / b->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> m_times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -141,7 +111,11 @@ int main(int argc, char** argv)
         ->Arg(1024)
         ->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
-    CRatioReporter reporter;
+    CRatioReporter reporter({
+        {"repaint 1024x1024 map / 256x256 map (400 px pane)", "ImageRepaint/1024", "ImageRepaint/256"},
+        {"zoomed x4 repaint 1024 / 256 (400 px pane)", "ImageRepaintZoomed/1024", "ImageRepaintZoomed/256"},
+        {"one line of 1024 / whole 1024x1024 repaint", "ImageLineUpdate/1024", "ImageRepaint/1024"},
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatios();
     benchmark::Shutdown();

@@ -291,64 +291,72 @@ std::vector<uint8_t> MakeFastProfileFile(int nLevels)
     return w.b;
 }
 
-std::vector<uint8_t> MakeMapFile(int n)
+namespace {
+// An AES image document of one image region: data kind, then pixels() writes
+// the region's values.
+struct SImageRegion
+{
+    const char* name;
+    const char* label;
+    double peak, bk1, bk2;
+    int nx, ny, nz, kind;
+};
+template <typename F>
+std::vector<uint8_t> ImageDoc(int expType, const char* comment, const SImageRegion& r, F pixels)
 {
     CWriter w;
-    WriteHead(w, 0x201, 1, "Cu grid on Si, Cu LMM map", 1, 10000.0);
+    WriteHead(w, expType, 1, comment, 1, 10000.0);
     const size_t at = ImagePosn(w, 1);
     const size_t rat = w.Begin(6, 1);
-    RegionHead(w, "Cu", "LMM", 918.0, 900.0, 940.0, n, n, 3, 0);
-    w.I32(2); // a corrected image
+    RegionHead(w, r.name, r.label, r.peak, r.bk1, r.bk2, r.nx, r.ny, r.nz, 0);
+    w.I32(r.kind);
     CNoise noise;
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) {
-            const double v = 120.0 + 2400.0 * Copper((x + 0.5) / n, (y + 0.5) / n);
-            w.I32(static_cast<int32_t>(std::lround(std::max(v + noise.Gauss() * std::sqrt(v) * 2.0, 0.0))));
-        }
+    pixels(w, noise);
     w.End(rat);
     w.End(at);
     w.I32(0xFFFF);
     return w.b;
+}
+} // namespace
+
+std::vector<uint8_t> MakeMapFile(int n)
+{
+    // A corrected image.
+    return ImageDoc(
+        0x201, "Cu grid on Si, Cu LMM map", {"Cu", "LMM", 918.0, 900.0, 940.0, n, n, 3, 2},
+        [n](CWriter& w, CNoise& noise) {
+            for (int y = 0; y < n; ++y)
+                for (int x = 0; x < n; ++x) {
+                    const double v = 120.0 + 2400.0 * Copper((x + 0.5) / n, (y + 0.5) / n);
+                    w.I32(int32_t(std::lround(std::max(v + noise.Gauss() * std::sqrt(v) * 2.0, 0.0))));
+                }
+        });
 }
 
 std::vector<uint8_t> MakeSEImageFile(int n)
 {
-    CWriter w;
-    WriteHead(w, 0x202, 1, "Cu grid on Si, secondary electrons", 1, 10000.0);
-    const size_t at = ImagePosn(w, 1);
-    const size_t rat = w.Begin(6, 1);
-    RegionHead(w, "SE", "image", 0.0, kNone, kNone, n, n, 1, 0);
-    w.I32(3); // secondary-electron bytes
-    CNoise noise;
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) {
-            // Edges of the bars light up; the copper is a little brighter than silicon.
-            const double c = Copper((x + 0.5) / n, (y + 0.5) / n);
-            const double edge = 4.0 * c * (1.0 - c);
-            const double v = 70.0 + 40.0 * c + 120.0 * edge + noise.Gauss() * 8.0;
-            w.Le(static_cast<uint8_t>(std::clamp(v, 0.0, 255.0)), 1);
-        }
-    w.End(rat);
-    w.End(at);
-    w.I32(0xFFFF);
-    return w.b;
+    // Secondary-electron bytes: edges of the bars light up; the copper is a
+    // little brighter than silicon.
+    return ImageDoc(0x202, "Cu grid on Si, secondary electrons",
+                    {"SE", "image", 0.0, kNone, kNone, n, n, 1, 3}, [n](CWriter& w, CNoise& noise) {
+                        for (int y = 0; y < n; ++y)
+                            for (int x = 0; x < n; ++x) {
+                                const double c = Copper((x + 0.5) / n, (y + 0.5) / n);
+                                const double v =
+                                    70.0 + 40.0 * c + 480.0 * c * (1.0 - c) + noise.Gauss() * 8.0;
+                                w.Le(uint8_t(std::clamp(v, 0.0, 255.0)), 1);
+                            }
+                    });
 }
 
 std::vector<uint8_t> MakeLineScanFile(int n)
 {
-    CWriter w;
-    WriteHead(w, 0x201, 1, "Cu grid on Si, Cu LMM line scan", 1, 10000.0);
-    const size_t at = ImagePosn(w, 1);
-    const size_t rat = w.Begin(6, 1);
-    RegionHead(w, "Cu", "LMM", 918.0, 900.0, 940.0, n, 1, 3, 0);
-    w.I32(1); // a line scan
-    CNoise noise;
-    for (int x = 0; x < n; ++x) {
-        const double v = 120.0 + 2400.0 * Copper((x + 0.5) / n, 0.37);
-        w.F64(std::max(v + noise.Gauss() * std::sqrt(v), 0.0));
-    }
-    w.End(rat);
-    w.End(at);
-    w.I32(0xFFFF);
-    return w.b;
+    // A line scan across the particle.
+    return ImageDoc(0x201, "Cu grid on Si, Cu LMM line scan", {"Cu", "LMM", 918.0, 900.0, 940.0, n, 1, 3, 1},
+                    [n](CWriter& w, CNoise& noise) {
+                        for (int x = 0; x < n; ++x) {
+                            const double v = 120.0 + 2400.0 * Copper((x + 0.5) / n, 0.37);
+                            w.F64(std::max(v + noise.Gauss() * std::sqrt(v), 0.0));
+                        }
+                    });
 }
