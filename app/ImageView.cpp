@@ -42,12 +42,6 @@ int NumPoints(int nx, int ny)
 }
 } // namespace
 
-IImageSelectPage*& ImageSelectPage()
-{
-    static IImageSelectPage* page = nullptr;
-    return page;
-}
-
 CImageView* CImageView::m_pAcqSelect = nullptr;
 
 CImageView::CImageView()

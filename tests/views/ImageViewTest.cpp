@@ -35,7 +35,7 @@ class CFakeScanPage : public IImageSelectPage
 {
 public:
     bool UsesPointsOrAreas() const override { return uses; }
-    void SetDispView(CImageView* p) override { views.push_back(p); }
+    void SetDispView(CWnd* p) override { views.push_back(p); }
     void OnLButtonDownInImage(CImageWnd* w, CPoint p) override { clicks.push_back({w, p}); }
     void DrawOnImage(QPainter* dc) override { origins.push_back(dc->transform().map(QPoint(0, 0))); }
     bool SetCursor(CImageWnd*, CPoint) override
@@ -45,7 +45,7 @@ public:
     }
 
     bool uses = true;
-    std::vector<CImageView*> views;
+    std::vector<CWnd*> views;
     std::vector<std::pair<CImageWnd*, CPoint>> clicks;
     std::vector<QPoint> origins;
     int cursors = 0;
@@ -258,7 +258,7 @@ TEST_F(ImageViewTest, SelectionImageHandsItsPaneToTheScanPage)
 
     v->OnCmdMsg(ID_ACQUIRE_SELECT, nullptr);
     EXPECT_EQ(CImageView::GetAcqSelect(), v);
-    EXPECT_EQ(page.views, std::vector<CImageView*>{v});
+    EXPECT_EQ(page.views, std::vector<CWnd*>{v});
     EXPECT_TRUE(Enabled(v, ID_ACQUIRE_SELECT, &check));
     EXPECT_EQ(check, 1);
 
