@@ -5,6 +5,8 @@
 
 #include "AppFixture.h"
 
+#include "app/DocCommands.h"
+#include "app/FileFormats.h"
 #include "app/ImageView.h"
 #include "app/image/ImageWnd.h"
 #include "app/plot/SpecWnd.h"
@@ -327,6 +329,22 @@ TEST_F(ImageViewTest, SaveAsBitmapWritesOneFilePerImagePane)
     EXPECT_FALSE(CImageView::SaveAsBitmap(*m_pDoc, dir.filePath("gone/map.bmp").toStdString()));
     EXPECT_EQ(sink.Texts().size(), 1u);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"map_1.bmp"});
+}
+
+TEST_F(ImageViewTest, SaveAsWithTheBitmapFilterWritesThePanes)
+{
+    CScriptedFileDialog dialogs;
+    CRecordingSink sink;
+    InstallFileFormats();
+    ASSERT_NE(Open(0x201, {{2, 5, 3, 1}}), nullptr);
+    QTemporaryDir dir;
+    dialogs.Answer(dir.filePath("saved"), 1);
+    EXPECT_TRUE(Execute(ID_FILE_SAVE_AS));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"saved.bmp"});
+    EXPECT_EQ(QImage(dir.filePath("saved.bmp")).size(), QSize(5, 3));
+    EXPECT_TRUE(sink.Texts().empty());
+    CVeltraneDocCommands::s_saveAsBitmap = nullptr;
+    CVeltraneDocCommands::s_saveAsVamas = nullptr;
 }
 
 } // namespace
