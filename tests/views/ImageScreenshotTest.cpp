@@ -27,9 +27,7 @@ TEST_F(AppFixture, ProfileAndImageScreenshots)
     Start();
     Pump(300);
     auto open = [&](const char* name, const std::vector<uint8_t>& bytes) {
-        CDocument* doc = app->OpenDocumentFile(WriteBytes(name, bytes).toStdString().c_str());
-        EXPECT_NE(doc, nullptr);
-        CView* v = doc ? dynamic_cast<CView*>(doc->GetViews().front()) : nullptr;
+        auto* v = OpenView<CView>(name, bytes, 1000, 700);
         if (v)
             v->GetParentFrame()->showMaximized();
         Pump(300);

@@ -79,17 +79,8 @@ protected:
         b.EndPosn(at);
         b.End();
         static int n = 0;
-        const QString path = WriteBytes(QStringLiteral("image%1.vlt").arg(++n), b.m_bytes);
-        CDocument* doc = app->OpenDocumentFile(path.toStdString().c_str());
-        EXPECT_NE(doc, nullptr);
-        if (!doc)
-            return nullptr;
-        m_pDoc = dynamic_cast<CVeltraneDoc*>(doc);
-        auto* view = dynamic_cast<CImageView*>(doc->GetViews().front());
-        EXPECT_NE(view, nullptr);
-        if (view && view->GetParentFrame())
-            view->GetParentFrame()->resize(600, 700);
-        Pump(20);
+        auto* view = OpenView<CImageView>(QStringLiteral("image%1.vlt").arg(++n), b.m_bytes, 600, 700);
+        m_pDoc = view ? view->GetDocument() : nullptr;
         return view;
     }
 
