@@ -315,6 +315,16 @@ TEST_F(ImageViewTest, SaveAsBitmapWritesOneFilePerImagePane)
     EXPECT_EQ(sink.Texts().size(), 1u);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"map_1.bmp"});
 
+    // No: the file dialog names another file for this pane.
+    CScriptedFileDialog dialogs;
+    dialogs.Answer(dir.filePath("other.bmp"));
+    sink.Answer(IDNO);
+    EXPECT_TRUE(CImageView::SaveAsBitmap(*m_pDoc, base));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"map_1.bmp", "map_3.bmp", "other.bmp"}));
+    EXPECT_EQ(QImage(dir.filePath("other.bmp")).size(), QSize(5, 3));
+    QFile::remove(dir.filePath("other.bmp"));
+    QFile::remove(dir.filePath("map_3.bmp"));
+
     // A failed write is reported and leaves no file.
     sink.Clear();
     EXPECT_FALSE(CImageView::SaveAsBitmap(*m_pDoc, dir.filePath("gone/map.bmp").toStdString()));
