@@ -37,6 +37,11 @@ const double kKinkChange = 1.0e-3;
 // are taken for the zigzag about a kink rather than for a smooth minimum.
 const double kKinkDecrement = 1.0e-6;
 const int kZigzagSteps = 3;
+// Extrapolation along an accepted Gauss-Newton step: when the actual
+// reduction exceeded this multiple of the predicted one; at most this many
+// further evaluations.
+const double kExtrapolateRatio = 1.5;
+const int kExtrapolations = 4;
 
 } // namespace
 
@@ -646,8 +651,14 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                     break;
                 }
                 if (std::fabs(actred) <= kRelFuncTol && prered <= kRelFuncTol && 0.5 * ratio <= 1.0) {
-                    res.status = LsqStatus::RelativeFunction;
-                    return res;
+                    // On a piecewise smooth residual, a trust region that has
+                    // shrunk onto a kink gives the same picture; there the
+                    // steps go on until the decrement or the step tolerance
+                    // tells a minimum.
+                    if (!options.kinkZigzag) {
+                        res.status = LsqStatus::RelativeFunction;
+                        return res;
+                    }
                 }
                 if (maxSteps >= 5) {
                     res.status = LsqStatus::MaxSteps;
@@ -662,6 +673,36 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                     break;
                 }
                 kinksFrozen = false;
+                // A step that gained more than twice what the model promised
+                // along a direction it did not need to shorten (a slow drift
+                // along a weak direction): go on along it while that pays,
+                // doubling the distance, at the cost of evaluations only.
+                if (options.extrapolate && ratio > kExtrapolateRatio && par == 0.0) {
+                    for (int k = 0; k < kExtrapolations; ++k) {
+                        if (res.evaluations >= limits.maxEvaluations)
+                            break;
+                        for (int j = 0; j < n; ++j) {
+                            wa1[j] *= (k == 0 ? 1.0 : 2.0);
+                            xtrial[j] = x[j] + wa1[j];
+                        }
+                        if (!problem.Residuals(xt, ft)) {
+                            res.status = LsqStatus::Stopped;
+                            return res;
+                        }
+                        ++res.evaluations;
+                        const double fnorm2 = Norm(ftrial, m);
+                        if (!(fnorm2 < fnorm))
+                            break;
+                        std::copy(xtrial, xtrial + n, x.begin());
+                        std::copy(ftrial, ftrial + m, fvec);
+                        fnorm = fnorm2;
+                        res.sse = fnorm * fnorm;
+                    }
+                    for (int j = 0; j < n; ++j)
+                        wa2[j] = diag[j] * x[j];
+                    xnorm = Norm(wa2, n);
+                    xsize = scaledSize();
+                }
                 break;
             }
             if (actred < 0.0)

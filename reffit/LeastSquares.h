@@ -114,8 +114,14 @@ struct LsqOptions
     // Whether a zigzag of halving steps about a kink (three iterations whose
     // step was accepted after one that rose, each about half the last) starts
     // the kink search at once rather than once the steps reach the step
-    // tolerance. For residuals known to be piecewise smooth.
+    // tolerance; relative function convergence does not end the solve, as it
+    // is also the picture of a trust region shrunk onto a kink. For residuals
+    // known to be piecewise smooth.
     bool kinkZigzag = false;
+    // Whether an undamped step that gained well beyond the model's promise is
+    // followed further along its direction (doubling) while that reduces
+    // the sum of squares: fast progress on slow drifts.
+    bool extrapolate = false;
     // Whether all parameters share one unit, and so one scale (the largest
     // column norm) instead of one each.
     bool commonScale = false;

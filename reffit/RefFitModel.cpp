@@ -818,6 +818,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     fine.typical = problem.Typical();
     fine.commonScale = true;
     fine.kinkZigzag = true;
+    fine.extrapolate = true;
 
     LsqLimits firstLimits = left();
     firstLimits.maxIterations = std::min(firstLimits.maxIterations, kSecantIterations);
