@@ -88,15 +88,6 @@ struct LsqWorkspace
     std::vector<int> ipvt;
 };
 
-// Minimises the sum of squares of the m residuals over x, starting from x.
-// x is updated only with accepted points, so on any outcome it holds the
-// solver's last estimates. Jacobians are forward differences with steps of
-// sqrt(eps) relative. When the trust region collapses at a point, or the
-// accepted steps become tiny while a sizeable reduction still seems possible,
-// two more Jacobians there with steps of -+eps^(1/4) times the larger of each
-// parameter and its share of the scaled norm show the parameters that sit on
-// a kink of a piecewise-smooth residual (their columns change with the step);
-// they are held for one iteration while the others move on.
 struct LsqOptions
 {
     // A typical size of each parameter (none if empty): the step tolerance is
@@ -127,6 +118,15 @@ struct LsqOptions
     bool commonScale = false;
 };
 
+// Minimises the sum of squares of the m residuals over x, starting from x.
+// x is updated only with accepted points, so on any outcome it holds the
+// solver's last estimates. Jacobians are forward differences with steps of
+// sqrt(eps) relative (or as options say). When the trust region collapses at a point, or the
+// accepted steps become tiny while a sizeable reduction still seems possible,
+// two more Jacobians there with steps of -+eps^(1/4) times the larger of each
+// parameter and its share of the scaled norm show the parameters that sit on
+// a kink of a piecewise-smooth residual (their columns change with the step);
+// they are held for one iteration while the others move on.
 LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, const LsqLimits& limits,
                             LsqWorkspace& ws, const LsqOptions& options = {});
 
