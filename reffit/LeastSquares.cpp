@@ -37,6 +37,9 @@ const double kKinkChange = 1.0e-3;
 // are taken for the zigzag about a kink rather than for a smooth minimum.
 const double kKinkDecrement = 1.0e-6;
 const int kZigzagSteps = 3;
+// Golden-section search for the bottom of a corner: ratio and iterations.
+const double kGolden = 0.6180339887498949;
+const int kGoldenSteps = 12;
 // Extrapolation along an accepted Gauss-Newton step: when the actual
 // reduction exceeded this multiple of the predicted one; at most this many
 // further evaluations.
@@ -496,7 +499,62 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             // approximate local solution. None: the derivatives are smooth at
             // both scales, so a model that promised a sizeable reduction that
             // no step achieved was wrong about this point.
-            if (frozen == n || (frozen == 0 && decrement0 <= kApproxDecrement)) {
+            if (frozen == n && options.kinkZigzag) {
+                // A corner of a piecewise smooth residual: x is near it, not
+                // necessarily on it. A golden-section search along each
+                // parameter, over the coarse step that showed its kink,
+                // finds the bottom of the V.
+                for (int j = 0; j < n; ++j) {
+                    const double c =
+                        std::fabs(LsqSteps{kCoarseStep, std::span<const double>(wa2, n)}.For(j, x[j]));
+                    double lo = x[j] - c, hi = x[j] + c;
+                    const double x0 = x[j];
+                    double best = fnorm;
+                    double bestX = x0;
+                    double t1 = hi - kGolden * (hi - lo), t2 = lo + kGolden * (hi - lo);
+                    double f1 = -1.0, f2 = -1.0;
+                    for (int it = 0; it < kGoldenSteps && res.evaluations + 1 < limits.maxEvaluations; ++it) {
+                        for (int side = 0; side < 2; ++side) {
+                            double& f = side == 0 ? f1 : f2;
+                            if (f >= 0.0)
+                                continue;
+                            std::copy(x.begin(), x.end(), xtrial);
+                            xtrial[j] = side == 0 ? t1 : t2;
+                            if (!problem.Residuals(xt, ft)) {
+                                res.status = LsqStatus::Stopped;
+                                return res;
+                            }
+                            ++res.evaluations;
+                            f = Norm(ftrial, m);
+                            if (f < best) {
+                                best = f;
+                                bestX = xtrial[j];
+                                std::copy(ftrial, ftrial + m, wa4);
+                            }
+                        }
+                        if (f1 < f2) {
+                            hi = t2;
+                            t2 = t1;
+                            f2 = f1;
+                            t1 = hi - kGolden * (hi - lo);
+                            f1 = -1.0;
+                        } else {
+                            lo = t1;
+                            t1 = t2;
+                            f1 = f2;
+                            t2 = lo + kGolden * (hi - lo);
+                            f2 = -1.0;
+                        }
+                    }
+                    if (best < fnorm) {
+                        x[j] = bestX;
+                        std::copy(wa4, wa4 + m, fvec);
+                        fnorm = best;
+                        res.sse = fnorm * fnorm;
+                    }
+                }
+            }
+            if (frozen == n || (frozen == 0 && decrement0 <= kApproxDecrement && !zigzagSearch)) {
                 res.status = LsqStatus::StepTolerance;
                 return res;
             }
