@@ -39,7 +39,7 @@ const double kKinkDecrement = 1.0e-6;
 const int kZigzagSteps = 3;
 // Golden-section search for the bottom of a corner: ratio and iterations.
 const double kGolden = 0.6180339887498949;
-const int kGoldenSteps = 12;
+const int kGoldenSteps = 8;
 // Extrapolation along an accepted Gauss-Newton step: when the actual
 // reduction exceeded this multiple of the predicted one; at most this many
 // further evaluations.
