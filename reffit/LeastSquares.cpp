@@ -632,6 +632,17 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             delta = std::min(stepmx, kInitialFactor * std::max(xnorm, 1.0));
         };
 
+        // Moves x to the trial point, whose residual norm is fn.
+        const auto acceptTrial = [&](double fn) {
+            std::copy(xtrial, xtrial + n, x.begin());
+            std::copy(ftrial, ftrial + m, fvec);
+            fnorm = fn;
+            res.sse = fnorm * fnorm;
+            for (int j = 0; j < n; ++j)
+                wa2[j] = diag[j] * x[j];
+            xnorm = Norm(wa2, n);
+            xsize = scaledSize();
+        };
         bool rose = false; // a trial of this iteration increased the sum of squares
         for (;;) {
             LmPar(n, fjac, m, ipvt, diag, qtf, delta, par, wa1, sdiag, wa2, wa3);
@@ -684,14 +695,7 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             delta = std::min(delta, stepmx);
 
             if (ratio >= 1.0e-4) {
-                std::copy(xtrial, xtrial + n, x.begin());
-                std::copy(ftrial, ftrial + m, fvec);
-                fnorm = fnorm1;
-                res.sse = fnorm * fnorm;
-                for (int j = 0; j < n; ++j)
-                    wa2[j] = diag[j] * x[j];
-                xnorm = Norm(wa2, n);
-                xsize = scaledSize();
+                acceptTrial(fnorm1);
                 maxSteps = pnorm >= 0.99 * stepmx ? maxSteps + 1 : 0;
 
                 if (res.sse <= kAbsFuncTol) {
@@ -751,15 +755,8 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                         const double fnorm2 = Norm(ftrial, m);
                         if (!(fnorm2 < fnorm))
                             break;
-                        std::copy(xtrial, xtrial + n, x.begin());
-                        std::copy(ftrial, ftrial + m, fvec);
-                        fnorm = fnorm2;
-                        res.sse = fnorm * fnorm;
+                        acceptTrial(fnorm2);
                     }
-                    for (int j = 0; j < n; ++j)
-                        wa2[j] = diag[j] * x[j];
-                    xnorm = Norm(wa2, n);
-                    xsize = scaledSize();
                 }
                 break;
             }
