@@ -93,13 +93,15 @@ inline void CopyN(const double* from, int n, double* to)
 // channel, ended once steps fall below a hundredth of the typical shift or
 // after a few iterations. A phase begins only with this many iterations and
 // Jacobians left, and twice as many evaluations.
-constexpr double kEscapeStep = 0.1;
+constexpr double kEscapeSteps[] = {0.1, 0.03};
 constexpr double kEscapeTolerance = 1.0e-2;
 constexpr int kEscapeIterations = 2;
 constexpr int kPhaseReserve = 8;
 // A shift that moved further than this (energy units) from its start is
 // tried again held at the start.
 constexpr double kStrayDistance = 1.0;
+// Places per energy unit on either side of a stray's start that are tried.
+constexpr int kStrayPlaces = 4;
 
 } // namespace
 
@@ -282,6 +284,8 @@ public:
         return true;
     }
     void Unpin() { std::fill_n(m_pinned, m_nShift, 0.0); }
+    bool Pinned(int j) const { return m_pinned[j] != 0.0; }
+    double StartShift(int j) const { return m_startShifts[j]; }
     void RestoreBest() { std::copy(m_bestShifts, m_bestShifts + m_nShift, m_shifts); }
 
     bool IsCurrent(std::span<const double> x) const
@@ -820,7 +824,6 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     fine.kinkZigzag = true;
     fine.extrapolate = true;
     LsqOptions secant = fine;
-    secant.differenceStep = kEscapeStep;
     secant.stepTolerance = kEscapeTolerance;
     secant.probeKinks = false;
     secant.extrapolate = false;
@@ -832,6 +835,31 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     const bool current =
         accepted(last.status) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()));
     if (current && enough(left()) && problem.PinStrays()) {
+        // Each stray is held where it fits best among a few places within an
+        // energy unit of its start, the others as they are.
+        const std::span<const double> typical = problem.Typical();
+        const std::span<double> r = problem.Scratch();
+        for (int j = 0; j < int(x.size()); ++j) {
+            if (!problem.Pinned(j))
+                continue;
+            double best = -1.0, bestShift = x[std::size_t(j)];
+            for (int c = -kStrayPlaces; c <= kStrayPlaces; ++c) {
+                if (total.evaluations >= limits.maxEvaluations - 2 * kPhaseReserve)
+                    break;
+                x[std::size_t(j)] = problem.StartShift(j) + typical[std::size_t(j)] * double(c) / kStrayPlaces;
+                if (!problem.Residuals(x, r))
+                    break;
+                ++total.evaluations;
+                double sum = 0.0;
+                for (const double v : r)
+                    sum += v * v;
+                if (best < 0.0 || sum < best) {
+                    best = sum;
+                    bestShift = x[std::size_t(j)];
+                }
+            }
+            x[std::size_t(j)] = bestShift;
+        }
         LsqResult again = run(fine, left());
         problem.Unpin();
         if (!fatal(again.status) && enough(left()))
@@ -839,9 +867,12 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         if (!keep(last, again))
             problem.RestoreBest();
     }
-    if (accepted(last.status) && enough(left())) {
+    for (const double step : kEscapeSteps) {
+        if (!accepted(last.status) || !enough(left()))
+            break;
         LsqLimits l = left();
         l.maxIterations = std::min(l.maxIterations, kEscapeIterations);
+        secant.differenceStep = step;
         const LsqResult e = run(secant, l);
         if (fatal(e.status))
             last = e;
