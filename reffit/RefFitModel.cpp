@@ -89,11 +89,12 @@ inline void CopyN(const double* from, int n, double* to)
         to[i] = from[i];
 }
 
-// The look across kinks after the fine solve: secants over a tenth of a
-// channel, ended once steps fall below a hundredth of the typical shift or
+// The looks across kinks after the fine solve: secants over these steps (in
+// channels; each further look costs about a tenth more time and found little
+// more), ended once steps fall below a hundredth of the typical shift or
 // after a few iterations. A phase begins only with this many iterations and
 // Jacobians left, and twice as many evaluations.
-constexpr double kEscapeSteps[] = {0.1, 0.03};
+constexpr double kEscapeSteps[] = {0.1};
 constexpr double kEscapeTolerance = 1.0e-2;
 constexpr int kEscapeIterations = 2;
 constexpr int kPhaseReserve = 8;
@@ -846,7 +847,8 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             for (int c = -kStrayPlaces; c <= kStrayPlaces; ++c) {
                 if (total.evaluations >= limits.maxEvaluations - 2 * kPhaseReserve)
                     break;
-                x[std::size_t(j)] = problem.StartShift(j) + typical[std::size_t(j)] * double(c) / kStrayPlaces;
+                x[std::size_t(j)] =
+                    problem.StartShift(j) + typical[std::size_t(j)] * double(c) / kStrayPlaces;
                 if (!problem.Residuals(x, r))
                     break;
                 ++total.evaluations;
