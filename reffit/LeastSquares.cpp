@@ -39,7 +39,7 @@ const double kKinkDecrement = 1.0e-6;
 const int kZigzagSteps = 3;
 // Golden-section search for the bottom of a corner: ratio and iterations.
 const double kGolden = 0.6180339887498949;
-const int kGoldenSteps = 8;
+const int kGoldenSteps = 20;
 // Extrapolation along an accepted Gauss-Newton step: when the actual
 // reduction exceeded this multiple of the predicted one; at most this many
 // further evaluations.
@@ -765,7 +765,8 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
 
             // Rejected: the trust region has shrunk. Once it is below the step
             // tolerance nothing further can be gained at this precision.
-            const double xscale = std::max(xsize, kDwarf);
+            // With every parameter at 0 and no typical sizes, unit sizes.
+            const double xscale = xsize > 0.0 ? xsize : std::max(Norm(diag, n), kDwarf);
             if (delta <= stepTol * xscale && !options.probeKinks) {
                 res.status = LsqStatus::StepTolerance;
                 return res;
