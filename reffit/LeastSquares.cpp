@@ -735,10 +735,10 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                     break;
                 }
                 kinksFrozen = false;
-                // A step that gained more than twice what the model promised
-                // along a direction it did not need to shorten (a slow drift
-                // along a weak direction): go on along it while that pays,
-                // doubling the distance, at the cost of evaluations only.
+                // A full Gauss-Newton step that gained clearly more than the
+                // model promised (a slow drift along a weak direction): go on
+                // along it while that pays, doubling the distance, at the
+                // cost of evaluations only.
                 if (options.extrapolate && ratio > kExtrapolateRatio && par == 0.0) {
                     for (int k = 0; k < kExtrapolations; ++k) {
                         if (res.evaluations >= limits.maxEvaluations)

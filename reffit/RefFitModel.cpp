@@ -233,8 +233,13 @@ public:
     {
         const std::size_t l = std::size_t(refs + (mode & 1));
         const std::size_t ns = mode & 2 ? std::size_t(refs) : 1;
-        return 4 * std::size_t(refs) * std::size_t(n) + 2 * std::size_t(n) + 3 * l * l + 7 * l + 4 * ns +
-               std::size_t(n) + 2 * std::size_t(refs) + ns + std::size_t(refs) + 1;
+        const std::size_t m = std::size_t(refs), points = std::size_t(n);
+        return 4 * m * points // placed and trial references and penalties
+               + 3 * points   // target, scratch, last residuals
+               + 3 * l * l    // normal equations, their factor, kept copy
+               + 7 * l        // right-hand sides, coefficients, active set
+               + 5 * ns       // shifts, typical, start, best, pinned
+               + 3 * m + 1;   // penalty flags, sums of the references
     }
 
     // Room for one residual vector.
@@ -265,7 +270,8 @@ public:
     // an energy unit beyond its start, may have wandered off while the others
     // settled (an overlapping neighbour took its place, or it took another's).
     // Keeps the solution in m_bestShifts, puts each such shift back to its
-    // start and holds it there (Unpin releases it); false when there is none.
+    // start and holds it (the caller may move it; Unpin releases it); false
+    // when there is none.
     bool PinStrays()
     {
         if (m_nShift < 2)
