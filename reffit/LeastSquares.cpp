@@ -37,6 +37,10 @@ const double kKinkChange = 1.0e-3;
 // are taken for the zigzag about a kink rather than for a smooth minimum.
 const double kKinkDecrement = 1.0e-6;
 const int kZigzagSteps = 3;
+// Very slow progress: this many consecutive accepted steps, each reducing the
+// sum of squares by less than this fraction.
+const double kSlowProgress = 1.0e-10;
+const int kSlowSteps = 5;
 // Golden-section search for the bottom of a corner: ratio and iterations.
 const double kGolden = 0.6180339887498949;
 const int kGoldenSteps = 20;
@@ -429,6 +433,7 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
     // tolerance, one halving per iteration.
     int zigzag = 0;
     double lastStep = 0.0;
+    int slow = 0; // consecutive accepted steps of next to no gain
     bool zigzagSearch = false;
     double decrement0 = 0.0; // Gauss-Newton decrement with every parameter free
     const LsqSteps fine =
@@ -724,6 +729,13 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                 }
                 if (maxSteps >= 5) {
                     res.status = LsqStatus::MaxSteps;
+                    return res;
+                }
+                // Accepted steps that each gain next to nothing: progress is
+                // very slow, which on a kinked residual will not change.
+                slow = actred < kSlowProgress ? slow + 1 : 0;
+                if (slow >= kSlowSteps && options.kinkZigzag) {
+                    res.status = LsqStatus::StepTolerance;
                     return res;
                 }
                 zigzag = rose && pnorm <= 0.6 * lastStep ? zigzag + 1 : 0;

@@ -109,7 +109,9 @@ struct LsqOptions
     // tolerance; relative function convergence does not end the solve, as it
     // is also the picture of a trust region shrunk onto a kink; and a point
     // where every parameter sits on a kink is searched along each for the
-    // bottom of the corner. For residuals known to be piecewise smooth.
+    // bottom of the corner; five accepted steps in a row that each gain less
+    // than 1e-10 of the sum of squares end the solve as very slow progress.
+    // For residuals known to be piecewise smooth.
     bool kinkZigzag = false;
     // Whether an undamped step that gained well beyond the model's promise is
     // followed further along its direction (doubling) while that reduces
