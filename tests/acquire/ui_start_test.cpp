@@ -160,3 +160,29 @@ TEST_F(XpsStart, ADataFileGivesBackTheSetUpItWasMadeFrom)
     EXPECT_EQ(S().m_Stg.GetGroups()[1]->m_Regions.at(0)->GetName(), "Fe");
     EXPECT_EQ(S().m_Stg.GetGroups()[1]->m_Regions.at(0)->m_dBk1, 0.0) << "no background again";
 }
+
+TEST_F(XpsStart, TheSourceIsSwitchedOnlyWhileNoRunGoes)
+{
+    auto fresh = std::make_unique<CXpsSetup>(S().m_Instr);
+    sheet->TakeSetup(std::move(fresh)); // Mg Ka: the X-rays must be on for Start
+    Page(1);
+    sink.Clear();
+    Click("IDC_ACQXPSSRC_XRAYON");
+    for (int i = 0; i < 200 && !sheet->SrcPage().IsXraysOn() && sheet->SrcPage().IsWorking(); ++i)
+        Pump(10);
+    ASSERT_TRUE(sheet->SrcPage().IsXraysOn()) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    EXPECT_FALSE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYON")->isVisible());
+    EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYUPDATE")->isEnabled());
+    StartWith("");
+    ASSERT_EQ(started.size(), 1u) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    // While the run goes the source's link is the engine's.
+    Page(1);
+    EXPECT_FALSE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYUPDATE")->isEnabled());
+    EXPECT_FALSE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYOFF")->isEnabled());
+    End();
+    EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYOFF")->isEnabled());
+    Click("IDC_ACQXPSSRC_XRAYOFF");
+    for (int i = 0; i < 200 && sheet->SrcPage().IsXraysOn(); ++i)
+        Pump(10);
+    EXPECT_FALSE(sheet->SrcPage().IsXraysOn());
+}
