@@ -4,11 +4,12 @@
 
 BUILD      ?= build
 SANBUILD   ?= build-sanitize
+TSANBUILD  ?= build-tsan
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps configure build test test-main test-sanitize run bench clean
+.PHONY: all deps configure build test test-main test-sanitize test-tsan run bench clean
 
 all: build
 
@@ -30,11 +31,19 @@ test-sanitize: deps
 	cmake --build $(SANBUILD) -j $(JOBS)
 	cd $(SANBUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The whole program and its tests (user interface included, offscreen) under
+# ThreadSanitizer; tests/tsan/qt.supp says what is not checked and why.
+test-tsan: deps
+	cmake -S . -B $(TSANBUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRANE_TSAN=ON \
+	  -DVELTRANE_BENCH=OFF
+	cmake --build $(TSANBUILD) -j $(JOBS)
+	cd $(TSANBUILD) && ctest --output-on-failure -j $(JOBS)
+
 test-main: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The main build's tests run last so that their summary closes the output.
-test: test-sanitize test-main
+test: test-sanitize test-tsan test-main
 
 run: build
 	VELTRANE_MACHINE_CONFIG=$(CURDIR)/res/machine-emulated.ini $(BUILD)/app/veltrane
@@ -43,4 +52,4 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD)
+	rm -rf $(BUILD) $(SANBUILD) $(TSANBUILD)

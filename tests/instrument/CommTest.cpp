@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -174,6 +175,23 @@ TEST(Comm, CloseWaitsForTheReader)
     }
 }
 
+// A second program must not drive the unit that the first one holds: its open
+// is refused (as root too) and reported as any port that cannot be opened.
+TEST(Comm, APortHeldByOneOpenerIsRefusedToAnother)
+{
+    SOpenComm first;
+    ASSERT_EQ(first.m_iOpen, 0);
+    CComm second;
+    second.MapPort("COM3", first.m_pty.m_path);
+    EXPECT_EQ(second.Open("COM3", 1024, 1024, 2048), 2240);
+    EXPECT_FALSE(second.IsOpen());
+    CSerialPort raw;
+    EXPECT_FALSE(raw.Open(first.m_pty.m_path));
+    EXPECT_EQ(raw.LastError(), EBUSY);
+    first.m_comm.Close();
+    EXPECT_EQ(second.Open("COM3", 1024, 1024, 2048), 0) << "free again once the first lets go";
+}
+
 TEST(SerialPort, TimeoutIsToldApartFromError)
 {
     auto pty = std::make_unique<SPty>();
@@ -200,4 +218,31 @@ TEST(SerialPort, TimeoutIsToldApartFromError)
     pty.reset();
     r = port.Read(buf, sizeof buf, CSerialPort::Clock::now() + std::chrono::seconds(1));
     EXPECT_EQ(r.m_status, CSerialPort::Status::error);
+}
+
+// A read without time limit ends when the wait is cancelled or the port is
+// closed from another thread, as a time-out; a new read waits again.
+TEST(Comm, EndlessReadEndsOnCancelAndClose)
+{
+    for (bool bClose : {false, true}) {
+        SCOPED_TRACE(bClose);
+        SOpenComm c;
+        ASSERT_EQ(c.m_iOpen, 0);
+        std::thread other([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (bClose)
+                c.m_comm.Close();
+            else
+                c.m_comm.CancelWait(true);
+        });
+        char buf[64];
+        size_t count = 0;
+        EXPECT_EQ(c.m_comm.Read(buf, sizeof buf, count, -1), 2251);
+        EXPECT_EQ(count, 0u);
+        other.join();
+        if (!bClose) {
+            c.m_comm.CancelWait(false);
+            EXPECT_EQ(c.m_comm.Read(buf, sizeof buf, count, 20), 2251);
+        }
+    }
 }
