@@ -175,7 +175,11 @@ bool CAcquireXPSSheet::StartDocument()
     if (!host.startAcquiring)
         return false; // no engine in this program: the document stays as built
     SetEngineBusy(true);
-    host.startAcquiring(doc, this);
+    // An experiment the engine cannot run has been reported; nothing runs.
+    if (host.startAcquiring(doc, this) != 0) {
+        SetEngineBusy(false);
+        return false;
+    }
     return true;
 }
 
@@ -192,7 +196,7 @@ intptr_t CAcquireXPSSheet::OnAppMessage(unsigned message, uintptr_t wParam, intp
         // with a sent message.
         auto* update = reinterpret_cast<SAcqUpdate*>(lParam);
         if (update && update->m_pDoc)
-            update->m_pDoc->UpdateAllViews(nullptr, 0, update);
+            update->m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(update));
         return 0;
     }
     case WMAPP_ACQ_END: {

@@ -19,7 +19,10 @@ protected:
         // A wide scan with the source named "Other": nothing to switch on.
         S().m_Src.m_iType = 2;
         S().m_Src.m_dEnergy = 1486.6;
-        AcqHost().startAcquiring = [this](CVeltraneDoc* doc, QObject*) { started.push_back(doc); };
+        AcqHost().startAcquiring = [this](CVeltraneDoc* doc, QObject*) {
+            started.push_back(doc);
+            return 0;
+        };
         AcqHost().engineDocument = [this] { return started.empty() ? nullptr : started.back(); };
     }
     void TearDown() override
