@@ -3,6 +3,8 @@
 
 #include "acquire/core/XpsSetup.h"
 #include "data/Region.h"
+#include "data/StagePosn.h"
+#include "data/VeltraneDoc.h"
 
 #include <gtest/gtest.h>
 
@@ -192,4 +194,36 @@ TEST(XpsFileNames, NextRunAndStart)
         EXPECT_EQ(ResolveDataFileName(in, ".vlt"), out) << in;
     EXPECT_DOUBLE_EQ(TruncEnergy(1.005), 1.005);
     EXPECT_DOUBLE_EQ(TruncEnergy(1.0059), 1.005);
+}
+
+TEST(ProfileLevels, RowsComeBackFromThePositionsTheyMade)
+{
+    // Rows to a document's levels (the records) and back (Open of a data file).
+    struct Case
+    {
+        int exp;
+        int method;
+        CLevelList rows;
+        CLevelList back;
+    };
+    const std::vector<Case> cases = {
+        // Times 10, 20, 30, 50: the first row takes the first level's own time.
+        {CAcquireXPS::DepthProfile, CAcquireProfile::DepthProfile, Rows({{1, 3, 10}, {4, 4, 20}, {X, X, X}}),
+         Rows({{1, 3, 10}, {4, 4, 20}, {X, X, X}})},
+        {CAcquireXPS::AngleResolved, CAcquireProfile::AngleResolved, Rows({{0, 30, 10}, {X, X, X}}),
+         Rows({{0, 30, 10}, {X, X, X}})},
+        {CAcquireXPS::AngleResolved, CAcquireProfile::AngleResolved, Rows({{45, 45, 5}, {X, X, X}}),
+         Rows({{45, 45, 1}, {X, X, X}})},
+    };
+    for (const auto& c : cases) {
+        CXpsSetup s;
+        s.m_Exp.SetExperiment(c.exp);
+        *s.m_Stg.GetGroups()[0]->GetProfile()->GetLevelList(c.method) = c.rows;
+        CVeltraneDoc doc;
+        BuildXpsDocument(doc, s);
+        ASSERT_EQ(doc.GetNumStagePosns(), 1);
+        CProfileLevels back;
+        back.Load(doc.GetStagePosn(0), c.method);
+        EXPECT_TRUE(Same(*back.GetLevelList(c.method), c.back)) << Show(*back.GetLevelList(c.method));
+    }
 }
