@@ -1,8 +1,8 @@
 #include "acquire/ui/AcquireXPS.h"
 
 #include "acquire/ui/AcqHost.h"
-#include "data/Update.h"
 #include "data/Experiment.h"
+#include "data/Update.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/DocTemplate.h"
 #include "instrument/ASCU.h"
@@ -17,8 +17,7 @@
 #include <QTabWidget>
 #include <filesystem>
 
-namespace
-{
+namespace {
 // One counter for the program's run: the next "Untitled" number.
 int s_untitled = 1;
 
@@ -60,8 +59,8 @@ CAcquireXPSSheet::CAcquireXPSSheet(QWidget* parent) : CAcquire_Sheet(1088, paren
     setObjectName(QStringLiteral("IDD_ACQ_XPS"));
     const bool binding = AcqHost().xpsUnit && AcqHost().xpsUnit() == 3;
     m_pSetup = std::make_unique<CXpsSetup>(CurrentXpsInstrument(), binding);
-    for (CXpsPage* p : std::initializer_list<CXpsPage*>{&m_ExpPage, &m_SrcPage, &m_StgPage, &m_PrfPage, &m_RgnPage,
-                                                        &m_ImgPage}) {
+    for (CXpsPage* p : std::initializer_list<CXpsPage*>{&m_ExpPage, &m_SrcPage, &m_StgPage, &m_PrfPage,
+                                                        &m_RgnPage, &m_ImgPage}) {
         AddPage(p);
         p->SetParentSheet(this);
     }
@@ -136,7 +135,9 @@ bool CAcquireXPSSheet::StartDocument()
     const SAcqHost& host = AcqHost();
     if (!host.docTemplate)
         return false;
-    const int which = m_pSetup->GetExpType() == CAcquireXPS::Image ? 2 : m_pSetup->FastScanMode() == 1 ? 1 : 0;
+    const int which = m_pSetup->GetExpType() == CAcquireXPS::Image ? 2
+                      : m_pSetup->FastScanMode() == 1              ? 1
+                                                                   : 0;
     CMultiDocTemplate* tmpl = host.docTemplate(which);
     if (!tmpl)
         return false;
@@ -152,7 +153,8 @@ bool CAcquireXPSSheet::StartDocument()
     CDocCommands* commands = tmpl->GetCommands(doc);
     bool saved = false;
     if (name.empty()) {
-        m_csTempFile = (std::filesystem::temp_directory_path() / (std::string(CHeader::AppName) + ext)).string();
+        m_csTempFile =
+            (std::filesystem::temp_directory_path() / (std::string(CHeader::AppName) + ext)).string();
         saved = commands && commands->DoSave(m_csTempFile, true);
     } else {
         m_csTempFile.clear();

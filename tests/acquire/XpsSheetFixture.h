@@ -82,7 +82,8 @@ protected:
     {
         RECT r;
         grid.GetCellRect(&col, &row, &r);
-        QTest::mouseClick(grid.GetGridWnd(), Qt::LeftButton, {}, QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+        QTest::mouseClick(grid.GetGridWnd(), Qt::LeftButton, {},
+                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
         Pump(0);
     }
     // Opens a cell's drop-down list with its button and chooses item text.

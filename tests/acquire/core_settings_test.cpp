@@ -11,8 +11,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 
-namespace
-{
+namespace {
 std::vector<uint8_t> ReadAll(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -19,8 +19,7 @@
 #include <QPushButton>
 #include <chrono>
 
-namespace
-{
+namespace {
 bool PumpUntil(const std::function<bool()>& done, int seconds)
 {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -94,9 +93,9 @@ TEST_F(XpsSheet, FromTheMenuToAFinishedAcquisition)
     // Regions: Cu from the periodic table, then a short range typed over it.
     Page(4);
     auto& regions = *S().CurRegions();
-    CAcquirePeriodicTable picker(sheet, &regions, lib, false,
-                                 [&](const CPkLibElement* e, int p) { sheet->RgnPage().AddRegion(e, p); },
-                                 [&](int i) { sheet->RgnPage().OnRegionDeleted(i); });
+    CAcquirePeriodicTable picker(
+        sheet, &regions, lib, false, [&](const CPkLibElement* e, int p) { sheet->RgnPage().AddRegion(e, p); },
+        [&](int i) { sheet->RgnPage().OnRegionDeleted(i); });
     picker.Create(sheet);
     picker.Choose(28, -1);
     picker.hide();

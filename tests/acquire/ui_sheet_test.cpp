@@ -16,8 +16,7 @@
 #include <QPushButton>
 #include <fstream>
 
-namespace
-{
+namespace {
 CRegion* NewRegion(const char* name, double start, double finish, double step)
 {
     auto* r = new CRegion;
@@ -114,9 +113,9 @@ TEST_F(XpsSheet, RegionsComeFromTheTableAndThePeriodicTable)
     EXPECT_EQ(S().m_Rgn.GetWidescanRgn()->GetName(), "Wide");
 
     // The periodic table: Fe added, then removed again; its button follows.
-    CAcquirePeriodicTable picker(sheet, &regions, lib, false,
-                                 [&](const CPkLibElement* e, int p) { sheet->RgnPage().AddRegion(e, p); },
-                                 [&](int i) { sheet->RgnPage().OnRegionDeleted(i); });
+    CAcquirePeriodicTable picker(
+        sheet, &regions, lib, false, [&](const CPkLibElement* e, int p) { sheet->RgnPage().AddRegion(e, p); },
+        [&](int i) { sheet->RgnPage().OnRegionDeleted(i); });
     picker.Create(sheet);
     const int fe = 25;
     ASSERT_EQ(lib->GetElement(fe)->GetSymbol(), "Fe");

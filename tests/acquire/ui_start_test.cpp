@@ -61,7 +61,8 @@ TEST_F(XpsStart, TheNameGetsItsExtensionAndMovesOnAfterTheRun)
         const size_t before = started.size();
         sink.Clear();
         StartWith(settings.Path(c.typed));
-        ASSERT_EQ(started.size(), before + 1) << c.typed << ": " << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+        ASSERT_EQ(started.size(), before + 1)
+            << c.typed << ": " << (sink.Texts().empty() ? "" : sink.Texts()[0]);
         EXPECT_EQ(started.back()->GetPathName(), settings.Path(c.saved).toStdString());
         EXPECT_TRUE(QFile::exists(settings.Path(c.saved)));
         EXPECT_FALSE(Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled()) << "running";
@@ -127,9 +128,12 @@ TEST_F(XpsStart, ADataFileGivesBackTheSetUpItWasMadeFrom)
     setup->m_Exp.SetMovement(CAcquireXPS::Memory);
     setup->m_Exp.m_nPosns[CAcquireXPS::Memory] = 3;
     auto& rows = setup->m_Stg.m_GridData[CAcquireXPS::Memory];
-    rows = {{1, 2, "Default", "a"}, {3, 3, "Steel", "b"}, {CLevelInfo::NotValid, CLevelInfo::NotValid, EmptyText, EmptyText}};
+    rows = {{1, 2, "Default", "a"},
+            {3, 3, "Steel", "b"},
+            {CLevelInfo::NotValid, CLevelInfo::NotValid, EmptyText, EmptyText}};
     for (const char* name : {"Default", "Steel"}) {
-        CStageGroup* g = std::string(name) == "Default" ? setup->m_Stg.GetGroups()[0].get() : setup->m_Stg.AddGroup(name);
+        CStageGroup* g =
+            std::string(name) == "Default" ? setup->m_Stg.GetGroups()[0].get() : setup->m_Stg.AddGroup(name);
         auto* r = new CRegion;
         r->m_csName = name[0] == 'D' ? "C" : "Fe";
         r->m_dStart = 700;
