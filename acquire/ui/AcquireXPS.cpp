@@ -101,6 +101,11 @@ void CAcquireXPSSheet::OnUnitChange()
         m_RgnPage.OnSetActive();
 }
 
+bool CAcquireXPSSheet::IsRunBusy() const
+{
+    return m_bStarting || !AcqHost().EngineIdle();
+}
+
 void CAcquireXPSSheet::SetEngineBusy(bool busy)
 {
     SetRunning(busy);

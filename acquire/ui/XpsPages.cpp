@@ -335,9 +335,10 @@ void CAcquireXPS_SrcPage::Refresh()
 
 bool CAcquireXPS_SrcPage::OnSetActive()
 {
-    if (!IsBuilt())
-        return CXpsPage::OnSetActive();
-    return true;
+    const bool ok = IsBuilt() || CXpsPage::OnSetActive();
+    // The engine may be working for another sheet: the link is its.
+    SetEngineBusy(m_pAcqXPS->IsRunBusy());
+    return ok;
 }
 
 void CAcquireXPS_SrcPage::DoDataExchange(CDataExchange* pDX)
@@ -409,7 +410,7 @@ void CAcquireXPS_SrcPage::StartWorker(unsigned message, const char* op, int time
 
 void CAcquireXPS_SrcPage::OnXraysOnBtn()
 {
-    if (m_bEngineBusy || m_bWorking || !UpdateData(true))
+    if (m_bEngineBusy || m_pAcqXPS->IsRunBusy() || m_bWorking || !UpdateData(true))
         return;
     for (auto* r : m_anode)
         r->setEnabled(false);
@@ -430,7 +431,7 @@ void CAcquireXPS_SrcPage::OnXraysOnBtn()
 
 void CAcquireXPS_SrcPage::OnXraysOffBtn()
 {
-    if (m_bEngineBusy || m_bWorking)
+    if (m_bEngineBusy || m_pAcqXPS->IsRunBusy() || m_bWorking)
         return;
     if (S().m_Src.m_iType == 2) {
         for (auto* r : m_anode)
@@ -449,7 +450,7 @@ void CAcquireXPS_SrcPage::OnXraysOffBtn()
 
 void CAcquireXPS_SrcPage::OnXrayUpdateBtn()
 {
-    if (m_bEngineBusy || m_bWorking || !UpdateData(true))
+    if (m_bEngineBusy || m_pAcqXPS->IsRunBusy() || m_bWorking || !UpdateData(true))
         return;
     m_volts->setEnabled(false);
     m_current->setEnabled(false);
@@ -646,9 +647,13 @@ void CAcquireXPS_ImgPage::Refresh()
 
 bool CAcquireXPS_ImgPage::OnSetActive()
 {
-    if (!IsBuilt())
-        return CXpsPage::OnSetActive();
+    if (!IsBuilt()) {
+        const bool ok = CXpsPage::OnSetActive();
+        SetEngineBusy(m_pAcqXPS->IsRunBusy());
+        return ok;
+    }
     Refresh();
+    SetEngineBusy(m_pAcqXPS->IsRunBusy());
     return true;
 }
 
@@ -686,7 +691,7 @@ void CAcquireXPS_ImgPage::OnScanBtn(int scan)
 
 void CAcquireXPS_ImgPage::OnUpdateBtn()
 {
-    if (!AcqHost().EngineIdle() || !UpdateData(true))
+    if (m_pAcqXPS->IsRunBusy() || !UpdateData(true))
         return;
     CASCU* ascu = AcqHost().ascu;
     const int result = ascu ? ascu->Command("MD MP", 500, 50) : 2305;

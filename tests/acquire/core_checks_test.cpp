@@ -163,3 +163,46 @@ TEST(XpsStage, StartEndAndTheChecksAtStart)
         EXPECT_EQ(stg.GetEndPosn(c.move), c.last) << c.what;
     }
 }
+
+TEST(XpsImaging, StepsAndAreasThatMakeNoRasterAreRefused)
+{
+    struct Case
+    {
+        int scan;
+        double step, x1, x2, y1, y2;
+        int mode;
+        unsigned id;
+    };
+    const Case cases[] = {
+        {1, 0.5, 0, 10, 0, 10, 0, 0}, {1, 0, 0, 10, 0, 10, 0, 2179}, {1, -1, 0, 10, 0, 10, 0, 2179},
+        {0, 0, 0, 10, 0, 10, 0, 0},   {0, 1, 10, 0, 0, 10, 0, 2180}, {0, 1, 0, 10, 10, 0, 0, 2180},
+        {0, 1, 0, 10, 10, 0, 1, 0}, // a line scan has no Y extent
+    };
+    for (const auto& c : cases) {
+        CXpsSetup s;
+        s.m_Src.m_iType = 2;
+        s.m_Exp.m_iExperiment = CAcquireXPS::Image;
+        s.m_Exp.m_iMovement = CAcquireXPS::Planar;
+        s.m_Rgn.m_ImageRegions.push_back(new CRegion(Peak(100, 0, 0)));
+        s.m_Img.m_iScan = c.scan;
+        s.m_Img.m_dStep = c.step;
+        s.m_Img.m_dX1 = c.x1;
+        s.m_Img.m_dX2 = c.x2;
+        s.m_Img.m_dY1 = c.y1;
+        s.m_Img.m_dY2 = c.y2;
+        s.m_Img.m_iMode = c.mode;
+        EXPECT_EQ(Refusal([&] { s.Check(false); }), c.id) << c.step << " " << c.x1 << " " << c.x2;
+    }
+    // With Size 64 over 0 to 6.3 the step is 0.1; with Step 0.5 over 0 to 10 there are 21 points.
+    CXpsImgModel img;
+    img.m_dX2 = 6.3;
+    img.m_iSize = 4;
+    EXPECT_EQ(img.Size(), 64);
+    EXPECT_NEAR(img.GetXStep(), 0.1, 1e-12);
+    img.m_iScan = 1;
+    img.m_dStep = 0.5;
+    img.m_dX2 = 10;
+    img.m_iMode = 1;
+    EXPECT_EQ(img.GetXSize(), 21);
+    EXPECT_EQ(img.GetYSize(), 1);
+}

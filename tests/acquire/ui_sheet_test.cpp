@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <fstream>
 
 namespace {
@@ -239,5 +240,30 @@ TEST_F(XpsSheet, StartRefusesWhatCannotBeMeasured)
         ASSERT_EQ(sink.Texts().size(), 1u) << c.what;
         EXPECT_EQ(sink.Texts()[0].substr(0, 14), LoadString(c.id).substr(0, 14)) << c.what;
         EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled()) << c.what;
+    }
+}
+
+TEST_F(XpsSheet, AWideScanShowsItsOneRegionInTheUnitChosen)
+{
+    Page(4);
+    CAcquireGrid& grid = sheet->RgnPage().Grid();
+    // One read-only "Wide" column, no empty column, no periodic table, the wide-scan labels.
+    EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Element), "Wide");
+    CUGCell cell;
+    grid.GetCell(1, CAcquireXPS_RgnPage::Element, &cell);
+    EXPECT_NE(cell.GetCellType(), UGTYPE_DROPLIST);
+    EXPECT_FALSE(Ctrl<QPushButton>("id_4093")->isEnabled());
+    EXPECT_EQ(Ctrl<QRadioButton>("id_4089")->text().toStdString(), LoadString(1154));
+
+    // The unit changes while the page is in front: start and finish follow, the step does not.
+    const CRegion* wide = S().m_Rgn.GetWidescanRgn();
+    const double photon = S().m_Src.m_dEnergy;
+    for (unsigned id : {unsigned(ID_VIEW_UNITS_KE), unsigned(ID_VIEW_UNITS_BE)}) {
+        frame->OnViewUnits(id);
+        Pump(0);
+        const bool binding = id == ID_VIEW_UNITS_BE;
+        const double start = binding ? photon - wide->m_dStart : wide->m_dStart;
+        EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Start), FormatPrintf("%.3f", start)) << id;
+        EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Step), FormatPrintf("%.3f", wide->m_dStep)) << id;
     }
 }
