@@ -1,6 +1,7 @@
 #include "acquire/core/XpsSetup.h"
 
 #include "acquire/core/RegionCheck.h"
+#include "acquire/core/SettingsFile.h"
 #include "data/Experiment.h"
 #include "data/Header.h"
 #include "data/ImageRgn.h"
@@ -798,9 +799,7 @@ void CXpsSetup::Load(CArchive& ar)
 namespace XpsSettingsFile {
 void Store(const CXpsSetup& setup, CArchive& ar)
 {
-    CHeader header;
-    header.SetFileType(CHeader::XPSSetupFile);
-    header >> ar;
+    SettingsFile::StoreHeader(ar, CHeader::XPSSetupFile);
     setup.Store(ar);
 }
 
@@ -816,13 +815,6 @@ void Write(const CXpsSetup& setup, const std::string& path)
 }
 
 namespace {
-// The stored name up to its first zero byte is a prefix of program's name.
-bool NameMatches(const char* stored, const std::string& program)
-{
-    const size_t n = std::strlen(stored);
-    return program.compare(0, n, stored, n) == 0 && n <= program.size();
-}
-
 // Values a page would index with or that select a mode: out of range means a
 // file that cannot be used as it stands.
 bool InRange(const CXpsSetup& s)
@@ -838,25 +830,13 @@ bool InRange(const CXpsSetup& s)
 
 Kind Read(CFile& file, const std::string& shown, CXpsSetup& into, CAcqError& error)
 {
-    const auto title = [&shown] {
-        const auto slash = shown.find_last_of('/');
-        return slash == std::string::npos ? shown : shown.substr(slash + 1);
-    };
+    const auto title = [&shown] { return SettingsFile::TitleOf(shown); };
     try {
-        CHeader header(&file);
-        char name[CHeader::ProgNameSize + 1] = {};
-        header.GetProgName(name);
-        if (!NameMatches(name, CHeader::AppName)) {
-            error = NameMatches(name, Str(1075, "Norvale")) ? CAcqError{2161, {title()}}
-                                                            : CAcqError{2069, {title()}};
-            return Kind::Refused;
-        }
-        if (header.GetFileType() == CHeader::DataFile)
-            return Kind::DataFile;
-        if (header.GetFileType() != CHeader::XPSSetupFile) {
-            error = CAcqError{2160, {shown}};
-            return Kind::Refused;
-        }
+        // A file of the older program holds no XPS set-up: it says so, as the
+        // AES sheet says such a file has no Auger data.
+        const Kind kind = SettingsFile::CheckHeader(file, shown, CHeader::XPSSetupFile, 2160, 2161, error);
+        if (kind != Kind::Settings)
+            return kind;
         CArchive ar(&file, CArchive::load);
         into.Load(ar);
         const int exp = into.GetExpType(), move = into.GetMoveType();

@@ -8,6 +8,7 @@
 
 #include "acquire/core/AcqError.h"
 #include "acquire/core/AcquireGroup.h"
+#include "acquire/core/SettingsFile.h"
 #include "data/AcquireSheet.h"
 
 #include <array>
@@ -235,12 +236,7 @@ void Store(const CXpsSetup& setup, CArchive& ar);
 // file renamed over path; throws CFileException and leaves path untouched.
 void Write(const CXpsSetup& setup, const std::string& path);
 
-enum class Kind
-{
-    Settings, // read into the model
-    DataFile, // an XPS sheet takes it as a document
-    Refused,  // error says why
-};
+using Kind = SettingsFile::Kind;
 // Reads file (already open) into into, which the caller made fresh; shown is
 // the path the messages name. On Refused nothing the caller holds changed.
 Kind Read(CFile& file, const std::string& shown, CXpsSetup& into, CAcqError& error);

@@ -21,10 +21,6 @@ namespace {
 // One counter for the program's run: the next "Untitled" number.
 int s_untitled = 1;
 
-std::string TitleOf(const std::string& path)
-{
-    return std::filesystem::path(path).filename().string();
-}
 } // namespace
 
 SXpsInstrument CurrentXpsInstrument()
@@ -164,8 +160,8 @@ bool CAcquireXPSSheet::StartDocument()
     } else {
         m_csTempFile.clear();
         if (std::filesystem::exists(name)) {
-            const int answer =
-                AfxMessageBox(FormatMessageId(4096, {TitleOf(name)}), MB_YESNOCANCEL | MB_ICONWARNING);
+            const int answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(name)}),
+                                             MB_YESNOCANCEL | MB_ICONWARNING);
             if (answer == IDYES)
                 saved = commands && commands->DoSave(name, true);
             else if (answer == IDNO)
