@@ -3,6 +3,8 @@
 
 #include "XpsSheetFixture.h"
 
+#include "acquire/ui/PeriodicTable.h"
+
 TEST_F(XpsSheet, Screenshots)
 {
     const QString dir = qEnvironmentVariable("VELTRANE_SCREENSHOT_DIR");
@@ -21,4 +23,10 @@ TEST_F(XpsSheet, Screenshots)
         }
         sheet->resize(sheet->width() + 200, sheet->height() + 120);
     }
+    std::vector<CRegion*> regions;
+    CAcquirePeriodicTable picker(sheet, &regions, &app->m_PkLib, false, nullptr, nullptr);
+    picker.Create(sheet);
+    Pump(20);
+    picker.grab().save(dir + QStringLiteral("/xps-periodic-table.png"));
+    picker.hide();
 }
