@@ -160,3 +160,32 @@ TEST_F(XpsSheet, FromTheMenuToAFinishedAcquisition)
     }
     EXPECT_EQ(S().m_Exp.m_csFileName, settings.Path("depth8.vlt").toStdString());
 }
+
+TEST_F(XpsSheet, AbortEndsTheRunAndTheButtonsComeBack)
+{
+    auto setup = std::make_unique<CXpsSetup>(S().m_Instr);
+    setup->m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    auto* r = new CRegion;
+    r->m_csName = "C";
+    r->m_dStart = 100;
+    r->m_dFinish = 1000;
+    r->m_dStep = 0.5;
+    r->m_dDwell = 1;
+    r->m_nScans = 50;
+    r->m_iRepeat = 1;
+    setup->m_Stg.GetGroups()[0]->m_Regions.push_back(r);
+    sheet->TakeSetup(std::move(setup));
+    S().m_Src.m_iType = 2; // no X-rays to switch
+    Page(0);
+    Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->setText(settings.Path("long.vlt"));
+    sink.Clear();
+    Click("IDC_ACQ_STARTBTN");
+    ASSERT_TRUE(PumpUntil([&] { return Ctrl<QPushButton>("id_3999")->isEnabled(); }, 20))
+        << (sink.Texts().empty() ? std::string("nothing said") : sink.Texts()[0]);
+    EXPECT_FALSE(Ctrl<QPushButton>("id_3997")->isEnabled()) << "no Open during a run";
+    Click("id_3999");
+    ASSERT_TRUE(PumpUntil([&] { return Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled(); }, 60));
+    EXPECT_FALSE(Ctrl<QPushButton>("id_3999")->isEnabled());
+    ASSERT_FALSE(sink.Texts().empty());
+    EXPECT_EQ(sink.Texts().back(), LoadString(5121));
+}
