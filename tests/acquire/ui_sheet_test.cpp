@@ -267,3 +267,20 @@ TEST_F(XpsSheet, AWideScanShowsItsOneRegionInTheUnitChosen)
         EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Step), FormatPrintf("%.3f", wide->m_dStep)) << id;
     }
 }
+
+TEST_F(XpsSheet, AValueBeingTypedWhenStartIsPressedCounts)
+{
+    S().m_Src.m_iType = 2;
+    Page(4);
+    CAcquireGrid& grid = sheet->RgnPage().Grid();
+    ClickCell(grid, 0, CAcquireXPS_RgnPage::Dwell);
+    ASSERT_TRUE(grid.IsEditing());
+    for (int i = 0; i < 8; ++i)
+        Key(Qt::Key_Backspace, "\b");
+    Type("2000");
+    sink.Clear();
+    Click("IDC_ACQ_STARTBTN");
+    EXPECT_EQ(S().m_Rgn.GetWidescanRgn()->m_dDwell, 2000);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], LoadString(2193));
+}
