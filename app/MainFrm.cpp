@@ -186,8 +186,9 @@ void CMainFrame::ConnectAcquisitionHost()
         return a && a->OnFileName(path, open, filters);
     };
     host.docTemplate = [](int which) {
-        return which == 2 ? CVeltrane::GetImageTemplate()
-                          : which == 1 ? CVeltrane::GetProfileTemplate() : CVeltrane::GetSpectrumTemplate();
+        return which == 2   ? CVeltrane::GetImageTemplate()
+               : which == 1 ? CVeltrane::GetProfileTemplate()
+                            : CVeltrane::GetSpectrumTemplate();
     };
     host.openDocument = [](const std::string& path) {
         return dynamic_cast<CVeltraneDoc*>(CVeltrane::OpenDocument(path.c_str(), false));

@@ -165,15 +165,7 @@ TEST_F(XpsSheet, AbortEndsTheRunAndTheButtonsComeBack)
 {
     auto setup = std::make_unique<CXpsSetup>(S().m_Instr);
     setup->m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
-    auto* r = new CRegion;
-    r->m_csName = "C";
-    r->m_dStart = 100;
-    r->m_dFinish = 1000;
-    r->m_dStep = 0.5;
-    r->m_dDwell = 1;
-    r->m_nScans = 50;
-    r->m_iRepeat = 1;
-    setup->m_Stg.GetGroups()[0]->m_Regions.push_back(r);
+    setup->m_Stg.GetGroups()[0]->m_Regions.push_back(NewRegion("C", 100, 1000, 0.5, 1, 50));
     sheet->TakeSetup(std::move(setup));
     S().m_Src.m_iType = 2; // no X-rays to switch
     Page(0);

@@ -17,22 +17,6 @@
 #include <QRadioButton>
 #include <fstream>
 
-namespace {
-CRegion* NewRegion(const char* name, double start, double finish, double step)
-{
-    auto* r = new CRegion;
-    r->m_csName = name;
-    r->m_dStart = start;
-    r->m_dFinish = finish;
-    r->m_dStep = step;
-    r->m_dDwell = 100;
-    r->m_nScans = 1;
-    r->m_iRepeat = 1;
-    r->m_dPeak = (start + finish) / 2;
-    return r;
-}
-} // namespace
-
 TEST_F(XpsSheet, StageRowsAreTypedIntoTheEditRow)
 {
     S().m_Exp.SetExperiment(CAcquireXPS::Narrowscan);

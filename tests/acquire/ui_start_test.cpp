@@ -134,15 +134,7 @@ TEST_F(XpsStart, ADataFileGivesBackTheSetUpItWasMadeFrom)
     for (const char* name : {"Default", "Steel"}) {
         CStageGroup* g =
             std::string(name) == "Default" ? setup->m_Stg.GetGroups()[0].get() : setup->m_Stg.AddGroup(name);
-        auto* r = new CRegion;
-        r->m_csName = name[0] == 'D' ? "C" : "Fe";
-        r->m_dStart = 700;
-        r->m_dFinish = 720;
-        r->m_dStep = 0.5;
-        r->m_dDwell = 50;
-        r->m_nScans = 1;
-        r->m_iRepeat = 1;
-        g->m_Regions.push_back(r);
+        g->m_Regions.push_back(NewRegion(name[0] == 'D' ? "C" : "Fe", 700, 720, 0.5, 50));
     }
     sheet->TakeSetup(std::move(setup));
     S().m_Src.m_iType = 2;
