@@ -395,13 +395,19 @@ int CChemPrf_Sheet::AddReferenceFiles(const std::vector<std::string>& paths, int
     }
     if (!added)
         return 0;
+    ReferencesChanged();
+    return 1;
+}
+
+void CChemPrf_Sheet::ReferencesChanged()
+{
+    // Every level's layout and results go with the old list.
     m_pParams->SetNumRefs(int(m_RefList.size()), true);
     CalcFittedCurve();
     FillFiles();
     UpdateButtons();
     if (CSpecWnd* w = m_pView->GetSpecWnd())
         w->Invalidate(CSpecWnd::TraceArea, true);
-    return 1;
 }
 
 void CChemPrf_Sheet::RemoveReference(int index)
@@ -411,12 +417,7 @@ void CChemPrf_Sheet::RemoveReference(int index)
     CVeltraneDoc* doc = m_RefList[size_t(index)]->m_pDoc;
     m_RefList.erase(m_RefList.begin() + index);
     ReleaseRefDocument(doc);
-    m_pParams->SetNumRefs(int(m_RefList.size()), true);
-    CalcFittedCurve();
-    FillFiles();
-    UpdateButtons();
-    if (CSpecWnd* w = m_pView->GetSpecWnd())
-        w->Invalidate(CSpecWnd::TraceArea, true);
+    ReferencesChanged();
 }
 
 void CChemPrf_Sheet::SetRefRegion(int index, int region)
@@ -772,19 +773,9 @@ CChemPrf_Profiling::CChemPrf_Profiling(CChemPrf_Sheet* pSheet)
     setObjectName(QStringLiteral("IDD_CHEMPROF_PROFILING"));
     setWindowTitle(QStringLiteral("Chemical Profiling : Calculating Profile"));
     setWindowFlag(Qt::WindowCloseButtonHint, false);
-    const int nRefs = int(pSheet->GetRefList().size());
-    m_pGrid = new QTableWidget(m_pParams->GetNumLevels(), nRefs, this);
-    m_pGrid->setObjectName(QStringLiteral("IDC_CHMPRFPRF_GRID"));
-    m_pGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    QStringList heads, rows;
-    for (const auto& r : pSheet->GetRefList()) {
-        QString label = QString::fromStdString(r->m_csLabel).trimmed();
-        heads << (label.isEmpty() ? QString::fromStdString(Title(r->m_pDoc)) : label);
-    }
-    for (int l = 0; l < m_pParams->GetNumLevels(); ++l)
-        rows << QString::number(l);
-    m_pGrid->setHorizontalHeaderLabels(heads);
-    m_pGrid->setVerticalHeaderLabels(rows);
+    m_pGrid = new CChemPrfPrfGrid(pSheet);
+    auto* placeholder = new QWidget(this);
+    placeholder->setObjectName(QStringLiteral("IDC_CHMPRFPRF_GRID"));
     m_btnSaveAs = new QPushButton(QStringLiteral("Save As..."), this);
     m_btnSaveAs->setObjectName(QStringLiteral("IDC_CHMPRFPRF_SAVEAS"));
     m_btnStartStop = new QPushButton(this);
@@ -801,7 +792,7 @@ CChemPrf_Profiling::CChemPrf_Profiling(CChemPrf_Sheet* pSheet)
     column->addWidget(m_btnClose);
     column->addStretch();
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(m_pGrid, 1);
+    layout->addWidget(placeholder, 1);
     layout->addLayout(column);
     connect(m_btnStartStop, &QPushButton::clicked, this, [this] { OnStartStop(); });
     connect(m_btnSaveAs, &QPushButton::clicked, this, [this] { OnSaveAs(); });
@@ -817,6 +808,8 @@ bool CChemPrf_Profiling::OnInitDialog()
 {
     if (!CDialog::OnInitDialog())
         return false;
+    m_pGrid->AttachToDlgItem(this, QStringLiteral("IDC_CHMPRFPRF_GRID"));
+    adjustSize();
     Start();
     return true;
 }
@@ -907,10 +900,7 @@ void CChemPrf_Profiling::OnTrace(SChemPrfLevelResult res)
         if (CSpecWnd* w = view->GetSpecWnd())
             w->Invalidate(CSpecWnd::TraceArea, true);
     }
-    for (int k = 0; k < m_pParams->GetNumRefs() && k < m_pGrid->columnCount(); ++k)
-        m_pGrid->setItem(
-            res.level, k,
-            new QTableWidgetItem(QString::asprintf("%f", m_pParams->GetIntensity(res.level, k))));
+    m_pGrid->ShowLevel(res.level);
 }
 
 void CChemPrf_Profiling::OnEndThread(unsigned message, int nLevels)

@@ -19,6 +19,7 @@
 #include <vector>
 
 class CChemPrfFileGrid;
+class CChemPrfPrfGrid;
 class CChemPrfView;
 class CLineCursor;
 class CSpecViewBase;
@@ -125,6 +126,7 @@ protected:
 
 private:
     void HideProfileView();
+    void ReferencesChanged();
     void FillFiles();
     void RefreshValues();
     void AttachCursors();
@@ -189,7 +191,7 @@ public:
     bool IsRunning() const { return m_bRunning; }
     // Stops a run and waits for its worker.
     void StopAndWait();
-    QTableWidget* Grid() const { return m_pGrid; }
+    CChemPrfPrfGrid* Grid() const { return m_pGrid; }
     // Levels the worker of the current run has finished so far (any thread).
     int LevelsSolved() const { return m_nSolved.load(); }
     QPushButton* StartStopButton() const { return m_btnStartStop; }
@@ -207,7 +209,7 @@ private:
     QPushButton* m_btnSaveAs;
     QPushButton* m_btnStartStop;
     QPushButton* m_btnClose;
-    QTableWidget* m_pGrid;
+    CChemPrfPrfGrid* m_pGrid;
     CChemPrf_Sheet* m_pSheet;
     CChemPrfParams* m_pParams;
     bool m_bRunning = false;

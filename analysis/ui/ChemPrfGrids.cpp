@@ -17,25 +17,30 @@ constexpr int kInsert = 32823;
 constexpr int kDelete = 57632;
 } // namespace
 
-void CChemPrfFileGrid::OnSetup()
+void SetUpChemPrfGridDefaults(CUGCtrl& grid, CFont& font)
 {
-    m_Font = CFont(QApplication::font());
-    EnableTextOverflow(FALSE);
+    font = CFont(QApplication::font());
+    grid.EnableTextOverflow(FALSE);
     CUGCell cell;
-    GetHeadingDefault(&cell);
-    cell.SetFont(&m_Font);
+    grid.GetHeadingDefault(&cell);
+    cell.SetFont(&font);
     cell.SetAlignment(UG_ALIGNLEFT | UG_ALIGNBOTTOM);
-    SetHeadingDefault(&cell);
-    GetGridDefault(&cell);
-    cell.SetFont(&m_Font);
+    grid.SetHeadingDefault(&cell);
+    grid.GetGridDefault(&cell);
+    cell.SetFont(&font);
     cell.SetCellType(0);
     cell.SetBorder(UG_BDR_RAISED);
     cell.SetBackColor(UGGetSysColor(UG_COLOR_BTNFACE));
     cell.SetAlignment(UG_ALIGNLEFT | UG_ALIGNBOTTOM);
     cell.SetReadOnly(TRUE);
-    SetGridDefault(&cell);
-    SetVScrollMode(1);
-    SetHScrollMode(1);
+    grid.SetGridDefault(&cell);
+    grid.SetVScrollMode(1);
+    grid.SetHScrollMode(1);
+}
+
+void CChemPrfFileGrid::OnSetup()
+{
+    SetUpChemPrfGridDefaults(*this, m_Font);
     m_iEllipsis = AddCellType(&m_Ellipsis);
     SetRowCount(6);
     SetColCount(6);
@@ -213,6 +218,57 @@ void CChemPrfFileGrid::OnMenuCommand(int, long row, int, int item)
 }
 
 COLORREF CChemPrfFileGrid::OnGetDefBackColor(int)
+{
+    return UGGetSysColor(UG_COLOR_BTNFACE);
+}
+
+// ------------------------------------------------------------- results
+
+void CChemPrfPrfGrid::OnSetup()
+{
+    SetUpChemPrfGridDefaults(*this, m_Font);
+    const CChemPrfParams* p = m_pSheet->GetParams();
+    const auto& refs = m_pSheet->GetRefList();
+    const int levels = p ? p->GetNumLevels() : 1, m = int(refs.size());
+    SetRowCount(levels);
+    SetColCount(m);
+    const QFontMetrics fm(m_Font.Font());
+    SetUniformRowHeight(TRUE);
+    SetDefRowHeight(fm.height());
+    SetTopHdgHeight(fm.height());
+    const int width = fm.horizontalAdvance(QStringLiteral("8.888888e-888"));
+    SetSideHdgWidth(fm.horizontalAdvance(QStringLiteral("8888")) + 2 * GI()->m_margin);
+    for (int k = 0; k < m; ++k) {
+        SetColWidth(k, width);
+        QString label = QString::fromStdString(refs[size_t(k)]->m_csLabel).trimmed();
+        if (label.isEmpty()) {
+            std::string title = refs[size_t(k)]->m_pDoc->GetTitle();
+            if (title.empty())
+                title = std::filesystem::path(refs[size_t(k)]->m_pDoc->GetPathName()).filename().string();
+            label = QString::fromStdString(title.substr(0, 260));
+        }
+        SetTextAt(k, -1, label.toStdString().c_str());
+    }
+    for (int l = 0; l < levels; ++l)
+        SetTextAt(-1, l, std::to_string(l).c_str());
+    setMinimumSize(std::min(m * width + GetSideHdgWidth() + GetVScrollWidth() + 2, 900),
+                   std::min((levels + 1) * fm.height() + 2, 500));
+}
+
+void CChemPrfPrfGrid::ShowLevel(int level)
+{
+    const CChemPrfParams* p = m_pSheet->GetParams();
+    if (!p || level < 0 || level >= GetRowCount())
+        return;
+    for (int k = 0; k < p->GetNumRefs() && k < GetColCount(); ++k) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%f", p->GetIntensity(level, k));
+        SetTextAt(k, level, buf);
+    }
+    RedrawRow(level);
+}
+
+COLORREF CChemPrfPrfGrid::OnGetDefBackColor(int)
 {
     return UGGetSysColor(UG_COLOR_BTNFACE);
 }

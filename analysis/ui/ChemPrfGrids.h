@@ -44,3 +44,31 @@ private:
     CUGEllipsisType m_Ellipsis;
     int m_iEllipsis = -1;
 };
+
+// The result table of the profiling dialog: one row per level, one column
+// per reference, the fitted intensities as the worker reports them.
+class CChemPrfPrfGrid : public CUGCtrl
+{
+    Q_OBJECT
+public:
+    explicit CChemPrfPrfGrid(CChemPrf_Sheet* pSheet) : m_pSheet(pSheet) {}
+
+    void OnSetup() override;
+    int OnCanSizeCol(int) override { return 0; }
+    int OnCanSizeRow(long) override { return 0; }
+    int OnCanSizeTopHdg() override { return 0; }
+    int OnCanSizeSideHdg() override { return 0; }
+    COLORREF OnGetDefBackColor(int section) override;
+    void OnDrawFocusRect(CDC*, RECT*) override {}
+
+    // Row level gets the level's intensities.
+    void ShowLevel(int level);
+
+private:
+    CChemPrf_Sheet* m_pSheet;
+    CFont m_Font;
+};
+
+// The look both tables share: the font, raised read-only cells on the
+// button face, bottom-left text.
+void SetUpChemPrfGridDefaults(CUGCtrl& grid, CFont& font);
