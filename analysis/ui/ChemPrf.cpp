@@ -687,22 +687,10 @@ intptr_t CChemPrf_Sheet::OnPaintOver(CSpecWnd* pWnd, QPainter* pDC)
         const SChemPrfTarget target{Target().start, Target().finish, n};
         const int lvl = std::clamp(level, 0, m_pParams->GetNumLevels() - 1);
         m_pdOverlay.resize(size_t(n));
-        for (size_t k = 0; k < m_RefList.size(); ++k) {
-            const SChemPrfRefCurve r = m_RefList[k]->Curve();
-            double b0 = 0, a = 0;
-            if (!r.y || !ChemPrfGridMapping(r.start, r.finish, r.n, target.start, target.finish, n, b0, a))
-                continue;
-            const double s = m_pParams->GetShift(lvl, int(k));
-            const double range = r.max != r.min ? r.max - r.min : 1.0;
-            for (int i = 0; i < n; ++i) {
-                const double x = std::clamp(b0 + s + a * i, 0.0, double(r.n - 1));
-                const int j0 = int(std::floor(x)), j1 = int(std::ceil(x));
-                const double v = j0 == j1 ? r.y[j0] : r.y[j0] + (x - j0) * (r.y[j1] - r.y[j0]);
-                m_pdOverlay[size_t(i)] =
-                    t->GetMinValue() + (t->GetMaxValue() - t->GetMinValue()) * (v - r.min) / range;
-            }
-            draw(m_pdOverlay, &m_penSpectra);
-        }
+        for (size_t k = 0; k < m_RefList.size(); ++k)
+            if (ChemPrfReferenceOverlay(m_RefList[k]->Curve(), target, m_pParams->GetShift(lvl, int(k)),
+                                        t->GetMinValue(), t->GetMaxValue(), m_pdOverlay.data()))
+                draw(m_pdOverlay, &m_penSpectra);
     }
     if (fitted && m_pdResult.size() == size_t(n)) {
         if (reg.m_bShowResidual)
