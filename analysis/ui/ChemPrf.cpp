@@ -531,9 +531,10 @@ void CChemPrf_Sheet::OnCalculate()
         return;
     }
     const int level = m_pView->GetCurrentLevel();
+    if (level < 0 || level >= m_pParams->GetNumLevels())
+        return;
     std::vector<double> row;
-    int outcome = 0;
-    {
+    try {
         CChemPrfFitSetup setup(SPelomarApi::Library(), RefCurves(), Target(), lo, hi, &m_iStop);
         if (setup.Error()) {
             AfxMessageBox(setup.Error());
@@ -549,9 +550,14 @@ void CChemPrf_Sheet::OnCalculate()
             AfxMessageBox(unsigned(result));
             return;
         }
-        outcome = dlg.Outcome();
+        // A solver condition left after six tries keeps the last estimates.
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox(IDS_OUT_OF_MEMORY);
+        return;
     }
-    (void)outcome;
+    // The view may have gone while the fit ran.
+    if (!m_pView)
+        return;
     SChemPrfLevelResult res;
     res.level = level;
     res.row = std::move(row);
