@@ -56,6 +56,7 @@ enum : unsigned
     IDS_COMPANY = 1024,
     IDP_FILE_DIALOG_ERROR = 2064,
     IDP_UNEXPECTED_EOF = 2065,
+    IDP_UNSUPPORTED_FORMAT = 2066,
     FilterDescriptionOffset = 16,
     OFN_OVERWRITEPROMPT = 0x2,
     OFN_HIDEREADONLY = 0x4,
@@ -272,9 +273,12 @@ CDocument* CVeltrane::OpenDocumentFile(const char* path)
 CDocument* CVeltrane::OpenDocument(const char* path, bool bMakeVisible)
 {
     CVeltraneDoc::DocTemplate kind;
+    bool ownFormat = false;
+    std::string title;
     {
         CFile file(path, CFile::modeRead);
-        kind = CVeltraneDoc::ClassifyFile(file);
+        title = file.GetFileTitle();
+        kind = CVeltraneDoc::ClassifyFile(file, &ownFormat);
     }
     CMultiDocTemplate* tmpl = nullptr;
     switch (kind) {
@@ -293,7 +297,12 @@ CDocument* CVeltrane::OpenDocument(const char* path, bool bMakeVisible)
     if (!tmpl)
         return nullptr;
     CMaximizedGuard guard(bMakeVisible);
-    return tmpl->OpenDocumentFile(path, bMakeVisible);
+    CDocument* doc = tmpl->OpenDocumentFile(path, bMakeVisible);
+    // An own file that the reader could not take ends, after the reader's
+    // report, as any file this program cannot open.
+    if (!doc && ownFormat)
+        AfxMessageBox(FormatMessageId(IDP_UNSUPPORTED_FORMAT, {title}), MB_OK | MB_ICONERROR);
+    return doc;
 }
 
 bool CVeltrane::OnFileName(std::string& path, bool bOpen, const unsigned* filterIds, int* pFilterIndex,

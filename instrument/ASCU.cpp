@@ -79,10 +79,18 @@ void CASCU::SetAutoEtch(bool bAuto)
     m_iManual.exchange(bAuto ? (cur & ~(ManualHSIG | ManualMIED)) : (cur | ManualHSIG | ManualMIED));
 }
 
+void CASCU::SetMonitorWnd(CTrafficMonitor* pMonitor)
+{
+    // Its own lock, not the link's: the window must not wait for a reply.
+    std::lock_guard lock(m_monitorLock);
+    m_hMonitor = pMonitor;
+}
+
 void CASCU::Log(const std::string& fileText, std::string monitorLine, bool bCommand)
 {
     if (m_pLogFile)
         m_pLogFile->Write(fileText);
+    std::lock_guard lock(m_monitorLock);
     if (m_hMonitor)
         m_hMonitor->Append(std::move(monitorLine), bCommand);
 }

@@ -175,6 +175,23 @@ TEST(Comm, CloseWaitsForTheReader)
     }
 }
 
+// A second program must not drive the unit that the first one holds: its open
+// is refused (as root too) and reported as any port that cannot be opened.
+TEST(Comm, APortHeldByOneOpenerIsRefusedToAnother)
+{
+    SOpenComm first;
+    ASSERT_EQ(first.m_iOpen, 0);
+    CComm second;
+    second.MapPort("COM3", first.m_pty.m_path);
+    EXPECT_EQ(second.Open("COM3", 1024, 1024, 2048), 2240);
+    EXPECT_FALSE(second.IsOpen());
+    CSerialPort raw;
+    EXPECT_FALSE(raw.Open(first.m_pty.m_path));
+    EXPECT_EQ(raw.LastError(), EBUSY);
+    first.m_comm.Close();
+    EXPECT_EQ(second.Open("COM3", 1024, 1024, 2048), 0) << "free again once the first lets go";
+}
+
 TEST(SerialPort, TimeoutIsToldApartFromError)
 {
     auto pty = std::make_unique<SPty>();

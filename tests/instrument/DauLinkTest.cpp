@@ -428,3 +428,34 @@ TEST(DauLink, MonitorWindowClosedWhileAWorkerLogs)
     EXPECT_GT(windows, 1);
     EXPECT_EQ(monitor.LineCount(), 0u);
 }
+
+TEST(DauLink, AFailingLinkIsReportedOncePerFailure)
+{
+    CFakeTimer timer;
+    SDauRig rig;
+    CRecordingSink sink;
+    rig.m_dau.SetMonitorTimer(&timer);
+    ASSERT_EQ(rig.m_dau.StartMonitor(), 0);
+    auto pollAWhile = [&] {
+        for (int i = 0; i < 20; ++i) {
+            timer.FireAll();
+            usleep(1000);
+        }
+    };
+    const std::vector<std::string> once{LoadString(2294)};
+    rig.m_server->Stop(); // the unit is gone
+    pollAWhile();
+    EXPECT_EQ(sink.m_texts, once);
+    pollAWhile();
+    EXPECT_EQ(sink.m_texts, once);
+
+    // It worked in between: the next failure is told again, once.
+    ASSERT_TRUE(rig.m_server->Start());
+    rig.m_dau.Close();
+    rig.m_dau.SetSourceID(1);
+    ASSERT_EQ(rig.m_dau.Open(), 0);
+    ASSERT_EQ(rig.m_dau.Transact("GETI", 1000), 0);
+    rig.m_server->Stop();
+    pollAWhile();
+    EXPECT_EQ(sink.m_texts, (std::vector<std::string>{LoadString(2294), LoadString(2294)}));
+}
