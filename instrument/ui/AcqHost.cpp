@@ -17,6 +17,8 @@ void CQtAcqHost::RunOnUiThread(const std::function<void()>& fn)
         fn();
         return;
     }
+    // Through our own hand-over, which orders the worker after the call in a
+    // way the thread sanitizer can see.
     RunOnThreadOf(app, fn);
 }
 
@@ -56,8 +58,7 @@ void CQtAcqHost::ReportMessage(const std::string& text)
         AfxMessageBox(text, MB_OK | MB_ICONERROR);
         return;
     }
-    QMetaObject::invokeMethod(
-        app, [text] { AfxMessageBox(text, MB_OK | MB_ICONERROR); }, Qt::QueuedConnection);
+    PostToThreadOf(app, [text] { AfxMessageBox(text, MB_OK | MB_ICONERROR); });
 }
 
 int CQtAcqHost::StopMonitor()
