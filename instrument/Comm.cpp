@@ -20,6 +20,16 @@ void CComm::MapPort(const std::string& name, const std::string& device)
         m_devices[name] = device;
 }
 
+void CComm::Purge()
+{
+    std::lock_guard lock(m_queueLock);
+    m_queue.clear();
+    m_bLineReceived = false;
+    m_iReadPos = 0;
+    m_nPending = 0;
+    m_queueCond.notify_all();
+}
+
 void CComm::CancelWait(bool bCancel)
 {
     std::lock_guard lock(m_queueLock);

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <thread>
 
 #include "instrument/ASCU.h"
 #include "instrument/AscuReply.h"
@@ -310,4 +311,18 @@ TEST(Ascu, Emulation)
     EXPECT_EQ(ascu.MoveToMemory(2), 0); // no reply to the set-up, "RP 1" to "EX 1"
     EXPECT_EQ(ascu.SetSwitch(2, true), 0);
     EXPECT_EQ(ascu.Command("RP", 500, 50), 2305);
+}
+
+// A reply that arrives after its command gave up is not taken for the next
+// command's reply.
+TEST(Ascu, LateReplyIsNotTheNextCommandsReply)
+{
+    SAscuSimConfig c;
+    c.m_iMoveMs = 300;
+    SAscuRig rig(c);
+    ASSERT_EQ(rig.m_iOpen, 0);
+    EXPECT_EQ(rig.m_ascu.Command("DR 1,1,2", 50, 0), 2305); // a motion's set-up has no reply
+    EXPECT_EQ(rig.m_ascu.Command("EX 1", 50, 0), 2305);     // the move outlasts the wait
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(rig.m_ascu.ReadMapArea(), 0); // not the late "RP 1"
 }
