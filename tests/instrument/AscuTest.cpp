@@ -223,17 +223,18 @@ TEST(Ascu, PacingCountsFromTheWrite)
 {
     {
         // Real time, with replies that come at once so that only the pacing
-        // spaces the commands: the simulator sees none closer than 50 ms (less
-        // a margin for the scheduler, which may deliver one line late).
+        // spaces the commands: four commands take at least three gaps. (Where
+        // the simulator sees each line depends on the scheduler of a loaded
+        // machine, which can deliver one late and the next on time; the exact
+        // spacing is checked on the manual clock below.)
         SAscuSimConfig c;
-        c.m_iMinGapMs = 40;
+        c.m_iMinGapMs = 0;
         SAscuRig rig(c);
         ASSERT_EQ(rig.m_iOpen, 0);
         auto t0 = std::chrono::steady_clock::now();
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(rig.m_ascu.EndMode(), 0);
         EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(150));
-        EXPECT_EQ(rig.m_sim.GapViolations(), 0);
     }
     {
         CManualClock clock;

@@ -407,14 +407,16 @@ TEST(DauLink, MonitorWindowClosedWhileAWorkerLogs)
     CTrafficMonitor monitor;
     rig.m_dau.SetMonitorWnd(&monitor);
     std::atomic<bool> done{false};
+    std::atomic<int> windows{0};
+    // The worker goes on until several windows have come and gone, however the
+    // scheduler of a loaded machine shares the time out.
     std::thread worker([&] {
-        for (int i = 0; i < 200; ++i)
+        for (int i = 0; i < 200 || windows < 20; ++i)
             rig.m_dau.Transact("GETI", 1000);
         done = true;
     });
     // Windows open and close while lines arrive; each notification must find
     // its own window alive.
-    int windows = 0;
     while (!done) {
         auto window = std::make_unique<std::atomic<int>>(0);
         std::atomic<int>* w = window.get();
@@ -425,7 +427,7 @@ TEST(DauLink, MonitorWindowClosedWhileAWorkerLogs)
         ++windows;
     }
     worker.join();
-    EXPECT_GT(windows, 1);
+    EXPECT_GE(windows, 20);
     EXPECT_EQ(monitor.LineCount(), 0u);
 }
 
