@@ -240,8 +240,10 @@ TEST(ShellOpenServerName, FallsBackToAFolderOnlyTheUserCanEnter)
     ASSERT_TRUE(QFile::link(home.filePath("elsewhere"), folder));
     EXPECT_TRUE(CShellOpenServer::ServerName().isEmpty());
 
-    // A runtime folder is used when it is the user's own.
+    // A runtime folder is used when it is the user's own and closed to others.
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.filePath("elsewhere")));
+    ::chmod(QFile::encodeName(home.filePath("elsewhere")).constData(), 0755);
+    EXPECT_TRUE(CShellOpenServer::ServerName().isEmpty());
     ::chmod(QFile::encodeName(home.filePath("elsewhere")).constData(), 0700);
     EXPECT_EQ(CShellOpenServer::ServerName(), home.filePath("elsewhere/veltrane.sock"));
 
