@@ -207,6 +207,27 @@ TEST(Comm, CloseEndsAReaderWaitingForRoomInAFullQueue)
     }
 }
 
+TEST(Comm, AUnitThatGoesDuringSetUpFailsEachCallCleanly)
+{
+    // The unit goes while the port is being set up: the reader sees the end
+    // while this thread still asks for the settings (the thread-sanitizer
+    // build checks that the two do not trample each other's error).
+    for (int i = 0; i < 20; ++i) {
+        auto pty = std::make_unique<SPty>();
+        CComm comm;
+        comm.MapPort("COM3", pty->m_path);
+        ASSERT_EQ(comm.Open("COM3", 1024, 1024, 2048), 0);
+        pty.reset();
+        SSerialSettings s;
+        for (int k = 0; k < 50; ++k)
+            comm.GetState(s);
+        char buf[16];
+        size_t count = 0;
+        EXPECT_NE(comm.Read(buf, sizeof buf, count, 1000), 0);
+        comm.Close();
+    }
+}
+
 TEST(SerialPort, TimeoutIsToldApartFromError)
 {
     auto pty = std::make_unique<SPty>();
