@@ -41,8 +41,9 @@ CSpecView::CSpecView()
         });
         // One tool at a time in the whole program; curve fitting is never
         // offered from here. A tool that is not built yet stays greyed.
-        OnUpdateCommand(id, [id](CCmdUI* ui) {
-            ui->Enable(id != ID_PROCESS_PELOMARTING && HasProcessTool(id) && SToolInstances::NoToolOpen());
+        OnUpdateCommand(id, [this, id](CCmdUI* ui) {
+            ui->Enable(id != ID_PROCESS_PELOMARTING && HasProcessTool(id) && SToolInstances::NoToolOpen() &&
+                       !CVeltrane::IsAcquiring(GetDocument()));
         });
     }
 }

@@ -20,6 +20,7 @@
 #include "framework/ui/Guard.h"
 #include "framework/ui/Resources.h"
 #include "instrument/ASCU.h"
+#include "instrument/Acquire.h"
 #include "instrument/DAU.h"
 #include "instrument/ui/InstrumentStartup.h"
 #include "platform/Exceptions.h"
@@ -55,6 +56,7 @@ enum : unsigned
     IDS_COMPANY = 1024,
     IDP_FILE_DIALOG_ERROR = 2064,
     IDP_UNEXPECTED_EOF = 2065,
+    IDP_UNSUPPORTED_FORMAT = 2066,
     FilterDescriptionOffset = 16,
     OFN_OVERWRITEPROMPT = 0x2,
     OFN_HIDEREADONLY = 0x4,
@@ -115,8 +117,16 @@ CVeltrane::~CVeltrane()
     m_pASCU.reset();
     m_pDAU.reset();
     m_pAcq.reset();
+    m_pAcqHost.reset();
     m_pOptions.reset();
     m_pSpecViewTemplate = m_pProfileViewTemplate = m_pImageViewTemplate = nullptr;
+}
+
+bool CVeltrane::IsAcquiring(const CDocument* pDoc)
+{
+    const CVeltrane* app = GetApp();
+    const auto* doc = dynamic_cast<const CVeltraneDoc*>(pDoc);
+    return app && doc && app->m_pAcq && app->m_pAcq->IsAcquiring(doc);
 }
 
 CVeltrane* CVeltrane::GetApp()
@@ -263,9 +273,12 @@ CDocument* CVeltrane::OpenDocumentFile(const char* path)
 CDocument* CVeltrane::OpenDocument(const char* path, bool bMakeVisible)
 {
     CVeltraneDoc::DocTemplate kind;
+    bool ownFormat = false;
+    std::string title;
     {
         CFile file(path, CFile::modeRead);
-        kind = CVeltraneDoc::ClassifyFile(file);
+        title = file.GetFileTitle();
+        kind = CVeltraneDoc::ClassifyFile(file, &ownFormat);
     }
     CMultiDocTemplate* tmpl = nullptr;
     switch (kind) {
@@ -284,7 +297,12 @@ CDocument* CVeltrane::OpenDocument(const char* path, bool bMakeVisible)
     if (!tmpl)
         return nullptr;
     CMaximizedGuard guard(bMakeVisible);
-    return tmpl->OpenDocumentFile(path, bMakeVisible);
+    CDocument* doc = tmpl->OpenDocumentFile(path, bMakeVisible);
+    // An own file that the reader could not take ends, after the reader's
+    // report, as any file this program cannot open.
+    if (!doc && ownFormat)
+        AfxMessageBox(FormatMessageId(IDP_UNSUPPORTED_FORMAT, {title}), MB_OK | MB_ICONERROR);
+    return doc;
 }
 
 bool CVeltrane::OnFileName(std::string& path, bool bOpen, const unsigned* filterIds, int* pFilterIndex,

@@ -98,22 +98,20 @@ const int* CImageRgn::GetBk2Data() const
 
 void CImageRgn::AssignBackgroundPlanes()
 {
-    const bool bk1 = m_dBk1 != CUtility::Infinity;
-    const bool bk2 = m_dBk2 != CUtility::Infinity;
-    m_iBk1Plane = m_iBk2Plane = -1;
-    if (m_nz == 1 + int(bk1) + int(bk2)) {
-        // As Create laid them out: a second background alone is the second plane.
-        int next = 1;
-        if (bk1)
-            m_iBk1Plane = next++;
-        if (bk2)
-            m_iBk2Plane = next++;
-    } else {
-        if (m_nz > 1)
-            m_iBk1Plane = 1;
-        if (m_nz > 2)
-            m_iBk2Plane = 2;
-    }
+    // Create lays out the backgrounds in use: a second background alone is
+    // the second plane.
+    int next = 1;
+    m_iBk1Plane = m_dBk1 != CUtility::Infinity ? next++ : -1;
+    m_iBk2Plane = m_dBk2 != CUtility::Infinity ? next++ : -1;
+}
+
+void CImageRgn::AssignReadPlanes()
+{
+    // A file's planes are taken by their number alone: the second is the
+    // first background, the third the second. The corrected values do not
+    // depend on it, as they use whichever background planes there are.
+    m_iBk1Plane = m_nz > 1 ? 1 : -1;
+    m_iBk2Plane = m_nz > 2 ? 2 : -1;
 }
 
 void CImageRgn::Create(const CRegion* pRegion, int nx, int ny)
@@ -341,7 +339,7 @@ void CImageRgn::Read(CArchive& ar, uint64_t limit)
         const size_t n = CheckedProduct(ar, m_nx, m_ny, m_nz, sizeof(int32_t), head.end);
         m_Planes.emplace(n, 0);
         Block::ReadInts(ar, m_Planes->data(), n);
-        AssignBackgroundPlanes();
+        AssignReadPlanes();
         break;
     }
     }

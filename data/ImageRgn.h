@@ -84,6 +84,7 @@ private:
     int* Plane(int index);
     const int* Plane(int index) const;
     void AssignBackgroundPlanes();
+    void AssignReadPlanes();
     size_t PlaneSize() const;
 
     // The raw planes one after another; the background planes are found by

@@ -13,6 +13,7 @@
 #include "framework/doc/Document.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,8 +47,9 @@ public:
     // Which template opens the file, judged by its first 64 bytes; the file is
     // left at its start. Refusals show their message and return None; an own
     // file whose experiment type has no data bits is reported and abandoned
-    // with CUserException.
-    static DocTemplate ClassifyFile(CFile& file);
+    // with CUserException. *pOwnFormat (when given) tells whether the file
+    // begins with this program's name.
+    static DocTemplate ClassifyFile(CFile& file, bool* pOwnFormat = nullptr);
 
     // Loading dispatches by the file's first 64 bytes to the Norvale, VAMAS or
     // own reader; storing writes the own format.
@@ -86,6 +88,10 @@ public:
     int GetScanType() const { return m_Experiment.GetScanType(); }
 
     CBackground* GetBackgroundSubtract() const { return m_pBackgroundSubtract.get(); }
+    // The background-subtraction dialog on one of this document's views; the
+    // user interface installs the opener (the limits live here, the dialog there).
+    void OpenBackgroundSubtractDlg(IDocView* pView);
+    static std::function<void(CVeltraneDoc&, IDocView*)> s_openBackgroundSubtractDlg;
     CQuantify* GetQuantify() const { return m_pQuantify.get(); }
 
     void Initialize(const CHeader& header);

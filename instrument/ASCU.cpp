@@ -135,6 +135,9 @@ int CASCU::ReadReply(int timeoutMs)
     size_t count = 0;
     int r = m_bEmulate ? EmulateReadReply(buf, sizeof buf, count, timeoutMs)
                        : CComm::Read(buf, sizeof buf, count, timeoutMs);
+    // A port error is the port's own; only silence is "no response".
+    if (r && r != 2251 && count == 0)
+        return r;
     if (count == 0)
         return 2305;
     if (r)

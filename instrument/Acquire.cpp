@@ -227,6 +227,8 @@ int CAcquire::StartAcquiring(CVeltraneDoc* pDoc, QObject* hNotifyWnd)
     m_ExpType = run->m_ExpType;
     m_iScanType = pExp->GetScanType();
     m_iFirstScanMode = pDoc->GetNumStagePosns() > 0 ? pDoc->GetStagePosn(0)->GetScanMode() : 0;
+    if (m_pASCU)
+        m_pASCU->CancelWait(false);
     m_state = Pack(Acquiring, Nowhere);
     {
         std::lock_guard lock(m_workersLock);
@@ -262,8 +264,12 @@ void CAcquire::StopAcquiring(bool bAbort)
         }
         // Fails when the worker ended meanwhile (or another request came):
         // look again, so a stop never revives an ended run.
-        if (m_state.compare_exchange_weak(s, next))
+        if (m_state.compare_exchange_weak(s, next)) {
+            // A move or etch that waits on the stage unit without limit ends now.
+            if ((next & StatusMask) == Aborting && m_pASCU)
+                m_pASCU->CancelWait(true);
             return;
+        }
     }
 }
 
@@ -404,7 +410,14 @@ void CAcquire::SRun::Run()
     }
     m_pHost->StopMonitor();
     m_pHost->PostAcqMessage(m_hNotifyWnd, WMAPP_ACQ_START, 0, 0);
-    const unsigned result = Loops();
+    unsigned result = Loops();
+    // A wait that the abort cut short fails as such; the run was stopped.
+    if (result != 0 && m_pAcq->GetStatus() == Aborting)
+        result = IDS_STOPPED;
+    // After an abort the end moves are still sent, but they do not wait
+    // without limit: the unit may be the reason the run was aborted.
+    if (m_pASCU && m_pAcq->GetStatus() != Aborting)
+        m_pASCU->CancelWait(false);
     EndMoves();
     // Saved before the end is reported, so the file holds everything shown.
     Save(true);
@@ -695,11 +708,16 @@ unsigned CAcquire::SRun::EtchDAU(int seconds, bool bAES)
     int r = m_pDAU->SendCommand(cmd.c_str());
     if (r != 0)
         return static_cast<unsigned>(r);
-    if (!bAES)
-        return static_cast<unsigned>(m_pDAU->ReadReply(INT_MAX));
-    do
-        r = m_pDAU->ReadReply(2000);
-    while (r == static_cast<int>(IDS_NO_DAU_REPLY));
+    // The unit answers when the etch is over, however long that takes; an
+    // abort ends the wait and the etch.
+    const int slice = bAES ? 2000 : 1000;
+    do {
+        if (m_pAcq->GetStatus() == Aborting) {
+            m_pDAU->Transact("ABRT", 5000);
+            return IDS_STOPPED;
+        }
+        r = m_pDAU->ReadReply(slice);
+    } while (r == static_cast<int>(IDS_NO_DAU_REPLY));
     const int status = m_pAcq->GetStatus();
     if (r == 0 && (status == Stopping || status == Aborting))
         return IDS_TERMINATED;
@@ -875,13 +893,18 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
         break;
     }
 
-    if (int r = m_pDAU->Transact(cmd.c_str(), acceptMs))
-        return static_cast<unsigned>(r);
+    int v[3] = {-1, -1, -1};
+    {
+        auto lock = m_pDAU->Lock();
+        if (int r = m_pDAU->Transact(cmd.c_str(), acceptMs))
+            return static_cast<unsigned>(r);
+        // The intensities are the acceptance reply itself.
+        if (kind == Kind::Qint)
+            m_pDAU->GetIntensityData(v[0], v[1], v[2]);
+    }
 
     SAcqUpdate upd(m_pDoc, nullptr, iPosn, iRgn, iTrace, iScan, 0, 0, 0, 0, 0);
     if (kind == Kind::Qint) {
-        int v[3] = {-1, -1, -1};
-        m_pDAU->GetIntensityData(v[0], v[1], v[2]);
         upd.m_pbData = reinterpret_cast<unsigned char*>(v);
         upd.m_iStart = 1;
         upd.m_iEnd = nz;

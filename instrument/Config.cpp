@@ -5,6 +5,7 @@
 #include "platform/Settings.h"
 #include "platform/Strings.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -17,15 +18,20 @@ namespace {
 
 constexpr uint16_t kMotorBits[5] = {0x400, 0x1000, 0x2000, 0x4000, 0x8000}; // Y, X, tilt, loader, rotate
 
+// The value's leading decimal number, so "1253.7 eV" is 1253.7. A value
+// without one, or one that is no photon energy (not above 0), is ignored
+// rather than taken as 0.
 bool ParseEnergy(const std::string& text, double& v)
 {
-    size_t b = text.find_first_not_of(' ');
-    if (b == std::string::npos)
-        return false;
-    size_t e = text.find_last_not_of(' ');
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end && std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    if (p < end && *p == '+')
+        ++p;
     double d;
-    auto r = std::from_chars(text.data() + b, text.data() + e + 1, d);
-    if (r.ec != std::errc() || r.ptr != text.data() + e + 1 || !std::isfinite(d) || d <= 0)
+    auto r = std::from_chars(p, end, d);
+    if (r.ec != std::errc() || !std::isfinite(d) || d <= 0)
         return false;
     v = d;
     return true;

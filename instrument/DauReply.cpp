@@ -47,7 +47,8 @@ bool ReadField(const char*& p, int& v)
     return NextValue(p) && ReadInt(p, v);
 }
 
-// The plane name "PK", "B1", "B2" by its second character.
+// The plane name "PK", "B1", "B2" by its second character; any other name
+// leaves the kind as it was.
 bool ReadKind(const char*& p, int& kind)
 {
     if (!NextValue(p) || !p[0] || !p[1])
@@ -59,8 +60,6 @@ bool ReadKind(const char*& p, int& kind)
         kind = 1;
     else if (c == '2')
         kind = 2;
-    else
-        return false;
     p += 2;
     return true;
 }
@@ -69,11 +68,12 @@ bool ReadKind(const char*& p, int& kind)
 
 int DauStatusMessage(char c, bool bAfterEtch)
 {
-    if (c < '0' || c > 'F' || (c > '9' && c < 'A'))
+    if (c < '0' || c > 'F')
         return kUnexpected;
     if (c == '0')
         return 0;
-    if (c <= '9')
+    // '1' up to the character before 'A' (':' to '@' included).
+    if (c < 'A')
         return (c == '3' && bAfterEtch) ? 0 : 2224 + c;
     return 2217 + c;
 }

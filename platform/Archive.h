@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+class CDocument;
+
 // An OLE Automation date with its status, as stored in files.
 struct COleDateTime
 {
@@ -54,6 +56,11 @@ public:
     ~CArchive();
     CArchive(const CArchive&) = delete;
     CArchive& operator=(const CArchive&) = delete;
+
+    // The document being stored or loaded (set by the document's open and
+    // save), so that the reader of one block can reach what the blocks
+    // before it put into the document. Null for archives of anything else.
+    CDocument* m_pDocument = nullptr;
 
     bool IsLoading() const { return m_mode == load; }
     bool IsStoring() const { return m_mode == store; }

@@ -76,6 +76,6 @@ public:
 private:
     int m_fd = -1;
     int m_wake[2] = {-1, -1};
-    std::atomic<int> m_errno{0}; // the reading thread and the writing one both set it
+    std::atomic<int> m_errno{0}; // the reader thread and writers both report here
     SSerialSettings m_settings;
 };

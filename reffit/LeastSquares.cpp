@@ -36,10 +36,11 @@ const double kKinkChange = 1.0e-3;
 // Tiny accepted steps from a point whose Gauss-Newton decrement is above this
 // are taken for the zigzag about a kink rather than for a smooth minimum.
 const double kKinkDecrement = 1.0e-6;
+const int kZigzagSteps = 3;
 
-// Dot product with independent partial sums, so the loop is not bound by the
-// latency of one chain of additions.
-double Dot(const double* a, const double* b, int n)
+} // namespace
+
+double LsqDot(const double* a, const double* b, int n)
 {
     double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
     int i = 0;
@@ -52,6 +53,13 @@ double Dot(const double* a, const double* b, int n)
     for (; i < n; ++i)
         s0 += a[i] * b[i];
     return (s0 + s1) + (s2 + s3);
+}
+
+namespace {
+
+double Dot(const double* a, const double* b, int n)
+{
+    return LsqDot(a, b, n);
 }
 
 // Euclidean norm, scaled so that the huge residuals of window penalties
@@ -312,7 +320,7 @@ double LsqSteps::For(std::size_t j, double v) const
     double size = std::fabs(v);
     if (j < typical.size())
         size = std::max(size, typical[j]);
-    double h = rel * size;
+    double h = absolute > 0.0 ? absolute : rel * size;
     if (h == 0.0)
         h = rel;
     const volatile double vh = v + h; // keeps the rounding of v + h out of registers
@@ -343,8 +351,10 @@ bool IResiduals::Jacobian(std::span<const double> x, std::span<const double> r, 
 }
 
 LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, const LsqLimits& limits,
-                            LsqWorkspace& ws)
+                            LsqWorkspace& ws, const LsqOptions& options)
 {
+    const std::span<const double> typical = options.typical;
+    const double stepTol = options.stepTolerance > 0.0 ? options.stepTolerance : kStepTol;
     LsqResult res;
     const int n = int(x.size());
     if (n < 1 || m < n)
@@ -391,11 +401,30 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
     }
 
     double par = 0.0, delta = 0.0, xnorm = 0.0, stepmx = 0.0;
+    // Scaled size of x for the step tolerance: each parameter counts at least
+    // with its typical size, so that a parameter at 0 still has a scale.
+    double xsize = 0.0;
+    const auto scaledSize = [&] {
+        for (int j = 0; j < n; ++j) {
+            const double size =
+                std::size_t(j) < typical.size() ? std::max(std::fabs(x[j]), typical[j]) : x[j];
+            wa2[j] = diag[j] * size;
+        }
+        return Norm(wa2, n);
+    };
     int maxSteps = 0;
     bool lookForKinks = false; // the next Jacobian looks for kinks at x
     bool kinksFrozen = false;  // x has had its kink parameters frozen
-    double decrement0 = 0.0;   // Gauss-Newton decrement with every parameter free
-    const LsqSteps fine = FineSteps();
+    // Zigzag about a kink: accepted steps, each after a trial that rose, each
+    // about half the last. Seen for kZigzagSteps iterations, it calls for the
+    // kink search at once rather than after the steps have shrunk to the step
+    // tolerance, one halving per iteration.
+    int zigzag = 0;
+    double lastStep = 0.0;
+    bool zigzagSearch = false;
+    double decrement0 = 0.0; // Gauss-Newton decrement with every parameter free
+    const LsqSteps fine =
+        options.differenceStep > 0.0 ? LsqSteps{0.0, {}, options.differenceStep} : FineSteps();
     for (;;) {
         if (res.sse <= kAbsFuncTol) {
             res.status = LsqStatus::Converged;
@@ -426,7 +455,7 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             // a parameter near 0: scale them by its share of the scaled norm.
             // Both sides: a forward step alone misses a kink just below x.
             for (int j = 0; j < n; ++j) {
-                wa2[j] = xnorm / diag[j];
+                wa2[j] = xsize / diag[j];
                 wa3[j] = 0.0; // 1 for a parameter on a kink
             }
             for (const double side : {1.0, -1.0}) {
@@ -466,10 +495,11 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                 res.status = LsqStatus::StepTolerance;
                 return res;
             }
-            if (frozen == 0) {
+            if (frozen == 0 && !zigzagSearch) {
                 res.status = LsqStatus::FalseConvergence;
                 return res;
             }
+            zigzagSearch = false; // no kink after all: go on as before
         }
 
         QrFactor(m, n, fjac, ipvt, rdiag, acnorm, wqr);
@@ -488,17 +518,36 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
         if (res.iterations == 1) {
             for (int j = 0; j < n; ++j)
                 diag[j] = acnorm[j] == 0.0 ? 1.0 : acnorm[j];
+        } else {
+            for (int j = 0; j < n; ++j)
+                diag[j] = std::max(diag[j], acnorm[j]);
+        }
+        if (options.commonScale) {
+            // Parameters in one unit share the largest column norm as their
+            // scale, so a weakly determined one cannot take a leap that the
+            // others could not.
+            double top = 0.0;
+            for (int j = 0; j < n; ++j)
+                top = std::max(top, std::max(acnorm[j], res.iterations == 1 ? 0.0 : diag[j]));
+            if (top > 0.0)
+                std::fill_n(diag, n, top);
+        }
+        if (res.iterations == 1) {
             for (int j = 0; j < n; ++j)
                 wa3[j] = diag[j] * x[j];
             xnorm = Norm(wa3, n);
+            xsize = scaledSize();
             delta = kInitialFactor * xnorm;
             if (delta == 0.0)
                 delta = kInitialFactor;
             stepmx = 1.0e3 * std::max(xnorm, Norm(diag, n));
             delta = std::min(delta, stepmx);
-        } else {
-            for (int j = 0; j < n; ++j)
-                diag[j] = std::max(diag[j], acnorm[j]);
+            if (!typical.empty()) {
+                // The first step goes no further than the typical sizes.
+                for (int j = 0; j < n; ++j)
+                    wa3[j] = diag[j] * (std::size_t(j) < typical.size() ? typical[j] : 0.0);
+                delta = std::min(delta, Norm(wa3, n));
+            }
         }
 
         // Gauss-Newton decrement: the squared cosine between the residual and
@@ -520,6 +569,7 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             delta = std::min(stepmx, kInitialFactor * std::max(xnorm, 1.0));
         };
 
+        bool rose = false; // a trial of this iteration increased the sum of squares
         for (;;) {
             LmPar(n, fjac, m, ipvt, diag, qtf, delta, par, wa1, sdiag, wa2, wa3);
             for (int j = 0; j < n; ++j) {
@@ -578,16 +628,17 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                 for (int j = 0; j < n; ++j)
                     wa2[j] = diag[j] * x[j];
                 xnorm = Norm(wa2, n);
+                xsize = scaledSize();
                 maxSteps = pnorm >= 0.99 * stepmx ? maxSteps + 1 : 0;
 
                 if (res.sse <= kAbsFuncTol) {
                     res.status = LsqStatus::Converged;
                     return res;
                 }
-                if (pnorm <= kStepTol * xnorm) {
+                if (pnorm <= stepTol * xsize) {
                     // Tiny steps that still leave a sizeable decrement are the
                     // zigzag about a kink: look for it once before stopping.
-                    if (kinksFrozen || decrement <= kKinkDecrement) {
+                    if (kinksFrozen || decrement <= kKinkDecrement || !options.probeKinks) {
                         res.status = LsqStatus::StepTolerance;
                         return res;
                     }
@@ -602,18 +653,32 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                     res.status = LsqStatus::MaxSteps;
                     return res;
                 }
+                zigzag = rose && pnorm <= 0.6 * lastStep ? zigzag + 1 : 0;
+                lastStep = pnorm;
+                if (zigzag >= kZigzagSteps && options.probeKinks && options.kinkZigzag && !kinksFrozen) {
+                    zigzag = 0;
+                    zigzagSearch = true;
+                    requestKinkSearch();
+                    break;
+                }
                 kinksFrozen = false;
                 break;
             }
+            if (actred < 0.0)
+                rose = true;
 
             // Rejected: the trust region has shrunk. Once it is below the step
             // tolerance nothing further can be gained at this precision.
-            const double xscale = std::max(xnorm, kDwarf);
-            if (delta <= kStepTol * xscale && !kinksFrozen) {
+            const double xscale = std::max(xsize, kDwarf);
+            if (delta <= stepTol * xscale && !options.probeKinks) {
+                res.status = LsqStatus::StepTolerance;
+                return res;
+            }
+            if (delta <= stepTol * xscale && !kinksFrozen) {
                 requestKinkSearch();
                 break;
             }
-            if (delta <= kStepTol * xscale) {
+            if (delta <= stepTol * xscale) {
                 if (decrement <= kApproxDecrement) {
                     res.status = LsqStatus::StepTolerance;
                     return res;

@@ -1,7 +1,14 @@
 #include "acquire/core/XpsSetup.h"
 
 #include "acquire/core/RegionCheck.h"
+#include "data/Experiment.h"
 #include "data/Header.h"
+#include "data/ImageRgn.h"
+#include "data/IonGun.h"
+#include "data/Source.h"
+#include "data/StagePosn.h"
+#include "data/VeltraneDoc.h"
+#include "data/formats/RecordBuilder.h"
 #include "data/Region.h"
 #include "data/Source.h"
 #include "instrument/Config.h"
@@ -885,4 +892,175 @@ std::string ResolveDataFileName(const std::string& typed, const std::string& ext
                 has = false;
     }
     return has ? name : name + ext;
+}
+
+void BuildXpsDocument(CVeltraneDoc& doc, const CXpsSetup& setup)
+{
+    CHeader header(&setup);
+    doc.Initialize(header);
+    doc.Initialize(CExperiment(&setup));
+    doc.Initialize(CSource(&setup));
+    doc.Initialize(CIonGun(&setup));
+    const int start = setup.m_Stg.GetStartPosn(setup.GetMoveType());
+    const int end = std::max(start, setup.m_Stg.GetEndPosn(setup.GetMoveType()));
+    for (int i = start; i <= end; ++i) {
+        auto posn = std::make_unique<CStagePosn>(i);
+        CRecordBuilder::Build(*posn, setup);
+        doc.SetStagePosn(i - start, posn.release());
+    }
+}
+
+CAcqError LoadXpsFromDocument(const CVeltraneDoc& doc, const std::string& title, CXpsSetup& into)
+{
+    const CExperiment& e = *doc.GetExperiment();
+    int exp = -1;
+    switch (e.GetExpType()) {
+    case CExperiment::Widescan:
+        exp = CAcquireXPS::Widescan;
+        break;
+    case CExperiment::Narrowscan:
+        exp = CAcquireXPS::Narrowscan;
+        break;
+    case CExperiment::Profile:
+    case CExperiment::FastProfile:
+        exp = e.GetProfileType() == CExperiment::DepthProfile    ? CAcquireXPS::DepthProfile
+              : e.GetProfileType() == CExperiment::AngleResolved ? CAcquireXPS::AngleResolved
+              : e.GetProfileType() == CExperiment::TotalReflection ? CAcquireXPS::TotalReflection
+                                                                   : -1;
+        break;
+    case CExperiment::Image:
+        exp = CAcquireXPS::Image;
+        break;
+    default:
+        break;
+    }
+    const int move = e.GetMoveType();
+    // Codes of another kind of document, or a movement out of range, are
+    // refused like a movement this instrument cannot make.
+    if (exp < 0 || !into.m_Exp.IsAllowed(exp, move))
+        return CAcqError{2129, {title}};
+
+    CXpsExpModel& x = into.m_Exp;
+    x.m_iExperiment = exp;
+    x.m_iMovement = move;
+    x.m_iMovements[exp] = move;
+    x.m_csComment = e.GetComment();
+    x.m_nPosns[move] = std::clamp(doc.GetNumStagePosns(), 1, CXpsExpModel::MaxPosns(move, into.m_Instr));
+
+    // Source: the document marks the anode with its source type.
+    const CSource& src = *doc.GetSource();
+    into.m_Src.m_bAuto = e.GetAutoFlag();
+    into.m_Src.m_iType = src.GetSourceType() == CSource::MgKa ? 0 : src.GetSourceType() == CSource::AlKa ? 1 : 2;
+    into.m_Src.m_dVoltage = src.GetVoltage();
+    into.m_Src.m_dEnergy = src.GetEnergy();
+    into.m_Src.m_dCurrent = src.GetCurrent();
+
+    // Profiling.
+    CXpsPrfModel& p = into.m_Prf;
+    p.m_bFastScan = e.GetScanType() == CExperiment::Fast ? 1 : 0;
+    p.m_bManual = e.GetManualEtchFlag() ? 1 : 0;
+    const CIonGun& gun = *doc.GetIonGun();
+    if (gun.GetType() == CIonGun::HSIG) {
+        p.m_iGun = 1;
+        p.m_iPreset = std::clamp(gun.GetPreset(), 0, 7);
+        p.m_iDuty = std::clamp(gun.GetDutyCycle() - 1, 0, 9);
+    } else if (gun.GetType() == CIonGun::MIED_ASCU || gun.GetType() == CIonGun::MIED_DAU) {
+        p.m_iGun = 0;
+    }
+
+    // Regions page modes and, for an image, its regions; a background the
+    // document marks with +infinity is "none" (0) on the pages.
+    auto pageRegion = [](const CRegion& r) {
+        auto* copy = new CRegion(r);
+        if (std::isinf(copy->m_dBk1))
+            copy->m_dBk1 = 0;
+        if (std::isinf(copy->m_dBk2))
+            copy->m_dBk2 = 0;
+        return copy;
+    };
+    CXpsRgnModel& rgn = into.m_Rgn;
+    const CStagePosn* first = doc.GetStagePosn(0);
+    if (first) {
+        if (exp == CAcquireXPS::Image) {
+            rgn.ClearImageRegions();
+            for (int i = 0; i < first->GetNumImageRgns(); ++i)
+                rgn.m_ImageRegions.push_back(pageRegion(*first->GetImageRgn(i)));
+        } else {
+            rgn.m_iAnalyserMode = first->GetAnalyserMode() == CStagePosn::CAE ? 0 : 1;
+            if (exp == CAcquireXPS::Widescan)
+                rgn.m_iWidescanMode = first->GetScanMode() == CStagePosn::Average ? 0 : 1;
+            else
+                rgn.m_iNarrowscanMode = first->GetScanMode() == CStagePosn::Across ? 0 : 1;
+        }
+    }
+
+    // Stage rows and groups: consecutive positions of one group and comment
+    // share a row. Without movement there are no rows, but the regions and
+    // levels still come into the groups.
+    CXpsStgModel& stg = into.m_Stg;
+    if (move != CAcquireXPS::None && exp != CAcquireXPS::Image) {
+        auto& list = stg.m_GridData[move];
+        list.clear();
+        stg.m_iSelectedRow[move] = 1;
+        for (const auto& posn : doc.GetStagePosns()) {
+            if (!posn)
+                continue;
+            const double n = posn->GetPosnNum();
+            if (move != CAcquireXPS::Planar && !list.empty() && list.back().m_dLast + 1 == n &&
+                list.back().m_csGroup == *posn->GetGroupName() && list.back().m_csComment == *posn->GetComment())
+                list.back().m_dLast = n;
+            else
+                list.push_back({n, n, *posn->GetGroupName(), *posn->GetComment()});
+        }
+        list.push_back({CLevelInfo::NotValid, CLevelInfo::NotValid, EmptyText, EmptyText});
+    }
+    if (exp != CAcquireXPS::Image) {
+        stg.DeleteGroups(rgn.GetWidescanRgn());
+        const std::string wideName = WideName();
+        const int method = into.ProfileIndex();
+        for (const auto& posn : doc.GetStagePosns()) {
+            if (!posn || stg.FindGroup(*posn->GetGroupName()))
+                continue;
+            CStageGroup* g = stg.AddGroup(*posn->GetGroupName());
+            if (method >= 0)
+                g->GetProfile()->Load(posn.get(), method);
+            for (int i = 0; i < posn->GetNumRgns(); ++i) {
+                const CRegion* r = posn->GetRegion(i);
+                if (r->GetName() == wideName) {
+                    CRegion* wide = rgn.GetWidescanRgn();
+                    std::unique_ptr<CRegion> values(pageRegion(*r));
+                    *wide = *values;
+                    g->m_Regions.push_back(wide);
+                } else {
+                    g->m_Regions.push_back(pageRegion(*r));
+                }
+            }
+        }
+        auto& groups = stg.GetGroups();
+        const int def = stg.FindGroupIndex(DefaultName());
+        if (def > 0) {
+            auto head = std::move(groups[size_t(def)]);
+            groups.erase(groups.begin() + def);
+            groups.insert(groups.begin(), std::move(head));
+        } else if (def < 0) {
+            groups.insert(groups.begin(), std::make_unique<CStageGroup>(DefaultName()));
+        }
+    }
+
+    // Imaging: the mode from the first image region; a size of the list, else the step.
+    if (exp == CAcquireXPS::Image && first && first->GetNumImageRgns() > 0) {
+        const CImageRgn* image = first->GetImageRgn(0);
+        CXpsImgModel& img = into.m_Img;
+        img.m_iMode = image->IsLinescan() ? 1 : 0;
+        const auto it = std::find(img.m_caSizes.begin(), img.m_caSizes.end(), image->GetNumPoints_x());
+        if (it != img.m_caSizes.end()) {
+            img.m_iScan = 0;
+            img.m_iSize = int(it - img.m_caSizes.begin());
+        } else {
+            img.m_iScan = 1;
+            img.m_dStep = e.GetStep();
+        }
+    }
+    into.m_iGroup = 0;
+    return CAcqError{};
 }

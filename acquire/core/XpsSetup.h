@@ -251,3 +251,15 @@ Kind Read(CFile& file, const std::string& shown, CXpsSetup& into, CAcqError& err
 // (".vlt") appended unless it already ends with it in any case. Empty when
 // the typed name is empty (Start then uses a temporary file).
 std::string ResolveDataFileName(const std::string& typed, const std::string& ext);
+
+class CVeltraneDoc;
+// Fills a new document from the set-up: header, experiment, source, ion gun
+// and one stage position for each number from the start to the end position.
+void BuildXpsDocument(CVeltraneDoc& doc, const CXpsSetup& setup);
+
+// Takes the set-up of an acquired XPS document into a fresh set-up (the
+// sheet's Open of a data file): experiment, movement and counts, source,
+// stage rows and groups with their regions and levels, profiling and region
+// modes, imaging. Returns 2129 when the experiment code or the movement is
+// unknown or not allowed on this instrument (nothing usable then), else 0.
+CAcqError LoadXpsFromDocument(const CVeltraneDoc& doc, const std::string& title, CXpsSetup& into);

@@ -53,7 +53,8 @@ void AppendSteps(std::vector<CLevel>& levels, double from, double to, double ste
 }
 
 // The running etch time of a depth profile: each level number of a row adds
-// the row's etch time.
+// the row's etch time. There are count levels, as many as the regions get
+// curves; those the rows do not reach stay 0.
 std::vector<CLevel> DepthLevels(const std::vector<CAcquireProfile::CLevelInfo>& rows, int count)
 {
     std::vector<CLevel> levels;
@@ -65,6 +66,7 @@ std::vector<CLevel> DepthLevels(const std::vector<CAcquireProfile::CLevelInfo>& 
             levels.emplace_back(time);
         }
     }
+    levels.resize(static_cast<size_t>(count));
     return levels;
 }
 
@@ -182,15 +184,20 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
         int count = 0;
         if (method == CAcquireProfile::DepthProfile) {
             count = rows.empty() ? 0 : CountOf(rows.back().m_dTo);
-            posn.m_caLevels = DepthLevels(rows, count);
         } else {
             for (const auto& r : rows)
                 count =
                     std::min(MaxLevels, count + CountOf(std::floor((r.m_dTo - r.m_dFrom) / r.m_dStep + 1.0)));
-            for (const auto& r : rows)
-                AppendSteps(posn.m_caLevels, r.m_dFrom, r.m_dTo, r.m_dStep, static_cast<size_t>(count));
         }
         n = std::max(count, 1);
+        if (method == CAcquireProfile::DepthProfile) {
+            posn.m_caLevels = DepthLevels(rows, n);
+        } else {
+            for (const auto& r : rows)
+                AppendSteps(posn.m_caLevels, r.m_dFrom, r.m_dTo, r.m_dStep, static_cast<size_t>(n));
+            // One level per curve: the angles the steps did not reach stay 0.
+            posn.m_caLevels.resize(static_cast<size_t>(n));
+        }
         break;
     }
     case CAcquireXPS::Image:
@@ -256,9 +263,8 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireAES& sheet)
             posn.m_Y = {static_cast<double>(areas[index].y0), static_cast<double>(areas[index].y1)};
         }
         const auto rows = ValidRows(sheet.GetPrfPage()->m_pLevelList);
-        const int count = rows.empty() ? 0 : CountOf(rows.back().m_dTo);
-        posn.m_caLevels = DepthLevels(rows, count);
-        n = std::max(count, 1);
+        n = std::max(rows.empty() ? 0 : CountOf(rows.back().m_dTo), 1);
+        posn.m_caLevels = DepthLevels(rows, n);
         break;
     }
     case CAcquireAES::AugerImage:

@@ -91,6 +91,7 @@ bool CDocument::OnOpenDocument(const std::string& path)
         DeleteContents();
         SetModifiedFlag(true); // half-read until the end
         CArchive ar(&file, CArchive::load);
+        ar.m_pDocument = this;
         Serialize(ar);
         ar.Close();
     } catch (...) {
@@ -110,6 +111,7 @@ bool CDocument::OnSaveDocument(const std::string& path)
         CAtomicFileWriter writer(path);
         {
             CArchive ar(&writer.File(), CArchive::store);
+            ar.m_pDocument = this;
             Serialize(ar);
             ar.Close();
         }

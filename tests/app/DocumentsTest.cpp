@@ -99,7 +99,7 @@ TEST_F(AppFixture, EmptyMissingAndForeignFilesOpenNothing)
     EXPECT_EQ(app->GetOpenDocumentCount(), 0);
 }
 
-TEST_F(AppFixture, ACorruptOwnFileIsReportedOnceAndLeavesNoWindow)
+TEST_F(AppFixture, ACorruptOwnFileIsReportedByTheReaderThenAsUnsupported)
 {
     Start();
     Pump(700);
@@ -110,7 +110,8 @@ TEST_F(AppFixture, ACorruptOwnFileIsReportedOnceAndLeavesNoWindow)
     bytes.resize(bytes.size() - 6); // cut inside the source block
     QString path = WriteBytes("cut.vlt", bytes);
     EXPECT_EQ(app->OpenDocumentFile(path.toStdString().c_str()), nullptr);
-    EXPECT_EQ(sink.Texts().size(), 1u) << "no second, wrong 'unsupported format' message";
+    ASSERT_EQ(sink.Texts().size(), 2u);
+    EXPECT_EQ(sink.Texts()[1], "The file 'cut.vlt' contains data in an unsupported format.");
     EXPECT_EQ(app->GetOpenDocumentCount(), 0);
     Pump(0);
     EXPECT_TRUE(frame->GetChildFrames().isEmpty());

@@ -106,6 +106,20 @@ public:
         return Raw(content.data(), content.size());
     }
 
+    // Block 169: per position, per spectrum region, a start and finish index.
+    CDataFileBuilder& Background(const std::vector<std::vector<std::pair<int32_t, int32_t>>>& limits)
+    {
+        const size_t at = BeginBlock(169, 1);
+        I32(static_cast<int32_t>(limits.size()));
+        for (const auto& posn : limits) {
+            I32(static_cast<int32_t>(posn.size()));
+            for (const auto& l : posn)
+                I32(l.first).I32(l.second);
+        }
+        EndBlock(at);
+        return *this;
+    }
+
     // Region parameters: names, eight doubles, retard ratio, six ints.
     // sizing: which point counts size the data that follow (bits 1 nx, 2 ny,
     // 4 nz); only image regions have such data.
@@ -196,7 +210,7 @@ public:
     {
         CDataFileBuilder b;
         b.Header().Experiment().Source().IonGun();
-        b.Opaque(169, 1, {1, 2, 3, 4, 5});
+        b.Background({{{1, 9}, {3, 0}}, {}});
         SPosnHead spec;
         spec.levels = {0.0, 30.0, 60.0};
         size_t at = b.BeginPosn(spec, 2);

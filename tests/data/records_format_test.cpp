@@ -271,13 +271,22 @@ TEST(RecordsFormat, RegionsBuiltInMemoryRoundTrip)
     EXPECT_EQ(spec2.GetBk1(), CUtility::Infinity);
     EXPECT_EQ(Store(spec2), specBytes);
 
+    // Made with the second background alone, which is the second plane.
+    ASSERT_EQ(image.GetBk1Data(), nullptr);
+    ASSERT_EQ(image.GetBk2Data(), image.GetPkData() + 12);
+    const_cast<int*>(image.GetPkData())[5] = 10;
+    const_cast<int*>(image.GetBk2Data())[5] = 4;
     const auto imageBytes = Store(image);
     CImageRgn image2;
     Load(image2, imageBytes);
     EXPECT_EQ(image2.GetNumPoints_z(), 2);
-    // The second background alone stays the second-background plane.
-    EXPECT_EQ(image2.GetBk1Data(), nullptr);
-    EXPECT_NE(image2.GetBk2Data(), nullptr);
+    // Read back, the second plane is the first-background plane, whichever
+    // background it was measured at; the corrected values are the same.
+    EXPECT_EQ(image2.GetBk1Data(), image2.GetPkData() + 12);
+    EXPECT_EQ(image2.GetBk2Data(), nullptr);
+    EXPECT_EQ(image2.GetBk1Data()[5], 4);
+    EXPECT_EQ(image2.GetData(5), 6.0);
+    EXPECT_EQ(image.GetData(5), 6.0);
     EXPECT_EQ(Store(image2), imageBytes);
 
     const auto seBytes = Store(se);

@@ -113,6 +113,57 @@ TEST(StagePosnBuilder, XpsLevelsStopAtTheirCount)
     EXPECT_EQ(depth.GetSpecRgn(0)->GetBk2(), CUtility::Infinity);
 }
 
+TEST(StagePosnBuilder, ProfilesHaveOneLevelPerCurve)
+{
+    // The count comes from the rows' numbers; levels the rows do not give are 0,
+    // so the file's level and curve counts always agree.
+    struct
+    {
+        int type;
+        int method;
+        std::vector<Row> rows;
+        std::vector<double> levels;
+    } cases[] = {
+        {CAcquireXPS::DepthProfile, CAcquireProfile::DepthProfile, {{3, 5, 10}, {}}, {10, 20, 30, 0, 0}},
+        {CAcquireXPS::DepthProfile,
+         CAcquireProfile::DepthProfile,
+         {{1, 3, 10}, {4, 5, 30}, {}},
+         {10, 20, 30, 60, 90}},
+        {CAcquireXPS::AngleResolved, CAcquireProfile::AngleResolved, {{10, 30, 10}, {}}, {10, 20, 30}},
+        {CAcquireXPS::DepthProfile, CAcquireProfile::DepthProfile, {{0, 0, 10}, {}}, {10}},
+    };
+    CRegion c1s = MakeRegion("C");
+    for (const auto& c : cases) {
+        XpsSheet sheet;
+        sheet.type = c.type;
+        sheet.move = CAcquireXPS::Normal;
+        sheet.stg.m_GridData[CAcquireXPS::Normal] = {{1, 5, "G", ""}};
+        Group& g = sheet.stg.groups["G"];
+        g.regions = {&c1s};
+        g.profile.lists[c.method] = c.rows;
+        CStagePosn p(1);
+        CRecordBuilder::Build(p, sheet);
+        EXPECT_EQ(Levels(p), c.levels);
+        EXPECT_EQ(p.GetSpecRgn(0)->GetNumTraces(), p.GetNumLevels());
+    }
+
+    // Total reflection (0, 1.5, 0.1): sixteen curves, but the running angle
+    // passes 1.5 after fifteen steps; the sixteenth level is 0.
+    XpsSheet sheet;
+    sheet.type = CAcquireXPS::TotalReflection;
+    sheet.move = CAcquireXPS::Normal;
+    sheet.stg.m_GridData[CAcquireXPS::Normal] = {{1, 5, "G", ""}};
+    Group& g = sheet.stg.groups["G"];
+    g.regions = {&c1s};
+    g.profile.lists[CAcquireProfile::TotalReflection] = {{0, 1.5, 0.1}, {}};
+    CStagePosn tr(1);
+    CRecordBuilder::Build(tr, sheet);
+    ASSERT_EQ(tr.GetNumLevels(), 16);
+    EXPECT_EQ(tr.GetSpecRgn(0)->GetNumTraces(), 16);
+    EXPECT_NEAR(tr.GetLevel(14)->GetValue(), 1.4, 1e-12);
+    EXPECT_EQ(tr.GetLevel(15)->GetValue(), 0.0);
+}
+
 TEST(StagePosnBuilder, XpsNarrowScanFallsBackToTheDefaultGroup)
 {
     CRegion o1s = MakeRegion("O");
@@ -210,4 +261,11 @@ TEST(StagePosnBuilder, AesProfileWalksOnlyTheValidRows)
     EXPECT_EQ(p.GetCoord(0, 0), 3.0);
     EXPECT_EQ(Levels(p), (std::vector<double>{5, 10, 20, 30}));
     EXPECT_EQ(p.GetSpecRgn(0)->GetNumTraces(), 4);
+    // Rows that start late leave the first levels' places at 0 after the rest.
+    const std::vector<Row> late = {{3, 5, 10}, {}};
+    sheet.prf.m_pLevelList = &late;
+    CStagePosn q(0);
+    CRecordBuilder::Build(q, sheet);
+    EXPECT_EQ(Levels(q), (std::vector<double>{10, 20, 30, 0, 0}));
+    EXPECT_EQ(q.GetSpecRgn(0)->GetNumTraces(), 5);
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -254,4 +255,31 @@ TEST(SerialPort, TimeoutIsToldApartFromError)
     pty.reset();
     r = port.Read(buf, sizeof buf, CSerialPort::Clock::now() + std::chrono::seconds(1));
     EXPECT_EQ(r.m_status, CSerialPort::Status::error);
+}
+
+// A read without time limit ends when the wait is cancelled or the port is
+// closed from another thread, as a time-out; a new read waits again.
+TEST(Comm, EndlessReadEndsOnCancelAndClose)
+{
+    for (bool bClose : {false, true}) {
+        SCOPED_TRACE(bClose);
+        SOpenComm c;
+        ASSERT_EQ(c.m_iOpen, 0);
+        std::thread other([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (bClose)
+                c.m_comm.Close();
+            else
+                c.m_comm.CancelWait(true);
+        });
+        char buf[64];
+        size_t count = 0;
+        EXPECT_EQ(c.m_comm.Read(buf, sizeof buf, count, -1), 2251);
+        EXPECT_EQ(count, 0u);
+        other.join();
+        if (!bClose) {
+            c.m_comm.CancelWait(false);
+            EXPECT_EQ(c.m_comm.Read(buf, sizeof buf, count, 20), 2251);
+        }
+    }
 }

@@ -61,6 +61,28 @@ TEST(Config, StartUpWithoutConfiguration)
     EXPECT_EQ(t.m_csTechniques, "None");
 }
 
+TEST(Config, PhotonEnergiesAreTheValuesLeadingNumbers)
+{
+    struct
+    {
+        const char* text;
+        double expected;
+    } cases[] = {
+        {"1253.7", 1253.7},    {"1253.7 eV", 1253.7}, {"  1253.5", 1253.5}, {"+1254", 1254},
+        {"eV 1253.7", 1253.6}, {"-5", 1253.6},        {"0", 1253.6},        {"", 1253.6},
+    };
+    for (const auto& c : cases) {
+        SMachineFile machine;
+        ASSERT_TRUE(machine.Key().OpenSubKey(CConfig::SourcesKey).WriteString("MgKa", c.text));
+        CDAU dau;
+        CASCU ascu;
+        CConfig config;
+        config.InitInstance(&ascu, &dau);
+        EXPECT_EQ(CConfig::m_MgKaEnergy, c.expected) << '"' << c.text << '"';
+        CConfig::m_MgKaEnergy = 1253.6;
+    }
+}
+
 TEST(Config, StartUpWithTheEmulatedConfiguration)
 {
     SMachineFile machine(VELTRANE_MACHINE_EMULATED);

@@ -50,7 +50,9 @@ TEST(DauReply, StatusCharactersMapToMessages)
         {"DAUS CD=A", "", 2282},
         {"DAUS CD=F", "RQSP", 2287},
         {"DAUS CD=G", "", 2288},
-        {"DAUS CD=:", "", 2288},
+        {"DAUS CD=:", "", 2282},
+        {"DAUS CD=?", "", 2287},
+        {"DAUS CD=@", "", 2288},
         {"DAUS CD=/", "", 2288},
         {"DAUS", "", 0},
         {"DAUS XX=1", "", 0},
@@ -100,6 +102,25 @@ TEST(DauReply, LongPacketsCarryLargeBlocks)
     uint32_t last;
     std::memcpy(&last, r.m_pbData + 396, 4);
     EXPECT_EQ(last, 0x01020300u + 100);
+}
+
+TEST(DauReply, AnUnknownPlaneNameKeepsThePlaneOfTheLastReply)
+{
+    SDauReply r;
+    r.m_iKind = 1;
+    Packet unknown = CDauSimulator::FrameData("SBLP BL=4,KD=XX,ST=1,FN=3", Values({1, 2, 3}));
+    ASSERT_EQ(Parse(unknown, "RQLP", r), 0);
+    EXPECT_EQ(r.m_iKind, 1);
+    EXPECT_EQ(r.m_iStart, 1);
+    EXPECT_EQ(r.m_iEnd, 3);
+    Packet peak = CDauSimulator::FrameData("SBSA BL=4,KD=PK,LN=2,ST=1,FN=3", Values({1, 2, 3}));
+    ASSERT_EQ(Parse(peak, "RQSA", r), 0);
+    EXPECT_EQ(r.m_iKind, 0);
+    Packet odd = CDauSimulator::FrameData("SBSA BL=4,KD=Q?,LN=3,ST=2,FN=4", Values({1, 2, 3}));
+    ASSERT_EQ(Parse(odd, "RQSA", r), 0);
+    EXPECT_EQ(r.m_iKind, 0);
+    EXPECT_EQ(r.m_iLine, 3);
+    EXPECT_FALSE(r.m_bMalformed);
 }
 
 TEST(DauReply, SecondaryElectronBytesAreNotSwapped)
@@ -153,7 +174,6 @@ TEST(DauReply, MalformedPacketsAreRefused)
     refused(CDauSimulator::FrameData("SBSP BL=4,ST=1,FN=4", Values({1, 2, 3})), "fewer values than named");
     refused(CDauSimulator::FrameData("SBSP BL=4,ST=3,FN=1", Values({1, 2, 3})), "end before start");
     refused(CDauSimulator::FrameData("SBSP BL=4,ST=0,FN=2", Values({1, 2, 3})), "point 0");
-    refused(CDauSimulator::FrameData("SBLP BL=4,KD=XX,ST=1,FN=3", Values({1, 2, 3})), "unknown plane");
     refused(CDauSimulator::FrameData("SBSA BL=4,KD=PK,LN=0,ST=1,FN=3", Values({1, 2, 3})), "line 0");
     {
         Packet p(256, 'A');

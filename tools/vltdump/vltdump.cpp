@@ -189,6 +189,25 @@ void DumpBlock(CJsonWriter& j, const char* key, const COpaqueBlock& b)
     j.EndObject();
 }
 
+void DumpBackground(CJsonWriter& j, const CBackground& b)
+{
+    j.BeginObject("backgroundSubtraction");
+    j.Bool("present", !b.IsDefault());
+    if (!b.IsDefault()) {
+        j.BeginArray("limits");
+        for (const auto& posn : b.GetAll()) {
+            std::vector<int64_t> v;
+            for (const CBackground::SLimits& l : posn) {
+                v.push_back(l.start);
+                v.push_back(l.finish);
+            }
+            j.Values({}, v.data(), v.size());
+        }
+        j.EndArray();
+    }
+    j.EndObject();
+}
+
 bool Dump(const CVeltraneDoc& doc, const std::string& path)
 {
     CJsonWriter j(stdout);
@@ -244,7 +263,7 @@ bool Dump(const CVeltraneDoc& doc, const std::string& path)
     j.Int("dutyCycle", g.GetDutyCycle());
     j.EndObject();
 
-    DumpBlock(j, "backgroundSubtraction", *doc.GetBackgroundSubtract());
+    DumpBackground(j, *doc.GetBackgroundSubtract());
     DumpBlock(j, "quantification", *doc.GetQuantify());
 
     j.BeginArray("positions");

@@ -1,0 +1,84 @@
+#include "instrument/ui/AcqHost.h"
+
+#include "data/VeltraneDoc.h"
+#include "framework/ui/AppMessage.h"
+#include "instrument/DAU.h"
+#include "platform/MessageSink.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QThread>
+
+void CQtAcqHost::RunOnUiThread(const std::function<void()>& fn)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
+        fn();
+        return;
+    }
+    QMetaObject::invokeMethod(app, fn, Qt::BlockingQueuedConnection);
+}
+
+void CQtAcqHost::AbortAndWait(CAcquire& acq)
+{
+    if (!acq.IsBusy())
+        return;
+    acq.StopAcquiring(true);
+    acq.WaitForWorkers([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
+}
+
+void CQtAcqHost::PostAcqMessage(QObject* hNotifyWnd, unsigned message, uintptr_t wParam, intptr_t lParam)
+{
+    PostAppMessage(hNotifyWnd, message, wParam, lParam);
+}
+
+void CQtAcqHost::SendAcqData(QObject* hNotifyWnd, unsigned message, SAcqUpdate* pUpdate)
+{
+    if (hNotifyWnd) {
+        SendAppMessage(hNotifyWnd, message, 0, reinterpret_cast<intptr_t>(pUpdate));
+        return;
+    }
+    // No window to tell: the document still keeps the data.
+    RunOnUiThread(
+        [pUpdate] { pUpdate->m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(pUpdate)); });
+}
+
+int CQtAcqHost::ShowMessage(const std::string& text, unsigned type)
+{
+    return AfxMessageBox(text, type);
+}
+
+void CQtAcqHost::ReportMessage(const std::string& text)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) {
+        AfxMessageBox(text, MB_OK | MB_ICONERROR);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        app, [text] { AfxMessageBox(text, MB_OK | MB_ICONERROR); }, Qt::QueuedConnection);
+}
+
+int CQtAcqHost::StopMonitor()
+{
+    int r = 0;
+    if (m_pDAU)
+        RunOnUiThread([&] { r = m_pDAU->StopMonitor(); });
+    return r;
+}
+
+int CQtAcqHost::StartMonitor()
+{
+    int r = 0;
+    if (m_pDAU)
+        RunOnUiThread([&] { r = m_pDAU->StartMonitor(); });
+    return r;
+}
+
+std::string CQtAcqHost::SaveDocument(CVeltraneDoc* pDoc, const std::string& path)
+{
+    std::string error;
+    RunOnUiThread([&] { error = CAcquire::WriteDocument(*pDoc, path); });
+    return error;
+}
