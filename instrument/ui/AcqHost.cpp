@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMetaObject>
 #include <QThread>
 
 void CQtAcqHost::RunOnUiThread(const std::function<void()>& fn)
@@ -17,6 +18,8 @@ void CQtAcqHost::RunOnUiThread(const std::function<void()>& fn)
         fn();
         return;
     }
+    // Through our own hand-over, which orders the worker after the call in a
+    // way the thread sanitizer can see.
     RunOnThreadOf(app, fn);
 }
 

@@ -133,7 +133,8 @@ TEST(AcqHost, RunThroughTheUserInterfaceThread)
 // wait on the user-interface thread, which keeps serving the worker's save.
 TEST(AcqHost, AbortAndWaitServesTheWorker)
 {
-    SQtRun run(250, 50);
+    // Scans enough that the run cannot end before the abort, however slow the machine.
+    SQtRun run(250, 1000000);
     ASSERT_EQ(run.m_rig.m_acq.StartAcquiring(&run.m_doc, &run.m_wnd), 0);
     ASSERT_TRUE(PumpUntil([&] { return run.m_wnd.m_nBlocks > 0; }));
     EXPECT_TRUE(run.m_rig.m_acq.IsAcquiring(&run.m_doc));
