@@ -39,6 +39,7 @@ test-sanitize: deps
 test-tsan: deps
 	cmake -S . -B $(TSANBUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRANE_TSAN=ON \
 	  -DVELTRANE_BENCH=OFF
+	@find $(TSANBUILD) -path '*_autogen/timestamp' -delete 2>/dev/null || true
 	cmake --build $(TSANBUILD) -j $(JOBS)
 	cd $(TSANBUILD) && ctest --output-on-failure -j $(JOBS)
 

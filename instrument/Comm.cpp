@@ -104,7 +104,13 @@ void CComm::Close()
     m_cLineEnd = 0;
     if (m_thread.joinable()) {
         // The reader must be gone before the port and the queue it fills.
-        m_bStop = 1;
+        // The stop is set under the queue's lock: a reader waiting for room in
+        // a full queue could otherwise miss it between its check and its wait,
+        // and never end.
+        {
+            std::lock_guard lock(m_queueLock);
+            m_bStop = 1;
+        }
         m_port.Cancel();
         m_queueCond.notify_all();
         m_thread.join();

@@ -249,6 +249,23 @@ TEST(DauLink, OpenFailures)
     }
 }
 
+// One adapter, one program: a second link is refused as an adapter that
+// cannot be opened, and gets it once the first has let go.
+TEST(DauLink, AnAdapterInUseIsRefusedToASecondLink)
+{
+    SDauRig rig;
+    ASSERT_EQ(rig.m_iOpen, 0);
+    CDAU second;
+    second.SetSourceID(1);
+    second.SetLibraryName(VELTRANE_ARCNET_LIBRARY);
+    EXPECT_EQ(second.Open(), 2291);
+    EXPECT_FALSE(second.IsPresent());
+    rig.m_dau.Close();
+    second.SetSourceID(1);
+    EXPECT_EQ(second.Open(), 0);
+    EXPECT_EQ(second.Transact("GETI", 1000), 0);
+}
+
 TEST(DauLink, NoDauSkipsEveryExchange)
 {
     CTrafficMonitor monitor;
