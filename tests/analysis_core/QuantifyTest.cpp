@@ -3,6 +3,7 @@
 
 #include "analysis/core/QuantifyAESLib.h"
 #include "analysis/core/QuantifyCalc.h"
+#include "data/Experiment.h"
 #include "data/Source.h"
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
@@ -14,6 +15,7 @@
 #include "platform/File.h"
 #include "tests/common/RecordingSink.h"
 #include "tests/common/TempDir.h"
+#include "tools/mkdemo/DemoFile.h"
 
 #include <gtest/gtest.h>
 
@@ -360,4 +362,79 @@ TEST(QuantifyAESLib, ShippedLibrariesRead)
         EXPECT_NE(lib.FindPeak("O", "KLL"), nullptr);
         EXPECT_GT(lib.GetRSF("Cu", "LMM", 5000), 0.0);
     }
+}
+
+// A real multiplex (tests/formats/fixtures/vamas, MIT) through the import
+// path: the peak areas per dwell, over the peak library's factors, sum to
+// 100 % and agree with the calculation done by hand in quant_by_hand.py
+// (which ctest runs against the same figures).
+TEST(Quantify, RealMultiplexAgreesWithTheHandCalculation)
+{
+    CRecordingSink sink;
+    const std::string bytes = Slurp(VELTRANE_VAMAS_FIXTURES "/lg4x__Mutlipak_vms.npl");
+    CMemFile file(bytes.data(), bytes.size(), "Mutlipak_vms.npl");
+    CVeltraneDoc doc;
+    CImportReader().OpenVamasFile(doc, file);
+    CPkLib lib;
+    ASSERT_EQ(lib.LoadFromPath(VELTRANE_RES_DIR "/PkLib.txt"), 0);
+    const CSource* src = doc.GetSource();
+    CQuantify q;
+    Quant::MakeLists(q, doc, [&](const CSpecRgn& rgn) {
+        return Quant::PhotoRSF(lib, rgn.GetName(), rgn.GetRegion(), src->GetSourceType(), src->GetEnergy());
+    });
+    q.m_Display.m_iCalc = Quant::PeakArea;
+    Quant::Calculate(q, doc);
+    const struct
+    {
+        const char* label;
+        double percent;
+    } want[] = {{"C 1s", 29.036018181164},
+                {"O 1s", 14.269530777584},
+                {"S 2p", 14.774495355578},
+                {"N 1s", 7.176912299145},
+                {"Mo 3d", 34.743043386529}};
+    ASSERT_EQ(q.m_RgnLists.size(), 1u);
+    ASSERT_EQ(q.m_RgnLists[0].size(), std::size(want));
+    double sum = 0.0;
+    for (size_t i = 0; i < std::size(want); ++i) {
+        const CQuantifyRgn& r = q.m_RgnLists[0][i];
+        EXPECT_EQ(r.m_csLabel, want[i].label);
+        EXPECT_NEAR(r.m_pdResults[0], want[i].percent, 1e-9);
+        sum += r.m_pdResults[0];
+    }
+    EXPECT_NEAR(sum, 100.0, 1e-9);
+}
+
+// The Auger demonstration depth profile quantified level by level with the
+// library its detector word chooses: every level sums to 100 %, the carbon
+// goes with the first etch and the silicon grows as the oxide thins.
+TEST(Quantify, AugerDepthProfileLevelByLevel)
+{
+    const std::vector<uint8_t> bytes = MakeAesDemoFile(5);
+    CMemFile file(bytes, "aes.vlt");
+    CVeltraneDoc doc;
+    ASSERT_TRUE(doc.ReadFrom(file));
+    ASSERT_EQ(doc.GetTechnique() & 1, 1);
+    const int index = Quant::DefaultAugerLibrary(doc.GetExperiment()->GetDetector());
+    EXPECT_EQ(index, 1);
+    CQuantifyAESLib lib;
+    ASSERT_TRUE(lib.Load(std::string(VELTRANE_RES_DIR "/") + Quant::AugerLibraryName(index)));
+    CQuantify q;
+    q.m_bAES = 1;
+    Quant::MakeLists(q, doc, [&](const CSpecRgn& rgn) {
+        return Quant::AugerRSF(lib, rgn.GetName(), rgn.GetRegion(), q.m_Auger.m_dEnergy);
+    });
+    const auto& list = q.m_RgnLists[0];
+    ASSERT_EQ(list.size(), 3u);
+    for (const CQuantifyRgn& r : list)
+        EXPECT_NE(r.m_dRSF, 1.0) << r.m_csLabel; // found in the library
+    q.m_Display.m_iCalc = Quant::PeakToPeak;     // the line above its background
+    Quant::Calculate(q, doc);
+    for (size_t k = 0; k < 5; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_NEAR(list[0].m_pdResults[k] + list[1].m_pdResults[k] + list[2].m_pdResults[k], 100.0, 1e-9);
+    }
+    EXPECT_LT(list[0].m_pdResults[4], list[0].m_pdResults[0] / 3.0);
+    EXPECT_LT(list[1].m_pdResults[4], list[1].m_pdResults[0]);
+    EXPECT_GT(list[2].m_pdResults[4], list[2].m_pdResults[0] * 3.0);
 }

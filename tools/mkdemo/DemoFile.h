@@ -8,3 +8,8 @@
 #include <vector>
 
 std::vector<uint8_t> MakeDemoFile(int nLevels = 5);
+
+// The same sample as an Auger depth profile (hemispherical analyser, direct
+// mode N(E)): regions C KLL, O KLL and Si KLL on kinetic energy, their peak
+// heights following the same etch story.
+std::vector<uint8_t> MakeAesDemoFile(int nLevels = 5);
