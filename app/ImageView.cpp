@@ -42,12 +42,6 @@ int NumPoints(int nx, int ny)
 }
 } // namespace
 
-IImageSelectPage*& ImageSelectPage()
-{
-    static IImageSelectPage* page = nullptr;
-    return page;
-}
-
 CImageView* CImageView::m_pAcqSelect = nullptr;
 
 CImageView::CImageView()
@@ -255,6 +249,11 @@ void CImageView::resizeEvent(QResizeEvent* e)
             return;
         SetViewSize(true);
         LayoutPanes();
+        // A line-scan plot lays itself out anew in its new size (an image
+        // pane does so itself).
+        for (CSpecWnd* w : m_caSpecWnd)
+            if (w && !w->isHidden())
+                w->Show(TRUE);
     });
 }
 

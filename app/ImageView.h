@@ -11,6 +11,7 @@
 // image pane.
 
 #include "app/VeltraneView.h"
+#include "app/image/ImageSelect.h"
 #include "app/plot/PlotTypes.h"
 #include "framework/ui/AppMessage.h"
 
@@ -25,27 +26,6 @@ class CVeltraneDoc;
 class CImageView;
 class QPainter;
 struct SAcqUpdate;
-
-// What the AES set-up's scan page does on the selection image. The page
-// registers itself while it exists (ImageSelectPage()).
-class IImageSelectPage
-{
-public:
-    virtual ~IImageSelectPage() = default;
-    // The page places beam points or areas (the selection command is offered).
-    virtual bool UsesPointsOrAreas() const = 0;
-    // The selection image is now pView, or none.
-    virtual void SetDispView(CImageView* pView) = 0;
-    // A left-button press at a client point of the selection image's pane.
-    virtual void OnLButtonDownInImage(CImageWnd* pWnd, CPoint point) = 0;
-    // Draws the points or areas; one painter unit is one image point.
-    virtual void DrawOnImage(QPainter* pDC) = 0;
-    // The mouse is over the pane at a client point: true when the page set
-    // the pane's cursor.
-    virtual bool SetCursor(CImageWnd* pWnd, CPoint point) = 0;
-};
-// The scan page's slot: null while there is none.
-IImageSelectPage*& ImageSelectPage();
 
 class CImageView : public CVeltraneView, public IAppMessageHandler
 {

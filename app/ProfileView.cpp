@@ -1,5 +1,6 @@
 #include "app/ProfileView.h"
 
+#include "app/plot/SpecTrace.h"
 #include "app/plot/SpecWnd.h"
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
@@ -50,6 +51,9 @@ void CProfileView::OnInitialUpdate()
         return;
 
     auto w = std::make_unique<CSpecWnd>(nPosns);
+    // The curves of a position share one intensity scale: they are overlaid,
+    // as outlines, so that none hides another.
+    w->SetDispMode(CSpecWnd::Overlay, false);
     for (int s = 0; s < nPosns; ++s) {
         CStagePosn* p = doc->GetStagePosn(s);
         const int R = p->GetNumSpecRgns();
@@ -83,6 +87,8 @@ void CProfileView::OnInitialUpdate()
             w->SetYData(Y, lo, hi, L, j, s);
             w->SetXData(X.data(), m_dXMin, m_dXMax, L, j, s);
             w->SetSymbol(GetSymbol(j), j, s);
+            if (CSpecTrace* t = w->GetSpecTrace(j, s))
+                t->SetDispMode(CSpecTrace::Transparent);
             m_adMin[size_t(s)] = std::min(m_adMin[size_t(s)], lo);
             m_adMax[size_t(s)] = std::max(m_adMax[size_t(s)], hi);
         }

@@ -10,7 +10,6 @@
 #include "app/ProfileView.h"
 #include "app/ShellOpen.h"
 #include "app/SpecView.h"
-#include "app/SummaryView.h"
 #include "data/Registry.h"
 #include "data/Utility.h"
 #include "data/VeltraneDoc.h"

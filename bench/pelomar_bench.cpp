@@ -2,8 +2,10 @@
 // same limits, on synthetic chemical-state profiles. Prints, per problem set,
 // the median time ratio (lmdif / Pelomar), the sums of squares of both and
 // the largest relative excess of Pelomar's over lmdif's on one level, then
-// runs the same solves under Google Benchmark. Exits non-zero when Pelomar's
-// sum of squares is worse than lmdif's by more than 1e-9 on any level.
+// runs the same solves under Google Benchmark. Before that, the hard
+// problems (see ReportHard). Exits non-zero when Pelomar's sum of squares is
+// worse than lmdif's by more than 1e-6 relative on any level or problem, or a
+// target of the hard problems is missed.
 
 #include "bench/pelomar_problems.h"
 #include "reffit/RefFitModel.h"
@@ -132,7 +134,7 @@ SetReport Compare(const ProblemSet& set)
         rep.sseLmdif += sseL;
         rep.tPelomar += bestP;
         rep.tLmdif += bestL;
-        if (sseP > sseL * (1.0 + 1e-9))
+        if (sseP > sseL * (1.0 + 1e-6))
             ++rep.worse;
         rep.worstExcess = std::max(rep.worstExcess, (sseP - sseL) / sseL);
         if (outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE)
@@ -352,7 +354,7 @@ int main(int argc, char** argv)
     }
     std::sort(medians.begin(), medians.end());
     std::printf(
-        "\nSmallest median ratio %.2fx; SSE no worse than lmdif's (relative 1e-9) on every level: %s\n\n",
+        "\nSmallest median ratio %.2fx; SSE no worse than lmdif's (relative 1e-6) on every level: %s\n\n",
         medians.front(), ok ? "yes" : "NO");
 
     for (const auto& set : sets) {

@@ -16,8 +16,7 @@
 #include <filesystem>
 #include <string>
 
-namespace
-{
+namespace {
 std::string FilePath(const char* name)
 {
     return (std::filesystem::temp_directory_path() / name).string();

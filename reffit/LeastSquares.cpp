@@ -37,6 +37,18 @@ const double kKinkChange = 1.0e-3;
 // are taken for the zigzag about a kink rather than for a smooth minimum.
 const double kKinkDecrement = 1.0e-6;
 const int kZigzagSteps = 3;
+// Very slow progress: this many consecutive accepted steps, each reducing the
+// sum of squares by less than this fraction.
+const double kSlowProgress = 1.0e-10;
+const int kSlowSteps = 5;
+// Golden-section search for the bottom of a corner: ratio and iterations.
+const double kGolden = 0.6180339887498949;
+const int kGoldenSteps = 20;
+// Extrapolation along an accepted Gauss-Newton step: when the actual
+// reduction exceeded this multiple of the predicted one; at most this many
+// further evaluations.
+const double kExtrapolateRatio = 1.5;
+const int kExtrapolations = 4;
 
 } // namespace
 
@@ -421,6 +433,7 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
     // tolerance, one halving per iteration.
     int zigzag = 0;
     double lastStep = 0.0;
+    int slow = 0; // consecutive accepted steps of next to no gain
     bool zigzagSearch = false;
     double decrement0 = 0.0; // Gauss-Newton decrement with every parameter free
     const LsqSteps fine =
@@ -491,7 +504,62 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             // approximate local solution. None: the derivatives are smooth at
             // both scales, so a model that promised a sizeable reduction that
             // no step achieved was wrong about this point.
-            if (frozen == n || (frozen == 0 && decrement0 <= kApproxDecrement)) {
+            if (frozen == n && options.kinkZigzag) {
+                // A corner of a piecewise smooth residual: x is near it, not
+                // necessarily on it. A golden-section search along each
+                // parameter, over the coarse step that showed its kink,
+                // finds the bottom of the V.
+                for (int j = 0; j < n; ++j) {
+                    const double c =
+                        std::fabs(LsqSteps{kCoarseStep, std::span<const double>(wa2, n)}.For(j, x[j]));
+                    double lo = x[j] - c, hi = x[j] + c;
+                    const double x0 = x[j];
+                    double best = fnorm;
+                    double bestX = x0;
+                    double t1 = hi - kGolden * (hi - lo), t2 = lo + kGolden * (hi - lo);
+                    double f1 = -1.0, f2 = -1.0;
+                    for (int it = 0; it < kGoldenSteps && res.evaluations + 1 < limits.maxEvaluations; ++it) {
+                        for (int side = 0; side < 2; ++side) {
+                            double& f = side == 0 ? f1 : f2;
+                            if (f >= 0.0)
+                                continue;
+                            std::copy(x.begin(), x.end(), xtrial);
+                            xtrial[j] = side == 0 ? t1 : t2;
+                            if (!problem.Residuals(xt, ft)) {
+                                res.status = LsqStatus::Stopped;
+                                return res;
+                            }
+                            ++res.evaluations;
+                            f = Norm(ftrial, m);
+                            if (f < best) {
+                                best = f;
+                                bestX = xtrial[j];
+                                std::copy(ftrial, ftrial + m, wa4);
+                            }
+                        }
+                        if (f1 < f2) {
+                            hi = t2;
+                            t2 = t1;
+                            f2 = f1;
+                            t1 = hi - kGolden * (hi - lo);
+                            f1 = -1.0;
+                        } else {
+                            lo = t1;
+                            t1 = t2;
+                            f1 = f2;
+                            t2 = lo + kGolden * (hi - lo);
+                            f2 = -1.0;
+                        }
+                    }
+                    if (best < fnorm) {
+                        x[j] = bestX;
+                        std::copy(wa4, wa4 + m, fvec);
+                        fnorm = best;
+                        res.sse = fnorm * fnorm;
+                    }
+                }
+            }
+            if (frozen == n || (frozen == 0 && decrement0 <= kApproxDecrement && !zigzagSearch)) {
                 res.status = LsqStatus::StepTolerance;
                 return res;
             }
@@ -569,6 +637,17 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             delta = std::min(stepmx, kInitialFactor * std::max(xnorm, 1.0));
         };
 
+        // Moves x to the trial point, whose residual norm is fn.
+        const auto acceptTrial = [&](double fn) {
+            std::copy(xtrial, xtrial + n, x.begin());
+            std::copy(ftrial, ftrial + m, fvec);
+            fnorm = fn;
+            res.sse = fnorm * fnorm;
+            for (int j = 0; j < n; ++j)
+                wa2[j] = diag[j] * x[j];
+            xnorm = Norm(wa2, n);
+            xsize = scaledSize();
+        };
         bool rose = false; // a trial of this iteration increased the sum of squares
         for (;;) {
             LmPar(n, fjac, m, ipvt, diag, qtf, delta, par, wa1, sdiag, wa2, wa3);
@@ -621,14 +700,7 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             delta = std::min(delta, stepmx);
 
             if (ratio >= 1.0e-4) {
-                std::copy(xtrial, xtrial + n, x.begin());
-                std::copy(ftrial, ftrial + m, fvec);
-                fnorm = fnorm1;
-                res.sse = fnorm * fnorm;
-                for (int j = 0; j < n; ++j)
-                    wa2[j] = diag[j] * x[j];
-                xnorm = Norm(wa2, n);
-                xsize = scaledSize();
+                acceptTrial(fnorm1);
                 maxSteps = pnorm >= 0.99 * stepmx ? maxSteps + 1 : 0;
 
                 if (res.sse <= kAbsFuncTol) {
@@ -646,11 +718,24 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                     break;
                 }
                 if (std::fabs(actred) <= kRelFuncTol && prered <= kRelFuncTol && 0.5 * ratio <= 1.0) {
-                    res.status = LsqStatus::RelativeFunction;
-                    return res;
+                    // On a piecewise smooth residual, a trust region that has
+                    // shrunk onto a kink gives the same picture; there the
+                    // steps go on until the decrement or the step tolerance
+                    // tells a minimum.
+                    if (!options.kinkZigzag) {
+                        res.status = LsqStatus::RelativeFunction;
+                        return res;
+                    }
                 }
                 if (maxSteps >= 5) {
                     res.status = LsqStatus::MaxSteps;
+                    return res;
+                }
+                // Accepted steps that each gain next to nothing: progress is
+                // very slow, which on a kinked residual will not change.
+                slow = actred < kSlowProgress ? slow + 1 : 0;
+                if (slow >= kSlowSteps && options.kinkZigzag) {
+                    res.status = LsqStatus::StepTolerance;
                     return res;
                 }
                 zigzag = rose && pnorm <= 0.6 * lastStep ? zigzag + 1 : 0;
@@ -662,6 +747,29 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                     break;
                 }
                 kinksFrozen = false;
+                // A full Gauss-Newton step that gained clearly more than the
+                // model promised (a slow drift along a weak direction): go on
+                // along it while that pays, doubling the distance, at the
+                // cost of evaluations only.
+                if (options.extrapolate && ratio > kExtrapolateRatio && par == 0.0) {
+                    for (int k = 0; k < kExtrapolations; ++k) {
+                        if (res.evaluations >= limits.maxEvaluations)
+                            break;
+                        for (int j = 0; j < n; ++j) {
+                            wa1[j] *= (k == 0 ? 1.0 : 2.0);
+                            xtrial[j] = x[j] + wa1[j];
+                        }
+                        if (!problem.Residuals(xt, ft)) {
+                            res.status = LsqStatus::Stopped;
+                            return res;
+                        }
+                        ++res.evaluations;
+                        const double fnorm2 = Norm(ftrial, m);
+                        if (!(fnorm2 < fnorm))
+                            break;
+                        acceptTrial(fnorm2);
+                    }
+                }
                 break;
             }
             if (actred < 0.0)
@@ -669,7 +777,8 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
 
             // Rejected: the trust region has shrunk. Once it is below the step
             // tolerance nothing further can be gained at this precision.
-            const double xscale = std::max(xsize, kDwarf);
+            // With every parameter at 0 and no typical sizes, unit sizes.
+            const double xscale = xsize > 0.0 ? xsize : std::max(Norm(diag, n), kDwarf);
             if (delta <= stepTol * xscale && !options.probeKinks) {
                 res.status = LsqStatus::StepTolerance;
                 return res;

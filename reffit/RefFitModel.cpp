@@ -89,21 +89,20 @@ inline void CopyN(const double* from, int n, double* to)
         to[i] = from[i];
 }
 
-// First phase of a solve: secant Jacobians over half a channel, ended once
-// steps fall below a thousandth of a channel or after this many iterations.
-constexpr double kSecantStep = 0.5;
-constexpr double kSecantTolerance = 1.0e-2;
-constexpr int kSecantIterations = 0;
-// Later phases: secants over a small fraction of a channel, a few rounds of
-// a few iterations each, begun only with this many iterations left (and
-// twice as many evaluations).
-constexpr double kEscapeSteps[] = {0.1, 0.01, 0.03};
-constexpr int kEscapeRounds = 1;
+// The looks across kinks after the fine solve: secants over these steps (in
+// channels; each further look costs about a tenth more time and found little
+// more), ended once steps fall below a hundredth of the typical shift or
+// after a few iterations. A phase begins only with this many iterations and
+// Jacobians left, and twice as many evaluations.
+constexpr double kEscapeSteps[] = {0.1};
+constexpr double kEscapeTolerance = 1.0e-2;
 constexpr int kEscapeIterations = 2;
 constexpr int kPhaseReserve = 8;
 // A shift that moved further than this (energy units) from its start is
 // tried again held at the start.
 constexpr double kStrayDistance = 1.0;
+// Places per energy unit on either side of a stray's start that are tried.
+constexpr int kStrayPlaces = 4;
 
 } // namespace
 
@@ -234,8 +233,13 @@ public:
     {
         const std::size_t l = std::size_t(refs + (mode & 1));
         const std::size_t ns = mode & 2 ? std::size_t(refs) : 1;
-        return 4 * std::size_t(refs) * std::size_t(n) + 2 * std::size_t(n) + 3 * l * l + 7 * l + 4 * ns +
-               std::size_t(n) + 2 * std::size_t(refs) + ns + std::size_t(refs) + 1;
+        const std::size_t m = std::size_t(refs), points = std::size_t(n);
+        return 4 * m * points // placed and trial references and penalties
+               + 3 * points   // target, scratch, last residuals
+               + 3 * l * l    // normal equations, their factor, kept copy
+               + 7 * l        // right-hand sides, coefficients, active set
+               + 5 * ns       // shifts, typical, start, best, pinned
+               + 3 * m + 1;   // penalty flags, sums of the references
     }
 
     // Room for one residual vector.
@@ -266,7 +270,8 @@ public:
     // an energy unit beyond its start, may have wandered off while the others
     // settled (an overlapping neighbour took its place, or it took another's).
     // Keeps the solution in m_bestShifts, puts each such shift back to its
-    // start and holds it there (Unpin releases it); false when there is none.
+    // start and holds it (the caller may move it; Unpin releases it); false
+    // when there is none.
     bool PinStrays()
     {
         if (m_nShift < 2)
@@ -286,6 +291,8 @@ public:
         return true;
     }
     void Unpin() { std::fill_n(m_pinned, m_nShift, 0.0); }
+    bool Pinned(int j) const { return m_pinned[j] != 0.0; }
+    double StartShift(int j) const { return m_startShifts[j]; }
     void RestoreBest() { std::copy(m_bestShifts, m_bestShifts + m_nShift, m_shifts); }
 
     bool IsCurrent(std::span<const double> x) const
@@ -774,12 +781,11 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // The interpolated references make the residual piecewise linear in each
     // shift, with a kink wherever a point crosses a channel: the sum of
     // squares ripples with many shallow local minima, and a concave kink
-    // leaves a false minimum just before it. Secant Jacobians over half a
-    // channel first see the smooth trend past them and approach its minimum;
-    // the ordinary fine differences then settle in the nearest ripple. From
-    // there, secants over a small fraction of a channel see across the
-    // nearest kinks; where they find a lower point, the fine solve goes on
-    // from it. All phases share the limits of one solve.
+    // leaves a false minimum just before it. The fine solve settles in one;
+    // references that wandered off are tried again from their start; then
+    // secants over a tenth of a channel look across the nearest kinks, and
+    // where they find a lower point the fine solve goes on from it. All
+    // phases share the limits of one solve.
     LsqResult total;
     const auto left = [&] {
         LsqLimits l;
@@ -805,72 +811,81 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     const auto fatal = [](LsqStatus st) {
         return st == LsqStatus::Stopped || st == LsqStatus::BadInput || st == LsqStatus::NoStorage;
     };
-    const auto secant = [&](double step) {
-        LsqOptions o;
-        o.typical = problem.Typical();
-        o.differenceStep = step;
-        o.stepTolerance = kSecantTolerance;
-        o.probeKinks = false;
-        o.commonScale = true;
-        return o;
+    // A later phase that ends below an accepted point stands, whatever ended
+    // it; one that ends higher (only a second start can) is dropped.
+    const auto keep = [&](LsqResult& best, const LsqResult& later) {
+        if (fatal(later.status)) {
+            best = later;
+            return true;
+        }
+        if (!(later.sse < best.sse))
+            return false;
+        const LsqStatus status = accepted(later.status) ? later.status : best.status;
+        best = later;
+        best.status = status;
+        return true;
     };
     LsqOptions fine;
     fine.typical = problem.Typical();
     fine.commonScale = true;
     fine.kinkZigzag = true;
+    fine.extrapolate = true;
+    LsqOptions secant = fine;
+    secant.stepTolerance = kEscapeTolerance;
+    secant.probeKinks = false;
+    secant.extrapolate = false;
 
-    LsqLimits firstLimits = left();
-    firstLimits.maxIterations = std::min(firstLimits.maxIterations, kSecantIterations);
-    LsqResult last =
-        kSecantIterations > 0 ? run(secant(kSecantStep), firstLimits) : LsqResult{LsqStatus::StepTolerance};
-    if (!fatal(last.status) && last.status != LsqStatus::Converged) {
-        last = run(fine, left());
-        // A second solve with the strays back at their start; the better of
-        // the two stands.
-        // A second solve with the strays held at their start until the others
-        // have settled, then free; the better of the two stands. (The
-        // intensities that tell a stray are those of the last evaluation.)
-        const bool current =
-            accepted(last.status) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()));
-        if (current && problem.PinStrays()) {
-            LsqResult again = enough(left()) ? run(fine, left()) : LsqResult{LsqStatus::IterationLimit};
-            problem.Unpin();
-            if (!fatal(again.status) && enough(left()))
-                again = run(fine, left());
-            if (fatal(again.status)) {
-                last = again;
-            } else if (again.sse < last.sse) {
-                // Below a point that was accepted, whatever ended this solve.
-                const LsqStatus status = accepted(again.status) ? again.status : last.status;
-                last = again;
-                last.status = status;
-            } else {
-                problem.RestoreBest();
+    LsqResult last = run(fine, left());
+    // A second solve with the strays held at their start until the others
+    // have settled, then free. (The intensities that tell a stray are those
+    // of the last evaluation.)
+    const bool current =
+        accepted(last.status) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()));
+    if (current && enough(left()) && problem.PinStrays()) {
+        // Each stray is held where it fits best among a few places within an
+        // energy unit of its start, the others as they are.
+        const std::span<const double> typical = problem.Typical();
+        const std::span<double> r = problem.Scratch();
+        for (int j = 0; j < int(x.size()); ++j) {
+            if (!problem.Pinned(j))
+                continue;
+            double best = -1.0, bestShift = x[std::size_t(j)];
+            for (int c = -kStrayPlaces; c <= kStrayPlaces; ++c) {
+                if (total.evaluations >= limits.maxEvaluations - 2 * kPhaseReserve)
+                    break;
+                x[std::size_t(j)] =
+                    problem.StartShift(j) + typical[std::size_t(j)] * double(c) / kStrayPlaces;
+                if (!problem.Residuals(x, r))
+                    break;
+                ++total.evaluations;
+                double sum = 0.0;
+                for (const double v : r)
+                    sum += v * v;
+                if (best < 0.0 || sum < best) {
+                    best = sum;
+                    bestShift = x[std::size_t(j)];
+                }
             }
+            x[std::size_t(j)] = bestShift;
         }
-        for (int round = 0; round < kEscapeRounds && accepted(last.status) && enough(left()); ++round) {
-            LsqLimits l = left();
-            l.maxIterations = std::min(l.maxIterations, kEscapeIterations);
-            const double before = last.sse;
-            const LsqResult e = run(secant(kEscapeSteps[round % 3]), l);
-            if (fatal(e.status)) {
-                last = e;
-                break;
-            }
-            if (!(e.sse < before))
-                continue; // no lower point across the nearest kinks at this distance
-            const LsqResult f = run(fine, left());
-            if (fatal(f.status)) {
-                last = f;
-                break;
-            }
-            // Even a fine solve that ran out of its limits ends below a point
-            // that was accepted.
-            if (accepted(f.status))
-                last = f;
-            else
-                last.sse = f.sse;
-        }
+        LsqResult again = run(fine, left());
+        problem.Unpin();
+        if (!fatal(again.status) && enough(left()))
+            again = run(fine, left());
+        if (!keep(last, again))
+            problem.RestoreBest();
+    }
+    for (const double step : kEscapeSteps) {
+        if (!accepted(last.status) || !enough(left()))
+            break;
+        LsqLimits l = left();
+        l.maxIterations = std::min(l.maxIterations, kEscapeIterations);
+        secant.differenceStep = step;
+        const LsqResult e = run(secant, l);
+        if (fatal(e.status))
+            last = e;
+        else if (e.sse < last.sse)
+            keep(last, run(fine, left()));
     }
     m_last = last;
     m_last.iterations = total.iterations;

@@ -89,6 +89,9 @@ public:
     // One solve: theta in and out, sse out. Returns the outcome code; an
     // unknown mode, a theta length that does not fit the mode, or a fit that
     // is not fully set up returns kOutcomeTerminal and leaves both untouched.
+    // The solver moves the shifts only; the constant and the intensities are
+    // solved for at every point (the intensities as non-negative values), so
+    // only the shifts of theta matter as a start.
     int Solve(std::span<double> theta, double& sse, int mode, const LsqLimits& limits = {});
 
     // Iterations, evaluations and Jacobians of the last solve.

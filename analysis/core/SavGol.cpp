@@ -24,7 +24,12 @@ float FloatAt(const uint8_t* p)
 
 } // namespace
 
-CSavGol::CSavGol(int bSmooth) : CSavGol(bSmooth, GetProgramDirectory() + "Savgol.dat") {}
+std::string CSavGol::s_directory;
+
+CSavGol::CSavGol(int bSmooth)
+    : CSavGol(bSmooth, (s_directory.empty() ? GetProgramDirectory() : s_directory) + "Savgol.dat")
+{
+}
 
 CSavGol::CSavGol(int bSmooth, const std::string& path) : m_bSmooth(bSmooth ? 1 : 0)
 {

@@ -24,6 +24,9 @@ public:
     // CFileException when the file cannot be opened, is short, or holds
     // values no filter can have (not finite, or rows whose sums are wrong).
     explicit CSavGol(int bSmooth);
+    // Where the one-argument constructor looks: empty for the program's
+    // directory (tests point it elsewhere).
+    static std::string s_directory;
     // The same from a named file.
     CSavGol(int bSmooth, const std::string& path);
     virtual ~CSavGol() = default;

@@ -90,6 +90,7 @@ void CImageDisp::Show(bool bShow, const CRect& rect, QPaintDevice* pDC, int iMin
     m_format = FormatForDepth(pDC ? pDC->depth() : 32);
     if (NumPoints() == 0) {
         m_image = QImage();
+        m_levels.clear();
         return;
     }
     m_image = QImage(m_nX, m_nY, QtFormat(m_format));
@@ -102,6 +103,7 @@ void CImageDisp::Show(bool bShow, const CRect& rect, QPaintDevice* pDC, int iMin
         m_image.setColorTable(table);
     }
     m_image.fill(0);
+    BuildLevels();
     OnUpdate(nullptr, 0, NumPoints() - 1, 0);
 }
 
@@ -111,6 +113,38 @@ void CImageDisp::Convert(int iFrom, int iTo)
         return;
     ConvertPoints(m_image.bits(), int(m_image.bytesPerLine()), m_format, m_nX, m_piData, m_pbData, iFrom, iTo,
                   m_iMin, m_iMax);
+    UpdateLevels(iFrom / m_nX, iTo / m_nX);
+}
+
+void CImageDisp::BuildLevels()
+{
+    m_levels.clear();
+    if (m_format != PixelFormat::Rgb32)
+        return;
+    int w = m_nX / 2, h = m_nY / 2;
+    while (w >= 1 && h >= 1 && m_levels.size() < 6) {
+        m_levels.emplace_back(w, h, QImage::Format_RGB32);
+        if (m_levels.back().isNull()) {
+            m_levels.pop_back();
+            break;
+        }
+        w /= 2;
+        h /= 2;
+    }
+}
+
+void CImageDisp::UpdateLevels(int r0, int r1)
+{
+    const QImage* src = &m_image;
+    for (QImage& level : m_levels) {
+        r0 /= 2;
+        r1 = std::min(r1 / 2, level.height() - 1);
+        if (r0 > r1)
+            break;
+        HalveRows(src->constBits(), int(src->bytesPerLine()), level.bits(), int(level.bytesPerLine()),
+                  level.width(), r0, r1);
+        src = &level;
+    }
 }
 
 int CImageDisp::OnUpdate(CWnd* pWnd, int iFrom, int iTo, int iScan)
@@ -233,10 +267,23 @@ int CImageDisp::Draw(QPainter* pDC, const CRect* pRect, bool bPreview)
     if (!m_image.isNull() && clip.IntersectRect(*pRect, m_rImage)) {
         pDC->save();
         pDC->setClipRect(ToQRect(clip));
-        // Sampled per window pixel: the cost follows the pane, not the image.
-        pDC->setRenderHint(QPainter::SmoothPixmapTransform, m_view.cx != m_view.cX || m_view.cy != m_view.cY);
-        pDC->drawImage(QRect(m_view.ix0, m_view.iy0, m_view.cx, m_view.cy), m_image,
-                       QRect(m_view.iX0, m_view.iY0, m_view.cX, m_view.cY));
+        // Sampled once per window pixel, so the cost follows the pane, not the
+        // image; enlarged points stay sharp squares.
+        pDC->setRenderHint(QPainter::SmoothPixmapTransform, false);
+        // Drawn from the smallest copy still at least as large as the window
+        // part: a window pixel shows the mean of the points it covers, not
+        // one point picked from many.
+        int k = 0;
+        while (k < int(m_levels.size()) && (m_view.cX >> (k + 1)) >= m_view.cx &&
+               (m_view.cY >> (k + 1)) >= m_view.cy)
+            ++k;
+        const QImage& src = k == 0 ? m_image : m_levels[size_t(k - 1)];
+        const double f = 1.0 / double(1 << k);
+        // A copy of an odd size lost its last half point: stay inside it.
+        const double x0 = m_view.iX0 * f, y0 = m_view.iY0 * f;
+        const double w = std::min(m_view.cX * f, src.width() - x0),
+                     h = std::min(m_view.cY * f, src.height() - y0);
+        pDC->drawImage(QRectF(m_view.ix0, m_view.iy0, m_view.cx, m_view.cy), src, QRectF(x0, y0, w, h));
         pDC->restore();
     }
     return 0;

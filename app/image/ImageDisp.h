@@ -16,6 +16,7 @@
 #include <QImage>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class QPainter;
 class QPaintDevice;
@@ -73,6 +74,8 @@ public:
 private:
     int NumPoints() const;
     void Convert(int iFrom, int iTo);
+    void BuildLevels();
+    void UpdateLevels(int r0, int r1);
     int OnUpdateInt(CWnd* pWnd, int iFrom, int iTo, int iScan);
     int OnUpdateByte(CWnd* pWnd, int iFrom, int iTo);
     // The window strip of points iFrom..iTo, or the whole image rectangle.
@@ -88,6 +91,9 @@ private:
     CRect m_rCaption;
     std::string m_csCaption;
     QImage m_image;
+    // Half, quarter, ... size copies of a 32-bit raster, kept up to date row
+    // by row, from which a large image is drawn small.
+    std::vector<QImage> m_levels;
     img::PixelFormat m_format = img::PixelFormat::Rgb32;
     bool m_bVisible = false;
     uint8_t* m_pbData = nullptr;

@@ -136,6 +136,19 @@ void ConvertPoints(uint8_t* bits, int bytesPerLine, PixelFormat f, int nX, const
     }
 }
 
+void HalveRows(const uint8_t* src, int srcBytesPerLine, uint8_t* dst, int dstBytesPerLine, int dstWidth,
+               int y0, int y1)
+{
+    for (int y = y0; y <= y1; ++y) {
+        const uint8_t* a = src + std::ptrdiff_t(2 * y) * srcBytesPerLine;
+        const uint8_t* b = a + srcBytesPerLine;
+        uint8_t* d = dst + std::ptrdiff_t(y) * dstBytesPerLine;
+        for (int x = 0; x < dstWidth; ++x, a += 8, b += 8, d += 4)
+            for (int c = 0; c < 4; ++c)
+                d[c] = uint8_t((a[c] + a[c + 4] + b[c] + b[c + 4] + 2) / 4);
+    }
+}
+
 void MinMax(const int* p, int n, int* pMin, int* pMax)
 {
     int lo = n > 0 ? p[0] : 0, hi = lo;

@@ -44,6 +44,13 @@ SGreyScale GreyScaleFor(PixelFormat f);
 void ConvertPoints(uint8_t* bits, int bytesPerLine, PixelFormat f, int nX, const int* piData,
                    const uint8_t* pbData, int iFrom, int iTo, int iMin, int iMax);
 
+// Rows y0..y1 of a half-size copy of a 32-bit raster: each pixel the mean,
+// channel by channel, of its 2 x 2 source pixels (the source is at least
+// twice as large). Keeping such copies lets a large image be drawn small by
+// averaging, not by skipping pixels.
+void HalveRows(const uint8_t* src, int srcBytesPerLine, uint8_t* dst, int dstBytesPerLine, int dstWidth,
+               int y0, int y1);
+
 // Smallest and largest value of n ints (both 0 when n is 0).
 void MinMax(const int* p, int n, int* pMin, int* pMax);
 

@@ -6,6 +6,7 @@
 #include "AppFixture.h"
 
 #include "analysis/core/Process.h"
+#include "analysis/core/SavGol.h"
 #include "analysis/ui/BackgroundDlg.h"
 #include "analysis/ui/ChargeCorrn.h"
 #include "analysis/ui/ProcDlg.h"
@@ -23,6 +24,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
@@ -469,6 +472,38 @@ TEST_F(ProcessDialogsTest, ChargeCorrectionMovesTheOffsetsAndFollowsTheUnit)
     for (int r = 0; r < 2; ++r)
         EXPECT_NEAR(m_pDoc->GetStagePosn(0)->GetSpecRgn(r)->GetOffset(), 0.5 + 1.25, 1e-9) << r;
     EXPECT_TRUE(m_pDoc->IsModified());
+}
+
+// A coefficient file that holds only the smoothing block serves smoothing;
+// differentiation refuses to open with the file message, and so does
+// smoothing once the file is cut short.
+TEST_F(ProcessDialogsTest, ShortCoefficientFileIsRefusedAtOpening)
+{
+    CSpecView* v = Open({1}, 1, 41);
+    ASSERT_NE(v, nullptr);
+    QFile full(QCoreApplication::applicationDirPath() + "/Savgol.dat");
+    ASSERT_TRUE(full.open(QIODevice::ReadOnly));
+    const QByteArray bytes = full.readAll();
+    const QString dir = settings.Path(QString());
+    auto write = [&](qsizetype n) {
+        QFile f(dir + "/Savgol.dat");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes.left(n));
+    };
+    CSavGol::s_directory = dir.toStdString() + "/";
+    write(CSavGol::BlockBytes);
+    ASSERT_TRUE(Run(ID_PROCESS_SMOOTH));
+    Click("IDCANCEL");
+    Pump(0);
+    EXPECT_TRUE(sink.Texts().empty());
+    EXPECT_FALSE(Run(ID_PROCESS_DIFFERENTIATE));
+    write(CSavGol::BlockBytes - 4);
+    EXPECT_FALSE(Run(ID_PROCESS_SMOOTH));
+    CSavGol::s_directory.clear();
+    ASSERT_EQ(sink.Texts().size(), 2u);
+    for (const std::string& t : sink.Texts())
+        EXPECT_NE(t.find("Savgol.dat"), std::string::npos) << t;
+    EXPECT_TRUE(Action(ID_PROCESS_SMOOTH)->isEnabled()) << "nothing stays registered";
 }
 
 // Makes LC_NUMERIC use a decimal comma, building the locale into a scratch

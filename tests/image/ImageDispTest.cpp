@@ -225,3 +225,84 @@ TEST_F(ImageDispTest, BitmapFileReadsBackAndAFailedWriteLeavesNothing)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ImgTracker, LineModeDrawsOneLineWhateverTheCornersAndErasesOnRedraw)
+{
+    QImage img(20, 20, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    CImgTracker t;
+    t.SetLine(true);
+    const RECT backwards{15, 12, 3, 2}; // second corner up and to the left
+    {
+        QPainter p(&img);
+        t.DrawTrackerRect(&backwards, &p);
+    }
+    EXPECT_EQ(img.pixel(15, 12), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(3, 2), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(9, 7), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(15, 2), qRgb(0, 0, 0)); // a line, not a rectangle
+    {
+        QPainter p(&img);
+        t.DrawTrackerRect(&backwards, &p);
+    }
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            ASSERT_EQ(img.pixel(x, y), qRgb(0, 0, 0)) << x << "," << y;
+
+    t.SetLine(false);
+    {
+        QPainter p(&img);
+        t.DrawTrackerRect(&backwards, &p);
+    }
+    EXPECT_EQ(img.pixel(3, 2), qRgb(255, 255, 255)); // the rectangle's corner
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ImageDispTest, ALargeImageDrawnSmallAveragesItsPoints)
+{
+    // A checkerboard of single points: every window pixel covers several
+    // points of both colours, so it is grey, never black or white.
+    const int n = 1024;
+    std::vector<int> data(size_t(n) * n);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x)
+            data[size_t(y) * n + size_t(x)] = (x + y) % 2 ? 100 : 0;
+    CImageDisp d;
+    d.SetImage(data.data(), n, n, 0, 100);
+    QImage out(420, 460, QImage::Format_RGB32);
+    d.Show(true, CRect(0, 0, out.width(), out.height()), &out, 0, 100);
+    out.fill(Qt::red);
+    QPainter p(&out);
+    const CRect all(0, 0, out.width(), out.height());
+    d.Draw(&p, &all, false);
+    p.end();
+    const CRect& r = *d.GetImageRect();
+    ASSERT_LT(r.Width(), 512);
+    int extremes = 0;
+    for (int y = r.top + 1; y < r.bottom - 1; ++y)
+        for (int x = r.left + 1; x < r.right - 1; ++x) {
+            const int g = qGray(out.pixel(x, y));
+            extremes += g < 100 || g > 155;
+        }
+    EXPECT_EQ(extremes, 0);
+
+    // Zoomed in to points the window shows larger than one pixel, the points themselves.
+    d.SetZoom(1, false);
+    d.SetZoom(1, false);
+    d.SetZoom(1, false);
+    QImage zoomed(out.size(), QImage::Format_RGB32);
+    QPainter z(&zoomed);
+    d.Draw(&z, &all, false);
+    z.end();
+    int black = 0;
+    for (int x = r.left; x < r.right; ++x)
+        black += qGray(zoomed.pixel(x, (r.top + r.bottom) / 2)) < 30;
+    EXPECT_GT(black, r.Width() / 4);
+}
+
+} // namespace

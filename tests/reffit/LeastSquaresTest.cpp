@@ -285,6 +285,48 @@ TEST(LeastSquaresTest, ReachesAMinimumOnAKinkFromEitherSide)
     }
 }
 
+TEST(LeastSquaresTest, FindsTheBottomOfACornerAlsoWhenStartedOnItAtZero)
+{
+    // A V-shaped sum of squares with its bottom at 'at'. Started exactly on
+    // the bottom at 0, every step is rejected; the step tolerance must still
+    // have a scale there (it once had none, and the solve spent all its
+    // evaluations). The kink-aware options (typical sizes, zigzag and corner
+    // search) must reach the bottom as well, from near and far.
+    struct CCorner : IResiduals
+    {
+        double at = 0.0;
+        bool Residuals(std::span<const double> x, std::span<double> r) override
+        {
+            r[0] = 1.0 + 5.0 * std::fabs(x[0] - at);
+            r[1] = 0.3 * std::fabs(x[0] - at) + 0.1 * (x[0] - at);
+            return true;
+        }
+    };
+    const double typical[] = {1.0};
+    struct Case
+    {
+        double at, start;
+        bool aware;
+    } cases[] = {{0.0, 0.0, false}, {0.0, 0.0, true}, {0.3, 0.29, true}, {0.3, 2.0, true}, {0.0, 2.0, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.at << " " << c.start << " " << c.aware);
+        CCorner f;
+        f.at = c.at;
+        std::vector<double> x = {c.start};
+        LsqWorkspace ws;
+        LsqOptions options;
+        if (c.aware) {
+            options.typical = typical;
+            options.kinkZigzag = true;
+        }
+        const LsqResult res = SolveLeastSquares(f, x, 2, LsqLimits{}, ws, options);
+        EXPECT_TRUE(res.status == LsqStatus::Converged || res.status == LsqStatus::StepTolerance)
+            << int(res.status);
+        EXPECT_NEAR(x[0], c.at, 1e-6);
+        EXPECT_LT(res.evaluations, 100);
+    }
+}
+
 TEST(LeastSquaresTest, AWarmWorkspaceMakesASolveAllocationFree)
 {
     const std::vector<NistProblem> all = NistProblems();

@@ -428,10 +428,9 @@ TEST_F(RefFitTest, HardOverlappingSetsConvergeToTheMinimumNearTheTruth)
 {
     // Four to six references overlapping within a third of the window, noise,
     // shifts up to 0.6 eV, every mode and both kinds of start row. The fit
-    // must be accepted within six tries and come close to the sum of squares
-    // that a solve started at the generating parameters reaches (interpolation
-    // between channels leaves many shallow local minima; a few problems settle
-    // in one a little higher).
+    // must be accepted within six tries and reach the sum of squares that a
+    // solve started at the generating parameters reaches (to within the
+    // shallow ripples that interpolation between channels leaves).
     for (int i = 0; i < 32; ++i) {
         const pelomar_bench::HardProblem p = pelomar_bench::MakeHardProblem(77, i);
         SCOPED_TRACE(testing::Message() << "problem " << i << " mode " << p.mode);
@@ -440,7 +439,7 @@ TEST_F(RefFitTest, HardOverlappingSetsConvergeToTheMinimumNearTheTruth)
         const int outcome = SixTries(p, theta, sse);
         EXPECT_TRUE(outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE) << std::hex << outcome;
         SixTries(p, near, sseNear);
-        EXPECT_LE(sse, sseNear * 1.05);
+        EXPECT_LE(sse, sseNear * (1.0 + 1e-4));
     }
 }
 

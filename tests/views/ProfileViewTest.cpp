@@ -77,17 +77,8 @@ protected:
         }
         b.End();
         static int n = 0;
-        const QString path = WriteBytes(QStringLiteral("profile%1.vlt").arg(++n), b.m_bytes);
-        CDocument* doc = app->OpenDocumentFile(path.toStdString().c_str());
-        EXPECT_NE(doc, nullptr);
-        if (!doc)
-            return nullptr;
-        m_pDoc = dynamic_cast<CVeltraneDoc*>(doc);
-        auto* view = dynamic_cast<CProfileView*>(doc->GetViews().front());
-        EXPECT_NE(view, nullptr);
-        if (view && view->GetParentFrame())
-            view->GetParentFrame()->resize(800, 600);
-        Pump(20);
+        auto* view = OpenView<CProfileView>(QStringLiteral("profile%1.vlt").arg(++n), b.m_bytes, 800, 600);
+        m_pDoc = view ? view->GetDocument() : nullptr;
         return view;
     }
 
