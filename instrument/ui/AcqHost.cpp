@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QMetaObject>
 #include <QThread>
 
 void CQtAcqHost::RunOnUiThread(const std::function<void()>& fn)
