@@ -24,10 +24,12 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -239,8 +241,16 @@ bool CChemPrf_Sheet::OnInitDialog()
 {
     if (!CDialog::OnInitDialog())
         return false;
-    if (!m_rectWnd.isEmpty())
+    // Where the user last left it; the first time centred at the bottom of
+    // the work area, clear of the plot.
+    if (!m_rectWnd.isEmpty()) {
         setGeometry(m_rectWnd);
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        adjustSize();
+        const QRect work = screen->availableGeometry();
+        move((work.left() + work.right() - frameGeometry().width()) / 2,
+             work.bottom() - frameGeometry().height() - 4);
+    }
     m_pView->EnableMultiTraceDisplay(false);
     m_pView->EnableMultiRegionDisplay(false);
     const auto& reg = CRegistry::m_CChemPrf;
