@@ -13,6 +13,7 @@
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
 #include "data/VeltraneDoc.h"
+#include "framework/ui/MDIChildWnd.h"
 #include "framework/ui/Resources.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
@@ -43,6 +44,10 @@ namespace {
 
 constexpr unsigned IDS_THREAD_FAILED = 2051;
 constexpr unsigned IDS_OUT_OF_MEMORY = 2371;
+// The frame's pane ids while the profile stands in: the spectrum view steps
+// aside to the second, the profile is created with the third.
+constexpr unsigned kSavedPaneID = CView::FirstPaneID + 1;
+constexpr unsigned kProfilePaneID = CView::FirstPaneID + 2;
 
 QColor FromColorRef(COLORREF c)
 {
@@ -614,34 +619,36 @@ void CChemPrf_Sheet::OnShowHide()
         const QString label = QString::fromStdString(m_RefList[k]->m_csLabel).trimmed();
         labels.push_back(label.isEmpty() ? Title(m_RefList[k]->m_pDoc).substr(0, 260) : label.toStdString());
     }
-    // The profile covers the spectrum view, inside the same frame, until hidden.
-    m_pPrfView = new CChemPrfView(std::move(levels), std::move(intensities), std::move(labels));
-    m_pPrfView->setParent(m_pView);
-    m_pPrfView->setGeometry(m_pView->rect());
-    m_pPrfView->show();
-    m_pPrfView->raise();
+    // The profile stands in for the spectrum view in its frame until hidden;
+    // the spectrum view keeps its plot windows, cursors and overlays.
+    CMDIChildWnd* frame = m_pView->GetParentFrame();
+    if (!frame)
+        return;
+    auto prf = std::make_unique<CChemPrfView>(std::move(levels), std::move(intensities), std::move(labels));
+    prf->SetDlgCtrlID(kProfilePaneID);
+    m_pPrfView = prf.release();
+    frame->ShowViewInstead(m_pPrfView, kSavedPaneID);
     m_pPrfView->OnInitialUpdate();
-    m_pView->installEventFilter(this);
     UpdateButtons();
+}
+
+CChemPrfView* CChemPrf_Sheet::GetPrfView() const
+{
+    return m_pPrfView.data();
 }
 
 void CChemPrf_Sheet::HideProfileView()
 {
     if (!m_pPrfView)
         return;
-    if (m_pView)
-        m_pView->removeEventFilter(this);
-    delete m_pPrfView;
+    CChemPrfView* prf = m_pPrfView;
     m_pPrfView = nullptr;
+    if (CMDIChildWnd* frame = prf->GetParentFrame())
+        frame->RestoreView(m_pView, prf);
+    else
+        delete prf;
     if (m_pView && m_pView->GetSpecWnd())
         m_pView->GetSpecWnd()->Invalidate(CSpecWnd::TraceArea, true);
-}
-
-bool CChemPrf_Sheet::eventFilter(QObject* o, QEvent* e)
-{
-    if (m_pPrfView && o == m_pView && e->type() == QEvent::Resize)
-        m_pPrfView->setGeometry(m_pView->rect());
-    return CDialog::eventFilter(o, e);
 }
 
 void CChemPrf_Sheet::OnSpecWndChange(CSpecWnd* pNew, CSpecWnd* pOld)

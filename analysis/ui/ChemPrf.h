@@ -10,6 +10,7 @@
 #include "framework/ui/Dialog.h"
 
 #include <QPen>
+#include <QPointer>
 #include <QRect>
 #include <atomic>
 #include <map>
@@ -110,7 +111,7 @@ public:
     void CloseWindow() override { close(); }
 
     // The chemical profile view while it is shown, else null.
-    CChemPrfView* GetPrfView() const { return m_pPrfView; }
+    CChemPrfView* GetPrfView() const;
     CChemPrfFileGrid* GetFileGrid() const { return m_pFileGrid; }
 
     // The open profiling dialog, while it runs.
@@ -122,7 +123,6 @@ public:
 protected:
     bool OnInitDialog() override;
     void closeEvent(QCloseEvent* e) override;
-    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     void HideProfileView();
@@ -136,7 +136,7 @@ private:
     static QRect m_rectWnd;
 
     QPushButton* m_Buttons[4] = {};
-    CChemPrfView* m_pPrfView = nullptr;
+    QPointer<CChemPrfView> m_pPrfView; // its frame holds it
     std::unique_ptr<CChemPrfParams> m_pParams;
     QTabWidget* m_pTabs = nullptr;
     CChemPrfFileGrid* m_pFileGrid = nullptr;

@@ -13,6 +13,7 @@
 #include "app/plot/LineCursor.h"
 #include "app/plot/SpecTrace.h"
 #include "data/VeltraneDoc.h"
+#include "framework/ui/MDIChildWnd.h"
 #include "res/resource.h"
 #include "tools/mkdemo/DemoFile.h"
 
@@ -22,9 +23,12 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMdiArea>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -263,6 +267,25 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
     CChemPrfView* prf = sheet->GetPrfView();
     ASSERT_NE(prf, nullptr);
     EXPECT_EQ(show->text(), QStringLiteral("Hide"));
+    // It stands in for the spectrum view in the frame and the document.
+    CMDIChildWnd* frame = m_view->GetParentFrame();
+    CDocument* doc = m_view->GetDocument();
+    const auto lists = [doc](CView* v) {
+        return std::count(doc->GetViews().begin(), doc->GetViews().end(), v);
+    };
+    EXPECT_EQ(frame->GetActiveView(), prf);
+    EXPECT_EQ(prf->GetParentFrame(), frame);
+    EXPECT_EQ(lists(prf), 1);
+    EXPECT_EQ(lists(m_view), 1);
+    EXPECT_TRUE(m_view->isHidden());
+    EXPECT_TRUE(prf->isVisible());
+    EXPECT_EQ(prf->GetDlgCtrlID(), 0xE900u);
+    EXPECT_EQ(m_view->GetDlgCtrlID(), 0xE901u);
+    // The document's sample and level steps do not reach the profile.
+    CCmdUI level(ID_DISP_LEVEL);
+    EXPECT_TRUE(frame->RouteCommand(ID_DISP_LEVEL, &level));
+    EXPECT_TRUE(level.m_bEnableChanged);
+    EXPECT_FALSE(level.m_bEnabled);
     EXPECT_EQ(prf->GetNumDispTraces(), 2);
     ASSERT_NE(prf->GetLegend(), nullptr);
     EXPECT_EQ(prf->GetLegend()->GetNumEntries(), 2);
@@ -270,14 +293,44 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
     if (!dir.isEmpty()) {
         Pump(200);
         m_view->GetParentFrame()->grab().save(dir + "/chemprf-profile.png");
+        app->GetMainFrame()->grab().save(dir + "/chemprf-profile-main.png");
     }
+    QPointer<CChemPrfView> gone(prf);
     Click("IDC_CHMPRF_SHOWHIDE");
     EXPECT_EQ(sheet->GetPrfView(), nullptr);
     EXPECT_EQ(show->text(), QStringLiteral("Show"));
+    EXPECT_TRUE(gone.isNull());
+    EXPECT_EQ(frame->GetActiveView(), m_view);
+    EXPECT_EQ(frame->GetViews().size(), 1u);
+    EXPECT_EQ(lists(prf), 0);
+    EXPECT_EQ(m_view->GetDlgCtrlID(), 0xE900u);
+    EXPECT_TRUE(m_view->isVisible());
+    EXPECT_EQ(frame->windowTitle().toStdString(), doc->GetTitle());
     Click("IDC_CHMPRF_SHOWHIDE");
     ASSERT_NE(sheet->GetPrfView(), nullptr);
     // Closing the sheet takes the profile away first.
     Click("IDC_CHMPRF_CLOSE");
+}
+
+TEST_F(ChemPrfProfileTest, ClosingTheDocumentWhileTheProfileIsShown)
+{
+    CChemPrf_Sheet* sheet = OpenProfile();
+    ASSERT_NE(sheet, nullptr);
+    for (int l = 0; l < 3; ++l)
+        sheet->GetParams()->SetDone(l, true);
+    sheet->UpdateButtons();
+    Click("IDC_CHMPRF_SHOWHIDE");
+    QPointer<CChemPrfView> prf(sheet->GetPrfView());
+    ASSERT_FALSE(prf.isNull());
+    CDocument* doc = m_view->GetDocument();
+    ASSERT_EQ(doc->GetViews().size(), 2u);
+    QPointer<CMDIChildWnd> frame(m_view->GetParentFrame());
+    frame->close();
+    Pump(10);
+    EXPECT_EQ(CChemPrf_Sheet::GetInstance(), nullptr);
+    EXPECT_TRUE(prf.isNull());
+    EXPECT_TRUE(frame.isNull());
+    EXPECT_TRUE(app->GetMainFrame()->GetMDIClient()->subWindowList().isEmpty());
 }
 
 TEST_F(ChemPrfProfileTest, ClosingTheViewDuringAProfileStopsAndWaits)
