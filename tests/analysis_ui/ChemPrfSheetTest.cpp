@@ -12,12 +12,14 @@
 #include "app/VeltraneView.h"
 #include "app/plot/LineCursor.h"
 #include "app/plot/SpecTrace.h"
+#include "data/Registry.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/MDIChildWnd.h"
 #include "res/resource.h"
 #include "tools/mkdemo/DemoFile.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -26,6 +28,7 @@
 #include <QMdiArea>
 #include <QPointer>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
@@ -135,7 +138,9 @@ TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
     EXPECT_GT(sum, 0.0);
 
     // Turning independent shifts on discards the result and relays the rows.
+    ASSERT_TRUE(sheet->SetActivePage(1)); // the General page
     auto* multi = sheet->findChild<QCheckBox*>("IDC_CHMPRFCALC_MULTISHIFT");
+    EXPECT_EQ(multi->isChecked(), CRegistry::m_CChemPrf.m_bMultiShift);
     const bool was = multi->isChecked();
     multi->setChecked(!was);
     EXPECT_EQ(p->CountDone(), 0);
@@ -153,6 +158,48 @@ TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
     Pump(10);
     EXPECT_EQ(CChemPrf_Sheet::GetInstance(), nullptr);
     EXPECT_EQ(ChemPrfSheetTool(), nullptr);
+}
+
+TEST_F(ChemPrfSheetTest, PagesButtonColumnAndEscape)
+{
+    auto* doc = dynamic_cast<CVeltraneDoc*>(
+        app->OpenDocumentFile((kVamas + "xpsdl__mno_gas-phase_removed.vms").c_str()));
+    ASSERT_NE(doc, nullptr);
+    Execute(ID_PROCESS_CHEMICALPROFILING);
+    Pump(10);
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->GetPageCount(), 2);
+    EXPECT_EQ(sheet->GetPage(0)->windowTitle(), QStringLiteral("Files"));
+    EXPECT_EQ(sheet->GetPage(1)->windowTitle(), QStringLiteral("General"));
+    EXPECT_EQ(sheet->GetActiveIndex(), 0);
+    EXPECT_TRUE(sheet->GetPage(0)->IsBuilt());
+    EXPECT_FALSE(sheet->GetPage(1)->IsBuilt()); // built when first shown
+    // No OK, Cancel or Apply: the own buttons stand in a column right of
+    // the tabs, from the top of the page area down, Close last.
+    EXPECT_FALSE(sheet->GetApplyButton()->isVisibleTo(sheet));
+    auto* tabs = sheet->findChild<QTabWidget*>();
+    ASSERT_NE(tabs, nullptr);
+    const int pageTop = sheet->GetPage(0)->mapTo(sheet, QPoint()).y();
+    int top = -1;
+    for (const char* name :
+         {"IDC_CHMPRF_CALC", "IDC_CHMPRF_PROFILE", "IDC_CHMPRF_SHOWHIDE", "IDC_CHMPRF_CLOSE"}) {
+        SCOPED_TRACE(name);
+        auto* b = sheet->findChild<QPushButton*>(name);
+        ASSERT_NE(b, nullptr);
+        EXPECT_TRUE(b->isVisibleTo(sheet));
+        EXPECT_GE(b->x(), tabs->geometry().right());
+        EXPECT_GT(b->y(), top);
+        if (top < 0) {
+            EXPECT_NEAR(b->y(), pageTop, 8);
+        }
+        top = b->y();
+    }
+    // Escape closes the sheet as its Close button does, not just hides it.
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(sheet, &esc);
+    Pump(10);
+    EXPECT_EQ(CChemPrf_Sheet::GetInstance(), nullptr);
 }
 
 // A depth profile of 50 levels fitted by two of its own levels, opened again
