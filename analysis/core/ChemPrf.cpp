@@ -393,3 +393,38 @@ void WriteChemPrfExport(const std::string& path, const CChemPrfParams& params,
     writer.File().Write(text.data(), text.size());
     writer.Commit();
 }
+
+SChemPrfDialogSize ChemPrfDialogSize(int gridW, int gridH, const SChemPrfDialogMetrics& m)
+{
+    SChemPrfDialogSize s;
+    s.gridW = gridW;
+    s.gridH = gridH;
+    s.clientW = std::max(m.templW + gridW + m.marginX, m.templW);
+    s.clientH = std::max(gridH + 2 * m.marginY, m.templH);
+    const int availW = m.workW - 2, availH = m.workH - 2;
+    int winW = s.clientW + m.frameW, winH = s.clientH + m.frameH;
+    s.hScroll = m.hScrollH;
+    s.vScroll = m.vScrollW;
+    if (winW <= availW && winH <= availH) {
+        s.hScroll = s.vScroll = 0;
+    } else if (winH > availH && winW + m.vScrollW <= availW) {
+        winW += m.vScrollW;
+        s.gridW += m.vScrollW;
+        s.hScroll = 0;
+    } else if (winW > availW && winH + m.hScrollH <= availH) {
+        winH += m.hScrollH;
+        s.gridH += m.hScrollH;
+        s.vScroll = 0;
+    }
+    if (winW > availW) {
+        s.gridW = std::max(0, s.gridW - (winW - availW));
+        winW = availW;
+    }
+    if (winH > availH) {
+        s.gridH = std::max(0, s.gridH - (winH - availH));
+        winH = availH;
+    }
+    s.clientW = winW - m.frameW;
+    s.clientH = winH - m.frameH;
+    return s;
+}

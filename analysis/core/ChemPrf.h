@@ -234,3 +234,25 @@ std::string FormatChemPrfExport(const CChemPrfParams& params, const std::vector<
 // Writes it through the atomic writer (throws CFileException).
 void WriteChemPrfExport(const std::string& path, const CChemPrfParams& params,
                         const std::vector<double>& steps);
+
+// The size of the profiling dialog: the result table (gridW × gridH, no
+// scroll bars) at the template's margins left of the button column, the
+// client never smaller than the template's, the window (client plus frame)
+// kept inside the work area less 2 pixels. A table that only overflows one
+// way gets the one scroll bar it needs and grows by it; what still does not
+// fit is cut from the table.
+struct SChemPrfDialogSize
+{
+    int clientW = 0, clientH = 0; // the dialog's client area
+    int gridW = 0, gridH = 0;     // the table, scroll bars included
+    int hScroll = 0, vScroll = 0; // the table's scroll bar sizes, 0: none
+};
+struct SChemPrfDialogMetrics
+{
+    int templW = 0, templH = 0;     // client area of the template (buttons only)
+    int marginX = 0, marginY = 0;   // the buttons' offsets in the template
+    int frameW = 0, frameH = 0;     // window less client area
+    int vScrollW = 0, hScrollH = 0; // the scroll bars' sizes
+    int workW = 0, workH = 0;       // the desktop work area
+};
+SChemPrfDialogSize ChemPrfDialogSize(int gridW, int gridH, const SChemPrfDialogMetrics& m);

@@ -549,3 +549,33 @@ TEST(ChemPrfMeasured, MnSpectraFittedByOxideReferencesAgreeWithMinpack)
 }
 
 } // namespace
+
+TEST(ChemPrfDialogSize, ScrollBarsAndCutsAgainstTheWorkArea)
+{
+    // Template 100 × 120 with 7-pixel margins, frame 10 × 30, scroll bars
+    // 17, work area 1000 × 800 (998 × 798 usable).
+    const SChemPrfDialogMetrics m{100, 120, 7, 7, 10, 30, 17, 17, 1000, 800};
+    struct
+    {
+        const char* what;
+        int gridW, gridH;
+        SChemPrfDialogSize want;
+    } const cases[] = {
+        {"fits", 300, 200, {407, 214, 300, 200, 0, 0}},
+        {"never below the template", 10, 10, {117, 120, 10, 10, 0, 0}},
+        {"too tall: vertical bar, cut in height", 300, 900, {424, 768, 317, 754, 0, 17}},
+        {"too wide: horizontal bar, cut in width", 1000, 200, {988, 231, 881, 217, 17, 0}},
+        {"both ways: both bars, both cut", 1000, 900, {988, 768, 881, 754, 17, 17}},
+        {"too tall, no room for the vertical bar: both bars", 880, 900, {987, 768, 880, 754, 17, 17}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const SChemPrfDialogSize s = ChemPrfDialogSize(c.gridW, c.gridH, m);
+        EXPECT_EQ(s.clientW, c.want.clientW);
+        EXPECT_EQ(s.clientH, c.want.clientH);
+        EXPECT_EQ(s.gridW, c.want.gridW);
+        EXPECT_EQ(s.gridH, c.want.gridH);
+        EXPECT_EQ(s.hScroll, c.want.hScroll);
+        EXPECT_EQ(s.vScroll, c.want.vScroll);
+    }
+}
