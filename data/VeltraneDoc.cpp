@@ -219,6 +219,7 @@ void CVeltraneDoc::OpenVeltraneFile(CArchive& ar)
         case EndOfFile:
             // The limits came before the positions; only now can they be matched.
             m_pBackgroundSubtract->CheckAgainst(*this);
+            m_pQuantify->CheckAgainst(*this);
             return;
         default: {
             // A block of a later program, or a region block out of place: skip it whole.

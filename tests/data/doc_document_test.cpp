@@ -69,7 +69,14 @@ TEST(DocFile, EveryBlockKindRoundTripsByteForByte)
     EXPECT_EQ(doc.GetStagePosn(1)->GetNumImageRgns(), 6);
     EXPECT_EQ(doc.GetBackgroundSubtract()->GetAll(),
               (CBackground::Limits{{{1, 9}, {3, 0}}, {}}));
-    EXPECT_EQ(doc.GetQuantify()->GetContent(), (std::vector<uint8_t>{9, 8, 7}));
+    const CQuantify& q = *doc.GetQuantify();
+    ASSERT_TRUE(q.m_bValid);
+    ASSERT_EQ(q.m_RgnLists.size(), 2u);
+    ASSERT_EQ(q.m_RgnLists[0].size(), 2u);
+    EXPECT_TRUE(q.m_RgnLists[1].empty());
+    EXPECT_EQ(q.m_RgnLists[0][1].m_csLabel, "O 1s");
+    EXPECT_EQ(q.m_RgnLists[0][1].m_pdResults, (std::vector<double>{4.0, 5.0, 6.0}));
+    EXPECT_EQ(q.m_Display.m_iCalc, 2);
     const std::vector<uint8_t> written = Save(doc);
     EXPECT_EQ(written, original);
 

@@ -204,6 +204,19 @@ public:
 
     CDataFileBuilder& End() { return I32(0xFFFF); }
 
+    // One quantification record as block 196 holds it; its results count is
+    // the level count of its region, which the block does not store.
+    CDataFileBuilder& QuantRec(const std::string& element, const std::string& transition, int32_t region,
+                               const std::vector<double>& results, double rsf = 1.0, int32_t lower = 0,
+                               int32_t upper = 0)
+    {
+        Str(element + " " + transition).Str(element).Str(transition);
+        I32(1).I32(0).I32(region).I32(lower).I32(upper).F64(rsf);
+        for (double v : results)
+            F64(v);
+        return *this;
+    }
+
     // Header, blocks 1 to 3, 169, a spectrum position, an image position with
     // every image data kind, 196 and the end marker: every block kind there is.
     static std::vector<uint8_t> EveryBlockKind(std::vector<size_t>* countFields = nullptr)
@@ -225,7 +238,13 @@ public:
         b.ImageRgn(0, 3, 2, 1).ImageRgn(0, 3, 2, 3).ImageRgn(0, 4, 1, 2);
         b.ImageRgn(1, 5, 1, 1).ImageRgn(2, 2, 2, 1).ImageRgn(3, 4, 3, 1);
         b.EndPosn(at);
-        b.Opaque(196, 1, {9, 8, 7});
+        at = b.BeginBlock(196, 1);
+        b.I32(2).I32(2);
+        b.QuantRec("C", "1s", 0, {1.0, 2.0, 3.0}, 0.25, 1, 9)
+            .QuantRec("O", "1s", 1, {4.0, 5.0, 6.0}, 0.66, 0, 3);
+        b.I32(0).I32(0);               // no second list's records; not AES
+        b.I32(1).I32(2).I32(1).I32(1); // display: version, area, normalised, quantify
+        b.EndBlock(at);
         b.End();
         if (countFields)
             *countFields = b.m_countFields;

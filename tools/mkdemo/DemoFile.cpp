@@ -105,6 +105,104 @@ std::vector<SPeak> Peaks(int region, double t)
 }
 } // namespace
 
+namespace {
+
+// Peak height of the Auger region after an etch of t seconds.
+double AugerHeight(int region, double t)
+{
+    const double carbon = std::exp(-t / 25.0);
+    const double oxide = std::exp(-t / 110.0);
+    switch (region) {
+    case 0:
+        return 3000.0 * carbon;
+    case 1:
+        return 9000.0 * (0.05 + 0.95 * oxide);
+    default:
+        return 400.0 + 2600.0 * (1.0 - oxide);
+    }
+}
+
+} // namespace
+
+std::vector<uint8_t> MakeAesDemoFile(int nLevels)
+{
+    struct SAugerDef
+    {
+        const char* name;
+        const char* label;
+        double centre, fwhm; // kinetic energy, eV
+        double background;
+    };
+    const SAugerDef regions[] = {{"C", "KLL", 272.0, 8.0, 2500.0},
+                                 {"O", "KLL", 510.0, 8.0, 2000.0},
+                                 {"Si", "KLL", 1616.0, 10.0, 800.0}};
+    const double step = 0.5;
+    CWriter w;
+    char prog[12] = {};
+    std::memcpy(prog, "Veltrane", 8);
+    w.b.insert(w.b.end(), prog, prog + 12);
+    w.I32(0).I32(1).I32(3);
+
+    size_t at = w.Begin(1, 3);
+    w.I32(0x104).I32(1).Str("demo").Str("SiO2 on Si, Ar+ Auger depth profile");
+    w.I32(0).F64(46000.5);
+    w.I32(0x100).I32(0);
+    w.I32(1).I32(1).F64(0.0).I32(1);
+    w.I32(256).I32(1).F64(1.0).I32(0).I32(0).I32(0);
+    w.F64(1.0).I32(4); // step, detector: hemispherical analyser, direct mode
+    w.End(at);
+    w.U16(2).U16(1).I32(28).F64(20.0).F64(kPhoton).F64(15000.0).I32(18);
+    w.U16(3).U16(1).I32(8).U16(3).U16(1).I32(3);
+
+    at = w.Begin(4, 1);
+    w.Str("centre of sample").Str("Default");
+    w.I32('C' | 'A' << 8 | 'E' << 16).I32(0x100).I32(0).I32(0);
+    w.I32(2).I32(2);
+    for (double d : {0.0, 0.0, 0.0, 0.0, 0.0, 0.0})
+        w.F64(d);
+    w.I32(0).I32(0);
+    w.I32(nLevels);
+    for (int l = 0; l < nLevels; ++l)
+        w.F64(30.0 * l);
+    w.I32(3);
+    CNoise noise;
+    for (int r = 0; r < 3; ++r) {
+        const SAugerDef& d = regions[r];
+        const double start = d.centre - 30.0;
+        const int n = static_cast<int>(std::lround(60.0 / step)) + 1;
+        const size_t rat = w.Begin(5, 1);
+        w.Str(d.name).Str(d.label);
+        w.F64(start).F64(start + (n - 1) * step).F64(step).F64(d.centre);
+        w.F64(kNone).F64(kNone).F64(50.0).F64(0.0).Str("4");
+        w.I32(3).I32(1).I32(r).I32(n).I32(1).I32(1);
+        w.F64(0.0);
+        w.I32(nLevels);
+        for (int l = 0; l < nLevels; ++l) {
+            const double height = AugerHeight(r, 30.0 * l);
+            std::vector<double> y(static_cast<size_t>(n));
+            for (int i = 0; i < n; ++i) {
+                const double ke = start + i * step;
+                double v = d.background * (1.0 - 0.002 * (ke - start)) + height * Line(ke, d.centre, d.fwhm);
+                v += noise.Gauss() * std::sqrt(v);
+                y[static_cast<size_t>(i)] = std::round(std::max(v, 0.0));
+            }
+            double lo = y[0], hi = y[0];
+            for (double v : y) {
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+            w.F64(hi).F64(lo).I32(n);
+            for (double v : y)
+                w.F64(v);
+        }
+        w.End(rat);
+    }
+    w.I32(0);
+    w.End(at);
+    w.I32(0xFFFF);
+    return w.b;
+}
+
 std::vector<uint8_t> MakeDemoFile(int nLevels)
 {
     const SRegionDef regions[] = {{"C", "1s", 278.0, 294.0, 1800.0},

@@ -19,3 +19,8 @@ std::vector<uint8_t> MakeFastProfileFile(int nLevels = 20);
 std::vector<uint8_t> MakeMapFile(int n = 256);
 std::vector<uint8_t> MakeSEImageFile(int n = 256);
 std::vector<uint8_t> MakeLineScanFile(int n = 256);
+
+// The depth-profile sample measured by AES (hemispherical analyser, direct
+// mode N(E)): regions C KLL, O KLL and Si KLL on kinetic energy, their peak
+// heights following the same etch story.
+std::vector<uint8_t> MakeAesDemoFile(int nLevels = 5);

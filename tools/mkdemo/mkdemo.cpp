@@ -1,6 +1,7 @@
 // mkdemo FILE [LEVELS]: writes the demonstration depth profile to FILE.
-// mkdemo --fastprofile|--map|--se|--linescan FILE: the fast profile, the
-// 256 x 256 elemental map, the secondary-electron image or the line scan.
+// mkdemo --aes|--fastprofile|--map|--se|--linescan FILE: the Auger depth
+// profile, the fast profile, the 256 x 256 elemental map, the
+// secondary-electron image or the line scan.
 
 #include "tools/mkdemo/DemoFile.h"
 
@@ -13,7 +14,7 @@ int main(int argc, char** argv)
     if (argc < 2) {
         std::fprintf(
             stderr,
-            "usage: mkdemo FILE.vlt [LEVELS]\n       mkdemo --fastprofile|--map|--se|--linescan FILE.vlt\n");
+            "usage: mkdemo FILE.vlt [LEVELS]\n       mkdemo --aes|--fastprofile|--map|--se|--linescan FILE.vlt\n");
         return 2;
     }
     std::vector<uint8_t> bytes;
@@ -24,7 +25,9 @@ int main(int argc, char** argv)
             return 2;
         }
         path = argv[2];
-        if (!std::strcmp(argv[1], "--fastprofile"))
+        if (!std::strcmp(argv[1], "--aes"))
+            bytes = MakeAesDemoFile();
+        else if (!std::strcmp(argv[1], "--fastprofile"))
             bytes = MakeFastProfileFile();
         else if (!std::strcmp(argv[1], "--map"))
             bytes = MakeMapFile();
