@@ -16,6 +16,7 @@
 #include "res/resource.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -281,6 +282,40 @@ TEST_F(QuantifySheetTest, AugerPageLoadsTheDetectorsLibraryAndRemembersBrowsedFi
     Pump(10);
     EXPECT_EQ(s->GetAESPage()->m_pFiles->count(), CQuantify_AES::NumShipped + 1);
     EXPECT_EQ(s->GetAESPage()->m_pFiles->currentIndex(), CQuantify_AES::NumShipped);
+}
+
+// OK with the Auger page active after the beam energy was edited asks
+// whether to recalculate; No keeps the old energy and the old factors.
+TEST_F(QuantifySheetTest, OkAfterABeamEnergyEditAsksAndNoKeepsTheOldEnergy)
+{
+    CSpecView* v = Open(true);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    const double factor = m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF;
+    EXPECT_NE(factor, 1.0); // C KLL is in the library
+    s->SetActivePage(1);
+    Pump(10);
+    s->GetAESPage()->m_pEnergy->setText(QStringLiteral("10"));
+    sink.Answer(IDNO);
+    const size_t before = sink.Texts().size();
+    s->OnOKButton();
+    Pump(10);
+    ASSERT_EQ(sink.Texts().size(), before + 1);
+    EXPECT_NE(sink.Texts().back().find("beam energy has been changed"), std::string::npos);
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_dEnergy, 5.0);
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF, factor);
+    EXPECT_EQ(CQuantifySheet::GetInstance(), nullptr);
+
+    // Yes recalculates the factors at the new energy before closing.
+    s = OpenSheet(v);
+    s->SetActivePage(1);
+    Pump(10);
+    s->GetAESPage()->m_pEnergy->setText(QStringLiteral("10"));
+    sink.Answer(IDYES);
+    s->OnOKButton();
+    Pump(10);
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_dEnergy, 10.0);
+    EXPECT_NE(m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF, factor);
 }
 
 // Pictures for a person to look at: set VELTRANE_SCREENSHOT_DIR (under Xvfb for the real look).
