@@ -1,6 +1,7 @@
 #include "analysis/ui/QuantifySheet.h"
 
 #include "analysis/core/QuantifyCalc.h"
+#include "analysis/ui/SheetLayout.h"
 #include "app/SpecViewBase.h"
 #include "app/Veltrane.h"
 #include "app/VeltraneView.h"
@@ -946,11 +947,6 @@ bool CQuantifySheet::OnInitDialog()
 
 void CQuantifySheet::Layout()
 {
-    if (QPushButton* apply = GetApplyButton())
-        if (QWidget* box = apply->parentWidget(); box && box != this)
-            box->hide();
-    auto* outer = qobject_cast<QBoxLayout*>(layout());
-    QTabWidget* tabs = findChild<QTabWidget*>();
     auto* column = new QVBoxLayout;
     auto add = [&](const QString& text, const QString& name) {
         auto* b = new QPushButton(text, this);
@@ -967,23 +963,8 @@ void CQuantifySheet::Layout()
     SafeConnect(cancel, &QPushButton::clicked, this, [this](bool) { OnClose(); });
     SafeConnect(m_pShowHide, &QPushButton::clicked, this, [this](bool) { OnShowHide(); });
     SafeConnect(m_pSaveAs, &QPushButton::clicked, this, [this](bool) { OnSaveAs(); });
-    column->addStretch();
-    if (outer && tabs) {
-        outer->removeWidget(tabs);
-        auto* row = new QHBoxLayout;
-        row->addWidget(tabs, 1);
-        row->addLayout(column);
-        outer->insertLayout(0, row);
-    }
-    adjustSize();
-    if (m_rectWnd.isEmpty()) {
-        QScreen* screen = m_pView && m_pView->screen() ? m_pView->screen() : QGuiApplication::primaryScreen();
-        const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-        const QSize s = frameGeometry().size().expandedTo(size());
-        move(work.left() + (work.width() - s.width()) / 2, work.bottom() - 4 - s.height());
-    } else {
-        setGeometry(m_rectWnd);
-    }
+    PutButtonColumnBesideTabs(this, column);
+    PlaceToolSheet(this, m_pView, m_rectWnd);
 }
 
 void CQuantifySheet::UpdateShowHide()
