@@ -19,7 +19,10 @@ deps:
 configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
+# Qt's meta-object step does not notice a header that a re-glob added: let it
+# look again on every build (it regenerates only what changed).
 build: configure
+	@find $(BUILD) -path '*_autogen/timestamp' -delete 2>/dev/null || true
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The toolkit-free libraries, their tests and the fuzz targets, built with clang
@@ -36,6 +39,7 @@ test-sanitize: deps
 test-tsan: deps
 	cmake -S . -B $(TSANBUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRANE_TSAN=ON \
 	  -DVELTRANE_BENCH=OFF
+	@find $(TSANBUILD) -path '*_autogen/timestamp' -delete 2>/dev/null || true
 	cmake --build $(TSANBUILD) -j $(JOBS)
 	cd $(TSANBUILD) && ctest --output-on-failure -j $(JOBS)
 

@@ -2,6 +2,7 @@
 
 #include "acquire/ui/AcqHost.h"
 #include "acquire/ui/AcquireXPS.h"
+#include "instrument/Acquire.h"
 
 #include "app/AppHooks.h"
 #include "app/Monitor.h"
@@ -185,12 +186,26 @@ void CMainFrame::ConnectAcquisitionHost()
         return a && a->OnFileName(path, open, filters);
     };
     host.docTemplate = [](int which) {
-        return which == 2 ? CVeltrane::GetImageTemplate()
-                          : which == 1 ? CVeltrane::GetProfileTemplate() : CVeltrane::GetSpectrumTemplate();
+        return which == 2   ? CVeltrane::GetImageTemplate()
+               : which == 1 ? CVeltrane::GetProfileTemplate()
+                            : CVeltrane::GetSpectrumTemplate();
     };
     host.openDocument = [](const std::string& path) {
         return dynamic_cast<CVeltraneDoc*>(CVeltrane::OpenDocument(path.c_str(), false));
     };
+    auto engine = [] {
+        CVeltrane* a = CVeltrane::GetApp();
+        return a ? a->GetAcq() : nullptr;
+    };
+    host.engineStatus = [engine] { return engine() ? engine()->GetStatus() : int(CAcquire::Inactive); };
+    host.startAcquiring = [engine](CVeltraneDoc* doc, QObject* notify) {
+        return engine() ? engine()->StartAcquiring(doc, notify) : 2082;
+    };
+    host.stopAcquiring = [engine](bool abort) {
+        if (engine())
+            engine()->StopAcquiring(abort);
+    };
+    host.engineDocument = [engine] { return engine() ? engine()->GetDocument() : nullptr; };
 }
 
 CMainFrame::CMainFrame()

@@ -69,17 +69,18 @@ CShellOpenServer::~CShellOpenServer() = default;
 namespace {
 
 // A folder that only this user can enter: a real folder (no link), owned by
-// the user, with no access for others. One the user owns with wider access is
-// narrowed; one of another owner is refused.
-bool IsPrivateFolder(const QString& path, bool create)
+// the user, with no access for others. Our own folder is made when missing and
+// narrowed when the user widened it; any other folder with wider access, or of
+// another owner, is refused.
+bool IsPrivateFolder(const QString& path, bool ours)
 {
     const QByteArray p = QFile::encodeName(path);
-    if (create && ::mkdir(p.constData(), 0700) < 0 && errno != EEXIST)
+    if (ours && ::mkdir(p.constData(), 0700) < 0 && errno != EEXIST)
         return false;
     struct stat st;
     if (::lstat(p.constData(), &st) < 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
         return false;
-    return (st.st_mode & 077) == 0 || ::chmod(p.constData(), 0700) == 0;
+    return (st.st_mode & 077) == 0 || (ours && ::chmod(p.constData(), 0700) == 0);
 }
 
 } // namespace

@@ -9,8 +9,7 @@
 
 #include <cstdlib>
 
-namespace
-{
+namespace {
 class CSilentSink : public IMessageSink
 {
 public:

@@ -118,6 +118,9 @@ int CASCU::Command(const char* text, int replyTimeoutMs, unsigned minGapMs)
             if (since < minGapMs)
                 clock->Sleep(minGapMs - since);
         }
+        // Nothing unread belongs to this command: a reply that came after its
+        // command gave up waiting must not pass for this one's.
+        CComm::Purge();
         int r = CComm::Write(m_szLastCommand.c_str(), m_szLastCommand.size());
         // The gap runs from the moment the command went out.
         m_lastWritten = clock->TickCount();

@@ -154,7 +154,7 @@ void CAcquire::Attach(IAcqHost* pHost, CDAU* pDAU, CASCU* pASCU)
 int CAcquire::StartAcquiring(CVeltraneDoc* pDoc, QObject* hNotifyWnd)
 {
     if (!pDoc || !m_pHost || GetStatus() != Inactive)
-        return IDS_UNKNOWN_EXPTYPE;
+        return -1;
     ReapWorkers(false);
 
     auto run = std::make_shared<SRun>();

@@ -110,7 +110,7 @@ public:
     // through WMAPP_ACQ_START and WMAPP_ACQ_END (or, when its preparation
     // fails, with a message box and nothing posted). An experiment that the
     // engine cannot run starts nothing: the message is shown and its id
-    // (2082) returned.
+    // (2082) returned. -1 (and nothing shown) while a run is still going.
     int StartAcquiring(CVeltraneDoc* pDoc, QObject* hNotifyWnd);
     // A stop (false) or abort (true) request; nothing while Inactive.
     void StopAcquiring(bool bAbort);

@@ -20,6 +20,16 @@ void CComm::MapPort(const std::string& name, const std::string& device)
         m_devices[name] = device;
 }
 
+void CComm::Purge()
+{
+    std::lock_guard lock(m_queueLock);
+    m_queue.clear();
+    m_bLineReceived = false;
+    m_iReadPos = 0;
+    m_nPending = 0;
+    m_queueCond.notify_all();
+}
+
 void CComm::CancelWait(bool bCancel)
 {
     std::lock_guard lock(m_queueLock);
@@ -94,7 +104,13 @@ void CComm::Close()
     m_cLineEnd = 0;
     if (m_thread.joinable()) {
         // The reader must be gone before the port and the queue it fills.
-        m_bStop = 1;
+        // The stop is set under the queue's lock: a reader waiting for room in
+        // a full queue could otherwise miss it between its check and its wait,
+        // and never end.
+        {
+            std::lock_guard lock(m_queueLock);
+            m_bStop = 1;
+        }
         m_port.Cancel();
         m_queueCond.notify_all();
         m_thread.join();

@@ -47,6 +47,9 @@ public:
     // At most one line, with its line end, NUL-terminated. timeoutMs -1 waits without limit.
     int Read(char* buffer, size_t size, size_t& count, int timeoutMs);
     size_t GetLine(char* buffer, size_t size);
+    // Drops whatever arrived and was not read (a late reply to an earlier
+    // command); the caller's thread reads the line buffer.
+    void Purge();
     // While set, a Read without time limit ends at once (as a time-out);
     // from any thread.
     void CancelWait(bool bCancel);

@@ -22,7 +22,8 @@ struct CAcqError
 class CAcqException : public std::runtime_error
 {
 public:
-    explicit CAcqException(CAcqError error) : std::runtime_error("acquisition set-up refused"), m_error(std::move(error))
+    explicit CAcqException(CAcqError error)
+        : std::runtime_error("acquisition set-up refused"), m_error(std::move(error))
     {
     }
     const CAcqError& Error() const { return m_error; }

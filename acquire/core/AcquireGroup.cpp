@@ -101,10 +101,8 @@ void CStageGroup::Load(CArchive& ar)
     }
 }
 
-namespace LevelTable
-{
-namespace
-{
+namespace LevelTable {
+namespace {
 constexpr double NotValid = CLevelInfo::NotValid;
 
 double ReadNumber(const std::string& text)

@@ -70,8 +70,7 @@ public:
 
 // The edit-row table over a level list (both profiling pages): editing
 // happens in a locked top row that shows the selected row.
-namespace LevelTable
-{
+namespace LevelTable {
 // Applies an edit of column col (0..2) of selected row s (1-based) with text;
 // keeps the list ordered, fills gaps, trims overlaps, merges equal steps and
 // keeps one empty row at the end. s follows the edited row. depth: "0 becomes
@@ -83,7 +82,7 @@ bool Select(CLevelList& list, int& s, int row);
 
 struct Totals
 {
-    double time = 0.0;  // depth: the sum of levels x time
+    double time = 0.0; // depth: the sum of levels x time
     long long levels = 0;
 };
 // Over the valid rows: depth profile levels and time, or the number of angles.

@@ -1,16 +1,16 @@
 #include "acquire/core/XpsSetup.h"
 
 #include "acquire/core/RegionCheck.h"
+#include "acquire/core/SettingsFile.h"
 #include "data/Experiment.h"
 #include "data/Header.h"
 #include "data/ImageRgn.h"
 #include "data/IonGun.h"
+#include "data/Region.h"
 #include "data/Source.h"
 #include "data/StagePosn.h"
 #include "data/VeltraneDoc.h"
 #include "data/formats/RecordBuilder.h"
-#include "data/Region.h"
-#include "data/Source.h"
 #include "instrument/Config.h"
 #include "platform/Archive.h"
 #include "platform/AtomicFileWriter.h"
@@ -22,8 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace
-{
+namespace {
 constexpr double NotValid = CLevelInfo::NotValid;
 
 bool IsSet(double v)
@@ -160,7 +159,8 @@ std::string CXpsExpModel::NextFileName(const std::string& name)
     std::string ext = dot == std::string::npos ? std::string() : s.substr(dot);
     std::string stem = dot == std::string::npos ? s : s.substr(0, dot);
     size_t digits = 0;
-    while (digits < 9 && digits < stem.size() && std::isdigit(static_cast<unsigned char>(stem[stem.size() - 1 - digits])))
+    while (digits < 9 && digits < stem.size() &&
+           std::isdigit(static_cast<unsigned char>(stem[stem.size() - 1 - digits])))
         ++digits;
     if (digits == 0)
         return s;
@@ -315,9 +315,11 @@ void CXpsStgModel::DeleteGroup(size_t k, const CRegion* wide)
     m_Groups.erase(m_Groups.begin() + long(k));
     for (int m = 0; m < nMoveTypes; ++m) {
         auto& list = m_GridData[m];
-        list.erase(std::remove_if(list.begin(), list.end(), [&](const CGridRow& r) { return r.m_csGroup == name; }),
-                   list.end());
-        if (m != CAcquireXPS::None && (list.empty() || IsSet(list.back().m_dFirst) || IsSet(list.back().m_dLast)))
+        list.erase(
+            std::remove_if(list.begin(), list.end(), [&](const CGridRow& r) { return r.m_csGroup == name; }),
+            list.end());
+        if (m != CAcquireXPS::None &&
+            (list.empty() || IsSet(list.back().m_dFirst) || IsSet(list.back().m_dLast)))
             list.push_back(CGridRow{NotValid, NotValid, EmptyText, EmptyText});
         m_iSelectedRow[m] = std::min(m_iSelectedRow[m], std::max(1, int(list.size())));
     }
@@ -480,7 +482,8 @@ void CXpsPrfModel::Init(const SXpsInstrument& instr)
 
 void CXpsPrfModel::Store(CArchive& ar) const
 {
-    ar << int32_t(m_bFastScan) << int32_t(m_bManual) << int32_t(m_iDuty) << int32_t(m_iGun) << int32_t(m_iPreset);
+    ar << int32_t(m_bFastScan) << int32_t(m_bManual) << int32_t(m_iDuty) << int32_t(m_iGun)
+       << int32_t(m_iPreset);
 }
 
 void CXpsPrfModel::Load(CArchive& ar)
@@ -590,8 +593,7 @@ double CXpsImgModel::GetYStep() const
     return m_iScan ? m_dStep : (m_dY2 - m_dY1) / (Size() - 1);
 }
 
-namespace
-{
+namespace {
 int StepCount(double extent, double step)
 {
     const double n = std::floor(extent / step) + 1;
@@ -794,13 +796,10 @@ void CXpsSetup::Load(CArchive& ar)
     m_iGroup = 0;
 }
 
-namespace XpsSettingsFile
-{
+namespace XpsSettingsFile {
 void Store(const CXpsSetup& setup, CArchive& ar)
 {
-    CHeader header;
-    header.SetFileType(CHeader::XPSSetupFile);
-    header >> ar;
+    SettingsFile::StoreHeader(ar, CHeader::XPSSetupFile);
     setup.Store(ar);
 }
 
@@ -815,15 +814,7 @@ void Write(const CXpsSetup& setup, const std::string& path)
     writer.Commit();
 }
 
-namespace
-{
-// The stored name up to its first zero byte is a prefix of program's name.
-bool NameMatches(const char* stored, const std::string& program)
-{
-    const size_t n = std::strlen(stored);
-    return program.compare(0, n, stored, n) == 0 && n <= program.size();
-}
-
+namespace {
 // Values a page would index with or that select a mode: out of range means a
 // file that cannot be used as it stands.
 bool InRange(const CXpsSetup& s)
@@ -832,30 +823,20 @@ bool InRange(const CXpsSetup& s)
     return in(s.m_Src.m_iType, 0, 2) && in(s.m_Prf.m_iDuty, 0, 9) && in(s.m_Prf.m_iPreset, 0, 7) &&
            in(s.m_Prf.m_iGun, 0, 1) && in(s.m_Img.m_iSize, 0, int(s.m_Img.m_caSizes.size()) - 1) &&
            in(s.m_Img.m_iMode, 0, 1) && in(s.m_Img.m_iScan, 0, 1) && in(s.m_Rgn.m_iAnalyserMode, 0, 1) &&
-           in(s.m_Rgn.m_iNarrowscanMode, 0, 1) && in(s.m_Rgn.m_iWidescanMode, 0, 1) && !s.m_Stg.GetGroups().empty();
+           in(s.m_Rgn.m_iNarrowscanMode, 0, 1) && in(s.m_Rgn.m_iWidescanMode, 0, 1) &&
+           !s.m_Stg.GetGroups().empty();
 }
 } // namespace
 
 Kind Read(CFile& file, const std::string& shown, CXpsSetup& into, CAcqError& error)
 {
-    const auto title = [&shown] {
-        const auto slash = shown.find_last_of('/');
-        return slash == std::string::npos ? shown : shown.substr(slash + 1);
-    };
+    const auto title = [&shown] { return SettingsFile::TitleOf(shown); };
     try {
-        CHeader header(&file);
-        char name[CHeader::ProgNameSize + 1] = {};
-        header.GetProgName(name);
-        if (!NameMatches(name, CHeader::AppName)) {
-            error = NameMatches(name, Str(1075, "Norvale")) ? CAcqError{2161, {title()}} : CAcqError{2069, {title()}};
-            return Kind::Refused;
-        }
-        if (header.GetFileType() == CHeader::DataFile)
-            return Kind::DataFile;
-        if (header.GetFileType() != CHeader::XPSSetupFile) {
-            error = CAcqError{2160, {shown}};
-            return Kind::Refused;
-        }
+        // A file of the older program holds no XPS set-up: it says so, as the
+        // AES sheet says such a file has no Auger data.
+        const Kind kind = SettingsFile::CheckHeader(file, shown, CHeader::XPSSetupFile, 2160, 2161, error);
+        if (kind != Kind::Settings)
+            return kind;
         CArchive ar(&file, CArchive::load);
         into.Load(ar);
         const int exp = into.GetExpType(), move = into.GetMoveType();
@@ -869,7 +850,8 @@ Kind Read(CFile& file, const std::string& shown, CXpsSetup& into, CAcqError& err
         }
         return Kind::Settings;
     } catch (const CArchiveException& e) {
-        error = e.m_cause == CArchiveException::endOfFile ? CAcqError{2065, {title()}} : CAcqError{2068, {title()}};
+        error = e.m_cause == CArchiveException::endOfFile ? CAcqError{2065, {title()}}
+                                                          : CAcqError{2068, {title()}};
     } catch (const CFileException&) {
         error = CAcqError{2065, {title()}};
     }
@@ -888,7 +870,8 @@ std::string ResolveDataFileName(const std::string& typed, const std::string& ext
     if (dot != std::string::npos && name.size() - dot == ext.size()) {
         has = true;
         for (size_t i = 0; i < ext.size(); ++i)
-            if (std::tolower(static_cast<unsigned char>(name[dot + i])) != std::tolower(static_cast<unsigned char>(ext[i])))
+            if (std::tolower(static_cast<unsigned char>(name[dot + i])) !=
+                std::tolower(static_cast<unsigned char>(ext[i])))
                 has = false;
     }
     return has ? name : name + ext;
@@ -923,8 +906,8 @@ CAcqError LoadXpsFromDocument(const CVeltraneDoc& doc, const std::string& title,
         break;
     case CExperiment::Profile:
     case CExperiment::FastProfile:
-        exp = e.GetProfileType() == CExperiment::DepthProfile    ? CAcquireXPS::DepthProfile
-              : e.GetProfileType() == CExperiment::AngleResolved ? CAcquireXPS::AngleResolved
+        exp = e.GetProfileType() == CExperiment::DepthProfile      ? CAcquireXPS::DepthProfile
+              : e.GetProfileType() == CExperiment::AngleResolved   ? CAcquireXPS::AngleResolved
               : e.GetProfileType() == CExperiment::TotalReflection ? CAcquireXPS::TotalReflection
                                                                    : -1;
         break;
@@ -950,7 +933,9 @@ CAcqError LoadXpsFromDocument(const CVeltraneDoc& doc, const std::string& title,
     // Source: the document marks the anode with its source type.
     const CSource& src = *doc.GetSource();
     into.m_Src.m_bAuto = e.GetAutoFlag();
-    into.m_Src.m_iType = src.GetSourceType() == CSource::MgKa ? 0 : src.GetSourceType() == CSource::AlKa ? 1 : 2;
+    into.m_Src.m_iType = src.GetSourceType() == CSource::MgKa   ? 0
+                         : src.GetSourceType() == CSource::AlKa ? 1
+                                                                : 2;
     into.m_Src.m_dVoltage = src.GetVoltage();
     into.m_Src.m_dEnergy = src.GetEnergy();
     into.m_Src.m_dCurrent = src.GetCurrent();
@@ -1007,7 +992,8 @@ CAcqError LoadXpsFromDocument(const CVeltraneDoc& doc, const std::string& title,
                 continue;
             const double n = posn->GetPosnNum();
             if (move != CAcquireXPS::Planar && !list.empty() && list.back().m_dLast + 1 == n &&
-                list.back().m_csGroup == *posn->GetGroupName() && list.back().m_csComment == *posn->GetComment())
+                list.back().m_csGroup == *posn->GetGroupName() &&
+                list.back().m_csComment == *posn->GetComment())
                 list.back().m_dLast = n;
             else
                 list.push_back({n, n, *posn->GetGroupName(), *posn->GetComment()});

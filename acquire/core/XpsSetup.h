@@ -8,6 +8,7 @@
 
 #include "acquire/core/AcqError.h"
 #include "acquire/core/AcquireGroup.h"
+#include "acquire/core/SettingsFile.h"
 #include "data/AcquireSheet.h"
 
 #include <array>
@@ -23,15 +24,15 @@ class CRegion;
 // the DAU and the configuration; tests set it directly).
 struct SXpsInstrument
 {
-    int stageType = 3;        // CASCU::GetStageType
-    unsigned status = 0x8;    // CASCU::GetStatus
-    bool dauMIED = true;      // CDAU::HasMIED
-    int ascuGuns = 0;         // CASCU::HasIonGun flags: 1 MIED, 2 HSIG
-    int maxNormal = 99;       // CConfig::GetMaxNormalStagePosns
-    int maxLinear = 99;       // CConfig::GetMaxLinearStagePosns
-    int maxMemory = 99;       // CConfig::GetMaxMemoryStagePosns
-    int minTilt = -30;        // CConfig::GetMinTilt
-    int maxTilt = 90;         // CConfig::GetMaxTilt
+    int stageType = 3;     // CASCU::GetStageType
+    unsigned status = 0x8; // CASCU::GetStatus
+    bool dauMIED = true;   // CDAU::HasMIED
+    int ascuGuns = 0;      // CASCU::HasIonGun flags: 1 MIED, 2 HSIG
+    int maxNormal = 99;    // CConfig::GetMaxNormalStagePosns
+    int maxLinear = 99;    // CConfig::GetMaxLinearStagePosns
+    int maxMemory = 99;    // CConfig::GetMaxMemoryStagePosns
+    int minTilt = -30;     // CConfig::GetMinTilt
+    int maxTilt = 90;      // CConfig::GetMaxTilt
 };
 
 // Energies kept to the instrument's resolution, 0.001 eV; the small
@@ -228,20 +229,14 @@ public:
     int m_iGroup = 0;
 };
 
-namespace XpsSettingsFile
-{
+namespace XpsSettingsFile {
 // The header (XPS settings) and the sections.
 void Store(const CXpsSetup& setup, CArchive& ar);
 // Writes the header (XPS settings) and the sections through a temporary
 // file renamed over path; throws CFileException and leaves path untouched.
 void Write(const CXpsSetup& setup, const std::string& path);
 
-enum class Kind
-{
-    Settings, // read into the model
-    DataFile, // an XPS sheet takes it as a document
-    Refused,  // error says why
-};
+using Kind = SettingsFile::Kind;
 // Reads file (already open) into into, which the caller made fresh; shown is
 // the path the messages name. On Refused nothing the caller holds changed.
 Kind Read(CFile& file, const std::string& shown, CXpsSetup& into, CAcqError& error);

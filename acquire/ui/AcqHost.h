@@ -30,7 +30,8 @@ struct SAcqHost
 
     // The acquisition engine. engineStatus: 0 inactive.
     std::function<int()> engineStatus;
-    std::function<void(CVeltraneDoc*, QObject* notify)> startAcquiring;
+    // 0 once the run is under way, else the id of the message already shown.
+    std::function<int(CVeltraneDoc*, QObject* notify)> startAcquiring;
     std::function<void(bool abort)> stopAcquiring;
     std::function<CVeltraneDoc*()> engineDocument;
 

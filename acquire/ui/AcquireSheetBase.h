@@ -4,9 +4,9 @@
 // Open, Save, Close) that hides itself on Close, and the page base whose
 // grid notifications have permissive defaults.
 
+#include "UGrid/model/UGCell.h"
 #include "acquire/ui/AcquireGrid.h"
 #include "framework/ui/PropertySheet.h"
-#include "UGrid/model/UGCell.h"
 
 #include <QRect>
 #include <vector>

@@ -1,8 +1,8 @@
 #include "acquire/ui/AcquireXPS.h"
 
 #include "acquire/ui/AcqHost.h"
-#include "data/Update.h"
 #include "data/Experiment.h"
+#include "data/Update.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/DocTemplate.h"
 #include "instrument/ASCU.h"
@@ -17,15 +17,10 @@
 #include <QTabWidget>
 #include <filesystem>
 
-namespace
-{
+namespace {
 // One counter for the program's run: the next "Untitled" number.
 int s_untitled = 1;
 
-std::string TitleOf(const std::string& path)
-{
-    return std::filesystem::path(path).filename().string();
-}
 } // namespace
 
 SXpsInstrument CurrentXpsInstrument()
@@ -60,8 +55,8 @@ CAcquireXPSSheet::CAcquireXPSSheet(QWidget* parent) : CAcquire_Sheet(1088, paren
     setObjectName(QStringLiteral("IDD_ACQ_XPS"));
     const bool binding = AcqHost().xpsUnit && AcqHost().xpsUnit() == 3;
     m_pSetup = std::make_unique<CXpsSetup>(CurrentXpsInstrument(), binding);
-    for (CXpsPage* p : std::initializer_list<CXpsPage*>{&m_ExpPage, &m_SrcPage, &m_StgPage, &m_PrfPage, &m_RgnPage,
-                                                        &m_ImgPage}) {
+    for (CXpsPage* p : std::initializer_list<CXpsPage*>{&m_ExpPage, &m_SrcPage, &m_StgPage, &m_PrfPage,
+                                                        &m_RgnPage, &m_ImgPage}) {
         AddPage(p);
         p->SetParentSheet(this);
     }
@@ -102,6 +97,11 @@ void CAcquireXPSSheet::OnUnitChange()
         m_RgnPage.OnSetActive();
 }
 
+bool CAcquireXPSSheet::IsRunBusy() const
+{
+    return m_bStarting || !AcqHost().EngineIdle();
+}
+
 void CAcquireXPSSheet::SetEngineBusy(bool busy)
 {
     SetRunning(busy);
@@ -136,7 +136,9 @@ bool CAcquireXPSSheet::StartDocument()
     const SAcqHost& host = AcqHost();
     if (!host.docTemplate)
         return false;
-    const int which = m_pSetup->GetExpType() == CAcquireXPS::Image ? 2 : m_pSetup->FastScanMode() == 1 ? 1 : 0;
+    const int which = m_pSetup->GetExpType() == CAcquireXPS::Image ? 2
+                      : m_pSetup->FastScanMode() == 1              ? 1
+                                                                   : 0;
     CMultiDocTemplate* tmpl = host.docTemplate(which);
     if (!tmpl)
         return false;
@@ -152,13 +154,14 @@ bool CAcquireXPSSheet::StartDocument()
     CDocCommands* commands = tmpl->GetCommands(doc);
     bool saved = false;
     if (name.empty()) {
-        m_csTempFile = (std::filesystem::temp_directory_path() / (std::string(CHeader::AppName) + ext)).string();
+        m_csTempFile =
+            (std::filesystem::temp_directory_path() / (std::string(CHeader::AppName) + ext)).string();
         saved = commands && commands->DoSave(m_csTempFile, true);
     } else {
         m_csTempFile.clear();
         if (std::filesystem::exists(name)) {
-            const int answer =
-                AfxMessageBox(FormatMessageId(4096, {TitleOf(name)}), MB_YESNOCANCEL | MB_ICONWARNING);
+            const int answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(name)}),
+                                             MB_YESNOCANCEL | MB_ICONWARNING);
             if (answer == IDYES)
                 saved = commands && commands->DoSave(name, true);
             else if (answer == IDNO)
@@ -175,7 +178,11 @@ bool CAcquireXPSSheet::StartDocument()
     if (!host.startAcquiring)
         return false; // no engine in this program: the document stays as built
     SetEngineBusy(true);
-    host.startAcquiring(doc, this);
+    // An experiment the engine cannot run has been reported; nothing runs.
+    if (host.startAcquiring(doc, this) != 0) {
+        SetEngineBusy(false);
+        return false;
+    }
     return true;
 }
 
@@ -192,7 +199,7 @@ intptr_t CAcquireXPSSheet::OnAppMessage(unsigned message, uintptr_t wParam, intp
         // with a sent message.
         auto* update = reinterpret_cast<SAcqUpdate*>(lParam);
         if (update && update->m_pDoc)
-            update->m_pDoc->UpdateAllViews(nullptr, 0, update);
+            update->m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(update));
         return 0;
     }
     case WMAPP_ACQ_END: {

@@ -275,6 +275,8 @@ public:
     // The energy unit changed: the regions page shows the new unit.
     void OnUnitChange();
     const std::string& TempFile() const { return m_csTempFile; }
+    // A run of this sheet is being prepared or goes, or the engine works for another.
+    bool IsRunBusy() const;
 
     // Commands, public for the main frame's tests.
     void OnStart() override;

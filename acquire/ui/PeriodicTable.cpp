@@ -11,9 +11,20 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QVBoxLayout>
+#include <iterator>
 
-namespace
-{
+namespace {
+// The symbols by atomic number: a button finds its library element by its
+// label, so a library that skips an element cannot shift the others.
+const char* const kSymbols[] = {"H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al",
+                                "Si", "P",  "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe",
+                                "Co", "Ni", "Cu", "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",
+                                "Zr", "Nb", "Mo", "Tc", "Ru", "Rh", "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te",
+                                "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr", "Nd", "Pm", "Sm", "Eu", "Gd", "Tb",
+                                "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",  "Re", "Os", "Ir", "Pt",
+                                "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th", "Pa",
+                                "U",  "Np", "Pu", "Am", "Cm", "Bk", "Cf", "Es", "Fm", "Md", "No", "Lr"};
+
 // Group (1..18) and period (1..7, then 8 lanthanides, 9 actinides) of atomic number z.
 std::pair<int, int> Place(int z)
 {
@@ -56,7 +67,8 @@ void CAcquireElementBtn::keyPressEvent(QKeyEvent* e)
 }
 
 CAcquirePeriodicTable::CAcquirePeriodicTable(QWidget* parent, std::vector<CRegion*>* list, const CPkLib* lib,
-                                             bool auger, std::function<void(const CPkLibElement*, int)> addRegion,
+                                             bool auger,
+                                             std::function<void(const CPkLibElement*, int)> addRegion,
                                              std::function<void(int)> regionDeleted)
     : CDialog(parent), m_pRgnList(list), m_pLib(lib), m_bAuger(auger), m_addRegion(std::move(addRegion)),
       m_regionDeleted(std::move(regionDeleted))
@@ -71,16 +83,22 @@ bool CAcquirePeriodicTable::OnInitDialog()
     grid->setSpacing(3);
     const QFontMetrics fm(font());
     const int side = fm.horizontalAdvance(QStringLiteral("Mm")) + 14;
-    const int n = m_pLib ? std::min(m_pLib->GetSize(), 99) : 0;
     for (int z = 1; z <= 109; ++z) {
         if (z == 108)
             continue;
-        const CPkLibElement* e = z <= n ? m_pLib->GetElement(z - 1) : nullptr;
-        const QString label = e ? QString::fromStdString(Cp1252ToUtf8(e->GetSymbol())) : QString::number(z);
-        auto* b = new CAcquireElementBtn(label, z - 1, this);
-        b->setObjectName(z <= 99 ? QStringLiteral("id_%1").arg(8001 + z - 1) : QStringLiteral("id_%1").arg(8400 + z - 100));
+        const bool named = z <= int(std::size(kSymbols));
+        const CPkLibElement* e =
+            named && z <= 99 && m_pLib ? m_pLib->GetElement(std::string(kSymbols[z - 1])) : nullptr;
+        const QString label = named ? QString::fromLatin1(kSymbols[z - 1]) : QString::number(z);
+        int index = -1;
+        for (int i = 0; e && i < m_pLib->GetSize(); ++i)
+            if (m_pLib->GetElement(i) == e)
+                index = i;
+        auto* b = new CAcquireElementBtn(label, index, this);
+        b->setObjectName(z <= 99 ? QStringLiteral("id_%1").arg(8001 + z - 1)
+                                 : QStringLiteral("id_%1").arg(8400 + z - 100));
         b->setFixedSize(side, side);
-        b->setEnabled(e != nullptr && z < 93);
+        b->setEnabled(e != nullptr && z < 93 && (e->GetNumPhotoPeaks() + e->GetNumAugerPeaks()) > 0);
         auto [group, period] = Place(z);
         grid->addWidget(b, period >= 8 ? period + 1 : period, group);
         if (e) {
@@ -131,7 +149,8 @@ QMenu* CAcquirePeriodicTable::BuildMenu(int element, int* ticked)
             defaultPeak = i;
     for (int i = m_bAuger ? photo : 0; i < total; ++i) {
         const CPkLibPeak* p = e->GetPeak(i);
-        const std::string text = FormatPrintf(i == defaultPeak ? "%s\t%g*" : "%s\t%g", p->m_csRegion.c_str(), p->m_dPeak);
+        const std::string text =
+            FormatPrintf(i == defaultPeak ? "%s\t%g*" : "%s\t%g", p->m_csRegion.c_str(), p->m_dPeak);
         QAction* a = menu->addAction(QString::fromStdString(Cp1252ToUtf8(text)));
         a->setCheckable(true);
         a->setData(i);

@@ -19,7 +19,8 @@ class CAcquireElementBtn : public QPushButton
 {
     Q_OBJECT
 public:
-    CAcquireElementBtn(const QString& label, int index, QWidget* parent) : QPushButton(label, parent), m_index(index)
+    CAcquireElementBtn(const QString& label, int index, QWidget* parent)
+        : QPushButton(label, parent), m_index(index)
     {
         setCheckable(true);
     }

@@ -27,8 +27,7 @@
 #include <QVBoxLayout>
 #include <thread>
 
-namespace
-{
+namespace {
 QString Q(const std::string& cp1252)
 {
     return QString::fromStdString(Cp1252ToUtf8(cp1252));
@@ -77,15 +76,21 @@ CAcquireXPS_ExpPage::CAcquireXPS_ExpPage() : CXpsPage(QStringLiteral(" Experimen
 
 bool CAcquireXPS_ExpPage::OnInitDialog()
 {
-    static const char* expNames[6] = {"IDC_ACQXPSEXP_WDSCAN",  "IDC_ACQXPSEXP_NWSCAN", "IDC_ACQXPSEXP_DEPTHPROFILE",
-                                      "IDC_ACQXPSEXP_ANGRES",  "IDC_ACQXPSEXP_TOTREF", "IDC_ACQXPSEXP_IMAGE"};
+    static const char* expNames[6] = {"IDC_ACQXPSEXP_WDSCAN",       "IDC_ACQXPSEXP_NWSCAN",
+                                      "IDC_ACQXPSEXP_DEPTHPROFILE", "IDC_ACQXPSEXP_ANGRES",
+                                      "IDC_ACQXPSEXP_TOTREF",       "IDC_ACQXPSEXP_IMAGE"};
     static const char* expTexts[6] = {"Wide scan",      "Narrow scan",      "Depth Profile",
                                       "Angle Resolved", "Total Reflection", "Image"};
-    static const char* moveNames[6] = {"IDC_ACQXPSEXP_NONE",   "IDC_ACQXPSEXP_PLANAR", "IDC_ACQXPSEXP_NORMAL",
-                                       "IDC_ACQXPSEXP_LINEAR", "IDC_ACQXPSEXP_MEMORY", "IDC_ACQXPSEXP_ROTARY"};
+    static const char* moveNames[6] = {"IDC_ACQXPSEXP_NONE",   "IDC_ACQXPSEXP_PLANAR",
+                                       "IDC_ACQXPSEXP_NORMAL", "IDC_ACQXPSEXP_LINEAR",
+                                       "IDC_ACQXPSEXP_MEMORY", "IDC_ACQXPSEXP_ROTARY"};
     static const char* moveTexts[6] = {"None", "Planar", "Normal", "Linear", "Memory", "Rotary"};
-    static const char* posnNames[6] = {nullptr, nullptr, "IDC_ACQXPSEXP_NORMPOSNS", "IDC_ACQXPSEXP_LINPOSNS",
-                                       "IDC_ACQXPSEXP_MEMPOSNS", "IDC_ACQXPSEXP_ROTPOSNS"};
+    static const char* posnNames[6] = {nullptr,
+                                       nullptr,
+                                       "IDC_ACQXPSEXP_NORMPOSNS",
+                                       "IDC_ACQXPSEXP_LINPOSNS",
+                                       "IDC_ACQXPSEXP_MEMPOSNS",
+                                       "IDC_ACQXPSEXP_ROTPOSNS"};
 
     auto* expBox = new QGroupBox(QStringLiteral("Experiment Type"), this);
     auto* expLayout = new QVBoxLayout(expBox);
@@ -226,7 +231,8 @@ void CAcquireXPS_ExpPage::OnPosnKillFocus(int move)
     bool ok = false;
     const qulonglong v = m_posns[move]->text().trimmed().toULongLong(&ok);
     if (ok)
-        e.m_nPosns[move] = int(std::clamp<qulonglong>(v, 1, qulonglong(CXpsExpModel::MaxPosns(move, S().m_Instr))));
+        e.m_nPosns[move] =
+            int(std::clamp<qulonglong>(v, 1, qulonglong(CXpsExpModel::MaxPosns(move, S().m_Instr))));
     m_posns[move]->setText(QString::number(e.m_nPosns[move]));
 }
 
@@ -267,7 +273,8 @@ bool CAcquireXPS_SrcPage::OnInitDialog()
     m_energy = Edit(valueBox, "IDC_ACQXPSSRC_XRAYE", 8);
     for (QLineEdit* e : {m_volts, m_current, m_energy})
         Digits(e, true);
-    const std::pair<const char*, QLineEdit*> rows[] = {{"Voltage", m_volts}, {"Current", m_current}, {"Energy", m_energy}};
+    const std::pair<const char*, QLineEdit*> rows[] = {
+        {"Voltage", m_volts}, {"Current", m_current}, {"Energy", m_energy}};
     static const char* units[] = {"kV", "mA", "eV"};
     for (int r = 0; r < 3; ++r) {
         form->addWidget(new QLabel(QString::fromLatin1(rows[r].first), valueBox), r, 0);
@@ -328,9 +335,10 @@ void CAcquireXPS_SrcPage::Refresh()
 
 bool CAcquireXPS_SrcPage::OnSetActive()
 {
-    if (!IsBuilt())
-        return CXpsPage::OnSetActive();
-    return true;
+    const bool ok = IsBuilt() || CXpsPage::OnSetActive();
+    // The engine may be working for another sheet: the link is its.
+    SetEngineBusy(m_pAcqXPS->IsRunBusy());
+    return ok;
 }
 
 void CAcquireXPS_SrcPage::DoDataExchange(CDataExchange* pDX)
@@ -381,7 +389,8 @@ void CAcquireXPS_SrcPage::OnAnode(int type)
 std::string CAcquireXPS_SrcPage::Command(const char* op) const
 {
     const CXpsSrcModel& s = S().m_Src;
-    return FormatPrintf(s.m_iType == 1 ? "XRAY KD=AL,HT=%.1f,EM=%.1f,OP=%s" : "XRAY KD=MG,HT=%.1f,EM=%.1f,OP=%s",
+    return FormatPrintf(s.m_iType == 1 ? "XRAY KD=AL,HT=%.1f,EM=%.1f,OP=%s"
+                                       : "XRAY KD=MG,HT=%.1f,EM=%.1f,OP=%s",
                         s.m_dVoltage, s.m_dCurrent, op);
 }
 
@@ -401,7 +410,7 @@ void CAcquireXPS_SrcPage::StartWorker(unsigned message, const char* op, int time
 
 void CAcquireXPS_SrcPage::OnXraysOnBtn()
 {
-    if (m_bEngineBusy || m_bWorking || !UpdateData(true))
+    if (m_bEngineBusy || m_pAcqXPS->IsRunBusy() || m_bWorking || !UpdateData(true))
         return;
     for (auto* r : m_anode)
         r->setEnabled(false);
@@ -422,7 +431,7 @@ void CAcquireXPS_SrcPage::OnXraysOnBtn()
 
 void CAcquireXPS_SrcPage::OnXraysOffBtn()
 {
-    if (m_bEngineBusy || m_bWorking)
+    if (m_bEngineBusy || m_pAcqXPS->IsRunBusy() || m_bWorking)
         return;
     if (S().m_Src.m_iType == 2) {
         for (auto* r : m_anode)
@@ -441,7 +450,7 @@ void CAcquireXPS_SrcPage::OnXraysOffBtn()
 
 void CAcquireXPS_SrcPage::OnXrayUpdateBtn()
 {
-    if (m_bEngineBusy || m_bWorking || !UpdateData(true))
+    if (m_bEngineBusy || m_pAcqXPS->IsRunBusy() || m_bWorking || !UpdateData(true))
         return;
     m_volts->setEnabled(false);
     m_current->setEnabled(false);
@@ -554,11 +563,13 @@ bool CAcquireXPS_ImgPage::OnInitDialog()
 {
     auto* areaBox = new QGroupBox(QStringLiteral("Selected Area"), this);
     auto* areaGrid = new QGridLayout(areaBox);
-    static const char* names[4] = {"IDC_ACQXPSIMG_X1", "IDC_ACQXPSIMG_X2", "IDC_ACQXPSIMG_Y1", "IDC_ACQXPSIMG_Y2"};
+    static const char* names[4] = {"IDC_ACQXPSIMG_X1", "IDC_ACQXPSIMG_X2", "IDC_ACQXPSIMG_Y1",
+                                   "IDC_ACQXPSIMG_Y2"};
     static const char* labels[4] = {"X1", "X2", "Y1", "Y2"};
     for (int i = 0; i < 4; ++i) {
         m_area[i] = Edit(areaBox, names[i], 9);
-        m_area[i]->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*\\.?[0-9]*")), m_area[i]));
+        m_area[i]->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("-?[0-9]*\\.?[0-9]*")), m_area[i]));
         areaGrid->addWidget(new QLabel(QString::fromLatin1(labels[i]), areaBox), i / 2, (i % 2) * 2);
         areaGrid->addWidget(m_area[i], i / 2, (i % 2) * 2 + 1);
     }
@@ -597,7 +608,8 @@ bool CAcquireXPS_ImgPage::OnInitDialog()
         SafeConnect(m_modeBtn[i], &QRadioButton::clicked, this, [this, i](bool) { OnModeBtn(i); });
         SafeConnect(m_scanBtn[i], &QRadioButton::clicked, this, [this, i](bool) { OnScanBtn(i); });
     }
-    SafeConnect(m_cbxSize, QOverload<int>::of(&QComboBox::activated), this, [this](int i) { S().m_Img.m_iSize = i; });
+    SafeConnect(m_cbxSize, QOverload<int>::of(&QComboBox::activated), this,
+                [this](int i) { S().m_Img.m_iSize = i; });
 
     auto* lower = new QHBoxLayout;
     lower->addWidget(modeBox, 1);
@@ -635,9 +647,13 @@ void CAcquireXPS_ImgPage::Refresh()
 
 bool CAcquireXPS_ImgPage::OnSetActive()
 {
-    if (!IsBuilt())
-        return CXpsPage::OnSetActive();
+    if (!IsBuilt()) {
+        const bool ok = CXpsPage::OnSetActive();
+        SetEngineBusy(m_pAcqXPS->IsRunBusy());
+        return ok;
+    }
     Refresh();
+    SetEngineBusy(m_pAcqXPS->IsRunBusy());
     return true;
 }
 
@@ -675,7 +691,7 @@ void CAcquireXPS_ImgPage::OnScanBtn(int scan)
 
 void CAcquireXPS_ImgPage::OnUpdateBtn()
 {
-    if (!AcqHost().EngineIdle() || !UpdateData(true))
+    if (m_pAcqXPS->IsRunBusy() || !UpdateData(true))
         return;
     CASCU* ascu = AcqHost().ascu;
     const int result = ascu ? ascu->Command("MD MP", 500, 50) : 2305;

@@ -2,12 +2,12 @@
 // table. The stage and level tables edit one row at a time in a locked top
 // row; the region table has one region per column.
 
+#include "UGrid/UGDropListType.h"
+#include "UGrid/UGEdit.h"
 #include "acquire/core/RegionCheck.h"
 #include "acquire/ui/AcqHost.h"
 #include "acquire/ui/AcquireXPS.h"
 #include "acquire/ui/PeriodicTable.h"
-#include "UGrid/UGDropListType.h"
-#include "UGrid/UGEdit.h"
 #include "data/Region.h"
 #include "data/Source.h"
 #include "data/formats/PkLib.h"
@@ -34,8 +34,7 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace
-{
+namespace {
 constexpr double NotValid = CLevelInfo::NotValid;
 
 QString Q(const std::string& cp1252)
@@ -173,7 +172,8 @@ bool CAcquireXPS_StgPage::OnInitDialog()
         if (m_Grid.GetColCount() == 4) {
             const int w = m_Grid.width() - m_Grid.GetVScrollWidth() - 2;
             const int each = std::max(m_Grid.fontMetrics().horizontalAdvance(QStringLiteral("00.000 ")),
-                                      m_Grid.fontMetrics().horizontalAdvance(QStringLiteral("Comment"))) + 8;
+                                      m_Grid.fontMetrics().horizontalAdvance(QStringLiteral("Comment"))) +
+                             8;
             for (int c = 0; c < 3; ++c)
                 m_Grid.SetColWidth(c, each);
             m_Grid.SetColWidth(3, std::max(each, w - 3 * each));
@@ -210,7 +210,8 @@ bool CAcquireXPS_StgPage::OnSetActive()
 void CAcquireXPS_StgPage::Refresh()
 {
     const int exp = S().GetExpType(), move = S().GetMoveType();
-    const bool groups = (exp != CAcquireXPS::Widescan && exp != CAcquireXPS::Image) || move == CAcquireXPS::Rotary;
+    const bool groups =
+        (exp != CAcquireXPS::Widescan && exp != CAcquireXPS::Image) || move == CAcquireXPS::Rotary;
     m_list->blockSignals(true);
     m_list->clear();
     for (const auto& g : S().m_Stg.GetGroups())
@@ -259,8 +260,9 @@ void CAcquireXPS_StgPage::UpdateGrid()
         case 2:
             if (locked)
                 return i == n ? std::string() : def;
-            return row.m_dFirst != NotValid && row.m_dLast != NotValid && !IsEmptyText(row.m_csGroup) ? row.m_csGroup
-                                                                                                       : std::string();
+            return row.m_dFirst != NotValid && row.m_dLast != NotValid && !IsEmptyText(row.m_csGroup)
+                       ? row.m_csGroup
+                       : std::string();
         default:
             return IsEmptyText(row.m_csComment) ? std::string() : row.m_csComment;
         }
@@ -396,7 +398,8 @@ int CAcquireXPS_StgPage::OnCellTypeNotify(long id, int, long, long msg, long)
     if (!box || !box->currentItem())
         return 0;
     S().m_Stg.CommitEdit(move, 2, Cp(box->currentItem()->text()));
-    QMetaObject::invokeMethod(this, [this] { UpdateGrid(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { UpdateGrid(); }, Qt::QueuedConnection);
     return 1;
 }
 
@@ -550,8 +553,10 @@ bool CAcquireXPS_PrfPage::OnInitDialog()
         SetIonGunControls();
     });
     SafeConnect(m_fast, &QCheckBox::clicked, this, [this](bool on) { S().m_Prf.m_bFastScan = on ? 1 : 0; });
-    SafeConnect(m_preset, QOverload<int>::of(&QComboBox::activated), this, [this](int i) { S().m_Prf.m_iPreset = i; });
-    SafeConnect(m_duty, QOverload<int>::of(&QComboBox::activated), this, [this](int i) { S().m_Prf.m_iDuty = i; });
+    SafeConnect(m_preset, QOverload<int>::of(&QComboBox::activated), this,
+                [this](int i) { S().m_Prf.m_iPreset = i; });
+    SafeConnect(m_duty, QOverload<int>::of(&QComboBox::activated), this,
+                [this](int i) { S().m_Prf.m_iDuty = i; });
     SafeConnect(m_group, QOverload<int>::of(&QComboBox::activated), this, [this](int) { OnGroupCloseUp(); });
 
     SetUpEditRowGrid(m_Grid, 3, nMinNumRows);
@@ -647,7 +652,9 @@ void CAcquireXPS_PrfPage::UpdateGrid()
     const long n = long(list.size());
     m_Grid.SetRowCount(std::max<long>(n + 2, nMinNumRows));
     const Looks& L = s_prfLooks;
-    auto value = [](const CLevelInfo& r, int c) { return G(c == 0 ? r.m_dFrom : c == 1 ? r.m_dTo : r.m_dStep); };
+    auto value = [](const CLevelInfo& r, int c) {
+        return G(c == 0 ? r.m_dFrom : c == 1 ? r.m_dTo : r.m_dStep);
+    };
     for (long i = 1; i <= n; ++i)
         for (int c = 0; c < 3; ++c)
             Put(m_Grid, c, i, i == s ? L.sel : L.grey, value(list[size_t(i - 1)], c));
@@ -865,7 +872,8 @@ bool CAcquireXPS_RgnPage::OnInitDialog()
     holder->setMaximumHeight(9 * h + 16 + 6);
     int labelWidth = 0;
     for (unsigned id : {1120u, 1121u, 1122u, 1123u, 1124u, 1125u, 1126u, 1127u, 1128u, 1145u, 1146u, 1147u})
-        labelWidth = std::max(labelWidth, m_Grid.fontMetrics().horizontalAdvance(QString::fromStdString(LoadString(id))));
+        labelWidth = std::max(labelWidth,
+                              m_Grid.fontMetrics().horizontalAdvance(QString::fromStdString(LoadString(id))));
     m_Grid.SetSideHdgWidth(labelWidth + 12);
 
     m_csElementList.clear();
@@ -889,14 +897,16 @@ bool CAcquireXPS_RgnPage::OnSetActive()
 double CAcquireXPS_RgnPage::Shown(double ke) const
 {
     const int unit = AcqHost().xpsUnit ? AcqHost().xpsUnit() : CSource::KE;
-    return CSource(&S().m_Src).ConvertEnergy(ke, CSource::KE, unit == CSource::BE ? CSource::BE : CSource::KE);
+    return CSource(&S().m_Src)
+        .ConvertEnergy(ke, CSource::KE, unit == CSource::BE ? CSource::BE : CSource::KE);
 }
 
 double CAcquireXPS_RgnPage::Stored(double shown) const
 {
     const int unit = AcqHost().xpsUnit ? AcqHost().xpsUnit() : CSource::KE;
     return TruncEnergy(
-        CSource(&S().m_Src).ConvertEnergy(shown, unit == CSource::BE ? CSource::BE : CSource::KE, CSource::KE));
+        CSource(&S().m_Src)
+            .ConvertEnergy(shown, unit == CSource::BE ? CSource::BE : CSource::KE, CSource::KE));
 }
 
 void CAcquireXPS_RgnPage::Refresh()
@@ -916,8 +926,8 @@ void CAcquireXPS_RgnPage::Refresh()
     m_group->setCurrentIndex(S().m_iGroup);
     m_group->setEnabled(!wide && exp != CAcquireXPS::Image);
     const bool peak = S().PeakMode();
-    const unsigned labels[9] = {1120, 1121, peak ? 1145u : 1122u, peak ? 1146u : 1123u, peak ? 1147u : 1124u,
-                                1125, 1126, 1127, 1128};
+    const unsigned labels[9] = {
+        1120, 1121, peak ? 1145u : 1122u, peak ? 1146u : 1123u, peak ? 1147u : 1124u, 1125, 1126, 1127, 1128};
     for (int r = 0; r < 9; ++r)
         m_Grid.SetTextAt(-1, r, LoadString(labels[r]).c_str());
     m_pRgnList = S().CurRegions();
@@ -1083,7 +1093,9 @@ void CAcquireXPS_RgnPage::UpdateRegion(const CPkLibElement* element, int column,
     r->m_csRegion = p->m_csRegion;
     r->m_iRegion = index;
     const CSource source(&S().m_Src);
-    const double ke = p->m_eType == CPkLibPeak::Auger ? p->m_dPeak : source.ConvertEnergy(p->m_dPeak, CSource::BE, CSource::KE);
+    const double ke = p->m_eType == CPkLibPeak::Auger
+                          ? p->m_dPeak
+                          : source.ConvertEnergy(p->m_dPeak, CSource::BE, CSource::KE);
     r->m_dPeak = TruncEnergy(ke);
     r->m_dStart = TruncEnergy(ke - 10);
     r->m_dFinish = TruncEnergy(ke + 10);
@@ -1124,7 +1136,8 @@ int CAcquireXPS_RgnPage::OnCellTypeNotify(long id, int col, long row, long msg, 
         const CPkLibElement* e = lib ? lib->GetElement(item) : nullptr;
         if (!e && item != S().m_Rgn.GetWidescanRgn()->GetName())
             return 0;
-        QMetaObject::invokeMethod(this, [this, e, col] { UpdateRegion(e, col, -1); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, e, col] { UpdateRegion(e, col, -1); }, Qt::QueuedConnection);
         return 1;
     }
     case Region: {
@@ -1133,7 +1146,8 @@ int CAcquireXPS_RgnPage::OnCellTypeNotify(long id, int col, long row, long msg, 
         const CPkLibElement* e = lib->GetElement((*m_pRgnList)[size_t(col)]->GetName());
         if (!e)
             return 0;
-        QMetaObject::invokeMethod(this, [this, e, col, chosen] { UpdateRegion(e, col, chosen); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, e, col, chosen] { UpdateRegion(e, col, chosen); }, Qt::QueuedConnection);
         return 1;
     }
     case Pass: {
@@ -1199,12 +1213,15 @@ int CAcquireXPS_RgnPage::OnEditFinish(int col, long row, CWnd*, std::string& tex
     default:
         return 1;
     }
-    QMetaObject::invokeMethod(this, [this, col] {
-        if (col < m_Grid.GetColCount()) {
-            FillColumn(col);
-            m_Grid.RedrawCol(col);
-        }
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, col] {
+            if (col < m_Grid.GetColCount()) {
+                FillColumn(col);
+                m_Grid.RedrawCol(col);
+            }
+        },
+        Qt::QueuedConnection);
     return 1;
 }
 
@@ -1212,7 +1229,8 @@ void CAcquireXPS_RgnPage::OnPeriodicTable()
 {
     CAcquirePeriodicTable picker(
         this, m_pRgnList, AcqHost().pkLib, false,
-        [this](const CPkLibElement* e, int peak) { AddRegion(e, peak); }, [this](int i) { OnRegionDeleted(i); });
+        [this](const CPkLibElement* e, int peak) { AddRegion(e, peak); },
+        [this](int i) { OnRegionDeleted(i); });
     QWidget* sheet = window();
     sheet->hide();
     picker.DoModal();

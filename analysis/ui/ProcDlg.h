@@ -49,6 +49,11 @@ public:
     bool IsApplied() const { return m_bApplied; }
     unsigned GetTemplateID() const { return m_nIDTemplate; }
 
+    // A vertical line cursor on a curve of a window at window x (shown), and
+    // taken off it again (hidden). Either does nothing without window or curve.
+    static void AttachCursor(CLineCursor* pCursor, CSpecWnd* pWnd, CSpecTrace* pTrace, double x);
+    static void DetachCursor(CLineCursor* pCursor, CSpecWnd* pWnd);
+
     // Hooks of the view and the main frame; the defaults do nothing.
     virtual int OnUnitChange(int from, int to);
 
@@ -76,10 +81,6 @@ protected:
     // The undo copy (the curves as they were at opening), or null.
     const double* GetUndo() const { return m_pdUndo.get(); }
 
-    // A vertical line cursor on a curve of a window at window x (shown), and
-    // taken off it again (hidden). Either does nothing without window or curve.
-    static void AttachCursor(CLineCursor* pCursor, CSpecWnd* pWnd, CSpecTrace* pTrace, double x);
-    static void DetachCursor(CLineCursor* pCursor, CSpecWnd* pWnd);
     // The horizontal centre of a curve's display rectangle.
     static double CentreOf(const CSpecTrace* pTrace);
     // The size cursor of pCursor when it lies in pWnd and pt hits it, else null.

@@ -3,6 +3,7 @@
 
 #include "analysis/ui/BackgroundDlg.h"
 #include "analysis/ui/ChargeCorrn.h"
+#include "analysis/ui/ChemPrf.h"
 #include "analysis/ui/Differentiate.h"
 #include "analysis/ui/Integrate.h"
 #include "analysis/ui/ProcDlg.h"
@@ -71,6 +72,7 @@ void InstallProcessTools()
     CVeltraneDoc::s_openBackgroundSubtractDlg = [](CVeltraneDoc&, IDocView* view) {
         OpenBackgroundSubtractDlg(dynamic_cast<CSpecViewBase*>(view));
     };
+    InstallChemPrfTool();
     AppHooks().procDlgUnitChange = [](int from, int to) {
         if (auto* dlg = dynamic_cast<CProcDlg*>(CVeltraneView::m_pProcDlg))
             dlg->OnUnitChange(from, to);

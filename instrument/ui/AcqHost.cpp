@@ -2,12 +2,12 @@
 
 #include "data/VeltraneDoc.h"
 #include "framework/ui/AppMessage.h"
+#include "framework/ui/CrossThread.h"
 #include "instrument/DAU.h"
 #include "platform/MessageSink.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QMetaObject>
 #include <QThread>
 
 void CQtAcqHost::RunOnUiThread(const std::function<void()>& fn)
@@ -17,7 +17,9 @@ void CQtAcqHost::RunOnUiThread(const std::function<void()>& fn)
         fn();
         return;
     }
-    QMetaObject::invokeMethod(app, fn, Qt::BlockingQueuedConnection);
+    // Through our own hand-over, which orders the worker after the call in a
+    // way the thread sanitizer can see.
+    RunOnThreadOf(app, fn);
 }
 
 void CQtAcqHost::AbortAndWait(CAcquire& acq)
@@ -56,8 +58,7 @@ void CQtAcqHost::ReportMessage(const std::string& text)
         AfxMessageBox(text, MB_OK | MB_ICONERROR);
         return;
     }
-    QMetaObject::invokeMethod(
-        app, [text] { AfxMessageBox(text, MB_OK | MB_ICONERROR); }, Qt::QueuedConnection);
+    PostToThreadOf(app, [text] { AfxMessageBox(text, MB_OK | MB_ICONERROR); });
 }
 
 int CQtAcqHost::StopMonitor()

@@ -37,9 +37,11 @@ public:
         return *this;
     }
     CBytes& region(const std::string& name, const std::string& peak, double start, double finish, double step,
-                   double peakE, double bk1, double bk2, double dwell, double pass, int scans, int repeat, int index)
+                   double peakE, double bk1, double bk2, double dwell, double pass, int scans, int repeat,
+                   int index)
     {
-        str(name).str(peak).f64(start).f64(finish).f64(step).f64(peakE).f64(bk1).f64(bk2).f64(dwell).f64(pass);
+        str(name).str(peak).f64(start).f64(finish).f64(step).f64(peakE).f64(bk1).f64(bk2).f64(dwell).f64(
+            pass);
         return str("High").i32(scans).i32(repeat).i32(index).i32(0).i32(0).i32(0);
     }
     CBytes& header(int type)

@@ -9,6 +9,7 @@
 #include "UGrid/UGGrid.h"
 #include "acquire/ui/AcquireXPS.h"
 #include "app/InstrumentHooks.h"
+#include "data/Region.h"
 #include "data/Source.h"
 #include "res/resource.h"
 
@@ -16,6 +17,22 @@
 #include <QKeyEvent>
 #include <QTabWidget>
 #include <QTest>
+
+// A spectrum region as the pages hold them (kinetic energies, no backgrounds).
+inline CRegion* NewRegion(const char* name, double start, double finish, double step, double dwell = 100,
+                          int scans = 1)
+{
+    auto* r = new CRegion;
+    r->m_csName = name;
+    r->m_dStart = start;
+    r->m_dFinish = finish;
+    r->m_dStep = step;
+    r->m_dDwell = dwell;
+    r->m_nScans = scans;
+    r->m_iRepeat = 1;
+    r->m_dPeak = (start + finish) / 2;
+    return r;
+}
 
 class XpsSheet : public AppFixture
 {
@@ -82,7 +99,8 @@ protected:
     {
         RECT r;
         grid.GetCellRect(&col, &row, &r);
-        QTest::mouseClick(grid.GetGridWnd(), Qt::LeftButton, {}, QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+        QTest::mouseClick(grid.GetGridWnd(), Qt::LeftButton, {},
+                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
         Pump(0);
     }
     // Opens a cell's drop-down list with its button and chooses item text.

@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 // The id a check throws, 0 when it passes; the text goes to args.
 template <class F> unsigned Refusal(F f, std::vector<std::string>* args = nullptr)
 {
@@ -86,10 +85,12 @@ TEST(RegionCheck, MessagesFillTheirPlaceholders)
     EXPECT_EQ((CAcqError{2199, {"0.001 - 2"}}.Text()),
               "One or more regions has a step energy outside the allowed range (0.001 - 2 eV)");
     EXPECT_EQ((CAcqError{2133, {"Steel", "1", "9999"}}.Text()),
-              "The profile for the group 'Steel' contains a 'Before' or To' entry that is outside the allowed range "
+              "The profile for the group 'Steel' contains a 'Before' or To' entry that is outside the "
+              "allowed range "
               "(1 to 9999)");
     EXPECT_EQ((CAcqError{2136, {"Steel", "0", "3600"}}.Text()),
-              "The profile for the group 'Steel' contains a 'Time' or 'Step' entry that is outside the allowed range "
+              "The profile for the group 'Steel' contains a 'Time' or 'Step' entry that is outside the "
+              "allowed range "
               "(0 to 3600)");
 }
 
@@ -110,7 +111,7 @@ TEST(XpsRegions, EveryImageRegionAndEveryUsedGroupIsChecked)
     n.m_Stg.GetGroups()[0]->m_Regions.push_back(new CRegion(Spectrum(0, 10, 0.1)));
     EXPECT_EQ(Refusal([&] { n.CheckRegions(); }), 0u) << "a group no row uses needs no regions";
     n.m_Stg.m_GridData[CAcquireXPS::Normal].insert(n.m_Stg.m_GridData[CAcquireXPS::Normal].begin() + 1,
-                                                  CAcquireXPS_Stg::CGridRow{2, 2, "Unused", ""});
+                                                   CAcquireXPS_Stg::CGridRow{2, 2, "Unused", ""});
     EXPECT_EQ(Refusal([&] { n.CheckRegions(); }), 2143u);
 }
 
@@ -130,10 +131,22 @@ TEST(XpsStage, StartEndAndTheChecksAtStart)
     };
     const std::vector<Case> cases = {
         {"new page", CAcquireXPS::Normal, {{1, 1, "Default", ""}, end}, 1, 0, 1, 1},
-        {"ranges in any order", CAcquireXPS::Normal, {{7, 9, "Default", ""}, {1, 6, "Default", ""}, end}, 9, 0, 1, 9},
+        {"ranges in any order",
+         CAcquireXPS::Normal,
+         {{7, 9, "Default", ""}, {1, 6, "Default", ""}, end},
+         9,
+         0,
+         1,
+         9},
         {"a gap", CAcquireXPS::Normal, {{1, 3, "Default", ""}, {7, 9, "Default", ""}, end}, 9, 2177, 1, 9},
         {"no valid row", CAcquireXPS::Memory, {end}, 5, 2176, 0, 0},
-        {"first beyond the positions", CAcquireXPS::Normal, {{1, 3, "Default", ""}, {4, 6, "Default", ""}, end}, 5, 2141, 1, 6},
+        {"first beyond the positions",
+         CAcquireXPS::Normal,
+         {{1, 3, "Default", ""}, {4, 6, "Default", ""}, end},
+         5,
+         2141,
+         1,
+         6},
         {"first below one", CAcquireXPS::Normal, {{0, 3, "Default", ""}, end}, 5, 2140, 0, 3},
         {"a blank group", CAcquireXPS::Normal, {{1, 1, " \t", ""}, end}, 5, 2080, 1, 1},
         {"an emptied group cell", CAcquireXPS::Normal, {{1, 1, EmptyText, ""}, end}, 5, 0, 1, 1},
@@ -149,4 +162,47 @@ TEST(XpsStage, StartEndAndTheChecksAtStart)
         EXPECT_EQ(stg.GetStartPosn(c.move), c.start) << c.what;
         EXPECT_EQ(stg.GetEndPosn(c.move), c.last) << c.what;
     }
+}
+
+TEST(XpsImaging, StepsAndAreasThatMakeNoRasterAreRefused)
+{
+    struct Case
+    {
+        int scan;
+        double step, x1, x2, y1, y2;
+        int mode;
+        unsigned id;
+    };
+    const Case cases[] = {
+        {1, 0.5, 0, 10, 0, 10, 0, 0}, {1, 0, 0, 10, 0, 10, 0, 2179}, {1, -1, 0, 10, 0, 10, 0, 2179},
+        {0, 0, 0, 10, 0, 10, 0, 0},   {0, 1, 10, 0, 0, 10, 0, 2180}, {0, 1, 0, 10, 10, 0, 0, 2180},
+        {0, 1, 0, 10, 10, 0, 1, 0}, // a line scan has no Y extent
+    };
+    for (const auto& c : cases) {
+        CXpsSetup s;
+        s.m_Src.m_iType = 2;
+        s.m_Exp.m_iExperiment = CAcquireXPS::Image;
+        s.m_Exp.m_iMovement = CAcquireXPS::Planar;
+        s.m_Rgn.m_ImageRegions.push_back(new CRegion(Peak(100, 0, 0)));
+        s.m_Img.m_iScan = c.scan;
+        s.m_Img.m_dStep = c.step;
+        s.m_Img.m_dX1 = c.x1;
+        s.m_Img.m_dX2 = c.x2;
+        s.m_Img.m_dY1 = c.y1;
+        s.m_Img.m_dY2 = c.y2;
+        s.m_Img.m_iMode = c.mode;
+        EXPECT_EQ(Refusal([&] { s.Check(false); }), c.id) << c.step << " " << c.x1 << " " << c.x2;
+    }
+    // With Size 64 over 0 to 6.3 the step is 0.1; with Step 0.5 over 0 to 10 there are 21 points.
+    CXpsImgModel img;
+    img.m_dX2 = 6.3;
+    img.m_iSize = 4;
+    EXPECT_EQ(img.Size(), 64);
+    EXPECT_NEAR(img.GetXStep(), 0.1, 1e-12);
+    img.m_iScan = 1;
+    img.m_dStep = 0.5;
+    img.m_dX2 = 10;
+    img.m_iMode = 1;
+    EXPECT_EQ(img.GetXSize(), 21);
+    EXPECT_EQ(img.GetYSize(), 1);
 }

@@ -5,14 +5,14 @@
 #include "TempDir.h"
 #include "acquire/core/XpsSetup.h"
 #include "data/Region.h"
+#include "data/VeltraneDoc.h"
 #include "platform/File.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 
-namespace
-{
+namespace {
 std::vector<uint8_t> ReadAll(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -164,4 +164,31 @@ TEST(XpsSettingsFile, ASettingsFileOfTheSheetRoundTripsThroughTheWriter)
     EXPECT_EQ(back.m_Stg.GetGroups()[2]->m_Regions[1], back.m_Rgn.GetWidescanRgn());
     EXPECT_EQ(back.m_Stg.GetGroups()[1]->GetProfile()->GetLevelList(0)->size(), 2u);
     EXPECT_EQ(back.m_iGroup, 0);
+}
+
+TEST(XpsDocumentLoad, AMovementThisInstrumentCannotMakeLoadsNothing)
+{
+    SXpsInstrument mapping;
+    mapping.stageType = 3; // Planar allowed
+    CXpsSetup made(mapping);
+    made.m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    made.m_Exp.SetMovement(CAcquireXPS::Planar);
+    made.m_Stg.m_GridData[CAcquireXPS::Planar].insert(made.m_Stg.m_GridData[CAcquireXPS::Planar].begin(),
+                                                      CAcquireXPS_Stg::CGridRow{5, 6, "Default", ""});
+    CVeltraneDoc doc;
+    BuildXpsDocument(doc, made);
+
+    SXpsInstrument plain;
+    plain.stageType = 1;
+    CXpsSetup into(plain);
+    into.m_Exp.m_csComment = "kept";
+    const CAcqError error = LoadXpsFromDocument(doc, "made.vlt", into);
+    EXPECT_EQ(error.id, 2129u);
+    ASSERT_EQ(error.args.size(), 1u);
+    EXPECT_EQ(error.args[0], "made.vlt");
+    EXPECT_EQ(into.m_Exp.m_csComment, "kept");
+
+    CXpsSetup same(mapping);
+    EXPECT_FALSE(LoadXpsFromDocument(doc, "made.vlt", same));
+    EXPECT_EQ(same.GetMoveType(), CAcquireXPS::Planar);
 }

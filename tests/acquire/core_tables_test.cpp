@@ -3,11 +3,12 @@
 
 #include "acquire/core/XpsSetup.h"
 #include "data/Region.h"
+#include "data/StagePosn.h"
+#include "data/VeltraneDoc.h"
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 constexpr double X = CLevelInfo::NotValid;
 
 struct Edit
@@ -35,7 +36,8 @@ std::string Show(const CLevelList& l)
 {
     std::string s;
     for (const auto& r : l)
-        s += "(" + std::to_string(r.m_dFrom) + "," + std::to_string(r.m_dTo) + "," + std::to_string(r.m_dStep) + ")";
+        s += "(" + std::to_string(r.m_dFrom) + "," + std::to_string(r.m_dTo) + "," +
+             std::to_string(r.m_dStep) + ")";
     return s;
 }
 
@@ -63,26 +65,47 @@ TEST(LevelTable, EditsKeepTheListOrderedAndJoined)
     };
     const std::vector<Case> cases = {
         {"a row moved earlier trims the row before",
-         Rows({{1, 5, 2}, {6, 10, 3}, {X, X, X}}), 2, {{0, "4"}},
-         Rows({{1, 3, 2}, {4, 10, 3}, {X, X, X}}), 2},
+         Rows({{1, 5, 2}, {6, 10, 3}, {X, X, X}}),
+         2,
+         {{0, "4"}},
+         Rows({{1, 3, 2}, {4, 10, 3}, {X, X, X}}),
+         2},
         {"a gap gets a row of its own",
-         Rows({{1, 10, 2}, {X, X, X}}), 2, {{0, "12"}, {1, "15"}, {2, "3"}},
-         Rows({{1, 10, 2}, {11, 11, 0}, {12, 15, 3}, {X, X, X}}), 3},
+         Rows({{1, 10, 2}, {X, X, X}}),
+         2,
+         {{0, "12"}, {1, "15"}, {2, "3"}},
+         Rows({{1, 10, 2}, {11, 11, 0}, {12, 15, 3}, {X, X, X}}),
+         3},
         {"equal times merge",
-         Rows({{1, 10, 2}, {X, X, X}}), 2, {{0, "11"}, {1, "15"}, {2, "2"}},
-         Rows({{1, 15, 2}, {X, X, X}}), 1},
+         Rows({{1, 10, 2}, {X, X, X}}),
+         2,
+         {{0, "11"}, {1, "15"}, {2, "2"}},
+         Rows({{1, 15, 2}, {X, X, X}}),
+         1},
         {"a new row swallows and trims",
-         Rows({{1, 5, 2}, {6, 8, 3}, {9, 25, 4}, {X, X, X}}), 4, {{0, "3"}, {1, "20"}, {2, "5"}},
-         Rows({{1, 2, 2}, {3, 20, 5}, {21, 25, 4}, {X, X, X}}), 2},
+         Rows({{1, 5, 2}, {6, 8, 3}, {9, 25, 4}, {X, X, X}}),
+         4,
+         {{0, "3"}, {1, "20"}, {2, "5"}},
+         Rows({{1, 2, 2}, {3, 20, 5}, {21, 25, 4}, {X, X, X}}),
+         2},
         {"clearing a middle row removes it",
-         Rows({{1, 5, 2}, {6, 8, 3}, {X, X, X}}), 1, {{0, ""}, {1, ""}},
-         Rows({{6, 8, 3}, {X, X, X}}), 2},
+         Rows({{1, 5, 2}, {6, 8, 3}, {X, X, X}}),
+         1,
+         {{0, ""}, {1, ""}},
+         Rows({{6, 8, 3}, {X, X, X}}),
+         2},
         {"0 becomes 1 for level numbers",
-         Rows({{X, X, X}}), 1, {{0, "0"}, {1, "0"}, {2, "5"}},
-         Rows({{1, 1, 5}, {X, X, X}}), 1},
+         Rows({{X, X, X}}),
+         1,
+         {{0, "0"}, {1, "0"}, {2, "5"}},
+         Rows({{1, 1, 5}, {X, X, X}}),
+         1},
         {"To before First follows the edited column",
-         Rows({{X, X, X}}), 1, {{0, "8"}, {1, "3"}, {2, "1"}},
-         Rows({{3, 3, 1}, {X, X, X}}), 1},
+         Rows({{X, X, X}}),
+         1,
+         {{0, "8"}, {1, "3"}, {2, "1"}},
+         Rows({{3, 3, 1}, {X, X, X}}),
+         1},
     };
     for (const auto& c : cases) {
         CLevelList list = c.before;
@@ -179,8 +202,12 @@ TEST(XpsStage, EditsAndGroupDeletion)
 TEST(XpsFileNames, NextRunAndStart)
 {
     const std::pair<const char*, const char*> next[] = {
-        {"run9.vlt", "run10.vlt"},     {"run007.vlt", "run8.vlt"}, {"sample.vlt", "sample.vlt"},
-        {"a1234567890.vlt", "a1234567891.vlt"}, {"x9999999999", "x91000000000"}, {"  ", ""},
+        {"run9.vlt", "run10.vlt"},
+        {"run007.vlt", "run8.vlt"},
+        {"sample.vlt", "sample.vlt"},
+        {"a1234567890.vlt", "a1234567891.vlt"},
+        {"x9999999999", "x91000000000"},
+        {"  ", ""},
         {"/data/v2.d/run", "/data/v3.d/run"},
     };
     for (const auto& [in, out] : next)
@@ -192,4 +219,36 @@ TEST(XpsFileNames, NextRunAndStart)
         EXPECT_EQ(ResolveDataFileName(in, ".vlt"), out) << in;
     EXPECT_DOUBLE_EQ(TruncEnergy(1.005), 1.005);
     EXPECT_DOUBLE_EQ(TruncEnergy(1.0059), 1.005);
+}
+
+TEST(ProfileLevels, RowsComeBackFromThePositionsTheyMade)
+{
+    // Rows to a document's levels (the records) and back (Open of a data file).
+    struct Case
+    {
+        int exp;
+        int method;
+        CLevelList rows;
+        CLevelList back;
+    };
+    const std::vector<Case> cases = {
+        // Times 10, 20, 30, 50: the first row takes the first level's own time.
+        {CAcquireXPS::DepthProfile, CAcquireProfile::DepthProfile, Rows({{1, 3, 10}, {4, 4, 20}, {X, X, X}}),
+         Rows({{1, 3, 10}, {4, 4, 20}, {X, X, X}})},
+        {CAcquireXPS::AngleResolved, CAcquireProfile::AngleResolved, Rows({{0, 30, 10}, {X, X, X}}),
+         Rows({{0, 30, 10}, {X, X, X}})},
+        {CAcquireXPS::AngleResolved, CAcquireProfile::AngleResolved, Rows({{45, 45, 5}, {X, X, X}}),
+         Rows({{45, 45, 1}, {X, X, X}})},
+    };
+    for (const auto& c : cases) {
+        CXpsSetup s;
+        s.m_Exp.SetExperiment(c.exp);
+        *s.m_Stg.GetGroups()[0]->GetProfile()->GetLevelList(c.method) = c.rows;
+        CVeltraneDoc doc;
+        BuildXpsDocument(doc, s);
+        ASSERT_EQ(doc.GetNumStagePosns(), 1);
+        CProfileLevels back;
+        back.Load(doc.GetStagePosn(0), c.method);
+        EXPECT_TRUE(Same(*back.GetLevelList(c.method), c.back)) << Show(*back.GetLevelList(c.method));
+    }
 }

@@ -3,6 +3,10 @@
 
 #include "XpsSheetFixture.h"
 
+#include "acquire/ui/PeriodicTable.h"
+
+#include <QPainter>
+
 TEST_F(XpsSheet, Screenshots)
 {
     const QString dir = qEnvironmentVariable("VELTRANE_SCREENSHOT_DIR");
@@ -17,8 +21,22 @@ TEST_F(XpsSheet, Screenshots)
             Page(i);
             Pump(20);
             sheet->grab().save(dir + QStringLiteral("/xps-%1-%2.png").arg(names[i]).arg(size.width()));
-            frame->grab().save(dir + QStringLiteral("/xps-frame-%1-%2.png").arg(names[i]).arg(size.width()));
+            // A screen of that size as a user sees it: the main window filling
+            // it, the sheet at its first place, centred near the bottom.
+            QImage screen = frame->grab().toImage();
+            QPainter painter(&screen);
+            const QPixmap shot = sheet->grab();
+            painter.drawPixmap((screen.width() - shot.width()) / 2, screen.height() - shot.height() - 4,
+                               shot);
+            painter.end();
+            screen.save(dir + QStringLiteral("/xps-screen-%1-%2.png").arg(names[i]).arg(size.width()));
         }
         sheet->resize(sheet->width() + 200, sheet->height() + 120);
     }
+    std::vector<CRegion*> regions;
+    CAcquirePeriodicTable picker(sheet, &regions, &app->m_PkLib, false, nullptr, nullptr);
+    picker.Create(sheet);
+    Pump(20);
+    picker.grab().save(dir + QStringLiteral("/xps-periodic-table.png"));
+    picker.hide();
 }

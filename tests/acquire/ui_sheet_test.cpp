@@ -14,24 +14,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <fstream>
-
-namespace
-{
-CRegion* NewRegion(const char* name, double start, double finish, double step)
-{
-    auto* r = new CRegion;
-    r->m_csName = name;
-    r->m_dStart = start;
-    r->m_dFinish = finish;
-    r->m_dStep = step;
-    r->m_dDwell = 100;
-    r->m_nScans = 1;
-    r->m_iRepeat = 1;
-    r->m_dPeak = (start + finish) / 2;
-    return r;
-}
-} // namespace
 
 TEST_F(XpsSheet, StageRowsAreTypedIntoTheEditRow)
 {
@@ -114,9 +98,9 @@ TEST_F(XpsSheet, RegionsComeFromTheTableAndThePeriodicTable)
     EXPECT_EQ(S().m_Rgn.GetWidescanRgn()->GetName(), "Wide");
 
     // The periodic table: Fe added, then removed again; its button follows.
-    CAcquirePeriodicTable picker(sheet, &regions, lib, false,
-                                 [&](const CPkLibElement* e, int p) { sheet->RgnPage().AddRegion(e, p); },
-                                 [&](int i) { sheet->RgnPage().OnRegionDeleted(i); });
+    CAcquirePeriodicTable picker(
+        sheet, &regions, lib, false, [&](const CPkLibElement* e, int p) { sheet->RgnPage().AddRegion(e, p); },
+        [&](int i) { sheet->RgnPage().OnRegionDeleted(i); });
     picker.Create(sheet);
     const int fe = 25;
     ASSERT_EQ(lib->GetElement(fe)->GetSymbol(), "Fe");
@@ -241,4 +225,46 @@ TEST_F(XpsSheet, StartRefusesWhatCannotBeMeasured)
         EXPECT_EQ(sink.Texts()[0].substr(0, 14), LoadString(c.id).substr(0, 14)) << c.what;
         EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled()) << c.what;
     }
+}
+
+TEST_F(XpsSheet, AWideScanShowsItsOneRegionInTheUnitChosen)
+{
+    Page(4);
+    CAcquireGrid& grid = sheet->RgnPage().Grid();
+    // One read-only "Wide" column, no empty column, no periodic table, the wide-scan labels.
+    EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Element), "Wide");
+    CUGCell cell;
+    grid.GetCell(1, CAcquireXPS_RgnPage::Element, &cell);
+    EXPECT_NE(cell.GetCellType(), UGTYPE_DROPLIST);
+    EXPECT_FALSE(Ctrl<QPushButton>("id_4093")->isEnabled());
+    EXPECT_EQ(Ctrl<QRadioButton>("id_4089")->text().toStdString(), LoadString(1154));
+
+    // The unit changes while the page is in front: start and finish follow, the step does not.
+    const CRegion* wide = S().m_Rgn.GetWidescanRgn();
+    const double photon = S().m_Src.m_dEnergy;
+    for (unsigned id : {unsigned(ID_VIEW_UNITS_KE), unsigned(ID_VIEW_UNITS_BE)}) {
+        frame->OnViewUnits(id);
+        Pump(0);
+        const bool binding = id == ID_VIEW_UNITS_BE;
+        const double start = binding ? photon - wide->m_dStart : wide->m_dStart;
+        EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Start), FormatPrintf("%.3f", start)) << id;
+        EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Step), FormatPrintf("%.3f", wide->m_dStep)) << id;
+    }
+}
+
+TEST_F(XpsSheet, AValueBeingTypedWhenStartIsPressedCounts)
+{
+    S().m_Src.m_iType = 2;
+    Page(4);
+    CAcquireGrid& grid = sheet->RgnPage().Grid();
+    ClickCell(grid, 0, CAcquireXPS_RgnPage::Dwell);
+    ASSERT_TRUE(grid.IsEditing());
+    for (int i = 0; i < 8; ++i)
+        Key(Qt::Key_Backspace, "\b");
+    Type("2000");
+    sink.Clear();
+    Click("IDC_ACQ_STARTBTN");
+    EXPECT_EQ(S().m_Rgn.GetWidescanRgn()->m_dDwell, 2000);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], LoadString(2193));
 }

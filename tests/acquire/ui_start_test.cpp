@@ -19,7 +19,10 @@ protected:
         // A wide scan with the source named "Other": nothing to switch on.
         S().m_Src.m_iType = 2;
         S().m_Src.m_dEnergy = 1486.6;
-        AcqHost().startAcquiring = [this](CVeltraneDoc* doc, QObject*) { started.push_back(doc); };
+        AcqHost().startAcquiring = [this](CVeltraneDoc* doc, QObject*) {
+            started.push_back(doc);
+            return 0;
+        };
         AcqHost().engineDocument = [this] { return started.empty() ? nullptr : started.back(); };
     }
     void TearDown() override
@@ -58,7 +61,8 @@ TEST_F(XpsStart, TheNameGetsItsExtensionAndMovesOnAfterTheRun)
         const size_t before = started.size();
         sink.Clear();
         StartWith(settings.Path(c.typed));
-        ASSERT_EQ(started.size(), before + 1) << c.typed << ": " << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+        ASSERT_EQ(started.size(), before + 1)
+            << c.typed << ": " << (sink.Texts().empty() ? "" : sink.Texts()[0]);
         EXPECT_EQ(started.back()->GetPathName(), settings.Path(c.saved).toStdString());
         EXPECT_TRUE(QFile::exists(settings.Path(c.saved)));
         EXPECT_FALSE(Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled()) << "running";
@@ -124,18 +128,13 @@ TEST_F(XpsStart, ADataFileGivesBackTheSetUpItWasMadeFrom)
     setup->m_Exp.SetMovement(CAcquireXPS::Memory);
     setup->m_Exp.m_nPosns[CAcquireXPS::Memory] = 3;
     auto& rows = setup->m_Stg.m_GridData[CAcquireXPS::Memory];
-    rows = {{1, 2, "Default", "a"}, {3, 3, "Steel", "b"}, {CLevelInfo::NotValid, CLevelInfo::NotValid, EmptyText, EmptyText}};
+    rows = {{1, 2, "Default", "a"},
+            {3, 3, "Steel", "b"},
+            {CLevelInfo::NotValid, CLevelInfo::NotValid, EmptyText, EmptyText}};
     for (const char* name : {"Default", "Steel"}) {
-        CStageGroup* g = std::string(name) == "Default" ? setup->m_Stg.GetGroups()[0].get() : setup->m_Stg.AddGroup(name);
-        auto* r = new CRegion;
-        r->m_csName = name[0] == 'D' ? "C" : "Fe";
-        r->m_dStart = 700;
-        r->m_dFinish = 720;
-        r->m_dStep = 0.5;
-        r->m_dDwell = 50;
-        r->m_nScans = 1;
-        r->m_iRepeat = 1;
-        g->m_Regions.push_back(r);
+        CStageGroup* g =
+            std::string(name) == "Default" ? setup->m_Stg.GetGroups()[0].get() : setup->m_Stg.AddGroup(name);
+        g->m_Regions.push_back(NewRegion(name[0] == 'D' ? "C" : "Fe", 700, 720, 0.5, 50));
     }
     sheet->TakeSetup(std::move(setup));
     S().m_Src.m_iType = 2;
@@ -159,4 +158,30 @@ TEST_F(XpsStart, ADataFileGivesBackTheSetUpItWasMadeFrom)
     ASSERT_EQ(S().m_Stg.GetGroups().size(), 2u);
     EXPECT_EQ(S().m_Stg.GetGroups()[1]->m_Regions.at(0)->GetName(), "Fe");
     EXPECT_EQ(S().m_Stg.GetGroups()[1]->m_Regions.at(0)->m_dBk1, 0.0) << "no background again";
+}
+
+TEST_F(XpsStart, TheSourceIsSwitchedOnlyWhileNoRunGoes)
+{
+    auto fresh = std::make_unique<CXpsSetup>(S().m_Instr);
+    sheet->TakeSetup(std::move(fresh)); // Mg Ka: the X-rays must be on for Start
+    Page(1);
+    sink.Clear();
+    Click("IDC_ACQXPSSRC_XRAYON");
+    for (int i = 0; i < 200 && !sheet->SrcPage().IsXraysOn() && sheet->SrcPage().IsWorking(); ++i)
+        Pump(10);
+    ASSERT_TRUE(sheet->SrcPage().IsXraysOn()) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    EXPECT_FALSE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYON")->isVisible());
+    EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYUPDATE")->isEnabled());
+    StartWith("");
+    ASSERT_EQ(started.size(), 1u) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    // While the run goes the source's link is the engine's.
+    Page(1);
+    EXPECT_FALSE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYUPDATE")->isEnabled());
+    EXPECT_FALSE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYOFF")->isEnabled());
+    End();
+    EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYOFF")->isEnabled());
+    Click("IDC_ACQXPSSRC_XRAYOFF");
+    for (int i = 0; i < 200 && sheet->SrcPage().IsXraysOn(); ++i)
+        Pump(10);
+    EXPECT_FALSE(sheet->SrcPage().IsXraysOn());
 }

@@ -156,11 +156,25 @@ TEST_F(AppFixture, AClientThatGoesWhileAnOpenMessageIsUpDoesNotBringTheProgramDo
 {
     Start();
     Pump(700); // past the start-up messages
+    // What the program was handling when the box came up: an event of the
+    // socket (its signal still running under the box) or a queued call.
+    struct CLastDelivery : QObject
+    {
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::SockAct || e->type() == QEvent::MetaCall)
+                last = e->type();
+            return false;
+        }
+        QEvent::Type last = QEvent::None;
+    } delivery;
+    QCoreApplication::instance()->installEventFilter(&delivery);
     struct CModalSink : CRecordingSink
     {
         int ShowMessage(const std::string& text, unsigned type) override
         {
             ++shown;
+            shownDuring = delivery->last;
             // The box stays up, in an event loop of its own as a message box
             // runs, until the client has its answer and has gone.
             QEventLoop loop;
@@ -178,7 +192,10 @@ TEST_F(AppFixture, AClientThatGoesWhileAnOpenMessageIsUpDoesNotBringTheProgramDo
         std::atomic<bool> clientGone{false};
         std::atomic<int> shown{0};
         int closeAt = 0;
+        CLastDelivery* delivery = nullptr;
+        QEvent::Type shownDuring = QEvent::None;
     } modal;
+    modal.delivery = &delivery;
     const QString good = WriteDataFile("after.vlt", 0x102);
     for (const QString& path : {settings.Path("unreadable.vlt"), good}) {
         modal.clientGone = false;
@@ -193,7 +210,9 @@ TEST_F(AppFixture, AClientThatGoesWhileAnOpenMessageIsUpDoesNotBringTheProgramDo
         EXPECT_TRUE(sent);
         Pump(300);
     }
+    QCoreApplication::instance()->removeEventFilter(&delivery);
     EXPECT_EQ(modal.shown, 1);
+    EXPECT_EQ(modal.shownDuring, QEvent::MetaCall) << "the files open after the socket's signal returned";
     EXPECT_EQ(modal.Texts(), std::vector<std::string>{"unreadable.vlt was not found."});
     EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 1);
 }
@@ -241,8 +260,10 @@ TEST(ShellOpenServerName, FallsBackToAFolderOnlyTheUserCanEnter)
     ASSERT_TRUE(QFile::link(home.filePath("elsewhere"), folder));
     EXPECT_TRUE(CShellOpenServer::ServerName().isEmpty());
 
-    // A runtime folder is used when it is the user's own.
+    // A runtime folder is used when it is the user's own and closed to others.
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.filePath("elsewhere")));
+    ::chmod(QFile::encodeName(home.filePath("elsewhere")).constData(), 0755);
+    EXPECT_TRUE(CShellOpenServer::ServerName().isEmpty());
     ::chmod(QFile::encodeName(home.filePath("elsewhere")).constData(), 0700);
     EXPECT_EQ(CShellOpenServer::ServerName(), home.filePath("elsewhere/veltrane.sock"));
 

@@ -9,6 +9,7 @@
 #include "data/Trace.h"
 #include "platform/File.h"
 #include "platform/Strings.h"
+#include "tests/data/doc_file_builder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -716,5 +717,41 @@ TEST_F(AcquireTest, AesBeamMoves)
             if (cmd.rfind("BEAM", 0) == 0)
                 beams.push_back(cmd);
         EXPECT_EQ(beams, tc.beams);
+    }
+}
+
+// An experiment the engine has no type for starts nothing and says so; a UPS
+// run touches no unit, posts nothing and leaves the engine inactive.
+TEST_F(AcquireTest, UnknownExperimentAndUps)
+{
+    struct
+    {
+        int32_t expType, technique;
+        int started;
+    } cases[] = {{0x999, 2, 2082}, {0x102, 4, 0}};
+    for (const auto& tc : cases) {
+        SAcqRig rig;
+        CDataFileBuilder b;
+        b.Header().Experiment(tc.expType, tc.technique).Source().IonGun();
+        CDataFileBuilder::SPosnHead head;
+        const size_t at = b.BeginPosn(head, 1);
+        b.SpecRgn(5, 1).Count(0);
+        b.EndPosn(at);
+        b.End();
+        const std::string path = (m_dir / "odd.vlt").string();
+        {
+            CFile f(path, CFile::modeCreate | CFile::modeWrite);
+            f.Write(b.m_bytes.data(), b.m_bytes.size());
+        }
+        CVeltraneDoc doc;
+        ASSERT_TRUE(ReadBack(path, doc));
+        doc.SetPathName(path);
+        EXPECT_EQ(rig.m_acq.StartAcquiring(&doc, nullptr), tc.started);
+        ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
+        EXPECT_EQ(rig.m_acq.GetStatus(), CAcquire::Inactive);
+        EXPECT_TRUE(rig.m_host.Messages().empty());
+        EXPECT_TRUE(rig.DauCommands().empty());
+        EXPECT_EQ(rig.m_host.m_shown,
+                  tc.started ? std::vector<std::string>{LoadString(2082)} : std::vector<std::string>{});
     }
 }

@@ -192,6 +192,43 @@ TEST(Comm, APortHeldByOneOpenerIsRefusedToAnother)
     EXPECT_EQ(second.Open("COM3", 1024, 1024, 2048), 0) << "free again once the first lets go";
 }
 
+TEST(Comm, CloseEndsAReaderWaitingForRoomInAFullQueue)
+{
+    // A unit that talks without pause fills a small queue: the reader waits
+    // for room, and Close must still end it, whenever it comes.
+    for (int i = 0; i < 100; ++i) {
+        SPty pty;
+        CComm comm;
+        comm.MapPort("COM3", pty.m_path);
+        ASSERT_EQ(comm.Open("COM3", 4, 4, 16), 0);
+        pty.Send(std::string(64, 'x'));
+        usleep(static_cast<useconds_t>(i % 10) * 100);
+        comm.Close();
+        EXPECT_FALSE(comm.IsOpen());
+    }
+}
+
+TEST(Comm, AUnitThatGoesDuringSetUpFailsEachCallCleanly)
+{
+    // The unit goes while the port is being set up: the reader sees the end
+    // while this thread still asks for the settings (the thread-sanitizer
+    // build checks that the two do not trample each other's error).
+    for (int i = 0; i < 20; ++i) {
+        auto pty = std::make_unique<SPty>();
+        CComm comm;
+        comm.MapPort("COM3", pty->m_path);
+        ASSERT_EQ(comm.Open("COM3", 1024, 1024, 2048), 0);
+        pty.reset();
+        SSerialSettings s;
+        for (int k = 0; k < 50; ++k)
+            comm.GetState(s);
+        char buf[16];
+        size_t count = 0;
+        EXPECT_NE(comm.Read(buf, sizeof buf, count, 1000), 0);
+        comm.Close();
+    }
+}
+
 TEST(SerialPort, TimeoutIsToldApartFromError)
 {
     auto pty = std::make_unique<SPty>();

@@ -134,9 +134,17 @@ TEST(AcqHost, RunThroughTheUserInterfaceThread)
 TEST(AcqHost, AbortAndWaitServesTheWorker)
 {
     SQtRun run(250, 50);
+    // The first block ends the run (the worker waits while the block is handled).
+    bool acquiring = false;
+    run.m_wnd.m_onBlock = [&] {
+        if (run.m_wnd.m_nBlocks == 1) {
+            acquiring = run.m_rig.m_acq.IsAcquiring(&run.m_doc);
+            run.m_rig.m_acq.StopAcquiring(true);
+        }
+    };
     ASSERT_EQ(run.m_rig.m_acq.StartAcquiring(&run.m_doc, &run.m_wnd), 0);
     ASSERT_TRUE(PumpUntil([&] { return run.m_wnd.m_nBlocks > 0; }));
-    EXPECT_TRUE(run.m_rig.m_acq.IsAcquiring(&run.m_doc));
+    EXPECT_TRUE(acquiring);
     CQtAcqHost::AbortAndWait(run.m_rig.m_acq);
     EXPECT_FALSE(run.m_rig.m_acq.IsBusy());
     EXPECT_FALSE(run.m_rig.m_acq.IsAcquiring(&run.m_doc));
