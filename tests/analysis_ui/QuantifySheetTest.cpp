@@ -100,6 +100,13 @@ protected:
     CVeltraneDoc* m_pDoc = nullptr;
 };
 
+bool Enabled(CSpecViewBase* v, unsigned id)
+{
+    CCmdUI ui(id);
+    v->OnCmdMsg(id, &ui);
+    return ui.m_bEnabled;
+}
+
 std::string CellText(CUGCtrl& g, int col, long row)
 {
     CUGCell cell;
@@ -222,6 +229,9 @@ TEST_F(QuantifySheetTest, ProfilePaneShowsAndHidesInPlaceOfTheView)
     EXPECT_TRUE(pane->isVisible());
     EXPECT_EQ(b->text(), QStringLiteral("Hide"));
     EXPECT_EQ(pane->GetNumCurves(), 3);
+    // The view's level, region and sample commands rest while the pane stands in for it.
+    EXPECT_FALSE(Enabled(v, ID_DISP_LEVEL));
+    EXPECT_FALSE(Enabled(v, ID_DISP_REGION));
     EXPECT_EQ(pane->GetYMin(), 0.0);
     // The Absolute and Normalised buttons follow the pane.
     EXPECT_TRUE(s->GetDispPage()->m_bProfile);
@@ -236,6 +246,11 @@ TEST_F(QuantifySheetTest, ProfilePaneShowsAndHidesInPlaceOfTheView)
     EXPECT_EQ(s->GetProfileView(), nullptr);
     EXPECT_TRUE(v->isVisible());
     EXPECT_FALSE(s->GetDispPage()->m_bProfile);
+    EXPECT_TRUE(Enabled(v, ID_DISP_LEVEL));
+    // The display-mode buttons are disabled while the pane is hidden.
+    s->SetActivePage(1);
+    Pump(10);
+    EXPECT_FALSE(s->GetDispPage()->findChild<QRadioButton*>(QStringLiteral("id_4812"))->isEnabled());
 }
 
 TEST_F(QuantifySheetTest, ExportWritesThePositionAsText)
