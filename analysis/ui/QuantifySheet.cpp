@@ -1207,11 +1207,13 @@ void CQuantifySheet::Finish()
 
 void CQuantifySheet::DestroyWindow()
 {
-    // The view goes: no OK or Cancel processing, the state stays as it is.
+    // The view goes: no OK or Cancel processing, the state stays as it is,
+    // and nothing of the view is touched any more.
     if (m_pPrfView) {
         m_pPrfView->hide();
         m_pPrfView->deleteLater();
         m_pPrfView = nullptr;
     }
+    m_pView = nullptr;
     Finish();
 }

@@ -15,6 +15,7 @@
 #include "framework/ui/PropertySheet.h"
 
 #include <QPen>
+#include <QPointer>
 #include <QRect>
 #include <vector>
 
@@ -252,7 +253,7 @@ private:
     CQuantify_Rgns m_RgnsPage;
     CQuantify_AES m_AESPage;
     CQuantify_Disp m_DispPage;
-    CQuantifyPrfView* m_pPrfView = nullptr;
+    QPointer<CQuantifyPrfView> m_pPrfView; // the frame may take it down first
     QPushButton* m_pShowHide = nullptr;
     QPushButton* m_pSaveAs = nullptr;
     CQuantify m_Saved;

@@ -14,12 +14,14 @@
 #include "data/VeltraneDoc.h"
 #include "platform/Settings.h"
 #include "res/resource.h"
+#include "tools/mkdemo/DemoFile.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -241,6 +243,16 @@ TEST_F(QuantifySheetTest, ProfilePaneShowsAndHidesInPlaceOfTheView)
         const std::vector<double> y = pane->CurveValues(t);
         EXPECT_DOUBLE_EQ(*std::max_element(y.begin(), y.end()), 100.0);
     }
+    // A curve whose largest value is 0 cannot be scaled to 100: it stays 0.
+    for (int l = 0; l < 3; ++l) {
+        double* y = m_pDoc->GetStagePosn(0)->GetSpecRgn(2)->GetTrace(l)->GetData();
+        std::fill(y, y + 50, 0.0);
+    }
+    s->Recalculate(false);
+    for (double y : pane->CurveValues(2))
+        EXPECT_EQ(y, 0.0);
+    const std::vector<double> first = pane->CurveValues(0);
+    EXPECT_DOUBLE_EQ(*std::max_element(first.begin(), first.end()), 100.0);
     QTest::mouseClick(b, Qt::LeftButton);
     Pump(20);
     EXPECT_EQ(s->GetProfileView(), nullptr);
@@ -251,6 +263,22 @@ TEST_F(QuantifySheetTest, ProfilePaneShowsAndHidesInPlaceOfTheView)
     s->SetActivePage(1);
     Pump(10);
     EXPECT_FALSE(s->GetDispPage()->findChild<QRadioButton*>(QStringLiteral("id_4812"))->isEnabled());
+}
+
+// Closing the document with the sheet and its pane open takes the sheet's
+// window down without OK or Cancel; the state stays with the document.
+TEST_F(QuantifySheetTest, ClosingTheDocumentTakesTheSheetDown)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    QTest::mouseClick(s->GetShowHideButton(), Qt::LeftButton);
+    Pump(20);
+    ASSERT_TRUE(s->IsProfileShown());
+    app->CloseAllDocuments(true);
+    Pump(20);
+    EXPECT_EQ(CQuantifySheet::GetInstance(), nullptr);
+    EXPECT_EQ(SToolInstances::m_pQuantifySheet, nullptr);
 }
 
 TEST_F(QuantifySheetTest, ExportWritesThePositionAsText)
@@ -297,6 +325,22 @@ TEST_F(QuantifySheetTest, AugerPageLoadsTheDetectorsLibraryAndRemembersBrowsedFi
     Pump(10);
     EXPECT_EQ(s->GetAESPage()->m_pFiles->count(), CQuantify_AES::NumShipped + 1);
     EXPECT_EQ(s->GetAESPage()->m_pFiles->currentIndex(), CQuantify_AES::NumShipped);
+    s->OnOKButton();
+    Pump(10);
+
+    // The library confirmed last is gone when the next AES document is first
+    // quantified: the user is told, no library is chosen and factors are 1.0.
+    std::remove(lib.toStdString().c_str());
+    CSpecView* other = Open(true);
+    const size_t before = sink.Texts().size();
+    s = OpenSheet(other);
+    ASSERT_NE(s, nullptr);
+    ASSERT_GT(sink.Texts().size(), before);
+    EXPECT_EQ(sink.Texts().back(), "The Auger sensitivity factor library could not be loaded");
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_iFile, -1);
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_csFile, "");
+    for (const CQuantifyRgn& r : m_pDoc->GetQuantify()->m_RgnLists[0])
+        EXPECT_EQ(r.m_dRSF, 1.0);
 }
 
 // OK with the Auger page active after the beam energy was edited asks
@@ -339,11 +383,20 @@ TEST_F(QuantifySheetTest, Screenshot)
     const QByteArray dir = qgetenv("VELTRANE_SCREENSHOT_DIR");
     if (dir.isEmpty())
         GTEST_SKIP() << "VELTRANE_SCREENSHOT_DIR not set";
-    CSpecView* v = Open(false);
+    // The demonstration depth profile: carbon goes, the oxide thins, silicon grows.
+    const QString path = WriteBytes(QStringLiteral("demo.vlt"), MakeDemoFile(5));
+    m_pDoc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.toStdString().c_str()));
+    ASSERT_NE(m_pDoc, nullptr);
+    auto* v = dynamic_cast<CSpecView*>(m_pDoc->GetViews().front());
+    ASSERT_NE(v, nullptr);
+    v->GetParentFrame()->resize(900, 600);
+    Pump(50);
     CQuantifySheet* s = OpenSheet(v);
     ASSERT_NE(s, nullptr);
+    s->GetDispPage()->OnCalc(IDC_QUANTDISP_PKAREA);
     Pump(100);
     s->grab().save(dir + "/quantify-regions.png");
+    frame->grab().save(dir + "/quantify-cursors.png");
     QTest::mouseClick(s->GetShowHideButton(), Qt::LeftButton);
     Pump(200);
     frame->grab().save(dir + "/quantify-profile.png");
