@@ -10,6 +10,7 @@
 #include "data/Experiment.h"
 #include "data/Source.h"
 #include "data/SpecRgn.h"
+#include "data/StagePosn.h"
 #include "data/Utility.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/FileDialog.h"
@@ -175,8 +176,8 @@ void CQuantify_RgnsGrid::Refresh()
 {
     CQuantify::RgnList* list = m_pQuantify ? m_pQuantify->GetCurrentList() : nullptr;
     const long n = list ? long(list->size()) : 0;
-    // At least 8 rows; one more than the records when there are more.
-    const long rows = n < 8 ? 8 : n + 2;
+    // Two blank rows after the records, and never fewer than 8 rows.
+    const long rows = n + 2 > 8 ? n + 2 : 8;
     SetRowCount(rows, FALSE);
     const int level = m_pQuantify && m_pQuantify->GetView() ? m_pQuantify->GetView()->GetCurrentLevel() : 0;
     CUGCell def;
@@ -205,7 +206,8 @@ void CQuantify_RgnsGrid::Refresh()
                     items += pk.m_csRegion + "\n";
         }
         // The region's own transition stays offered when the library lacks it.
-        const std::string own = rec->m_csTransition + "\n";
+        const CSpecRgn* rgn = m_pQuantify->RegionOf(int(r));
+        const std::string own = Trim(rgn ? rgn->GetRegion() : rec->m_csTransition) + "\n";
         if (!(items.compare(0, own.size(), own) == 0 || items.find("\n" + own) != std::string::npos))
             items = own + items;
         cell = m_cellTransition;
@@ -804,6 +806,12 @@ bool CQuantifySheet::Open(CSpecViewBase* pView)
         return false;
     }
     return true;
+}
+
+const CSpecRgn* CQuantifySheet::RegionOf(int i) const
+{
+    const CStagePosn* p = m_pView ? m_pDoc->GetStagePosn(m_pView->GetCurrentSample()) : nullptr;
+    return p ? p->GetSpecRgn(i) : nullptr;
 }
 
 CQuantify& CQuantifySheet::State() const

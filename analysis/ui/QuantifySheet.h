@@ -20,6 +20,7 @@
 #include <vector>
 
 class CSpecView;
+class CSpecRgn;
 class CVeltraneDoc;
 class CQuantifySheet;
 class QComboBox;
@@ -201,6 +202,8 @@ public:
 
     CQuantify& State() const;
     CQuantify::RgnList* GetCurrentList() const;
+    // Spectrum region i of the position the view shows.
+    const CSpecRgn* RegionOf(int i) const;
     bool IsAES() const { return m_bAES; }
     CQuantifyAESLib& GetAESLib() { return m_AESLib; }
     bool IsProfileShown() const { return m_pPrfView != nullptr; }

@@ -128,12 +128,20 @@ TEST_F(QuantifySheetTest, OpensOnTheViewWithARowPerRegionAndItsFactor)
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(SToolInstances::m_pQuantifySheet, s);
     EXPECT_EQ(QuantifySheetTool(), static_cast<IViewTool*>(s));
-    const CQuantify& q = *m_pDoc->GetQuantify();
+    CQuantify& q = *m_pDoc->GetQuantify();
     ASSERT_TRUE(q.m_bValid);
     ASSERT_EQ(q.m_RgnLists.size(), 1u);
     ASSERT_EQ(q.m_RgnLists[0].size(), 3u);
     CQuantify_RgnsGrid& g = s->GetRgnsPage()->m_Grid;
     EXPECT_EQ(g.GetRowCount(), 8); // 3 regions, 5 blank rows
+    // Seven records: two blank rows after them.
+    q.m_RgnLists[0].resize(7, q.m_RgnLists[0][0]);
+    g.Refresh();
+    EXPECT_EQ(g.GetRowCount(), 9);
+    q.m_RgnLists[0].resize(3);
+    g.Refresh();
+    EXPECT_EQ(g.GetRowCount(), 8);
+    EXPECT_EQ(CellText(g, 4, 5), ""); // no value of the longer list stays
     EXPECT_EQ(CellText(g, 0, 0), "C 1s");
     EXPECT_EQ(CellText(g, 2, 2), "2p3/2");
     EXPECT_EQ(CellText(g, 0, 3), "");
