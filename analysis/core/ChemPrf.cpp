@@ -173,6 +173,23 @@ bool ChemPrfFittedCurve(const CChemPrfParams& params, int level, const std::vect
     return true;
 }
 
+bool ChemPrfReferenceOverlay(const SChemPrfRefCurve& r, const SChemPrfTarget& target, double s, double ymin,
+                             double ymax, double* out)
+{
+    double b0 = 0.0, a = 0.0;
+    if (!r.y || !ChemPrfGridMapping(r.start, r.finish, r.n, target.start, target.finish, target.n, b0, a))
+        return false;
+    const double range = r.max != r.min ? r.max - r.min : 1.0;
+    for (int i = 0; i < target.n; ++i) {
+        const double x = std::clamp(b0 + s + a * i, 0.0, double(r.n - 1));
+        const double f = std::floor(x), c = std::ceil(x);
+        const int j0 = int(f), j1 = int(c);
+        const double v = j0 == j1 ? r.y[j0] : r.y[j0] + (x - f) * (r.y[j1] - r.y[j0]) / (c - f);
+        out[i] = ymin + (ymax - ymin) * (v - r.min) / range;
+    }
+    return true;
+}
+
 // ------------------------------------------------------------------ the fit
 
 const SPelomarApi& SPelomarApi::Library()

@@ -91,13 +91,6 @@ bool ChemPrfGridMapping(double refStart, double refFinish, int nRef, double ts, 
 // the mean of out.
 double ChemPrfNormalise(const double* y, int n, double min, double max, double* out);
 
-// Shift of a reference's overlay in data channels for a fitted shift s in
-// reference channels at a reference channels per data channel.
-inline double ChemPrfOverlayShift(double s, double a)
-{
-    return a != 0.0 ? s / a : 0.0;
-}
-
 // One reference spectrum as the fit and the overlays see it: its curve with
 // the curve's own extremes and its region's energies.
 struct SChemPrfRefCurve
@@ -122,6 +115,13 @@ struct SChemPrfTarget
 bool ChemPrfFittedCurve(const CChemPrfParams& params, int level, const std::vector<SChemPrfRefCurve>& refs,
                         const SChemPrfTarget& target, const double* y, double ymin, double ymax,
                         double* result, double* residual);
+
+// A reference drawn over the data (n points of the target): moved by its
+// fitted shift s (reference channels, so s / A data channels) and scaled
+// from its own range to the data's range ymin..ymax. False when the
+// reference cannot be mapped.
+bool ChemPrfReferenceOverlay(const SChemPrfRefCurve& ref, const SChemPrfTarget& target, double s, double ymin,
+                             double ymax, double* out);
 
 // The four operations of the reference-fit library. The program uses the
 // shared library's; tests put in their own.

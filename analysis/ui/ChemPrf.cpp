@@ -24,10 +24,12 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -239,8 +241,16 @@ bool CChemPrf_Sheet::OnInitDialog()
 {
     if (!CDialog::OnInitDialog())
         return false;
-    if (!m_rectWnd.isEmpty())
+    // Where the user last left it; the first time centred at the bottom of
+    // the work area, clear of the plot.
+    if (!m_rectWnd.isEmpty()) {
         setGeometry(m_rectWnd);
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        adjustSize();
+        const QRect work = screen->availableGeometry();
+        move((work.left() + work.right() - frameGeometry().width()) / 2,
+             work.bottom() - frameGeometry().height() - 4);
+    }
     m_pView->EnableMultiTraceDisplay(false);
     m_pView->EnableMultiRegionDisplay(false);
     const auto& reg = CRegistry::m_CChemPrf;
@@ -531,9 +541,10 @@ void CChemPrf_Sheet::OnCalculate()
         return;
     }
     const int level = m_pView->GetCurrentLevel();
+    if (level < 0 || level >= m_pParams->GetNumLevels())
+        return;
     std::vector<double> row;
-    int outcome = 0;
-    {
+    try {
         CChemPrfFitSetup setup(SPelomarApi::Library(), RefCurves(), Target(), lo, hi, &m_iStop);
         if (setup.Error()) {
             AfxMessageBox(setup.Error());
@@ -549,9 +560,14 @@ void CChemPrf_Sheet::OnCalculate()
             AfxMessageBox(unsigned(result));
             return;
         }
-        outcome = dlg.Outcome();
+        // A solver condition left after six tries keeps the last estimates.
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox(IDS_OUT_OF_MEMORY);
+        return;
     }
-    (void)outcome;
+    // The view may have gone while the fit ran.
+    if (!m_pView)
+        return;
     SChemPrfLevelResult res;
     res.level = level;
     res.row = std::move(row);
@@ -687,22 +703,10 @@ intptr_t CChemPrf_Sheet::OnPaintOver(CSpecWnd* pWnd, QPainter* pDC)
         const SChemPrfTarget target{Target().start, Target().finish, n};
         const int lvl = std::clamp(level, 0, m_pParams->GetNumLevels() - 1);
         m_pdOverlay.resize(size_t(n));
-        for (size_t k = 0; k < m_RefList.size(); ++k) {
-            const SChemPrfRefCurve r = m_RefList[k]->Curve();
-            double b0 = 0, a = 0;
-            if (!r.y || !ChemPrfGridMapping(r.start, r.finish, r.n, target.start, target.finish, n, b0, a))
-                continue;
-            const double s = m_pParams->GetShift(lvl, int(k));
-            const double range = r.max != r.min ? r.max - r.min : 1.0;
-            for (int i = 0; i < n; ++i) {
-                const double x = std::clamp(b0 + s + a * i, 0.0, double(r.n - 1));
-                const int j0 = int(std::floor(x)), j1 = int(std::ceil(x));
-                const double v = j0 == j1 ? r.y[j0] : r.y[j0] + (x - j0) * (r.y[j1] - r.y[j0]);
-                m_pdOverlay[size_t(i)] =
-                    t->GetMinValue() + (t->GetMaxValue() - t->GetMinValue()) * (v - r.min) / range;
-            }
-            draw(m_pdOverlay, &m_penSpectra);
-        }
+        for (size_t k = 0; k < m_RefList.size(); ++k)
+            if (ChemPrfReferenceOverlay(m_RefList[k]->Curve(), target, m_pParams->GetShift(lvl, int(k)),
+                                        t->GetMinValue(), t->GetMaxValue(), m_pdOverlay.data()))
+                draw(m_pdOverlay, &m_penSpectra);
     }
     if (fitted && m_pdResult.size() == size_t(n)) {
         if (reg.m_bShowResidual)

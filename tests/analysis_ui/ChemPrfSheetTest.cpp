@@ -21,9 +21,12 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <atomic>
+#include <cmath>
 
 namespace {
 
@@ -292,6 +295,51 @@ TEST_F(ChemPrfProfileTest, ClosingTheViewDuringAProfileStopsAndWaits)
     Click("IDC_CHMPRF_PROFILE");
     Pump(10);
     EXPECT_EQ(CChemPrf_Sheet::GetInstance(), nullptr);
+}
+
+// A solve that lasts until the test lets it end.
+std::atomic<bool> g_release{false};
+int HeldCalc(double* theta, const int*, double* sse, const int*)
+{
+    while (!g_release.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    theta[0] = 42.0;
+    *sse = 0.0;
+    return 0x40003;
+}
+int NoSetup(const double*, const int*, const int*, int*)
+{
+    return 0;
+}
+void NoRef(const double*, const int*, const int*, const double*, const double*, const double*) {}
+void NoRelease() {}
+
+TEST_F(ChemPrfSheetTest, CalculatingDialogCannotBeClosedWhileTheFitRuns)
+{
+    std::vector<double> ref(100);
+    for (int i = 0; i < 100; ++i)
+        ref[size_t(i)] = std::sin(0.1 * i);
+    const std::vector<SChemPrfRefCurve> refs = {{ref.data(), 100, -1.0, 1.0, 0.0, 99.0, 1.0}};
+    const SPelomarApi api{&NoSetup, &NoRef, &HeldCalc, &NoRelease};
+    CChemPrfFitSetup setup(api, refs, {0.0, 99.0, 100}, 10, 60, nullptr);
+    std::vector<double> row = {0.0, 1.0};
+    CChemPrf_Calculating dlg(setup, row, 0, nullptr);
+    g_release = false;
+    bool stillOpen = false;
+    QTimer::singleShot(100, [&] {
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(&dlg, &esc);
+        dlg.close();
+        stillOpen = dlg.isVisible();
+        g_release = true;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(dlg.DoModal(), 0);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_GE(clock.elapsed(), 500); // shown for at least half a second
+    EXPECT_EQ(dlg.Outcome(), 0x40003);
+    EXPECT_EQ(row[0], 42.0); // the private copy holds the estimates
 }
 
 } // namespace

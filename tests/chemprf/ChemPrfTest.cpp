@@ -148,12 +148,25 @@ TEST(ChemPrfCurve, FittedCurveShiftsScalesAndZeroFillsUnfitted)
     EXPECT_EQ(result, std::vector<double>(5, 0.0));
 }
 
-TEST(ChemPrfCurve, OverlayShiftIsInDataChannels)
+TEST(ChemPrfCurve, OverlaySitsWhereTheFitPutTheReference)
 {
-    // Reference channels of 0.05 eV, data channels of 0.1 eV: A = 2, so a
-    // shift of 6 reference channels is 3 data channels.
-    EXPECT_EQ(ChemPrfOverlayShift(6.0, 2.0), 3.0);
-    EXPECT_EQ(ChemPrfOverlayShift(6.0, 0.0), 0.0);
+    // Reference of 0.05 eV channels with its peak at 105 eV; data of 0.1 eV
+    // points from 100 eV (A = 2). A fitted shift of -40 reference channels
+    // (2 eV) puts the peak at 107 eV, data point 70: 20 data channels.
+    std::vector<double> ref(401, 0.0);
+    ref[100] = 5.0; // 100 + 100 * 0.05 = 105 eV
+    const SChemPrfRefCurve r{ref.data(), 401, 0.0, 5.0, 100.0, 120.0, 0.05};
+    const SChemPrfTarget target{100.0, 110.0, 101};
+    std::vector<double> out(101);
+    ASSERT_TRUE(ChemPrfReferenceOverlay(r, target, 0.0, 10.0, 20.0, out.data()));
+    EXPECT_EQ(std::max_element(out.begin(), out.end()) - out.begin(), 50);
+    EXPECT_DOUBLE_EQ(out[50], 20.0); // scaled to the data's range
+    EXPECT_DOUBLE_EQ(out[0], 10.0);
+    ASSERT_TRUE(ChemPrfReferenceOverlay(r, target, -40.0, 10.0, 20.0, out.data()));
+    EXPECT_EQ(std::max_element(out.begin(), out.end()) - out.begin(), 70);
+
+    const SChemPrfRefCurve flat{ref.data(), 401, 0.0, 5.0, 100.0, 100.0, 0.05};
+    EXPECT_FALSE(ChemPrfReferenceOverlay(flat, target, 0.0, 10.0, 20.0, out.data()));
 }
 
 // ------------------------------------------------------------ fake library
