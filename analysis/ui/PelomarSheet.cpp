@@ -1,4 +1,5 @@
 #include "analysis/ui/PelomarSheet.h"
+#include "analysis/ui/SheetLayout.h"
 
 #include "analysis/core/Process.h"
 #include "app/SpecView.h"
@@ -408,11 +409,6 @@ void CPelomar_Sheet::Layout()
 {
     // A modeless sheet has no OK, Cancel or Apply: its own buttons stand in a
     // column beside the tabs.
-    if (QPushButton* apply = GetApplyButton())
-        if (QWidget* box = apply->parentWidget(); box && box != this)
-            box->hide();
-    auto* outer = qobject_cast<QBoxLayout*>(layout());
-    QTabWidget* tabs = findChild<QTabWidget*>();
     auto* column = new QVBoxLayout;
     const std::pair<unsigned, unsigned> buttons[] = {{1164, IDC_PELOMAR_CALC},
                                                      {1165, IDC_PELOMAR_PROFILE},
@@ -431,23 +427,8 @@ void CPelomar_Sheet::Layout()
         if (id == IDC_PELOMAR_CLOSE)
             SafeConnect(b, &QPushButton::clicked, this, [this](bool) { OnCloseBtn(); });
     }
-    column->addStretch();
-    if (outer && tabs) {
-        outer->removeWidget(tabs);
-        auto* row = new QHBoxLayout;
-        row->addWidget(tabs, 1);
-        row->addLayout(column);
-        outer->insertLayout(0, row);
-    }
-    adjustSize();
-    if (m_rectWnd.isEmpty()) {
-        QScreen* screen = m_pView && m_pView->screen() ? m_pView->screen() : QGuiApplication::primaryScreen();
-        const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-        const QSize s = frameGeometry().size().expandedTo(size());
-        move(work.left() + (work.width() - s.width()) / 2, work.bottom() - 4 - s.height());
-    } else {
-        setGeometry(m_rectWnd);
-    }
+    PutButtonColumnBesideTabs(this, column);
+    PlaceToolSheet(this, m_pView, m_rectWnd);
 }
 
 void CPelomar_Sheet::CalcBackground()

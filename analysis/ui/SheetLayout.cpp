@@ -1,0 +1,39 @@
+#include "analysis/ui/SheetLayout.h"
+
+#include "framework/ui/PropertySheet.h"
+
+#include <QBoxLayout>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+
+void PutButtonColumnBesideTabs(CPropertySheet* sheet, QVBoxLayout* column)
+{
+    if (QPushButton* apply = sheet->GetApplyButton())
+        if (QWidget* box = apply->parentWidget(); box && box != sheet)
+            box->hide();
+    column->addStretch();
+    auto* outer = qobject_cast<QBoxLayout*>(sheet->layout());
+    QTabWidget* tabs = sheet->findChild<QTabWidget*>();
+    if (outer && tabs) {
+        outer->removeWidget(tabs);
+        auto* row = new QHBoxLayout;
+        row->addWidget(tabs, 1);
+        row->addLayout(column);
+        outer->insertLayout(0, row);
+    }
+}
+
+void PlaceToolSheet(QWidget* sheet, const QWidget* near, const QRect& remembered)
+{
+    sheet->adjustSize();
+    if (!remembered.isEmpty()) {
+        sheet->setGeometry(remembered);
+        return;
+    }
+    QScreen* screen = near && near->screen() ? near->screen() : QGuiApplication::primaryScreen();
+    const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QSize s = sheet->frameGeometry().size().expandedTo(sheet->size());
+    sheet->move(work.left() + (work.width() - s.width()) / 2, work.bottom() - 4 - s.height());
+}
