@@ -2,21 +2,26 @@
 
 #include "UGrid/UGCnrBtn.h"
 #include "UGrid/UGEdit.h"
+#include "UGrid/UGFindDlg.h"
 #include "UGrid/UGGrid.h"
 #include "UGrid/UGHScroll.h"
 #include "UGrid/UGHint.h"
 #include "UGrid/UGMaskedEdit.h"
+#include "UGrid/UGPrint.h"
 #include "UGrid/UGSideHdg.h"
+#include "UGrid/UGTab.h"
 #include "UGrid/UGTopHdg.h"
 #include "UGrid/UGVScroll.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLayout>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
@@ -31,6 +36,7 @@ CUGCtrl::CUGCtrl(QWidget* parent) : QWidget(parent)
     m_menu = std::make_unique<QMenu>();
     m_CUGHint = std::make_unique<CUGHint>();
     m_CUGEdit = new CUGEdit(this, this); // a child: Qt deletes it with the control
+    m_CUGPrint = std::make_unique<CUGPrint>(this);
     for (auto& sheet : m_sheets)
         if (!sheet->m_editCtrl)
             sheet->m_editCtrl = m_CUGEdit;
@@ -60,6 +66,7 @@ CUGCtrl::~CUGCtrl()
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
     m_CUGGrid = nullptr;
     m_CUGEdit = nullptr;
+    m_CUGTab = nullptr;
 }
 
 void CUGCtrl::UpdateSysColors()
@@ -110,6 +117,12 @@ int CUGCtrl::SetNewHScrollClass(CUGHScroll* pane)
 {
     return ReplacePane(m_CUGHScroll, pane);
 }
+int CUGCtrl::SetNewTabClass(CUGTab* pane)
+{
+    if (pane)
+        pane->SetCtrl(this);
+    return ReplacePane(m_CUGTab, pane);
+}
 
 void CUGCtrl::CreateChildWindows()
 {
@@ -128,6 +141,8 @@ void CUGCtrl::CreateChildWindows()
         m_CUGVScroll = new CUGVScroll(this, this);
     if (!m_CUGHScroll)
         m_CUGHScroll = new CUGHScroll(this, this);
+    if (!m_CUGTab)
+        m_CUGTab = new CUGTab(this, this);
     m_CUGHint->Create(this);
     m_CUGEdit->setParent(m_CUGGrid);
     m_CUGEdit->hide();
@@ -231,6 +246,8 @@ QWidget* CUGCtrl::PaneOf(int section) const
         return m_CUGVScroll;
     case UG_SECTION_HSCROLL:
         return m_CUGHScroll;
+    case UG_SECTION_TAB:
+        return m_CUGTab;
     default:
         return nullptr;
     }
@@ -262,6 +279,7 @@ void CUGCtrl::OnLayoutApplied(bool)
     place(m_CUGCnrBtn, g.m_cnrBtnRect);
     place(m_CUGVScroll, g.m_vScrollRect);
     place(m_CUGHScroll, g.m_hScrollRect);
+    place(m_CUGTab, g.m_tabRect);
     RedrawAll();
 }
 
@@ -275,6 +293,7 @@ int CUGCtrl::RedrawAll()
     m_CUGVScroll->Update();
     m_CUGHScroll->Update();
     m_CUGTopHdg->Redraw();
+    m_CUGTab->Redraw();
     update();
     return 0;
 }
@@ -766,5 +785,118 @@ int CUGCtrl::BestFit(int startCol, int endCol, int rowsToScan, int flags)
             SetColWidth(c, w);
     }
     CUGCtrlCore::AdjustLayout();
+    return 0;
+}
+
+// ---------------------------------------------------------------- sheet tabs
+
+int CUGCtrl::AddTab(const char* label, long id)
+{
+    CreateChildWindows();
+    return m_CUGTab->AddTab(label, id);
+}
+
+int CUGCtrl::InsertTab(int position, const char* label, long id)
+{
+    CreateChildWindows();
+    return m_CUGTab->InsertTab(position, label, id);
+}
+
+int CUGCtrl::DeleteTab(long id)
+{
+    CreateChildWindows();
+    return m_CUGTab->DeleteTab(id);
+}
+
+int CUGCtrl::GetCurrentTab()
+{
+    CreateChildWindows();
+    return m_CUGTab->GetCurrentTab();
+}
+
+int CUGCtrl::SetTabBackColor(long id, COLORREF colour)
+{
+    CreateChildWindows();
+    return m_CUGTab->SetTabBackColor(id, colour);
+}
+
+int CUGCtrl::SetTabTextColor(long id, COLORREF colour)
+{
+    CreateChildWindows();
+    return m_CUGTab->SetTabTextColor(id, colour);
+}
+
+int CUGCtrl::SetCurrentTab(long id)
+{
+    CreateChildWindows();
+    if (m_CUGTab->SetCurrentTab(id) == 0)
+        return 1;
+    OnTabSelected(int(id));
+    return 0;
+}
+
+// ---------------------------------------------------------------- printing
+
+int CUGCtrl::PrintInit(CDC* printer, int reserved, int startCol, long startRow, int endCol, long endRow)
+{
+    const int pages = m_CUGPrint->PrintInit(printer, reserved, startCol, startRow, endCol, endRow);
+    if (pages == 0 && m_CUGPrint->Geometry().empty())
+        QMessageBox::warning(window(), tr("Print"),
+                             tr("The margins leave no room to print on the page: nothing was printed."));
+    return pages;
+}
+
+int CUGCtrl::PrintPage(CDC* printer, int page)
+{
+    return m_CUGPrint->PrintPage(printer, page);
+}
+
+int CUGCtrl::PrintSetOption(int option, long value)
+{
+    return m_CUGPrint->PrintSetOption(option, value);
+}
+
+int CUGCtrl::PrintGetOption(int option, long)
+{
+    return m_CUGPrint->PrintGetOption(option);
+}
+
+// ---------------------------------------------------------------- find and clipboard
+
+int CUGCtrl::OpenFindDialog(bool replace)
+{
+    if (m_findDlg || m_findDialogOpen)
+        return 1;
+    m_findDialogOpen = true;
+    m_findFirst = true;
+    m_findDlg = new CUGFindDlg(this, replace, this);
+    m_findDlg->setWindowFlag(Qt::Dialog);
+    m_findDlg->show();
+    return 0;
+}
+
+CUGFindDlg* CUGCtrl::GetFindDlg() const
+{
+    return m_findDlg;
+}
+
+void CUGCtrl::ShowNotFound()
+{
+    QMessageBox::information(m_findDlg ? static_cast<QWidget*>(m_findDlg) : window(), tr("Not Found"),
+                             tr("Item not found"), QMessageBox::Ok);
+}
+
+int CUGCtrl::CopyToClipboard(const char* text)
+{
+    QGuiApplication::clipboard()->setText(UGFromCp1252(text ? text : ""));
+    return 0;
+}
+
+int CUGCtrl::GetClipboardText(std::string& text)
+{
+    const QString t = QGuiApplication::clipboard()->text();
+    if (t.isEmpty())
+        return 1;
+    text = UGToCp1252(t);
     return 0;
 }

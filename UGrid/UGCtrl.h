@@ -25,6 +25,9 @@ class CUGVScroll;
 class CUGHScroll;
 class CUGHint;
 class CUGEdit;
+class CUGTab;
+class CUGPrint;
+class CUGFindDlg;
 
 class CUGCtrl : public QWidget, public CUGCtrlCore
 {
@@ -80,6 +83,32 @@ public:
     int SetNewGridClass(CUGGrid* pane);
     int SetNewVScrollClass(CUGVScroll* pane);
     int SetNewHScrollClass(CUGHScroll* pane);
+    int SetNewTabClass(CUGTab* pane);
+
+    // ---- Sheet tabs (the tab bar's results) ----
+    int AddTab(const char* label, long id);
+    int InsertTab(int position, const char* label, long id);
+    int DeleteTab(long id);
+    int GetCurrentTab();
+    int SetTabBackColor(long id, COLORREF colour);
+    int SetTabTextColor(long id, COLORREF colour);
+    // 1 when no tab has the id; otherwise the tab becomes current and OnTabSelected(id) follows.
+    int SetCurrentTab(long id);
+
+    // ---- Printing ----
+    int PrintInit(CDC* printer, int reserved, int startCol, long startRow, int endCol, long endRow);
+    int PrintPage(CDC* printer, int page);
+    int PrintSetOption(int option, long value);
+    int PrintGetOption(int option, long reserved = 0);
+    CUGPrint* GetPrint() const { return m_CUGPrint.get(); }
+
+    // ---- Find and replace dialogs ----
+    // 1 when one is open already.
+    int FindDialog() { return OpenFindDialog(false); }
+    int ReplaceDialog() { return OpenFindDialog(true); }
+    CUGFindDlg* GetFindDlg() const;
+    int CopyToClipboard(const char* text) override;
+    int GetClipboardText(std::string& text) override;
 
     // ---- Redraw ----
     int RedrawAll() override;
@@ -100,6 +129,7 @@ public:
     CUGVScroll* GetVScrollWnd() const { return m_CUGVScroll; }
     CUGHScroll* GetHScrollWnd() const { return m_CUGHScroll; }
     CUGHint* GetHintWnd() const { return m_CUGHint.get(); }
+    CUGTab* GetTabWnd() const { return m_CUGTab; }
     CUGEdit* GetEditCtrl() const { return m_CUGEdit; }
     CUGDropListType* GetDropListType() { return &m_dropListType; }
     // The pane that shows a section.
@@ -127,11 +157,13 @@ protected:
     void FocusGridFromEdit() override;
     CWnd* DefaultEditWindow() override;
     void FocusGrid() override;
+    void ShowNotFound() override;
 
 private:
     void CreateChildWindows();
     template <class Pane> int ReplacePane(Pane*& slot, Pane* pane);
     int AddBitmapImage(const QImage& image);
+    int OpenFindDialog(bool replace);
 
     CUGGrid* m_CUGGrid = nullptr;
     CUGTopHdg* m_CUGTopHdg = nullptr;
@@ -140,6 +172,9 @@ private:
     CUGVScroll* m_CUGVScroll = nullptr;
     CUGHScroll* m_CUGHScroll = nullptr;
     CUGEdit* m_CUGEdit = nullptr;
+    CUGTab* m_CUGTab = nullptr;
+    std::unique_ptr<CUGPrint> m_CUGPrint;
+    QPointer<CUGFindDlg> m_findDlg;
     std::unique_ptr<CUGHint> m_CUGHint;
     std::unique_ptr<QMenu> m_menu;
     QPointer<QWidget> m_trackWnd;

@@ -222,11 +222,24 @@ void CUGLstBox::focusInEvent(QFocusEvent* event)
 {
     m_open = true;
     m_chosen = false;
+    // While open the list takes every click, so one outside it closes it.
+    viewport()->grabMouse();
     QListWidget::focusInEvent(event);
+}
+
+void CUGLstBox::mousePressEvent(QMouseEvent* event)
+{
+    if (!viewport()->rect().contains(event->position().toPoint())) {
+        viewport()->releaseMouse();
+        Close();
+        return;
+    }
+    QListWidget::mousePressEvent(event);
 }
 
 void CUGLstBox::focusOutEvent(QFocusEvent* event)
 {
+    viewport()->releaseMouse();
     QListWidget::focusOutEvent(event);
     if (m_closing)
         return;
@@ -264,6 +277,7 @@ void CUGLstBox::keyPressEvent(QKeyEvent* event)
 
 void CUGLstBox::mouseReleaseEvent(QMouseEvent* event)
 {
+    viewport()->releaseMouse();
     QListWidget::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && currentItem() && currentItem()->isSelected())
         Select();
@@ -298,6 +312,7 @@ void CUGLstBox::Close()
         m_owner->m_listRow = -1;
     }
     m_chosen = true; // closing on purpose: no reopen guard
+    viewport()->releaseMouse();
     if (m_ctrl && m_ctrl->GetGridWnd())
         m_ctrl->GetGridWnd()->setFocus(Qt::OtherFocusReason);
     if (!m_closing) {

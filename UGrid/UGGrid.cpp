@@ -183,7 +183,10 @@ void CUGGrid::paintEvent(QPaintEvent* event)
 {
     if (!m_ctrl->GI()->m_paintMode)
         return;
-    if (m_doubleBufferMode) {
+    QPainter p(this);
+    if (!m_frozen.isNull()) {
+        p.drawImage(event->rect(), m_frozen, event->rect());
+    } else if (m_doubleBufferMode) {
         QImage image(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
         {
             QPainter ip(&image);
@@ -191,14 +194,45 @@ void CUGGrid::paintEvent(QPaintEvent* event)
             CDC dc(&ip);
             DrawCells(&dc, event->rect());
         }
-        QPainter p(this);
         p.drawImage(event->rect(), image, event->rect());
-        return;
+    } else {
+        p.setFont(font());
+        CDC dc(&p);
+        DrawCells(&dc, event->rect());
     }
-    QPainter p(this);
-    p.setFont(font());
-    CDC dc(&p);
-    DrawCells(&dc, event->rect());
+    if (!m_trackRect.isEmpty()) {
+        // Inverting what lies beneath: drawn twice it would vanish, as an
+        // exclusive-or line does; here the next paint simply leaves it out.
+        p.save();
+        p.setClipping(false);
+        p.setCompositionMode(QPainter::RasterOp_NotDestination);
+        p.fillRect(m_trackRect, Qt::black);
+        p.restore();
+    }
+}
+
+void CUGGrid::SetTrackRect(const QRect& rect)
+{
+    if (rect == m_trackRect)
+        return;
+    update(m_trackRect);
+    m_trackRect = rect;
+    update(m_trackRect);
+}
+
+void CUGGrid::Freeze(bool on)
+{
+    if (on == IsFrozen())
+        return;
+    if (on) {
+        const QRect saved = m_trackRect;
+        m_trackRect = QRect();
+        m_frozen = grab().toImage();
+        m_trackRect = saved;
+    } else {
+        m_frozen = QImage();
+        update();
+    }
 }
 
 void CUGGrid::DrawCells(CDC* dc, const QRect& clip)

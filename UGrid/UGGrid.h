@@ -6,6 +6,7 @@
 #include "UGrid/model/UGDrawHint.h"
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 
@@ -31,6 +32,14 @@ public:
     static UINT ToVirtualKey(int qtKey);
     // Handles a key press as the key-down and then its character.
     void HandleKey(QKeyEvent* event);
+    // A rectangle shown inverted over the cells: the tracking line of a column
+    // or row being sized, or the drop marker of a dragged column. Empty removes it.
+    void SetTrackRect(const QRect& rect);
+    QRect TrackRect() const { return m_trackRect; }
+    // While frozen the pane keeps the picture it had, as a column or row is sized
+    // with a tracking line; unfreezing paints the cells anew.
+    void Freeze(bool on);
+    bool IsFrozen() const { return !m_frozen.isNull(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -64,4 +73,6 @@ private:
     QElapsedTimer m_keyDelay;
     int m_tipCol = -2;
     long m_tipRow = -2;
+    QRect m_trackRect;
+    QImage m_frozen;
 };

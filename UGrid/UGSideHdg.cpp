@@ -236,8 +236,16 @@ void CUGSideHdg::mouseMoveEvent(QMouseEvent* event)
             h = pos.y() + m_startSize - m_startPos;
         h = std::max(0, h);
         m_ctrl->OnRowSizing(m_index, &h);
+        CUGGrid* grid = m_ctrl->GetGridWnd();
+        if (gi->m_userSizingMode == 1)
+            grid->Freeze(true);
         m_ctrl->SetRowHeight(m_index, h);
-        m_ctrl->RedrawAll();
+        if (gi->m_userSizingMode == 1) {
+            grid->SetTrackRect(QRect(0, pos.y() - 1, grid->width(), 2));
+            update();
+        } else {
+            m_ctrl->RedrawAll();
+        }
     } else {
         int w = std::max(0, pos.x() + m_startHdgWidth - m_startPos);
         m_ctrl->OnSideHdgSizing(&w);
@@ -254,6 +262,8 @@ void CUGSideHdg::mouseReleaseEvent(QMouseEvent* event)
     POINT point{pos.x(), pos.y()};
     if (m_sizing) {
         m_sizing = false;
+        m_ctrl->GetGridWnd()->SetTrackRect(QRect());
+        m_ctrl->GetGridWnd()->Freeze(false);
         if (m_zoneKind == 1) {
             int h = m_ctrl->GetRowHeight(m_index);
             m_ctrl->OnRowSized(m_index, &h);

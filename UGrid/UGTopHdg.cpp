@@ -243,8 +243,17 @@ void CUGTopHdg::mouseMoveEvent(QMouseEvent* event)
         if (m_zoneKind == 0) {
             int w = std::max(0, pos.x() + m_startSize - m_startPos);
             m_ctrl->OnColSizing(int(m_index), &w);
+            // In mode 1 the cells keep their picture; a line shows where the edge goes.
+            CUGGrid* grid = m_ctrl->GetGridWnd();
+            if (gi->m_userSizingMode == 1)
+                grid->Freeze(true);
             m_ctrl->SetColWidth(int(m_index), w);
-            m_ctrl->RedrawAll();
+            if (gi->m_userSizingMode == 1) {
+                grid->SetTrackRect(QRect(pos.x() - 1, 0, 2, grid->height()));
+                update();
+            } else {
+                m_ctrl->RedrawAll();
+            }
         } else {
             int h = std::max(0, pos.y() + m_startHdgHeight - m_startPos);
             m_ctrl->OnTopHdgSizing(&h);
@@ -258,6 +267,7 @@ void CUGTopHdg::mouseMoveEvent(QMouseEvent* event)
         return;
     if (pos.x() < 0 || pos.x() > gi->m_gridWidth) {
         m_dropPos = -1;
+        m_ctrl->GetGridWnd()->SetTrackRect(QRect());
         m_scrollDir = pos.x() < 0 ? -1 : 1;
         m_ctrl->MoveLeftCol(m_scrollDir < 0 ? 0 : 1);
         if (!m_scrollTimer.isActive())
@@ -272,11 +282,16 @@ void CUGTopHdg::mouseMoveEvent(QMouseEvent* event)
         return;
     if (col == m_dragCol && m_dropPos < 0)
         return;
-    const int drop = std::min(pos.x() > (rect.left + rect.right) / 2 ? col + 1 : col, gi->m_numberCols);
+    const bool after = pos.x() > (rect.left + rect.right) / 2;
+    const int drop = std::min(after ? col + 1 : col, gi->m_numberCols);
     if (m_dropPos < 0 || drop != m_dropPos) {
+        if (m_dropPos < 0)
+            update(); // the dragged column shows selected from now on
         m_dropPos = drop;
-        update();
     }
+    // The marker: two pixels from the boundary the column would drop at.
+    CUGGrid* grid = m_ctrl->GetGridWnd();
+    grid->SetTrackRect(QRect(after ? rect.right : rect.left, 0, 2, grid->height()));
 }
 
 void CUGTopHdg::mouseReleaseEvent(QMouseEvent* event)
@@ -286,6 +301,8 @@ void CUGTopHdg::mouseReleaseEvent(QMouseEvent* event)
     POINT point{pos.x(), pos.y()};
     if (m_sizing) {
         m_sizing = false;
+        m_ctrl->GetGridWnd()->SetTrackRect(QRect());
+        m_ctrl->GetGridWnd()->Freeze(false);
         if (m_zoneKind == 0) {
             int w = m_ctrl->GetColWidth(int(m_index));
             const int before = w;
@@ -317,6 +334,7 @@ void CUGTopHdg::mouseReleaseEvent(QMouseEvent* event)
         m_dragCol = -1;
         m_dropPos = -1;
         m_scrollTimer.stop();
+        m_ctrl->GetGridWnd()->SetTrackRect(QRect());
     } else if (event->button() == Qt::RightButton && onCell) {
         const int processed = m_ctrl->GetCellTypeOfCell(col, row)->OnRClicked(col, row, 0, &rect, &point);
         m_ctrl->OnTH_RClicked(col, row, 0, &rect, &point, processed);

@@ -5,9 +5,12 @@
 #include "data/ImageRgn.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/Resources.h"
+#include "instrument/Acquire.h"
+#include "instrument/ui/AcqHost.h"
 #include "platform/Exceptions.h"
 #include "platform/MessageSink.h"
 #include "platform/Strings.h"
+#include "res/resource.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -49,8 +52,41 @@ bool AskYesNo(const std::string& text, unsigned icon)
 std::function<void(CVeltraneDoc&, const std::string&)> CVeltraneDocCommands::s_saveAsVamas;
 std::function<void(CVeltraneDoc&, const std::string&)> CVeltraneDocCommands::s_saveAsBitmap;
 
+namespace {
+enum : unsigned
+{
+    IDS_DOC_BEING_ACQUIRED = 5169,
+    IDS_ABORT_TO_CLOSE = 5170,
+};
+} // namespace
+
 CVeltraneDocCommands::CVeltraneDocCommands(CDocument* doc, CMultiDocTemplate* tmpl) : CDocCommands(doc, tmpl)
 {
+    // The worker writes into the document until its run has ended.
+    for (unsigned id : {ID_FILE_SAVE, ID_FILE_SAVE_AS})
+        OnUpdateCommand(id, [this](CCmdUI* ui) { ui->Enable(!CVeltrane::IsAcquiring(m_pDoc)); });
+}
+
+bool CVeltraneDocCommands::RefuseWhileAcquiring() const
+{
+    if (!CVeltrane::IsAcquiring(m_pDoc))
+        return false;
+    AfxMessageBox(IDS_DOC_BEING_ACQUIRED, MB_OK | MB_ICONINFORMATION);
+    return true;
+}
+
+bool CVeltraneDocCommands::SaveModified()
+{
+    if (CVeltrane::IsAcquiring(m_pDoc)) {
+        CVeltrane* app = CVeltrane::GetApp();
+        if (AfxMessageBox(FormatMessageId(IDS_ABORT_TO_CLOSE, {m_pDoc->GetTitle()}),
+                          MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return false;
+        // The final save completes before the worker lets the document go.
+        if (app && app->GetAcq())
+            CQtAcqHost::AbortAndWait(*app->GetAcq());
+    }
+    return CDocCommands::SaveModified();
 }
 
 CVeltraneDoc* CVeltraneDocCommands::Doc() const
@@ -115,6 +151,8 @@ bool CVeltraneDocCommands::SaveDocument(const std::string& path, std::string& sa
 
 bool CVeltraneDocCommands::DoSave(const std::string& path, bool bReplace)
 {
+    if (RefuseWhileAcquiring())
+        return false;
     if (path.empty()) {
         OnFileSaveAs();
         return !m_pDoc->IsModified();
@@ -136,7 +174,7 @@ void CVeltraneDocCommands::OnFileSaveAs()
 {
     CVeltraneDoc* doc = Doc();
     CVeltrane* app = CVeltrane::GetApp();
-    if (!doc || !app)
+    if (!doc || !app || RefuseWhileAcquiring())
         return;
     bool image = (doc->GetExpType() & 0x200) != 0;
     static const unsigned imageFilters[] = {1041, 1043, 1045, 1042, 0};

@@ -16,7 +16,11 @@ class CVeltraneDocCommands : public CDocCommands
 public:
     CVeltraneDocCommands(CDocument* doc, CMultiDocTemplate* tmpl);
 
+    // Refused while an acquisition still has the document.
     bool DoSave(const std::string& path, bool bReplace = true) override;
+    // A document being acquired: asks whether to abort the run, and waits for
+    // its worker before the usual question; false when the user keeps it.
+    bool SaveModified() override;
     // The document's save: the conversion question for older-format documents,
     // then the atomic write. savedPath receives the path written. False when
     // nothing was saved (answer No, or a reported failure); Cancel abandons
@@ -37,4 +41,6 @@ protected:
 
 private:
     CVeltraneDoc* Doc() const;
+    // Shows why and returns true while an acquisition has the document.
+    bool RefuseWhileAcquiring() const;
 };

@@ -1,6 +1,7 @@
 #include "app/FileFormats.h"
 
 #include "app/DocCommands.h"
+#include "app/ImageView.h"
 #include "data/VeltraneDoc.h"
 #include "data/formats/Norvale.h"
 #include "data/formats/Vamas.h"
@@ -26,6 +27,9 @@ void InstallFileFormats()
 {
     CVeltraneDocCommands::s_saveAsVamas = [](CVeltraneDoc& doc, const std::string& path) {
         SaveAsVamas(doc, path);
+    };
+    CVeltraneDocCommands::s_saveAsBitmap = [](CVeltraneDoc& doc, const std::string& path) {
+        CImageView::SaveAsBitmap(doc, path);
     };
     CNorvale::SetProfileAccess(&VamasProfileEntry);
 }

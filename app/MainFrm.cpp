@@ -1,5 +1,9 @@
 #include "app/MainFrm.h"
 
+#include "acquire/ui/AcqHost.h"
+#include "acquire/ui/AcquireXPS.h"
+#include "instrument/Acquire.h"
+
 #include "app/AppHooks.h"
 #include "app/Monitor.h"
 #include "app/Options.h"
@@ -150,6 +154,60 @@ struct SMenuItem
 
 } // namespace
 
+CAcquireXPSSheet* CMainFrame::ShowXPSSheet()
+{
+    if (!m_pXPSSheet) {
+        ConnectAcquisitionHost();
+        m_pXPSSheet = std::make_unique<CAcquireXPSSheet>(nullptr);
+    }
+    if (!m_pXPSSheet->IsCreated())
+        m_pXPSSheet->Create(this);
+    m_pXPSSheet->show();
+    m_pXPSSheet->raise();
+    m_pXPSSheet->activateWindow();
+    return m_pXPSSheet.get();
+}
+
+void CMainFrame::ConnectAcquisitionHost()
+{
+    SAcqHost& host = AcqHost();
+    CVeltrane* app = CVeltrane::GetApp();
+    if (!app)
+        return;
+    host.pkLib = &app->m_PkLib;
+    host.dau = app->m_pDAU.get();
+    host.ascu = app->m_pASCU.get();
+    host.xpsUnit = [] {
+        CVeltrane* a = CVeltrane::GetApp();
+        return a ? int(a->GetCurrentXPSUnit()) : int(CVeltrane::KE);
+    };
+    host.fileName = [](std::string& path, bool open, const unsigned* filters) {
+        CVeltrane* a = CVeltrane::GetApp();
+        return a && a->OnFileName(path, open, filters);
+    };
+    host.docTemplate = [](int which) {
+        return which == 2   ? CVeltrane::GetImageTemplate()
+               : which == 1 ? CVeltrane::GetProfileTemplate()
+                            : CVeltrane::GetSpectrumTemplate();
+    };
+    host.openDocument = [](const std::string& path) {
+        return dynamic_cast<CVeltraneDoc*>(CVeltrane::OpenDocument(path.c_str(), false));
+    };
+    auto engine = [] {
+        CVeltrane* a = CVeltrane::GetApp();
+        return a ? a->GetAcq() : nullptr;
+    };
+    host.engineStatus = [engine] { return engine() ? engine()->GetStatus() : int(CAcquire::Inactive); };
+    host.startAcquiring = [engine](CVeltraneDoc* doc, QObject* notify) {
+        return engine() ? engine()->StartAcquiring(doc, notify) : 2082;
+    };
+    host.stopAcquiring = [engine](bool abort) {
+        if (engine())
+            engine()->StopAcquiring(abort);
+    };
+    host.engineDocument = [engine] { return engine() ? engine()->GetDocument() : nullptr; };
+}
+
 CMainFrame::CMainFrame()
 {
     setObjectName(QStringLiteral("CMainFrame"));
@@ -167,14 +225,16 @@ CMainFrame::CMainFrame()
         ui->Enable(AppHooks().showAESSheet && app && app->m_pDAU && app->m_pDAU->TechniqueValid(CDAU::AES));
     });
     OnCommand(ID_ACQUIRE_XPS, [this] {
+        // A hook set by a test stands in for the sheet.
         if (AppHooks().showXPSSheet)
             AppHooks().showXPSSheet(*this);
+        else
+            ShowXPSSheet();
     });
     OnUpdateCommand(ID_ACQUIRE_XPS, [](CCmdUI* ui) {
         CVeltrane* app = CVeltrane::GetApp();
         bool stage = app && app->m_pASCU && (app->m_pASCU->IsConnected() || app->m_pASCU->IsNotInstalled());
-        ui->Enable(AppHooks().showXPSSheet && app && app->m_pDAU && app->m_pDAU->TechniqueValid(CDAU::XPS) &&
-                   stage);
+        ui->Enable(app && app->m_pDAU && app->m_pDAU->TechniqueValid(CDAU::XPS) && stage);
     });
     // The UPS set-up is never offered.
     OnCommand(ID_ACQUIRE_UPS, [] {});
@@ -601,6 +661,8 @@ void CMainFrame::OnViewUnits(unsigned id)
     app->SetXPSUnit(newUnit);
     if (AppHooks().xpsUnitChange)
         AppHooks().xpsUnitChange(oldUnit, newUnit);
+    if (m_pXPSSheet && m_pXPSSheet->IsCreated())
+        m_pXPSSheet->OnUnitChange();
     if (CMultiDocTemplate* t = CVeltrane::GetSpectrumTemplate()) {
         SUnitUpdate hint;
         for (CDocument* d : t->GetDocuments())

@@ -6,6 +6,7 @@
 #include "framework/ui/MDIFrameWnd.h"
 
 #include <deque>
+#include <memory>
 
 class QLabel;
 class QMenu;
@@ -13,6 +14,7 @@ class QToolBar;
 class QToolButton;
 class CMonitor;
 class CVeltraneView;
+class CAcquireXPSSheet;
 
 enum : unsigned
 {
@@ -50,6 +52,11 @@ public:
 
     void OnViewUnits(unsigned id);
 
+    // Acquire > XPS...: the modeless XPS sheet, made on first use and only
+    // hidden by its Close.
+    CAcquireXPSSheet* ShowXPSSheet();
+    CAcquireXPSSheet* GetXPSSheet() const { return m_pXPSSheet.get(); }
+
 protected:
     bool PreCreateWindow(QRect& geometry) override;
     int OnCreate() override;
@@ -73,4 +80,7 @@ private:
     QList<QMenu*> m_menu128;
     QList<QMenu*> m_menu129;
     QLabel* m_pIndicators[3] = {};
+    std::unique_ptr<CAcquireXPSSheet> m_pXPSSheet;
+
+    void ConnectAcquisitionHost();
 };

@@ -1,5 +1,6 @@
 #include "app/Monitor.h"
 
+#include "framework/ui/CrossThread.h"
 #include "instrument/TrafficLog.h"
 
 #include <QListWidget>
@@ -37,13 +38,10 @@ bool CMonitor::OnInitDialog()
         m_pTraffic->Attach([this] {
             if (m_bRefreshQueued.exchange(true))
                 return;
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    m_bRefreshQueued = false;
-                    Refresh();
-                },
-                Qt::QueuedConnection);
+            PostToThreadOf(this, [this] {
+                m_bRefreshQueued = false;
+                Refresh();
+            });
         });
     }
     Refresh();

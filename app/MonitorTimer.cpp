@@ -1,5 +1,6 @@
 #include "app/MonitorTimer.h"
 
+#include "framework/ui/CrossThread.h"
 #include "framework/ui/Guard.h"
 
 #include <QThread>
@@ -27,10 +28,9 @@ unsigned CQtMonitorTimer::StartTimer(unsigned periodMs, std::function<void()> fn
     if (onUiThread)
         Create(id, periodMs, std::move(fn));
     else
-        QMetaObject::invokeMethod(
-            &m_context,
-            [this, id, periodMs, fn = std::move(fn)]() mutable { Create(id, periodMs, std::move(fn)); },
-            Qt::QueuedConnection);
+        PostToThreadOf(&m_context, [this, id, periodMs, fn = std::move(fn)]() mutable {
+            Create(id, periodMs, std::move(fn));
+        });
     return id;
 }
 
@@ -39,8 +39,7 @@ void CQtMonitorTimer::StopTimer(unsigned id)
     if (QThread::currentThread() == m_context.thread())
         Stop(id);
     else
-        QMetaObject::invokeMethod(
-            &m_context, [this, id] { Stop(id); }, Qt::QueuedConnection);
+        PostToThreadOf(&m_context, [this, id] { Stop(id); });
 }
 
 bool CQtMonitorTimer::IsRunning(unsigned id) const

@@ -2,11 +2,17 @@
 
 #include "app/ShellRequest.h"
 #include "framework/ui/Guard.h"
-#include "platform/System.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QSysInfo>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QString g_serverName;
@@ -48,7 +54,11 @@ CShellOpenServer::CShellOpenServer(Handler handler)
                 QStringList list;
                 for (const std::string& p : paths)
                     list << QString::fromStdString(p);
-                SafeInvoke([&] { m_handler(list); });
+                // Opening may show a message box, whose event loop can see the
+                // client go and delete this socket under its own signal: the
+                // files open once the signal has returned.
+                QMetaObject::invokeMethod(
+                    this, [this, list] { SafeInvoke([&] { m_handler(list); }); }, Qt::QueuedConnection);
             });
         }
     });
@@ -56,16 +66,51 @@ CShellOpenServer::CShellOpenServer(Handler handler)
 
 CShellOpenServer::~CShellOpenServer() = default;
 
+namespace {
+
+// A folder that only this user can enter: a real folder (no link), owned by
+// the user, with no access for others. Our own folder is made when missing and
+// narrowed when the user widened it; any other folder with wider access, or of
+// another owner, is refused.
+bool IsPrivateFolder(const QString& path, bool ours)
+{
+    const QByteArray p = QFile::encodeName(path);
+    if (ours && ::mkdir(p.constData(), 0700) < 0 && errno != EEXIST)
+        return false;
+    struct stat st;
+    if (::lstat(p.constData(), &st) < 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    return (st.st_mode & 077) == 0 || (ours && ::chmod(p.constData(), 0700) == 0);
+}
+
+} // namespace
+
 QString CShellOpenServer::ServerName()
 {
     if (!g_serverName.isEmpty())
         return g_serverName;
-    // In the user's own runtime folder when there is one: a name in the
-    // shared temporary folder could be taken first by another user.
-    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+    // In the user's own runtime folder when there is one; else in a private
+    // folder in the user's cache. Never in the shared temporary folder, where
+    // another user could take the name first or catch the requests.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && IsPrivateFolder(runtime, false))
         return runtime + QStringLiteral("/veltrane.sock");
-    return QStringLiteral("veltrane-%1").arg(QString::fromStdString(GetUserName()));
+    const QString folder = PrivateSocketFolder();
+    if (folder.isEmpty())
+        return QString();
+    // A home folder shared by several machines gets one socket for each.
+    return folder + QStringLiteral("/veltrane-%1.sock").arg(QSysInfo::machineHostName());
+}
+
+QString CShellOpenServer::PrivateSocketFolder()
+{
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty() || !QDir::isAbsolutePath(cache))
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    if (!QDir().mkpath(cache))
+        return QString();
+    const QString folder = cache + QStringLiteral("/veltrane-runtime");
+    return IsPrivateFolder(folder, true) ? folder : QString();
 }
 
 void CShellOpenServer::SetServerName(const QString& name)
@@ -75,6 +120,8 @@ void CShellOpenServer::SetServerName(const QString& name)
 
 bool CShellOpenServer::Listen()
 {
+    if (ServerName().isEmpty())
+        return false;
     if (m_pServer->listen(ServerName()))
         return true;
     // A socket left by a crashed instance answers nobody: take it over.
@@ -88,6 +135,8 @@ bool CShellOpenServer::Listen()
 
 bool CShellOpenServer::SendToRunningInstance(const QStringList& paths, int timeoutMs)
 {
+    if (ServerName().isEmpty())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(ServerName());
     if (!socket.waitForConnected(timeoutMs))
@@ -99,8 +148,12 @@ bool CShellOpenServer::SendToRunningInstance(const QStringList& paths, int timeo
     socket.write(request.data(), qint64(request.size()));
     if (!socket.waitForBytesWritten(timeoutMs))
         return false;
-    // The instance answers once it has the whole request.
-    bool answered = socket.waitForReadyRead(timeoutMs) && socket.readAll().startsWith("OK");
+    // The instance answers once it has the whole request; only its whole
+    // answer counts as delivered.
+    QByteArray reply;
+    QDeadlineTimer deadline(timeoutMs);
+    while (!reply.contains('\n') && socket.waitForReadyRead(int(deadline.remainingTime())))
+        reply += socket.readAll();
     socket.disconnectFromServer();
-    return answered;
+    return reply == "OK\n";
 }

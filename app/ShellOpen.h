@@ -25,8 +25,12 @@ public:
     // Starts listening; false when another instance already listens.
     bool Listen();
 
-    // The socket name: per user, unless a test set another.
+    // The socket name: per user, unless a test set another; empty when no
+    // folder private to the user can be had.
     static QString ServerName();
+    // Without a runtime folder, the socket's folder in the user's cache,
+    // made and checked private; empty when it cannot be.
+    static QString PrivateSocketFolder();
     static void SetServerName(const QString& name);
 
     // Sends the files to a running instance; false when none answered.

@@ -41,8 +41,9 @@ CSpecView::CSpecView()
         });
         // One tool at a time in the whole program; curve fitting is never
         // offered from here. A tool that is not built yet stays greyed.
-        OnUpdateCommand(id, [id](CCmdUI* ui) {
-            ui->Enable(id != ID_PROCESS_PELOMARTING && HasProcessTool(id) && SToolInstances::NoToolOpen());
+        OnUpdateCommand(id, [this, id](CCmdUI* ui) {
+            ui->Enable(id != ID_PROCESS_PELOMARTING && HasProcessTool(id) && SToolInstances::NoToolOpen() &&
+                       !CVeltrane::IsAcquiring(GetDocument()));
         });
     }
 }
@@ -334,11 +335,11 @@ void CSpecView::OnDestroy()
     auto on = [this](IViewTool* t) { return t && t->GetView() == this ? t : nullptr; };
     if (IViewTool* t = on(GetProcDlgTool()))
         t->OnCancel();
-    if (IViewTool* t = on(CChemPrf_Sheet::GetInstance()))
+    if (IViewTool* t = on(ChemPrfSheetTool()))
         t->DestroyWindow();
-    if (IViewTool* t = on(CQuantifySheet::GetInstance()))
+    if (IViewTool* t = on(QuantifySheetTool()))
         t->DestroyWindow();
-    if (IViewTool* t = on(CPelomar_Sheet::GetInstance()))
+    if (IViewTool* t = on(PelomarSheetTool()))
         t->CloseWindow();
     CSpecViewBase::OnDestroy();
 }

@@ -32,7 +32,7 @@ IViewTool* On(IViewTool* tool, const CSpecViewBase* view)
 // Calls f on each tool that follows the view's curves and works on this view.
 template <class F> void ForEachTool(const CSpecViewBase* view, F f)
 {
-    for (IViewTool* t : {GetProcDlgTool(), CChemPrf_Sheet::GetInstance(), CQuantifySheet::GetInstance()})
+    for (IViewTool* t : {GetProcDlgTool(), ChemPrfSheetTool(), QuantifySheetTool()})
         if (IViewTool* tool = On(t, view))
             f(tool);
 }
@@ -253,7 +253,7 @@ bool CSpecViewBase::SelectSample(int iSample)
         SelectRegion(m_iDispWnd);
     ReadDispTraces(GetSpecWnd());
     if (iSample != iOld)
-        if (IViewTool* q = On(CQuantifySheet::GetInstance(), this))
+        if (IViewTool* q = On(QuantifySheetTool(), this))
             q->OnSampleChange(iSample, iOld);
     update();
     return true;
@@ -329,7 +329,7 @@ void CSpecViewBase::OnSpecWndClick(int i, bool bCtrlShift)
     }
     CSpecWnd* pNew = GetSpecWnd();
     if (pNew != pOld)
-        for (IViewTool* t : {GetProcDlgTool(), CQuantifySheet::GetInstance()})
+        for (IViewTool* t : {GetProcDlgTool(), QuantifySheetTool()})
             if (IViewTool* tool = On(t, this))
                 tool->OnSpecWndChange(pNew, pOld);
 }
@@ -413,7 +413,7 @@ intptr_t CSpecViewBase::OnLineCursorPos(uintptr_t wParam, intptr_t lParam)
 {
     if (IViewTool* t = On(GetProcDlgTool(), this))
         return t->OnLineCursorPos(wParam, lParam);
-    if (IViewTool* t = On(CQuantifySheet::GetInstance(), this))
+    if (IViewTool* t = On(QuantifySheetTool(), this))
         return t->OnLineCursorPos(wParam, lParam);
     return 0;
 }
@@ -421,7 +421,7 @@ intptr_t CSpecViewBase::OnLineCursorPos(uintptr_t wParam, intptr_t lParam)
 intptr_t CSpecViewBase::OnPaintOver(CSpecWnd* pWnd, QPainter* pDC)
 {
     // Each tool draws only over its own view's window, so the first open one is asked.
-    for (IViewTool* t : {GetProcDlgTool(), CChemPrf_Sheet::GetInstance(), CPelomar_Sheet::GetInstance()})
+    for (IViewTool* t : {GetProcDlgTool(), ChemPrfSheetTool(), PelomarSheetTool()})
         if (t)
             return t->OnPaintOver(pWnd, pDC);
     return 0;
@@ -436,7 +436,7 @@ intptr_t CSpecViewBase::OnAppMessage(unsigned message, uintptr_t wParam, intptr_
         return OnLineCursorPos(wParam, lParam);
     case WM_PARENTNOTIFY:
         if ((wParam & 0xFFFF) == WM_LBUTTONUP)
-            if (IViewTool* t = On(CPelomar_Sheet::GetInstance(), this))
+            if (IViewTool* t = On(PelomarSheetTool(), this))
                 t->OnViewClick(static_cast<int16_t>(lParam & 0xFFFF));
         return 0;
     default:

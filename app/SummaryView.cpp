@@ -1,4 +1,5 @@
 #include "app/SummaryView.h"
+#include "app/Veltrane.h"
 
 #include "data/VeltraneDoc.h"
 #include "framework/ui/Resources.h"
@@ -38,6 +39,9 @@ bool HasProcessTool(unsigned id)
 
 void RunProcessTool(unsigned id, CVeltraneView* view)
 {
+    // Data being acquired are not processed until the run has ended.
+    if (CVeltrane::IsAcquiring(view->GetDocument()))
+        return;
     auto it = Tools().find(id);
     if (it != Tools().end())
         it->second(view);
@@ -53,9 +57,10 @@ CSummaryView::CSummaryView(bool bProcessCommands) : m_pList(new QListWidget(this
         return;
     for (unsigned id : kProcessIds) {
         OnCommand(id, [this, id] { RunProcessTool(id, this); });
-        OnUpdateCommand(id, [id](CCmdUI* ui) {
+        OnUpdateCommand(id, [this, id](CCmdUI* ui) {
             // Curve fitting is never offered from a spectrum view.
-            ui->Enable(id != ID_PROCESS_PELOMARTING && HasProcessTool(id) && SToolInstances::NoToolOpen());
+            ui->Enable(id != ID_PROCESS_PELOMARTING && HasProcessTool(id) && SToolInstances::NoToolOpen() &&
+                       !CVeltrane::IsAcquiring(GetDocument()));
         });
     }
 }

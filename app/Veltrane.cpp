@@ -4,11 +4,12 @@
 #include "app/AppHooks.h"
 #include "app/ChildFrm.h"
 #include "app/DocCommands.h"
+#include "app/ImageView.h"
 #include "app/MainFrm.h"
 #include "app/Options.h"
+#include "app/ProfileView.h"
 #include "app/ShellOpen.h"
 #include "app/SpecView.h"
-#include "app/SummaryView.h"
 #include "data/Registry.h"
 #include "data/Utility.h"
 #include "data/VeltraneDoc.h"
@@ -18,6 +19,7 @@
 #include "framework/ui/Guard.h"
 #include "framework/ui/Resources.h"
 #include "instrument/ASCU.h"
+#include "instrument/Acquire.h"
 #include "instrument/DAU.h"
 #include "instrument/ui/InstrumentStartup.h"
 #include "platform/Exceptions.h"
@@ -37,8 +39,8 @@ CMultiDocTemplate* CVeltrane::m_pSpecViewTemplate = nullptr;
 CMultiDocTemplate* CVeltrane::m_pProfileViewTemplate = nullptr;
 CMultiDocTemplate* CVeltrane::m_pImageViewTemplate = nullptr;
 std::function<CView*()> CVeltrane::s_makeSpecView = [] { return new CSpecView; };
-std::function<CView*()> CVeltrane::s_makeProfileView = [] { return new CSummaryView(false); };
-std::function<CView*()> CVeltrane::s_makeImageView = [] { return new CSummaryView(false); };
+std::function<CView*()> CVeltrane::s_makeProfileView = [] { return new CProfileView; };
+std::function<CView*()> CVeltrane::s_makeImageView = [] { return new CImageView; };
 
 SAppHooks& AppHooks()
 {
@@ -114,8 +116,16 @@ CVeltrane::~CVeltrane()
     m_pASCU.reset();
     m_pDAU.reset();
     m_pAcq.reset();
+    m_pAcqHost.reset();
     m_pOptions.reset();
     m_pSpecViewTemplate = m_pProfileViewTemplate = m_pImageViewTemplate = nullptr;
+}
+
+bool CVeltrane::IsAcquiring(const CDocument* pDoc)
+{
+    const CVeltrane* app = GetApp();
+    const auto* doc = dynamic_cast<const CVeltraneDoc*>(pDoc);
+    return app && doc && app->m_pAcq && app->m_pAcq->IsAcquiring(doc);
 }
 
 CVeltrane* CVeltrane::GetApp()

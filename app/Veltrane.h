@@ -18,7 +18,9 @@
 #include <string>
 #include <vector>
 
+class CAcquire;
 class CASCU;
+class IAcqHost;
 class CDAU;
 class CDocument;
 class CInstrumentStartup;
@@ -85,6 +87,10 @@ public:
     Unit GetCurrentUnit(const CVeltraneDoc* doc) const;
 
     CMainFrame* GetMainFrame() const;
+    CAcquire* GetAcq() const { return m_pAcq.get(); }
+    // Whether an acquisition still has the document (it must not be closed,
+    // saved or processed until the run has ended).
+    static bool IsAcquiring(const CDocument* pDoc);
 
     // The files of a "--open" request given at start; opened once the main
     // window is up (a file that fails is reported and does not end the start).
@@ -100,7 +106,8 @@ public:
     CConfig m_Config; // the instrument configuration, started at the end of the start-up
     std::unique_ptr<CASCU> m_pASCU;
     std::unique_ptr<CDAU> m_pDAU;
-    std::shared_ptr<void> m_pAcq; // the acquisition engine, made by its hook
+    std::unique_ptr<CAcquire> m_pAcq;     // the acquisition engine, made by its hook
+    std::unique_ptr<IAcqHost> m_pAcqHost; // its user-interface side
     std::unique_ptr<COptions> m_pOptions;
     CTrafficMonitor m_TrafficMonitor;
     CQtMonitorTimer m_MonitorTimer; // the DAU link's poll timer

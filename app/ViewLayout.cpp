@@ -116,3 +116,36 @@ SLevelRanges CalcLevelRanges(int iFirst, int iStep, int nDisp, int nLevels, bool
     r.maxFirst = std::max(r.maxFirst, 0);
     return r;
 }
+
+std::vector<SLayoutRect> CalcImagePaneRects(int n, int cx, int cy)
+{
+    std::vector<SLayoutRect> out;
+    if (n <= 0)
+        return out;
+    int rows = 1;
+    while (rows * rows < n)
+        ++rows;
+    const int cols = (n + rows - 1) / rows;
+    const int w = cx / cols, h = cy / rows;
+    if (n == 1)
+        return {SLayoutRect{0, 0, w, h}};
+    // The first rows are full; the rest hold one pane fewer, centred.
+    const int fullRows = n + rows - rows * cols;
+    int k = 0;
+    for (int r = 0; r < rows && k < n; ++r) {
+        const bool full = r < fullRows;
+        const int x0 = full ? 0 : w / 2;
+        for (int c = 0; c < (full ? cols : cols - 1) && k < n; ++c, ++k)
+            out.push_back({x0 + c * w, r * h, x0 + (c + 1) * w, (r + 1) * h});
+    }
+    return out;
+}
+
+SLayoutRect PlaceLegend(int cx, int nEntries, int maxLabelWidth, int avgCharWidth, int sampleLength,
+                        int lineHeight, int edgeHeight)
+{
+    const int width = maxLabelWidth + 2 * avgCharWidth + sampleLength;
+    const int height = lineHeight * (std::max(nEntries, 0) + 1);
+    const int left = cx - width - 1;
+    return {left, edgeHeight, left + width, edgeHeight + height};
+}

@@ -63,3 +63,17 @@ struct SLevelRanges
     bool bNext = false;
 };
 SLevelRanges CalcLevelRanges(int iFirst, int iStep, int nDisp, int nLevels, bool bMultiTrace);
+
+// The panes of an image view: n panes in a grid of ceil(sqrt(n)) rows and
+// ceil(n / rows) columns of cx / cols by cy / rows pixels, filled row by row;
+// the last rows, when the panes do not fill the grid, hold one pane fewer and
+// are shifted half a cell right. One pane takes the top-left cell. Empty for
+// n <= 0.
+std::vector<SLayoutRect> CalcImagePaneRects(int n, int cx, int cy);
+
+// A legend of nEntries lines in the top-right corner of a parent cx pixels
+// wide: as wide as its longest label, two average character widths and the
+// pen sample, one text line per entry and one more, its right edge one pixel
+// short of the parent's and its top edgeHeight down.
+SLayoutRect PlaceLegend(int cx, int nEntries, int maxLabelWidth, int avgCharWidth, int sampleLength,
+                        int lineHeight, int edgeHeight);

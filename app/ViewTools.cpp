@@ -9,17 +9,17 @@ IViewTool* GetProcDlgTool()
     return dynamic_cast<IViewTool*>(CVeltraneView::GetProcDlg());
 }
 
-IViewTool* CChemPrf_Sheet::GetInstance()
+IViewTool* ChemPrfSheetTool()
 {
     return dynamic_cast<IViewTool*>(SToolInstances::m_pChemPrfSheet);
 }
 
-IViewTool* CPelomar_Sheet::GetInstance()
+IViewTool* PelomarSheetTool()
 {
     return dynamic_cast<IViewTool*>(SToolInstances::m_pPelomarSheet);
 }
 
-IViewTool* CQuantifySheet::GetInstance()
+IViewTool* QuantifySheetTool()
 {
     return dynamic_cast<IViewTool*>(SToolInstances::m_pQuantifySheet);
 }

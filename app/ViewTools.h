@@ -3,8 +3,7 @@
 // works on it, and how the view finds the open ones. The tools derive from
 // IViewTool beside their dialog class; the view finds the open processing
 // dialog through CVeltraneView::GetProcDlg and each analysis sheet through
-// its class's GetInstance, which is non-null only while the sheet's window
-// exists (the slots of SToolInstances).
+// the functions below, non-null only while the sheet's window exists.
 
 #include <cstdint>
 
@@ -68,23 +67,10 @@ public:
 // The open processing dialog as a tool, or null.
 IViewTool* GetProcDlgTool();
 
-// The analysis sheets of the Process menu, reached as the view needs them.
-// Each is null until its sheet's window exists.
-class CChemPrf_Sheet
-{
-public:
-    static IViewTool* GetInstance();
-};
-
-class CPelomar_Sheet
-{
-public:
-    static IViewTool* GetInstance();
-};
-
-// The quantification sheet. (CQuantify is also the document's record of it.)
-class CQuantifySheet
-{
-public:
-    static IViewTool* GetInstance();
-};
+// The analysis sheets of the Process menu as tools, reached through the slots
+// of SToolInstances that each sheet sets while its window exists; null
+// otherwise. (The sheets themselves live with the analysis tools, which build
+// on this application library, not the other way round.)
+IViewTool* ChemPrfSheetTool();
+IViewTool* PelomarSheetTool();
+IViewTool* QuantifySheetTool();

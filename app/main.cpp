@@ -6,6 +6,9 @@
 #include "app/ShellOpen.h"
 #include "app/Veltrane.h"
 #include "framework/ui/QtMessageSink.h"
+#ifdef VELTRANE_PROCESS_TOOLS
+#include "analysis/ui/ProcDlg.h"
+#endif
 
 #include <QApplication>
 #include <clocale>
@@ -22,6 +25,9 @@ int main(int argc, char* argv[])
 
     InstallInstrumentHooks();
     InstallFileFormats();
+#ifdef VELTRANE_PROCESS_TOOLS
+    InstallProcessTools();
+#endif
     CQtMessageSink sink;
     SetMessageSink(&sink);
     int code = 0;

@@ -9,3 +9,7 @@ if(TARGET pelomar AND CMINPACK_INCLUDE_DIR AND CMINPACK_LIBRARY)
 elseif(TARGET pelomar)
   message(STATUS "bench_pelomar: libcminpack-dev not found, benchmark skipped")
 endif()
+if(TARGET bench_pelomar)
+  target_compile_definitions(bench_pelomar PRIVATE
+    PELOMAR_FIXTURE_DIR="${PROJECT_SOURCE_DIR}/tests/reffit/fixtures")
+endif()

@@ -2,8 +2,10 @@
 // same limits, on synthetic chemical-state profiles. Prints, per problem set,
 // the median time ratio (lmdif / Pelomar), the sums of squares of both and
 // the largest relative excess of Pelomar's over lmdif's on one level, then
-// runs the same solves under Google Benchmark. Exits non-zero when Pelomar's
-// sum of squares is worse than lmdif's by more than 1e-9 on any level.
+// runs the same solves under Google Benchmark. Before that, the hard
+// problems (see ReportHard). Exits non-zero when Pelomar's sum of squares is
+// worse than lmdif's by more than 1e-6 relative on any level or problem, or a
+// target of the hard problems is missed.
 
 #include "bench/pelomar_problems.h"
 #include "reffit/RefFitModel.h"
@@ -17,6 +19,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 using namespace pelomar_bench;
@@ -42,13 +46,18 @@ int LmdifResiduals(void* p, int m, int n, const double* x, double* fvec, int)
 
 // Same tolerances as Pelomar's: the relative function tolerance 1024 eps, the
 // step tolerance eps^(2/3); same forward-difference step and scaling.
-double SolveLmdif(LmdifProblem& lp, std::vector<double>& x)
+// maxfev counts every evaluation, those of the Jacobians included; info gets
+// lmdif's own outcome (1 to 4: converged).
+double SolveLmdif(LmdifProblem& lp, std::vector<double>& x, int maxfev = 400, int* info = nullptr)
 {
     const int n = int(x.size()), m = lp.model.Points();
     int nfev = 0;
-    lmdif(LmdifResiduals, &lp, m, n, x.data(), lp.fvec.data(), 1024.0 * DBL_EPSILON,
-          std::pow(DBL_EPSILON, 2.0 / 3.0), 0.0, 400, 0.0, lp.diag.data(), 1, 100.0, 0, &nfev, lp.fjac.data(),
-          m, lp.ipvt.data(), lp.qtf.data(), lp.wa1.data(), lp.wa2.data(), lp.wa3.data(), lp.wa4.data());
+    const int inf = lmdif(LmdifResiduals, &lp, m, n, x.data(), lp.fvec.data(), 1024.0 * DBL_EPSILON,
+                          std::pow(DBL_EPSILON, 2.0 / 3.0), 0.0, maxfev, 0.0, lp.diag.data(), 1, 100.0, 0,
+                          &nfev, lp.fjac.data(), m, lp.ipvt.data(), lp.qtf.data(), lp.wa1.data(),
+                          lp.wa2.data(), lp.wa3.data(), lp.wa4.data());
+    if (info)
+        *info = inf;
     LmdifResiduals(&lp, m, n, x.data(), lp.fvec.data(), 1);
     double sse = 0.0;
     for (double v : lp.fvec)
@@ -125,7 +134,7 @@ SetReport Compare(const ProblemSet& set)
         rep.sseLmdif += sseL;
         rep.tPelomar += bestP;
         rep.tLmdif += bestL;
-        if (sseP > sseL * (1.0 + 1e-9))
+        if (sseP > sseL * (1.0 + 1e-6))
             ++rep.worse;
         rep.worstExcess = std::max(rep.worstExcess, (sseP - sseL) / sseL);
         if (outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE)
@@ -136,6 +145,134 @@ SetReport Compare(const ProblemSet& set)
     const std::size_t h = ratios.size() / 2;
     rep.medianRatio = ratios.size() % 2 ? ratios[h] : 0.5 * (ratios[h - 1] + ratios[h]);
     return rep;
+}
+
+// The hard problems, called as the profiling sheet calls the library: up to
+// six tries, each from the previous estimate, until the outcome is accepted.
+// lmdif gets one call with 400 + 100 NPARM evaluations.
+struct HardResult
+{
+    bool accepted = false, lmdifConverged = false;
+    int tries = 0, outcome = 0;
+    double sseP = 0.0, sseL = 0.0, tP = 0.0, tL = 0.0;
+};
+
+HardResult RunHard(const HardProblem& p)
+{
+    HardResult res;
+    const int n = p.n, m = int(p.refs.size());
+    const int np = int(p.start.size());
+    int stop = 0;
+    LmdifProblem lp;
+    SETUPREFERENCEFIT(p.data.data(), &n, &m, &stop);
+    lp.model.SetupFit(p.data.data(), n, m, &stop);
+    for (int k = 0; k < m; ++k) {
+        const Reference& r = p.refs[std::size_t(k)];
+        const int nr = int(r.y.size());
+        SETUPREFERENCE(r.y.data(), &nr, &k, &r.a, &r.b, &r.step);
+        lp.model.SetupReference(r.y.data(), nr, k, r.a, r.b, r.step);
+    }
+    lp.mode = p.mode;
+    lp.fjac.resize(std::size_t(n) * np);
+    lp.fvec.resize(std::size_t(n));
+    lp.wa4.resize(std::size_t(n));
+    for (auto* v : {&lp.diag, &lp.qtf, &lp.wa1, &lp.wa2, &lp.wa3})
+        v->resize(std::size_t(np));
+    lp.ipvt.resize(std::size_t(np));
+
+    res.tP = res.tL = 1e300;
+    for (int rep = 0; rep < 3; ++rep) {
+        std::vector<double> theta = p.start;
+        const auto t0 = std::chrono::steady_clock::now();
+        int tries = 0, outcome = 0;
+        double sse = 0.0;
+        do {
+            outcome = CALCREFERENCEFIT(theta.data(), &np, &sse, &p.mode);
+            ++tries;
+        } while (outcome != PELOMAR_CONVERGED && outcome != PELOMAR_STEP_TOLERANCE && tries < 6);
+        const auto t1 = std::chrono::steady_clock::now();
+        res.tP = std::min(res.tP, Seconds(t1 - t0));
+        res.tries = tries;
+        res.outcome = outcome;
+        res.accepted = outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE;
+        res.sseP = sse;
+
+        std::vector<double> x = p.start;
+        int info = 0;
+        const auto t2 = std::chrono::steady_clock::now();
+        res.sseL = SolveLmdif(lp, x, 400 + 100 * np, &info);
+        const auto t3 = std::chrono::steady_clock::now();
+        res.tL = std::min(res.tL, Seconds(t3 - t2));
+        res.lmdifConverged = info >= 1 && info <= 4;
+    }
+    RELEASEREFERENCEMEMORY();
+    return res;
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0.0;
+    std::sort(v.begin(), v.end());
+    const std::size_t h = v.size() / 2;
+    return v.size() % 2 ? v[h] : 0.5 * (v[h - 1] + v[h]);
+}
+
+// Runs a list of hard problems and prints the three figures: the share that
+// ends unaccepted after six tries (and how many of those lmdif solves), the
+// worst relative SSE excess over lmdif's, the median time ratio. Returns
+// whether all three targets are met.
+bool ReportHard(const char* title, const std::vector<HardProblem>& problems, bool verbose)
+{
+    int unaccepted = 0, unacceptedLmdifOk = 0, worse6 = 0, worse4 = 0, better = 0, lmdifFailed = 0;
+    int retried = 0;
+    double worst = -1e300;
+    std::vector<double> ratios, modeRatios[4];
+    int perMode[4] = {0, 0, 0, 0}, badMode[4] = {0, 0, 0, 0};
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        const HardProblem& p = problems[i];
+        const HardResult r = RunHard(p);
+        // Exact fits (a measured spectrum that is one of the references) end
+        // at rounding level; below 1e-20 both count as zero.
+        const double excess = (r.sseP - r.sseL) / std::max(r.sseL, 1e-20);
+        const bool unacc = !r.accepted;
+        ++perMode[p.mode];
+        unaccepted += unacc;
+        unacceptedLmdifOk += unacc && r.lmdifConverged;
+        lmdifFailed += !r.lmdifConverged;
+        retried += r.tries > 1;
+        worse6 += excess > 1e-6;
+        worse4 += excess > 1e-4;
+        better += excess < -1e-6;
+        worst = std::max(worst, excess);
+        ratios.push_back(r.tP / r.tL);
+        modeRatios[p.mode].push_back(r.tP / r.tL);
+        if ((unacc && r.lmdifConverged) || excess > 1e-6) {
+            ++badMode[p.mode];
+            if (verbose)
+                std::printf(
+                    "  #%zu mode %d M %zu N %d %s: outcome %#x after %d tries, SSE %.9g vs lmdif %.9g "
+                    "(%+.2e), lmdif %s\n",
+                    i, p.mode, p.refs.size(), p.n, p.zeroStart ? "zero-start" : "start 1", r.outcome, r.tries,
+                    r.sseP, r.sseL, excess, r.lmdifConverged ? "converged" : "not converged");
+        }
+    }
+    const double median = Median(ratios);
+    const int total = int(problems.size());
+    std::printf("%s: %d problems (modes 0-3: %d %d %d %d)\n", title, total, perMode[0], perMode[1],
+                perMode[2], perMode[3]);
+    std::printf("  unaccepted after six tries: %d (%.1f %%), of them where lmdif converged: %d; retried: %d; "
+                "lmdif not converged: %d\n",
+                unaccepted, total ? 100.0 * unaccepted / total : 0.0, unacceptedLmdifOk, retried,
+                lmdifFailed);
+    std::printf("  SSE worse than lmdif's by > 1e-6 relative: %d (> 1e-4: %d), better by > 1e-6: %d; worst "
+                "relative excess %.2e\n",
+                worse6, worse4, better, worst);
+    std::printf("  median time Pelomar / lmdif: %.3f (modes 0-3: %.3f %.3f %.3f %.3f); failing problems per "
+                "mode: %d %d %d %d\n\n",
+                median, Median(modeRatios[0]), Median(modeRatios[1]), Median(modeRatios[2]),
+                Median(modeRatios[3]), badMode[0], badMode[1], badMode[2], badMode[3]);
+    return unacceptedLmdifOk == 0 && worse6 == 0 && median <= 0.25;
 }
 
 void SolveAllLevels(benchmark::State& state, const ProblemSet* set, bool usePelomar)
@@ -164,6 +301,43 @@ void SolveAllLevels(benchmark::State& state, const ProblemSet* set, bool usePelo
 
 int main(int argc, char** argv)
 {
+    // Own options, taken out before Google Benchmark reads the rest:
+    // --hard=N problems (default 600), --hard-only, --verbose.
+    int hardCount = 600;
+    bool hardOnly = false, verbose = false;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--hard=", 0) == 0)
+            hardCount = std::max(0, std::atoi(arg.c_str() + 7));
+        else if (arg == "--hard-only")
+            hardOnly = true;
+        else if (arg == "--verbose")
+            verbose = true;
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+
+    std::printf(
+        "Hard problems: 4-6 references overlapping within the middle third of a 17-100 eV window,\n"
+        "satellites, sloping backgrounds, 1 %% noise, shifts up to +-0.6 eV, 179-687 points, all modes;\n"
+        "Pelomar up to six tries from the previous estimate, lmdif once with 400 + 100 NPARM "
+        "evaluations.\n\n");
+    std::vector<HardProblem> hard;
+    for (int i = 0; i < hardCount; ++i)
+        hard.push_back(MakeHardProblem(20261210, i));
+    bool hardOk = ReportHard("Generated (seed 20261210)", hard, verbose);
+    const std::string fixtures = PELOMAR_FIXTURE_DIR;
+    const std::vector<HardProblem> measured = MakeMeasuredProblems(
+        fixtures + "/xpsdl__Mn_references.vms", fixtures + "/xpsdl__mno_gas-phase_removed.vms");
+    hardOk = ReportHard("Measured Mn 2p spectra with Mn oxide references", measured, verbose) && hardOk;
+    std::printf(
+        "Targets (none unaccepted where lmdif converges, SSE within 1e-6, median time <= 0.25): %s\n\n",
+        hardOk ? "met" : "NOT met");
+    if (hardOnly)
+        return hardOk ? 0 : 1;
+
     const std::vector<ProblemSet> sets = AllProblemSets(50);
     std::printf("Reference fit: Pelomar against lmdif on the same residual, limits 100 iterations / 400\n"
                 "evaluations; 50 levels per set; ratio = lmdif time / Pelomar time per level.\n\n");
@@ -180,7 +354,7 @@ int main(int argc, char** argv)
     }
     std::sort(medians.begin(), medians.end());
     std::printf(
-        "\nSmallest median ratio %.2fx; SSE no worse than lmdif's (relative 1e-9) on every level: %s\n\n",
+        "\nSmallest median ratio %.2fx; SSE no worse than lmdif's (relative 1e-6) on every level: %s\n\n",
         medians.front(), ok ? "yes" : "NO");
 
     for (const auto& set : sets) {
@@ -192,5 +366,5 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    return ok ? 0 : 1;
+    return ok && hardOk ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 // first repaint after a change of the data, which rebuilds the cached block
 // extremes from every point, is measured too. Run with QT_QPA_PLATFORM=offscreen.
 
+#include "RatioReporter.h"
 #include "app/plot/SpecDraw.h"
 
 #include <benchmark/benchmark.h>
@@ -138,45 +139,6 @@ void PolylineEveryPoint(benchmark::State& state)
     }
 }
 
-class CRatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& r : runs)
-            m_times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void PrintRatios() const
-    {
-        const struct
-        {
-            const char *label, *a, *b;
-        } pairs[] = {
-            {"speed-up over every point (800 px, 100k)", "PolylineEveryPoint/800/100000",
-             "PlotRepaint/800/100000"},
-            {"repaint 1600 px / 400 px (100k)", "PlotRepaint/1600/100000", "PlotRepaint/400/100000"},
-            {"repaint 1M points / 100k (800 px)", "PlotRepaint/800/1000000", "PlotRepaint/800/100000"},
-            {"new-zoom speed-up over every point (800, 100k)", "PolylineEveryPoint/800/100000",
-             "PlotRepaintNewZoom/800/100000"},
-            {"new-zoom repaint 1600 px / 400 px (100k)", "PlotRepaintNewZoom/1600/100000",
-             "PlotRepaintNewZoom/400/100000"},
-            {"new-zoom repaint 1M points / 100k (800 px)", "PlotRepaintNewZoom/800/1000000",
-             "PlotRepaintNewZoom/800/100000"},
-            {"speed-up over every point, data changed (800, 100k)", "PolylineEveryPoint/800/100000",
-             "PlotRepaintAfterDataChange/800/100000"},
-        };
-        for (const auto& p : pairs) {
-            const auto a = m_times.find(p.a), b = m_times.find(p.b);
-            if (a != m_times.end() && b != m_times.end() && b->second > 0)
-                std::printf("ratio %-50s = %.2f\n", p.label, a->second / b->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> m_times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -204,7 +166,20 @@ int main(int argc, char** argv)
         ->Args({800, 100000})
         ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
-    CRatioReporter reporter;
+    CRatioReporter reporter({
+        {"speed-up over every point (800 px, 100k)", "PolylineEveryPoint/800/100000",
+         "PlotRepaint/800/100000"},
+        {"repaint 1600 px / 400 px (100k)", "PlotRepaint/1600/100000", "PlotRepaint/400/100000"},
+        {"repaint 1M points / 100k (800 px)", "PlotRepaint/800/1000000", "PlotRepaint/800/100000"},
+        {"new-zoom speed-up over every point (800, 100k)", "PolylineEveryPoint/800/100000",
+         "PlotRepaintNewZoom/800/100000"},
+        {"new-zoom repaint 1600 px / 400 px (100k)", "PlotRepaintNewZoom/1600/100000",
+         "PlotRepaintNewZoom/400/100000"},
+        {"new-zoom repaint 1M points / 100k (800 px)", "PlotRepaintNewZoom/800/1000000",
+         "PlotRepaintNewZoom/800/100000"},
+        {"speed-up over every point, data changed (800, 100k)", "PolylineEveryPoint/800/100000",
+         "PlotRepaintAfterDataChange/800/100000"},
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatios();
     benchmark::Shutdown();

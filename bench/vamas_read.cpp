@@ -21,7 +21,7 @@ int main(int argc, char** argv)
             return 1;
         }
         const CNorvale::Spectrum* s = model.GetSpectrum(0);
-        std::printf("%d regions, %d levels, %zu values\n", s->nRgns, s->nLevels, s->m_pfData.size());
+        std::printf("%d regions, %d levels, %zu values\n", s->nRgns, s->nLevels, s->m_pdData.size());
     } catch (const CFileException&) {
         std::fprintf(stderr, "cannot open %s\n", argv[1]);
         return 1;

@@ -20,6 +20,11 @@ if(VELTRANE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(VELTRANE_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 set_property(GLOBAL PROPERTY VELTRANE_TOOLKIT_FREE_TARGETS "")
 
 # veltrane_toolkit_free(target...): declares targets that must not link Qt Gui or Widgets.

@@ -14,6 +14,12 @@ void CTrace::Create(int n)
 
 void CTrace::CopyData(const float* data, int n)
 {
+    const std::vector<double> values(data, data + std::max(n, 0));
+    CopyData(values.data(), n);
+}
+
+void CTrace::CopyData(const double* data, int n)
+{
     m_Data.assign(data, data + std::max(n, 0));
     m_dMin = m_dMax = 0.0;
     if (!m_Data.empty()) {

@@ -18,6 +18,7 @@ public:
     void Create(int n);
     // The n values as doubles, with their minimum and maximum (n >= 1).
     void CopyData(const float* data, int n);
+    void CopyData(const double* data, int n);
 
     // Folds the values for points first..last (from 0) into the curve: with
     // averaging the running mean over scans 0..scan, rounded on the sum;

@@ -48,16 +48,22 @@ void CUtility::Reverse(int* value)
 
 double CUtility::CalcIntensity(const int* v, int planes)
 {
+    const double d[3] = {double(v[0]), planes >= 2 ? double(v[1]) : 0.0, planes >= 3 ? double(v[2]) : 0.0};
+    return CalcIntensity(d, planes);
+}
+
+double CUtility::CalcIntensity(const double* v, int planes)
+{
     double r;
     switch (planes) {
     case 3:
-        r = double(v[0]) - (double(v[1]) + double(v[2])) / 2.0;
+        r = v[0] - (v[1] + v[2]) / 2.0;
         return r > 0.0 ? r : 0.0;
     case 2:
-        r = double(v[0]) - double(v[1]);
+        r = v[0] - v[1];
         return r > 0.0 ? r : 0.0;
     default:
-        return double(v[0]);
+        return v[0];
     }
 }
 

@@ -22,6 +22,8 @@ public:
     // second background. planes 3: peak minus the mean background, 2: peak minus
     // the first background, both not below 0; otherwise the peak.
     static double CalcIntensity(const int* v, int planes);
+    // The same for stored values (a profile's curve of 1 to 3 values).
+    static double CalcIntensity(const double* v, int planes);
 
     // n corrected values into dst, negatives stored as 0, with their minimum and
     // maximum. A missing background is null; with one background, the one given

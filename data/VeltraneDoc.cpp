@@ -23,6 +23,9 @@ constexpr unsigned IDS_NOT_A_DATA_FILE = 2073;
 constexpr unsigned IDS_FAILED_TO_OPEN = 61696;
 
 constexpr size_t IdentBytes = 64;
+// Read ahead of the identification, so that a VAMAS identifier after a few
+// blank lines is still seen.
+constexpr size_t IdentRead = 128;
 constexpr std::string_view AppName = "Veltrane";
 constexpr std::string_view NorvaleName = "Norvale";
 constexpr uint16_t EndOfFile = 0xFFFF;
@@ -57,14 +60,15 @@ int32_t Int32At(const uint8_t* p)
                                 uint32_t(p[3]) << 24);
 }
 
-// Reads the identification bytes from the start of the file and leaves the
-// file at its start again; fewer than 64 bytes is reported with 2065.
-bool ReadIdentBytes(CFile& file, uint8_t (&bytes)[IdentBytes])
+// Reads the identification bytes (up to IdentRead, their count in got) from
+// the start of the file and leaves the file at its start again; fewer than 64
+// bytes is reported with 2065.
+bool ReadIdentBytes(CFile& file, uint8_t (&bytes)[IdentRead], size_t& got)
 {
     file.SeekToBegin();
-    size_t got = 0;
-    while (got < IdentBytes) {
-        const size_t n = file.Read(bytes + got, IdentBytes - got);
+    got = 0;
+    while (got < IdentRead) {
+        const size_t n = file.Read(bytes + got, IdentRead - got);
         if (n == 0)
             break;
         got += n;
@@ -77,12 +81,16 @@ bool ReadIdentBytes(CFile& file, uint8_t (&bytes)[IdentBytes])
     return true;
 }
 
-Format FormatOf(const uint8_t (&bytes)[IdentBytes])
+Format FormatOf(const uint8_t (&bytes)[IdentRead], size_t got)
 {
     if (StartsWith(bytes, IdentBytes, NorvaleName))
         return Format::Norvale;
+    // Some VAMAS exporters write blank lines before the identifier.
+    size_t blank = 0;
+    while (blank < got && std::strchr(" \t\r\n", bytes[blank]) && bytes[blank] != 0)
+        ++blank;
     const std::string vamas = LoadString(IDS_VAMAS_ID);
-    if (!vamas.empty() && StartsWithNoCase(bytes, IdentBytes, vamas))
+    if (!vamas.empty() && StartsWithNoCase(bytes + blank, got - blank, vamas))
         return Format::Vamas;
     return Format::Veltrane;
 }
@@ -116,8 +124,9 @@ CVeltraneDoc::DocTemplate CVeltraneDoc::ClassifyFile(CFile& file, bool* pOwnForm
 {
     if (pOwnFormat)
         *pOwnFormat = false;
-    uint8_t bytes[IdentBytes];
-    if (!ReadIdentBytes(file, bytes))
+    uint8_t bytes[IdentRead];
+    size_t got = 0;
+    if (!ReadIdentBytes(file, bytes, got))
         return DocTemplate::None;
     const std::string title = file.GetFileTitle();
     if (StartsWith(bytes, IdentBytes, AppName)) {
@@ -138,7 +147,7 @@ CVeltraneDoc::DocTemplate CVeltraneDoc::ClassifyFile(CFile& file, bool* pOwnForm
             return DocTemplate::Profile;
         return DocTemplate::Spectrum;
     }
-    const Format format = FormatOf(bytes);
+    const Format format = FormatOf(bytes, got);
     if (format == Format::Norvale || format == Format::Vamas)
         return DocTemplate::Spectrum;
     AfxMessageBox(FormatMessageId(IDS_UNSUPPORTED_FORMAT, {title}), MB_ICONERROR);
@@ -157,11 +166,12 @@ void CVeltraneDoc::Serialize(CArchive& ar)
     }
     ar.Flush();
     CFile& file = *ar.GetFile();
-    uint8_t bytes[IdentBytes];
-    if (!ReadIdentBytes(file, bytes))
+    uint8_t bytes[IdentRead];
+    size_t got = 0;
+    if (!ReadIdentBytes(file, bytes, got))
         throw CUserException();
     const std::string title = file.GetFileTitle();
-    const Format format = FormatOf(bytes);
+    const Format format = FormatOf(bytes, got);
     if (format != Format::Veltrane) {
         if (g_pImportReader == nullptr)
             Abandon(IDS_UNSUPPORTED_FORMAT, title);
@@ -207,6 +217,9 @@ void CVeltraneDoc::OpenVeltraneFile(CArchive& ar)
             *m_pQuantify << ar;
             break;
         case EndOfFile:
+            // The limits came before the positions; only now can they be matched.
+            m_pBackgroundSubtract->CheckAgainst(*this);
+            m_pQuantify->CheckAgainst(*this);
             return;
         default: {
             // A block of a later program, or a region block out of place: skip it whole.
@@ -266,6 +279,14 @@ void CVeltraneDoc::DeleteContents()
     m_IonGun = CIonGun();
     m_pBackgroundSubtract->Clear();
     m_pQuantify->Clear();
+}
+
+std::function<void(CVeltraneDoc&, IDocView*)> CVeltraneDoc::s_openBackgroundSubtractDlg;
+
+void CVeltraneDoc::OpenBackgroundSubtractDlg(IDocView* pView)
+{
+    if (s_openBackgroundSubtractDlg)
+        s_openBackgroundSubtractDlg(*this, pView);
 }
 
 void CVeltraneDoc::UpdateAllViews(IDocView* pSender, intptr_t lHint, void* pHint)

@@ -13,6 +13,7 @@
 #include "framework/doc/Document.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,6 +88,10 @@ public:
     int GetScanType() const { return m_Experiment.GetScanType(); }
 
     CBackground* GetBackgroundSubtract() const { return m_pBackgroundSubtract.get(); }
+    // The background-subtraction dialog on one of this document's views; the
+    // user interface installs the opener (the limits live here, the dialog there).
+    void OpenBackgroundSubtractDlg(IDocView* pView);
+    static std::function<void(CVeltraneDoc&, IDocView*)> s_openBackgroundSubtractDlg;
     CQuantify* GetQuantify() const { return m_pQuantify.get(); }
 
     void Initialize(const CHeader& header);

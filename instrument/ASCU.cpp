@@ -79,10 +79,18 @@ void CASCU::SetAutoEtch(bool bAuto)
     m_iManual.exchange(bAuto ? (cur & ~(ManualHSIG | ManualMIED)) : (cur | ManualHSIG | ManualMIED));
 }
 
+void CASCU::SetMonitorWnd(CTrafficMonitor* pMonitor)
+{
+    // Its own lock, not the link's: the window must not wait for a reply.
+    std::lock_guard lock(m_monitorLock);
+    m_hMonitor = pMonitor;
+}
+
 void CASCU::Log(const std::string& fileText, std::string monitorLine, bool bCommand)
 {
     if (m_pLogFile)
         m_pLogFile->Write(fileText);
+    std::lock_guard lock(m_monitorLock);
     if (m_hMonitor)
         m_hMonitor->Append(std::move(monitorLine), bCommand);
 }
@@ -110,6 +118,9 @@ int CASCU::Command(const char* text, int replyTimeoutMs, unsigned minGapMs)
             if (since < minGapMs)
                 clock->Sleep(minGapMs - since);
         }
+        // Nothing unread belongs to this command: a reply that came after its
+        // command gave up waiting must not pass for this one's.
+        CComm::Purge();
         int r = CComm::Write(m_szLastCommand.c_str(), m_szLastCommand.size());
         // The gap runs from the moment the command went out.
         m_lastWritten = clock->TickCount();
@@ -127,6 +138,9 @@ int CASCU::ReadReply(int timeoutMs)
     size_t count = 0;
     int r = m_bEmulate ? EmulateReadReply(buf, sizeof buf, count, timeoutMs)
                        : CComm::Read(buf, sizeof buf, count, timeoutMs);
+    // A port error is the port's own; only silence is "no response".
+    if (r && r != 2251 && count == 0)
+        return r;
     if (count == 0)
         return 2305;
     if (r)

@@ -50,7 +50,8 @@ public:
     void SetNotInstalled();
     void SetEmulate(bool bEmulate) { m_bEmulate = bEmulate; }
     void SetLogFile(CLogFile* pLogFile) { m_pLogFile = pLogFile; }
-    void SetMonitorWnd(CTrafficMonitor* pMonitor) { m_hMonitor = pMonitor; }
+    // Safe from any thread: once it returns, the old monitor gets no more lines.
+    void SetMonitorWnd(CTrafficMonitor* pMonitor);
 
     bool IsNotInstalled() const { return m_iManual == -1; }
     bool IsEmulating() const { return m_bEmulate != 0; }
@@ -95,7 +96,8 @@ private:
     int m_bEmulate = 0;
     CLogFile* m_pLogFile = nullptr;
     std::atomic<int> m_iManual{0};
-    CTrafficMonitor* m_hMonitor = nullptr;
+    CTrafficMonitor* m_hMonitor = nullptr; // under m_monitorLock
+    std::mutex m_monitorLock;
     uint16_t m_wStatus = 0;
     uint16_t m_wMotors = 0;
     std::string m_szLastCommand;

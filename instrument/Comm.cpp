@@ -20,6 +20,23 @@ void CComm::MapPort(const std::string& name, const std::string& device)
         m_devices[name] = device;
 }
 
+void CComm::Purge()
+{
+    std::lock_guard lock(m_queueLock);
+    m_queue.clear();
+    m_bLineReceived = false;
+    m_iReadPos = 0;
+    m_nPending = 0;
+    m_queueCond.notify_all();
+}
+
+void CComm::CancelWait(bool bCancel)
+{
+    std::lock_guard lock(m_queueLock);
+    m_bCancelWait = bCancel;
+    m_queueCond.notify_all();
+}
+
 bool CComm::IsValidPortName(const std::string& name)
 {
     return name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '0' && name[3] <= '9';
@@ -74,6 +91,12 @@ int CComm::Open(const std::string& port, size_t inQueue, size_t /*outQueue*/, si
 
 void CComm::Close()
 {
+    {
+        // A reader waiting without limit on another thread gives up now.
+        std::lock_guard lock(m_queueLock);
+        m_bStop = 1;
+        m_queueCond.notify_all();
+    }
     m_lineBuf.clear();
     m_lineBuf.shrink_to_fit();
     m_iReadPos = 0;
@@ -81,7 +104,13 @@ void CComm::Close()
     m_cLineEnd = 0;
     if (m_thread.joinable()) {
         // The reader must be gone before the port and the queue it fills.
-        m_bStop = 1;
+        // The stop is set under the queue's lock: a reader waiting for room in
+        // a full queue could otherwise miss it between its check and its wait,
+        // and never end.
+        {
+            std::lock_guard lock(m_queueLock);
+            m_bStop = 1;
+        }
         m_port.Cancel();
         m_queueCond.notify_all();
         m_thread.join();
@@ -215,9 +244,13 @@ int CComm::Read(char* buffer, size_t size, size_t& count, int timeoutMs)
 
     std::unique_lock lock(m_queueLock);
     auto signalled = [this] { return m_bLineReceived; };
-    if (timeoutMs < 0)
-        m_queueCond.wait(lock, signalled);
-    else if (!m_queueCond.wait_for(lock, std::chrono::milliseconds(timeoutMs), signalled))
+    if (timeoutMs < 0) {
+        // Without limit, but not past a cancel or the closing of the port: a
+        // unit that went quiet must not hold its caller for ever.
+        m_queueCond.wait(lock, [this] { return m_bLineReceived || m_bCancelWait || m_bStop; });
+        if (!m_bLineReceived)
+            return 2251;
+    } else if (!m_queueCond.wait_for(lock, std::chrono::milliseconds(timeoutMs), signalled))
         return 2251;
     m_bLineReceived = false;
     if (m_bPortError)

@@ -47,6 +47,12 @@ public:
     // At most one line, with its line end, NUL-terminated. timeoutMs -1 waits without limit.
     int Read(char* buffer, size_t size, size_t& count, int timeoutMs);
     size_t GetLine(char* buffer, size_t size);
+    // Drops whatever arrived and was not read (a late reply to an earlier
+    // command); the caller's thread reads the line buffer.
+    void Purge();
+    // While set, a Read without time limit ends at once (as a time-out);
+    // from any thread.
+    void CancelWait(bool bCancel);
 
 private:
     void EventThread();
@@ -68,6 +74,7 @@ private:
     size_t m_nQueueSize = 0;
     bool m_bLineReceived = false;
     bool m_bPortError = false;
+    bool m_bCancelWait = false;
     std::thread m_thread;
 
     std::map<std::string, std::string> m_devices;

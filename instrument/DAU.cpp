@@ -112,6 +112,13 @@ void CDAU::Close()
     m_iPC = -1;
 }
 
+void CDAU::SetMonitorWnd(CTrafficMonitor* pMonitor)
+{
+    // Its own lock, not the link's: the window must not wait for a reply.
+    std::lock_guard lock(m_monitorLock);
+    m_hMonitor = pMonitor;
+}
+
 void CDAU::LogCommand(const char* text)
 {
     if (m_pLogFile) {
@@ -120,13 +127,19 @@ void CDAU::LogCommand(const char* text)
         line += "\r\n";
         m_pLogFile->Write(line);
     }
+    std::lock_guard lock(m_monitorLock);
     if (m_hMonitor)
         m_hMonitor->Append(std::string("-> ") + text, true);
 }
 
 void CDAU::LogReply(const SDauReply& r)
 {
-    if (!m_pLogFile && !m_hMonitor)
+    bool monitored;
+    {
+        std::lock_guard lock(m_monitorLock);
+        monitored = m_hMonitor != nullptr;
+    }
+    if (!m_pLogFile && !monitored)
         return;
     std::string line = "<- ";
     if (r.m_pszText) {
@@ -142,6 +155,7 @@ void CDAU::LogReply(const SDauReply& r)
     }
     if (m_pLogFile)
         m_pLogFile->Write(line + "\r\n");
+    std::lock_guard lock(m_monitorLock);
     if (m_hMonitor)
         m_hMonitor->Append(std::move(line), false);
 }
@@ -210,6 +224,7 @@ int CDAU::ReadReply(char*& reply, int timeoutMs)
     std::memcpy(last, m_iLastCommand, 4);
     std::memset(m_iLastCommand, 0, 4);
     int result = ParseDauReply(m_cReadBuf, static_cast<size_t>(n), last, m_reply);
+    m_bLinkFaultShown = false; // the link works again
     LogReply(m_reply);
     if (m_reply.m_bMalformed)
         return kUnexpected;
@@ -409,5 +424,10 @@ void CDAU::MonitorFn()
     }
     if (result == 2295)
         StopMonitor();
+    // A link that fails keeps failing every round: it is told once, and again
+    // only after a reply came through in between.
+    const bool linkFault = result == 2293 || result == 2294 || result == 2295;
+    if (linkFault && m_bLinkFaultShown.exchange(true))
+        return;
     AfxMessageBox(static_cast<unsigned>(result));
 }

@@ -60,7 +60,8 @@ public:
     // The driver library to load (a name on the library path, or a path).
     void SetLibraryName(std::string name) { m_csLibrary = std::move(name); }
     void SetLogFile(CLogFile* pLogFile) { m_pLogFile = pLogFile; }
-    void SetMonitorWnd(CTrafficMonitor* pMonitor) { m_hMonitor = pMonitor; }
+    // Safe from any thread: once it returns, the old monitor gets no more lines.
+    void SetMonitorWnd(CTrafficMonitor* pMonitor);
     // The timer must outlive the link (the destructor stops a running poll).
     void SetMonitorTimer(IMonitorTimer* pTimer) { m_pTimer = pTimer; }
     void SeedEmulation(unsigned seed) { m_rng.seed(seed); }
@@ -124,7 +125,8 @@ private:
     int m_bMIED = 0;
     CLogFile* m_pLogFile = nullptr;
     CDynamicLibrary m_hLib;
-    CTrafficMonitor* m_hMonitor = nullptr;
+    CTrafficMonitor* m_hMonitor = nullptr; // under m_monitorLock
+    std::mutex m_monitorLock;
     const unsigned char* m_pbData = nullptr;
     unsigned char m_cWriteBuf[256] = {};
     std::string m_szLastCommand;
@@ -136,7 +138,8 @@ private:
     int m_iPC = -1;
     int m_iDAU = 2;
     int m_iTechniques = 0;
-    std::atomic<unsigned> m_iTimer{0}; // started and stopped from the worker and the timer's thread
+    std::atomic<bool> m_bLinkFaultShown{false}; // the poll told of a failed link since the last reply
+    std::atomic<unsigned> m_iTimer{0};          // started and stopped from the worker and the timer's thread
 
     std::string m_csLibrary = DefaultLibrary;
     IMonitorTimer* m_pTimer = nullptr;

@@ -3,11 +3,15 @@
 #include "platform/Exceptions.h"
 #include "platform/System.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <random>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,12 +28,47 @@ std::string ResolveTarget(const std::string& path)
     return path;
 }
 
-std::string FolderOf(const std::string& path)
+std::atomic<bool> g_allowUnnamed{true};
+
+// The folder (with its slash; "./" for a bare name) and the name.
+std::pair<std::string, std::string> SplitPath(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos)
-        return "./";
-    return path.substr(0, slash + 1);
+        return {"./", path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+// Removes the temporaries that writers of this target left when their process
+// died mid-save. Those of running processes (another save under way) stay.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        if (pid <= 0 || *end != '-' || pid == long(::getpid()))
+            continue;
+        if (::kill(pid_t(pid), 0) < 0 && errno == ESRCH)
+            ::unlink((folder + name).c_str());
+    }
+    ::closedir(dir);
+}
+
+std::string RandomSuffix()
+{
+    static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 gen{std::random_device{}()};
+    std::uniform_int_distribution<int> pick(0, int(sizeof(digits)) - 2);
+    std::string s(8, 'x');
+    for (char& c : s)
+        c = digits[pick(gen)];
+    return s;
 }
 
 CFileException::Cause CauseOf(int err)
@@ -56,15 +95,28 @@ CFileException::Cause CauseOf(int err)
 
 } // namespace
 
+void CAtomicFileWriter::AllowUnnamedTemporaries(bool allow)
+{
+    g_allowUnnamed = allow;
+}
+
 CAtomicFileWriter::CAtomicFileWriter(const std::string& targetPath) : m_target(ResolveTarget(targetPath))
 {
-    const std::string folder = FolderOf(m_target);
-    std::string name = m_target.substr(folder.size());
-    m_temp = CreateUniqueTempFile(folder, "." + name + ".tmp-");
-    CFileException error(CFileException::none, m_temp);
-    if (!m_file.Open(m_temp, CFile::modeReadWrite | CFile::modeNoTruncate, &error)) {
-        ::unlink(m_temp.c_str());
-        throw error;
+    auto [folder, name] = SplitPath(m_target);
+    m_folder = folder;
+    m_prefix = "." + name + ".tmp-";
+    RemoveStaleTemporaries(m_folder, m_prefix);
+    const std::string own = m_prefix + std::to_string(::getpid()) + "-";
+    int fd = g_allowUnnamed ? ::open(m_folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600) : -1;
+    if (fd >= 0) {
+        m_file.Attach(fd, m_target);
+    } else {
+        m_temp = CreateUniqueTempFile(m_folder, own);
+        CFileException error(CFileException::none, m_temp);
+        if (!m_file.Open(m_temp, CFile::modeReadWrite | CFile::modeNoTruncate, &error)) {
+            ::unlink(m_temp.c_str());
+            throw error;
+        }
     }
     // The saved file gets the permissions of the one it replaces.
     struct stat st;
@@ -76,7 +128,29 @@ CAtomicFileWriter::CAtomicFileWriter(const std::string& targetPath) : m_target(R
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    ::chmod(m_temp.c_str(), mode);
+    ::fchmod(m_file.GetDescriptor(), mode);
+}
+
+void CAtomicFileWriter::LinkUnnamed()
+{
+    // The finished content gets a temporary name first: a link cannot replace
+    // the target, the rename after it does so in one step.
+    const int fd = m_file.GetDescriptor();
+    const std::string own = m_prefix + std::to_string(::getpid()) + "-";
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = m_folder + own + RandomSuffix();
+        if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+            (errno != EEXIST && ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)) {
+            m_temp = name;
+            return;
+        }
+        if (errno != EEXIST) {
+            const int err = errno;
+            throw CFileException(CauseOf(err), m_target, err);
+        }
+    }
+    throw CFileException(CFileException::genericException, m_target, EEXIST);
 }
 
 CAtomicFileWriter::~CAtomicFileWriter()
@@ -94,7 +168,8 @@ void CAtomicFileWriter::Abandon()
         m_file.Close();
     } catch (...) {
     }
-    ::unlink(m_temp.c_str());
+    if (!m_temp.empty())
+        ::unlink(m_temp.c_str());
 }
 
 void CAtomicFileWriter::Commit()
@@ -103,6 +178,8 @@ void CAtomicFileWriter::Commit()
         throw CFileException(CFileException::genericException, m_target);
     try {
         m_file.Flush();
+        if (m_temp.empty())
+            LinkUnnamed();
         m_file.Close();
         if (::rename(m_temp.c_str(), m_target.c_str()) < 0) {
             const int err = errno;
@@ -114,7 +191,7 @@ void CAtomicFileWriter::Commit()
     }
     m_done = true;
     // The rename itself is on disk only when the folder is.
-    const int dir = ::open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

@@ -120,6 +120,14 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     return true;
 }
 
+void CFile::Attach(int fd, const std::string& path)
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = fd;
+    m_path = path;
+}
+
 void CFile::Close()
 {
     if (m_fd < 0)

@@ -17,7 +17,7 @@ public:
         modeRead = 0x0,
         modeWrite = 0x1,
         modeReadWrite = 0x2,
-        modeCreate = 0x1000,   // create, or truncate an existing file
+        modeCreate = 0x1000, // create, or truncate an existing file
         modeNoTruncate = 0x2000,
         shareExclusive = 0x10, // an advisory lock (flock) while open
     };
@@ -39,6 +39,9 @@ public:
     bool Open(const std::string& path, unsigned flags, class CFileException* error = nullptr);
     virtual void Close();
     bool IsOpen() const { return m_fd >= 0; }
+    // Takes over an open descriptor; path names it in messages.
+    void Attach(int fd, const std::string& path);
+    int GetDescriptor() const { return m_fd; }
 
     // Read returns the bytes read (short only at end of file); Write writes all
     // or throws CFileException.

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -177,9 +178,16 @@ bool CSerialPort::Open(const std::string& device)
         m_errno = errno;
         return false;
     }
-    // Not shared: a second opener gets EBUSY.
+    // Not shared: a second opener gets EBUSY. The exclusive mode does not hold
+    // against a privileged opener, the lock does (and against one that sets no
+    // exclusive mode).
     if (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
         m_errno = errno;
+        ::close(fd);
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_errno = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(fd);
         return false;
     }

@@ -4,6 +4,7 @@
 // error. A blocked read can be woken from another thread (Cancel), so the
 // owner can stop a reader thread before it closes the port.
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <string>
@@ -75,6 +76,6 @@ public:
 private:
     int m_fd = -1;
     int m_wake[2] = {-1, -1};
-    int m_errno = 0;
+    std::atomic<int> m_errno{0}; // the reader thread and writers both report here
     SSerialSettings m_settings;
 };

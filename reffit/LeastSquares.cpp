@@ -36,10 +36,23 @@ const double kKinkChange = 1.0e-3;
 // Tiny accepted steps from a point whose Gauss-Newton decrement is above this
 // are taken for the zigzag about a kink rather than for a smooth minimum.
 const double kKinkDecrement = 1.0e-6;
+const int kZigzagSteps = 3;
+// Very slow progress: this many consecutive accepted steps, each reducing the
+// sum of squares by less than this fraction.
+const double kSlowProgress = 1.0e-10;
+const int kSlowSteps = 5;
+// Golden-section search for the bottom of a corner: ratio and iterations.
+const double kGolden = 0.6180339887498949;
+const int kGoldenSteps = 20;
+// Extrapolation along an accepted Gauss-Newton step: when the actual
+// reduction exceeded this multiple of the predicted one; at most this many
+// further evaluations.
+const double kExtrapolateRatio = 1.5;
+const int kExtrapolations = 4;
 
-// Dot product with independent partial sums, so the loop is not bound by the
-// latency of one chain of additions.
-double Dot(const double* a, const double* b, int n)
+} // namespace
+
+double LsqDot(const double* a, const double* b, int n)
 {
     double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
     int i = 0;
@@ -52,6 +65,13 @@ double Dot(const double* a, const double* b, int n)
     for (; i < n; ++i)
         s0 += a[i] * b[i];
     return (s0 + s1) + (s2 + s3);
+}
+
+namespace {
+
+double Dot(const double* a, const double* b, int n)
+{
+    return LsqDot(a, b, n);
 }
 
 // Euclidean norm, scaled so that the huge residuals of window penalties
@@ -312,7 +332,7 @@ double LsqSteps::For(std::size_t j, double v) const
     double size = std::fabs(v);
     if (j < typical.size())
         size = std::max(size, typical[j]);
-    double h = rel * size;
+    double h = absolute > 0.0 ? absolute : rel * size;
     if (h == 0.0)
         h = rel;
     const volatile double vh = v + h; // keeps the rounding of v + h out of registers
@@ -343,8 +363,10 @@ bool IResiduals::Jacobian(std::span<const double> x, std::span<const double> r, 
 }
 
 LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, const LsqLimits& limits,
-                            LsqWorkspace& ws)
+                            LsqWorkspace& ws, const LsqOptions& options)
 {
+    const std::span<const double> typical = options.typical;
+    const double stepTol = options.stepTolerance > 0.0 ? options.stepTolerance : kStepTol;
     LsqResult res;
     const int n = int(x.size());
     if (n < 1 || m < n)
@@ -391,11 +413,31 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
     }
 
     double par = 0.0, delta = 0.0, xnorm = 0.0, stepmx = 0.0;
+    // Scaled size of x for the step tolerance: each parameter counts at least
+    // with its typical size, so that a parameter at 0 still has a scale.
+    double xsize = 0.0;
+    const auto scaledSize = [&] {
+        for (int j = 0; j < n; ++j) {
+            const double size =
+                std::size_t(j) < typical.size() ? std::max(std::fabs(x[j]), typical[j]) : x[j];
+            wa2[j] = diag[j] * size;
+        }
+        return Norm(wa2, n);
+    };
     int maxSteps = 0;
     bool lookForKinks = false; // the next Jacobian looks for kinks at x
     bool kinksFrozen = false;  // x has had its kink parameters frozen
-    double decrement0 = 0.0;   // Gauss-Newton decrement with every parameter free
-    const LsqSteps fine = FineSteps();
+    // Zigzag about a kink: accepted steps, each after a trial that rose, each
+    // about half the last. Seen for kZigzagSteps iterations, it calls for the
+    // kink search at once rather than after the steps have shrunk to the step
+    // tolerance, one halving per iteration.
+    int zigzag = 0;
+    double lastStep = 0.0;
+    int slow = 0; // consecutive accepted steps of next to no gain
+    bool zigzagSearch = false;
+    double decrement0 = 0.0; // Gauss-Newton decrement with every parameter free
+    const LsqSteps fine =
+        options.differenceStep > 0.0 ? LsqSteps{0.0, {}, options.differenceStep} : FineSteps();
     for (;;) {
         if (res.sse <= kAbsFuncTol) {
             res.status = LsqStatus::Converged;
@@ -426,7 +468,7 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             // a parameter near 0: scale them by its share of the scaled norm.
             // Both sides: a forward step alone misses a kink just below x.
             for (int j = 0; j < n; ++j) {
-                wa2[j] = xnorm / diag[j];
+                wa2[j] = xsize / diag[j];
                 wa3[j] = 0.0; // 1 for a parameter on a kink
             }
             for (const double side : {1.0, -1.0}) {
@@ -462,14 +504,70 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             // approximate local solution. None: the derivatives are smooth at
             // both scales, so a model that promised a sizeable reduction that
             // no step achieved was wrong about this point.
-            if (frozen == n || (frozen == 0 && decrement0 <= kApproxDecrement)) {
+            if (frozen == n && options.kinkZigzag) {
+                // A corner of a piecewise smooth residual: x is near it, not
+                // necessarily on it. A golden-section search along each
+                // parameter, over the coarse step that showed its kink,
+                // finds the bottom of the V.
+                for (int j = 0; j < n; ++j) {
+                    const double c =
+                        std::fabs(LsqSteps{kCoarseStep, std::span<const double>(wa2, n)}.For(j, x[j]));
+                    double lo = x[j] - c, hi = x[j] + c;
+                    const double x0 = x[j];
+                    double best = fnorm;
+                    double bestX = x0;
+                    double t1 = hi - kGolden * (hi - lo), t2 = lo + kGolden * (hi - lo);
+                    double f1 = -1.0, f2 = -1.0;
+                    for (int it = 0; it < kGoldenSteps && res.evaluations + 1 < limits.maxEvaluations; ++it) {
+                        for (int side = 0; side < 2; ++side) {
+                            double& f = side == 0 ? f1 : f2;
+                            if (f >= 0.0)
+                                continue;
+                            std::copy(x.begin(), x.end(), xtrial);
+                            xtrial[j] = side == 0 ? t1 : t2;
+                            if (!problem.Residuals(xt, ft)) {
+                                res.status = LsqStatus::Stopped;
+                                return res;
+                            }
+                            ++res.evaluations;
+                            f = Norm(ftrial, m);
+                            if (f < best) {
+                                best = f;
+                                bestX = xtrial[j];
+                                std::copy(ftrial, ftrial + m, wa4);
+                            }
+                        }
+                        if (f1 < f2) {
+                            hi = t2;
+                            t2 = t1;
+                            f2 = f1;
+                            t1 = hi - kGolden * (hi - lo);
+                            f1 = -1.0;
+                        } else {
+                            lo = t1;
+                            t1 = t2;
+                            f1 = f2;
+                            t2 = lo + kGolden * (hi - lo);
+                            f2 = -1.0;
+                        }
+                    }
+                    if (best < fnorm) {
+                        x[j] = bestX;
+                        std::copy(wa4, wa4 + m, fvec);
+                        fnorm = best;
+                        res.sse = fnorm * fnorm;
+                    }
+                }
+            }
+            if (frozen == n || (frozen == 0 && decrement0 <= kApproxDecrement && !zigzagSearch)) {
                 res.status = LsqStatus::StepTolerance;
                 return res;
             }
-            if (frozen == 0) {
+            if (frozen == 0 && !zigzagSearch) {
                 res.status = LsqStatus::FalseConvergence;
                 return res;
             }
+            zigzagSearch = false; // no kink after all: go on as before
         }
 
         QrFactor(m, n, fjac, ipvt, rdiag, acnorm, wqr);
@@ -488,17 +586,36 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
         if (res.iterations == 1) {
             for (int j = 0; j < n; ++j)
                 diag[j] = acnorm[j] == 0.0 ? 1.0 : acnorm[j];
+        } else {
+            for (int j = 0; j < n; ++j)
+                diag[j] = std::max(diag[j], acnorm[j]);
+        }
+        if (options.commonScale) {
+            // Parameters in one unit share the largest column norm as their
+            // scale, so a weakly determined one cannot take a leap that the
+            // others could not.
+            double top = 0.0;
+            for (int j = 0; j < n; ++j)
+                top = std::max(top, std::max(acnorm[j], res.iterations == 1 ? 0.0 : diag[j]));
+            if (top > 0.0)
+                std::fill_n(diag, n, top);
+        }
+        if (res.iterations == 1) {
             for (int j = 0; j < n; ++j)
                 wa3[j] = diag[j] * x[j];
             xnorm = Norm(wa3, n);
+            xsize = scaledSize();
             delta = kInitialFactor * xnorm;
             if (delta == 0.0)
                 delta = kInitialFactor;
             stepmx = 1.0e3 * std::max(xnorm, Norm(diag, n));
             delta = std::min(delta, stepmx);
-        } else {
-            for (int j = 0; j < n; ++j)
-                diag[j] = std::max(diag[j], acnorm[j]);
+            if (!typical.empty()) {
+                // The first step goes no further than the typical sizes.
+                for (int j = 0; j < n; ++j)
+                    wa3[j] = diag[j] * (std::size_t(j) < typical.size() ? typical[j] : 0.0);
+                delta = std::min(delta, Norm(wa3, n));
+            }
         }
 
         // Gauss-Newton decrement: the squared cosine between the residual and
@@ -520,6 +637,18 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             delta = std::min(stepmx, kInitialFactor * std::max(xnorm, 1.0));
         };
 
+        // Moves x to the trial point, whose residual norm is fn.
+        const auto acceptTrial = [&](double fn) {
+            std::copy(xtrial, xtrial + n, x.begin());
+            std::copy(ftrial, ftrial + m, fvec);
+            fnorm = fn;
+            res.sse = fnorm * fnorm;
+            for (int j = 0; j < n; ++j)
+                wa2[j] = diag[j] * x[j];
+            xnorm = Norm(wa2, n);
+            xsize = scaledSize();
+        };
+        bool rose = false; // a trial of this iteration increased the sum of squares
         for (;;) {
             LmPar(n, fjac, m, ipvt, diag, qtf, delta, par, wa1, sdiag, wa2, wa3);
             for (int j = 0; j < n; ++j) {
@@ -571,23 +700,17 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             delta = std::min(delta, stepmx);
 
             if (ratio >= 1.0e-4) {
-                std::copy(xtrial, xtrial + n, x.begin());
-                std::copy(ftrial, ftrial + m, fvec);
-                fnorm = fnorm1;
-                res.sse = fnorm * fnorm;
-                for (int j = 0; j < n; ++j)
-                    wa2[j] = diag[j] * x[j];
-                xnorm = Norm(wa2, n);
+                acceptTrial(fnorm1);
                 maxSteps = pnorm >= 0.99 * stepmx ? maxSteps + 1 : 0;
 
                 if (res.sse <= kAbsFuncTol) {
                     res.status = LsqStatus::Converged;
                     return res;
                 }
-                if (pnorm <= kStepTol * xnorm) {
+                if (pnorm <= stepTol * xsize) {
                     // Tiny steps that still leave a sizeable decrement are the
                     // zigzag about a kink: look for it once before stopping.
-                    if (kinksFrozen || decrement <= kKinkDecrement) {
+                    if (kinksFrozen || decrement <= kKinkDecrement || !options.probeKinks) {
                         res.status = LsqStatus::StepTolerance;
                         return res;
                     }
@@ -595,25 +718,76 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
                     break;
                 }
                 if (std::fabs(actred) <= kRelFuncTol && prered <= kRelFuncTol && 0.5 * ratio <= 1.0) {
-                    res.status = LsqStatus::RelativeFunction;
-                    return res;
+                    // On a piecewise smooth residual, a trust region that has
+                    // shrunk onto a kink gives the same picture; there the
+                    // steps go on until the decrement or the step tolerance
+                    // tells a minimum.
+                    if (!options.kinkZigzag) {
+                        res.status = LsqStatus::RelativeFunction;
+                        return res;
+                    }
                 }
                 if (maxSteps >= 5) {
                     res.status = LsqStatus::MaxSteps;
                     return res;
                 }
+                // Accepted steps that each gain next to nothing: progress is
+                // very slow, which on a kinked residual will not change.
+                slow = actred < kSlowProgress ? slow + 1 : 0;
+                if (slow >= kSlowSteps && options.kinkZigzag) {
+                    res.status = LsqStatus::StepTolerance;
+                    return res;
+                }
+                zigzag = rose && pnorm <= 0.6 * lastStep ? zigzag + 1 : 0;
+                lastStep = pnorm;
+                if (zigzag >= kZigzagSteps && options.probeKinks && options.kinkZigzag && !kinksFrozen) {
+                    zigzag = 0;
+                    zigzagSearch = true;
+                    requestKinkSearch();
+                    break;
+                }
                 kinksFrozen = false;
+                // A full Gauss-Newton step that gained clearly more than the
+                // model promised (a slow drift along a weak direction): go on
+                // along it while that pays, doubling the distance, at the
+                // cost of evaluations only.
+                if (options.extrapolate && ratio > kExtrapolateRatio && par == 0.0) {
+                    for (int k = 0; k < kExtrapolations; ++k) {
+                        if (res.evaluations >= limits.maxEvaluations)
+                            break;
+                        for (int j = 0; j < n; ++j) {
+                            wa1[j] *= (k == 0 ? 1.0 : 2.0);
+                            xtrial[j] = x[j] + wa1[j];
+                        }
+                        if (!problem.Residuals(xt, ft)) {
+                            res.status = LsqStatus::Stopped;
+                            return res;
+                        }
+                        ++res.evaluations;
+                        const double fnorm2 = Norm(ftrial, m);
+                        if (!(fnorm2 < fnorm))
+                            break;
+                        acceptTrial(fnorm2);
+                    }
+                }
                 break;
             }
+            if (actred < 0.0)
+                rose = true;
 
             // Rejected: the trust region has shrunk. Once it is below the step
             // tolerance nothing further can be gained at this precision.
-            const double xscale = std::max(xnorm, kDwarf);
-            if (delta <= kStepTol * xscale && !kinksFrozen) {
+            // With every parameter at 0 and no typical sizes, unit sizes.
+            const double xscale = xsize > 0.0 ? xsize : std::max(Norm(diag, n), kDwarf);
+            if (delta <= stepTol * xscale && !options.probeKinks) {
+                res.status = LsqStatus::StepTolerance;
+                return res;
+            }
+            if (delta <= stepTol * xscale && !kinksFrozen) {
                 requestKinkSearch();
                 break;
             }
-            if (delta <= kStepTol * xscale) {
+            if (delta <= stepTol * xscale) {
                 if (decrement <= kApproxDecrement) {
                     res.status = LsqStatus::StepTolerance;
                     return res;

@@ -17,6 +17,7 @@ struct LsqSteps
 {
     double rel = 0.0;
     std::span<const double> typical;
+    double absolute = 0.0; // when positive, the step of every parameter instead
     double For(std::size_t j, double v) const;
 };
 
@@ -40,6 +41,10 @@ public:
     virtual bool Jacobian(std::span<const double> x, std::span<const double> r, std::span<double> jac,
                           std::span<double> work, const LsqSteps& steps);
 };
+
+// Dot product with independent partial sums, so the loop is not bound by the
+// latency of one chain of additions.
+double LsqDot(const double* a, const double* b, int n);
 
 // The ordinary steps: sqrt(eps) relative.
 LsqSteps FineSteps();
@@ -83,16 +88,51 @@ struct LsqWorkspace
     std::vector<int> ipvt;
 };
 
+struct LsqOptions
+{
+    // A typical size of each parameter (none if empty): the step tolerance is
+    // relative to the larger of it and the parameter's value, so that a
+    // parameter at 0 still has a scale, and the first step is no longer.
+    std::span<const double> typical;
+    // Relative step tolerance; 0 for sqrt(eps).
+    double stepTolerance = 0.0;
+    // When positive, Jacobians are differences over this absolute step instead
+    // of sqrt(eps) relative: secants that see past the nearest kinks of a
+    // piecewise smooth residual.
+    double differenceStep = 0.0;
+    // Whether a stall looks for kinks (see SolveLeastSquares) or simply ends
+    // at the step tolerance.
+    bool probeKinks = true;
+    // Whether a zigzag of halving steps about a kink (three iterations whose
+    // step was accepted after one that rose, each about half the last) starts
+    // the kink search at once rather than once the steps reach the step
+    // tolerance; relative function convergence does not end the solve, as it
+    // is also the picture of a trust region shrunk onto a kink; and a point
+    // where every parameter sits on a kink is searched along each for the
+    // bottom of the corner; five accepted steps in a row that each gain less
+    // than 1e-10 of the sum of squares end the solve as very slow progress.
+    // For residuals known to be piecewise smooth.
+    bool kinkZigzag = false;
+    // Whether an undamped step that gained well beyond the model's promise is
+    // followed further along its direction (doubling) while that reduces
+    // the sum of squares: fast progress on slow drifts.
+    bool extrapolate = false;
+    // Whether all parameters share one unit, and so one scale (the largest
+    // column norm) instead of one each.
+    bool commonScale = false;
+};
+
 // Minimises the sum of squares of the m residuals over x, starting from x.
 // x is updated only with accepted points, so on any outcome it holds the
 // solver's last estimates. Jacobians are forward differences with steps of
-// sqrt(eps) relative. When the trust region collapses at a point, or the
-// accepted steps become tiny while a sizeable reduction still seems possible,
-// two more Jacobians there with steps of -+eps^(1/4) times the larger of each
-// parameter and its share of the scaled norm show the parameters that sit on
-// a kink of a piecewise-smooth residual (their columns change with the step);
-// they are held for one iteration while the others move on.
+// sqrt(eps) relative (or as options say). When the trust region collapses at
+// a point, or the accepted steps become tiny while a sizeable reduction still
+// seems possible, two more Jacobians there with steps of -+eps^(1/4) times the
+// larger of each parameter and its share of the scaled norm show the
+// parameters that sit on a kink of a piecewise-smooth residual (their columns
+// change with the step); they are held for one iteration while the others
+// move on.
 LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, const LsqLimits& limits,
-                            LsqWorkspace& ws);
+                            LsqWorkspace& ws, const LsqOptions& options = {});
 
 } // namespace pelomar

@@ -62,43 +62,47 @@ inline double Interpolate(const CRefFitModel::Reference& e, double u, double& pe
     return y;
 }
 
-// r = data - c - sum over k of (penalty_k + |a_k| y_k). With a cache, y_k and
-// the term penalty_k + |a_k| y_k of every point are kept there (2 N values per
-// reference) for the Jacobian.
-void Evaluate(const CRefFitModel& fit, int mode, const double* theta, const double* data, double* r,
-              double* cache)
+// r = data - c - sum over k of (penalty_k + |a_k| y_k).
+void Evaluate(const CRefFitModel& fit, int mode, const double* theta, const double* data, double* r)
 {
     const int n = fit.Points();
     const int ci = ConstIndex(mode);
     const double c = ci >= 0 ? theta[ci] : 0.0;
-    if (ci >= 0) {
-        for (int i = 0; i < n; ++i)
-            r[i] = data[i] - c;
-    } else {
-        std::copy(data, data + n, r);
-    }
+    for (int i = 0; i < n; ++i)
+        r[i] = data[i] - c;
     for (int k = 0; k < fit.RefCount(); ++k) {
         const CRefFitModel::Reference& e = fit.Ref(k);
         const double s = theta[ShiftIndex(mode, k)];
         const double a = std::fabs(theta[IntensityIndex(mode, k)]);
-        if (cache) {
-            double* y = cache + std::size_t(2 * k) * n;
-            double* term = y + n;
-            for (int i = 0; i < n; ++i) {
-                double pen;
-                y[i] = Interpolate(e, e.a * i + e.b + s, pen);
-                r[i] = (r[i] - pen) - a * y[i];
-                term[i] = pen + a * y[i];
-            }
-        } else {
-            for (int i = 0; i < n; ++i) {
-                double pen;
-                const double y = Interpolate(e, e.a * i + e.b + s, pen);
-                r[i] = (r[i] - pen) - a * y;
-            }
+        for (int i = 0; i < n; ++i) {
+            double pen;
+            const double y = Interpolate(e, e.a * i + e.b + s, pen);
+            r[i] = (r[i] - pen) - a * y;
         }
     }
 }
+
+// Copies n values (none when n is not positive).
+inline void CopyN(const double* from, int n, double* to)
+{
+    for (int i = 0; i < n; ++i)
+        to[i] = from[i];
+}
+
+// The looks across kinks after the fine solve: secants over these steps (in
+// channels; each further look costs about a tenth more time and found little
+// more), ended once steps fall below a hundredth of the typical shift or
+// after a few iterations. A phase begins only with this many iterations and
+// Jacobians left, and twice as many evaluations.
+constexpr double kEscapeSteps[] = {0.1};
+constexpr double kEscapeTolerance = 1.0e-2;
+constexpr int kEscapeIterations = 2;
+constexpr int kPhaseReserve = 8;
+// A shift that moved further than this (energy units) from its start is
+// tried again held at the start.
+constexpr double kStrayDistance = 1.0;
+// Places per energy unit on either side of a stray's start that are tried.
+constexpr int kStrayPlaces = 4;
 
 } // namespace
 
@@ -164,95 +168,508 @@ void REFRESIDUALCONSTMULTISHIFT(const CRefFitModel& fit, std::span<const double>
     fit.Residuals(3, theta, r);
 }
 
-// The solver's view of a fit: residuals with their per-reference terms kept,
-// and a Jacobian that re-evaluates only the terms a parameter touches.
-class CRefFitProblem : public IResiduals
+// The solver's view of a fit. The intensities and the constant enter the
+// residual linearly, so for given shifts their best values follow from a small
+// least-squares problem: the solver moves the shifts alone, over a residual in
+// which those are always optimal (variable projection). That removes the
+// parameters whose scales differ most from the shifts' (intensities near 1,
+// or 1e-8 from a zero start) and the strong correlations between overlapping
+// references from the nonlinear solve, and a start far from the right
+// intensities costs nothing. Intensities enter by absolute value, so their
+// best values are those of a non-negative least-squares problem.
+class CRefFitProjected : public IResiduals
 {
 public:
-    CRefFitProblem(CRefFitModel& fit, int mode) : m_fit(fit), m_mode(mode) {}
+    CRefFitProjected(CRefFitModel& fit, int mode)
+        : m_fit(fit), m_mode(mode), m_n(fit.m_n), m_refs(fit.RefCount()), m_const(mode & 1),
+          m_nShift(mode & 2 ? fit.RefCount() : 1), m_nLin(fit.RefCount() + (mode & 1))
+    {
+        double* p = fit.m_cache.data();
+        const std::size_t mn = std::size_t(m_refs) * std::size_t(m_n);
+        const std::size_t l = std::size_t(m_nLin);
+        m_y = p;
+        m_pen = m_y + mn;
+        m_y2 = m_pen + mn;
+        m_pen2 = m_y2 + mn;
+        m_target = m_pen2 + mn;
+        m_scratch = m_target + m_n;
+        m_gram = m_scratch + m_n;
+        m_chol = m_gram + l * l;
+        m_rhs = m_chol + l * l;
+        m_coef = m_rhs + l;
+        m_trial = m_coef + l;
+        m_z = m_trial + l;
+        m_scale = m_z + l;
+        m_passive = m_scale + l;
+        m_shifts = m_passive + l;
+        m_typical = m_shifts + m_nShift;
+        // A shift's typical size: one energy unit in channels (the smallest
+        // of the references for a common shift).
+        std::fill_n(m_typical, m_nShift, 0.0);
+        for (int k = 0; k < m_refs; ++k) {
+            double& t = m_typical[ShiftOf(k)];
+            t = t == 0.0 ? fit.Ref(k).unit : std::min(t, fit.Ref(k).unit);
+        }
+        for (int j = 0; j < m_nShift; ++j)
+            if (m_typical[j] == 0.0)
+                m_typical[j] = 1.0;
+        m_gram0 = m_typical + m_nShift;
+        m_rhs0 = m_gram0 + l * l;
+        m_penAny = m_rhs0 + l;
+        m_startShifts = m_penAny + m_refs + 1;
+        m_bestShifts = m_startShifts + m_nShift;
+        m_lastR = m_bestShifts + m_nShift;
+        m_sumY = m_lastR + m_n;
+        m_sumY2 = m_sumY + m_refs;
+        m_pinned = m_sumY2 + m_refs;
+        std::fill_n(m_pinned, m_nShift, 0.0);
+        m_t0 = fit.m_data;
+        m_sumData = Sum(fit.m_data);
+        m_sumT0 = m_sumData;
+    }
+
+    // Doubles of work space that a problem of this size needs, shifts included.
+    static std::size_t WorkSize(int n, int refs, int mode)
+    {
+        const std::size_t l = std::size_t(refs + (mode & 1));
+        const std::size_t ns = mode & 2 ? std::size_t(refs) : 1;
+        const std::size_t m = std::size_t(refs), points = std::size_t(n);
+        return 4 * m * points // placed and trial references and penalties
+               + 3 * points   // target, scratch, last residuals
+               + 3 * l * l    // normal equations, their factor, kept copy
+               + 7 * l        // right-hand sides, coefficients, active set
+               + 5 * ns       // shifts, typical, start, best, pinned
+               + 3 * m + 1;   // penalty flags, sums of the references
+    }
+
+    // Room for one residual vector.
+    std::span<double> Scratch() { return {m_scratch, std::size_t(m_n)}; }
+
+    std::span<const double> Typical() const { return {m_typical, std::size_t(m_nShift)}; }
+    // The solver's parameter vector: the shifts, taken from theta.
+    std::span<double> Shifts(std::span<const double> theta)
+    {
+        for (int s = 0; s < m_nShift; ++s)
+            m_startShifts[s] = m_shifts[s] = theta[std::size_t(ShiftIndex(m_mode, s))];
+        return {m_shifts, std::size_t(m_nShift)};
+    }
+    // Writes the shifts and, when they were the last point evaluated, the
+    // intensities and constant that go with them into theta.
+    void WriteBack(std::span<double> theta, bool withLinear) const
+    {
+        for (int s = 0; s < m_nShift; ++s)
+            theta[std::size_t(ShiftIndex(m_mode, s))] = m_shifts[s];
+        if (!withLinear)
+            return;
+        if (m_const)
+            theta[std::size_t(ConstIndex(m_mode))] = m_coef[0];
+        for (int k = 0; k < m_refs; ++k)
+            theta[std::size_t(IntensityIndex(m_mode, k))] = m_coef[k + m_const];
+    }
+    // After a solve: a reference left without intensity, or moved more than
+    // an energy unit beyond its start, may have wandered off while the others
+    // settled (an overlapping neighbour took its place, or it took another's).
+    // Keeps the solution in m_bestShifts, puts each such shift back to its
+    // start and holds it (the caller may move it; Unpin releases it); false
+    // when there is none.
+    bool PinStrays()
+    {
+        if (m_nShift < 2)
+            return false;
+        bool any = false;
+        for (int j = 0; j < m_nShift; ++j) {
+            m_bestShifts[j] = m_shifts[j];
+            const bool off = std::fabs(m_shifts[j] - m_startShifts[j]) > kStrayDistance * m_typical[j];
+            m_pinned[j] = (m_coef[j + m_const] == 0.0 || off) && m_shifts[j] != m_startShifts[j] ? 1.0 : 0.0;
+            any = any || m_pinned[j] != 0.0;
+        }
+        if (!any)
+            return false;
+        for (int j = 0; j < m_nShift; ++j)
+            if (m_pinned[j] != 0.0)
+                m_shifts[j] = m_startShifts[j];
+        return true;
+    }
+    void Unpin() { std::fill_n(m_pinned, m_nShift, 0.0); }
+    bool Pinned(int j) const { return m_pinned[j] != 0.0; }
+    double StartShift(int j) const { return m_startShifts[j]; }
+    void RestoreBest() { std::copy(m_bestShifts, m_bestShifts + m_nShift, m_shifts); }
+
+    bool IsCurrent(std::span<const double> x) const
+    {
+        return std::equal(x.begin(), x.end(), m_fit.m_cacheX.begin());
+    }
 
     bool Residuals(std::span<const double> x, std::span<double> r) override
     {
         if (m_fit.StopRequested())
             return false;
-        Evaluate(m_fit, m_mode, x.data(), m_fit.m_data, r.data(), m_fit.m_cache.data());
+        // A new phase of a solve starts where the last one ended.
+        if (IsCurrent(x)) {
+            CopyN(m_lastR, m_n, r.data());
+            return true;
+        }
+        for (int k = 0; k < m_refs; ++k)
+            m_penAny[k] = Place(k, x[std::size_t(ShiftOf(k))], m_y + Offset(k), m_pen + Offset(k), m_sumY[k]);
+        m_penAny[m_refs] = 0.0;
+        Project(kNone, r.data(), m_coef, true);
+        CopyN(r.data(), m_n, m_lastR);
         std::copy(x.begin(), x.end(), m_fit.m_cacheX.begin());
         return true;
     }
 
-    // The residuals at x come from the cached terms, not from the r argument.
-    bool Jacobian(std::span<const double> x, std::span<const double> /*r*/, std::span<double> jac,
+    // Column j: the forward difference of the projected residual, with only
+    // the references that shift j moves placed anew. r holds the residuals at x.
+    bool Jacobian(std::span<const double> x, std::span<const double> r, std::span<double> jac,
                   std::span<double> work, const LsqSteps& steps) override
     {
-        const int n = m_fit.m_n;
-        const double* cache = m_fit.m_cache.data();
-        if (!std::equal(x.begin(), x.end(), m_fit.m_cacheX.begin())) {
-            if (!Residuals(x, work))
-                return false;
-        }
-        const int ci = ConstIndex(m_mode);
-        if (ci >= 0) {
-            const double c = x[ci];
-            const double h = steps.For(std::size_t(ci), c);
-            const double d = -(((c + h) - c) / h);
-            std::fill_n(jac.data() + std::size_t(ci) * n, n, d);
-        }
-        const int nRefs = m_fit.RefCount();
-        for (int k = 0; k < nRefs; ++k) {
+        if (!IsCurrent(x) && !Residuals(x, work))
+            return false;
+        for (int j = 0; j < m_nShift; ++j) {
             if (m_fit.StopRequested())
                 return false;
-            const int ai = IntensityIndex(m_mode, k);
-            const double a = x[ai];
-            const double h = steps.For(std::size_t(ai), a);
-            const double d = -((std::fabs(a + h) - std::fabs(a)) / h);
-            const double* y = cache + std::size_t(2 * k) * n;
-            double* col = jac.data() + std::size_t(ai) * n;
-            for (int i = 0; i < n; ++i)
-                col[i] = d * y[i];
-        }
-        if (m_mode >= 2) {
-            for (int k = 0; k < nRefs; ++k) {
-                if (m_fit.StopRequested())
-                    return false;
-                const int si = ShiftIndex(m_mode, k);
-                double* col = jac.data() + std::size_t(si) * n;
-                ShiftDifference(k, si, x[si], x[IntensityIndex(m_mode, k)], steps, cache, col, false);
+            double* col = jac.data() + std::size_t(j) * std::size_t(m_n);
+            if (m_pinned[j] != 0.0) {
+                std::fill_n(col, m_n, 0.0); // held: no step moves it
+                continue;
             }
-        } else {
-            const int si = ShiftIndex(m_mode, 0);
-            double* col = jac.data() + std::size_t(si) * n;
-            if (nRefs == 0)
-                std::fill_n(col, n, 0.0);
-            for (int k = 0; k < nRefs; ++k)
-                ShiftDifference(k, si, x[si], x[IntensityIndex(m_mode, k)], steps, cache, col, k > 0);
+            const double v = x[std::size_t(j)];
+            const double h = steps.For(std::size_t(j), v);
+            const double vh = v + h;
+            const int moved = m_nShift == 1 ? kAll : j;
+            m_penAny[m_refs] = 0.0; // any trial placement penalised
+            for (int k = 0; k < m_refs; ++k)
+                if (moved == kAll || moved == k)
+                    m_penAny[m_refs] = std::max(
+                        m_penAny[m_refs], Place(k, vh, m_y2 + Offset(k), m_pen2 + Offset(k), m_sumY2[k]));
+            Project(moved, work.data(), m_trial, false);
+            const double invh = 1.0 / h;
+            for (int i = 0; i < m_n; ++i)
+                col[i] = (work[std::size_t(i)] - r[std::size_t(i)]) * invh;
         }
         return true;
     }
 
 private:
-    // The forward-difference derivative of the residual with respect to the
-    // shift of reference k, -(term(s + h) - term(s)) / h, written into col or,
-    // for a common shift, added to it.
-    void ShiftDifference(int k, int si, double s, double aSigned, const LsqSteps& steps, const double* cache,
-                         double* col, bool add) const
+    static constexpr int kNone = -1; // no reference moved: the placed ones
+    static constexpr int kAll = -2;  // every reference moved
+
+    std::size_t Offset(int k) const { return std::size_t(k) * std::size_t(m_n); }
+    int ShiftOf(int k) const { return m_nShift == 1 ? 0 : k; }
+
+    // Reference k at shift s on every data point: its values, and only when
+    // some point is penalised (returns 1, else 0) the penalties of all.
+    double Place(int k, double s, double* y, double* pen, double& sum) const
     {
-        const int n = m_fit.m_n;
         const CRefFitModel::Reference& e = m_fit.Ref(k);
-        const double h = steps.For(std::size_t(si), s);
-        const double sh = s + h;
-        const double invh = 1.0 / h; // a product per point instead of a division
-        const double a = std::fabs(aSigned);
-        const double* term = cache + std::size_t(2 * k) * n + n;
-        for (int i = 0; i < n; ++i) {
-            double pen1;
-            const double y1 = Interpolate(e, e.a * i + e.b + sh, pen1);
-            const double d = -((pen1 + a * y1) - term[i]) * invh;
-            col[i] = add ? col[i] + d : d;
+        const double* ref = e.ref;
+        bool any = false;
+        double s0 = 0.0, s1 = 0.0;
+        for (int i = 0; i < m_n; ++i) {
+            const double u = e.a * i + e.b + s;
+            if (u >= e.low && u <= e.high) {
+                const int i0 = int(u);
+                const double j0 = double(i0);
+                double v = ref[i0];
+                if (u != j0)
+                    v += (u - j0) * (ref[i0 + 1] - v);
+                y[i] = v;
+            } else {
+                any = true;
+                double p;
+                y[i] = Interpolate(e, u, p);
+            }
+            (i & 1 ? s1 : s0) += y[i];
+        }
+        sum = s0 + s1;
+        if (!any)
+            return 0.0;
+        for (int i = 0; i < m_n; ++i)
+            Interpolate(e, e.a * i + e.b + s, pen[i]);
+        return 1.0;
+    }
+
+    const double* Y(int k, int moved) const { return (moved == kAll || moved == k ? m_y2 : m_y) + Offset(k); }
+    const double* Pen(int k, int moved) const
+    {
+        return (moved == kAll || moved == k ? m_pen2 : m_pen) + Offset(k);
+    }
+
+    // Best constant and non-negative intensities for the placed references
+    // (those that 'moved' replaced by the trial placement) into coef, and
+    // the residual into r. The placed references' normal equations are kept,
+    // so a trial that moves one reference without penalties recomputes only
+    // its row. A warm start from the current coefficients saves the
+    // active-set iterations when the signs do not change.
+    void Project(int moved, double* r, double* coef, bool fresh)
+    {
+        const int n = m_n, l = m_nLin, c = m_const;
+        const bool single = moved >= 0 && m_penAny[moved] == 0.0 && m_penAny[m_refs] == 0.0;
+        // Target t = data minus the penalties (the data itself when none).
+        const double* t = m_t0;
+        double sumT = m_sumT0;
+        if (!single) {
+            bool penalised = false;
+            for (int k = 0; k < m_refs; ++k)
+                penalised =
+                    penalised || (moved == kAll || moved == k ? m_penAny[m_refs] : m_penAny[k]) != 0.0;
+            const double* data = m_fit.m_data;
+            if (!penalised) {
+                t = data;
+                sumT = m_sumData;
+            } else {
+                double* tt = moved == kNone ? m_target : m_scratch;
+                CopyN(data, n, tt);
+                for (int k = 0; k < m_refs; ++k) {
+                    if ((moved == kAll || moved == k ? m_penAny[m_refs] : m_penAny[k]) == 0.0)
+                        continue;
+                    const double* pen = Pen(k, moved);
+                    for (int i = 0; i < n; ++i)
+                        tt[i] -= pen[i];
+                }
+                t = tt;
+                sumT = Sum(tt);
+            }
+            if (moved == kNone) {
+                m_t0 = t;
+                m_sumT0 = sumT;
+            }
+        }
+        if (single) {
+            CopyN(m_gram0, l * l, m_gram);
+            CopyN(m_rhs0, l, m_rhs);
+            RefRow(moved, moved, t, m_refs);
+        } else {
+            for (int k = 0; k < m_refs; ++k)
+                RefRow(k, moved, t, k + 1);
+        }
+        if (c) {
+            m_gram[0] = double(n);
+            for (int k = 0; k < m_refs; ++k)
+                m_gram[k + 1] = m_gram[(k + 1) * l] = SumY(k, moved);
+            m_rhs[0] = sumT;
+        }
+        if (moved == kNone) {
+            CopyN(m_gram, l * l, m_gram0);
+            CopyN(m_rhs, l, m_rhs0);
+        }
+        // Scaled to a unit diagonal.
+        for (int a = 0; a < l; ++a)
+            m_scale[a] = m_gram[a * l + a] > 0.0 ? 1.0 / std::sqrt(m_gram[a * l + a]) : 0.0;
+        for (int a = 0; a < l; ++a) {
+            for (int b = 0; b < l; ++b)
+                m_gram[a * l + b] *= m_scale[a] * m_scale[b];
+            m_rhs[a] *= m_scale[a];
+        }
+        // Start from the current coefficients' signs, unless this is a fresh
+        // evaluation without any.
+        for (int a = 0; a < l; ++a)
+            m_z[a] = fresh ? 1.0 : m_coef[a];
+        Nnls(coef);
+        for (int a = 0; a < l; ++a)
+            coef[a] *= m_scale[a];
+        // r = t - c - sum a_k y_k, four references per pass.
+        const double c0 = c ? coef[0] : 0.0;
+        for (int i = 0; i < n; ++i)
+            r[i] = t[i] - c0;
+        for (int k = 0; k < m_refs; k += 4) {
+            const int cnt = std::min(4, m_refs - k);
+            const double* y[4] = {Y(k, moved), nullptr, nullptr, nullptr};
+            double w[4] = {coef[c + k], 0.0, 0.0, 0.0};
+            for (int j = 1; j < cnt; ++j) {
+                y[j] = Y(k + j, moved);
+                w[j] = coef[c + k + j];
+            }
+            for (int j = cnt; j < 4; ++j)
+                y[j] = y[0]; // weight 0
+            for (int i = 0; i < n; ++i)
+                r[i] -= (w[0] * y[0][i] + w[1] * y[1][i]) + (w[2] * y[2][i] + w[3] * y[3][i]);
+        }
+    }
+
+    // Row of reference k in the normal equations: its products with the
+    // first 'count' references and with the target, four per pass.
+    void RefRow(int k, int moved, const double* t, int count)
+    {
+        const int n = m_n, l = m_nLin, row = k + m_const;
+        const double* yk = Y(k, moved);
+        for (int b = 0; b <= count; b += 4) {
+            const int cnt = std::min(4, count + 1 - b);
+            const double* y[4];
+            for (int j = 0; j < 4; ++j) {
+                const int col = b + std::min(j, cnt - 1);
+                y[j] = col < count ? Y(col, moved) : t;
+            }
+            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+            for (int i = 0; i < n; ++i) {
+                const double v = yk[i];
+                s0 += v * y[0][i];
+                s1 += v * y[1][i];
+                s2 += v * y[2][i];
+                s3 += v * y[3][i];
+            }
+            const double sums[4] = {s0, s1, s2, s3};
+            for (int j = 0; j < cnt; ++j) {
+                const int col = b + j;
+                if (col < count)
+                    m_gram[row * l + col + m_const] = m_gram[(col + m_const) * l + row] = sums[j];
+                else
+                    m_rhs[row] = sums[j];
+            }
+        }
+    }
+
+    double SumY(int k, int moved) const { return (moved == kAll || moved == k ? m_sumY2 : m_sumY)[k]; }
+    double Sum(const double* v) const
+    {
+        double s = 0.0;
+        for (int i = 0; i < m_n; ++i)
+            s += v[i];
+        return s;
+    }
+    bool Free(int a) const { return m_const && a == 0; }
+
+    // Solves the normal equations restricted to the passive set into m_z by
+    // Cholesky; false when they are singular to working precision.
+    bool SolvePassive()
+    {
+        const int l = m_nLin;
+        for (int a = 0; a < l; ++a) {
+            if (m_passive[a] == 0.0)
+                continue;
+            for (int b = 0; b <= a; ++b) {
+                if (m_passive[b] == 0.0)
+                    continue;
+                double v = m_gram[a * l + b];
+                for (int c = 0; c < b; ++c)
+                    if (m_passive[c] != 0.0)
+                        v -= m_chol[a * l + c] * m_chol[b * l + c];
+                if (a == b) {
+                    if (!(v > 1.0e-13))
+                        return false;
+                    m_chol[a * l + a] = std::sqrt(v);
+                } else {
+                    m_chol[a * l + b] = v / m_chol[b * l + b];
+                }
+            }
+        }
+        for (int a = 0; a < l; ++a) {
+            if (m_passive[a] == 0.0) {
+                m_z[a] = 0.0;
+                continue;
+            }
+            double v = m_rhs[a];
+            for (int c = 0; c < a; ++c)
+                if (m_passive[c] != 0.0)
+                    v -= m_chol[a * l + c] * m_z[c];
+            m_z[a] = v / m_chol[a * l + a];
+        }
+        for (int a = l - 1; a >= 0; --a) {
+            if (m_passive[a] == 0.0)
+                continue;
+            double v = m_z[a];
+            for (int c = a + 1; c < l; ++c)
+                if (m_passive[c] != 0.0)
+                    v -= m_chol[c * l + a] * m_z[c];
+            m_z[a] = v / m_chol[a * l + a];
+        }
+        return true;
+    }
+
+    // Active-set non-negative least squares on the scaled normal equations
+    // (the constant is free). On entry m_z holds the start's signs: its
+    // positive entries form the first passive set. x receives the solution.
+    void Nnls(double* x)
+    {
+        const int l = m_nLin;
+        for (int a = 0; a < l; ++a) {
+            m_passive[a] = (Free(a) || m_z[a] > 0.0) && m_gram[a * l + a] > 0.0 ? 1.0 : 0.0;
+            x[a] = 0.0;
+        }
+        // A warm passive set is kept only if its solution is feasible.
+        if (SolvePassive()) {
+            bool feasible = true;
+            for (int a = 0; a < l; ++a)
+                if (m_passive[a] != 0.0 && !Free(a) && !(m_z[a] > 0.0))
+                    feasible = false;
+            if (feasible) {
+                CopyN(m_z, l, x);
+            } else {
+                for (int a = 0; a < l; ++a)
+                    m_passive[a] = Free(a) && m_gram[a * l + a] > 0.0 ? 1.0 : 0.0;
+                if (SolvePassive())
+                    CopyN(m_z, l, x);
+            }
+        } else {
+            for (int a = 0; a < l; ++a)
+                m_passive[a] = Free(a) && m_gram[a * l + a] > 0.0 ? 1.0 : 0.0;
+            if (SolvePassive())
+                CopyN(m_z, l, x);
+        }
+        double bnorm = 0.0;
+        for (int a = 0; a < l; ++a)
+            bnorm = std::max(bnorm, std::fabs(m_rhs[a]));
+        const double tol = 1.0e-13 * std::max(bnorm, 1.0e-300);
+        for (int outer = 0; outer < 3 * l + 3; ++outer) {
+            // Most promising intensity held at zero: largest gradient component.
+            int best = -1;
+            double bestW = tol;
+            for (int a = 0; a < l; ++a) {
+                if (m_passive[a] != 0.0 || Free(a) || m_gram[a * l + a] <= 0.0)
+                    continue;
+                double w = m_rhs[a];
+                for (int b = 0; b < l; ++b)
+                    w -= m_gram[a * l + b] * x[b];
+                if (w > bestW) {
+                    bestW = w;
+                    best = a;
+                }
+            }
+            if (best < 0)
+                return;
+            m_passive[best] = 1.0;
+            for (int inner = 0; inner <= l; ++inner) {
+                if (!SolvePassive()) {
+                    // The new column depends on the passive ones: leave it out.
+                    m_passive[best] = 0.0;
+                    m_scale[best] = 0.0;
+                    m_gram[best * l + best] = 0.0;
+                    SolvePassive();
+                    break;
+                }
+                double alpha = 2.0;
+                for (int a = 0; a < l; ++a)
+                    if (m_passive[a] != 0.0 && !Free(a) && m_z[a] <= 0.0)
+                        alpha = std::min(alpha, x[a] / (x[a] - m_z[a]));
+                if (alpha > 1.0) {
+                    CopyN(m_z, l, x);
+                    break;
+                }
+                for (int a = 0; a < l; ++a) {
+                    if (m_passive[a] == 0.0)
+                        continue;
+                    x[a] += alpha * (m_z[a] - x[a]);
+                    if (!Free(a) && x[a] <= 0.0) {
+                        x[a] = 0.0;
+                        m_passive[a] = 0.0;
+                    }
+                }
+            }
         }
     }
 
     CRefFitModel& m_fit;
-    int m_mode;
+    int m_mode, m_n, m_refs, m_const, m_nShift, m_nLin;
+    double *m_y, *m_pen, *m_y2, *m_pen2, *m_target, *m_scratch;
+    double *m_gram, *m_chol, *m_rhs, *m_coef, *m_trial, *m_z, *m_scale, *m_passive, *m_shifts, *m_typical;
+    double *m_gram0, *m_rhs0;             // normal equations of the placed references, unscaled
+    double *m_startShifts, *m_bestShifts; // of a second solve, below
+    double* m_lastR;                      // residuals at the shifts of the last evaluation
+    double *m_sumY, *m_sumY2;             // sums of the placed and trial references
+    double* m_pinned;                     // per shift: 1 while held at its start
+    const double* m_t0;                   // target of the placed references
+    double m_sumT0 = 0.0, m_sumData = 0.0;
+    double* m_penAny; // per placed reference, then for the trial: 1 if penalised
 };
 
 int CRefFitModel::SetupFit(const double* data, int n, int nRefs, const int* stop)
@@ -284,6 +701,7 @@ void CRefFitModel::SetupReference(const double* ref, int nRef, int k, double a, 
     e.b = b;
     // Four energy units of free movement beyond the stretch the data covers.
     const double margin = std::fabs(4.0 / step);
+    e.unit = std::isfinite(margin) && margin > 0.0 ? 0.25 * margin : 1.0;
     const double last = double(nRef - 1);
     const double low = b - margin;
     const double high = double(m_n - 1) * a + b + margin;
@@ -320,23 +738,27 @@ bool CRefFitModel::StopRequested() const
 
 void CRefFitModel::Residuals(int mode, std::span<const double> theta, std::span<double> r) const
 {
-    Evaluate(*this, mode, theta.data(), m_data, r.data(), nullptr);
+    Evaluate(*this, mode, theta.data(), m_data, r.data());
 }
 
-void CRefFitModel::ResetCache(std::size_t nParm)
+void CRefFitModel::ResetCache(int mode)
 {
-    m_cache.resize(2 * std::size_t(RefCount()) * std::size_t(m_n));
+    m_cache.resize(CRefFitProjected::WorkSize(m_n, RefCount(), mode));
     // Never equal to a real x, so the first Jacobian cannot use a stale cache.
-    m_cacheX.assign(nParm, std::nan(""));
+    m_cacheX.assign(mode & 2 ? std::size_t(RefCount()) : 1, std::nan(""));
 }
 
-void CRefFitModel::DifferenceJacobian(int mode, std::span<const double> theta, std::span<double> jac)
+void CRefFitModel::ProjectedJacobian(int mode, std::span<const double> shifts, std::span<double> r,
+                                     std::span<double> jac, bool plain)
 {
-    ResetCache(theta.size());
-    std::vector<double> r(static_cast<std::size_t>(m_n)), work(static_cast<std::size_t>(m_n));
-    CRefFitProblem problem(*this, mode);
-    problem.Residuals(theta, r);
-    problem.Jacobian(theta, r, jac, work, FineSteps());
+    ResetCache(mode);
+    std::vector<double> work(static_cast<std::size_t>(m_n));
+    CRefFitProjected problem(*this, mode);
+    problem.Residuals(shifts, r);
+    if (plain)
+        problem.IResiduals::Jacobian(shifts, r, jac, work, FineSteps());
+    else
+        problem.Jacobian(shifts, r, jac, work, FineSteps());
 }
 
 int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const LsqLimits& limits)
@@ -349,16 +771,136 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     if (int(theta.size()) != nParm || m_n < nParm)
         return kOutcomeTerminal;
     try {
-        ResetCache(std::size_t(nParm));
+        ResetCache(mode);
     } catch (const std::exception&) { // bad_alloc, or length_error for absurd sizes
         return kOutcomeTerminal;
     }
 
-    CRefFitProblem problem(*this, mode);
-    m_last = SolveLeastSquares(problem, theta, m_n, limits, m_ws);
-    // A start with non-finite residuals is refused like the calls above.
-    if (m_last.evaluations > 0 && m_last.status != LsqStatus::BadInput)
-        sse = m_last.sse;
+    CRefFitProjected problem(*this, mode);
+    const std::span<double> x = problem.Shifts(theta);
+    // The interpolated references make the residual piecewise linear in each
+    // shift, with a kink wherever a point crosses a channel: the sum of
+    // squares ripples with many shallow local minima, and a concave kink
+    // leaves a false minimum just before it. The fine solve settles in one;
+    // references that wandered off are tried again from their start; then
+    // secants over a tenth of a channel look across the nearest kinks, and
+    // where they find a lower point the fine solve goes on from it. All
+    // phases share the limits of one solve.
+    LsqResult total;
+    const auto left = [&] {
+        LsqLimits l;
+        l.maxIterations = limits.maxIterations - total.iterations;
+        l.maxEvaluations = limits.maxEvaluations - total.evaluations;
+        l.maxJacobians = limits.maxJacobians - total.jacobians;
+        return l;
+    };
+    const auto enough = [](const LsqLimits& l) {
+        return l.maxIterations >= kPhaseReserve && l.maxEvaluations >= 2 * kPhaseReserve &&
+               l.maxJacobians >= kPhaseReserve;
+    };
+    const auto run = [&](const LsqOptions& o, const LsqLimits& l) {
+        const LsqResult r = SolveLeastSquares(problem, x, m_n, l, m_ws, o);
+        total.iterations += r.iterations;
+        total.evaluations += r.evaluations;
+        total.jacobians += r.jacobians;
+        return r;
+    };
+    const auto accepted = [](LsqStatus st) {
+        return st == LsqStatus::Converged || st == LsqStatus::StepTolerance;
+    };
+    const auto fatal = [](LsqStatus st) {
+        return st == LsqStatus::Stopped || st == LsqStatus::BadInput || st == LsqStatus::NoStorage;
+    };
+    // A later phase that ends below an accepted point stands, whatever ended
+    // it; one that ends higher (only a second start can) is dropped.
+    const auto keep = [&](LsqResult& best, const LsqResult& later) {
+        if (fatal(later.status)) {
+            best = later;
+            return true;
+        }
+        if (!(later.sse < best.sse))
+            return false;
+        const LsqStatus status = accepted(later.status) ? later.status : best.status;
+        best = later;
+        best.status = status;
+        return true;
+    };
+    LsqOptions fine;
+    fine.typical = problem.Typical();
+    fine.commonScale = true;
+    fine.kinkZigzag = true;
+    fine.extrapolate = true;
+    LsqOptions secant = fine;
+    secant.stepTolerance = kEscapeTolerance;
+    secant.probeKinks = false;
+    secant.extrapolate = false;
+
+    LsqResult last = run(fine, left());
+    // A second solve with the strays held at their start until the others
+    // have settled, then free. (The intensities that tell a stray are those
+    // of the last evaluation.)
+    const bool current =
+        accepted(last.status) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()));
+    if (current && enough(left()) && problem.PinStrays()) {
+        // Each stray is held where it fits best among a few places within an
+        // energy unit of its start, the others as they are.
+        const std::span<const double> typical = problem.Typical();
+        const std::span<double> r = problem.Scratch();
+        for (int j = 0; j < int(x.size()); ++j) {
+            if (!problem.Pinned(j))
+                continue;
+            double best = -1.0, bestShift = x[std::size_t(j)];
+            for (int c = -kStrayPlaces; c <= kStrayPlaces; ++c) {
+                if (total.evaluations >= limits.maxEvaluations - 2 * kPhaseReserve)
+                    break;
+                x[std::size_t(j)] =
+                    problem.StartShift(j) + typical[std::size_t(j)] * double(c) / kStrayPlaces;
+                if (!problem.Residuals(x, r))
+                    break;
+                ++total.evaluations;
+                double sum = 0.0;
+                for (const double v : r)
+                    sum += v * v;
+                if (best < 0.0 || sum < best) {
+                    best = sum;
+                    bestShift = x[std::size_t(j)];
+                }
+            }
+            x[std::size_t(j)] = bestShift;
+        }
+        LsqResult again = run(fine, left());
+        problem.Unpin();
+        if (!fatal(again.status) && enough(left()))
+            again = run(fine, left());
+        if (!keep(last, again))
+            problem.RestoreBest();
+    }
+    for (const double step : kEscapeSteps) {
+        if (!accepted(last.status) || !enough(left()))
+            break;
+        LsqLimits l = left();
+        l.maxIterations = std::min(l.maxIterations, kEscapeIterations);
+        secant.differenceStep = step;
+        const LsqResult e = run(secant, l);
+        if (fatal(e.status))
+            last = e;
+        else if (e.sse < last.sse)
+            keep(last, run(fine, left()));
+    }
+    m_last = last;
+    m_last.iterations = total.iterations;
+    m_last.evaluations = total.evaluations;
+    m_last.jacobians = total.jacobians;
+    if (m_last.evaluations == 0 || m_last.status == LsqStatus::BadInput)
+        return OutcomeOf(m_last.status); // refused like the calls above: theta and sse untouched
+    // The intensities and constant that belong to the final shifts: from the
+    // last evaluation if that was there, else from one more.
+    bool linear = problem.IsCurrent(x);
+    if (!linear && m_last.status != LsqStatus::Stopped) {
+        linear = problem.Residuals(x, problem.Scratch());
+    }
+    problem.WriteBack(theta, linear);
+    sse = m_last.sse;
     return OutcomeOf(m_last.status);
 }
 

@@ -55,6 +55,7 @@ public:
         double b = 0.0;
         double low = 0.0;
         double high = 0.0;
+        double unit = 1.0; // channels per energy unit
     };
 
     // Penalty per reference channel by which a shift leaves the window.
@@ -77,23 +78,30 @@ public:
     // Needs IsReady() and theta of ParameterCount(mode, M) values.
     void Residuals(int mode, std::span<const double> theta, std::span<double> r) const;
 
-    // The solver's Jacobian at theta (column-major, N rows): forward differences
-    // that re-evaluate only the terms each parameter touches. For tests.
-    void DifferenceJacobian(int mode, std::span<const double> theta, std::span<double> jac);
+    // The problem the solver sees, for tests: residuals r over the shifts alone
+    // (one, or one per reference in modes 2 and 3), with the constant and the
+    // intensities solved for at every point, and its forward-difference
+    // Jacobian (column-major, N rows): the structured one that places only the
+    // references a shift moves, or with plain set, one whole evaluation per column.
+    void ProjectedJacobian(int mode, std::span<const double> shifts, std::span<double> r,
+                           std::span<double> jac, bool plain);
 
     // One solve: theta in and out, sse out. Returns the outcome code; an
     // unknown mode, a theta length that does not fit the mode, or a fit that
     // is not fully set up returns kOutcomeTerminal and leaves both untouched.
+    // The solver moves the shifts only; the constant and the intensities are
+    // solved for at every point (the intensities as non-negative values), so
+    // only the shifts of theta matter as a start.
     int Solve(std::span<double> theta, double& sse, int mode, const LsqLimits& limits = {});
 
     // Iterations, evaluations and Jacobians of the last solve.
     const LsqResult& LastResult() const { return m_last; }
 
 private:
-    friend class CRefFitProblem;
+    friend class CRefFitProjected;
 
-    // Sizes the term cache for the current references and marks it empty.
-    void ResetCache(std::size_t nParm);
+    // Sizes the work space of a solve in a mode and marks it empty.
+    void ResetCache(int mode);
 
     bool m_setUp = false;
     const double* m_data = nullptr;
@@ -101,8 +109,8 @@ private:
     const int* m_stop = nullptr;
     std::vector<Reference> m_refs;
     LsqWorkspace m_ws;
-    std::vector<double> m_cache; // per-reference model terms of the last evaluation
-    std::vector<double> m_cacheX;
+    std::vector<double> m_cache;  // placed references, linear problem, shifts of a solve
+    std::vector<double> m_cacheX; // shifts of the last evaluation
     LsqResult m_last;
 };
 

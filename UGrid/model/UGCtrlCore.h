@@ -143,6 +143,38 @@ public:
     int SortBy(int col, int flags = 0);
     int SortBy(int* cols, int count, int flags = 0);
 
+    // ---- Find, replace and clipboard ----
+    // One request of the find or replace dialog.
+    struct FindRequest
+    {
+        enum Kind
+        {
+            FindNext,
+            Replace,
+            ReplaceAll,
+            Closing
+        };
+        Kind kind = FindNext;
+        std::string find, replace;
+        bool matchCase = false;
+        bool wholeCell = false;
+        bool down = true;
+    };
+    int SetFindInAllCols(BOOL state);
+    // Runs a request of the open find or replace dialog: 1 for closing, else 0.
+    int OnFindReplace(const FindRequest& request);
+    bool IsFindDialogOpen() const { return m_findDialogOpen; }
+    int CopySelected() { return CopyOrCut(false); }
+    int CutSelected() { return CopyOrCut(true); }
+    // 1 when the clipboard holds no text.
+    int Paste();
+    // Stores tab-separated text from the current cell on; fields past the last
+    // column or row are dropped (the paste grows nothing).
+    int PasteText(const std::string& text);
+    // The clipboard itself; without a window there is none.
+    virtual int CopyToClipboard(const char*) { return 1; }
+    virtual int GetClipboardText(std::string&) { return 1; }
+
     // ---- Current cell, scrolling, selection ----
     int GotoCol(int col);
     int GotoRow(long row);
@@ -337,6 +369,12 @@ protected:
     virtual CWnd* DefaultEditWindow() { return nullptr; }
     // Gives the focus to the cell area (sheet switches).
     virtual void FocusGrid() {}
+    // A search found nothing: the window says "Item not found".
+    virtual void ShowNotFound() {}
+    int CopyOrCut(bool cut);
+    bool m_findDialogOpen = false;
+    bool m_findFirst = false;
+    bool m_findInAllCols = false;
 
     void MoveUpdate();
     void AdjustTopRowToPending();

@@ -243,34 +243,61 @@ int CUGMemMan::SortBy(int* cols, int count, int flags)
     const long end = m_firstRow + long(m_rows.size());
     if (end - first < 2)
         return 0;
-    auto compare = [&](const Row& a, const Row& b) {
-        for (int i = 0; i < count; ++i) {
-            const int r = m_ctrl->OnCompareCells(a.Get(cols[i]), b.Get(cols[i]), flags);
-            if (r != 0)
-                return r;
-        }
-        return 0;
-    };
-    // A stable merge sort: the order an adjacent-swap sort gives, without its
-    // quadratic time, and safe whatever an overridden comparison answers.
+    // A stable merge sort of row indexes over the cells' addresses: the order an
+    // adjacent-swap sort gives, without its quadratic time, safe whatever an
+    // overridden comparison answers; the rows themselves move once at the end.
     auto begin = m_rows.begin() + (first - m_firstRow);
-    std::vector<Row> buffer(size_t(end - first));
-    const size_t n = buffer.size();
+    const size_t n = size_t(end - first);
+    std::vector<CUGCell*> keys(n * size_t(count));
+    for (size_t r = 0; r < n; ++r)
+        for (int i = 0; i < count; ++i)
+            keys[r * size_t(count) + size_t(i)] = begin[long(r)].Get(cols[i]);
+    // Each entry carries its first key, so a merge step reads no other table.
+    struct Entry
+    {
+        CUGCell* key;
+        uint32_t row;
+    };
+    auto compare = [&](const Entry& a, const Entry& b) {
+        int r = m_ctrl->OnCompareCells(a.key, b.key, flags);
+        for (int i = 1; i < count && r == 0; ++i)
+            r = m_ctrl->OnCompareCells(keys[a.row * size_t(count) + size_t(i)],
+                                       keys[b.row * size_t(count) + size_t(i)], flags);
+        return r;
+    };
+    std::vector<Entry> src(n), dst(n);
+    for (size_t k = 0; k < n; ++k)
+        src[k] = {keys[k * size_t(count)], uint32_t(k)};
     for (size_t width = 1; width < n; width *= 2) {
         for (size_t lo = 0; lo < n; lo += 2 * width) {
             const size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
             size_t i = lo, j = mid, k = lo;
-            while (i < mid && j < hi)
-                buffer[k++] = compare(begin[long(i)], begin[long(j)]) > 0 ? std::move(begin[long(j++)])
-                                                                          : std::move(begin[long(i++)]);
+            // The cells lie scattered once the rows are shuffled: fetch the next
+            // candidates while these two are compared.
+            auto prefetch = [&](size_t at) {
+                if (CUGCell* cell = src[at].key) {
+                    __builtin_prefetch(cell);
+                    __builtin_prefetch(reinterpret_cast<const char*>(cell) + sizeof(CUGCell) / 2);
+                }
+            };
+            while (i < mid && j < hi) {
+                if (i + 1 < mid)
+                    prefetch(i + 1);
+                if (j + 1 < hi)
+                    prefetch(j + 1);
+                dst[k++] = compare(src[i], src[j]) > 0 ? src[j++] : src[i++];
+            }
             while (i < mid)
-                buffer[k++] = std::move(begin[long(i++)]);
+                dst[k++] = src[i++];
             while (j < hi)
-                buffer[k++] = std::move(begin[long(j++)]);
+                dst[k++] = src[j++];
         }
-        for (size_t k = 0; k < n; ++k)
-            begin[long(k)] = std::move(buffer[k]);
+        src.swap(dst);
     }
+    std::vector<Row> sorted(n);
+    for (size_t k = 0; k < n; ++k)
+        sorted[k] = std::move(begin[long(src[k].row)]);
+    std::move(sorted.begin(), sorted.end(), begin);
     return 0;
 }
 

@@ -139,7 +139,7 @@ long CNorvale::SpecRgn::EnergyToRetardVolts(double e) const
            1000L * static_cast<long>(lPass_V);
 }
 
-const float* CNorvale::Spectrum::GetRgnData(int r, int l) const
+const double* CNorvale::Spectrum::GetRgnData(int r, int l) const
 {
     if (r < 0 || r >= static_cast<int>(m_pRgns.size()))
         return nullptr;
@@ -147,9 +147,9 @@ const float* CNorvale::Spectrum::GetRgnData(int r, int l) const
     if (l < 0 || l >= rgn.nLevels)
         return nullptr;
     const size_t at = rgn.nDataOffset + static_cast<size_t>(l) * static_cast<size_t>(rgn.nPts);
-    if (at + static_cast<size_t>(rgn.nPts) > m_pfData.size())
+    if (at + static_cast<size_t>(rgn.nPts) > m_pdData.size())
         return nullptr;
-    return m_pfData.data() + at;
+    return m_pdData.data() + at;
 }
 
 void CNorvale::Spectrum::AllocateDataArea()
@@ -161,7 +161,7 @@ void CNorvale::Spectrum::AllocateDataArea()
             static_cast<size_t>(std::max<int16_t>(r.nPts, 0)) * static_cast<size_t>(std::max(r.nLevels, 0));
     }
     nPts = static_cast<int32_t>(total);
-    m_pfData.assign(total, 0.0f);
+    m_pdData.assign(total, 0.0);
 }
 
 const CNorvale::Spectrum* CNorvale::GetSpectrum(int i) const
@@ -284,12 +284,12 @@ int CNorvale::ReadNorvale(CFile& file)
         if (bytes > left)
             return IDS_ERR_EOF;
         spec->AllocateDataArea();
-        for (size_t done = 0; done < spec->m_pfData.size();) {
-            const size_t run = std::min<size_t>(spec->m_pfData.size() - done, BufferSize / 4);
+        for (size_t done = 0; done < spec->m_pdData.size();) {
+            const size_t run = std::min<size_t>(spec->m_pdData.size() - done, BufferSize / 4);
             if (!ReadExactly(file, buf.data(), run * 4))
                 return IDS_ERR_EOF;
             for (size_t i = 0; i < run; ++i)
-                spec->m_pfData[done + i] = F32(buf.data() + i * 4);
+                spec->m_pdData[done + i] = F32(buf.data() + i * 4);
             done += run;
         }
         m_pSpec.push_back(std::move(spec));

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -80,6 +81,8 @@ public:
     struct SpecLevel
     {
         float fTime = 0.0f;
+        // The VAMAS file's value at full precision; NaN for a Norvale file.
+        double dTime = std::numeric_limits<double>::quiet_NaN();
     };
 
     struct SpecRgn
@@ -99,6 +102,12 @@ public:
         size_t nDataOffset = 0;
         int32_t lSource = 0;
         int32_t nLevels = 0;
+        // What the VAMAS reader has at the file's full precision, which the
+        // millivolt and millisecond fields above would round: the start as the
+        // document keeps it (kinetic energy without the offset) and the step in
+        // eV, the pass energy in eV and the dwell in ms. NaN for a Norvale file.
+        static constexpr double NotSet = std::numeric_limits<double>::quiet_NaN();
+        double dStart = NotSet, dStep = NotSet, dPass = NotSet, dDwell = NotSet;
 
         double RetardVoltsToKE(long rv) const;
         long EnergyToRetardVolts(double e) const;
@@ -146,11 +155,14 @@ public:
         std::vector<SpecRgn> m_pRgns;
         std::vector<ProfRgn> m_pProfRgn;
         std::unique_ptr<Vamas> m_pVamas;
-        std::vector<float> m_pfData;
+        std::vector<double> m_pdData;
         bool m_bAuger = false;
+        // The file gives the date but not the time of day: lTime is the
+        // date's local midnight.
+        bool m_bNoTimeOfDay = false;
 
         // The values of level l of region r (the region's nPts of them).
-        const float* GetRgnData(int r, int l) const;
+        const double* GetRgnData(int r, int l) const;
         // Lays out the data for the regions' point and level counts (VAMAS).
         void AllocateDataArea();
     };

@@ -53,11 +53,12 @@ std::string Upper(std::string_view text)
     return u;
 }
 
-// round() of the reader: add 0.5 and truncate toward zero. Values that do not
-// fit the field (1e37 stands for "not known" in VAMAS) are refused.
+// Rounds half away from zero (adding 0.5 and truncating would move every
+// negative value up: -0.1 eV as -99 meV). Values that do not fit the field are
+// refused; a value that is "not known" never comes here (see Known).
 int64_t RoundChecked(double v, int64_t lo, int64_t hi)
 {
-    const double r = std::trunc(v + 0.5);
+    const double r = std::round(v);
     if (!(r >= static_cast<double>(lo) && r <= static_cast<double>(hi)))
         Fail(IDS_ERR_VAMAS_ILLEGAL);
     return static_cast<int64_t>(r);
@@ -69,11 +70,38 @@ int32_t Round32(double v)
         RoundChecked(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
-int16_t Round16(double v)
+// ISO 14976 writes 1E37 for a value that is not known.
+bool Known(double v)
 {
-    return static_cast<int16_t>(
-        RoundChecked(v, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
+    return !(std::fabs(v) >= 0.99999e37);
 }
+
+bool ContainsNoCase(std::string_view text, std::string_view part)
+{
+    for (size_t i = 0; i + part.size() <= text.size(); ++i)
+        if (EqualNoCase(text.substr(i, part.size()), part))
+            return true;
+    return false;
+}
+
+int16_t Clamp16(double v)
+{
+    return static_cast<int16_t>(std::clamp(std::round(v), 0.0, static_cast<double>(MaxCount16)));
+}
+
+// What one block holds for the region it becomes part of.
+struct BlockRead
+{
+    std::string species, transition;
+    double start = 0.0, step = 0.0; // eV; the start as the document keeps it
+    double pass = 0.0;              // eV
+    double dwell = 1000.0;          // ms
+    int16_t scans = 1;
+    double level = 0.0;
+    bool hasLevel = false; // otherwise the level's value is its number
+    int corrVars = 1;
+    std::vector<double> values; // the first corresponding variable's
+};
 
 int32_t Checked32(int64_t v)
 {
@@ -121,14 +149,22 @@ private:
     }
     int64_t Int(size_t limit = 31) { return TextNumbers::LineInt(Line(limit)); }
     double Real(size_t limit = 31) { return TextNumbers::LineReal(Line(limit)); }
+    // A real that may be "not known": then def.
+    double RealOr(double def)
+    {
+        const double v = Real();
+        return Known(v) ? v : def;
+    }
 
     void ReadHeader();
-    void ReadFirstBlock(int level, int region);
-    void ReadFullLaterBlock(int level, int region);
-    void ReadListedBlock(int level, int region);
-    void ReadAbscissa(CNorvale::SpecRgn& rgn, const std::string& label, double sourceEnergy);
-    void ReadOrdinates(int region);
-    void SetLevelValue(int level, double value);
+    int ChooseLevelVariable() const;
+    void ReadFirstBlockValues();
+    void ReadFullBlock(BlockRead& b, bool first);
+    void ReadListedBlock(BlockRead& b);
+    void ReadAbscissa(BlockRead& b, const std::string& label);
+    void ReadCorrespondingVariables(BlockRead& b);
+    void ReadOrdinates(BlockRead& b);
+    void LayOut();
 
     CNorvale& m_model;
     CFile& m_file;
@@ -140,12 +176,11 @@ private:
 
     std::unique_ptr<CNorvale::Vamas> m_vamas;
     std::unique_ptr<CNorvale::Spectrum> m_spec;
-    int m_nLevels = 0;
+    int64_t m_nRgnsHeader = 0;
+    int m_levelVar = -1; // the experimental variable that holds the level values
     bool m_bSDP = false;
-    bool m_bAESDiff = false;
-    double m_dSourceEnergy = 0.0; // eV, of the first block
-    // The ordinates of every block, in reading order (level-major).
-    std::vector<std::vector<float>> m_blocks;
+    double m_dWorkFunction = 0.0; // eV, as the document keeps it
+    std::vector<BlockRead> m_blocks;
 };
 
 bool CVamasReader::TryLine(size_t limit)
@@ -200,7 +235,11 @@ const std::string& CVamasReader::Line(size_t limit)
 void CVamasReader::ReadHeader()
 {
     CNorvale::Vamas& v = *m_vamas;
-    SetField(v.szFormat, Line(80));
+    // Some exporters put blank lines before the format identifier.
+    do
+        Line(80);
+    while (m_line.find_first_not_of(" \t") == std::string::npos);
+    SetField(v.szFormat, m_line);
     SetField(v.szInstitute, Line(80));
     SetField(v.szInstrument, Line(31));
     SetField(v.szOperator, Line(31));
@@ -232,18 +271,31 @@ void CVamasReader::ReadHeader()
         Fail(IDS_ERR_VAMAS_UNSUPPORTED);
     m_bSDP = FieldText(v.szExpMode) == "SDP";
 
-    const int64_t nRgns = Int();
+    m_nRgnsHeader = Int();
     const int64_t nExpVar = Int();
     if (nExpVar < 0 || nExpVar > std::numeric_limits<int32_t>::max())
         Fail(IDS_ERR_VAMAS_ILLEGAL);
     v.nExpVar = static_cast<int32_t>(nExpVar);
+    std::string firstLabel, firstUnits;
     for (int64_t i = 0; i < nExpVar; ++i) {
         const std::string label = Line(31);
         const std::string units = Line(31);
         if (i == 0) {
+            firstLabel = label;
+            firstUnits = units;
+        }
+        // This program's own files put the stage position first and the
+        // level's value (etch time, angle) after it.
+        const bool position = EqualNoCase(label, "Position") || EqualNoCase(units, "pixels");
+        if (m_levelVar < 0 && !position) {
+            m_levelVar = static_cast<int>(i);
             SetField(v.szExpVarLabel, label);
             SetField(v.szExpVarUnits, units);
         }
+    }
+    if (m_levelVar < 0) {
+        SetField(v.szExpVarLabel, firstLabel);
+        SetField(v.szExpVarUnits, firstUnits);
     }
     const int64_t nInclude = Int();
     if (nInclude < 0 || nInclude > 128)
@@ -268,252 +320,236 @@ void CVamasReader::ReadHeader()
     const int64_t nBlocks = Int();
     if (nBlocks < 1)
         Fail(IDS_ERR_VAMAS_ILLEGAL);
-    if (nRgns > MaxRegions)
-        Fail(IDS_ERR_VAMAS_TOO_MANY_REGIONS);
-    if (nRgns < 1)
-        Fail(IDS_ERR_VAMAS_NO_REGIONS);
-    if (nBlocks % nRgns != 0)
-        Fail(IDS_ERR_VAMAS_ILLEGAL);
-    // Level and point counts are 16-bit in the model.
-    if (nBlocks / nRgns > MaxCount16)
-        Fail(IDS_ERR_VAMAS_ILLEGAL);
-    v.nRgns = static_cast<int32_t>(nRgns);
-    v.nBlocks = static_cast<int32_t>(nBlocks);
-    m_nLevels = static_cast<int>(nBlocks / nRgns);
-}
-
-void CVamasReader::SetLevelValue(int level, double value)
-{
-    m_spec->m_pLevels[static_cast<size_t>(level)].fTime = static_cast<float>(value);
-}
-
-void CVamasReader::ReadAbscissa(CNorvale::SpecRgn& rgn, const std::string& label, double sourceEnergy)
-{
-    double start = Real();
-    double step = Real();
-    // A binding-energy scale runs the other way in kinetic energy.
-    if (StartsNoCase(label, "binding")) {
-        start = sourceEnergy - start;
-        step = -step;
-    }
-    const double e = start + rgn.lOffset / 1000.0;
-    if (!(std::fabs(e) < 1e9))
-        Fail(IDS_ERR_VAMAS_ILLEGAL);
-    rgn.lStart_RV = Checked32(rgn.EnergyToRetardVolts(e));
-    rgn.lStep_RV = Round32(step * 1000.0);
-}
-
-void CVamasReader::ReadOrdinates(int region)
-{
-    CNorvale::SpecRgn& rgn = m_spec->m_pRgns[static_cast<size_t>(region)];
-    const int64_t n = Int();
-    if (n < 1 || n > MaxCount16)
-        Fail(IDS_ERR_VAMAS_ILLEGAL);
-    rgn.nPts = std::max<int16_t>(rgn.nPts, static_cast<int16_t>(n));
-    Skip(2);
-    std::vector<float>& values = m_blocks.emplace_back();
-    values.resize(static_cast<size_t>(n));
-    for (auto& value : values)
-        value = static_cast<float>(Real());
-}
-
-void CVamasReader::ReadFirstBlock(int level, int region)
-{
-    CNorvale::Vamas& v = *m_vamas;
-    CNorvale::VamasBlock& b = v.VamasBlk;
-    CNorvale::Spectrum& s = *m_spec;
-    CNorvale::SpecRgn& rgn = s.m_pRgns[static_cast<size_t>(region)];
-
-    Skip(2, 80); // block and sample identifiers
-    int32_t* date[] = {&b.iYear, &b.iMon, &b.iDay, &b.iHour, &b.iMin, &b.iSec, &b.iGMT};
-    for (int32_t* field : date)
-        *field = Checked32(Int());
-    std::tm t{};
-    t.tm_year = b.iYear - 1900;
-    t.tm_mon = b.iMon - 1;
-    t.tm_mday = b.iDay;
-    t.tm_hour = b.iHour;
-    t.tm_min = b.iMin;
-    t.tm_sec = b.iSec;
-    t.tm_isdst = -1;
-    const std::time_t local = b.iYear >= 1970 ? std::mktime(&t) : static_cast<std::time_t>(-1);
-    if (local == static_cast<std::time_t>(-1) || local < 0) {
-        s.lTime = -1; // not a time: the experiment's time is marked invalid
-    } else {
-        const int64_t gmt = TextNumbers::LineInt(VamasProfileString("GMT", "0"));
-        s.lTime = static_cast<int64_t>(local) - static_cast<int64_t>(b.iGMT) * 3600 + gmt * 3600;
-    }
-
-    const int64_t nComment = Int();
-    if (nComment < 0 || nComment > 128)
-        Fail(IDS_ERR_VAMAS_ILLEGAL);
-    Skip(nComment, 80);
-
-    const std::string technique = Line(31);
-    if (EqualNoCase(technique, "AES dir") || EqualNoCase(technique, "AES diff")) {
-        s.m_bAuger = true;
-        m_bAESDiff = EqualNoCase(technique, "AES diff");
-    } else if (!EqualNoCase(technique, "XPS")) {
-        Fail(IDS_ERR_VAMAS_NOT_XPS_AES);
-    }
-    for (int32_t i = 0; i < v.nExpVar; ++i) {
-        const double value = Real();
-        if (i == 0 && (v.nInclude == 0 || v.bInclude[11]))
-            SetLevelValue(level, value);
-    }
-    SetField(b.szSource, Line(31));
-    if (m_bSDP) {
-        b.iIonZ = Checked32(Int());
-        b.iIonN = Checked32(Int());
-        b.iIonQ = Checked32(Int());
-        if (b.iIonZ < 1 || b.iIonZ > 103 || b.iIonN < 1)
+    // Blocks that no layout can hold are refused before they are read: more
+    // than the regions allow when each block is a region, more levels than
+    // the model's 16-bit count when they are levels of the header's regions.
+    if (nBlocks > MaxRegions) {
+        const int64_t n = m_nRgnsHeader;
+        if (n < 1 || n > MaxRegions || nBlocks % n != 0)
+            Fail(IDS_ERR_VAMAS_TOO_MANY_REGIONS);
+        if (nBlocks / n > MaxCount16)
             Fail(IDS_ERR_VAMAS_ILLEGAL);
     }
-    const double energy = Real();
-    m_dSourceEnergy = energy;
-    s.Source.lSource = Round32(energy * 1000.0);
-    s.Source.iType = 3;
-    if (!s.m_bAuger && s.Source.lSource == 1253600)
-        s.Source.iType = 1;
-    else if (!s.m_bAuger && s.Source.lSource == 1486600)
-        s.Source.iType = 2;
-    const double strength = Real();
-    if (!(strength > 0.0))
-        Fail(IDS_ERR_VAMAS_ILLEGAL);
-    if (s.m_bAuger) {
-        s.Source.lVolts = s.Source.lSource / 1000;
-        s.Source.lCurrent = Round32(strength / 1000.0);
-    } else {
-        s.Source.lVolts = 10000;
-        s.Source.lCurrent = Round32(strength / 0.01);
-    }
-    b.dSrcWidth_x = Real();
-    b.dSrcWidth_y = Real();
-    b.dAnlysSrcPhi = Real();
-    b.dAnlysSrcTheta = Real();
-    SetField(s.szMode, std::string_view(Line(31)).substr(0, sizeof s.szMode));
-    rgn.lPass_V = Checked32(Int());
-    if (m_bAESDiff)
-        Skip(1);
-    b.dAnalyserMag = Real();
-    s.lOffset = Round32(Real() * 1000.0);
-    rgn.lOffset = s.lOffset;
-    Skip(1); // target bias
-    b.dAnlysWidth_x = Real();
-    b.dAnlysWidth_y = Real();
-    b.dAnlysPhi = Real();
-    b.dAnlysTheta = Real();
-    SetField(rgn.szElement, Line(28));
-    SetField(rgn.szRegion, Line(10));
-    Skip(1); // charge of the detected particle
-    const std::string label = Line(31);
-    Skip(1); // abscissa units
-    ReadAbscissa(rgn, label, energy);
-    if (Int() != 1)
-        Fail(IDS_ERR_VAMAS_UNSUPPORTED);
-    Skip(3); // corresponding variable label and units, signal mode
-    rgn.iDwell = Round16(Real() * 1000.0);
-    rgn.nScans = Checked16(Int());
-    if (Int() != 0)
-        Fail(IDS_ERR_VAMAS_UNSUPPORTED);
-    if (m_bSDP) {
-        Skip(4);
-        b.dSrcPhi = Real();
-        b.dSrcTheta = Real();
-        Skip(1);
-    }
-    b.dSmplPhi = Real();
-    b.dSmplTheta = Real();
-    b.dSmplRot = Real();
-    SkipAdditionalParams();
-    Skip(v.nBlkUpgrades);
-    ReadOrdinates(region);
+    v.nBlocks = static_cast<int32_t>(nBlocks);
+}
 
-    if (v.nRgns == 1) {
-        std::string wide;
-        if (!TryLoadString(IDS_WIDE, wide))
-            Fail(IDS_ERR_STRING);
-        if (s.iDataType == 2 && EqualNoCase(FieldText(rgn.szElement), wide)) {
-            s.iDataType = 1;
-            s.iMode = 0;
-        }
+void CVamasReader::ReadAbscissa(BlockRead& b, const std::string& label)
+{
+    const double start = Real();
+    const double step = Real();
+    if (!Known(start) || !Known(step))
+        Fail(IDS_ERR_VAMAS_NO_START);
+    if (!(std::fabs(start) < 1e9) || !(std::fabs(step) < 1e9))
+        Fail(IDS_ERR_VAMAS_ILLEGAL);
+    // A binding-energy scale runs the other way in kinetic energy. The
+    // document shows binding energy as its photon energy minus the kinetic
+    // energy with the offset (work function) added, so the kinetic start
+    // leaves the offset out: the peaks stay at the binding energies the file
+    // gives.
+    if (ContainsNoCase(label, "binding")) {
+        if (!m_spec->Source.lSource)
+            Fail(IDS_ERR_VAMAS_ILLEGAL); // no photon energy to convert with
+        b.start = m_spec->Source.lSource / 1000.0 - start - m_dWorkFunction;
+        b.step = -step;
+    } else {
+        b.start = start;
+        b.step = step;
     }
 }
 
-// A later block of a file with an empty inclusion list carries every
-// parameter, as the first block does; only what belongs to the region is kept.
-void CVamasReader::ReadFullLaterBlock(int level, int region)
+void CVamasReader::ReadCorrespondingVariables(BlockRead& b)
+{
+    const int64_t n = Int();
+    if (n < 1)
+        Fail(IDS_ERR_VAMAS_UNSUPPORTED);
+    if (n > MaxCount16)
+        Fail(IDS_ERR_VAMAS_ILLEGAL);
+    b.corrVars = static_cast<int>(n);
+    Skip(2 * n); // labels and units: the document holds the first, the signal
+}
+
+// The ordinates of all corresponding variables come point by point; the
+// document keeps the first variable's. A line without a number here means the
+// block is short of its lines: the file is incomplete.
+void CVamasReader::ReadOrdinates(BlockRead& b)
+{
+    const int64_t n = Int();
+    if (n < 1 || n % b.corrVars != 0 || n / b.corrVars > MaxCount16)
+        Fail(IDS_ERR_VAMAS_ILLEGAL);
+    Skip(2 * static_cast<int64_t>(b.corrVars)); // minimum and maximum of each variable
+    b.values.resize(static_cast<size_t>(n / b.corrVars));
+    for (int64_t i = 0; i < n; ++i) {
+        std::string_view text = Line(31);
+        const std::optional<double> value = TextNumbers::ScanReal(text);
+        if (!value)
+            Fail(IDS_ERR_EOF);
+        if (i % b.corrVars == 0)
+            b.values[static_cast<size_t>(i / b.corrVars)] = *value;
+    }
+}
+
+// Every parameter in its place: the first block, and each later block of a
+// file with an empty inclusion list. Only the first block sets what belongs
+// to the whole file.
+void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
 {
     CNorvale::Vamas& v = *m_vamas;
+    CNorvale::VamasBlock& vb = v.VamasBlk;
     CNorvale::Spectrum& s = *m_spec;
-    CNorvale::SpecRgn& rgn = s.m_pRgns[static_cast<size_t>(region)];
 
-    Skip(2, 80);
-    Skip(7);
+    Skip(2, 80); // block and sample identifiers
+    if (first) {
+        int32_t* date[] = {&vb.iYear, &vb.iMon, &vb.iDay, &vb.iHour, &vb.iMin, &vb.iSec, &vb.iGMT};
+        for (int32_t* field : date)
+            *field = Checked32(Int());
+        // A negative hour, minute or second (-1) is not known: the date alone.
+        s.m_bNoTimeOfDay = vb.iHour < 0 || vb.iMin < 0 || vb.iSec < 0;
+        std::tm t{};
+        t.tm_year = vb.iYear - 1900;
+        t.tm_mon = vb.iMon - 1;
+        t.tm_mday = vb.iDay;
+        t.tm_hour = s.m_bNoTimeOfDay ? 0 : vb.iHour;
+        t.tm_min = s.m_bNoTimeOfDay ? 0 : vb.iMin;
+        t.tm_sec = s.m_bNoTimeOfDay ? 0 : vb.iSec;
+        t.tm_isdst = -1;
+        const std::time_t local = vb.iYear >= 1970 ? std::mktime(&t) : static_cast<std::time_t>(-1);
+        if (local == static_cast<std::time_t>(-1) || local < 0) {
+            s.lTime = -1; // not a time: the experiment's time is marked invalid
+            s.m_bNoTimeOfDay = false;
+        } else if (s.m_bNoTimeOfDay) {
+            s.lTime = static_cast<int64_t>(local); // a date is a date in any time zone
+        } else {
+            const int64_t gmt = TextNumbers::LineInt(VamasProfileString("GMT", "0"));
+            s.lTime = static_cast<int64_t>(local) - static_cast<int64_t>(vb.iGMT) * 3600 + gmt * 3600;
+        }
+    } else {
+        Skip(7);
+    }
+
     const int64_t nComment = Int();
     if (nComment < 0 || nComment > 128)
         Fail(IDS_ERR_VAMAS_ILLEGAL);
     Skip(nComment, 80);
+
     const std::string technique = Line(31);
     const bool aesDiff = EqualNoCase(technique, "AES diff");
     if (!aesDiff && !EqualNoCase(technique, "AES dir") && !EqualNoCase(technique, "XPS"))
         Fail(IDS_ERR_VAMAS_NOT_XPS_AES);
-    bool haveValue = false;
+    if (first)
+        s.m_bAuger = aesDiff || EqualNoCase(technique, "AES dir");
     for (int32_t i = 0; i < v.nExpVar; ++i) {
         const double value = Real();
-        if (i == 0) {
-            SetLevelValue(level, value);
-            haveValue = true;
+        if (i == m_levelVar && (!first || v.nInclude == 0 || v.bInclude[11])) {
+            b.level = value;
+            b.hasLevel = true;
         }
     }
-    if (!haveValue)
-        SetLevelValue(level, level);
-    Skip(1); // source label
-    if (m_bSDP)
-        Skip(3);
-    const double energy = Real();
-    Skip(5); // strength, beam widths, source angles
-    Skip(1); // analyser mode
-    rgn.lPass_V = Checked32(Int());
-    if (aesDiff)
+    if (first)
+        SetField(vb.szSource, Line(31));
+    else
         Skip(1);
-    Skip(1); // magnification
-    Skip(1); // work function: the region keeps the experiment's
-    rgn.lOffset = s.lOffset;
-    Skip(5); // target bias, analysis widths, take-off angles
-    SetField(rgn.szElement, Line(28));
-    SetField(rgn.szRegion, Line(10));
-    Skip(1);
+    if (m_bSDP) {
+        const int64_t z = Int(), n = Int(), q = Int();
+        if (first) {
+            if (z < 1 || z > 103 || n < 1)
+                Fail(IDS_ERR_VAMAS_ILLEGAL);
+            vb.iIonZ = static_cast<int32_t>(z);
+            vb.iIonN = Checked32(n);
+            vb.iIonQ = Checked32(q);
+        }
+    }
+    const double energy = Real();
+    const double strength = Real();
+    if (first) {
+        // Not known: no source energy, an unknown source type.
+        s.Source.lSource = Known(energy) ? Round32(energy * 1000.0) : 0;
+        s.Source.iType = 3;
+        if (!s.m_bAuger && s.Source.lSource == 1253600)
+            s.Source.iType = 1;
+        else if (!s.m_bAuger && s.Source.lSource == 1486600)
+            s.Source.iType = 2;
+        // 0 is a closed shutter or an unknown power; only a negative one is wrong.
+        if (strength < 0.0)
+            Fail(IDS_ERR_VAMAS_ILLEGAL);
+        const double known = Known(strength) ? strength : 0.0;
+        if (s.m_bAuger) {
+            s.Source.lVolts = s.Source.lSource / 1000;
+            s.Source.lCurrent = Round32(known / 1000.0);
+        } else {
+            s.Source.lVolts = 10000;
+            s.Source.lCurrent = Round32(known / 0.01);
+        }
+        vb.dSrcWidth_x = Real();
+        vb.dSrcWidth_y = Real();
+        vb.dAnlysSrcPhi = Real();
+        vb.dAnlysSrcTheta = Real();
+        SetField(s.szMode, std::string_view(Line(31)).substr(0, sizeof s.szMode));
+    } else {
+        Skip(5);
+    }
+    b.pass = RealOr(0.0);
+    if (aesDiff)
+        Skip(1); // differential width
+    if (first) {
+        vb.dAnalyserMag = Real();
+        s.lOffset = Round32(RealOr(0.0) * 1000.0);
+        m_dWorkFunction = s.lOffset / 1000.0;
+        Skip(1); // target bias
+        vb.dAnlysWidth_x = Real();
+        vb.dAnlysWidth_y = Real();
+        vb.dAnlysPhi = Real();
+        vb.dAnlysTheta = Real();
+    } else {
+        Skip(7); // the work function is the experiment's, from the first block
+    }
+    b.species = Line(28);
+    b.transition = Line(10);
+    Skip(1); // charge of the detected particle
     const std::string label = Line(31);
-    Skip(1);
-    ReadAbscissa(rgn, label, energy);
-    if (Int() != 1)
-        Fail(IDS_ERR_VAMAS_UNSUPPORTED);
-    Skip(3);
-    rgn.iDwell = Round16(Real() * 1000.0);
-    rgn.nScans = Checked16(Int());
-    if (Int() != 0)
-        Fail(IDS_ERR_VAMAS_UNSUPPORTED);
-    if (m_bSDP)
-        Skip(7);
-    Skip(3);
+    Skip(1); // abscissa units
+    ReadAbscissa(b, label);
+    ReadCorrespondingVariables(b);
+    Skip(1); // signal mode
+    b.dwell = RealOr(0.0) * 1000.0;
+    b.scans = Checked16(Int());
+    Skip(1); // signal time correction: a dead time the document has no place for
+    if (m_bSDP) {
+        if (first) {
+            Skip(4);
+            vb.dSrcPhi = Real();
+            vb.dSrcTheta = Real();
+            Skip(1);
+        } else {
+            Skip(7);
+        }
+    }
+    if (first) {
+        vb.dSmplPhi = Real();
+        vb.dSmplTheta = Real();
+        vb.dSmplRot = Real();
+    } else {
+        Skip(3);
+    }
     SkipAdditionalParams();
     Skip(v.nBlkUpgrades);
-    ReadOrdinates(region);
+    ReadOrdinates(b);
 }
 
-// A later block that carries only the parameters of the inclusion list.
-void CVamasReader::ReadListedBlock(int level, int region)
+// A later block that carries only the parameters of the inclusion list; the
+// others are the first block's or the format's defaults.
+void CVamasReader::ReadListedBlock(BlockRead& b)
 {
     CNorvale::Vamas& v = *m_vamas;
-    CNorvale::Spectrum& s = *m_spec;
-    CNorvale::SpecRgn& rgn = s.m_pRgns[static_cast<size_t>(region)];
-    const CNorvale::SpecRgn& first = s.m_pRgns[0];
+    const BlockRead& first = m_blocks[0];
     auto listed = [&v](int p) { return v.bInclude[p] != 0; };
 
     Skip(2, 80);
-    rgn.lOffset = s.lOffset;
-    double energy = m_dSourceEnergy;
+    b.species = first.species;
+    b.transition = first.transition;
+    b.pass = first.pass;
+    b.corrVars = first.corrVars;
+    b.dwell = 1000.0;
+    b.scans = 1;
     bool abscissa = false;
     for (int p = 1; p <= 128; ++p) {
         if (!listed(p))
@@ -529,40 +565,37 @@ void CVamasReader::ReadListedBlock(int level, int region)
         case 11:
             for (int32_t i = 0; i < v.nExpVar; ++i) {
                 const double value = Real();
-                if (i == 0)
-                    SetLevelValue(level, value);
+                if (i == m_levelVar) {
+                    b.level = value;
+                    b.hasLevel = true;
+                }
             }
             break;
-        case 14:
-            energy = Real();
-            break;
         case 22:
-            rgn.lPass_V = Checked32(Int());
+            b.pass = RealOr(0.0);
             break;
         case 29:
-            SetField(rgn.szElement, Line(28));
+            b.species = Line(28);
             break;
         case 30:
-            SetField(rgn.szRegion, Line(10));
+            b.transition = Line(10);
             Skip(1);
             break;
         case 31: {
             const std::string label = Line(31);
             Skip(1);
-            ReadAbscissa(rgn, label, energy);
+            ReadAbscissa(b, label);
             abscissa = true;
             break;
         }
-        case 32: // corresponding variables: the count, then label and units of each
-            if (Int() != 1)
-                Fail(IDS_ERR_VAMAS_UNSUPPORTED);
-            Skip(2);
+        case 32:
+            ReadCorrespondingVariables(b);
             break;
         case 34:
-            rgn.iDwell = Round16(Real() * 1000.0);
+            b.dwell = RealOr(0.0) * 1000.0;
             break;
         case 35:
-            rgn.nScans = Checked16(Int());
+            b.scans = Checked16(Int());
             break;
         case 40:
             SkipAdditionalParams();
@@ -589,22 +622,97 @@ void CVamasReader::ReadListedBlock(int level, int region)
             break;
         }
     }
-    if (!listed(11) || v.nExpVar == 0)
-        SetLevelValue(level, level);
-    if (!listed(22))
-        rgn.lPass_V = first.lPass_V;
-    if (!listed(29) && region > 0)
-        std::memcpy(rgn.szElement, first.szElement, sizeof rgn.szElement);
-    if (!listed(30))
-        std::memcpy(rgn.szRegion, first.szRegion, sizeof rgn.szRegion);
     if (!abscissa)
         Fail(IDS_ERR_VAMAS_NO_START);
-    if (!listed(34))
-        rgn.iDwell = 1000;
-    if (!listed(35))
-        rgn.nScans = 1;
     Skip(v.nBlkUpgrades);
-    ReadOrdinates(region);
+    ReadOrdinates(b);
+}
+
+// Regions and levels from the blocks. The header's region count makes levels
+// of its regions only when it divides the blocks and each region's blocks
+// share their energy scale and length; otherwise (CasaXPS writes 0 regions,
+// others a count that does not fit their blocks) every block is a region of
+// its own, never a level drawn on another block's scale.
+void CVamasReader::LayOut()
+{
+    CNorvale::Vamas& v = *m_vamas;
+    CNorvale::Spectrum& s = *m_spec;
+    const int64_t nBlocks = static_cast<int64_t>(m_blocks.size());
+    bool grouped = m_nRgnsHeader >= 1 && nBlocks % m_nRgnsHeader == 0;
+    for (int64_t k = m_nRgnsHeader; grouped && k < nBlocks; ++k) {
+        const BlockRead& a = m_blocks[static_cast<size_t>(k)];
+        const BlockRead& b = m_blocks[static_cast<size_t>(k % m_nRgnsHeader)];
+        grouped = a.start == b.start && a.step == b.step && a.values.size() == b.values.size();
+    }
+    const int64_t nRgns = grouped ? m_nRgnsHeader : nBlocks;
+    if (nRgns > MaxRegions)
+        Fail(IDS_ERR_VAMAS_TOO_MANY_REGIONS);
+    const int64_t nLevels = nBlocks / nRgns;
+    if (nLevels > MaxCount16)
+        Fail(IDS_ERR_VAMAS_ILLEGAL);
+    v.nRgns = static_cast<int32_t>(nRgns);
+
+    s.nRgns = static_cast<int16_t>(nRgns);
+    s.nLevels = static_cast<int16_t>(nLevels);
+    s.m_pRgns.assign(static_cast<size_t>(nRgns), CNorvale::SpecRgn{});
+    s.m_pLevels.assign(static_cast<size_t>(nLevels), CNorvale::SpecLevel{});
+    s.m_pProfRgn.assign(static_cast<size_t>(nRgns), CNorvale::ProfRgn{});
+    for (int64_t l = 0; l < nLevels; ++l) {
+        const BlockRead& b = m_blocks[static_cast<size_t>(l * nRgns)];
+        CNorvale::SpecLevel& level = s.m_pLevels[static_cast<size_t>(l)];
+        level.dTime = b.hasLevel ? b.level : static_cast<double>(l);
+        level.fTime = static_cast<float>(level.dTime);
+    }
+
+    for (int64_t r = 0; r < nRgns; ++r) {
+        CNorvale::SpecRgn& rgn = s.m_pRgns[static_cast<size_t>(r)];
+        // A region's parameters are those of its last block.
+        const BlockRead& b = m_blocks[static_cast<size_t>((nLevels - 1) * nRgns + r)];
+        SetField(rgn.szElement, b.species);
+        SetField(rgn.szRegion, b.transition);
+        rgn.nLevels = static_cast<int32_t>(nLevels);
+        rgn.nPts = static_cast<int16_t>(b.values.size());
+        rgn.lOffset = s.lOffset;
+        rgn.lSource = s.Source.lSource;
+        rgn.dPass = b.pass;
+        rgn.lPass_V = Round32(std::clamp(b.pass, -1e9, 1e9));
+        rgn.dStart = b.start;
+        rgn.dStep = b.step;
+        rgn.lStart_RV = Checked32(rgn.EnergyToRetardVolts(b.start + m_dWorkFunction));
+        rgn.lStep_RV = Round32(b.step * 1000.0);
+        rgn.dDwell = b.dwell;
+        rgn.iDwell = Clamp16(b.dwell);
+        rgn.nScans = b.scans;
+    }
+
+    const std::string mode = FieldText(v.szExpMode);
+    if (mode == "NORM" && nLevels > 1)
+        s.iDataType = 16;
+    else if (mode == "SDP" && StartsNoCase(FieldText(v.szExpVarLabel), "angle"))
+        s.iDataType = 8;
+    else if (mode == "SDP")
+        s.iDataType = 4;
+    else
+        s.iDataType = 2;
+    s.iMode = 256;
+    if (nRgns == 1) {
+        std::string wide;
+        if (!TryLoadString(IDS_WIDE, wide))
+            Fail(IDS_ERR_STRING);
+        if (s.iDataType == 2 && EqualNoCase(FieldText(s.m_pRgns[0].szElement), wide)) {
+            s.iDataType = 1;
+            s.iMode = 0;
+        }
+    }
+
+    s.AllocateDataArea();
+    for (int64_t k = 0; k < nBlocks; ++k) {
+        const CNorvale::SpecRgn& rgn = s.m_pRgns[static_cast<size_t>(k % nRgns)];
+        const std::vector<double>& src = m_blocks[static_cast<size_t>(k)].values;
+        double* dst = s.m_pdData.data() + rgn.nDataOffset + static_cast<size_t>(k / nRgns) * rgn.nPts;
+        std::copy_n(src.begin(), std::min<size_t>(src.size(), static_cast<size_t>(rgn.nPts)), dst);
+    }
+    m_blocks.clear();
 }
 
 int CVamasReader::Read()
@@ -619,66 +727,18 @@ int CVamasReader::Read()
         s.m_csFilename = m_file.GetFileTitle();
         s.iSpec = 0;
         s.nSpec = 1;
-        s.nRgns = static_cast<int16_t>(v.nRgns);
-        s.nLevels = static_cast<int16_t>(m_nLevels);
-        s.m_pRgns.resize(static_cast<size_t>(v.nRgns));
-        s.m_pLevels.resize(static_cast<size_t>(m_nLevels));
-        s.m_pProfRgn.resize(static_cast<size_t>(v.nRgns));
         SetField(s.szOperator, FieldText(v.szOperator));
         SetField(s.szComment, FieldText(v.szComment));
-        const std::string mode = FieldText(v.szExpMode);
-        if (mode == "NORM" && m_nLevels > 1)
-            s.iDataType = 16;
-        else if (mode == "SDP" && StartsNoCase(FieldText(v.szExpVarLabel), "angle"))
-            s.iDataType = 8;
-        else if (mode == "SDP")
-            s.iDataType = 4;
-        else
-            s.iDataType = 2;
-        s.iMode = 256;
         // No reserve from the header's block count: a few header lines could
         // otherwise claim megabytes before a single block is read.
-
-        for (int l = 0; l < m_nLevels; ++l) {
-            for (int r = 0; r < v.nRgns; ++r) {
-                s.m_pRgns[static_cast<size_t>(r)].nLevels = m_nLevels;
-                if (l == 0 && r == 0)
-                    ReadFirstBlock(l, r);
-                else if (v.nInclude == 0)
-                    ReadFullLaterBlock(l, r);
-                else
-                    ReadListedBlock(l, r);
-            }
+        for (int32_t k = 0; k < v.nBlocks; ++k) {
+            BlockRead& b = m_blocks.emplace_back();
+            if (k == 0 || v.nInclude == 0)
+                ReadFullBlock(b, k == 0);
+            else
+                ReadListedBlock(b);
         }
-        for (CNorvale::SpecRgn& rgn : s.m_pRgns)
-            rgn.lSource = s.Source.lSource;
-
-        // Padding short blocks to their region's longest must not turn a small
-        // file into a huge data area (one long block and thousands of one-value
-        // levels would ask for gigabytes): every value the file really holds
-        // takes at least two bytes, so four padded values a byte is far beyond
-        // any real file. The spectrum's value count is 32-bit besides.
-        int64_t area = 0;
-        for (const CNorvale::SpecRgn& rgn : s.m_pRgns)
-            area += static_cast<int64_t>(rgn.nPts) * m_nLevels;
-        const uint64_t fileBytes = m_file.GetLength();
-        if (area > std::numeric_limits<int32_t>::max() ||
-            static_cast<uint64_t>(area) > std::max<uint64_t>(fileBytes, 1024) * 4)
-            Fail(IDS_ERR_VAMAS_ILLEGAL);
-
-        // Each block's values go to its region and level; a shorter block is
-        // padded with zeros up to the region's longest.
-        s.AllocateDataArea();
-        size_t block = 0;
-        for (int l = 0; l < m_nLevels; ++l) {
-            for (int r = 0; r < v.nRgns; ++r, ++block) {
-                const CNorvale::SpecRgn& rgn = s.m_pRgns[static_cast<size_t>(r)];
-                float* dst = s.m_pfData.data() + rgn.nDataOffset + static_cast<size_t>(l) * rgn.nPts;
-                const std::vector<float>& src = m_blocks[block];
-                std::copy_n(src.begin(), std::min<size_t>(src.size(), static_cast<size_t>(rgn.nPts)), dst);
-            }
-        }
-        m_blocks.clear();
+        LayOut();
 
         if (!TryLine(80))
             Fail(IDS_ERR_EOF);

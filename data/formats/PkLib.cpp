@@ -109,10 +109,12 @@ int CPkLibElement::GetPeakIndex(const std::string& region) const
     for (int i = 0; i < GetNumPhotoPeaks(); ++i)
         if (m_XrayPeaks[static_cast<size_t>(i)].m_csRegion == region)
             return i;
-    // In GetPeak's numbering, so that the index finds the same peak again.
+    // An Auger peak by its place in the Auger list: region records store this
+    // index and files written so far rely on it. It is not GetPeak's
+    // numbering, so a photoelectron factor must never be looked up with it.
     for (int i = 0; i < GetNumAugerPeaks(); ++i)
         if (m_AugerPeaks[static_cast<size_t>(i)].m_csRegion == region)
-            return GetNumPhotoPeaks() + i;
+            return i;
     return -1;
 }
 

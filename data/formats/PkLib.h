@@ -44,7 +44,9 @@ public:
     // Photoelectron peaks first, then Auger peaks; nullptr beyond both (or for i < 0).
     const CPkLibPeak* GetPeak(int i) const;
     const CPkLibPeak* GetAugerPeak(int i) const;
-    // Index of the named peak in GetPeak's numbering (photoelectron peaks first), or -1.
+    // Index of the first photoelectron peak of that name; else the index of the
+    // first such Auger peak within the Auger list (not GetPeak's numbering);
+    // else -1.
     int GetPeakIndex(const std::string& region) const;
 };
 

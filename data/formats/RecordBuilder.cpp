@@ -12,6 +12,7 @@
 #include "data/formats/ImportErrors.h"
 #include "data/formats/PkLib.h"
 
+#include <cmath>
 #include <cstring>
 #include <ctime>
 
@@ -56,6 +57,11 @@ void CRecordBuilder::Assign(CExperiment& e, const CNorvale& model)
     e.m_csOperator = FieldText(s->szOperator);
     e.m_csComment = FieldText(s->szComment);
     e.m_cTime = LocalOleTime(s->lTime);
+    if (s->m_bNoTimeOfDay && e.m_cTime.m_status == COleDateTime::valid) {
+        // The date alone: an invalid time that keeps its day (see CVamas).
+        e.m_cTime.m_dt = std::floor(e.m_cTime.m_dt);
+        e.m_cTime.m_status = COleDateTime::invalid;
+    }
     e.m_DataType = CExperiment::SpectralData;
     e.m_Technique = s->m_bAuger ? CExperiment::AES : CExperiment::XPS;
     switch (s->iDataType & 0xFF) {
@@ -166,15 +172,24 @@ void CRecordBuilder::Assign(CSpecRgn& rgn, const CNorvale::Spectrum& s, int regi
     rgn.m_csName = FieldText(r.szElement);
     rgn.m_csRegion = FieldText(r.szRegion);
     rgn.m_dOffset = r.lOffset / 1000.0;
-    rgn.m_dStart = r.RetardVoltsToKE(r.lStart_RV) - rgn.m_dOffset;
-    const int64_t last = static_cast<int64_t>(r.lStart_RV) + static_cast<int64_t>(r.nPts - 1) * r.lStep_RV;
-    rgn.m_dFinish = r.RetardVoltsToKE(static_cast<long>(last)) - rgn.m_dOffset;
-    rgn.m_dStep = r.lStep_RV / 1000.0;
+    if (std::isnan(r.dStart)) {
+        rgn.m_dStart = r.RetardVoltsToKE(r.lStart_RV) - rgn.m_dOffset;
+        const int64_t last =
+            static_cast<int64_t>(r.lStart_RV) + static_cast<int64_t>(r.nPts - 1) * r.lStep_RV;
+        rgn.m_dFinish = r.RetardVoltsToKE(static_cast<long>(last)) - rgn.m_dOffset;
+        rgn.m_dStep = r.lStep_RV / 1000.0;
+    } else {
+        // The file's own energies, unrounded: a millivolt step would drift
+        // along a long region.
+        rgn.m_dStart = r.dStart;
+        rgn.m_dStep = r.dStep;
+        rgn.m_dFinish = r.dStart + (r.nPts - 1) * r.dStep;
+    }
     rgn.m_dPeak = (rgn.m_dStart + rgn.m_dFinish) / 2.0;
     rgn.m_dBk1 = CUtility::Infinity;
     rgn.m_dBk2 = CUtility::Infinity;
-    rgn.m_dDwell = r.iDwell;
-    rgn.m_dAnalyserEnergy = r.lPass_V;
+    rgn.m_dDwell = std::isnan(r.dDwell) ? r.iDwell : r.dDwell;
+    rgn.m_dAnalyserEnergy = std::isnan(r.dPass) ? r.lPass_V : r.dPass;
     rgn.m_nScans = r.nScans;
     rgn.m_iRepeat = 1;
     rgn.m_nx = r.nPts;
@@ -187,7 +202,7 @@ void CRecordBuilder::Assign(CSpecRgn& rgn, const CNorvale::Spectrum& s, int regi
     rgn.m_caTraces.clear();
     for (int l = 0; l < r.nLevels; ++l) {
         auto trace = std::make_unique<CTrace>();
-        if (const float* data = s.GetRgnData(region, l); data && r.nPts > 0)
+        if (const double* data = s.GetRgnData(region, l); data && r.nPts > 0)
             trace->CopyData(data, r.nPts);
         rgn.m_caTraces.push_back(std::move(trace));
     }
@@ -195,7 +210,7 @@ void CRecordBuilder::Assign(CSpecRgn& rgn, const CNorvale::Spectrum& s, int regi
 
 void CRecordBuilder::Assign(CLevel& level, const CNorvale::SpecLevel& specLevel)
 {
-    level.SetValue(static_cast<double>(specLevel.fTime));
+    level.SetValue(std::isnan(specLevel.dTime) ? static_cast<double>(specLevel.fTime) : specLevel.dTime);
 }
 
 void CRecordBuilder::Convert(CVeltraneDoc& doc, const CNorvale& model, const CPkLib* pkLib)

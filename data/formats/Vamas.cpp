@@ -259,17 +259,26 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
         m_nBlocks += std::max(1, p->GetNumPoints(-1)) * p->GetNumLevels() * p->GetNumSpecRgns();
     }
 
+    // An invalid time is not known; when it still holds a day (an import
+    // that gave the date without the time of day) the date is written. What
+    // is not known is -1, as the format has it.
     const COleDateTime* when = E.GetTime();
-    if (when->m_status == COleDateTime::valid) {
-        const std::time_t t = static_cast<std::time_t>(std::llround(when->ToUnixTime()));
+    const bool known = when->m_status == COleDateTime::valid;
+    if (known || when->m_dt >= 1.0) {
+        COleDateTime at = *when;
+        if (!known)
+            at.m_dt = std::floor(at.m_dt);
+        const std::time_t t = static_cast<std::time_t>(std::llround(at.ToUnixTime()));
         std::tm tm{};
         gmtime_r(&t, &tm); // the OLE date holds the local wall time
         m_Year = tm.tm_year + 1900;
         m_Month = tm.tm_mon + 1;
         m_Day = tm.tm_mday;
-        m_Hour = tm.tm_hour;
-        m_Minute = tm.tm_min;
-        m_Second = tm.tm_sec;
+        m_Hour = known ? tm.tm_hour : -1;
+        m_Minute = known ? tm.tm_min : -1;
+        m_Second = known ? tm.tm_sec : -1;
+    } else {
+        m_Hour = m_Minute = m_Second = -1;
     }
     m_GMT = -env.biasMinutes / 60;
 

@@ -1,5 +1,6 @@
 #include "framework/ui/AppMessage.h"
 
+#include "framework/ui/CrossThread.h"
 #include "framework/ui/Guard.h"
 
 #include <QPointer>
@@ -23,9 +24,8 @@ bool PostAppMessage(QObject* target, unsigned message, uintptr_t wParam, intptr_
     if (!target || !dynamic_cast<IAppMessageHandler*>(target))
         return false;
     // The context object makes Qt drop the call if the target goes first.
-    return QMetaObject::invokeMethod(
-        target, [target, message, wParam, lParam] { Deliver(target, message, wParam, lParam); },
-        Qt::QueuedConnection);
+    return PostToThreadOf(target,
+                          [target, message, wParam, lParam] { Deliver(target, message, wParam, lParam); });
 }
 
 intptr_t SendAppMessage(QObject* target, unsigned message, uintptr_t wParam, intptr_t lParam)
@@ -35,9 +35,8 @@ intptr_t SendAppMessage(QObject* target, unsigned message, uintptr_t wParam, int
     if (QThread::currentThread() == target->thread())
         return Deliver(target, message, wParam, lParam);
     intptr_t result = 0;
-    QMetaObject::invokeMethod(
-        target,
-        [&result, target, message, wParam, lParam] { result = Deliver(target, message, wParam, lParam); },
-        Qt::BlockingQueuedConnection);
+    RunOnThreadOf(target, [&result, target, message, wParam, lParam] {
+        result = Deliver(target, message, wParam, lParam);
+    });
     return result;
 }

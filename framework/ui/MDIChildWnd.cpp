@@ -84,6 +84,15 @@ bool CMDIChildWnd::RouteCommand(unsigned id, CCmdUI* pUI)
     return OnCmdMsg(id, pUI);
 }
 
+void CMDIChildWnd::changeEvent(QEvent* e)
+{
+    QMdiSubWindow::changeEvent(e);
+    const bool titleOrState =
+        e->type() == QEvent::WindowTitleChange || e->type() == QEvent::WindowStateChange;
+    if (titleOrState && m_pMainFrame && !m_bDestroyed && m_pMainFrame->MDIGetActive() == this)
+        m_pMainFrame->OnUpdateFrameTitle();
+}
+
 void CMDIChildWnd::closeEvent(QCloseEvent* e)
 {
     e->ignore();

@@ -48,6 +48,8 @@ protected:
     // Still on screen here: read the window state.
     virtual void OnDestroy() {}
     void closeEvent(QCloseEvent* e) override;
+    // A new document name or window state reaches the main window's title at once.
+    void changeEvent(QEvent* e) override;
 
 private:
     CView* m_pView = nullptr;

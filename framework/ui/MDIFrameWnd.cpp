@@ -44,8 +44,12 @@ void CMDIFrameWnd::SetTitle(const QString& title)
 void CMDIFrameWnd::OnUpdateFrameTitle()
 {
     CMDIChildWnd* child = MDIGetActive();
+    // A maximised document window shows as " - [name]"; the toolkit adds that
+    // to the title it saw last unless the title has it already, so the title
+    // is always set whole here.
     if (child && child->isVisible() && !child->windowTitle().isEmpty())
-        setWindowTitle(QStringLiteral("%1 - %2").arg(m_strTitle, child->windowTitle()));
+        setWindowTitle(QString::fromLatin1(child->isMaximized() ? "%1 - [%2]" : "%1 - %2")
+                           .arg(m_strTitle, child->windowTitle()));
     else
         setWindowTitle(m_strTitle);
 }

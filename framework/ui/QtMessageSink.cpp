@@ -1,5 +1,6 @@
 #include "framework/ui/QtMessageSink.h"
 
+#include "framework/ui/CrossThread.h"
 #include "framework/ui/Resources.h"
 #include "platform/Strings.h"
 
@@ -13,8 +14,7 @@ int CQtMessageSink::ShowMessage(const std::string& text, unsigned type)
     if (!app || QThread::currentThread() == app->thread())
         return Present(text, type);
     int answer = IDCANCEL;
-    QMetaObject::invokeMethod(
-        app, [&] { answer = Present(text, type); }, Qt::BlockingQueuedConnection);
+    RunOnThreadOf(app, [&] { answer = Present(text, type); });
     return answer;
 }
 

@@ -1,6 +1,11 @@
 #include "ui_LogGrid.h"
 
 #include "UGrid/UGEdit.h"
+#include "UGrid/UGFindDlg.h"
+#include "UGrid/UGPrint.h"
+#include "UGrid/UGSideHdg.h"
+#include "UGrid/UGSpreadsheetCtrl.h"
+#include "UGrid/UGTab.h"
 #include "UGrid/UGGrid.h"
 #include "UGrid/UGHint.h"
 #include "UGrid/UGMaskedEdit.h"
@@ -8,6 +13,13 @@
 #include "UGrid/UGVScroll.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QMessageBox>
+#include <QPdfWriter>
+#include <QPointer>
+#include <QProcess>
+#include <QTimer>
 #include <QDialog>
 #include <QFile>
 #include <QLineEdit>
@@ -679,4 +691,374 @@ TEST_F(GridWindow, BestFitMeasuresHeadingsAndScannedRows)
     const QFontMetrics fm(grid->GetGridWnd()->font());
     EXPECT_EQ(grid->GetColWidth(0), fm.horizontalAdvance(QString::fromStdString(text)) + 6);
     EXPECT_EQ(grid->GetColWidth(1), fm.horizontalAdvance(QStringLiteral("W")) + 6);
+}
+
+// ---------------------------------------------------------------- tracking line, drop marker, drop list
+
+namespace {
+// Presses Return on the next modal box (message boxes of find and print), and
+// counts the boxes it closed.
+struct ModalCloser
+{
+    ModalCloser()
+    {
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                if (auto* box = qobject_cast<QMessageBox*>(w))
+                    texts.push_back(box->text().toStdString());
+                w->close();
+            }
+        });
+        timer.start();
+    }
+    QTimer timer;
+    std::vector<std::string> texts;
+};
+
+void Drag(QWidget* w, QPoint from, QPoint to)
+{
+    QMouseEvent hover(QEvent::MouseMove, QPointF(from), w->mapToGlobal(QPointF(from)), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(w, &hover);
+    QTest::mousePress(w, Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), w->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+    QApplication::processEvents();
+}
+} // namespace
+
+TEST_F(GridWindow, SizingModeOneDrawsATrackingLineOverTheFrozenCells)
+{
+    grid->SetUserSizingMode(1);
+    grid->SetTextAt(0, 0, "cell");
+    CUGGrid* cells = grid->GetGridWnd();
+    const QImage before = Shot(cells);
+    CUGTopHdg* top = grid->GetTopHdgWnd();
+    Drag(top, QPoint(75, 5), QPoint(120, 5));
+    EXPECT_EQ(grid->GetColWidth(0), 120);
+    EXPECT_EQ(cells->TrackRect(), QRect(119, 0, 2, cells->height()));
+    const QImage during = Shot(cells);
+    // The line inverts what is beneath it; the cells keep their old picture.
+    const QRgb under = before.pixel(120, 40), now = during.pixel(120, 40);
+    EXPECT_EQ(qRed(now), 255 - qRed(under));
+    EXPECT_EQ(during.pixel(74, 40), before.pixel(74, 40));
+    QTest::mouseRelease(top, Qt::LeftButton, {}, QPoint(120, 5));
+    EXPECT_TRUE(cells->TrackRect().isEmpty());
+    EXPECT_FALSE(cells->IsFrozen());
+    const QImage after = Shot(cells);
+    EXPECT_EQ(after.pixel(120, 40), before.pixel(120, 40)); // no line left behind
+    EXPECT_NE(after.pixel(74, 40), before.pixel(74, 40));   // the old column edge is gone
+
+    // Rows likewise, from the row heading.
+    CUGSideHdg* side = grid->GetSideHdgWnd();
+    const int edge = grid->GetRowHeight(0);
+    Drag(side, QPoint(5, edge), QPoint(5, edge + 15));
+    EXPECT_EQ(cells->TrackRect(), QRect(0, edge + 14, cells->width(), 2));
+    QTest::mouseRelease(side, Qt::LeftButton, {}, QPoint(5, edge + 15));
+    EXPECT_TRUE(cells->TrackRect().isEmpty());
+}
+
+TEST_F(GridWindow, ColumnDragShowsTheDropMarkerAndClearsIt)
+{
+    grid->resize(600, 300);
+    grid->EnableColSwapping(TRUE);
+    CUGGrid* cells = grid->GetGridWnd();
+    const QImage before = Shot(cells);
+    CUGTopHdg* top = grid->GetTopHdgWnd();
+    QTest::mousePress(top, Qt::LeftButton, {}, QPoint(37, 5));
+    for (const QPoint& p : {QPoint(100, 5), QPoint(2 * 75 + 60, 5)}) {
+        QMouseEvent drag(QEvent::MouseMove, QPointF(p), top->mapToGlobal(QPointF(p)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(top, &drag);
+    }
+    // Right of column 2's middle: the drop goes after it, at x = 225.
+    EXPECT_EQ(cells->TrackRect(), QRect(225, 0, 2, cells->height()));
+    const QImage during = Shot(cells);
+    EXPECT_EQ(qGreen(during.pixel(225, 30)), 255 - qGreen(before.pixel(225, 30)));
+    QTest::mouseRelease(top, Qt::LeftButton, {}, QPoint(2 * 75 + 60, 5));
+    EXPECT_TRUE(cells->TrackRect().isEmpty());
+}
+
+TEST_F(GridWindow, OpenDropListTakesTheMouseAndAClickOutsideClosesIt)
+{
+    grid->SetCellTypeAt(1, 1, UGTYPE_DROPLIST);
+    grid->SetLabelAt(1, 1, "one\ntwo\n");
+    grid->SetTextAt(1, 1, "one");
+    RECT r;
+    int c = 1;
+    long row = 1;
+    grid->GetCellRect(&c, &row, &r);
+    QTest::mouseClick(grid->GetGridWnd(), Qt::LeftButton, {}, QPoint(r.right - 4, (r.top + r.bottom) / 2));
+    QPointer<CUGLstBox> list = grid->GetDropListType()->GetListBox();
+    ASSERT_TRUE(list);
+    list->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(QWidget::mouseGrabber(), list->viewport());
+    list->setCurrentRow(1);
+    // A press far outside the list reaches it through the grab and closes it untaken.
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, QPoint(-30, -30));
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(list);
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    EXPECT_EQ(grid->GetTextAt(1, 1), "one");
+}
+
+// ---------------------------------------------------------------- sheet tabs
+
+TEST_F(GridWindow, SheetTabsWidthsScrollingDeletionAndClicks)
+{
+    struct TabGrid : LogGrid
+    {
+        void OnTabSelected(int id) override { Log("Tab " + std::to_string(id)); }
+    } g;
+    g.resize(400, 200);
+    g.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&g));
+    g.SetTabWidth(160);
+    g.AdjustLayout();
+    CUGTab* tabs = g.GetTabWnd();
+    ASSERT_TRUE(tabs->isVisible());
+    const char* labels[] = {"First", "Second", "Third", "Fourth", "Fifth"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(g.AddTab(labels[i], 10 + i), 0);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(14);
+    font.setWeight(QFont::Medium);
+    int total = 0;
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(tabs->TabWidth(i), QFontMetrics(font).horizontalAdvance(labels[i]) + 10);
+        total += tabs->TabWidth(i);
+    }
+    const int visible = tabs->width() - tabs->ArrowWidth();
+    ASSERT_GT(total, visible);
+    EXPECT_EQ(tabs->LargestOffset(), total - visible + 20);
+    int steps = 0;
+    for (int last = -1; tabs->ScrollOffset() != last; ++steps) {
+        last = tabs->ScrollOffset();
+        tabs->ScrollStep(true);
+    }
+    EXPECT_EQ(tabs->ScrollOffset() % 5, 0);
+    EXPECT_GE(tabs->ScrollOffset(), tabs->LargestOffset() - 5);
+    EXPECT_LE(tabs->ScrollOffset(), tabs->LargestOffset());
+    while (tabs->ScrollOffset() > 0)
+        tabs->ScrollStep(false);
+
+    // Where two slanted edges overlap the left tab wins.
+    const int boundary = tabs->ArrowWidth() + tabs->TabWidth(0);
+    EXPECT_EQ(tabs->TabAt(boundary + 1), 0);
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, QPoint(boundary + 1, 5));
+    EXPECT_EQ(g.log, (std::vector<std::string>{"Tab 10"}));
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, QPoint(boundary + 10, 5));
+    EXPECT_EQ(g.GetCurrentTab(), 1);
+
+    EXPECT_EQ(g.DeleteTab(14), 1); // after the current one: it stays
+    EXPECT_EQ(g.GetCurrentTab(), 1);
+    EXPECT_EQ(g.DeleteTab(11), 1); // the current one: the first becomes current
+    EXPECT_EQ(g.GetCurrentTab(), 0);
+    EXPECT_EQ(g.DeleteTab(99), 0);
+    EXPECT_EQ(g.SetCurrentTab(99), 1);
+    g.log.clear();
+    EXPECT_EQ(g.SetCurrentTab(13), 0);
+    EXPECT_EQ(g.log, (std::vector<std::string>{"Tab 13"}));
+    for (long id : {10, 12, 13})
+        EXPECT_EQ(g.DeleteTab(id), 1);
+    EXPECT_EQ(g.GetCurrentTab(), -1);
+    const QImage empty = tabs->grab().toImage(); // paints with no tab at all
+    EXPECT_EQ(empty.pixel(tabs->ArrowWidth() + 20, 8), tabs->palette().color(QPalette::Button).rgb());
+
+    // Dragging the bar's right edge: never narrower than 5 pixels.
+    const int w = tabs->width();
+    QMouseEvent hover(QEvent::MouseMove, QPointF(w - 2, 5), tabs->mapToGlobal(QPointF(w - 2, 5)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(tabs, &hover);
+    QTest::mousePress(tabs, Qt::LeftButton, {}, QPoint(w - 2, 5));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(-50, 5), tabs->mapToGlobal(QPointF(-50, 5)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tabs, &drag);
+    QTest::mouseRelease(tabs, Qt::LeftButton, {}, QPoint(-50, 5));
+    EXPECT_EQ(g.GI()->m_tabWidth, 5);
+}
+
+TEST_F(GridWindow, SixtyFifthTabIsRefusedAndInsertMovesTheCurrent)
+{
+    grid->SetTabWidth(200);
+    grid->AdjustLayout();
+    for (int i = 0; i < 64; ++i)
+        ASSERT_EQ(grid->AddTab("t", i), 0);
+    EXPECT_EQ(grid->AddTab("t", 64), 1);
+    EXPECT_EQ(grid->InsertTab(0, "t", 65), 1);
+    for (int i = 0; i < 60; ++i)
+        grid->DeleteTab(i + 4);
+    grid->SetCurrentTab(2);
+    EXPECT_EQ(grid->InsertTab(1, "new", 70), 0);
+    EXPECT_EQ(grid->GetCurrentTab(), 3);
+    EXPECT_EQ(grid->InsertTab(9, "far", 71), 0); // beyond the count: nothing
+    EXPECT_EQ(grid->GetTabWnd()->GetTabCount(), 5);
+}
+
+// ---------------------------------------------------------------- find, replace and clipboard
+
+TEST_F(GridWindow, FindAndReplaceDialogsThroughTheirButtons)
+{
+    for (long r = 0; r < 6; ++r)
+        grid->SetTextAt(0, r, r % 2 ? "x" : "other");
+    grid->GotoCell(0, 0);
+    EXPECT_EQ(grid->ReplaceDialog(), 0);
+    EXPECT_EQ(grid->FindDialog(), 1);
+    CUGFindDlg* dlg = grid->GetFindDlg();
+    ASSERT_NE(dlg, nullptr);
+    auto* whole = dlg->findChild<QCheckBox*>(QStringLiteral("wholeCell"));
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(whole->text(), QStringLiteral("Match &entire cell text"));
+    dlg->findChild<QLineEdit*>(QStringLiteral("findText"))->setText(QStringLiteral("X"));
+    dlg->findChild<QLineEdit*>(QStringLiteral("replaceText"))->setText(QStringLiteral("y"));
+    ModalCloser closer;
+    QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("replaceAll")), Qt::LeftButton);
+    for (long r = 1; r < 6; r += 2)
+        EXPECT_EQ(grid->GetTextAt(0, r), "y");
+    EXPECT_EQ(closer.texts, (std::vector<std::string>{"Item not found"}));
+    QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("cancel")), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_FALSE(grid->IsFindDialogOpen());
+    EXPECT_EQ(grid->FindDialog(), 0);
+    grid->GetFindDlg()->close();
+}
+
+TEST_F(GridWindow, CopyAndPasteGoThroughTheClipboard)
+{
+    grid->SetMultiSelectMode(TRUE);
+    grid->SetTextAt(0, 0, "a");
+    grid->SetTextAt(1, 0, "b");
+    grid->SelectRange(0, 0, 1, 0);
+    EXPECT_EQ(grid->CopySelected(), 0);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("a\tb"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("1\t2\r\n3\t4"));
+    grid->GotoCell(2, 3);
+    EXPECT_EQ(grid->Paste(), 0);
+    EXPECT_EQ(grid->GetTextAt(3, 4), "4");
+    QGuiApplication::clipboard()->clear();
+    EXPECT_EQ(grid->Paste(), 1);
+}
+
+// ---------------------------------------------------------------- spreadsheet grid
+
+TEST_F(GridWindow, SpreadsheetHeadingsSelectionTypingAndDelete)
+{
+    struct Sheet : CUGSpreadsheetCtrl
+    {
+        bool shift = false, ctrl = false;
+        bool IsShiftHeld() const override { return shift; }
+        bool IsCtrlHeld() const override { return ctrl; }
+    } s;
+    s.CreateGrid(0, RECT{0, 0, 600, 300}, nullptr, 1);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&s));
+    s.SetColCount(800);
+    s.SetRowCount(20);
+    CUGCell cell;
+    const std::pair<int, const char*> letters[] = {{0, "A"}, {26, "AA"}, {675, "YZ"}, {676, "ZA"}, {701, "ZZ"}};
+    for (auto [col, text] : letters) {
+        s.GetCellIndirect(col, -1, &cell);
+        EXPECT_STREQ(cell.GetText(), text);
+    }
+    s.GetCellIndirect(-1, 9, &cell);
+    EXPECT_STREQ(cell.GetText(), "10");
+
+    RECT rect{};
+    POINT pt{};
+    s.OnTH_LClicked(3, -1, 1, &rect, &pt, 0);
+    EXPECT_TRUE(s.IsSelected(3, 19));
+    s.ctrl = true;
+    s.OnTH_LClicked(5, -1, 1, &rect, &pt, 0);
+    EXPECT_TRUE(s.IsSelected(3, 0));
+    EXPECT_TRUE(s.IsSelected(5, 19));
+    EXPECT_FALSE(s.IsSelected(4, 0));
+    s.ctrl = false;
+    s.shift = true;
+    s.OnTH_LClicked(7, -1, 1, &rect, &pt, 0);
+    EXPECT_TRUE(s.IsSelected(6, 10));
+    s.shift = false;
+    s.OnCB_LClicked(1, &rect, &pt, 0);
+    EXPECT_TRUE(s.IsSelected(799, 19));
+
+    s.ClearSelections();
+    s.GotoCell(1, 1);
+    s.GetGridWnd()->setFocus();
+    QTest::keyClick(s.GetGridWnd(), Qt::Key_X, Qt::NoModifier);
+    ASSERT_TRUE(s.IsEditing());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(s.GetTextAt(1, 1), "x");
+    s.SetBackColorAt(1, 1, UGRGB(1, 2, 3));
+    s.GotoCell(1, 1);
+    QTest::keyClick(s.GetGridWnd(), Qt::Key_Delete);
+    EXPECT_EQ(s.GetCell(1, 1, &cell), 1); // nothing stored any more
+}
+
+// ---------------------------------------------------------------- printing
+
+TEST_F(GridWindow, PrintsPagesAcrossThenDownAndRefusesAPageWithoutRoom)
+{
+    grid->SetColCount(12);
+    grid->SetRowCount(100);
+    for (int c = 0; c < 12; ++c)
+        grid->SetColWidth(c, 75);
+    grid->SetDefRowHeight(20);
+    for (long r = 0; r < 100; ++r)
+        grid->SetRowHeight(r, 20);
+    grid->SetTextAt(0, 0, "first");
+    grid->SetTextAt(8, 46, "page five");
+    QTemporaryDir dir;
+    const QString pdf = qEnvironmentVariableIsSet("UG_KEEP_PDF") ? QStringLiteral("/tmp/grid.pdf") : dir.filePath(QStringLiteral("grid.pdf"));
+    {
+        QPdfWriter writer(pdf);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setResolution(150);
+        QPainter painter(&writer);
+        CDC dc(&painter);
+        const int pages = grid->PrintInit(&dc, 0, 0, 0, 11, 99);
+        EXPECT_EQ(pages, 6);
+        EXPECT_EQ(grid->GetPrint()->PagesAcross(), 2);
+        int fc, lc;
+        long fr, lr;
+        ASSERT_EQ(grid->GetPrint()->GetPage(4, &fc, &lc, &fr, &lr), 1);
+        EXPECT_EQ(fc, 8);
+        EXPECT_EQ(fr, 46);
+        for (int p = 1; p <= pages; ++p) {
+            if (p > 1)
+                writer.newPage();
+            grid->PrintPage(&dc, p);
+        }
+    }
+    // Page 1 rendered back: the frame's top-left corner sits at the 25 mm margins.
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-r"), QStringLiteral("150"), QStringLiteral("-f"), QStringLiteral("1"),
+                  QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-png"), pdf, dir.filePath("p")});
+    ASSERT_TRUE(render.waitForFinished(30000));
+    QImage page(dir.filePath(QStringLiteral("p-1.png")));
+    ASSERT_FALSE(page.isNull());
+    const int margin = int(25 / 25.4 * 150);
+    auto dark = [&](int x, int y) { return qGray(page.pixel(x, y)) < 160; };
+    auto darkNear = [&](int x, int y) {
+        for (int d = -3; d <= 3; ++d)
+            if (dark(x + d, y))
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(darkNear(margin, margin + 100));    // the frame's left side
+    EXPECT_FALSE(darkNear(margin / 2, margin + 100)); // nothing in the margin
+
+    grid->PrintSetOption(3, 110);
+    grid->PrintSetOption(5, 110);
+    EXPECT_EQ(grid->PrintGetOption(3), 110);
+    QPdfWriter writer(dir.filePath(QStringLiteral("none.pdf")));
+    QPainter painter(&writer);
+    CDC dc(&painter);
+    ModalCloser closer;
+    EXPECT_EQ(grid->PrintInit(&dc, 0, 0, 0, 11, 99), 0);
+    EXPECT_EQ(closer.texts.size(), 1u);
+    EXPECT_EQ(grid->PrintPage(&dc, 1), 0); // nothing laid out, nothing printed
 }

@@ -13,6 +13,7 @@
 #include "data/Registry.h"
 #include "framework/ui/CommandBar.h"
 #include "framework/ui/DocTemplate.h"
+#include "framework/ui/MDIChildWnd.h"
 #include "platform/Strings.h"
 
 #include <QAction>
@@ -88,6 +89,19 @@ protected:
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
         return path;
+    }
+    // Opens a data file made of bytes; its first view as V (null, with a
+    // failure, when it is none), the view's frame resized to w x h.
+    template <class V> V* OpenView(const QString& name, const std::vector<uint8_t>& bytes, int w, int h)
+    {
+        CDocument* doc = app->OpenDocumentFile(WriteBytes(name, bytes).toStdString().c_str());
+        EXPECT_NE(doc, nullptr);
+        V* view = doc && !doc->GetViews().empty() ? dynamic_cast<V*>(doc->GetViews().front()) : nullptr;
+        EXPECT_NE(view, nullptr);
+        if (view && view->GetParentFrame())
+            view->GetParentFrame()->resize(w, h);
+        Pump(20);
+        return view;
     }
     int DocCount(CMultiDocTemplate* t) const { return int(t->GetDocuments().size()); }
     std::string Text(unsigned id) const { return LoadString(id); }

@@ -17,13 +17,20 @@
 #include <QDialog>
 #include <QDir>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <atomic>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -141,6 +148,159 @@ TEST_F(AppFixture, OpenRequestOfASecondStartReachesTheRunningInstance)
     EXPECT_TRUE(sent);
     Pump(20);
     EXPECT_EQ(DocCount(CVeltrane::GetProfileTemplate()), 1);
+}
+
+// A message box runs its own event loop: the socket of a request must not be
+// deleted under its signal when the client goes while the box is up.
+TEST_F(AppFixture, AClientThatGoesWhileAnOpenMessageIsUpDoesNotBringTheProgramDown)
+{
+    Start();
+    Pump(700); // past the start-up messages
+    // What the program was handling when the box came up: an event of the
+    // socket (its signal still running under the box) or a queued call.
+    struct CLastDelivery : QObject
+    {
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::SockAct || e->type() == QEvent::MetaCall)
+                last = e->type();
+            return false;
+        }
+        QEvent::Type last = QEvent::None;
+    } delivery;
+    QCoreApplication::instance()->installEventFilter(&delivery);
+    struct CModalSink : CRecordingSink
+    {
+        int ShowMessage(const std::string& text, unsigned type) override
+        {
+            ++shown;
+            shownDuring = delivery->last;
+            // The box stays up, in an event loop of its own as a message box
+            // runs, until the client has its answer and has gone.
+            QEventLoop loop;
+            QTimer poll;
+            int waited = 0;
+            QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+                waited += 5;
+                if (waited > 2000 || (clientGone && (closeAt = closeAt ? closeAt : waited) + 100 < waited))
+                    loop.quit();
+            });
+            poll.start(5);
+            loop.exec();
+            return CRecordingSink::ShowMessage(text, type);
+        }
+        std::atomic<bool> clientGone{false};
+        std::atomic<int> shown{0};
+        int closeAt = 0;
+        CLastDelivery* delivery = nullptr;
+        QEvent::Type shownDuring = QEvent::None;
+    } modal;
+    modal.delivery = &delivery;
+    const QString good = WriteDataFile("after.vlt", 0x102);
+    for (const QString& path : {settings.Path("unreadable.vlt"), good}) {
+        modal.clientGone = false;
+        std::atomic<bool> sent{false};
+        std::thread second([&] {
+            sent = CShellOpenServer::SendToRunningInstance({path});
+            modal.clientGone = true;
+        });
+        for (int i = 0; i < 100 && !modal.clientGone; ++i)
+            Pump(20);
+        second.join();
+        EXPECT_TRUE(sent);
+        Pump(300);
+    }
+    QCoreApplication::instance()->removeEventFilter(&delivery);
+    EXPECT_EQ(modal.shown, 1);
+    EXPECT_EQ(modal.shownDuring, QEvent::MetaCall) << "the files open after the socket's signal returned";
+    EXPECT_EQ(modal.Texts(), std::vector<std::string>{"unreadable.vlt was not found."});
+    EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 1);
+}
+
+// Without a runtime folder the socket lies in a folder that only the user can
+// enter, never in the shared temporary folder.
+TEST(ShellOpenServerName, FallsBackToAFolderOnlyTheUserCanEnter)
+{
+    QTemporaryDir home;
+    const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR"), oldCache = qgetenv("XDG_CACHE_HOME");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath("cache")));
+    CShellOpenServer::SetServerName(QString());
+    const QString folder = home.filePath("cache/veltrane-runtime");
+
+    auto modeAndOwner = [&](uint32_t& mode, uid_t& uid) {
+        struct stat st;
+        ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &st), 0);
+        mode = st.st_mode & 07777;
+        uid = st.st_uid;
+    };
+    const QString name = CShellOpenServer::ServerName();
+    EXPECT_TRUE(name.startsWith(folder + "/")) << name.toStdString();
+    uint32_t mode = 0;
+    uid_t uid = 0;
+    modeAndOwner(mode, uid);
+    EXPECT_EQ(mode, 0700u);
+    EXPECT_EQ(uid, ::geteuid());
+
+    // A folder the user left open to others is closed again.
+    ::chmod(QFile::encodeName(folder).constData(), 0777);
+    EXPECT_EQ(CShellOpenServer::ServerName(), name);
+    modeAndOwner(mode, uid);
+    EXPECT_EQ(mode, 0700u);
+
+    // A folder of another owner, or a link in its place, is never used: no
+    // request is then reported delivered.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 12345, 12345), 0);
+        EXPECT_TRUE(CShellOpenServer::ServerName().isEmpty());
+        EXPECT_FALSE(CShellOpenServer::SendToRunningInstance({"/x.vlt"}, 200));
+    }
+    QDir(folder).removeRecursively();
+    QDir().mkpath(home.filePath("elsewhere"));
+    ASSERT_TRUE(QFile::link(home.filePath("elsewhere"), folder));
+    EXPECT_TRUE(CShellOpenServer::ServerName().isEmpty());
+
+    // A runtime folder is used when it is the user's own and closed to others.
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.filePath("elsewhere")));
+    ::chmod(QFile::encodeName(home.filePath("elsewhere")).constData(), 0755);
+    EXPECT_TRUE(CShellOpenServer::ServerName().isEmpty());
+    ::chmod(QFile::encodeName(home.filePath("elsewhere")).constData(), 0700);
+    EXPECT_EQ(CShellOpenServer::ServerName(), home.filePath("elsewhere/veltrane.sock"));
+
+    for (auto [var, old] :
+         {std::pair{"XDG_RUNTIME_DIR", oldRuntime}, std::pair{"XDG_CACHE_HOME", oldCache}}) {
+        if (old.isNull())
+            qunsetenv(var);
+        else
+            qputenv(var, old);
+    }
+}
+
+// A server that takes the request but never answers has not opened it.
+TEST(ShellOpenServerName, ARequestNobodyAnsweredIsNotDelivered)
+{
+    TestApp();
+    const QString name = QStringLiteral("veltrane-test-silent-%1").arg(getpid());
+    CShellOpenServer::SetServerName(name);
+    QLocalServer silent;
+    QLocalServer::removeServer(name);
+    ASSERT_TRUE(silent.listen(name));
+    std::atomic<bool> done{false}, sent{true};
+    std::thread second([&] {
+        sent = CShellOpenServer::SendToRunningInstance({"/x.vlt"}, 300);
+        done = true;
+    });
+    std::unique_ptr<QLocalSocket> peer;
+    for (int i = 0; i < 100 && !done; ++i) {
+        Pump(10);
+        if (!peer && silent.hasPendingConnections()) {
+            peer.reset(silent.nextPendingConnection());
+            peer->write("O"); // half an answer
+            peer->flush();
+        }
+    }
+    second.join();
+    EXPECT_FALSE(sent);
 }
 
 TEST_F(AppFixture, ARelativeNameOpensUnderItsFullPath)
@@ -405,3 +565,38 @@ TEST_F(AppFixture, ThrowErrorShowsTheMessageOrTheTextAloneAndAbandons)
     EXPECT_EQ(sink.Texts()[0], "No peaks in range");
     EXPECT_EQ(sink.Texts()[1], "The file 'x.vlt' contains data in an unsupported format.");
 }
+
+namespace {
+
+// The main window's title names the active document as it is now called,
+// with the document window maximised or not.
+TEST_F(AppFixture, TheTitleFollowsSaveAs)
+{
+    Start();
+    for (int maximized : {0, 1}) {
+        SCOPED_TRACE(maximized);
+        CRegistry::m_CChildFrame.m_bMaximized = maximized;
+        const QString old = QStringLiteral("old%1.vlt").arg(maximized);
+        const QString renamed = QStringLiteral("new%1.vlt").arg(maximized);
+        ASSERT_NE(app->OpenDocumentFile(WriteDataFile(old, 0x102).toStdString().c_str()), nullptr);
+        Pump(0);
+        auto expected = [&](const QString& name) {
+            return maximized ? QStringLiteral("Veltrane - [%1]").arg(name)
+                             : QStringLiteral("Veltrane - %1").arg(name);
+        };
+        EXPECT_EQ(frame->windowTitle(), expected(old));
+        dialogs.Answer(settings.Path(renamed), 0);
+        EXPECT_TRUE(Execute(ID_FILE_SAVE_AS));
+        Pump(0);
+        EXPECT_EQ(frame->windowTitle(), expected(renamed));
+        if (maximized) {
+            frame->MDIGetActive()->showNormal();
+            Pump(0);
+            EXPECT_EQ(frame->windowTitle(), "Veltrane - " + renamed);
+        }
+        app->CloseAllDocuments(true);
+        Pump(0);
+    }
+}
+
+} // namespace

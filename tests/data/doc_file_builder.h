@@ -106,6 +106,20 @@ public:
         return Raw(content.data(), content.size());
     }
 
+    // Block 169: per position, per spectrum region, a start and finish index.
+    CDataFileBuilder& Background(const std::vector<std::vector<std::pair<int32_t, int32_t>>>& limits)
+    {
+        const size_t at = BeginBlock(169, 1);
+        I32(static_cast<int32_t>(limits.size()));
+        for (const auto& posn : limits) {
+            I32(static_cast<int32_t>(posn.size()));
+            for (const auto& l : posn)
+                I32(l.first).I32(l.second);
+        }
+        EndBlock(at);
+        return *this;
+    }
+
     // Region parameters: names, eight doubles, retard ratio, six ints.
     // sizing: which point counts size the data that follow (bits 1 nx, 2 ny,
     // 4 nz); only image regions have such data.
@@ -190,13 +204,26 @@ public:
 
     CDataFileBuilder& End() { return I32(0xFFFF); }
 
+    // One quantification record as block 196 holds it; its results count is
+    // the level count of its region, which the block does not store.
+    CDataFileBuilder& QuantRec(const std::string& element, const std::string& transition, int32_t region,
+                               const std::vector<double>& results, double rsf = 1.0, int32_t lower = 0,
+                               int32_t upper = 0)
+    {
+        Str(element + " " + transition).Str(element).Str(transition);
+        I32(1).I32(0).I32(region).I32(lower).I32(upper).F64(rsf);
+        for (double v : results)
+            F64(v);
+        return *this;
+    }
+
     // Header, blocks 1 to 3, 169, a spectrum position, an image position with
     // every image data kind, 196 and the end marker: every block kind there is.
     static std::vector<uint8_t> EveryBlockKind(std::vector<size_t>* countFields = nullptr)
     {
         CDataFileBuilder b;
         b.Header().Experiment().Source().IonGun();
-        b.Opaque(169, 1, {1, 2, 3, 4, 5});
+        b.Background({{{1, 9}, {3, 0}}, {}});
         SPosnHead spec;
         spec.levels = {0.0, 30.0, 60.0};
         size_t at = b.BeginPosn(spec, 2);
@@ -211,7 +238,13 @@ public:
         b.ImageRgn(0, 3, 2, 1).ImageRgn(0, 3, 2, 3).ImageRgn(0, 4, 1, 2);
         b.ImageRgn(1, 5, 1, 1).ImageRgn(2, 2, 2, 1).ImageRgn(3, 4, 3, 1);
         b.EndPosn(at);
-        b.Opaque(196, 1, {9, 8, 7});
+        at = b.BeginBlock(196, 1);
+        b.I32(2).I32(2);
+        b.QuantRec("C", "1s", 0, {1.0, 2.0, 3.0}, 0.25, 1, 9)
+            .QuantRec("O", "1s", 1, {4.0, 5.0, 6.0}, 0.66, 0, 3);
+        b.I32(0).I32(0);               // no second list's records; not AES
+        b.I32(1).I32(2).I32(1).I32(1); // display: version, area, normalised, quantify
+        b.EndBlock(at);
         b.End();
         if (countFields)
             *countFields = b.m_countFields;

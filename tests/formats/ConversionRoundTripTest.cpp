@@ -148,8 +148,136 @@ TEST(VamasWriter, OutputReadsBackToTheSameOrdinates)
             ASSERT_EQ(a->GetNumPoints(), b->GetNumPoints());
             for (int i = 0; i < a->GetNumPoints(); ++i)
                 EXPECT_EQ(a->GetData()[i], b->GetData()[i]);
-            EXPECT_NEAR(p->GetSpecRgn(r)->CRegion::GetStart(), q->GetSpecRgn(r)->CRegion::GetStart(), 1e-3);
+            EXPECT_EQ(p->GetSpecRgn(r)->CRegion::GetStart(), q->GetSpecRgn(r)->CRegion::GetStart());
+            EXPECT_EQ(p->GetLevel(l)->GetValue(), q->GetLevel(l)->GetValue());
         }
+}
+
+// Whatever this program writes it reads back: the ordinates, the energies and
+// the levels' values (etch times of a depth profile, which the file carries
+// after the position number), also where the writer puts "not known" (1e37:
+// AES source values) or a zero source power.
+TEST(VamasWriter, EachKindOfExportReadsBackWithItsLevelValues)
+{
+    struct Case
+    {
+        const char* name;
+        void (*change)(VamasSpec&);
+    };
+    const Case cases[] = {
+        {"narrow scan with zero power", [](VamasSpec& v) { v.strength = "0"; }},
+        {"AES", [](VamasSpec& v) { v.technique = "AES dir"; }},
+        {"AES differential", [](VamasSpec& v) { v.technique = "AES diff"; }},
+        {"depth profile",
+         [](VamasSpec& v) {
+             v.expMode = "SDP";
+             v.expVars = {{"Etch Time", "s"}};
+             v.blocks.assign(5, VamasBlockSpec{});
+             for (size_t k = 0; k < 5; ++k) {
+                 v.blocks[k].expVar = 30.0 * static_cast<double>(k);
+                 v.blocks[k].values = {10.0 * k, 11.0 * k + 0.125, 3.0};
+             }
+         }},
+        {"levels at fine values",
+         [](VamasSpec& v) {
+             v.expMode = "SDP";
+             v.expVars = {{"Time", "s"}};
+             v.blocks.assign(2, VamasBlockSpec{});
+             v.blocks[1].expVar = 12.3;
+             v.blocks[0].start = 1234.56789;
+             v.blocks[1].start = 1234.56789;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        VamasSpec v;
+        c.change(v);
+        CVeltraneDoc doc;
+        ImportVamas(doc, BuildVamas(v));
+        CVeltraneDoc back;
+        ImportVamas(back, CVamas(&doc, TestEnvironment()).Write());
+        const CStagePosn* p = doc.GetStagePosn(0);
+        const CStagePosn* q = back.GetStagePosn(0);
+        EXPECT_EQ(back.GetExperiment()->GetExpType(), doc.GetExperiment()->GetExpType());
+        EXPECT_EQ(back.GetExperiment()->GetProfileType(), doc.GetExperiment()->GetProfileType());
+        ASSERT_EQ(q->GetNumLevels(), p->GetNumLevels());
+        for (int l = 0; l < p->GetNumLevels(); ++l)
+            EXPECT_EQ(q->GetLevel(l)->GetValue(), p->GetLevel(l)->GetValue()) << "level " << l;
+        ASSERT_EQ(q->GetNumSpecRgns(), p->GetNumSpecRgns());
+        const CSpecRgn* a = p->GetSpecRgn(0);
+        const CSpecRgn* b = q->GetSpecRgn(0);
+        EXPECT_EQ(b->GetStart(), a->GetStart());
+        EXPECT_EQ(b->GetStep(), a->GetStep());
+        for (int l = 0; l < p->GetNumLevels(); ++l) {
+            ASSERT_EQ(b->GetTrace(l)->GetNumPoints(), a->GetTrace(l)->GetNumPoints());
+            for (int i = 0; i < a->GetTrace(l)->GetNumPoints(); ++i)
+                EXPECT_EQ(b->GetTrace(l)->GetData()[i], a->GetTrace(l)->GetData()[i]);
+        }
+    }
+}
+
+// A time of day that is not known (-1 in the file) is written as -1 again and
+// read back to the same unknown with the same date; a time not known at all
+// writes -1 for its time of day too.
+TEST(VamasWriter, UnknownTimeOfDayRoundTrips)
+{
+    VamasSpec v;
+    v.date[3] = v.date[4] = v.date[5] = "-1";
+    CVeltraneDoc doc;
+    ImportVamas(doc, BuildVamas(v));
+    const COleDateTime when = *doc.GetExperiment()->GetTime();
+    EXPECT_EQ(when.m_status, COleDateTime::invalid);
+    EXPECT_EQ(when.m_dt, COleDateTime::FromUnixTime(1709596800.0).m_dt); // 5 March 2024, a date only
+    const std::string text = CVamas(&doc, TestEnvironment()).Write();
+    EXPECT_NE(text.find("\r\n2024\r\n3\r\n5\r\n-1\r\n-1\r\n-1\r\n1\r\n"), std::string::npos);
+    CVeltraneDoc back;
+    ImportVamas(back, text);
+    EXPECT_EQ(*back.GetExperiment()->GetTime(), when);
+
+    for (auto& d : v.date)
+        d = "0";
+    CVeltraneDoc undated;
+    ImportVamas(undated, BuildVamas(v));
+    const std::string none = CVamas(&undated, TestEnvironment()).Write();
+    EXPECT_NE(none.find("\r\n0\r\n0\r\n0\r\n-1\r\n-1\r\n-1\r\n1\r\n"), std::string::npos);
+    CVeltraneDoc undatedBack;
+    ImportVamas(undatedBack, none);
+    EXPECT_EQ(*undatedBack.GetExperiment()->GetTime(), *undated.GetExperiment()->GetTime());
+}
+
+// A binding-energy file shows its peaks at the binding energies it gives:
+// the work function is not added twice. On a kinetic-energy file the region
+// starts at the file's energy and shows it with the work function added.
+TEST(Conversion, VamasEnergiesAreShownAsTheFileGivesThem)
+{
+    VamasSpec v;
+    v.workFunction = "4.19";
+    v.blocks[0].abscissaLabel = "Binding Energy";
+    v.blocks[0].start = 305;
+    v.blocks[0].step = -0.05;
+    v.blocks[0].values.assign(601, 1.0);
+    CVeltraneDoc doc;
+    ImportVamas(doc, BuildVamas(v));
+    const double hv = doc.GetSource()->GetEnergy();
+    const CSpecRgn* r = doc.GetStagePosn(0)->GetSpecRgn(0);
+    EXPECT_NEAR(hv - r->GetStart(), 305.0, 1e-9);
+    EXPECT_NEAR(hv - r->GetFinish(), 275.0, 1e-9);
+    EXPECT_EQ(r->GetStep(), 0.05);
+    EXPECT_EQ(r->GetNumPoints_x(), 601);
+
+    VamasSpec k;
+    k.workFunction = "4.19";
+    k.blocks[0].start = 20.0;
+    k.blocks[0].step = 1.983673;
+    k.blocks[0].values.assign(1100, 1.0);
+    CVeltraneDoc kinetic;
+    ImportVamas(kinetic, BuildVamas(k));
+    const CSpecRgn* kr = kinetic.GetStagePosn(0)->GetSpecRgn(0);
+    EXPECT_EQ(kr->CRegion::GetStart(), 20.0);
+    EXPECT_NEAR(kr->GetStart(), 24.19, 1e-12);
+    // The step at full precision: no drift along 1100 points.
+    EXPECT_NEAR(kr->CRegion::GetFinish(), 20.0 + 1099 * 1.983673, 1e-9);
+    EXPECT_DOUBLE_EQ(kinetic.GetStagePosn(0)->GetSpecRgn(0)->GetAnalyserEnergy(), 20.0);
 }
 
 TEST(VamasWriter, CommentLinesAreCutAtEightyColumnsOfTwo)

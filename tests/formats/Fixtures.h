@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -137,6 +138,7 @@ struct VamasBlockSpec
     double start = 1000.0, step = 0.5;
     std::vector<double> values = {1, 2, 3, 4};
     double expVar = 0.0;
+    std::vector<double> expVarValues; // one per variable; empty: expVar for each
     std::string collection = "0.1";
     std::string scans = "3";
 };
@@ -158,12 +160,16 @@ struct VamasSpec
     std::vector<VamasBlockSpec> blocks = {VamasBlockSpec{}};
     std::string end = "end of experiment";
     bool fullLaterBlocks = true; // later blocks carry what the inclusion list says
+    std::string prefix;          // bytes before the format identifier
 };
 
 inline std::string BuildVamas(const VamasSpec& v)
 {
-    std::string t;
+    std::string t = v.prefix;
     auto L = [&t](const std::string& s) { t += s + "\r\n"; };
+    // More corresponding variables than one follow the signal point by point;
+    // the extra ones here are 1000 above it.
+    const int corrVars = std::max(1, std::atoi(v.corrVars.c_str()));
     auto N = [&L](double d) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "%.10g", d);
@@ -210,7 +216,7 @@ inline std::string BuildVamas(const VamasSpec& v)
         }
         if (has(11))
             for (size_t i = 0; i < v.expVars.size(); ++i)
-                N(b.expVar);
+                N(i < b.expVarValues.size() ? b.expVarValues[i] : b.expVar);
         if (full) {
             L("Al");
             if (sdp) {
@@ -253,8 +259,10 @@ inline std::string BuildVamas(const VamasSpec& v)
         }
         if (full) {
             L(v.corrVars);
-            L("counts");
-            L("d");
+            for (int c = 0; c < corrVars; ++c) {
+                L(c == 0 ? "counts" : "Transmission");
+                L("d");
+            }
             L("pulse counting");
         }
         if (has(34))
@@ -271,11 +279,14 @@ inline std::string BuildVamas(const VamasSpec& v)
             L("0");
             L("0");
         }
-        L(std::to_string(b.values.size()));
-        N(0);
-        N(0);
+        L(std::to_string(b.values.size() * static_cast<size_t>(corrVars)));
+        for (int c = 0; c < corrVars; ++c) {
+            N(0);
+            N(0);
+        }
         for (double y : b.values)
-            N(y);
+            for (int c = 0; c < corrVars; ++c)
+                N(c == 0 ? y : 1000 + y);
     }
     t += v.end;
     return t;

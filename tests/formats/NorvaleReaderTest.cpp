@@ -55,7 +55,7 @@ TEST(NorvaleReader, SmallestWideScanReadsEveryField)
     // 1000 V retard + 50 V pass - 120 = 930 eV.
     EXPECT_DOUBLE_EQ(r.RetardVoltsToKE(r.lStart_RV), 930.0);
     EXPECT_EQ(r.EnergyToRetardVolts(930.0), 1000000);
-    const float* data = s->GetRgnData(0, 0);
+    const double* data = s->GetRgnData(0, 0);
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(data[9], 9.0f);
     EXPECT_EQ(model.m_csFileName, "old.dat");

@@ -40,9 +40,10 @@ TEST(PkLib, LoadsEntriesAndLooksThemUp)
     EXPECT_EQ(cu->GetPhotoPeaks()[1].m_csRegion, "2p3/2");
     EXPECT_EQ(cu->GetPhotoPeaks()[1].m_bDefaultPeak, 1);
     EXPECT_EQ(cu->GetAugerPeaks()[1].m_nIntensity, 8); // decimal, never octal
-    // An Auger match is numbered after the photoelectron peaks, so GetPeak finds it again.
-    EXPECT_EQ(cu->GetPeakIndex("KLL"), 2);
-    EXPECT_EQ(cu->GetPeak(2)->m_eType, CPkLibPeak::Auger);
+    // An Auger match is numbered within the Auger list: region records store
+    // that index, so it must not move to GetPeak's combined numbering.
+    EXPECT_EQ(cu->GetPeakIndex("KLL"), 0);
+    EXPECT_EQ(cu->GetAugerPeak(0)->m_csRegion, "KLL");
     EXPECT_EQ(cu->GetPeakIndex("4f7/2"), -1);
     std::string list;
     lib.GetElementList(list, ",");
@@ -56,7 +57,7 @@ TEST(PkLib, LoadsEntriesAndLooksThemUp)
     ASSERT_EQ(Load(fromWindows, crlf), 0);
     ASSERT_EQ(fromWindows.GetSize(), 2);
     EXPECT_EQ(fromWindows.GetElement("Cu")->GetPhotoPeaks()[1].m_csRegion, "2p3/2");
-    EXPECT_EQ(fromWindows.GetElement("Cu")->GetPeakIndex("KLL"), 2);
+    EXPECT_EQ(fromWindows.GetElement("Cu")->GetPeakIndex("KLL"), 0);
 }
 
 TEST(PkLib, IncompleteEntriesStopTheLoad)

@@ -158,8 +158,16 @@ TEST_F(ImportExport, SavingAnImportedVamasDocumentAsksAndWritesADataFileBesideIt
 TEST_F(ImportExport, SaveAsVamasWritesWhatTheReaderReadsBackAndLeavesTheDocumentAlone)
 {
     StartQuiet();
-    CVeltraneDoc* doc = Open(WriteText("scan.npl", fixtures::BuildVamas(Spec())));
+    // A depth profile: its etch times must come back as well as its ordinates.
+    fixtures::VamasSpec spec = Spec();
+    spec.expMode = "SDP";
+    spec.expVars = {{"Etch Time", "s"}};
+    spec.blocks.resize(5, spec.blocks[0]);
+    for (size_t k = 0; k < spec.blocks.size(); ++k)
+        spec.blocks[k].expVar = 30.0 * static_cast<double>(k);
+    CVeltraneDoc* doc = Open(WriteText("scan.npl", fixtures::BuildVamas(spec)));
     ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(doc->GetStagePosn(0)->GetNumLevels(), 5);
     // Saved once in the own format, then exported from there.
     sink.Answer(IDYES);
     ASSERT_TRUE(Commands(doc)->DoFileSave());
@@ -183,14 +191,17 @@ TEST_F(ImportExport, SaveAsVamasWritesWhatTheReaderReadsBackAndLeavesTheDocument
     ASSERT_EQ(s->nRgns, 1);
     const std::vector<double> expected = Ordinates(*doc);
     ASSERT_EQ(s->m_pRgns[0].nPts, static_cast<int>(expected.size()));
-    const float* got = s->GetRgnData(0, 0);
+    const double* got = s->GetRgnData(0, 0);
     for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(got[i], static_cast<float>(expected[i])) << i;
+        EXPECT_EQ(got[i], expected[i]) << i;
 
     // And the program opens it like any VAMAS file.
     CVeltraneDoc* back = Open(out);
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(Ordinates(*back), expected);
+    ASSERT_EQ(back->GetStagePosn(0)->GetNumLevels(), 5);
+    for (int l = 0; l < 5; ++l)
+        EXPECT_EQ(back->GetStagePosn(0)->GetLevel(l)->GetValue(), 30.0 * l) << "level " << l;
 }
 
 TEST_F(ImportExport, SaveAsVamasOfADocumentWithoutAVamasFormSaysWhyAndWritesNothing)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -174,6 +175,60 @@ TEST(Comm, CloseWaitsForTheReader)
     }
 }
 
+// A second program must not drive the unit that the first one holds: its open
+// is refused (as root too) and reported as any port that cannot be opened.
+TEST(Comm, APortHeldByOneOpenerIsRefusedToAnother)
+{
+    SOpenComm first;
+    ASSERT_EQ(first.m_iOpen, 0);
+    CComm second;
+    second.MapPort("COM3", first.m_pty.m_path);
+    EXPECT_EQ(second.Open("COM3", 1024, 1024, 2048), 2240);
+    EXPECT_FALSE(second.IsOpen());
+    CSerialPort raw;
+    EXPECT_FALSE(raw.Open(first.m_pty.m_path));
+    EXPECT_EQ(raw.LastError(), EBUSY);
+    first.m_comm.Close();
+    EXPECT_EQ(second.Open("COM3", 1024, 1024, 2048), 0) << "free again once the first lets go";
+}
+
+TEST(Comm, CloseEndsAReaderWaitingForRoomInAFullQueue)
+{
+    // A unit that talks without pause fills a small queue: the reader waits
+    // for room, and Close must still end it, whenever it comes.
+    for (int i = 0; i < 100; ++i) {
+        SPty pty;
+        CComm comm;
+        comm.MapPort("COM3", pty.m_path);
+        ASSERT_EQ(comm.Open("COM3", 4, 4, 16), 0);
+        pty.Send(std::string(64, 'x'));
+        usleep(static_cast<useconds_t>(i % 10) * 100);
+        comm.Close();
+        EXPECT_FALSE(comm.IsOpen());
+    }
+}
+
+TEST(Comm, AUnitThatGoesDuringSetUpFailsEachCallCleanly)
+{
+    // The unit goes while the port is being set up: the reader sees the end
+    // while this thread still asks for the settings (the thread-sanitizer
+    // build checks that the two do not trample each other's error).
+    for (int i = 0; i < 20; ++i) {
+        auto pty = std::make_unique<SPty>();
+        CComm comm;
+        comm.MapPort("COM3", pty->m_path);
+        ASSERT_EQ(comm.Open("COM3", 1024, 1024, 2048), 0);
+        pty.reset();
+        SSerialSettings s;
+        for (int k = 0; k < 50; ++k)
+            comm.GetState(s);
+        char buf[16];
+        size_t count = 0;
+        EXPECT_NE(comm.Read(buf, sizeof buf, count, 1000), 0);
+        comm.Close();
+    }
+}
+
 TEST(SerialPort, TimeoutIsToldApartFromError)
 {
     auto pty = std::make_unique<SPty>();
@@ -200,4 +255,31 @@ TEST(SerialPort, TimeoutIsToldApartFromError)
     pty.reset();
     r = port.Read(buf, sizeof buf, CSerialPort::Clock::now() + std::chrono::seconds(1));
     EXPECT_EQ(r.m_status, CSerialPort::Status::error);
+}
+
+// A read without time limit ends when the wait is cancelled or the port is
+// closed from another thread, as a time-out; a new read waits again.
+TEST(Comm, EndlessReadEndsOnCancelAndClose)
+{
+    for (bool bClose : {false, true}) {
+        SCOPED_TRACE(bClose);
+        SOpenComm c;
+        ASSERT_EQ(c.m_iOpen, 0);
+        std::thread other([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (bClose)
+                c.m_comm.Close();
+            else
+                c.m_comm.CancelWait(true);
+        });
+        char buf[64];
+        size_t count = 0;
+        EXPECT_EQ(c.m_comm.Read(buf, sizeof buf, count, -1), 2251);
+        EXPECT_EQ(count, 0u);
+        other.join();
+        if (!bClose) {
+            c.m_comm.CancelWait(false);
+            EXPECT_EQ(c.m_comm.Read(buf, sizeof buf, count, 20), 2251);
+        }
+    }
 }

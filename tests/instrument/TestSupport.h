@@ -3,8 +3,11 @@
 // the test fires by hand, a temporary folder, and a DAU link on the stand-in
 // driver with the DAU simulator behind it.
 
+#include "instrument/ASCU.h"
 #include "instrument/DAU.h"
+#include "instrument/TrafficLog.h"
 #include "platform/MessageSink.h"
+#include "tools/ascusim/AscuSimulator.h"
 #include "tools/dausim/DauSimulator.h"
 
 #include <atomic>
@@ -71,9 +74,11 @@ inline std::filesystem::path MakeTempDir()
 // that has opened the adapter as a real DAU with node id 1.
 struct SDauRig
 {
+    // The simulator measures on the rig's own clock unless it is given one.
     explicit SDauRig(SDauSimConfig config = {})
     {
-        config.m_clock = [this] { return m_now.load(); };
+        if (!config.m_clock)
+            config.m_clock = [this] { return m_now.load(); };
         m_sim = std::make_unique<CDauSimulator>(config);
         m_dir = MakeTempDir();
         m_server = std::make_unique<CDauSimServer>(*m_sim, (m_dir / "dau.sock").string());
@@ -99,4 +104,23 @@ struct SDauRig
     bool m_bStarted = false;
     int m_iOpen = -1;
     CDAU m_dau;
+};
+
+// A driver connected to a simulator on a pseudo-terminal, identified.
+struct SAscuRig
+{
+    explicit SAscuRig(SAscuSimConfig config = {}, bool open = true) : m_sim(config)
+    {
+        m_bStarted = m_sim.Start();
+        m_ascu.MapPort("COM2", m_sim.SlavePath());
+        m_monitor.Attach(nullptr);
+        m_ascu.SetMonitorWnd(&m_monitor);
+        if (open)
+            m_iOpen = m_ascu.Open("COM2", "baud=9600 parity=N data=8 stop=1");
+    }
+    CAscuSimulator m_sim;
+    CTrafficMonitor m_monitor;
+    CASCU m_ascu;
+    bool m_bStarted = false;
+    int m_iOpen = -1;
 };

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using Bytes = std::vector<uint8_t>;
@@ -112,7 +114,8 @@ TEST_F(AtomicFileWriterTest, CommitReplacesTheFileAndKeepsItsPermissions)
     ::chmod(m_target.c_str(), 0640);
     {
         CAtomicFileWriter w(m_target);
-        EXPECT_EQ(w.GetTempPath().substr(0, m_dir.Path().size()), m_dir.Path());
+        EXPECT_TRUE(w.GetTempPath().empty() ||
+                    w.GetTempPath().substr(0, m_dir.Path().size()) == m_dir.Path());
         Put(w, "new content");
         w.Commit();
     }
@@ -153,6 +156,68 @@ TEST_F(AtomicFileWriterTest, ASymbolicLinkIsSavedThrough)
     w.Commit();
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(ReadAll(m_target), B("via link"));
+}
+
+TEST_F(AtomicFileWriterTest, ABareNameIsSavedInTheCurrentFolder)
+{
+    const std::string cwd = std::filesystem::current_path();
+    std::filesystem::current_path(m_dir.Path());
+    for (bool unnamed : {true, false}) {
+        CAtomicFileWriter::AllowUnnamedTemporaries(unnamed);
+        for (const char* name : {"a", "doc.vlt"}) {
+            SCOPED_TRACE(name);
+            CAtomicFileWriter w(name);
+            if (!unnamed) {
+                EXPECT_EQ(w.GetTempPath().rfind(std::string("./.") + name + ".tmp-", 0), 0u)
+                    << w.GetTempPath();
+            }
+            Put(w, name);
+            w.Commit();
+            EXPECT_EQ(ReadAll(m_dir / name), B(name));
+        }
+    }
+    CAtomicFileWriter::AllowUnnamedTemporaries(true);
+    std::filesystem::current_path(cwd);
+    EXPECT_EQ(FilesInFolder(), 2u) << "doc.vlt and a, no temporaries";
+}
+
+TEST_F(AtomicFileWriterTest, ASaveKilledHalfWayLeavesNoTemporaryForLong)
+{
+    // A save killed before its commit: with unnamed temporaries nothing is
+    // left; with named ones the next save of the target removes the remains
+    // of the dead writer (and only of that target).
+    const std::string other = m_dir / "other.vlt";
+    for (bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed" : "named");
+        CAtomicFileWriter::AllowUnnamedTemporaries(unnamed);
+        for (const std::string& target : {m_target, other}) {
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                CAtomicFileWriter w(target);
+                const std::string half(1 << 16, 'x');
+                w.File().Write(half.data(), half.size());
+                ::raise(SIGKILL);
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFSIGNALED(status));
+        }
+        EXPECT_EQ(ReadAll(m_target), B("old content"));
+        EXPECT_EQ(FilesInFolder(), unnamed ? 1u : 3u);
+        {
+            CAtomicFileWriter w(m_target);
+            Put(w, "saved again");
+            w.Commit();
+        }
+        EXPECT_EQ(FilesInFolder(), unnamed ? 1u : 2u) << "the other target's remains are not this save's";
+        EXPECT_EQ(ReadAll(m_target), B("saved again"));
+        for (const auto& e : std::filesystem::directory_iterator(m_dir.Path()))
+            if (e.path() != m_target)
+                std::filesystem::remove(e.path());
+        WriteAll(m_target, "old content");
+    }
+    CAtomicFileWriter::AllowUnnamedTemporaries(true);
 }
 
 TEST_F(AtomicFileWriterTest, NoFolderNoWriter)

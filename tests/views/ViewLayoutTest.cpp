@@ -142,3 +142,48 @@ TEST(LevelDropDown, Ranges)
         EXPECT_EQ(r.bNext, c.r.bNext);
     }
 }
+
+TEST(ImagePaneLayout, Table)
+{
+    struct Case
+    {
+        const char* name;
+        int n, cx, cy;
+        std::vector<SLayoutRect> rects;
+    } const cases[] = {
+        {"none", 0, 600, 400, {}},
+        {"one takes the top-left cell", 1, 600, 400, {{0, 0, 600, 400}}},
+        {"two stack", 2, 600, 400, {{0, 0, 600, 200}, {0, 200, 600, 400}}},
+        {"three: two, then one centred",
+         3,
+         600,
+         400,
+         {{0, 0, 300, 200}, {300, 0, 600, 200}, {150, 200, 450, 400}}},
+        {"five: rows of 2, 2, 1",
+         5,
+         600,
+         300,
+         {{0, 0, 300, 100},
+          {300, 0, 600, 100},
+          {0, 100, 300, 200},
+          {300, 100, 600, 200},
+          {150, 200, 450, 300}}},
+        {"seven: rows of 3, 2, 2",
+         7,
+         900,
+         300,
+         {{0, 0, 300, 100},
+          {300, 0, 600, 100},
+          {600, 0, 900, 100},
+          {150, 100, 450, 200},
+          {450, 100, 750, 200},
+          {150, 200, 450, 300},
+          {450, 200, 750, 300}}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<SLayoutRect> got = CalcImagePaneRects(c.n, c.cx, c.cy);
+        ASSERT_EQ(got.size(), c.rects.size()) << c.name;
+        for (size_t i = 0; i < got.size(); ++i)
+            EXPECT_EQ(got[i], c.rects[i]) << c.name << " pane " << i << " " << got[i];
+    }
+}

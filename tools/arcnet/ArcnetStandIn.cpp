@@ -1,15 +1,20 @@
 // A stand-in for the ARCNET adapter's driver library. It exports the five
 // entry points and carries each packet as one message over a Unix
 // sequenced-packet socket to a DAU simulator. The socket's path comes from
-// $VELTRANE_ARCNET_SOCKET; the device name is not used.
+// $VELTRANE_ARCNET_SOCKET; the device name is not used. Like the adapter's
+// own driver, it lets one opener at a time have the adapter: a lock on a file
+// beside the socket is held while a handle is open.
 
 #include "instrument/ArcnetApi.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <string>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -21,6 +26,7 @@ constexpr int kMaxHandles = 4;
 struct SHandle
 {
     int fd = -1;
+    int lockFd = -1;
     int timeoutMs = 0;
 };
 
@@ -61,21 +67,27 @@ __attribute__((visibility("default"))) int ArcnetOpen(const char* /*device*/)
     if (std::strlen(path) >= sizeof addr.sun_path)
         return -1;
     std::strcpy(addr.sun_path, path);
-    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    const std::string lockPath = std::string(path) + ".lock";
+    int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd < 0)
         return -1;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        ::close(fd);
+    if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(lockFd); // the adapter is in use
         return -1;
     }
-    std::lock_guard lock(g_lock);
-    for (int i = 0; i < kMaxHandles; ++i) {
-        if (g_handles[i].fd < 0) {
-            g_handles[i] = {fd, 0};
-            return i;
+    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        std::lock_guard lock(g_lock);
+        for (int i = 0; i < kMaxHandles; ++i) {
+            if (g_handles[i].fd < 0) {
+                g_handles[i] = {fd, lockFd, 0};
+                return i;
+            }
         }
     }
-    ::close(fd);
+    if (fd >= 0)
+        ::close(fd);
+    ::close(lockFd);
     return -1;
 }
 
@@ -86,7 +98,9 @@ __attribute__((visibility("default"))) int ArcnetClose(int handle)
     if (!h)
         return -1;
     ::close(h->fd);
+    ::close(h->lockFd);
     h->fd = -1;
+    h->lockFd = -1;
     return 0;
 }
 

@@ -14,8 +14,9 @@ done <<'VALUES'
 "progName": "Veltrane"
 "energy": 1486.6
 "dutyCycle": 3
-"content": [1, 2, 3, 4, 5]
-"content": [9, 8, 7]
+[1, 9, 3, 0]
+"results": [4, 5, 6]
+"label": "O 1s"
 "values": [1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010]
 "values": [2000, 2001, 2002, 2003]
 "bk1": "inf"

@@ -176,15 +176,58 @@ void DumpPosn(CJsonWriter& j, const CStagePosn& p, int index)
     j.EndObject();
 }
 
-void DumpBlock(CJsonWriter& j, const char* key, const COpaqueBlock& b)
+void DumpQuantify(CJsonWriter& j, const CQuantify& q)
 {
-    j.BeginObject(key);
-    j.Bool("present", b.HasData());
-    if (b.HasData()) {
-        j.Int("version", b.GetVersion());
-        j.Int("bytes", static_cast<int64_t>(b.GetContent().size()));
-        // The document carries these blocks unread; their bytes are their values.
-        j.Values("content", b.GetContent().data(), b.GetContent().size());
+    j.BeginObject("quantification");
+    j.Bool("present", q.m_bValid);
+    if (q.m_bValid) {
+        j.Int("aes", q.m_bAES);
+        if (q.m_bAES) {
+            j.Int("library", q.m_Auger.m_iFile);
+            j.String("libraryPath", q.m_Auger.m_csFile);
+            j.Double("beamEnergy", q.m_Auger.m_dEnergy);
+        }
+        j.Int("calculation", q.m_Display.m_iCalc);
+        j.Int("displayMode", q.m_Display.m_iDispMode);
+        j.Int("quantify", q.m_Display.m_bQuantify);
+        j.BeginArray("positions");
+        for (const auto& list : q.m_RgnLists) {
+            j.BeginArray("");
+            for (const CQuantifyRgn& r : list) {
+                j.BeginObject("");
+                j.String("label", r.m_csLabel);
+                j.String("element", r.m_csElement);
+                j.String("transition", r.m_csTransition);
+                j.Int("selected", r.m_bSelected);
+                j.Int("region", r.m_iRegion);
+                j.Int("lower", r.m_iLower);
+                j.Int("upper", r.m_iUpper);
+                j.Double("rsf", r.m_dRSF);
+                j.Values("results", r.m_pdResults.data(), r.m_pdResults.size());
+                j.EndObject();
+            }
+            j.EndArray();
+        }
+        j.EndArray();
+    }
+    j.EndObject();
+}
+
+void DumpBackground(CJsonWriter& j, const CBackground& b)
+{
+    j.BeginObject("backgroundSubtraction");
+    j.Bool("present", !b.IsDefault());
+    if (!b.IsDefault()) {
+        j.BeginArray("limits");
+        for (const auto& posn : b.GetAll()) {
+            std::vector<int64_t> v;
+            for (const CBackground::SLimits& l : posn) {
+                v.push_back(l.start);
+                v.push_back(l.finish);
+            }
+            j.Values({}, v.data(), v.size());
+        }
+        j.EndArray();
     }
     j.EndObject();
 }
@@ -244,8 +287,8 @@ bool Dump(const CVeltraneDoc& doc, const std::string& path)
     j.Int("dutyCycle", g.GetDutyCycle());
     j.EndObject();
 
-    DumpBlock(j, "backgroundSubtraction", *doc.GetBackgroundSubtract());
-    DumpBlock(j, "quantification", *doc.GetQuantify());
+    DumpBackground(j, *doc.GetBackgroundSubtract());
+    DumpQuantify(j, *doc.GetQuantify());
 
     j.BeginArray("positions");
     for (int i = 0; i < doc.GetNumStagePosns(); ++i)

@@ -1,0 +1,7 @@
+#include "acquire/ui/AcqHost.h"
+
+SAcqHost& AcqHost()
+{
+    static SAcqHost host;
+    return host;
+}

@@ -1,0 +1,125 @@
+#include "acquire/ui/AcquireSheetBase.h"
+
+#include "acquire/ui/AcqHost.h"
+#include "framework/ui/Guard.h"
+#include "platform/Strings.h"
+
+#include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+CAcquire_Page::CAcquire_Page(const QString& caption) : CPropertyPage(caption), m_Grid(this) {}
+
+void CAcquire_Page::OnLClicked(int col, long row, int pressed, RECT*, POINT*, int processed)
+{
+    if (pressed && col != -1 && row != -1 && !processed)
+        m_Grid.StartEditCell(col, row, 0);
+}
+
+CAcquire_Sheet::CAcquire_Sheet(unsigned nIDCaption, QWidget* pParentWnd, int iSelectPage)
+    : CPropertySheet(QString::fromStdString(LoadString(nIDCaption)), pParentWnd, iSelectPage)
+{
+}
+
+CAcquire_Sheet::~CAcquire_Sheet() = default;
+
+void CAcquire_Sheet::AddButtons()
+{
+    if (!m_Buttons.empty())
+        return;
+    auto* tabs = findChild<QTabWidget*>();
+    auto* outer = qobject_cast<QVBoxLayout*>(layout());
+    if (auto* box = findChild<QDialogButtonBox*>())
+        box->hide();
+    auto* row = new QHBoxLayout;
+    if (outer && tabs) {
+        outer->removeWidget(tabs);
+        outer->insertLayout(0, row, 1);
+        row->addWidget(tabs, 1);
+    }
+    auto* column = new QVBoxLayout;
+    column->setSpacing(6);
+    row->addLayout(column);
+    static const char* names[] = {"IDC_ACQ_STARTBTN", "id_3999", "id_3998", "id_3997", "id_3996", "id_3995"};
+    for (int i = 0; i < 6; ++i) {
+        auto* b = new QPushButton(QString::fromStdString(LoadString(1104 + unsigned(i))), this);
+        b->setObjectName(QString::fromLatin1(names[i]));
+        b->setAutoDefault(false);
+        b->setMinimumWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("Periodic")) + 16);
+        column->addWidget(b);
+        m_Buttons.push_back(b);
+    }
+    column->addStretch(1);
+    SafeConnect(m_Buttons[StartBtn], &QPushButton::clicked, this, [this](bool) { OnStart(); });
+    SafeConnect(m_Buttons[AbortBtn], &QPushButton::clicked, this, [this](bool) { OnAbort(); });
+    SafeConnect(m_Buttons[OpenBtn], &QPushButton::clicked, this, [this](bool) { OnOpen(); });
+    SafeConnect(m_Buttons[SaveBtn], &QPushButton::clicked, this, [this](bool) { OnSave(); });
+    SafeConnect(m_Buttons[CloseBtn], &QPushButton::clicked, this, [this](bool) { OnClose(); });
+    SetRunning(false);
+
+    if (m_rcWindow.isEmpty()) {
+        // First opening: centred, its bottom just above the bottom of the work area.
+        adjustSize();
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+        const QSize size = sizeHint().expandedTo(minimumSizeHint());
+        resize(size);
+        move(area.left() + (area.width() - size.width()) / 2,
+             std::max(area.top(), area.bottom() - 4 - size.height()));
+    } else {
+        setGeometry(m_rcWindow);
+    }
+}
+
+void CAcquire_Sheet::SetRunning(bool running)
+{
+    if (m_Buttons.empty())
+        return;
+    m_Buttons[StartBtn]->setEnabled(!running);
+    m_Buttons[AbortBtn]->setEnabled(running);
+    m_Buttons[PauseBtn]->setEnabled(running);
+    m_Buttons[OpenBtn]->setEnabled(!running);
+    m_Buttons[SaveBtn]->setEnabled(!running);
+    m_Buttons[CloseBtn]->setEnabled(true);
+}
+
+void CAcquire_Sheet::OnClose()
+{
+    hide();
+}
+
+void CAcquire_Sheet::OnAbort()
+{
+    m_Buttons[PauseBtn]->setEnabled(false);
+    m_Buttons[OpenBtn]->setEnabled(false);
+    m_Buttons[SaveBtn]->setEnabled(false);
+    if (AcqHost().stopAcquiring && !AcqHost().EngineIdle())
+        AcqHost().stopAcquiring(true);
+}
+
+void CAcquire_Sheet::OnStop()
+{
+    m_Buttons[StartBtn]->setEnabled(false);
+    m_Buttons[PauseBtn]->setEnabled(false);
+    m_Buttons[OpenBtn]->setEnabled(false);
+    m_Buttons[SaveBtn]->setEnabled(false);
+    if (AcqHost().stopAcquiring && !AcqHost().EngineIdle())
+        AcqHost().stopAcquiring(false);
+}
+
+void CAcquire_Sheet::closeEvent(QCloseEvent* e)
+{
+    e->ignore();
+    OnClose();
+}
+
+void CAcquire_Sheet::hideEvent(QHideEvent* e)
+{
+    m_rcWindow = geometry();
+    CPropertySheet::hideEvent(e);
+}

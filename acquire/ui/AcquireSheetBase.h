@@ -1,0 +1,86 @@
+#pragma once
+// What the AES and XPS acquisition sheets share: a modeless property sheet
+// with a column of command buttons beside its tabs (Start, Abort, Pause,
+// Open, Save, Close) that hides itself on Close, and the page base whose
+// grid notifications have permissive defaults.
+
+#include "UGrid/model/UGCell.h"
+#include "acquire/ui/AcquireGrid.h"
+#include "framework/ui/PropertySheet.h"
+
+#include <QRect>
+#include <vector>
+
+class QPushButton;
+class CAcquire_Sheet;
+
+class CAcquire_Page : public CPropertyPage
+{
+    Q_OBJECT
+public:
+    explicit CAcquire_Page(const QString& caption);
+
+    virtual void SetParentSheet(CAcquire_Sheet* pAcqSheet) { m_pAcqSheet = pAcqSheet; }
+    virtual int OnCellTypeNotify(long, int, long, long, long) { return 1; }
+    virtual int OnEditFinish(int, long, CWnd*, std::string&, int) { return 1; }
+    virtual int OnEditStart(int, long, CWnd**) { return 1; }
+    virtual int OnEditVerify(int, long, CWnd*, UINT*) { return 1; }
+    virtual int OnEditContinue(int, long, int*, long*) { return 1; }
+    virtual int OnMenuStart(int, long, int) { return 0; }
+    // A button-down on a cell that nothing processed starts editing it.
+    virtual void OnLClicked(int col, long row, int pressed, RECT* rect, POINT* point, int processed);
+    virtual void OnMenuCommand(int, long, int, int) {}
+    virtual void OnRClicked(int, long, int, RECT*, POINT*, int) {}
+    virtual void OnSH_LClicked(int, long, int, RECT*, POINT*, int) {}
+
+    CAcquireGrid& Grid() { return m_Grid; }
+
+protected:
+    CAcquireGrid m_Grid;
+    CUGCell m_cell;
+    CAcquire_Sheet* m_pAcqSheet = nullptr;
+};
+
+class CAcquire_Sheet : public CPropertySheet
+{
+    Q_OBJECT
+public:
+    enum Btns
+    {
+        StartBtn,
+        AbortBtn,
+        PauseBtn,
+        OpenBtn,
+        SaveBtn,
+        CloseBtn,
+    };
+    static constexpr int IDC_ACQ_STARTBTN = 4000;
+
+    explicit CAcquire_Sheet(unsigned nIDCaption, QWidget* pParentWnd = nullptr, int iSelectPage = 0);
+    ~CAcquire_Sheet() override;
+
+    QPushButton* Button(Btns b) const { return m_Buttons.at(size_t(b)); }
+    // Idle: Start, Open, Save, Close enabled; running: Abort, Pause, Close.
+    void SetRunning(bool running);
+
+    virtual void OnClose();
+    virtual void OnAbort();
+    virtual void OnStop();
+
+protected:
+    // Replaces the sheet's own buttons by the command column; the derived
+    // sheet calls it at the end of its initialisation.
+    void AddButtons();
+    void closeEvent(QCloseEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    // The framework's OK and Cancel (Enter, Escape) do not close the sheet.
+    void OnOK() override {}
+    void OnCancel() override { OnClose(); }
+    // The derived sheets' commands.
+    virtual void OnStart() {}
+    virtual void OnOpen() {}
+    virtual void OnSave() {}
+
+    std::vector<QPushButton*> m_Buttons;
+    QRect m_rcWindow;
+};

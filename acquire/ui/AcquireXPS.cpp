@@ -1,0 +1,311 @@
+#include "acquire/ui/AcquireXPS.h"
+
+#include "acquire/ui/AcqHost.h"
+#include "data/Experiment.h"
+#include "data/Update.h"
+#include "data/VeltraneDoc.h"
+#include "framework/ui/DocTemplate.h"
+#include "instrument/ASCU.h"
+#include "instrument/Config.h"
+#include "instrument/DAU.h"
+#include "platform/Exceptions.h"
+#include "platform/File.h"
+#include "platform/MessageSink.h"
+#include "platform/Strings.h"
+
+#include <QFileInfo>
+#include <QTabWidget>
+#include <filesystem>
+
+namespace {
+// One counter for the program's run: the next "Untitled" number.
+int s_untitled = 1;
+
+} // namespace
+
+SXpsInstrument CurrentXpsInstrument()
+{
+    SXpsInstrument instr;
+    const SAcqHost& host = AcqHost();
+    instr.stageType = host.ascu ? host.ascu->GetStageType() : 1;
+    instr.status = host.ascu ? host.ascu->GetStatus() : 0;
+    instr.ascuGuns = host.ascu ? host.ascu->HasIonGun() : 0;
+    instr.dauMIED = host.dau && host.dau->HasMIED();
+    instr.maxNormal = CConfig::GetMaxNormalStagePosns();
+    instr.maxLinear = CConfig::GetMaxLinearStagePosns();
+    instr.maxMemory = CConfig::GetMaxMemoryStagePosns();
+    instr.minTilt = CConfig::GetMinTilt();
+    instr.maxTilt = CConfig::GetMaxTilt();
+    return instr;
+}
+
+void CXpsPage::SetParentSheet(CAcquireXPSSheet* pSheet)
+{
+    m_pAcqXPS = pSheet;
+    CAcquire_Page::SetParentSheet(pSheet);
+}
+
+CXpsSetup& CXpsPage::S() const
+{
+    return m_pAcqXPS->Setup();
+}
+
+CAcquireXPSSheet::CAcquireXPSSheet(QWidget* parent) : CAcquire_Sheet(1088, parent, 0)
+{
+    setObjectName(QStringLiteral("IDD_ACQ_XPS"));
+    const bool binding = AcqHost().xpsUnit && AcqHost().xpsUnit() == 3;
+    m_pSetup = std::make_unique<CXpsSetup>(CurrentXpsInstrument(), binding);
+    for (CXpsPage* p : std::initializer_list<CXpsPage*>{&m_ExpPage, &m_SrcPage, &m_StgPage, &m_PrfPage,
+                                                        &m_RgnPage, &m_ImgPage}) {
+        AddPage(p);
+        p->SetParentSheet(this);
+    }
+}
+
+CAcquireXPSSheet::~CAcquireXPSSheet() = default;
+
+bool CAcquireXPSSheet::OnInitDialog()
+{
+    m_pSetup->m_Instr = CurrentXpsInstrument();
+    m_pSetup->m_Exp.Init(m_pSetup->m_Instr);
+    m_pSetup->m_Prf.Init(m_pSetup->m_Instr);
+    // Room for all six tabs and a table of readable width at the default font.
+    const QFontMetrics fm(font());
+    for (int i = 0; i < GetPageCount(); ++i)
+        GetPage(i)->setMinimumSize(fm.averageCharWidth() * 92, fm.height() * 26);
+    const bool ok = CPropertySheet::OnInitDialog();
+    AddButtons();
+    return ok;
+}
+
+void CAcquireXPSSheet::Report(const CAcqError& error)
+{
+    if (error)
+        AfxMessageBox(error.Text(), MB_OK | MB_ICONWARNING);
+}
+
+void CAcquireXPSSheet::RefreshPages()
+{
+    for (int i = 0; i < GetPageCount(); ++i)
+        if (auto* p = dynamic_cast<CXpsPage*>(GetPage(i)); p && p->IsBuilt())
+            p->Refresh();
+}
+
+void CAcquireXPSSheet::OnUnitChange()
+{
+    if (GetActivePage() == &m_RgnPage)
+        m_RgnPage.OnSetActive();
+}
+
+bool CAcquireXPSSheet::IsRunBusy() const
+{
+    return m_bStarting || !AcqHost().EngineIdle();
+}
+
+void CAcquireXPSSheet::SetEngineBusy(bool busy)
+{
+    SetRunning(busy);
+    m_SrcPage.SetEngineBusy(busy);
+    m_ImgPage.SetEngineBusy(busy);
+}
+
+void CAcquireXPSSheet::OnStart()
+{
+    // One run at a time: a second Start while this one is being prepared or
+    // running, or while the engine works for anyone, is refused.
+    if (m_bStarting || !AcqHost().EngineIdle())
+        return;
+    CPropertyPage* active = GetActivePage();
+    if (active && !active->OnKillActive())
+        return;
+    if (active)
+        active->OnOK();
+    try {
+        m_pSetup->Check(m_SrcPage.IsXraysOn());
+    } catch (const CAcqException& e) {
+        Report(e.Error());
+        return;
+    }
+    m_bStarting = true;
+    if (!StartDocument())
+        m_bStarting = false;
+}
+
+bool CAcquireXPSSheet::StartDocument()
+{
+    const SAcqHost& host = AcqHost();
+    if (!host.docTemplate)
+        return false;
+    const int which = m_pSetup->GetExpType() == CAcquireXPS::Image ? 2
+                      : m_pSetup->FastScanMode() == 1              ? 1
+                                                                   : 0;
+    CMultiDocTemplate* tmpl = host.docTemplate(which);
+    if (!tmpl)
+        return false;
+    auto* doc = dynamic_cast<CVeltraneDoc*>(tmpl->OpenDocumentFile(nullptr, true));
+    if (!doc)
+        return false;
+    BuildXpsDocument(*doc, *m_pSetup);
+
+    std::string ext = tmpl->GetDocString(CMultiDocTemplate::filterExt);
+    if (ext.empty())
+        ext = ".vlt";
+    const std::string name = ResolveDataFileName(m_pSetup->m_Exp.m_csFileName, ext);
+    CDocCommands* commands = tmpl->GetCommands(doc);
+    bool saved = false;
+    if (name.empty()) {
+        m_csTempFile =
+            (std::filesystem::temp_directory_path() / (std::string(CHeader::AppName) + ext)).string();
+        saved = commands && commands->DoSave(m_csTempFile, true);
+    } else {
+        m_csTempFile.clear();
+        if (std::filesystem::exists(name)) {
+            const int answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(name)}),
+                                             MB_YESNOCANCEL | MB_ICONWARNING);
+            if (answer == IDYES)
+                saved = commands && commands->DoSave(name, true);
+            else if (answer == IDNO)
+                saved = commands && commands->DoSave(std::string(), true);
+        } else {
+            saved = commands && commands->DoSave(name, true);
+        }
+    }
+    if (!saved) {
+        tmpl->CloseDocument(doc);
+        return false;
+    }
+    doc->UpdateAllViews(nullptr);
+    if (!host.startAcquiring)
+        return false; // no engine in this program: the document stays as built
+    SetEngineBusy(true);
+    // An experiment the engine cannot run has been reported; nothing runs.
+    if (host.startAcquiring(doc, this) != 0) {
+        SetEngineBusy(false);
+        return false;
+    }
+    return true;
+}
+
+intptr_t CAcquireXPSSheet::OnAppMessage(unsigned message, uintptr_t wParam, intptr_t lParam)
+{
+    switch (message) {
+    case WMAPP_ACQ_START:
+        SetEngineBusy(true);
+        return 0;
+    case WMAPP_ACQ_SPECTRALDATA:
+    case WMAPP_ACQ_INTENSITYDATA:
+    case WMAPP_ACQ_IMAGEDATA: {
+        // The record is valid only during this call, which the worker made
+        // with a sent message.
+        auto* update = reinterpret_cast<SAcqUpdate*>(lParam);
+        if (update && update->m_pDoc)
+            update->m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(update));
+        return 0;
+    }
+    case WMAPP_ACQ_END: {
+        m_bStarting = false;
+        SetEngineBusy(false);
+        m_pSetup->m_Exp.m_csFileName = CXpsExpModel::NextFileName(m_pSetup->m_Exp.m_csFileName);
+        if (m_ExpPage.IsBuilt())
+            m_ExpPage.Refresh();
+        CVeltraneDoc* doc = AcqHost().engineDocument ? AcqHost().engineDocument() : nullptr;
+        if (doc && !m_csTempFile.empty() && doc->GetPathName() == m_csTempFile) {
+            doc->SetPathName(LoadString(61443) + std::to_string(s_untitled++));
+            doc->SetModifiedFlag(true);
+        }
+        if (lParam)
+            AfxMessageBox(unsigned(lParam));
+        AfxMessageBox(wParam ? unsigned(wParam) : 5120u);
+        return 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+void CAcquireXPSSheet::OnSave()
+{
+    if (CPropertyPage* p = GetActivePage())
+        p->UpdateData(true);
+    std::string path;
+    static const unsigned filters[] = {1040, 0};
+    if (!AcqHost().fileName || !AcqHost().fileName(path, false, filters))
+        return;
+    SaveFile(path);
+}
+
+void CAcquireXPSSheet::SaveFile(const std::string& path)
+{
+    try {
+        XpsSettingsFile::Write(*m_pSetup, path);
+    } catch (const CFileException& e) {
+        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
+    } catch (const CArchiveException& e) {
+        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
+    }
+}
+
+void CAcquireXPSSheet::OnOpen()
+{
+    std::string path;
+    static const unsigned filters[] = {1040, 1041, 1042, 0};
+    if (!AcqHost().fileName || !AcqHost().fileName(path, true, filters))
+        return;
+    OpenFile(path);
+}
+
+void CAcquireXPSSheet::OpenFile(const std::string& path)
+{
+    if (!AcqHost().EngineIdle())
+        return;
+    CFile file;
+    CFileException fe(CFileException::none, path);
+    if (!file.Open(path, CFile::modeRead, &fe)) {
+        AfxMessageBox(fe.what(), MB_OK | MB_ICONWARNING);
+        return;
+    }
+    const bool binding = AcqHost().xpsUnit && AcqHost().xpsUnit() == 3;
+    auto loaded = std::make_unique<CXpsSetup>(m_pSetup->m_Instr, binding);
+    CAcqError error;
+    switch (XpsSettingsFile::Read(file, path, *loaded, error)) {
+    case XpsSettingsFile::Kind::Refused:
+        Report(error);
+        return;
+    case XpsSettingsFile::Kind::DataFile: {
+        file.Close();
+        CVeltraneDoc* doc = AcqHost().openDocument ? AcqHost().openDocument(path) : nullptr;
+        if (!doc)
+            return; // the document's reader has said why
+        const CAcqError result = doc->GetTechnique() == CExperiment::XPS
+                                     ? LoadXpsFromDocument(*doc, doc->GetTitle(), *loaded)
+                                     : CAcqError{2161, {doc->GetTitle()}};
+        if (auto* tmpl = dynamic_cast<CMultiDocTemplate*>(doc->GetDocTemplate()))
+            tmpl->CloseDocument(doc);
+        if (result) {
+            Report(result);
+            return;
+        }
+        TakeSetup(std::move(loaded), true);
+        return;
+    }
+    case XpsSettingsFile::Kind::Settings:
+        break;
+    }
+    file.Close();
+    TakeSetup(std::move(loaded));
+}
+
+void CAcquireXPSSheet::TakeSetup(std::unique_ptr<CXpsSetup> setup, bool fromDocument)
+{
+    // The source page decides whether the loaded source may replace the one
+    // held: not with another anode while the X-rays are on.
+    const CXpsSrcModel loadedSrc = setup->m_Src;
+    const CXpsSrcModel keep = m_pSetup->m_Src;
+    m_pSetup = std::move(setup);
+    m_pSetup->m_Src = keep;
+    m_SrcPage.TakeLoaded(loadedSrc, fromDocument);
+    m_pSetup->SetCurGroup(0);
+    RefreshPages();
+    if (CPropertyPage* p = GetActivePage())
+        p->OnSetActive();
+}

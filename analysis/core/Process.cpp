@@ -1,0 +1,247 @@
+#include "analysis/core/Process.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+void Smooth(double* out, const double* in, int n, int /*method*/, int width)
+{
+    if (n <= 0)
+        return;
+    if (width <= 0) {
+        std::copy(in, in + n, out);
+        return;
+    }
+    const int h = width / 2;
+    auto mean = [in](int a, int b) {
+        double s = 0;
+        for (int k = a; k < b; ++k)
+            s += in[k];
+        return s / (b - a);
+    };
+    for (int i = 0; i < n; ++i) {
+        const int a = std::max(0, i - h);
+        const int b = std::min(n, i - h + width);
+        out[i] = b > a ? mean(a, b) : in[i];
+    }
+}
+
+namespace {
+
+// One difference pass of Differentiate.
+void DiffPass(double* dst, const double* in, int n, int width)
+{
+    const int h = (width + 1) / 2;
+    const int d = width - h;
+    int i = 0;
+    for (; i < h && i < n; ++i)
+        dst[i] = i + d < n ? (in[i + d] - in[0]) / (i + d) : (in[n - 1] - in[0]) / std::max(1, n - 1);
+    for (; i + d < n; ++i)
+        dst[i] = (in[i + d] - in[i - h]) / width;
+    for (; i < n; ++i)
+        dst[i] = (in[n - 1] - in[i - h]) / (n - 1 - (i - h));
+}
+
+} // namespace
+
+void Differentiate(double* y, double* buf, int n, int width, int order)
+{
+    // Too few points for the window, or a window that reaches nowhere: the
+    // differences would divide by zero.
+    if (n < 2 || width < 2 || n < width)
+        return;
+    std::copy(y, y + n, buf);
+    for (int r = order - 1; r >= 0; --r) {
+        if (r % 2)
+            DiffPass(buf, y, n, width);
+        else
+            DiffPass(y, buf, n, width);
+    }
+}
+
+void Integrate(double* I, const double* y, int n)
+{
+    if (n <= 0)
+        return;
+    I[0] = 0;
+    if (n <= 3) {
+        for (int i = 1; i < n; ++i)
+            I[i] = I[i - 1] + (y[i - 1] + y[i]) / 2;
+        return;
+    }
+    double S = 0;
+    I[1] = ((9 * y[0] + 19 * y[1] - 5 * y[2] + y[3]) / 8) / 3;
+    int i = 2;
+    for (; i <= n - 2; i += 2) {
+        const double T = S + 1.125 * (y[i - 2] + 3 * y[i - 1] + 3 * y[i] + y[i + 1]);
+        S += y[i - 2] + 4 * y[i - 1] + y[i];
+        I[i] = S / 3;
+        I[i + 1] = T / 3;
+    }
+    if (n % 2) {
+        i = n - 1;
+        S += y[i - 2] + 4 * y[i - 1] + y[i];
+        I[i] = S / 3;
+    }
+}
+
+void Offset(double* I, int n, int mode, int width)
+{
+    if (n < 2)
+        return;
+    double c;
+    switch (mode) {
+    case OffsetMean:
+        c = I[n - 1] / (n - 1);
+        break;
+    case OffsetEnds:
+        if (width < 1 || width >= n)
+            return;
+        c = (I[width] + I[n - 1] - I[n - 1 - width]) / (2.0 * width);
+        break;
+    default:
+        return;
+    }
+    double ramp = 0;
+    for (int k = 1; k < n; ++k) {
+        ramp += c;
+        I[k] -= ramp;
+    }
+}
+
+namespace {
+
+// The mean of up to 5 points around index i.
+double EndLevel(const double* y, int i, int n)
+{
+    const int m = std::min(n, 5);
+    const int a = std::max(0, i - m / 2);
+    const int b = std::min(n, a + m);
+    double s = 0;
+    for (int k = a; k < b; ++k)
+        s += y[k];
+    return s / (b - a);
+}
+
+} // namespace
+
+int CalcBackground(double* pdBkg, const double* pdY, int i1, int i2, int n, int type)
+{
+    if (n <= 0 || type < BkgShirley || type > BkgMinimum)
+        return 0;
+    i1 = std::clamp(i1, 0, n - 1);
+    i2 = std::clamp(i2, 0, n - 1);
+    if (i1 > i2)
+        std::swap(i1, i2);
+    switch (type) {
+    case BkgShirley: {
+        const double L = EndLevel(pdY, i1, n);
+        const double H = EndLevel(pdY, i2, n);
+        double* B = pdBkg;
+        for (int i = i1; i <= i2; ++i)
+            B[i] = H;
+        int passes = 0;
+        double change;
+        do {
+            double A = 0;
+            for (int k = i2 - 1; k >= i1; --k)
+                A += ((pdY[k] - B[k]) + (pdY[k + 1] - B[k + 1])) / 2;
+            const double s = A != 0 ? (L - H) / A : 0;
+            // B[k + 1] is already this pass's value when B[k] is due, so the
+            // previous pass's value of k + 1 is carried along.
+            double S = 0, prevOld = B[i2];
+            change = 0;
+            for (int k = i2 - 1; k >= i1; --k) {
+                const double old = B[k];
+                S += ((pdY[k] - old) + (pdY[k + 1] - prevOld)) / 2;
+                B[k] = H + s * S;
+                change = std::max(change, std::fabs(old - B[k]));
+                prevOld = old;
+            }
+            ++passes;
+        } while (change > 1.0 && passes < 5);
+        for (int i = 0; i < i1; ++i)
+            B[i] = L;
+        for (int i = i2 + 1; i < n; ++i)
+            B[i] = H;
+        return passes;
+    }
+    case BkgLinear: {
+        const double L = EndLevel(pdY, i1, n);
+        const double H = EndLevel(pdY, i2, n);
+        // Both limits on one point: no slope to take, so the level there.
+        const double f = i2 > i1 ? (H - L) / (i2 - i1) : 0.0;
+        pdBkg[0] = L - i1 * f;
+        for (int j = 1; j < n; ++j)
+            pdBkg[j] = pdBkg[j - 1] + f;
+        return 1;
+    }
+    default: {
+        const double v = *std::min_element(pdY + i1, pdY + i2 + 1);
+        std::fill(pdBkg, pdBkg + n, v);
+        return 1;
+    }
+    }
+}
+
+void Subtract(double* pdY, const double* pdBkg, int n)
+{
+    for (int i = 0; i < n; ++i)
+        pdY[i] -= pdBkg[i];
+}
+
+void RemoveSpike(double* y, int n, int i, int w)
+{
+    if (n <= 0 || i < 0 || i >= n)
+        return;
+    const int a = std::max(0, i - w / 2);
+    const int e = std::min(n - 1, a + w);
+    if (e <= a || i < a || i > e)
+        return;
+    double s = 0;
+    for (int k = a; k <= e; ++k)
+        s += y[k];
+    y[i] = (s - y[i]) / (e - a);
+}
+
+namespace {
+constexpr SSatellites kMgKa = {5, {0.0853, 0.046, 0.0055, 0.005, 0.0045}, {8.4, 10.2, 17.5, 48.5, 20.0}};
+constexpr SSatellites kAlKa = {5, {0.072, 0.036, 0.0055, 0.004, 0.003}, {9.8, 11.8, 69.7, 20.1, 23.4}};
+} // namespace
+
+const SSatellites* GetSatellites(int sourceType)
+{
+    switch (sourceType) {
+    case 10:
+        return &kMgKa;
+    case 18:
+        return &kAlKa;
+    default:
+        return nullptr;
+    }
+}
+
+int SatelliteShift(double offset, double step)
+{
+    if (!(step > 0))
+        return -1;
+    // 10.2 / 0.1 is 101.99999999999999 in doubles; the tolerance keeps it 102.
+    const double s = std::floor(offset / step + 1e-9);
+    if (!(s >= 0) || s > double(std::numeric_limits<int>::max()))
+        return -1;
+    return int(s);
+}
+
+void RemoveSatellites(const SSatellites& sat, double step, double* y, const double* orig, int n)
+{
+    for (int t = 0; t < sat.nCount && t < 5; ++t) {
+        const int s = SatelliteShift(sat.offset[t], step);
+        if (s < 0 || s >= n)
+            continue;
+        const double r = sat.ratio[t];
+        for (int j = 0; j < n - s; ++j)
+            y[s + j] -= r * orig[j];
+        for (int k = 0; k < s; ++k)
+            y[k] -= r * orig[s];
+    }
+}

@@ -1,0 +1,7 @@
+#include "app/image/ImageSelect.h"
+
+IImageSelectPage*& ImageSelectPage()
+{
+    static IImageSelectPage* page = nullptr;
+    return page;
+}

@@ -1,0 +1,194 @@
+// Settings files against hand-built bytes: read, written back identical,
+// refused whole when cut short or malformed.
+
+#include "SettingsBytes.h"
+#include "TempDir.h"
+#include "acquire/core/XpsSetup.h"
+#include "data/Region.h"
+#include "data/VeltraneDoc.h"
+#include "platform/File.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+namespace {
+std::vector<uint8_t> ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+XpsSettingsFile::Kind ReadBytes(const std::vector<uint8_t>& bytes, CXpsSetup& into, CAcqError& error)
+{
+    CMemFile file(bytes, "golden.saq");
+    return XpsSettingsFile::Read(file, "/data/golden.saq", into, error);
+}
+} // namespace
+
+TEST(XpsSettingsFile, ReadsTheDocumentedLayoutAndWritesItBackIdentical)
+{
+    const auto golden = GoldenXps();
+    CXpsSetup s;
+    CAcqError error;
+    ASSERT_EQ(ReadBytes(golden, s, error), XpsSettingsFile::Kind::Settings) << error.Text();
+
+    EXPECT_EQ(s.GetExpType(), CAcquireXPS::Narrowscan);
+    EXPECT_EQ(s.GetMoveType(), CAcquireXPS::Normal);
+    EXPECT_EQ(s.m_Exp.m_csFileName, "run7.vlt");
+    EXPECT_EQ(s.m_Exp.m_csComment, "note");
+    EXPECT_EQ(s.m_Exp.GetNumPosns(), 12);
+    EXPECT_EQ(s.m_Exp.m_iMovements[5], 1);
+    EXPECT_EQ(s.m_Src.m_iType, 1);
+    EXPECT_DOUBLE_EQ(s.m_Src.m_dVoltage, 12.5);
+    EXPECT_DOUBLE_EQ(s.m_Src.m_dCurrent, 20.0);
+
+    const auto& groups = s.m_Stg.GetGroups();
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0]->GetName(), "Default");
+    EXPECT_EQ(groups[1]->GetName(), "Steel");
+    EXPECT_EQ(s.m_Stg.m_GridData[CAcquireXPS::Normal].size(), 3u);
+    EXPECT_EQ(s.m_Stg.GetStartPosn(CAcquireXPS::Normal), 1);
+    EXPECT_EQ(s.m_Stg.GetEndPosn(CAcquireXPS::Normal), 12);
+    const auto& depth = *groups[0]->GetProfile()->GetLevelList(CAcquireProfile::DepthProfile);
+    ASSERT_EQ(depth.size(), 2u);
+    EXPECT_DOUBLE_EQ(depth[0].m_dTo, 10);
+    EXPECT_TRUE(depth[1].IsEmpty());
+    // The stored "Wide" of a group becomes the page's own wide-scan region.
+    ASSERT_EQ(groups[1]->m_Regions.size(), 2u);
+    EXPECT_EQ(groups[1]->m_Regions[1], s.m_Rgn.GetWidescanRgn());
+    EXPECT_DOUBLE_EQ(s.m_Rgn.GetWidescanRgn()->m_dFinish, 1100);
+    EXPECT_EQ(groups[1]->m_Regions[0]->GetName(), "Fe");
+    EXPECT_EQ(s.m_Prf.m_iDuty, 3);
+    EXPECT_EQ(s.m_Prf.m_iPreset, 5);
+    EXPECT_EQ(s.m_Rgn.m_iAnalyserMode, 1);
+    EXPECT_EQ(s.m_Img.m_iMode, 1);
+    EXPECT_EQ(s.m_Img.m_iSize, 4);
+    EXPECT_DOUBLE_EQ(s.m_Img.m_dStep, 0.5);
+
+    CTempDir dir;
+    XpsSettingsFile::Write(s, dir / "again.saq");
+    EXPECT_EQ(ReadAll(dir / "again.saq"), golden);
+}
+
+TEST(XpsSettingsFile, EveryTruncationIsRefusedWithAReason)
+{
+    const auto golden = GoldenXps();
+    for (size_t n = 0; n < golden.size(); ++n) {
+        const std::vector<uint8_t> cut(golden.begin(), golden.begin() + long(n));
+        CXpsSetup s;
+        CAcqError error;
+        ASSERT_EQ(ReadBytes(cut, s, error), XpsSettingsFile::Kind::Refused) << n;
+        EXPECT_TRUE(error.id == 2065 || error.id == 2068) << n << ": " << error.id;
+    }
+}
+
+TEST(XpsSettingsFile, HeaderAndValueChecks)
+{
+    struct Case
+    {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        unsigned id;
+        const char* arg;
+    };
+    auto patch = [](size_t at, int32_t v) {
+        auto b = GoldenXps();
+        for (int i = 0; i < 4; ++i)
+            b[at + size_t(i)] = uint8_t(uint32_t(v) >> (8 * i));
+        return b;
+    };
+    auto named = [](const std::string& name) {
+        auto b = GoldenXps();
+        std::fill(b.begin(), b.begin() + 12, 0);
+        std::copy(name.begin(), name.end(), b.begin());
+        return b;
+    };
+    const std::vector<Case> cases = {
+        {"AES settings", patch(12, 1), 2160, "/data/golden.saq"},
+        {"another program", named("Spectra"), 2069, "golden.saq"},
+        {"the older program", named("Norvale"), 2161, "golden.saq"},
+        {"experiment out of range", patch(24, 6), 2129, "golden.saq"},
+        {"movement out of range", patch(24 + 4 + 9 + 5, -1), 2129, "golden.saq"},
+        {"movement this stage cannot make", patch(24 + 4 + 9 + 5, CAcquireXPS::Rotary), 2129, "golden.saq"},
+        {"six counts that the file cannot hold", patch(24 + 4 + 9 + 5 + 4, 100000), 2068, "golden.saq"},
+    };
+    for (const auto& c : cases) {
+        CXpsSetup s;
+        CAcqError error;
+        const auto kind = ReadBytes(c.bytes, s, error);
+        EXPECT_EQ(kind, XpsSettingsFile::Kind::Refused) << c.what;
+        EXPECT_EQ(error.id, c.id) << c.what;
+        ASSERT_EQ(error.args.size(), 1u) << c.what;
+        EXPECT_EQ(error.args[0], c.arg) << c.what;
+    }
+    // An empty stored name passes the program-name check; type 0 is a data file.
+    auto data = named("");
+    data[12] = 0;
+    CXpsSetup s;
+    CAcqError error;
+    EXPECT_EQ(ReadBytes(data, s, error), XpsSettingsFile::Kind::DataFile);
+}
+
+TEST(XpsSettingsFile, ASettingsFileOfTheSheetRoundTripsThroughTheWriter)
+{
+    // Three groups, all six counts and remembered movements, regions and levels.
+    CXpsSetup s;
+    s.m_Exp.m_iExperiment = CAcquireXPS::DepthProfile;
+    s.m_Exp.m_iMovement = CAcquireXPS::Memory;
+    for (int i = 0; i < 6; ++i) {
+        s.m_Exp.m_nPosns[i] = 10 + i;
+        s.m_Exp.m_iMovements[i] = (i * 5) % 6;
+    }
+    for (const char* name : {"A", "B"}) {
+        CStageGroup* g = s.m_Stg.AddGroup(name);
+        auto* r = new CRegion;
+        r->m_csName = std::string("O") + name;
+        g->m_Regions.push_back(r);
+        g->m_Regions.push_back(s.m_Rgn.GetWidescanRgn());
+        *g->GetProfile()->GetLevelList(0) = {CLevelInfo(1, 10, 2), CLevelInfo()};
+    }
+    CTempDir dir;
+    XpsSettingsFile::Write(s, dir / "a.saq");
+    CFile file(dir / "a.saq", CFile::modeRead);
+    CXpsSetup back;
+    CAcqError error;
+    ASSERT_EQ(XpsSettingsFile::Read(file, dir / "a.saq", back, error), XpsSettingsFile::Kind::Settings);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(back.m_Exp.m_nPosns[i], 10 + i);
+        EXPECT_EQ(back.m_Exp.m_iMovements[i], (i * 5) % 6);
+    }
+    ASSERT_EQ(back.m_Stg.GetGroups().size(), 3u);
+    EXPECT_EQ(back.m_Stg.GetGroups()[2]->GetName(), "B");
+    EXPECT_EQ(back.m_Stg.GetGroups()[2]->m_Regions[0]->GetName(), "OB");
+    EXPECT_EQ(back.m_Stg.GetGroups()[2]->m_Regions[1], back.m_Rgn.GetWidescanRgn());
+    EXPECT_EQ(back.m_Stg.GetGroups()[1]->GetProfile()->GetLevelList(0)->size(), 2u);
+    EXPECT_EQ(back.m_iGroup, 0);
+}
+
+TEST(XpsDocumentLoad, AMovementThisInstrumentCannotMakeLoadsNothing)
+{
+    SXpsInstrument mapping;
+    mapping.stageType = 3; // Planar allowed
+    CXpsSetup made(mapping);
+    made.m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    made.m_Exp.SetMovement(CAcquireXPS::Planar);
+    made.m_Stg.m_GridData[CAcquireXPS::Planar].insert(made.m_Stg.m_GridData[CAcquireXPS::Planar].begin(),
+                                                      CAcquireXPS_Stg::CGridRow{5, 6, "Default", ""});
+    CVeltraneDoc doc;
+    BuildXpsDocument(doc, made);
+
+    SXpsInstrument plain;
+    plain.stageType = 1;
+    CXpsSetup into(plain);
+    into.m_Exp.m_csComment = "kept";
+    const CAcqError error = LoadXpsFromDocument(doc, "made.vlt", into);
+    EXPECT_EQ(error.id, 2129u);
+    ASSERT_EQ(error.args.size(), 1u);
+    EXPECT_EQ(error.args[0], "made.vlt");
+    EXPECT_EQ(into.m_Exp.m_csComment, "kept");
+
+    CXpsSetup same(mapping);
+    EXPECT_FALSE(LoadXpsFromDocument(doc, "made.vlt", same));
+    EXPECT_EQ(same.GetMoveType(), CAcquireXPS::Planar);
+}

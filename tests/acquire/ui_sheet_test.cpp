@@ -1,0 +1,270 @@
+// The XPS sheet driven through its widgets: tables typed into with real
+// keys, regions chosen from drop-down lists and the periodic table, settings
+// saved and opened with the sheet's buttons, and the refusals of Start.
+
+#include "XpsSheetFixture.h"
+
+#include "SettingsBytes.h"
+#include "acquire/ui/PeriodicTable.h"
+#include "data/Region.h"
+#include "data/formats/PkLib.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <fstream>
+
+TEST_F(XpsSheet, StageRowsAreTypedIntoTheEditRow)
+{
+    S().m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    S().m_Exp.SetMovement(CAcquireXPS::Normal);
+    Page(2);
+    CAcquireGrid& grid = sheet->StgPage().Grid();
+    const auto& rows = S().m_Stg.m_GridData[CAcquireXPS::Normal];
+    // Row 2 is the empty row: select it, type First, Tab, Last, Enter.
+    ClickCell(grid, 0, 2);
+    ASSERT_TRUE(grid.IsEditing());
+    Type("5");
+    Key(Qt::Key_Tab, "\t");
+    EXPECT_EQ(rows.size(), 2u) << "no new row until Last is set";
+    Type("x7");
+    Key(Qt::Key_Return, "\r");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].m_dFirst, 5);
+    EXPECT_EQ(rows[1].m_dLast, 7) << "a letter cannot be typed";
+    EXPECT_EQ(grid.GetTextAt(1, 2), "7");
+    // Escape during an edit puts the rows back as they were.
+    ClickCell(grid, 0, 1);
+    Type("9");
+    Key(Qt::Key_Escape, "\x1b");
+    EXPECT_EQ(rows[0].m_dFirst, 1);
+
+    // A group added on the page is chosen for the row from the drop-down list.
+    Ctrl<QLineEdit>("IDC_ACQXPSSTG_GROUPEDIT")->setText("Steel");
+    Click("IDC_ACQXPSSTG_ADD");
+    ClickCell(grid, 3, 2);
+    Key(Qt::Key_Escape, "\x1b");
+    Choose(grid, 2, 0, "Steel");
+    EXPECT_EQ(rows[1].m_csGroup, "Steel");
+}
+
+TEST_F(XpsSheet, RegionsComeFromTheTableAndThePeriodicTable)
+{
+    const CPkLib* lib = &app->m_PkLib;
+    if (lib->GetSize() < 29)
+        GTEST_SKIP() << "no peak library";
+    S().m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    Page(4);
+    CAcquireGrid& grid = sheet->RgnPage().Grid();
+    auto& regions = *S().m_Stg.GetGroups()[0]->GetRegions();
+    Choose(grid, 0, CAcquireXPS_RgnPage::Element, "Cu");
+    Pump(10);
+    ASSERT_EQ(regions.size(), 1u);
+    EXPECT_EQ(regions[0]->GetName(), "Cu");
+
+    // A photoelectron peak: kinetic energy = photon energy - binding energy.
+    const CPkLibElement* cu = lib->GetElement("Cu");
+    const int peak = regions[0]->m_iRegion;
+    EXPECT_NEAR(regions[0]->m_dPeak, S().m_Src.m_dEnergy - cu->GetPeak(peak)->m_dPeak, 0.0011);
+
+    // A value typed and left with a click elsewhere is the region's.
+    ClickCell(grid, 0, CAcquireXPS_RgnPage::Dwell);
+    Type("250");
+    ClickCell(grid, 0, CAcquireXPS_RgnPage::Scans);
+    Pump(10);
+    EXPECT_EQ(regions[0]->m_dDwell, 250);
+    Type("3");
+    Key(Qt::Key_Tab, "\t");
+    EXPECT_EQ(regions[0]->m_nScans, 3);
+    // The step takes decimals.
+    ClickCell(grid, 0, CAcquireXPS_RgnPage::Step);
+    Type("0.5");
+    Key(Qt::Key_Return, "\r");
+    EXPECT_EQ(regions[0]->m_dStep, 0.5);
+
+    // "Wide" in the empty column shares the wide-scan region; an element
+    // chosen there then makes a region of its own and leaves "Wide" alone.
+    Choose(grid, 1, CAcquireXPS_RgnPage::Element, "Wide");
+    Pump(10);
+    ASSERT_EQ(regions.size(), 2u);
+    EXPECT_EQ(regions[1], S().m_Rgn.GetWidescanRgn());
+    Choose(grid, 1, CAcquireXPS_RgnPage::Element, "O");
+    Pump(10);
+    ASSERT_EQ(regions.size(), 2u);
+    EXPECT_EQ(regions[1]->GetName(), "O");
+    EXPECT_EQ(S().m_Rgn.GetWidescanRgn()->GetName(), "Wide");
+
+    // The periodic table: Fe added, then removed again; its button follows.
+    CAcquirePeriodicTable picker(
+        sheet, &regions, lib, false, [&](const CPkLibElement* e, int p) { sheet->RgnPage().AddRegion(e, p); },
+        [&](int i) { sheet->RgnPage().OnRegionDeleted(i); });
+    picker.Create(sheet);
+    const int fe = 25;
+    ASSERT_EQ(lib->GetElement(fe)->GetSymbol(), "Fe");
+    EXPECT_FALSE(picker.Button(fe)->isChecked());
+    EXPECT_TRUE(picker.Button(28)->isChecked()) << "Cu has a region";
+    picker.Choose(fe, 0);
+    ASSERT_EQ(regions.size(), 3u);
+    EXPECT_EQ(regions[2]->GetName(), "Fe");
+    EXPECT_TRUE(picker.Button(fe)->isChecked());
+    EXPECT_EQ(grid.GetTextAt(2, CAcquireXPS_RgnPage::Element), "Fe");
+    int ticked = 0;
+    std::unique_ptr<QMenu> menu(picker.BuildMenu(fe, &ticked));
+    EXPECT_EQ(ticked, 1);
+    picker.Choose(fe, 0);
+    EXPECT_EQ(regions.size(), 2u);
+    EXPECT_FALSE(picker.Button(fe)->isChecked());
+    picker.hide();
+}
+
+TEST_F(XpsSheet, SettingsAreSavedAndOpenedWithTheButtons)
+{
+    Click("IDC_ACQXPSEXP_NWSCAN");
+    ASSERT_EQ(S().GetExpType(), CAcquireXPS::Narrowscan);
+    Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->setText("run3.vlt");
+    S().m_Stg.AddGroup("Steel")->m_Regions.push_back(NewRegion("Fe", 700, 720, 0.1));
+    const QString path = settings.Path("a.saq");
+    dialogs.Answer(path);
+    Click("id_3996");
+    ASSERT_TRUE(QFile::exists(path));
+
+    // Change everything, then open the file again: all comes back, group 0 current.
+    Click("IDC_ACQXPSEXP_WDSCAN");
+    Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->setText("other");
+    S().SetCurGroup(1);
+    dialogs.Answer(path);
+    Click("id_3997");
+    EXPECT_EQ(S().GetExpType(), CAcquireXPS::Narrowscan);
+    EXPECT_EQ(S().m_Exp.m_csFileName, "run3.vlt");
+    ASSERT_EQ(S().m_Stg.GetGroups().size(), 2u);
+    EXPECT_EQ(S().m_Stg.GetGroups()[1]->m_Regions[0]->GetName(), "Fe");
+    EXPECT_EQ(S().m_iGroup, 0);
+
+    // A file cut short changes nothing and says why.
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.resize(f.size() - 5);
+    f.close();
+    Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->setText("kept");
+    Page(1);
+    sink.Clear();
+    dialogs.Answer(path);
+    Click("id_3997");
+    EXPECT_EQ(S().m_Exp.m_csFileName, "kept");
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], FormatMessageId(2065, {"a.saq"}));
+
+    // An AES settings file: refused with the full path.
+    const auto aes = CBytes().header(1).b;
+    WriteBytes("b.saq", aes);
+    sink.Clear();
+    dialogs.Answer(settings.Path("b.saq"));
+    Click("id_3997");
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], FormatMessageId(2160, {settings.Path("b.saq").toStdString()}));
+}
+
+TEST_F(XpsSheet, StartRefusesWhatCannotBeMeasured)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<void(CXpsSetup&)> set;
+        unsigned id;
+    };
+    const std::vector<Case> cases = {
+        {"X-rays off", [](CXpsSetup&) {}, 2130},
+        {"no region in a used group",
+         [](CXpsSetup& s) {
+             s.m_Src.m_iType = 2;
+             s.m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+         },
+         2143},
+        {"a position no row covers",
+         [](CXpsSetup& s) {
+             s.m_Src.m_iType = 2;
+             s.m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+             s.m_Exp.SetMovement(CAcquireXPS::Memory);
+             s.m_Exp.m_nPosns[CAcquireXPS::Memory] = 9;
+             auto& rows = s.m_Stg.m_GridData[CAcquireXPS::Memory];
+             rows.insert(rows.begin() + 1, CAcquireXPS_Stg::CGridRow{7, 9, "Default", ""});
+         },
+         2177},
+        {"an empty depth profile",
+         [](CXpsSetup& s) {
+             s.m_Src.m_iType = 2;
+             s.m_Exp.SetExperiment(CAcquireXPS::DepthProfile);
+         },
+         2132},
+        {"a step of 0.0005 eV",
+         [](CXpsSetup& s) {
+             s.m_Src.m_iType = 2;
+             s.m_Rgn.GetWidescanRgn()->m_dStep = 0.0005;
+         },
+         2199},
+        {"an image without regions",
+         [](CXpsSetup& s) {
+             s.m_Src.m_iType = 2;
+             s.m_Exp.m_iExperiment = CAcquireXPS::Image;
+             s.m_Exp.m_iMovement = CAcquireXPS::Planar;
+         },
+         2142},
+    };
+    for (const auto& c : cases) {
+        auto fresh = std::make_unique<CXpsSetup>(S().m_Instr);
+        c.set(*fresh);
+        const CXpsSrcModel src = fresh->m_Src;
+        sheet->TakeSetup(std::move(fresh));
+        S().m_Src = src;
+        sink.Clear();
+        Click("IDC_ACQ_STARTBTN");
+        ASSERT_EQ(sink.Texts().size(), 1u) << c.what;
+        EXPECT_EQ(sink.Texts()[0].substr(0, 14), LoadString(c.id).substr(0, 14)) << c.what;
+        EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled()) << c.what;
+    }
+}
+
+TEST_F(XpsSheet, AWideScanShowsItsOneRegionInTheUnitChosen)
+{
+    Page(4);
+    CAcquireGrid& grid = sheet->RgnPage().Grid();
+    // One read-only "Wide" column, no empty column, no periodic table, the wide-scan labels.
+    EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Element), "Wide");
+    CUGCell cell;
+    grid.GetCell(1, CAcquireXPS_RgnPage::Element, &cell);
+    EXPECT_NE(cell.GetCellType(), UGTYPE_DROPLIST);
+    EXPECT_FALSE(Ctrl<QPushButton>("id_4093")->isEnabled());
+    EXPECT_EQ(Ctrl<QRadioButton>("id_4089")->text().toStdString(), LoadString(1154));
+
+    // The unit changes while the page is in front: start and finish follow, the step does not.
+    const CRegion* wide = S().m_Rgn.GetWidescanRgn();
+    const double photon = S().m_Src.m_dEnergy;
+    for (unsigned id : {unsigned(ID_VIEW_UNITS_KE), unsigned(ID_VIEW_UNITS_BE)}) {
+        frame->OnViewUnits(id);
+        Pump(0);
+        const bool binding = id == ID_VIEW_UNITS_BE;
+        const double start = binding ? photon - wide->m_dStart : wide->m_dStart;
+        EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Start), FormatPrintf("%.3f", start)) << id;
+        EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Step), FormatPrintf("%.3f", wide->m_dStep)) << id;
+    }
+}
+
+TEST_F(XpsSheet, AValueBeingTypedWhenStartIsPressedCounts)
+{
+    S().m_Src.m_iType = 2;
+    Page(4);
+    CAcquireGrid& grid = sheet->RgnPage().Grid();
+    ClickCell(grid, 0, CAcquireXPS_RgnPage::Dwell);
+    ASSERT_TRUE(grid.IsEditing());
+    for (int i = 0; i < 8; ++i)
+        Key(Qt::Key_Backspace, "\b");
+    Type("2000");
+    sink.Clear();
+    Click("IDC_ACQ_STARTBTN");
+    EXPECT_EQ(S().m_Rgn.GetWidescanRgn()->m_dDwell, 2000);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], LoadString(2193));
+}

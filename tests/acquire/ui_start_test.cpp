@@ -1,0 +1,187 @@
+// Start: the file the new document is saved under, the prompt for an
+// existing file, and what the end of a run does to the names.
+
+#include "XpsSheetFixture.h"
+
+#include "acquire/ui/AcqHost.h"
+#include "data/Region.h"
+#include "data/VeltraneDoc.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+class XpsStart : public XpsSheet
+{
+protected:
+    void SetUp() override
+    {
+        XpsSheet::SetUp();
+        // A wide scan with the source named "Other": nothing to switch on.
+        S().m_Src.m_iType = 2;
+        S().m_Src.m_dEnergy = 1486.6;
+        AcqHost().startAcquiring = [this](CVeltraneDoc* doc, QObject*) {
+            started.push_back(doc);
+            return 0;
+        };
+        AcqHost().engineDocument = [this] { return started.empty() ? nullptr : started.back(); };
+    }
+    void TearDown() override
+    {
+        AcqHost().startAcquiring = nullptr;
+        AcqHost().engineDocument = nullptr;
+        XpsSheet::TearDown();
+    }
+    void StartWith(const QString& name)
+    {
+        Page(0);
+        Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->setText(name);
+        Click("IDC_ACQ_STARTBTN");
+    }
+    void End(unsigned result = 0)
+    {
+        SendAppMessage(sheet, WMAPP_ACQ_END, result, 0);
+        Pump(0);
+    }
+    std::vector<CVeltraneDoc*> started;
+};
+
+TEST_F(XpsStart, TheNameGetsItsExtensionAndMovesOnAfterTheRun)
+{
+    const struct
+    {
+        const char* typed;
+        const char* saved;
+        const char* next;
+    } cases[] = {
+        {"run9", "run9.vlt", "run10"},
+        {"run007.VLT", "run007.VLT", "run8.VLT"},
+        {"note.txt", "note.txt.vlt", "note.txt"},
+    };
+    for (const auto& c : cases) {
+        const size_t before = started.size();
+        sink.Clear();
+        StartWith(settings.Path(c.typed));
+        ASSERT_EQ(started.size(), before + 1)
+            << c.typed << ": " << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+        EXPECT_EQ(started.back()->GetPathName(), settings.Path(c.saved).toStdString());
+        EXPECT_TRUE(QFile::exists(settings.Path(c.saved)));
+        EXPECT_FALSE(Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled()) << "running";
+        Click("IDC_ACQ_STARTBTN");
+        EXPECT_EQ(started.size(), before + 1) << "a second Start during the run";
+        End();
+        EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled());
+        EXPECT_EQ(S().m_Exp.m_csFileName, settings.Path(c.next).toStdString());
+        ASSERT_FALSE(sink.Texts().empty());
+        EXPECT_EQ(sink.Texts().back(), LoadString(5120));
+    }
+}
+
+TEST_F(XpsStart, AnEmptyNameRunsInATemporaryFileThatBecomesUntitled)
+{
+    StartWith("");
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0]->GetPathName(), sheet->TempFile());
+    End();
+    const std::string first = started[0]->GetPathName();
+    EXPECT_EQ(first.rfind(LoadString(61443), 0), 0u) << first;
+    StartWith("");
+    End();
+    ASSERT_EQ(started.size(), 2u);
+    const std::string second = started[1]->GetPathName();
+    EXPECT_NE(first, second);
+    EXPECT_EQ(std::stoi(second.substr(LoadString(61443).size())),
+              std::stoi(first.substr(LoadString(61443).size())) + 1);
+}
+
+TEST_F(XpsStart, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo)
+{
+    const QString path = settings.Path("old.vlt");
+    WriteBytes("old.vlt", {'k', 'e', 'e', 'p'});
+    // Cancel: nothing is started, the file stays.
+    sink.Answer(IDCANCEL);
+    StartWith(path);
+    EXPECT_TRUE(started.empty());
+    EXPECT_EQ(QFile(path).size(), 4);
+    // No, then a new name in Save As: the old file stays.
+    sink.Answer(IDNO);
+    dialogs.Answer(settings.Path("new.vlt"));
+    StartWith(path);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(QFile(path).size(), 4);
+    EXPECT_TRUE(QFile::exists(settings.Path("new.vlt")));
+    End();
+    // Yes: replaced.
+    sink.Answer(IDYES);
+    StartWith(path);
+    ASSERT_EQ(started.size(), 2u);
+    EXPECT_GT(QFile(path).size(), 4);
+    End();
+}
+
+TEST_F(XpsStart, ADataFileGivesBackTheSetUpItWasMadeFrom)
+{
+    // Narrow scan over memorised positions 1-2 (Default) and 3 (Steel).
+    auto setup = std::make_unique<CXpsSetup>(S().m_Instr);
+    setup->m_Src.m_iType = 2;
+    setup->m_Src.m_dEnergy = 1486.6;
+    setup->m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    setup->m_Exp.SetMovement(CAcquireXPS::Memory);
+    setup->m_Exp.m_nPosns[CAcquireXPS::Memory] = 3;
+    auto& rows = setup->m_Stg.m_GridData[CAcquireXPS::Memory];
+    rows = {{1, 2, "Default", "a"},
+            {3, 3, "Steel", "b"},
+            {CLevelInfo::NotValid, CLevelInfo::NotValid, EmptyText, EmptyText}};
+    for (const char* name : {"Default", "Steel"}) {
+        CStageGroup* g =
+            std::string(name) == "Default" ? setup->m_Stg.GetGroups()[0].get() : setup->m_Stg.AddGroup(name);
+        g->m_Regions.push_back(NewRegion(name[0] == 'D' ? "C" : "Fe", 700, 720, 0.5, 50));
+    }
+    sheet->TakeSetup(std::move(setup));
+    S().m_Src.m_iType = 2;
+    S().m_Src.m_dEnergy = 1486.6;
+    StartWith(settings.Path("made.vlt"));
+    ASSERT_EQ(started.size(), 1u) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    End();
+    app->CloseAllDocuments(true);
+
+    sheet->TakeSetup(std::make_unique<CXpsSetup>(S().m_Instr));
+    sink.Clear();
+    dialogs.Answer(settings.Path("made.vlt"));
+    Click("id_3997");
+    EXPECT_TRUE(sink.Texts().empty()) << sink.Texts()[0];
+    EXPECT_EQ(S().GetExpType(), CAcquireXPS::Narrowscan);
+    EXPECT_EQ(S().GetMoveType(), CAcquireXPS::Memory);
+    const auto& back = S().m_Stg.m_GridData[CAcquireXPS::Memory];
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[0].m_dLast, 2);
+    EXPECT_EQ(back[1].m_csGroup, "Steel");
+    ASSERT_EQ(S().m_Stg.GetGroups().size(), 2u);
+    EXPECT_EQ(S().m_Stg.GetGroups()[1]->m_Regions.at(0)->GetName(), "Fe");
+    EXPECT_EQ(S().m_Stg.GetGroups()[1]->m_Regions.at(0)->m_dBk1, 0.0) << "no background again";
+}
+
+TEST_F(XpsStart, TheSourceIsSwitchedOnlyWhileNoRunGoes)
+{
+    auto fresh = std::make_unique<CXpsSetup>(S().m_Instr);
+    sheet->TakeSetup(std::move(fresh)); // Mg Ka: the X-rays must be on for Start
+    Page(1);
+    sink.Clear();
+    Click("IDC_ACQXPSSRC_XRAYON");
+    for (int i = 0; i < 200 && !sheet->SrcPage().IsXraysOn() && sheet->SrcPage().IsWorking(); ++i)
+        Pump(10);
+    ASSERT_TRUE(sheet->SrcPage().IsXraysOn()) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    EXPECT_FALSE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYON")->isVisible());
+    EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYUPDATE")->isEnabled());
+    StartWith("");
+    ASSERT_EQ(started.size(), 1u) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    // While the run goes the source's link is the engine's.
+    Page(1);
+    EXPECT_FALSE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYUPDATE")->isEnabled());
+    EXPECT_FALSE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYOFF")->isEnabled());
+    End();
+    EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQXPSSRC_XRAYOFF")->isEnabled());
+    Click("IDC_ACQXPSSRC_XRAYOFF");
+    for (int i = 0; i < 200 && sheet->SrcPage().IsXraysOn(); ++i)
+        Pump(10);
+    EXPECT_FALSE(sheet->SrcPage().IsXraysOn());
+}

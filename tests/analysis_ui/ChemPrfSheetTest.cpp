@@ -1,0 +1,345 @@
+// The chemical-profiling sheet on a real spectrum view of measured Mn 2p
+// data: references opened through the import path and shared, a fit of the
+// current level through the widgets, the overlay, closing.
+
+#include "AppFixture.h"
+#include "analysis/ui/ChemPrf.h"
+#include "analysis/ui/ChemPrfGrids.h"
+#include "analysis/ui/ChemPrfView.h"
+#include "analysis/ui/ProcDlg.h"
+#include "app/Legend.h"
+#include "app/SpecView.h"
+#include "app/VeltraneView.h"
+#include "app/plot/LineCursor.h"
+#include "app/plot/SpecTrace.h"
+#include "data/VeltraneDoc.h"
+#include "res/resource.h"
+#include "tools/mkdemo/DemoFile.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <atomic>
+#include <cmath>
+
+namespace {
+
+const std::string kVamas = VELTRANE_SOURCE_DIR "/tests/formats/fixtures/vamas/";
+
+class ChemPrfSheetTest : public AppFixture
+{
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        InstallProcessTools();
+        m_oldMake = CVeltrane::s_makeSpecView;
+        CVeltrane::s_makeSpecView = [] { return new CSpecView; };
+        Start();
+    }
+    void TearDown() override
+    {
+        if (CChemPrf_Sheet* s = CChemPrf_Sheet::GetInstance())
+            s->close();
+        Pump(0);
+        AppFixture::TearDown();
+        CVeltrane::s_makeSpecView = m_oldMake;
+    }
+    static void Click(const char* name)
+    {
+        auto* b = CChemPrf_Sheet::GetInstance()->findChild<QAbstractButton*>(QString::fromLatin1(name));
+        ASSERT_NE(b, nullptr) << name;
+        ASSERT_TRUE(b->isEnabled()) << name;
+        b->click();
+        Pump(0);
+    }
+    std::function<CView*()> m_oldMake;
+};
+
+TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
+{
+    auto* doc = dynamic_cast<CVeltraneDoc*>(
+        app->OpenDocumentFile((kVamas + "xpsdl__mno_gas-phase_removed.vms").c_str()));
+    ASSERT_NE(doc, nullptr);
+    auto* view = dynamic_cast<CSpecView*>(doc->GetViews().front());
+    ASSERT_NE(view, nullptr);
+    view->GetParentFrame()->resize(900, 600);
+    Pump(20);
+    Execute(ID_PROCESS_CHEMICALPROFILING);
+    Pump(10);
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(ChemPrfSheetTool(), static_cast<IViewTool*>(sheet));
+    EXPECT_FALSE(sheet->findChild<QAbstractButton*>("IDC_CHMPRF_CALC")->isEnabled());
+
+    // The same file three times: one document, three references.
+    const std::string refs = kVamas + "xpsdl__Mn_references.vms";
+    ASSERT_EQ(sheet->AddReferenceFiles({refs}, 0, false), 1);
+    ASSERT_EQ(sheet->AddReferenceFiles({refs, refs}, 1, true), 1);
+    ASSERT_EQ(sheet->GetRefList().size(), 3u);
+    EXPECT_EQ(sheet->CountRefDocuments(), 1);
+    sheet->SetRefLevel(1, 1);
+    sheet->SetRefLevel(2, 2);
+    EXPECT_EQ(sheet->GetRefList()[2]->m_iLevel, 2);
+    // A file that is not there adds nothing and keeps the document count.
+    EXPECT_EQ(sheet->AddReferenceFiles({kVamas + "missing.vms"}, 3, true), 0);
+    EXPECT_EQ(sheet->CountRefDocuments(), 1);
+    sheet->RemoveReference(2);
+    EXPECT_EQ(sheet->CountRefDocuments(), 1); // still used by two
+    sheet->AddReferenceFiles({refs}, 2, true);
+    sheet->SetRefLevel(2, 2);
+
+    // The reference table: drop lists for region and level, the label, the
+    // menu only on reference rows.
+    CChemPrfFileGrid* grid = sheet->GetFileGrid();
+    CUGCell cell;
+    grid->GetCell(4, 1, &cell);
+    EXPECT_EQ(cell.GetCellType(), 1);
+    EXPECT_STREQ(cell.GetText(), "1");
+    std::string two = "2";
+    grid->OnCellTypeNotify(0, 4, 0, CTN_SELECT, reinterpret_cast<long>(&two));
+    EXPECT_EQ(sheet->GetRefList()[0]->m_iLevel, 2);
+    std::string zero = "0";
+    grid->OnCellTypeNotify(0, 4, 0, CTN_SELECT, reinterpret_cast<long>(&zero));
+    std::string label = "MnO";
+    grid->OnEditFinish(1, 0, nullptr, label, 0);
+    EXPECT_EQ(sheet->GetRefList()[0]->m_csLabel, "MnO");
+    EXPECT_TRUE(grid->OnMenuStart(0, 2, UG_SECTION_GRID));
+    EXPECT_FALSE(grid->OnMenuStart(0, 3, UG_SECTION_GRID)); // the add row
+
+    // The cursors on the stretch the references cover (817.7 to 855.6 eV), in
+    // reverse order.
+    CSpecTrace* t = view->GetSpecTrace();
+    sheet->GetCursor(1)->SetPos(t->IndexTox(569));
+    sheet->GetCursor(2)->SetPos(t->IndexTox(190));
+    int lo = 0, hi = 0;
+    ASSERT_TRUE(sheet->GetStretch(lo, hi));
+    EXPECT_EQ(lo, 190);
+    EXPECT_EQ(hi, 569);
+    Click("IDC_CHMPRF_CALC"); // runs the calculating dialog until the fit ends
+    CChemPrfParams* p = sheet->GetParams();
+    ASSERT_TRUE(p->IsDone(view->GetCurrentLevel()));
+    double sum = 0;
+    for (double v : sheet->GetResult())
+        sum += std::fabs(v);
+    EXPECT_GT(sum, 0.0);
+
+    // Turning independent shifts on discards the result and relays the rows.
+    auto* multi = sheet->findChild<QCheckBox*>("IDC_CHMPRFCALC_MULTISHIFT");
+    const bool was = multi->isChecked();
+    multi->setChecked(!was);
+    EXPECT_EQ(p->CountDone(), 0);
+    EXPECT_EQ(p->GetRowLength(), was ? 3 + 1 + 1 : 1 + 6);
+    multi->setChecked(was);
+    Click("IDC_CHMPRF_CALC");
+
+    const QByteArray dir = qgetenv("VELTRANE_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        Pump(200);
+        view->GetParentFrame()->grab().save(dir + "/chemprf-fitted.png");
+        sheet->grab().save(dir + "/chemprf-sheet.png");
+    }
+    Click("IDC_CHMPRF_CLOSE");
+    Pump(10);
+    EXPECT_EQ(CChemPrf_Sheet::GetInstance(), nullptr);
+    EXPECT_EQ(ChemPrfSheetTool(), nullptr);
+}
+
+// A depth profile of 50 levels fitted by two of its own levels, opened again
+// as a reference document.
+class ChemPrfProfileTest : public ChemPrfSheetTest
+{
+protected:
+    CChemPrf_Sheet* OpenProfile()
+    {
+        m_path = WriteBytes("profile50.vlt", MakeDemoFile(50)).toStdString();
+        auto* doc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(m_path.c_str()));
+        EXPECT_NE(doc, nullptr);
+        if (!doc)
+            return nullptr;
+        m_view = dynamic_cast<CSpecView*>(doc->GetViews().front());
+        m_view->GetParentFrame()->resize(900, 600);
+        Pump(20);
+        Execute(ID_PROCESS_CHEMICALPROFILING);
+        Pump(10);
+        CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+        EXPECT_NE(sheet, nullptr);
+        if (!sheet)
+            return nullptr;
+        EXPECT_EQ(sheet->GetParams()->GetNumLevels(), 50);
+        sheet->AddReferenceFiles({m_path}, 0, false);
+        sheet->AddReferenceFiles({m_path}, 1, true);
+        sheet->SetRefLevel(1, 49);
+        EXPECT_EQ(sheet->CountRefDocuments(), 1);
+        return sheet;
+    }
+
+    // Runs the event loop until the dialog's worker has ended; returns the
+    // longest wait between two turns of the loop, in ms. onTick runs at each.
+    static qint64 RunUntilIdle(CChemPrf_Profiling& dlg, const std::function<void()>& onTick = nullptr)
+    {
+        QEventLoop loop;
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0, worst = 0;
+        QTimer tick;
+        tick.setInterval(1);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            worst = std::max(worst, now - last);
+            last = now;
+            if (onTick)
+                onTick();
+            if (!dlg.IsRunning() || now > 60000)
+                loop.quit();
+        });
+        tick.start();
+        loop.exec();
+        return worst;
+    }
+
+    std::string m_path;
+    CSpecView* m_view = nullptr;
+};
+
+TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
+{
+    CChemPrf_Sheet* sheet = OpenProfile();
+    ASSERT_NE(sheet, nullptr);
+    CChemPrfParams* p = sheet->GetParams();
+    {
+        CChemPrf_Profiling dlg(sheet);
+        sheet->m_pProfiling = &dlg;
+        ASSERT_TRUE(dlg.Create(sheet));
+        // Stop at once: the worker finishes at most the level it is on.
+        dlg.StartStopButton()->click();
+        const int doneAtStop = dlg.LevelsSolved();
+        RunUntilIdle(dlg);
+        EXPECT_LE(p->CountDone(), doneAtStop + 1) << "Stop ends the run within one level";
+        // (A fast machine may have fitted every level before the click.)
+        if (p->CountDone() < 50) {
+            EXPECT_EQ(dlg.StartStopButton()->text(), QStringLiteral("&Start"));
+        }
+        EXPECT_EQ(dlg.findChild<QPushButton*>("IDC_CHMPRFPRF_SAVEAS")->isEnabled(), p->CountDone() > 0);
+
+        // Started again: every level, the loop never held up for long.
+        if (dlg.StartStopButton()->isEnabled())
+            dlg.StartStopButton()->click();
+        const qint64 worst = RunUntilIdle(dlg);
+        EXPECT_LT(worst, 50) << "longest wait of the event loop, ms";
+        EXPECT_EQ(p->CountDone(), 50);
+        EXPECT_FALSE(dlg.StartStopButton()->isEnabled());
+        CUGCell cell;
+        dlg.Grid()->GetCell(1, 49, &cell);
+        EXPECT_EQ(std::string(cell.GetText()), QString::asprintf("%f", p->GetIntensity(49, 1)).toStdString());
+        // The level that is its own reference is fitted by it alone.
+        EXPECT_NEAR(p->GetIntensity(49, 1), 1.0, 1e-3);
+        EXPECT_NEAR(p->GetIntensity(0, 0), 1.0, 1e-3);
+
+        if (const QByteArray shots = qgetenv("VELTRANE_SCREENSHOT_DIR"); !shots.isEmpty())
+            dlg.grab().save(shots + "/chemprf-profiling.png");
+        const QString out = QString::fromStdString(m_path) + ".txt";
+        ASSERT_TRUE(dlg.SaveTo(out.toStdString()));
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        EXPECT_EQ(text.count("\r\n"), 51);
+        EXPECT_TRUE(text.startsWith(" Level       Intensity 0       Intensity 1        Shift (eV)\r\n"));
+        sheet->m_pProfiling = nullptr;
+    }
+    sheet->UpdateButtons(); // as the Profile button does when its dialog ends
+    // Show puts the chemical profile over the spectrum view; Hide takes it away.
+    sheet->SetRefLabel(0, "   ");         // blank: the file's title
+    sheet->SetRefLabel(1, " substrate "); // trimmed
+    auto* show = sheet->findChild<QPushButton*>("IDC_CHMPRF_SHOWHIDE");
+    ASSERT_TRUE(show->isEnabled());
+    Click("IDC_CHMPRF_SHOWHIDE");
+    CChemPrfView* prf = sheet->GetPrfView();
+    ASSERT_NE(prf, nullptr);
+    EXPECT_EQ(show->text(), QStringLiteral("Hide"));
+    EXPECT_EQ(prf->GetNumDispTraces(), 2);
+    ASSERT_NE(prf->GetLegend(), nullptr);
+    EXPECT_EQ(prf->GetLegend()->GetNumEntries(), 2);
+    const QByteArray dir = qgetenv("VELTRANE_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        Pump(200);
+        m_view->GetParentFrame()->grab().save(dir + "/chemprf-profile.png");
+    }
+    Click("IDC_CHMPRF_SHOWHIDE");
+    EXPECT_EQ(sheet->GetPrfView(), nullptr);
+    EXPECT_EQ(show->text(), QStringLiteral("Show"));
+    Click("IDC_CHMPRF_SHOWHIDE");
+    ASSERT_NE(sheet->GetPrfView(), nullptr);
+    // Closing the sheet takes the profile away first.
+    Click("IDC_CHMPRF_CLOSE");
+}
+
+TEST_F(ChemPrfProfileTest, ClosingTheViewDuringAProfileStopsAndWaits)
+{
+    CChemPrf_Sheet* sheet = OpenProfile();
+    ASSERT_NE(sheet, nullptr);
+    // Through the Profile button: the modal dialog runs its own loop, in
+    // which the document window is closed while the worker fits.
+    QTimer::singleShot(0, [&] {
+        auto* dlg = sheet->findChild<CChemPrf_Profiling*>();
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_TRUE(dlg->IsRunning());
+        m_view->GetParentFrame()->close();
+    });
+    Click("IDC_CHMPRF_PROFILE");
+    Pump(10);
+    EXPECT_EQ(CChemPrf_Sheet::GetInstance(), nullptr);
+}
+
+// A solve that lasts until the test lets it end.
+std::atomic<bool> g_release{false};
+int HeldCalc(double* theta, const int*, double* sse, const int*)
+{
+    while (!g_release.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    theta[0] = 42.0;
+    *sse = 0.0;
+    return 0x40003;
+}
+int NoSetup(const double*, const int*, const int*, int*)
+{
+    return 0;
+}
+void NoRef(const double*, const int*, const int*, const double*, const double*, const double*) {}
+void NoRelease() {}
+
+TEST_F(ChemPrfSheetTest, CalculatingDialogCannotBeClosedWhileTheFitRuns)
+{
+    std::vector<double> ref(100);
+    for (int i = 0; i < 100; ++i)
+        ref[size_t(i)] = std::sin(0.1 * i);
+    const std::vector<SChemPrfRefCurve> refs = {{ref.data(), 100, -1.0, 1.0, 0.0, 99.0, 1.0}};
+    const SPelomarApi api{&NoSetup, &NoRef, &HeldCalc, &NoRelease};
+    CChemPrfFitSetup setup(api, refs, {0.0, 99.0, 100}, 10, 60, nullptr);
+    std::vector<double> row = {0.0, 1.0};
+    CChemPrf_Calculating dlg(setup, row, 0, nullptr);
+    g_release = false;
+    bool stillOpen = false;
+    QTimer::singleShot(100, [&] {
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(&dlg, &esc);
+        dlg.close();
+        stillOpen = dlg.isVisible();
+        g_release = true;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(dlg.DoModal(), 0);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_GE(clock.elapsed(), 500); // shown for at least half a second
+    EXPECT_EQ(dlg.Outcome(), 0x40003);
+    EXPECT_EQ(row[0], 42.0); // the private copy holds the estimates
+}
+
+} // namespace

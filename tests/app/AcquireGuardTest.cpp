@@ -1,0 +1,57 @@
+// A document being acquired: Save and Save As are greyed, and closing it
+// asks; No keeps the run, Yes aborts it, waits for the worker (the user
+// interface serving its last save) and closes the document.
+
+#include "AppFixture.h"
+
+#include "app/InstrumentHooks.h"
+#include "instrument/Acquire.h"
+#include "instrument/DAU.h"
+#include "res/resource.h"
+#include "tests/instrument/AcquireSheets.h"
+
+#include <QElapsedTimer>
+
+TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
+{
+    InstallInstrumentHooks();
+    Start();
+    ASSERT_NE(app->GetAcq(), nullptr);
+    app->m_pDAU->SetSourceID(0x201); // the emulated unit: each poll waits a real second
+    ASSERT_EQ(app->m_pDAU->Open(), 0);
+
+    SFakeXPS sheet;
+    sheet.type = CAcquireXPS::Widescan;
+    auto region = MakeRegion(0, 1000, 1, 1, 1, 20);
+    sheet.rgn.m_WidescanRegions = {region.get()};
+    const std::string path = settings.Path("run.vlt").toStdString();
+    {
+        CVeltraneDoc prepared;
+        ASSERT_EQ(BuildDocument(prepared, sheet, 1, 1, path), "");
+    }
+    auto* doc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.c_str()));
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(app->GetAcq()->StartAcquiring(doc, nullptr), 0);
+    EXPECT_TRUE(CVeltrane::IsAcquiring(doc));
+    Pump(50);
+
+    EXPECT_FALSE(Action(ID_FILE_SAVE)->isEnabled());
+    EXPECT_FALSE(Action(ID_FILE_SAVE_AS)->isEnabled());
+
+    sink.Clear();
+    sink.Answer(IDNO);
+    Execute(ID_FILE_CLOSE);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 1);
+    EXPECT_TRUE(CVeltrane::IsAcquiring(doc));
+
+    sink.Clear();
+    sink.Answer(IDYES); // abort and close
+    QElapsedTimer t;
+    t.start();
+    Execute(ID_FILE_CLOSE);
+    EXPECT_LT(t.elapsed(), 10000);
+    EXPECT_FALSE(app->GetAcq()->IsBusy());
+    EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 0);
+    EXPECT_EQ(app->GetAcq()->GetStatus(), CAcquire::Inactive);
+}

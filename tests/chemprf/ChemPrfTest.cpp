@@ -1,0 +1,551 @@
+// Chemical profiling without the user interface: the parameter table, the
+// mapping of references, the fitted curve, the fit through the reference-fit
+// library (a fake one for the retry and stop rules, the real one on measured
+// Mn 2p spectra against an independent MINPACK fit) and the export.
+
+#include "analysis/core/ChemPrf.h"
+#include "data/SpecRgn.h"
+#include "data/StagePosn.h"
+#include "data/VeltraneDoc.h"
+#include "data/formats/ImportReaders.h"
+#include "platform/File.h"
+
+#include <cminpack.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// ------------------------------------------------------------ parameters
+
+TEST(ChemPrfParams, StartValuesFollowTheFlags)
+{
+    struct Case
+    {
+        bool c, multi, zero;
+        std::vector<double> row; // for two references
+    };
+    const Case cases[] = {
+        {false, false, false, {0, 1, 1}},        {true, false, false, {0, 0, 1, 1}},
+        {false, true, false, {1, 0, 1, 0}},      {true, true, false, {0, 1, 0, 1, 0}},
+        {false, false, true, {0, 1e-8, 1e-8}},   {true, false, true, {0, 0, 1e-8, 1e-8}},
+        {false, true, true, {1e-8, 0, 1e-8, 0}}, {true, true, true, {0, 0, 0, 0, 0}},
+    };
+    for (const Case& k : cases) {
+        CChemPrfParams p(3);
+        p.SetConstant(k.c);
+        p.SetMultiShift(k.multi);
+        p.SetInitZero(k.zero);
+        p.SetNumRefs(2, true);
+        ASSERT_EQ(p.GetRowLength(), int(k.row.size()));
+        EXPECT_EQ(p.GetMode(), (k.c ? 1 : 0) + (k.multi ? 2 : 0));
+        for (int l = 0; l < 3; ++l)
+            EXPECT_EQ(std::vector<double>(p.GetRow(l), p.GetRow(l) + p.GetRowLength()), k.row)
+                << k.c << k.multi << k.zero;
+    }
+}
+
+TEST(ChemPrfParams, RowsDoneFlagsAndGetters)
+{
+    CChemPrfParams p(4);
+    EXPECT_EQ(p.GetRow(0), nullptr);
+    p.SetDone(1, true);
+    p.ResetLevel(1); // no rows: only the flag
+    EXPECT_FALSE(p.IsDone(1));
+
+    p.SetConstant(true);
+    p.SetMultiShift(true);
+    p.SetInitZero(true);
+    p.SetNumRefs(2, true);
+    double* r = p.GetRow(2);
+    r[0] = 0.5;
+    r[1] = -0.25; // a1 negative: read as its absolute value
+    r[2] = -3.0;  // s1 keeps its sign
+    r[3] = 2.0;
+    r[4] = 7.0;
+    p.SetDone(2, true);
+    EXPECT_EQ(p.GetConstant(2), 0.5);
+    EXPECT_EQ(p.GetIntensity(2, 0), 0.25);
+    EXPECT_EQ(p.GetShift(2, 0), -3.0);
+    EXPECT_EQ(p.GetShift(2, 1), 7.0);
+    EXPECT_EQ(p.CountDone(), 1);
+
+    // The start offset only on a level not yet fitted.
+    p.SetInitialOffset(2, 9.0);
+    EXPECT_EQ(p.GetConstant(2), 0.5);
+    p.SetInitialOffset(0, 9.0);
+    EXPECT_EQ(p.GetConstant(0), 9.0);
+    p.SetInitZero(false);
+    p.SetInitialOffset(1, 9.0);
+    EXPECT_EQ(p.GetConstant(1), 0.0);
+}
+
+// ---------------------------------------------------------------- mapping
+
+TEST(ChemPrfMapping, ValuesAndRefusals)
+{
+    double b0 = -1, a = -1;
+    // Reference 0.2 eV per channel from 100; target 0.1 eV per point from 101.
+    ASSERT_TRUE(ChemPrfGridMapping(100.0, 120.0, 101, 101.0, 111.0, 101, b0, a));
+    EXPECT_DOUBLE_EQ(b0, 5.0);
+    EXPECT_DOUBLE_EQ(a, 0.5);
+
+    struct Bad
+    {
+        double rs, rf;
+        int nr;
+        double ts, tf;
+        int nt;
+    };
+    const Bad bad[] = {
+        {100, 100, 101, 101, 111, 101}, // reference without an energy range
+        {100, 120, 1, 101, 111, 101},   // reference of one point
+        {100, 120, 101, 101, 111, 1},   // target of one point
+        {100, 120, 101, 101, 111, 0},   {100, std::nan(""), 101, 101, 111, 101},
+    };
+    for (const Bad& k : bad) {
+        b0 = a = -1;
+        EXPECT_FALSE(ChemPrfGridMapping(k.rs, k.rf, k.nr, k.ts, k.tf, k.nt, b0, a));
+        EXPECT_EQ(b0, -1);
+    }
+}
+
+TEST(ChemPrfCurve, FittedCurveShiftsScalesAndZeroFillsUnfitted)
+{
+    // Reference: a ramp 0..9 over 10 channels of 1 eV from 0 eV; target: 5
+    // points of 1 eV from 2 eV, data range 10..20.
+    std::vector<double> ref(10);
+    for (int i = 0; i < 10; ++i)
+        ref[size_t(i)] = i;
+    const std::vector<SChemPrfRefCurve> refs = {{ref.data(), 10, 0.0, 9.0, 0.0, 9.0, 1.0}};
+    const SChemPrfTarget target{2.0, 6.0, 5};
+    const std::vector<double> y = {10, 12, 14, 16, 20};
+    std::vector<double> result(5, 7.0), residual(5, 3.0);
+
+    CChemPrfParams p(2);
+    p.SetNumRefs(1, true);
+    EXPECT_TRUE(ChemPrfFittedCurve(p, 0, refs, target, y.data(), 10, 20, result.data(), residual.data()));
+    EXPECT_EQ(result, std::vector<double>(5, 0.0)); // not fitted: zeros
+    EXPECT_EQ(residual, std::vector<double>(5, 3.0));
+
+    // [s, a] = [1.5, 0.9]: x = 3.5 + i, value (x / 9) * 0.9 = x / 10.
+    p.GetRow(0)[0] = 1.5;
+    p.GetRow(0)[1] = -0.9;
+    p.SetDone(0, true);
+    ASSERT_TRUE(ChemPrfFittedCurve(p, 0, refs, target, y.data(), 10, 20, result.data(), residual.data()));
+    for (int i = 0; i < 5; ++i) {
+        const double x = std::min(3.5 + i, 9.0); // clamped at the last channel
+        EXPECT_NEAR(result[size_t(i)], 10 + 10 * (0.9 * x / 9), 1e-12) << i;
+        EXPECT_NEAR(residual[size_t(i)], result[size_t(i)] - y[size_t(i)], 1e-12);
+    }
+    // A reference that cannot be mapped: no curve.
+    const std::vector<SChemPrfRefCurve> flat = {{ref.data(), 10, 0.0, 9.0, 4.0, 4.0, 0.0}};
+    EXPECT_FALSE(ChemPrfFittedCurve(p, 0, flat, target, y.data(), 10, 20, result.data(), residual.data()));
+    EXPECT_EQ(result, std::vector<double>(5, 0.0));
+}
+
+TEST(ChemPrfCurve, OverlaySitsWhereTheFitPutTheReference)
+{
+    // Reference of 0.05 eV channels with its peak at 105 eV; data of 0.1 eV
+    // points from 100 eV (A = 2). A fitted shift of -40 reference channels
+    // (2 eV) puts the peak at 107 eV, data point 70: 20 data channels.
+    std::vector<double> ref(401, 0.0);
+    ref[100] = 5.0; // 100 + 100 * 0.05 = 105 eV
+    const SChemPrfRefCurve r{ref.data(), 401, 0.0, 5.0, 100.0, 120.0, 0.05};
+    const SChemPrfTarget target{100.0, 110.0, 101};
+    std::vector<double> out(101);
+    ASSERT_TRUE(ChemPrfReferenceOverlay(r, target, 0.0, 10.0, 20.0, out.data()));
+    EXPECT_EQ(std::max_element(out.begin(), out.end()) - out.begin(), 50);
+    EXPECT_DOUBLE_EQ(out[50], 20.0); // scaled to the data's range
+    EXPECT_DOUBLE_EQ(out[0], 10.0);
+    ASSERT_TRUE(ChemPrfReferenceOverlay(r, target, -40.0, 10.0, 20.0, out.data()));
+    EXPECT_EQ(std::max_element(out.begin(), out.end()) - out.begin(), 70);
+
+    const SChemPrfRefCurve flat{ref.data(), 401, 0.0, 5.0, 100.0, 100.0, 0.05};
+    EXPECT_FALSE(ChemPrfReferenceOverlay(flat, target, 0.0, 10.0, 20.0, out.data()));
+}
+
+// ------------------------------------------------------------ fake library
+
+struct Fake
+{
+    static inline int calls = 0, setups = 0, releases = 0, n = 0, m = 0;
+    static inline int* stop = nullptr;
+    static inline const double* data = nullptr;
+    static inline std::vector<int> outcomes; // by call, then the last one
+    static inline std::vector<double> firstTheta;
+    static inline std::function<void()> onCalc;
+
+    static void Reset()
+    {
+        calls = setups = releases = n = m = 0;
+        stop = nullptr;
+        data = nullptr;
+        outcomes = {0};
+        firstTheta.clear();
+        onCalc = nullptr;
+    }
+    static int SetupFit(const double* d, const int* pn, const int* pm, int* s)
+    {
+        ++setups;
+        data = d;
+        n = *pn;
+        m = *pm;
+        stop = s;
+        return 0;
+    }
+    static void SetupRef(const double*, const int*, const int*, const double*, const double*, const double*)
+    {
+    }
+    static int Calc(double* theta, const int*, double* sse, const int*)
+    {
+        if (onCalc)
+            onCalc();
+        firstTheta.push_back(theta[0]);
+        *sse = 0;
+        theta[0] += 1.0; // each try moves on from the one before
+        const int out = outcomes[std::min(size_t(calls), outcomes.size() - 1)];
+        ++calls;
+        if (stop && __atomic_load_n(stop, __ATOMIC_ACQUIRE))
+            return 0x50000;
+        return out;
+    }
+    static void Release() { ++releases; }
+    static SPelomarApi Api() { return {&SetupFit, &SetupRef, &Calc, &Release}; }
+};
+
+struct FakeProfile
+{
+    std::vector<double> ref;
+    std::vector<std::vector<double>> curves;
+    std::vector<SChemPrfRefCurve> refs;
+    std::vector<SChemPrfLevelCurve> levels;
+    SChemPrfTarget target{100.0, 199.0, 100};
+
+    explicit FakeProfile(int nLevels)
+    {
+        Fake::Reset();
+        ref.resize(200);
+        for (size_t i = 0; i < ref.size(); ++i)
+            ref[i] = std::sin(0.1 * double(i));
+        refs = {{ref.data(), 200, -1.0, 1.0, 50.0, 249.0, 1.0}};
+        curves.resize(size_t(nLevels), std::vector<double>(100));
+        for (int l = 0; l < nLevels; ++l) {
+            for (int i = 0; i < 100; ++i)
+                curves[size_t(l)][size_t(i)] = l + i;
+            levels.push_back({curves[size_t(l)].data(), double(l), double(l + 99)});
+        }
+    }
+};
+
+TEST(ChemPrfFit, SixTriesFromThePreviousEstimates)
+{
+    struct Case
+    {
+        std::vector<int> outcomes;
+        int tries, last;
+    };
+    const Case cases[] = {
+        {{0x40003}, 6, 0x40003},                   // never converges: six tries, result kept
+        {{0x30001, 0x40004, 0x20007}, 3, 0x20007}, // the step-tolerance alert counts as success
+        {{0}, 1, 0},
+    };
+    for (const Case& k : cases) {
+        FakeProfile f(1);
+        Fake::outcomes = k.outcomes;
+        CChemPrfFitSetup setup(Fake::Api(), f.refs, f.target, 10, 59, nullptr);
+        ASSERT_EQ(setup.Error(), 0u);
+        double row[2] = {0.0, 1.0};
+        int tries = 0;
+        EXPECT_EQ(setup.Solve(row, 2, 0, nullptr, &tries), k.last);
+        EXPECT_EQ(tries, k.tries);
+        for (int i = 0; i < tries; ++i)
+            EXPECT_EQ(Fake::firstTheta[size_t(i)], double(i)); // each from the one before
+    }
+    EXPECT_EQ(Fake::releases, 1);
+}
+
+TEST(ChemPrfFit, StopAtLevelThreeResetsTheRest)
+{
+    FakeProfile f(10);
+    CChemPrfParams params(10);
+    params.SetNumRefs(1, true);
+    params.GetRow(0)[0] = 5.0; // level 0 starts from its previous shift
+    int stop = 1;              // a run clears nothing itself: the caller does
+    stop = 0;
+    std::vector<SChemPrfLevelResult> got;
+    const unsigned err = ChemPrfRunProfile(Fake::Api(), params, f.refs, f.target, f.levels, 0, 99, &stop,
+                                           [&](SChemPrfLevelResult&& r) {
+                                               if (r.level == 2)
+                                                   ChemPrfRequestStop(stop); // Stop while level 3 runs
+                                               got.push_back(std::move(r));
+                                           });
+    ASSERT_EQ(err, 0u);
+    ASSERT_EQ(got.size(), 10u);
+    // The table is untouched by the run itself: the receiver stores.
+    EXPECT_EQ(params.CountDone(), 0);
+    EXPECT_EQ(params.GetRow(0)[0], 5.0);
+    for (const auto& r : got)
+        ChemPrfStoreResult(params, r);
+    for (int l = 0; l < 10; ++l) {
+        EXPECT_EQ(got[size_t(l)].stopped, l >= 3) << l;
+        EXPECT_EQ(params.IsDone(l), l < 3) << l;
+    }
+    EXPECT_EQ(params.GetRow(0)[0], 6.0); // solved from 5, one try
+    EXPECT_EQ(params.GetRow(5)[0], 0.0); // start values again
+    EXPECT_EQ(params.GetRow(5)[1], 1.0);
+    // Every remaining level was tried once and ended at once.
+    EXPECT_EQ(Fake::calls, 10);
+    EXPECT_EQ(Fake::releases, 1);
+}
+
+TEST(ChemPrfFit, TooFewPointsAndUnmappableReferenceAreRefused)
+{
+    FakeProfile f(2);
+    CChemPrfParams params(2);
+    params.SetConstant(true);
+    params.SetMultiShift(true);
+    params.SetNumRefs(1, true); // NPARM 3
+    int stop = 0;
+    auto none = [](SChemPrfLevelResult&&) { FAIL() << "no level may be reported"; };
+    EXPECT_EQ(ChemPrfRunProfile(Fake::Api(), params, f.refs, f.target, f.levels, 40, 42, &stop, none),
+              IDS_ERR_CHMPRF_SRCPTS);
+    EXPECT_EQ(Fake::setups, 0);
+
+    f.refs[0].finish = f.refs[0].start; // no energy range: would divide by zero
+    EXPECT_EQ(ChemPrfRunProfile(Fake::Api(), params, f.refs, f.target, f.levels, 0, 99, &stop, none),
+              IDS_ERR_CHMPRF_MAPPING);
+    EXPECT_EQ(Fake::setups, 0);
+    EXPECT_EQ(Fake::releases, 0);
+}
+
+TEST(ChemPrfFit, ReversedCursorsFitTheSameStretch)
+{
+    FakeProfile f(1);
+    int lo = 0, hi = 0;
+    ChemPrfStretch(70, 20, lo, hi);
+    EXPECT_EQ(lo, 20);
+    EXPECT_EQ(hi, 70);
+    CChemPrfFitSetup setup(Fake::Api(), f.refs, f.target, lo, hi, nullptr);
+    setup.LoadLevel(f.levels[0].y, f.levels[0].min, f.levels[0].max);
+    ASSERT_EQ(Fake::n, 51);
+    EXPECT_DOUBLE_EQ(Fake::data[0], 20.0 / 99.0);
+    EXPECT_DOUBLE_EQ(Fake::data[50], 70.0 / 99.0);
+}
+
+// -------------------------------------------------- export, byte for byte
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(ChemPrfExport, MatchesTheGoldenFile)
+{
+    CChemPrfParams p(3);
+    p.SetConstant(true);
+    p.SetNumRefs(2, true);
+    const double r0[] = {0.1, -2.5, 0.75, -0.125}, r2[] = {0.0, 1.0, 1234567.0, 0.0001};
+    std::copy(r0, r0 + 4, p.GetRow(0));
+    std::copy(r2, r2 + 4, p.GetRow(2));
+    p.SetDone(0, true);
+    p.SetDone(2, true);
+    const std::string dir = std::filesystem::temp_directory_path() / "chemprf_export_test";
+    std::filesystem::create_directories(dir);
+    const std::string path = dir + "/out.txt";
+    WriteChemPrfExport(path, p, {0.1, 0.5});
+    EXPECT_EQ(ReadBytes(path), ReadBytes(CHEMPRF_FIXTURES "/chemprf_export.txt"));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(ChemPrfExport, ElevenReferencesWithTheirOwnSteps)
+{
+    CChemPrfParams p(1);
+    p.SetMultiShift(true);
+    p.SetNumRefs(11, true);
+    p.GetRow(0)[1] = 4.0;  // s of reference 0, step 0.5: 2 eV
+    p.GetRow(0)[21] = 3.0; // s of reference 10, step 0.25: 0.75 eV
+    p.SetDone(0, true);
+    std::vector<double> steps(11, 1.0);
+    steps[0] = 0.5;
+    steps[10] = 0.25;
+    const std::string text = FormatChemPrfExport(p, steps);
+    const std::string head = text.substr(0, text.find("\r\n"));
+    EXPECT_EQ(head.size(), 6u + 22 * 18);
+    EXPECT_EQ(head.substr(6 + 9 * 18, 36), "       Intensity 9      Intensity 10");
+    EXPECT_EQ(head.substr(6 + 11 * 18, 18), "      Shift (eV) 0");
+    EXPECT_EQ(head.substr(6 + 21 * 18), "     Shift (eV) 10");
+    const std::string line = text.substr(head.size() + 2);
+    EXPECT_EQ(line.substr(6 + 11 * 18, 18), "                 2");
+    EXPECT_EQ(line.substr(6 + 21 * 18), "              0.75\r\n");
+}
+
+// ------------------------------------- measured Mn 2p against MINPACK
+
+struct Doc
+{
+    CVeltraneDoc doc;
+    explicit Doc(const std::string& path)
+    {
+        RegisterImportReaders();
+        CFile f(path, CFile::modeRead);
+        EXPECT_TRUE(doc.ReadFrom(f)) << path;
+    }
+    CSpecRgn* Rgn(int i) { return doc.GetStagePosn(0)->GetSpecRgn(i); }
+};
+
+// The same model as the library's, solved by MINPACK's Levenberg-Marquardt.
+struct Model
+{
+    std::vector<double> data;
+    std::vector<std::vector<double>> refs;
+    std::vector<double> a, b, low, high;
+    int mode = 0;
+
+    double Residual(const double* t, int i) const
+    {
+        const int m = int(refs.size());
+        double e = data[size_t(i)];
+        if (mode & 1)
+            e -= t[0];
+        for (int k = 0; k < m; ++k) {
+            double ak, sk;
+            switch (mode) {
+            case 0:
+                sk = t[0], ak = t[1 + k];
+                break;
+            case 1:
+                sk = t[1], ak = t[2 + k];
+                break;
+            case 2:
+                ak = t[2 * k], sk = t[2 * k + 1];
+                break;
+            default:
+                ak = t[2 * k + 1], sk = t[2 * k + 2];
+                break;
+            }
+            const size_t kk = size_t(k);
+            double u = a[kk] * i + b[kk] + sk;
+            if (u < low[kk])
+                e -= (low[kk] - u) * 1e8, u = low[kk];
+            else if (u > high[kk])
+                e -= (u - high[kk]) * 1e8, u = high[kk];
+            const int j0 = int(std::floor(u)), j1 = int(std::ceil(u));
+            const double y =
+                j0 == j1 ? refs[kk][size_t(j0)]
+                         : refs[kk][size_t(j0)] + (u - j0) * (refs[kk][size_t(j1)] - refs[kk][size_t(j0)]);
+            e -= std::fabs(ak) * y;
+        }
+        return e;
+    }
+    static int Fcn(void* p, int n, int, const double* x, double* fvec, int)
+    {
+        const Model* m = static_cast<const Model*>(p);
+        for (int i = 0; i < n; ++i)
+            fvec[i] = m->Residual(x, i);
+        return 0;
+    }
+    double Sse(const double* t) const
+    {
+        double s = 0;
+        for (int i = 0; i < int(data.size()); ++i)
+            s += Residual(t, i) * Residual(t, i);
+        return s;
+    }
+};
+
+TEST(ChemPrfMeasured, MnSpectraFittedByOxideReferencesAgreeWithMinpack)
+{
+    Doc refDoc(VAMAS_FIXTURES "/xpsdl__Mn_references.vms");
+    Doc dataDoc(VAMAS_FIXTURES "/xpsdl__mno_gas-phase_removed.vms");
+    CSpecRgn* refRgn = refDoc.Rgn(0);
+    ASSERT_NE(refRgn, nullptr);
+    ASSERT_EQ(refRgn->GetNumTraces(), 3);
+    std::vector<SChemPrfRefCurve> refs;
+    for (int k = 0; k < 3; ++k) {
+        const CTrace* t = refRgn->GetTrace(k);
+        refs.push_back({t->GetData(), t->GetNumPoints(), t->GetMinValue(), t->GetMaxValue(),
+                        refRgn->GetStart(), refRgn->GetFinish(), refRgn->GetStep()});
+    }
+    int compared = 0;
+    for (int r = 0; r < 4; ++r) {
+        CSpecRgn* rgn = dataDoc.Rgn(r);
+        ASSERT_NE(rgn, nullptr);
+        const CTrace* tr = rgn->GetTrace(0);
+        const SChemPrfTarget target{rgn->GetStart(), rgn->GetFinish(), tr->GetNumPoints()};
+        // The stretch the references cover, 1 eV inside.
+        const double step = (target.finish - target.start) / (target.n - 1);
+        const int lo = int(std::ceil((refRgn->GetStart() + 1.0 - target.start) / step));
+        const int hi = int(std::floor((refRgn->GetFinish() - 1.0 - target.start) / step));
+        for (int mode = 0; mode < 4; ++mode) {
+            CChemPrfParams params(1);
+            params.SetConstant(mode & 1);
+            params.SetMultiShift(mode & 2);
+            params.SetNumRefs(3, true);
+            const int nparm = params.GetRowLength();
+            std::vector<double> start(params.GetRow(0), params.GetRow(0) + nparm);
+            double sse = 0.0;
+            Model model;
+            model.mode = mode;
+            {
+                CChemPrfFitSetup setup(SPelomarApi::Library(), refs, target, lo, hi, nullptr);
+                ASSERT_EQ(setup.Error(), 0u);
+                setup.LoadLevel(tr->GetData(), tr->GetMinValue(), tr->GetMaxValue());
+                const int out = setup.Solve(params.GetRow(0), nparm, mode, &sse);
+                EXPECT_TRUE(RefFitSucceeded(out)) << std::hex << out;
+                // The model as handed over, for the independent solve.
+                model.data.resize(size_t(hi - lo + 1));
+                ChemPrfNormalise(tr->GetData() + lo, hi - lo + 1, tr->GetMinValue(), tr->GetMaxValue(),
+                                 model.data.data());
+                for (int k = 0; k < 3; ++k) {
+                    const SChemPrfRefCurve& c = refs[size_t(k)];
+                    model.refs.emplace_back(size_t(c.n));
+                    ChemPrfNormalise(c.y, c.n, c.min, c.max, model.refs.back().data());
+                    double b0, a;
+                    ASSERT_TRUE(ChemPrfGridMapping(c.start, c.finish, c.n, target.start, target.finish,
+                                                   target.n, b0, a));
+                    EXPECT_DOUBLE_EQ(a, setup.Scale(k));
+                    const double b = lo * a + b0, margin = std::fabs(4.0 / c.step);
+                    model.a.push_back(a);
+                    model.b.push_back(b);
+                    model.low.push_back(std::max(b - margin, 0.0));
+                    model.high.push_back(std::min((hi - lo) * a + b + margin, c.n - 1.0));
+                }
+            }
+            // MINPACK refines the library's estimates: on this piecewise-linear
+            // model (interpolated references) a solve from the start values may
+            // settle in another kink, so agreement is asked of the minimum the
+            // library found.
+            std::vector<double> x(params.GetRow(0), params.GetRow(0) + nparm), fvec(model.data.size());
+            std::vector<int> ipvt(static_cast<size_t>(nparm));
+            std::vector<double> wa(size_t(nparm) * model.data.size() + 5 * size_t(nparm) + model.data.size());
+            const int info = lmdif1(&Model::Fcn, &model, int(model.data.size()), nparm, x.data(), fvec.data(),
+                                    1e-12, ipvt.data(), wa.data(), int(wa.size()));
+            EXPECT_GE(info, 1);
+            const double ref = model.Sse(x.data());
+            EXPECT_NEAR(sse, model.Sse(params.GetRow(0)), 1e-9 * sse) << "SSE as reported";
+            // Spectra that are exact mixtures fit to rounding: an absolute floor.
+            EXPECT_NEAR(sse, ref, std::max(1e-6 * ref, 1e-20)) << "region " << r << " mode " << mode;
+            EXPECT_LE(sse, model.Sse(start.data()));
+            for (int k = 0; k < 3; ++k) {
+                const double ak = std::fabs(x[size_t(mode == 0   ? 1 + k
+                                                     : mode == 1 ? 2 + k
+                                                     : mode == 2 ? 2 * k
+                                                                 : 2 * k + 1)]);
+                EXPECT_NEAR(params.GetIntensity(0, k), ak, 1e-4 * std::max(ak, 1e-2) + 1e-9)
+                    << "region " << r << " mode " << mode << " ref " << k;
+            }
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 16);
+}
+
+} // namespace

@@ -1,0 +1,237 @@
+// The profile view on the real application object: curves of intensity
+// against level from the document, symbols that cycle, the level axis, an
+// acquired intensity filling its point of the right plane, positions with
+// more points than levels or none, and the legend's placement.
+
+#include "AppFixture.h"
+
+#include "app/Legend.h"
+#include "app/ProfileView.h"
+#include "app/ViewLayout.h"
+#include "app/plot/SpecTrace.h"
+#include "app/plot/SpecWnd.h"
+#include "app/plot/Symbol.h"
+#include "data/SpecRgn.h"
+#include "data/StagePosn.h"
+#include "data/Trace.h"
+#include "data/Update.h"
+#include "data/VeltraneDoc.h"
+#include "framework/ui/MDIChildWnd.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QPen>
+#include <cmath>
+
+namespace {
+
+// A fast profile position: nRgns regions, each level's curve three values
+// (peak, first and second background).
+struct SProfilePosn
+{
+    int nRgns;
+    std::vector<double> levels;
+    int nPoints = 0; // 4: a 2 x 2 raster of analysis points; 0: none
+};
+
+// Curve k of region j at position s: peak 100 * (j + 1) + 10 * k + s,
+// backgrounds 20 and 40, so the intensity is 70 + 100 j + 10 k + s; region 1's
+// level 0 has its peak below the backgrounds.
+double Peak(int s, int j, int k)
+{
+    return j == 1 && k == 0 ? 5.0 : 100.0 * (j + 1) + 10.0 * k + s;
+}
+
+class ProfileViewTest : public AppFixture
+{
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        Start();
+    }
+
+    CProfileView* Open(const std::vector<SProfilePosn>& posns)
+    {
+        CDataFileBuilder b;
+        b.Header().Experiment(0x404, 2).Source().IonGun();
+        for (size_t s = 0; s < posns.size(); ++s) {
+            const SProfilePosn& p = posns[s];
+            CDataFileBuilder::SPosnHead head;
+            head.levels = p.levels;
+            if (p.nPoints > 0)
+                head.posnMode = 4; // the builder's raster is 2 x 2
+            const size_t at = b.BeginPosn(head, p.nRgns);
+            const int nCurves = std::max(int(p.levels.size()), p.nPoints);
+            for (int j = 0; j < p.nRgns; ++j) {
+                const size_t r = b.BeginBlock(5, 1);
+                b.RegionParams(j % 2 ? "Si" : "O", 1, 1, 3, 0).F64(0.5).Count(nCurves);
+                for (int k = 0; k < nCurves; ++k) {
+                    const double pk = Peak(int(s), j, k);
+                    b.F64(std::max(pk, 40.0)).F64(std::min(pk, 20.0)).Count(3).F64(pk).F64(20.0).F64(40.0);
+                }
+                b.EndBlock(r);
+            }
+            b.Count(0);
+            b.EndPosn(at);
+        }
+        b.End();
+        static int n = 0;
+        auto* view = OpenView<CProfileView>(QStringLiteral("profile%1.vlt").arg(++n), b.m_bytes, 800, 600);
+        m_pDoc = view ? view->GetDocument() : nullptr;
+        return view;
+    }
+
+    static std::vector<double> Curve(CSpecWnd* w, int j, int s)
+    {
+        int n = 0;
+        const double* y = w->GetYData(&n, j, s);
+        return y ? std::vector<double>(y, y + n) : std::vector<double>();
+    }
+
+    CVeltraneDoc* m_pDoc = nullptr;
+};
+
+TEST_F(ProfileViewTest, OneCurvePerRegionAgainstLevelWithCyclingSymbols)
+{
+    CProfileView* v = Open({{4, {0.0, 30.0, 60.0, 90.0, 120.0}}});
+    ASSERT_NE(v, nullptr);
+    ASSERT_EQ(v->GetNumSpecWnds(), 1);
+    CSpecWnd* w = v->GetSpecWnd(0);
+    ASSERT_EQ(w->GetNumPlanes(), 1);
+    ASSERT_EQ(w->GetNumTraces(0), 4);
+    EXPECT_FALSE(w->isHidden());
+    EXPECT_EQ(Curve(w, 0, 0), (std::vector<double>{70, 80, 90, 100, 110}));
+    // A peak below its background counts 0, never a negative intensity.
+    EXPECT_EQ(Curve(w, 1, 0), (std::vector<double>{0, 180, 190, 200, 210}));
+    const CSpecTrace* t0 = w->GetSpecTrace(0, 0);
+    ASSERT_NE(t0->GetXData(), nullptr);
+    EXPECT_EQ(std::vector<double>(t0->GetXData(), t0->GetXData() + 5),
+              (std::vector<double>{0, 30, 60, 90, 120}));
+    EXPECT_EQ(v->GetXMin(), 0.0);
+    EXPECT_EQ(v->GetXMax(), 120.0);
+    EXPECT_EQ(v->GetMinIntensity(0), 0.0);
+    EXPECT_EQ(v->GetMaxIntensity(0), 410.0);
+
+    // Crosses, squares, triangles, then crosses again; colours cycle by ten.
+    const CSymbol* s[4];
+    for (int j = 0; j < 4; ++j)
+        s[j] = w->GetSpecTrace(j, 0)->GetSymbol();
+    EXPECT_NE(dynamic_cast<const CSymbolCross*>(s[0]), nullptr);
+    EXPECT_NE(dynamic_cast<const CSymbolSquare*>(s[1]), nullptr);
+    EXPECT_NE(dynamic_cast<const CSymbolTriangle*>(s[2]), nullptr);
+    EXPECT_EQ(s[3], s[0]);
+    EXPECT_EQ(v->GetColour(0), PlotRGB(0, 0, 255));
+    EXPECT_EQ(v->GetColour(9), PlotRGB(0, 255, 0));
+    EXPECT_EQ(v->GetColour(12), PlotRGB(0, 128, 0));
+
+    // One window: the Region button changes nothing.
+    EXPECT_TRUE(v->SelectRegion(3));
+    EXPECT_EQ(v->GetNumDispWnds(), 1);
+    EXPECT_FALSE(w->isHidden());
+}
+
+TEST_F(ProfileViewTest, AcquiredIntensityFillsItsPointOfItsPlane)
+{
+    CProfileView* v = Open({{2, {0.0, 30.0, 60.0}}, {2, {0.0, 30.0, 60.0}}});
+    ASSERT_NE(v, nullptr);
+    CSpecWnd* w = v->GetSpecWnd(0);
+    ASSERT_EQ(w->GetNumPlanes(), 2);
+    const std::vector<double> plane0 = Curve(w, 1, 0);
+    EXPECT_EQ(Curve(w, 1, 1), (std::vector<double>{0, 181, 191}));
+
+    // The document stores the block in position 1's curve, then the view reads it.
+    CTrace* t = m_pDoc->GetStagePosn(1)->GetSpecRgn(1)->GetTrace(2);
+    ASSERT_NE(t, nullptr);
+    t->GetData()[0] = 1000.0;
+    t->GetData()[1] = 100.0;
+    t->GetData()[2] = 300.0;
+    SAcqUpdate u(m_pDoc, nullptr, 1, 1, 2, 0, 1, 3, 0, 0, WMAPP_ACQ_INTENSITYDATA);
+    v->OnUpdate(nullptr, reinterpret_cast<intptr_t>(&u), nullptr);
+    EXPECT_EQ(Curve(w, 1, 1), (std::vector<double>{0, 181, 800}));
+    EXPECT_EQ(Curve(w, 1, 0), plane0);
+
+    // Blocks for points, curves or positions the view does not have change nothing.
+    for (auto [posn, rgn, trace] : {std::tuple{2, 0, 0}, {1, 2, 0}, {1, 0, 3}, {-1, 0, 0}}) {
+        SAcqUpdate bad(m_pDoc, nullptr, posn, rgn, trace, 0, 1, 3, 0, 0, WMAPP_ACQ_INTENSITYDATA);
+        v->OnUpdate(nullptr, reinterpret_cast<intptr_t>(&bad), nullptr);
+    }
+    EXPECT_EQ(Curve(w, 1, 1), (std::vector<double>{0, 181, 800}));
+
+    EXPECT_TRUE(v->SelectSample(1));
+    EXPECT_EQ(w->GetDispPlane(), 1);
+    EXPECT_FALSE(v->SelectSample(2));
+}
+
+TEST_F(ProfileViewTest, LevelIndexIsBoundedByTheLevelsThereAre)
+{
+    // Position 0: one level but four analysis points: the points beyond the
+    // level list are counted by index. Position 1: no levels, an empty plane.
+    CProfileView* v = Open({{1, {5.0}, 4}, {1, {}}});
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->GetLevelValues(0), (std::vector<double>{5.0, 1.0, 2.0, 3.0}));
+    EXPECT_TRUE(v->GetLevelValues(1).empty());
+    CSpecWnd* w = v->GetSpecWnd(0);
+    EXPECT_EQ(w->GetNumPoints(0, 0), 4);
+    EXPECT_EQ(w->GetNumPoints(0, 1), 0);
+    EXPECT_EQ(v->GetXMin(), 5.0); // the last position with levels sets the axis
+    EXPECT_EQ(v->GetXMax(), 3.0);
+    EXPECT_TRUE(v->SelectSample(1));
+    Pump(20);
+    v->GetParentFrame()->resize(600, 400);
+    Pump(20);
+    // A repeated initial update replaces the window.
+    v->OnUpdate(nullptr, 0, nullptr);
+    EXPECT_EQ(v->GetNumSpecWnds(), 1);
+    EXPECT_EQ(v->GetSpecWnd(0)->GetNumPlanes(), 2);
+}
+
+TEST_F(ProfileViewTest, LevelAxisOfOneLevelRunsFromItToItself)
+{
+    CProfileView* v = Open({{2, {42.0}}});
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->GetXMin(), 42.0);
+    EXPECT_EQ(v->GetXMax(), 42.0);
+    EXPECT_EQ(Curve(v->GetSpecWnd(0), 0, 0), (std::vector<double>{70}));
+}
+
+TEST(LegendPlacement, TopRightCornerOnePixelShort)
+{
+    // Three entries in a parent 600 pixels wide.
+    const SLayoutRect r = PlaceLegend(600, 3, 80, 6, 38, 16, 2);
+    EXPECT_EQ(r.right, 599);
+    EXPECT_EQ(r.Width(), 80 + 12 + 38);
+    EXPECT_EQ(r.top, 2);
+    EXPECT_EQ(r.Height(), 4 * 16);
+    // No entries: one line high, the sample and two character widths wide.
+    const SLayoutRect e = PlaceLegend(600, 0, 0, 6, 38, 16, 2);
+    EXPECT_EQ(e.Height(), 16);
+    EXPECT_EQ(e.Width(), 50);
+}
+
+TEST_F(ProfileViewTest, LegendSizesItselfToItsEntries)
+{
+    QWidget parent;
+    parent.resize(600, 400);
+    CLegend legend(&parent);
+    legend.SetNumEntries(3);
+    const char* labels[] = {"O 1s", "Si 2p (oxide)", "C"};
+    QPen pens[3] = {QPen(Qt::blue), QPen(Qt::red), QPen(Qt::darkGreen)};
+    CSymbolCross cross;
+    for (int i = 0; i < 3; ++i) {
+        legend.SetLabel(labels[i], i);
+        legend.SetPen(&pens[i], i);
+        legend.SetSymbol(&cross, i);
+    }
+    legend.SetLabel("ignored", 3); // out of range
+    legend.Reposition(0, 600, 400);
+    const QFontMetrics fm(QApplication::font(), &legend);
+    EXPECT_EQ(legend.geometry().left() + legend.width(), 599);
+    EXPECT_EQ(legend.y(), 2);
+    EXPECT_EQ(legend.height(), 4 * (fm.height() + fm.leading()));
+    EXPECT_GE(legend.width(), fm.horizontalAdvance("Si 2p (oxide)") + 2 * fm.averageCharWidth());
+    QImage img(legend.size(), QImage::Format_RGB32);
+    legend.render(&img); // paints every entry without a crash
+}
+
+} // namespace
