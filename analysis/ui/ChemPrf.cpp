@@ -3,6 +3,7 @@
 #include "analysis/ui/ChemPrfGrids.h"
 #include "analysis/ui/ChemPrfView.h"
 #include "analysis/ui/ProcDlg.h"
+#include "analysis/ui/SheetLayout.h"
 #include "app/SpecViewBase.h"
 #include "app/SummaryView.h"
 #include "app/VeltraneView.h"
@@ -14,6 +15,7 @@
 #include "data/StagePosn.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/CrossThread.h"
+#include "framework/ui/MDIChildWnd.h"
 #include "framework/ui/Resources.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
@@ -31,6 +33,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -44,6 +48,10 @@ namespace {
 
 constexpr unsigned IDS_THREAD_FAILED = 2051;
 constexpr unsigned IDS_OUT_OF_MEMORY = 2371;
+// The frame's pane ids while the profile stands in: the spectrum view steps
+// aside to the second, the profile is created with the third.
+constexpr unsigned kSavedPaneID = CView::FirstPaneID + 1;
+constexpr unsigned kProfilePaneID = CView::FirstPaneID + 2;
 
 QColor FromColorRef(COLORREF c)
 {
@@ -122,38 +130,48 @@ SChemPrfRefCurve CChemPrfRefSpectrum::Curve() const
     return c;
 }
 
-// ------------------------------------------------------------------ sheet
+// ------------------------------------------------------------------ pages
 
-CChemPrf_Sheet* CChemPrf_Sheet::m_pInstance = nullptr;
-QRect CChemPrf_Sheet::m_rectWnd;
-
-CChemPrf_Sheet::CChemPrf_Sheet(CSpecViewBase* pView)
-    : m_StartCursor(std::make_unique<CLineCursor>(0)), m_FinishCursor(std::make_unique<CLineCursor>(0)),
-      m_pView(pView)
+CChemPrf_Files::CChemPrf_Files(CChemPrf_Sheet* pSheet)
+    : CPropertyPage(QStringLiteral("Files")), m_pGrid(new CChemPrfFileGrid(pSheet))
 {
-    assert(pView);
-    m_pInstance = this;
-    setObjectName(QStringLiteral("IDD_CHEMPROF"));
-    setWindowTitle(QStringLiteral("Chemical Profiling"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    m_StartCursor->SetDrawMode(R2_COPYPEN);
-    m_FinishCursor->SetDrawMode(R2_COPYPEN);
-
-    m_pTabs = new QTabWidget(this);
-    auto* files = new QWidget;
-    files->setObjectName(QStringLiteral("IDD_CHEMPROF_FILES"));
-    m_pFileGrid = new CChemPrfFileGrid(this);
-    auto* placeholder = new QWidget(files);
+    setObjectName(QStringLiteral("IDD_CHEMPROF_FILES"));
+    m_pGrid->setParent(this);
+    m_pGrid->hide();
+    auto* placeholder = new QWidget(this);
     placeholder->setObjectName(QStringLiteral("IDC_CHMPRFFIL_GRID"));
     placeholder->setMinimumSize(560, 130);
-    (new QVBoxLayout(files))->addWidget(placeholder);
-    m_pTabs->addTab(files, QStringLiteral("Files"));
+    (new QVBoxLayout(this))->addWidget(placeholder);
+}
 
-    auto* general = new QWidget;
-    general->setObjectName(QStringLiteral("IDD_CHEMPROF_CALC"));
-    auto* gl = new QHBoxLayout(general);
-    auto* display = new QGroupBox(QStringLiteral("Display"), general);
-    auto* fitting = new QGroupBox(QStringLiteral("Fitting"), general);
+CChemPrf_Files::~CChemPrf_Files() = default;
+
+bool CChemPrf_Files::OnInitDialog()
+{
+    if (!CPropertyPage::OnInitDialog())
+        return false;
+    m_pGrid->AttachToDlgItem(this, QStringLiteral("IDC_CHMPRFFIL_GRID"));
+    return true;
+}
+
+void CChemPrf_Files::Fill()
+{
+    if (IsBuilt() && m_pGrid->GI())
+        m_pGrid->Fill();
+}
+
+void CChemPrf_Files::RefreshValues()
+{
+    if (IsBuilt() && m_pGrid->GI())
+        m_pGrid->RefreshValues();
+}
+
+CChemPrf_Calc::CChemPrf_Calc() : CPropertyPage(QStringLiteral("General"))
+{
+    setObjectName(QStringLiteral("IDD_CHEMPROF_CALC"));
+    auto* gl = new QHBoxLayout(this);
+    auto* display = new QGroupBox(QStringLiteral("Display"), this);
+    auto* fitting = new QGroupBox(QStringLiteral("Fitting"), this);
     auto* dl = new QVBoxLayout(display);
     auto* fl = new QVBoxLayout(fitting);
     gl->addWidget(display);
@@ -174,47 +192,76 @@ CChemPrf_Sheet::CChemPrf_Sheet(CSpecViewBase* pView)
         {"IDC_CHMPRFCALC_MULTISHIFT", "Independent shifts", &reg.m_bMultiShift, true},
         {"IDC_CHMPRFCALC_INITZERO", "Zero initial values", &reg.m_bInitZero, true},
     };
-    for (int i = 0; i < 6; ++i) {
-        const Check c = checks[i];
+    for (const Check& c : checks) {
         auto* box = new QCheckBox(QString::fromLatin1(c.text), c.fit ? fitting : display);
         box->setObjectName(QString::fromLatin1(c.name));
-        box->setChecked(*c.field);
         (c.fit ? fl : dl)->addWidget(box);
-        m_pChecks[i] = box;
+        m_Checks.push_back({box, c.field});
         connect(box, &QCheckBox::toggled, this, [this, c](bool on) {
-            *c.field = on;
-            if (c.fit && m_pParams) {
-                m_pParams->SetConstant(CRegistry::m_CChemPrf.m_bConstant);
-                m_pParams->SetMultiShift(CRegistry::m_CChemPrf.m_bMultiShift);
-                m_pParams->SetInitZero(CRegistry::m_CChemPrf.m_bInitZero);
-                m_pParams->SetNumRefs(int(m_RefList.size()), true);
-                Refresh();
-            } else if (CSpecWnd* w = m_pView->GetSpecWnd()) {
-                w->Invalidate(CSpecWnd::TraceArea, true);
-            }
+            if (c.fit)
+                OnFitFlag(c.field, on);
+            else
+                OnDisplayFlag(c.field, on);
         });
     }
-    m_pTabs->addTab(general, QStringLiteral("General"));
+}
 
-    const std::pair<const char*, const char*> buttons[4] = {{"IDC_CHMPRF_CALC", "&Calculate"},
-                                                            {"IDC_CHMPRF_PROFILE", "&Profile..."},
-                                                            {"IDC_CHMPRF_SHOWHIDE", "Show"},
-                                                            {"IDC_CHMPRF_CLOSE", "Close"}};
-    auto* column = new QVBoxLayout;
-    for (int i = 0; i < 4; ++i) {
-        m_Buttons[i] = new QPushButton(QString::fromLatin1(buttons[i].second), this);
-        m_Buttons[i]->setObjectName(QString::fromLatin1(buttons[i].first));
-        m_Buttons[i]->setAutoDefault(false);
-        column->addWidget(m_Buttons[i]);
+bool CChemPrf_Calc::OnInitDialog()
+{
+    // The options as the settings hold them, without acting on them.
+    for (const SCheck& c : m_Checks) {
+        const QSignalBlocker quiet(c.box);
+        c.box->setChecked(*c.field);
     }
-    column->addStretch();
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(m_pTabs, 1);
-    layout->addLayout(column);
-    connect(m_Buttons[0], &QPushButton::clicked, this, [this] { OnCalculate(); });
-    connect(m_Buttons[1], &QPushButton::clicked, this, [this] { OnProfile(); });
-    connect(m_Buttons[2], &QPushButton::clicked, this, [this] { OnShowHide(); });
-    connect(m_Buttons[3], &QPushButton::clicked, this, [this] { OnCloseBtn(); });
+    return CPropertyPage::OnInitDialog();
+}
+
+CChemPrf_Sheet* CChemPrf_Calc::Sheet() const
+{
+    return dynamic_cast<CChemPrf_Sheet*>(GetSheet());
+}
+
+void CChemPrf_Calc::OnDisplayFlag(bool* field, bool on)
+{
+    *field = on;
+    CChemPrf_Sheet* sheet = Sheet();
+    if (CSpecWnd* w = sheet && sheet->GetView() ? sheet->GetView()->GetSpecWnd() : nullptr)
+        w->Invalidate(CSpecWnd::TraceArea, true);
+}
+
+void CChemPrf_Calc::OnFitFlag(bool* field, bool on)
+{
+    *field = on;
+    CChemPrf_Sheet* sheet = Sheet();
+    CChemPrfParams* params = sheet ? sheet->GetParams() : nullptr;
+    if (!params)
+        return;
+    const auto& reg = CRegistry::m_CChemPrf;
+    params->SetConstant(reg.m_bConstant);
+    params->SetMultiShift(reg.m_bMultiShift);
+    params->SetInitZero(reg.m_bInitZero);
+    params->SetNumRefs(params->GetNumRefs(), true);
+    sheet->Refresh();
+}
+
+// ------------------------------------------------------------------ sheet
+
+CChemPrf_Sheet* CChemPrf_Sheet::m_pInstance = nullptr;
+QRect CChemPrf_Sheet::m_rectWnd;
+
+CChemPrf_Sheet::CChemPrf_Sheet(CSpecViewBase* pView)
+    : CPropertySheet(QStringLiteral("Chemical Profiling"), nullptr, 0), m_FilesPage(this),
+      m_StartCursor(std::make_unique<CLineCursor>(0)), m_FinishCursor(std::make_unique<CLineCursor>(0)),
+      m_pView(pView)
+{
+    assert(pView);
+    m_pInstance = this;
+    setObjectName(QStringLiteral("IDD_CHEMPROF"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_StartCursor->SetDrawMode(R2_COPYPEN);
+    m_FinishCursor->SetDrawMode(R2_COPYPEN);
+    AddPage(&m_FilesPage);
+    AddPage(&m_CalcPage);
 }
 
 CChemPrf_Sheet::~CChemPrf_Sheet()
@@ -240,18 +287,8 @@ bool CChemPrf_Sheet::Create()
 
 bool CChemPrf_Sheet::OnInitDialog()
 {
-    if (!CDialog::OnInitDialog())
-        return false;
-    // Where the user last left it; the first time centred at the bottom of
-    // the work area, clear of the plot.
-    if (!m_rectWnd.isEmpty()) {
-        setGeometry(m_rectWnd);
-    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        adjustSize();
-        const QRect work = screen->availableGeometry();
-        move((work.left() + work.right() - frameGeometry().width()) / 2,
-             work.bottom() - frameGeometry().height() - 4);
-    }
+    // The parameter table and the cursors first: the Files page, built with
+    // the sheet, reads them.
     m_pView->EnableMultiTraceDisplay(false);
     m_pView->EnableMultiRegionDisplay(false);
     const auto& reg = CRegistry::m_CChemPrf;
@@ -265,9 +302,44 @@ bool CChemPrf_Sheet::OnInitDialog()
     m_pParams->SetMultiShift(reg.m_bMultiShift);
     m_pParams->SetInitZero(reg.m_bInitZero);
     AttachCursors();
-    m_pFileGrid->AttachToDlgItem(m_pTabs->widget(0), QStringLiteral("IDC_CHMPRFFIL_GRID"));
+    if (!CPropertySheet::OnInitDialog())
+        return false;
+    PlaceButtons();
     UpdateButtons();
     return true;
+}
+
+void CChemPrf_Sheet::PlaceButtons()
+{
+    // The framework's Apply button gives the size; the column starts level
+    // with the top of the page area, the buttons 4 dialog units apart.
+    QPushButton* apply = GetApplyButton();
+    const QSize size = apply ? apply->sizeHint() : QSize();
+    auto* column = new QVBoxLayout;
+    column->setSpacing(fontMetrics().height() / 2);
+    if (auto* tabs = findChild<QTabWidget*>())
+        column->addSpacing(tabs->tabBar()->sizeHint().height());
+    const std::pair<const char*, const char*> buttons[4] = {{"IDC_CHMPRF_CALC", "&Calculate"},
+                                                            {"IDC_CHMPRF_PROFILE", "&Profile..."},
+                                                            {"IDC_CHMPRF_SHOWHIDE", "Show"},
+                                                            {"IDC_CHMPRF_CLOSE", "Close"}};
+    for (int i = 0; i < 4; ++i) {
+        m_Buttons[i] = new QPushButton(QString::fromLatin1(buttons[i].second), this);
+        m_Buttons[i]->setObjectName(QString::fromLatin1(buttons[i].first));
+        m_Buttons[i]->setAutoDefault(false);
+        m_Buttons[i]->setEnabled(i == 3);
+        if (size.isValid())
+            m_Buttons[i]->setMinimumSize(size);
+        column->addWidget(m_Buttons[i]);
+    }
+    connect(m_Buttons[0], &QPushButton::clicked, this, [this] { OnCalculate(); });
+    connect(m_Buttons[1], &QPushButton::clicked, this, [this] { OnProfile(); });
+    connect(m_Buttons[2], &QPushButton::clicked, this, [this] { OnShowHide(); });
+    connect(m_Buttons[3], &QPushButton::clicked, this, [this] { OnCloseBtn(); });
+    PutButtonColumnBesideTabs(this, column);
+    // Where the user last left it; the first time centred at the bottom of
+    // the work area, clear of the plot.
+    PlaceToolSheet(this, m_pView, m_rectWnd);
 }
 
 void CChemPrf_Sheet::AttachCursors()
@@ -317,8 +389,8 @@ void CChemPrf_Sheet::closeEvent(QCloseEvent* e)
 {
     m_rectWnd = geometry();
     Teardown();
-    e->accept();
-    QDialog::closeEvent(e);
+    // Not the dialog's close, which would cancel (and so close) again.
+    QWidget::closeEvent(e);
 }
 
 void CChemPrf_Sheet::DestroyWindow()
@@ -461,6 +533,8 @@ void CChemPrf_Sheet::Refresh()
 
 void CChemPrf_Sheet::UpdateButtons()
 {
+    if (!m_Buttons[0])
+        return;
     const bool refs = !m_RefList.empty();
     m_Buttons[0]->setEnabled(refs);
     m_Buttons[1]->setEnabled(refs && m_pParams && m_pParams->GetNumLevels() > 1);
@@ -475,14 +549,12 @@ void CChemPrf_Sheet::UpdateButtons()
 
 void CChemPrf_Sheet::FillFiles()
 {
-    if (m_pFileGrid && m_pFileGrid->GI())
-        m_pFileGrid->Fill();
+    m_FilesPage.Fill();
 }
 
 void CChemPrf_Sheet::RefreshValues()
 {
-    if (m_pFileGrid && m_pFileGrid->GI())
-        m_pFileGrid->RefreshValues();
+    m_FilesPage.RefreshValues();
 }
 
 bool CChemPrf_Sheet::GetStretch(int& lo, int& hi) const
@@ -615,34 +687,36 @@ void CChemPrf_Sheet::OnShowHide()
         const QString label = QString::fromStdString(m_RefList[k]->m_csLabel).trimmed();
         labels.push_back(label.isEmpty() ? Title(m_RefList[k]->m_pDoc).substr(0, 260) : label.toStdString());
     }
-    // The profile covers the spectrum view, inside the same frame, until hidden.
-    m_pPrfView = new CChemPrfView(std::move(levels), std::move(intensities), std::move(labels));
-    m_pPrfView->setParent(m_pView);
-    m_pPrfView->setGeometry(m_pView->rect());
-    m_pPrfView->show();
-    m_pPrfView->raise();
+    // The profile stands in for the spectrum view in its frame until hidden;
+    // the spectrum view keeps its plot windows, cursors and overlays.
+    CMDIChildWnd* frame = m_pView->GetParentFrame();
+    if (!frame)
+        return;
+    auto prf = std::make_unique<CChemPrfView>(std::move(levels), std::move(intensities), std::move(labels));
+    prf->SetDlgCtrlID(kProfilePaneID);
+    m_pPrfView = prf.release();
+    frame->ShowViewInstead(m_pPrfView, kSavedPaneID);
     m_pPrfView->OnInitialUpdate();
-    m_pView->installEventFilter(this);
     UpdateButtons();
+}
+
+CChemPrfView* CChemPrf_Sheet::GetPrfView() const
+{
+    return m_pPrfView.data();
 }
 
 void CChemPrf_Sheet::HideProfileView()
 {
     if (!m_pPrfView)
         return;
-    if (m_pView)
-        m_pView->removeEventFilter(this);
-    delete m_pPrfView;
+    CChemPrfView* prf = m_pPrfView;
     m_pPrfView = nullptr;
+    if (CMDIChildWnd* frame = prf->GetParentFrame())
+        frame->RestoreView(m_pView, prf);
+    else
+        delete prf;
     if (m_pView && m_pView->GetSpecWnd())
         m_pView->GetSpecWnd()->Invalidate(CSpecWnd::TraceArea, true);
-}
-
-bool CChemPrf_Sheet::eventFilter(QObject* o, QEvent* e)
-{
-    if (m_pPrfView && o == m_pView && e->type() == QEvent::Resize)
-        m_pPrfView->setGeometry(m_pView->rect());
-    return CDialog::eventFilter(o, e);
 }
 
 void CChemPrf_Sheet::OnSpecWndChange(CSpecWnd* pNew, CSpecWnd* pOld)

@@ -8,8 +8,10 @@
 #include "analysis/core/ChemPrf.h"
 #include "app/ViewTools.h"
 #include "framework/ui/Dialog.h"
+#include "framework/ui/PropertySheet.h"
 
 #include <QPen>
+#include <QPointer>
 #include <QRect>
 #include <atomic>
 #include <map>
@@ -55,8 +57,50 @@ public:
 };
 
 class CChemPrf_Profiling;
+class CChemPrf_Sheet;
 
-class CChemPrf_Sheet : public CDialog, public IViewTool
+// The Files page: the reference table.
+class CChemPrf_Files : public CPropertyPage
+{
+    Q_OBJECT
+public:
+    explicit CChemPrf_Files(CChemPrf_Sheet* pSheet);
+    ~CChemPrf_Files() override;
+
+    bool OnInitDialog() override;
+    CChemPrfFileGrid* GetGrid() const { return m_pGrid; }
+    // Both do nothing until the page has been shown once.
+    void Fill();
+    void RefreshValues();
+
+private:
+    CChemPrfFileGrid* m_pGrid; // a child of the page
+};
+
+// The General page: display and fit options, kept in the settings record.
+class CChemPrf_Calc : public CPropertyPage
+{
+    Q_OBJECT
+public:
+    CChemPrf_Calc();
+
+    bool OnInitDialog() override;
+    // Toggles the option of the control: the display ones repaint, the fit
+    // ones discard every fit result.
+    void OnDisplayFlag(bool* field, bool on);
+    void OnFitFlag(bool* field, bool on);
+
+private:
+    CChemPrf_Sheet* Sheet() const;
+    struct SCheck
+    {
+        QCheckBox* box;
+        bool* field;
+    };
+    std::vector<SCheck> m_Checks;
+};
+
+class CChemPrf_Sheet : public CPropertySheet, public IViewTool
 {
     Q_OBJECT
 public:
@@ -110,8 +154,8 @@ public:
     void CloseWindow() override { close(); }
 
     // The chemical profile view while it is shown, else null.
-    CChemPrfView* GetPrfView() const { return m_pPrfView; }
-    CChemPrfFileGrid* GetFileGrid() const { return m_pFileGrid; }
+    CChemPrfView* GetPrfView() const;
+    CChemPrfFileGrid* GetFileGrid() const { return m_FilesPage.GetGrid(); }
 
     // The open profiling dialog, while it runs.
     CChemPrf_Profiling* m_pProfiling = nullptr;
@@ -121,8 +165,10 @@ public:
 
 protected:
     bool OnInitDialog() override;
+    // A modeless sheet: Enter does nothing, Escape closes it as Close does.
+    void OnOK() override {}
+    void OnCancel() override { close(); }
     void closeEvent(QCloseEvent* e) override;
-    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     void HideProfileView();
@@ -130,17 +176,17 @@ private:
     void FillFiles();
     void RefreshValues();
     void AttachCursors();
+    void PlaceButtons();
     void Teardown();
 
     static CChemPrf_Sheet* m_pInstance;
     static QRect m_rectWnd;
 
     QPushButton* m_Buttons[4] = {};
-    CChemPrfView* m_pPrfView = nullptr;
+    QPointer<CChemPrfView> m_pPrfView; // its frame holds it
     std::unique_ptr<CChemPrfParams> m_pParams;
-    QTabWidget* m_pTabs = nullptr;
-    CChemPrfFileGrid* m_pFileGrid = nullptr;
-    QCheckBox* m_pChecks[6] = {};
+    CChemPrf_Calc m_CalcPage;
+    CChemPrf_Files m_FilesPage;
     std::unique_ptr<CLineCursor> m_StartCursor, m_FinishCursor;
     QPen m_penResult, m_penResidual, m_penSpectra;
     std::vector<std::unique_ptr<CChemPrfRefSpectrum>> m_RefList;

@@ -4,6 +4,7 @@
 #include "app/plot/SpecWnd.h"
 #include "data/Utility.h"
 #include "framework/ui/Guard.h"
+#include "res/resource.h"
 
 #include <QResizeEvent>
 #include <algorithm>
@@ -98,6 +99,16 @@ bool CChemPrfView::SelectSample(int iSample)
         SetDispTraces(0, 1, m_nDispTraces);
     update();
     return true;
+}
+
+bool CChemPrfView::OnCmdMsg(unsigned id, CCmdUI* pUI)
+{
+    if (id == ID_DISP_SAMPLE || id == ID_DISP_REGION || id == ID_DISP_LEVEL) {
+        if (pUI)
+            pUI->Enable(false);
+        return true;
+    }
+    return CProfileViewBase::OnCmdMsg(id, pUI);
 }
 
 void CChemPrfView::PlaceLegend()

@@ -24,6 +24,9 @@ public:
 
     void OnInitialUpdate() override;
     bool SelectSample(int iSample) override;
+    // The document's sample, region and level steps are not this view's: it
+    // shows one plane of its own.
+    bool OnCmdMsg(unsigned id, CCmdUI* pUI) override;
     CLegend* GetLegend() const { return m_pLegend; }
     double GetMin() const { return m_dMin; }
     double GetMax() const { return m_dMax; }

@@ -117,7 +117,7 @@ CMultiDocTemplate::~CMultiDocTemplate()
     // Frames belong to Qt; documents go with the template.
     for (auto& e : m_entries)
         for (CMDIChildWnd* f : e->frames)
-            if (auto* v = f->GetActiveView())
+            for (CView* v : f->GetViews())
                 v->m_pDocument = nullptr;
 }
 
@@ -329,10 +329,11 @@ void CMultiDocTemplate::OnFrameDestroyed(CMDIChildWnd* frame)
     SEntry* e = FindFrame(frame);
     if (!e)
         return;
-    if (CView* v = frame->GetActiveView()) {
-        e->doc->RemoveView(v);
-        v->m_pDocument = nullptr;
-    }
+    for (CView* v : frame->GetViews())
+        if (v->m_pDocument == e->doc.get()) {
+            e->doc->RemoveView(v);
+            v->m_pDocument = nullptr;
+        }
     std::erase(e->frames, frame);
     if (e->frames.empty() && !e->closing)
         RemoveEntry(e->doc.get());

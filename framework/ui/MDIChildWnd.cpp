@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QMdiArea>
+#include <QPointer>
 #include <algorithm>
 
 CMDIChildWnd::CMDIChildWnd()
@@ -49,8 +50,14 @@ void CMDIChildWnd::DestroyWindow()
     m_bDestroyed = true;
     setProperty("veltraneClosing", true);
     SafeInvoke([&] { OnDestroy(); });
-    if (m_pView)
-        SafeInvoke([&] { m_pView->OnDestroy(); });
+    // Every view of the frame, also one another view stands in for; one
+    // view's OnDestroy may take a stand-in away.
+    std::vector<QPointer<CView>> views;
+    for (CView* v : GetViews())
+        views.emplace_back(v);
+    for (const QPointer<CView>& v : views)
+        if (v)
+            SafeInvoke([&] { v->OnDestroy(); });
     if (m_pOwner)
         SafeInvoke([&] { m_pOwner->OnFrameDestroyed(this); });
     hide();
@@ -61,6 +68,69 @@ void CMDIChildWnd::DestroyWindow()
         m_pMainFrame->OnUpdateFrameTitle();
     }
     deleteLater();
+}
+
+std::vector<CView*> CMDIChildWnd::GetViews() const
+{
+    std::vector<CView*> views;
+    if (m_pView)
+        views.push_back(m_pView);
+    for (CView* v : findChildren<CView*>(Qt::FindDirectChildrenOnly))
+        if (v != m_pView)
+            views.push_back(v);
+    return views;
+}
+
+void CMDIChildWnd::LayOutView(CView* pView)
+{
+    // The frame shows one view; the one it shows no more stays its hidden
+    // child (setWidget would orphan it) and keeps the frame's title and size.
+    const QString title = windowTitle();
+    const QSize size = this->size();
+    CView* old = m_pView;
+    pView->SetDlgCtrlID(CView::FirstPaneID);
+    pView->m_pFrame = this;
+    setWidget(pView);
+    if (old && old != pView) {
+        old->setParent(this);
+        old->hide();
+    }
+    pView->show();
+    m_pView = pView;
+    setWindowTitle(title);
+    if (!isMaximized() && !isMinimized())
+        resize(size);
+    if (m_pMainFrame && m_pMainFrame->MDIGetActive() == this)
+        pView->setFocus();
+}
+
+CView* CMDIChildWnd::ShowViewInstead(CView* pView, unsigned idOld)
+{
+    CView* old = m_pView;
+    if (!pView || pView == old)
+        return nullptr;
+    if (old)
+        old->SetDlgCtrlID(idOld);
+    if (CDocument* doc = old ? old->m_pDocument : nullptr; doc && pView->m_pDocument != doc) {
+        pView->m_pDocument = doc;
+        doc->AddView(pView);
+    }
+    LayOutView(pView);
+    return old;
+}
+
+void CMDIChildWnd::RestoreView(CView* pBack, CView* pStandIn)
+{
+    if (pBack && pBack != m_pView && pBack->parentWidget() == this)
+        LayOutView(pBack);
+    if (!pStandIn || pStandIn == m_pView)
+        return;
+    if (pStandIn->m_pDocument) {
+        pStandIn->m_pDocument->RemoveView(pStandIn);
+        pStandIn->m_pDocument = nullptr;
+    }
+    pStandIn->m_pFrame = nullptr;
+    delete pStandIn;
 }
 
 void CMDIChildWnd::ActivateFrame()

@@ -6,6 +6,7 @@
 #include "framework/ui/CmdTarget.h"
 
 #include <QMdiSubWindow>
+#include <vector>
 
 class CView;
 class CMDIChildWnd;
@@ -36,6 +37,17 @@ public:
     void DestroyWindow();
 
     CView* GetActiveView() const { return m_pView; }
+    // The active view first, then any it stands in for.
+    std::vector<CView*> GetViews() const;
+
+    // pView takes the active view's place in the frame: it gets the first
+    // pane's id, joins the frame's document and becomes the active view. The
+    // view it replaces gets idOld and stays, hidden, in the frame and the
+    // document. Returns that view.
+    CView* ShowViewInstead(CView* pView, unsigned idOld);
+    // The reverse: pBack (a view of this frame) is laid out and active again;
+    // pStandIn leaves the document and is deleted.
+    void RestoreView(CView* pBack, CView* pStandIn);
     CMDIFrameWnd* GetMDIFrame() const { return m_pMainFrame; }
     IChildFrameOwner* GetOwner() const { return m_pOwner; }
 
@@ -52,6 +64,7 @@ protected:
     void changeEvent(QEvent* e) override;
 
 private:
+    void LayOutView(CView* pView);
     CView* m_pView = nullptr;
     CMDIFrameWnd* m_pMainFrame = nullptr;
     IChildFrameOwner* m_pOwner = nullptr;

@@ -19,8 +19,14 @@ public:
     CView();
     ~CView() override;
 
+    // The child id of the frame's pane: the view the frame lays out has the
+    // first pane's id; one that another view stands in for takes another.
+    static constexpr unsigned FirstPaneID = 0xE900;
+
     CDocument* GetDocument() const { return m_pDocument; }
     CMDIChildWnd* GetParentFrame() const { return m_pFrame; }
+    unsigned GetDlgCtrlID() const { return m_nID; }
+    void SetDlgCtrlID(unsigned nID) { m_nID = nID; }
 
     // Once, after the document is loaded and the frame made: default calls
     // OnUpdate(nullptr, 0, nullptr).
@@ -39,4 +45,5 @@ private:
     friend class CMultiDocTemplate;
     CDocument* m_pDocument = nullptr;
     CMDIChildWnd* m_pFrame = nullptr;
+    unsigned m_nID = FirstPaneID;
 };

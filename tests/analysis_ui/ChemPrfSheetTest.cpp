@@ -12,19 +12,26 @@
 #include "app/VeltraneView.h"
 #include "app/plot/LineCursor.h"
 #include "app/plot/SpecTrace.h"
+#include "data/Registry.h"
 #include "data/VeltraneDoc.h"
+#include "framework/ui/MDIChildWnd.h"
 #include "res/resource.h"
 #include "tools/mkdemo/DemoFile.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMdiArea>
+#include <QPointer>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -131,7 +138,9 @@ TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
     EXPECT_GT(sum, 0.0);
 
     // Turning independent shifts on discards the result and relays the rows.
+    ASSERT_TRUE(sheet->SetActivePage(1)); // the General page
     auto* multi = sheet->findChild<QCheckBox*>("IDC_CHMPRFCALC_MULTISHIFT");
+    EXPECT_EQ(multi->isChecked(), CRegistry::m_CChemPrf.m_bMultiShift);
     const bool was = multi->isChecked();
     multi->setChecked(!was);
     EXPECT_EQ(p->CountDone(), 0);
@@ -149,6 +158,48 @@ TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
     Pump(10);
     EXPECT_EQ(CChemPrf_Sheet::GetInstance(), nullptr);
     EXPECT_EQ(ChemPrfSheetTool(), nullptr);
+}
+
+TEST_F(ChemPrfSheetTest, PagesButtonColumnAndEscape)
+{
+    auto* doc = dynamic_cast<CVeltraneDoc*>(
+        app->OpenDocumentFile((kVamas + "xpsdl__mno_gas-phase_removed.vms").c_str()));
+    ASSERT_NE(doc, nullptr);
+    Execute(ID_PROCESS_CHEMICALPROFILING);
+    Pump(10);
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->GetPageCount(), 2);
+    EXPECT_EQ(sheet->GetPage(0)->windowTitle(), QStringLiteral("Files"));
+    EXPECT_EQ(sheet->GetPage(1)->windowTitle(), QStringLiteral("General"));
+    EXPECT_EQ(sheet->GetActiveIndex(), 0);
+    EXPECT_TRUE(sheet->GetPage(0)->IsBuilt());
+    EXPECT_FALSE(sheet->GetPage(1)->IsBuilt()); // built when first shown
+    // No OK, Cancel or Apply: the own buttons stand in a column right of
+    // the tabs, from the top of the page area down, Close last.
+    EXPECT_FALSE(sheet->GetApplyButton()->isVisibleTo(sheet));
+    auto* tabs = sheet->findChild<QTabWidget*>();
+    ASSERT_NE(tabs, nullptr);
+    const int pageTop = sheet->GetPage(0)->mapTo(sheet, QPoint()).y();
+    int top = -1;
+    for (const char* name :
+         {"IDC_CHMPRF_CALC", "IDC_CHMPRF_PROFILE", "IDC_CHMPRF_SHOWHIDE", "IDC_CHMPRF_CLOSE"}) {
+        SCOPED_TRACE(name);
+        auto* b = sheet->findChild<QPushButton*>(name);
+        ASSERT_NE(b, nullptr);
+        EXPECT_TRUE(b->isVisibleTo(sheet));
+        EXPECT_GE(b->x(), tabs->geometry().right());
+        EXPECT_GT(b->y(), top);
+        if (top < 0) {
+            EXPECT_NEAR(b->y(), pageTop, 8);
+        }
+        top = b->y();
+    }
+    // Escape closes the sheet as its Close button does, not just hides it.
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(sheet, &esc);
+    Pump(10);
+    EXPECT_EQ(CChemPrf_Sheet::GetInstance(), nullptr);
 }
 
 // A depth profile of 50 levels fitted by two of its own levels, opened again
@@ -263,6 +314,25 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
     CChemPrfView* prf = sheet->GetPrfView();
     ASSERT_NE(prf, nullptr);
     EXPECT_EQ(show->text(), QStringLiteral("Hide"));
+    // It stands in for the spectrum view in the frame and the document.
+    CMDIChildWnd* frame = m_view->GetParentFrame();
+    CDocument* doc = m_view->GetDocument();
+    const auto lists = [doc](CView* v) {
+        return std::count(doc->GetViews().begin(), doc->GetViews().end(), v);
+    };
+    EXPECT_EQ(frame->GetActiveView(), prf);
+    EXPECT_EQ(prf->GetParentFrame(), frame);
+    EXPECT_EQ(lists(prf), 1);
+    EXPECT_EQ(lists(m_view), 1);
+    EXPECT_TRUE(m_view->isHidden());
+    EXPECT_TRUE(prf->isVisible());
+    EXPECT_EQ(prf->GetDlgCtrlID(), 0xE900u);
+    EXPECT_EQ(m_view->GetDlgCtrlID(), 0xE901u);
+    // The document's sample and level steps do not reach the profile.
+    CCmdUI level(ID_DISP_LEVEL);
+    EXPECT_TRUE(frame->RouteCommand(ID_DISP_LEVEL, &level));
+    EXPECT_TRUE(level.m_bEnableChanged);
+    EXPECT_FALSE(level.m_bEnabled);
     EXPECT_EQ(prf->GetNumDispTraces(), 2);
     ASSERT_NE(prf->GetLegend(), nullptr);
     EXPECT_EQ(prf->GetLegend()->GetNumEntries(), 2);
@@ -270,14 +340,44 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
     if (!dir.isEmpty()) {
         Pump(200);
         m_view->GetParentFrame()->grab().save(dir + "/chemprf-profile.png");
+        app->GetMainFrame()->grab().save(dir + "/chemprf-profile-main.png");
     }
+    QPointer<CChemPrfView> gone(prf);
     Click("IDC_CHMPRF_SHOWHIDE");
     EXPECT_EQ(sheet->GetPrfView(), nullptr);
     EXPECT_EQ(show->text(), QStringLiteral("Show"));
+    EXPECT_TRUE(gone.isNull());
+    EXPECT_EQ(frame->GetActiveView(), m_view);
+    EXPECT_EQ(frame->GetViews().size(), 1u);
+    EXPECT_EQ(lists(prf), 0);
+    EXPECT_EQ(m_view->GetDlgCtrlID(), 0xE900u);
+    EXPECT_TRUE(m_view->isVisible());
+    EXPECT_EQ(frame->windowTitle().toStdString(), doc->GetTitle());
     Click("IDC_CHMPRF_SHOWHIDE");
     ASSERT_NE(sheet->GetPrfView(), nullptr);
     // Closing the sheet takes the profile away first.
     Click("IDC_CHMPRF_CLOSE");
+}
+
+TEST_F(ChemPrfProfileTest, ClosingTheDocumentWhileTheProfileIsShown)
+{
+    CChemPrf_Sheet* sheet = OpenProfile();
+    ASSERT_NE(sheet, nullptr);
+    for (int l = 0; l < 3; ++l)
+        sheet->GetParams()->SetDone(l, true);
+    sheet->UpdateButtons();
+    Click("IDC_CHMPRF_SHOWHIDE");
+    QPointer<CChemPrfView> prf(sheet->GetPrfView());
+    ASSERT_FALSE(prf.isNull());
+    CDocument* doc = m_view->GetDocument();
+    ASSERT_EQ(doc->GetViews().size(), 2u);
+    QPointer<CMDIChildWnd> frame(m_view->GetParentFrame());
+    frame->close();
+    Pump(10);
+    EXPECT_EQ(CChemPrf_Sheet::GetInstance(), nullptr);
+    EXPECT_TRUE(prf.isNull());
+    EXPECT_TRUE(frame.isNull());
+    EXPECT_TRUE(app->GetMainFrame()->GetMDIClient()->subWindowList().isEmpty());
 }
 
 TEST_F(ChemPrfProfileTest, ClosingTheViewDuringAProfileStopsAndWaits)

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -251,6 +252,59 @@ TEST_F(RoutingFixture, ClosingTheLastFrameOfAModifiedDocumentAsksFirst)
     EXPECT_EQ(app->GetOpenDocumentCount(), 0);
     ASSERT_EQ(sink.Texts().size(), 2u);
     EXPECT_EQ(sink.Texts()[0].rfind("Save changes to ", 0), 0u);
+}
+
+// A view that stands in for the frame's view: it takes the route and the
+// document's list while shown; the frame's closing reaches both views.
+class StandInView : public CView
+{
+public:
+    StandInView()
+    {
+        OnCommand(100, [] { g_calls.push_back("stand-in"); });
+    }
+    void OnDestroy() override { g_calls.push_back("stand-in gone"); }
+};
+
+TEST_F(RoutingFixture, AStandInViewTakesTheFramesPlaceUntilRestored)
+{
+    CDocument* doc = tmpl->OpenDocumentFile(nullptr, true);
+    ASSERT_NE(doc, nullptr);
+    CMDIChildWnd* child = tmpl->GetFrames(doc).front();
+    CView* view = child->GetActiveView();
+    const QString title = child->windowTitle();
+    for (bool restore : {true, false}) {
+        SCOPED_TRACE(restore);
+        auto* in = new StandInView;
+        EXPECT_EQ(child->ShowViewInstead(in, CView::FirstPaneID + 1), view);
+        EXPECT_EQ(child->GetActiveView(), in);
+        EXPECT_EQ(in->GetDocument(), doc);
+        EXPECT_EQ(in->GetParentFrame(), child);
+        EXPECT_EQ(doc->GetViews(), (std::vector<IDocView*>{view, in}));
+        EXPECT_EQ(view->GetDlgCtrlID(), CView::FirstPaneID + 1);
+        EXPECT_EQ(in->GetDlgCtrlID(), CView::FirstPaneID);
+        EXPECT_TRUE(view->isHidden());
+        EXPECT_EQ(view->parentWidget(), child);
+        EXPECT_EQ(child->windowTitle(), title);
+        g_calls.clear();
+        EXPECT_TRUE(frame->GetCommandBar()->Execute(100));
+        EXPECT_EQ(g_calls, std::vector<std::string>{"stand-in"});
+        if (restore) {
+            QPointer<StandInView> gone(in);
+            child->RestoreView(view, in);
+            EXPECT_TRUE(gone.isNull());
+            EXPECT_EQ(child->GetActiveView(), view);
+            EXPECT_EQ(view->GetDlgCtrlID(), CView::FirstPaneID);
+            EXPECT_EQ(doc->GetViews(), std::vector<IDocView*>{view});
+            EXPECT_EQ(child->GetViews(), std::vector<CView*>{view});
+            continue;
+        }
+        // Closed while the stand-in is shown: both views leave the document.
+        g_calls.clear();
+        child->close();
+        EXPECT_EQ(g_calls, std::vector<std::string>{"stand-in gone"});
+        EXPECT_EQ(app->GetOpenDocumentCount(), 0);
+    }
 }
 
 } // namespace
