@@ -45,14 +45,17 @@ CSpecViewBase::CSpecViewBase()
         if (GetNumSamples() > 0)
             SelectSample((m_iSample + 1) % GetNumSamples());
     });
-    OnUpdateCommand(ID_DISP_SAMPLE, [this](CCmdUI* ui) { ui->Enable(GetNumSamples() > 1); });
+    // A view that a pane stands in for (the quantification profile) is hidden:
+    // stepping through what it does not show would only confuse.
+    OnUpdateCommand(ID_DISP_SAMPLE, [this](CCmdUI* ui) { ui->Enable(!isHidden() && GetNumSamples() > 1); });
     OnCommand(ID_DISP_REGION, [this] {
         if (m_nDispWnds > 1)
             SelectRegion(0);
         else
             SelectRegion(m_iDispWnd + 1);
     });
-    OnUpdateCommand(ID_DISP_REGION, [this](CCmdUI* ui) { ui->Enable(GetNumRgns(m_iSample) > 1); });
+    OnUpdateCommand(ID_DISP_REGION,
+                    [this](CCmdUI* ui) { ui->Enable(!isHidden() && GetNumRgns(m_iSample) > 1); });
     OnCommand(ID_DISP_LEVEL, [this] {
         if (CSpecWnd* w = GetSpecWnd())
             m_nDispTraces = w->GetNumDispTraces(-1);
@@ -63,7 +66,7 @@ CSpecViewBase::CSpecViewBase()
     });
     OnUpdateCommand(ID_DISP_LEVEL, [this](CCmdUI* ui) {
         const CStagePosn* p = GetStagePosn(m_iSample);
-        ui->Enable(p && p->GetNumTraces() > 1);
+        ui->Enable(!isHidden() && p && p->GetNumTraces() > 1);
     });
     struct
     {

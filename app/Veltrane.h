@@ -67,6 +67,8 @@ public:
 
     // Shows the message and abandons the command; no id and no text does nothing.
     static void ThrowError(int id, const char* text = nullptr);
+    // The text alone, as the message (id 0).
+    static void ThrowError(const char* text) { ThrowError(0, text); }
     std::string GetUserNameA() const;
     void OnViewConfig();
     void OnAppAbout();

@@ -289,6 +289,14 @@ void CVeltraneDoc::OpenBackgroundSubtractDlg(IDocView* pView)
         s_openBackgroundSubtractDlg(*this, pView);
 }
 
+std::function<void(CVeltraneDoc&, IDocView*)> CVeltraneDoc::s_openQuantifyPropertySheet;
+
+void CVeltraneDoc::OpenQuantifyPropertySheet(IDocView* pView)
+{
+    if (s_openQuantifyPropertySheet)
+        s_openQuantifyPropertySheet(*this, pView);
+}
+
 void CVeltraneDoc::UpdateAllViews(IDocView* pSender, intptr_t lHint, void* pHint)
 {
     if (lHint != 0) {

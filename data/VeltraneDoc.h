@@ -93,6 +93,10 @@ public:
     void OpenBackgroundSubtractDlg(IDocView* pView);
     static std::function<void(CVeltraneDoc&, IDocView*)> s_openBackgroundSubtractDlg;
     CQuantify* GetQuantify() const { return m_pQuantify.get(); }
+    // The quantification sheet on one of this document's views; the user
+    // interface installs the opener (the state lives here, the sheet there).
+    void OpenQuantifyPropertySheet(IDocView* pView);
+    static std::function<void(CVeltraneDoc&, IDocView*)> s_openQuantifyPropertySheet;
 
     void Initialize(const CHeader& header);
     void Initialize(const CExperiment& experiment);

@@ -103,6 +103,12 @@ constexpr int kPhaseReserve = 8;
 constexpr double kStrayDistance = 1.0;
 // Places per energy unit on either side of a stray's start that are tried.
 constexpr int kStrayPlaces = 4;
+// Two references whose placements correlate more than this, and whose shifts
+// differ by at least this many energy units, are tried swapped. Each further
+// swap costs about a sixth more time in the modes with a shift per
+// reference; lower thresholds found a little more at more cost.
+constexpr double kSwapCorrelation = 0.8;
+constexpr double kSwapDistance = 0.3;
 
 } // namespace
 
@@ -290,6 +296,37 @@ public:
                 m_shifts[j] = m_startShifts[j];
         return true;
     }
+    // The two references whose placements at the last evaluated point
+    // overlap most (correlation of the normal equations) among those whose
+    // shifts lie at least kSwapDistance energy units apart; false when none
+    // overlaps by more than kSwapCorrelation, or there is one shift only.
+    bool MostOverlapping(int& j, int& k) const
+    {
+        if (m_nShift < 2)
+            return false;
+        const int l = m_nLin, c = m_const;
+        double top = kSwapCorrelation;
+        bool found = false;
+        for (int a = 0; a < m_refs; ++a) {
+            for (int b = a + 1; b < m_refs; ++b) {
+                if (std::fabs(m_shifts[a] - m_shifts[b]) <
+                    kSwapDistance * std::min(m_typical[a], m_typical[b]))
+                    continue;
+                const double gaa = m_gram0[(a + c) * l + a + c], gbb = m_gram0[(b + c) * l + b + c];
+                if (!(gaa > 0.0 && gbb > 0.0))
+                    continue;
+                const double r = m_gram0[(a + c) * l + b + c] / std::sqrt(gaa * gbb);
+                if (r > top) {
+                    top = r;
+                    j = a;
+                    k = b;
+                    found = true;
+                }
+            }
+        }
+        return found;
+    }
+    void SaveBest() { std::copy(m_shifts, m_shifts + m_nShift, m_bestShifts); }
     void Unpin() { std::fill_n(m_pinned, m_nShift, 0.0); }
     bool Pinned(int j) const { return m_pinned[j] != 0.0; }
     double StartShift(int j) const { return m_startShifts[j]; }
@@ -886,6 +923,19 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             last = e;
         else if (e.sse < last.sse)
             keep(last, run(fine, left()));
+    }
+    // Two strongly overlapping references may each have settled in a
+    // minimum that fits the other's place, which no local step leaves: the
+    // most overlapping pair is tried with its shifts swapped, and the lower
+    // end stands.
+    int swapA = 0, swapB = 0;
+    if (accepted(last.status) && enough(left()) &&
+        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())) &&
+        problem.MostOverlapping(swapA, swapB)) {
+        problem.SaveBest();
+        std::swap(x[std::size_t(swapA)], x[std::size_t(swapB)]);
+        if (!keep(last, run(fine, left())))
+            problem.RestoreBest();
     }
     m_last = last;
     m_last.iterations = total.iterations;

@@ -14,6 +14,7 @@
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
 #include "data/VeltraneDoc.h"
+#include "framework/ui/CrossThread.h"
 #include "framework/ui/MDIChildWnd.h"
 #include "framework/ui/Resources.h"
 #include "platform/Exceptions.h"
@@ -821,17 +822,14 @@ bool CChemPrf_Calculating::OnInitDialog()
     try {
         m_thread = std::thread([this, start] {
             const int outcome = m_setup.Solve(m_row.data(), int(m_row.size()), m_mode);
-            QMetaObject::invokeMethod(
-                this,
-                [this, outcome, start] {
-                    m_outcome = outcome;
-                    // Visible for at least 500 ms, without blocking the loop.
-                    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                             std::chrono::steady_clock::now() - start)
-                                             .count();
-                    QTimer::singleShot(std::max<int>(0, 500 - int(elapsed)), this, [this] { EndDialog(0); });
-                },
-                Qt::QueuedConnection);
+            PostToThreadOf(this, [this, outcome, start] {
+                m_outcome = outcome;
+                // Visible for at least 500 ms, without blocking the loop.
+                const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::steady_clock::now() - start)
+                                         .count();
+                QTimer::singleShot(std::max<int>(0, 500 - int(elapsed)), this, [this] { EndDialog(0); });
+            });
         });
     } catch (const std::system_error&) {
         EndDialog(int(IDS_THREAD_FAILED));
@@ -966,20 +964,18 @@ void CChemPrf_Profiling::Start()
         m_thread = std::thread([this, refs, target, levels, lo, hi, params] {
             unsigned message = 0;
             try {
-                message = ChemPrfRunProfile(SPelomarApi::Library(), *params, refs, target, levels, lo, hi,
-                                            &m_iStop, [this](SChemPrfLevelResult&& r) {
-                                                if (!r.stopped)
-                                                    ++m_nSolved;
-                                                QMetaObject::invokeMethod(
-                                                    this, [this, r = std::move(r)] { OnTrace(r); },
-                                                    Qt::QueuedConnection);
-                                            });
+                message =
+                    ChemPrfRunProfile(SPelomarApi::Library(), *params, refs, target, levels, lo, hi, &m_iStop,
+                                      [this](SChemPrfLevelResult&& r) {
+                                          if (!r.stopped)
+                                              ++m_nSolved;
+                                          PostToThreadOf(this, [this, r = std::move(r)] { OnTrace(r); });
+                                      });
             } catch (const std::bad_alloc&) {
                 message = IDS_OUT_OF_MEMORY;
             }
             const int n = message ? 0 : int(levels.size());
-            QMetaObject::invokeMethod(
-                this, [this, message, n] { OnEndThread(message, n); }, Qt::QueuedConnection);
+            PostToThreadOf(this, [this, message, n] { OnEndThread(message, n); });
         });
     } catch (const std::system_error&) {
         m_bRunning = false;

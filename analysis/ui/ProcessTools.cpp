@@ -7,6 +7,7 @@
 #include "analysis/ui/Differentiate.h"
 #include "analysis/ui/Integrate.h"
 #include "analysis/ui/ProcDlg.h"
+#include "analysis/ui/QuantifySheet.h"
 #include "analysis/ui/Satellite.h"
 #include "analysis/ui/Smooth.h"
 #include "analysis/ui/SpikeRemoval.h"
@@ -60,6 +61,14 @@ void InstallProcessTools()
         if (CVeltraneDoc* doc = v ? v->GetDocument() : nullptr)
             doc->OpenBackgroundSubtractDlg(v);
     });
+    // The quantification sheet goes through the document, which keeps its state.
+    RegisterProcessTool(ID_PROCESS_QUANTIFICATION, [](CVeltraneView* v) {
+        if (CVeltraneDoc* doc = v ? v->GetDocument() : nullptr)
+            doc->OpenQuantifyPropertySheet(v);
+    });
+    CVeltraneDoc::s_openQuantifyPropertySheet = [](CVeltraneDoc&, IDocView* view) {
+        CQuantifySheet::Open(dynamic_cast<CSpecViewBase*>(view));
+    };
     CVeltraneDoc::s_openBackgroundSubtractDlg = [](CVeltraneDoc&, IDocView* view) {
         OpenBackgroundSubtractDlg(dynamic_cast<CSpecViewBase*>(view));
     };

@@ -26,6 +26,12 @@ public:
     CDocument(const CDocument&) = delete;
     CDocument& operator=(const CDocument&) = delete;
 
+    // Set (the default): the template that opened the document destroys it
+    // when it closes. Cleared by a caller that keeps a document of its own
+    // (a hidden reference document): closing then only destroys the frames
+    // and hands the document over, and the caller deletes it.
+    bool m_bAutoDelete = true;
+
     // Views; a view is added once and must be removed before it is destroyed.
     void AddView(IDocView* pView);
     void RemoveView(IDocView* pView);

@@ -152,6 +152,8 @@ void CMultiDocTemplate::RemoveEntry(const CDocument* doc)
     // is destroyed once the event loop is back.
     std::shared_ptr<SEntry> gone(std::move(*it));
     m_entries.erase(it);
+    if (gone->doc && !gone->doc->m_bAutoDelete)
+        (void)gone->doc.release(); // the caller that cleared the flag owns it
     QTimer::singleShot(0, [gone] {});
 }
 

@@ -556,6 +556,16 @@ TEST_F(AppFixture, ClosingTheProgramCancelsTheOpenToolBeforeAnySavePrompt)
 
 } // namespace
 
+TEST_F(AppFixture, ThrowErrorShowsTheMessageOrTheTextAloneAndAbandons)
+{
+    sink.Clear();
+    EXPECT_THROW(CVeltrane::ThrowError("No peaks in range"), CUserException);
+    EXPECT_THROW(CVeltrane::ThrowError(2066, "x.vlt"), CUserException);
+    ASSERT_EQ(sink.Texts().size(), 2u);
+    EXPECT_EQ(sink.Texts()[0], "No peaks in range");
+    EXPECT_EQ(sink.Texts()[1], "The file 'x.vlt' contains data in an unsupported format.");
+}
+
 namespace {
 
 // The main window's title names the active document as it is now called,

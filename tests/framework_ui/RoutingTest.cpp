@@ -204,6 +204,39 @@ TEST_F(RoutingFixture, MenusFollowWhetherDocumentsAreOpen)
     EXPECT_EQ(app->GetOpenDocumentCount(), 0);
 }
 
+TEST_F(RoutingFixture, ADocumentWithoutAutoDeleteOutlivesItsClose)
+{
+    static int destroyed;
+    destroyed = 0;
+    struct Watched : TestDoc
+    {
+        ~Watched() override { ++destroyed; }
+    };
+    CMultiDocTemplate watched(
+        0, [] { return std::make_unique<Watched>(); }, [] { return new TestChild; },
+        [] { return new TestView; });
+    watched.SetCommandsFactory(
+        [](CDocument* d, CMultiDocTemplate* t) { return std::make_unique<CDocCommands>(d, t); });
+
+    // A hidden document kept by its opener: closing leaves it to the opener.
+    CDocument* kept = watched.OpenDocumentFile(nullptr, false);
+    ASSERT_NE(kept, nullptr);
+    kept->m_bAutoDelete = false;
+    watched.CloseDocument(kept);
+    Pump(0);
+    EXPECT_EQ(destroyed, 0);
+    EXPECT_FALSE(watched.OwnsDocument(kept));
+    EXPECT_TRUE(kept->GetViews().empty());
+    delete kept;
+    EXPECT_EQ(destroyed, 1);
+
+    CDocument* owned = watched.OpenDocumentFile(nullptr, false);
+    ASSERT_NE(owned, nullptr);
+    watched.CloseDocument(owned);
+    Pump(0);
+    EXPECT_EQ(destroyed, 2);
+}
+
 TEST_F(RoutingFixture, ClosingTheLastFrameOfAModifiedDocumentAsksFirst)
 {
     CDocument* doc = tmpl->OpenDocumentFile(nullptr, true);

@@ -1,0 +1,414 @@
+// The quantification sheet through its widgets on the real application and
+// spectrum view: the regions table, Cancel after a first and a later opening,
+// the Auger page's Browse and remembered files, the profile pane and the export.
+
+#include "AppFixture.h"
+
+#include "analysis/core/QuantifyCalc.h"
+#include "analysis/ui/QuantifySheet.h"
+#include "app/SpecView.h"
+#include "app/plot/SpecWnd.h"
+#include "data/SpecRgn.h"
+#include "data/StagePosn.h"
+#include "data/Trace.h"
+#include "data/VeltraneDoc.h"
+#include "platform/Settings.h"
+#include "res/resource.h"
+#include "tools/mkdemo/DemoFile.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+void InstallProcessTools();
+
+namespace {
+
+class QuantifySheetTest : public AppFixture
+{
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        InstallProcessTools();
+        CQuantifySheet::ResetCarriedSettings();
+        m_oldMake = CVeltrane::s_makeSpecView;
+        CVeltrane::s_makeSpecView = [] { return new CSpecView; };
+        Start();
+    }
+    void TearDown() override
+    {
+        if (CQuantifySheet* s = CQuantifySheet::GetInstance())
+            s->OnClose();
+        Pump(0);
+        AppFixture::TearDown();
+        CVeltrane::s_makeSpecView = m_oldMake;
+    }
+
+    // One position of three regions (C 1s, O 1s, Si 2p3/2 as XPS; C, O, Si
+    // KLL as AES) with three levels of 50 points; region r's peak at level l
+    // is (r + 1) * (l + 1) * 100 above a flat 10.
+    CSpecView* Open(bool aes)
+    {
+        CDataFileBuilder b;
+        b.Header().Experiment(0x102, aes ? 1 : 2).Source(18, 1486.6).IonGun();
+        CDataFileBuilder::SPosnHead head;
+        head.levels = {0, 30, 60};
+        const size_t at = b.BeginPosn(head, 3);
+        for (int r = 0; r < 3; ++r)
+            b.SpecRgn(50, 3);
+        b.Count(0);
+        b.EndPosn(at);
+        b.End();
+        static int k = 0;
+        const QString path = WriteBytes(QStringLiteral("quant%1.vlt").arg(++k), b.m_bytes);
+        m_pDoc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.toStdString().c_str()));
+        if (!m_pDoc)
+            return nullptr;
+        const char* names[3] = {"C", "O", "Si"};
+        const char* xps[3] = {"1s", "1s", "2p3/2"};
+        for (int r = 0; r < 3; ++r) {
+            CSpecRgn* rgn = m_pDoc->GetStagePosn(0)->GetSpecRgn(r);
+            rgn->m_csName = names[r];
+            rgn->m_csRegion = aes ? "KLL" : xps[r];
+            for (int l = 0; l < 3; ++l) {
+                double* y = rgn->GetTrace(l)->GetData();
+                for (int i = 0; i < 50; ++i)
+                    y[i] = 10 + (i == 25 ? (r + 1) * (l + 1) * 100.0 : 0.0);
+            }
+        }
+        auto* view = dynamic_cast<CSpecView*>(m_pDoc->GetViews().front());
+        if (view && view->GetParentFrame())
+            view->GetParentFrame()->resize(900, 600);
+        Pump(20);
+        if (view)
+            view->OnUpdate(nullptr, 0, nullptr);
+        Pump(20);
+        return view;
+    }
+    CQuantifySheet* OpenSheet(CSpecView* v)
+    {
+        m_pDoc->OpenQuantifyPropertySheet(v);
+        Pump(10);
+        return CQuantifySheet::GetInstance();
+    }
+
+    std::function<CView*()> m_oldMake;
+    CVeltraneDoc* m_pDoc = nullptr;
+};
+
+bool Enabled(CSpecViewBase* v, unsigned id)
+{
+    CCmdUI ui(id);
+    v->OnCmdMsg(id, &ui);
+    return ui.m_bEnabled;
+}
+
+std::string CellText(CUGCtrl& g, int col, long row)
+{
+    CUGCell cell;
+    g.GetCell(col, row, &cell);
+    // The check box's text is its state; what it shows is its label.
+    const char* t = col == 0 ? cell.GetLabel() : cell.GetText();
+    return t ? t : "";
+}
+
+} // namespace
+
+TEST_F(QuantifySheetTest, OpensOnTheViewWithARowPerRegionAndItsFactor)
+{
+    CSpecView* v = Open(false);
+    ASSERT_NE(v, nullptr);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(SToolInstances::m_pQuantifySheet, s);
+    EXPECT_EQ(QuantifySheetTool(), static_cast<IViewTool*>(s));
+    CQuantify& q = *m_pDoc->GetQuantify();
+    ASSERT_TRUE(q.m_bValid);
+    ASSERT_EQ(q.m_RgnLists.size(), 1u);
+    ASSERT_EQ(q.m_RgnLists[0].size(), 3u);
+    CQuantify_RgnsGrid& g = s->GetRgnsPage()->m_Grid;
+    EXPECT_EQ(g.GetRowCount(), 8); // 3 regions, 5 blank rows
+    // Seven records: two blank rows after them.
+    q.m_RgnLists[0].resize(7, q.m_RgnLists[0][0]);
+    g.Refresh();
+    EXPECT_EQ(g.GetRowCount(), 9);
+    q.m_RgnLists[0].resize(3);
+    g.Refresh();
+    EXPECT_EQ(g.GetRowCount(), 8);
+    EXPECT_EQ(CellText(g, 4, 5), ""); // no value of the longer list stays
+    EXPECT_EQ(CellText(g, 0, 0), "C 1s");
+    EXPECT_EQ(CellText(g, 2, 2), "2p3/2");
+    EXPECT_EQ(CellText(g, 0, 3), "");
+    const double want = Quant::PhotoRSF(app->m_PkLib, "O", "1s", 18, 1486.6);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%f", want);
+    EXPECT_EQ(CellText(g, 3, 1), buf);
+    // Peak heights per dwell over the factors, 100 % at every level.
+    for (int l = 0; l < 3; ++l) {
+        double sum = 0;
+        for (const CQuantifyRgn& r : q.m_RgnLists[0])
+            sum += r.m_pdResults[size_t(l)];
+        EXPECT_NEAR(sum, 100.0, 1e-9);
+    }
+}
+
+TEST_F(QuantifySheetTest, TableEditsSelectionFactorAndLabel)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    CQuantify_RgnsGrid& g = s->GetRgnsPage()->m_Grid;
+    CQuantify::RgnList& list = m_pDoc->GetQuantify()->m_RgnLists[0];
+    g.OnCellTypeNotify(0, 0, 2, CTN_CHECK, 0);
+    EXPECT_EQ(list[2].m_bSelected, 0);
+    EXPECT_EQ(CellText(g, 4, 2), ""); // no value for an unselected region
+    EXPECT_NEAR(list[0].m_pdResults[0] + list[1].m_pdResults[0], 100.0, 1e-9);
+    UINT key = '-';
+    EXPECT_EQ(g.OnEditVerify(3, 0, nullptr, &key), 0);
+    key = 'a';
+    EXPECT_EQ(g.OnEditVerify(3, 0, nullptr, &key), 0);
+    key = '7';
+    EXPECT_EQ(g.OnEditVerify(3, 0, nullptr, &key), 1);
+    std::string text = " 1.5 ";
+    g.OnEditFinish(3, 0, nullptr, text, 0);
+    EXPECT_EQ(list[0].m_dRSF, 1.5);
+    EXPECT_EQ(text, "1.500000");
+    text = "Carbon";
+    g.OnEditFinish(0, 1, nullptr, text, 1); // cancelled: nothing changes
+    EXPECT_EQ(list[1].m_csLabel, "O 1s");
+    text = " Oxygen ";
+    g.OnEditFinish(0, 1, nullptr, text, 0);
+    EXPECT_EQ(list[1].m_csLabel, "Oxygen");
+    // A new element keeps the transition and label and takes its own factor.
+    g.OnCellTypeNotify(0, 1, 1, CTN_SELECT, reinterpret_cast<long>("N"));
+    EXPECT_EQ(list[1].m_csElement, "N");
+    EXPECT_EQ(list[1].m_csTransition, "1s");
+    EXPECT_EQ(list[1].m_dRSF, Quant::PhotoRSF(app->m_PkLib, "N", "1s", 18, 1486.6));
+}
+
+TEST_F(QuantifySheetTest, CancelAfterAFirstAndAfterALaterOpening)
+{
+    CSpecView* v = Open(false);
+    m_pDoc->SetModifiedFlag(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    s->OnClose(); // Cancel of the first opening: no state, nothing to save
+    Pump(10);
+    EXPECT_FALSE(m_pDoc->GetQuantify()->m_bValid);
+    EXPECT_FALSE(m_pDoc->IsModified());
+    EXPECT_EQ(SToolInstances::m_pQuantifySheet, nullptr);
+
+    s = OpenSheet(v);
+    s->OnOKButton();
+    Pump(10);
+    EXPECT_TRUE(m_pDoc->GetQuantify()->m_bValid);
+    EXPECT_TRUE(m_pDoc->IsModified());
+    const CQuantify kept = *m_pDoc->GetQuantify();
+    m_pDoc->SetModifiedFlag(false);
+
+    s = OpenSheet(v);
+    s->GetRgnsPage()->m_Grid.OnCellTypeNotify(0, 0, 0, CTN_CHECK, 0);
+    s->GetDispPage()->OnCalc(IDC_QUANTDISP_PKTOPK);
+    EXPECT_FALSE(*m_pDoc->GetQuantify() == kept);
+    s->OnClose();
+    Pump(10);
+    EXPECT_TRUE(*m_pDoc->GetQuantify() == kept);
+    EXPECT_FALSE(m_pDoc->IsModified());
+}
+
+TEST_F(QuantifySheetTest, ProfilePaneShowsAndHidesInPlaceOfTheView)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    QPushButton* b = s->GetShowHideButton();
+    ASSERT_NE(b, nullptr);
+    EXPECT_TRUE(b->isEnabled()); // selected regions, 3 levels
+    EXPECT_EQ(b->text(), QStringLiteral("Show"));
+    QTest::mouseClick(b, Qt::LeftButton);
+    Pump(20);
+    CQuantifyPrfView* pane = s->GetProfileView();
+    ASSERT_NE(pane, nullptr);
+    EXPECT_FALSE(v->isVisible());
+    EXPECT_TRUE(pane->isVisible());
+    EXPECT_EQ(b->text(), QStringLiteral("Hide"));
+    EXPECT_EQ(pane->GetNumCurves(), 3);
+    // The view's level, region and sample commands rest while the pane stands in for it.
+    EXPECT_FALSE(Enabled(v, ID_DISP_LEVEL));
+    EXPECT_FALSE(Enabled(v, ID_DISP_REGION));
+    EXPECT_EQ(pane->GetYMin(), 0.0);
+    // The Absolute and Normalised buttons follow the pane.
+    EXPECT_TRUE(s->GetDispPage()->m_bProfile);
+    s->GetDispPage()->OnDispMode(IDC_QUANTDISP_NORM);
+    EXPECT_EQ(pane->GetYMax(), 100.0);
+    for (int t = 0; t < 3; ++t) {
+        const std::vector<double> y = pane->CurveValues(t);
+        EXPECT_DOUBLE_EQ(*std::max_element(y.begin(), y.end()), 100.0);
+    }
+    // A curve whose largest value is 0 cannot be scaled to 100: it stays 0.
+    for (int l = 0; l < 3; ++l) {
+        double* y = m_pDoc->GetStagePosn(0)->GetSpecRgn(2)->GetTrace(l)->GetData();
+        std::fill(y, y + 50, 0.0);
+    }
+    s->Recalculate(false);
+    for (double y : pane->CurveValues(2))
+        EXPECT_EQ(y, 0.0);
+    const std::vector<double> first = pane->CurveValues(0);
+    EXPECT_DOUBLE_EQ(*std::max_element(first.begin(), first.end()), 100.0);
+    QTest::mouseClick(b, Qt::LeftButton);
+    Pump(20);
+    EXPECT_EQ(s->GetProfileView(), nullptr);
+    EXPECT_TRUE(v->isVisible());
+    EXPECT_FALSE(s->GetDispPage()->m_bProfile);
+    EXPECT_TRUE(Enabled(v, ID_DISP_LEVEL));
+    // The display-mode buttons are disabled while the pane is hidden.
+    s->SetActivePage(1);
+    Pump(10);
+    EXPECT_FALSE(s->GetDispPage()->findChild<QRadioButton*>(QStringLiteral("id_4812"))->isEnabled());
+}
+
+// Closing the document with the sheet and its pane open takes the sheet's
+// window down without OK or Cancel; the state stays with the document.
+TEST_F(QuantifySheetTest, ClosingTheDocumentTakesTheSheetDown)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    QTest::mouseClick(s->GetShowHideButton(), Qt::LeftButton);
+    Pump(20);
+    ASSERT_TRUE(s->IsProfileShown());
+    app->CloseAllDocuments(true);
+    Pump(20);
+    EXPECT_EQ(CQuantifySheet::GetInstance(), nullptr);
+    EXPECT_EQ(SToolInstances::m_pQuantifySheet, nullptr);
+}
+
+TEST_F(QuantifySheetTest, ExportWritesThePositionAsText)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    const QString path = WriteBytes(QStringLiteral("old.txt"), {'x'});
+    s->SaveTo(path.toStdString());
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(got, Quant::ExportText(m_pDoc->GetQuantify()->m_RgnLists[0]));
+    EXPECT_EQ(got.substr(0, 6), " Level");
+}
+
+TEST_F(QuantifySheetTest, AugerPageLoadsTheDetectorsLibraryAndRemembersBrowsedFiles)
+{
+    CSpecView* v = Open(true);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->GetPageCount(), 3);
+    EXPECT_TRUE(s->IsAES());
+    // Detector word 0: the cylindrical mirror analyser's library.
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_iFile, 2);
+    const QString lib =
+        WriteBytes(QStringLiteral("own.dat"), {'5', '0', '0', '0', '\n', 'C', ' ', 'K', 'L', 'L', ' ',
+                                               '6', ' ', '0', '.', '5',  ' ', '2', '8', '4', '\n'});
+    s->SetActivePage(1);
+    Pump(10);
+    CQuantify_AES* page = s->GetAESPage();
+    page->BrowseTo(lib.toStdString());
+    EXPECT_EQ(page->m_iFile, -1);
+    EXPECT_EQ(page->m_csFile, lib.toStdString());
+    ASSERT_FALSE(page->RememberedFiles().empty());
+    EXPECT_EQ(page->RememberedFiles().front(), lib.toStdString());
+    EXPECT_EQ(page->m_pFiles->currentIndex(), CQuantify_AES::NumShipped);
+    EXPECT_NE(s->GetAESLib().FindPeak("C", "KLL"), nullptr);
+    s->OnOKButton();
+    Pump(10);
+    EXPECT_EQ(GetProfileString("Quant", "File1"), lib.toStdString());
+    // The next sheet offers it again after the shipped libraries.
+    s = OpenSheet(v);
+    s->SetActivePage(1);
+    Pump(10);
+    EXPECT_EQ(s->GetAESPage()->m_pFiles->count(), CQuantify_AES::NumShipped + 1);
+    EXPECT_EQ(s->GetAESPage()->m_pFiles->currentIndex(), CQuantify_AES::NumShipped);
+    s->OnOKButton();
+    Pump(10);
+
+    // The library confirmed last is gone when the next AES document is first
+    // quantified: the user is told, no library is chosen and factors are 1.0.
+    std::remove(lib.toStdString().c_str());
+    CSpecView* other = Open(true);
+    const size_t before = sink.Texts().size();
+    s = OpenSheet(other);
+    ASSERT_NE(s, nullptr);
+    ASSERT_GT(sink.Texts().size(), before);
+    EXPECT_EQ(sink.Texts().back(), "The Auger sensitivity factor library could not be loaded");
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_iFile, -1);
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_csFile, "");
+    for (const CQuantifyRgn& r : m_pDoc->GetQuantify()->m_RgnLists[0])
+        EXPECT_EQ(r.m_dRSF, 1.0);
+}
+
+// OK with the Auger page active after the beam energy was edited asks
+// whether to recalculate; No keeps the old energy and the old factors.
+TEST_F(QuantifySheetTest, OkAfterABeamEnergyEditAsksAndNoKeepsTheOldEnergy)
+{
+    CSpecView* v = Open(true);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    const double factor = m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF;
+    EXPECT_NE(factor, 1.0); // C KLL is in the library
+    s->SetActivePage(1);
+    Pump(10);
+    s->GetAESPage()->m_pEnergy->setText(QStringLiteral("10"));
+    sink.Answer(IDNO);
+    const size_t before = sink.Texts().size();
+    s->OnOKButton();
+    Pump(10);
+    ASSERT_EQ(sink.Texts().size(), before + 1);
+    EXPECT_NE(sink.Texts().back().find("beam energy has been changed"), std::string::npos);
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_dEnergy, 5.0);
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF, factor);
+    EXPECT_EQ(CQuantifySheet::GetInstance(), nullptr);
+
+    // Yes recalculates the factors at the new energy before closing.
+    s = OpenSheet(v);
+    s->SetActivePage(1);
+    Pump(10);
+    s->GetAESPage()->m_pEnergy->setText(QStringLiteral("10"));
+    sink.Answer(IDYES);
+    s->OnOKButton();
+    Pump(10);
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_dEnergy, 10.0);
+    EXPECT_NE(m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF, factor);
+}
+
+// Pictures for a person to look at: set VELTRANE_SCREENSHOT_DIR (under Xvfb for the real look).
+TEST_F(QuantifySheetTest, Screenshot)
+{
+    const QByteArray dir = qgetenv("VELTRANE_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "VELTRANE_SCREENSHOT_DIR not set";
+    // The demonstration depth profile: carbon goes, the oxide thins, silicon grows.
+    const QString path = WriteBytes(QStringLiteral("demo.vlt"), MakeDemoFile(5));
+    m_pDoc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.toStdString().c_str()));
+    ASSERT_NE(m_pDoc, nullptr);
+    auto* v = dynamic_cast<CSpecView*>(m_pDoc->GetViews().front());
+    ASSERT_NE(v, nullptr);
+    v->GetParentFrame()->resize(900, 600);
+    Pump(50);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    s->GetDispPage()->OnCalc(IDC_QUANTDISP_PKAREA);
+    Pump(100);
+    s->grab().save(dir + "/quantify-regions.png");
+    frame->grab().save(dir + "/quantify-cursors.png");
+    QTest::mouseClick(s->GetShowHideButton(), Qt::LeftButton);
+    Pump(200);
+    frame->grab().save(dir + "/quantify-profile.png");
+    s->SetActivePage(1);
+    Pump(100);
+    s->grab().save(dir + "/quantify-display.png");
+}
