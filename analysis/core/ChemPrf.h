@@ -182,7 +182,9 @@ public:
     // Up to six solves of row (NPARM values, in and out), each from the
     // estimates of the one before, until one succeeds or a stop is requested.
     // Returns the last outcome; tries (when given) receives their number.
-    int Solve(double* row, int nparm, int mode, double* sse = nullptr, int* tries = nullptr);
+    // traceLevel >= 0: each try that will be repeated is traced with it.
+    int Solve(double* row, int nparm, int mode, double* sse = nullptr, int* tries = nullptr,
+              int traceLevel = -1);
 
 private:
     const SPelomarApi m_api; // a copy: callers may pass a temporary
@@ -256,3 +258,15 @@ struct SChemPrfDialogMetrics
     int workW = 0, workH = 0;       // the desktop work area
 };
 SChemPrfDialogSize ChemPrfDialogSize(int gridW, int gridH, const SChemPrfDialogMetrics& m);
+
+// The fits' diagnostic trace: lines for a developer (the constant, the
+// intensities and shifts after a fit, the tries of a level that had to be
+// repeated). Written only while a sink is set, none by default; any thread
+// may write, one line reaches the sink whole.
+void SetChemPrfTraceSink(std::function<void(const std::string&)> sink);
+void ChemPrfTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The lines after a level's fit: "Offset = ...", then "I0 ..." and "X0 ..."
+// per reference (single level); or one line of level, outcome, constant and
+// each reference's intensity and shift (profile).
+void ChemPrfTraceLevel(const CChemPrfParams& params, int level);
+void ChemPrfTraceProfileLevel(const CChemPrfParams& params, int level, int outcome);

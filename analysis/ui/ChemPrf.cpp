@@ -646,6 +646,8 @@ void CChemPrf_Sheet::OnCalculate()
     res.level = level;
     res.row = std::move(row);
     ChemPrfStoreResult(*m_pParams, res);
+    // A solver condition left after six tries is only traced.
+    ChemPrfTraceLevel(*m_pParams, level);
     CalcFittedCurve();
     if (CSpecWnd* w = m_pView->GetSpecWnd())
         w->Invalidate(CSpecWnd::TraceArea, true);
@@ -1006,6 +1008,7 @@ void CChemPrf_Profiling::OnTrace(SChemPrfLevelResult res)
     ChemPrfStoreResult(*m_pParams, res);
     if (res.stopped)
         return;
+    ChemPrfTraceProfileLevel(*m_pParams, res.level, res.outcome);
     CSpecViewBase* view = m_pSheet->GetView();
     if (view && res.level == view->GetCurrentLevel() && !wasDone) {
         m_pSheet->CalcFittedCurve();

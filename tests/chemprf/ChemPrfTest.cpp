@@ -579,3 +579,43 @@ TEST(ChemPrfDialogSize, ScrollBarsAndCutsAgainstTheWorkArea)
         EXPECT_EQ(s.vScroll, c.want.vScroll);
     }
 }
+
+TEST(ChemPrfTrace, OffUntilASinkIsSetThenRetriesAndResultsAreWritten)
+{
+    std::vector<std::string> lines;
+    ChemPrfTrace("not seen %d\n", 1); // no sink: nothing
+    SetChemPrfTraceSink([&](const std::string& s) { lines.push_back(s); });
+
+    // Level 0 needs three tries: the two repeated ones are traced; level 1
+    // succeeds at once.
+    FakeProfile f(2);
+    Fake::outcomes = {0x30001, 0x40004, 0};
+    CChemPrfParams params(2);
+    params.SetNumRefs(1, true);
+    int stop = 0;
+    ChemPrfRunProfile(Fake::Api(), params, f.refs, f.target, f.levels, 0, 99, &stop,
+                      [](SChemPrfLevelResult&&) {});
+    EXPECT_EQ(lines, (std::vector<std::string>{"           0       30001           1\n",
+                                               "           0       40004           2\n"}));
+
+    // A level's results: constant, then intensity and shift per reference.
+    lines.clear();
+    CChemPrfParams p(1);
+    p.SetConstant(true);
+    p.SetMultiShift(true);
+    p.SetNumRefs(2, true);
+    const double row[5] = {0.5, -2.0, 3.0, 4.0, -1.5};
+    std::copy(row, row + 5, p.GetRow(0));
+    ChemPrfTraceLevel(p, 0);
+    ChemPrfTraceProfileLevel(p, 0, 0x20007);
+    SetChemPrfTraceSink(nullptr);
+    ChemPrfTraceLevel(p, 0); // off again
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Offset =                0.5\n"
+                        "I0      =                 2\n"
+                        "X0      =                 3\n"
+                        "I0      =                 4\n"
+                        "X0      =              -1.5\n");
+    EXPECT_EQ(lines[1], "        0    20007               0.5                 2                 3"
+                        "                 4              -1.5\n");
+}
