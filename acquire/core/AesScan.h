@@ -1,0 +1,60 @@
+#pragma once
+// AES scan positions: the points and areas the beam is placed at, in scan
+// coordinates (a 1024 x 1024 grid centred on the field, y upwards), their
+// display in the table, their place on an image and their clipboard records.
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <vector>
+
+namespace AesScan {
+
+// A value not yet typed into the table.
+inline constexpr int32_t kMissing = std::numeric_limits<int32_t>::min();
+
+struct Point
+{
+    int32_t x = kMissing, y = kMissing;
+    bool Complete() const { return x != kMissing && y != kMissing; }
+    bool operator==(const Point&) const = default;
+};
+
+struct Area
+{
+    int32_t left = kMissing, top = kMissing, right = kMissing, bottom = kMissing;
+    bool Complete() const
+    {
+        return left != kMissing && top != kMissing && right != kMissing && bottom != kMissing;
+    }
+    bool operator==(const Area&) const = default;
+};
+
+// The table shows a scan coordinate divided by this for the chosen image size.
+int TableFactor(int imageSize);
+// A scan coordinate as the table shows it, and a typed table value back;
+// the missing value passes through unchanged.
+int32_t ToTable(int32_t scan, int imageSize);
+int32_t FromTable(int32_t typed, int imageSize);
+
+// Scan coordinates to the pixels of an s x s image (origin top left, y down)
+// and back. Results are clamped to the image and to the scan grid so that a
+// caller indexing the image with them never leaves it.
+Point ScanToImage(Point scan, int imageWidth);
+Point ImageToScan(Point pixel, int imageWidth);
+
+// Squared distance, in 64 bits, of p from the segment a-b.
+int64_t SquaredDistanceToSegment(Point a, Point b, Point p);
+
+// Private clipboard formats and their records (little-endian 32-bit integers).
+inline constexpr unsigned CF_SCNPT = 0x202;
+inline constexpr unsigned CF_SCNAREA = 0x203;
+
+std::vector<uint8_t> EncodePoint(const Point& p);
+std::vector<uint8_t> EncodeArea(const Area& a);
+// Refuse a record of the wrong size; never read past size.
+std::optional<Point> DecodePoint(const uint8_t* data, std::size_t size);
+std::optional<Area> DecodeArea(const uint8_t* data, std::size_t size);
+
+} // namespace AesScan
