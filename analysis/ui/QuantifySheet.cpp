@@ -425,12 +425,12 @@ void CQuantify_AES::FillFileList()
     m_pFiles->clear();
     for (int i = 0; i < NumShipped; ++i)
         m_pFiles->addItem(ToQString(Quant::AugerLibraryName(i)));
-    for (const std::string& p : m_Recent) {
-        QString shown = ToQString(p);
-        if (shown.size() > 30)
-            shown = QStringLiteral("...") + shown.right(27);
-        m_pFiles->addItem(shown, ToQString(p));
-    }
+    // Each shown relative to the document's folder: the name alone for a
+    // library kept beside the document.
+    const CVeltraneDoc* doc = m_pQuantify ? m_pQuantify->GetDocument() : nullptr;
+    const std::string docFolder = doc ? CUtility::GetFilePath(doc->GetPathName()) : std::string();
+    for (const std::string& p : m_Recent)
+        m_pFiles->addItem(ToQString(Quant::LibraryDisplayName(p, docFolder)), ToQString(p));
     if (m_iFile >= 0 && m_iFile < NumShipped) {
         m_pFiles->setCurrentIndex(m_iFile);
         m_iCurSel = m_iFile;

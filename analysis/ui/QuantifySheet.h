@@ -207,6 +207,7 @@ public:
     const CSpecRgn* RegionOf(int i) const;
     bool IsAES() const { return m_bAES; }
     CQuantifyAESLib& GetAESLib() { return m_AESLib; }
+    CVeltraneDoc* GetDocument() const { return m_pDoc; }
     bool IsProfileShown() const { return m_pPrfView != nullptr; }
     CQuantifyPrfView* GetProfileView() const { return m_pPrfView; }
     int GetDispMode() const { return m_DispPage.m_iDispMode; }

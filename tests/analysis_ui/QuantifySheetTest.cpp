@@ -351,6 +351,8 @@ TEST_F(QuantifySheetTest, AugerPageLoadsTheDetectorsLibraryAndRemembersBrowsedFi
     ASSERT_FALSE(page->RememberedFiles().empty());
     EXPECT_EQ(page->RememberedFiles().front(), lib.toStdString());
     EXPECT_EQ(page->m_pFiles->currentIndex(), CQuantify_AES::NumShipped);
+    // Kept beside the document, it is listed by its name alone.
+    EXPECT_EQ(page->m_pFiles->itemText(CQuantify_AES::NumShipped), QStringLiteral("own.dat"));
     EXPECT_NE(s->GetAESLib().FindPeak("C", "KLL"), nullptr);
     s->OnOKButton();
     Pump(10);
