@@ -7,6 +7,9 @@
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
 #include <new>
 
 // ---------------------------------------------------------------- parameters
@@ -252,7 +255,7 @@ double CChemPrfFitSetup::LoadLevel(const double* y, double min, double max)
     return ChemPrfNormalise(y + m_lo, m_n, min, max, m_data.data());
 }
 
-int CChemPrfFitSetup::Solve(double* row, int nparm, int mode, double* sse, int* tries)
+int CChemPrfFitSetup::Solve(double* row, int nparm, int mode, double* sse, int* tries, int traceLevel)
 {
     double dummy = 0.0;
     int outcome = 0, i = 0;
@@ -261,6 +264,8 @@ int CChemPrfFitSetup::Solve(double* row, int nparm, int mode, double* sse, int* 
         ++i;
         if (RefFitSucceeded(outcome) || (m_stop && ChemPrfStopRequested(*m_stop)))
             break;
+        if (traceLevel >= 0 && i < 6)
+            ChemPrfTrace("%12i%12x%12i\n", traceLevel, unsigned(outcome), i);
     }
     if (tries)
         *tries = i;
@@ -295,7 +300,7 @@ unsigned ChemPrfRunProfile(const SPelomarApi& api, const CChemPrfParams& params,
             rows[l][0] = mean;
         SChemPrfLevelResult res;
         res.level = int(l);
-        res.outcome = setup.Solve(rows[l].data(), nparm, mode);
+        res.outcome = setup.Solve(rows[l].data(), nparm, mode, nullptr, nullptr, int(l));
         res.stopped = stop && ChemPrfStopRequested(*stop);
         if (!res.stopped)
             res.row = std::move(rows[l]);
@@ -392,4 +397,102 @@ void WriteChemPrfExport(const std::string& path, const CChemPrfParams& params,
     CAtomicFileWriter writer(path);
     writer.File().Write(text.data(), text.size());
     writer.Commit();
+}
+
+SChemPrfDialogSize ChemPrfDialogSize(int gridW, int gridH, const SChemPrfDialogMetrics& m)
+{
+    SChemPrfDialogSize s;
+    s.gridW = gridW;
+    s.gridH = gridH;
+    s.clientW = std::max(m.templW + gridW + m.marginX, m.templW);
+    s.clientH = std::max(gridH + 2 * m.marginY, m.templH);
+    const int availW = m.workW - 2, availH = m.workH - 2;
+    int winW = s.clientW + m.frameW, winH = s.clientH + m.frameH;
+    s.hScroll = m.hScrollH;
+    s.vScroll = m.vScrollW;
+    if (winW <= availW && winH <= availH) {
+        s.hScroll = s.vScroll = 0;
+    } else if (winH > availH && winW + m.vScrollW <= availW) {
+        winW += m.vScrollW;
+        s.gridW += m.vScrollW;
+        s.hScroll = 0;
+    } else if (winW > availW && winH + m.hScrollH <= availH) {
+        winH += m.hScrollH;
+        s.gridH += m.hScrollH;
+        s.vScroll = 0;
+    }
+    if (winW > availW) {
+        s.gridW = std::max(0, s.gridW - (winW - availW));
+        winW = availW;
+    }
+    if (winH > availH) {
+        s.gridH = std::max(0, s.gridH - (winH - availH));
+        winH = availH;
+    }
+    s.clientW = winW - m.frameW;
+    s.clientH = winH - m.frameH;
+    return s;
+}
+
+// -------------------------------------------------------------------- trace
+
+namespace {
+std::mutex g_traceMutex;
+std::function<void(const std::string&)> g_traceSink;
+
+// One formatted number or short line (every format here is a few fields).
+__attribute__((format(printf, 1, 2))) std::string Sprintf(const char* format, ...)
+{
+    char buf[128];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(buf, sizeof buf, format, args);
+    va_end(args);
+    return std::string(buf, size_t(std::clamp(n, 0, int(sizeof buf) - 1)));
+}
+} // namespace
+
+void SetChemPrfTraceSink(std::function<void(const std::string&)> sink)
+{
+    const std::lock_guard<std::mutex> lock(g_traceMutex);
+    g_traceSink = std::move(sink);
+}
+
+void ChemPrfTrace(const char* format, ...)
+{
+    const std::lock_guard<std::mutex> lock(g_traceMutex);
+    if (!g_traceSink)
+        return;
+    va_list args, copy;
+    va_start(args, format);
+    va_copy(copy, args);
+    const int n = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text(size_t(std::max(n, 0)), '\0');
+    if (n > 0)
+        std::vsnprintf(text.data(), size_t(n) + 1, format, args);
+    va_end(args);
+    g_traceSink(text);
+}
+
+void ChemPrfTraceLevel(const CChemPrfParams& params, int level)
+{
+    if (params.GetNumRefs() < 1 || level < 0 || level >= params.GetNumLevels())
+        return;
+    std::string text = Sprintf("Offset = %18g\n", params.GetConstant(level));
+    for (int k = 0; k < params.GetNumRefs(); ++k) {
+        text += Sprintf("I0      =%18g\n", params.GetIntensity(level, k));
+        text += Sprintf("X0      =%18g\n", params.GetShift(level, k));
+    }
+    ChemPrfTrace("%s", text.c_str());
+}
+
+void ChemPrfTraceProfileLevel(const CChemPrfParams& params, int level, int outcome)
+{
+    if (params.GetNumRefs() < 1 || level < 0 || level >= params.GetNumLevels())
+        return;
+    std::string text = Sprintf("%9i%9x%18g", level, unsigned(outcome), params.GetConstant(level));
+    for (int k = 0; k < params.GetNumRefs(); ++k)
+        text += Sprintf("%18g%18g", params.GetIntensity(level, k), params.GetShift(level, k));
+    ChemPrfTrace("%s\n", text.c_str());
 }

@@ -182,7 +182,9 @@ public:
     // Up to six solves of row (NPARM values, in and out), each from the
     // estimates of the one before, until one succeeds or a stop is requested.
     // Returns the last outcome; tries (when given) receives their number.
-    int Solve(double* row, int nparm, int mode, double* sse = nullptr, int* tries = nullptr);
+    // traceLevel >= 0: each try that will be repeated is traced with it.
+    int Solve(double* row, int nparm, int mode, double* sse = nullptr, int* tries = nullptr,
+              int traceLevel = -1);
 
 private:
     const SPelomarApi m_api; // a copy: callers may pass a temporary
@@ -234,3 +236,37 @@ std::string FormatChemPrfExport(const CChemPrfParams& params, const std::vector<
 // Writes it through the atomic writer (throws CFileException).
 void WriteChemPrfExport(const std::string& path, const CChemPrfParams& params,
                         const std::vector<double>& steps);
+
+// The size of the profiling dialog: the result table (gridW × gridH, no
+// scroll bars) at the template's margins left of the button column, the
+// client never smaller than the template's, the window (client plus frame)
+// kept inside the work area less 2 pixels. A table that only overflows one
+// way gets the one scroll bar it needs and grows by it; what still does not
+// fit is cut from the table.
+struct SChemPrfDialogSize
+{
+    int clientW = 0, clientH = 0; // the dialog's client area
+    int gridW = 0, gridH = 0;     // the table, scroll bars included
+    int hScroll = 0, vScroll = 0; // the table's scroll bar sizes, 0: none
+};
+struct SChemPrfDialogMetrics
+{
+    int templW = 0, templH = 0;     // client area of the template (buttons only)
+    int marginX = 0, marginY = 0;   // the buttons' offsets in the template
+    int frameW = 0, frameH = 0;     // window less client area
+    int vScrollW = 0, hScrollH = 0; // the scroll bars' sizes
+    int workW = 0, workH = 0;       // the desktop work area
+};
+SChemPrfDialogSize ChemPrfDialogSize(int gridW, int gridH, const SChemPrfDialogMetrics& m);
+
+// The fits' diagnostic trace: lines for a developer (the constant, the
+// intensities and shifts after a fit, the tries of a level that had to be
+// repeated). Written only while a sink is set, none by default; any thread
+// may write, one line reaches the sink whole.
+void SetChemPrfTraceSink(std::function<void(const std::string&)> sink);
+void ChemPrfTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The lines after a level's fit: "Offset = ...", then "I0 ..." and "X0 ..."
+// per reference (single level); or one line of level, outcome, constant and
+// each reference's intensity and shift (profile).
+void ChemPrfTraceLevel(const CChemPrfParams& params, int level);
+void ChemPrfTraceProfileLevel(const CChemPrfParams& params, int level, int outcome);

@@ -34,6 +34,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -645,6 +646,8 @@ void CChemPrf_Sheet::OnCalculate()
     res.level = level;
     res.row = std::move(row);
     ChemPrfStoreResult(*m_pParams, res);
+    // A solver condition left after six tries is only traced.
+    ChemPrfTraceLevel(*m_pParams, level);
     CalcFittedCurve();
     if (CSpecWnd* w = m_pView->GetSpecWnd())
         w->Invalidate(CSpecWnd::TraceArea, true);
@@ -884,10 +887,47 @@ bool CChemPrf_Profiling::OnInitDialog()
 {
     if (!CDialog::OnInitDialog())
         return false;
+    // The table's set-up lays the dialog out (LayoutControls).
     m_pGrid->AttachToDlgItem(this, QStringLiteral("IDC_CHMPRFPRF_GRID"));
-    adjustSize();
     Start();
     return true;
+}
+
+void CChemPrf_Profiling::LayoutControls(int& gridW, int& gridH, int& hScrollHeight, int& vScrollWidth)
+{
+    auto* box = qobject_cast<QBoxLayout*>(layout());
+    if (!box)
+        return;
+    const QMargins margins = box->contentsMargins();
+    // The button column alone, as the template has it.
+    const QSize column = box->count() > 1 ? box->itemAt(1)->sizeHint() : QSize();
+    SChemPrfDialogMetrics m;
+    m.marginX = margins.left();
+    m.marginY = margins.top();
+    m.templW = margins.left() + column.width() + margins.right();
+    m.templH = margins.top() + column.height() + margins.bottom();
+    box->setSpacing(m.marginX);
+    // Before the window is first shown its frame is not known: the title bar
+    // stands for it.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    m.frameW = frame.width();
+    m.frameH = frame.height() > 0 ? frame.height() : style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    m.vScrollW = vScrollWidth;
+    m.hScrollH = hScrollHeight;
+    const QScreen* screen =
+        m_pSheet && m_pSheet->screen() ? m_pSheet->screen() : QGuiApplication::primaryScreen();
+    const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    m.workW = work.width();
+    m.workH = work.height();
+    const SChemPrfDialogSize s = ChemPrfDialogSize(gridW, gridH, m);
+    gridW = s.gridW;
+    gridH = s.gridH;
+    hScrollHeight = s.hScroll;
+    vScrollWidth = s.vScroll;
+    m_pGrid->setFixedSize(gridW, gridH);
+    resize(s.clientW, s.clientH);
+    move(work.left() + (work.width() - s.clientW - m.frameW) / 2,
+         work.top() + (work.height() - s.clientH - m.frameH) / 2);
 }
 
 void CChemPrf_Profiling::closeEvent(QCloseEvent* e)
@@ -968,6 +1008,7 @@ void CChemPrf_Profiling::OnTrace(SChemPrfLevelResult res)
     ChemPrfStoreResult(*m_pParams, res);
     if (res.stopped)
         return;
+    ChemPrfTraceProfileLevel(*m_pParams, res.level, res.outcome);
     CSpecViewBase* view = m_pSheet->GetView();
     if (view && res.level == view->GetCurrentLevel() && !wasDone) {
         m_pSheet->CalcFittedCurve();

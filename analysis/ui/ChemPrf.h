@@ -241,6 +241,10 @@ public:
     // Levels the worker of the current run has finished so far (any thread).
     int LevelsSolved() const { return m_nSolved.load(); }
     QPushButton* StartStopButton() const { return m_btnStartStop; }
+    // Called by the table when it is set up with its full size: sizes the
+    // dialog around it within the work area and centres it; the table gets
+    // its cut size and the scroll bars it keeps (0: none).
+    void LayoutControls(int& gridW, int& gridH, int& hScrollHeight, int& vScrollWidth);
 
 protected:
     bool OnInitDialog() override;

@@ -251,8 +251,15 @@ void CChemPrfPrfGrid::OnSetup()
     }
     for (int l = 0; l < levels; ++l)
         SetTextAt(-1, l, std::to_string(l).c_str());
-    setMinimumSize(std::min(m * width + GetSideHdgWidth() + GetVScrollWidth() + 2, 900),
-                   std::min((levels + 1) * fm.height() + 2, 500));
+    // Every cell shown when the screen allows; the dialog decides the
+    // scroll bars and what has to be cut.
+    int w = m * width + GetSideHdgWidth() + 2, h = (levels + 1) * fm.height() + 2;
+    int hs = GetHScrollHeight(), vs = GetVScrollWidth();
+    if (auto* dlg = dynamic_cast<CChemPrf_Profiling*>(parentWidget()))
+        dlg->LayoutControls(w, h, hs, vs);
+    SetHScrollHeight(hs);
+    SetVScrollWidth(vs);
+    setFixedSize(w, h);
 }
 
 void CChemPrfPrfGrid::ShowLevel(int level)

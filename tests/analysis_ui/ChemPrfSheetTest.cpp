@@ -268,6 +268,15 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
         CChemPrf_Profiling dlg(sheet);
         sheet->m_pProfiling = &dlg;
         ASSERT_TRUE(dlg.Create(sheet));
+        // Inside the work area and centred; two columns never need the
+        // horizontal scroll bar, and without the vertical one every row shows.
+        const QRect work = sheet->screen()->availableGeometry();
+        EXPECT_EQ(dlg.Grid()->GetHScrollHeight(), 0);
+        if (dlg.Grid()->GetVScrollWidth() == 0) {
+            EXPECT_GE(dlg.Grid()->height(), 51 * dlg.Grid()->GetRowHeight(0));
+        }
+        EXPECT_LE(dlg.height(), work.height() - 2);
+        EXPECT_NEAR(dlg.geometry().center().x(), work.center().x(), 2);
         // Stop at once: the worker finishes at most the level it is on.
         dlg.StartStopButton()->click();
         const int doneAtStop = dlg.LevelsSolved();

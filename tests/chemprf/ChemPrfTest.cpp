@@ -549,3 +549,73 @@ TEST(ChemPrfMeasured, MnSpectraFittedByOxideReferencesAgreeWithMinpack)
 }
 
 } // namespace
+
+TEST(ChemPrfDialogSize, ScrollBarsAndCutsAgainstTheWorkArea)
+{
+    // Template 100 × 120 with 7-pixel margins, frame 10 × 30, scroll bars
+    // 17, work area 1000 × 800 (998 × 798 usable).
+    const SChemPrfDialogMetrics m{100, 120, 7, 7, 10, 30, 17, 17, 1000, 800};
+    struct
+    {
+        const char* what;
+        int gridW, gridH;
+        SChemPrfDialogSize want;
+    } const cases[] = {
+        {"fits", 300, 200, {407, 214, 300, 200, 0, 0}},
+        {"never below the template", 10, 10, {117, 120, 10, 10, 0, 0}},
+        {"too tall: vertical bar, cut in height", 300, 900, {424, 768, 317, 754, 0, 17}},
+        {"too wide: horizontal bar, cut in width", 1000, 200, {988, 231, 881, 217, 17, 0}},
+        {"both ways: both bars, both cut", 1000, 900, {988, 768, 881, 754, 17, 17}},
+        {"too tall, no room for the vertical bar: both bars", 880, 900, {987, 768, 880, 754, 17, 17}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const SChemPrfDialogSize s = ChemPrfDialogSize(c.gridW, c.gridH, m);
+        EXPECT_EQ(s.clientW, c.want.clientW);
+        EXPECT_EQ(s.clientH, c.want.clientH);
+        EXPECT_EQ(s.gridW, c.want.gridW);
+        EXPECT_EQ(s.gridH, c.want.gridH);
+        EXPECT_EQ(s.hScroll, c.want.hScroll);
+        EXPECT_EQ(s.vScroll, c.want.vScroll);
+    }
+}
+
+TEST(ChemPrfTrace, OffUntilASinkIsSetThenRetriesAndResultsAreWritten)
+{
+    std::vector<std::string> lines;
+    ChemPrfTrace("not seen %d\n", 1); // no sink: nothing
+    SetChemPrfTraceSink([&](const std::string& s) { lines.push_back(s); });
+
+    // Level 0 needs three tries: the two repeated ones are traced; level 1
+    // succeeds at once.
+    FakeProfile f(2);
+    Fake::outcomes = {0x30001, 0x40004, 0};
+    CChemPrfParams params(2);
+    params.SetNumRefs(1, true);
+    int stop = 0;
+    ChemPrfRunProfile(Fake::Api(), params, f.refs, f.target, f.levels, 0, 99, &stop,
+                      [](SChemPrfLevelResult&&) {});
+    EXPECT_EQ(lines, (std::vector<std::string>{"           0       30001           1\n",
+                                               "           0       40004           2\n"}));
+
+    // A level's results: constant, then intensity and shift per reference.
+    lines.clear();
+    CChemPrfParams p(1);
+    p.SetConstant(true);
+    p.SetMultiShift(true);
+    p.SetNumRefs(2, true);
+    const double row[5] = {0.5, -2.0, 3.0, 4.0, -1.5};
+    std::copy(row, row + 5, p.GetRow(0));
+    ChemPrfTraceLevel(p, 0);
+    ChemPrfTraceProfileLevel(p, 0, 0x20007);
+    SetChemPrfTraceSink(nullptr);
+    ChemPrfTraceLevel(p, 0); // off again
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Offset =                0.5\n"
+                        "I0      =                 2\n"
+                        "X0      =                 3\n"
+                        "I0      =                 4\n"
+                        "X0      =              -1.5\n");
+    EXPECT_EQ(lines[1], "        0    20007               0.5                 2                 3"
+                        "                 4              -1.5\n");
+}

@@ -155,6 +155,19 @@ struct SAcqRig
         return all;
     }
     // Lines the stage unit received after its identification.
+    // The stage unit's last command once it is expected there: after an abort
+    // the end moves do not wait for their replies, so the simulator may log
+    // the last one a moment after the run has ended.
+    std::string LastAscuCommand(const std::string& expected)
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        std::vector<std::string> all = AscuCommands();
+        while ((all.empty() || all.back() != expected) && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            all = AscuCommands();
+        }
+        return all.empty() ? std::string() : all.back();
+    }
     std::vector<std::string> AscuCommands()
     {
         auto all = m_ascu.m_sim.Commands();

@@ -335,7 +335,7 @@ TEST_F(AcquireTest, AbortMidScanLeavesReadableFile)
     EXPECT_EQ(blocks, 1);
     const auto dau = rig.DauCommands();
     EXPECT_EQ(dau.back(), "ABRT") << Join(dau);
-    EXPECT_EQ(rig.AscuCommands().back(), "EX 6");
+    EXPECT_EQ(rig.LastAscuCommand("EX 6"), "EX 6");
     CVeltraneDoc back;
     ASSERT_TRUE(ReadBack(c.m_path, back));
     const auto values = SpectrumValues(back);
