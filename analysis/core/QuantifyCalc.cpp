@@ -6,6 +6,7 @@
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
 #include "data/Trace.h"
+#include "data/Utility.h"
 #include "data/VeltraneDoc.h"
 #include "data/formats/PkLib.h"
 #include "platform/Archive.h"
@@ -194,6 +195,22 @@ const char* AugerLibraryName(int index)
 {
     static const char* const names[] = {"aes_hsa_diff.dat", "aes_hsa_dir.dat", "aes_cma_diff.dat"};
     return index >= 0 && index < 3 ? names[index] : "";
+}
+
+std::string LibraryDisplayName(const std::string& path, const std::string& docFolder, size_t maxLen)
+{
+    maxLen = std::max<size_t>(maxLen, 4);
+    const std::string folder = CUtility::GetFilePath(path);
+    if (!docFolder.empty() && folder == docFolder)
+        return path.substr(folder.size());
+    if (path.size() <= maxLen)
+        return path;
+    // The longest tail from a separator on that fits after the ellipsis.
+    for (size_t at = path.find_first_of("\\/", 1); at != std::string::npos;
+         at = path.find_first_of("\\/", at + 1))
+        if (3 + path.size() - at <= maxLen)
+            return "..." + path.substr(at);
+    return "..." + path.substr(path.size() - (maxLen - 3));
 }
 
 std::string ExportText(const CQuantify::RgnList& list)

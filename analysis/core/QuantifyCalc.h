@@ -55,6 +55,11 @@ void RecalcRSF(CQuantify::RgnList& list, const CQuantifyAESLib& lib, double beam
 // (0 "aes_hsa_diff.dat", 1 "aes_hsa_dir.dat", 2 "aes_cma_diff.dat").
 int DefaultAugerLibrary(int detector);
 const char* AugerLibraryName(int index);
+// How the Auger page lists a library file of the user's: the file name alone
+// for a file in docFolder (with its trailing separator, as
+// CUtility::GetFilePath gives it), else the path shortened to at most maxLen
+// characters, keeping its last folders and the file name after "...".
+std::string LibraryDisplayName(const std::string& path, const std::string& docFolder, size_t maxLen = 30);
 
 // The export of one position: " Level" and the labels, then a line per level
 // of the first record's region; CR LF line ends, numbers in the C form.

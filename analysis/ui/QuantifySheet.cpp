@@ -15,11 +15,13 @@
 #include "data/VeltraneDoc.h"
 #include "framework/ui/FileDialog.h"
 #include "framework/ui/Guard.h"
+#include "framework/ui/MDIChildWnd.h"
 #include "framework/ui/Resources.h"
 #include "platform/Exceptions.h"
 #include "platform/MessageSink.h"
 #include "platform/Settings.h"
 #include "platform/Strings.h"
+#include "res/resource.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -40,6 +42,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -50,6 +53,9 @@ constexpr unsigned IDS_ENERGY_CHANGED = 5186;
 constexpr unsigned IDS_FILE_DIALOG_ERROR = 2064;
 const char* const kQuantSection = "Quant";
 constexpr int kRemembered = 4;
+// The frame's pane ids while the profile stands in: the spectrum view steps
+// aside to the second.
+constexpr unsigned kSavedPaneID = CView::FirstPaneID + 1;
 
 QString Text(unsigned id)
 {
@@ -419,12 +425,12 @@ void CQuantify_AES::FillFileList()
     m_pFiles->clear();
     for (int i = 0; i < NumShipped; ++i)
         m_pFiles->addItem(ToQString(Quant::AugerLibraryName(i)));
-    for (const std::string& p : m_Recent) {
-        QString shown = ToQString(p);
-        if (shown.size() > 30)
-            shown = QStringLiteral("...") + shown.right(27);
-        m_pFiles->addItem(shown, ToQString(p));
-    }
+    // Each shown relative to the document's folder: the name alone for a
+    // library kept beside the document.
+    const CVeltraneDoc* doc = m_pQuantify ? m_pQuantify->GetDocument() : nullptr;
+    const std::string docFolder = doc ? CUtility::GetFilePath(doc->GetPathName()) : std::string();
+    for (const std::string& p : m_Recent)
+        m_pFiles->addItem(ToQString(Quant::LibraryDisplayName(p, docFolder)), ToQString(p));
     if (m_iFile >= 0 && m_iFile < NumShipped) {
         m_pFiles->setCurrentIndex(m_iFile);
         m_iCurSel = m_iFile;
@@ -670,6 +676,18 @@ void CQuantifyPrfView::OnInitialUpdate()
     }
     m_bInitialised = true;
     update();
+}
+
+bool CQuantifyPrfView::OnCmdMsg(unsigned id, CCmdUI* pUI)
+{
+    // The document's sample, region and level steps are not the pane's: it
+    // shows the displayed position against the level.
+    if (id == ID_DISP_SAMPLE || id == ID_DISP_REGION || id == ID_DISP_LEVEL) {
+        if (pUI)
+            pUI->Enable(false);
+        return true;
+    }
+    return CProfileViewBase::OnCmdMsg(id, pUI);
 }
 
 void CQuantifyPrfView::SetLimits()
@@ -992,35 +1010,39 @@ void CQuantifySheet::OnShowHide()
 {
     if (!m_pView)
         return;
-    QWidget* area = m_pView->parentWidget();
     if (m_pPrfView) {
-        m_pPrfView->hide();
-        m_pPrfView->deleteLater();
-        m_pPrfView = nullptr;
-        m_pView->show();
-        m_pView->setFocus();
+        HideProfileView();
         m_DispPage.m_bProfile = false;
     } else {
-        auto* pane = new CQuantifyPrfView(this, m_pView->GetNumLevels());
-        pane->setParent(area);
-        if (area && area->layout())
-            area->layout()->replaceWidget(m_pView, pane);
-        pane->setGeometry(m_pView->geometry());
-        m_pView->hide();
-        pane->show();
-        m_pPrfView = pane;
-        pane->OnInitialUpdate();
+        // The pane stands in for the spectrum view in its frame and the
+        // document until hidden; the view keeps its windows and cursors.
+        CMDIChildWnd* frame = m_pView->GetParentFrame();
+        if (!frame)
+            return;
+        auto pane = std::make_unique<CQuantifyPrfView>(this, m_pView->GetNumLevels());
+        m_pPrfView = pane.release();
+        frame->ShowViewInstead(m_pPrfView, kSavedPaneID);
+        m_pPrfView->OnInitialUpdate();
         m_DispPage.m_bProfile = true;
-    }
-    if (!m_pPrfView && area && area->layout()) {
-        // The view takes its place back in the frame's layout.
-        for (int i = 0; i < area->layout()->count(); ++i)
-            if (auto* w = qobject_cast<CQuantifyPrfView*>(area->layout()->itemAt(i)->widget()))
-                area->layout()->replaceWidget(w, m_pView);
     }
     if (m_DispPage.IsBuilt())
         m_DispPage.UpdateData(false);
     UpdateShowHide();
+}
+
+void CQuantifySheet::HideProfileView()
+{
+    if (!m_pPrfView)
+        return;
+    CQuantifyPrfView* prf = m_pPrfView;
+    m_pPrfView = nullptr;
+    if (CMDIChildWnd* frame = prf->GetParentFrame())
+        frame->RestoreView(m_pView, prf);
+    else
+        delete prf;
+    if (m_pView)
+        if (CSpecWnd* w = m_pView->GetSpecWnd())
+            w->Invalidate(CSpecWnd::TraceArea, true);
 }
 
 void CQuantifySheet::SaveTo(const std::string& path)
@@ -1199,6 +1221,7 @@ void CQuantifySheet::Finish()
     if (m_bDestroying)
         return;
     m_bDestroying = true;
+    HideProfileView();
     m_rectWnd = geometry();
     if (m_AESPage.IsBuilt())
         m_AESPage.SaveRememberedFiles();
@@ -1217,11 +1240,7 @@ void CQuantifySheet::DestroyWindow()
 {
     // The view goes: no OK or Cancel processing, the state stays as it is,
     // and nothing of the view is touched any more.
-    if (m_pPrfView) {
-        m_pPrfView->hide();
-        m_pPrfView->deleteLater();
-        m_pPrfView = nullptr;
-    }
+    HideProfileView();
     m_pView = nullptr;
     Finish();
 }

@@ -159,6 +159,7 @@ public:
     bool Refresh(bool bRebuild);
     void SetLimits();
     void OnDraw(QPainter* painter) override;
+    bool OnCmdMsg(unsigned id, CCmdUI* pUI) override;
     double GetYMin() const { return m_dYMin; }
     double GetYMax() const { return m_dYMax; }
     int GetNumCurves() const { return m_nTraces; }
@@ -206,6 +207,7 @@ public:
     const CSpecRgn* RegionOf(int i) const;
     bool IsAES() const { return m_bAES; }
     CQuantifyAESLib& GetAESLib() { return m_AESLib; }
+    CVeltraneDoc* GetDocument() const { return m_pDoc; }
     bool IsProfileShown() const { return m_pPrfView != nullptr; }
     CQuantifyPrfView* GetProfileView() const { return m_pPrfView; }
     int GetDispMode() const { return m_DispPage.m_iDispMode; }
@@ -246,6 +248,8 @@ private:
     void CursorsDown(CSpecWnd* pWnd);
     void CursorsUp(CSpecWnd* pWnd);
     void Finish();
+    // The spectrum view back in its frame and the pane gone.
+    void HideProfileView();
 
     CVeltraneDoc* m_pDoc;
     CSpecViewBase* m_pView;

@@ -335,6 +335,31 @@ TEST(Quantify, ExportMatchesTheHandBuiltFile)
 
 // The shipped libraries through the program's own reader: every data line
 // becomes an entry, no comment line does, and Ag MNN is the unit.
+TEST(Quantify, LibraryNamesAreShownRelativeToTheDocumentsFolder)
+{
+    struct Case
+    {
+        const char* path;
+        const char* docFolder;
+        const char* shown;
+    } cases[] = {
+        {"/data/run7/lab.dat", "/data/run7/", "lab.dat"},
+        // A sub-folder or a folder that merely starts alike is not the document's.
+        {"/data/run7/sub/lab.dat", "/data/run7/", "/data/run7/sub/lab.dat"},
+        {"/data/run70/lab.dat", "/data/run7/", "/data/run70/lab.dat"},
+        // An unsaved document has no folder.
+        {"/data/lab.dat", "", "/data/lab.dat"},
+        {"/home/someone/libraries/auger/lab.dat", "/data/", ".../libraries/auger/lab.dat"},
+        {"/home/someone/libraries/auger/calibrated-2026.dat", "/data/", ".../auger/calibrated-2026.dat"},
+        {"/home/a_very_long_library_file_name_indeed.dat", "/data/", "...ibrary_file_name_indeed.dat"},
+    };
+    for (const Case& c : cases) {
+        const std::string shown = Quant::LibraryDisplayName(c.path, c.docFolder);
+        EXPECT_EQ(shown, c.shown) << c.path;
+        EXPECT_LE(shown.size(), 30u) << c.path;
+    }
+}
+
 TEST(QuantifyAESLib, ShippedLibrariesRead)
 {
     for (const char* name : {"aes_hsa_diff.dat", "aes_hsa_dir.dat", "aes_cma_diff.dat"}) {

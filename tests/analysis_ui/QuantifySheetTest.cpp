@@ -12,12 +12,14 @@
 #include "data/StagePosn.h"
 #include "data/Trace.h"
 #include "data/VeltraneDoc.h"
+#include "framework/ui/MDIChildWnd.h"
 #include "platform/Settings.h"
 #include "res/resource.h"
 #include "tools/mkdemo/DemoFile.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -239,6 +241,25 @@ TEST_F(QuantifySheetTest, ProfilePaneShowsAndHidesInPlaceOfTheView)
     EXPECT_TRUE(pane->isVisible());
     EXPECT_EQ(b->text(), QStringLiteral("Hide"));
     EXPECT_EQ(pane->GetNumCurves(), 3);
+    // It stands in for the view in the frame and the document: the frame's
+    // active view with the first pane's id, the document's commands routed to
+    // it and refused.
+    CMDIChildWnd* frame = v->GetParentFrame();
+    const auto listed = [this](CView* w) {
+        return std::count(m_pDoc->GetViews().begin(), m_pDoc->GetViews().end(), w);
+    };
+    EXPECT_EQ(frame->GetActiveView(), pane);
+    EXPECT_EQ(pane->GetParentFrame(), frame);
+    EXPECT_EQ(listed(pane), 1);
+    EXPECT_EQ(listed(v), 1);
+    EXPECT_EQ(pane->GetDlgCtrlID(), CView::FirstPaneID);
+    EXPECT_EQ(v->GetDlgCtrlID(), CView::FirstPaneID + 1);
+    for (unsigned id : {ID_DISP_SAMPLE, ID_DISP_REGION, ID_DISP_LEVEL}) {
+        CCmdUI ui(id);
+        EXPECT_TRUE(frame->RouteCommand(id, &ui));
+        EXPECT_FALSE(ui.m_bEnabled);
+    }
+    QPointer<CQuantifyPrfView> gone(pane);
     // The view's level, region and sample commands rest while the pane stands in for it.
     EXPECT_FALSE(Enabled(v, ID_DISP_LEVEL));
     EXPECT_FALSE(Enabled(v, ID_DISP_REGION));
@@ -264,7 +285,12 @@ TEST_F(QuantifySheetTest, ProfilePaneShowsAndHidesInPlaceOfTheView)
     QTest::mouseClick(b, Qt::LeftButton);
     Pump(20);
     EXPECT_EQ(s->GetProfileView(), nullptr);
+    EXPECT_TRUE(gone.isNull());
     EXPECT_TRUE(v->isVisible());
+    EXPECT_EQ(frame->GetActiveView(), v);
+    EXPECT_EQ(frame->GetViews().size(), 1u);
+    EXPECT_EQ(m_pDoc->GetViews().size(), 1u);
+    EXPECT_EQ(v->GetDlgCtrlID(), CView::FirstPaneID);
     EXPECT_FALSE(s->GetDispPage()->m_bProfile);
     EXPECT_TRUE(Enabled(v, ID_DISP_LEVEL));
     // The display-mode buttons are disabled while the pane is hidden.
@@ -283,8 +309,10 @@ TEST_F(QuantifySheetTest, ClosingTheDocumentTakesTheSheetDown)
     QTest::mouseClick(s->GetShowHideButton(), Qt::LeftButton);
     Pump(20);
     ASSERT_TRUE(s->IsProfileShown());
+    QPointer<CQuantifyPrfView> pane(s->GetProfileView());
     app->CloseAllDocuments(true);
     Pump(20);
+    EXPECT_TRUE(pane.isNull());
     EXPECT_EQ(CQuantifySheet::GetInstance(), nullptr);
     EXPECT_EQ(SToolInstances::m_pQuantifySheet, nullptr);
 }
@@ -323,6 +351,8 @@ TEST_F(QuantifySheetTest, AugerPageLoadsTheDetectorsLibraryAndRemembersBrowsedFi
     ASSERT_FALSE(page->RememberedFiles().empty());
     EXPECT_EQ(page->RememberedFiles().front(), lib.toStdString());
     EXPECT_EQ(page->m_pFiles->currentIndex(), CQuantify_AES::NumShipped);
+    // Kept beside the document, it is listed by its name alone.
+    EXPECT_EQ(page->m_pFiles->itemText(CQuantify_AES::NumShipped), QStringLiteral("own.dat"));
     EXPECT_NE(s->GetAESLib().FindPeak("C", "KLL"), nullptr);
     s->OnOKButton();
     Pump(10);
