@@ -1,5 +1,8 @@
 #include "acquire/core/AesScan.h"
 
+#include "acquire/core/AcqError.h"
+#include "data/AcquireSheet.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -133,6 +136,32 @@ std::optional<Area> DecodeArea(const uint8_t* data, std::size_t size)
     if (!data || size != 16)
         return std::nullopt;
     return Area{Get(data), Get(data + 4), Get(data + 8), Get(data + 12)};
+}
+
+void CheckPositions(int expType, int control, bool lineScan, const std::vector<Point>& points,
+                    const std::vector<Area>& areas, uint32_t mag)
+{
+    if (expType == CAcquireAES::SEImage) {
+        // Only the magnification matters for a secondary-electron image.
+    } else if (expType == CAcquireAES::AugerImage || control == CAcquireAES_Scn::AreaScan) {
+        if (areas.empty())
+            ThrowAcq(2096);
+        const auto inField = [](int32_t v) { return v >= kScanMin && v <= kScanMax; };
+        for (const Area& a : areas) {
+            const bool ordered = lineScan || (a.left < a.right && a.top > a.bottom);
+            if (!a.Complete() || !ordered || !inField(a.left) || !inField(a.top) || !inField(a.right) ||
+                !inField(a.bottom))
+                ThrowAcq(2097);
+        }
+    } else if (control == CAcquireAES_Scn::Point) {
+        if (points.empty())
+            ThrowAcq(2099);
+        for (const Point& p : points)
+            if (!p.Complete() || p.x < kScanMin || p.x > kScanMax || p.y < kScanMin || p.y > kScanMax)
+                ThrowAcq(2098);
+    }
+    if ((expType == CAcquireAES::AugerImage || expType == CAcquireAES::SEImage) && (mag == 0 || mag > 200000))
+        ThrowAcq(2100, {"200000"});
 }
 
 } // namespace AesScan

@@ -57,4 +57,10 @@ std::vector<uint8_t> EncodeArea(const Area& a);
 std::optional<Point> DecodePoint(const uint8_t* data, std::size_t size);
 std::optional<Area> DecodeArea(const uint8_t* data, std::size_t size);
 
+// The checks at Start for the scan positions: expType is a
+// CAcquireAES::ExpType, control a CAcquireAES_Scn::ScanControl. Throws
+// CAcqException (2096-2100) on the first fault.
+void CheckPositions(int expType, int control, bool lineScan, const std::vector<Point>& points,
+                    const std::vector<Area>& areas, uint32_t mag);
+
 } // namespace AesScan

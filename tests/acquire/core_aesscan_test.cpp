@@ -100,3 +100,59 @@ TEST(AesScan, ClipboardRecordsRoundTripAndRefuseWrongSizes)
     ba.push_back(0);
     EXPECT_FALSE(DecodeArea(ba.data(), ba.size()));
 }
+
+#include "acquire/core/AcqError.h"
+#include "data/AcquireSheet.h"
+
+namespace {
+unsigned CheckId(int exp, int control, bool line, std::vector<Point> pts, std::vector<Area> areas,
+                 uint32_t mag = 1)
+{
+    try {
+        CheckPositions(exp, control, line, pts, areas, mag);
+    } catch (const CAcqException& e) {
+        return e.Error().id;
+    }
+    return 0;
+}
+} // namespace
+
+TEST(AesScan, StartRefusesIncompleteOrOutOfFieldPositions)
+{
+    using E = CAcquireAES;
+    using C = CAcquireAES_Scn;
+    const Area good{-10, 10, 10, -10};
+    struct Case
+    {
+        int exp, control;
+        bool line;
+        std::vector<Point> pts;
+        std::vector<Area> areas;
+        uint32_t mag;
+        unsigned id;
+    };
+    const Case cases[] = {
+        {E::Widescan, C::None, false, {}, {}, 1, 0},
+        {E::Widescan, C::FullScan, false, {}, {}, 1, 0},
+        {E::Profile, C::Point, false, {}, {}, 1, 2099},
+        {E::Profile, C::Point, false, {{0, kMissing}}, {}, 1, 2098},
+        {E::Profile, C::Point, false, {{512, 0}}, {}, 1, 2098},
+        {E::Profile, C::Point, false, {{-512, 511}}, {}, 1, 0},
+        {E::Narrowscan, C::AreaScan, false, {}, {}, 1, 2096},
+        {E::Narrowscan, C::AreaScan, false, {}, {{10, 10, -10, -10}}, 1, 2097}, // x0 not below x1
+        {E::Narrowscan, C::AreaScan, false, {}, {{-10, -10, 10, 10}}, 1, 2097}, // y0 not above y1
+        {E::Narrowscan, C::AreaScan, false, {}, {good}, 1, 0},
+        {E::AugerImage, C::None, false, {}, {}, 1, 2096},
+        {E::AugerImage, C::None, true, {}, {{10, -10, -10, 10}}, 1, 0}, // a line may run any way
+        {E::AugerImage, C::None, true, {}, {{10, -10, -10, 512}}, 1, 2097},
+        {E::AugerImage, C::None, false, {}, {good}, 0, 2100},
+        {E::SEImage, C::None, false, {}, {}, 200000, 0},
+        {E::SEImage, C::None, false, {}, {}, 200001, 2100},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        EXPECT_EQ(CheckId(c.exp, c.control, c.line, c.pts, c.areas, c.mag), c.id) << "case " << i;
+    }
+    CAcqError e{2100, {"200000"}};
+    EXPECT_EQ(e.Text(), "The magnification must be between 1 and 200000");
+}
