@@ -2,7 +2,7 @@
 // data: references opened through the import path and shared, a fit of the
 // current level through the widgets, the overlay, closing.
 
-#include "AppFixture.h"
+#include "ToolFixture.h"
 #include "analysis/ui/ChemPrf.h"
 #include "analysis/ui/ChemPrfGrids.h"
 #include "analysis/ui/ChemPrfView.h"
@@ -39,24 +39,13 @@ namespace {
 
 const std::string kVamas = VELTRANE_SOURCE_DIR "/tests/formats/fixtures/vamas/";
 
-class ChemPrfSheetTest : public AppFixture
+class ChemPrfSheetTest : public ToolFixture
 {
 protected:
-    void SetUp() override
-    {
-        AppFixture::SetUp();
-        InstallProcessTools();
-        m_oldMake = CVeltrane::s_makeSpecView;
-        CVeltrane::s_makeSpecView = [] { return new CSpecView; };
-        Start();
-    }
-    void TearDown() override
+    void CloseTool() override
     {
         if (CChemPrf_Sheet* s = CChemPrf_Sheet::GetInstance())
             s->close();
-        Pump(0);
-        AppFixture::TearDown();
-        CVeltrane::s_makeSpecView = m_oldMake;
     }
     static void Click(const char* name)
     {
@@ -66,7 +55,6 @@ protected:
         b->click();
         Pump(0);
     }
-    std::function<CView*()> m_oldMake;
 };
 
 TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)

@@ -3,7 +3,7 @@
 // the drawing over the plot, the component table, the remembered place and
 // the settings record.
 
-#include "AppFixture.h"
+#include "ToolFixture.h"
 
 #include "analysis/core/Process.h"
 #include "analysis/ui/PelomarSheet.h"
@@ -27,24 +27,13 @@
 
 namespace {
 
-class PelomarSheetTest : public AppFixture
+class PelomarSheetTest : public ToolFixture
 {
 protected:
-    void SetUp() override
-    {
-        AppFixture::SetUp();
-        InstallProcessTools();
-        m_oldMake = CVeltrane::s_makeSpecView;
-        CVeltrane::s_makeSpecView = [] { return new CSpecView; };
-        Start();
-    }
-    void TearDown() override
+    void CloseTool() override
     {
         if (CPelomar_Sheet* s = CPelomar_Sheet::GetInstance())
             s->OnCloseBtn();
-        Pump(0);
-        AppFixture::TearDown();
-        CVeltrane::s_makeSpecView = m_oldMake;
     }
 
     // One position, two regions of 3 levels, n points each: a flat 100 with a
@@ -92,7 +81,6 @@ protected:
         return s;
     }
 
-    std::function<CView*()> m_oldMake;
     CVeltraneDoc* m_pDoc = nullptr;
 };
 

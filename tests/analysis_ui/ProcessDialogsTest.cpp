@@ -3,7 +3,7 @@
 // time, the width rules, the background preview over the plot, the limits
 // in the document, the unit switch of charge correction.
 
-#include "AppFixture.h"
+#include "ToolFixture.h"
 
 #include "analysis/core/Process.h"
 #include "analysis/core/SavGol.h"
@@ -38,24 +38,13 @@
 
 namespace {
 
-class ProcessDialogsTest : public AppFixture
+class ProcessDialogsTest : public ToolFixture
 {
 protected:
-    void SetUp() override
-    {
-        AppFixture::SetUp();
-        InstallProcessTools();
-        m_oldMake = CVeltrane::s_makeSpecView;
-        CVeltrane::s_makeSpecView = [] { return new CSpecView; };
-        Start();
-    }
-    void TearDown() override
+    void CloseTool() override
     {
         if (CProcDlg* d = Dlg())
             d->OnCancel();
-        Pump(0);
-        AppFixture::TearDown();
-        CVeltrane::s_makeSpecView = m_oldMake;
     }
 
     // Positions with the given region counts, each region with nLevels curves
@@ -138,7 +127,6 @@ protected:
         return Dlg() != nullptr;
     }
 
-    std::function<CView*()> m_oldMake;
     CVeltraneDoc* m_pDoc = nullptr;
 };
 

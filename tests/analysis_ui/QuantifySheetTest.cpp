@@ -2,7 +2,7 @@
 // spectrum view: the regions table, Cancel after a first and a later opening,
 // the Auger page's Browse and remembered files, the profile pane and the export.
 
-#include "AppFixture.h"
+#include "ToolFixture.h"
 
 #include "analysis/core/QuantifyCalc.h"
 #include "analysis/ui/QuantifySheet.h"
@@ -31,25 +31,14 @@ void InstallProcessTools();
 
 namespace {
 
-class QuantifySheetTest : public AppFixture
+class QuantifySheetTest : public ToolFixture
 {
 protected:
-    void SetUp() override
-    {
-        AppFixture::SetUp();
-        InstallProcessTools();
-        CQuantifySheet::ResetCarriedSettings();
-        m_oldMake = CVeltrane::s_makeSpecView;
-        CVeltrane::s_makeSpecView = [] { return new CSpecView; };
-        Start();
-    }
-    void TearDown() override
+    void BeforeStart() override { CQuantifySheet::ResetCarriedSettings(); }
+    void CloseTool() override
     {
         if (CQuantifySheet* s = CQuantifySheet::GetInstance())
             s->OnClose();
-        Pump(0);
-        AppFixture::TearDown();
-        CVeltrane::s_makeSpecView = m_oldMake;
     }
 
     // One position of three regions (C 1s, O 1s, Si 2p3/2 as XPS; C, O, Si
@@ -100,7 +89,6 @@ protected:
         return CQuantifySheet::GetInstance();
     }
 
-    std::function<CView*()> m_oldMake;
     CVeltraneDoc* m_pDoc = nullptr;
 };
 
