@@ -2,6 +2,7 @@
 // through the document's reader. Whatever is accepted must match the
 // document, index only its regions, and survive a save and a second read.
 
+#include "FuzzSupport.h"
 #include "data/Background.h"
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
@@ -9,25 +10,13 @@
 #include "doc_file_builder.h"
 #include "platform/Archive.h"
 #include "platform/File.h"
-#include "platform/MessageSink.h"
 
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-
-class CSilentSink : public IMessageSink
-{
-public:
-    int ShowMessage(const std::string&, unsigned) override { return IDOK; }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static CSilentSink sink;
-    SetMessageSink(&sink);
+    SilenceMessages();
     CDataFileBuilder b;
     b.Header().Experiment().Source().IonGun();
     b.Opaque(169, 1, std::vector<uint8_t>(data, data + size));
@@ -51,13 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (int r = 0; r < doc.GetStagePosn(p)->GetNumSpecRgns(); ++r)
             if (!bkg->GetLimits(p, r))
                 std::abort();
-    CMemFile out;
-    {
-        CArchive ar(&out, CArchive::store);
-        doc.Serialize(ar);
-        ar.Close();
-    }
-    CMemFile back(out.Data().data(), out.Data().size(), "again.vlt");
+    const std::vector<uint8_t> saved = SavedBytes(doc);
+    CMemFile back(saved.data(), saved.size(), "again.vlt");
     CVeltraneDoc again;
     if (!again.ReadFrom(back) || again.GetBackgroundSubtract()->GetAll() != bkg->GetAll())
         std::abort();

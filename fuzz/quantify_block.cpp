@@ -2,30 +2,19 @@
 // through the document's reader. Whatever is accepted must fit the document
 // and survive a save and a second read byte for byte.
 
+#include "FuzzSupport.h"
 #include "data/Quantify.h"
 #include "data/VeltraneDoc.h"
 #include "doc_file_builder.h"
 #include "platform/Archive.h"
 #include "platform/File.h"
-#include "platform/MessageSink.h"
 
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-
-class CSilentSink : public IMessageSink
-{
-public:
-    int ShowMessage(const std::string&, unsigned) override { return IDOK; }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static CSilentSink sink;
-    SetMessageSink(&sink);
+    SilenceMessages();
     CDataFileBuilder b;
     b.Header().Experiment().Source().IonGun();
     CDataFileBuilder::SPosnHead head;
@@ -46,24 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const CQuantify& q = *doc.GetQuantify();
     if (q.m_bValid && !q.Matches(doc))
         std::abort();
-    CMemFile out;
-    {
-        CArchive ar(&out, CArchive::store);
-        doc.Serialize(ar);
-        ar.Close();
-    }
-    CMemFile back(out.Data().data(), out.Data().size(), "again.vlt");
+    const std::vector<uint8_t> saved = SavedBytes(doc);
+    CMemFile back(saved.data(), saved.size(), "again.vlt");
     CVeltraneDoc again;
     if (!again.ReadFrom(back))
         std::abort();
     // Compared as bytes: results may be NaN, which never equals itself.
-    CMemFile twice;
-    {
-        CArchive ar(&twice, CArchive::store);
-        again.Serialize(ar);
-        ar.Close();
-    }
-    if (twice.Data() != out.Data())
+    if (SavedBytes(again) != saved)
         std::abort();
     SetMessageSink(nullptr);
     return 0;

@@ -1,30 +1,19 @@
 // The VAMAS reader over arbitrary text; what it accepts is converted into a
 // document and written as VAMAS again.
+#include "FuzzSupport.h"
 #include "data/VeltraneDoc.h"
 #include "data/formats/Norvale.h"
 #include "data/formats/RecordBuilder.h"
 #include "data/formats/Vamas.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
-#include "platform/MessageSink.h"
 
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-
-class CSilentSink : public IMessageSink
-{
-public:
-    int ShowMessage(const std::string&, unsigned) override { return IDOK; }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static CSilentSink sink;
-    SetMessageSink(&sink);
+    SilenceMessages();
     CMemFile file(data, size, "fuzz.npl");
     CNorvale model;
     if (model.ReadVamas(file) != 0)

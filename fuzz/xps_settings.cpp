@@ -1,26 +1,17 @@
 // Any bytes through the XPS settings-file reader. What it accepts must be
 // written and read back to the same bytes.
 
+#include "FuzzSupport.h"
 #include "acquire/core/XpsSetup.h"
 #include "platform/File.h"
-#include "platform/MessageSink.h"
 
 #include "platform/Archive.h"
 
 #include <cstdlib>
 
-namespace {
-class CSilentSink : public IMessageSink
-{
-public:
-    int ShowMessage(const std::string&, unsigned) override { return IDOK; }
-};
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static CSilentSink sink;
-    SetMessageSink(&sink);
+    SilenceMessages();
     CMemFile file(data, size, "fuzz.saq");
     CXpsSetup setup;
     CAcqError error;
