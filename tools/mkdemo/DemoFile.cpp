@@ -50,6 +50,19 @@ public:
 constexpr double kPhoton = 1486.6; // Al K-alpha
 constexpr double kNone = std::numeric_limits<double>::infinity();
 
+// One curve: its largest and smallest value, its count, then its values.
+void WriteCurve(CWriter& w, const std::vector<double>& y)
+{
+    double lo = y[0], hi = y[0];
+    for (double v : y) {
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    w.F64(hi).F64(lo).I32(static_cast<int>(y.size()));
+    for (double v : y)
+        w.F64(v);
+}
+
 // A pseudo-Voigt line: 70 % Gaussian, 30 % Lorentzian, of full width fwhm.
 double Line(double be, double centre, double fwhm)
 {
@@ -186,14 +199,7 @@ std::vector<uint8_t> MakeAesDemoFile(int nLevels)
                 v += noise.Gauss() * std::sqrt(v);
                 y[static_cast<size_t>(i)] = std::round(std::max(v, 0.0));
             }
-            double lo = y[0], hi = y[0];
-            for (double v : y) {
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
-            }
-            w.F64(hi).F64(lo).I32(n);
-            for (double v : y)
-                w.F64(v);
+            WriteCurve(w, y);
         }
         w.End(rat);
     }
@@ -264,14 +270,7 @@ std::vector<uint8_t> MakeDemoFile(int nLevels)
                 v += noise.Gauss() * std::sqrt(v);
                 y[static_cast<size_t>(i)] = std::round(std::max(v, 0.0));
             }
-            double lo = y[0], hi = y[0];
-            for (double v : y) {
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
-            }
-            w.F64(hi).F64(lo).I32(n);
-            for (double v : y)
-                w.F64(v);
+            WriteCurve(w, y);
         }
         w.End(rat);
     }
