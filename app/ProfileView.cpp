@@ -8,7 +8,6 @@
 #include "data/Update.h"
 #include "data/Utility.h"
 #include "data/VeltraneDoc.h"
-#include "framework/ui/Guard.h"
 
 #include <QResizeEvent>
 #include <algorithm>
@@ -119,14 +118,7 @@ void CProfileView::OnInitialUpdate()
 void CProfileView::resizeEvent(QResizeEvent* e)
 {
     CProfileViewBase::resizeEvent(e);
-    SafeInvoke([&] {
-        const CVeltraneDoc* doc = GetDocument();
-        if (!doc || doc->GetPathName().empty())
-            return;
-        SetViewSize(true);
-        SetWindowPositions();
-        SelectSample(m_iSample);
-    });
+    LayOutForSize();
 }
 
 bool CProfileView::SelectSample(int iSample)

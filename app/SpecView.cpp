@@ -12,7 +12,6 @@
 #include "data/Trace.h"
 #include "data/Update.h"
 #include "data/VeltraneDoc.h"
-#include "framework/ui/Guard.h"
 #include "platform/Strings.h"
 #include "res/resource.h"
 
@@ -190,14 +189,7 @@ void CSpecView::OnInitialUpdate()
 void CSpecView::resizeEvent(QResizeEvent* e)
 {
     CSpecViewBase::resizeEvent(e);
-    SafeInvoke([&] {
-        const CVeltraneDoc* doc = GetDocument();
-        if (!doc || doc->GetPathName().empty())
-            return;
-        SetViewSize(true);
-        SetWindowPositions();
-        SelectSample(m_iSample);
-    });
+    LayOutForSize();
 }
 
 void CSpecView::OnUpdate(IDocView* pSender, intptr_t lHint, void* pHint)

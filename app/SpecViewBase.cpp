@@ -604,3 +604,15 @@ void CSpecViewBase::OnPrint(QPrinter* printer, bool bPreview)
     OnPrint(&painter, QRect(0, 0, paint.width(), paint.height()), printer->logicalDpiX(),
             printer->logicalDpiY(), bPreview);
 }
+
+void CSpecViewBase::LayOutForSize()
+{
+    SafeInvoke([&] {
+        const CVeltraneDoc* doc = GetDocument();
+        if (!doc || doc->GetPathName().empty())
+            return;
+        SetViewSize(true);
+        SetWindowPositions();
+        SelectSample(m_iSample);
+    });
+}

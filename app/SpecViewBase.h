@@ -72,6 +72,9 @@ public:
     // -1: no active window.
     void SetActiveDispWnd(int i);
     void SetWindowPositions();
+    // After a resize: the view size and the windows laid out anew for the
+    // shown position (a document not yet saved or opened has nothing to lay out).
+    void LayOutForSize();
     void EnableMultiTraceDisplay(bool b);
     void EnableMultiRegionDisplay(bool b);
 
