@@ -1,0 +1,19 @@
+#pragma once
+// The AES regions page's model: the wide-scan, narrow-scan and image region
+// lists (the wide-scan region can stand in the other two as well; the model
+// owns every region exactly once), the scan and analyser modes.
+
+#include "data/AcquireSheet.h"
+
+class CAesRgnModel : public CAcquireAES_Rgn
+{
+public:
+    // The wide-scan region: retard ratio "High" with a cylindrical mirror analyser, else "Low".
+    explicit CAesRgnModel(bool cma = false);
+    ~CAesRgnModel() override;
+    CAesRgnModel(const CAesRgnModel&) = delete;
+    CAesRgnModel& operator=(const CAesRgnModel&) = delete;
+
+    CRegion* GetWidescanRgn() { return m_WidescanRegions.front(); }
+    const CRegion* GetWidescanRgn() const { return m_WidescanRegions.front(); }
+};
