@@ -108,7 +108,9 @@ TEST(PkLib, SensitivityFactors)
 
 // The shipped library against Scofield's published subshell cross-sections,
 // normalised to C 1s = 1 at each source (J. H. Scofield, J. Electron Spectrosc.
-// Relat. Phenom. 8 (1976) 129). res/README.md states the agreement.
+// Relat. Phenom. 8 (1976) 129). The file is computed from Scofield's earlier
+// Hartree-Slater tables, so 2 % is room for interpolation and rounding only;
+// res/README.md says where each published value was read.
 TEST(PkLib, ShippedLibraryAgreesWithScofield)
 {
     CPkLib lib;
@@ -120,11 +122,11 @@ TEST(PkLib, ShippedLibraryAgreesWithScofield)
     {
         const char* symbol;
         const char* region;
-        double mg, al; // 0: not checked
+        double mg, al;
     };
     const Case cases[] = {
-        {"C", "1s", 1.00, 1.00},       {"O", "1s", 2.85, 2.93},    {"Si", "2p3/2", 0.0, 0.54},
-        {"Cu", "2p3/2", 15.87, 16.73}, {"Au", "4f7/2", 0.0, 9.58},
+        {"C", "1s", 1.00, 1.00},       {"O", "1s", 2.85, 2.93},     {"Si", "2p3/2", 0.573, 0.541},
+        {"Cu", "2p3/2", 15.87, 16.73}, {"Au", "4f7/2", 9.79, 9.58},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.symbol) + " " + c.region);
@@ -133,9 +135,7 @@ TEST(PkLib, ShippedLibraryAgreesWithScofield)
         const int i = e->GetPeakIndex(c.region);
         ASSERT_GE(i, 0);
         const CPkLibPeak* peak = e->GetPeak(i);
-        if (c.mg > 0) {
-            EXPECT_NEAR(peak->m_dMgX, c.mg, 0.10 * c.mg);
-        }
-        EXPECT_NEAR(peak->m_dAlX, c.al, 0.10 * c.al);
+        EXPECT_NEAR(peak->m_dMgX, c.mg, 0.02 * c.mg);
+        EXPECT_NEAR(peak->m_dAlX, c.al, 0.02 * c.al);
     }
 }
