@@ -26,8 +26,10 @@ AVOGADRO = 6.02214076e23
 RESOLUTION = 0.005
 SUBSHELL = {"K": 1, "L1": 2, "L2": 3, "L3": 4, "M1": 5, "M2": 6, "M3": 7, "M4": 8, "M5": 9}
 # Elements that are not solids at room temperature: their atomic density and
-# size come from the average over the solid elements of the table.
-GASES = {1, 2, 7, 8, 9, 10, 17, 18, 36, 54, 86}
+# size come from the average over the solid elements of the table. Bromine is
+# a liquid, but xraylib tabulates the density of its vapour (0.007 g/cm^3),
+# which would put its factor twenty times below its neighbours'.
+GASES = {1, 2, 7, 8, 9, 10, 17, 18, 35, 36, 54, 86}
 
 
 def read_bote_salvat(path):
