@@ -30,3 +30,9 @@ CAesRgnModel::~CAesRgnModel()
                 delete r;
     delete wide;
 }
+
+void CAesRgnModel::OnExpTypeChange(int) {}
+void CAesRgnModel::ErrorCheck(int) const {}
+void CAesRgnModel::Store(CArchive&) const {}
+void CAesRgnModel::Load(CArchive&) {}
+void CAesRgnModel::LoadFromDocument(const CVeltraneDoc&, int) {}

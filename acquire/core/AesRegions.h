@@ -5,6 +5,9 @@
 
 #include "data/AcquireSheet.h"
 
+class CArchive;
+class CVeltraneDoc;
+
 class CAesRgnModel : public CAcquireAES_Rgn
 {
 public:
@@ -16,4 +19,16 @@ public:
 
     CRegion* GetWidescanRgn() { return m_WidescanRegions.front(); }
     const CRegion* GetWidescanRgn() const { return m_WidescanRegions.front(); }
+
+    // The list the regions page shows for an experiment type (null for the SE image).
+    void OnExpTypeChange(int expType);
+    // The checks at Start; throws CAcqException.
+    void ErrorCheck(int expType) const;
+    // The page's section of the settings file.
+    void Store(CArchive& ar) const;
+    void Load(CArchive& ar);
+    // From a stored AES document whose experiment type is expType.
+    void LoadFromDocument(const CVeltraneDoc& doc, int expType);
+
+    std::vector<CRegion*>* m_pRgnList = &m_WidescanRegions;
 };

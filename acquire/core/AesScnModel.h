@@ -8,6 +8,9 @@
 
 #include <vector>
 
+class CArchive;
+class CVeltraneDoc;
+
 class CAesScnModel : public CAcquireAES_Scn
 {
 public:
@@ -20,6 +23,19 @@ public:
     const std::vector<CScanPoint>& GetPointList() const override { return m_Points; }
     const std::vector<CScanArea>& GetAreaList() const override { return m_Areas; }
 
+    // The index of the last stage position Start makes (the first is 0).
+    int GetEndPosn() const;
+    // The checks at Start; throws CAcqException.
+    void ErrorCheck() const;
+    // The page's section of the settings file.
+    void Store(CArchive& ar) const;
+    void Load(CArchive& ar);
+    // From a stored AES document.
+    void LoadFromDocument(const CVeltraneDoc& doc);
+
+    // The set-up's experiment type (CAcquireAES::ExpType), which the
+    // answers above depend on; set by the set-up.
+    const int* m_pExpType = nullptr;
     int m_iControl = None;
     int m_iImageSize = 256;
     int m_iMag = 1000;

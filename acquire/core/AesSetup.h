@@ -42,7 +42,10 @@ public:
 class CAesSetup : public CAcquireAES
 {
 public:
-    explicit CAesSetup(const SAesInstrument& instr = {}) : m_Instr(instr), m_Rgn(instr.cma) {}
+    explicit CAesSetup(const SAesInstrument& instr = {}) : m_Instr(instr), m_Rgn(instr.cma)
+    {
+        m_Scn.m_pExpType = &m_Exp.m_iExperiment;
+    }
     CAesSetup(const CAesSetup&) = delete;
     CAesSetup& operator=(const CAesSetup&) = delete;
 
