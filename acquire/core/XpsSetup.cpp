@@ -1,6 +1,7 @@
 #include "acquire/core/XpsSetup.h"
 
 #include "acquire/core/RegionCheck.h"
+#include "acquire/core/RegionList.h"
 #include "acquire/core/SettingsFile.h"
 #include "data/Experiment.h"
 #include "data/Header.h"
@@ -46,25 +47,6 @@ std::string DefaultName()
     return Str(1139, "Default");
 }
 
-// A count of the file that must fit what is left of it, each element at least size bytes.
-int32_t ReadCount(CArchive& ar, size_t size)
-{
-    int32_t n = 0;
-    ar >> n;
-    ar.CheckCount(n, size);
-    return n;
-}
-
-// The smallest region record: three one-byte lengths, ten doubles, six ints.
-constexpr size_t RegionRecordMin = 3 + 10 * sizeof(double) + 6 * sizeof(int32_t);
-
-void FreeRegions(std::vector<CRegion*>& list, const CRegion* keep)
-{
-    for (CRegion* r : list)
-        if (r != keep)
-            delete r;
-    list.clear();
-}
 } // namespace
 
 const std::string EmptyText(1, char(255));
@@ -72,11 +54,6 @@ const std::string EmptyText(1, char(255));
 bool IsEmptyText(const std::string& s)
 {
     return s == EmptyText;
-}
-
-double TruncEnergy(double v)
-{
-    return std::floor(v * 1000.0 + 1e-6) / 1000.0;
 }
 
 // ---- Experiment ------------------------------------------------------------
@@ -955,14 +932,7 @@ CAcqError LoadXpsFromDocument(const CVeltraneDoc& doc, const std::string& title,
 
     // Regions page modes and, for an image, its regions; a background the
     // document marks with +infinity is "none" (0) on the pages.
-    auto pageRegion = [](const CRegion& r) {
-        auto* copy = new CRegion(r);
-        if (std::isinf(copy->m_dBk1))
-            copy->m_dBk1 = 0;
-        if (std::isinf(copy->m_dBk2))
-            copy->m_dBk2 = 0;
-        return copy;
-    };
+    auto pageRegion = [](const CRegion& r) { return PageRegion(r).release(); };
     CXpsRgnModel& rgn = into.m_Rgn;
     const CStagePosn* first = doc.GetStagePosn(0);
     if (first) {

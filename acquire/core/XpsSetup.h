@@ -8,6 +8,7 @@
 
 #include "acquire/core/AcqError.h"
 #include "acquire/core/AcquireGroup.h"
+#include "acquire/core/RegionList.h"
 #include "acquire/core/SettingsFile.h"
 #include "data/AcquireSheet.h"
 
@@ -34,10 +35,6 @@ struct SXpsInstrument
     int minTilt = -30;     // CConfig::GetMinTilt
     int maxTilt = 90;      // CConfig::GetMaxTilt
 };
-
-// Energies kept to the instrument's resolution, 0.001 eV; the small
-// addition keeps values such as 1.005, which are just below in binary.
-double TruncEnergy(double v);
 
 // The text of an empty stage-table cell: one character of code 255.
 extern const std::string EmptyText;

@@ -1205,10 +1205,10 @@ int CAcquireXPS_RgnPage::OnEditFinish(int col, long row, CWnd*, std::string& tex
         r->m_dDwell = v;
         break;
     case Scans:
-        r->m_nScans = int32_t(std::clamp(std::atof(t.c_str()), -2e9, 2e9));
+        r->m_nScans = ParseCount(t);
         break;
     case Repeat:
-        r->m_iRepeat = int32_t(std::clamp(std::atof(t.c_str()), -2e9, 2e9));
+        r->m_iRepeat = ParseCount(t);
         break;
     default:
         return 1;
