@@ -7,6 +7,7 @@
 #include "acquire/core/RegionCheck.h"
 #include "acquire/ui/AcqHost.h"
 #include "acquire/ui/AcquireXPS.h"
+#include "acquire/ui/GridHolder.h"
 #include "acquire/ui/PeriodicTable.h"
 #include "data/Region.h"
 #include "data/Source.h"
@@ -86,31 +87,6 @@ int EditorLength(CWnd* edit)
     auto* e = qobject_cast<CUGEdit*>(edit);
     return e ? int(e->Text().size()) : 0;
 }
-
-// A grid in its placeholder: it fills the placeholder whatever its size.
-class CGridHolder : public QWidget
-{
-public:
-    CGridHolder(QWidget* parent, const char* name, CAcquireGrid& grid) : QWidget(parent), m_grid(grid)
-    {
-        setObjectName(QString::fromLatin1(name));
-        setMinimumHeight(120);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-        grid.setParent(this);
-    }
-    std::function<void()> onResize;
-
-protected:
-    void resizeEvent(QResizeEvent*) override
-    {
-        m_grid.setGeometry(rect());
-        if (onResize)
-            onResize();
-    }
-
-private:
-    CAcquireGrid& m_grid;
-};
 
 void SetUpEditRowGrid(CAcquireGrid& grid, int cols, int rows)
 {

@@ -4,6 +4,7 @@
 // cells, keys typed into the in-place editor, choices from drop-down lists.
 
 #include "../app/AppFixture.h"
+#include "GridActions.h"
 
 #include "UGrid/UGDropListType.h"
 #include "UGrid/UGGrid.h"
@@ -78,57 +79,12 @@ protected:
         Pump(0);
     }
 
-    // Real key events to whatever has the focus (the in-place editor while editing).
-    void Key(Qt::Key key, const QString& text = QString())
-    {
-        QWidget* target = QApplication::focusWidget();
-        if (!target)
-            return;
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-        QApplication::sendEvent(target, &press);
-        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-        QApplication::sendEvent(target, &release);
-        Pump(0);
-    }
-    void Type(const QString& text)
-    {
-        for (QChar c : text)
-            Key(c == QLatin1Char('.') ? Qt::Key_Period : Qt::Key(c.unicode()), QString(c));
-    }
-    void ClickCell(CAcquireGrid& grid, int col, long row)
-    {
-        RECT r;
-        grid.GetCellRect(&col, &row, &r);
-        QTest::mouseClick(grid.GetGridWnd(), Qt::LeftButton, {},
-                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
-        Pump(0);
-    }
-    // Opens a cell's drop-down list with its button and chooses item text.
+    void Key(Qt::Key key, const QString& text = QString()) { GridActions::Key(key, text); }
+    void Type(const QString& text) { GridActions::Type(text); }
+    void ClickCell(CAcquireGrid& grid, int col, long row) { GridActions::ClickCell(grid, col, row); }
     void Choose(CAcquireGrid& grid, int col, long row, const QString& text)
     {
-        // A list closed before goes with the event loop's deferred deletes.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        ClickCell(grid, col, row);
-        grid.GotoCell(col, row);
-        RECT r;
-        grid.GetCellRect(&col, &row, &r);
-        const QPoint button(r.right - 4, (r.top + r.bottom) / 2);
-        CUGLstBox* box = nullptr;
-        // A list just closed takes the next press as its own closing click.
-        for (int attempt = 0; attempt < 3 && !box; ++attempt) {
-            QTest::mousePress(grid.GetGridWnd(), Qt::LeftButton, {}, button);
-            QTest::mouseRelease(grid.GetGridWnd(), Qt::LeftButton, {}, button);
-            Pump(0);
-            box = grid.GetDropListType()->GetListBox();
-            if (box && !box->isVisible())
-                box = nullptr;
-        }
-        ASSERT_NE(box, nullptr) << "no list at " << col << "," << row;
-        const auto found = box->findItems(text, Qt::MatchExactly);
-        ASSERT_FALSE(found.isEmpty()) << text.toStdString();
-        box->setCurrentItem(found.front());
-        Key(Qt::Key_Return, QStringLiteral("\r"));
-        Pump(0);
+        GridActions::Choose(grid, col, row, text);
     }
 
     CAcquireXPSSheet* sheet = nullptr;
