@@ -142,7 +142,8 @@ CRegion* CAesRgnModel::RegionAt(int col) const
 
 bool CAesRgnModel::WidescanUsed() const
 {
-    return m_pRgnList && std::find(m_pRgnList->begin(), m_pRgnList->end(), GetWidescanRgn()) != m_pRgnList->end();
+    return m_pRgnList &&
+           std::find(m_pRgnList->begin(), m_pRgnList->end(), GetWidescanRgn()) != m_pRgnList->end();
 }
 
 bool CAesRgnModel::OffersWide(int col) const
@@ -263,7 +264,8 @@ bool CAesRgnModel::EditCell(int col, int row, std::string& text)
     if (!r)
         return false;
     const size_t b = text.find_first_not_of(" \t\r\n");
-    const std::string t = b == std::string::npos ? std::string() : text.substr(b, text.find_last_not_of(" \t\r\n") - b + 1);
+    const std::string t =
+        b == std::string::npos ? std::string() : text.substr(b, text.find_last_not_of(" \t\r\n") - b + 1);
     const double v = std::atof(t.c_str());
     const bool peak = PeakMode(m_iExpType);
     bool rewritten = false;
@@ -398,8 +400,8 @@ void CAesRgnModel::Load(CArchive& ar)
     m_iWidescanMode = wideMode;
     m_iNarrowscanMode = narrowMode;
     m_iAnalyserMode = analyser;
-    for (auto [from, to] : {std::pair{&read[0], &m_WidescanRegions}, std::pair{&read[1], &m_NarrowscanRegions},
-                            std::pair{&read[2], &m_ImageRegions}})
+    for (auto [from, to] : {std::pair{&read[0], &m_WidescanRegions},
+                            std::pair{&read[1], &m_NarrowscanRegions}, std::pair{&read[2], &m_ImageRegions}})
         for (auto& r : *from)
             to->push_back(r.release());
 }

@@ -162,9 +162,10 @@ bool CAcquireAES_RgnPage::OnInitDialog()
     holder->setMinimumHeight(9 * h + scrollBar + 2 * edge);
     holder->setMaximumHeight(9 * h + scrollBar + 2 * edge);
     int labelWidth = 0;
-    for (unsigned label : {1120u, 1121u, 1122u, 1123u, 1124u, 1125u, 1126u, 1127u, 1128u, 1145u, 1146u, 1147u})
-        labelWidth =
-            std::max(labelWidth, m_Grid.fontMetrics().horizontalAdvance(QString::fromStdString(LoadString(label))));
+    for (unsigned label :
+         {1120u, 1121u, 1122u, 1123u, 1124u, 1125u, 1126u, 1127u, 1128u, 1145u, 1146u, 1147u})
+        labelWidth = std::max(
+            labelWidth, m_Grid.fontMetrics().horizontalAdvance(QString::fromStdString(LoadString(label))));
     m_Grid.SetSideHdgWidth(labelWidth + 12);
     Refresh();
     return true;
@@ -383,7 +384,8 @@ void CAcquireAES_RgnPage::CopyToClipBoard(int col)
     if (bytes.empty())
         return;
     auto* data = new QMimeData;
-    data->setData(ClipFormat(format), QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+    data->setData(ClipFormat(format),
+                  QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
     // The clipboard holds this one format only.
     QGuiApplication::clipboard()->setMimeData(data);
 }
@@ -401,7 +403,8 @@ void CAcquireAES_RgnPage::PasteFromClipBoard(int col)
     if (!data->hasFormat(ClipFormat(format)))
         return;
     const QByteArray bytes = data->data(ClipFormat(format)).left(qsizetype(RegionClip::ReadCap));
-    if (!S().m_Rgn.PasteRegion(col, format, reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())))
+    if (!S().m_Rgn.PasteRegion(col, format, reinterpret_cast<const uint8_t*>(bytes.constData()),
+                               size_t(bytes.size())))
         QApplication::beep();
     Refresh();
 }
@@ -544,7 +547,8 @@ void CAcquireAES_RgnPage::OnPeriodicTable()
     if (!rgn.m_pRgnList || !AcqHost().pkLib)
         return;
     CAcquirePeriodicTable picker(
-        this, rgn.m_pRgnList, AcqHost().pkLib, true, [this](const CPkLibElement* e, int peak) { AddRegion(e, peak); },
+        this, rgn.m_pRgnList, AcqHost().pkLib, true,
+        [this](const CPkLibElement* e, int peak) { AddRegion(e, peak); },
         [this](int i) { OnRegionDeleted(i); });
     QWidget* sheet = window();
     const bool hide = sheet != this;

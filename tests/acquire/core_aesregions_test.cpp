@@ -90,9 +90,9 @@ TEST(AesRegions, ListShownAndWideOfferedByExperimentType)
         int exp;
         bool list, peak, repeat, offersWide;
     } cases[] = {
-        {A::Widescan, true, false, false, false},   {A::Narrowscan, true, false, false, true},
-        {A::Profile, true, false, true, true},      {A::FastProfile, true, true, true, true},
-        {A::AugerImage, true, true, false, false},  {A::SEImage, false, false, false, false},
+        {A::Widescan, true, false, false, false},  {A::Narrowscan, true, false, false, true},
+        {A::Profile, true, false, true, true},     {A::FastProfile, true, true, true, true},
+        {A::AugerImage, true, true, false, false}, {A::SEImage, false, false, false, false},
     };
     CAesRgnModel m;
     for (const Case& c : cases) {
@@ -240,7 +240,7 @@ TEST(AesRegions, CopyPasteCutAndTheirEnableRules)
         int col;
         bool narrow, wide, paste, cut;
     } rules[] = {
-        {0, true, false, true, true},  {3, true, false, true, false},  {4, true, false, false, false},
+        {0, true, false, true, true},    {3, true, false, true, false}, {4, true, false, false, false},
         {-1, true, false, false, false}, {0, false, true, false, true}, {1, false, true, true, true},
         {3, false, false, false, false},
     };

@@ -28,7 +28,8 @@ const CPkLib& Lib()
 {
     static CPkLib lib;
     static const bool loaded =
-        lib.LoadFromPath((QCoreApplication::applicationDirPath() + QStringLiteral("/PkLib.txt")).toStdString()) == 0;
+        lib.LoadFromPath(
+            (QCoreApplication::applicationDirPath() + QStringLiteral("/PkLib.txt")).toStdString()) == 0;
     EXPECT_TRUE(loaded);
     return lib;
 }
@@ -295,7 +296,8 @@ TEST_F(AesRgnPage, PopupMenuCopiesCutsAndPastes)
 {
     CuAndWide();
     const QStringList none;
-    EXPECT_EQ(Menu(0, R::Start), QStringList({"Cut", "Copy", "Delete"})) << "paste needs a region on the clipboard";
+    EXPECT_EQ(Menu(0, R::Start), QStringList({"Cut", "Copy", "Delete"}))
+        << "paste needs a region on the clipboard";
     EXPECT_EQ(Menu(2, R::Start), none);
 
     Menu(1, R::Start, CAcquireAES_RgnPage::ID_EDIT_COPY);
