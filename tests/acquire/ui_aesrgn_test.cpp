@@ -66,6 +66,8 @@ protected:
         page->SetSetup(setup.get());
         page->resize(760, 320);
         page->show();
+        page->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(page.get()));
         page->OnSetActive();
         Pump(0);
     }
@@ -394,4 +396,22 @@ TEST_F(AesRgnPage, StartMessages)
         }
         EXPECT_EQ(shown, c.text ? c.text : "") << c.exp;
     }
+}
+
+// The page with a narrow scan of three regions, as a picture for a person to
+// look at (VELTRANE_SCREENSHOT_DIR names the folder).
+TEST_F(AesRgnPage, Screenshot)
+{
+    const QString dir = qEnvironmentVariable("VELTRANE_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "VELTRANE_SCREENSHOT_DIR not set";
+    CuAndWide();
+    Choose(G(), 2, R::Element, QStringLiteral("O"));
+    Pump(0);
+    TypeInto(0, R::Start, QStringLiteral("760.123"));
+    Key(Qt::Key_Escape, QStringLiteral("\x1b"));
+    page->setWindowTitle(QStringLiteral(" Regions "));
+    page->resize(820, 340);
+    Pump(50);
+    EXPECT_TRUE(page->grab().save(dir + QStringLiteral("/aes-rgn.png")));
 }
