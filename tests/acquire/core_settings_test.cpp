@@ -192,3 +192,23 @@ TEST(XpsDocumentLoad, AMovementThisInstrumentCannotMakeLoadsNothing)
     EXPECT_FALSE(LoadXpsFromDocument(doc, "made.vlt", same));
     EXPECT_EQ(same.GetMoveType(), CAcquireXPS::Planar);
 }
+
+TEST(XpsSettingsFile, ManyImageRegionsWithShortRecordsRoundTrip)
+{
+    // The smallest region record is 91 bytes; a count checked against a larger
+    // size refused files whose image regions had short names.
+    CXpsSetup s;
+    for (int i = 0; i < 12; ++i) {
+        auto* r = new CRegion;
+        r->m_csName = "C";
+        s.m_Rgn.m_ImageRegions.push_back(r);
+    }
+    CTempDir dir;
+    XpsSettingsFile::Write(s, dir / "i.saq");
+    CFile file(dir / "i.saq", CFile::modeRead);
+    CXpsSetup back;
+    CAcqError error;
+    ASSERT_EQ(XpsSettingsFile::Read(file, dir / "i.saq", back, error), XpsSettingsFile::Kind::Settings)
+        << error.Text();
+    EXPECT_EQ(back.m_Rgn.m_ImageRegions.size(), 12u);
+}
