@@ -256,4 +256,32 @@ TEST(AesScnModel, LoadFromDocumentTakesEachPositionsOwnPoints)
     EXPECT_EQ(s.m_Scn.m_Areas, (std::vector<Ar>{{1, 2, 3, 4}})); // the other list stays
 }
 
+TEST(AesScnModel, LoadFromAnAugerImageTakesOneAreaPerRaster)
+{
+    // Two raster positions of 2 x 2 points, the first with a one-line image.
+    CDataFileBuilder b;
+    b.Header().Experiment(0x201, 1).Source(1, 3000.0).IonGun();
+    for (int ny : {1, 3}) {
+        CDataFileBuilder::SPosnHead h;
+        h.posnMode = 4;
+        const size_t at = b.BeginPosn(h, 0);
+        b.Count(1);
+        b.ImageRgn(0, 4, ny, 1);
+        b.EndPosn(at);
+    }
+    b.End();
+    CVeltraneDoc doc;
+    CMemFile file(b.m_bytes, "t.vlt");
+    ASSERT_TRUE(doc.ReadFrom(file));
+
+    CAesSetup s;
+    s.m_Exp.m_iExperiment = CAcquireAES::AugerImage;
+    s.m_Scn.LoadFromDocument(doc);
+    // The corners the builder writes for every position.
+    EXPECT_EQ(s.m_Scn.m_Areas, (std::vector<Ar>{{1, 2, 3, 4}, {1, 2, 3, 4}}));
+    EXPECT_EQ(s.m_Scn.m_bLinescan, 1);
+    EXPECT_EQ(s.m_Scn.m_iMag, 1); // 1.5 as a whole number
+    EXPECT_EQ(s.m_Scn.GetEndPosn(), 1);
+}
+
 } // namespace
