@@ -503,11 +503,11 @@ int CAcquireAES_ScnPage::OnEditContinue(int oldcol, long oldrow, int* newcol, lo
             target = m_nRows;
         else if (oldrow >= m_nRows && *newrow > oldrow)
             target = 0;
-    } else if (oldcol == last && *newcol == last + 1 - (last == 3 ? 4 : 0)) {
-        // Off the end of a row: the first column of the next.
+    } else if (oldcol == last && (*newcol > last || (last == 3 && *newcol == 0))) {
+        // Off the end of a row (past it, or wrapped): the first column of the next.
         *newcol = 0;
         target = oldrow >= m_nRows ? 0 : int(oldrow) + 1;
-    } else if (oldcol == 0 && *newcol == 3) {
+    } else if (oldcol == 0 && (*newcol < 0 || *newcol == 3)) {
         *newcol = last;
         target = oldrow == 0 ? m_nRows : int(oldrow) - 1;
     } else {

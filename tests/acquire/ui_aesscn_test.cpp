@@ -191,6 +191,19 @@ TEST_F(AesScnPage, TypingStoresScanCoordinatesAtEachSize)
     EXPECT_EQ(M().m_Points[0], (Pt{200, -74}));
     EXPECT_EQ(Cell(0, 0), QStringLiteral("200"));
 
+    // Tab runs along an area's four values and on into the next row.
+    Mode(CAcquireAES::Narrowscan, CAcquireAES_Scn::AreaScan);
+    ClickCell(0, 0);
+    for (const char* v : {"-9", "8", "7", "-6"}) {
+        Type(QString::fromLatin1(v));
+        Key(Qt::Key_Tab);
+    }
+    Type(QStringLiteral("5"));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(M().m_Areas,
+              (std::vector<Ar>{{-9, 8, 7, -6}, {5, kMissing, kMissing, kMissing}})); // at size 1024
+    EXPECT_EQ(M().m_Points.size(), 2u);
+
     // Full field and the SE image have no table.
     Mode(CAcquireAES::Profile, CAcquireAES_Scn::FullScan);
     EXPECT_FALSE(page->Grid().isVisible());
@@ -392,6 +405,41 @@ TEST_F(AesScnPage, LineScanLinesKeepTheirDirection)
     EXPECT_GT(M().m_Areas[0].x0, dragged.x0);
     EXPECT_GT(M().m_Areas[0].x1, dragged.x1);
     EXPECT_EQ(M().m_Areas[0].y0, dragged.y0);
+}
+
+TEST_F(AesScnPage, Screenshots)
+{
+    const QString dir = qEnvironmentVariable("VELTRANE_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "VELTRANE_SCREENSHOT_DIR not set";
+    Mode(CAcquireAES::Profile, CAcquireAES_Scn::Point);
+    CImageView* v = OpenSEImage(256);
+    ASSERT_NE(v, nullptr);
+    CImageWnd* pane = v->GetImageWnd(0);
+    ASSERT_NE(pane, nullptr);
+    for (auto [x, y] : {std::pair{-300, 300}, {0, 0}, {250, -120}, {400, 400}})
+        QTest::mouseClick(pane, Qt::LeftButton, {}, At(pane, x, y));
+    Pump(20);
+    v->grab().save(dir + QStringLiteral("/aes-scn-image-points.png"));
+    page->grab().save(dir + QStringLiteral("/aes-scn-page-points.png"));
+
+    Mode(CAcquireAES::Profile, CAcquireAES_Scn::AreaScan);
+    Drag(pane, At(pane, -400, 400), At(pane, -100, 150));
+    Drag(pane, At(pane, 50, 0), At(pane, 350, -350));
+    Pump(20);
+    v->grab().save(dir + QStringLiteral("/aes-scn-image-areas.png"));
+    page->grab().save(dir + QStringLiteral("/aes-scn-page-areas.png"));
+
+    Mode(CAcquireAES::AugerImage, 0, 1);
+    M().m_Areas.clear();
+    Drag(pane, At(pane, 400, -400), At(pane, -300, 200));
+    M().m_Areas.push_back({-450, -250, 450, -250});
+    page->Refresh();
+    v->update();
+    pane->update();
+    Pump(20);
+    v->grab().save(dir + QStringLiteral("/aes-scn-image-lines.png"));
+    page->grab().save(dir + QStringLiteral("/aes-scn-page-lines.png"));
 }
 
 } // namespace
