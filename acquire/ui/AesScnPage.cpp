@@ -732,15 +732,17 @@ int CAcquireAES_ScnPage::HitTestLine(const RECT& line, POINT point) const
     case 3:
         return dx * dy <= 0 ? hit : -1;
     case TrackMove: {
-        const int64_t vx = int64_t{point.x} - line.left, vy = int64_t{point.y} - line.top;
-        const int64_t dot = vx * dx + vy * dy;
-        int64_t len = dx * dx + dy * dy;
+        // Window coordinates are 32-bit, so their squares need 64 bits and
+        // sums of them a little more.
+        __extension__ using Wide = __int128;
+        const Wide vx = Wide{point.x} - line.left, vy = Wide{point.y} - line.top;
+        const Wide dot = vx * dx + vy * dy;
+        Wide len = Wide{dx} * dx + Wide{dy} * dy;
         if (len <= 1)
             len = 1;
-        const int64_t cross = vx * dy - dx * vy;
-        // cross * cross / len < 16, without squaring a large cross.
-        const bool near =
-            cross > -(int64_t{1} << 31) && cross < (int64_t{1} << 31) && cross * cross / len < 16;
+        const Wide cross = vx * dy - Wide{dx} * vy;
+        const Wide mag = cross < 0 ? -cross : cross;
+        const bool near = mag < (Wide{1} << 62) && mag * mag / len < 16;
         return dot >= 0 && dot <= len && near ? TrackMove : -1;
     }
     default:

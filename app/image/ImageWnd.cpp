@@ -4,6 +4,7 @@
 #include "framework/ui/Guard.h"
 #include "framework/ui/View.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -124,6 +125,18 @@ void CImageWnd::Track(const SPaneTrack& t, POINT press, std::function<void(const
     m_trackPress = press;
     m_trackNow = t.rect;
     m_trackDone = std::move(done);
+    // Escape abandons the tracking wherever the focus is.
+    grabKeyboard();
+    update();
+}
+
+void CImageWnd::keyPressEvent(QKeyEvent* e)
+{
+    if (!m_trackDone || e->key() != Qt::Key_Escape)
+        return CDispWnd::keyPressEvent(e);
+    m_trackDone = nullptr;
+    releaseKeyboard();
+    unsetCursor();
     update();
 }
 
@@ -145,6 +158,7 @@ void CImageWnd::mouseReleaseEvent(QMouseEvent* e)
     // Cleared first: the handler may start another tracking or close the pane.
     auto done = std::move(m_trackDone);
     m_trackDone = nullptr;
+    releaseKeyboard();
     update();
     SafeInvoke([&] { done(r); });
 }

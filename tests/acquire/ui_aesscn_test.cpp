@@ -320,6 +320,12 @@ TEST_F(AesScnPage, AreasAreDrawnMovedAndResizedWithTheMouse)
     EXPECT_EQ(first.x0 % 2, 0); // a 512 image gives even coordinates
     EXPECT_EQ(page->Rows(), 1);
     EXPECT_EQ(Cell(0, 0).toInt(), first.x0 / 4); // table units follow the size chosen, 256
+    // Escape abandons a band.
+    QTest::mousePress(pane, Qt::LeftButton, {}, At(pane, 300, 300));
+    QTest::mouseMove(pane, At(pane, 450, 100));
+    QTest::keyClick(pane, Qt::Key_Escape);
+    QTest::mouseRelease(pane, Qt::LeftButton, {}, At(pane, 450, 100));
+    EXPECT_EQ(M().m_Areas.size(), 1u);
     // Three pixels high adds nothing.
     Drag(pane, At(pane, 300, 300), At(pane, 400, 300) + QPoint(0, 3));
     EXPECT_EQ(M().m_Areas.size(), 1u);
@@ -383,9 +389,17 @@ TEST_F(AesScnPage, LineScanLinesKeepTheirDirection)
         int part;
     };
     const Hit hits[] = {
-        {{0, 0, 100, 100}, {52, 49}, 8},    {{0, 0, 100, 100}, {55, 45}, -1}, {{100, 100, 0, 0}, {2, 2}, 0},
-        {{0, 0, 100, 100}, {98, 2}, -1},    {{100, 0, 0, 100}, {98, 2}, 1},   {{100, 0, 0, 100}, {2, 98}, 3},
-        {{0, 0, 100, 100}, {200, 200}, -1}, {{0, 0, 100, 100}, {98, 98}, 2},
+        {{0, 0, 100, 100}, {52, 49}, 8},
+        {{0, 0, 100, 100}, {55, 45}, -1},
+        {{100, 100, 0, 0}, {2, 2}, 0},
+        {{0, 0, 100, 100}, {98, 2}, -1},
+        {{100, 0, 0, 100}, {98, 2}, 1},
+        {{100, 0, 0, 100}, {2, 98}, 3},
+        {{0, 0, 100, 100}, {200, 200}, -1},
+        {{0, 0, 100, 100}, {98, 98}, 2},
+        // Far beyond any window: no overflow in the products.
+        {{-2000000000, -2000000000, 2000000000, 2000000000}, {3, 1}, 8},
+        {{-2000000000, -2000000000, 2000000000, 2000000000}, {1000000, -1000000}, -1},
     };
     for (const Hit& h : hits)
         EXPECT_EQ(page->HitTestLine(h.line, h.p), h.part) << h.p.x << "," << h.p.y;
