@@ -791,8 +791,8 @@ void CAcquireAES_ScnPage::OnLButtonDownInImage(IImagePane* pane, POINT point)
             RECT knownI{before.x0, before.y0, before.x1, before.y1};
             SPtoLP(&knownI, pane);
             const RECT knownW = AreaToWindow(*this, before, pane);
-            return [this, toScan, line, i, before, knownW, knownI](const RECT& r) {
-                if (i >= M().m_Areas.size() || !(M().m_Areas[i] == before))
+            return [this, self = QPointer(this), toScan, line, i, before, knownW, knownI](const RECT& r) {
+                if (!self || !m_pSetup || i >= M().m_Areas.size() || !(M().m_Areas[i] == before))
                     return;
                 M().m_Areas[i] = toScan(line ? r : Normalized(r), knownW, knownI);
                 Changed();
@@ -840,8 +840,10 @@ void CAcquireAES_ScnPage::OnLButtonDownInImage(IImagePane* pane, POINT point)
         t.rect = RECT{point.x, point.y, point.x, point.y};
         t.handle = 2;
         t.line = line;
-        pane->Track(t, point, [this, toScan, line, pane](const RECT& band) {
+        pane->Track(t, point, [this, self = QPointer(this), toScan, line, pane](const RECT& band) {
             pane->PaneWidget()->unsetCursor();
+            if (!self || !m_pSetup)
+                return;
             const RECT r = line ? band : Normalized(band);
             if (std::abs(int64_t{r.right} - r.left) < kMinBand ||
                 std::abs(int64_t{r.bottom} - r.top) < kMinBand)
@@ -864,9 +866,7 @@ void CAcquireAES_ScnPage::OnLButtonDownInImage(IImagePane* pane, POINT point)
         SPtoLP(&p, pane);
         p = PixelToWindow(pane, p);
         if (std::abs(int64_t{p.x} - point.x) < tolX && std::abs(int64_t{p.y} - point.y) < tolY) {
-            M().m_Points.erase(M().m_Points.begin() + long(i));
-            int& sel = M().m_iSelPt;
-            sel = sel == int(i) ? -1 : sel > int(i) ? sel - 1 : sel;
+            M().DeleteEntry(int(i));
             Changed();
             return;
         }
