@@ -884,6 +884,9 @@ bool CAcquireAES_ScnPage::SetCursor(IImagePane* pane, POINT point)
 {
     if (!m_pSetup || !pane || !UseAreas() || pane->ImageWidth() <= 0)
         return false;
+    // A tracking keeps the cursor it started with.
+    if (pane->IsTracking())
+        return true;
     for (const auto& a : M().m_Areas) {
         if (!AesScan::Complete(a))
             continue;

@@ -66,7 +66,7 @@ public:
     void WindowToImage(POINT* p) const override { DPtoLP(p); }
     QWidget* PaneWidget() override { return this; }
     void Track(const SPaneTrack& t, POINT press, std::function<void(const RECT&)> done) override;
-    bool IsTracking() const { return bool(m_trackDone); }
+    bool IsTracking() const override { return bool(m_trackDone); }
 
 protected:
     void paintEvent(QPaintEvent* e) override;

@@ -53,6 +53,7 @@ public:
     // Follows the mouse from the press until the button is released, drawing
     // the band; done then gets the final rectangle. Only one at a time.
     virtual void Track(const SPaneTrack& t, POINT press, std::function<void(const RECT&)> done) = 0;
+    virtual bool IsTracking() const = 0;
 };
 
 class IImageSelectPage

@@ -320,9 +320,10 @@ TEST_F(AesScnPage, AreasAreDrawnMovedAndResizedWithTheMouse)
     EXPECT_EQ(first.x0 % 2, 0); // a 512 image gives even coordinates
     EXPECT_EQ(page->Rows(), 1);
     EXPECT_EQ(Cell(0, 0).toInt(), first.x0 / 4); // table units follow the size chosen, 256
-    // Escape abandons a band.
+    // The band keeps its cross-hair; Escape abandons it.
     QTest::mousePress(pane, Qt::LeftButton, {}, At(pane, 300, 300));
     QTest::mouseMove(pane, At(pane, 450, 100));
+    EXPECT_EQ(pane->cursor().shape(), Qt::CrossCursor);
     QTest::keyClick(pane, Qt::Key_Escape);
     QTest::mouseRelease(pane, Qt::LeftButton, {}, At(pane, 450, 100));
     EXPECT_EQ(M().m_Areas.size(), 1u);
