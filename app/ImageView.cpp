@@ -429,7 +429,7 @@ intptr_t CImageView::OnAppMessage(unsigned message, uintptr_t wParam, intptr_t l
         auto* dc = reinterpret_cast<QPainter*>(lParam);
         dc->save();
         pane->SetupDC(dc);
-        page->DrawOnImage(dc);
+        page->DrawOnImage(dc, pane);
         dc->restore();
     }
     return 1;
@@ -454,7 +454,7 @@ bool CImageView::eventFilter(QObject* watched, QEvent* e)
         CImageWnd* pane = GetImageWnd(0);
         IImageSelectPage* page = ImageSelectPage();
         const QPoint p = static_cast<QMouseEvent*>(e)->position().toPoint();
-        if (pane && !(page && page->SetCursor(pane, CPoint(p.x(), p.y()))))
+        if (pane && !(page && page->SetCursor(pane, POINT{p.x(), p.y()})))
             pane->unsetCursor();
     }
     return CVeltraneView::eventFilter(watched, e);

@@ -11,9 +11,9 @@
 // image pane.
 
 #include "app/VeltraneView.h"
-#include "app/image/ImageSelect.h"
 #include "app/plot/PlotTypes.h"
 #include "framework/ui/AppMessage.h"
+#include "framework/ui/ImageSelect.h"
 
 #include <memory>
 #include <string>

@@ -216,6 +216,7 @@ public:
     {
         int x = 0;
         int y = 0;
+        bool operator==(const CScanPoint&) const = default;
     };
     struct CScanArea
     {
@@ -223,6 +224,7 @@ public:
         int y0 = 0;
         int x1 = 0;
         int y1 = 0;
+        bool operator==(const CScanArea&) const = default;
     };
 
     virtual ~CAcquireAES_Scn() = default;

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const auto out = EncodeArea(*a);
         if (out.size() != size || std::memcmp(out.data(), data, size) != 0)
             std::abort();
-        (void)SquaredDistanceToSegment({a->left, a->top}, {a->right, a->bottom}, {0, 0});
+        (void)SquaredDistanceToSegment({a->x0, a->y0}, {a->x1, a->y1}, {0, 0});
     }
     return 0;
 }

@@ -117,10 +117,10 @@ std::vector<uint8_t> EncodePoint(const Point& p)
 std::vector<uint8_t> EncodeArea(const Area& a)
 {
     std::vector<uint8_t> out;
-    Put(out, a.left);
-    Put(out, a.top);
-    Put(out, a.right);
-    Put(out, a.bottom);
+    Put(out, a.x0);
+    Put(out, a.y0);
+    Put(out, a.x1);
+    Put(out, a.y1);
     return out;
 }
 
@@ -148,16 +148,16 @@ void CheckPositions(int expType, int control, bool lineScan, const std::vector<P
             ThrowAcq(2096);
         const auto inField = [](int32_t v) { return v >= kScanMin && v <= kScanMax; };
         for (const Area& a : areas) {
-            const bool ordered = lineScan || (a.left < a.right && a.top > a.bottom);
-            if (!a.Complete() || !ordered || !inField(a.left) || !inField(a.top) || !inField(a.right) ||
-                !inField(a.bottom))
+            const bool ordered = lineScan || (a.x0 < a.x1 && a.y0 > a.y1);
+            if (!Complete(a) || !ordered || !inField(a.x0) || !inField(a.y0) || !inField(a.x1) ||
+                !inField(a.y1))
                 ThrowAcq(2097);
         }
     } else if (control == CAcquireAES_Scn::Point) {
         if (points.empty())
             ThrowAcq(2099);
         for (const Point& p : points)
-            if (!p.Complete() || p.x < kScanMin || p.x > kScanMax || p.y < kScanMin || p.y > kScanMax)
+            if (!Complete(p) || p.x < kScanMin || p.x > kScanMax || p.y < kScanMin || p.y > kScanMax)
                 ThrowAcq(2098);
     }
     if ((expType == CAcquireAES::AugerImage || expType == CAcquireAES::SEImage) && (mag == 0 || mag > 200000))

@@ -3,6 +3,8 @@
 // coordinates (a 1024 x 1024 grid centred on the field, y upwards), their
 // display in the table, their place on an image and their clipboard records.
 
+#include "data/AcquireSheet.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -14,22 +16,23 @@ namespace AesScan {
 // A value not yet typed into the table.
 inline constexpr int32_t kMissing = std::numeric_limits<int32_t>::min();
 
-struct Point
-{
-    int32_t x = kMissing, y = kMissing;
-    bool Complete() const { return x != kMissing && y != kMissing; }
-    bool operator==(const Point&) const = default;
-};
+// The page's entries are the data interface's own records, so what the
+// stage-position builder reads is what the page holds.
+using Point = CAcquireAES_Scn::CScanPoint;
+using Area = CAcquireAES_Scn::CScanArea;
 
-struct Area
+// Without a missing value: drawn, hit, moved on the image.
+inline bool Complete(const Point& p)
 {
-    int32_t left = kMissing, top = kMissing, right = kMissing, bottom = kMissing;
-    bool Complete() const
-    {
-        return left != kMissing && top != kMissing && right != kMissing && bottom != kMissing;
-    }
-    bool operator==(const Area&) const = default;
-};
+    return p.x != kMissing && p.y != kMissing;
+}
+inline bool Complete(const Area& a)
+{
+    return a.x0 != kMissing && a.y0 != kMissing && a.x1 != kMissing && a.y1 != kMissing;
+}
+// A new entry: every value missing.
+inline constexpr Point kEmptyPoint{kMissing, kMissing};
+inline constexpr Area kEmptyArea{kMissing, kMissing, kMissing, kMissing};
 
 // The table shows a scan coordinate divided by this for the chosen image size.
 int TableFactor(int imageSize);

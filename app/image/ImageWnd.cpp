@@ -4,6 +4,8 @@
 #include "framework/ui/Guard.h"
 #include "framework/ui/View.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -109,7 +111,56 @@ void CImageWnd::paintEvent(QPaintEvent* e)
         SendAppMessage(m_pParentView, WMAPP_PAINTOVER, reinterpret_cast<uintptr_t>(this),
                        reinterpret_cast<intptr_t>(&dc));
         dc.restore();
+        if (m_trackDone) {
+            CImgTracker band;
+            band.SetLine(m_track.line);
+            band.DrawTrackerRect(&m_trackNow, &dc);
+        }
     });
+}
+
+void CImageWnd::Track(const SPaneTrack& t, POINT press, std::function<void(const RECT&)> done)
+{
+    m_track = t;
+    m_trackPress = press;
+    m_trackNow = t.rect;
+    m_trackDone = std::move(done);
+    // Escape abandons the tracking wherever the focus is.
+    grabKeyboard();
+    update();
+}
+
+void CImageWnd::keyPressEvent(QKeyEvent* e)
+{
+    if (!m_trackDone || e->key() != Qt::Key_Escape)
+        return CDispWnd::keyPressEvent(e);
+    m_trackDone = nullptr;
+    releaseKeyboard();
+    unsetCursor();
+    update();
+}
+
+void CImageWnd::mouseMoveEvent(QMouseEvent* e)
+{
+    if (!m_trackDone)
+        return CDispWnd::mouseMoveEvent(e);
+    const QPoint p = e->position().toPoint();
+    m_trackNow = TrackedRect(m_track, m_trackPress, POINT{p.x(), p.y()});
+    update();
+}
+
+void CImageWnd::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (!m_trackDone || e->button() != Qt::LeftButton)
+        return CDispWnd::mouseReleaseEvent(e);
+    const QPoint p = e->position().toPoint();
+    const RECT r = TrackedRect(m_track, m_trackPress, POINT{p.x(), p.y()});
+    // Cleared first: the handler may start another tracking or close the pane.
+    auto done = std::move(m_trackDone);
+    m_trackDone = nullptr;
+    releaseKeyboard();
+    update();
+    SafeInvoke([&] { done(r); });
 }
 
 void CImgTracker::DrawTrackerRect(const RECT* lpRect, QPainter* pDC) const

@@ -8,10 +8,13 @@
 
 #include "app/image/ImageDisp.h"
 #include "app/plot/DispWnd.h"
+#include "framework/ui/ImageSelect.h"
+
+#include <memory>
 
 class CView;
 
-class CImageWnd : public CDispWnd
+class CImageWnd : public CDispWnd, public IImagePane
 {
     Q_OBJECT
 public:
@@ -56,9 +59,21 @@ public:
     void SaveAsBitmap(const std::string& path) const { m_ImageDisp.SaveAsBitmap(path); }
     const CImageDisp& GetDisp() const { return m_ImageDisp; }
 
+    // The pane as the AES scan page sees it.
+    int ImageWidth() const override { return GetSize().cx; }
+    RECT ImageRect() const override { return *GetImageRect(); }
+    void ImageToWindow(POINT* p) const override { LPtoDP(p); }
+    void WindowToImage(POINT* p) const override { DPtoLP(p); }
+    QWidget* PaneWidget() override { return this; }
+    void Track(const SPaneTrack& t, POINT press, std::function<void(const RECT&)> done) override;
+    bool IsTracking() const override { return bool(m_trackDone); }
+
 protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     CRect InnerRect() const;
@@ -70,6 +85,11 @@ private:
     CView* m_pParentView = nullptr;
     int m_nID = -1;
     bool m_bShown = false;
+    // The tracking under way: its start, the press, where the band is now.
+    SPaneTrack m_track;
+    POINT m_trackPress{};
+    RECT m_trackNow{};
+    std::function<void(const RECT&)> m_trackDone;
 };
 
 // The rubber band of an image pane; in line mode the tracked rectangle is

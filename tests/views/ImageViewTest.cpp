@@ -38,9 +38,12 @@ class CFakeScanPage : public IImageSelectPage
 public:
     bool UsesPointsOrAreas() const override { return uses; }
     void SetDispView(CWnd* p) override { views.push_back(p); }
-    void OnLButtonDownInImage(CImageWnd* w, CPoint p) override { clicks.push_back({w, p}); }
-    void DrawOnImage(QPainter* dc) override { origins.push_back(dc->transform().map(QPoint(0, 0))); }
-    bool SetCursor(CImageWnd*, CPoint) override
+    void OnLButtonDownInImage(IImagePane* w, POINT p) override { clicks.push_back({w, CPoint(p.x, p.y)}); }
+    void DrawOnImage(QPainter* dc, IImagePane*) override
+    {
+        origins.push_back(dc->transform().map(QPoint(0, 0)));
+    }
+    bool SetCursor(IImagePane*, POINT) override
     {
         ++cursors;
         return true;
@@ -48,7 +51,7 @@ public:
 
     bool uses = true;
     std::vector<CWnd*> views;
-    std::vector<std::pair<CImageWnd*, CPoint>> clicks;
+    std::vector<std::pair<IImagePane*, CPoint>> clicks;
     std::vector<QPoint> origins;
     int cursors = 0;
 };
@@ -258,7 +261,7 @@ TEST_F(ImageViewTest, SelectionImageHandsItsPaneToTheScanPage)
     CImageWnd* pane = v->GetImageWnd(0);
     QTest::mouseClick(pane, Qt::LeftButton, {}, QPoint(40, 50));
     ASSERT_EQ(page.clicks.size(), 1u);
-    EXPECT_EQ(page.clicks[0].first, pane);
+    EXPECT_EQ(page.clicks[0].first, static_cast<IImagePane*>(pane));
     EXPECT_EQ(page.clicks[0].second, CPoint(40, 50));
 
     QTest::mouseMove(pane, QPoint(41, 52));
