@@ -1,5 +1,7 @@
 #include "acquire/ui/AesRgnPage.h"
 
+#include "framework/ui/ClipFormat.h"
+
 #include "UGrid/UGDropListType.h"
 #include "acquire/core/RegionClip.h"
 #include "acquire/ui/AcqHost.h"
@@ -13,12 +15,10 @@
 
 #include <QApplication>
 #include <QButtonGroup>
-#include <QClipboard>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QMenu>
-#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -27,12 +27,6 @@
 
 namespace {
 using R = CAesRgnModel;
-
-// The program's private clipboard formats, by number, as the clipboard carries them between its windows.
-QString ClipFormat(unsigned cf)
-{
-    return QStringLiteral("application/x-veltrane-clipformat-%1").arg(cf, 0, 16);
-}
 
 std::string Str(unsigned id, const char* fallback)
 {
@@ -381,30 +375,19 @@ void CAcquireAES_RgnPage::CopyToClipBoard(int col)
 {
     unsigned format = 0;
     const std::vector<uint8_t> bytes = S().m_Rgn.CopyRegion(col, format);
-    if (bytes.empty())
-        return;
-    auto* data = new QMimeData;
-    data->setData(ClipFormat(format),
-                  QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
-    // The clipboard holds this one format only.
-    QGuiApplication::clipboard()->setMimeData(data);
+    if (!bytes.empty() && !ClipFormat::Put(format, bytes))
+        QApplication::beep();
 }
 
 void CAcquireAES_RgnPage::PasteFromClipBoard(int col)
 {
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    if (!data) {
-        QApplication::beep();
-        return;
-    }
     unsigned format = RegionClip::CF_NRWRGN;
-    if (!data->hasFormat(ClipFormat(format)))
+    if (!ClipFormat::Has(format))
         format = RegionClip::CF_WDERGN;
-    if (!data->hasFormat(ClipFormat(format)))
+    if (!ClipFormat::Has(format))
         return;
-    const QByteArray bytes = data->data(ClipFormat(format)).left(qsizetype(RegionClip::ReadCap));
-    if (!S().m_Rgn.PasteRegion(col, format, reinterpret_cast<const uint8_t*>(bytes.constData()),
-                               size_t(bytes.size())))
+    const std::vector<uint8_t> bytes = ClipFormat::Get(format, RegionClip::ReadCap);
+    if (!S().m_Rgn.PasteRegion(col, format, bytes.data(), bytes.size()))
         QApplication::beep();
     Refresh();
 }
@@ -490,9 +473,8 @@ int CAcquireAES_RgnPage::OnMenuStart(int col, long, int section)
 {
     const CAesRgnModel& rgn = S().m_Rgn;
     const bool cells = section == UG_SECTION_GRID;
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    const bool narrow = data && data->hasFormat(ClipFormat(RegionClip::CF_NRWRGN));
-    const bool wide = data && data->hasFormat(ClipFormat(RegionClip::CF_WDERGN));
+    const bool narrow = ClipFormat::Has(RegionClip::CF_NRWRGN);
+    const bool wide = ClipFormat::Has(RegionClip::CF_WDERGN);
     for (QAction* a : m_Grid.GetPopupMenu()->actions()) {
         bool on = false;
         switch (a->data().toInt()) {

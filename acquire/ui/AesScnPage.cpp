@@ -1,5 +1,7 @@
 #include "acquire/ui/AesScnPage.h"
 
+#include "framework/ui/ClipFormat.h"
+
 #include "UGrid/UGEdit.h"
 #include "acquire/core/AesScnModel.h"
 #include "framework/ui/DataExchange.h"
@@ -18,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
 #include <QPainter>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -43,12 +44,6 @@ constexpr int kPointHimetric = 76;
 constexpr int kHandle = 6;
 // A rubber band narrower or lower than this adds no area.
 constexpr int kMinBand = 4;
-
-// The clipboard records of a point and an area, by their private format numbers.
-QString MimeOf(unsigned format)
-{
-    return QStringLiteral("application/x-veltrane-cf%1").arg(format);
-}
 
 enum Look
 {
@@ -524,8 +519,7 @@ int CAcquireAES_ScnPage::OnMenuStart(int col, long row, int section)
 {
     if (section != UG_SECTION_GRID || col < 0 || col >= M().EntryColumns() || row < 0 || row > m_nRows)
         return 0;
-    const QMimeData* data = QApplication::clipboard()->mimeData();
-    const bool canPaste = data && data->hasFormat(MimeOf(UsePts() ? AesScan::CF_SCNPT : AesScan::CF_SCNAREA));
+    const bool canPaste = ClipFormat::Has(UsePts() ? AesScan::CF_SCNPT : AesScan::CF_SCNAREA);
     for (QAction* a : m_Grid.GetPopupMenu()->actions()) {
         if (a->isSeparator())
             continue;
@@ -566,44 +560,26 @@ void CAcquireAES_ScnPage::CopyToClipBoard(int row)
 {
     if (row < 0 || row >= M().EntryCount())
         return;
-    auto* data = new QMimeData;
-    if (UseAreas()) {
-        const auto bytes = AesScan::EncodeArea(M().m_Areas[size_t(row)]);
-        data->setData(MimeOf(AesScan::CF_SCNAREA),
-                      QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
-    } else {
-        const auto bytes = AesScan::EncodePoint(M().m_Points[size_t(row)]);
-        data->setData(MimeOf(AesScan::CF_SCNPT),
-                      QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
-    }
-    QClipboard* clip = QApplication::clipboard();
-    if (!clip) {
-        delete data;
+    const bool put =
+        UseAreas() ? ClipFormat::Put(AesScan::CF_SCNAREA, AesScan::EncodeArea(M().m_Areas[size_t(row)]))
+                   : ClipFormat::Put(AesScan::CF_SCNPT, AesScan::EncodePoint(M().m_Points[size_t(row)]));
+    if (!put)
         QApplication::beep();
-        return;
-    }
-    clip->setMimeData(data);
 }
 
 void CAcquireAES_ScnPage::PasteFromClipBoard(int row)
 {
-    QClipboard* clip = QApplication::clipboard();
-    const QMimeData* data = clip ? clip->mimeData() : nullptr;
-    if (!data) {
+    if (!QGuiApplication::clipboard()) {
         QApplication::beep();
         return;
     }
-    auto bytes = [&](unsigned format) {
-        const QByteArray b = data->data(MimeOf(format));
-        return std::vector<uint8_t>(b.begin(), b.end());
-    };
-    if (data->hasFormat(MimeOf(AesScan::CF_SCNAREA))) {
-        const auto b = bytes(AesScan::CF_SCNAREA);
+    if (ClipFormat::Has(AesScan::CF_SCNAREA)) {
+        const auto b = ClipFormat::Get(AesScan::CF_SCNAREA);
         const auto area = AesScan::DecodeArea(b.data(), b.size());
         if (area && UseAreas() && InsertRow(row))
             M().m_Areas[size_t(row)] = *area;
-    } else if (data->hasFormat(MimeOf(AesScan::CF_SCNPT))) {
-        const auto b = bytes(AesScan::CF_SCNPT);
+    } else if (ClipFormat::Has(AesScan::CF_SCNPT)) {
+        const auto b = ClipFormat::Get(AesScan::CF_SCNPT);
         const auto point = AesScan::DecodePoint(b.data(), b.size());
         if (point && UsePts() && InsertRow(row))
             M().m_Points[size_t(row)] = *point;

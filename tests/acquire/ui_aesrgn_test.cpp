@@ -10,6 +10,7 @@
 #include "acquire/ui/AesRgnPage.h"
 #include "data/Region.h"
 #include "data/formats/PkLib.h"
+#include "framework/ui/ClipFormat.h"
 #include "platform/Strings.h"
 
 #include <QClipboard>
@@ -34,10 +35,6 @@ const CPkLib& Lib()
     return lib;
 }
 
-QString ClipFormat(unsigned cf)
-{
-    return QStringLiteral("application/x-veltrane-clipformat-%1").arg(cf, 0, 16);
-}
 } // namespace
 
 class AesRgnPage : public ::testing::Test
@@ -304,15 +301,15 @@ TEST_F(AesRgnPage, PopupMenuCopiesCutsAndPastes)
 
     Menu(1, R::Start, CAcquireAES_RgnPage::ID_EDIT_COPY);
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    EXPECT_TRUE(data->hasFormat(ClipFormat(RegionClip::CF_WDERGN)));
-    EXPECT_FALSE(data->hasFormat(ClipFormat(RegionClip::CF_NRWRGN)));
+    EXPECT_TRUE(data->hasFormat(ClipFormat::MimeType(RegionClip::CF_WDERGN)));
+    EXPECT_FALSE(data->hasFormat(ClipFormat::MimeType(RegionClip::CF_NRWRGN)));
     EXPECT_EQ(Menu(0, R::Start), QStringList({"Cut", "Copy", "Delete"})) << "Wide is in the list already";
     EXPECT_EQ(Menu(1, R::Start), QStringList({"Cut", "Copy", "Paste", "Delete"}));
 
     Menu(0, R::Start, CAcquireAES_RgnPage::ID_EDIT_COPY);
     data = QGuiApplication::clipboard()->mimeData();
-    EXPECT_TRUE(data->hasFormat(ClipFormat(RegionClip::CF_NRWRGN)));
-    EXPECT_FALSE(data->hasFormat(ClipFormat(RegionClip::CF_WDERGN)));
+    EXPECT_TRUE(data->hasFormat(ClipFormat::MimeType(RegionClip::CF_NRWRGN)));
+    EXPECT_FALSE(data->hasFormat(ClipFormat::MimeType(RegionClip::CF_WDERGN)));
     EXPECT_EQ(Menu(2, R::Start), QStringList({"Paste"}));
     EXPECT_EQ(Menu(3, R::Start), none);
 
@@ -329,7 +326,8 @@ TEST_F(AesRgnPage, PopupMenuCopiesCutsAndPastes)
     EXPECT_EQ(M().NumRegions(), 2);
     EXPECT_EQ(M().GetWidescanRgn(), wide);
     EXPECT_EQ(Text(2, R::Element), "");
-    EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasFormat(ClipFormat(RegionClip::CF_WDERGN)));
+    EXPECT_TRUE(
+        QGuiApplication::clipboard()->mimeData()->hasFormat(ClipFormat::MimeType(RegionClip::CF_WDERGN)));
     EXPECT_TRUE(ListItems(2, R::Element).contains(QStringLiteral("Wide")));
     Menu(0, R::Start, CAcquireAES_RgnPage::ID_EDIT_CLEAR);
     EXPECT_EQ(M().NumRegions(), 1);
@@ -337,7 +335,7 @@ TEST_F(AesRgnPage, PopupMenuCopiesCutsAndPastes)
 
     // A block without a whole region record is refused.
     auto* hostile = new QMimeData;
-    hostile->setData(ClipFormat(RegionClip::CF_NRWRGN), QByteArray("\xff\xff\xff", 3));
+    hostile->setData(ClipFormat::MimeType(RegionClip::CF_NRWRGN), QByteArray("\xff\xff\xff", 3));
     QGuiApplication::clipboard()->setMimeData(hostile);
     Menu(0, R::Start, CAcquireAES_RgnPage::ID_EDIT_PASTE);
     EXPECT_EQ(M().NumRegions(), 1);

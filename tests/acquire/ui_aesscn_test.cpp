@@ -4,6 +4,7 @@
 // secondary-electron image, with the marks read back from the pane's pixels.
 
 #include "../app/AppFixture.h"
+#include "framework/ui/ClipFormat.h"
 
 #include "UGrid/UGGrid.h"
 #include "acquire/core/AcqError.h"
@@ -233,7 +234,7 @@ TEST_F(AesScnPage, ClipboardKeepsTheKindOfEntry)
 
     // A record of the wrong size is refused, not read past.
     auto* data = new QMimeData;
-    data->setData(QStringLiteral("application/x-veltrane-cf515"), QByteArray(12, '\x7f'));
+    data->setData(ClipFormat::MimeType(AesScan::CF_SCNAREA), QByteArray(12, '\x7f'));
     QApplication::clipboard()->setMimeData(data);
     page->OnMenuCommand(0, 0, 1, ID_EDIT_PASTE);
     EXPECT_EQ(M().m_Areas.size(), 3u);
