@@ -88,15 +88,18 @@ AUGER_GROUPS = {
 }
 
 
-def auger_peaks(z):
-    """The principal Auger group of the element: the deepest of K, L3 and M4
-    that Al K-alpha can ionise. Returns [(name, energy, intensity)]."""
+def al_ka_shell(z):
+    """The deepest of K, L3 and M4 that Al K-alpha ionises, or None."""
     for w in ("K", "L3", "M4"):
         e = edge_ev(z, w)
         if 0.0 < e < AL_KA:
-            break
-    else:
-        return []
+            return w
+    return None
+
+
+def rated_groups(z, w):
+    """The principal groups of initial vacancy w that xraylib's rates
+    apportion, the strongest 100. Returns [(name, energy, intensity)]."""
     found = []
     for name, transitions, (a, b, c) in AUGER_GROUPS[w]:
         rate = sum(auger_rate(z, t) for t in transitions)
@@ -108,6 +111,62 @@ def auger_peaks(z):
     top = max(rate for _, _, rate in found)
     peaks = [(name, energy, int(round(100.0 * rate / top))) for name, energy, rate in found]
     return [p for p in peaks if p[2] > 0]
+
+
+def auger_peaks(z):
+    """The principal Auger group of the element: the deepest of K, L3 and M4
+    that Al K-alpha can ionise. Returns [(name, energy, intensity)]."""
+    w = al_ka_shell(z)
+    return rated_groups(z, w) if w else []
+
+
+# Initial vacancies of the electron-excited lines, and the edge a 3 keV beam
+# still ionises; their lines then lie below the analyser's 3000 eV as well.
+BEAM_SHELLS = ("K", "L3", "M5")
+BEAM_EDGE = 3000.0  # eV
+ANALYSER_TOP = 3000.0  # eV
+# A shell whose Auger decays xraylib does not apportion is one line under the
+# group's name: the quantification libraries list such groups by that name.
+WHOLE_GROUP = {"K": "KLL", "L3": "LMM", "M5": "MNN"}
+
+
+def principal_transition(z, w):
+    """The transition that places a whole group: KL23L23 (KL1L1 without
+    tabulated 2p levels), L3M23M23, and M5N45N45, or M5N67N67 once the 4f
+    shell is full (ytterbium on)."""
+    if w == "K":
+        return ("K", "L3", "L3") if edge_ev(z, "L3") > 0.0 else ("K", "L1", "L1")
+    if w == "L3":
+        return ("L3", "M3", "M3")
+    return ("M5", "N7", "N7") if z >= 70 else ("M5", "N5", "N5")
+
+
+def shell_lines(z, w):
+    if w in AUGER_GROUPS:
+        rated = rated_groups(z, w)
+        if rated:
+            return rated
+    energy = chung_jenkins(z, *principal_transition(z, w))
+    if energy is None or energy <= 0.0:
+        return []
+    return [(WHOLE_GROUP[w], energy, 100)]
+
+
+def beam_auger_peaks(z):
+    """The lines an electron beam of 3 to 10 keV excites that the Al K-alpha
+    rule leaves out: those of each of K, L3 and M5 whose edge lies below
+    3 keV, other than the shell already listed. An element with none of them
+    (radium on) takes its M5 lines when they lie below the analyser's top
+    energy, since a 10 keV beam ionises that shell."""
+    listed = al_ka_shell(z) if auger_peaks(z) else None
+    shells = [w for w in BEAM_SHELLS if 0.0 < edge_ev(z, w) < BEAM_EDGE]
+    peaks = []
+    for w in shells:
+        if w != listed:
+            peaks += shell_lines(z, w)
+    if not shells and not listed:
+        peaks = [p for p in shell_lines(z, "M5") if p[1] < ANALYSER_TOP]
+    return peaks
 
 
 def photo_peaks(z, c1s_mg, c1s_al):
@@ -148,6 +207,13 @@ def main(out):
         for a in auger:
             index(a[0])
         elements.append((z, photo, auger))
+    # Appended after every line of the Al K-alpha rule, so that the region
+    # numbers and each element's existing Auger peak indices stay as they were.
+    for i, (z, photo, auger) in enumerate(elements):
+        extra = beam_auger_peaks(z)
+        for a in extra:
+            index(a[0])
+        elements[i] = (z, photo, auger + extra)
 
     for n in names:
         out.write(n + "\n")
@@ -156,7 +222,8 @@ def main(out):
               % getattr(xrl, "__version__", "4"))
     out.write("Photoelectron lines: region, binding energy (eV), kinetic energy at Al K-alpha (eV),\n")
     out.write("cross-sections relative to C 1s (Mg K-alpha, Al K-alpha), asymmetry parameters (Mg, Al).\n")
-    out.write("Auger lines: region, kinetic energy (eV), relative intensity.\n\n")
+    out.write("Auger lines: region, kinetic energy (eV), intensity relative to the strongest line of the same\n")
+    out.write("initial vacancy.\n\n")
     for z, photo, auger in elements:
         strongest = max(range(len(photo)), key=lambda i: photo[i][3])
         out.write("[PHYSICAL INFORMATION]\n")
