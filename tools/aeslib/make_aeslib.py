@@ -164,14 +164,18 @@ def lines():
     K and L3: the peak library's groups (same names, so regions made from it
     find their factor), with xraylib's Auger rates as branching, and a generic
     entry for the strongest group. M5: xraylib has no M-shell Auger rates, so
-    the one M5N45N45 group takes every Auger decay (branching 1, stated)."""
+    the one principal group takes every Auger decay (branching 1, stated):
+    M5N45N45, or M5N67N67 once the 4f shell is full, placed as the peak
+    library places it."""
     for z in range(3, make_pklib.LAST_Z + 1):
         w = principal_shell(z)
         symbol = xrl.AtomicNumberToSymbol(z)
         if w == "M5":
-            energy = make_pklib.chung_jenkins(z, "M5", "N5", "N5")
-            for name in ("MNN", "M5N45N45"):
-                yield z, symbol, name, w, 1.0, energy, ("M5", "N5", "N5")
+            shells = make_pklib.principal_transition(z, "M5")
+            energy = make_pklib.chung_jenkins(z, *shells)
+            group = "M5N67N67" if shells[1] == "N7" else "M5N45N45"
+            for name in ("MNN", group):
+                yield z, symbol, name, w, 1.0, energy, shells
             continue
         found = []
         for name, transitions, shells in make_pklib.AUGER_GROUPS[w]:
