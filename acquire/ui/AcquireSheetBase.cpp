@@ -1,7 +1,13 @@
 #include "acquire/ui/AcquireSheetBase.h"
 
+#include "acquire/core/SettingsFile.h"
 #include "acquire/ui/AcqHost.h"
+#include "data/Header.h"
+#include "data/Update.h"
+#include "data/VeltraneDoc.h"
+#include "framework/ui/DocTemplate.h"
 #include "framework/ui/Guard.h"
+#include "platform/MessageSink.h"
 #include "platform/Strings.h"
 
 #include <QCloseEvent>
@@ -12,6 +18,12 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <filesystem>
+
+namespace {
+// One counter for the program's run: the next "Untitled" number.
+int s_untitled = 1;
+} // namespace
 
 CAcquire_Page::CAcquire_Page(const QString& caption) : CPropertyPage(caption), m_Grid(this) {}
 
@@ -122,4 +134,51 @@ void CAcquire_Sheet::hideEvent(QHideEvent* e)
 {
     m_rcWindow = geometry();
     CPropertySheet::hideEvent(e);
+}
+
+bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc, const std::string& typed)
+{
+    std::string ext = tmpl.GetDocString(CMultiDocTemplate::filterExt);
+    if (ext.empty())
+        ext = ".vlt";
+    const std::string name = ResolveDataFileName(typed, ext);
+    CDocCommands* commands = tmpl.GetCommands(&doc);
+    bool saved = false;
+    if (name.empty()) {
+        m_csTempFile =
+            (std::filesystem::temp_directory_path() / (std::string(CHeader::AppName) + ext)).string();
+        saved = commands && commands->DoSave(m_csTempFile, true);
+    } else {
+        m_csTempFile.clear();
+        if (std::filesystem::exists(name)) {
+            const int answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(name)}),
+                                             MB_YESNOCANCEL | MB_ICONWARNING);
+            if (answer == IDYES)
+                saved = commands && commands->DoSave(name, true);
+            else if (answer == IDNO)
+                saved = commands && commands->DoSave(std::string(), true);
+        } else {
+            saved = commands && commands->DoSave(name, true);
+        }
+    }
+    if (!saved)
+        tmpl.CloseDocument(&doc);
+    return saved;
+}
+
+void CAcquire_Sheet::RetitleTempDocument()
+{
+    CVeltraneDoc* doc = AcqHost().engineDocument ? AcqHost().engineDocument() : nullptr;
+    if (doc && !m_csTempFile.empty() && doc->GetPathName() == m_csTempFile) {
+        doc->SetPathName(LoadString(61443) + std::to_string(s_untitled++));
+        doc->SetModifiedFlag(true);
+    }
+}
+
+void CAcquire_Sheet::DeliverUpdate(intptr_t lParam)
+{
+    // The record is valid only during this call, which the worker made with a sent message.
+    auto* update = reinterpret_cast<SAcqUpdate*>(lParam);
+    if (update && update->m_pDoc)
+        update->m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(update));
 }

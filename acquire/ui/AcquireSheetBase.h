@@ -9,10 +9,14 @@
 #include "framework/ui/PropertySheet.h"
 
 #include <QRect>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 class QPushButton;
 class CAcquire_Sheet;
+class CMultiDocTemplate;
+class CVeltraneDoc;
 
 class CAcquire_Page : public CPropertyPage
 {
@@ -66,6 +70,9 @@ public:
     virtual void OnClose();
     virtual void OnAbort();
     virtual void OnStop();
+    // The temporary data file of the last Start without a file name; empty
+    // when the last Start used the typed name.
+    const std::string& TempFile() const { return m_csTempFile; }
 
 protected:
     // Replaces the sheet's own buttons by the command column; the derived
@@ -81,6 +88,18 @@ protected:
     virtual void OnOpen() {}
     virtual void OnSave() {}
 
+    // Start's part common to the sheets: saves the new document under the
+    // typed name (the extension added) or, without one, under the temporary
+    // file; asks before replacing a file (No: the Save As prompt). When it is
+    // not saved the document is closed and false returned.
+    bool SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc, const std::string& typed);
+    // At a run's end: a document acquired into the temporary file becomes
+    // "Untitled<n>" and modified, so that closing it asks where to keep it.
+    void RetitleTempDocument();
+    // A data record sent by the acquisition worker goes to its document's views.
+    static void DeliverUpdate(intptr_t lParam);
+
     std::vector<QPushButton*> m_Buttons;
     QRect m_rcWindow;
+    std::string m_csTempFile;
 };

@@ -17,12 +17,6 @@
 #include <QTabWidget>
 #include <filesystem>
 
-namespace {
-// One counter for the program's run: the next "Untitled" number.
-int s_untitled = 1;
-
-} // namespace
-
 SXpsInstrument CurrentXpsInstrument()
 {
     SXpsInstrument instr;
@@ -147,33 +141,8 @@ bool CAcquireXPSSheet::StartDocument()
         return false;
     BuildXpsDocument(*doc, *m_pSetup);
 
-    std::string ext = tmpl->GetDocString(CMultiDocTemplate::filterExt);
-    if (ext.empty())
-        ext = ".vlt";
-    const std::string name = ResolveDataFileName(m_pSetup->m_Exp.m_csFileName, ext);
-    CDocCommands* commands = tmpl->GetCommands(doc);
-    bool saved = false;
-    if (name.empty()) {
-        m_csTempFile =
-            (std::filesystem::temp_directory_path() / (std::string(CHeader::AppName) + ext)).string();
-        saved = commands && commands->DoSave(m_csTempFile, true);
-    } else {
-        m_csTempFile.clear();
-        if (std::filesystem::exists(name)) {
-            const int answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(name)}),
-                                             MB_YESNOCANCEL | MB_ICONWARNING);
-            if (answer == IDYES)
-                saved = commands && commands->DoSave(name, true);
-            else if (answer == IDNO)
-                saved = commands && commands->DoSave(std::string(), true);
-        } else {
-            saved = commands && commands->DoSave(name, true);
-        }
-    }
-    if (!saved) {
-        tmpl->CloseDocument(doc);
+    if (!SaveNewDocument(*tmpl, *doc, m_pSetup->m_Exp.m_csFileName))
         return false;
-    }
     doc->UpdateAllViews(nullptr);
     if (!host.startAcquiring)
         return false; // no engine in this program: the document stays as built
@@ -194,25 +163,16 @@ intptr_t CAcquireXPSSheet::OnAppMessage(unsigned message, uintptr_t wParam, intp
         return 0;
     case WMAPP_ACQ_SPECTRALDATA:
     case WMAPP_ACQ_INTENSITYDATA:
-    case WMAPP_ACQ_IMAGEDATA: {
-        // The record is valid only during this call, which the worker made
-        // with a sent message.
-        auto* update = reinterpret_cast<SAcqUpdate*>(lParam);
-        if (update && update->m_pDoc)
-            update->m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(update));
+    case WMAPP_ACQ_IMAGEDATA:
+        DeliverUpdate(lParam);
         return 0;
-    }
     case WMAPP_ACQ_END: {
         m_bStarting = false;
         SetEngineBusy(false);
         m_pSetup->m_Exp.m_csFileName = CXpsExpModel::NextFileName(m_pSetup->m_Exp.m_csFileName);
         if (m_ExpPage.IsBuilt())
             m_ExpPage.Refresh();
-        CVeltraneDoc* doc = AcqHost().engineDocument ? AcqHost().engineDocument() : nullptr;
-        if (doc && !m_csTempFile.empty() && doc->GetPathName() == m_csTempFile) {
-            doc->SetPathName(LoadString(61443) + std::to_string(s_untitled++));
-            doc->SetModifiedFlag(true);
-        }
+        RetitleTempDocument();
         if (lParam)
             AfxMessageBox(unsigned(lParam));
         AfxMessageBox(wParam ? unsigned(wParam) : 5120u);

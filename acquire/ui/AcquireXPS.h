@@ -274,7 +274,6 @@ public:
     intptr_t OnAppMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
     // The energy unit changed: the regions page shows the new unit.
     void OnUnitChange();
-    const std::string& TempFile() const { return m_csTempFile; }
     // A run of this sheet is being prepared or goes, or the engine works for another.
     bool IsRunBusy() const;
 
@@ -305,7 +304,6 @@ private:
     CAcquireXPS_PrfPage m_PrfPage;
     CAcquireXPS_RgnPage m_RgnPage;
     CAcquireXPS_ImgPage m_ImgPage;
-    std::string m_csTempFile;
     bool m_bStarting = false; // between Start and the engine's end message
 };
 
