@@ -10,6 +10,7 @@
 #include "data/formats/RecordBuilder.h"
 #include "platform/Archive.h"
 #include "platform/AtomicFileWriter.h"
+#include "platform/File.h"
 
 #include <algorithm>
 #include <cmath>
@@ -187,6 +188,19 @@ void CAesSetup::Load(CArchive& ar)
     m_Prf.Load(ar);
     m_Rgn.Load(ar);
     m_Rgn.OnExpTypeChange(GetExpType());
+}
+
+void CAesSetup::CopyFrom(const CAesSetup& from)
+{
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        from.Store(ar);
+        ar.Close();
+    }
+    file.SeekToBegin();
+    CArchive ar(&file, CArchive::load);
+    Load(ar);
 }
 
 void CAesSetup::LoadFromDocument(const CVeltraneDoc& doc)

@@ -107,6 +107,8 @@ public:
     // The sections Experiment, Scan Control, Profiling, Regions (no header).
     void Store(CArchive& ar) const;
     void Load(CArchive& ar);
+    // Takes every page's values of another set-up (through the sections).
+    void CopyFrom(const CAesSetup& from);
     // A stored AES document's set-up (the sheet's Open of a data file):
     // throws CAcqException (2082) when its experiment code is unknown.
     void LoadFromDocument(const CVeltraneDoc& doc);

@@ -226,6 +226,8 @@ void CAcquireAESSheet::OpenFile(const std::string& path)
         CVeltraneDoc* doc = AcqHost().openDocument ? AcqHost().openDocument(path) : nullptr;
         if (!doc)
             return; // the document's reader has said why
+        // What the document does not hold (the file name among it) stays as it was.
+        loaded->CopyFrom(*m_pSetup);
         const CAcqError result = LoadAesFromDocument(*doc, doc->GetTitle(), *loaded);
         if (auto* tmpl = dynamic_cast<CMultiDocTemplate*>(doc->GetDocTemplate()))
             tmpl->CloseDocument(doc);
