@@ -77,10 +77,15 @@ void CAcquireAESSheet::ShowRunButtons()
     Button(StartBtn)->setText(QString::fromStdString(LoadString(1163)));
     // A secondary-electron image cannot be stopped at a stop location, only aborted.
     Button(StartBtn)->setEnabled(!m_bSEImage);
+    if (m_bStopping)
+        for (Btns b : {StartBtn, PauseBtn, OpenBtn, SaveBtn})
+            Button(b)->setEnabled(false);
 }
 
 void CAcquireAESSheet::SetOwnRun(bool running)
 {
+    if (!running)
+        m_bStopping = false;
     m_bOwnRun = running;
     if (running)
         m_pWatch->start();
@@ -92,8 +97,10 @@ void CAcquireAESSheet::SetOwnRun(bool running)
 void CAcquireAESSheet::OnStart()
 {
     if (m_bOwnRun) {
-        if (!AcqHost().EngineIdle())
+        if (!AcqHost().EngineIdle()) {
+            m_bStopping = true;
             OnStop();
+        }
         return;
     }
     // Another sheet's run is never stopped from here.

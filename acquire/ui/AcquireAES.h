@@ -59,6 +59,7 @@ private:
     CAcquireAES_RgnPage m_RgnPage;
     bool m_bOwnRun = false;     // from a started run to its end
     bool m_bSEImage = false;    // the run is a secondary-electron image: only Abort ends it
+    bool m_bStopping = false;   // Stop was asked for: the run's start message must not undo it
     QTimer* m_pWatch = nullptr; // a run that fails before its first scan posts no end
 };
 
