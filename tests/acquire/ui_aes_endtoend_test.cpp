@@ -13,7 +13,10 @@
 #include "data/VeltraneDoc.h"
 #include "instrument/Acquire.h"
 
+#include <QGuiApplication>
+#include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QScreen>
 
 namespace {
 using Scn = CAcquireAES_Scn;
@@ -211,4 +214,41 @@ TEST_F(AesRun, ARunThatFailsBeforeItsFirstScanGivesTheButtonsBack)
     // And the next Start runs.
     ASSERT_TRUE(Run());
     ExpectIdleButtons();
+}
+
+// Pictures of the sheet and of the program during a run, for a person to
+// look at (a real window under a virtual display).
+TEST_F(AesRun, Screenshots)
+{
+    const QString dir = qEnvironmentVariable("VELTRANE_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "VELTRANE_SCREENSHOT_DIR not set";
+    frame->resize(1280, 800);
+    Pump(20);
+    Page(0);
+    Click("IDC_ACQAESEXP_PRF");
+    Name("depth12.vlt");
+    Ctrl<QPlainTextEdit>("IDC_ACQAESEXP_COMMENT")->setPlainText("Oxide on steel, 3 keV Ar+");
+    Pump(20);
+    sheet->grab().save(dir + QStringLiteral("/aes-sheet-experiment.png"));
+    Page(2);
+    sheet->PrfPage().OnReset();
+    Pump(20);
+    sheet->grab().save(dir + QStringLiteral("/aes-sheet-profiling.png"));
+
+    Page(0);
+    Click("IDC_ACQAESEXP_NWSCAN");
+    S().m_Rgn.m_NarrowscanRegions.push_back(NewRegion("Cu", 900, 930, 0.25, 20, 20));
+    S().m_Rgn.m_NarrowscanRegions.push_back(NewRegion("O", 490, 520, 0.25, 20, 20));
+    Name("run1.vlt");
+    sink.Clear();
+    Click("IDC_ACQ_STARTBTN");
+    ASSERT_TRUE(PumpUntil([&] { return Btn("id_3999")->isEnabled(); }, 20)) << Said();
+    Pump(4000);
+    sheet->raise();
+    Pump(100);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    screen->grabWindow(0).save(dir + QStringLiteral("/aes-sheet-running.png"));
+    Click("id_3999");
+    ASSERT_TRUE(PumpUntil([&] { return !sheet->IsOwnRun(); }, 60));
 }
