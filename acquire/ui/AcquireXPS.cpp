@@ -107,8 +107,12 @@ void CAcquireXPSSheet::OnStart()
 {
     // One run at a time: a second Start while this one is being prepared or
     // running, or while the engine works for anyone, is refused.
-    if (m_bStarting || !AcqHost().EngineIdle())
+    if (m_bStarting)
         return;
+    if (!AcqHost().EngineIdle()) {
+        AfxMessageBox(2114u);
+        return;
+    }
     CPropertyPage* active = GetActivePage();
     if (active && !active->OnKillActive())
         return;

@@ -6,6 +6,7 @@
 #include "AesSheetFixture.h"
 
 #include "acquire/ui/AcqHost.h"
+#include "acquire/ui/AcquireXPS.h"
 #include "data/Experiment.h"
 #include "data/ImageRgn.h"
 #include "data/SpecRgn.h"
@@ -251,4 +252,33 @@ TEST_F(AesRun, Screenshots)
     screen->grabWindow(0).save(dir + QStringLiteral("/aes-sheet-running.png"));
     Click("id_3999");
     ASSERT_TRUE(PumpUntil([&] { return !sheet->IsOwnRun(); }, 60));
+}
+
+TEST_F(AesRun, TheOtherSheetCannotStartOrStopThisRun)
+{
+    Page(0);
+    Click("IDC_ACQAESEXP_WDSCAN");
+    CRegion* wide = S().m_Rgn.GetWidescanRgn();
+    wide->m_dFinish = 300;
+    wide->m_dDwell = 1;
+    wide->m_nScans = 50;
+    Name("mine.vlt");
+    sink.Clear();
+    Click("IDC_ACQ_STARTBTN");
+    ASSERT_TRUE(sheet->IsOwnRun()) << Said();
+    ASSERT_TRUE(Execute(ID_ACQUIRE_XPS));
+    CAcquireXPSSheet* xps = frame->GetXPSSheet();
+    ASSERT_NE(xps, nullptr);
+    Pump(20);
+    sink.Clear();
+    auto* xpsStart = xps->findChild<QPushButton*>(QStringLiteral("IDC_ACQ_STARTBTN"));
+    ASSERT_NE(xpsStart, nullptr);
+    xpsStart->click();
+    Pump(20);
+    EXPECT_EQ(Said(), LoadString(2114));
+    EXPECT_TRUE(sheet->IsOwnRun());
+    EXPECT_EQ(AcqHost().engineStatus(), int(CAcquire::Acquiring)) << "the run goes on";
+    Click("id_3999");
+    ASSERT_TRUE(PumpUntil([&] { return !sheet->IsOwnRun(); }, 60));
+    ExpectIdleButtons();
 }
