@@ -181,35 +181,9 @@ intptr_t CAcquireAESSheet::OnAppMessage(unsigned message, uintptr_t wParam, intp
     }
 }
 
-void CAcquireAESSheet::OnSave()
-{
-    if (CPropertyPage* p = GetActivePage())
-        p->UpdateData(true);
-    std::string path;
-    static const unsigned filters[] = {1040, 0};
-    if (!AcqHost().fileName || !AcqHost().fileName(path, false, filters))
-        return;
-    SaveFile(path);
-}
-
 void CAcquireAESSheet::SaveFile(const std::string& path)
 {
-    try {
-        AesSettingsFile::Write(*m_pSetup, path);
-    } catch (const CFileException& e) {
-        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
-    } catch (const CArchiveException& e) {
-        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
-    }
-}
-
-void CAcquireAESSheet::OnOpen()
-{
-    std::string path;
-    static const unsigned filters[] = {1040, 1041, 1042, 0};
-    if (!AcqHost().fileName || !AcqHost().fileName(path, true, filters))
-        return;
-    OpenFile(path);
+    WriteReported([&] { AesSettingsFile::Write(*m_pSetup, path); });
 }
 
 void CAcquireAESSheet::OpenFile(const std::string& path)

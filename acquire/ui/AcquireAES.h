@@ -35,11 +35,9 @@ public:
 
     // Commands, public for the main frame's tests.
     void OnStart() override;
-    void OnOpen() override;
-    void OnSave() override;
     // Settings file or data file, given its path (Open after the dialog).
-    void OpenFile(const std::string& path);
-    void SaveFile(const std::string& path);
+    void OpenFile(const std::string& path) override;
+    void SaveFile(const std::string& path) override;
     // A whole set-up takes the place of the sheet's and the pages show it.
     void TakeSetup(std::unique_ptr<CAesSetup> setup);
 

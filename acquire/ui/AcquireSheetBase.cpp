@@ -7,6 +7,7 @@
 #include "data/VeltraneDoc.h"
 #include "framework/ui/DocTemplate.h"
 #include "framework/ui/Guard.h"
+#include "platform/Exceptions.h"
 #include "platform/MessageSink.h"
 #include "platform/Strings.h"
 
@@ -181,4 +182,33 @@ void CAcquire_Sheet::DeliverUpdate(intptr_t lParam)
     auto* update = reinterpret_cast<SAcqUpdate*>(lParam);
     if (update && update->m_pDoc)
         update->m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(update));
+}
+
+void CAcquire_Sheet::OnSave()
+{
+    if (CPropertyPage* p = GetActivePage())
+        p->UpdateData(true);
+    std::string path;
+    static const unsigned filters[] = {1040, 0};
+    if (AcqHost().fileName && AcqHost().fileName(path, false, filters))
+        SaveFile(path);
+}
+
+void CAcquire_Sheet::OnOpen()
+{
+    std::string path;
+    static const unsigned filters[] = {1040, 1041, 1042, 0};
+    if (AcqHost().fileName && AcqHost().fileName(path, true, filters))
+        OpenFile(path);
+}
+
+void CAcquire_Sheet::WriteReported(const std::function<void()>& write)
+{
+    try {
+        write();
+    } catch (const CFileException& e) {
+        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
+    } catch (const CArchiveException& e) {
+        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
+    }
 }

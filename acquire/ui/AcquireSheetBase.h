@@ -10,6 +10,7 @@
 
 #include <QRect>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -85,8 +86,13 @@ protected:
     void OnCancel() override { OnClose(); }
     // The derived sheets' commands.
     virtual void OnStart() {}
-    virtual void OnOpen() {}
-    virtual void OnSave() {}
+    // Open... and Save...: the settings-file dialog, then OpenFile or SaveFile.
+    virtual void OnOpen();
+    virtual void OnSave();
+    virtual void OpenFile(const std::string&) {}
+    virtual void SaveFile(const std::string&) {}
+    // Runs write; a file that cannot be written is reported, not thrown.
+    static void WriteReported(const std::function<void()>& write);
 
     // Start's part common to the sheets: saves the new document under the
     // typed name (the extension added) or, without one, under the temporary

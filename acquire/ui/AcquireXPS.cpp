@@ -187,35 +187,9 @@ intptr_t CAcquireXPSSheet::OnAppMessage(unsigned message, uintptr_t wParam, intp
     }
 }
 
-void CAcquireXPSSheet::OnSave()
-{
-    if (CPropertyPage* p = GetActivePage())
-        p->UpdateData(true);
-    std::string path;
-    static const unsigned filters[] = {1040, 0};
-    if (!AcqHost().fileName || !AcqHost().fileName(path, false, filters))
-        return;
-    SaveFile(path);
-}
-
 void CAcquireXPSSheet::SaveFile(const std::string& path)
 {
-    try {
-        XpsSettingsFile::Write(*m_pSetup, path);
-    } catch (const CFileException& e) {
-        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
-    } catch (const CArchiveException& e) {
-        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
-    }
-}
-
-void CAcquireXPSSheet::OnOpen()
-{
-    std::string path;
-    static const unsigned filters[] = {1040, 1041, 1042, 0};
-    if (!AcqHost().fileName || !AcqHost().fileName(path, true, filters))
-        return;
-    OpenFile(path);
+    WriteReported([&] { XpsSettingsFile::Write(*m_pSetup, path); });
 }
 
 void CAcquireXPSSheet::OpenFile(const std::string& path)

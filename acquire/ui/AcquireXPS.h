@@ -279,14 +279,12 @@ public:
 
     // Commands, public for the main frame's tests.
     void OnStart() override;
-    void OnOpen() override;
-    void OnSave() override;
     // Settings file or data file, given its path (Open after the dialog).
-    void OpenFile(const std::string& path);
+    void OpenFile(const std::string& path) override;
     // A whole set-up takes the place of the sheet's; the X-ray source keeps
     // its state; group 0 becomes current and the pages show the new values.
     void TakeSetup(std::unique_ptr<CXpsSetup> setup, bool fromDocument = false);
-    void SaveFile(const std::string& path);
+    void SaveFile(const std::string& path) override;
 
 protected:
     bool OnInitDialog() override;

@@ -210,22 +210,6 @@ int CAcquireAES_PrfPage::OnEditContinue(int oldcol, long, int* newcol, long* new
         if (p.m_iSelRow <= 1 || !SelectRow(p.m_iSelRow - 1))
             SelectRow(long(p.m_Levels.size()));
     };
-    const long last = m_Grid.GetRowCount() - 1;
-    if (*newrow == 0 && oldcol == 2 && *newcol == 0) {
-        next();
-    } else if (*newrow == 0 && oldcol == 0 && *newcol == 2) {
-        prev();
-    } else if (*newrow == 1) {
-        *newcol = oldcol == 2 ? 0 : oldcol + 1;
-        if (oldcol == 2)
-            next();
-    } else if (*newrow == last) {
-        *newcol = oldcol == 0 ? 2 : oldcol - 1;
-        if (oldcol == 0)
-            prev();
-    } else {
-        return 1;
-    }
-    *newrow = 0;
+    EditRowContinue(oldcol, m_Grid.GetRowCount() - 1, newcol, newrow, next, prev);
     return 1;
 }

@@ -109,4 +109,28 @@ inline bool IsPrintable(UINT key)
 {
     return key >= 32 && key != 127;
 }
+// Moves past the ends of a three-column edit row go to the next or the
+// previous row of the list, so that editing stays in the edit row. Returns
+// false when the move is not one of them.
+inline bool EditRowContinue(int oldcol, long last, int* newcol, long* newrow,
+                            const std::function<void()>& next, const std::function<void()>& prev)
+{
+    if (*newrow == 0 && oldcol == 2 && *newcol == 0) {
+        next();
+    } else if (*newrow == 0 && oldcol == 0 && *newcol == 2) {
+        prev();
+    } else if (*newrow == 1) {
+        *newcol = oldcol == 2 ? 0 : oldcol + 1;
+        if (oldcol == 2)
+            next();
+    } else if (*newrow == last) {
+        *newcol = oldcol == 0 ? 2 : oldcol - 1;
+        if (oldcol == 0)
+            prev();
+    } else {
+        return false;
+    }
+    *newrow = 0;
+    return true;
+}
 } // namespace AcqTable

@@ -6,8 +6,6 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <chrono>
-#include <functional>
 
 class AesSheet : public SheetUser<CAcquireAESSheet>
 {
@@ -27,15 +25,5 @@ protected:
     QPushButton* Btn(const char* name) { return Ctrl<QPushButton>(name); }
     QPushButton* StartBtn() { return Btn("IDC_ACQ_STARTBTN"); }
 
-    static bool PumpUntil(const std::function<bool()>& done, int seconds)
-    {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > until)
-                return false;
-            Pump(10);
-        }
-        return true;
-    }
     std::string Said() { return sink.Texts().empty() ? std::string("nothing said") : sink.Texts().back(); }
 };

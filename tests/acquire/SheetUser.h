@@ -16,6 +16,8 @@
 #include <QKeyEvent>
 #include <QTabWidget>
 #include <QTest>
+#include <chrono>
+#include <functional>
 
 // A spectrum region as the pages hold them (kinetic energies, no backgrounds).
 inline CRegion* NewRegion(const char* name, double start, double finish, double step, double dwell = 100,
@@ -31,6 +33,18 @@ inline CRegion* NewRegion(const char* name, double start, double finish, double 
     r->m_iRepeat = 1;
     r->m_dPeak = (start + finish) / 2;
     return r;
+}
+
+// Lets the program run until done() or the seconds are over.
+inline bool PumpUntil(const std::function<bool()>& done, int seconds)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        Pump(10);
+    }
+    return true;
 }
 
 template <class Sheet> class SheetUser : public AppFixture

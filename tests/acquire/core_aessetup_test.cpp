@@ -173,6 +173,7 @@ TEST(AesPrfModel, ChecksOnlyForTheProfileTypes)
     const std::vector<Case> cases = {
         {"only the empty row", {Row()}, CAcquireAES::Profile, 2104},
         {"no row at all", {}, CAcquireAES::FastProfile, 2104},
+        {"a partial row from a file and two empty rows", {{1, Inf, 2}, {}, {}}, CAcquireAES::Profile, 2104},
         {"a non-profile type skips the checks", {Row()}, CAcquireAES::Widescan, 0},
         {"an hour and a second", {{1, 10, 3601}, {}}, CAcquireAES::Profile, 2105},
         {"exactly an hour", {{1, 10, 3600}, {}}, CAcquireAES::Profile, 0},
