@@ -58,12 +58,6 @@ bool CAcquireAESSheet::OnInitDialog()
     return ok;
 }
 
-void CAcquireAESSheet::Report(const CAcqError& error)
-{
-    if (error)
-        AfxMessageBox(error.Text(), MB_OK | MB_ICONWARNING);
-}
-
 void CAcquireAESSheet::ShowRunButtons()
 {
     if (m_Buttons.empty())
@@ -103,23 +97,8 @@ void CAcquireAESSheet::OnStart()
         }
         return;
     }
-    // Another sheet's run is never stopped from here.
-    if (!AcqHost().EngineIdle()) {
-        AfxMessageBox(2114u);
-        return;
-    }
-    CPropertyPage* active = GetActivePage();
-    if (active && !active->OnKillActive())
-        return;
-    if (active)
-        active->OnOK();
-    try {
-        m_pSetup->Check();
-    } catch (const CAcqException& e) {
-        Report(e.Error());
-        return;
-    }
-    StartDocument();
+    if (PrepareStart([this] { m_pSetup->Check(); }))
+        StartDocument();
 }
 
 bool CAcquireAESSheet::StartDocument()
@@ -129,12 +108,10 @@ bool CAcquireAESSheet::StartDocument()
     const int which = exp == CAcquireAES::AugerImage || exp == CAcquireAES::SEImage ? 2
                       : exp == CAcquireAES::FastProfile                             ? 1
                                                                                     : 0;
-    CMultiDocTemplate* tmpl = host.docTemplate ? host.docTemplate(which) : nullptr;
-    auto* doc = tmpl ? dynamic_cast<CVeltraneDoc*>(tmpl->OpenDocumentFile(nullptr, true)) : nullptr;
-    if (!doc) {
-        AfxMessageBox(2115u, MB_OK | MB_ICONWARNING);
+    CMultiDocTemplate* tmpl = nullptr;
+    CVeltraneDoc* doc = NewDocument(which, tmpl);
+    if (!doc)
         return false;
-    }
     BuildAesDocument(*doc, *m_pSetup);
     if (!SaveNewDocument(*tmpl, *doc, m_pSetup->m_Exp.m_csFileName))
         return false;

@@ -45,7 +45,6 @@ protected:
     bool OnInitDialog() override;
 
 private:
-    void Report(const CAcqError& error);
     bool StartDocument();
     void SetOwnRun(bool running);
     void ShowRunButtons();

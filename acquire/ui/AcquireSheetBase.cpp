@@ -137,6 +137,42 @@ void CAcquire_Sheet::hideEvent(QHideEvent* e)
     CPropertySheet::hideEvent(e);
 }
 
+bool CAcquire_Sheet::PrepareStart(const std::function<void()>& check)
+{
+    // Another run is never stopped from here.
+    if (!AcqHost().EngineIdle()) {
+        AfxMessageBox(2114u);
+        return false;
+    }
+    CPropertyPage* active = GetActivePage();
+    if (active && !active->OnKillActive())
+        return false;
+    if (active)
+        active->OnOK();
+    try {
+        check();
+    } catch (const CAcqException& e) {
+        Report(e.Error());
+        return false;
+    }
+    return true;
+}
+
+CVeltraneDoc* CAcquire_Sheet::NewDocument(int which, CMultiDocTemplate*& tmpl)
+{
+    tmpl = AcqHost().docTemplate ? AcqHost().docTemplate(which) : nullptr;
+    auto* doc = tmpl ? dynamic_cast<CVeltraneDoc*>(tmpl->OpenDocumentFile(nullptr, true)) : nullptr;
+    if (!doc)
+        AfxMessageBox(2115u, MB_OK | MB_ICONWARNING);
+    return doc;
+}
+
+void CAcquire_Sheet::Report(const CAcqError& error)
+{
+    if (error)
+        AfxMessageBox(error.Text(), MB_OK | MB_ICONWARNING);
+}
+
 bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc, const std::string& typed)
 {
     std::string ext = tmpl.GetDocString(CMultiDocTemplate::filterExt);

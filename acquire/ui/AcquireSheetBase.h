@@ -5,6 +5,7 @@
 // grid notifications have permissive defaults.
 
 #include "UGrid/model/UGCell.h"
+#include "acquire/core/AcqError.h"
 #include "acquire/ui/AcquireGrid.h"
 #include "framework/ui/PropertySheet.h"
 
@@ -94,6 +95,14 @@ protected:
     // Runs write; a file that cannot be written is reported, not thrown.
     static void WriteReported(const std::function<void()>& write);
 
+    // Start's first steps: refused with a message while any run goes on; the
+    // active page's values taken; then check, whose CAcqException is shown.
+    // False when Start goes no further.
+    bool PrepareStart(const std::function<void()>& check);
+    // A new, empty document of the spectrum (0), profile (1) or image (2)
+    // template; null, the reason shown, when none can be made.
+    CVeltraneDoc* NewDocument(int which, CMultiDocTemplate*& tmpl);
+    static void Report(const CAcqError& error);
     // Start's part common to the sheets: saves the new document under the
     // typed name (the extension added) or, without one, under the temporary
     // file; asks before replacing a file (No: the Save As prompt). When it is

@@ -72,12 +72,6 @@ bool CAcquireXPSSheet::OnInitDialog()
     return ok;
 }
 
-void CAcquireXPSSheet::Report(const CAcqError& error)
-{
-    if (error)
-        AfxMessageBox(error.Text(), MB_OK | MB_ICONWARNING);
-}
-
 void CAcquireXPSSheet::RefreshPages()
 {
     for (int i = 0; i < GetPageCount(); ++i)
@@ -107,23 +101,8 @@ void CAcquireXPSSheet::OnStart()
 {
     // One run at a time: a second Start while this one is being prepared or
     // running, or while the engine works for anyone, is refused.
-    if (m_bStarting)
+    if (m_bStarting || !PrepareStart([this] { m_pSetup->Check(m_SrcPage.IsXraysOn()); }))
         return;
-    if (!AcqHost().EngineIdle()) {
-        AfxMessageBox(2114u);
-        return;
-    }
-    CPropertyPage* active = GetActivePage();
-    if (active && !active->OnKillActive())
-        return;
-    if (active)
-        active->OnOK();
-    try {
-        m_pSetup->Check(m_SrcPage.IsXraysOn());
-    } catch (const CAcqException& e) {
-        Report(e.Error());
-        return;
-    }
     m_bStarting = true;
     if (!StartDocument())
         m_bStarting = false;
@@ -132,15 +111,11 @@ void CAcquireXPSSheet::OnStart()
 bool CAcquireXPSSheet::StartDocument()
 {
     const SAcqHost& host = AcqHost();
-    if (!host.docTemplate)
-        return false;
     const int which = m_pSetup->GetExpType() == CAcquireXPS::Image ? 2
                       : m_pSetup->FastScanMode() == 1              ? 1
                                                                    : 0;
-    CMultiDocTemplate* tmpl = host.docTemplate(which);
-    if (!tmpl)
-        return false;
-    auto* doc = dynamic_cast<CVeltraneDoc*>(tmpl->OpenDocumentFile(nullptr, true));
+    CMultiDocTemplate* tmpl = nullptr;
+    CVeltraneDoc* doc = NewDocument(which, tmpl);
     if (!doc)
         return false;
     BuildXpsDocument(*doc, *m_pSetup);

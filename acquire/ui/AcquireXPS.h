@@ -292,7 +292,6 @@ protected:
 private:
     void SetEngineBusy(bool busy);
     void RefreshPages();
-    void Report(const CAcqError& error);
     bool StartDocument();
 
     std::unique_ptr<CXpsSetup> m_pSetup;
