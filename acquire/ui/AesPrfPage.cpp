@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -44,6 +45,18 @@ bool CAcquireAES_PrfPage::OnInitDialog()
     totalsGrid->addWidget(new QLabel(QStringLiteral("Time"), totals), 1, 0);
     totalsGrid->addWidget(m_time, 1, 1);
     totalsGrid->setColumnStretch(1, 1);
+
+    // Reset and Clear are commands without a visible button.
+    auto* reset = new QPushButton(QStringLiteral("Reset grid"), this);
+    reset->setObjectName(QStringLiteral("id_1001"));
+    auto* clear = new QPushButton(QStringLiteral("Clear grid"), this);
+    clear->setObjectName(QStringLiteral("id_1002"));
+    for (QPushButton* b : {reset, clear}) {
+        b->setAutoDefault(false);
+        b->hide();
+    }
+    SafeConnect(reset, &QPushButton::clicked, this, [this](bool) { OnReset(); });
+    SafeConnect(clear, &QPushButton::clicked, this, [this](bool) { OnClear(); });
 
     auto* left = new QVBoxLayout;
     left->addWidget(control);

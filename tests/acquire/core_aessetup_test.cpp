@@ -431,3 +431,19 @@ TEST(AesDocumentLoad, AnotherTechniqueLoadsNothing)
     EXPECT_EQ(error.args[0], "x.vlt");
     EXPECT_EQ(into.m_Exp.m_csComment, "kept");
 }
+
+TEST(AesSetup, CopyFromTakesEveryPagesValues)
+{
+    CAesSetup from;
+    from.m_Exp.m_iExperiment = CAcquireAES::FastProfile;
+    from.m_Exp.m_csFileName = "f2.vlt";
+    from.m_Exp.m_csComment = "c";
+    from.m_Prf.OnReset();
+    from.m_Prf.m_bManual = 1;
+    CAesSetup to;
+    to.CopyFrom(from);
+    EXPECT_EQ(Stored(to.m_Exp), Stored(from.m_Exp));
+    EXPECT_EQ(Stored(to.m_Prf), Stored(from.m_Prf));
+    EXPECT_EQ(Stored(to.m_Scn), Stored(from.m_Scn));
+    EXPECT_EQ(Stored(to.m_Rgn), Stored(from.m_Rgn));
+}

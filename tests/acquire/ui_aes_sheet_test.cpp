@@ -94,11 +94,12 @@ TEST_F(AesSheet, LevelTableTypedRowsAndTotals)
     Key(Qt::Key_Return, "\r");
     EXPECT_EQ(S().m_Prf.m_Levels[0].m_dStep, 2);
 
-    sheet->PrfPage().OnReset();
+    Ctrl<QPushButton>("id_1001")->click();
     EXPECT_EQ(Ctrl<QLabel>("IDC_ACQAESPRF_LEVELS")->text(), "25");
     EXPECT_EQ(Ctrl<QLabel>("IDC_ACQAESPRF_TIME")->text(), "100");
-    sheet->PrfPage().OnClear();
+    Ctrl<QPushButton>("id_1002")->click();
     EXPECT_EQ(S().m_Prf.m_Levels.size(), 1u);
+    EXPECT_EQ(Ctrl<QLabel>("IDC_ACQAESPRF_LEVELS")->text(), "0");
 
     // Another type hides the table and empties the totals.
     Page(0);
