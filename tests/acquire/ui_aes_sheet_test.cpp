@@ -152,6 +152,16 @@ TEST_F(AesSheet, OpenOfAWrongKindOfFileSaysWhyAndChangesNothing)
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray("Spectra\0\0\0\0\0\1\0\0\0\1\0\0\0\3\0\0\0", 24));
     junk.close();
+    // A settings file of this sheet, cut short.
+    sheet->SaveFile(settings.Path("whole.saq").toStdString());
+    QFile whole(settings.Path("whole.saq"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    whole.close();
+    QFile cut(settings.Path("cut.saq"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(bytes.left(bytes.size() - 10));
+    cut.close();
     struct Case
     {
         QString path;
@@ -164,6 +174,7 @@ TEST_F(AesSheet, OpenOfAWrongKindOfFileSaysWhyAndChangesNothing)
         {WriteDataFile("xps.vlt", 0x102, 2), "The file 'xps.vlt' does not contain Auger data"},
         {settings.Path("junk.saq"), "The file 'junk.saq' contains data of an unknown type"},
         {WriteDataFile("odd.vlt", 0x108, 1), "Unknown experiment type."},
+        {settings.Path("cut.saq"), "The file 'cut.saq' contains illegal parameters"},
     };
     for (const auto& c : cases) {
         sink.Clear();
