@@ -1,6 +1,7 @@
 #include "app/MainFrm.h"
 
 #include "acquire/ui/AcqHost.h"
+#include "acquire/ui/AcquireAES.h"
 #include "acquire/ui/AcquireXPS.h"
 #include "instrument/Acquire.h"
 
@@ -168,6 +169,20 @@ CAcquireXPSSheet* CMainFrame::ShowXPSSheet()
     return m_pXPSSheet.get();
 }
 
+CAcquireAESSheet* CMainFrame::ShowAESSheet()
+{
+    if (!m_pAESSheet) {
+        ConnectAcquisitionHost();
+        m_pAESSheet = std::make_unique<CAcquireAESSheet>(nullptr);
+    }
+    if (!m_pAESSheet->IsCreated())
+        m_pAESSheet->Create(this);
+    m_pAESSheet->show();
+    m_pAESSheet->raise();
+    m_pAESSheet->activateWindow();
+    return m_pAESSheet.get();
+}
+
 void CMainFrame::ConnectAcquisitionHost()
 {
     SAcqHost& host = AcqHost();
@@ -217,12 +232,15 @@ CMainFrame::CMainFrame()
     QApplication::setWindowIcon(windowIcon());
 
     OnCommand(ID_ACQUIRE_AES, [this] {
+        // A hook set by a test stands in for the sheet.
         if (AppHooks().showAESSheet)
             AppHooks().showAESSheet(*this);
+        else
+            ShowAESSheet();
     });
     OnUpdateCommand(ID_ACQUIRE_AES, [](CCmdUI* ui) {
         CVeltrane* app = CVeltrane::GetApp();
-        ui->Enable(AppHooks().showAESSheet && app && app->m_pDAU && app->m_pDAU->TechniqueValid(CDAU::AES));
+        ui->Enable(app && app->m_pDAU && app->m_pDAU->TechniqueValid(CDAU::AES));
     });
     OnCommand(ID_ACQUIRE_XPS, [this] {
         // A hook set by a test stands in for the sheet.

@@ -15,6 +15,7 @@ class QToolButton;
 class CMonitor;
 class CVeltraneView;
 class CAcquireXPSSheet;
+class CAcquireAESSheet;
 
 enum : unsigned
 {
@@ -56,6 +57,9 @@ public:
     // hidden by its Close.
     CAcquireXPSSheet* ShowXPSSheet();
     CAcquireXPSSheet* GetXPSSheet() const { return m_pXPSSheet.get(); }
+    // Acquire > AES...: the same for the AES sheet.
+    CAcquireAESSheet* ShowAESSheet();
+    CAcquireAESSheet* GetAESSheet() const { return m_pAESSheet.get(); }
 
 protected:
     bool PreCreateWindow(QRect& geometry) override;
@@ -81,6 +85,7 @@ private:
     QList<QMenu*> m_menu129;
     QLabel* m_pIndicators[3] = {};
     std::unique_ptr<CAcquireXPSSheet> m_pXPSSheet;
+    std::unique_ptr<CAcquireAESSheet> m_pAESSheet;
 
     void ConnectAcquisitionHost();
 };

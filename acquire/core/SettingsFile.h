@@ -28,3 +28,11 @@ Kind CheckHeader(CFile& file, const std::string& shown, int fileType, unsigned w
 // The last part of a path, as messages name a file.
 std::string TitleOf(const std::string& path);
 } // namespace SettingsFile
+
+// At the end of an acquisition: the trailing number of the name (at most
+// nine digits, before the extension) counts on; blanks at both ends go.
+std::string NextDataFileName(const std::string& name);
+// Start's data-file name: the typed name without trailing blanks, with ext
+// (".vlt") appended unless it already ends with it in any case. Empty when
+// the typed name is empty (Start then uses a temporary file).
+std::string ResolveDataFileName(const std::string& typed, const std::string& ext);

@@ -127,22 +127,7 @@ void CXpsExpModel::SetMovement(int move)
 
 std::string CXpsExpModel::NextFileName(const std::string& name)
 {
-    const auto first = name.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return std::string();
-    const auto last = name.find_last_not_of(" \t\r\n");
-    std::string s = name.substr(first, last - first + 1);
-    const auto dot = s.rfind('.');
-    std::string ext = dot == std::string::npos ? std::string() : s.substr(dot);
-    std::string stem = dot == std::string::npos ? s : s.substr(0, dot);
-    size_t digits = 0;
-    while (digits < 9 && digits < stem.size() &&
-           std::isdigit(static_cast<unsigned char>(stem[stem.size() - 1 - digits])))
-        ++digits;
-    if (digits == 0)
-        return s;
-    const long long value = std::atoll(stem.substr(stem.size() - digits).c_str());
-    return stem.substr(0, stem.size() - digits) + std::to_string(value + 1) + ext;
+    return NextDataFileName(name);
 }
 
 void CXpsExpModel::Store(CArchive& ar) const
@@ -835,24 +820,6 @@ Kind Read(CFile& file, const std::string& shown, CXpsSetup& into, CAcqError& err
     return Kind::Refused;
 }
 } // namespace XpsSettingsFile
-
-std::string ResolveDataFileName(const std::string& typed, const std::string& ext)
-{
-    const auto last = typed.find_last_not_of(" \t\r\n");
-    if (last == std::string::npos)
-        return std::string();
-    std::string name = typed.substr(0, last + 1);
-    const auto dot = name.rfind('.');
-    bool has = false;
-    if (dot != std::string::npos && name.size() - dot == ext.size()) {
-        has = true;
-        for (size_t i = 0; i < ext.size(); ++i)
-            if (std::tolower(static_cast<unsigned char>(name[dot + i])) !=
-                std::tolower(static_cast<unsigned char>(ext[i])))
-                has = false;
-    }
-    return has ? name : name + ext;
-}
 
 void BuildXpsDocument(CVeltraneDoc& doc, const CXpsSetup& setup)
 {

@@ -239,11 +239,6 @@ using Kind = SettingsFile::Kind;
 Kind Read(CFile& file, const std::string& shown, CXpsSetup& into, CAcqError& error);
 } // namespace XpsSettingsFile
 
-// Start's data-file name: the typed name without trailing blanks, with ext
-// (".vlt") appended unless it already ends with it in any case. Empty when
-// the typed name is empty (Start then uses a temporary file).
-std::string ResolveDataFileName(const std::string& typed, const std::string& ext);
-
 class CVeltraneDoc;
 // Fills a new document from the set-up: header, experiment, source, ion gun
 // and one stage position for each number from the start to the end position.

@@ -1,7 +1,14 @@
 #include "acquire/ui/AcquireSheetBase.h"
 
+#include "acquire/core/SettingsFile.h"
 #include "acquire/ui/AcqHost.h"
+#include "data/Header.h"
+#include "data/Update.h"
+#include "data/VeltraneDoc.h"
+#include "framework/ui/DocTemplate.h"
 #include "framework/ui/Guard.h"
+#include "platform/Exceptions.h"
+#include "platform/MessageSink.h"
 #include "platform/Strings.h"
 
 #include <QCloseEvent>
@@ -12,6 +19,12 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <filesystem>
+
+namespace {
+// One counter for the program's run: the next "Untitled" number.
+int s_untitled = 1;
+} // namespace
 
 CAcquire_Page::CAcquire_Page(const QString& caption) : CPropertyPage(caption), m_Grid(this) {}
 
@@ -122,4 +135,116 @@ void CAcquire_Sheet::hideEvent(QHideEvent* e)
 {
     m_rcWindow = geometry();
     CPropertySheet::hideEvent(e);
+}
+
+bool CAcquire_Sheet::PrepareStart(const std::function<void()>& check)
+{
+    // Another run is never stopped from here.
+    if (!AcqHost().EngineIdle()) {
+        AfxMessageBox(2114u);
+        return false;
+    }
+    CPropertyPage* active = GetActivePage();
+    if (active && !active->OnKillActive())
+        return false;
+    if (active)
+        active->OnOK();
+    try {
+        check();
+    } catch (const CAcqException& e) {
+        Report(e.Error());
+        return false;
+    }
+    return true;
+}
+
+CVeltraneDoc* CAcquire_Sheet::NewDocument(int which, CMultiDocTemplate*& tmpl)
+{
+    tmpl = AcqHost().docTemplate ? AcqHost().docTemplate(which) : nullptr;
+    auto* doc = tmpl ? dynamic_cast<CVeltraneDoc*>(tmpl->OpenDocumentFile(nullptr, true)) : nullptr;
+    if (!doc)
+        AfxMessageBox(2115u, MB_OK | MB_ICONWARNING);
+    return doc;
+}
+
+void CAcquire_Sheet::Report(const CAcqError& error)
+{
+    if (error)
+        AfxMessageBox(error.Text(), MB_OK | MB_ICONWARNING);
+}
+
+bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc, const std::string& typed)
+{
+    std::string ext = tmpl.GetDocString(CMultiDocTemplate::filterExt);
+    if (ext.empty())
+        ext = ".vlt";
+    const std::string name = ResolveDataFileName(typed, ext);
+    CDocCommands* commands = tmpl.GetCommands(&doc);
+    bool saved = false;
+    if (name.empty()) {
+        m_csTempFile =
+            (std::filesystem::temp_directory_path() / (std::string(CHeader::AppName) + ext)).string();
+        saved = commands && commands->DoSave(m_csTempFile, true);
+    } else {
+        m_csTempFile.clear();
+        if (std::filesystem::exists(name)) {
+            const int answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(name)}),
+                                             MB_YESNOCANCEL | MB_ICONWARNING);
+            if (answer == IDYES)
+                saved = commands && commands->DoSave(name, true);
+            else if (answer == IDNO)
+                saved = commands && commands->DoSave(std::string(), true);
+        } else {
+            saved = commands && commands->DoSave(name, true);
+        }
+    }
+    if (!saved)
+        tmpl.CloseDocument(&doc);
+    return saved;
+}
+
+void CAcquire_Sheet::RetitleTempDocument()
+{
+    CVeltraneDoc* doc = AcqHost().engineDocument ? AcqHost().engineDocument() : nullptr;
+    if (doc && !m_csTempFile.empty() && doc->GetPathName() == m_csTempFile) {
+        doc->SetPathName(LoadString(61443) + std::to_string(s_untitled++));
+        doc->SetModifiedFlag(true);
+    }
+}
+
+void CAcquire_Sheet::DeliverUpdate(intptr_t lParam)
+{
+    // The record is valid only during this call, which the worker made with a sent message.
+    auto* update = reinterpret_cast<SAcqUpdate*>(lParam);
+    if (update && update->m_pDoc)
+        update->m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(update));
+}
+
+void CAcquire_Sheet::OnSave()
+{
+    if (CPropertyPage* p = GetActivePage())
+        p->UpdateData(true);
+    std::string path;
+    static const unsigned filters[] = {1040, 0};
+    if (AcqHost().fileName && AcqHost().fileName(path, false, filters))
+        SaveFile(path);
+}
+
+void CAcquire_Sheet::OnOpen()
+{
+    std::string path;
+    static const unsigned filters[] = {1040, 1041, 1042, 0};
+    if (AcqHost().fileName && AcqHost().fileName(path, true, filters))
+        OpenFile(path);
+}
+
+void CAcquire_Sheet::WriteReported(const std::function<void()>& write)
+{
+    try {
+        write();
+    } catch (const CFileException& e) {
+        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
+    } catch (const CArchiveException& e) {
+        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
+    }
 }

@@ -5,14 +5,20 @@
 // grid notifications have permissive defaults.
 
 #include "UGrid/model/UGCell.h"
+#include "acquire/core/AcqError.h"
 #include "acquire/ui/AcquireGrid.h"
 #include "framework/ui/PropertySheet.h"
 
 #include <QRect>
+#include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 class QPushButton;
 class CAcquire_Sheet;
+class CMultiDocTemplate;
+class CVeltraneDoc;
 
 class CAcquire_Page : public CPropertyPage
 {
@@ -66,6 +72,9 @@ public:
     virtual void OnClose();
     virtual void OnAbort();
     virtual void OnStop();
+    // The temporary data file of the last Start without a file name; empty
+    // when the last Start used the typed name.
+    const std::string& TempFile() const { return m_csTempFile; }
 
 protected:
     // Replaces the sheet's own buttons by the command column; the derived
@@ -78,9 +87,34 @@ protected:
     void OnCancel() override { OnClose(); }
     // The derived sheets' commands.
     virtual void OnStart() {}
-    virtual void OnOpen() {}
-    virtual void OnSave() {}
+    // Open... and Save...: the settings-file dialog, then OpenFile or SaveFile.
+    virtual void OnOpen();
+    virtual void OnSave();
+    virtual void OpenFile(const std::string&) {}
+    virtual void SaveFile(const std::string&) {}
+    // Runs write; a file that cannot be written is reported, not thrown.
+    static void WriteReported(const std::function<void()>& write);
+
+    // Start's first steps: refused with a message while any run goes on; the
+    // active page's values taken; then check, whose CAcqException is shown.
+    // False when Start goes no further.
+    bool PrepareStart(const std::function<void()>& check);
+    // A new, empty document of the spectrum (0), profile (1) or image (2)
+    // template; null, the reason shown, when none can be made.
+    CVeltraneDoc* NewDocument(int which, CMultiDocTemplate*& tmpl);
+    static void Report(const CAcqError& error);
+    // Start's part common to the sheets: saves the new document under the
+    // typed name (the extension added) or, without one, under the temporary
+    // file; asks before replacing a file (No: the Save As prompt). When it is
+    // not saved the document is closed and false returned.
+    bool SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc, const std::string& typed);
+    // At a run's end: a document acquired into the temporary file becomes
+    // "Untitled<n>" and modified, so that closing it asks where to keep it.
+    void RetitleTempDocument();
+    // A data record sent by the acquisition worker goes to its document's views.
+    static void DeliverUpdate(intptr_t lParam);
 
     std::vector<QPushButton*> m_Buttons;
     QRect m_rcWindow;
+    std::string m_csTempFile;
 };

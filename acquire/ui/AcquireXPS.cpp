@@ -17,12 +17,6 @@
 #include <QTabWidget>
 #include <filesystem>
 
-namespace {
-// One counter for the program's run: the next "Untitled" number.
-int s_untitled = 1;
-
-} // namespace
-
 SXpsInstrument CurrentXpsInstrument()
 {
     SXpsInstrument instr;
@@ -78,12 +72,6 @@ bool CAcquireXPSSheet::OnInitDialog()
     return ok;
 }
 
-void CAcquireXPSSheet::Report(const CAcqError& error)
-{
-    if (error)
-        AfxMessageBox(error.Text(), MB_OK | MB_ICONWARNING);
-}
-
 void CAcquireXPSSheet::RefreshPages()
 {
     for (int i = 0; i < GetPageCount(); ++i)
@@ -113,19 +101,8 @@ void CAcquireXPSSheet::OnStart()
 {
     // One run at a time: a second Start while this one is being prepared or
     // running, or while the engine works for anyone, is refused.
-    if (m_bStarting || !AcqHost().EngineIdle())
+    if (m_bStarting || !PrepareStart([this] { m_pSetup->Check(m_SrcPage.IsXraysOn()); }))
         return;
-    CPropertyPage* active = GetActivePage();
-    if (active && !active->OnKillActive())
-        return;
-    if (active)
-        active->OnOK();
-    try {
-        m_pSetup->Check(m_SrcPage.IsXraysOn());
-    } catch (const CAcqException& e) {
-        Report(e.Error());
-        return;
-    }
     m_bStarting = true;
     if (!StartDocument())
         m_bStarting = false;
@@ -134,46 +111,17 @@ void CAcquireXPSSheet::OnStart()
 bool CAcquireXPSSheet::StartDocument()
 {
     const SAcqHost& host = AcqHost();
-    if (!host.docTemplate)
-        return false;
     const int which = m_pSetup->GetExpType() == CAcquireXPS::Image ? 2
                       : m_pSetup->FastScanMode() == 1              ? 1
                                                                    : 0;
-    CMultiDocTemplate* tmpl = host.docTemplate(which);
-    if (!tmpl)
-        return false;
-    auto* doc = dynamic_cast<CVeltraneDoc*>(tmpl->OpenDocumentFile(nullptr, true));
+    CMultiDocTemplate* tmpl = nullptr;
+    CVeltraneDoc* doc = NewDocument(which, tmpl);
     if (!doc)
         return false;
     BuildXpsDocument(*doc, *m_pSetup);
 
-    std::string ext = tmpl->GetDocString(CMultiDocTemplate::filterExt);
-    if (ext.empty())
-        ext = ".vlt";
-    const std::string name = ResolveDataFileName(m_pSetup->m_Exp.m_csFileName, ext);
-    CDocCommands* commands = tmpl->GetCommands(doc);
-    bool saved = false;
-    if (name.empty()) {
-        m_csTempFile =
-            (std::filesystem::temp_directory_path() / (std::string(CHeader::AppName) + ext)).string();
-        saved = commands && commands->DoSave(m_csTempFile, true);
-    } else {
-        m_csTempFile.clear();
-        if (std::filesystem::exists(name)) {
-            const int answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(name)}),
-                                             MB_YESNOCANCEL | MB_ICONWARNING);
-            if (answer == IDYES)
-                saved = commands && commands->DoSave(name, true);
-            else if (answer == IDNO)
-                saved = commands && commands->DoSave(std::string(), true);
-        } else {
-            saved = commands && commands->DoSave(name, true);
-        }
-    }
-    if (!saved) {
-        tmpl->CloseDocument(doc);
+    if (!SaveNewDocument(*tmpl, *doc, m_pSetup->m_Exp.m_csFileName))
         return false;
-    }
     doc->UpdateAllViews(nullptr);
     if (!host.startAcquiring)
         return false; // no engine in this program: the document stays as built
@@ -194,25 +142,16 @@ intptr_t CAcquireXPSSheet::OnAppMessage(unsigned message, uintptr_t wParam, intp
         return 0;
     case WMAPP_ACQ_SPECTRALDATA:
     case WMAPP_ACQ_INTENSITYDATA:
-    case WMAPP_ACQ_IMAGEDATA: {
-        // The record is valid only during this call, which the worker made
-        // with a sent message.
-        auto* update = reinterpret_cast<SAcqUpdate*>(lParam);
-        if (update && update->m_pDoc)
-            update->m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(update));
+    case WMAPP_ACQ_IMAGEDATA:
+        DeliverUpdate(lParam);
         return 0;
-    }
     case WMAPP_ACQ_END: {
         m_bStarting = false;
         SetEngineBusy(false);
         m_pSetup->m_Exp.m_csFileName = CXpsExpModel::NextFileName(m_pSetup->m_Exp.m_csFileName);
         if (m_ExpPage.IsBuilt())
             m_ExpPage.Refresh();
-        CVeltraneDoc* doc = AcqHost().engineDocument ? AcqHost().engineDocument() : nullptr;
-        if (doc && !m_csTempFile.empty() && doc->GetPathName() == m_csTempFile) {
-            doc->SetPathName(LoadString(61443) + std::to_string(s_untitled++));
-            doc->SetModifiedFlag(true);
-        }
+        RetitleTempDocument();
         if (lParam)
             AfxMessageBox(unsigned(lParam));
         AfxMessageBox(wParam ? unsigned(wParam) : 5120u);
@@ -223,35 +162,9 @@ intptr_t CAcquireXPSSheet::OnAppMessage(unsigned message, uintptr_t wParam, intp
     }
 }
 
-void CAcquireXPSSheet::OnSave()
-{
-    if (CPropertyPage* p = GetActivePage())
-        p->UpdateData(true);
-    std::string path;
-    static const unsigned filters[] = {1040, 0};
-    if (!AcqHost().fileName || !AcqHost().fileName(path, false, filters))
-        return;
-    SaveFile(path);
-}
-
 void CAcquireXPSSheet::SaveFile(const std::string& path)
 {
-    try {
-        XpsSettingsFile::Write(*m_pSetup, path);
-    } catch (const CFileException& e) {
-        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
-    } catch (const CArchiveException& e) {
-        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
-    }
-}
-
-void CAcquireXPSSheet::OnOpen()
-{
-    std::string path;
-    static const unsigned filters[] = {1040, 1041, 1042, 0};
-    if (!AcqHost().fileName || !AcqHost().fileName(path, true, filters))
-        return;
-    OpenFile(path);
+    WriteReported([&] { XpsSettingsFile::Write(*m_pSetup, path); });
 }
 
 void CAcquireXPSSheet::OpenFile(const std::string& path)

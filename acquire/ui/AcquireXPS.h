@@ -274,20 +274,17 @@ public:
     intptr_t OnAppMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
     // The energy unit changed: the regions page shows the new unit.
     void OnUnitChange();
-    const std::string& TempFile() const { return m_csTempFile; }
     // A run of this sheet is being prepared or goes, or the engine works for another.
     bool IsRunBusy() const;
 
     // Commands, public for the main frame's tests.
     void OnStart() override;
-    void OnOpen() override;
-    void OnSave() override;
     // Settings file or data file, given its path (Open after the dialog).
-    void OpenFile(const std::string& path);
+    void OpenFile(const std::string& path) override;
     // A whole set-up takes the place of the sheet's; the X-ray source keeps
     // its state; group 0 becomes current and the pages show the new values.
     void TakeSetup(std::unique_ptr<CXpsSetup> setup, bool fromDocument = false);
-    void SaveFile(const std::string& path);
+    void SaveFile(const std::string& path) override;
 
 protected:
     bool OnInitDialog() override;
@@ -295,7 +292,6 @@ protected:
 private:
     void SetEngineBusy(bool busy);
     void RefreshPages();
-    void Report(const CAcqError& error);
     bool StartDocument();
 
     std::unique_ptr<CXpsSetup> m_pSetup;
@@ -305,7 +301,6 @@ private:
     CAcquireXPS_PrfPage m_PrfPage;
     CAcquireXPS_RgnPage m_RgnPage;
     CAcquireXPS_ImgPage m_ImgPage;
-    std::string m_csTempFile;
     bool m_bStarting = false; // between Start and the engine's end message
 };
 

@@ -1,5 +1,6 @@
 #include "acquire/ui/AesScnPage.h"
 
+#include "acquire/ui/GridHolder.h"
 #include "framework/ui/ClipFormat.h"
 
 #include "UGrid/UGEdit.h"
@@ -50,35 +51,6 @@ enum Look
     Face,
     Edit,
     Selected
-};
-
-// The grid in its placeholder: it fills the placeholder whatever its size.
-class CGridHolder : public QWidget
-{
-public:
-    CGridHolder(QWidget* parent, CAcquireGrid& grid) : QWidget(parent), m_grid(grid)
-    {
-        setObjectName(QStringLiteral("IDC_ACQAESSCN_GRID"));
-        setMinimumSize(200, 160);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-        grid.setParent(this);
-    }
-
-protected:
-    void resizeEvent(QResizeEvent*) override
-    {
-        m_grid.setGeometry(rect());
-        const int cols = m_grid.GetColCount();
-        if (cols > 0) {
-            const int w = std::max(40, m_grid.width() - m_grid.GetVScrollWidth() - 2);
-            for (int c = 0; c < cols; ++c)
-                m_grid.SetColWidth(c, w / cols);
-            m_grid.RedrawAll();
-        }
-    }
-
-private:
-    CAcquireGrid& m_grid;
 };
 
 int HimetricToPixels(int himetric, int dpi)
@@ -171,7 +143,19 @@ bool CAcquireAES_ScnPage::OnInitDialog()
     imagesLayout->addWidget(m_chkLinescan, 3, 0, 1, 2);
     imagesLayout->setRowStretch(4, 1);
 
-    m_gridHolder = new CGridHolder(this, m_Grid);
+    auto* holder = new CGridHolder(this, "IDC_ACQAESSCN_GRID", m_Grid);
+    holder->setMinimumSize(200, 160);
+    // The four columns share the width.
+    holder->onResize = [this] {
+        const int cols = m_Grid.GetColCount();
+        if (cols > 0) {
+            const int w = std::max(40, m_Grid.width() - m_Grid.GetVScrollWidth() - 2);
+            for (int c = 0; c < cols; ++c)
+                m_Grid.SetColWidth(c, w / cols);
+            m_Grid.RedrawAll();
+        }
+    };
+    m_gridHolder = holder;
     auto* left = new QVBoxLayout;
     left->addWidget(spectra);
     left->addWidget(images);

@@ -9,6 +9,7 @@
 #include "acquire/ui/AcquireXPS.h"
 #include "acquire/ui/GridHolder.h"
 #include "acquire/ui/PeriodicTable.h"
+#include "acquire/ui/TableHelpers.h"
 #include "data/Region.h"
 #include "data/Source.h"
 #include "data/formats/PkLib.h"
@@ -35,78 +36,7 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace {
-constexpr double NotValid = CLevelInfo::NotValid;
-
-QString Q(const std::string& cp1252)
-{
-    return QString::fromStdString(Cp1252ToUtf8(cp1252));
-}
-
-std::string Cp(const QString& text)
-{
-    return Utf8ToCp1252(text.toStdString());
-}
-
-std::string G(double v)
-{
-    return v == NotValid || v == -NotValid || v != v ? std::string() : FormatPrintf("%g", v);
-}
-
-// The looks of the edit-row tables.
-struct Looks
-{
-    CUGCell edit, grey, empty, sel, list;
-    void Make(CAcquireGrid& grid)
-    {
-        grid.GetGridDefault(&grey);
-        empty = grey;
-        edit = grey;
-        edit.SetReadOnly(0);
-        edit.SetBackColor(UGGetSysColor(UG_COLOR_WINDOW));
-        sel = grey;
-        sel.SetBackColor(UGGetSysColor(UG_COLOR_HIGHLIGHT));
-        sel.SetTextColor(UGGetSysColor(UG_COLOR_HIGHLIGHTTEXT));
-        list = edit;
-        list.SetTextColor(UGGetSysColor(UG_COLOR_WINDOWTEXT));
-        list.SetCellType(UGTYPE_DROPLIST);
-        list.SetCellTypeParam(0x200);
-    }
-};
-
-void Put(CAcquireGrid& grid, int col, long row, const CUGCell& look, const std::string& text)
-{
-    CUGCell cell = look;
-    cell.SetText(text.c_str());
-    grid.SetCell(col, row, &cell);
-}
-
-// The editor's text so far (for the four-character limit of the tables).
-int EditorLength(CWnd* edit)
-{
-    auto* e = qobject_cast<CUGEdit*>(edit);
-    return e ? int(e->Text().size()) : 0;
-}
-
-void SetUpEditRowGrid(CAcquireGrid& grid, int cols, int rows)
-{
-    grid.CreateGrid(0, RECT{0, 0, 100, 100}, grid.parentWidget(), 0);
-    grid.SetColCount(cols);
-    grid.SetRowCount(rows);
-    grid.SetSideHdgWidth(0);
-    grid.SetHScrollHeight(0);
-    grid.SetUniformRowHeight(1);
-    const int h = grid.TextHeight();
-    grid.SetTopHdgHeight(h);
-    grid.SetDefRowHeight(h);
-    grid.LockRows(1);
-}
-
-bool IsPrintable(UINT key)
-{
-    return key >= 32 && key != 127;
-}
-} // namespace
+using namespace AcqTable;
 
 // ---- Stage -----------------------------------------------------------------
 
@@ -733,23 +663,7 @@ int CAcquireXPS_PrfPage::OnEditContinue(int oldcol, long, int* newcol, long* new
         if (s <= 1 || !SelectRow(s - 1))
             SelectRow(long(Levels()->size()));
     };
-    const long last = m_Grid.GetRowCount() - 1;
-    if (*newrow == 0 && oldcol == 2 && *newcol == 0) {
-        next();
-    } else if (*newrow == 0 && oldcol == 0 && *newcol == 2) {
-        prev();
-    } else if (*newrow == 1) {
-        *newcol = oldcol == 2 ? 0 : oldcol + 1;
-        if (oldcol == 2)
-            next();
-    } else if (*newrow == last) {
-        *newcol = oldcol == 0 ? 2 : oldcol - 1;
-        if (oldcol == 0)
-            prev();
-    } else {
-        return 1;
-    }
-    *newrow = 0;
+    EditRowContinue(oldcol, m_Grid.GetRowCount() - 1, newcol, newrow, next, prev);
     return 1;
 }
 

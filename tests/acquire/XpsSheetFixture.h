@@ -1,56 +1,17 @@
 #pragma once
-// The XPS sheet opened from the Acquire menu of the real program, on the
-// emulated instrument, with helpers that act as a user would: clicks on
-// cells, keys typed into the in-place editor, choices from drop-down lists.
+// The XPS sheet opened from the Acquire menu of the real program.
 
-#include "../app/AppFixture.h"
-#include "GridActions.h"
-
-#include "UGrid/UGDropListType.h"
-#include "UGrid/UGGrid.h"
+#include "SheetUser.h"
 #include "acquire/ui/AcquireXPS.h"
-#include "app/InstrumentHooks.h"
-#include "data/Region.h"
 #include "data/Source.h"
-#include "res/resource.h"
 
-#include <QApplication>
-#include <QKeyEvent>
-#include <QTabWidget>
-#include <QTest>
-
-// A spectrum region as the pages hold them (kinetic energies, no backgrounds).
-inline CRegion* NewRegion(const char* name, double start, double finish, double step, double dwell = 100,
-                          int scans = 1)
-{
-    auto* r = new CRegion;
-    r->m_csName = name;
-    r->m_dStart = start;
-    r->m_dFinish = finish;
-    r->m_dStep = step;
-    r->m_dDwell = dwell;
-    r->m_nScans = scans;
-    r->m_iRepeat = 1;
-    r->m_dPeak = (start + finish) / 2;
-    return r;
-}
-
-class XpsSheet : public AppFixture
+class XpsSheet : public SheetUser<CAcquireXPSSheet>
 {
 protected:
     void SetUp() override
     {
         AppFixture::SetUp();
-        InstallInstrumentHooks();
-        QFile::remove(settings.Path("machine.ini"));
-        ASSERT_TRUE(QFile::copy(QStringLiteral(VELTRANE_MACHINE_EMULATED), settings.Path("machine.ini")));
-        QFile::setPermissions(settings.Path("machine.ini"), QFile::ReadOwner | QFile::WriteOwner);
-        Start();
-        Pump(100);
-        ASSERT_TRUE(Execute(ID_ACQUIRE_XPS));
-        sheet = frame->GetXPSSheet();
-        ASSERT_NE(sheet, nullptr);
-        Pump(50);
+        OpenSheet(ID_ACQUIRE_XPS, &CMainFrame::GetXPSSheet);
     }
     void TearDown() override
     {
@@ -60,32 +21,4 @@ protected:
     }
 
     CXpsSetup& S() { return sheet->Setup(); }
-    void Page(int i)
-    {
-        sheet->findChild<QTabWidget*>()->setCurrentIndex(i);
-        Pump(0);
-    }
-    template <class W> W* Ctrl(const char* name)
-    {
-        W* w = sheet->findChild<W*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-    // Near the left edge: a radio button or check box takes clicks on its indicator and text only.
-    void Click(const char* name)
-    {
-        QWidget* w = Ctrl<QWidget>(name);
-        QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(std::min(8, w->width() / 2), w->height() / 2));
-        Pump(0);
-    }
-
-    void Key(Qt::Key key, const QString& text = QString()) { GridActions::Key(key, text); }
-    void Type(const QString& text) { GridActions::Type(text); }
-    void ClickCell(CAcquireGrid& grid, int col, long row) { GridActions::ClickCell(grid, col, row); }
-    void Choose(CAcquireGrid& grid, int col, long row, const QString& text)
-    {
-        GridActions::Choose(grid, col, row, text);
-    }
-
-    CAcquireXPSSheet* sheet = nullptr;
 };

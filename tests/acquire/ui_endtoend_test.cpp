@@ -19,19 +19,6 @@
 #include <QPushButton>
 #include <chrono>
 
-namespace {
-bool PumpUntil(const std::function<bool()>& done, int seconds)
-{
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        Pump(10);
-    }
-    return true;
-}
-} // namespace
-
 TEST_F(XpsSheet, FromTheMenuToAFinishedAcquisition)
 {
     const CPkLib* lib = &app->m_PkLib;
