@@ -1,6 +1,7 @@
 #include "acquire/ui/AesRgnPage.h"
 
 #include "framework/ui/ClipFormat.h"
+#include "res/resource.h"
 
 #include "UGrid/UGDropListType.h"
 #include "acquire/core/RegionClip.h"

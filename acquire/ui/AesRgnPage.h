@@ -16,9 +16,6 @@ class CAcquireAES_RgnPage : public CAesPage
     Q_OBJECT
 public:
     static constexpr int nMinNumCols = 6;
-    // The pop-up menu's commands.
-    static constexpr int ID_EDIT_CLEAR = 57632, ID_EDIT_COPY = 57634, ID_EDIT_CUT = 57635,
-                         ID_EDIT_PASTE = 57637;
 
     explicit CAcquireAES_RgnPage(QWidget* parent = nullptr);
     // The experiment page changed the experiment type.

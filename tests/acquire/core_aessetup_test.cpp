@@ -73,12 +73,14 @@ std::vector<uint8_t> GoldenAes()
 {
     CBytes f;
     f.header(1);
-    f.b.insert(f.b.end(), ExperimentSection().b.begin(), ExperimentSection().b.end());
+    const auto exp = ExperimentSection().b;
+    f.b.insert(f.b.end(), exp.begin(), exp.end());
     // Scan control: points, size choice, magnification, resolution, line scan, points, areas
     f.i32(CAcquireAES_Scn::Point).i32(256).i32(2000).i32(1).i32(0);
     f.i32(2).i32(-100).i32(50).i32(20).i32(-30);
     f.i32(0);
-    f.b.insert(f.b.end(), ProfilingSection().b.begin(), ProfilingSection().b.end());
+    const auto prf = ProfilingSection().b;
+    f.b.insert(f.b.end(), prf.begin(), prf.end());
     // Regions: wide, narrow, analyser modes; the wide-scan list; no narrow-scan or image region
     f.i32(0).i32(0).i32(0);
     f.i32(1).region("Wide", "", 0, 1000, 1, 500, 0, 1000, 100, 50, 1, 1, -1);

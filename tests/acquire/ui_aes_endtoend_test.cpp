@@ -102,12 +102,16 @@ TEST_F(AesRun, DepthProfileWithItsLevels)
     S().m_Prf.m_Levels = {{1, 2, 0}, {3, 3, 1}, {}};
     sheet->PrfPage().Refresh();
     NarrowRegion("Si", 90);
+    // Profiled at two points: a stage position each.
+    S().m_Scn.m_iControl = Scn::Point;
+    S().m_Scn.m_Points = {{-100, 50}, {20, -30}};
     Name("");
     ASSERT_TRUE(Run());
     CVeltraneDoc* doc = Doc();
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(doc->GetExperiment()->GetExpType(), CExperiment::Profile);
-    ASSERT_GE(doc->GetNumStagePosns(), 1);
+    ASSERT_EQ(doc->GetNumStagePosns(), 2);
+    EXPECT_EQ(doc->GetStagePosn(1)->GetNumLevels(), 3);
     const CStagePosn* posn = doc->GetStagePosn(0);
     ASSERT_EQ(posn->GetNumLevels(), 3);
     EXPECT_EQ(posn->GetLevel(2)->GetValue(), 1);
@@ -143,7 +147,7 @@ TEST_F(AesRun, AugerMapAndLineScan)
         CVeltraneDoc* doc = Doc();
         ASSERT_NE(doc, nullptr);
         EXPECT_EQ(doc->GetExperiment()->GetExpType(), CExperiment::Image);
-        ASSERT_GE(doc->GetNumStagePosns(), 1);
+        ASSERT_EQ(doc->GetNumStagePosns(), 1);
         const CStagePosn* posn = doc->GetStagePosn(0);
         EXPECT_EQ(posn->GetPosnMode(), line ? CStagePosn::Linear2D : CStagePosn::Image);
         ASSERT_EQ(posn->GetNumImageRgns(), 1);

@@ -174,7 +174,7 @@ TEST_F(AesSheet, OpenOfAWrongKindOfFileSaysWhyAndChangesNothing)
         {WriteDataFile("xps.vlt", 0x102, 2), "The file 'xps.vlt' does not contain Auger data"},
         {settings.Path("junk.saq"), "The file 'junk.saq' contains data of an unknown type"},
         {WriteDataFile("odd.vlt", 0x108, 1), "Unknown experiment type."},
-        {settings.Path("cut.saq"), "The file 'cut.saq' contains illegal parameters"},
+        {settings.Path("cut.saq"), "Unexpected end of file while reading 'cut.saq'"},
     };
     for (const auto& c : cases) {
         sink.Clear();

@@ -12,6 +12,7 @@
 #include "data/formats/PkLib.h"
 #include "framework/ui/ClipFormat.h"
 #include "platform/Strings.h"
+#include "res/resource.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -299,14 +300,14 @@ TEST_F(AesRgnPage, PopupMenuCopiesCutsAndPastes)
         << "paste needs a region on the clipboard";
     EXPECT_EQ(Menu(2, R::Start), none);
 
-    Menu(1, R::Start, CAcquireAES_RgnPage::ID_EDIT_COPY);
+    Menu(1, R::Start, ID_EDIT_COPY);
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     EXPECT_TRUE(data->hasFormat(ClipFormat::MimeType(RegionClip::CF_WDERGN)));
     EXPECT_FALSE(data->hasFormat(ClipFormat::MimeType(RegionClip::CF_NRWRGN)));
     EXPECT_EQ(Menu(0, R::Start), QStringList({"Cut", "Copy", "Delete"})) << "Wide is in the list already";
     EXPECT_EQ(Menu(1, R::Start), QStringList({"Cut", "Copy", "Paste", "Delete"}));
 
-    Menu(0, R::Start, CAcquireAES_RgnPage::ID_EDIT_COPY);
+    Menu(0, R::Start, ID_EDIT_COPY);
     data = QGuiApplication::clipboard()->mimeData();
     EXPECT_TRUE(data->hasFormat(ClipFormat::MimeType(RegionClip::CF_NRWRGN)));
     EXPECT_FALSE(data->hasFormat(ClipFormat::MimeType(RegionClip::CF_WDERGN)));
@@ -314,7 +315,7 @@ TEST_F(AesRgnPage, PopupMenuCopiesCutsAndPastes)
     EXPECT_EQ(Menu(3, R::Start), none);
 
     // Paste onto column 1 inserts there and moves the others right.
-    Menu(1, R::Start, CAcquireAES_RgnPage::ID_EDIT_PASTE);
+    Menu(1, R::Start, ID_EDIT_PASTE);
     ASSERT_EQ(M().NumRegions(), 3);
     EXPECT_EQ(Text(1, R::Element), "Cu");
     EXPECT_EQ(Text(2, R::Element), "Wide");
@@ -322,14 +323,14 @@ TEST_F(AesRgnPage, PopupMenuCopiesCutsAndPastes)
 
     // Cutting the Wide column keeps the region; Wide is offered again.
     CRegion* wide = M().GetWidescanRgn();
-    Menu(2, R::Start, CAcquireAES_RgnPage::ID_EDIT_CUT);
+    Menu(2, R::Start, ID_EDIT_CUT);
     EXPECT_EQ(M().NumRegions(), 2);
     EXPECT_EQ(M().GetWidescanRgn(), wide);
     EXPECT_EQ(Text(2, R::Element), "");
     EXPECT_TRUE(
         QGuiApplication::clipboard()->mimeData()->hasFormat(ClipFormat::MimeType(RegionClip::CF_WDERGN)));
     EXPECT_TRUE(ListItems(2, R::Element).contains(QStringLiteral("Wide")));
-    Menu(0, R::Start, CAcquireAES_RgnPage::ID_EDIT_CLEAR);
+    Menu(0, R::Start, ID_EDIT_CLEAR);
     EXPECT_EQ(M().NumRegions(), 1);
     EXPECT_EQ(Text(0, R::Element), "Cu");
 
@@ -337,7 +338,7 @@ TEST_F(AesRgnPage, PopupMenuCopiesCutsAndPastes)
     auto* hostile = new QMimeData;
     hostile->setData(ClipFormat::MimeType(RegionClip::CF_NRWRGN), QByteArray("\xff\xff\xff", 3));
     QGuiApplication::clipboard()->setMimeData(hostile);
-    Menu(0, R::Start, CAcquireAES_RgnPage::ID_EDIT_PASTE);
+    Menu(0, R::Start, ID_EDIT_PASTE);
     EXPECT_EQ(M().NumRegions(), 1);
 
     // The wide scan's own column is copied, never cut or pasted over.
