@@ -2,6 +2,7 @@
 
 #include "acquire/ui/GridHolder.h"
 #include "framework/ui/ClipFormat.h"
+#include "res/resource.h"
 
 #include "UGrid/UGEdit.h"
 #include "acquire/core/AesScnModel.h"
@@ -35,10 +36,6 @@ using AesScan::kMissing;
 
 namespace {
 constexpr int nMinNumRows = 12;
-constexpr int ID_EDIT_CLEAR = 57632;
-constexpr int ID_EDIT_COPY = 57634;
-constexpr int ID_EDIT_CUT = 57635;
-constexpr int ID_EDIT_PASTE = 57637;
 // Half-size of a point's square and the tolerance of a press on it.
 constexpr int kPointHimetric = 76;
 // Size of a tracker's handles, in window pixels.

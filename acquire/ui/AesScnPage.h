@@ -83,8 +83,6 @@ public:
     int OnMenuStart(int col, long row, int section) override;
     void OnMenuCommand(int col, long row, int section, int item) override;
 
-    static constexpr int ID_EDIT_INSERT = 32823;
-
 private:
     CAesScnModel& M() const;
     void SetupGrid();

@@ -228,7 +228,7 @@ TEST_F(AesScnPage, ClipboardKeepsTheKindOfEntry)
     EXPECT_EQ(M().m_Areas, (std::vector<Ar>{{-40, 40, 40, -40}, {-40, 40, 40, -40}, {1, 2, 3, 4}}));
     EXPECT_EQ(Cell(3, 1), QStringLiteral("-10"));
     page->OnMenuCommand(0, 2, 1, ID_EDIT_CUT);
-    page->OnMenuCommand(0, 0, 1, CAcquireAES_ScnPage::ID_EDIT_INSERT);
+    page->OnMenuCommand(0, 0, 1, ID_EDIT_INSERT);
     EXPECT_EQ(M().m_Areas, (std::vector<Ar>{AesScan::kEmptyArea, {-40, 40, 40, -40}, {-40, 40, 40, -40}}));
     EXPECT_EQ(page->Rows(), 3);
 
