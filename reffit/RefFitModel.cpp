@@ -101,8 +101,14 @@ constexpr int kPhaseReserve = 8;
 // A shift that moved further than this (energy units) from its start is
 // tried again held at the start.
 constexpr double kStrayDistance = 1.0;
-// Places per energy unit on either side of a stray's start that are tried.
-constexpr int kStrayPlaces = 4;
+// A stray is held at the best of a few places a quarter of an energy unit
+// apart within half an energy unit of its start. Places farther out more
+// often suit the others' wrong positions than the stray's own.
+constexpr int kStrayPlaces = 4; // per energy unit
+constexpr int kStrayReach = 2;  // places on either side
+// A look aside (see Solve) that gains less than this fraction of the sum of
+// squares is not worth another solve.
+constexpr double kAsideGain = 1.0e-7;
 // Two references whose placements correlate more than this, and whose shifts
 // differ by at least this many energy units, are tried swapped. Each further
 // swap costs about a sixth more time in the modes with a shift per
@@ -229,6 +235,9 @@ public:
         m_sumY2 = m_sumY + m_refs;
         m_pinned = m_sumY2 + m_refs;
         std::fill_n(m_pinned, m_nShift, 0.0);
+        m_asideSse = m_pinned + m_nShift;
+        m_asideShift = m_asideSse + m_nShift;
+        ClearAside();
         m_t0 = fit.m_data;
         m_sumData = Sum(fit.m_data);
         m_sumT0 = m_sumData;
@@ -244,7 +253,7 @@ public:
                + 3 * points   // target, scratch, last residuals
                + 3 * l * l    // normal equations, their factor, kept copy
                + 7 * l        // right-hand sides, coefficients, active set
-               + 5 * ns       // shifts, typical, start, best, pinned
+               + 7 * ns       // shifts, typical, start, best, pinned, looks aside
                + 3 * m + 1;   // penalty flags, sums of the references
     }
 
@@ -327,6 +336,23 @@ public:
         return found;
     }
     void SaveBest() { std::copy(m_shifts, m_shifts + m_nShift, m_bestShifts); }
+    void ClearAside() { std::fill_n(m_asideSse, m_nShift, HUGE_VAL); }
+    // Of the looks aside that the last secant Jacobians took (each shift
+    // alone moved by the secant step), the lowest below 'below': its shift
+    // j and place v; false when none is lower.
+    bool LowestAside(double below, int& j, double& v) const
+    {
+        bool found = false;
+        for (int k = 0; k < m_nShift; ++k) {
+            if (m_asideSse[k] < below) {
+                below = m_asideSse[k];
+                j = k;
+                v = m_asideShift[k];
+                found = true;
+            }
+        }
+        return found;
+    }
     void Unpin() { std::fill_n(m_pinned, m_nShift, 0.0); }
     bool Pinned(int j) const { return m_pinned[j] != 0.0; }
     double StartShift(int j) const { return m_startShifts[j]; }
@@ -383,6 +409,12 @@ public:
             const double invh = 1.0 / h;
             for (int i = 0; i < m_n; ++i)
                 col[i] = (work[std::size_t(i)] - r[std::size_t(i)]) * invh;
+            if (steps.absolute > 0.0) {
+                // A secant's column is the residual with this shift alone
+                // moved past the nearest kinks: kept as a look aside.
+                m_asideSse[j] = LsqDot(work.data(), work.data(), m_n);
+                m_asideShift[j] = vh;
+            }
         }
         return true;
     }
@@ -704,6 +736,7 @@ private:
     double* m_lastR;                      // residuals at the shifts of the last evaluation
     double *m_sumY, *m_sumY2;             // sums of the placed and trial references
     double* m_pinned;                     // per shift: 1 while held at its start
+    double *m_asideSse, *m_asideShift;    // per shift: a look aside, see LowestAside
     const double* m_t0;                   // target of the placed references
     double m_sumT0 = 0.0, m_sumData = 0.0;
     double* m_penAny; // per placed reference, then for the trial: 1 if penalised
@@ -821,8 +854,9 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // leaves a false minimum just before it. The fine solve settles in one;
     // references that wandered off are tried again from their start; then
     // secants over a tenth of a channel look across the nearest kinks, and
-    // where they find a lower point the fine solve goes on from it. All
-    // phases share the limits of one solve.
+    // where they, or one shift alone moved by the secant step, find a lower
+    // point the fine solve goes on from it. All phases share the limits of
+    // one solve.
     LsqResult total;
     const auto left = [&] {
         LsqLimits l;
@@ -879,15 +913,15 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     const bool current =
         accepted(last.status) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()));
     if (current && enough(left()) && problem.PinStrays()) {
-        // Each stray is held where it fits best among a few places within an
-        // energy unit of its start, the others as they are.
+        // Each stray is held where it fits best among a few places near its
+        // start, the others as they are.
         const std::span<const double> typical = problem.Typical();
         const std::span<double> r = problem.Scratch();
         for (int j = 0; j < int(x.size()); ++j) {
             if (!problem.Pinned(j))
                 continue;
             double best = -1.0, bestShift = x[std::size_t(j)];
-            for (int c = -kStrayPlaces; c <= kStrayPlaces; ++c) {
+            for (int c = -kStrayReach; c <= kStrayReach; ++c) {
                 if (total.evaluations >= limits.maxEvaluations - 2 * kPhaseReserve)
                     break;
                 x[std::size_t(j)] =
@@ -918,11 +952,24 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         LsqLimits l = left();
         l.maxIterations = std::min(l.maxIterations, kEscapeIterations);
         secant.differenceStep = step;
+        problem.ClearAside();
+        problem.SaveBest();
         const LsqResult e = run(secant, l);
-        if (fatal(e.status))
+        int j = 0;
+        double v = 0.0;
+        if (fatal(e.status)) {
             last = e;
-        else if (e.sse < last.sse)
+        } else if (e.sse < last.sse) {
             keep(last, run(fine, left()));
+        } else if (problem.LowestAside(last.sse * (1.0 - kAsideGain), j, v)) {
+            // The joint secant step found nothing lower, yet one shift alone
+            // did: a false minimum before a kink that the others' ripples
+            // hid from the joint step. The fine solve goes on from there.
+            problem.RestoreBest();
+            x[std::size_t(j)] = v;
+            if (!keep(last, run(fine, left())))
+                problem.RestoreBest();
+        }
     }
     // Two strongly overlapping references may each have settled in a
     // minimum that fits the other's place, which no local step leaves: the
