@@ -403,6 +403,10 @@ int CAcquireAES_RgnPage::OnCellTypeNotify(long id, int col, long row, long msg, 
     if (msg == CTN_OPEN) {
         if (row == R::Element && param) {
             auto& items = *reinterpret_cast<std::vector<std::string>*>(param);
+            // The library may have been loaded after the page was made.
+            if (m_csElementList.empty())
+                if (const CPkLib* lib = AcqHost().pkLib)
+                    lib->GetElementList(m_csElementList, m_csNewLine);
             items = Items(m_csElementList);
             if (rgn.OffersWide(col))
                 items.push_back(rgn.GetWidescanRgn()->GetName());
