@@ -94,6 +94,10 @@ struct CAcquire::SRun
     void EndMoves();
     void Save(bool bFinal);
     int QueryStop(Location loc) { return m_pAcq->QueryStop(loc, m_pDAU); }
+    // With the link's lock held. A closed link takes every command and answers
+    // none: to a run that is a unit that does not reply, not an endless
+    // "nothing yet" or the last reply's numbers over again.
+    int Closed() const { return m_pDAU->IsPresent() ? 0 : static_cast<int>(IDS_NO_DAU_REPLY); }
 
     int OnNewStagePosn(const CStagePosn* p);
     unsigned OnNewPoint(const CStagePosn* p, int iPoint);
@@ -705,7 +709,9 @@ unsigned CAcquire::SRun::EtchDAU(int seconds, bool bAES)
         return IDS_NO_DAU_REPLY;
     const std::string cmd = FormatPrintf("ETCH TM=%i", seconds);
     auto lock = m_pDAU->Lock();
-    int r = m_pDAU->SendCommand(cmd.c_str());
+    int r = Closed();
+    if (r == 0)
+        r = m_pDAU->SendCommand(cmd.c_str());
     if (r != 0)
         return static_cast<unsigned>(r);
     // The unit answers when the etch is over, however long that takes; an
@@ -751,9 +757,14 @@ void CAcquire::SRun::EndMoves()
 
 int CAcquire::SRun::PrepareAES()
 {
-    if (m_MoveType == CExperiment::FullScan)
-        return m_pDAU ? m_pDAU->SetScan(m_pExp->GetSize(), false) : static_cast<int>(IDS_NO_DAU_REPLY);
-    return 0;
+    if (m_MoveType != CExperiment::FullScan)
+        return 0;
+    if (!m_pDAU)
+        return IDS_NO_DAU_REPLY;
+    auto lock = m_pDAU->Lock();
+    if (int r = Closed())
+        return r;
+    return m_pDAU->SetScan(m_pExp->GetSize(), false);
 }
 
 int CAcquire::SRun::OnNewStagePosn_AES(const CStagePosn* p)
@@ -896,6 +907,8 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
     int v[3] = {-1, -1, -1};
     {
         auto lock = m_pDAU->Lock();
+        if (int r = Closed())
+            return static_cast<unsigned>(r);
         if (int r = m_pDAU->Transact(cmd.c_str(), acceptMs))
             return static_cast<unsigned>(r);
         // The intensities are the acceptance reply itself.
@@ -949,7 +962,9 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
         bool complete = false;
         {
             auto lock = m_pDAU->Lock();
-            result = m_pDAU->SendCommand(poll);
+            result = Closed();
+            if (result == 0)
+                result = m_pDAU->SendCommand(poll);
             if (result == 0)
                 result = m_pDAU->ReadReply(1000);
             if (result == 0 && !m_pDAU->HasData())

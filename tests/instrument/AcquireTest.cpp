@@ -755,3 +755,62 @@ TEST_F(AcquireTest, UnknownExperimentAndUps)
                   tc.started ? std::vector<std::string>{LoadString(2082)} : std::vector<std::string>{});
     }
 }
+
+// A link that was closed takes every command and answers none. Closed before
+// the start or in the middle of a scan, it ends the run with 2297 under every
+// scan control, and the blocks taken before stay in the file.
+TEST_F(AcquireTest, ClosedDauLinkEndsTheRun)
+{
+    struct
+    {
+        int type, move;
+    } cases[] = {
+        {CAcquireAES::Narrowscan, CAcquireAES_Scn::FullScan},
+        {CAcquireAES::Narrowscan, CAcquireAES_Scn::Point},
+        {CAcquireAES::Narrowscan, CAcquireAES_Scn::None},
+        {CAcquireAES::Profile, CAcquireAES_Scn::FullScan},
+    };
+    for (const auto& tc : cases) {
+        for (bool midScan : {false, true}) {
+            SCOPED_TRACE(std::to_string(tc.type) + " move " + std::to_string(tc.move) +
+                         (midScan ? " closed in a scan" : " closed before"));
+            SAcqRig rig;
+            SAesCase c(tc.type);
+            c.m_sheet.scn.m_iMove = tc.move;
+            c.m_sheet.scn.m_points = {{400, -400}};
+            c.m_levels = {{1, 1, 0}, {2, 3, 2}, {}};
+            c.m_regions.push_back(MakeRegion(100, 250, 1, 2));
+            c.Build(m_dir, 1);
+            if (midScan)
+                rig.m_host.m_onData = [&](const SAcqUpdate&) { rig.m_dau.m_dau.Close(); };
+            else
+                rig.m_dau.m_dau.Close();
+            ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+            const bool ended = rig.m_host.WaitEnd(rig.m_acq, 5);
+            if (!ended) {
+                rig.m_acq.StopAcquiring(true);
+                rig.m_host.WaitEnd(rig.m_acq, 30);
+            }
+            ASSERT_TRUE(ended) << "still acquiring";
+            EXPECT_EQ(rig.m_acq.GetStatus(), CAcquire::Inactive);
+            if (!midScan && tc.move == CAcquireAES_Scn::FullScan) {
+                // The beam's set-up fails: said at once, no run begun.
+                EXPECT_TRUE(rig.m_host.Messages().empty());
+                EXPECT_EQ(rig.m_host.m_shown, std::vector<std::string>{LoadString(2297)});
+                continue;
+            }
+            EXPECT_EQ(rig.m_host.Result(), 2297) << Join(rig.m_host.m_shown);
+            CVeltraneDoc back;
+            ASSERT_TRUE(ReadBack(c.m_path, back));
+            const auto values = SpectrumValues(back);
+            EXPECT_EQ(values, SpectrumValues(c.m_doc));
+            const auto taken = std::count_if(values.begin(), values.end(), [](double v) { return v != 0; });
+            if (midScan) {
+                EXPECT_GT(taken, 0);
+                EXPECT_LT(taken, 250);
+            } else {
+                EXPECT_EQ(taken, 0);
+            }
+        }
+    }
+}
