@@ -41,6 +41,9 @@ enum : unsigned
     IDP_FAILED_TO_SAVE_DOC = 61697,
 };
 
+// How long after its etch time the unit may take to say the etch is over.
+constexpr uint64_t kEtchReplyMarginMs = 60000;
+
 // The four intensity forms of a command, by the backgrounds in use.
 std::string Backgrounds(const CRegion* r, double offset)
 {
@@ -714,16 +717,18 @@ unsigned CAcquire::SRun::EtchDAU(int seconds, bool bAES)
         r = m_pDAU->SendCommand(cmd.c_str());
     if (r != 0)
         return static_cast<unsigned>(r);
-    // The unit answers when the etch is over, however long that takes; an
-    // abort ends the wait and the etch.
+    // The unit answers when the etch is over; an abort ends the wait and the
+    // etch. A unit still silent well after the etch time is not coming back.
     const int slice = bAES ? 2000 : 1000;
+    const uint64_t deadline =
+        GetTickCount64() + 1000ULL * static_cast<unsigned>(std::max(seconds, 0)) + kEtchReplyMarginMs;
     do {
         if (m_pAcq->GetStatus() == Aborting) {
             m_pDAU->Transact("ABRT", 5000);
             return IDS_STOPPED;
         }
         r = m_pDAU->ReadReply(slice);
-    } while (r == static_cast<int>(IDS_NO_DAU_REPLY));
+    } while (r == static_cast<int>(IDS_NO_DAU_REPLY) && GetTickCount64() < deadline);
     const int status = m_pAcq->GetStatus();
     if (r == 0 && (status == Stopping || status == Aborting))
         return IDS_TERMINATED;

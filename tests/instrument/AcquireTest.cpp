@@ -814,3 +814,48 @@ TEST_F(AcquireTest, ClosedDauLinkEndsTheRun)
         }
     }
 }
+
+// The unit answers an etch when it is over; one still silent long after that
+// ends the run with 2297, the data of the levels before kept.
+TEST_F(AcquireTest, SilentDauAfterAnEtchEndsTheRun)
+{
+    SAcqRig rig;
+    SAesCase c(CAcquireAES::Profile);
+    c.m_sheet.scn.m_iMove = CAcquireAES_Scn::FullScan;
+    c.m_levels = {{1, 1, 0}, {2, 3, 2}, {}};
+    c.m_regions.push_back(MakeRegion(100, 40, 1, 1));
+    c.Build(m_dir, 1);
+    std::atomic<bool> silent{false}, done{false};
+    rig.m_host.m_onData = [&](const SAcqUpdate& u) {
+        if (u.m_iEnd == 40) { // the first level's scan is complete
+            rig.m_dau.m_sim->InjectSilence(1000);
+            silent = true;
+        }
+    };
+    // Time passes while the engine waits on the silent unit.
+    std::thread clock([&] {
+        while (!done) {
+            if (silent)
+                rig.m_clock.Advance(10000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+    const bool ended = rig.m_host.WaitEnd(rig.m_acq, 15);
+    if (!ended) {
+        rig.m_acq.StopAcquiring(true);
+        rig.m_host.WaitEnd(rig.m_acq, 30);
+    }
+    done = true;
+    clock.join();
+    ASSERT_TRUE(ended) << "still waiting for the etch";
+    EXPECT_EQ(rig.m_host.Result(), 2297);
+    const auto dau = rig.DauCommands();
+    EXPECT_EQ(Count(dau, "ETCH TM=2"), 1) << Join(dau);
+    EXPECT_EQ(Count(dau, "ABRT"), 0) << "not aborted";
+    CVeltraneDoc back;
+    ASSERT_TRUE(ReadBack(c.m_path, back));
+    const auto values = SpectrumValues(back);
+    EXPECT_EQ(values, SpectrumValues(c.m_doc));
+    EXPECT_EQ(std::count_if(values.begin(), values.end(), [](double v) { return v != 0; }), 40);
+}
