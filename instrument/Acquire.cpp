@@ -43,6 +43,11 @@ enum : unsigned
 
 // How long after its etch time the unit may take to say the etch is over.
 constexpr uint64_t kEtchReplyMarginMs = 60000;
+// How long beyond the time a block takes to measure (a block holds fewer
+// than 120 values) a unit may go on answering "nothing yet" before it counts
+// as stuck.
+constexpr uint64_t kStallMarginMs = 60000;
+constexpr uint64_t kMaxBlockValues = 120;
 
 // The four intensity forms of a command, by the backgrounds in use.
 std::string Backgrounds(const CRegion* r, double offset)
@@ -956,6 +961,8 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
     }
     upd.m_iType = static_cast<int>(message);
     SleepMs(firstWait);
+    const uint64_t stallMs = kStallMarginMs + kMaxBlockValues * static_cast<unsigned>(std::max(dw, 0));
+    uint64_t lastBlock = GetTickCount64();
     int result = 0;
     for (;;) {
         if (int r = QueryStop(Anywhere)) {
@@ -990,6 +997,7 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
         // link while it takes the block. Nothing reads the link meanwhile (the
         // monitor poll is stopped), so the block stays as it is.
         if (result == 0) {
+            lastBlock = GetTickCount64();
             m_pHost->SendAcqData(m_hNotifyWnd, message, &upd);
             switch (kind) {
             case Kind::Spec:
@@ -1016,6 +1024,8 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
         }
         if (result != 0 && result != static_cast<int>(IDS_BUFFER_EMPTY))
             return static_cast<unsigned>(result);
+        if (result != 0 && GetTickCount64() - lastBlock > stallMs)
+            return IDS_NO_DAU_REPLY;
         SleepMs(interval);
     }
     return static_cast<unsigned>(QueryStop(EndOfScan));
