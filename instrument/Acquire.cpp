@@ -41,6 +41,14 @@ enum : unsigned
     IDP_FAILED_TO_SAVE_DOC = 61697,
 };
 
+// How long after its etch time the unit may take to say the etch is over.
+constexpr uint64_t kEtchReplyMarginMs = 60000;
+// How long beyond the time a block takes to measure (a block holds fewer
+// than 120 values) a unit may go on answering "nothing yet" before it counts
+// as stuck.
+constexpr uint64_t kStallMarginMs = 60000;
+constexpr uint64_t kMaxBlockValues = 120;
+
 // The four intensity forms of a command, by the backgrounds in use.
 std::string Backgrounds(const CRegion* r, double offset)
 {
@@ -94,6 +102,10 @@ struct CAcquire::SRun
     void EndMoves();
     void Save(bool bFinal);
     int QueryStop(Location loc) { return m_pAcq->QueryStop(loc, m_pDAU); }
+    // With the link's lock held. A closed link takes every command and answers
+    // none: to a run that is a unit that does not reply, not an endless
+    // "nothing yet" or the last reply's numbers over again.
+    int Closed() const { return m_pDAU->IsPresent() ? 0 : static_cast<int>(IDS_NO_DAU_REPLY); }
 
     int OnNewStagePosn(const CStagePosn* p);
     unsigned OnNewPoint(const CStagePosn* p, int iPoint);
@@ -705,19 +717,23 @@ unsigned CAcquire::SRun::EtchDAU(int seconds, bool bAES)
         return IDS_NO_DAU_REPLY;
     const std::string cmd = FormatPrintf("ETCH TM=%i", seconds);
     auto lock = m_pDAU->Lock();
-    int r = m_pDAU->SendCommand(cmd.c_str());
+    int r = Closed();
+    if (r == 0)
+        r = m_pDAU->SendCommand(cmd.c_str());
     if (r != 0)
         return static_cast<unsigned>(r);
-    // The unit answers when the etch is over, however long that takes; an
-    // abort ends the wait and the etch.
+    // The unit answers when the etch is over; an abort ends the wait and the
+    // etch. A unit still silent well after the etch time is not coming back.
     const int slice = bAES ? 2000 : 1000;
+    const uint64_t deadline =
+        GetTickCount64() + 1000ULL * static_cast<unsigned>(std::max(seconds, 0)) + kEtchReplyMarginMs;
     do {
         if (m_pAcq->GetStatus() == Aborting) {
             m_pDAU->Transact("ABRT", 5000);
             return IDS_STOPPED;
         }
         r = m_pDAU->ReadReply(slice);
-    } while (r == static_cast<int>(IDS_NO_DAU_REPLY));
+    } while (r == static_cast<int>(IDS_NO_DAU_REPLY) && GetTickCount64() < deadline);
     const int status = m_pAcq->GetStatus();
     if (r == 0 && (status == Stopping || status == Aborting))
         return IDS_TERMINATED;
@@ -751,9 +767,14 @@ void CAcquire::SRun::EndMoves()
 
 int CAcquire::SRun::PrepareAES()
 {
-    if (m_MoveType == CExperiment::FullScan)
-        return m_pDAU ? m_pDAU->SetScan(m_pExp->GetSize(), false) : static_cast<int>(IDS_NO_DAU_REPLY);
-    return 0;
+    if (m_MoveType != CExperiment::FullScan)
+        return 0;
+    if (!m_pDAU)
+        return IDS_NO_DAU_REPLY;
+    auto lock = m_pDAU->Lock();
+    if (int r = Closed())
+        return r;
+    return m_pDAU->SetScan(m_pExp->GetSize(), false);
 }
 
 int CAcquire::SRun::OnNewStagePosn_AES(const CStagePosn* p)
@@ -896,6 +917,8 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
     int v[3] = {-1, -1, -1};
     {
         auto lock = m_pDAU->Lock();
+        if (int r = Closed())
+            return static_cast<unsigned>(r);
         if (int r = m_pDAU->Transact(cmd.c_str(), acceptMs))
             return static_cast<unsigned>(r);
         // The intensities are the acceptance reply itself.
@@ -938,6 +961,8 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
     }
     upd.m_iType = static_cast<int>(message);
     SleepMs(firstWait);
+    const uint64_t stallMs = kStallMarginMs + kMaxBlockValues * static_cast<unsigned>(std::max(dw, 0));
+    uint64_t lastBlock = GetTickCount64();
     int result = 0;
     for (;;) {
         if (int r = QueryStop(Anywhere)) {
@@ -949,7 +974,9 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
         bool complete = false;
         {
             auto lock = m_pDAU->Lock();
-            result = m_pDAU->SendCommand(poll);
+            result = Closed();
+            if (result == 0)
+                result = m_pDAU->SendCommand(poll);
             if (result == 0)
                 result = m_pDAU->ReadReply(1000);
             if (result == 0 && !m_pDAU->HasData())
@@ -970,6 +997,7 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
         // link while it takes the block. Nothing reads the link meanwhile (the
         // monitor poll is stopped), so the block stays as it is.
         if (result == 0) {
+            lastBlock = GetTickCount64();
             m_pHost->SendAcqData(m_hNotifyWnd, message, &upd);
             switch (kind) {
             case Kind::Spec:
@@ -996,6 +1024,8 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
         }
         if (result != 0 && result != static_cast<int>(IDS_BUFFER_EMPTY))
             return static_cast<unsigned>(result);
+        if (result != 0 && GetTickCount64() - lastBlock > stallMs)
+            return IDS_NO_DAU_REPLY;
         SleepMs(interval);
     }
     return static_cast<unsigned>(QueryStop(EndOfScan));

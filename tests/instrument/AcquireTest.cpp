@@ -755,3 +755,143 @@ TEST_F(AcquireTest, UnknownExperimentAndUps)
                   tc.started ? std::vector<std::string>{LoadString(2082)} : std::vector<std::string>{});
     }
 }
+
+// A link that was closed takes every command and answers none. Closed before
+// the start or in the middle of a scan, it ends the run with 2297 under every
+// scan control, and the blocks taken before stay in the file.
+TEST_F(AcquireTest, ClosedDauLinkEndsTheRun)
+{
+    struct
+    {
+        int type, move;
+    } cases[] = {
+        {CAcquireAES::Narrowscan, CAcquireAES_Scn::FullScan},
+        {CAcquireAES::Narrowscan, CAcquireAES_Scn::Point},
+        {CAcquireAES::Narrowscan, CAcquireAES_Scn::None},
+        {CAcquireAES::Profile, CAcquireAES_Scn::FullScan},
+    };
+    for (const auto& tc : cases) {
+        for (bool midScan : {false, true}) {
+            SCOPED_TRACE(std::to_string(tc.type) + " move " + std::to_string(tc.move) +
+                         (midScan ? " closed in a scan" : " closed before"));
+            SAcqRig rig;
+            SAesCase c(tc.type);
+            c.m_sheet.scn.m_iMove = tc.move;
+            c.m_sheet.scn.m_points = {{400, -400}};
+            c.m_levels = {{1, 1, 0}, {2, 3, 2}, {}};
+            c.m_regions.push_back(MakeRegion(100, 250, 1, 2));
+            c.Build(m_dir, 1);
+            if (midScan)
+                rig.m_host.m_onData = [&](const SAcqUpdate&) { rig.m_dau.m_dau.Close(); };
+            else
+                rig.m_dau.m_dau.Close();
+            ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+            const bool ended = rig.m_host.WaitEnd(rig.m_acq, 5);
+            if (!ended) {
+                rig.m_acq.StopAcquiring(true);
+                rig.m_host.WaitEnd(rig.m_acq, 30);
+            }
+            ASSERT_TRUE(ended) << "still acquiring";
+            EXPECT_EQ(rig.m_acq.GetStatus(), CAcquire::Inactive);
+            if (!midScan && tc.move == CAcquireAES_Scn::FullScan) {
+                // The beam's set-up fails: said at once, no run begun.
+                EXPECT_TRUE(rig.m_host.Messages().empty());
+                EXPECT_EQ(rig.m_host.m_shown, std::vector<std::string>{LoadString(2297)});
+                continue;
+            }
+            EXPECT_EQ(rig.m_host.Result(), 2297) << Join(rig.m_host.m_shown);
+            CVeltraneDoc back;
+            ASSERT_TRUE(ReadBack(c.m_path, back));
+            const auto values = SpectrumValues(back);
+            EXPECT_EQ(values, SpectrumValues(c.m_doc));
+            const auto taken = std::count_if(values.begin(), values.end(), [](double v) { return v != 0; });
+            if (midScan) {
+                EXPECT_GT(taken, 0);
+                EXPECT_LT(taken, 250);
+            } else {
+                EXPECT_EQ(taken, 0);
+            }
+        }
+    }
+}
+
+// The unit answers an etch when it is over; one still silent long after that
+// ends the run with 2297, the data of the levels before kept.
+TEST_F(AcquireTest, SilentDauAfterAnEtchEndsTheRun)
+{
+    SAcqRig rig;
+    SAesCase c(CAcquireAES::Profile);
+    c.m_sheet.scn.m_iMove = CAcquireAES_Scn::FullScan;
+    c.m_levels = {{1, 1, 0}, {2, 3, 2}, {}};
+    c.m_regions.push_back(MakeRegion(100, 40, 1, 1));
+    c.Build(m_dir, 1);
+    std::atomic<bool> silent{false}, done{false};
+    rig.m_host.m_onData = [&](const SAcqUpdate& u) {
+        if (u.m_iEnd == 40) { // the first level's scan is complete
+            rig.m_dau.m_sim->InjectSilence(1000);
+            silent = true;
+        }
+    };
+    // Time passes while the engine waits on the silent unit.
+    std::thread clock([&] {
+        while (!done) {
+            if (silent)
+                rig.m_clock.Advance(10000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+    const bool ended = rig.m_host.WaitEnd(rig.m_acq, 15);
+    if (!ended) {
+        rig.m_acq.StopAcquiring(true);
+        rig.m_host.WaitEnd(rig.m_acq, 30);
+    }
+    done = true;
+    clock.join();
+    ASSERT_TRUE(ended) << "still waiting for the etch";
+    EXPECT_EQ(rig.m_host.Result(), 2297);
+    const auto dau = rig.DauCommands();
+    EXPECT_EQ(Count(dau, "ETCH TM=2"), 1) << Join(dau);
+    EXPECT_EQ(Count(dau, "ABRT"), 0) << "not aborted";
+    CVeltraneDoc back;
+    ASSERT_TRUE(ReadBack(c.m_path, back));
+    const auto values = SpectrumValues(back);
+    EXPECT_EQ(values, SpectrumValues(c.m_doc));
+    EXPECT_EQ(std::count_if(values.begin(), values.end(), [](double v) { return v != 0; }), 40);
+}
+
+// A unit that goes on answering "nothing yet" and never sends the rest of a
+// scan ends the run with 2297 once nothing new has come for over a minute;
+// the blocks taken before stay in the file.
+TEST_F(AcquireTest, DauThatSendsNothingMoreEndsTheRun)
+{
+    SAcqRig rig;
+    SAesCase c(CAcquireAES::Narrowscan);
+    c.m_sheet.scn.m_iMove = CAcquireAES_Scn::FullScan;
+    c.m_regions.push_back(MakeRegion(100, 250, 1, 1));
+    c.Build(m_dir, 1);
+    rig.m_host.m_onData = [&](const SAcqUpdate& u) {
+        if (u.m_iStart == 1) // two hundred polls of a second with nothing
+            for (int i = 0; i < 200; ++i)
+                rig.m_dau.m_sim->InjectStatus('5');
+    };
+    const uint64_t start = rig.m_clock.TickCount();
+    ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+    const bool ended = rig.m_host.WaitEnd(rig.m_acq, 5);
+    if (!ended) {
+        rig.m_acq.StopAcquiring(true);
+        rig.m_host.WaitEnd(rig.m_acq, 30);
+    }
+    ASSERT_TRUE(ended) << "still polling";
+    EXPECT_EQ(rig.m_host.Result(), 2297);
+    const uint64_t waited = rig.m_clock.TickCount() - start;
+    EXPECT_GT(waited, 60000u);
+    EXPECT_LT(waited, 120000u);
+    CVeltraneDoc back;
+    ASSERT_TRUE(ReadBack(c.m_path, back));
+    const auto values = SpectrumValues(back);
+    EXPECT_EQ(values, SpectrumValues(c.m_doc));
+    const auto taken = std::count_if(values.begin(), values.end(), [](double v) { return v != 0; });
+    EXPECT_GT(taken, 0);
+    EXPECT_LT(taken, 250);
+}
