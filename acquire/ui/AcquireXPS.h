@@ -7,6 +7,7 @@
 
 #include "acquire/core/XpsSetup.h"
 #include "acquire/ui/AcquireSheetBase.h"
+#include "acquire/ui/LevelTableGrid.h"
 #include "data/Update.h"
 #include "framework/ui/AppMessage.h"
 
@@ -174,13 +175,10 @@ public:
     void UpdateGrid();
 
 private:
-    CLevelList* Levels();
-    bool SelectRow(long row);
-    CLevelList m_LevelInfoCopy;
+    CLevelTableGrid m_table{m_Grid, nMinNumRows};
     QCheckBox *m_manual = nullptr, *m_fast = nullptr;
     QRadioButton *m_mied = nullptr, *m_hsig = nullptr;
     QComboBox *m_preset = nullptr, *m_duty = nullptr, *m_group = nullptr;
-    QLabel *m_levels = nullptr, *m_time = nullptr;
     QWidget* m_gridHolder = nullptr;
 };
 

@@ -3,9 +3,9 @@
 // table, Manual Etch and Rotate, and the totals.
 #include "acquire/core/AcquireGroup.h"
 #include "acquire/ui/AesPage.h"
+#include "acquire/ui/LevelTableGrid.h"
 
 class QCheckBox;
-class QLabel;
 class QPushButton;
 
 class CAcquireAES_PrfPage : public CAesPage
@@ -30,8 +30,6 @@ public:
 
 private:
     bool IsProfile() const;
-    bool SelectRow(long row);
-    CLevelList m_LevelListCopy;
+    CLevelTableGrid m_table{m_Grid, nMinNumRows};
     QCheckBox *m_manual = nullptr, *m_rotate = nullptr;
-    QLabel *m_levels = nullptr, *m_time = nullptr;
 };

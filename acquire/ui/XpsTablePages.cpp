@@ -361,8 +361,6 @@ void CAcquireXPS_StgPage::OnDeleteButton()
 
 // ---- Profiling -------------------------------------------------------------
 
-static Looks s_prfLooks;
-
 CAcquireXPS_PrfPage::CAcquireXPS_PrfPage() : CXpsPage(QStringLiteral(" Profiling "))
 {
     setObjectName(QStringLiteral("IDD_ACQ_XPSPRF"));
@@ -407,17 +405,7 @@ bool CAcquireXPS_PrfPage::OnInitDialog()
     m_group->setObjectName(QStringLiteral("IDC_ACQXPSPRF_GRP"));
     groupLayout->addWidget(m_group);
 
-    auto* totals = new QGroupBox(QStringLiteral("Totals"), this);
-    auto* totalsGrid = new QGridLayout(totals);
-    m_levels = new QLabel(totals);
-    m_levels->setObjectName(QStringLiteral("IDC_ACQXPSPRF_LEVELS"));
-    m_time = new QLabel(totals);
-    m_time->setObjectName(QStringLiteral("IDC_ACQXPSPRF_TIME"));
-    totalsGrid->addWidget(new QLabel(QStringLiteral("Levels"), totals), 0, 0);
-    totalsGrid->addWidget(m_levels, 0, 1);
-    totalsGrid->addWidget(new QLabel(QStringLiteral("Time"), totals), 1, 0);
-    totalsGrid->addWidget(m_time, 1, 1);
-    totalsGrid->setColumnStretch(1, 1);
+    QGroupBox* totals = m_table.MakeTotals(this, "IDC_ACQXPSPRF_LEVELS", "IDC_ACQXPSPRF_TIME");
 
     auto* scan = new QGroupBox(QStringLiteral("Scan"), this);
     auto* scanLayout = new QVBoxLayout(scan);
@@ -432,15 +420,7 @@ bool CAcquireXPS_PrfPage::OnInitDialog()
     left->addWidget(totals);
     left->addWidget(scan);
     left->addStretch(1);
-    auto* holder = new CGridHolder(this, "IDC_ACQXPSPRF_GRID", m_Grid);
-    holder->onResize = [this] {
-        if (m_Grid.GetColCount() == 3) {
-            const int each = std::max(40, (m_Grid.width() - m_Grid.GetVScrollWidth() - 4) / 3);
-            for (int c = 0; c < 3; ++c)
-                m_Grid.SetColWidth(c, each);
-            m_Grid.RedrawAll();
-        }
-    };
+    CGridHolder* holder = m_table.MakeHolder(this, "IDC_ACQXPSPRF_GRID");
     m_gridHolder = holder;
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left);
@@ -465,8 +445,37 @@ bool CAcquireXPS_PrfPage::OnInitDialog()
                 [this](int i) { S().m_Prf.m_iDuty = i; });
     SafeConnect(m_group, QOverload<int>::of(&QComboBox::activated), this, [this](int) { OnGroupCloseUp(); });
 
-    SetUpEditRowGrid(m_Grid, 3, nMinNumRows);
-    s_prfLooks.Make(m_Grid);
+    m_table.source = [this] {
+        CLevelTableGrid::Source src;
+        const int m = S().ProfileIndex();
+        if (m >= 0) {
+            auto* profile = S().CurGroup()->GetProfile();
+            src.list = profile->GetLevelList(m);
+            src.selRow = &profile->SelectedRow(m);
+            src.zeroBecomesOne = src.selectable = m == CAcquireProfile::DepthProfile;
+        }
+        return src;
+    };
+    m_table.totals = [](const CLevelList& list, const CLevelTableGrid::Source& src) {
+        const bool depth = src.zeroBecomesOne;
+        const auto t = LevelTable::Compute(list, depth);
+        return CLevelTableGrid::TotalsText{QString::number(t.levels),
+                                           depth ? QString::fromStdString(FormatG(t.time)) : QString()};
+    };
+    m_table.acceptsKey = [this](int col, UINT key) {
+        const bool dot = key == '.', minus = key == '-';
+        switch (S().ProfileIndex()) {
+        case CAcquireProfile::AngleResolved:
+            return (S().m_Instr.status & 8) && ((dot && col == 2) || (minus && col < 2));
+        case CAcquireProfile::TotalReflection:
+            return (dot && col == 2) || ((dot || minus) && col < 2);
+        case CAcquireProfile::Rotary:
+            return dot || minus;
+        default:
+            return false;
+        }
+    };
+    m_table.SetUp();
     Refresh();
     return true;
 }
@@ -534,137 +543,34 @@ void CAcquireXPS_PrfPage::Refresh()
     UpdateGrid();
 }
 
-CLevelList* CAcquireXPS_PrfPage::Levels()
-{
-    const int m = S().ProfileIndex();
-    return m < 0 ? nullptr : S().CurGroup()->GetProfile()->GetLevelList(m);
-}
-
 void CAcquireXPS_PrfPage::UpdateGrid()
 {
-    const int m = S().ProfileIndex();
-    if (m < 0) {
-        m_Grid.hide();
-        m_levels->clear();
-        m_time->clear();
-        return;
-    }
-    m_Grid.show();
-    CLevelList& list = *Levels();
-    if (list.empty())
-        list.emplace_back();
-    int& s = S().CurGroup()->GetProfile()->SelectedRow(m);
-    s = std::clamp(s, 1, int(list.size()));
-    const long n = long(list.size());
-    m_Grid.SetRowCount(std::max<long>(n + 2, nMinNumRows));
-    const Looks& L = s_prfLooks;
-    auto value = [](const CLevelInfo& r, int c) {
-        return G(c == 0 ? r.m_dFrom : c == 1 ? r.m_dTo : r.m_dStep);
-    };
-    for (long i = 1; i <= n; ++i)
-        for (int c = 0; c < 3; ++c)
-            Put(m_Grid, c, i, i == s ? L.sel : L.grey, value(list[size_t(i - 1)], c));
-    for (long i = n + 1; i < m_Grid.GetRowCount(); ++i)
-        for (int c = 0; c < 3; ++c)
-            Put(m_Grid, c, i, L.empty, "");
-    for (int c = 0; c < 3; ++c)
-        Put(m_Grid, c, 0, L.edit, value(list[size_t(s - 1)], c));
-    const bool depth = m == CAcquireProfile::DepthProfile;
-    const auto totals = LevelTable::Compute(list, depth);
-    m_time->setText(depth ? QString::fromStdString(FormatG(totals.time)) : QString());
-    m_levels->setText(QString::number(totals.levels));
-    m_Grid.RedrawAll();
-}
-
-bool CAcquireXPS_PrfPage::SelectRow(long row)
-{
-    if (S().ProfileIndex() != CAcquireProfile::DepthProfile)
-        return false;
-    CLevelList& list = *Levels();
-    int& s = S().CurGroup()->GetProfile()->SelectedRow(CAcquireProfile::DepthProfile);
-    if (!LevelTable::Select(list, s, int(row)))
-        return false;
-    UpdateGrid();
-    return true;
+    m_table.Update();
 }
 
 void CAcquireXPS_PrfPage::OnLClicked(int col, long row, int pressed, RECT*, POINT*, int processed)
 {
-    if (!pressed || col < 0 || row < 0 || processed || S().ProfileIndex() < 0)
-        return;
-    if (row != 0 && !SelectRow(row))
-        return;
-    m_Grid.StartEditCell(col, 0, 0);
+    m_table.OnLClicked(col, row, pressed, processed);
 }
 
 int CAcquireXPS_PrfPage::OnEditStart(int, long, CWnd**)
 {
-    if (CLevelList* list = Levels()) {
-        m_LevelInfoCopy = *list;
-        return 1;
-    }
-    return 0;
+    return m_table.OnEditStart();
 }
 
 int CAcquireXPS_PrfPage::OnEditVerify(int col, long, CWnd* edit, UINT* key)
 {
-    CLevelList* list = Levels();
-    if (*key == 27) {
-        if (list)
-            *list = m_LevelInfoCopy;
-        UpdateGrid();
-        return 1;
-    }
-    if (!IsPrintable(*key))
-        return 1;
-    if (EditorLength(edit) >= 4)
-        return 0;
-    if (*key >= '0' && *key <= '9')
-        return 1;
-    const bool dot = *key == '.', minus = *key == '-';
-    switch (S().ProfileIndex()) {
-    case CAcquireProfile::AngleResolved:
-        return (S().m_Instr.status & 8) && ((dot && col == 2) || (minus && col < 2));
-    case CAcquireProfile::TotalReflection:
-        return (dot && col == 2) || ((dot || minus) && col < 2);
-    case CAcquireProfile::Rotary:
-        return dot || minus;
-    default:
-        return 0;
-    }
+    return m_table.OnEditVerify(col, edit, key);
 }
 
 int CAcquireXPS_PrfPage::OnEditFinish(int col, long row, CWnd*, std::string& text, int cancelFlag)
 {
-    CLevelList* list = Levels();
-    if (!list)
-        return 1;
-    if (cancelFlag)
-        m_Grid.SetTextAt(col, row, text.c_str());
-    const int m = S().ProfileIndex();
-    int& s = S().CurGroup()->GetProfile()->SelectedRow(m);
-    LevelTable::Commit(*list, s, col, text, m == CAcquireProfile::DepthProfile);
-    UpdateGrid();
-    return 1;
+    return m_table.OnEditFinish(col, row, text, cancelFlag);
 }
 
 int CAcquireXPS_PrfPage::OnEditContinue(int oldcol, long, int* newcol, long* newrow)
 {
-    const int m = S().ProfileIndex();
-    if (m < 0)
-        return 1;
-    auto next = [this, m] {
-        const int s = S().CurGroup()->GetProfile()->SelectedRow(m);
-        if (!SelectRow(s + 1))
-            SelectRow(1);
-    };
-    auto prev = [this, m] {
-        const int s = S().CurGroup()->GetProfile()->SelectedRow(m);
-        if (s <= 1 || !SelectRow(s - 1))
-            SelectRow(long(Levels()->size()));
-    };
-    EditRowContinue(oldcol, m_Grid.GetRowCount() - 1, newcol, newrow, next, prev);
-    return 1;
+    return m_table.OnEditContinue(oldcol, newcol, newrow);
 }
 
 void CAcquireXPS_PrfPage::OnGroupCloseUp()
