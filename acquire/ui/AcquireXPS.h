@@ -219,7 +219,6 @@ private:
     void FillColumn(int col);
     void AddColumn();
     void ShowTable();
-    void SizeColumns();
     double Shown(double ke) const;
     double Stored(double shown) const;
     std::vector<CRegion*>* m_pRgnList = nullptr;

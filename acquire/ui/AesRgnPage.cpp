@@ -8,6 +8,7 @@
 #include "acquire/ui/AcqHost.h"
 #include "acquire/ui/GridHolder.h"
 #include "acquire/ui/PeriodicTable.h"
+#include "acquire/ui/RegionGrid.h"
 #include "data/Region.h"
 #include "data/formats/PkLib.h"
 #include "framework/ui/Guard.h"
@@ -122,46 +123,19 @@ bool CAcquireAES_RgnPage::OnInitDialog()
     top->addStretch(1);
     top->addWidget(m_btnPeriodic, 0, Qt::AlignBottom);
 
-    auto* holder = new CGridHolder(this, "id_4292", m_Grid);
-    holder->onResize = [this] {
-        if (m_Grid.GetColCount() > 0) {
-            SizeColumns();
-            m_Grid.RedrawAll();
-        }
-    };
+    CGridHolder* holder = RegionGrid::Place(this, "id_4292", m_Grid, top, nMinNumCols);
     m_gridHolder = holder;
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(holder);
-    layout->addStretch(1);
 
     m_csNewLine = Str(1280, "\n");
     m_csElementList.clear();
     if (const CPkLib* lib = AcqHost().pkLib)
         lib->GetElementList(m_csElementList, m_csNewLine);
 
-    m_Grid.CreateGrid(0, RECT{0, 0, 100, 100}, holder, 0);
+    RegionGrid::SetUp(m_Grid, holder, nMinNumCols, 4);
     for (auto [cmd, text] : {std::pair{ID_EDIT_CUT, "Cu&t"}, std::pair{ID_EDIT_COPY, "&Copy"},
                              std::pair{ID_EDIT_PASTE, "&Paste"}, std::pair{ID_EDIT_CLEAR, "&Delete"}})
         m_Grid.AddMenuItem(cmd, text);
     m_Grid.EnableMenu(1);
-    m_Grid.SetRowCount(9);
-    m_Grid.SetColCount(nMinNumCols);
-    m_Grid.SetTopHdgHeight(0);
-    m_Grid.SetVScrollWidth(0);
-    const int scrollBar = 16, edge = 2;
-    m_Grid.SetHScrollHeight(scrollBar);
-    m_Grid.SetUniformRowHeight(1);
-    const int h = m_Grid.TextHeight();
-    m_Grid.SetDefRowHeight(h);
-    holder->setMinimumHeight(9 * h + scrollBar + 2 * edge);
-    holder->setMaximumHeight(9 * h + scrollBar + 2 * edge);
-    int labelWidth = 0;
-    for (unsigned label :
-         {1120u, 1121u, 1122u, 1123u, 1124u, 1125u, 1126u, 1127u, 1128u, 1145u, 1146u, 1147u})
-        labelWidth = std::max(
-            labelWidth, m_Grid.fontMetrics().horizontalAdvance(QString::fromStdString(LoadString(label))));
-    m_Grid.SetSideHdgWidth(labelWidth + 12);
     Refresh();
     return true;
 }
@@ -172,15 +146,6 @@ bool CAcquireAES_RgnPage::OnSetActive()
         return CAesPage::OnSetActive();
     Refresh();
     return true;
-}
-
-void CAcquireAES_RgnPage::SizeColumns()
-{
-    // Six columns share the width; more scroll.
-    const int least = m_Grid.fontMetrics().horizontalAdvance(QStringLiteral("0000.000")) + 10;
-    const int each = std::max(least, (m_Grid.width() - m_Grid.GetSideHdgWidth() - 4) / nMinNumCols);
-    for (int c = 0; c < m_Grid.GetColCount(); ++c)
-        m_Grid.SetColWidth(c, each);
 }
 
 void CAcquireAES_RgnPage::Refresh()
@@ -229,7 +194,7 @@ void CAcquireAES_RgnPage::Refresh()
         AddColumn(), ++c;
     for (; c < cols; ++c)
         BlankColumn(c);
-    SizeColumns();
+    RegionGrid::SizeColumns(m_Grid, nMinNumCols);
     m_Grid.RedrawAll();
 }
 

@@ -50,7 +50,6 @@ private:
     void SetColumn(int col, const CRegion* region);
     void UpdateRegion(const CPkLibElement* element, int col, int peak);
     void BlankColumn(int col);
-    void SizeColumns();
     // A cell edit or a choice lands after the grid has finished with the cell.
     void Later(std::function<void()> f);
 

@@ -9,6 +9,7 @@
 #include "acquire/ui/AcquireXPS.h"
 #include "acquire/ui/GridHolder.h"
 #include "acquire/ui/PeriodicTable.h"
+#include "acquire/ui/RegionGrid.h"
 #include "acquire/ui/TableHelpers.h"
 #include "data/Region.h"
 #include "data/Source.h"
@@ -642,35 +643,9 @@ bool CAcquireXPS_RgnPage::OnInitDialog()
     top->addStretch(1);
     top->addWidget(m_periodic, 0, Qt::AlignBottom);
 
-    auto* holder = new CGridHolder(this, "id_4095", m_Grid);
-    holder->onResize = [this] {
-        if (m_Grid.GetColCount() > 0) {
-            SizeColumns();
-            m_Grid.RedrawAll();
-        }
-    };
+    CGridHolder* holder = RegionGrid::Place(this, "id_4095", m_Grid, top, nMinNumCols);
     m_gridHolder = holder;
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(holder);
-    layout->addStretch(1);
-
-    m_Grid.CreateGrid(0, RECT{0, 0, 100, 100}, holder, 0);
-    m_Grid.SetRowCount(9);
-    m_Grid.SetColCount(nMinNumCols);
-    m_Grid.SetTopHdgHeight(0);
-    m_Grid.SetVScrollWidth(0);
-    m_Grid.SetHScrollHeight(m_Grid.style() ? 16 : 16);
-    m_Grid.SetUniformRowHeight(1);
-    const int h = m_Grid.TextHeight();
-    m_Grid.SetDefRowHeight(h);
-    holder->setMinimumHeight(9 * h + 16 + 6);
-    holder->setMaximumHeight(9 * h + 16 + 6);
-    int labelWidth = 0;
-    for (unsigned id : {1120u, 1121u, 1122u, 1123u, 1124u, 1125u, 1126u, 1127u, 1128u, 1145u, 1146u, 1147u})
-        labelWidth = std::max(labelWidth,
-                              m_Grid.fontMetrics().horizontalAdvance(QString::fromStdString(LoadString(id))));
-    m_Grid.SetSideHdgWidth(labelWidth + 12);
+    RegionGrid::SetUp(m_Grid, holder, nMinNumCols, 6);
 
     m_csElementList.clear();
     if (const CPkLib* lib = AcqHost().pkLib)
@@ -737,17 +712,8 @@ void CAcquireXPS_RgnPage::ShowTable()
     m_Grid.SetColCount(cols);
     for (int c = 0; c < cols; ++c)
         FillColumn(c);
-    SizeColumns();
+    RegionGrid::SizeColumns(m_Grid, nMinNumCols);
     m_Grid.RedrawAll();
-}
-
-void CAcquireXPS_RgnPage::SizeColumns()
-{
-    // Six columns share the width; more scroll.
-    const int least = m_Grid.fontMetrics().horizontalAdvance(QStringLiteral("0000.000")) + 10;
-    const int each = std::max(least, (m_Grid.width() - m_Grid.GetSideHdgWidth() - 4) / nMinNumCols);
-    for (int c = 0; c < m_Grid.GetColCount(); ++c)
-        m_Grid.SetColWidth(c, each);
 }
 
 void CAcquireXPS_RgnPage::FillColumn(int col)
