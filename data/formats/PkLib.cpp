@@ -186,6 +186,8 @@ int CPkLib::Load(std::istream& in)
             auto p = ScanPhotoLine(line);
             if (!p)
                 break;
+            if (!InIntRange(p->index))
+                return ERR_INCOMPLETE;
             CPkLibPeak peak;
             peak.m_bDefaultPeak = p->index < 0 ? 1 : 0;
             const int64_t index = p->index < 0 ? -p->index : p->index;
@@ -216,8 +218,13 @@ int CPkLib::Load(std::istream& in)
             auto a = ScanAugerLine(line);
             if (!a)
                 break;
+            if (!InIntRange(a->index))
+                return ERR_INCOMPLETE;
             CPkLibPeak peak;
-            if (!regionName(a->index, peak.m_csRegion) || !InIntRange(a->intensity))
+            // A negative index marks the element's default Auger line, as it does a photoelectron line.
+            peak.m_bDefaultPeak = a->index < 0 ? 1 : 0;
+            if (!regionName(a->index < 0 ? -a->index : a->index, peak.m_csRegion) ||
+                !InIntRange(a->intensity))
                 return ERR_INCOMPLETE;
             peak.m_eType = CPkLibPeak::Auger;
             peak.m_dPeak = a->energy;

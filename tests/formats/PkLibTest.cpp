@@ -31,7 +31,7 @@ TEST(PkLib, LoadsEntriesAndLooksThemUp)
     CPkLib lib;
     const std::string text =
         std::string(kNames) + "comment line\r\n" +
-        Entry("Copper Cu", "1 1096.1 0 4.3 5.5 2 2\n-3 931.1 0 15.9 16.7 0 0\n", "6 918.6 100\n6 335 08\n") +
+        Entry("Copper Cu", "1 1096.1 0 4.3 5.5 2 2\n-3 931.1 0 15.9 16.7 0 0\n", "-6 918.6 100\n6 335 08\n") +
         Entry("Carbon C", "1 284.0 0 1 1 2 2\n");
     ASSERT_EQ(Load(lib, text), 0);
     ASSERT_EQ(lib.GetSize(), 2);
@@ -43,6 +43,10 @@ TEST(PkLib, LoadsEntriesAndLooksThemUp)
     EXPECT_EQ(cu->GetPhotoPeaks()[1].m_csRegion, "2p3/2");
     EXPECT_EQ(cu->GetPhotoPeaks()[1].m_bDefaultPeak, 1);
     EXPECT_EQ(cu->GetAugerPeaks()[1].m_nIntensity, 8); // decimal, never octal
+    // A negative index marks the default Auger line too.
+    EXPECT_EQ(cu->GetAugerPeaks()[0].m_csRegion, "KLL");
+    EXPECT_EQ(cu->GetAugerPeaks()[0].m_bDefaultPeak, 1);
+    EXPECT_EQ(cu->GetAugerPeaks()[1].m_bDefaultPeak, 0);
     // An Auger match is numbered within the Auger list: region records store
     // that index, so it must not move to GetPeak's combined numbering.
     EXPECT_EQ(cu->GetPeakIndex("KLL"), 0);
@@ -72,6 +76,7 @@ TEST(PkLib, IncompleteEntriesStopTheLoad)
         // Found by fuzzing: the most negative index cannot be negated.
         {"index -2^63", Entry("Iron Fe", "-9223372036854775808 700 0 1 1 0 0\n")},
         {"Auger index zero", Entry("Iron Fe", "1 700 0 1 1 0 0\n", "0 700 10\n")},
+        {"Auger index -2^63", Entry("Iron Fe", "1 700 0 1 1 0 0\n", "-9223372036854775808 700 10\n")},
         {"no Auger header", "[PHYSICAL INFORMATION]\nIron Fe\n[PHOTO PEAK DATA]\n1 700 0 1 1 0 0\n"},
     };
     for (const auto& [name, entry] : cases) {
