@@ -103,29 +103,16 @@ void CAcquireAESSheet::OnStart()
 
 bool CAcquireAESSheet::StartDocument()
 {
-    const SAcqHost& host = AcqHost();
     const int exp = m_pSetup->GetExpType();
     const int which = exp == CAcquireAES::AugerImage || exp == CAcquireAES::SEImage ? 2
                       : exp == CAcquireAES::FastProfile                             ? 1
                                                                                     : 0;
-    CMultiDocTemplate* tmpl = nullptr;
-    CVeltraneDoc* doc = NewDocument(which, tmpl);
-    if (!doc)
-        return false;
-    BuildAesDocument(*doc, *m_pSetup);
-    if (!SaveNewDocument(*tmpl, *doc, m_pSetup->m_Exp.m_csFileName))
-        return false;
-    doc->UpdateAllViews(nullptr);
-    if (!host.startAcquiring)
-        return false; // no engine in this program: the document stays as built
-    m_bSEImage = exp == CAcquireAES::SEImage;
-    SetOwnRun(true);
-    // An experiment the engine cannot run has been reported; nothing runs.
-    if (host.startAcquiring(doc, this) != 0) {
-        SetOwnRun(false);
-        return false;
-    }
-    return true;
+    return StartRun(
+        which, [this](CVeltraneDoc& doc) { BuildAesDocument(doc, *m_pSetup); }, m_pSetup->m_Exp.m_csFileName,
+        [this, exp](bool busy) {
+            m_bSEImage = exp == CAcquireAES::SEImage;
+            SetOwnRun(busy);
+        });
 }
 
 intptr_t CAcquireAESSheet::OnAppMessage(unsigned message, uintptr_t wParam, intptr_t lParam)

@@ -173,6 +173,28 @@ void CAcquire_Sheet::Report(const CAcqError& error)
         AfxMessageBox(error.Text(), MB_OK | MB_ICONWARNING);
 }
 
+bool CAcquire_Sheet::StartRun(int which, const std::function<void(CVeltraneDoc&)>& build,
+                              const std::string& typed, const std::function<void(bool)>& busy)
+{
+    CMultiDocTemplate* tmpl = nullptr;
+    CVeltraneDoc* doc = NewDocument(which, tmpl);
+    if (!doc)
+        return false;
+    build(*doc);
+    if (!SaveNewDocument(*tmpl, *doc, typed))
+        return false;
+    doc->UpdateAllViews(nullptr);
+    const SAcqHost& host = AcqHost();
+    if (!host.startAcquiring)
+        return false; // no engine in this program: the document stays as built
+    busy(true);
+    if (host.startAcquiring(doc, this) != 0) {
+        busy(false);
+        return false;
+    }
+    return true;
+}
+
 bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc, const std::string& typed)
 {
     std::string ext = tmpl.GetDocString(CMultiDocTemplate::filterExt);

@@ -108,6 +108,12 @@ protected:
     // file; asks before replacing a file (No: the Save As prompt). When it is
     // not saved the document is closed and false returned.
     bool SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc, const std::string& typed);
+    // Start from the new document on: made from template which, filled by
+    // build, saved (as SaveNewDocument), its views laid out, and given to the
+    // engine; busy(true) just before the engine is asked and busy(false) when
+    // it refuses (it has said why). True when the run started.
+    bool StartRun(int which, const std::function<void(CVeltraneDoc&)>& build, const std::string& typed,
+                  const std::function<void(bool)>& busy);
     // At a run's end: a document acquired into the temporary file becomes
     // "Untitled<n>" and modified, so that closing it asks where to keep it.
     void RetitleTempDocument();

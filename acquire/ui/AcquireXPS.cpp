@@ -110,28 +110,12 @@ void CAcquireXPSSheet::OnStart()
 
 bool CAcquireXPSSheet::StartDocument()
 {
-    const SAcqHost& host = AcqHost();
     const int which = m_pSetup->GetExpType() == CAcquireXPS::Image ? 2
                       : m_pSetup->FastScanMode() == 1              ? 1
                                                                    : 0;
-    CMultiDocTemplate* tmpl = nullptr;
-    CVeltraneDoc* doc = NewDocument(which, tmpl);
-    if (!doc)
-        return false;
-    BuildXpsDocument(*doc, *m_pSetup);
-
-    if (!SaveNewDocument(*tmpl, *doc, m_pSetup->m_Exp.m_csFileName))
-        return false;
-    doc->UpdateAllViews(nullptr);
-    if (!host.startAcquiring)
-        return false; // no engine in this program: the document stays as built
-    SetEngineBusy(true);
-    // An experiment the engine cannot run has been reported; nothing runs.
-    if (host.startAcquiring(doc, this) != 0) {
-        SetEngineBusy(false);
-        return false;
-    }
-    return true;
+    return StartRun(
+        which, [this](CVeltraneDoc& doc) { BuildXpsDocument(doc, *m_pSetup); }, m_pSetup->m_Exp.m_csFileName,
+        [this](bool busy) { SetEngineBusy(busy); });
 }
 
 intptr_t CAcquireXPSSheet::OnAppMessage(unsigned message, uintptr_t wParam, intptr_t lParam)
