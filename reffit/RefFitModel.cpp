@@ -372,8 +372,13 @@ public:
             CopyN(m_lastR, m_n, r.data());
             return true;
         }
-        for (int k = 0; k < m_refs; ++k)
-            m_penAny[k] = Place(k, x[std::size_t(ShiftOf(k))], m_y + Offset(k), m_pen + Offset(k), m_sumY[k]);
+        // A reference whose shift did not move since the last evaluation
+        // (a held shift, a search along one) keeps its placement.
+        for (int k = 0; k < m_refs; ++k) {
+            const std::size_t j = std::size_t(ShiftOf(k));
+            if (x[j] != m_fit.m_cacheX[j])
+                m_penAny[k] = Place(k, x[j], m_y + Offset(k), m_pen + Offset(k), m_sumY[k]);
+        }
         m_penAny[m_refs] = 0.0;
         Project(kNone, r.data(), m_coef, true);
         CopyN(r.data(), m_n, m_lastR);
@@ -432,9 +437,39 @@ private:
     {
         const CRefFitModel::Reference& e = m_fit.Ref(k);
         const double* ref = e.ref;
+        const int n = m_n;
+        // The position rises or falls with i, rounding included, so when both
+        // ends lie in the window every point does, and the loop needs no test.
+        const double uFirst = e.a * 0 + e.b + s, uLast = e.a * (n - 1) + e.b + s;
+        // Short of the last channel, every point has a right neighbour, and
+        // one on a channel takes it with weight 0: no test per point.
+        const double top = std::min(e.high, double(e.nRef - 1) * (1.0 - DBL_EPSILON));
+        if (uFirst >= e.low && uFirst <= top && uLast >= e.low && uLast <= top) {
+            const auto at = [&](int i) {
+                const double u = e.a * i + e.b + s;
+                const int i0 = int(u);
+                const double v = ref[i0];
+                return v + (u - double(i0)) * (ref[i0 + 1] - v);
+            };
+            double s0 = 0.0, s1 = 0.0;
+            int i = 0;
+            for (; i + 1 < n; i += 2) {
+                const double v0 = at(i), v1 = at(i + 1);
+                y[i] = v0;
+                y[i + 1] = v1;
+                s0 += v0;
+                s1 += v1;
+            }
+            if (i < n) {
+                y[i] = at(i);
+                s0 += y[i];
+            }
+            sum = s0 + s1;
+            return 0.0;
+        }
         bool any = false;
         double s0 = 0.0, s1 = 0.0;
-        for (int i = 0; i < m_n; ++i) {
+        for (int i = 0; i < n; ++i) {
             const double u = e.a * i + e.b + s;
             if (u >= e.low && u <= e.high) {
                 const int i0 = int(u);
@@ -453,7 +488,7 @@ private:
         sum = s0 + s1;
         if (!any)
             return 0.0;
-        for (int i = 0; i < m_n; ++i)
+        for (int i = 0; i < n; ++i)
             Interpolate(e, e.a * i + e.b + s, pen[i]);
         return 1.0;
     }

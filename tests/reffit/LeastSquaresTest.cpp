@@ -384,6 +384,18 @@ TEST(RefFitModelTest, InterpolatesAndUsesAnIntegerChannelAlone)
     EXPECT_EQ(f.Residuals(0, {1.0, 1.0}), (std::vector<double>{-10.0, -20.0, -40.0}));
     // Intensities enter by absolute value; the constant is subtracted.
     EXPECT_EQ(f.Residuals(1, {2.0, 1.0, -0.5}), (std::vector<double>{-7.0, -12.0, -22.0}));
+    // The solver's own placement reads the same values, the last channel
+    // included: data that are twice the placed reference leave no residual.
+    const std::vector<std::vector<double>> placed = {{5.0, 15.0, 30.0}, {10.0, 20.0, 40.0}};
+    for (const double shift : {0.5, 1.0}) {
+        const std::vector<double>& y = placed[shift == 1.0];
+        for (std::size_t i = 0; i < y.size(); ++i)
+            f.data[i] = 2.0 * y[i];
+        std::vector<double> r(3), jac(3);
+        f.model.ProjectedJacobian(0, std::vector<double>{shift}, r, jac, false);
+        for (const double v : r)
+            EXPECT_NEAR(v, 0.0, 1e-12) << "shift " << shift;
+    }
 }
 
 TEST(RefFitModelTest, WindowGivesFourEnergyUnitsFreeThenPenalisesEachChannel)
