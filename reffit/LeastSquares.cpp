@@ -327,6 +327,11 @@ LsqSteps FineSteps()
     return LsqSteps{kFineStep, {}};
 }
 
+bool LsqIsExact(double sse)
+{
+    return sse <= kAbsFuncTol;
+}
+
 double LsqSteps::For(std::size_t j, double v) const
 {
     double size = std::fabs(v);

@@ -49,6 +49,10 @@ double LsqDot(const double* a, const double* b, int n);
 // The ordinary steps: sqrt(eps) relative.
 LsqSteps FineSteps();
 
+// Whether a sum of squares is small enough that a solve ends at once with
+// it: an exact fit, with nothing lower to look for.
+bool LsqIsExact(double sse);
+
 enum class LsqStatus
 {
     Converged,        // the residual has no component left that a step could remove

@@ -92,11 +92,12 @@ inline void CopyN(const double* from, int n, double* to)
 // The looks across kinks after the fine solve: secants over these steps (in
 // channels; each further look costs about a tenth more time and found little
 // more), ended once steps fall below a hundredth of the typical shift or
-// after a few iterations. A phase begins only with this many iterations and
+// after one iteration (a second gained less than a look below each shift,
+// which costs as much). A phase begins only with this many iterations and
 // Jacobians left, and twice as many evaluations.
 constexpr double kEscapeSteps[] = {0.1};
 constexpr double kEscapeTolerance = 1.0e-2;
-constexpr int kEscapeIterations = 2;
+constexpr int kEscapeIterations = 1;
 constexpr int kPhaseReserve = 8;
 // A shift that moved further than this (energy units) from its start is
 // tried again held at the start.
@@ -237,6 +238,7 @@ public:
         std::fill_n(m_pinned, m_nShift, 0.0);
         m_asideSse = m_pinned + m_nShift;
         m_asideShift = m_asideSse + m_nShift;
+        m_look = m_asideShift + m_nShift;
         ClearAside();
         m_t0 = fit.m_data;
         m_sumData = Sum(fit.m_data);
@@ -250,7 +252,7 @@ public:
         const std::size_t ns = mode & 2 ? std::size_t(refs) : 1;
         const std::size_t m = std::size_t(refs), points = std::size_t(n);
         return 4 * m * points // placed and trial references and penalties
-               + 3 * points   // target, scratch, last residuals
+               + 4 * points   // target, scratch, last residuals, a look aside
                + 3 * l * l    // normal equations, their factor, kept copy
                + 7 * l        // right-hand sides, coefficients, active set
                + 7 * ns       // shifts, typical, start, best, pinned, looks aside
@@ -352,6 +354,26 @@ public:
             }
         }
         return found;
+    }
+    // Looks aside from x (the last point evaluated): each shift alone moved
+    // by step, as a secant Jacobian's columns would, without the columns.
+    bool LookAside(std::span<const double> x, double step)
+    {
+        for (int j = 0; j < m_nShift; ++j) {
+            if (m_fit.StopRequested())
+                return false;
+            const double vh = x[std::size_t(j)] + step;
+            const int moved = m_nShift == 1 ? kAll : j;
+            m_penAny[m_refs] = 0.0;
+            for (int k = 0; k < m_refs; ++k)
+                if (moved == kAll || moved == k)
+                    m_penAny[m_refs] = std::max(
+                        m_penAny[m_refs], Place(k, vh, m_y2 + Offset(k), m_pen2 + Offset(k), m_sumY2[k]));
+            Project(moved, m_look, m_trial, false);
+            m_asideSse[j] = LsqDot(m_look, m_look, m_n);
+            m_asideShift[j] = vh;
+        }
+        return true;
     }
     void Unpin() { std::fill_n(m_pinned, m_nShift, 0.0); }
     bool Pinned(int j) const { return m_pinned[j] != 0.0; }
@@ -772,6 +794,7 @@ private:
     double *m_sumY, *m_sumY2;             // sums of the placed and trial references
     double* m_pinned;                     // per shift: 1 while held at its start
     double *m_asideSse, *m_asideShift;    // per shift: a look aside, see LowestAside
+    double* m_look;                       // residuals of a look aside
     const double* m_t0;                   // target of the placed references
     double m_sumT0 = 0.0, m_sumData = 0.0;
     double* m_penAny; // per placed reference, then for the trial: 1 if penalised
@@ -1001,6 +1024,24 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             // did: a false minimum before a kink that the others' ripples
             // hid from the joint step. The fine solve goes on from there.
             problem.RestoreBest();
+            x[std::size_t(j)] = v;
+            if (!keep(last, run(fine, left())))
+                problem.RestoreBest();
+        }
+    }
+    // Below each shift, only the looks aside: a false minimum just above a
+    // kink, which the secants above step away from. (A common shift moves
+    // every reference; its secant saw enough. An exact fit has nothing below.)
+    if (x.size() > 1 && accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
+        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
+        problem.ClearAside();
+        problem.SaveBest();
+        ++total.jacobians;
+        int j = 0;
+        double v = 0.0;
+        if (!problem.LookAside(x, -kEscapeSteps[0])) {
+            last.status = LsqStatus::Stopped;
+        } else if (problem.LowestAside(last.sse * (1.0 - kAsideGain), j, v)) {
             x[std::size_t(j)] = v;
             if (!keep(last, run(fine, left())))
                 problem.RestoreBest();
