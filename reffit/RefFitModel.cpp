@@ -239,6 +239,7 @@ public:
         m_asideSse = m_pinned + m_nShift;
         m_asideShift = m_asideSse + m_nShift;
         m_look = m_asideShift + m_nShift;
+        m_base = m_look + m_n;
         ClearAside();
         m_t0 = fit.m_data;
         m_sumData = Sum(fit.m_data);
@@ -251,7 +252,7 @@ public:
         const std::size_t l = std::size_t(refs + (mode & 1));
         const std::size_t ns = mode & 2 ? std::size_t(refs) : 1;
         const std::size_t m = std::size_t(refs), points = std::size_t(n);
-        return 4 * m * points // placed and trial references and penalties
+        return 5 * m * points // placed and trial references, penalties, positions
                + 4 * points   // target, scratch, last residuals, a look aside
                + 3 * l * l    // normal equations, their factor, kept copy
                + 7 * l        // right-hand sides, coefficients, active set
@@ -415,6 +416,14 @@ public:
     {
         if (!IsCurrent(x) && !Residuals(x, work))
             return false;
+        if (!m_baseReady) {
+            for (int k = 0; k < m_refs; ++k) {
+                const CRefFitModel::Reference& e = m_fit.Ref(k);
+                for (int i = 0; i < m_n; ++i)
+                    m_base[Offset(k) + std::size_t(i)] = e.a * i + e.b;
+            }
+            m_baseReady = true;
+        }
         for (int j = 0; j < m_nShift; ++j) {
             if (m_fit.StopRequested())
                 return false;
@@ -462,13 +471,17 @@ private:
         const int n = m_n;
         // The position rises or falls with i, rounding included, so when both
         // ends lie in the window every point does, and the loop needs no test.
-        const double uFirst = e.a * 0 + e.b + s, uLast = e.a * (n - 1) + e.b + s;
+        // Once the solve needs Jacobians, each point's channel at shift 0 is
+        // kept (an exact fit ends before, and does without).
+        const double* base = m_baseReady ? m_base + Offset(k) : nullptr;
+        const auto position = [&](int i) { return base ? base[i] + s : e.a * i + e.b + s; };
+        const double uFirst = position(0), uLast = position(n - 1);
         // Short of the last channel, every point has a right neighbour, and
         // one on a channel takes it with weight 0: no test per point.
         const double top = std::min(e.high, double(e.nRef - 1) * (1.0 - DBL_EPSILON));
         if (uFirst >= e.low && uFirst <= top && uLast >= e.low && uLast <= top) {
             const auto at = [&](int i) {
-                const double u = e.a * i + e.b + s;
+                const double u = position(i);
                 const int i0 = int(u);
                 const double v = ref[i0];
                 return v + (u - double(i0)) * (ref[i0 + 1] - v);
@@ -795,9 +808,11 @@ private:
     double* m_pinned;                     // per shift: 1 while held at its start
     double *m_asideSse, *m_asideShift;    // per shift: a look aside, see LowestAside
     double* m_look;                       // residuals of a look aside
+    double* m_base;                       // per reference: its channel of each point at shift 0
     const double* m_t0;                   // target of the placed references
     double m_sumT0 = 0.0, m_sumData = 0.0;
-    double* m_penAny; // per placed reference, then for the trial: 1 if penalised
+    double* m_penAny;         // per placed reference, then for the trial: 1 if penalised
+    bool m_baseReady = false; // m_base filled
 };
 
 int CRefFitModel::SetupFit(const double* data, int n, int nRefs, const int* stop)
