@@ -479,7 +479,10 @@ private:
         // Short of the last channel, every point has a right neighbour, and
         // one on a channel takes it with weight 0: no test per point.
         const double top = std::min(e.high, double(e.nRef - 1) * (1.0 - DBL_EPSILON));
-        if (uFirst >= e.low && uFirst <= top && uLast >= e.low && uLast <= top) {
+        // A reference of one channel has no neighbour, and a window reaching below channel 0
+        // would truncate towards it: both take the tested loop.
+        const bool fast = e.nRef >= 2 && e.low >= 0.0;
+        if (fast && uFirst >= e.low && uFirst <= top && uLast >= e.low && uLast <= top) {
             const auto at = [&](int i) {
                 const double u = position(i);
                 const int i0 = int(u);
