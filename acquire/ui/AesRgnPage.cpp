@@ -208,21 +208,35 @@ void CAcquireAES_RgnPage::BlankColumn(int col)
 
 // ---- Columns -----------------------------------------------------------------
 
+namespace {
+struct SCellLooks
+{
+    CUGCell label, text, list;
+};
+
+// A read-only label, an editable text and a read-only drop list, on the grid's default cell.
+SCellLooks CellLooks(CAcquireGrid& grid)
+{
+    SCellLooks l;
+    grid.GetGridDefault(&l.label);
+    l.text = l.label;
+    l.text.SetReadOnly(0);
+    l.text.SetBackColor(UGGetSysColor(UG_COLOR_WINDOW));
+    l.list = l.label;
+    l.list.SetBackColor(UGGetSysColor(UG_COLOR_WINDOW));
+    l.list.SetCellType(UGTYPE_DROPLIST);
+    l.list.SetCellTypeParam(0x200);
+    return l;
+}
+} // namespace
+
 void CAcquireAES_RgnPage::SetColumn(int col, const CRegion* r)
 {
     const int exp = GetExpType();
     const bool wideExp = exp == CAcquireAES::Widescan;
     const bool cma = S().m_Instr.cma;
     const bool crr = S().m_Rgn.m_iAnalyserMode == 1;
-    CUGCell label;
-    m_Grid.GetGridDefault(&label);
-    CUGCell text = label;
-    text.SetReadOnly(0);
-    text.SetBackColor(UGGetSysColor(UG_COLOR_WINDOW));
-    CUGCell list = label;
-    list.SetBackColor(UGGetSysColor(UG_COLOR_WINDOW));
-    list.SetCellType(UGTYPE_DROPLIST);
-    list.SetCellTypeParam(0x200);
+    const auto [label, text, list] = CellLooks(m_Grid);
     auto put = [&](long row, CUGCell cell, const std::string& s) {
         cell.SetText(s.c_str());
         m_Grid.SetCell(col, row, &cell);
@@ -269,15 +283,7 @@ void CAcquireAES_RgnPage::AddColumn()
     const int exp = GetExpType();
     const int n = S().m_Rgn.NumRegions();
     m_Grid.SetColCount(std::max(nMinNumCols, n + 1));
-    CUGCell label;
-    m_Grid.GetGridDefault(&label);
-    CUGCell text = label;
-    text.SetReadOnly(0);
-    text.SetBackColor(UGGetSysColor(UG_COLOR_WINDOW));
-    CUGCell list = label;
-    list.SetBackColor(UGGetSysColor(UG_COLOR_WINDOW));
-    list.SetCellType(UGTYPE_DROPLIST);
-    list.SetCellTypeParam(0x200);
+    const auto [label, text, list] = CellLooks(m_Grid);
     auto put = [&](long row, CUGCell cell) {
         cell.SetText("");
         m_Grid.SetCell(n, row, &cell);
