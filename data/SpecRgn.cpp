@@ -18,7 +18,12 @@ void CSpecRgn::Create(const CRegion* pRegion, double dOffset, int nCurves, int b
         m_nx = m_ny = 1;
         m_nz = 1 + (m_dBk1 != CUtility::Infinity ? 1 : 0) + (m_dBk2 != CUtility::Infinity ? 1 : 0);
     } else {
-        m_nx = std::max(1, CUtility::ToInt(std::fabs((m_dFinish - m_dStart) / m_dStep) + 1.0));
+        // Energies entered in tenths of an eV (or turned from binding to
+        // kinetic) rarely span an exact multiple of the step in binary: a
+        // quotient a rounding error short of a whole number still counts it.
+        const double steps = std::fabs((m_dFinish - m_dStart) / m_dStep);
+        const double whole = std::round(steps);
+        m_nx = std::max(1, CUtility::ToInt((std::fabs(steps - whole) < 1e-6 ? whole : steps) + 1.0));
         m_ny = m_nz = 1;
     }
     m_caTraces.clear();

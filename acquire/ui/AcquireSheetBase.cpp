@@ -28,6 +28,22 @@ int s_untitled = 1;
 
 CAcquire_Page::CAcquire_Page(const QString& caption) : CPropertyPage(caption), m_Grid(this) {}
 
+void CAcquire_Page::SetMinimumRoom(const QSize& room)
+{
+    m_room = room;
+    updateGeometry();
+}
+
+QSize CAcquire_Page::minimumSizeHint() const
+{
+    return CPropertyPage::minimumSizeHint().expandedTo(m_room);
+}
+
+QSize CAcquire_Page::sizeHint() const
+{
+    return CPropertyPage::sizeHint().expandedTo(m_room);
+}
+
 void CAcquire_Page::OnLClicked(int col, long row, int pressed, RECT*, POINT*, int processed)
 {
     if (pressed && col != -1 && row != -1 && !processed)

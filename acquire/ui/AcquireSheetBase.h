@@ -10,6 +10,7 @@
 #include "framework/ui/PropertySheet.h"
 
 #include <QRect>
+#include <QSize>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -41,10 +42,20 @@ public:
 
     CAcquireGrid& Grid() { return m_Grid; }
 
+    // The room the sheet keeps for every page. A fixed minimum size would
+    // override what the page's own layout needs and squeeze its texts; this
+    // is a floor under it instead.
+    void SetMinimumRoom(const QSize& room);
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
 protected:
     CAcquireGrid m_Grid;
     CUGCell m_cell;
     CAcquire_Sheet* m_pAcqSheet = nullptr;
+
+private:
+    QSize m_room;
 };
 
 class CAcquire_Sheet : public CPropertySheet

@@ -66,7 +66,8 @@ bool CAcquireXPSSheet::OnInitDialog()
     // Room for all six tabs and a table of readable width at the default font.
     const QFontMetrics fm(font());
     for (int i = 0; i < GetPageCount(); ++i)
-        GetPage(i)->setMinimumSize(fm.averageCharWidth() * 92, fm.height() * 26);
+        if (auto* page = dynamic_cast<CAcquire_Page*>(GetPage(i)))
+            page->SetMinimumRoom(QSize(fm.averageCharWidth() * 92, fm.height() * 26));
     const bool ok = CPropertySheet::OnInitDialog();
     AddButtons();
     return ok;

@@ -611,6 +611,9 @@ bool CAcquireXPS_RgnPage::OnInitDialog()
         scans->addButton(m_scan[i], i);
         m_mode[i] = new QRadioButton(i == 0 ? QStringLiteral("CAE") : QStringLiteral("CRR"), modeBox);
         m_mode[i]->setObjectName(QStringLiteral("id_%1").arg(4091 + i));
+        // A crowded row squeezes the other widgets, never a choice's text.
+        m_scan[i]->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+        m_mode[i]->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
         modeLayout->addWidget(m_mode[i]);
         modes->addButton(m_mode[i], i);
         SafeConnect(m_scan[i], &QRadioButton::clicked, this, [this, i](bool) {

@@ -129,14 +129,17 @@ double CChargeCorrn::CursorEnergy() const
 
 bool CChargeCorrn::OnInitDialog()
 {
+    // The chosen line's energy goes into the edit with the data exchange: a
+    // value left from an earlier opening would make the edit's change
+    // handler drop the choice.
+    if (m_iReference == 0 || m_iReference == 1)
+        m_dReference = m_iReference == 0 ? kCarbon : kOxygen;
     if (!CProcDlg::OnInitDialog())
         return false;
     CVeltraneDoc* doc = GetDocument();
     if (!m_pView || !doc)
         return true;
     m_pView->EnableMultiTraceDisplay(false);
-    if (m_iReference == 0 || m_iReference == 1)
-        m_dReference = m_iReference == 0 ? kCarbon : kOxygen;
     const int unit = DisplayUnit();
     double R = Convert(m_dReference, CVeltrane::BE, unit);
     const double ke = Convert(m_dReference, CVeltrane::BE, CVeltrane::KE);

@@ -493,7 +493,10 @@ void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLev
     if (m_ScanMode == "REGULAR") {
         PutLine(out, "kinetic energy");
         PutLine(out, "eV");
-        PutReal(out, g.CRegion::GetStart());
+        // The reader shows a kinetic start with the work function added: a
+        // region offset beyond it (a charge correction) goes into the start,
+        // or the file would show the peaks where they were before.
+        PutReal(out, g.CRegion::GetStart() + (g.GetOffset() - m_WorkFunction));
         PutReal(out, g.CRegion::GetStep());
     }
     PutInt(out, 1);

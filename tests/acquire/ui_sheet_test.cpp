@@ -238,6 +238,11 @@ TEST_F(XpsSheet, AWideScanShowsItsOneRegionInTheUnitChosen)
     EXPECT_NE(cell.GetCellType(), UGTYPE_DROPLIST);
     EXPECT_FALSE(Ctrl<QPushButton>("id_4093")->isEnabled());
     EXPECT_EQ(Ctrl<QRadioButton>("id_4089")->text().toStdString(), LoadString(1154));
+    // Every choice of the page reads in full: none is squeezed under its text.
+    for (const char* name : {"id_4089", "id_4090", "id_4091", "id_4092"}) {
+        const QRadioButton* b = Ctrl<QRadioButton>(name);
+        EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
+    }
 
     // The unit changes while the page is in front: start and finish follow, the step does not.
     const CRegion* wide = S().m_Rgn.GetWidescanRgn();

@@ -518,7 +518,21 @@ TEST_F(ProcessDialogsTest, ChargeCorrectionFindsTheCarbonLineInAnyLocale)
     const bool comma = SetDecimalCommaLocale(settings.Path(QString()));
     CSpecView* v = Open({2}, 1, 101, 18, nullptr, 570.0);
     ASSERT_NE(v, nullptr);
-    // The dialog opens with the last reference chosen: choose carbon once.
+    // The dialog opens with the last reference chosen: choose carbon once,
+    // after an OK has left another value behind (the choice, made by a
+    // button, and the value, kept by OK only, must not undo each other).
+    ASSERT_TRUE(Run(ID_PROCESS_CHARGECORRN));
+    {
+        // The energy at the cursor confirmed as it is: the offsets stay.
+        auto* first = dynamic_cast<CChargeCorrn*>(Dlg());
+        ASSERT_NE(first, nullptr);
+        CSpecWnd* w = v->GetSpecWnd();
+        first->GetMarker()->MoveTo(w->UnitTox(289.0, w->GetDispPlane()));
+        v->OnLineCursorPos(0, reinterpret_cast<intptr_t>(first->GetMarker()));
+        Ctl<QLineEdit>("IDC_CHARGECORRN_NEWVAL")->setText(Ctl<QLineEdit>("IDC_CHARGECORRN_CURVAL")->text());
+        Click("IDOK");
+        Pump(0);
+    }
     ASSERT_TRUE(Run(ID_PROCESS_CHARGECORRN));
     Click("IDC_CHARGECORRN_CARBON");
     Click("IDCANCEL");

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 using namespace rectest;
 
@@ -39,6 +40,18 @@ TEST(RecordsAcquire, PointCountsOfNewRegions)
     down.Create(&downParams, 0, 1, 0);
     EXPECT_EQ(up.GetNumPoints_x(), 101);
     EXPECT_EQ(down.GetNumPoints_x(), 101);
+    // Energies as the pages store them (kinetic from binding, tenths of an eV):
+    // the span is a hair short of a whole number of steps, and the last step
+    // is still measured.
+    for (const auto& [start, finish, step, n] : {std::tuple{853.6, 1253.6, 2.0, 201},
+                                                 {1.4, 16.4, 0.1, 151},
+                                                 {16.9, 1.9, 0.1, 151},
+                                                 {0.0, 9.0, 2.0, 5}}) {
+        CRegion p = Params(start, finish, step);
+        CSpecRgn rgn;
+        rgn.Create(&p, 0, 1, 0);
+        EXPECT_EQ(rgn.GetNumPoints_x(), n) << start << " to " << finish << " by " << step;
+    }
     CRegion oneBk = Params(100, 110, 0.1, 95.0), noBk = Params(100, 110, 0.1);
     intensity1.Create(&oneBk, 0, 3, 1);
     intensity2.Create(&noBk, 0, 3, 1);

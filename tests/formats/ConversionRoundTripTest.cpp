@@ -216,6 +216,25 @@ TEST(VamasWriter, EachKindOfExportReadsBackWithItsLevelValues)
     }
 }
 
+// A charge correction moves the region's offset away from the work function:
+// the exported file shows the peaks where the corrected document shows them.
+TEST(VamasWriter, ChargeCorrectedEnergiesAreExported)
+{
+    VamasSpec v;
+    v.workFunction = "4.19";
+    v.blocks[0].start = 1200.0;
+    CVeltraneDoc doc;
+    ImportVamas(doc, BuildVamas(v));
+    CSpecRgn* r = doc.GetStagePosn(0)->GetSpecRgn(0);
+    const double shown = r->GetStart();
+    r->SetOffset(r->GetOffset() + 2.1);
+    CVeltraneDoc back;
+    ImportVamas(back, CVamas(&doc, TestEnvironment()).Write());
+    const CSpecRgn* b = back.GetStagePosn(0)->GetSpecRgn(0);
+    EXPECT_NEAR(b->GetStart(), shown + 2.1, 1e-9);
+    EXPECT_NEAR(b->GetFinish(), r->GetFinish(), 1e-9);
+}
+
 // A time of day that is not known (-1 in the file) is written as -1 again and
 // read back to the same unknown with the same date; a time not known at all
 // writes -1 for its time of day too.
