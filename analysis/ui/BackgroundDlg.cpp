@@ -280,6 +280,12 @@ void CBackgroundDlg::Close()
 void CBackgroundDlg::OnOK()
 {
     CVeltraneDoc* doc = GetDocument();
+    // Subtracted curves are told to the views like any other processing:
+    // without it the records kept the limits of the curves before the
+    // subtraction (saved so, and written into an export), and other views
+    // of the document kept drawing the old curves.
+    if (m_bApplied)
+        SendProcessUpdate();
     // Moved limits are part of the document too: they must not vanish
     // without a save prompt.
     if (doc && (m_bApplied || doc->GetBackgroundSubtract()->GetAll() != m_caSavedLimits))

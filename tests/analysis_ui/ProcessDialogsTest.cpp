@@ -18,6 +18,7 @@
 #include "app/plot/SpecWnd.h"
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
+#include "data/Trace.h"
 #include "data/VeltraneDoc.h"
 #include "res/resource.h"
 
@@ -34,6 +35,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -429,6 +431,15 @@ TEST_F(ProcessDialogsTest, BackgroundPreviewLimitsAndBlock169)
     ASSERT_TRUE(again.ReadFrom(f));
     EXPECT_EQ(again.GetBackgroundSubtract()->GetLimits(0, iWnd)->start, 5);
     EXPECT_EQ(again.GetBackgroundSubtract()->GetLimits(0, iWnd)->finish, 90);
+    // The saved curves carry the limits of the subtracted values, not of the
+    // curves before (an export writes them too).
+    for (int level = 0; level < 2; ++level) {
+        const CTrace* saved = again.GetStagePosn(0)->GetSpecRgn(iWnd)->GetTrace(level);
+        const double* d = saved->GetData();
+        const auto [lo, hi] = std::minmax_element(d, d + saved->GetNumPoints());
+        EXPECT_EQ(saved->GetMinValue(), *lo) << level;
+        EXPECT_EQ(saved->GetMaxValue(), *hi) << level;
+    }
 }
 
 TEST_F(ProcessDialogsTest, ChargeCorrectionMovesTheOffsetsAndFollowsTheUnit)
