@@ -10,6 +10,7 @@
 #include "data/formats/PkLib.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -238,7 +239,9 @@ TEST_F(XpsSheet, AWideScanShowsItsOneRegionInTheUnitChosen)
     EXPECT_NE(cell.GetCellType(), UGTYPE_DROPLIST);
     EXPECT_FALSE(Ctrl<QPushButton>("id_4093")->isEnabled());
     EXPECT_EQ(Ctrl<QRadioButton>("id_4089")->text().toStdString(), LoadString(1154));
-    // Every choice of the page reads in full: none is squeezed under its text.
+    // Every choice of the page reads in full: none is squeezed under its text
+    // (once the layouts have run; a loaded machine may not have run them yet).
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     for (const char* name : {"id_4089", "id_4090", "id_4091", "id_4092"}) {
         const QRadioButton* b = Ctrl<QRadioButton>(name);
         EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
