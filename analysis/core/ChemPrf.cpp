@@ -196,9 +196,12 @@ bool ChemPrfReferenceOverlay(const SChemPrfRefCurve& r, const SChemPrfTarget& ta
 bool ChemPrfCoveredStretch(const std::vector<SChemPrfRefCurve>& refs, const SChemPrfTarget& target, int& lo,
                            int& hi)
 {
+    // Per reference, the channels the stretch's ends may take: its own
+    // channels, and at an end that the cursors reach past, the library's
+    // margin inside it, so that the shift keeps its reach that way.
     struct Map
     {
-        double b0, a, top;
+        double b0, a, low, high;
     };
     std::vector<Map> maps;
     for (const SChemPrfRefCurve& r : refs) {
@@ -206,14 +209,21 @@ bool ChemPrfCoveredStretch(const std::vector<SChemPrfRefCurve>& refs, const SChe
         if (r.n < 2 ||
             !ChemPrfGridMapping(r.start, r.finish, r.n, target.start, target.finish, target.n, b0, a))
             return true;
-        maps.push_back({b0, a, double(r.n - 1)});
+        const double top = r.n - 1, margin = std::fabs(4.0 / r.step);
+        const double u0 = std::min(a * lo + b0, a * hi + b0), u1 = std::max(a * lo + b0, a * hi + b0);
+        Map m{b0, a, 0.0, top};
+        if (u0 < 0.0)
+            m.low = std::isfinite(margin) ? std::min(margin, top) : top;
+        if (u1 > top)
+            m.high = std::isfinite(margin) ? std::max(top - margin, 0.0) : 0.0;
+        maps.push_back(m);
     }
     int l = lo, h = hi;
     // First estimate from the straight line u(i) = a i + b0, clamped before
     // it becomes an int.
     const auto clampIndex = [&](double i) { return int(std::clamp(i, double(lo) - 1.0, double(hi) + 1.0)); };
     for (const Map& m : maps) {
-        double i0 = -m.b0 / m.a, i1 = (m.top - m.b0) / m.a;
+        double i0 = (m.low - m.b0) / m.a, i1 = (m.high - m.b0) / m.a;
         if (!std::isfinite(i0) || !std::isfinite(i1)) // a flat target: the check below decides
             continue;
         if (i0 > i1)
@@ -222,11 +232,11 @@ bool ChemPrfCoveredStretch(const std::vector<SChemPrfRefCurve>& refs, const SChe
         h = std::min(h, clampIndex(std::floor(i1)));
     }
     // Then the ends as the library places them (origin b = l a + b0), which
-    // may round a point at a reference's edge to just outside it.
+    // may round a point at a bound to just outside it.
     const auto outside = [&](int i) {
         for (const Map& m : maps) {
             const double u = m.a * (i - l) + (l * m.a + m.b0);
-            if (!(u >= 0.0 && u <= m.top))
+            if (!(u >= m.low && u <= m.high))
                 return true;
         }
         return false;

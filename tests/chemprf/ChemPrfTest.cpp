@@ -339,11 +339,12 @@ TEST(ChemPrfFit, ReversedCursorsFitTheSameStretch)
 
 TEST(ChemPrfFit, StretchHeldToWhatEveryReferenceCovers)
 {
-    // Target points 0..99 at 100..199 eV; references of 200 points.
+    // Target points 0..99 at 100..199 eV; references of 200 points. An end
+    // that reaches past a reference is held four energy units inside it.
     std::vector<double> y(200, 0.0);
     const SChemPrfTarget target{100.0, 199.0, 100};
     const auto ref = [&](double start, double finish) {
-        return SChemPrfRefCurve{y.data(), 200, 0.0, 1.0, start, finish, 1.0};
+        return SChemPrfRefCurve{y.data(), 200, 0.0, 1.0, start, finish, (finish - start) / 199.0};
     };
     struct Case
     {
@@ -355,10 +356,11 @@ TEST(ChemPrfFit, StretchHeldToWhatEveryReferenceCovers)
     };
     const Case cases[] = {
         {"covers all", {ref(50, 249)}, 0, 99, true, 0, 99},
-        {"starts inside", {ref(120, 319)}, 0, 99, true, 20, 99},
-        {"cursors already inside", {ref(120, 319)}, 30, 90, true, 30, 90},
-        {"two: the common part", {ref(120, 319), ref(0, 159.2)}, 0, 99, true, 20, 59},
-        {"descending energies", {ref(179, -20)}, 0, 99, true, 0, 79},
+        {"starts inside", {ref(120, 319)}, 0, 99, true, 24, 99},
+        {"cursors inside", {ref(120, 319)}, 30, 90, true, 30, 90},
+        {"cursor inside, near the end", {ref(120, 319)}, 22, 99, true, 22, 99},
+        {"two: the common part", {ref(120, 319), ref(0, 159.2)}, 0, 99, true, 24, 55},
+        {"descending energies", {ref(179, -20)}, 0, 99, true, 0, 75},
         {"no overlap", {ref(300, 499)}, 0, 99, false, 0, 99},
         {"unmappable: left to the set-up", {ref(120, 120)}, 0, 99, true, 0, 99},
     };
@@ -599,32 +601,34 @@ TEST(ChemPrfMeasured, MnSpectraFittedByOxideReferencesAgreeWithMinpack)
 // cursors at points n/10 and 9n/10) fit the data, not the library's penalty
 // for leaving a reference. Measured spectra 0 and 3 are the MnO and MnO2
 // references on a wider grid, spectrum 2 the Mn2O3 one on a grid one point
-// longer.
+// longer. Moved by 2 eV, as charging would, a reference is found by its
+// shift in either direction.
 TEST(ChemPrfMeasured, StretchPastTheReferencesFitsTheData)
 {
     Doc refDoc(VAMAS_FIXTURES "/xpsdl__Mn_references.vms");
     Doc dataDoc(VAMAS_FIXTURES "/xpsdl__mno_gas-phase_removed.vms");
     CSpecRgn* refRgn = refDoc.Rgn(0);
     ASSERT_NE(refRgn, nullptr);
-    const auto curve = [&](int k) {
+    const auto curve = [&](int k, double moved) {
         const CTrace* t = refRgn->GetTrace(k);
-        return SChemPrfRefCurve{t->GetData(),       t->GetNumPoints(),   t->GetMinValue(), t->GetMaxValue(),
-                                refRgn->GetStart(), refRgn->GetFinish(), refRgn->GetStep()};
+        return SChemPrfRefCurve{t->GetData(),     t->GetNumPoints(),          t->GetMinValue(),
+                                t->GetMaxValue(), refRgn->GetStart() + moved, refRgn->GetFinish() + moved,
+                                refRgn->GetStep()};
     };
     struct Case
     {
         int region;
         std::vector<int> refs;
         std::vector<double> intensities;
+        double moved = 0.0; // eV
     };
     const Case cases[] = {
-        {0, {0}, {1.0}},
-        {3, {2}, {1.0}},
-        {2, {1}, {1.0}},
-        {0, {0, 1, 2}, {1.0, 0.0, 0.0}},
+        {0, {0}, {1.0}},       {3, {2}, {1.0}},      {2, {1}, {1.0}}, {0, {0, 1, 2}, {1.0, 0.0, 0.0}},
+        {0, {0}, {1.0}, -2.0}, {0, {0}, {1.0}, 2.0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "region " << c.region << ", " << c.refs.size() << " references");
+        SCOPED_TRACE(testing::Message()
+                     << "region " << c.region << ", " << c.refs.size() << " references moved by " << c.moved);
         CSpecRgn* rgn = dataDoc.Rgn(c.region);
         ASSERT_NE(rgn, nullptr);
         const CTrace* tr = rgn->GetTrace(0);
@@ -632,8 +636,9 @@ TEST(ChemPrfMeasured, StretchPastTheReferencesFitsTheData)
         const SChemPrfTarget target{rgn->GetStart(), rgn->GetFinish(), n};
         std::vector<SChemPrfRefCurve> refs;
         for (int k : c.refs)
-            refs.push_back(curve(k));
-        // Held to the references, whose ends the library places inside them.
+            refs.push_back(curve(k, c.moved));
+        // Held inside the references, with the ends as the library places
+        // them.
         int lo = n / 10, hi = 9 * n / 10;
         ASSERT_TRUE(ChemPrfCoveredStretch(refs, target, lo, hi));
         for (const SChemPrfRefCurve& r : refs) {
@@ -657,7 +662,7 @@ TEST(ChemPrfMeasured, StretchPastTheReferencesFitsTheData)
         ASSERT_TRUE(params.IsDone(0));
         for (size_t k = 0; k < refs.size(); ++k)
             EXPECT_NEAR(params.GetIntensity(0, int(k)), c.intensities[k], 1e-3) << "reference " << k;
-        EXPECT_NEAR(params.GetShift(0, 0), 0.0, 0.05);
+        EXPECT_NEAR(params.GetShift(0, 0), c.moved / refRgn->GetStep(), 0.05);
     }
 }
 
