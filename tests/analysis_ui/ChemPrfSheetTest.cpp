@@ -176,7 +176,7 @@ TEST_F(ChemPrfSheetTest, MnOFittedByItsOwnReferenceWhereverTheCursorsStand)
         EXPECT_NEAR(p->GetShift(level, 0), 0.0, 0.05); // reference channels
     };
     // The default cursors (points 63 and 567) reach 18 eV below the
-    // reference: the points it does not cover are left out of the fit.
+    // reference: the fit is held inside it.
     Click("IDC_CHMPRF_CALC");
     expectExact("default cursors");
     // A second Calculate starts from the first result.
