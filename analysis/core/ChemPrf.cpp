@@ -193,6 +193,68 @@ bool ChemPrfReferenceOverlay(const SChemPrfRefCurve& r, const SChemPrfTarget& ta
     return true;
 }
 
+bool ChemPrfCoveredStretch(const std::vector<SChemPrfRefCurve>& refs, const SChemPrfTarget& target, int& lo,
+                           int& hi)
+{
+    // Per reference, the channels the stretch's ends may take: its own
+    // channels, and at an end that the cursors reach past, the library's
+    // margin inside it, so that the shift keeps its reach that way.
+    struct Map
+    {
+        double b0, a, low, high;
+    };
+    std::vector<Map> maps;
+    for (const SChemPrfRefCurve& r : refs) {
+        double b0 = 0.0, a = 0.0;
+        if (r.n < 2 ||
+            !ChemPrfGridMapping(r.start, r.finish, r.n, target.start, target.finish, target.n, b0, a))
+            return true;
+        const double top = r.n - 1, margin = std::fabs(4.0 / r.step);
+        const double u0 = std::min(a * lo + b0, a * hi + b0), u1 = std::max(a * lo + b0, a * hi + b0);
+        Map m{b0, a, 0.0, top};
+        if (u0 < 0.0)
+            m.low = std::isfinite(margin) ? std::min(margin, top) : top;
+        if (u1 > top)
+            m.high = std::isfinite(margin) ? std::max(top - margin, 0.0) : 0.0;
+        maps.push_back(m);
+    }
+    int l = lo, h = hi;
+    // First estimate from the straight line u(i) = a i + b0, clamped before
+    // it becomes an int.
+    const auto clampIndex = [&](double i) { return int(std::clamp(i, double(lo) - 1.0, double(hi) + 1.0)); };
+    for (const Map& m : maps) {
+        double i0 = (m.low - m.b0) / m.a, i1 = (m.high - m.b0) / m.a;
+        if (!std::isfinite(i0) || !std::isfinite(i1)) // a flat target: the check below decides
+            continue;
+        if (i0 > i1)
+            std::swap(i0, i1);
+        l = std::max(l, clampIndex(std::ceil(i0)));
+        h = std::min(h, clampIndex(std::floor(i1)));
+    }
+    // Then the ends as the library places them (origin b = l a + b0), which
+    // may round a point at a bound to just outside it.
+    const auto outside = [&](int i) {
+        for (const Map& m : maps) {
+            const double u = m.a * (i - l) + (l * m.a + m.b0);
+            if (!(u >= m.low && u <= m.high))
+                return true;
+        }
+        return false;
+    };
+    for (bool moved = true; moved && l <= h;) {
+        moved = false;
+        if (outside(l))
+            ++l, moved = true;
+        else if (outside(h))
+            --h, moved = true;
+    }
+    if (l > h)
+        return false;
+    lo = l;
+    hi = h;
+    return true;
+}
+
 // ------------------------------------------------------------------ the fit
 
 const SPelomarApi& SPelomarApi::Library()
@@ -280,7 +342,7 @@ unsigned ChemPrfRunProfile(const SPelomarApi& api, const CChemPrfParams& params,
     const int nparm = params.GetRowLength(), mode = params.GetMode();
     // The same refusal as for a single level: no fit with fewer points than
     // parameters.
-    if (params.GetNumRefs() < 1 || nparm >= hi - lo + 1)
+    if (params.GetNumRefs() < 1 || !ChemPrfCoveredStretch(refs, target, lo, hi) || nparm >= hi - lo + 1)
         return IDS_ERR_CHMPRF_SRCPTS;
     // Private rows: the receiver writes the table while the run goes on.
     std::vector<std::vector<double>> rows(levels.size());

@@ -144,6 +144,16 @@ inline void ChemPrfStretch(int i0, int i1, int& lo, int& hi)
     hi = i0 < i1 ? i1 : i0;
 }
 
+// Holds lo..hi to the points that every reference covers unshifted, and an
+// end that reaches past a reference to four energy units inside it, the
+// shift's reach. A point beyond a reference's ends starts in the library's
+// window penalty, which then outweighs the data and drives the fit; a
+// stretch that ends at a reference's end leaves the shift no room that way.
+// False when no point remains; lo and hi stay as they are when a reference
+// cannot be mapped (the fit's set-up reports that).
+bool ChemPrfCoveredStretch(const std::vector<SChemPrfRefCurve>& refs, const SChemPrfTarget& target, int& lo,
+                           int& hi);
+
 // Requests a stop of a running fit from another thread: the library reads the
 // flag atomically at every residual.
 inline void ChemPrfRequestStop(int& flag)

@@ -610,7 +610,7 @@ void CChemPrf_Sheet::OnCalculate()
     if (m_RefList.empty() || !t || !GetStretch(lo, hi))
         return;
     const int nparm = m_pParams->GetRowLength();
-    if (nparm >= hi - lo + 1) {
+    if (!ChemPrfCoveredStretch(RefCurves(), Target(), lo, hi) || nparm >= hi - lo + 1) {
         AfxMessageBox(IDS_ERR_CHMPRF_SRCPTS);
         return;
     }

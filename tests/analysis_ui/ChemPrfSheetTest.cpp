@@ -148,6 +148,55 @@ TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
     EXPECT_EQ(ChemPrfSheetTool(), nullptr);
 }
 
+// The measured MnO spectrum (630 points, 798.7 to 861.6 eV) is the MnO
+// reference (400 points, 816.7 to 856.6 eV) on a wider grid: fitted by it,
+// intensity 1 at shift 0 wherever the cursors stand.
+TEST_F(ChemPrfSheetTest, MnOFittedByItsOwnReferenceWhereverTheCursorsStand)
+{
+    auto* doc = dynamic_cast<CVeltraneDoc*>(
+        app->OpenDocumentFile((kVamas + "xpsdl__mno_gas-phase_removed.vms").c_str()));
+    ASSERT_NE(doc, nullptr);
+    auto* view = dynamic_cast<CSpecView*>(doc->GetViews().front());
+    ASSERT_NE(view, nullptr);
+    view->GetParentFrame()->resize(900, 600);
+    Pump(20);
+    Execute(ID_PROCESS_CHEMICALPROFILING);
+    Pump(10);
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "xpsdl__Mn_references.vms"}, 0, false), 1);
+    CChemPrfParams* p = sheet->GetParams();
+    const int level = view->GetCurrentLevel();
+    CSpecTrace* t = view->GetSpecTrace();
+    ASSERT_EQ(t->GetNumPoints(), 630);
+    const auto expectExact = [&](const char* what) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(p->IsDone(level));
+        EXPECT_NEAR(p->GetIntensity(level, 0), 1.0, 1e-3);
+        EXPECT_NEAR(p->GetShift(level, 0), 0.0, 0.05); // reference channels
+    };
+    // The default cursors (points 63 and 567) reach 18 eV below the
+    // reference: the fit is held inside it.
+    Click("IDC_CHMPRF_CALC");
+    expectExact("default cursors");
+    // A second Calculate starts from the first result.
+    sheet->GetCursor(1)->SetPos(t->IndexTox(195));
+    sheet->GetCursor(2)->SetPos(t->IndexTox(565));
+    Click("IDC_CHMPRF_CALC");
+    expectExact("cursors inside the reference");
+    // A stretch the reference does not cover at all is refused.
+    sink.Clear();
+    p->ResetAll();
+    sheet->GetCursor(1)->SetPos(t->IndexTox(10));
+    sheet->GetCursor(2)->SetPos(t->IndexTox(150));
+    Click("IDC_CHMPRF_CALC");
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0],
+              "The region being fitted does not contain sufficient points for a succesful fit.");
+    EXPECT_FALSE(p->IsDone(level));
+    Click("IDC_CHMPRF_CLOSE");
+}
+
 TEST_F(ChemPrfSheetTest, PagesButtonColumnAndEscape)
 {
     auto* doc = dynamic_cast<CVeltraneDoc*>(

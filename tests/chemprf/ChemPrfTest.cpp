@@ -337,6 +337,55 @@ TEST(ChemPrfFit, ReversedCursorsFitTheSameStretch)
     EXPECT_DOUBLE_EQ(Fake::data[50], 70.0 / 99.0);
 }
 
+TEST(ChemPrfFit, StretchHeldToWhatEveryReferenceCovers)
+{
+    // Target points 0..99 at 100..199 eV; references of 200 points. An end
+    // that reaches past a reference is held four energy units inside it.
+    std::vector<double> y(200, 0.0);
+    const SChemPrfTarget target{100.0, 199.0, 100};
+    const auto ref = [&](double start, double finish) {
+        return SChemPrfRefCurve{y.data(), 200, 0.0, 1.0, start, finish, (finish - start) / 199.0};
+    };
+    struct Case
+    {
+        const char* what;
+        std::vector<SChemPrfRefCurve> refs;
+        int lo, hi;
+        bool ok;
+        int wantLo, wantHi;
+    };
+    const Case cases[] = {
+        {"covers all", {ref(50, 249)}, 0, 99, true, 0, 99},
+        {"starts inside", {ref(120, 319)}, 0, 99, true, 24, 99},
+        {"cursors inside", {ref(120, 319)}, 30, 90, true, 30, 90},
+        {"cursor inside, near the end", {ref(120, 319)}, 22, 99, true, 22, 99},
+        {"two: the common part", {ref(120, 319), ref(0, 159.2)}, 0, 99, true, 24, 55},
+        {"descending energies", {ref(179, -20)}, 0, 99, true, 0, 75},
+        {"no overlap", {ref(300, 499)}, 0, 99, false, 0, 99},
+        {"unmappable: left to the set-up", {ref(120, 120)}, 0, 99, true, 0, 99},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int lo = c.lo, hi = c.hi;
+        EXPECT_EQ(ChemPrfCoveredStretch(c.refs, target, lo, hi), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(lo, c.wantLo);
+            EXPECT_EQ(hi, c.wantHi);
+        }
+    }
+    // Nothing left: the profile run refuses as for too few points.
+    FakeProfile f(1);
+    f.refs[0].start = 300.0;
+    f.refs[0].finish = 499.0;
+    CChemPrfParams params(1);
+    params.SetNumRefs(1, true);
+    int stop = 0;
+    EXPECT_EQ(ChemPrfRunProfile(Fake::Api(), params, f.refs, f.target, f.levels, 0, 99, &stop,
+                                [](SChemPrfLevelResult&&) { FAIL(); }),
+              IDS_ERR_CHMPRF_SRCPTS);
+    EXPECT_EQ(Fake::setups, 0);
+}
+
 // -------------------------------------------------- export, byte for byte
 
 std::string ReadBytes(const std::string& path)
@@ -546,6 +595,75 @@ TEST(ChemPrfMeasured, MnSpectraFittedByOxideReferencesAgreeWithMinpack)
         }
     }
     EXPECT_EQ(compared, 16);
+}
+
+// Stretches that reach past the references' ends (the sheet's default
+// cursors at points n/10 and 9n/10) fit the data, not the library's penalty
+// for leaving a reference. Measured spectra 0 and 3 are the MnO and MnO2
+// references on a wider grid, spectrum 2 the Mn2O3 one on a grid one point
+// longer. Moved by 2 eV, as charging would, a reference is found by its
+// shift in either direction.
+TEST(ChemPrfMeasured, StretchPastTheReferencesFitsTheData)
+{
+    Doc refDoc(VAMAS_FIXTURES "/xpsdl__Mn_references.vms");
+    Doc dataDoc(VAMAS_FIXTURES "/xpsdl__mno_gas-phase_removed.vms");
+    CSpecRgn* refRgn = refDoc.Rgn(0);
+    ASSERT_NE(refRgn, nullptr);
+    const auto curve = [&](int k, double moved) {
+        const CTrace* t = refRgn->GetTrace(k);
+        return SChemPrfRefCurve{t->GetData(),     t->GetNumPoints(),          t->GetMinValue(),
+                                t->GetMaxValue(), refRgn->GetStart() + moved, refRgn->GetFinish() + moved,
+                                refRgn->GetStep()};
+    };
+    struct Case
+    {
+        int region;
+        std::vector<int> refs;
+        std::vector<double> intensities;
+        double moved = 0.0; // eV
+    };
+    const Case cases[] = {
+        {0, {0}, {1.0}},       {3, {2}, {1.0}},      {2, {1}, {1.0}}, {0, {0, 1, 2}, {1.0, 0.0, 0.0}},
+        {0, {0}, {1.0}, -2.0}, {0, {0}, {1.0}, 2.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "region " << c.region << ", " << c.refs.size() << " references moved by " << c.moved);
+        CSpecRgn* rgn = dataDoc.Rgn(c.region);
+        ASSERT_NE(rgn, nullptr);
+        const CTrace* tr = rgn->GetTrace(0);
+        const int n = tr->GetNumPoints();
+        const SChemPrfTarget target{rgn->GetStart(), rgn->GetFinish(), n};
+        std::vector<SChemPrfRefCurve> refs;
+        for (int k : c.refs)
+            refs.push_back(curve(k, c.moved));
+        // Held inside the references, with the ends as the library places
+        // them.
+        int lo = n / 10, hi = 9 * n / 10;
+        ASSERT_TRUE(ChemPrfCoveredStretch(refs, target, lo, hi));
+        for (const SChemPrfRefCurve& r : refs) {
+            double b0 = 0.0, a = 0.0;
+            ASSERT_TRUE(ChemPrfGridMapping(r.start, r.finish, r.n, target.start, target.finish, n, b0, a));
+            const double b = lo * a + b0;
+            EXPECT_GE(b, 0.0);
+            EXPECT_LE(a * (hi - lo) + b, r.n - 1.0);
+        }
+        // The settings' default: a constant and a common shift.
+        CChemPrfParams params(1);
+        params.SetConstant(true);
+        params.SetNumRefs(int(refs.size()), true);
+        int stop = 0;
+        SChemPrfLevelResult got;
+        ASSERT_EQ(ChemPrfRunProfile(SPelomarApi::Library(), params, refs, target,
+                                    {{tr->GetData(), tr->GetMinValue(), tr->GetMaxValue()}}, n / 10,
+                                    9 * n / 10, &stop, [&](SChemPrfLevelResult&& r) { got = std::move(r); }),
+                  0u);
+        ChemPrfStoreResult(params, got);
+        ASSERT_TRUE(params.IsDone(0));
+        for (size_t k = 0; k < refs.size(); ++k)
+            EXPECT_NEAR(params.GetIntensity(0, int(k)), c.intensities[k], 1e-3) << "reference " << k;
+        EXPECT_NEAR(params.GetShift(0, 0), c.moved / refRgn->GetStep(), 0.05);
+    }
 }
 
 } // namespace
