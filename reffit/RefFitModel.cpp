@@ -433,15 +433,43 @@ public:
                 continue;
             }
             const double v = x[std::size_t(j)];
-            const double h = steps.For(std::size_t(j), v);
-            const double vh = v + h;
+            double h = steps.For(std::size_t(j), v);
+            double vh = v + h;
             const int moved = m_nShift == 1 ? kAll : j;
-            m_penAny[m_refs] = 0.0; // any trial placement penalised
-            for (int k = 0; k < m_refs; ++k)
-                if (moved == kAll || moved == k)
-                    m_penAny[m_refs] = std::max(
-                        m_penAny[m_refs], Place(k, vh, m_y2 + Offset(k), m_pen2 + Offset(k), m_sumY2[k]));
-            Project(moved, work.data(), m_trial, false);
+            const auto placeTrial = [&] {
+                m_penAny[m_refs] = 0.0; // any trial placement penalised
+                for (int k = 0; k < m_refs; ++k)
+                    if (moved == kAll || moved == k)
+                        m_penAny[m_refs] = std::max(
+                            m_penAny[m_refs], Place(k, vh, m_y2 + Offset(k), m_pen2 + Offset(k), m_sumY2[k]));
+                return m_penAny[m_refs] != 0.0;
+            };
+            // A step from a shift that stands on its window's edge into the
+            // wall sees only the penalty: the column said every move was
+            // steep and the solve stopped there, however far the minimum
+            // lay on the other side. The difference is taken on that side
+            // when the sum of squares falls that way; when it falls towards
+            // the wall the minimum is on the edge, and the wall's column
+            // stands.
+            if (placeTrial() && !PlacedPenalised(moved)) {
+                const double forward = h;
+                const volatile double back = v - h; // exact step, as For makes it
+                h = back - v;
+                vh = back;
+                placeTrial();
+                Project(moved, work.data(), m_trial, false);
+                double slope = 0.0; // of the sum of squares, towards the wall
+                for (int i = 0; i < m_n; ++i)
+                    slope += (work[std::size_t(i)] - r[std::size_t(i)]) * r[std::size_t(i)];
+                if (!(slope / h * forward > 0.0)) {
+                    h = forward;
+                    vh = v + h;
+                    placeTrial();
+                    Project(moved, work.data(), m_trial, false);
+                }
+            } else {
+                Project(moved, work.data(), m_trial, false);
+            }
             const double invh = 1.0 / h;
             for (int i = 0; i < m_n; ++i)
                 col[i] = (work[std::size_t(i)] - r[std::size_t(i)]) * invh;
@@ -461,6 +489,14 @@ private:
 
     std::size_t Offset(int k) const { return std::size_t(k) * std::size_t(m_n); }
     int ShiftOf(int k) const { return m_nShift == 1 ? 0 : k; }
+    // Whether the current placement of the references a shift moves is
+    // penalised anywhere.
+    bool PlacedPenalised(int moved) const
+    {
+        if (moved != kAll)
+            return m_penAny[moved] != 0.0;
+        return std::any_of(m_penAny, m_penAny + m_refs, [](double p) { return p != 0.0; });
+    }
 
     // Reference k at shift s on every data point: its values, and only when
     // some point is penalised (returns 1, else 0) the penalties of all.

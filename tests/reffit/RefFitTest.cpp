@@ -189,6 +189,35 @@ TEST_F(RefFitTest, ShiftStopsAtTheWindowForEitherSignOfStep)
     }
 }
 
+TEST_F(RefFitTest, AShiftThatStartsOnTheWindowEdgeLeavesItForTheMinimumInside)
+{
+    // The data is the reference unshifted; the start puts the last (or the
+    // first) point exactly on the window's edge, as an earlier fit of a wider
+    // stretch can leave it. A step further would pay the window's penalty, so
+    // the way to the minimum lies the other side.
+    for (const double start : {40.0, -40.0}) {
+        for (const int mode : {0, 2}) {
+            SCOPED_TRACE(testing::Message() << "start " << start << ", mode " << mode);
+            Fit f;
+            f.refs = {Peak(300, 150.0, 8.0, 0.3)};
+            f.a = {1.0};
+            f.b = {90.0}; // 120 points on channels 90..209, margin 40: window 50..249
+            f.step = {0.1};
+            f.data.assign(120, 0.0);
+            Synthesise(f, 0.0, {0.8}, {0.0});
+            f.Setup();
+            std::vector<double> theta = Row(mode, 0.0, {1.0}, {start});
+            double sse = -1.0;
+            const int outcome = f.Calc(theta, sse, mode);
+            EXPECT_TRUE(outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE)
+                << std::hex << outcome;
+            EXPECT_LT(sse, 1e-12);
+            EXPECT_NEAR(theta[mode & 2 ? 1 : 0], 0.0, 1e-6);
+            RELEASEREFERENCEMEMORY();
+        }
+    }
+}
+
 TEST_F(RefFitTest, RefusedCallsLeaveThetaAndSseUnchanged)
 {
     Fit f = ThreeStates();
