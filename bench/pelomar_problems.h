@@ -7,6 +7,7 @@
 // seed.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -384,9 +385,10 @@ inline std::vector<VamasCurve> ReadVamasCurves(const std::string& path)
 
 // Measured Mn 2p spectra fitted by the Mn oxide references, as the caller
 // sets them up: the references and the data stretch normalised to 0..1, each
-// reference mapped onto the stretch. Stretches: the whole overlap of data and
-// references, and its lower and upper 60 %; every mode, ordinary and
-// zero-initial start rows.
+// reference mapped onto the stretch. Stretches: eight parts of the overlap of
+// data and references (from 0, 20 or 40 % to 60, 80 or 100 % of it, at least
+// 40 % long), as a user's cursors cut it; each reference alone and all three;
+// every mode, ordinary and zero-initial start rows.
 inline std::vector<HardProblem> MakeMeasuredProblems(const std::string& refFile, const std::string& dataFile)
 {
     const std::vector<VamasCurve> refs = ReadVamasCurves(refFile), spectra = ReadVamasCurves(dataFile);
@@ -407,35 +409,48 @@ inline std::vector<HardProblem> MakeMeasuredProblems(const std::string& refFile,
         const int len = last - first + 1;
         if (len < 50)
             continue;
-        const int part = len * 6 / 10;
-        const int stretches[3][2] = {{first, len}, {first, part}, {last - part + 1, part}};
+        std::vector<std::array<int, 2>> stretches;
+        for (const int from : {0, 2, 4})
+            for (const int to : {6, 8, 10})
+                if (to - from >= 4)
+                    stretches.push_back({first + len * from / 10, len * (to - from) / 10});
+        std::vector<std::vector<std::size_t>> subsets;
+        for (std::size_t k = 0; k < refs.size(); ++k)
+            subsets.push_back({k});
+        if (refs.size() > 1) {
+            subsets.emplace_back();
+            for (std::size_t k = 0; k < refs.size(); ++k)
+                subsets.back().push_back(k);
+        }
         for (const auto& st : stretches) {
-            for (int mode = 0; mode < 4; ++mode) {
-                for (const bool zero : {false, true}) {
-                    HardProblem p;
-                    p.mode = mode;
-                    p.zeroStart = zero;
-                    p.n = st[1];
-                    p.data.assign(sp.y.begin() + st[0], sp.y.begin() + st[0] + st[1]);
-                    Normalise(p.data);
-                    const double ts = sp.start + st[0] * sp.step;
-                    for (std::size_t k = 0; k < refs.size(); ++k) {
-                        Reference r;
-                        r.y = normRefs[k];
-                        r.step = refs[k].step;
-                        r.a = sp.step / refs[k].step;
-                        r.b = (ts - refs[k].start) / refs[k].step;
-                        p.refs.push_back(std::move(r));
+            for (const auto& subset : subsets) {
+                for (int mode = 0; mode < 4; ++mode) {
+                    for (const bool zero : {false, true}) {
+                        HardProblem p;
+                        p.mode = mode;
+                        p.zeroStart = zero;
+                        p.n = st[1];
+                        p.data.assign(sp.y.begin() + st[0], sp.y.begin() + st[0] + st[1]);
+                        Normalise(p.data);
+                        const double ts = sp.start + st[0] * sp.step;
+                        for (const std::size_t k : subset) {
+                            Reference r;
+                            r.y = normRefs[k];
+                            r.step = refs[k].step;
+                            r.a = sp.step / refs[k].step;
+                            r.b = (ts - refs[k].start) / refs[k].step;
+                            p.refs.push_back(std::move(r));
+                        }
+                        double mean = 0.0;
+                        for (double v : p.data)
+                            mean += v;
+                        mean /= p.n;
+                        const std::size_t m = subset.size();
+                        const double a0 = zero ? (mode == 3 ? 0.0 : 1.0e-8) : 1.0;
+                        p.start = LayoutRow(mode, zero && (mode & 1) ? mean : 0.0, std::vector<double>(m, a0),
+                                            std::vector<double>(m, 0.0));
+                        problems.push_back(std::move(p));
                     }
-                    double mean = 0.0;
-                    for (double v : p.data)
-                        mean += v;
-                    mean /= p.n;
-                    const std::size_t m = refs.size();
-                    const double a0 = zero ? (mode == 3 ? 0.0 : 1.0e-8) : 1.0;
-                    p.start = LayoutRow(mode, zero && (mode & 1) ? mean : 0.0, std::vector<double>(m, a0),
-                                        std::vector<double>(m, 0.0));
-                    problems.push_back(std::move(p));
                 }
             }
         }

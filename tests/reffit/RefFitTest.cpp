@@ -523,7 +523,7 @@ TEST_F(RefFitTest, MeasuredMnSpectraAreFittedByTheOxideReferences)
     const std::string dir = PELOMAR_FIXTURE_DIR;
     const auto problems = pelomar_bench::MakeMeasuredProblems(dir + "/xpsdl__Mn_references.vms",
                                                               dir + "/xpsdl__mno_gas-phase_removed.vms");
-    ASSERT_EQ(problems.size(), 96u);
+    ASSERT_EQ(problems.size(), 1024u);
     for (std::size_t i = 0; i < problems.size(); ++i) {
         const auto& p = problems[i];
         SCOPED_TRACE(testing::Message() << "problem " << i << " mode " << p.mode);
@@ -531,10 +531,11 @@ TEST_F(RefFitTest, MeasuredMnSpectraAreFittedByTheOxideReferences)
         double sse = 0.0;
         const int outcome = SixTries(p, theta, sse);
         EXPECT_TRUE(outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE) << std::hex << outcome;
-        // With a constant, the normalised spectra of 240 to 630 points are
-        // fitted to a sum of squares well below 0.2 (a fit that failed
-        // leaves several units); without, their background is left over.
-        if (p.mode & 1) {
+        // With a constant and all three references, the normalised spectra
+        // of 240 to 630 points are fitted to a sum of squares well below 0.2
+        // (a fit that failed leaves several units); without a constant their
+        // background is left over, and one reference alone may not fit.
+        if ((p.mode & 1) && p.refs.size() == 3) {
             EXPECT_LT(sse, 0.2 * p.n / 240.0);
         }
     }
