@@ -92,8 +92,7 @@ inline void CopyN(const double* from, int n, double* to)
 // The looks across kinks after the fine solve: secants over these steps (in
 // channels; each further look costs about a tenth more time and found little
 // more), ended once steps fall below a hundredth of the typical shift or
-// after one iteration (a second gained less than a look below each shift,
-// which costs as much). A phase begins only with this many iterations and
+// after one iteration (a second gained less than it cost). A phase begins only with this many iterations and
 // Jacobians left, and twice as many evaluations.
 constexpr double kEscapeSteps[] = {0.1};
 constexpr double kEscapeTolerance = 1.0e-2;
@@ -116,6 +115,9 @@ constexpr double kAsideGain = 1.0e-7;
 // reference; lower thresholds found a little more at more cost.
 constexpr double kSwapCorrelation = 0.8;
 constexpr double kSwapDistance = 0.3;
+// Reach (channels, either way) of the exact search along each shift alone:
+// farther found no more, and each kink in reach costs time.
+constexpr double kRippleReach = 0.3;
 
 } // namespace
 
@@ -356,27 +358,36 @@ public:
         }
         return found;
     }
-    // Looks aside from x (the last point evaluated): each shift alone moved
-    // by step, as a secant Jacobian's columns would, without the columns.
-    bool LookAside(std::span<const double> x, double step)
+    void Unpin() { std::fill_n(m_pinned, m_nShift, 0.0); }
+    // With x the last point evaluated: the lowest point along each shift
+    // alone within kRippleReach, with the constant and intensities held
+    // (see LowestAlongShift). When it lies below 'below', keeps x (see
+    // RestoreBest), moves that shift there and returns true. Each sweep
+    // counts as an evaluation.
+    bool LowerAlongOneShift(std::span<double> x, double below, RippleWork& w, int& evaluations)
     {
-        for (int j = 0; j < m_nShift; ++j) {
-            if (m_fit.StopRequested())
-                return false;
-            const double vh = x[std::size_t(j)] + step;
-            const int moved = m_nShift == 1 ? kAll : j;
-            m_penAny[m_refs] = 0.0;
-            for (int k = 0; k < m_refs; ++k)
-                if (moved == kAll || moved == k)
-                    m_penAny[m_refs] = std::max(
-                        m_penAny[m_refs], Place(k, vh, m_y2 + Offset(k), m_pen2 + Offset(k), m_sumY2[k]));
-            Project(moved, m_look, m_trial, false);
-            m_asideSse[j] = LsqDot(m_look, m_look, m_n);
-            m_asideShift[j] = vh;
+        w.amp.resize(std::size_t(m_refs));
+        for (int k = 0; k < m_refs; ++k)
+            w.amp[std::size_t(k)] = std::fabs(m_coef[k + m_const]);
+        double move = 0.0;
+        int j = -1;
+        for (int s = 0; s < m_nShift; ++s) {
+            double v = 0.0;
+            const double t = LowestAlongShift(m_fit, m_nShift > 1 ? s : -1, w.amp, x[std::size_t(s)],
+                                              {m_lastR, std::size_t(m_n)}, kRippleReach, w, v);
+            ++evaluations;
+            if (t != 0.0 && v < below) {
+                below = v;
+                move = t;
+                j = s;
+            }
         }
+        if (j < 0)
+            return false;
+        SaveBest();
+        x[std::size_t(j)] += move;
         return true;
     }
-    void Unpin() { std::fill_n(m_pinned, m_nShift, 0.0); }
     bool Pinned(int j) const { return m_pinned[j] != 0.0; }
     double StartShift(int j) const { return m_startShifts[j]; }
     void RestoreBest() { std::copy(m_bestShifts, m_bestShifts + m_nShift, m_shifts); }
@@ -867,6 +878,7 @@ void CRefFitModel::Release()
     std::vector<double>().swap(m_cache);
     std::vector<double>().swap(m_cacheX);
     m_ws = LsqWorkspace();
+    m_ripple = RippleWork();
 }
 
 bool CRefFitModel::IsReady() const
@@ -930,9 +942,9 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // leaves a false minimum just before it. The fine solve settles in one;
     // references that wandered off are tried again from their start; then
     // secants over a tenth of a channel look across the nearest kinks, and
-    // where they, or one shift alone moved by the secant step, find a lower
-    // point the fine solve goes on from it. All phases share the limits of
-    // one solve.
+    // an exact search along each shift alone across the kinks within a third
+    // of a channel; where they find a lower point the fine solve goes on from
+    // it. All phases share the limits of one solve.
     LsqResult total;
     const auto left = [&] {
         LsqLimits l;
@@ -1047,22 +1059,16 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
                 problem.RestoreBest();
         }
     }
-    // Below each shift, only the looks aside: a false minimum just above a
-    // kink, which the secants above step away from. (A common shift moves
-    // every reference; its secant saw enough. An exact fit has nothing below.)
-    if (x.size() > 1 && accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
-        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
-        problem.ClearAside();
-        problem.SaveBest();
-        ++total.jacobians;
-        int j = 0;
-        double v = 0.0;
-        if (!problem.LookAside(x, -kEscapeSteps[0])) {
-            last.status = LsqStatus::Stopped;
-        } else if (problem.LowestAside(last.sse * (1.0 - kAsideGain), j, v)) {
-            x[std::size_t(j)] = v;
-            if (!keep(last, run(fine, left())))
-                problem.RestoreBest();
+    // Along each shift alone, with the intensities held, the exact lowest
+    // point within a third of a channel either way, across every kink in
+    // between (a false minimum just before a kink, above or below): the fine
+    // solve goes on from the lowest, as long as that gains.
+    while (accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
+           (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())) &&
+           problem.LowerAlongOneShift(x, last.sse * (1.0 - kAsideGain), m_ripple, total.evaluations)) {
+        if (!keep(last, run(fine, left()))) {
+            problem.RestoreBest();
+            break;
         }
     }
     // Two strongly overlapping references may each have settled in a
