@@ -9,14 +9,15 @@
 namespace pelomar {
 namespace {
 
-// Orders kinks by distance, to 1/65535 of the reach (kinks closer than that
-// count as one): two passes of a radix sort, as a comparison sort would cost
-// more than the sweep.
-void SortByDistance(std::vector<RippleKink>& kinks, double reach, std::vector<std::uint64_t>& keys,
-                    std::vector<RippleKink>& spare)
+// The order of the kinks by distance, to 1/65535 of the reach (kinks closer
+// than that count as one), as indices in the low halves of the first
+// kinks.size() keys: two passes of a radix sort, as a comparison sort would
+// cost more than the sweep.
+void SortByDistance(const std::vector<RippleKink>& kinks, double reach, std::vector<std::uint64_t>& keys)
 {
     const std::size_t count = kinks.size();
-    keys.resize(2 * count);
+    if (keys.size() < 2 * count)
+        keys.resize(2 * count);
     std::uint64_t* key = keys.data();
     std::uint64_t* other = key + count;
     const double scale = 65535.0 / reach;
@@ -32,10 +33,6 @@ void SortByDistance(std::vector<RippleKink>& kinks, double reach, std::vector<st
             other[start[(key[i] >> shift) & 255]++] = key[i];
         std::swap(key, other);
     }
-    spare.resize(count);
-    for (std::size_t i = 0; i < count; ++i)
-        spare[i] = kinks[key[i] & 0xffffffffu];
-    kinks.swap(spare);
 }
 
 } // namespace
@@ -107,7 +104,7 @@ double LowestAlongShift(const CRefFitModel& fit, int moved, std::span<const doub
         if (!(far > 0.0))
             continue;
         std::vector<RippleKink>& kinks = dir > 0.0 ? above : below;
-        SortByDistance(kinks, far, work.keys, work.spare);
+        SortByDistance(kinks, far, work.keys);
         // Each point's residual is alpha + slope t on the current piece, the
         // sum of squares A + 2 B t + C t^2.
         std::copy(r.begin(), r.end(), alpha.begin());
@@ -139,7 +136,8 @@ double LowestAlongShift(const CRefFitModel& fit, int moved, std::span<const doub
             }
             from = t;
         };
-        for (const RippleKink& q : kinks) {
+        for (std::size_t o = 0; o < kinks.size(); ++o) {
+            const RippleKink& q = kinks[work.keys[o] & 0xffffffffu];
             piece(q.t);
             const double* y = fit.Ref(q.ref).ref;
             const int x = q.channel;

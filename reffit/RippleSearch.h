@@ -28,7 +28,7 @@ struct RippleKink
 // once it has grown.
 struct RippleWork
 {
-    std::vector<RippleKink> kinks, below, spare;
+    std::vector<RippleKink> kinks, below;
     std::vector<std::uint64_t> keys;
     std::vector<double> start, slope, alpha, onChannel, amp;
 };
