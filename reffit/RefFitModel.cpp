@@ -92,8 +92,7 @@ inline void CopyN(const double* from, int n, double* to)
 // The looks across kinks after the fine solve: secants over these steps (in
 // channels; each further look costs about a tenth more time and found little
 // more), ended once steps fall below a hundredth of the typical shift or
-// after one iteration (a second gained less than a look below each shift,
-// which costs as much). A phase begins only with this many iterations and
+// after one iteration (a second gained less than it cost). A phase begins only with this many iterations and
 // Jacobians left, and twice as many evaluations.
 constexpr double kEscapeSteps[] = {0.1};
 constexpr double kEscapeTolerance = 1.0e-2;
@@ -116,6 +115,12 @@ constexpr double kAsideGain = 1.0e-7;
 // reference; lower thresholds found a little more at more cost.
 constexpr double kSwapCorrelation = 0.8;
 constexpr double kSwapDistance = 0.3;
+// Reach (channels, either way) of the exact search along each shift alone:
+// farther found no more, and each kink in reach costs time.
+constexpr double kRippleReach = 0.3;
+// Step (channels) of each shift of the most overlapping pair moved together:
+// from 0.3 to 0.6 found the same.
+constexpr double kPairStep = 0.4;
 
 } // namespace
 
@@ -338,6 +343,58 @@ public:
         }
         return found;
     }
+    // With x the last point evaluated: the two references whose placements
+    // overlap most, moved together kPairStep channels each way (four
+    // evaluations). When the lowest of those lies below 'below', keeps x
+    // (see RestoreBest), moves there and returns true.
+    bool LowerWithMostOverlappingPair(std::span<double> x, double below, int& evaluations)
+    {
+        if (m_nShift < 2)
+            return false;
+        const int l = m_nLin, c = m_const;
+        int j = -1, k = -1;
+        double top = -1.0;
+        for (int a = 0; a < m_refs; ++a) {
+            for (int b = a + 1; b < m_refs; ++b) {
+                const double gaa = m_gram0[(a + c) * l + a + c], gbb = m_gram0[(b + c) * l + b + c];
+                if (!(gaa > 0.0 && gbb > 0.0))
+                    continue;
+                const double r = std::fabs(m_gram0[(a + c) * l + b + c]) / std::sqrt(gaa * gbb);
+                if (r > top) {
+                    top = r;
+                    j = a;
+                    k = b;
+                }
+            }
+        }
+        if (j < 0)
+            return false;
+        SaveBest();
+        const double xj = x[std::size_t(j)], xk = x[std::size_t(k)];
+        double toJ = xj, toK = xk;
+        const std::span<double> r = Scratch();
+        for (const double dj : {-kPairStep, kPairStep}) {
+            for (const double dk : {-kPairStep, kPairStep}) {
+                x[std::size_t(j)] = xj + dj;
+                x[std::size_t(k)] = xk + dk;
+                if (!Residuals(x, r))
+                    break;
+                ++evaluations;
+                const double v = LsqDot(r.data(), r.data(), m_n);
+                if (v < below) {
+                    below = v;
+                    toJ = x[std::size_t(j)];
+                    toK = x[std::size_t(k)];
+                }
+            }
+        }
+        x[std::size_t(j)] = toJ;
+        x[std::size_t(k)] = toK;
+        if (toJ != xj || toK != xk)
+            return true;
+        RestoreBest();
+        return false;
+    }
     void SaveBest() { std::copy(m_shifts, m_shifts + m_nShift, m_bestShifts); }
     void ClearAside() { std::fill_n(m_asideSse, m_nShift, HUGE_VAL); }
     // Of the looks aside that the last secant Jacobians took (each shift
@@ -356,27 +413,36 @@ public:
         }
         return found;
     }
-    // Looks aside from x (the last point evaluated): each shift alone moved
-    // by step, as a secant Jacobian's columns would, without the columns.
-    bool LookAside(std::span<const double> x, double step)
+    void Unpin() { std::fill_n(m_pinned, m_nShift, 0.0); }
+    // With x the last point evaluated: the lowest point along each shift
+    // alone within kRippleReach, with the constant and intensities held
+    // (see LowestAlongShift). When it lies below 'below', keeps x (see
+    // RestoreBest), moves that shift there and returns true. Each sweep
+    // counts as an evaluation.
+    bool LowerAlongOneShift(std::span<double> x, double below, RippleWork& w, int& evaluations)
     {
-        for (int j = 0; j < m_nShift; ++j) {
-            if (m_fit.StopRequested())
-                return false;
-            const double vh = x[std::size_t(j)] + step;
-            const int moved = m_nShift == 1 ? kAll : j;
-            m_penAny[m_refs] = 0.0;
-            for (int k = 0; k < m_refs; ++k)
-                if (moved == kAll || moved == k)
-                    m_penAny[m_refs] = std::max(
-                        m_penAny[m_refs], Place(k, vh, m_y2 + Offset(k), m_pen2 + Offset(k), m_sumY2[k]));
-            Project(moved, m_look, m_trial, false);
-            m_asideSse[j] = LsqDot(m_look, m_look, m_n);
-            m_asideShift[j] = vh;
+        w.amp.resize(std::size_t(m_refs));
+        for (int k = 0; k < m_refs; ++k)
+            w.amp[std::size_t(k)] = std::fabs(m_coef[k + m_const]);
+        double move = 0.0;
+        int j = -1;
+        for (int s = 0; s < m_nShift; ++s) {
+            double v = 0.0;
+            const double t = LowestAlongShift(m_fit, m_nShift > 1 ? s : -1, w.amp, x[std::size_t(s)],
+                                              {m_lastR, std::size_t(m_n)}, kRippleReach, w, v);
+            ++evaluations;
+            if (t != 0.0 && v < below) {
+                below = v;
+                move = t;
+                j = s;
+            }
         }
+        if (j < 0)
+            return false;
+        SaveBest();
+        x[std::size_t(j)] += move;
         return true;
     }
-    void Unpin() { std::fill_n(m_pinned, m_nShift, 0.0); }
     bool Pinned(int j) const { return m_pinned[j] != 0.0; }
     double StartShift(int j) const { return m_startShifts[j]; }
     void RestoreBest() { std::copy(m_bestShifts, m_bestShifts + m_nShift, m_shifts); }
@@ -903,6 +969,7 @@ void CRefFitModel::Release()
     std::vector<double>().swap(m_cache);
     std::vector<double>().swap(m_cacheX);
     m_ws = LsqWorkspace();
+    m_ripple = RippleWork();
 }
 
 bool CRefFitModel::IsReady() const
@@ -966,9 +1033,10 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // leaves a false minimum just before it. The fine solve settles in one;
     // references that wandered off are tried again from their start; then
     // secants over a tenth of a channel look across the nearest kinks, and
-    // where they, or one shift alone moved by the secant step, find a lower
-    // point the fine solve goes on from it. All phases share the limits of
-    // one solve.
+    // an exact search along each shift alone across the kinks within a third
+    // of a channel, and the most overlapping pair of shifts moved together;
+    // where they find a lower point the fine solve goes on from it. All
+    // phases share the limits of one solve.
     LsqResult total;
     const auto left = [&] {
         LsqLimits l;
@@ -1083,22 +1151,29 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
                 problem.RestoreBest();
         }
     }
-    // Below each shift, only the looks aside: a false minimum just above a
-    // kink, which the secants above step away from. (A common shift moves
-    // every reference; its secant saw enough. An exact fit has nothing below.)
-    if (x.size() > 1 && accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
+    // Along each shift alone, with the intensities held, the exact lowest
+    // point within a third of a channel either way, across every kink in
+    // between (a false minimum just before a kink, above or below): the fine
+    // solve goes on from the lowest, as long as that gains.
+    while (accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
+           (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())) &&
+           problem.LowerAlongOneShift(x, last.sse * (1.0 - kAsideGain), m_ripple, total.evaluations)) {
+        if (!keep(last, run(fine, left()))) {
+            problem.RestoreBest();
+            break;
+        }
+    }
+    // Two overlapping shifts that must cross their kinks together, which
+    // neither the fine steps nor one shift alone does: the most overlapping
+    // pair is moved a few tenths of a channel each way at once, and the fine
+    // solve goes on from the lowest of those that is lower.
+    if (accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
         (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
-        problem.ClearAside();
-        problem.SaveBest();
-        ++total.jacobians;
-        int j = 0;
-        double v = 0.0;
-        if (!problem.LookAside(x, -kEscapeSteps[0])) {
-            last.status = LsqStatus::Stopped;
-        } else if (problem.LowestAside(last.sse * (1.0 - kAsideGain), j, v)) {
-            x[std::size_t(j)] = v;
+        if (problem.LowerWithMostOverlappingPair(x, last.sse * (1.0 - kAsideGain), total.evaluations)) {
             if (!keep(last, run(fine, left())))
                 problem.RestoreBest();
+        } else if (StopRequested()) {
+            last.status = LsqStatus::Stopped;
         }
     }
     // Two strongly overlapping references may each have settled in a

@@ -6,6 +6,7 @@
 // their own.
 
 #include "reffit/LeastSquares.h"
+#include "reffit/RippleSearch.h"
 
 #include <span>
 #include <vector>
@@ -112,6 +113,7 @@ private:
     std::vector<double> m_cache;  // placed references, linear problem, shifts of a solve
     std::vector<double> m_cacheX; // shifts of the last evaluation
     LsqResult m_last;
+    RippleWork m_ripple;
 };
 
 } // namespace pelomar

@@ -5,6 +5,7 @@
 #include "AllocCounter.h"
 #include "NistProblems.h"
 #include "reffit/RefFitModel.h"
+#include "reffit/RippleSearch.h"
 
 #include <gtest/gtest.h>
 
@@ -475,6 +476,83 @@ TEST(RefFitModelTest, StructuredJacobianMatchesPlainForwardDifferences)
             const double h = std::fabs(FineSteps().For(i / n, x[i / n]));
             const double tol = 1e-6 * (1.0 + std::fabs(plain[i])) + 64.0 * eps * std::fabs(r[i % n]) / h;
             ASSERT_NEAR(fast[i], plain[i], tol) << "mode " << mode << " row " << i % n << " column " << i / n;
+        }
+    }
+}
+
+TEST(RefFitModelTest, SearchAlongAShiftFindsTheLowestPointAcrossItsKinks)
+{
+    // Two bumpy references, one on the data's grid and one on its own, and
+    // data placed a fraction of a channel away from the shifts searched from:
+    // along the shift, with the intensities held, the sum of squares has a
+    // kink wherever a point crosses a channel. The search must report the sum
+    // at the place it returns, find no point of a fine scan lower, and stay
+    // where every moved point stays inside its window. Cases: a shift
+    // between channels, one with every point on a channel (going down, each
+    // starts on the segment below), the common shift of both, and a shift
+    // whose window ends within reach.
+    std::vector<double> p0(64), p1(64);
+    for (int j = 0; j < 64; ++j) {
+        p0[std::size_t(j)] = std::exp(-0.5 * (j - 30) * (j - 30) / 20.0) * (1.0 + 0.3 * std::sin(1.7 * j));
+        p1[std::size_t(j)] = 1.0 / (1.0 + (j - 34) * (j - 34) / 12.0) + 0.2 * std::cos(2.3 * j);
+    }
+    const auto At = [](const std::vector<double>& y, double u) {
+        const int j = int(u);
+        return y[std::size_t(j)] + (u - j) * (y[std::size_t(j) + 1] - y[std::size_t(j)]);
+    };
+    ModelFixture f(40, {p0, p1});
+    f.Register(0, 1.0, 10.0, 1.0); // window 6..53
+    f.Register(1, 0.7, 12.0, 1.0); // window 8..43.3
+    const double amp[2] = {0.8, 0.5};
+    for (std::size_t i = 0; i < f.data.size(); ++i)
+        f.data[i] = 0.8 * At(p0, double(i) + 10.0 + 0.45) + 0.5 * At(p1, 0.7 * double(i) + 12.0 - 0.3) +
+                    0.01 * std::sin(3.1 * double(i));
+    const struct
+    {
+        int moved; // -1: the common shift of both
+        double s0, s1;
+        bool lower; // a lower point lies within reach
+    } cases[] = {{0, 0.17, -0.3, true},
+                 {0, 2.0, -0.3, true},
+                 {1, 0.45, 0.1, true},
+                 {-1, 0.1, 0.1, true},
+                 {0, 3.8, -0.3, false}};
+    RippleWork work;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "moved " << c.moved << " from " << c.s0 << ", " << c.s1);
+        const auto sse = [&](double t) {
+            const double a = c.moved == 1 ? 0.0 : t, b = c.moved == 0 ? 0.0 : t;
+            const std::vector<double> r = c.moved < 0 ? f.Residuals(0, {c.s0 + a, amp[0], amp[1]})
+                                                      : f.Residuals(2, {amp[0], c.s0 + a, amp[1], c.s1 + b});
+            double s = 0.0;
+            for (const double v : r)
+                s += v * v;
+            return s;
+        };
+        const std::vector<double> r = c.moved < 0 ? f.Residuals(0, {c.s0, amp[0], amp[1]})
+                                                  : f.Residuals(2, {amp[0], c.s0, amp[1], c.s1});
+        double found = 0.0;
+        const double t =
+            LowestAlongShift(f.model, c.moved, amp, c.moved == 1 ? c.s1 : c.s0, r, 0.9, work, found);
+        // The reach either way that keeps the moved points in their windows.
+        double up = 0.9, down = 0.9;
+        for (int k = 0; k < 2; ++k) {
+            if (c.moved >= 0 && c.moved != k)
+                continue;
+            const auto& e = f.model.Ref(k);
+            const double s = c.moved < 0 || k == 0 ? c.s0 : c.s1;
+            up = std::min(up, e.high - (e.a * 39.0 + e.b + s));
+            down = std::min(down, e.b + s - e.low);
+        }
+        EXPECT_LE(t, up + 1e-12);
+        EXPECT_GE(t, -down - 1e-12);
+        EXPECT_NEAR(found, sse(t), 1e-10 * found);
+        double scanned = sse(0.0);
+        for (double u = -down; u <= up; u += 1e-4)
+            scanned = std::min(scanned, sse(u));
+        EXPECT_LE(found, scanned * (1.0 + 1e-12));
+        if (c.lower) {
+            EXPECT_LT(found, sse(0.0) * (1.0 - 1e-6));
         }
     }
 }
