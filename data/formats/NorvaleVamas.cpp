@@ -412,8 +412,13 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
         t.tm_min = s.m_bNoTimeOfDay ? 0 : vb.iMin;
         t.tm_sec = s.m_bNoTimeOfDay ? 0 : vb.iSec;
         t.tm_isdst = -1;
-        const std::time_t local = vb.iYear >= 1970 ? std::mktime(&t) : static_cast<std::time_t>(-1);
-        if (local == static_cast<std::time_t>(-1) || local < 0) {
+        // A field out of its range is no date: mktime would carry it into the
+        // next field (one exporter's month 2021 becomes a year in the 2190s).
+        const bool inRange = vb.iMon >= 1 && vb.iMon <= 12 && vb.iDay >= 1 && vb.iDay <= 31 &&
+                             (s.m_bNoTimeOfDay || (vb.iHour <= 23 && vb.iMin <= 59 && vb.iSec <= 60));
+        const std::time_t local =
+            vb.iYear >= 1970 && inRange ? std::mktime(&t) : static_cast<std::time_t>(-1);
+        if (local == static_cast<std::time_t>(-1) || local < 0 || t.tm_mday != vb.iDay) {
             s.lTime = -1; // not a time: the experiment's time is marked invalid
             s.m_bNoTimeOfDay = false;
         } else if (s.m_bNoTimeOfDay) {

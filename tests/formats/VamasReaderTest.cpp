@@ -420,6 +420,45 @@ TEST(VamasReader, ProfileHoursShiftTheAcquisitionTime)
     EXPECT_EQ(undated.GetSpectrum(0)->lTime, -1);
 }
 
+// A date field out of its range is no date: the time is marked invalid
+// rather than carried into the next field (month 2021 of one exporter's files
+// would be a year in the 2190s, 30 February the 2nd of March).
+TEST(VamasReader, DateFieldsOutOfRangeGiveNoTime)
+{
+    struct Case
+    {
+        int field;
+        const char* value;
+    };
+    const Case cases[] = {{1, "2021"}, {1, "13"}, {1, "0"},  {2, "0"},
+                          {2, "32"},   {3, "24"}, {4, "60"}, {5, "61"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.field) + " = " + c.value);
+        VamasSpec v;
+        v.date[c.field] = c.value;
+        CNorvale model;
+        ASSERT_EQ(Read(v, model), 0);
+        EXPECT_EQ(model.GetSpectrum(0)->lTime, -1);
+    }
+
+    VamasSpec feb30;
+    feb30.date[1] = "2";
+    feb30.date[2] = "30";
+    CNorvale model;
+    ASSERT_EQ(Read(feb30, model), 0);
+    EXPECT_EQ(model.GetSpectrum(0)->lTime, -1);
+
+    VamasSpec leapDay = feb30;
+    leapDay.date[2] = "29";
+    CNorvale kept;
+    ASSERT_EQ(Read(leapDay, kept), 0);
+    const std::time_t t = static_cast<std::time_t>(kept.GetSpectrum(0)->lTime);
+    std::tm local{};
+    localtime_r(&t, &local);
+    EXPECT_EQ(local.tm_mon + 1, 2);
+    EXPECT_EQ(local.tm_mday, 29);
+}
+
 // Hour, minute and second -1 are not known (one instrument's exporter writes
 // them so): the date stays, without a time of day, and no zone shifts it.
 TEST(VamasReader, UnknownTimeOfDayKeepsTheDate)
