@@ -1,5 +1,5 @@
 // The VAMAS reader over arbitrary text; what it accepts is converted into a
-// document and written as VAMAS again.
+// document, written as VAMAS again, and that text must read back.
 #include "FuzzSupport.h"
 #include "data/VeltraneDoc.h"
 #include "data/formats/Norvale.h"
@@ -27,7 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CVamas::Environment env;
     env.userName = "fuzz";
     CVamas writer(&doc, env);
-    if (writer.CanWrite() == 0)
-        (void)writer.Write();
+    if (writer.CanWrite() != 0)
+        return 0;
+    // What the program writes of a file it read, it reads again.
+    const std::string text = writer.Write();
+    CMemFile back(text.data(), text.size(), "back.npl");
+    CNorvale again;
+    if (again.ReadVamas(back) != 0)
+        __builtin_trap();
     return 0;
 }
