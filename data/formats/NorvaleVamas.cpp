@@ -424,7 +424,10 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
         } else if (s.m_bNoTimeOfDay) {
             s.lTime = static_cast<int64_t>(local); // a date is a date in any time zone
         } else {
-            const int64_t gmt = TextNumbers::LineInt(VamasProfileString("GMT", "0"));
+            // More than a day is no zone's hours (and its seconds could overflow).
+            int64_t gmt = TextNumbers::LineInt(VamasProfileString("GMT", "0"));
+            if (gmt < -24 || gmt > 24)
+                gmt = 0;
             s.lTime = static_cast<int64_t>(local) - static_cast<int64_t>(vb.iGMT) * 3600 + gmt * 3600;
         }
     } else {

@@ -412,6 +412,17 @@ TEST(VamasReader, ProfileHoursShiftTheAcquisitionTime)
     CNorvale::SetProfileAccess(nullptr);
     EXPECT_EQ(shifted.GetSpectrum(0)->lTime - plain.GetSpectrum(0)->lTime, 7200);
 
+    // An entry beyond a day's hours is no zone: it shifts nothing.
+    for (const char* entry : {"25", "-9223372036854775807", "99999999999999999999"}) {
+        SCOPED_TRACE(entry);
+        CNorvale::SetProfileAccess(
+            [entry](const std::string& key, const std::string&) { return key == "GMT" ? entry : ""; });
+        CNorvale huge;
+        ASSERT_EQ(Read(VamasSpec{}, huge), 0);
+        CNorvale::SetProfileAccess(nullptr);
+        EXPECT_EQ(huge.GetSpectrum(0)->lTime, plain.GetSpectrum(0)->lTime);
+    }
+
     VamasSpec zero;
     for (auto& d : zero.date)
         d = "0";
