@@ -1,7 +1,8 @@
 // Clipboard region records pasted into the AES regions page's model among its
 // other edits: the input is a list of steps (a kind byte, a column byte, then
-// for a paste a length byte and the block). The model must stay whole: each
-// region owned once, its section stored and read back to the same bytes.
+// for a paste a length byte and the block, for a cell edit a length byte and
+// the text). The model must stay whole, each region owned once, and its
+// section must store and read back to the same bytes.
 
 #include "FuzzSupport.h"
 #include "acquire/core/AcqError.h"
@@ -65,9 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             model.OnExpTypeChange(col % 5);
             break;
         case 5: {
-            std::string text = std::to_string(static_cast<int>(kind) - 128);
+            // Text typed or pasted into a cell.
+            const size_t n = i < size ? std::min<size_t>(data[i] % 24u, size - i - 1) : 0;
+            if (i < size)
+                ++i;
+            std::string text(reinterpret_cast<const char*>(data) + i, n);
+            i += n;
             if (model.RegionAt(col))
-                model.EditCell(col, kind % 9, text);
+                model.EditCell(col, kind / 6 % 9, text);
             break;
         }
         }
