@@ -447,7 +447,8 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
         s.m_bAuger = aesDiff || EqualNoCase(technique, "AES dir");
     for (int32_t i = 0; i < v.nExpVar; ++i) {
         const double value = Real();
-        if (i == m_levelVar && (!first || v.nInclude == 0 || v.bInclude[11])) {
+        // A value that is not known leaves the level its number.
+        if (i == m_levelVar && Known(value) && (!first || v.nInclude == 0 || v.bInclude[11])) {
             b.level = value;
             b.hasLevel = true;
         }
@@ -573,7 +574,7 @@ void CVamasReader::ReadListedBlock(BlockRead& b)
         case 11:
             for (int32_t i = 0; i < v.nExpVar; ++i) {
                 const double value = Real();
-                if (i == m_levelVar) {
+                if (i == m_levelVar && Known(value)) {
                     b.level = value;
                     b.hasLevel = true;
                 }

@@ -304,6 +304,17 @@ TEST(VamasReader, UnknownValuesTakeTheirDefaults)
         v.timeCorrection = correction;
         EXPECT_EQ(Read(v), 0);
     }
+
+    // A level whose value is not known keeps its number, not 1E37.
+    VamasSpec levels = TwoLevels();
+    levels.blocks[0].expVar = 5;
+    levels.blocks[1].expVar = 1e37;
+    CNorvale profile;
+    ASSERT_EQ(Read(levels, profile), 0);
+    const auto* p = profile.GetSpectrum(0);
+    ASSERT_EQ(p->nLevels, 2);
+    EXPECT_EQ(p->m_pLevels[0].dTime, 5.0);
+    EXPECT_EQ(p->m_pLevels[1].dTime, 1.0);
 }
 
 // The first corresponding variable is the signal; the others (a transmission
