@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
