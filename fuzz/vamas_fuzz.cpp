@@ -1,5 +1,6 @@
 // The VAMAS reader over arbitrary text; what it accepts is converted into a
-// document and written as VAMAS again.
+// document, which must save and read back, and written as VAMAS again, which
+// must read back too.
 #include "FuzzSupport.h"
 #include "data/VeltraneDoc.h"
 #include "data/formats/Norvale.h"
@@ -24,10 +25,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } catch (const CUserException&) {
         return 0; // an analyser mode the document cannot hold
     }
+    const std::vector<uint8_t> saved = SavedBytes(doc);
+    CMemFile reopened(saved, "again.vlt");
+    CVeltraneDoc reread;
+    if (!reread.ReadFrom(reopened))
+        __builtin_trap(); // the program cannot read what it made of the file
     CVamas::Environment env;
     env.userName = "fuzz";
     CVamas writer(&doc, env);
-    if (writer.CanWrite() == 0)
-        (void)writer.Write();
+    if (writer.CanWrite() != 0)
+        return 0;
+    // What the program writes of a file it read, it reads again.
+    const std::string text = writer.Write();
+    CMemFile back(text.data(), text.size(), "back.npl");
+    CNorvale again;
+    if (again.ReadVamas(back) != 0)
+        __builtin_trap();
     return 0;
 }

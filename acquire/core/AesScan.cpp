@@ -42,6 +42,11 @@ int ImageFactor(int width, bool toImage)
 }
 } // namespace
 
+bool IsImageSize(int size)
+{
+    return size == 256 || size == 512 || size == 1024;
+}
+
 int TableFactor(int imageSize)
 {
     return imageSize == 256 ? 4 : imageSize == 512 ? 2 : 1;

@@ -34,6 +34,8 @@ inline bool Complete(const Area& a)
 inline constexpr Point kEmptyPoint{kMissing, kMissing};
 inline constexpr Area kEmptyArea{kMissing, kMissing, kMissing, kMissing};
 
+// The image sizes the scan page offers: 256, 512 and 1024 pixels.
+bool IsImageSize(int size);
 // The table shows a scan coordinate divided by this for the chosen image size.
 int TableFactor(int imageSize);
 // A scan coordinate as the table shows it, and a typed table value back;

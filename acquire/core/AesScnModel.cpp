@@ -101,6 +101,9 @@ void CAesScnModel::Load(CArchive& ar)
     // Read whole before anything is taken, so a short file changes nothing.
     const int control = ReadInt(ar);
     const int size = ReadInt(ar);
+    // Any other size would be the image an acquisition allocates (size squared).
+    if (!AesScan::IsImageSize(size))
+        throw CArchiveException(CArchiveException::badIndex);
     const int mag = ReadInt(ar);
     const int resol = ReadInt(ar);
     const int linescan = ReadInt(ar);
@@ -134,7 +137,9 @@ void CAesScnModel::LoadFromDocument(const CVeltraneDoc& doc)
 {
     const CExperiment& exp = *doc.GetExperiment();
     m_iControl = exp.GetMoveType();
-    m_iImageSize = exp.GetSize();
+    // A size the page does not offer (an imported file has none) keeps the page's.
+    if (AesScan::IsImageSize(exp.GetSize()))
+        m_iImageSize = exp.GetSize();
     const bool image = (exp.GetExpType() & CExperiment::ImageData) != 0;
     if (image) {
         const double mag = exp.GetMag();

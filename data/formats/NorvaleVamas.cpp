@@ -412,14 +412,22 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
         t.tm_min = s.m_bNoTimeOfDay ? 0 : vb.iMin;
         t.tm_sec = s.m_bNoTimeOfDay ? 0 : vb.iSec;
         t.tm_isdst = -1;
-        const std::time_t local = vb.iYear >= 1970 ? std::mktime(&t) : static_cast<std::time_t>(-1);
-        if (local == static_cast<std::time_t>(-1) || local < 0) {
+        // A field out of its range is no date: mktime would carry it into the
+        // next field (one exporter's month 2021 becomes a year in the 2190s).
+        const bool inRange = vb.iMon >= 1 && vb.iMon <= 12 && vb.iDay >= 1 && vb.iDay <= 31 &&
+                             (s.m_bNoTimeOfDay || (vb.iHour <= 23 && vb.iMin <= 59 && vb.iSec <= 60));
+        const std::time_t local =
+            vb.iYear >= 1970 && inRange ? std::mktime(&t) : static_cast<std::time_t>(-1);
+        if (local == static_cast<std::time_t>(-1) || local < 0 || t.tm_mday != vb.iDay) {
             s.lTime = -1; // not a time: the experiment's time is marked invalid
             s.m_bNoTimeOfDay = false;
         } else if (s.m_bNoTimeOfDay) {
             s.lTime = static_cast<int64_t>(local); // a date is a date in any time zone
         } else {
-            const int64_t gmt = TextNumbers::LineInt(VamasProfileString("GMT", "0"));
+            // More than a day is no zone's hours (and its seconds could overflow).
+            int64_t gmt = TextNumbers::LineInt(VamasProfileString("GMT", "0"));
+            if (gmt < -24 || gmt > 24)
+                gmt = 0;
             s.lTime = static_cast<int64_t>(local) - static_cast<int64_t>(vb.iGMT) * 3600 + gmt * 3600;
         }
     } else {
@@ -439,7 +447,8 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
         s.m_bAuger = aesDiff || EqualNoCase(technique, "AES dir");
     for (int32_t i = 0; i < v.nExpVar; ++i) {
         const double value = Real();
-        if (i == m_levelVar && (!first || v.nInclude == 0 || v.bInclude[11])) {
+        // A value that is not known leaves the level its number.
+        if (i == m_levelVar && Known(value) && (!first || v.nInclude == 0 || v.bInclude[11])) {
             b.level = value;
             b.hasLevel = true;
         }
@@ -565,7 +574,7 @@ void CVamasReader::ReadListedBlock(BlockRead& b)
         case 11:
             for (int32_t i = 0; i < v.nExpVar; ++i) {
                 const double value = Real();
-                if (i == m_levelVar) {
+                if (i == m_levelVar && Known(value)) {
                     b.level = value;
                     b.hasLevel = true;
                 }

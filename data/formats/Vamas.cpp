@@ -35,6 +35,14 @@ void PutLine(std::string& out, std::string_view text)
     out.append(text);
     out.append("\r\n");
 }
+// A one-line field: a line break in a name or a machine value would move
+// every later line of the file, so it is written as a blank.
+void PutText(std::string& out, std::string_view text)
+{
+    for (char c : text)
+        out += c == '\r' || c == '\n' ? ' ' : c;
+    out.append("\r\n");
+}
 void PutInt(std::string& out, long long v)
 {
     PutLine(out, std::to_string(v));
@@ -356,7 +364,7 @@ std::string CVamas::Write() const
     std::string out;
     out.reserve(4096);
     for (const std::string* s : {&m_Format, &m_Institute, &m_Instrument, &m_Operator, &m_ExpID})
-        PutLine(out, *s);
+        PutText(out, *s);
     PutInt(out, m_nComments);
     if (m_nComments != 0)
         PutLine(out, CommentLines(m_Comment));
@@ -371,8 +379,8 @@ std::string CVamas::Write() const
     }
     PutInt(out, static_cast<long long>(m_VarLabels.size()));
     for (size_t i = 0; i < m_VarLabels.size(); ++i) {
-        PutLine(out, m_VarLabels[i]);
-        PutLine(out, m_VarUnits[i]);
+        PutText(out, m_VarLabels[i]);
+        PutText(out, m_VarUnits[i]);
     }
     for (int zero = 0; zero < 4; ++zero)
         PutInt(out, 0);
@@ -406,7 +414,7 @@ void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLev
     PutLine(out, std::to_string(serial) + suffix + " block id, " + std::to_string(iPosn + 1) + ", " +
                      std::to_string(iPoint + 1) + ", " + std::to_string(iLevel + 1) + ", " +
                      std::to_string(iRegion + 1));
-    PutLine(out, "sample id: " + *p.GetGroupName());
+    PutText(out, "sample id: " + *p.GetGroupName());
     for (int v : {m_Year, m_Month, m_Day, m_Hour, m_Minute, m_Second, m_GMT})
         PutInt(out, v);
     const std::string& comment = *p.GetComment();
@@ -452,7 +460,7 @@ void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLev
                 coord(a);
         }
     }
-    PutLine(out, m_SourceLabel);
+    PutText(out, m_SourceLabel);
     if (m_bDepthProfile) {
         PutInt(out, m_IonZ);
         PutInt(out, m_IonN);
@@ -487,8 +495,8 @@ void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLev
     for (double v : {m_Mag, m_WorkFunction, m_TargetBias, m_AnalysisWidthX, m_AnalysisWidthY, m_TakeOffPolar,
                      m_TakeOffAzimuth})
         PutReal(out, v);
-    PutLine(out, g.GetName());
-    PutLine(out, g.GetRegion());
+    PutText(out, g.GetName());
+    PutText(out, g.GetRegion());
     PutInt(out, -1);
     if (m_ScanMode == "REGULAR") {
         PutLine(out, "kinetic energy");
@@ -502,7 +510,7 @@ void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLev
     PutInt(out, 1);
     PutLine(out, "arb. units");
     PutLine(out, "d");
-    PutLine(out, m_SignalMode);
+    PutText(out, m_SignalMode);
     PutReal(out, g.GetDwell() / 1000.0);
     PutInt(out, g.GetNumScans());
     PutReal(out, 0.0);
@@ -510,7 +518,7 @@ void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLev
         for (double v : {m_SputterEnergy, m_SputterCurrent, m_SputterWidthX, m_SputterWidthY, m_SputterPolar,
                          m_SputterAzimuth})
             PutReal(out, v);
-        PutLine(out, m_SputterMode);
+        PutText(out, m_SputterMode);
     }
     const bool rotary = tech == CExperiment::XPS && move == CExperiment::Rotary;
     PutReal(out, 0.0);

@@ -12,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
 namespace {
 
 using AesScan::kMissing;
@@ -219,6 +223,17 @@ TEST(AesScnModel, SettingsSectionRoundTripAndTruncation)
     hostile[23] = 0xff; // negative
     EXPECT_THROW(LoadBytes(big, hostile), CArchiveException);
     EXPECT_TRUE(big.m_Points.empty());
+
+    // An image size the page does not offer would be the image an acquisition
+    // allocates (an SE image of 100000 pixels a side is 10 GB): refused.
+    for (int32_t size : {0, 100, 100000, -256}) {
+        auto odd = bytes;
+        std::memcpy(odd.data() + 4, &size, 4);
+        CAesScnModel kept;
+        EXPECT_THROW(LoadBytes(kept, odd), CArchiveException) << size;
+        EXPECT_EQ(kept.m_iImageSize, 256) << size;
+        EXPECT_TRUE(kept.m_Areas.empty()) << size;
+    }
 }
 
 TEST(AesScnModel, LoadFromDocumentTakesEachPositionsOwnPoints)
@@ -254,6 +269,30 @@ TEST(AesScnModel, LoadFromDocumentTakesEachPositionsOwnPoints)
     EXPECT_EQ(s.m_Scn.m_Points, (std::vector<Pt>{{-100, 50}, {200, -60}, {1, -1}, {2, -2}, {3, -3}}));
     EXPECT_EQ(s.m_Scn.m_iSelPt, -1);
     EXPECT_EQ(s.m_Scn.m_Areas, (std::vector<Ar>{{1, 2, 3, 4}})); // the other list stays
+}
+
+// A stored document's image size is taken only when the page offers it.
+TEST(AesScnModel, LoadFromDocumentKeepsThePagesSizeForAnOddOne)
+{
+    for (int32_t size : {1024, 100000, 0}) {
+        CDataFileBuilder b;
+        b.Header().Experiment(0x104, 1).Source(1, 3000.0).IonGun().End();
+        // The experiment's size, followed by its resolution 1 and magnification 1.5.
+        const uint8_t pattern[] = {0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xf8, 0x3f};
+        const auto at =
+            std::search(b.m_bytes.begin(), b.m_bytes.end(), std::begin(pattern), std::end(pattern));
+        ASSERT_NE(at, b.m_bytes.end());
+        std::memcpy(&*at, &size, 4);
+        CVeltraneDoc doc;
+        CMemFile file(b.m_bytes, "t.vlt");
+        ASSERT_TRUE(doc.ReadFrom(file));
+        ASSERT_EQ(doc.GetExperiment()->GetSize(), size);
+
+        CAesScnModel m;
+        m.m_iImageSize = 512;
+        m.LoadFromDocument(doc);
+        EXPECT_EQ(m.m_iImageSize, size == 1024 ? 1024 : 512) << size;
+    }
 }
 
 TEST(AesScnModel, LoadFromAnAugerImageTakesOneAreaPerRaster)

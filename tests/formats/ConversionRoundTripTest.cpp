@@ -334,6 +334,35 @@ TEST(VamasWriter, SettingNumbersIgnoreTheDecimalCommaLocale)
     EXPECT_NE(text.find("\r\n54.75\r\n"), std::string::npos);
 }
 
+// Names and machine values are one line each in the file: a line break in one
+// (a region name from a data file, an institute set in the machine
+// configuration) must not move the lines after it.
+TEST(VamasWriter, LineBreaksInNamesKeepTheFileReadable)
+{
+    CVeltraneDoc doc;
+    ImportVamas(doc, BuildVamas(TwoRegionsTwoLevels()));
+    doc.GetStagePosn(0)->GetSpecRgn(0)->m_csName = "C\r\nx";
+    doc.GetStagePosn(0)->GetSpecRgn(1)->m_csRegion = "1s\n";
+    CVamas::Environment env = TestEnvironment();
+    env.value = [](const std::string& name, std::string& value) {
+        value = name == "Institute" ? "Lab\nB" : name == "SignalMode" ? "pulse\rcounting" : "";
+        return !value.empty();
+    };
+    const std::string text = CVamas(&doc, env).Write();
+    EXPECT_NE(text.find("\r\nLab B\r\n"), std::string::npos);
+
+    CNorvale model;
+    CMemFile file(text.data(), text.size(), "out.npl");
+    ASSERT_EQ(model.ReadVamas(file), 0);
+    const CNorvale::Spectrum* s = model.GetSpectrum(0);
+    ASSERT_EQ(s->nRgns, 2);
+    ASSERT_EQ(s->nLevels, 2);
+    EXPECT_EQ(FieldText(s->m_pRgns[0].szElement), "C  x");
+    EXPECT_EQ(FieldText(s->m_pRgns[1].szRegion), "1s");
+    const double* y = s->GetRgnData(1, 1);
+    EXPECT_EQ(std::vector<double>(y, y + 3), (std::vector<double>{4.0, 5.5, 1e6 + 3}));
+}
+
 TEST(VamasWriter, DocumentsWithoutVamasFormAreRefusedWithAMessage)
 {
     QuietSink sink;

@@ -304,6 +304,17 @@ TEST(VamasReader, UnknownValuesTakeTheirDefaults)
         v.timeCorrection = correction;
         EXPECT_EQ(Read(v), 0);
     }
+
+    // A level whose value is not known keeps its number, not 1E37.
+    VamasSpec levels = TwoLevels();
+    levels.blocks[0].expVar = 5;
+    levels.blocks[1].expVar = 1e37;
+    CNorvale profile;
+    ASSERT_EQ(Read(levels, profile), 0);
+    const auto* p = profile.GetSpectrum(0);
+    ASSERT_EQ(p->nLevels, 2);
+    EXPECT_EQ(p->m_pLevels[0].dTime, 5.0);
+    EXPECT_EQ(p->m_pLevels[1].dTime, 1.0);
 }
 
 // The first corresponding variable is the signal; the others (a transmission
@@ -412,12 +423,62 @@ TEST(VamasReader, ProfileHoursShiftTheAcquisitionTime)
     CNorvale::SetProfileAccess(nullptr);
     EXPECT_EQ(shifted.GetSpectrum(0)->lTime - plain.GetSpectrum(0)->lTime, 7200);
 
+    // An entry beyond a day's hours is no zone: it shifts nothing.
+    for (const char* entry : {"25", "-9223372036854775807", "99999999999999999999"}) {
+        SCOPED_TRACE(entry);
+        CNorvale::SetProfileAccess(
+            [entry](const std::string& key, const std::string&) { return key == "GMT" ? entry : ""; });
+        CNorvale huge;
+        ASSERT_EQ(Read(VamasSpec{}, huge), 0);
+        CNorvale::SetProfileAccess(nullptr);
+        EXPECT_EQ(huge.GetSpectrum(0)->lTime, plain.GetSpectrum(0)->lTime);
+    }
+
     VamasSpec zero;
     for (auto& d : zero.date)
         d = "0";
     CNorvale undated;
     ASSERT_EQ(Read(zero, undated), 0);
     EXPECT_EQ(undated.GetSpectrum(0)->lTime, -1);
+}
+
+// A date field out of its range is no date: the time is marked invalid
+// rather than carried into the next field (month 2021 of one exporter's files
+// would be a year in the 2190s, 30 February the 2nd of March).
+TEST(VamasReader, DateFieldsOutOfRangeGiveNoTime)
+{
+    struct Case
+    {
+        int field;
+        const char* value;
+    };
+    const Case cases[] = {{1, "2021"}, {1, "13"}, {1, "0"},  {2, "0"},
+                          {2, "32"},   {3, "24"}, {4, "60"}, {5, "61"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.field) + " = " + c.value);
+        VamasSpec v;
+        v.date[c.field] = c.value;
+        CNorvale model;
+        ASSERT_EQ(Read(v, model), 0);
+        EXPECT_EQ(model.GetSpectrum(0)->lTime, -1);
+    }
+
+    VamasSpec feb30;
+    feb30.date[1] = "2";
+    feb30.date[2] = "30";
+    CNorvale model;
+    ASSERT_EQ(Read(feb30, model), 0);
+    EXPECT_EQ(model.GetSpectrum(0)->lTime, -1);
+
+    VamasSpec leapDay = feb30;
+    leapDay.date[2] = "29";
+    CNorvale kept;
+    ASSERT_EQ(Read(leapDay, kept), 0);
+    const std::time_t t = static_cast<std::time_t>(kept.GetSpectrum(0)->lTime);
+    std::tm local{};
+    localtime_r(&t, &local);
+    EXPECT_EQ(local.tm_mon + 1, 2);
+    EXPECT_EQ(local.tm_mday, 29);
 }
 
 // Hour, minute and second -1 are not known (one instrument's exporter writes
@@ -458,4 +519,127 @@ TEST(VamasReader, FilesOfOtherProgramsOpen)
         ++files;
     }
     EXPECT_GT(files, 0);
+}
+
+// What each of those files holds, as its exporter wrote it: blocks as regions
+// or levels, points, the abscissa as kinetic energy without the work function
+// (binding-energy scales with their negative increment turned round), the
+// technique of the blocks, labels, the first and last ordinates, and the date
+// (CasaXPS writes month 2021 in two of them: no time then).
+TEST(VamasReader, FilesOfOtherProgramsReadAsTheyWereWritten)
+{
+    enum class When
+    {
+        Time,
+        DateOnly,
+        None
+    };
+    struct Case
+    {
+        const char* file;
+        int regions, levels;
+        std::vector<int> points;
+        double start, step;
+        int offset;
+        bool auger;
+        const char *species, *transition;
+        double first, last;
+        When when;
+    };
+    const Case cases[] = {
+        {"kherve__Pt4f.vms", 1, 1, {281}, 1396.68, 0.1, 0, false, "Pt", "4f", 544.369, 136.04, When::Time},
+        {"lg4x__Mutlipak_vms.npl",
+         5,
+         1,
+         {601, 601, 501, 401, 401},
+         1486.6 - 305 - 4.19,
+         0.05,
+         4190,
+         false,
+         "C",
+         "1s",
+         2047.5,
+         1372.5,
+         When::DateOnly},
+        {"matkrin__aes_staib.vms",
+         1,
+         1,
+         {1100},
+         19.989319,
+         1.983673,
+         0,
+         true,
+         "species",
+         "",
+         -3423633,
+         46755,
+         When::Time},
+        {"pynxtools__regular.vms",
+         1,
+         1,
+         {1351},
+         136.61,
+         1.0,
+         4108,
+         false,
+         "Survey",
+         "",
+         1559.87,
+         18.1529,
+         When::Time},
+        {"xpsdl__Mn_references.vms",
+         1,
+         3,
+         {400},
+         816.71,
+         0.1,
+         0,
+         false,
+         "Mn",
+         "2p",
+         1597.57,
+         397.435,
+         When::None},
+        {"xpsdl__mno_gas-phase_removed.vms",
+         4,
+         1,
+         {630, 401, 401, 630},
+         798.71,
+         0.1,
+         0,
+         false,
+         "Mn2p",
+         "",
+         1512.04,
+         389.71,
+         When::None},
+    };
+    const std::filesystem::path dir =
+        std::filesystem::path(VELTRANE_SOURCE_DIR) / "tests" / "formats" / "fixtures" / "vamas";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::ifstream in(dir / c.file, std::ios::binary);
+        ASSERT_TRUE(in);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        CNorvale model;
+        ASSERT_EQ(Read(text, model), 0);
+        const CNorvale::Spectrum* s = model.GetSpectrum(0);
+        ASSERT_EQ(s->nRgns, c.regions);
+        ASSERT_EQ(s->nLevels, c.levels);
+        for (int r = 0; r < c.regions; ++r)
+            EXPECT_EQ(s->m_pRgns[size_t(r)].nPts, c.points[size_t(r)]) << "region " << r;
+        const CNorvale::SpecRgn& r0 = s->m_pRgns[0];
+        EXPECT_NEAR(r0.dStart, c.start, 1e-9);
+        EXPECT_NEAR(r0.dStep, c.step, 1e-12);
+        EXPECT_EQ(s->lOffset, c.offset);
+        EXPECT_EQ(s->m_bAuger, c.auger);
+        EXPECT_EQ(FieldText(r0.szElement), c.species);
+        EXPECT_EQ(FieldText(r0.szRegion), c.transition);
+        const double* y = s->GetRgnData(0, 0);
+        ASSERT_NE(y, nullptr);
+        EXPECT_NEAR(y[0], c.first, 1e-6 * std::fabs(c.first));
+        EXPECT_NEAR(y[r0.nPts - 1], c.last, 1e-6 * std::fabs(c.last));
+        EXPECT_EQ(s->lTime == -1, c.when == When::None);
+        EXPECT_EQ(s->m_bNoTimeOfDay, c.when == When::DateOnly);
+    }
 }

@@ -1,0 +1,38 @@
+// Any bytes opened as the program opens a file: classified by their first
+// bytes, then read by the own, Norvale or VAMAS reader through the document.
+// What opens must save, and the saved file must open to the same bytes.
+
+#include "FuzzSupport.h"
+#include "data/VeltraneDoc.h"
+#include "data/formats/ImportReaders.h"
+#include "platform/Exceptions.h"
+#include "platform/File.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    SilenceMessages();
+    static const bool registered = (RegisterImportReaders(), true);
+    (void)registered;
+
+    CMemFile file(data, size, "fuzz.vlt");
+    try {
+        if (CVeltraneDoc::ClassifyFile(file) == CVeltraneDoc::DocTemplate::None)
+            return 0;
+    } catch (const CUserException&) {
+        return 0; // refused with its message
+    }
+    CVeltraneDoc doc;
+    if (!doc.ReadFrom(file))
+        return 0;
+    const std::vector<uint8_t> first = SavedBytes(doc);
+    CMemFile again(first, "again.vlt");
+    CVeltraneDoc reread;
+    if (!reread.ReadFrom(again))
+        std::abort(); // the program cannot open what it saved
+    if (SavedBytes(reread) != first)
+        std::abort(); // a second save changed the file
+    return 0;
+}
