@@ -1044,16 +1044,20 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     secant.extrapolate = false;
 
     LsqResult last = run(fine, left());
-    // A reference may have settled in another basin than its best one, where
-    // no local step leaves it: the fine solve starts again from the best place
-    // that the window scan finds for any one reference, and the lower end stands.
+    // A reference, or two, may have settled in another basin than their best,
+    // where no local step leaves them: the fine solve starts again from the
+    // best place that the window scan finds for any one reference, then from
+    // the best two together, and the lower end stands.
     if (x.size() > 1 && accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
         (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
-        const Relocation move = BestRelocation(problem.ScanView(), problem);
-        total.evaluations += move.evaluations;
-        if (move.ref >= 0 && enough(left())) {
+        const Relocations moves = BestRelocations(problem.ScanView(), problem);
+        total.evaluations += moves.evaluations;
+        for (int count = 1; count <= 2 && moves.best[count - 1].ref >= 0; ++count) {
+            if (!accepted(last.status) || !enough(left()))
+                break;
             problem.SaveBest();
-            x[std::size_t(move.ref)] = move.shift;
+            for (int m = 0; m < count; ++m)
+                x[std::size_t(moves.best[m].ref)] = moves.best[m].shift;
             if (!keep(last, run(fine, left())))
                 problem.RestoreBest();
         }

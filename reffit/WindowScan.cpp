@@ -22,9 +22,10 @@ double Gain(double uy, double yy, double sumU, double sumY, int n, bool constant
 
 } // namespace
 
-Relocation BestRelocation(const ScanPoint& p, IScanPlacer& placer)
+Relocations BestRelocations(const ScanPoint& p, IScanPlacer& placer)
 {
-    Relocation best;
+    Relocations found;
+    Relocation* const best = found.best;
     const int c = p.constant ? 1 : 0;
     int placements = 0;
     for (int k = 0; k < p.refs; ++k) {
@@ -62,19 +63,20 @@ Relocation BestRelocation(const ScanPoint& p, IScanPlacer& placer)
         }
         if (peak == none)
             continue;
-        const double sse = placer.SumOfSquares(k, peakShift);
-        ++best.evaluations;
-        if (best.ref < 0 || sse < best.sse) {
-            best.ref = k;
-            best.shift = peakShift;
-            best.sse = sse;
+        const Relocation move{k, peakShift, placer.SumOfSquares(k, peakShift)};
+        ++found.evaluations;
+        if (best[0].ref < 0 || move.sse < best[0].sse) {
+            best[1] = best[0];
+            best[0] = move;
+        } else if (best[1].ref < 0 || move.sse < best[1].sse) {
+            best[1] = move;
         }
     }
     // A candidate is one placement and three sums over the points; an
     // evaluation places every reference and forms all their products.
     if (p.refs > 0)
-        best.evaluations += (placements + p.refs - 1) / p.refs;
-    return best;
+        found.evaluations += (placements + p.refs - 1) / p.refs;
+    return found;
 }
 
 } // namespace pelomar

@@ -40,18 +40,25 @@ struct ScanPoint
     double* work = nullptr; // n values
 };
 
+// A reference's best place outside its own basin, and the sum of squares
+// with it moved there alone.
 struct Relocation
 {
-    int ref = -1;        // none when no reference has a place outside its own basin
-    double shift = 0.0;  // its new place
-    double sse = 0.0;    // the sum of squares there, the other shifts held
+    int ref = -1; // none
+    double shift = 0.0;
+    double sse = 0.0;
+};
+
+struct Relocations
+{
+    Relocation best[2];  // the lowest two, of different references
     int evaluations = 0; // residual evaluations the scan is worth
 };
 
 // For each reference, the highest peak of its gain over the window (places
 // within one spacing of its shift are its own basin and left out), tried with
-// all intensities solved for; the lowest of these, whether or not it is below
-// the current point (a local solve from it may still end lower).
-Relocation BestRelocation(const ScanPoint& p, IScanPlacer& placer);
+// all intensities solved for; the lowest two, whether or not they lie below
+// the current point (a local solve from there may still end lower).
+Relocations BestRelocations(const ScanPoint& p, IScanPlacer& placer);
 
 } // namespace pelomar
