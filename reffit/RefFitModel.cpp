@@ -121,6 +121,9 @@ constexpr double kSwapDistance = 0.3;
 // Candidate places of the window scan, in energy units: a main peak is about
 // one to a few wide. A finer scan found no more.
 constexpr double kScanSpacing = 0.8;
+// Iterations after which a start from the scan's places must be below the
+// current point to go on.
+constexpr int kTrialIterations = 10;
 
 } // namespace
 
@@ -1058,7 +1061,14 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             problem.SaveBest();
             for (int m = 0; m < count; ++m)
                 x[std::size_t(moves.best[m].ref)] = moves.best[m].shift;
-            if (!keep(last, run(fine, left())))
+            // A start that is not below the current point after a few
+            // iterations seldom ends below it: it is given up there.
+            LsqLimits l = left();
+            l.maxIterations = std::min(l.maxIterations, kTrialIterations);
+            LsqResult trial = run(fine, l);
+            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+                trial = run(fine, left());
+            if (!keep(last, trial))
                 problem.RestoreBest();
         }
     }
