@@ -510,7 +510,8 @@ public:
         low = e.low - std::min(first, last);
         high = std::min(e.high, double(e.nRef - 2)) - std::max(first, last);
         spacing = kScanSpacing * e.unit;
-        return m_nShift == m_refs && e.nRef >= 2 && e.low >= 0.0;
+        return m_nShift == m_refs && e.nRef >= 2 && e.low >= 0.0 && std::isfinite(low) &&
+               std::isfinite(high) && std::isfinite(spacing) && spacing > 0.0;
     }
     double SumOfSquares(int k, double s) override
     {
