@@ -465,7 +465,10 @@ public:
 
     // The window scan's view of the last point evaluated, and its side of
     // the scan (see WindowScan.h).
-    ScanPoint ScanView() { return {m_n, m_refs, m_const != 0, m_lastR, m_coef, m_shifts, m_look}; }
+    ScanPoint ScanView(int budget)
+    {
+        return {m_n, m_refs, m_const != 0, m_lastR, m_coef, m_shifts, m_look, budget};
+    }
     const double* Placed(int k, double& sum) override
     {
         sum = m_sumY[k];
@@ -510,8 +513,9 @@ public:
         low = e.low - std::min(first, last);
         high = std::min(e.high, double(e.nRef - 2)) - std::max(first, last);
         spacing = kScanSpacing * e.unit;
-        return m_nShift == m_refs && e.nRef >= 2 && e.low >= 0.0 && std::isfinite(low) &&
-               std::isfinite(high) && std::isfinite(spacing) && spacing > 0.0;
+        return m_nShift == m_refs && e.nRef >= 2 && e.low >= 0.0 && std::isfinite(first) &&
+               std::isfinite(last) && std::isfinite(low) && std::isfinite(high) && std::isfinite(spacing) &&
+               spacing > 0.0;
     }
     double SumOfSquares(int k, double s) override
     {
@@ -1054,7 +1058,8 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // the best two together, and the lower end stands.
     if (x.size() > 1 && accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
         (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
-        const Relocations moves = BestRelocations(problem.ScanView(), problem);
+        const Relocations moves =
+            BestRelocations(problem.ScanView(left().maxEvaluations - 2 * kPhaseReserve), problem);
         total.evaluations += moves.evaluations;
         for (int count = 1; count <= 2 && moves.best[count - 1].ref >= 0; ++count) {
             if (!accepted(last.status) || !enough(left()))

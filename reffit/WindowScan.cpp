@@ -2,6 +2,7 @@
 
 #include "reffit/LeastSquares.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pelomar {
@@ -28,6 +29,12 @@ Relocations BestRelocations(const ScanPoint& p, IScanPlacer& placer)
     Relocation* const best = found.best;
     const int c = p.constant ? 1 : 0;
     int placements = 0;
+    // A candidate is one placement and three sums over the points; an
+    // evaluation places every reference and forms all their products. So
+    // every M candidates count as one evaluation, each one tried as one.
+    const auto spent = [&](int placed, int tried) {
+        return (placements + placed + p.refs - 1) / p.refs + found.evaluations + tried;
+    };
     for (int k = 0; k < p.refs; ++k) {
         double sumY = 0.0, low = 0.0, high = 0.0, step = 0.0;
         const double* y = placer.Placed(k, sumY);
@@ -42,12 +49,13 @@ Relocations BestRelocations(const ScanPoint& p, IScanPlacer& placer)
         // Places that are no candidates count as no gain at all, so that a
         // peak may also lie next to them.
         const double none = -HUGE_VAL;
-        const int count = int(std::floor((high - low) / step)) + 1;
+        // Past the budget no candidate is placed: the count need not be larger.
+        const int count = int(std::min(std::floor((high - low) / step), double(p.budget) * p.refs)) + 1;
         double peak = none, peakShift = 0.0, before = none, last = none, lastShift = 0.0;
         for (int j = 0; j <= count; ++j) {
             const double s = low + j * step;
             double g = none;
-            if (j < count && !(std::fabs(s - p.shift[k]) < step)) {
+            if (j < count && !(std::fabs(s - p.shift[k]) < step) && spent(1, 1) <= p.budget) {
                 double squares = 0.0, dot = 0.0;
                 placer.Sums(k, s, p.work, sumY, squares, dot);
                 ++placements;
@@ -61,7 +69,7 @@ Relocations BestRelocations(const ScanPoint& p, IScanPlacer& placer)
             last = g;
             lastShift = s;
         }
-        if (peak == none)
+        if (peak == none || spent(0, 1) > p.budget)
             continue;
         const Relocation move{k, peakShift, placer.SumOfSquares(k, peakShift)};
         ++found.evaluations;
@@ -72,10 +80,7 @@ Relocations BestRelocations(const ScanPoint& p, IScanPlacer& placer)
             best[1] = move;
         }
     }
-    // A candidate is one placement and three sums over the points; an
-    // evaluation places every reference and forms all their products.
-    if (p.refs > 0)
-        found.evaluations += (placements + p.refs - 1) / p.refs;
+    found.evaluations = spent(0, 0);
     return found;
 }
 

@@ -38,6 +38,7 @@ struct ScanPoint
     const double* coef = nullptr;
     const double* shift = nullptr;
     double* work = nullptr; // n values
+    int budget = 0;         // evaluations the scan may be worth
 };
 
 // A reference's best place outside its own basin, and the sum of squares
