@@ -122,8 +122,8 @@ constexpr double kSwapDistance = 0.3;
 // one to a few wide. A finer scan found no more.
 constexpr double kScanSpacing = 0.8;
 // Iterations after which a start from the scan's places must be below the
-// current point to go on.
-constexpr int kTrialIterations = 10;
+// current point to go on: those of the first solve, within these bounds.
+constexpr int kTrialIterations[] = {3, 10};
 
 } // namespace
 
@@ -1061,6 +1061,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         const Relocations moves =
             BestRelocations(problem.ScanView(left().maxEvaluations - 2 * kPhaseReserve), problem);
         total.evaluations += moves.evaluations;
+        const int firstIterations = total.iterations;
         for (int count = 1; count <= 2 && moves.best[count - 1].ref >= 0; ++count) {
             if (!accepted(last.status) || !enough(left()))
                 break;
@@ -1068,9 +1069,11 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             for (int m = 0; m < count; ++m)
                 x[std::size_t(moves.best[m].ref)] = moves.best[m].shift;
             // A start that is not below the current point after a few
-            // iterations seldom ends below it: it is given up there.
+            // iterations (as many as the first solve took, within bounds)
+            // seldom ends below it: it is given up there.
             LsqLimits l = left();
-            l.maxIterations = std::min(l.maxIterations, kTrialIterations);
+            l.maxIterations = std::min(l.maxIterations,
+                                       std::clamp(firstIterations, kTrialIterations[0], kTrialIterations[1]));
             LsqResult trial = run(fine, l);
             if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
                 trial = run(fine, left());
