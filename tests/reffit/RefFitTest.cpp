@@ -566,17 +566,14 @@ TEST_F(RefFitTest, ReferencesInAnotherBasinAreMovedAcrossTheirWindows)
     // reference in a basin of its own while its best place lies far off.
     // 578: a reference left without intensity at its start (0.444612, the
     // minimum an unstructured solver finds 0.0729391). 42 of another set: a
-    // weak reference a few energy units off (0.11934 against 0.11244). 159:
-    // with a constant, a weak reference on the wrong side of its
-    // neighbours (0.025803 against 0.0242774). 94 of the first set: without
-    // a constant, two references moved far off together fit the baseline
-    // (0.0558218; the unstructured solver's 0.054099, lower still 0.03578).
+    // weak reference a few energy units off (0.11934 against 0.11244). Each
+    // solve leaves one reference without intensity, which starts the scan.
     const struct
     {
         std::uint64_t seed;
         int index;
         double sse;
-    } cases[] = {{4, 578, 0.0729392}, {3, 42, 0.112441}, {4, 159, 0.0242775}, {20261210, 94, 0.054099}};
+    } cases[] = {{4, 578, 0.0729392}, {3, 42, 0.112441}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "problem " << c.index << " of set " << c.seed);
         const pelomar_bench::HardProblem p = pelomar_bench::MakeHardProblem(c.seed, c.index);
@@ -588,7 +585,6 @@ TEST_F(RefFitTest, ReferencesInAnotherBasinAreMovedAcrossTheirWindows)
         EXPECT_LT(sse, c.sse);
     }
 }
-
 
 TEST_F(RefFitTest, MeasuredMnSpectraAreFittedByTheOxideReferences)
 {
