@@ -1,5 +1,7 @@
 #include "reffit/RefFitModel.h"
 
+#include "reffit/WindowScan.h"
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -121,6 +123,12 @@ constexpr double kRippleReach = 0.3;
 // Step (channels) of each shift of the most overlapping pair moved together:
 // from 0.3 to 0.6 found the same.
 constexpr double kPairStep = 0.4;
+// Candidate places of the window scan, in energy units: a main peak is about
+// one to a few wide. A finer scan found no more.
+constexpr double kScanSpacing = 0.8;
+// Iterations after which a start from the scan's places must be below the
+// current point to go on: those of the first solve, within these bounds.
+constexpr int kTrialIterations[] = {3, 10};
 
 } // namespace
 
@@ -195,7 +203,7 @@ void REFRESIDUALCONSTMULTISHIFT(const CRefFitModel& fit, std::span<const double>
 // references from the nonlinear solve, and a start far from the right
 // intensities costs nothing. Intensities enter by absolute value, so their
 // best values are those of a non-negative least-squares problem.
-class CRefFitProjected : public IResiduals
+class CRefFitProjected : public IResiduals, public IScanPlacer
 {
 public:
     CRefFitProjected(CRefFitModel& fit, int mode)
@@ -295,6 +303,14 @@ public:
     // Keeps the solution in m_bestShifts, puts each such shift back to its
     // start and holds it (the caller may move it; Unpin releases it); false
     // when there is none.
+    // Whether some reference is left without intensity at the last evaluation.
+    bool AnyUnused() const
+    {
+        for (int k = 0; k < m_refs; ++k)
+            if (m_coef[k + m_const] == 0.0)
+                return true;
+        return false;
+    }
     bool PinStrays()
     {
         if (m_nShift < 2)
@@ -547,6 +563,67 @@ public:
             }
         }
         return true;
+    }
+
+    // The window scan's view of the last point evaluated, and its side of
+    // the scan (see WindowScan.h).
+    ScanPoint ScanView(int budget)
+    {
+        return {m_n, m_refs, m_const != 0, m_lastR, m_coef, m_shifts, m_look, budget};
+    }
+    const double* Placed(int k, double& sum) override
+    {
+        sum = m_sumY[k];
+        return m_penAny[k] == 0.0 ? m_y + Offset(k) : nullptr;
+    }
+    void Sums(int k, double s, const double* u, double& sum, double& squares, double& dot) override
+    {
+        // Range keeps every point a channel short of the array's end.
+        const CRefFitModel::Reference& e = m_fit.Ref(k);
+        const double* ref = e.ref;
+        const auto at = [&](int i) {
+            const double v = e.a * i + e.b + s;
+            const int i0 = int(v);
+            const double y0 = ref[i0];
+            return y0 + (v - double(i0)) * (ref[i0 + 1] - y0);
+        };
+        double s0 = 0.0, q0 = 0.0, d0 = 0.0, s1 = 0.0, q1 = 0.0, d1 = 0.0;
+        int i = 0;
+        for (; i + 1 < m_n; i += 2) {
+            const double y0 = at(i), y1 = at(i + 1);
+            s0 += y0;
+            q0 += y0 * y0;
+            d0 += y0 * u[i];
+            s1 += y1;
+            q1 += y1 * y1;
+            d1 += y1 * u[i + 1];
+        }
+        if (i < m_n) {
+            const double y0 = at(i);
+            s0 += y0;
+            q0 += y0 * y0;
+            d0 += y0 * u[i];
+        }
+        sum = s0 + s1;
+        squares = q0 + q1;
+        dot = d0 + d1;
+    }
+    bool Range(int k, double& low, double& high, double& spacing) const override
+    {
+        const CRefFitModel::Reference& e = m_fit.Ref(k);
+        const double first = e.b, last = e.a * (m_n - 1) + e.b;
+        low = e.low - std::min(first, last);
+        high = std::min(e.high, double(e.nRef - 2)) - std::max(first, last);
+        spacing = kScanSpacing * e.unit;
+        return m_nShift == m_refs && e.nRef >= 2 && e.low >= 0.0 && std::isfinite(first) &&
+               std::isfinite(last) && std::isfinite(low) && std::isfinite(high) && std::isfinite(spacing) &&
+               spacing > 0.0;
+    }
+    double SumOfSquares(int k, double s) override
+    {
+        m_penAny[m_refs] = Place(k, s, m_y2 + Offset(k), m_pen2 + Offset(k), m_sumY2[k]);
+        Project(k, m_look, m_trial, false);
+        return LsqDot(m_look, m_look, m_n);
     }
 
 private:
@@ -1087,6 +1164,39 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     secant.extrapolate = false;
 
     LsqResult last = run(fine, left());
+    // A reference, or two, may have settled in another basin than their best,
+    // where no local step leaves them: the fine solve starts again from the
+    // best place that the window scan finds for any one reference, then from
+    // the best two together, and the lower end stands. Only where a
+    // reference was left without intensity, the plainest sign of one in the
+    // wrong place: done after every solve, the restarts cost the ordinary
+    // fits of overlapping references three quarters of their speed, for a
+    // gain on one hard problem in two hundred.
+    if (x.size() > 1 && accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
+        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())) && problem.AnyUnused()) {
+        const Relocations moves =
+            BestRelocations(problem.ScanView(left().maxEvaluations - 2 * kPhaseReserve), problem);
+        total.evaluations += moves.evaluations;
+        const int firstIterations = total.iterations;
+        for (int count = 1; count <= 2 && moves.best[count - 1].ref >= 0; ++count) {
+            if (!accepted(last.status) || !enough(left()))
+                break;
+            problem.SaveBest();
+            for (int m = 0; m < count; ++m)
+                x[std::size_t(moves.best[m].ref)] = moves.best[m].shift;
+            // A start that is not below the current point after a few
+            // iterations (as many as the first solve took, within bounds)
+            // seldom ends below it: it is given up there.
+            LsqLimits l = left();
+            l.maxIterations = std::min(l.maxIterations,
+                                       std::clamp(firstIterations, kTrialIterations[0], kTrialIterations[1]));
+            LsqResult trial = run(fine, l);
+            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+                trial = run(fine, left());
+            if (!keep(last, trial))
+                problem.RestoreBest();
+        }
+    }
     // A second solve with the strays held at their start until the others
     // have settled, then free. (The intensities that tell a stray are those
     // of the last evaluation.)

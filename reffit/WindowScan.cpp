@@ -1,0 +1,87 @@
+#include "reffit/WindowScan.h"
+
+#include "reffit/LeastSquares.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pelomar {
+namespace {
+
+// Reduction of the sum of squares of u by the best non-negative multiple of
+// y (and, with a constant, the best constant beside it), from the sums of
+// u y, y y, u and y. The constant alone gains the same at every place, so
+// only the share of y counts.
+double Gain(double uy, double yy, double sumU, double sumY, int n, bool constant)
+{
+    if (constant) {
+        uy -= sumU * sumY / n;
+        yy -= sumY * sumY / n;
+    }
+    return uy > 0.0 && yy > 0.0 ? uy * uy / yy : 0.0;
+}
+
+} // namespace
+
+Relocations BestRelocations(const ScanPoint& p, IScanPlacer& placer)
+{
+    Relocations found;
+    Relocation* const best = found.best;
+    const int c = p.constant ? 1 : 0;
+    int placements = 0;
+    // A candidate is one placement and three sums over the points; an
+    // evaluation places every reference and forms all their products. So
+    // every M candidates count as one evaluation, each one tried as one.
+    const auto spent = [&](int placed, int tried) {
+        return (placements + placed + p.refs - 1) / p.refs + found.evaluations + tried;
+    };
+    for (int k = 0; k < p.refs; ++k) {
+        double sumY = 0.0, low = 0.0, high = 0.0, step = 0.0;
+        const double* y = placer.Placed(k, sumY);
+        if (!y || !placer.Range(k, low, high, step) || !(step > 0.0) || !(low <= high))
+            continue;
+        const double a = p.coef[c + k], c0 = c ? p.coef[0] : 0.0;
+        double sumU = 0.0;
+        for (int i = 0; i < p.n; ++i) {
+            p.work[i] = p.r[i] + a * y[i] + c0;
+            sumU += p.work[i];
+        }
+        // Places that are no candidates count as no gain at all, so that a
+        // peak may also lie next to them.
+        const double none = -HUGE_VAL;
+        // Past the budget no candidate is placed: the count need not be larger.
+        const int count = int(std::min(std::floor((high - low) / step), double(p.budget) * p.refs)) + 1;
+        double peak = none, peakShift = 0.0, before = none, last = none, lastShift = 0.0;
+        for (int j = 0; j <= count; ++j) {
+            const double s = low + j * step;
+            double g = none;
+            if (j < count && !(std::fabs(s - p.shift[k]) < step) && spent(1, 1) <= p.budget) {
+                double squares = 0.0, dot = 0.0;
+                placer.Sums(k, s, p.work, sumY, squares, dot);
+                ++placements;
+                g = Gain(dot, squares, sumU, sumY, p.n, p.constant);
+            }
+            if (last > none && last >= before && last >= g && last > peak) {
+                peak = last;
+                peakShift = lastShift;
+            }
+            before = last;
+            last = g;
+            lastShift = s;
+        }
+        if (peak == none || spent(0, 1) > p.budget)
+            continue;
+        const Relocation move{k, peakShift, placer.SumOfSquares(k, peakShift)};
+        ++found.evaluations;
+        if (best[0].ref < 0 || move.sse < best[0].sse) {
+            best[1] = best[0];
+            best[0] = move;
+        } else if (best[1].ref < 0 || move.sse < best[1].sse) {
+            best[1] = move;
+        }
+    }
+    found.evaluations = spent(0, 0);
+    return found;
+}
+
+} // namespace pelomar
