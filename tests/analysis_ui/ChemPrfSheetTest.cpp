@@ -47,6 +47,21 @@ protected:
         if (CChemPrf_Sheet* s = CChemPrf_Sheet::GetInstance())
             s->close();
     }
+    // The measured Mn spectra in a view of a size for the plot, with the
+    // profiling sheet opened on it.
+    void OpenMeasuredMn(CSpecView*& view)
+    {
+        auto* doc = dynamic_cast<CVeltraneDoc*>(
+            app->OpenDocumentFile((kVamas + "xpsdl__mno_gas-phase_removed.vms").c_str()));
+        ASSERT_NE(doc, nullptr);
+        view = dynamic_cast<CSpecView*>(doc->GetViews().front());
+        ASSERT_NE(view, nullptr);
+        view->GetParentFrame()->resize(900, 600);
+        Pump(20);
+        Execute(ID_PROCESS_CHEMICALPROFILING);
+        Pump(10);
+    }
+
     static void Click(const char* name)
     {
         auto* b = CChemPrf_Sheet::GetInstance()->findChild<QAbstractButton*>(QString::fromLatin1(name));
@@ -59,15 +74,8 @@ protected:
 
 TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
 {
-    auto* doc = dynamic_cast<CVeltraneDoc*>(
-        app->OpenDocumentFile((kVamas + "xpsdl__mno_gas-phase_removed.vms").c_str()));
-    ASSERT_NE(doc, nullptr);
-    auto* view = dynamic_cast<CSpecView*>(doc->GetViews().front());
-    ASSERT_NE(view, nullptr);
-    view->GetParentFrame()->resize(900, 600);
-    Pump(20);
-    Execute(ID_PROCESS_CHEMICALPROFILING);
-    Pump(10);
+    CSpecView* view = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenMeasuredMn(view));
     CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(ChemPrfSheetTool(), static_cast<IViewTool*>(sheet));
@@ -153,15 +161,8 @@ TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
 // intensity 1 at shift 0 wherever the cursors stand.
 TEST_F(ChemPrfSheetTest, MnOFittedByItsOwnReferenceWhereverTheCursorsStand)
 {
-    auto* doc = dynamic_cast<CVeltraneDoc*>(
-        app->OpenDocumentFile((kVamas + "xpsdl__mno_gas-phase_removed.vms").c_str()));
-    ASSERT_NE(doc, nullptr);
-    auto* view = dynamic_cast<CSpecView*>(doc->GetViews().front());
-    ASSERT_NE(view, nullptr);
-    view->GetParentFrame()->resize(900, 600);
-    Pump(20);
-    Execute(ID_PROCESS_CHEMICALPROFILING);
-    Pump(10);
+    CSpecView* view = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenMeasuredMn(view));
     CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
     ASSERT_NE(sheet, nullptr);
     ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "xpsdl__Mn_references.vms"}, 0, false), 1);
