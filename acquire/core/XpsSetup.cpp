@@ -665,6 +665,17 @@ void CXpsSetup::Check(bool xraysOn) const
             ThrowAcq(2179);
         if (m_Img.m_dX2 < m_Img.m_dX1 || (m_Img.m_iMode == 0 && m_Img.m_dY2 < m_Img.m_dY1))
             ThrowAcq(2180);
+        // A small step over a wide area asked for an image of up to a
+        // million points a side, which Start then tried to allocate. No
+        // image larger than the largest offered size is taken.
+        if (m_Img.m_iScan) {
+            const auto count = [&](double extent) { return std::floor(extent / m_Img.m_dStep) + 1.0; };
+            const double nx = count(m_Img.m_dX2 - m_Img.m_dX1);
+            const double ny = m_Img.m_iMode == 1 ? 1.0 : count(m_Img.m_dY2 - m_Img.m_dY1);
+            constexpr double kMaxPoints = 1024.0 * 1024.0;
+            if (!(nx * ny <= kMaxPoints))
+                ThrowAcq(2181, {FormatPrintf("%.0f", nx), FormatPrintf("%.0f", ny)});
+        }
     }
 }
 
