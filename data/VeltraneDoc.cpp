@@ -85,8 +85,9 @@ Format FormatOf(const uint8_t (&bytes)[IdentRead], size_t got)
 {
     if (StartsWith(bytes, IdentBytes, NorvaleName))
         return Format::Norvale;
-    // Some VAMAS exporters write blank lines before the identifier.
-    size_t blank = 0;
+    // Some VAMAS exporters write a UTF-8 byte-order mark, or blank lines,
+    // before the identifier.
+    size_t blank = got >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
     while (blank < got && std::strchr(" \t\r\n", bytes[blank]) && bytes[blank] != 0)
         ++blank;
     const std::string vamas = LoadString(IDS_VAMAS_ID);

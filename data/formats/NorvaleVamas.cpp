@@ -235,10 +235,13 @@ const std::string& CVamasReader::Line(size_t limit)
 void CVamasReader::ReadHeader()
 {
     CNorvale::Vamas& v = *m_vamas;
-    // Some exporters put blank lines before the format identifier.
-    do
+    // Some exporters put a UTF-8 byte-order mark, or blank lines, before the
+    // format identifier.
+    Line(80);
+    if (m_line.rfind("\xEF\xBB\xBF", 0) == 0)
+        m_line.erase(0, 3);
+    while (m_line.find_first_not_of(" \t") == std::string::npos)
         Line(80);
-    while (m_line.find_first_not_of(" \t") == std::string::npos);
     SetField(v.szFormat, m_line);
     SetField(v.szInstitute, Line(80));
     SetField(v.szInstrument, Line(31));

@@ -67,8 +67,7 @@ TEST(DocFile, EveryBlockKindRoundTripsByteForByte)
     ASSERT_EQ(doc.GetNumStagePosns(), 2);
     EXPECT_EQ(doc.GetStagePosn(0)->GetNumSpecRgns(), 2);
     EXPECT_EQ(doc.GetStagePosn(1)->GetNumImageRgns(), 6);
-    EXPECT_EQ(doc.GetBackgroundSubtract()->GetAll(),
-              (CBackground::Limits{{{1, 9}, {3, 0}}, {}}));
+    EXPECT_EQ(doc.GetBackgroundSubtract()->GetAll(), (CBackground::Limits{{{1, 9}, {3, 0}}, {}}));
     const CQuantify& q = *doc.GetQuantify();
     ASSERT_TRUE(q.m_bValid);
     ASSERT_EQ(q.m_RgnLists.size(), 2u);
@@ -265,6 +264,9 @@ TEST(DocFile, ClassifiesFilesByTheirFirst64Bytes)
          T::Spectrum, nullptr},
         {"VAMAS after two blank lines",
          text("\r\n\r\nVAMAS Surface Chemical Analysis Standard Data Transfer Format 1988 May 4\r\n"),
+         T::Spectrum, nullptr},
+        {"VAMAS after a byte-order mark",
+         text("\xEF\xBB\xBFVAMAS Surface Chemical Analysis Standard Data Transfer Format 1988 May 4\r\n"),
          T::Spectrum, nullptr},
         {"63 bytes", std::vector<uint8_t>(63, 'N'), T::None, "Unexpected end of file while reading 't.vlt'"},
         {"something else", text("#!/bin/sh"), T::None,

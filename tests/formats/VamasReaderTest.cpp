@@ -388,13 +388,17 @@ TEST(VamasReader, LongLinesKeepTheirStartAndTheNextLineFollows)
     EXPECT_EQ(FieldText(model.GetSpectrum(0)->m_pRgns[0].szRegion), "1s");
 }
 
-TEST(VamasReader, BlankLinesBeforeTheFormatIdentifierArePassedOver)
+TEST(VamasReader, BlankLinesOrAByteOrderMarkBeforeTheFormatIdentifierArePassedOver)
 {
-    VamasSpec v;
-    v.prefix = "\r\n\r\n";
-    CNorvale model;
-    ASSERT_EQ(Read(v, model), 0);
-    EXPECT_EQ(FieldText(model.GetSpectrum(0)->m_pVamas->szInstitute), "Institute");
+    for (const char* prefix : {"\r\n\r\n", "\xEF\xBB\xBF", "\xEF\xBB\xBF\r\n"}) {
+        VamasSpec v;
+        v.prefix = prefix;
+        CNorvale model;
+        ASSERT_EQ(Read(v, model), 0) << v.prefix.size();
+        EXPECT_EQ(FieldText(model.GetSpectrum(0)->m_pVamas->szFormat).substr(0, 5), "VAMAS")
+            << v.prefix.size();
+        EXPECT_EQ(FieldText(model.GetSpectrum(0)->m_pVamas->szInstitute), "Institute");
+    }
 }
 
 // A block short of its ordinate lines runs into the next block's lines: the
