@@ -324,14 +324,19 @@ void CVamasReader::ReadHeader()
     if (nBlocks < 1)
         Fail(IDS_ERR_VAMAS_ILLEGAL);
     // Blocks that no layout can hold are refused before they are read: more
-    // than the regions allow when each block is a region, more levels than
-    // the model's 16-bit count when they are levels of the header's regions.
+    // levels than the model's 16-bit count of the header's regions, or,
+    // without a count that fits them (the blocks then find their regions
+    // themselves), more than the most regions at the most levels.
     if (nBlocks > MaxRegions) {
         const int64_t n = m_nRgnsHeader;
-        if (n < 1 || n > MaxRegions || nBlocks % n != 0)
+        if (n >= 1 && nBlocks % n == 0) {
+            if (n > MaxRegions)
+                Fail(IDS_ERR_VAMAS_TOO_MANY_REGIONS);
+            if (nBlocks / n > MaxCount16)
+                Fail(IDS_ERR_VAMAS_ILLEGAL);
+        } else if (nBlocks > int64_t(MaxRegions) * MaxCount16) {
             Fail(IDS_ERR_VAMAS_TOO_MANY_REGIONS);
-        if (nBlocks / n > MaxCount16)
-            Fail(IDS_ERR_VAMAS_ILLEGAL);
+        }
     }
     v.nBlocks = static_cast<int32_t>(nBlocks);
 }
@@ -656,7 +661,22 @@ void CVamasReader::LayOut()
         const BlockRead& b = m_blocks[static_cast<size_t>(k % m_nRgnsHeader)];
         grouped = a.start == b.start && a.step == b.step && a.values.size() == b.values.size();
     }
-    const int64_t nRgns = grouped ? m_nRgnsHeader : nBlocks;
+    int64_t nRgns = grouped ? m_nRgnsHeader : nBlocks;
+    // More blocks than regions can be, with no count that fits them (a depth
+    // profile saved with 0 regions): the shortest cycle after which the
+    // blocks repeat the same regions - name, transition, energy scale and
+    // length - makes the regions, the repeats their levels.
+    for (int64_t r = 1; !grouped && nRgns > MaxRegions && r <= MaxRegions; ++r) {
+        bool cycle = nBlocks % r == 0;
+        for (int64_t k = r; cycle && k < nBlocks; ++k) {
+            const BlockRead& a = m_blocks[static_cast<size_t>(k)];
+            const BlockRead& b = m_blocks[static_cast<size_t>(k % r)];
+            cycle = a.species == b.species && a.transition == b.transition && a.start == b.start &&
+                    a.step == b.step && a.values.size() == b.values.size();
+        }
+        if (cycle)
+            nRgns = r;
+    }
     if (nRgns > MaxRegions)
         Fail(IDS_ERR_VAMAS_TOO_MANY_REGIONS);
     const int64_t nLevels = nBlocks / nRgns;

@@ -100,7 +100,22 @@ TEST(VamasReader, HeaderAndBlockValuesAreCheckedAsTheFormatAllows)
              v.blocks.assign(25, VamasBlockSpec{});
          },
          2085},
-        {"25 blocks without a region count", [](VamasSpec& v) { v.nRgns = 0, v.nBlocksOverride = 25; }, 2085},
+        {"25 blocks of one region without a region count",
+         [](VamasSpec& v) {
+             v.nRgns = 0;
+             v.blocks.assign(25, VamasBlockSpec{});
+         },
+         0},
+        {"more blocks announced than any layout holds",
+         [](VamasSpec& v) { v.nRgns = 0, v.nBlocksOverride = 24 * 32767 + 1; }, 2085},
+        {"25 different blocks without a region count",
+         [](VamasSpec& v) {
+             v.nRgns = 0;
+             v.blocks.assign(25, VamasBlockSpec{});
+             for (size_t k = 0; k < v.blocks.size(); ++k)
+                 v.blocks[k].start = 1000.0 + double(k);
+         },
+         2085},
         {"exclusion list", [](VamasSpec& v) { v.includeCount = -2; }, 2083},
         {"parameter 129", [](VamasSpec& v) { v.include = {129}; }, 2083},
         {"manual item", [](VamasSpec& v) { v.manualItems = 1; }, 2086},
@@ -151,6 +166,34 @@ TEST(VamasReader, HeaderAndBlockValuesAreCheckedAsTheFormatAllows)
         c.change(v);
         EXPECT_EQ(Read(v), c.expected);
     }
+}
+
+// A depth profile saved with 0 regions in its header: three regions at ten
+// levels, more blocks than regions can be, open as three regions of ten levels.
+TEST(VamasReader, AProfileWithoutARegionCountOpensAsItsRepeatingRegions)
+{
+    VamasSpec v;
+    v.nRgns = 0;
+    v.expMode = "SDP";
+    v.expVars = {{"Etch Time", "s"}};
+    v.blocks.clear();
+    for (int level = 0; level < 10; ++level)
+        for (const auto& [species, start] : {std::pair{"C", 700.0}, {"O", 950.0}, {"N", 1080.0}}) {
+            VamasBlockSpec b;
+            b.species = species;
+            b.start = start;
+            b.expVar = 30.0 * level;
+            b.values = {double(level), 1.0, 2.0, 3.0};
+            v.blocks.push_back(b);
+        }
+    CNorvale model;
+    ASSERT_EQ(Read(v, model), 0);
+    const CNorvale::Spectrum* s = model.GetSpectrum(0);
+    ASSERT_EQ(s->nRgns, 3);
+    ASSERT_EQ(s->nLevels, 10);
+    EXPECT_EQ(FieldText(s->m_pRgns[1].szElement), "O");
+    EXPECT_DOUBLE_EQ(s->m_pRgns[2].dStart, 1080.0);
+    EXPECT_DOUBLE_EQ(s->m_pLevels[9].dTime, 270.0);
 }
 
 TEST(VamasReader, DataTypeFollowsModeLevelsAndWideLabel)
