@@ -102,8 +102,19 @@ CSpecView::SLimits CSpecView::GetFullScaleLimits(int iPosn) const
     } else if (mode & 4) {
         l.dMin = 0.0;
         l.bMin = true;
+        l.bZero = true;
     }
     return l;
+}
+
+double CSpecView::GetPaneMinimum(const SLimits& l, int iPosn, int iRgn) const
+{
+    // A differentiated curve, or a differential Auger spectrum, swings below
+    // zero: a pane held at zero showed only its upper half.
+    const CStagePosn* p = GetStagePosn(iPosn);
+    if (l.bZero && p && iRgn >= 0 && iRgn < p->GetNumSpecRgns())
+        return std::min(l.dMin, p->GetSpecRgn(iRgn)->GetMinValue());
+    return l.dMin;
 }
 
 void CSpecView::GetEnergyRange(int iPosn, int iRgn, double& dStart, double& dFinish) const
@@ -172,7 +183,7 @@ void CSpecView::OnInitialUpdate()
         for (int i = 0; i < n; ++i) {
             double dStart, dFinish;
             GetEnergyRange(j, i, dStart, dFinish);
-            double dMax = l.dMax, dMin = l.dMin;
+            double dMax = l.dMax, dMin = GetPaneMinimum(l, j, i);
             CSpecWnd* w = GetSpecWnd(i);
             w->SetDispPlane(j, FALSE);
             w->Show(true, l.bMax ? &dMax : nullptr, l.bMin ? &dMin : nullptr, dStart, dFinish);
@@ -313,7 +324,7 @@ void CSpecView::OnFullScale()
             continue;
         double dStart, dFinish;
         GetEnergyRange(m_iSample, i, dStart, dFinish);
-        double dMax = l.dMax, dMin = l.dMin;
+        double dMax = l.dMax, dMin = GetPaneMinimum(l, m_iSample, i);
         const bool visible = m_nDispWnds > 1 || i == m_iDispWnd;
         w->Show(visible, l.bMax ? &dMax : nullptr, l.bMin ? &dMin : nullptr, dStart, dFinish);
         if (visible)

@@ -41,8 +41,12 @@ private:
         double dMin = 0.0;
         bool bMax = false;
         bool bMin = false;
+        bool bZero = false; // the minimum is the "Zero" choice
     };
     SLimits GetFullScaleLimits(int iPosn) const;
+    // The lower end for region iRgn's pane: "Zero" keeps a spectrum's
+    // baseline at the foot of its pane, but never hides what lies below it.
+    double GetPaneMinimum(const SLimits& l, int iPosn, int iRgn) const;
     // The region's start and finish in the view's energy unit.
     void GetEnergyRange(int iPosn, int iRgn, double& dStart, double& dFinish) const;
     void OnAcquire(const struct SAcqUpdate& u);

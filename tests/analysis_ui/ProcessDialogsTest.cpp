@@ -288,6 +288,13 @@ TEST_F(ProcessDialogsTest, DifferentiationRangesAndResult)
     const std::vector<double> d = All(v);
     for (int i = 0; i < 21; ++i)
         EXPECT_NEAR(d[size_t(i)], i - 3.0, 1e-4) << i;
+    // The derivative goes below zero: the pane at full scale, its minimum
+    // "Zero" as shipped, shows that part too.
+    Click("IDOK");
+    Pump(0);
+    Execute(ID_VIEW_FULLSCALE);
+    Pump(10);
+    EXPECT_LT(v->GetSpecTrace()->GetYmin(), -2.9);
 }
 
 TEST_F(ProcessDialogsTest, IntegrationRepeatsFromTheOpeningCurves)
