@@ -217,15 +217,18 @@ SVertTicks CalcVertTicks(int top, int bottom, double dU, double U0, double UMax,
     t.dTickStep = step;
     t.dTickSpacing = spacing;
     t.iTickIndex = std::min(i, 6);
-    const SLabelSize a = TrialLabel(UMax);
-    const SLabelSize b = TrialLabel(UMax - step);
-    t.nTrunc = std::max({0, a.nFrac, b.nFrac});
-    const int C = std::max({0, a.nChars, b.nChars});
-    t.cxWidth = C * m.cxDigit + m.cxMinus + m.cyMajorTick + m.dTxt;
     const double V = (bottom - 1) * dU + U0;
     // The bottom row's value is the axis minimum up to rounding; a value a hair
     // below a tick must not start the ticks one step lower.
     t.TickVal = std::floor(V / step + 1e-9) * step;
+    const SLabelSize a = TrialLabel(UMax);
+    const SLabelSize b = TrialLabel(UMax - step);
+    // The lowest label too: below zero it can be the longest, and a label cut
+    // at the pane's edge lost its minus sign.
+    const SLabelSize c = TrialLabel(t.TickVal);
+    t.nTrunc = std::max({0, a.nFrac, b.nFrac});
+    const int C = std::max({0, a.nChars, b.nChars, c.nChars});
+    t.cxWidth = C * m.cxDigit + m.cxMinus + m.cyMajorTick + m.dTxt;
     t.TickPos = (t.TickVal - U0) / dU;
     return t;
 }

@@ -159,6 +159,19 @@ TEST(PlotMath, ShortVerticalAxisLabelsNeverOverlap)
     }
 }
 
+TEST(PlotMath, VerticalAxisIsWideEnoughForItsLowestLabel)
+{
+    // A differential spectrum from -3.5e6 to 5e5: the labels at the bottom
+    // are longer than those at the top, and a narrower axis cut off their
+    // minus sign.
+    const SAxisMetrics m{};
+    const SVertFit f = FitVertAxis(0, 201, -3.5e6, 5e5);
+    const SVertTicks t = CalcVertTicks(0, 201, f.dU, f.U0, f.UMax, f.dMaxTickStep, m);
+    ASSERT_LT(t.TickVal, -1e6);
+    const int chars = int(FormatTickLabel(t.TickVal, t.nTrunc).size()); // minus included
+    EXPECT_GE(t.cxWidth, chars * m.cxDigit + m.cyMajorTick + m.dTxt);
+}
+
 TEST(PlotMath, Transforms)
 {
     // More points than columns: each column covers 2.5 points, centred.
