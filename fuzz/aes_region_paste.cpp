@@ -16,19 +16,6 @@
 #include <set>
 #include <string>
 
-namespace {
-std::vector<uint8_t> Stored(const CAesRgnModel& m)
-{
-    CMemFile out;
-    {
-        CArchive ar(&out, CArchive::store);
-        m.Store(ar);
-        ar.Close();
-    }
-    return out.Data();
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     SilenceMessages();
@@ -92,12 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         } catch (const CAcqException&) {
         }
     }
-    const std::vector<uint8_t> bytes = Stored(model);
+    const std::vector<uint8_t> bytes = StoredBytes(model);
     CAesRgnModel again;
     CMemFile file(bytes, "again.saq");
     CArchive ar(&file, CArchive::load);
     again.Load(ar);
-    if (Stored(again) != bytes)
+    if (StoredBytes(again) != bytes)
         std::abort(); // the program cannot read what it wrote
     return 0;
 }

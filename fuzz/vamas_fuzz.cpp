@@ -20,16 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (model.ReadVamas(file) != 0)
         return 0;
     CVeltraneDoc doc;
-    try {
-        CRecordBuilder::Convert(doc, model, nullptr);
-    } catch (const CUserException&) {
-        return 0; // an analyser mode the document cannot hold
-    }
-    const std::vector<uint8_t> saved = SavedBytes(doc);
-    CMemFile reopened(saved, "again.vlt");
+    if (!ImportedDocument(model, doc))
+        return 0;
     CVeltraneDoc reread;
-    if (!reread.ReadFrom(reopened))
-        __builtin_trap(); // the program cannot read what it made of the file
+    SaveAndReread(doc, reread);
     CVamas::Environment env;
     env.userName = "fuzz";
     CVamas writer(&doc, env);
