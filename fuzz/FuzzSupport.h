@@ -74,3 +74,25 @@ inline bool ImportedDocument(CNorvale& model, CVeltraneDoc& doc)
     }
     return true;
 }
+
+// A model stored, loaded into a fresh one and stored again gives the same
+// bytes: anything else means the program cannot read what it wrote.
+template <class T> void RequireStoreRoundTrip(const T& model)
+{
+    const std::vector<uint8_t> bytes = StoredBytes(model);
+    T again;
+    CMemFile file(bytes, "again.saq");
+    CArchive ar(&file, CArchive::load);
+    again.Load(ar);
+    if (StoredBytes(again) != bytes)
+        std::abort();
+}
+
+// The document saved, read back and saved again gives the same file.
+inline void RequireStableSave(CVeltraneDoc& doc)
+{
+    CVeltraneDoc reread;
+    const std::vector<uint8_t> first = SaveAndReread(doc, reread);
+    if (SavedBytes(reread) != first)
+        std::abort(); // a second save changed the file
+}
