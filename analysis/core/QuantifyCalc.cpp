@@ -52,14 +52,25 @@ double Intensity(const double* y, int n, int calc, int lower, int upper, double 
 {
     if (!y || n <= 0)
         return 0.0;
+    // A point that is no finite number (another program's "nan" or "inf" for a
+    // missing count) is left out: it would otherwise spoil the region's result
+    // and, through the level's total, every other region's percentage.
+    auto usable = [](double v) { return std::isfinite(v); };
     switch (calc) {
     case PeakToPeak: {
-        double hi = y[0], lo = y[0];
-        for (int i = 1; i < n; ++i) {
-            if (y[i] > hi)
+        bool any = false;
+        double hi = 0.0, lo = 0.0;
+        for (int i = 0; i < n; ++i) {
+            if (!usable(y[i]))
+                continue;
+            if (!any) {
+                hi = lo = y[i];
+                any = true;
+            } else if (y[i] > hi) {
                 hi = y[i];
-            else if (y[i] < lo)
+            } else if (y[i] < lo) {
                 lo = y[i];
+            }
         }
         return hi - lo;
     }
@@ -69,14 +80,19 @@ double Intensity(const double* y, int n, int calc, int lower, int upper, double 
         const int b = std::clamp(std::max(lower, upper), 0, n - 1);
         double sum = 0.0;
         for (int i = a; i <= b; ++i)
-            sum += y[i];
-        return (sum - (y[a] + y[b]) / 2.0) * step;
+            if (usable(y[i]))
+                sum += y[i];
+        const double ends = (usable(y[a]) ? y[a] : 0.0) + (usable(y[b]) ? y[b] : 0.0);
+        return (sum - ends / 2.0) * step;
     }
     default: {
-        double hi = y[0];
-        for (int i = 1; i < n; ++i)
-            if (y[i] > hi)
+        bool any = false;
+        double hi = 0.0;
+        for (int i = 0; i < n; ++i)
+            if (usable(y[i]) && (!any || y[i] > hi)) {
                 hi = y[i];
+                any = true;
+            }
         return hi;
     }
     }

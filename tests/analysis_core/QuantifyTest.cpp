@@ -90,6 +90,42 @@ TEST(Quantify, IntensityMeasures)
     EXPECT_EQ(Quant::Intensity(nullptr, 0, Quant::PeakArea, 0, 0, 1.0), 0.0);
 }
 
+// Other programs write "nan" or "inf" for a count they could not measure, and
+// the VAMAS reader keeps it. Such a point is left out of the measure; a NaN
+// result made the level's total NaN and with it every region's percentage.
+TEST(Quantify, PointsThatAreNoNumberAreLeftOut)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    const std::vector<double> y = {nan, 5, 1, inf, 9, 3, -inf};
+    struct Case
+    {
+        int calc, lower, upper;
+        double want;
+    };
+    const Case cases[] = {
+        {Quant::PeakHeight, 0, 0, 9.0},
+        {Quant::PeakToPeak, 0, 0, 8.0},
+        // (5 + 1 + 9 + 3) - (0 + 3) / 2 = 16.5 with the NaN end and the infinite point left out, times 0.5
+        {Quant::PeakArea, 0, 5, 8.25},
+        {Quant::PeakArea, 6, 6, 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.calc * 100 + c.lower);
+        EXPECT_DOUBLE_EQ(Quant::Intensity(y.data(), int(y.size()), c.calc, c.lower, c.upper, 0.5), c.want);
+    }
+    const double none[] = {nan, nan};
+    for (int calc : {Quant::PeakHeight, Quant::PeakToPeak, Quant::PeakArea})
+        EXPECT_EQ(Quant::Intensity(none, 2, calc, 0, 1, 1.0), 0.0) << calc;
+
+    // Heights 1500 and 500 per 50 ms: 75 % and 25 %, the NaN point aside.
+    SDoc d({{{0, 1500, nan}}, {{0, 500, 0}}});
+    CQuantify q;
+    Quant::MakeLists(q, d.doc, [](const CSpecRgn&) { return 1.0; });
+    Quant::Calculate(q, d.doc);
+    EXPECT_DOUBLE_EQ(q.m_RgnLists[0][0].m_pdResults[0], 75.0);
+    EXPECT_DOUBLE_EQ(q.m_RgnLists[0][1].m_pdResults[0], 25.0);
+}
+
 TEST(Quantify, RecordLimitsAndLabel)
 {
     int32_t lo = 0, hi = 0;
