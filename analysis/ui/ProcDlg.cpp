@@ -114,6 +114,11 @@ void CProcDlg::Reset()
 {
     if (m_pView && m_pdUndo)
         m_pView->RestoreYData(m_pdUndo.get());
+    // A save while something was applied put the processed curves into the
+    // file; the curves back as at opening now differ from it.
+    CVeltraneDoc* doc = GetDocument();
+    if (m_bApplied && doc && doc->GetSaveCount() != m_nSavesAtApply)
+        doc->SetModifiedFlag(true);
 }
 
 void CProcDlg::SendProcessUpdate()
@@ -200,6 +205,9 @@ QHBoxLayout* CProcDlg::ButtonRow(std::initializer_list<QPushButton*> buttons)
 void CProcDlg::Applied(QPushButton* btnReset)
 {
     btnReset->setEnabled(true);
+    if (!m_bApplied)
+        if (const CVeltraneDoc* doc = GetDocument())
+            m_nSavesAtApply = doc->GetSaveCount();
     m_bApplied = true;
 }
 

@@ -70,7 +70,8 @@ protected:
     // Centred, 2 pixels above the bottom of the work area the first time;
     // where the user left this kind of dialog afterwards.
     void PlaceWindow();
-    // Every curve back as at opening, repainted.
+    // Every curve back as at opening, repainted; the document marked modified
+    // when it was saved after an Apply.
     void Reset();
     // The document marked modified and the views told that every curve changed.
     void SendProcessUpdate();
@@ -114,6 +115,9 @@ private:
     QRect* m_pWndRect;
     std::unique_ptr<double[]> m_pdUndo;
     bool m_bDestroying = false;
+    // The document's save count at the first Apply: a save since then wrote
+    // the processed curves, so taking them back leaves the document modified.
+    unsigned m_nSavesAtApply = 0;
 };
 
 // Messages shared by the dialogs.

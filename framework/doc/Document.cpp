@@ -121,6 +121,7 @@ bool CDocument::OnSaveDocument(const std::string& path)
         return false;
     }
     SetModifiedFlag(false);
+    ++m_nSaves;
     return true;
 }
 

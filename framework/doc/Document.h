@@ -42,6 +42,9 @@ public:
 
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
+    // Successful saves so far: a tool that changes the data in place and can
+    // take the change back tells by it whether the change reached the file.
+    unsigned GetSaveCount() const { return m_nSaves; }
 
     const std::string& GetPathName() const { return m_strPathName; }
     // Also makes the title the path's file name.
@@ -76,4 +79,5 @@ private:
     std::string m_strTitle;
     CDocTemplate* m_pDocTemplate = nullptr;
     bool m_bModified = false;
+    unsigned m_nSaves = 0;
 };

@@ -183,6 +183,48 @@ TEST_F(ProcessDialogsTest, ApplyResetCancelAndOkFollowTheUndoCopy)
     EXPECT_EQ(All(v), smoothed);
 }
 
+// A save while the dialog is open writes the processed curves. Taking the
+// processing back afterwards (Cancel, or Reset and OK) must leave the document
+// modified: it was left unmodified, so it closed without a prompt and the file
+// kept curves the user had cancelled.
+TEST_F(ProcessDialogsTest, SavedWhileAppliedStaysModifiedWhenTakenBack)
+{
+    struct Case
+    {
+        const char* name;
+        bool save;
+        std::vector<const char*> clicks; // after the save
+        bool modified;
+    };
+    const Case cases[] = {
+        {"cancel after save", true, {"IDCANCEL"}, true},
+        {"reset and OK after save", true, {"IDC_SMOOTH_RESET", "IDOK"}, true},
+        {"apply again, cancel", true, {"IDC_SMOOTH_APPLY", "IDCANCEL"}, true},
+        {"cancel, no save", false, {"IDCANCEL"}, false},
+        {"reset and OK, no save", false, {"IDC_SMOOTH_RESET", "IDOK"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CSpecView* v = Open({1}, 1, 41, 18, Quadratic);
+        ASSERT_NE(v, nullptr);
+        ASSERT_FALSE(m_pDoc->IsModified());
+        ASSERT_TRUE(Run(ID_PROCESS_SMOOTH));
+        Click("IDC_SMOOTH_APPLY");
+        if (c.save) {
+            ASSERT_TRUE(Execute(ID_FILE_SAVE));
+            Pump(0);
+            ASSERT_FALSE(m_pDoc->IsModified());
+        }
+        for (const char* name : c.clicks)
+            Click(name);
+        Pump(0);
+        EXPECT_EQ(Dlg(), nullptr);
+        EXPECT_EQ(m_pDoc->IsModified(), c.modified);
+        app->CloseAllDocuments(true);
+        Pump(0);
+    }
+}
+
 TEST_F(ProcessDialogsTest, OneToolAtATimeAndClosingTheViewCancels)
 {
     CSpecView* v = Open({1}, 1, 41, 18, Quadratic);
