@@ -872,6 +872,7 @@ void CQuantifySheet::Start()
     CQuantify& q = State();
     m_bAES = (m_pDoc->GetTechnique() & 1) != 0;
     m_bModifiedAtOpen = m_pDoc->IsModified();
+    m_nSavesAtOpen = m_pDoc->GetSaveCount();
     m_bValidAtOpen = q.m_bValid;
     if (q.m_bValid) {
         m_Saved = q;
@@ -1196,7 +1197,8 @@ void CQuantifySheet::OnClose()
         CursorsDown(m_pView->GetSpecWnd());
     if (m_pPrfView)
         OnShowHide();
-    m_pDoc->SetModifiedFlag(m_bModifiedAtOpen);
+    // A save while the sheet was open wrote the state that is now taken back.
+    m_pDoc->SetModifiedFlag(m_bModifiedAtOpen || m_pDoc->GetSaveCount() != m_nSavesAtOpen);
     CQuantify& q = State();
     if (m_bValidAtOpen)
         q = m_Saved;

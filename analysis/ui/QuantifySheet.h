@@ -265,6 +265,7 @@ private:
     QPushButton* m_pSaveAs = nullptr;
     CQuantify m_Saved;
     bool m_bModifiedAtOpen = false;
+    unsigned m_nSavesAtOpen = 0; // the document's save count at opening
     bool m_bValidAtOpen = false;
     bool m_bDestroying = false;
 

@@ -210,6 +210,18 @@ TEST_F(QuantifySheetTest, CancelAfterAFirstAndAfterALaterOpening)
     Pump(10);
     EXPECT_TRUE(*m_pDoc->GetQuantify() == kept);
     EXPECT_FALSE(m_pDoc->IsModified());
+
+    // A save while the sheet is open writes its changed state; Cancel puts the
+    // old state back, which the file no longer holds, so the document stays
+    // modified (it was left unmodified and closed without a prompt).
+    s = OpenSheet(v);
+    s->GetRgnsPage()->m_Grid.OnCellTypeNotify(0, 0, 0, CTN_CHECK, 0);
+    ASSERT_TRUE(Execute(ID_FILE_SAVE));
+    ASSERT_FALSE(m_pDoc->IsModified());
+    s->OnClose();
+    Pump(10);
+    EXPECT_TRUE(*m_pDoc->GetQuantify() == kept);
+    EXPECT_TRUE(m_pDoc->IsModified());
 }
 
 TEST_F(QuantifySheetTest, ProfilePaneShowsAndHidesInPlaceOfTheView)
