@@ -92,6 +92,7 @@ bool CBackgroundDlg::OnInitDialog()
     CBackground* limits = doc->GetBackgroundSubtract();
     limits->SetUp(*doc);
     m_caSavedLimits = limits->GetAll();
+    m_nSavesAtOpen = doc->GetSaveCount();
     m_pdBackground.assign(size_t(std::max(doc->GetMaxNumRegionPoints(), 1)), 0.0);
     m_pView->EnableMultiTraceDisplay(false);
     OnSpecWndChange(m_pView->GetSpecWnd(), nullptr);
@@ -297,8 +298,13 @@ void CBackgroundDlg::OnCancel()
 {
     if (m_bApplied)
         Reset();
-    if (CVeltraneDoc* doc = GetDocument())
-        if (!m_caSavedLimits.empty() || !doc->GetBackgroundSubtract()->IsDefault())
-            doc->GetBackgroundSubtract()->SetAll(m_caSavedLimits);
+    if (CVeltraneDoc* doc = GetDocument()) {
+        CBackground* limits = doc->GetBackgroundSubtract();
+        // A save since opening wrote the moved limits that now go back.
+        if (doc->GetSaveCount() != m_nSavesAtOpen && limits->GetAll() != m_caSavedLimits)
+            doc->SetModifiedFlag(true);
+        if (!m_caSavedLimits.empty() || !limits->IsDefault())
+            limits->SetAll(m_caSavedLimits);
+    }
     Close();
 }

@@ -62,6 +62,7 @@ private:
     CBackground::Limits m_caSavedLimits;
     std::vector<double> m_pdBackground;
     bool m_bClosing = false;
+    unsigned m_nSavesAtOpen = 0; // the document's save count at opening
 };
 
 // The document's background command: the dialog on view pView.

@@ -223,6 +223,21 @@ TEST_F(ProcessDialogsTest, SavedWhileAppliedStaysModifiedWhenTakenBack)
         app->CloseAllDocuments(true);
         Pump(0);
     }
+
+    // Background limits moved and saved, then cancelled: the file holds the
+    // moved limits, the document the old ones.
+    CSpecView* v = Open({1}, 1, 41, 18, Quadratic);
+    ASSERT_NE(v, nullptr);
+    ASSERT_TRUE(Run(ID_PROCESS_BACKGROUNDSUBTRACTION));
+    auto* dlg = dynamic_cast<CBackgroundDlg*>(Dlg());
+    ASSERT_NE(dlg, nullptr);
+    dlg->GetStartCursor()->MoveTo(v->GetSpecTrace()->IndexTox(20));
+    v->OnLineCursorPos(0, reinterpret_cast<intptr_t>(dlg->GetStartCursor()));
+    ASSERT_TRUE(Execute(ID_FILE_SAVE));
+    ASSERT_FALSE(m_pDoc->IsModified());
+    Click("IDCANCEL");
+    Pump(0);
+    EXPECT_TRUE(m_pDoc->IsModified());
 }
 
 TEST_F(ProcessDialogsTest, OneToolAtATimeAndClosingTheViewCancels)
