@@ -30,6 +30,7 @@ int g_iReference = 0;
 double g_dReference = 284.0;
 constexpr double kCarbon = 284.0;
 constexpr double kOxygen = 532.0;
+constexpr double kMaxReference = 100000.0; // eV
 constexpr unsigned IDS_FORMAT_3F = 1302;
 
 QString Format3(double v)
@@ -104,6 +105,10 @@ void CChargeCorrn::DoDataExchange(CDataExchange* pDX)
     DDX_Radio(pDX, "IDC_CHARGECORRN_CARBON", m_iReference);
     DDX_Check(pDX, "IDC_CHARGECORRN_ALLREGIONS", m_bAllRegions);
     DDX_Text(pDX, "IDC_CHARGECORRN_NEWVAL", m_dReference);
+    // The short field still takes an exponent; a reference beyond any
+    // spectrometer's range would shift every region to an enormous or
+    // infinite energy.
+    DDV_MinMaxDouble(pDX, m_dReference, -kMaxReference, kMaxReference);
 }
 
 int CChargeCorrn::DisplayUnit() const

@@ -20,6 +20,8 @@
 #include "data/StagePosn.h"
 #include "data/Trace.h"
 #include "data/VeltraneDoc.h"
+#include "framework/ui/Resources.h"
+#include "platform/Strings.h"
 #include "res/resource.h"
 
 #include <QAbstractButton>
@@ -528,6 +530,20 @@ TEST_F(ProcessDialogsTest, ChargeCorrectionMovesTheOffsetsAndFollowsTheUnit)
     EXPECT_EQ(now->text(), "954.100");
     dynamic_cast<CProcDlg*>(Dlg())->OnUnitChange(CVeltrane::KE, CVeltrane::BE);
     EXPECT_EQ(now->text(), "532.500");
+    // A reference no spectrometer reaches, typed with an exponent into the
+    // short field, is refused with the range message: it shifted every region
+    // to an infinite or enormous energy and the next correction made it NaN.
+    for (const char* huge : {"1e308", "-1e308", "1e6"}) {
+        sink.Clear();
+        now->setText(QString::fromLatin1(huge));
+        Click("IDOK");
+        Pump(0);
+        ASSERT_NE(Dlg(), nullptr) << huge;
+        EXPECT_EQ(sink.Texts(),
+                  std::vector<std::string>{FormatMessageId(AFX_IDP_PARSE_REAL_RANGE, {"-100000", "100000"})})
+            << huge;
+        EXPECT_EQ(m_pDoc->GetStagePosn(0)->GetSpecRgn(0)->GetOffset(), 0.5) << huge;
+    }
     // OK: the cursor's energy becomes the typed one on every region.
     now->setText(QString::number(atCursor - 1.25, 'f', 3));
     Click("IDOK");
