@@ -311,7 +311,14 @@ int CQuantify_RgnsGrid::OnEditFinish(int col, long row, CWnd*, std::string& text
         cell.SetBool(rec->m_bSelected);
         SetCell(0, row, &cell);
     } else if (col == 3) {
-        rec->m_dRSF = LeadingNumber(text);
+        // Pasted text passes no key filter: what typing could not enter (a
+        // minus sign, an exponent) is dropped here too, so that no negative
+        // factor turns a region's share negative.
+        std::string typed;
+        for (char c : text)
+            if ((c >= '0' && c <= '9') || c == '.')
+                typed += c;
+        rec->m_dRSF = LeadingNumber(typed);
         text = Fixed(rec->m_dRSF);
         m_pQuantify->Recalculate(false);
     }

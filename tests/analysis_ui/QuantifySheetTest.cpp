@@ -169,6 +169,15 @@ TEST_F(QuantifySheetTest, TableEditsSelectionFactorAndLabel)
     g.OnEditFinish(3, 0, nullptr, text, 0);
     EXPECT_EQ(list[0].m_dRSF, 1.5);
     EXPECT_EQ(text, "1.500000");
+    // Pasted text reads as its typed keys would: a negative factor made the
+    // region's share of every level negative.
+    for (const auto& [pasted, want] : {std::pair{"-3", 3.0}, {"2.5e1", 2.51}, {"-", 0.0}}) {
+        text = pasted;
+        g.OnEditFinish(3, 0, nullptr, text, 0);
+        EXPECT_EQ(list[0].m_dRSF, want) << pasted;
+    }
+    text = "1.5";
+    g.OnEditFinish(3, 0, nullptr, text, 0);
     text = "Carbon";
     g.OnEditFinish(0, 1, nullptr, text, 1); // cancelled: nothing changes
     EXPECT_EQ(list[1].m_csLabel, "O 1s");
