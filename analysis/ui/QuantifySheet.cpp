@@ -305,6 +305,10 @@ int CQuantify_RgnsGrid::OnEditFinish(int col, long row, CWnd*, std::string& text
     }
     text = Trim(text);
     if (col == 0) {
+        // A pasted label of several lines would break the export's table
+        // apart: its line ends and tabs become spaces.
+        std::replace_if(
+            text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; }, ' ');
         rec->m_csLabel = text;
         CUGCell cell = m_cellSelect;
         cell.SetLabel(text.c_str());

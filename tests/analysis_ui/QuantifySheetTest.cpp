@@ -184,6 +184,12 @@ TEST_F(QuantifySheetTest, TableEditsSelectionFactorAndLabel)
     text = " Oxygen ";
     g.OnEditFinish(0, 1, nullptr, text, 0);
     EXPECT_EQ(list[1].m_csLabel, "Oxygen");
+    // A pasted label of several lines stays on one line of the export.
+    text = "Oxygen\r\nbulk\tside";
+    g.OnEditFinish(0, 1, nullptr, text, 0);
+    EXPECT_EQ(list[1].m_csLabel, "Oxygen  bulk side");
+    text = "Oxygen";
+    g.OnEditFinish(0, 1, nullptr, text, 0);
     // A new element keeps the transition and label and takes its own factor.
     g.OnCellTypeNotify(0, 1, 1, CTN_SELECT, reinterpret_cast<long>("N"));
     EXPECT_EQ(list[1].m_csElement, "N");
