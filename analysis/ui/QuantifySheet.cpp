@@ -269,8 +269,9 @@ int CQuantify_RgnsGrid::OnCellTypeNotify(long, int col, long row, long msg, long
         return 1;
     }
     if (msg == CTN_SELECT && (col == 1 || col == 2)) {
-        const char* item = reinterpret_cast<const char*>(param);
-        (col == 1 ? rec->m_csElement : rec->m_csTransition) = item ? item : "";
+        // The drop-down list passes the chosen item as a string object.
+        const auto* item = reinterpret_cast<const std::string*>(param);
+        (col == 1 ? rec->m_csElement : rec->m_csTransition) = item ? *item : std::string();
         m_pQuantify->SetRSF(*rec);
         m_pQuantify->Recalculate(false);
         return 0;

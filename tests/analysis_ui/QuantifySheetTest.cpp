@@ -4,6 +4,8 @@
 
 #include "ToolFixture.h"
 
+#include "UGrid/UGDropListType.h"
+#include "UGrid/UGGrid.h"
 #include "analysis/core/QuantifyCalc.h"
 #include "analysis/ui/QuantifySheet.h"
 #include "app/SpecView.h"
@@ -191,10 +193,46 @@ TEST_F(QuantifySheetTest, TableEditsSelectionFactorAndLabel)
     text = "Oxygen";
     g.OnEditFinish(0, 1, nullptr, text, 0);
     // A new element keeps the transition and label and takes its own factor.
-    g.OnCellTypeNotify(0, 1, 1, CTN_SELECT, reinterpret_cast<long>("N"));
+    std::string chosen = "N";
+    g.OnCellTypeNotify(0, 1, 1, CTN_SELECT, reinterpret_cast<long>(&chosen));
     EXPECT_EQ(list[1].m_csElement, "N");
     EXPECT_EQ(list[1].m_csTransition, "1s");
     EXPECT_EQ(list[1].m_dRSF, Quant::PhotoRSF(app->m_PkLib, "N", "1s", 18, 1486.6));
+}
+
+// The drop-down list hands the chosen item to the table as a string object;
+// read as a C string, the record took the bytes of that object for its
+// element or transition.
+TEST_F(QuantifySheetTest, ItemChosenFromADropListReachesTheRecord)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    s->show();
+    Pump(10);
+    CQuantify_RgnsGrid& g = s->GetRgnsPage()->m_Grid;
+    CQuantify::RgnList& list = m_pDoc->GetQuantify()->m_RgnLists[0];
+    // The region's own transition is offered whatever the record holds.
+    list[0].m_csTransition = "2s";
+    g.Refresh();
+    g.GotoCell(2, 0);
+    Pump(0);
+    int col = 2;
+    long row = 0;
+    RECT r;
+    g.GetCellRect(&col, &row, &r);
+    QTest::mouseClick(g.GetGridWnd(), Qt::LeftButton, {}, QPoint(r.right - 4, (r.top + r.bottom) / 2));
+    Pump(0);
+    CUGLstBox* box = g.GetDropListType()->GetListBox();
+    ASSERT_NE(box, nullptr);
+    const auto found = box->findItems(QStringLiteral("1s"), Qt::MatchExactly);
+    ASSERT_FALSE(found.isEmpty());
+    box->setCurrentItem(found.front());
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Return);
+    Pump(0);
+    EXPECT_EQ(list[0].m_csTransition, "1s");
+    EXPECT_EQ(CellText(g, 2, 0), "1s");
 }
 
 TEST_F(QuantifySheetTest, CancelAfterAFirstAndAfterALaterOpening)
