@@ -111,6 +111,11 @@ constexpr int kStrayReach = 2;  // places on either side
 // A look aside (see Solve) that gains less than this fraction of the sum of
 // squares is not worth another solve.
 constexpr double kAsideGain = 1.0e-7;
+// An end point this close to its window's edge (channels, either side)
+// stands on it: the penalty's slope (1e8 per channel) fits a residual of 1
+// within 1e-8 channel, far inside this, and a solve that ends against the
+// wall ends much nearer.
+constexpr double kWallReach = 1.0e-6;
 // Two references whose placements correlate more than this, and whose shifts
 // differ by at least this many energy units, are tried swapped. Each further
 // swap costs about a sixth more time in the modes with a shift per
@@ -458,6 +463,68 @@ public:
         SaveBest();
         x[std::size_t(j)] += move;
         return true;
+    }
+    // With x the last point evaluated, at sum of squares sse: a reference
+    // whose end point stands on its window's edge (within kWallReach) can fit
+    // that point's residual with the window's penalty, when the residual is
+    // positive (the penalty is subtracted): its shift is moved past the edge
+    // by the amount whose penalty equals the residual, and then, with the
+    // intensities solved again, by the amount that the two evaluations put
+    // the best penalty at (the residual falls linearly with it). A place that
+    // lowers the sum of squares stands: x and sse are updated and true is
+    // returned; otherwise x is as it was. Costs nothing when no end point is
+    // on an edge, two evaluations per one that is, within 'budget'.
+    bool LowerAtWindowWall(std::span<double> x, double& sse, int budget, int& evaluations)
+    {
+        bool lowered = false;
+        const std::span<double> r = Scratch();
+        for (int k = 0; k < m_refs; ++k) {
+            const CRefFitModel::Reference& e = m_fit.Ref(k);
+            const std::size_t j = std::size_t(ShiftOf(k));
+            for (const bool up : {false, true}) {
+                if (budget - evaluations < 2 || !IsCurrent(x))
+                    return lowered;
+                // The end point nearest this edge, at the arithmetic of Place.
+                const int i = (e.a >= 0.0) == up ? m_n - 1 : 0;
+                const double dir = up ? 1.0 : -1.0;
+                const double past = (e.a * i + e.b + x[j] - (up ? e.high : e.low)) * dir;
+                const double res = m_lastR[i];
+                if (!(std::fabs(past) <= kWallReach && res > 0.0))
+                    continue;
+                const double p0 = std::max(past, 0.0) * CRefFitModel::kWindowPenalty;
+                const double from = x[j];
+                double bestShift = from, best = sse;
+                double p = p0 + res, rp = 0.0;
+                for (int look = 0; look < 2; ++look) {
+                    x[j] = from + dir * ((p - p0) / CRefFitModel::kWindowPenalty - std::min(past, 0.0));
+                    if (!Residuals(x, r))
+                        return lowered;
+                    ++evaluations;
+                    const double v = LsqDot(r.data(), r.data(), m_n);
+                    if (v < best) {
+                        best = v;
+                        bestShift = x[j];
+                    }
+                    // The residual at p on the line through (p0, res) and
+                    // (p, rp): zero there.
+                    rp = r[std::size_t(i)];
+                    if (!(res - rp > 0.0))
+                        break;
+                    p = p0 + (p - p0) * res / (res - rp);
+                }
+                x[j] = bestShift;
+                if (bestShift != from) {
+                    sse = best;
+                    lowered = true;
+                }
+                if (!IsCurrent(x)) {
+                    if (!Residuals(x, r))
+                        return lowered;
+                    ++evaluations;
+                }
+            }
+        }
+        return lowered;
     }
     bool Pinned(int j) const { return m_pinned[j] != 0.0; }
     double StartShift(int j) const { return m_startShifts[j]; }
@@ -1299,6 +1366,12 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         if (!keep(last, run(fine, left())))
             problem.RestoreBest();
     }
+    // A solve that ends with an end point against its window's wall may fit
+    // that point a little better with the wall's penalty (see
+    // LowerAtWindowWall); the shift moves by a few billionths of a channel.
+    if (!fatal(last.status) && !LsqIsExact(last.sse) &&
+        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())))
+        problem.LowerAtWindowWall(x, last.sse, limits.maxEvaluations, total.evaluations);
     m_last = last;
     m_last.iterations = total.iterations;
     m_last.evaluations = total.evaluations;
