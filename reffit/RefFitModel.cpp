@@ -729,6 +729,66 @@ private:
         // would truncate towards it: both take the tested loop.
         const bool fast = e.nRef >= 2 && e.low >= 0.0;
         if (fast && uFirst >= e.low && uFirst <= top && uLast >= e.low && uLast <= top) {
+            // A reference on the data's own grid puts point i on channel
+            // c0 + i, as a rule: with the fractions found first, the values
+            // come from consecutive channels, a loop that vectorises. The
+            // positions and fractions are the same as below.
+            if (base && e.a == 1.0) {
+                const int c0 = int(uFirst);
+                int off = 0;
+                for (int i = 0; i < n; ++i) {
+                    const double u = base[i] + s;
+                    const int i0 = int(u);
+                    y[i] = u - double(i0);
+                    off |= (i0 - i) ^ c0;
+                }
+                if (off == 0) {
+                    const double* r0 = ref + c0;
+                    double s0 = 0.0, s1 = 0.0;
+                    int i = 0;
+                    for (; i + 1 < n; i += 2) {
+                        const double v0 = r0[i] + y[i] * (r0[i + 1] - r0[i]);
+                        const double v1 = r0[i + 1] + y[i + 1] * (r0[i + 2] - r0[i + 1]);
+                        y[i] = v0;
+                        y[i + 1] = v1;
+                        s0 += v0;
+                        s1 += v1;
+                    }
+                    if (i < n) {
+                        y[i] = r0[i] + y[i] * (r0[i + 1] - r0[i]);
+                        s0 += y[i];
+                    }
+                    sum = s0 + s1;
+                    return 0.0;
+                }
+            }
+            if (base) {
+                int* channel = m_fit.m_channel.data();
+                for (int i = 0; i < n; ++i) {
+                    const double u = base[i] + s;
+                    const int i0 = int(u);
+                    channel[i] = i0;
+                    y[i] = u - double(i0);
+                }
+                double s0 = 0.0, s1 = 0.0;
+                int i = 0;
+                for (; i + 1 < n; i += 2) {
+                    const int c0 = channel[i], c1 = channel[i + 1];
+                    const double v0 = ref[c0] + y[i] * (ref[c0 + 1] - ref[c0]);
+                    const double v1 = ref[c1] + y[i + 1] * (ref[c1 + 1] - ref[c1]);
+                    y[i] = v0;
+                    y[i + 1] = v1;
+                    s0 += v0;
+                    s1 += v1;
+                }
+                if (i < n) {
+                    const int c0 = channel[i];
+                    y[i] = ref[c0] + y[i] * (ref[c0 + 1] - ref[c0]);
+                    s0 += y[i];
+                }
+                sum = s0 + s1;
+                return 0.0;
+            }
             const auto at = [&](int i) {
                 const double u = position(i);
                 const int i0 = int(u);
@@ -860,18 +920,35 @@ private:
         const double c0 = c ? coef[0] : 0.0;
         for (int i = 0; i < n; ++i)
             r[i] = t[i] - c0;
+        // The last pass takes the one to three references left without the
+        // missing terms: adding a zero term would not change the sum.
         for (int k = 0; k < m_refs; k += 4) {
             const int cnt = std::min(4, m_refs - k);
-            const double* y[4] = {Y(k, moved), nullptr, nullptr, nullptr};
-            double w[4] = {coef[c + k], 0.0, 0.0, 0.0};
-            for (int j = 1; j < cnt; ++j) {
-                y[j] = Y(k + j, moved);
-                w[j] = coef[c + k + j];
+            const double* y0 = Y(k, moved);
+            const double w0 = coef[c + k];
+            if (cnt == 1) {
+                for (int i = 0; i < n; ++i)
+                    r[i] -= w0 * y0[i];
+                continue;
             }
-            for (int j = cnt; j < 4; ++j)
-                y[j] = y[0]; // weight 0
+            const double* y1 = Y(k + 1, moved);
+            const double w1 = coef[c + k + 1];
+            if (cnt == 2) {
+                for (int i = 0; i < n; ++i)
+                    r[i] -= w0 * y0[i] + w1 * y1[i];
+                continue;
+            }
+            const double* y2 = Y(k + 2, moved);
+            const double w2 = coef[c + k + 2];
+            if (cnt == 3) {
+                for (int i = 0; i < n; ++i)
+                    r[i] -= (w0 * y0[i] + w1 * y1[i]) + w2 * y2[i];
+                continue;
+            }
+            const double* y3 = Y(k + 3, moved);
+            const double w3 = coef[c + k + 3];
             for (int i = 0; i < n; ++i)
-                r[i] -= (w[0] * y[0][i] + w[1] * y[1][i]) + (w[2] * y[2][i] + w[3] * y[3][i]);
+                r[i] -= (w0 * y0[i] + w1 * y1[i]) + (w2 * y2[i] + w3 * y3[i]);
         }
     }
 
@@ -888,15 +965,21 @@ private:
                 const int col = b + std::min(j, cnt - 1);
                 y[j] = col < count ? Y(col, moved) : t;
             }
-            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-            for (int i = 0; i < n; ++i) {
-                const double v = yk[i];
-                s0 += v * y[0][i];
-                s1 += v * y[1][i];
-                s2 += v * y[2][i];
-                s3 += v * y[3][i];
+            double sums[4];
+            switch (cnt) {
+            case 1:
+                Dots<1>(yk, y, n, sums);
+                break;
+            case 2:
+                Dots<2>(yk, y, n, sums);
+                break;
+            case 3:
+                Dots<3>(yk, y, n, sums);
+                break;
+            default:
+                Dots<4>(yk, y, n, sums);
+                break;
             }
-            const double sums[4] = {s0, s1, s2, s3};
             for (int j = 0; j < cnt; ++j) {
                 const int col = b + j;
                 if (col < count)
@@ -905,6 +988,18 @@ private:
                     m_rhs[row] = sums[j];
             }
         }
+    }
+
+    // The products of v with the first C of y, each summed in the order of
+    // the points.
+    template <int C> static void Dots(const double* v, const double* const* y, int n, double* sums)
+    {
+        double acc[C] = {};
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < C; ++j)
+                acc[j] += v[i] * y[j][i];
+        for (int j = 0; j < C; ++j)
+            sums[j] = acc[j];
     }
 
     double SumY(int k, int moved) const { return (moved == kAll || moved == k ? m_sumY2 : m_sumY)[k]; }
@@ -1112,6 +1207,7 @@ void CRefFitModel::Release()
     std::vector<Reference>().swap(m_refs);
     std::vector<double>().swap(m_cache);
     std::vector<double>().swap(m_cacheX);
+    std::vector<int>().swap(m_channel);
     m_ws = LsqWorkspace();
     m_ripple = RippleWork();
 }
@@ -1137,6 +1233,7 @@ void CRefFitModel::Residuals(int mode, std::span<const double> theta, std::span<
 void CRefFitModel::ResetCache(int mode)
 {
     m_cache.resize(CRefFitProjected::WorkSize(m_n, RefCount(), mode));
+    m_channel.resize(std::size_t(m_n));
     // Never equal to a real x, so the first Jacobian cannot use a stale cache.
     m_cacheX.assign(mode & 2 ? std::size_t(RefCount()) : 1, std::nan(""));
 }
