@@ -545,14 +545,27 @@ public:
             return true;
         }
         // A reference whose shift did not move since the last evaluation
-        // (a held shift, a search along one) keeps its placement.
+        // (a held shift, a search along one) keeps its placement. When one
+        // or two moved, without a penalty before or after, the target stays
+        // and only their rows of the normal equations change.
+        int rows[2] = {kNone, kNone}, moved = 0;
+        bool sameTarget = m_gram0Ready;
         for (int k = 0; k < m_refs; ++k) {
             const std::size_t j = std::size_t(ShiftOf(k));
-            if (x[j] != m_fit.m_cacheX[j])
-                m_penAny[k] = Place(k, x[j], m_y + Offset(k), m_pen + Offset(k), m_sumY[k]);
+            if (x[j] == m_fit.m_cacheX[j])
+                continue;
+            sameTarget = sameTarget && m_penAny[k] == 0.0;
+            m_penAny[k] = Place(k, x[j], m_y + Offset(k), m_pen + Offset(k), m_sumY[k]);
+            sameTarget = sameTarget && m_penAny[k] == 0.0;
+            if (moved < 2)
+                rows[moved] = k;
+            ++moved;
         }
         m_penAny[m_refs] = 0.0;
-        Project(kNone, r.data(), m_coef, true);
+        if (sameTarget && moved <= 2)
+            Project(kNone, r.data(), m_coef, true, rows[0], rows[1]);
+        else
+            Project(kNone, r.data(), m_coef, true);
         CopyN(r.data(), m_n, m_lastR);
         std::copy(x.begin(), x.end(), m_fit.m_cacheX.begin());
         return true;
@@ -849,10 +862,14 @@ private:
     // so a trial that moves one reference without penalties recomputes only
     // its row. A warm start from the current coefficients saves the
     // active-set iterations when the signs do not change.
-    void Project(int moved, double* r, double* coef, bool fresh)
+    // With moved kNone, rowA and rowB (when not kNone) name the only placed
+    // references that changed since the last such call, the target staying
+    // as it was: the other rows of the normal equations are kept.
+    void Project(int moved, double* r, double* coef, bool fresh, int rowA = kNone, int rowB = kNone)
     {
         const int n = m_n, l = m_nLin, c = m_const;
-        const bool single = moved >= 0 && m_penAny[moved] == 0.0 && m_penAny[m_refs] == 0.0;
+        const bool rows = moved == kNone && rowA != kNone;
+        const bool single = rows || (moved >= 0 && m_penAny[moved] == 0.0 && m_penAny[m_refs] == 0.0);
         // Target t = data minus the penalties (the data itself when none).
         const double* t = m_t0;
         double sumT = m_sumT0;
@@ -883,7 +900,13 @@ private:
                 m_sumT0 = sumT;
             }
         }
-        if (single) {
+        if (rows) {
+            CopyN(m_gram0, l * l, m_gram);
+            CopyN(m_rhs0, l, m_rhs);
+            RefRow(rowA, kNone, t, m_refs);
+            if (rowB != kNone)
+                RefRow(rowB, kNone, t, m_refs);
+        } else if (single) {
             CopyN(m_gram0, l * l, m_gram);
             CopyN(m_rhs0, l, m_rhs);
             RefRow(moved, moved, t, m_refs);
@@ -900,6 +923,7 @@ private:
         if (moved == kNone) {
             CopyN(m_gram, l * l, m_gram0);
             CopyN(m_rhs, l, m_rhs0);
+            m_gram0Ready = true;
         }
         // Scaled to a unit diagonal.
         for (int a = 0; a < l; ++a)
@@ -1155,8 +1179,9 @@ private:
     double* m_base;                       // per reference: its channel of each point at shift 0
     const double* m_t0;                   // target of the placed references
     double m_sumT0 = 0.0, m_sumData = 0.0;
-    double* m_penAny;         // per placed reference, then for the trial: 1 if penalised
-    bool m_baseReady = false; // m_base filled
+    double* m_penAny;          // per placed reference, then for the trial: 1 if penalised
+    bool m_baseReady = false;  // m_base filled
+    bool m_gram0Ready = false; // m_gram0 and m_rhs0 hold the placed references'
 };
 
 int CRefFitModel::SetupFit(const double* data, int n, int nRefs, const int* stop)
