@@ -940,39 +940,89 @@ private:
         Nnls(coef);
         for (int a = 0; a < l; ++a)
             coef[a] *= m_scale[a];
-        // r = t - c - sum a_k y_k, four references per pass.
+        // r = t - c - sum a_k y_k, four references per group. Up to eight
+        // references take one pass; more, one pass per group.
         const double c0 = c ? coef[0] : 0.0;
-        for (int i = 0; i < n; ++i)
-            r[i] = t[i] - c0;
-        // The last pass takes the one to three references left without the
-        // missing terms: adding a zero term would not change the sum.
-        for (int k = 0; k < m_refs; k += 4) {
-            const int cnt = std::min(4, m_refs - k);
-            const double* y0 = Y(k, moved);
-            const double w0 = coef[c + k];
-            if (cnt == 1) {
-                for (int i = 0; i < n; ++i)
-                    r[i] -= w0 * y0[i];
-                continue;
-            }
-            const double* y1 = Y(k + 1, moved);
-            const double w1 = coef[c + k + 1];
-            if (cnt == 2) {
-                for (int i = 0; i < n; ++i)
-                    r[i] -= w0 * y0[i] + w1 * y1[i];
-                continue;
-            }
-            const double* y2 = Y(k + 2, moved);
-            const double w2 = coef[c + k + 2];
-            if (cnt == 3) {
-                for (int i = 0; i < n; ++i)
-                    r[i] -= (w0 * y0[i] + w1 * y1[i]) + w2 * y2[i];
-                continue;
-            }
-            const double* y3 = Y(k + 3, moved);
-            const double w3 = coef[c + k + 3];
+        const double* y[8];
+        double w[8];
+        const int fused = std::min(m_refs, 8);
+        for (int k = 0; k < fused; ++k) {
+            y[k] = Y(k, moved);
+            w[k] = coef[c + k];
+        }
+        switch (m_refs) {
+        case 0:
             for (int i = 0; i < n; ++i)
-                r[i] -= (w0 * y0[i] + w1 * y1[i]) + (w2 * y2[i] + w3 * y3[i]);
+                r[i] = t[i] - c0;
+            return;
+        case 1:
+            return Residual<1, 0>(t, c0, y, w, r, n);
+        case 2:
+            return Residual<2, 0>(t, c0, y, w, r, n);
+        case 3:
+            return Residual<3, 0>(t, c0, y, w, r, n);
+        case 4:
+            return Residual<4, 0>(t, c0, y, w, r, n);
+        case 5:
+            return Residual<4, 1>(t, c0, y, w, r, n);
+        case 6:
+            return Residual<4, 2>(t, c0, y, w, r, n);
+        case 7:
+            return Residual<4, 3>(t, c0, y, w, r, n);
+        case 8:
+            return Residual<4, 4>(t, c0, y, w, r, n);
+        default:
+            break;
+        }
+        Residual<4, 4>(t, c0, y, w, r, n);
+        for (int k = 8; k < m_refs; k += 4) {
+            const int cnt = std::min(4, m_refs - k);
+            for (int j = 0; j < cnt; ++j) {
+                y[j] = Y(k + j, moved);
+                w[j] = coef[c + k + j];
+            }
+            for (int i = 0; i < n; ++i) {
+                switch (cnt) {
+                case 1:
+                    r[i] -= Group<1>(y, w, i);
+                    break;
+                case 2:
+                    r[i] -= Group<2>(y, w, i);
+                    break;
+                case 3:
+                    r[i] -= Group<3>(y, w, i);
+                    break;
+                default:
+                    r[i] -= Group<4>(y, w, i);
+                    break;
+                }
+            }
+        }
+    }
+
+    // w_0 y_0 + ... + w_{C-1} y_{C-1} at point i, in pairs.
+    template <int C> static double Group(const double* const* y, const double* w, int i)
+    {
+        if constexpr (C == 1)
+            return w[0] * y[0][i];
+        else if constexpr (C == 2)
+            return w[0] * y[0][i] + w[1] * y[1][i];
+        else if constexpr (C == 3)
+            return (w[0] * y[0][i] + w[1] * y[1][i]) + w[2] * y[2][i];
+        else
+            return (w[0] * y[0][i] + w[1] * y[1][i]) + (w[2] * y[2][i] + w[3] * y[3][i]);
+    }
+    // r = t - c0 minus a group of A references, then one of B (none when 0).
+    template <int A, int B>
+    static void Residual(const double* t, double c0, const double* const* y, const double* w, double* r,
+                         int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            double v = t[i] - c0;
+            v -= Group<A>(y, w, i);
+            if constexpr (B > 0)
+                v -= Group<B>(y + 4, w + 4, i);
+            r[i] = v;
         }
     }
 

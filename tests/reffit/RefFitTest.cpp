@@ -136,6 +136,41 @@ TEST_F(RefFitTest, RecoversIntensitiesShiftsAndConstantInAllModes)
     }
 }
 
+TEST_F(RefFitTest, RecoversManyReferencesBeyondThoseOfOnePass)
+{
+    // Ten references: the residual is formed in groups of four, the first
+    // eight in one pass over the points and the rest after, in every mode.
+    constexpr int m = 10;
+    std::vector<double> amp, shift(m, 0.0);
+    Fit base;
+    for (int k = 0; k < m; ++k) {
+        base.refs.push_back(Peak(300, 95.0 + 11.0 * k, 2.5 + 0.2 * k, 0.1 * (k % 3)));
+        base.a.push_back(1.0);
+        base.b.push_back(90.0);
+        base.step.push_back(0.1);
+        amp.push_back(0.2 + 0.07 * k);
+    }
+    base.data.assign(120, 0.0);
+    for (int mode = 0; mode < 4; ++mode) {
+        SCOPED_TRACE(mode);
+        for (int k = 0; k < m; ++k)
+            shift[std::size_t(k)] = mode & 2 ? 0.3 - 0.07 * k : 0.35;
+        Fit f = base;
+        const double c = mode & 1 ? 0.05 : 0.0;
+        Synthesise(f, c, amp, shift);
+        f.Setup();
+        std::vector<double> theta = Row(mode, 0.0, std::vector<double>(m, 1.0), std::vector<double>(m, 0.0));
+        double sse = -1.0;
+        const int outcome = f.Calc(theta, sse, mode);
+        EXPECT_TRUE(outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE) << std::hex << outcome;
+        EXPECT_LT(sse, 1e-12);
+        const std::vector<double> expected = Row(mode, c, amp, shift);
+        for (std::size_t j = 0; j < theta.size(); ++j)
+            EXPECT_NEAR(std::fabs(theta[j]), std::fabs(expected[j]), 1e-5) << "parameter " << j;
+        RELEASEREFERENCEMEMORY();
+    }
+}
+
 TEST_F(RefFitTest, RecoversParametersFromNoisyDataWithinTheNoise)
 {
     Fit f = ThreeStates();
