@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <stdexcept>
+#include <type_traits>
 
 namespace pelomar {
 namespace {
@@ -721,6 +722,34 @@ private:
         return std::any_of(m_penAny, m_penAny + m_refs, [](double p) { return p != 0.0; });
     }
 
+    // y[i] = at(i) for every point (at may read y[i] first), two at a
+    // time. Returns their sum, the even and the odd points' apart, when the
+    // constant's equations need it (else 0): a chain of additions that
+    // would otherwise set the pace of the loop.
+    template <class At> double Values(double* y, At at) const
+    {
+        const auto run = [&](auto withSum) {
+            double s0 = 0.0, s1 = 0.0;
+            int i = 0;
+            for (; i + 1 < m_n; i += 2) {
+                const double v0 = at(i), v1 = at(i + 1);
+                y[i] = v0;
+                y[i + 1] = v1;
+                if constexpr (withSum) {
+                    s0 += v0;
+                    s1 += v1;
+                }
+            }
+            if (i < m_n) {
+                y[i] = at(i);
+                if constexpr (withSum)
+                    s0 += y[i];
+            }
+            return s0 + s1;
+        };
+        return m_const ? run(std::true_type()) : run(std::false_type());
+    }
+
     // Reference k at shift s on every data point: its values, and only when
     // some point is penalised (returns 1, else 0) the penalties of all.
     double Place(int k, double s, double* y, double* pen, double& sum) const
@@ -757,21 +786,7 @@ private:
                 }
                 if (off == 0) {
                     const double* r0 = ref + c0;
-                    double s0 = 0.0, s1 = 0.0;
-                    int i = 0;
-                    for (; i + 1 < n; i += 2) {
-                        const double v0 = r0[i] + y[i] * (r0[i + 1] - r0[i]);
-                        const double v1 = r0[i + 1] + y[i + 1] * (r0[i + 2] - r0[i + 1]);
-                        y[i] = v0;
-                        y[i + 1] = v1;
-                        s0 += v0;
-                        s1 += v1;
-                    }
-                    if (i < n) {
-                        y[i] = r0[i] + y[i] * (r0[i + 1] - r0[i]);
-                        s0 += y[i];
-                    }
-                    sum = s0 + s1;
+                    sum = Values(y, [&](int i) { return r0[i] + y[i] * (r0[i + 1] - r0[i]); });
                     return 0.0;
                 }
             }
@@ -783,45 +798,18 @@ private:
                     channel[i] = i0;
                     y[i] = u - double(i0);
                 }
-                double s0 = 0.0, s1 = 0.0;
-                int i = 0;
-                for (; i + 1 < n; i += 2) {
-                    const int c0 = channel[i], c1 = channel[i + 1];
-                    const double v0 = ref[c0] + y[i] * (ref[c0 + 1] - ref[c0]);
-                    const double v1 = ref[c1] + y[i + 1] * (ref[c1 + 1] - ref[c1]);
-                    y[i] = v0;
-                    y[i + 1] = v1;
-                    s0 += v0;
-                    s1 += v1;
-                }
-                if (i < n) {
-                    const int c0 = channel[i];
-                    y[i] = ref[c0] + y[i] * (ref[c0 + 1] - ref[c0]);
-                    s0 += y[i];
-                }
-                sum = s0 + s1;
+                sum = Values(y, [&](int i) {
+                    const int c = channel[i];
+                    return ref[c] + y[i] * (ref[c + 1] - ref[c]);
+                });
                 return 0.0;
             }
-            const auto at = [&](int i) {
+            sum = Values(y, [&](int i) {
                 const double u = position(i);
                 const int i0 = int(u);
                 const double v = ref[i0];
                 return v + (u - double(i0)) * (ref[i0 + 1] - v);
-            };
-            double s0 = 0.0, s1 = 0.0;
-            int i = 0;
-            for (; i + 1 < n; i += 2) {
-                const double v0 = at(i), v1 = at(i + 1);
-                y[i] = v0;
-                y[i + 1] = v1;
-                s0 += v0;
-                s1 += v1;
-            }
-            if (i < n) {
-                y[i] = at(i);
-                s0 += y[i];
-            }
-            sum = s0 + s1;
+            });
             return 0.0;
         }
         bool any = false;
