@@ -1015,19 +1015,20 @@ private:
     }
 
     // Row of reference k in the normal equations: its products with the
-    // first 'count' references and with the target, four per pass.
+    // first 'count' references and with the target, eight per pass (up to
+    // seven references read the row's own values once).
     void RefRow(int k, int moved, const double* t, int count)
     {
         const int n = m_n, l = m_nLin, row = k + m_const;
         const double* yk = Y(k, moved);
-        for (int b = 0; b <= count; b += 4) {
-            const int cnt = std::min(4, count + 1 - b);
-            const double* y[4];
-            for (int j = 0; j < 4; ++j) {
-                const int col = b + std::min(j, cnt - 1);
+        for (int b = 0; b <= count; b += 8) {
+            const int cnt = std::min(8, count + 1 - b);
+            const double* y[8];
+            for (int j = 0; j < cnt; ++j) {
+                const int col = b + j;
                 y[j] = col < count ? Y(col, moved) : t;
             }
-            double sums[4];
+            double sums[8];
             switch (cnt) {
             case 1:
                 Dots<1>(yk, y, n, sums);
@@ -1038,8 +1039,20 @@ private:
             case 3:
                 Dots<3>(yk, y, n, sums);
                 break;
-            default:
+            case 4:
                 Dots<4>(yk, y, n, sums);
+                break;
+            case 5:
+                Dots<5>(yk, y, n, sums);
+                break;
+            case 6:
+                Dots<6>(yk, y, n, sums);
+                break;
+            case 7:
+                Dots<7>(yk, y, n, sums);
+                break;
+            default:
+                Dots<8>(yk, y, n, sums);
                 break;
             }
             for (int j = 0; j < cnt; ++j) {
