@@ -663,7 +663,7 @@ TEST_F(RefFitTest, AMeasuredStretchAsWideAsItsReferenceIsFittedAgainstTheWindowW
     // One reference whose stretch spans it exactly, so each end point stands
     // on its window's edge: the solve ends with the shift a few hundredths of
     // a billionth of a channel past the wall, where the penalty fits only
-    // part of the last point's residual. The lowest sum of squares lies a
+    // some of the last point's residual. The lowest sum of squares lies a
     // little further, where it fits the whole: 0.681530459 without a
     // constant, 0.655510681 with one (found by a general solver on the same
     // residual; standing where the solve ended, 0.68153201 and 0.655562892).
