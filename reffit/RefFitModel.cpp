@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <stdexcept>
+#include <type_traits>
 
 namespace pelomar {
 namespace {
@@ -111,6 +112,11 @@ constexpr int kStrayReach = 2;  // places on either side
 // A look aside (see Solve) that gains less than this fraction of the sum of
 // squares is not worth another solve.
 constexpr double kAsideGain = 1.0e-7;
+// An end point this close to its window's edge (channels, either side)
+// stands on it: the penalty's slope (1e8 per channel) fits a residual of 1
+// within 1e-8 channel, far inside this, and a solve that ends against the
+// wall ends much nearer.
+constexpr double kWallReach = 1.0e-6;
 // Two references whose placements correlate more than this, and whose shifts
 // differ by at least this many energy units, are tried swapped. Each further
 // swap costs about a sixth more time in the modes with a shift per
@@ -459,6 +465,68 @@ public:
         x[std::size_t(j)] += move;
         return true;
     }
+    // With x the last point evaluated, at sum of squares sse: a reference
+    // whose end point stands on its window's edge (within kWallReach) can fit
+    // that point's residual with the window's penalty, when the residual is
+    // positive (the penalty is subtracted): its shift is moved past the edge
+    // by the amount whose penalty equals the residual, and then, with the
+    // intensities solved again, by the amount that the two evaluations put
+    // the best penalty at (the residual falls linearly with it). A place that
+    // lowers the sum of squares stands: x and sse are updated and true is
+    // returned; otherwise x is as it was. Costs nothing when no end point is
+    // on an edge, two evaluations per one that is, within 'budget'.
+    bool LowerAtWindowWall(std::span<double> x, double& sse, int budget, int& evaluations)
+    {
+        bool lowered = false;
+        const std::span<double> r = Scratch();
+        for (int k = 0; k < m_refs; ++k) {
+            const CRefFitModel::Reference& e = m_fit.Ref(k);
+            const std::size_t j = std::size_t(ShiftOf(k));
+            for (const bool up : {false, true}) {
+                if (budget - evaluations < 2 || !IsCurrent(x))
+                    return lowered;
+                // The end point nearest this edge, at the arithmetic of Place.
+                const int i = (e.a >= 0.0) == up ? m_n - 1 : 0;
+                const double dir = up ? 1.0 : -1.0;
+                const double past = (e.a * i + e.b + x[j] - (up ? e.high : e.low)) * dir;
+                const double res = m_lastR[i];
+                if (!(std::fabs(past) <= kWallReach && res > 0.0))
+                    continue;
+                const double p0 = std::max(past, 0.0) * CRefFitModel::kWindowPenalty;
+                const double from = x[j];
+                double bestShift = from, best = sse;
+                double p = p0 + res, rp = 0.0;
+                for (int look = 0; look < 2; ++look) {
+                    x[j] = from + dir * ((p - p0) / CRefFitModel::kWindowPenalty - std::min(past, 0.0));
+                    if (!Residuals(x, r))
+                        return lowered;
+                    ++evaluations;
+                    const double v = LsqDot(r.data(), r.data(), m_n);
+                    if (v < best) {
+                        best = v;
+                        bestShift = x[j];
+                    }
+                    // The residual at p on the line through (p0, res) and
+                    // (p, rp): zero there.
+                    rp = r[std::size_t(i)];
+                    if (!(res - rp > 0.0))
+                        break;
+                    p = p0 + (p - p0) * res / (res - rp);
+                }
+                x[j] = bestShift;
+                if (bestShift != from) {
+                    sse = best;
+                    lowered = true;
+                }
+                if (!IsCurrent(x)) {
+                    if (!Residuals(x, r))
+                        return lowered;
+                    ++evaluations;
+                }
+            }
+        }
+        return lowered;
+    }
     bool Pinned(int j) const { return m_pinned[j] != 0.0; }
     double StartShift(int j) const { return m_startShifts[j]; }
     void RestoreBest() { std::copy(m_bestShifts, m_bestShifts + m_nShift, m_shifts); }
@@ -478,14 +546,27 @@ public:
             return true;
         }
         // A reference whose shift did not move since the last evaluation
-        // (a held shift, a search along one) keeps its placement.
+        // (a held shift, a search along one) keeps its placement. When one
+        // or two moved, without a penalty before or after, the target stays
+        // and only their rows of the normal equations change.
+        int rows[2] = {kNone, kNone}, moved = 0;
+        bool sameTarget = m_gram0Ready;
         for (int k = 0; k < m_refs; ++k) {
             const std::size_t j = std::size_t(ShiftOf(k));
-            if (x[j] != m_fit.m_cacheX[j])
-                m_penAny[k] = Place(k, x[j], m_y + Offset(k), m_pen + Offset(k), m_sumY[k]);
+            if (x[j] == m_fit.m_cacheX[j])
+                continue;
+            sameTarget = sameTarget && m_penAny[k] == 0.0;
+            m_penAny[k] = Place(k, x[j], m_y + Offset(k), m_pen + Offset(k), m_sumY[k]);
+            sameTarget = sameTarget && m_penAny[k] == 0.0;
+            if (moved < 2)
+                rows[moved] = k;
+            ++moved;
         }
         m_penAny[m_refs] = 0.0;
-        Project(kNone, r.data(), m_coef, true);
+        if (sameTarget && moved <= 2)
+            Project(kNone, r.data(), m_coef, true, rows[0], rows[1]);
+        else
+            Project(kNone, r.data(), m_coef, true);
         CopyN(r.data(), m_n, m_lastR);
         std::copy(x.begin(), x.end(), m_fit.m_cacheX.begin());
         return true;
@@ -641,6 +722,34 @@ private:
         return std::any_of(m_penAny, m_penAny + m_refs, [](double p) { return p != 0.0; });
     }
 
+    // y[i] = at(i) for every point (at may read y[i] first), two at a
+    // time. Returns their sum, the even and the odd points' apart, when the
+    // constant's equations need it (else 0): a chain of additions that
+    // would otherwise set the pace of the loop.
+    template <class At> double Values(double* y, At at) const
+    {
+        const auto run = [&](auto withSum) {
+            double s0 = 0.0, s1 = 0.0;
+            int i = 0;
+            for (; i + 1 < m_n; i += 2) {
+                const double v0 = at(i), v1 = at(i + 1);
+                y[i] = v0;
+                y[i + 1] = v1;
+                if constexpr (withSum) {
+                    s0 += v0;
+                    s1 += v1;
+                }
+            }
+            if (i < m_n) {
+                y[i] = at(i);
+                if constexpr (withSum)
+                    s0 += y[i];
+            }
+            return s0 + s1;
+        };
+        return m_const ? run(std::true_type()) : run(std::false_type());
+    }
+
     // Reference k at shift s on every data point: its values, and only when
     // some point is penalised (returns 1, else 0) the penalties of all.
     double Place(int k, double s, double* y, double* pen, double& sum) const
@@ -662,26 +771,45 @@ private:
         // would truncate towards it: both take the tested loop.
         const bool fast = e.nRef >= 2 && e.low >= 0.0;
         if (fast && uFirst >= e.low && uFirst <= top && uLast >= e.low && uLast <= top) {
-            const auto at = [&](int i) {
+            // A reference on the data's own grid puts point i on channel
+            // c0 + i, as a rule: with the fractions found first, the values
+            // come from consecutive channels, a loop that vectorises. The
+            // positions and fractions are the same as below.
+            if (base && e.a == 1.0) {
+                const int c0 = int(uFirst);
+                int off = 0;
+                for (int i = 0; i < n; ++i) {
+                    const double u = base[i] + s;
+                    const int i0 = int(u);
+                    y[i] = u - double(i0);
+                    off |= (i0 - i) ^ c0;
+                }
+                if (off == 0) {
+                    const double* r0 = ref + c0;
+                    sum = Values(y, [&](int i) { return r0[i] + y[i] * (r0[i + 1] - r0[i]); });
+                    return 0.0;
+                }
+            }
+            if (base) {
+                int* channel = m_fit.m_channel.data();
+                for (int i = 0; i < n; ++i) {
+                    const double u = base[i] + s;
+                    const int i0 = int(u);
+                    channel[i] = i0;
+                    y[i] = u - double(i0);
+                }
+                sum = Values(y, [&](int i) {
+                    const int c = channel[i];
+                    return ref[c] + y[i] * (ref[c + 1] - ref[c]);
+                });
+                return 0.0;
+            }
+            sum = Values(y, [&](int i) {
                 const double u = position(i);
                 const int i0 = int(u);
                 const double v = ref[i0];
                 return v + (u - double(i0)) * (ref[i0 + 1] - v);
-            };
-            double s0 = 0.0, s1 = 0.0;
-            int i = 0;
-            for (; i + 1 < n; i += 2) {
-                const double v0 = at(i), v1 = at(i + 1);
-                y[i] = v0;
-                y[i + 1] = v1;
-                s0 += v0;
-                s1 += v1;
-            }
-            if (i < n) {
-                y[i] = at(i);
-                s0 += y[i];
-            }
-            sum = s0 + s1;
+            });
             return 0.0;
         }
         bool any = false;
@@ -722,10 +850,14 @@ private:
     // so a trial that moves one reference without penalties recomputes only
     // its row. A warm start from the current coefficients saves the
     // active-set iterations when the signs do not change.
-    void Project(int moved, double* r, double* coef, bool fresh)
+    // With moved kNone, rowA and rowB (when not kNone) name the only placed
+    // references that changed since the last such call, the target staying
+    // as it was: the other rows of the normal equations are kept.
+    void Project(int moved, double* r, double* coef, bool fresh, int rowA = kNone, int rowB = kNone)
     {
         const int n = m_n, l = m_nLin, c = m_const;
-        const bool single = moved >= 0 && m_penAny[moved] == 0.0 && m_penAny[m_refs] == 0.0;
+        const bool rows = moved == kNone && rowA != kNone;
+        const bool single = rows || (moved >= 0 && m_penAny[moved] == 0.0 && m_penAny[m_refs] == 0.0);
         // Target t = data minus the penalties (the data itself when none).
         const double* t = m_t0;
         double sumT = m_sumT0;
@@ -756,7 +888,13 @@ private:
                 m_sumT0 = sumT;
             }
         }
-        if (single) {
+        if (rows) {
+            CopyN(m_gram0, l * l, m_gram);
+            CopyN(m_rhs0, l, m_rhs);
+            RefRow(rowA, kNone, t, m_refs);
+            if (rowB != kNone)
+                RefRow(rowB, kNone, t, m_refs);
+        } else if (single) {
             CopyN(m_gram0, l * l, m_gram);
             CopyN(m_rhs0, l, m_rhs);
             RefRow(moved, moved, t, m_refs);
@@ -773,6 +911,7 @@ private:
         if (moved == kNone) {
             CopyN(m_gram, l * l, m_gram0);
             CopyN(m_rhs, l, m_rhs0);
+            m_gram0Ready = true;
         }
         // Scaled to a unit diagonal.
         for (int a = 0; a < l; ++a)
@@ -789,47 +928,133 @@ private:
         Nnls(coef);
         for (int a = 0; a < l; ++a)
             coef[a] *= m_scale[a];
-        // r = t - c - sum a_k y_k, four references per pass.
+        // r = t - c - sum a_k y_k, four references per group. Up to eight
+        // references take one pass; more, one pass per group.
         const double c0 = c ? coef[0] : 0.0;
-        for (int i = 0; i < n; ++i)
-            r[i] = t[i] - c0;
-        for (int k = 0; k < m_refs; k += 4) {
+        const double* y[8];
+        double w[8];
+        const int fused = std::min(m_refs, 8);
+        for (int k = 0; k < fused; ++k) {
+            y[k] = Y(k, moved);
+            w[k] = coef[c + k];
+        }
+        switch (m_refs) {
+        case 0:
+            for (int i = 0; i < n; ++i)
+                r[i] = t[i] - c0;
+            return;
+        case 1:
+            return Residual<1, 0>(t, c0, y, w, r, n);
+        case 2:
+            return Residual<2, 0>(t, c0, y, w, r, n);
+        case 3:
+            return Residual<3, 0>(t, c0, y, w, r, n);
+        case 4:
+            return Residual<4, 0>(t, c0, y, w, r, n);
+        case 5:
+            return Residual<4, 1>(t, c0, y, w, r, n);
+        case 6:
+            return Residual<4, 2>(t, c0, y, w, r, n);
+        case 7:
+            return Residual<4, 3>(t, c0, y, w, r, n);
+        case 8:
+            return Residual<4, 4>(t, c0, y, w, r, n);
+        default:
+            break;
+        }
+        Residual<4, 4>(t, c0, y, w, r, n);
+        for (int k = 8; k < m_refs; k += 4) {
             const int cnt = std::min(4, m_refs - k);
-            const double* y[4] = {Y(k, moved), nullptr, nullptr, nullptr};
-            double w[4] = {coef[c + k], 0.0, 0.0, 0.0};
-            for (int j = 1; j < cnt; ++j) {
+            for (int j = 0; j < cnt; ++j) {
                 y[j] = Y(k + j, moved);
                 w[j] = coef[c + k + j];
             }
-            for (int j = cnt; j < 4; ++j)
-                y[j] = y[0]; // weight 0
-            for (int i = 0; i < n; ++i)
-                r[i] -= (w[0] * y[0][i] + w[1] * y[1][i]) + (w[2] * y[2][i] + w[3] * y[3][i]);
+            for (int i = 0; i < n; ++i) {
+                switch (cnt) {
+                case 1:
+                    r[i] -= Group<1>(y, w, i);
+                    break;
+                case 2:
+                    r[i] -= Group<2>(y, w, i);
+                    break;
+                case 3:
+                    r[i] -= Group<3>(y, w, i);
+                    break;
+                default:
+                    r[i] -= Group<4>(y, w, i);
+                    break;
+                }
+            }
+        }
+    }
+
+    // w_0 y_0 + ... + w_{C-1} y_{C-1} at point i, in pairs.
+    template <int C> static double Group(const double* const* y, const double* w, int i)
+    {
+        if constexpr (C == 1)
+            return w[0] * y[0][i];
+        else if constexpr (C == 2)
+            return w[0] * y[0][i] + w[1] * y[1][i];
+        else if constexpr (C == 3)
+            return (w[0] * y[0][i] + w[1] * y[1][i]) + w[2] * y[2][i];
+        else
+            return (w[0] * y[0][i] + w[1] * y[1][i]) + (w[2] * y[2][i] + w[3] * y[3][i]);
+    }
+    // r = t - c0 minus a group of A references, then one of B (none when 0).
+    template <int A, int B>
+    static void Residual(const double* t, double c0, const double* const* y, const double* w, double* r,
+                         int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            double v = t[i] - c0;
+            v -= Group<A>(y, w, i);
+            if constexpr (B > 0)
+                v -= Group<B>(y + 4, w + 4, i);
+            r[i] = v;
         }
     }
 
     // Row of reference k in the normal equations: its products with the
-    // first 'count' references and with the target, four per pass.
+    // first 'count' references and with the target, eight per pass (up to
+    // seven references read the row's own values once).
     void RefRow(int k, int moved, const double* t, int count)
     {
         const int n = m_n, l = m_nLin, row = k + m_const;
         const double* yk = Y(k, moved);
-        for (int b = 0; b <= count; b += 4) {
-            const int cnt = std::min(4, count + 1 - b);
-            const double* y[4];
-            for (int j = 0; j < 4; ++j) {
-                const int col = b + std::min(j, cnt - 1);
+        for (int b = 0; b <= count; b += 8) {
+            const int cnt = std::min(8, count + 1 - b);
+            const double* y[8];
+            for (int j = 0; j < cnt; ++j) {
+                const int col = b + j;
                 y[j] = col < count ? Y(col, moved) : t;
             }
-            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-            for (int i = 0; i < n; ++i) {
-                const double v = yk[i];
-                s0 += v * y[0][i];
-                s1 += v * y[1][i];
-                s2 += v * y[2][i];
-                s3 += v * y[3][i];
+            double sums[8];
+            switch (cnt) {
+            case 1:
+                Dots<1>(yk, y, n, sums);
+                break;
+            case 2:
+                Dots<2>(yk, y, n, sums);
+                break;
+            case 3:
+                Dots<3>(yk, y, n, sums);
+                break;
+            case 4:
+                Dots<4>(yk, y, n, sums);
+                break;
+            case 5:
+                Dots<5>(yk, y, n, sums);
+                break;
+            case 6:
+                Dots<6>(yk, y, n, sums);
+                break;
+            case 7:
+                Dots<7>(yk, y, n, sums);
+                break;
+            default:
+                Dots<8>(yk, y, n, sums);
+                break;
             }
-            const double sums[4] = {s0, s1, s2, s3};
             for (int j = 0; j < cnt; ++j) {
                 const int col = b + j;
                 if (col < count)
@@ -838,6 +1063,18 @@ private:
                     m_rhs[row] = sums[j];
             }
         }
+    }
+
+    // The products of v with the first C of y, each summed in the order of
+    // the points.
+    template <int C> static void Dots(const double* v, const double* const* y, int n, double* sums)
+    {
+        double acc[C] = {};
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < C; ++j)
+                acc[j] += v[i] * y[j][i];
+        for (int j = 0; j < C; ++j)
+            sums[j] = acc[j];
     }
 
     double SumY(int k, int moved) const { return (moved == kAll || moved == k ? m_sumY2 : m_sumY)[k]; }
@@ -993,8 +1230,9 @@ private:
     double* m_base;                       // per reference: its channel of each point at shift 0
     const double* m_t0;                   // target of the placed references
     double m_sumT0 = 0.0, m_sumData = 0.0;
-    double* m_penAny;         // per placed reference, then for the trial: 1 if penalised
-    bool m_baseReady = false; // m_base filled
+    double* m_penAny;          // per placed reference, then for the trial: 1 if penalised
+    bool m_baseReady = false;  // m_base filled
+    bool m_gram0Ready = false; // m_gram0 and m_rhs0 hold the placed references'
 };
 
 int CRefFitModel::SetupFit(const double* data, int n, int nRefs, const int* stop)
@@ -1045,6 +1283,7 @@ void CRefFitModel::Release()
     std::vector<Reference>().swap(m_refs);
     std::vector<double>().swap(m_cache);
     std::vector<double>().swap(m_cacheX);
+    std::vector<int>().swap(m_channel);
     m_ws = LsqWorkspace();
     m_ripple = RippleWork();
 }
@@ -1070,6 +1309,7 @@ void CRefFitModel::Residuals(int mode, std::span<const double> theta, std::span<
 void CRefFitModel::ResetCache(int mode)
 {
     m_cache.resize(CRefFitProjected::WorkSize(m_n, RefCount(), mode));
+    m_channel.resize(std::size_t(m_n));
     // Never equal to a real x, so the first Jacobian cannot use a stale cache.
     m_cacheX.assign(mode & 2 ? std::size_t(RefCount()) : 1, std::nan(""));
 }
@@ -1299,6 +1539,12 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         if (!keep(last, run(fine, left())))
             problem.RestoreBest();
     }
+    // A solve that ends with an end point against its window's wall may fit
+    // that point a little better with the wall's penalty (see
+    // LowerAtWindowWall); the shift moves by a few billionths of a channel.
+    if (!fatal(last.status) && !LsqIsExact(last.sse) &&
+        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())))
+        problem.LowerAtWindowWall(x, last.sse, limits.maxEvaluations, total.evaluations);
     m_last = last;
     m_last.iterations = total.iterations;
     m_last.evaluations = total.evaluations;

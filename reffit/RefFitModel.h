@@ -112,6 +112,7 @@ private:
     LsqWorkspace m_ws;
     std::vector<double> m_cache;  // placed references, linear problem, shifts of a solve
     std::vector<double> m_cacheX; // shifts of the last evaluation
+    std::vector<int> m_channel;   // per point: the channel below it, while a reference is placed
     LsqResult m_last;
     RippleWork m_ripple;
 };
