@@ -129,6 +129,11 @@ constexpr double kScanSpacing = 0.8;
 // Iterations after which a start from the scan's places must be below the
 // current point to go on: those of the first solve, within these bounds.
 constexpr int kTrialIterations[] = {3, 10};
+// A first solve that took this many iterations or more wandered over a
+// rugged sum of squares, where a reference may well have settled in another
+// basin than its best though all kept some intensity: the window scan runs
+// after it too. Ordinary fits settle in fewer and are spared the scan's cost.
+constexpr int kWanderingIterations = 15;
 
 } // namespace
 
@@ -1171,9 +1176,11 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // reference was left without intensity, the plainest sign of one in the
     // wrong place: done after every solve, the restarts cost the ordinary
     // fits of overlapping references three quarters of their speed, for a
-    // gain on one hard problem in two hundred.
+    // gain on one hard problem in two hundred. Also after a first solve that
+    // wandered long before it settled (see kWanderingIterations).
     if (x.size() > 1 && accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
-        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())) && problem.AnyUnused()) {
+        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())) &&
+        (problem.AnyUnused() || total.iterations >= kWanderingIterations)) {
         const Relocations moves =
             BestRelocations(problem.ScanView(left().maxEvaluations - 2 * kPhaseReserve), problem);
         total.evaluations += moves.evaluations;

@@ -553,6 +553,19 @@ TEST_F(RefFitTest, ReferencesInAnotherBasinAreMovedAcrossTheirWindows)
     ExpectEachEndsBelow({{4, 578, 0.0729392}, {3, 42, 0.112441}});
 }
 
+TEST_F(RefFitTest, ReferencesInAnotherBasinAreMovedAfterALongFirstSolveThoughAllKeepIntensity)
+{
+    // Each with one shift per reference and every reference left with some
+    // intensity, after a first solve that wandered for dozens of iterations:
+    // the scan over the windows finds a lower basin where the local phases
+    // alone end higher. 94: five references from a zero start (0.0558218;
+    // an unstructured solver ends at 0.054099). 294 of another set: four
+    // references, zero start, one of them best a few energy units off
+    // (0.605531 against 0.578489). 307 of a third set: five references with
+    // a constant (0.0360883 against 0.0360809).
+    ExpectEachEndsBelow({{20261210, 94, 0.054099}, {2, 294, 0.578489}, {3, 307, 0.0360809}});
+}
+
 TEST_F(RefFitTest, MeasuredMnSpectraAreFittedByTheOxideReferences)
 {
     const std::string dir = PELOMAR_FIXTURE_DIR;
