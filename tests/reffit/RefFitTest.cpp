@@ -566,6 +566,18 @@ TEST_F(RefFitTest, ReferencesInAnotherBasinAreMovedAfterALongFirstSolveThoughAll
     ExpectEachEndsBelow({{20261210, 94, 0.054099}, {2, 294, 0.578489}, {3, 307, 0.0360809}});
 }
 
+TEST_F(RefFitTest, OverlappingReferencesOfSimilarShapeThatSettledInEachOthersPlaceAreExchanged)
+{
+    // Each with one shift per reference, after a first solve that wandered
+    // long: two references of similar shape end each where the other fits
+    // best, and the pair most overlapping by the normal equations is another
+    // one. 71: six references with a constant (sum of squares 0.0446546;
+    // an unstructured solver ends at 0.0438098). 174: six references from a
+    // zero start (0.183892 against 0.178279). 387 of another set: four
+    // references with a constant (0.0596901 against 0.0596876).
+    ExpectEachEndsBelow({{6, 71, 0.0438098}, {6, 174, 0.178279}, {2, 387, 0.0596876}});
+}
+
 TEST_F(RefFitTest, MeasuredMnSpectraAreFittedByTheOxideReferences)
 {
     const std::string dir = PELOMAR_FIXTURE_DIR;
