@@ -6,6 +6,7 @@ if(TARGET pelomar_core)
             ${PROJECT_SOURCE_DIR}/reffit/LeastSquares.cpp
             ${PROJECT_SOURCE_DIR}/reffit/RefFitModel.cpp
             ${PROJECT_SOURCE_DIR}/reffit/RippleSearch.cpp
+            ${PROJECT_SOURCE_DIR}/reffit/ShiftSwaps.cpp
             ${PROJECT_SOURCE_DIR}/reffit/WindowScan.cpp)
   if(TARGET fuzz_pelomar_fit)
     target_include_directories(fuzz_pelomar_fit PRIVATE ${PROJECT_SOURCE_DIR})

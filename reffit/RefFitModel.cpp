@@ -1,8 +1,10 @@
 #include "reffit/RefFitModel.h"
 
+#include "reffit/ShiftSwaps.h"
 #include "reffit/WindowScan.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <stdexcept>
@@ -135,6 +137,18 @@ constexpr double kScanSpacing = 0.8;
 // Iterations after which a start from the scan's places must be below the
 // current point to go on: those of the first solve, within these bounds.
 constexpr int kTrialIterations[] = {3, 10};
+// A first solve that took this many iterations or more wandered over a
+// rugged sum of squares, where a reference may well have settled in another
+// basin than its best though all kept some intensity: the window scan runs
+// after it too. Ordinary fits settle in fewer and are spared the scan's cost.
+constexpr int kWanderingIterations = 15;
+// Pairs of shifts tried exchanged where the scan runs, and the iterations
+// after which such a start must be below the current point to go on: a
+// third pair, or more iterations, cost the ordinary fits of six overlapping
+// references a sixth of their speed for one more hard problem in four
+// thousand.
+constexpr std::size_t kSwapStarts = 2;
+constexpr int kSwapTrialIterations = 4;
 
 } // namespace
 
@@ -1411,9 +1425,12 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // reference was left without intensity, the plainest sign of one in the
     // wrong place: done after every solve, the restarts cost the ordinary
     // fits of overlapping references three quarters of their speed, for a
-    // gain on one hard problem in two hundred.
-    if (x.size() > 1 && accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
-        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())) && problem.AnyUnused()) {
+    // gain on one hard problem in two hundred. Also after a first solve that
+    // wandered long before it settled (see kWanderingIterations).
+    const bool searchFar = x.size() > 1 && accepted(last.status) && !LsqIsExact(last.sse) &&
+                           (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())) &&
+                           (problem.AnyUnused() || total.iterations >= kWanderingIterations);
+    if (searchFar && enough(left())) {
         const Relocations moves =
             BestRelocations(problem.ScanView(left().maxEvaluations - 2 * kPhaseReserve), problem);
         total.evaluations += moves.evaluations;
@@ -1430,6 +1447,33 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             LsqLimits l = left();
             l.maxIterations = std::min(l.maxIterations,
                                        std::clamp(firstIterations, kTrialIterations[0], kTrialIterations[1]));
+            LsqResult trial = run(fine, l);
+            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+                trial = run(fine, left());
+            if (!keep(last, trial))
+                problem.RestoreBest();
+        }
+    }
+    // Overlapping references of similar shape may each have settled where
+    // another fits best: the pairs whose exchange fits best at once are
+    // exchanged, each a start of its own, and the lower end stands. Only
+    // where the scan runs (the ordinary fits lose nothing), and each start
+    // given up unless it is below the current point after a few iterations.
+    if (searchFar && accepted(last.status) && enough(left())) {
+        std::array<ShiftSwap, kSwapStarts> swaps;
+        const int spent = LowestSwaps(problem, x, problem.Typical(), problem.Scratch(),
+                                      left().maxEvaluations - 2 * kPhaseReserve, swaps);
+        if (spent < 0)
+            last.status = LsqStatus::Stopped;
+        else
+            total.evaluations += spent;
+        for (const ShiftSwap& swap : swaps) {
+            if (swap.a < 0 || !accepted(last.status) || !enough(left()))
+                break;
+            problem.SaveBest();
+            ApplySwap(x, problem.Typical(), swap);
+            LsqLimits l = left();
+            l.maxIterations = std::min(l.maxIterations, kSwapTrialIterations);
             LsqResult trial = run(fine, l);
             if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
                 trial = run(fine, left());

@@ -635,6 +635,31 @@ TEST_F(RefFitTest, ReferencesInAnotherBasinAreMovedAcrossTheirWindows)
     ExpectEachEndsBelow({{4, 578, 0.0729392}, {3, 42, 0.112441}});
 }
 
+TEST_F(RefFitTest, ReferencesInAnotherBasinAreMovedAfterALongFirstSolveThoughAllKeepIntensity)
+{
+    // Each with one shift per reference and every reference left with some
+    // intensity, after a first solve that wandered for dozens of iterations:
+    // the scan over the windows finds a lower basin where the local phases
+    // alone end higher. 94: five references from a zero start (0.0558218;
+    // an unstructured solver ends at 0.054099). 294 of another set: four
+    // references, zero start, one of them best a few energy units off
+    // (0.605531 against 0.578489). 307 of a third set: five references with
+    // a constant (0.0360883 against 0.0360809).
+    ExpectEachEndsBelow({{20261210, 94, 0.054099}, {2, 294, 0.578489}, {3, 307, 0.0360809}});
+}
+
+TEST_F(RefFitTest, OverlappingReferencesOfSimilarShapeThatSettledInEachOthersPlaceAreExchanged)
+{
+    // Each with one shift per reference, after a first solve that wandered
+    // long: two references of similar shape end each where the other fits
+    // best, and the pair most overlapping by the normal equations is another
+    // one. 71: six references with a constant (sum of squares 0.0446546;
+    // an unstructured solver ends at 0.0438098). 174: six references from a
+    // zero start (0.183892 against 0.178279). 387 of another set: four
+    // references with a constant (0.0596901 against 0.0596876).
+    ExpectEachEndsBelow({{6, 71, 0.0438098}, {6, 174, 0.178279}, {2, 387, 0.0596876}});
+}
+
 TEST_F(RefFitTest, MeasuredMnSpectraAreFittedByTheOxideReferences)
 {
     const std::string dir = PELOMAR_FIXTURE_DIR;
