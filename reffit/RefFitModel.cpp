@@ -134,6 +134,18 @@ constexpr int kTrialIterations[] = {3, 10};
 // found is then tried on every point); from 0.05 energy unit data steps, an
 // eighth of the work.
 constexpr double kScanSample = 0.4;
+// Besides a reference left without intensity, a shift that travelled this
+// far (energy units, half a stray's distance) from its start calls for the
+// scan: it crossed other basins on its way, and may have settled in one.
+// Solves that stay near their start (most ordinary fits) skip it: for them
+// the scan and its restarts cost up to three quarters of their speed. A
+// shorter distance found little more for much more time.
+constexpr double kScanTravel = 0.5;
+// Started for distance only, a restart from the scan's place is tried when
+// that place, with one reference moved and all intensities solved for anew,
+// is below this multiple of the current sum of squares: far above it, the
+// restart seldom ended lower.
+constexpr double kRestartRise = 1.6;
 
 } // namespace
 
@@ -315,6 +327,14 @@ public:
             if (m_coef[k + m_const] == 0.0)
                 return true;
         return false;
+    }
+    // How far the shifts x lie from the start, in energy units: the farthest.
+    double Travelled(std::span<const double> x) const
+    {
+        double far = 0.0;
+        for (int j = 0; j < m_nShift; ++j)
+            far = std::max(far, std::fabs(x[std::size_t(j)] - m_startShifts[j]) / m_typical[j]);
+        return far;
     }
     bool PinStrays()
     {
@@ -1178,32 +1198,37 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // best place that the window scan finds for any one reference, then from
     // the best two together, and the lower end stands. Only where a
     // reference was left without intensity, the plainest sign of one in the
-    // wrong place: done after every solve, the restarts cost the ordinary
-    // fits of overlapping references three quarters of their speed, for a
-    // gain on one hard problem in two hundred.
+    // wrong place, or where a shift travelled far from its start (see
+    // kScanTravel): done after every solve, the restarts cost the ordinary
+    // fits of overlapping references three quarters of their speed.
     if (x.size() > 1 && accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
-        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())) && problem.AnyUnused()) {
-        const Relocations moves =
-            BestRelocations(problem.ScanView(left().maxEvaluations - 2 * kPhaseReserve), problem);
-        total.evaluations += moves.evaluations;
-        const int firstIterations = total.iterations;
-        for (int count = 1; count <= 2 && moves.best[count - 1].ref >= 0; ++count) {
-            if (!accepted(last.status) || !enough(left()))
-                break;
-            problem.SaveBest();
-            for (int m = 0; m < count; ++m)
-                x[std::size_t(moves.best[m].ref)] = moves.best[m].shift;
-            // A start that is not below the current point after a few
-            // iterations (as many as the first solve took, within bounds)
-            // seldom ends below it: it is given up there.
-            LsqLimits l = left();
-            l.maxIterations = std::min(l.maxIterations,
-                                       std::clamp(firstIterations, kTrialIterations[0], kTrialIterations[1]));
-            LsqResult trial = run(fine, l);
-            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
-                trial = run(fine, left());
-            if (!keep(last, trial))
-                problem.RestoreBest();
+        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
+        const bool unused = problem.AnyUnused();
+        if (unused || problem.Travelled(x) > kScanTravel) {
+            const Relocations moves =
+                BestRelocations(problem.ScanView(left().maxEvaluations - 2 * kPhaseReserve), problem);
+            total.evaluations += moves.evaluations;
+            const int firstIterations = total.iterations;
+            for (int count = 1; count <= 2 && moves.best[count - 1].ref >= 0; ++count) {
+                if (!accepted(last.status) || !enough(left()))
+                    break;
+                if (!unused && !(moves.best[count - 1].sse < kRestartRise * last.sse))
+                    continue;
+                problem.SaveBest();
+                for (int m = 0; m < count; ++m)
+                    x[std::size_t(moves.best[m].ref)] = moves.best[m].shift;
+                // A start that is not below the current point after a few
+                // iterations (as many as the first solve took, within bounds)
+                // seldom ends below it: it is given up there.
+                LsqLimits l = left();
+                l.maxIterations = std::min(
+                    l.maxIterations, std::clamp(firstIterations, kTrialIterations[0], kTrialIterations[1]));
+                LsqResult trial = run(fine, l);
+                if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+                    trial = run(fine, left());
+                if (!keep(last, trial))
+                    problem.RestoreBest();
+            }
         }
     }
     // A second solve with the strays held at their start until the others
