@@ -149,6 +149,23 @@ constexpr int kWanderingIterations = 15;
 // thousand.
 constexpr std::size_t kSwapStarts = 2;
 constexpr int kSwapTrialIterations = 4;
+// The scan's sums take one point per this many energy units: a few per main
+// peak still place its candidates' gains in the right order (each candidate
+// found is then tried on every point); from 0.05 energy unit data steps, an
+// eighth of the work.
+constexpr double kScanSample = 0.4;
+// Besides a reference left without intensity, a shift that travelled this
+// far (energy units, half a stray's distance) from its start calls for the
+// scan: it crossed other basins on its way, and may have settled in one.
+// Solves that stay near their start (most ordinary fits) skip it: for them
+// the scan and its restarts cost up to three quarters of their speed. A
+// shorter distance found little more for much more time.
+constexpr double kScanTravel = 0.5;
+// Started for distance only, a restart from the scan's place is tried when
+// that place, with one reference moved and all intensities solved for anew,
+// is below this multiple of the current sum of squares: far above it, the
+// restart seldom ended lower.
+constexpr double kRestartRise = 1.6;
 
 } // namespace
 
@@ -330,6 +347,14 @@ public:
             if (m_coef[k + m_const] == 0.0)
                 return true;
         return false;
+    }
+    // How far the shifts x lie from the start, in energy units: the farthest.
+    double Travelled(std::span<const double> x) const
+    {
+        double far = 0.0;
+        for (int j = 0; j < m_nShift; ++j)
+            far = std::max(far, std::fabs(x[std::size_t(j)] - m_startShifts[j]) / m_typical[j]);
+        return far;
     }
     bool PinStrays()
     {
@@ -671,7 +696,8 @@ public:
         sum = m_sumY[k];
         return m_penAny[k] == 0.0 ? m_y + Offset(k) : nullptr;
     }
-    void Sums(int k, double s, const double* u, double& sum, double& squares, double& dot) override
+    void Sums(int k, double s, const double* u, int stride, double& sum, double& squares,
+              double& dot) override
     {
         // Range keeps every point a channel short of the array's end.
         const CRefFitModel::Reference& e = m_fit.Ref(k);
@@ -684,14 +710,14 @@ public:
         };
         double s0 = 0.0, q0 = 0.0, d0 = 0.0, s1 = 0.0, q1 = 0.0, d1 = 0.0;
         int i = 0;
-        for (; i + 1 < m_n; i += 2) {
-            const double y0 = at(i), y1 = at(i + 1);
+        for (; i + stride < m_n; i += 2 * stride) {
+            const double y0 = at(i), y1 = at(i + stride);
             s0 += y0;
             q0 += y0 * y0;
             d0 += y0 * u[i];
             s1 += y1;
             q1 += y1 * y1;
-            d1 += y1 * u[i + 1];
+            d1 += y1 * u[i + stride];
         }
         if (i < m_n) {
             const double y0 = at(i);
@@ -703,13 +729,16 @@ public:
         squares = q0 + q1;
         dot = d0 + d1;
     }
-    bool Range(int k, double& low, double& high, double& spacing) const override
+    bool Range(int k, double& low, double& high, double& spacing, int& stride) const override
     {
         const CRefFitModel::Reference& e = m_fit.Ref(k);
         const double first = e.b, last = e.a * (m_n - 1) + e.b;
         low = e.low - std::min(first, last);
         high = std::min(e.high, double(e.nRef - 2)) - std::max(first, last);
         spacing = kScanSpacing * e.unit;
+        // Points per kScanSample energy units (e.a channels apart).
+        const double per = kScanSample * e.unit / std::fabs(e.a);
+        stride = per >= 2.0 && per < double(m_n) ? int(per) : 1;
         return m_nShift == m_refs && e.nRef >= 2 && e.low >= 0.0 && std::isfinite(first) &&
                std::isfinite(last) && std::isfinite(low) && std::isfinite(high) && std::isfinite(spacing) &&
                spacing > 0.0;
@@ -1424,12 +1453,15 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // the best two together, and the lower end stands. Only where a
     // reference was left without intensity, the plainest sign of one in the
     // wrong place: done after every solve, the restarts cost the ordinary
-    // fits of overlapping references three quarters of their speed, for a
-    // gain on one hard problem in two hundred. Also after a first solve that
-    // wandered long before it settled (see kWanderingIterations).
-    const bool searchFar = x.size() > 1 && accepted(last.status) && !LsqIsExact(last.sse) &&
-                           (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())) &&
-                           (problem.AnyUnused() || total.iterations >= kWanderingIterations);
+    // fits of overlapping references three quarters of their speed. Also
+    // after a first solve that wandered long before it settled (see
+    // kWanderingIterations), or where a shift travelled far from its start
+    // (see kScanTravel).
+    const bool ready = x.size() > 1 && accepted(last.status) && !LsqIsExact(last.sse) &&
+                       (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()));
+    const bool unused = ready && problem.AnyUnused();
+    const bool wandered = ready && total.iterations >= kWanderingIterations;
+    const bool searchFar = unused || wandered || (ready && problem.Travelled(x) > kScanTravel);
     if (searchFar && enough(left())) {
         const Relocations moves =
             BestRelocations(problem.ScanView(left().maxEvaluations - 2 * kPhaseReserve), problem);
@@ -1438,6 +1470,8 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         for (int count = 1; count <= 2 && moves.best[count - 1].ref >= 0; ++count) {
             if (!accepted(last.status) || !enough(left()))
                 break;
+            if (!unused && !wandered && !(moves.best[count - 1].sse < kRestartRise * last.sse))
+                continue;
             problem.SaveBest();
             for (int m = 0; m < count; ++m)
                 x[std::size_t(moves.best[m].ref)] = moves.best[m].shift;

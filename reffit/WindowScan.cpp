@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace pelomar {
 namespace {
@@ -28,38 +29,47 @@ Relocations BestRelocations(const ScanPoint& p, IScanPlacer& placer)
     Relocations found;
     Relocation* const best = found.best;
     const int c = p.constant ? 1 : 0;
-    int placements = 0;
-    // A candidate is one placement and three sums over the points; an
-    // evaluation places every reference and forms all their products. So
-    // every M candidates count as one evaluation, each one tried as one.
+    // A candidate is one placement and three sums over the points it takes;
+    // an evaluation places every reference on every point and forms all
+    // their products. So every M full candidates (M times the stride, when
+    // a candidate takes every stride-th point) count as one evaluation,
+    // each one tried as one.
+    std::int64_t taken = 0; // points placed by the candidates so far
     const auto spent = [&](int placed, int tried) {
-        return (placements + placed + p.refs - 1) / p.refs + found.evaluations + tried;
+        const std::int64_t all = std::int64_t(p.refs) * p.n;
+        return int((taken + placed + all - 1) / all) + found.evaluations + tried;
     };
     for (int k = 0; k < p.refs; ++k) {
         double sumY = 0.0, low = 0.0, high = 0.0, step = 0.0;
+        int stride = 1;
         const double* y = placer.Placed(k, sumY);
-        if (!y || !placer.Range(k, low, high, step) || !(step > 0.0) || !(low <= high))
+        if (!y || !placer.Range(k, low, high, step, stride) || !(step > 0.0) || !(low <= high))
             continue;
+        stride = std::clamp(stride, 1, std::max(1, p.n));
         const double a = p.coef[c + k], c0 = c ? p.coef[0] : 0.0;
         double sumU = 0.0;
-        for (int i = 0; i < p.n; ++i) {
+        int points = 0;
+        for (int i = 0; i < p.n; ++i)
             p.work[i] = p.r[i] + a * y[i] + c0;
+        for (int i = 0; i < p.n; i += stride) {
             sumU += p.work[i];
+            ++points;
         }
         // Places that are no candidates count as no gain at all, so that a
         // peak may also lie next to them.
         const double none = -HUGE_VAL;
         // Past the budget no candidate is placed: the count need not be larger.
-        const int count = int(std::min(std::floor((high - low) / step), double(p.budget) * p.refs)) + 1;
+        const int count =
+            int(std::min(std::floor((high - low) / step), double(p.budget) * p.refs * p.n / points)) + 1;
         double peak = none, peakShift = 0.0, before = none, last = none, lastShift = 0.0;
         for (int j = 0; j <= count; ++j) {
             const double s = low + j * step;
             double g = none;
-            if (j < count && !(std::fabs(s - p.shift[k]) < step) && spent(1, 1) <= p.budget) {
+            if (j < count && !(std::fabs(s - p.shift[k]) < step) && spent(points, 1) <= p.budget) {
                 double squares = 0.0, dot = 0.0;
-                placer.Sums(k, s, p.work, sumY, squares, dot);
-                ++placements;
-                g = Gain(dot, squares, sumU, sumY, p.n, p.constant);
+                placer.Sums(k, s, p.work, stride, sumY, squares, dot);
+                taken += points;
+                g = Gain(dot, squares, sumU, sumY, points, p.constant);
             }
             if (last > none && last >= before && last >= g && last > peak) {
                 peak = last;

@@ -11,18 +11,21 @@
 namespace pelomar {
 
 // The fit's side of a scan. Placed: reference k at the current shifts and the
-// sum of its values (nullptr when penalised there). Sums: over the points, of
-// reference k placed at shift s, its values, their squares and their products
-// with u. Range: the shifts at which every point lies in k's window, and the
-// spacing of candidates (false when k cannot be scanned). SumOfSquares: with
-// k alone moved to s, the sum of squares at the best constant and intensities.
+// sum of its values (nullptr when penalised there). Sums: over every stride-th
+// point (0, stride, 2 stride, ...), of reference k placed at shift s, its
+// values, their squares and their products with u. Range: the shifts at which
+// every point lies in k's window, the spacing of candidates, and the stride
+// of points that still samples each peak a few times (false when k cannot be
+// scanned). SumOfSquares: with k alone moved to s, the sum of squares at the
+// best constant and intensities, over every point.
 class IScanPlacer
 {
 public:
     virtual ~IScanPlacer() = default;
     virtual const double* Placed(int k, double& sum) = 0;
-    virtual void Sums(int k, double s, const double* u, double& sum, double& squares, double& dot) = 0;
-    virtual bool Range(int k, double& low, double& high, double& spacing) const = 0;
+    virtual void Sums(int k, double s, const double* u, int stride, double& sum, double& squares,
+                      double& dot) = 0;
+    virtual bool Range(int k, double& low, double& high, double& spacing, int& stride) const = 0;
     virtual double SumOfSquares(int k, double s) = 0;
 };
 

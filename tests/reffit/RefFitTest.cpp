@@ -587,6 +587,18 @@ TEST_F(RefFitTest, TwoOverlappingReferencesThatTookEachOthersPlaceAreSwappedBack
     ExpectEachEndsBelow({{20261210, 574, 0.07115 * (1.0 + 1e-4)}});
 }
 
+TEST_F(RefFitTest, AReferenceInAnotherBasinAfterALongTravelIsMovedToItsBest)
+{
+    // One shift per reference, every reference with some intensity, and a
+    // shift that travelled more than half an energy unit from its start: the
+    // local solve settles with a reference in another basin than its best
+    // (442: 0.101447; 307, with a constant: 0.0360883). Started again from
+    // the best place that the window scan finds, the solve reaches the
+    // minimum that an unstructured solver finds from the same start
+    // (0.1014083 and 0.0360809).
+    ExpectEachEndsBelow({{4, 442, 0.101408302 * (1.0 + 1e-6)}, {3, 307, 0.0360808524 * (1.0 + 1e-6)}});
+}
+
 TEST_F(RefFitTest, LocalTrapsOfTheShiftsAreLeftForTheLowerMinimumNearby)
 {
     // Each with one shift per reference. 486: one shift stops just before a
