@@ -102,7 +102,7 @@ struct SetReport
     double tPelomar = 0.0, tLmdif = 0.0;
 };
 
-SetReport Compare(const ProblemSet& set)
+SetReport Compare(const ProblemSet& set, bool verbose)
 {
     SetReport rep;
     std::vector<double> ratios;
@@ -135,8 +135,12 @@ SetReport Compare(const ProblemSet& set)
         rep.sseLmdif += sseL;
         rep.tPelomar += bestP;
         rep.tLmdif += bestL;
-        if (sseP > sseL * (1.0 + 1e-6))
+        if (sseP > sseL * (1.0 + 1e-6)) {
             ++rep.worse;
+            if (verbose)
+                std::printf("  %s level %d (mode %d, M %d, N %d): SSE %.10g, lmdif %.10g, excess %.2e\n",
+                            set.name.c_str(), rep.levels, set.mode, m, set.n, sseP, sseL, (sseP - sseL) / sseL);
+        }
         rep.worstExcess = std::max(rep.worstExcess, (sseP - sseL) / sseL);
         if (outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE)
             ++rep.succeeded;
@@ -353,7 +357,7 @@ int main(int argc, char** argv)
     std::vector<double> medians;
     bool ok = true;
     for (const auto& set : sets) {
-        const SetReport r = Compare(set);
+        const SetReport r = Compare(set, verbose);
         medians.push_back(r.medianRatio);
         ok = ok && r.worse == 0;
         std::printf("%-16s %7.2fx %14.8g %14.8g %11.2e %6d %9d %7d\n", set.name.c_str(), r.medianRatio,
