@@ -115,6 +115,7 @@ SetReport Compare(const ProblemSet& set, bool verbose)
         const std::vector<double> start = StartValues(set.mode, m);
         double bestP = 1e300, bestL = 1e300, sseP = 0.0, sseL = 0.0;
         int outcome = 0;
+        std::vector<double> lmdifEnd, pelomarEnd;
         // Alternate the two and keep the fastest of several runs of each, so
         // that neither gains from the other's warm cache.
         for (int rep5 = 0; rep5 < 5; ++rep5) {
@@ -128,8 +129,9 @@ SetReport Compare(const ProblemSet& set, bool verbose)
             sseL = SolveLmdif(lp, x);
             t1 = std::chrono::steady_clock::now();
             bestL = std::min(bestL, Seconds(t1 - t0));
+            lmdifEnd = x;
+            pelomarEnd = theta;
         }
-        RELEASEREFERENCEMEMORY();
         ratios.push_back(bestL / bestP);
         rep.ssePelomar += sseP;
         rep.sseLmdif += sseL;
@@ -137,14 +139,31 @@ SetReport Compare(const ProblemSet& set, bool verbose)
         rep.tLmdif += bestL;
         if (sseP > sseL * (1.0 + 1e-6)) {
             ++rep.worse;
-            if (verbose)
-                std::printf("  %s level %d (mode %d, M %d, N %d): SSE %.10g, lmdif %.10g, excess %.2e\n",
-                            set.name.c_str(), rep.levels, set.mode, m, set.n, sseP, sseL, (sseP - sseL) / sseL);
+            if (verbose) {
+                // Started again from lmdif's end: lower or equal there says
+                // that lmdif's basin is one the solver does not reach from
+                // the start; higher, that it cannot settle in that basin.
+                std::vector<double> again = lmdifEnd;
+                double sseAgain = 0.0;
+                const int o2 = CALCREFERENCEFIT(again.data(), &np, &sseAgain, &set.mode);
+                std::printf("  %s level %d (mode %d, M %d, N %d): SSE %.10g, lmdif %.10g, excess %.2e; "
+                            "from lmdif's end %.10g (outcome %d)\n",
+                            set.name.c_str(), rep.levels, set.mode, m, set.n, sseP, sseL, (sseP - sseL) / sseL,
+                            sseAgain, o2);
+                std::printf("    Pelomar:");
+                for (double v : pelomarEnd)
+                    std::printf(" %.6g", v);
+                std::printf("\n    lmdif:  ");
+                for (double v : lmdifEnd)
+                    std::printf(" %.6g", v);
+                std::printf("\n");
+            }
         }
         rep.worstExcess = std::max(rep.worstExcess, (sseP - sseL) / sseL);
         if (outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE)
             ++rep.succeeded;
         ++rep.levels;
+        RELEASEREFERENCEMEMORY();
     }
     std::sort(ratios.begin(), ratios.end());
     const std::size_t h = ratios.size() / 2;
