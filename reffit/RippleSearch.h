@@ -44,3 +44,16 @@ double LowestAlongShift(const CRefFitModel& fit, int moved, std::span<const doub
                         std::span<const double> r, double reach, RippleWork& work, double& sse);
 
 } // namespace pelomar
+
+namespace pelomar {
+
+// Along one shift, the distances (channels, at most reach, below one channel)
+// to the strongest kink up and to the strongest kink down: those where the
+// slopes of the moved references' points (as for LowestAlongShift) change by
+// the most in all, kinks within 1/32 of the reach counting as one (at their
+// weighted mean distance). 0 where no
+// kink lies within reach that way.
+void StrongestKinks(const CRefFitModel& fit, int moved, std::span<const double> amp, double s, double reach,
+                    double& up, double& down);
+
+} // namespace pelomar
