@@ -506,7 +506,8 @@ public:
     }
     // Where many points cross a channel at once (data on the references'
     // own grid), the kink can part two minima that the search along the
-    // shift with the intensities held does not see as such: with them solved
+    // shift with the intensities held does not see as such (the other
+    // intensities, and the constant, follow the moved reference): with them solved
     // for anew, the far side's may lie lower. Each shift is tried mirrored
     // across its strongest kink within kRippleReach either way, with all
     // intensities solved for; x moves to the lowest place below 'below'
@@ -1660,9 +1661,9 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         if (!keep(last, run(fine, left())))
             problem.RestoreBest();
     }
-    // A single shift parted by a strong kink from a lower minimum on its far
-    // side (see LowerAcrossStrongestKink): the fine solve goes on from there.
-    if (x.size() == 1 && accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
+    // A shift parted by a strong kink from a lower minimum on its far side
+    // (see LowerAcrossStrongestKink): the fine solve goes on from there.
+    if (accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
         (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
         if (problem.LowerAcrossStrongestKink(x, last.sse * (1.0 - kAsideGain), m_ripple, total.evaluations)) {
             if (!keep(last, run(fine, left())))
