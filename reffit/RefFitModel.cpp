@@ -524,7 +524,8 @@ public:
         for (int s = 0; s < m_nShift; ++s) {
             double up = 0.0, down = 0.0;
             const double from = m_bestShifts[s];
-            StrongestKinks(m_fit, m_nShift > 1 ? s : -1, w.amp, from, kRippleReach, up, down);
+            StrongestKinks(m_fit, m_nShift > 1 ? s : -1, w.amp, from, {m_lastR, std::size_t(m_n)},
+                           kRippleReach, up, down);
             for (const double t : {2.0 * up, -2.0 * down}) {
                 if (t == 0.0)
                     continue;

@@ -156,11 +156,11 @@ double LowestAlongShift(const CRefFitModel& fit, int moved, std::span<const doub
     return best;
 }
 
-void StrongestKinks(const CRefFitModel& fit, int moved, std::span<const double> amp, double s, double reach,
-                    double& up, double& down)
+void StrongestKinks(const CRefFitModel& fit, int moved, std::span<const double> amp, double s,
+                    std::span<const double> r, double reach, double& up, double& down)
 {
     constexpr int kBins = 32;
-    double weight[2][kBins] = {}, at[2][kBins] = {};
+    double weight[2][kBins] = {}, at[2][kBins] = {}, bend[2][kBins] = {};
     reach = std::min(reach, 0.999);
     up = down = 0.0;
     if (!(reach > 0.0))
@@ -186,21 +186,30 @@ void StrongestKinks(const CRefFitModel& fit, int moved, std::span<const double> 
                 const int b = std::min(int(f * scale), kBins - 1);
                 weight[1][b] += w * std::fabs(lower);
                 at[1][b] += w * std::fabs(lower) * f;
+                bend[1][b] += w * lower * r[std::size_t(i)];
             }
             if (1.0 - f < reach) {
                 const int b = std::min(int((1.0 - f) * scale), kBins - 1);
                 weight[0][b] += w * std::fabs(upper);
                 at[0][b] += w * std::fabs(upper) * (1.0 - f);
+                bend[0][b] += w * upper * r[std::size_t(i)];
             }
         }
     }
+    // Only a kink where the sum of squares' slope falls (the residuals'
+    // slopes change by minus the second differences) parts two minima: of
+    // the strongest kink each way, the stronger such one.
+    double strongest = 0.0;
     for (int side = 0; side < 2; ++side) {
         int top = -1;
         for (int b = 0; b < kBins; ++b)
             if (weight[side][b] > 0.0 && (top < 0 || weight[side][b] > weight[side][top]))
                 top = b;
-        if (top >= 0)
-            (side == 0 ? up : down) = at[side][top] / weight[side][top]; // their weighted mean
+        if (top < 0 || !(bend[side][top] > 0.0) || !(weight[side][top] > strongest))
+            continue;
+        strongest = weight[side][top];
+        up = down = 0.0;
+        (side == 0 ? up : down) = at[side][top] / weight[side][top]; // their weighted mean
     }
 }
 
