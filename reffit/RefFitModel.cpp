@@ -504,6 +504,51 @@ public:
         x[std::size_t(j)] += move;
         return true;
     }
+    // Where many points cross a channel at once (data on the references'
+    // own grid), the kink can part two minima that the search along the
+    // shift with the intensities held does not see as such (the other
+    // intensities, and the constant, follow the moved reference): with them solved
+    // for anew, the far side's may lie lower. Each shift is tried mirrored
+    // across its strongest kink within kRippleReach either way, with all
+    // intensities solved for; x moves to the lowest place below 'below'
+    // (true), otherwise it is as it was.
+    bool LowerAcrossStrongestKink(std::span<double> x, double below, RippleWork& w, int& evaluations)
+    {
+        w.amp.resize(std::size_t(m_refs));
+        for (int k = 0; k < m_refs; ++k)
+            w.amp[std::size_t(k)] = std::fabs(m_coef[k + m_const]);
+        SaveBest();
+        double to = 0.0;
+        int j = -1;
+        const std::span<double> r = Scratch();
+        for (int s = 0; s < m_nShift; ++s) {
+            double up = 0.0, down = 0.0;
+            const double from = m_bestShifts[s];
+            StrongestKinks(m_fit, m_nShift > 1 ? s : -1, w.amp, from, {m_lastR, std::size_t(m_n)},
+                           kRippleReach, up, down);
+            for (const double t : {2.0 * up, -2.0 * down}) {
+                if (t == 0.0)
+                    continue;
+                x[std::size_t(s)] = from + t;
+                if (!Residuals(x, r))
+                    break;
+                ++evaluations;
+                const double v = LsqDot(r.data(), r.data(), m_n);
+                if (v < below) {
+                    below = v;
+                    to = x[std::size_t(s)];
+                    j = s;
+                }
+            }
+            x[std::size_t(s)] = from;
+        }
+        if (j < 0) {
+            RestoreBest();
+            return false;
+        }
+        x[std::size_t(j)] = to;
+        return true;
+    }
     // With x the last point evaluated, at sum of squares sse: a reference
     // whose end point stands on its window's edge (within kWallReach) can fit
     // that point's residual with the window's penalty, when the residual is
@@ -1627,6 +1672,17 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         std::swap(x[std::size_t(swapA)], x[std::size_t(swapB)]);
         if (!keep(last, run(fine, left())))
             problem.RestoreBest();
+    }
+    // A shift parted by a strong kink from a lower minimum on its far side
+    // (see LowerAcrossStrongestKink): the fine solve goes on from there.
+    if (accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
+        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
+        if (problem.LowerAcrossStrongestKink(x, last.sse * (1.0 - kAsideGain), m_ripple, total.evaluations)) {
+            if (!keep(last, run(fine, left())))
+                problem.RestoreBest();
+        } else if (StopRequested()) {
+            last.status = LsqStatus::Stopped;
+        }
     }
     // A solve that ends with an end point against its window's wall may fit
     // that point a little better with the wall's penalty (see

@@ -156,4 +156,61 @@ double LowestAlongShift(const CRefFitModel& fit, int moved, std::span<const doub
     return best;
 }
 
+void StrongestKinks(const CRefFitModel& fit, int moved, std::span<const double> amp, double s,
+                    std::span<const double> r, double reach, double& up, double& down)
+{
+    constexpr int kBins = 32;
+    double weight[2][kBins] = {}, at[2][kBins] = {}, bend[2][kBins] = {};
+    reach = std::min(reach, 0.999);
+    up = down = 0.0;
+    if (!(reach > 0.0))
+        return;
+    const double scale = double(kBins) / reach;
+    for (int k = 0; k < fit.RefCount(); ++k) {
+        if ((moved >= 0 && k != moved) || !(amp[std::size_t(k)] > 0.0))
+            continue;
+        const CRefFitModel::Reference& e = fit.Ref(k);
+        const double* y = e.ref;
+        const int last = e.nRef - 1;
+        const double w = amp[std::size_t(k)];
+        for (int i = 0; i < fit.Points(); ++i) {
+            const double u = e.a * i + e.b + s;
+            if (!(u >= 1.0 && u < double(last - 1)))
+                continue; // penalised, or no second difference on one side
+            const int j = int(u);
+            const double f = u - double(j);
+            // The channel below (at f) and the one above (at 1 - f).
+            const double lower = (y[j + 1] - y[j]) - (y[j] - y[j - 1]);
+            const double upper = (y[j + 2] - y[j + 1]) - (y[j + 1] - y[j]);
+            if (f > 0.0 && f < reach) {
+                const int b = std::min(int(f * scale), kBins - 1);
+                weight[1][b] += w * std::fabs(lower);
+                at[1][b] += w * std::fabs(lower) * f;
+                bend[1][b] += w * lower * r[std::size_t(i)];
+            }
+            if (1.0 - f < reach) {
+                const int b = std::min(int((1.0 - f) * scale), kBins - 1);
+                weight[0][b] += w * std::fabs(upper);
+                at[0][b] += w * std::fabs(upper) * (1.0 - f);
+                bend[0][b] += w * upper * r[std::size_t(i)];
+            }
+        }
+    }
+    // Only a kink where the sum of squares' slope falls (the residuals'
+    // slopes change by minus the second differences) parts two minima: of
+    // the strongest kink each way, the stronger such one.
+    double strongest = 0.0;
+    for (int side = 0; side < 2; ++side) {
+        int top = -1;
+        for (int b = 0; b < kBins; ++b)
+            if (weight[side][b] > 0.0 && (top < 0 || weight[side][b] > weight[side][top]))
+                top = b;
+        if (top < 0 || !(bend[side][top] > 0.0) || !(weight[side][top] > strongest))
+            continue;
+        strongest = weight[side][top];
+        up = down = 0.0;
+        (side == 0 ? up : down) = at[side][top] / weight[side][top]; // their weighted mean
+    }
+}
+
 } // namespace pelomar

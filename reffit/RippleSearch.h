@@ -44,3 +44,17 @@ double LowestAlongShift(const CRefFitModel& fit, int moved, std::span<const doub
                         std::span<const double> r, double reach, RippleWork& work, double& sse);
 
 } // namespace pelomar
+
+namespace pelomar {
+
+// Along one shift, the distance (channels, at most reach, below one channel)
+// to the strongest kink up or down: where the slopes of the moved
+// references' points (as for LowestAlongShift) change by the most in all,
+// kinks within 1/32 of the reach counting as one (at their weighted mean
+// distance), and where the slope of the sum of squares of r (the residuals
+// at shift s) falls. Of the strongest kink each way, the stronger such one
+// is given, in up or in down; the other is 0, as are both when none is.
+void StrongestKinks(const CRefFitModel& fit, int moved, std::span<const double> amp, double s,
+                    std::span<const double> r, double reach, double& up, double& down);
+
+} // namespace pelomar

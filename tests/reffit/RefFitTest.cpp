@@ -626,6 +626,20 @@ TEST_F(RefFitTest, ShiftsLeftInAShallowMinimumReachTheLowerOneWithinAThirdOfACha
     ExpectEachEndsBelow({{2, 128, 0.0489992}, {3, 191, 0.0513025}, {5, 86, 0.0608285}});
 }
 
+TEST_F(RefFitTest, AShiftCrossesTheKinkOfAllItsPointsToTheLowerMinimumBeyond)
+{
+    // References on the data's own grid, so every point of a reference
+    // crosses a channel at once. 188: one common shift for five references;
+    // the solve ends 0.014 channel above that kink (sum of squares
+    // 0.02585271), and mirrored across it, with the intensities solved for
+    // anew, the shift lies lower: the solve reaches 0.02584601 at -0.020.
+    // With the intensities held, the far side is higher. 199 of another set:
+    // six references with a shift each and a constant, one shift just beyond
+    // its kink (0.07141938, lower 0.07141738). The lower minima are those an
+    // unstructured solver finds from the same start.
+    ExpectEachEndsBelow({{3, 188, 0.0258460121 * (1.0 + 1e-7)}, {2, 199, 0.0714173815 * (1.0 + 1e-7)}});
+}
+
 TEST_F(RefFitTest, TheMostOverlappingPairOfShiftsIsAlsoMovedTogether)
 {
     // Four references, a shift each: the solve ends at a sum of squares of
