@@ -166,6 +166,12 @@ constexpr double kScanTravel = 0.5;
 // is below this multiple of the current sum of squares: far above it, the
 // restart seldom ended lower.
 constexpr double kRestartRise = 1.6;
+// Peaks of each reference's gain that the scan tries with every point after
+// a reference was left unused or the first solve wandered, where a weak
+// reference's best place may lie several energy units off. After travel
+// alone (the ordinary fits that scan) the second peak found no more, for
+// one evaluation more per reference.
+constexpr int kHardScanPeaks = 2;
 
 } // namespace
 
@@ -1508,8 +1514,12 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     const bool wandered = ready && total.iterations >= kWanderingIterations;
     const bool searchFar = unused || wandered || (ready && problem.Travelled(x) > kScanTravel);
     if (searchFar && enough(left())) {
-        const Relocations moves =
-            BestRelocations(problem.ScanView(left().maxEvaluations - 2 * kPhaseReserve), problem);
+        // After the plainest signs of a reference in the wrong place, the
+        // scan weighs more places per reference (see kHardScanPeaks).
+        ScanPoint view = problem.ScanView(left().maxEvaluations - 2 * kPhaseReserve);
+        if (unused || wandered)
+            view.peaks = kHardScanPeaks;
+        const Relocations moves = BestRelocations(view, problem);
         total.evaluations += moves.evaluations;
         const int firstIterations = total.iterations;
         const bool travelOnly = !unused && !wandered;

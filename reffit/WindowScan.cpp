@@ -61,7 +61,12 @@ Relocations BestRelocations(const ScanPoint& p, IScanPlacer& placer)
         // Past the budget no candidate is placed: the count need not be larger.
         const int count =
             int(std::min(std::floor((high - low) / step), double(p.budget) * p.refs * p.n / points)) + 1;
-        double peak = none, peakShift = 0.0, before = none, last = none, lastShift = 0.0;
+        // The highest peaks of the gain, highest first (see ScanPoint::peaks).
+        constexpr int kPeaks = ScanPoint::kMostPeaks;
+        const int tried = std::clamp(p.peaks, 1, kPeaks);
+        double peaks[kPeaks], peakShifts[kPeaks] = {};
+        std::fill_n(peaks, kPeaks, none);
+        double before = none, last = none, lastShift = 0.0;
         for (int j = 0; j <= count; ++j) {
             const double s = low + j * step;
             double g = none;
@@ -71,18 +76,28 @@ Relocations BestRelocations(const ScanPoint& p, IScanPlacer& placer)
                 taken += points;
                 g = Gain(dot, squares, sumU, sumY, points, p.constant);
             }
-            if (last > none && last >= before && last >= g && last > peak) {
-                peak = last;
-                peakShift = lastShift;
+            if (last > none && last >= before && last >= g && last > peaks[kPeaks - 1]) {
+                int at = kPeaks - 1;
+                for (; at > 0 && last > peaks[at - 1]; --at) {
+                    peaks[at] = peaks[at - 1];
+                    peakShifts[at] = peakShifts[at - 1];
+                }
+                peaks[at] = last;
+                peakShifts[at] = lastShift;
             }
             before = last;
             last = g;
             lastShift = s;
         }
-        if (peak == none || spent(0, 1) > p.budget)
+        Relocation move;
+        for (int m = 0; m < tried && peaks[m] > none && spent(0, 1) <= p.budget; ++m) {
+            const double sse = placer.SumOfSquares(k, peakShifts[m]);
+            ++found.evaluations;
+            if (move.ref < 0 || sse < move.sse)
+                move = {k, peakShifts[m], sse};
+        }
+        if (move.ref < 0)
             continue;
-        const Relocation move{k, peakShift, placer.SumOfSquares(k, peakShift)};
-        ++found.evaluations;
         if (best[0].ref < 0 || move.sse < best[0].sse) {
             best[1] = best[0];
             best[0] = move;

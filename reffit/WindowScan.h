@@ -42,6 +42,11 @@ struct ScanPoint
     const double* shift = nullptr;
     double* work = nullptr; // n values
     int budget = 0;         // evaluations the scan may be worth
+    // Peaks of each reference's gain tried with every point, highest first:
+    // the sampled sums may rank two places of about the same gain the wrong
+    // way round.
+    static constexpr int kMostPeaks = 2;
+    int peaks = 1;
 };
 
 // A reference's best place outside its own basin, and the sum of squares
@@ -60,8 +65,9 @@ struct Relocations
 };
 
 // For each reference, the highest peak of its gain over the window (places
-// within one spacing of its shift are its own basin and left out), tried with
-// all intensities solved for; the lowest two, whether or not they lie below
+// within one spacing of its shift are its own basin and left out), or the
+// lower of the highest few (see ScanPoint::peaks), tried with all
+// intensities solved for; the lowest two, whether or not they lie below
 // the current point (a local solve from there may still end lower).
 Relocations BestRelocations(const ScanPoint& p, IScanPlacer& placer);
 
