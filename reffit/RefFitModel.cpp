@@ -526,7 +526,9 @@ public:
         SaveBest();
         double to = 0.0;
         int j = -1;
-        const std::span<double> r = Scratch();
+        // The trials are placed aside: where none gains, the current point
+        // stays evaluated and the phases after this one need no evaluation
+        // to find it again.
         for (int s = 0; s < m_nShift; ++s) {
             double up = 0.0, down = 0.0;
             const double from = m_bestShifts[s];
@@ -535,23 +537,19 @@ public:
             for (const double t : {2.0 * up, -2.0 * down}) {
                 if (t == 0.0)
                     continue;
-                x[std::size_t(s)] = from + t;
-                if (!Residuals(x, r))
-                    break;
+                if (m_fit.StopRequested())
+                    return false;
                 ++evaluations;
-                const double v = LsqDot(r.data(), r.data(), m_n);
+                const double v = TrialSumOfSquares(s, from + t);
                 if (v < below) {
                     below = v;
-                    to = x[std::size_t(s)];
+                    to = from + t;
                     j = s;
                 }
             }
-            x[std::size_t(s)] = from;
         }
-        if (j < 0) {
-            RestoreBest();
+        if (j < 0)
             return false;
-        }
         x[std::size_t(j)] = to;
         return true;
     }
@@ -793,6 +791,19 @@ public:
         return m_nShift == m_refs && e.nRef >= 2 && e.low >= 0.0 && std::isfinite(first) &&
                std::isfinite(last) && std::isfinite(low) && std::isfinite(high) && std::isfinite(spacing) &&
                spacing > 0.0;
+    }
+    // The sum of squares with shift j at s and the others as placed, every
+    // intensity solved for anew; the placed references stay as they are.
+    double TrialSumOfSquares(int j, double s)
+    {
+        if (m_nShift > 1)
+            return SumOfSquares(j, s);
+        m_penAny[m_refs] = 0.0;
+        for (int k = 0; k < m_refs; ++k)
+            m_penAny[m_refs] =
+                std::max(m_penAny[m_refs], Place(k, s, m_y2 + Offset(k), m_pen2 + Offset(k), m_sumY2[k]));
+        Project(kAll, m_look, m_trial, false);
+        return LsqDot(m_look, m_look, m_n);
     }
     double SumOfSquares(int k, double s) override
     {
@@ -1533,8 +1544,8 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             // single start that ended no lower, the pair seldom did, and it
             // cost the ordinary fits of six overlapping references (where a
             // third of the levels travel this far) a sixth of their speed.
-            if (travelOnly && (!(moves.best[count - 1].sse < kRestartRise * last.sse) ||
-                               (count > 1 && !singleLower)))
+            if (travelOnly &&
+                (!(moves.best[count - 1].sse < kRestartRise * last.sse) || (count > 1 && !singleLower)))
                 continue;
             problem.SaveBest();
             for (int m = 0; m < count; ++m)
