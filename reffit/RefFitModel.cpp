@@ -517,8 +517,10 @@ public:
     // for anew, the far side's may lie lower. Each shift is tried mirrored
     // across its strongest kink within kRippleReach either way, with all
     // intensities solved for; x moves to the lowest place below 'below'
-    // (true), otherwise it is as it was.
-    bool LowerAcrossStrongestKink(std::span<double> x, double below, RippleWork& w, int& evaluations)
+    // (true), otherwise it is as it was. Each trial counts as an evaluation,
+    // and none is made once 'evaluations' reaches 'budget'.
+    bool LowerAcrossStrongestKink(std::span<double> x, double below, RippleWork& w, int budget,
+                                  int& evaluations)
     {
         w.amp.resize(std::size_t(m_refs));
         for (int k = 0; k < m_refs; ++k)
@@ -539,6 +541,8 @@ public:
                     continue;
                 if (m_fit.StopRequested())
                     return false;
+                if (evaluations >= budget)
+                    break; // the places found so far stand
                 ++evaluations;
                 const double v = TrialSumOfSquares(s, from + t);
                 if (v < below) {
@@ -1698,7 +1702,8 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // (see LowerAcrossStrongestKink): the fine solve goes on from there.
     if (accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
         (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
-        if (problem.LowerAcrossStrongestKink(x, last.sse * (1.0 - kAsideGain), m_ripple, total.evaluations)) {
+        if (problem.LowerAcrossStrongestKink(x, last.sse * (1.0 - kAsideGain), m_ripple,
+                                             limits.maxEvaluations - kPhaseReserve, total.evaluations)) {
             if (!keep(last, run(fine, left())))
                 problem.RestoreBest();
         } else if (StopRequested()) {

@@ -4,6 +4,7 @@
 #include "reffit/LeastSquares.h"
 #include "AllocCounter.h"
 #include "NistProblems.h"
+#include "bench/pelomar_problems.h"
 #include "reffit/RefFitModel.h"
 #include "reffit/RippleSearch.h"
 
@@ -553,6 +554,43 @@ TEST(RefFitModelTest, SearchAlongAShiftFindsTheLowestPointAcrossItsKinks)
         EXPECT_LE(found, scanned * (1.0 + 1e-12));
         if (c.lower) {
             EXPECT_LT(found, sse(0.0) * (1.0 - 1e-6));
+        }
+    }
+}
+
+// All phases of a solve (the first fine solve, the scans, exchanges and
+// searches after it) share the limits of one solve: the totals never pass
+// them, with the default limits or with tight ones, on hard generated sets
+// of up to six overlapping references in every mode, and with each set's
+// references given twice (a shift each: more trials per phase than a phase
+// is sure to have left).
+TEST(RefFitModelTest, EverySolveStaysWithinItsLimits)
+{
+    const LsqLimits limits[] = {LsqLimits{}, LsqLimits{25, 40, 20}};
+    for (int i = 0; i < 64; ++i) {
+        pelomar_bench::HardProblem p = pelomar_bench::MakeHardProblem(20261210, i % 48);
+        if (i >= 48) {
+            const std::vector<pelomar_bench::Reference> once = p.refs;
+            p.refs.insert(p.refs.end(), once.begin(), once.end());
+            p.mode = 2 + (i & 1);
+            p.start.assign(std::size_t(ParameterCount(p.mode, int(p.refs.size()))), 0.0);
+        }
+        CRefFitModel fit;
+        ASSERT_EQ(fit.SetupFit(p.data.data(), p.n, int(p.refs.size()), nullptr), 0);
+        for (int k = 0; k < int(p.refs.size()); ++k) {
+            const pelomar_bench::Reference& r = p.refs[std::size_t(k)];
+            fit.SetupReference(r.y.data(), int(r.y.size()), k, r.a, r.b, r.step);
+        }
+        for (const LsqLimits& l : limits) {
+            SCOPED_TRACE(testing::Message() << "problem " << i << " mode " << p.mode << " limits "
+                                            << l.maxIterations << "/" << l.maxEvaluations);
+            std::vector<double> theta = p.start;
+            double sse = 0.0;
+            fit.Solve(theta, sse, p.mode, l);
+            const LsqResult& done = fit.LastResult();
+            EXPECT_LE(done.iterations, l.maxIterations);
+            EXPECT_LE(done.evaluations, l.maxEvaluations);
+            EXPECT_LE(done.jacobians, l.maxJacobians);
         }
     }
 }
