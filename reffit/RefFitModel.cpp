@@ -149,6 +149,13 @@ constexpr int kWanderingIterations = 15;
 // thousand.
 constexpr std::size_t kSwapStarts = 2;
 constexpr int kSwapTrialIterations = 4;
+// The places of the weakest reference tried after a hard first solve:
+// from kWeakSkip to kWeakReach energy units either way of its shift,
+// kWeakSpacing apart (a finer spacing found no more and cost the ordinary
+// fits of six references a tenth of their speed).
+constexpr double kWeakSkip = 0.2;
+constexpr double kWeakReach = 1.6;
+constexpr double kWeakSpacing = 0.2;
 // The scan's sums take one point per this many energy units: a few per main
 // peak still place its candidates' gains in the right order (each candidate
 // found is then tried on every point); from 0.05 energy unit data steps, an
@@ -795,6 +802,45 @@ public:
         return m_nShift == m_refs && e.nRef >= 2 && e.low >= 0.0 && std::isfinite(first) &&
                std::isfinite(last) && std::isfinite(low) && std::isfinite(high) && std::isfinite(spacing) &&
                spacing > 0.0;
+    }
+    // With x the last point evaluated: the reference that contributes least
+    // (intensity times the norm of its placement), and its lowest place, all
+    // intensities solved for, among places 'spacing' energy units apart from
+    // 'skip' to 'reach' either way of its shift. False when there is no such
+    // place or one shift serves all.
+    bool NearPlaceOfWeakest(std::span<const double> x, double skip, double reach, double spacing, int budget,
+                            int& evaluations, int& ref, double& place)
+    {
+        if (m_nShift < 2)
+            return false;
+        const int l = m_nLin, c = m_const;
+        ref = -1;
+        double least = HUGE_VAL;
+        for (int k = 0; k < m_refs; ++k) {
+            const double g = m_gram0[(k + c) * l + k + c];
+            const double v = std::fabs(m_coef[k + c]) * std::sqrt(std::max(g, 0.0));
+            if (v < least) {
+                least = v;
+                ref = k;
+            }
+        }
+        if (ref < 0)
+            return false;
+        const double from = x[std::size_t(ref)], unit = m_typical[ref];
+        double best = HUGE_VAL;
+        for (double d = skip; d <= reach + 1e-9; d += spacing) {
+            for (const double sign : {-1.0, 1.0}) {
+                if (m_fit.StopRequested() || evaluations >= budget)
+                    return best < HUGE_VAL;
+                ++evaluations;
+                const double v = SumOfSquares(ref, from + sign * d * unit);
+                if (v < best) {
+                    best = v;
+                    place = from + sign * d * unit;
+                }
+            }
+        }
+        return best < HUGE_VAL;
     }
     // The sum of squares with shift j at s and the others as placed, every
     // intensity solved for anew; the placed references stay as they are.
@@ -1634,6 +1680,31 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             again = run(fine, left());
         if (!keep(last, again))
             problem.RestoreBest();
+    }
+    // After a hard first solve, the reference that contributes least may sit
+    // a few tenths of an energy unit to one and a half from a lower basin:
+    // nearer than the window scan looks (it passes over each reference's own
+    // basin), farther than the search along a shift reaches. Its lowest place
+    // in that range, every intensity solved for, starts a fine solve that is
+    // given up unless it is below the current point after a few iterations.
+    if ((unused || wandered) && accepted(last.status) && enough(left()) &&
+        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
+        int ref = -1;
+        double place = 0.0;
+        if (problem.NearPlaceOfWeakest(x, kWeakSkip, kWeakReach, kWeakSpacing,
+                                       limits.maxEvaluations - 2 * kPhaseReserve, total.evaluations, ref,
+                                       place) &&
+            enough(left())) {
+            problem.SaveBest();
+            x[std::size_t(ref)] = place;
+            LsqLimits l = left();
+            l.maxIterations = std::min(l.maxIterations, kSwapTrialIterations);
+            LsqResult trial = run(fine, l);
+            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+                trial = run(fine, left());
+            if (!keep(last, trial))
+                problem.RestoreBest();
+        }
     }
     for (const double step : kEscapeSteps) {
         if (!accepted(last.status) || !enough(left()))
