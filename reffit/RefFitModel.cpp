@@ -1184,32 +1184,11 @@ private:
                 y[j] = col < count ? Y(col, moved) : t;
             }
             double sums[8];
-            switch (cnt) {
-            case 1:
-                Dots<1>(yk, y, n, sums);
-                break;
-            case 2:
-                Dots<2>(yk, y, n, sums);
-                break;
-            case 3:
-                Dots<3>(yk, y, n, sums);
-                break;
-            case 4:
-                Dots<4>(yk, y, n, sums);
-                break;
-            case 5:
-                Dots<5>(yk, y, n, sums);
-                break;
-            case 6:
-                Dots<6>(yk, y, n, sums);
-                break;
-            case 7:
-                Dots<7>(yk, y, n, sums);
-                break;
-            default:
-                Dots<8>(yk, y, n, sums);
-                break;
-            }
+            // One pass over the points for each width.
+            using DotsOf = void (*)(const double*, const double* const*, int, double*);
+            static constexpr DotsOf kDots[] = {&Dots<1>, &Dots<2>, &Dots<3>, &Dots<4>,
+                                               &Dots<5>, &Dots<6>, &Dots<7>, &Dots<8>};
+            kDots[cnt - 1](yk, y, n, sums);
             for (int j = 0; j < cnt; ++j) {
                 const int col = b + j;
                 if (col < count)
