@@ -1093,30 +1093,18 @@ private:
             y[k] = Y(k, moved);
             w[k] = coef[c + k];
         }
-        switch (m_refs) {
-        case 0:
+        if (m_refs == 0) {
             for (int i = 0; i < n; ++i)
                 r[i] = t[i] - c0;
             return;
-        case 1:
-            return Residual<1, 0>(t, c0, y, w, r, n);
-        case 2:
-            return Residual<2, 0>(t, c0, y, w, r, n);
-        case 3:
-            return Residual<3, 0>(t, c0, y, w, r, n);
-        case 4:
-            return Residual<4, 0>(t, c0, y, w, r, n);
-        case 5:
-            return Residual<4, 1>(t, c0, y, w, r, n);
-        case 6:
-            return Residual<4, 2>(t, c0, y, w, r, n);
-        case 7:
-            return Residual<4, 3>(t, c0, y, w, r, n);
-        case 8:
-            return Residual<4, 4>(t, c0, y, w, r, n);
-        default:
-            break;
         }
+        // One pass for up to eight references, of one group or two.
+        using ResidualOf = void (*)(const double*, double, const double* const*, const double*, double*, int);
+        static constexpr ResidualOf kResidual[] = {&Residual<1, 0>, &Residual<2, 0>, &Residual<3, 0>,
+                                                   &Residual<4, 0>, &Residual<4, 1>, &Residual<4, 2>,
+                                                   &Residual<4, 3>, &Residual<4, 4>};
+        if (m_refs <= 8)
+            return kResidual[m_refs - 1](t, c0, y, w, r, n);
         Residual<4, 4>(t, c0, y, w, r, n);
         for (int k = 8; k < m_refs; k += 4) {
             const int cnt = std::min(4, m_refs - k);
