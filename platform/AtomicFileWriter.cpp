@@ -3,6 +3,7 @@
 #include "platform/Exceptions.h"
 #include "platform/System.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -18,14 +19,26 @@
 namespace {
 
 // A target that is a symbolic link is saved through to the file it names, so
-// the link survives the rename.
+// the link survives the rename. A link to a file not yet there is followed by
+// hand (realpath refuses it): the save makes that file.
 std::string ResolveTarget(const std::string& path)
 {
     char buf[PATH_MAX];
     struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::realpath(path.c_str(), buf))
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    if (::realpath(path.c_str(), buf))
         return buf;
-    return path;
+    std::string target = path;
+    for (int hop = 0; hop < 40 && ::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++hop) {
+        const ssize_t n = ::readlink(target.c_str(), buf, sizeof buf);
+        if (n <= 0 || size_t(n) >= sizeof buf)
+            break;
+        const std::string to(buf, size_t(n));
+        const size_t slash = target.find_last_of('/');
+        target = to.front() == '/' || slash == std::string::npos ? to : target.substr(0, slash + 1) + to;
+    }
+    return target;
 }
 
 std::atomic<bool> g_allowUnnamed{true};
@@ -104,7 +117,10 @@ CAtomicFileWriter::CAtomicFileWriter(const std::string& targetPath) : m_target(R
 {
     auto [folder, name] = SplitPath(m_target);
     m_folder = folder;
-    m_prefix = "." + name + ".tmp-";
+    // The temporaries' names must fit where the target's does: a long name is
+    // cut short in them, leaving room within NAME_MAX (255) for the dot,
+    // ".tmp-", a process id, a dash and the random part.
+    m_prefix = "." + name.substr(0, std::min<size_t>(name.size(), 200)) + ".tmp-";
     RemoveStaleTemporaries(m_folder, m_prefix);
     const std::string own = m_prefix + std::to_string(::getpid()) + "-";
     int fd = g_allowUnnamed ? ::open(m_folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600) : -1;

@@ -225,6 +225,64 @@ TEST_F(AtomicFileWriterTest, NoFolderNoWriter)
     EXPECT_THROW(CAtomicFileWriter(m_dir / "missing/doc.vlt"), CFileException);
 }
 
+TEST_F(AtomicFileWriterTest, ANameAsLongAsTheFolderAllowsIsSaved)
+{
+    // The temporary's name adds to the target's: it must still fit.
+    const long nameMax = ::pathconf(m_dir.Path().c_str(), _PC_NAME_MAX);
+    ASSERT_GT(nameMax, 4);
+    const std::string target = m_dir / (std::string(size_t(nameMax) - 4, 'n') + ".vlt");
+    for (bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed" : "named");
+        CAtomicFileWriter::AllowUnnamedTemporaries(unnamed);
+        try {
+            CAtomicFileWriter w(target);
+            Put(w, unnamed ? "first" : "second");
+            w.Commit();
+        } catch (const CFileException& e) {
+            ADD_FAILURE() << "cause " << e.m_cause << ", error " << e.m_osError;
+        }
+        EXPECT_EQ(ReadAll(target), B(unnamed ? "first" : "second"));
+    }
+    CAtomicFileWriter::AllowUnnamedTemporaries(true);
+    EXPECT_EQ(FilesInFolder(), 2u);
+}
+
+TEST_F(AtomicFileWriterTest, ALinkToAFileNotYetThereIsSavedThroughToIt)
+{
+    // The link stays a link, and the file it names is made, whether the link
+    // is written relative to its folder or in full, or points at another link.
+    std::filesystem::create_directory(m_dir / "data");
+    struct Case
+    {
+        const char* link;
+        std::string names;
+        const char* made;
+    } cases[] = {
+        {"rel.vlt", "data/a.vlt", "data/a.vlt"},
+        {"abs.vlt", m_dir / "data/b.vlt", "data/b.vlt"},
+        {"data/up.vlt", "../c.vlt", "c.vlt"},
+        {"chain.vlt", "rel2.vlt", "data/d.vlt"},
+    };
+    ASSERT_EQ(::symlink("data/d.vlt", (m_dir / "rel2.vlt").c_str()), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.link);
+        const std::string link = m_dir / c.link;
+        ASSERT_EQ(::symlink(c.names.c_str(), link.c_str()), 0);
+        {
+            CAtomicFileWriter w(link);
+            Put(w, c.link);
+            w.Commit();
+        }
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+        EXPECT_EQ(ReadAll(m_dir / c.made), B(c.link));
+    }
+    // A link into a folder that is not there is not replaced by the save.
+    const std::string nowhere = m_dir / "nowhere.vlt";
+    ASSERT_EQ(::symlink("missing/x.vlt", nowhere.c_str()), 0);
+    EXPECT_THROW(CAtomicFileWriter{nowhere}, CFileException);
+    EXPECT_TRUE(std::filesystem::is_symlink(nowhere));
+}
+
 TEST(System, Directories)
 {
     const std::string program = GetProgramDirectory();
