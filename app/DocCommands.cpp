@@ -139,11 +139,21 @@ bool CVeltraneDocCommands::SaveDocument(const std::string& path, std::string& sa
         if (QFileInfo::exists(QString::fromStdString(target)) &&
             !AskYesNo(FormatMessageId(IDP_FILE_EXISTS, {FileTitle(target)}), MB_ICONWARNING))
             return false;
+        // The fresh header goes into the file; a save that fails puts the
+        // older one back, so the document still stands for the file it was
+        // read from and the next save asks again.
+        const CHeader older = *doc->GetHeader();
         doc->Initialize(CHeader());
+        if (!m_pDoc->OnSaveDocument(target)) {
+            doc->Initialize(older);
+            return false;
+        }
         doc->SetPathName(target);
         if (CWinApp* app = AfxGetApp())
             app->AddToRecentFileList(target);
         m_pTemplate->UpdateFrameTitles(doc);
+        savedPath = target;
+        return true;
     }
     savedPath = target;
     return m_pDoc->OnSaveDocument(target);

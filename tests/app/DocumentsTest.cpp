@@ -456,6 +456,45 @@ TEST_F(AppFixture, SavingAnOlderFormatDocumentConvertsItAfterTheQuestion)
               CVeltraneDoc::DocTemplate::Spectrum);
 }
 
+TEST_F(AppFixture, AFailedConvertingSaveLeavesTheDocumentAsItWas)
+{
+    // The older file's folder went while the document was open: the
+    // converted file cannot be written. The document keeps its name, its
+    // older header (so the next save asks again) and its place in the
+    // recent files goes to no file that is not there.
+    Start();
+    Pump(700);
+    ASSERT_TRUE(QDir().mkpath(settings.Path("gone")));
+    QString own = WriteDataFile("gone/own.vlt", 0x102);
+    CDocument* doc = app->OpenDocumentFile(own.toStdString().c_str());
+    ASSERT_NE(doc, nullptr);
+    auto* vdoc = dynamic_cast<CVeltraneDoc*>(doc);
+    std::vector<uint8_t> header(24, 0);
+    std::memcpy(header.data(), "Norvale", 7);
+    CMemFile mem(header);
+    vdoc->Initialize(CHeader(&mem));
+    const std::string older = settings.Path("gone/old.dat").toStdString();
+    doc->SetPathName(older);
+    doc->SetModifiedFlag(true);
+    ASSERT_TRUE(QDir(settings.Path("gone")).removeRecursively());
+    auto* cmds = dynamic_cast<CVeltraneDocCommands*>(CVeltrane::GetSpectrumTemplate()->GetCommands(doc));
+    ASSERT_NE(cmds, nullptr);
+
+    sink.Clear();
+    sink.Answer(IDYES);
+    EXPECT_FALSE(cmds->DoFileSave());
+    ASSERT_EQ(sink.Texts().size(), 2u);
+    EXPECT_NE(sink.Texts()[1].find("old.vlt"), std::string::npos) << sink.Texts()[1];
+    EXPECT_EQ(doc->GetPathName(), older);
+    EXPECT_TRUE(doc->IsModified());
+    char name[13] = {};
+    vdoc->GetHeader()->GetProgName(name);
+    EXPECT_STREQ(name, "Norvale");
+    for (const std::string& entry : app->GetRecentFileList()->Entries())
+        EXPECT_EQ(entry.find("old.vlt"), std::string::npos) << entry;
+    doc->SetModifiedFlag(false);
+}
+
 TEST_F(AppFixture, SaveAsOffersTheFiltersOfTheDocumentKind)
 {
     Start();
