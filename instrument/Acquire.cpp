@@ -385,12 +385,10 @@ std::string CAcquire::WriteDocument(CVeltraneDoc& doc, const std::string& path)
             ar.Close();
         }
         writer.Commit();
-    } catch (const CFileException& e) {
-        std::string text = FormatMessageId(IDP_FAILED_TO_SAVE_DOC, {path});
-        return text.empty() ? std::string(e.what()) : text;
-    } catch (const std::exception& e) {
-        std::string text = FormatMessageId(IDP_FAILED_TO_SAVE_DOC, {path});
-        return text.empty() ? std::string(e.what()) : text;
+    } catch (...) {
+        // The file lacks what the document holds: closing it must ask.
+        doc.SetModifiedFlag(true);
+        return SaveLoadErrorText(path, std::current_exception(), true, IDP_FAILED_TO_SAVE_DOC);
     }
     return {};
 }
@@ -410,7 +408,9 @@ void CAcquire::SRun::Run()
         CFile file;
         CFileException error(CFileException::none, m_path);
         if (!file.Open(m_path, CFile::modeReadWrite, &error))
-            m_pHost->ShowMessage(FormatMessageId(IDP_FAILED_TO_SAVE_DOC, {m_path}), MB_OK | MB_ICONERROR);
+            m_pHost->ShowMessage(
+                SaveLoadErrorText(m_path, std::make_exception_ptr(error), true, IDP_FAILED_TO_SAVE_DOC),
+                MB_OK | MB_ICONERROR);
     }
     int r = Prepare();
     if (r != 0) {

@@ -148,7 +148,8 @@ private:
 
 public:
     // Writes the whole document to path through the atomic writer; "" or the
-    // message for the failure. What the host's SaveDocument calls on the
+    // message for the failure (naming path and the cause), after which the
+    // document is marked modified. What the host's SaveDocument calls on the
     // thread that may read the document.
     static std::string WriteDocument(CVeltraneDoc& doc, const std::string& path);
 

@@ -128,12 +128,20 @@ bool CDocument::OnSaveDocument(const std::string& path)
 void CDocument::ReportSaveLoadException(const std::string& path, std::exception_ptr e, bool bSaving,
                                         unsigned nIDPDefault)
 {
+    const std::string text = SaveLoadErrorText(path, e, bSaving, nIDPDefault);
+    if (!text.empty())
+        AfxMessageBox(text, MB_OK | MB_ICONERROR);
+}
+
+std::string SaveLoadErrorText(const std::string& path, std::exception_ptr e, bool bSaving,
+                              unsigned nIDPDefault)
+{
     unsigned id = nIDPDefault;
     try {
         if (e)
             std::rethrow_exception(e);
     } catch (const CUserException&) {
-        return; // its message has been shown
+        return {}; // its message has been shown
     } catch (const CArchiveException&) {
         if (!bSaving)
             id = IDP_INVALID_FORMAT;
@@ -144,5 +152,5 @@ void CDocument::ReportSaveLoadException(const std::string& path, std::exception_
     std::string text = FormatMessageId(id, {path});
     if (text.empty())
         text = FormatMessageId(nIDPDefault, {path});
-    AfxMessageBox(text, MB_OK | MB_ICONERROR);
+    return text;
 }

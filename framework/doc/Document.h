@@ -81,3 +81,8 @@ private:
     bool m_bModified = false;
     unsigned m_nSaves = 0;
 };
+
+// The text ReportSaveLoadException shows (empty for a CUserException), for
+// those that write a document outside OnSaveDocument.
+std::string SaveLoadErrorText(const std::string& path, std::exception_ptr e, bool bSaving,
+                              unsigned nIDPDefault);

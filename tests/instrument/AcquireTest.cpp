@@ -383,6 +383,39 @@ TEST_F(AcquireTest, FailedSavesAreReported)
     EXPECT_EQ(Count(rig.DauCommands(), "SPEC"), 4);
 }
 
+// Saves that really fail (the file's folder went during the run): the run
+// ends as usual, every message names the file and why, and the document,
+// whose data are nowhere else, is left modified so that closing it asks.
+TEST_F(AcquireTest, ARunWhoseFileCannotBeWrittenKeepsItsDocumentModified)
+{
+    for (const bool gone : {false, true}) {
+        SCOPED_TRACE(gone ? "folder gone" : "saved");
+        SAcqRig rig;
+        SXpsCase c(CAcquireXPS::DepthProfile, CAcquireXPS::None, 1);
+        c.m_sheet.stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 3, 0}, {}};
+        c.AddRegion(280, 5, 1);
+        const std::filesystem::path folder = std::filesystem::path(m_dir) / (gone ? "gone" : "kept");
+        std::filesystem::create_directory(folder);
+        c.Build(folder);
+        ASSERT_FALSE(c.m_doc.IsModified());
+        if (gone)
+            std::filesystem::remove_all(folder);
+        ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+        ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
+        EXPECT_EQ(rig.m_host.Result(), 0);
+        EXPECT_EQ(Count(rig.DauCommands(), "SPEC"), 3);
+        EXPECT_EQ(c.m_doc.IsModified(), gone);
+        if (!gone) {
+            EXPECT_TRUE(rig.m_host.m_shown.empty()) << Join(rig.m_host.m_shown);
+            continue;
+        }
+        // Said at the start, once for the incremental saves, and at the end.
+        const std::string expected = c.m_path + " contains an incorrect path.";
+        EXPECT_EQ(rig.m_host.m_shown, (std::vector<std::string>{c.m_path + " was not found.", expected}));
+        EXPECT_EQ(rig.m_host.m_reported, std::vector<std::string>{expected});
+    }
+}
+
 // Faults during a run: each ends the run with its message, leaves the data
 // acquired so far in the file and the stage unit out of its mode, and nothing
 // hangs (every wait is bounded here).
