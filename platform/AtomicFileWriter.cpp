@@ -89,6 +89,9 @@ CFileException::Cause CauseOf(int err)
     switch (err) {
     case ENOENT:
     case ENOTDIR:
+    case EISDIR: // the target is a folder
+    case ENAMETOOLONG:
+    case ELOOP:
         return CFileException::badPath;
     case EACCES:
     case EPERM:
@@ -127,12 +130,19 @@ CAtomicFileWriter::CAtomicFileWriter(const std::string& targetPath) : m_target(R
     if (fd >= 0) {
         m_file.Attach(fd, m_target);
     } else {
-        m_temp = CreateUniqueTempFile(m_folder, own);
-        CFileException error(CFileException::none, m_temp);
-        if (!m_file.Open(m_temp, CFile::modeReadWrite | CFile::modeNoTruncate, &error)) {
-            ::unlink(m_temp.c_str());
-            throw error;
+        try {
+            m_temp = CreateUniqueTempFile(m_folder, own);
+        } catch (const CFileException& e) {
+            throw CFileException(e.m_cause, m_target, e.m_osError);
         }
+        const int tfd = ::open(m_temp.c_str(), O_RDWR | O_CLOEXEC);
+        if (tfd < 0) {
+            const int err = errno;
+            ::unlink(m_temp.c_str());
+            throw CFileException(CauseOf(err), m_target, err);
+        }
+        // Errors are the user's target's, whatever the temporary is called.
+        m_file.Attach(tfd, m_target);
     }
     // The saved file gets the permissions of the one it replaces.
     struct stat st;

@@ -7,6 +7,7 @@
 // complete, so a process killed during a save leaves nothing behind. Elsewhere
 // its name carries the writer's process id, and the next save of the same
 // target removes the temporaries of writers that no longer run.
+// Every error, the writer's and its File()'s, names the target.
 //
 //   CAtomicFileWriter writer(path);       // throws CFileException
 //   CArchive ar(&writer.File(), CArchive::store);

@@ -1,15 +1,19 @@
 #include "framework/doc/Document.h"
 
 #include "platform/Archive.h"
+#include "platform/AtomicFileWriter.h"
 #include "platform/Exceptions.h"
 #include "platform/MessageSink.h"
 #include "platform/Strings.h"
 
 #include "TempDir.h"
+#include "tests/common/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -188,4 +192,51 @@ TEST(Document, AFailedSaveLeavesTheOldFileAndSaysSo)
     sink.m_texts.clear();
     EXPECT_FALSE(doc.OnSaveDocument(dir / "no/such/folder.vlt"));
     EXPECT_EQ(sink.m_texts, std::vector<std::string>{FormatMessageId(61701, {dir / "no/such/folder.vlt"})});
+}
+
+TEST(Document, ASaveThatTheFileSystemRefusesNamesTheFileAndWhy)
+{
+    CTempDir dir;
+    WriteAll(dir / "a.vlt", "old bytes");
+    std::filesystem::create_directory(dir / "folder.vlt");
+    const long nameMax = ::pathconf(dir.Path().c_str(), _PC_NAME_MAX);
+    ASSERT_GT(nameMax, 0);
+    const std::string tooLong = dir / std::string(size_t(nameMax) + 1, 'n');
+    struct
+    {
+        const char* name;
+        std::string path;
+        rlim_t limit; // 0: none
+        unsigned message;
+    } cases[] = {
+        {"a folder", dir / "folder.vlt", 0, 61701},
+        {"a name too long", tooLong, 0, 61701},
+        {"the disk full", dir / "a.vlt", 4096, 61703},
+    };
+    for (bool unnamed : {true, false}) {
+        CAtomicFileWriter::AllowUnnamedTemporaries(unnamed);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (unnamed ? ", unnamed temporary" : ", named temporary"));
+            CRecordingSink sink;
+            CTextDoc doc;
+            doc.m_text = std::string(1 << 16, 'x');
+            doc.SetModifiedFlag();
+            {
+                std::optional<CFileSizeLimit> limit;
+                if (c.limit) {
+                    limit.emplace(c.limit);
+                    ASSERT_TRUE(limit->IsSet());
+                }
+                EXPECT_FALSE(doc.OnSaveDocument(c.path));
+            }
+            EXPECT_TRUE(doc.IsModified());
+            EXPECT_EQ(sink.m_texts, std::vector<std::string>{FormatMessageId(c.message, {c.path})});
+            EXPECT_EQ(ReadAll(dir / "a.vlt"), B("old bytes"));
+            size_t files = 0;
+            for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
+                ++files;
+            EXPECT_EQ(files, 2u) << "no temporary left";
+        }
+    }
+    CAtomicFileWriter::AllowUnnamedTemporaries(true);
 }

@@ -4,6 +4,7 @@
 #include "platform/System.h"
 
 #include "TempDir.h"
+#include "tests/common/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -245,6 +246,29 @@ TEST_F(AtomicFileWriterTest, ANameAsLongAsTheFolderAllowsIsSaved)
     }
     CAtomicFileWriter::AllowUnnamedTemporaries(true);
     EXPECT_EQ(FilesInFolder(), 2u);
+}
+
+TEST_F(AtomicFileWriterTest, AFullDiskIsReportedUnderTheTargetsName)
+{
+    // The user knows the file by the name they chose, not the temporary's.
+    for (bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed" : "named");
+        CAtomicFileWriter::AllowUnnamedTemporaries(unnamed);
+        try {
+            CAtomicFileWriter w(m_target);
+            CFileSizeLimit limit(1024);
+            ASSERT_TRUE(limit.IsSet());
+            Put(w, std::string(4096, 'x'));
+            w.Commit();
+            ADD_FAILURE() << "no error";
+        } catch (const CFileException& e) {
+            EXPECT_EQ(e.m_cause, CFileException::diskFull);
+            EXPECT_EQ(e.m_path, m_target);
+        }
+        EXPECT_EQ(ReadAll(m_target), B("old content"));
+        EXPECT_EQ(FilesInFolder(), 1u);
+    }
+    CAtomicFileWriter::AllowUnnamedTemporaries(true);
 }
 
 TEST_F(AtomicFileWriterTest, ALinkToAFileNotYetThereIsSavedThroughToIt)
