@@ -118,6 +118,12 @@ void CAtomicFileWriter::AllowUnnamedTemporaries(bool allow)
 
 CAtomicFileWriter::CAtomicFileWriter(const std::string& targetPath) : m_target(ResolveTarget(targetPath))
 {
+    // A file its owner made read-only is refused, as an open for writing
+    // would refuse it; the rename alone would replace it.
+    if (::access(m_target.c_str(), F_OK) == 0 && ::access(m_target.c_str(), W_OK) < 0) {
+        const int err = errno;
+        throw CFileException(CauseOf(err), m_target, err);
+    }
     auto [folder, name] = SplitPath(m_target);
     m_folder = folder;
     // The temporaries' names must fit where the target's does: a long name is

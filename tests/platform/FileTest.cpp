@@ -271,6 +271,37 @@ TEST_F(AtomicFileWriterTest, AFullDiskIsReportedUnderTheTargetsName)
     CAtomicFileWriter::AllowUnnamedTemporaries(true);
 }
 
+TEST_F(AtomicFileWriterTest, AReadOnlyFileIsRefusedAndKept)
+{
+    // Root may write anything: the check runs as an ordinary user, in a
+    // child that gives root up.
+    ::chmod(m_target.c_str(), 0444);
+    ::chmod(m_dir.Path().c_str(), 0777);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) < 0 || ::setuid(65534) < 0))
+            ::_exit(2);
+        int code = 1;
+        try {
+            CAtomicFileWriter w(m_target);
+            Put(w, "replaced");
+            w.Commit();
+        } catch (const CFileException& e) {
+            code = e.m_cause == CFileException::accessDenied && e.m_path == m_target ? 0 : 3;
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 2)
+        GTEST_SKIP() << "no ordinary user to run as";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: replaced, 3: another error";
+    EXPECT_EQ(ReadAll(m_target), B("old content"));
+    EXPECT_EQ(FilesInFolder(), 1u);
+}
+
 TEST_F(AtomicFileWriterTest, ALinkToAFileNotYetThereIsSavedThroughToIt)
 {
     // The link stays a link, and the file it names is made, whether the link
