@@ -18,19 +18,34 @@
 
 namespace {
 
+// Whether a link may be followed: in a sticky folder that anyone may write
+// (the temporary folder, where the acquisition's untitled file lives) only a
+// link of this user or of the folder's owner is, as the kernel rules for
+// opens, so that nobody can plant a link there to have another user's file
+// replaced.
+bool MayFollow(const std::string& link, const struct stat& st)
+{
+    const size_t slash = link.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : link.substr(0, slash);
+    struct stat fst;
+    if (::stat(folder.c_str(), &fst) != 0)
+        return false;
+    const bool shared = (fst.st_mode & S_ISVTX) && (fst.st_mode & S_IWOTH);
+    return !shared || st.st_uid == ::geteuid() || st.st_uid == fst.st_uid;
+}
+
 // A target that is a symbolic link is saved through to the file it names, so
-// the link survives the rename. A link to a file not yet there is followed by
-// hand (realpath refuses it): the save makes that file.
+// the link survives the rename; a link to a file not yet there makes that
+// file. A link that may not be followed is replaced, where the folder lets
+// this user do so.
 std::string ResolveTarget(const std::string& path)
 {
     char buf[PATH_MAX];
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return path;
-    if (::realpath(path.c_str(), buf))
-        return buf;
     std::string target = path;
     for (int hop = 0; hop < 40 && ::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++hop) {
+        if (!MayFollow(target, st))
+            break;
         const ssize_t n = ::readlink(target.c_str(), buf, sizeof buf);
         if (n <= 0 || size_t(n) >= sizeof buf)
             break;

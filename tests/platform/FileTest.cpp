@@ -221,6 +221,36 @@ TEST_F(AtomicFileWriterTest, ASaveKilledHalfWayLeavesNoTemporaryForLong)
     CAtomicFileWriter::AllowUnnamedTemporaries(true);
 }
 
+TEST_F(AtomicFileWriterTest, AnotherUsersLinkInASharedFolderIsNotFollowed)
+{
+    // Another user's link planted in a sticky folder open to all (where the
+    // untitled acquisition file goes) must not redirect the save.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a link of another user needs root to make";
+    const std::string shared = m_dir / "shared";
+    std::filesystem::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const std::string planted = shared + "/Veltrane.vlt";
+    ASSERT_EQ(::symlink(m_target.c_str(), planted.c_str()), 0);
+    ASSERT_EQ(::lchown(planted.c_str(), 65534, 65534), 0);
+    {
+        CAtomicFileWriter w(planted);
+        Put(w, "acquired");
+        w.Commit();
+    }
+    EXPECT_EQ(ReadAll(m_target), B("old content"));
+    EXPECT_EQ(ReadAll(planted), B("acquired")) << "root may replace the link itself";
+    // The user's own link there is followed as anywhere else.
+    const std::string own = shared + "/own.vlt";
+    ASSERT_EQ(::symlink(m_target.c_str(), own.c_str()), 0);
+    {
+        CAtomicFileWriter w(own);
+        Put(w, "mine");
+        w.Commit();
+    }
+    EXPECT_EQ(ReadAll(m_target), B("mine"));
+}
+
 TEST_F(AtomicFileWriterTest, NoFolderNoWriter)
 {
     EXPECT_THROW(CAtomicFileWriter(m_dir / "missing/doc.vlt"), CFileException);
