@@ -147,7 +147,7 @@ intptr_t CAcquireAESSheet::OnAppMessage(unsigned message, uintptr_t wParam, intp
 
 void CAcquireAESSheet::SaveFile(const std::string& path)
 {
-    WriteReported([&] { AesSettingsFile::Write(*m_pSetup, path); });
+    WriteReported(path, [&] { AesSettingsFile::Write(*m_pSetup, path); });
 }
 
 void CAcquireAESSheet::OpenFile(const std::string& path)

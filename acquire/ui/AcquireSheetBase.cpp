@@ -7,6 +7,7 @@
 #include "data/VeltraneDoc.h"
 #include "framework/ui/DocTemplate.h"
 #include "framework/ui/Guard.h"
+#include "framework/ui/Resources.h"
 #include "platform/Exceptions.h"
 #include "platform/MessageSink.h"
 #include "platform/Strings.h"
@@ -276,13 +277,15 @@ void CAcquire_Sheet::OnOpen()
         OpenFile(path);
 }
 
-void CAcquire_Sheet::WriteReported(const std::function<void()>& write)
+void CAcquire_Sheet::WriteReported(const std::string& path, const std::function<void()>& write)
 {
     try {
         write();
     } catch (const CFileException& e) {
-        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
-    } catch (const CArchiveException& e) {
-        AfxMessageBox(e.what(), MB_OK | MB_ICONWARNING);
+        AfxMessageBox(FileExceptionMessage(CFileException(e.m_cause, path, e.m_osError), true),
+                      MB_OK | MB_ICONWARNING);
+    } catch (const CArchiveException&) {
+        AfxMessageBox(FileExceptionMessage(CFileException(CFileException::genericException, path), true),
+                      MB_OK | MB_ICONWARNING);
     }
 }

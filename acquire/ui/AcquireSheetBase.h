@@ -103,8 +103,9 @@ protected:
     virtual void OnSave();
     virtual void OpenFile(const std::string&) {}
     virtual void SaveFile(const std::string&) {}
-    // Runs write; a file that cannot be written is reported, not thrown.
-    static void WriteReported(const std::function<void()>& write);
+    // Runs write, which writes path; a file that cannot be written is
+    // reported by its name and cause, not thrown.
+    static void WriteReported(const std::string& path, const std::function<void()>& write);
 
     // Start's first steps: refused with a message while any run goes on; the
     // active page's values taken; then check, whose CAcqException is shown.

@@ -149,7 +149,7 @@ intptr_t CAcquireXPSSheet::OnAppMessage(unsigned message, uintptr_t wParam, intp
 
 void CAcquireXPSSheet::SaveFile(const std::string& path)
 {
-    WriteReported([&] { XpsSettingsFile::Write(*m_pSetup, path); });
+    WriteReported(path, [&] { XpsSettingsFile::Write(*m_pSetup, path); });
 }
 
 void CAcquireXPSSheet::OpenFile(const std::string& path)

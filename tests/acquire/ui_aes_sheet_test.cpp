@@ -7,11 +7,13 @@
 #include "acquire/core/XpsSetup.h"
 #include "acquire/ui/AcqHost.h"
 #include "instrument/Acquire.h"
+#include "tests/common/FileSizeLimit.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <optional>
 
 namespace {
 using Row = CAcquireProfile::CLevelInfo;
@@ -189,6 +191,41 @@ TEST_F(AesSheet, OpenOfAWrongKindOfFileSaysWhyAndChangesNothing)
         EXPECT_EQ(S().m_Prf.m_Levels.size(), 6u);
     }
     EXPECT_TRUE(frame->MDIGetActive() == nullptr) << "the documents opened for the load are closed";
+}
+
+TEST_F(AesSheet, ASettingsFileThatCannotBeWrittenSaysWhichAndWhyAndKeepsTheOldOne)
+{
+    const std::string kept = settings.Path("kept.saq").toStdString();
+    sheet->SaveFile(kept);
+    QFile f(QString::fromStdString(kept));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+    S().m_Exp.m_csComment = "changed";
+    struct
+    {
+        std::string path;
+        rlim_t limit; // 0: none
+        std::string said;
+    } cases[] = {
+        {settings.Path("gone/x.saq").toStdString(), 0, "x.saq contains an incorrect path."},
+        {kept, 64, "There is not enough space on the disk to save kept.saq."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        sink.Clear();
+        {
+            std::optional<CFileSizeLimit> limit;
+            if (c.limit) {
+                limit.emplace(c.limit);
+                ASSERT_TRUE(limit->IsSet());
+            }
+            sheet->SaveFile(c.path);
+        }
+        EXPECT_EQ(sink.Texts(), std::vector<std::string>{c.said});
+    }
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
 }
 
 TEST_F(AesSheet, AnAesDocumentGivesItsTypeAndCommentAndKeepsTheFileName)
