@@ -1040,7 +1040,7 @@ bool CChemPrf_Profiling::SaveTo(const std::string& path)
     try {
         WriteChemPrfExport(path, *m_pParams, steps);
     } catch (const CFileException& e) {
-        AfxMessageBox(FileExceptionMessage(e, false));
+        AfxMessageBox(FileExceptionMessage(e, true));
         return false;
     }
     return true;

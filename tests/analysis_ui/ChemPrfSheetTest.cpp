@@ -34,6 +34,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -349,6 +352,27 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
         const QByteArray text = f.readAll();
         EXPECT_EQ(text.count("\r\n"), 51);
         EXPECT_TRUE(text.startsWith(" Level       Intensity 0       Intensity 1        Shift (eV)\r\n"));
+        {
+            // An export that fails is said as a failed write of the chosen
+            // file, whatever the cause; here no file descriptor is left.
+            const std::string failed = m_path + ".2.txt";
+            rlimit old{};
+            ::getrlimit(RLIMIT_NOFILE, &old);
+            const int lowest = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+            ASSERT_GE(lowest, 0);
+            ::close(lowest);
+            rlimit none = old;
+            none.rlim_cur = rlim_t(lowest);
+            sink.Clear();
+            ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &none), 0);
+            const bool saved = dlg.SaveTo(failed);
+            ::setrlimit(RLIMIT_NOFILE, &old);
+            EXPECT_FALSE(saved);
+            const std::string name = failed.substr(failed.find_last_of('/') + 1);
+            EXPECT_EQ(sink.Texts(),
+                      std::vector<std::string>{"An unexpected error occurred while writing " + name + "."});
+            EXPECT_FALSE(QFile::exists(QString::fromStdString(failed)));
+        }
         sheet->m_pProfiling = nullptr;
     }
     sheet->UpdateButtons(); // as the Profile button does when its dialog ends
