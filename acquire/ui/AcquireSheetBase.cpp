@@ -246,7 +246,10 @@ void CAcquire_Sheet::RetitleTempDocument()
 {
     CVeltraneDoc* doc = AcqHost().engineDocument ? AcqHost().engineDocument() : nullptr;
     if (doc && !m_csTempFile.empty() && doc->GetPathName() == m_csTempFile) {
-        doc->SetPathName(LoadString(61443) + std::to_string(s_untitled++));
+        // A title with no file behind it, so that Save asks for a name; the
+        // temporary file is the next run's.
+        doc->SetPathName(std::string());
+        doc->SetTitle(LoadString(61443) + std::to_string(s_untitled++));
         doc->SetModifiedFlag(true);
     }
 }

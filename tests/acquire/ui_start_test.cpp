@@ -9,6 +9,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <filesystem>
 
 class XpsStart : public XpsSheet
 {
@@ -82,15 +83,42 @@ TEST_F(XpsStart, AnEmptyNameRunsInATemporaryFileThatBecomesUntitled)
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0]->GetPathName(), sheet->TempFile());
     End();
-    const std::string first = started[0]->GetPathName();
+    const std::string first = started[0]->GetTitle();
     EXPECT_EQ(first.rfind(LoadString(61443), 0), 0u) << first;
+    EXPECT_EQ(started[0]->GetPathName(), "") << "no file of that name";
     StartWith("");
     End();
     ASSERT_EQ(started.size(), 2u);
-    const std::string second = started[1]->GetPathName();
+    const std::string second = started[1]->GetTitle();
     EXPECT_NE(first, second);
     EXPECT_EQ(std::stoi(second.substr(LoadString(61443).size())),
               std::stoi(first.substr(LoadString(61443).size())) + 1);
+}
+
+TEST_F(XpsStart, SavingAnUntitledRunAsksForItsName)
+{
+    // Untitled is a title, not a file: Save goes through Save As, and
+    // nothing is written under the title in the current folder.
+    const std::string cwd = std::filesystem::current_path();
+    std::filesystem::current_path(settings.Path("").toStdString());
+    StartWith("");
+    ASSERT_EQ(started.size(), 1u);
+    End();
+    CVeltraneDoc* doc = started[0];
+    ASSERT_TRUE(doc->IsModified());
+    const std::string title = doc->GetTitle();
+    EXPECT_EQ(title.rfind(LoadString(61443), 0), 0u) << title;
+    CDocCommands* cmds = CVeltrane::GetSpectrumTemplate()->GetCommands(doc);
+    ASSERT_NE(cmds, nullptr);
+    const size_t asked = dialogs.m_requests.size();
+    dialogs.Answer(settings.Path("named.vlt"), 0);
+    EXPECT_TRUE(cmds->DoFileSave());
+    EXPECT_EQ(dialogs.m_requests.size(), asked + 1);
+    EXPECT_EQ(doc->GetPathName(), settings.Path("named.vlt").toStdString());
+    EXPECT_TRUE(QFile::exists(settings.Path("named.vlt")));
+    EXPECT_FALSE(QFile::exists(settings.Path(QString::fromStdString(title))));
+    EXPECT_FALSE(doc->IsModified());
+    std::filesystem::current_path(cwd);
 }
 
 TEST_F(XpsStart, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo)
