@@ -139,6 +139,11 @@ CAtomicFileWriter::CAtomicFileWriter(const std::string& targetPath) : m_target(R
         const int err = errno;
         throw CFileException(CauseOf(err), m_target, err);
     }
+    // A device, pipe or socket is no file to save in, and must not be
+    // replaced by one (a folder is refused by the rename).
+    struct stat target;
+    if (::stat(m_target.c_str(), &target) == 0 && !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode))
+        throw CFileException(CFileException::accessDenied, m_target, EINVAL);
     auto [folder, name] = SplitPath(m_target);
     m_folder = folder;
     // The temporaries' names must fit where the target's does: a long name is

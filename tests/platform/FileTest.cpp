@@ -251,6 +251,27 @@ TEST_F(AtomicFileWriterTest, AnotherUsersLinkInASharedFolderIsNotFollowed)
     EXPECT_EQ(ReadAll(m_target), B("mine"));
 }
 
+TEST_F(AtomicFileWriterTest, APipeIsNeitherWrittenNorReplaced)
+{
+    const std::string pipe = m_dir / "pipe.vlt";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    try {
+        CAtomicFileWriter w(pipe);
+        Put(w, "data");
+        w.Commit();
+        ADD_FAILURE() << "saved";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::accessDenied);
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    // Nor through a link to it.
+    const std::string link = m_dir / "link.vlt";
+    ASSERT_EQ(::symlink("pipe.vlt", link.c_str()), 0);
+    EXPECT_THROW(CAtomicFileWriter{link}, CFileException);
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    EXPECT_EQ(FilesInFolder(), 3u);
+}
+
 TEST_F(AtomicFileWriterTest, NoFolderNoWriter)
 {
     EXPECT_THROW(CAtomicFileWriter(m_dir / "missing/doc.vlt"), CFileException);
