@@ -15,6 +15,7 @@
 #include "data/StagePosn.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/CrossThread.h"
+#include "framework/ui/FileDialog.h"
 #include "framework/ui/MDIChildWnd.h"
 #include "framework/ui/Resources.h"
 #include "platform/Exceptions.h"
@@ -1048,14 +1049,24 @@ bool CChemPrf_Profiling::SaveTo(const std::string& path)
 
 void CChemPrf_Profiling::OnSaveAs()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QString(), QString(),
-                                                      QStringLiteral("Text Files (*.txt);;All Files (*)"));
-    if (path.isEmpty())
+    // The dialog adds the extension, so that the replace question is asked
+    // about the file that will be written.
+    SFileDialogRequest req;
+    req.bOpen = false;
+    req.defaultSuffix = QStringLiteral("txt");
+    req.filters = {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")};
+    req.bFileMustExist = false;
+    req.bOverwritePrompt = true;
+    SFileDialogResult res;
+    constexpr unsigned kFileDialogError = 2064; // as the quantification sheet's Save As
+    int error = 0;
+    if (!GetFileDialogProvider().Run(this, req, res, &error)) {
+        if (error)
+            AfxMessageBox(kFileDialogError, MB_OK);
         return;
-    QString p = path;
-    if (!p.contains('.'))
-        p += QStringLiteral(".txt");
-    SaveTo(p.toStdString());
+    }
+    if (!res.paths.isEmpty())
+        SaveTo(PathFromQString(res.paths.front()));
 }
 
 // ----------------------------------------------------------- registration

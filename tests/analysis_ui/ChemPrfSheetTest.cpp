@@ -373,6 +373,25 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
                       std::vector<std::string>{"An unexpected error occurred while writing " + name + "."});
             EXPECT_FALSE(QFile::exists(QString::fromStdString(failed)));
         }
+        {
+            // Save As asks through the program's dialog, which adds the
+            // extension before it asks whether to replace a file: a typed
+            // name must not replace its .txt unasked. A dialog of its own
+            // is closed so that the test ends.
+            QTimer::singleShot(3000, [] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* d = qobject_cast<QDialog*>(w); d && d->inherits("QFileDialog"))
+                        d->reject();
+            });
+            const size_t asked = dialogs.m_requests.size();
+            const QString chosen = QString::fromStdString(m_path) + ".3.txt";
+            dialogs.Answer(chosen);
+            dlg.findChild<QPushButton*>("IDC_CHMPRFPRF_SAVEAS")->click();
+            ASSERT_EQ(dialogs.m_requests.size(), asked + 1);
+            EXPECT_EQ(dialogs.m_requests.back().defaultSuffix, QStringLiteral("txt"));
+            EXPECT_TRUE(dialogs.m_requests.back().bOverwritePrompt);
+            EXPECT_TRUE(QFile::exists(chosen));
+        }
         sheet->m_pProfiling = nullptr;
     }
     sheet->UpdateButtons(); // as the Profile button does when its dialog ends
