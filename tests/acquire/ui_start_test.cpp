@@ -99,7 +99,11 @@ TEST_F(XpsStart, SavingAnUntitledRunAsksForItsName)
 {
     // Untitled is a title, not a file: Save goes through Save As, and
     // nothing is written under the title in the current folder.
-    const std::string cwd = std::filesystem::current_path();
+    struct SBack
+    {
+        std::filesystem::path cwd = std::filesystem::current_path();
+        ~SBack() { std::filesystem::current_path(cwd); }
+    } back;
     std::filesystem::current_path(settings.Path("").toStdString());
     StartWith("");
     ASSERT_EQ(started.size(), 1u);
@@ -118,7 +122,6 @@ TEST_F(XpsStart, SavingAnUntitledRunAsksForItsName)
     EXPECT_TRUE(QFile::exists(settings.Path("named.vlt")));
     EXPECT_FALSE(QFile::exists(settings.Path(QString::fromStdString(title))));
     EXPECT_FALSE(doc->IsModified());
-    std::filesystem::current_path(cwd);
 }
 
 TEST_F(XpsStart, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo)
