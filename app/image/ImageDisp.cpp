@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFileWriter.h"
 #include "platform/Clock.h"
+#include "platform/Cp1252.h"
 #include "platform/Exceptions.h"
 
 #include <QApplication>
@@ -261,7 +262,7 @@ int CImageDisp::Draw(QPainter* pDC, const CRect* pRect, bool bPreview)
         pDC->setPen(Qt::black);
         pDC->setBackgroundMode(Qt::TransparentMode);
         pDC->drawText(ToQRect(m_rCaption), Qt::AlignCenter | Qt::TextSingleLine,
-                      QString::fromStdString(m_csCaption));
+                      QString::fromStdString(Cp1252ToUtf8(m_csCaption)));
         pDC->restore();
     }
     if (!m_image.isNull() && clip.IntersectRect(*pRect, m_rImage)) {

@@ -114,6 +114,18 @@ std::string FormatTickLabel(double v, int nTrunc)
     return s;
 }
 
+namespace {
+// The next step above step in the sequence 1, 2, 5, 10, 20, 50, ...
+double NextNiceStep(double step)
+{
+    const double p = std::pow(10.0, std::floor(std::log10(step)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (m * p > step * (1 + 1e-9))
+            return m * p;
+    return 20.0 * p;
+}
+} // namespace
+
 SHorzTicks CalcHorzTicks(int left, int right, double dU, double U0, double UMin, double UMax,
                          const SAxisMetrics& m)
 {
@@ -130,18 +142,28 @@ SHorzTicks CalcHorzTicks(int left, int right, double dU, double U0, double UMin,
     int i = TickStepIndex(TickLUT()[d.n]);
     t.dTickSpacing = t.dTickStep / dU;
     B = std::ceil(B / t.dTickStep) * t.dTickStep;
-    for (;;) {
+    auto fits = [&] {
         const SLabelSize a = TrialLabel(B);
         const SLabelSize b = TrialLabel(B - std::fabs(t.dTickStep));
         t.nTrunc = std::max({0, a.nFrac, b.nFrac});
         t.cxWidth = std::max({0, a.nChars, b.nChars});
-        if (double(t.cxWidth) * m.cxDigit + m.cxMinus + 2 * m.cxSpace < t.dTickSpacing)
-            break;
-        if (++i >= 7)
-            break;
-        t.dTickStep = sign * d.p * kTickSteps[i];
+        return double(t.cxWidth) * m.cxDigit + m.cxMinus + 2 * m.cxSpace < t.dTickSpacing;
+    };
+    bool bFits = fits();
+    while (!bFits && i + 1 < 7) {
+        t.dTickStep = sign * d.p * kTickSteps[size_t(++i)];
         t.dTickSpacing = t.dTickStep / dU;
+        bFits = fits();
     }
+    // A range just short of a decade starts at the table's last step and
+    // cannot widen within it: in a narrow pane its labels ran into each other.
+    // The step keeps growing through 1, 2, 5 times powers of ten instead.
+    if (!bFits && std::isfinite(t.dTickSpacing) && t.dTickSpacing > 0)
+        for (int guard = 0; !bFits && guard < 64; ++guard) {
+            t.dTickStep = sign * NextNiceStep(std::fabs(t.dTickStep));
+            t.dTickSpacing = t.dTickStep / dU;
+            bFits = fits();
+        }
     if (t.dTickSpacing == 0 || !std::isfinite(t.dTickSpacing))
         t.dTickSpacing = 1;
     t.iTickIndex = std::min(i, 6);
@@ -150,18 +172,6 @@ SHorzTicks CalcHorzTicks(int left, int right, double dU, double U0, double UMin,
     t.TickPos = (t.TickVal - U0) / dU;
     return t;
 }
-
-namespace {
-// The next step above step in the sequence 1, 2, 5, 10, 20, 50, ...
-double NextNiceStep(double step)
-{
-    const double p = std::pow(10.0, std::floor(std::log10(step)));
-    for (double m : {1.0, 2.0, 5.0, 10.0})
-        if (m * p > step * (1 + 1e-9))
-            return m * p;
-    return 20.0 * p;
-}
-} // namespace
 
 SVertTicks CalcVertTicks(int top, int bottom, double dU, double U0, double UMax, double dMaxTickStep,
                          const SAxisMetrics& m)

@@ -156,6 +156,34 @@ TEST_F(ImageDispTest, AnImageWithoutPointsShowsItsCaptionOnly)
     EXPECT_TRUE(ink);
 }
 
+TEST_F(ImageDispTest, CaptionShowsTheDocumentsSingleByteText)
+{
+    // Region names are code page 1252 bytes. Read as UTF-8, every such byte
+    // became the same replacement mark, so "\xB5" and "\xE9" drew alike; the
+    // spectrum panes of the same document showed them as they are.
+    auto render = [&](const char* caption, CRect* captionRect) {
+        CImageDisp d;
+        d.SetImage(static_cast<int*>(nullptr), 0, 50, 0, 0);
+        d.SetCaption(caption);
+        d.Show(true, CRect(0, 0, 200, 200), &m_device, 0, 0);
+        QImage out(200, 200, QImage::Format_RGB32);
+        out.fill(Qt::white);
+        QPainter p(&out);
+        const CRect all(0, 0, 200, 200);
+        d.Draw(&p, &all, false);
+        *captionRect = d.GetCaptionRect();
+        return out;
+    };
+    CRect c;
+    const QImage micro = render("Cu \xB5", &c);
+    const QImage acute = render("Cu \xE9", &c);
+    const QImage twoBytes = render("Cu \xC3\xA9", &c);
+    const QRect caption(c.left, c.top, c.Width(), c.Height());
+    EXPECT_NE(micro.copy(caption), acute.copy(caption));
+    // UTF-8 bytes in a record are two cp1252 characters, not one.
+    EXPECT_NE(acute.copy(caption), twoBytes.copy(caption));
+}
+
 TEST_F(ImageDispTest, ZoomStepsThatCannotHappenRepaintNothing)
 {
     auto* data = new int[16];

@@ -99,6 +99,28 @@ TEST(PlotMath, HorizontalTicksReversedStayNegativeWhenWidened)
     EXPECT_DOUBLE_EQ(t.dTickSpacing, 160);
 }
 
+TEST(PlotMath, HorizontalLabelsNeverOverlapInNarrowPanes)
+{
+    // Ranges just short of a decade start at the table's last step, 20: a
+    // two-point spectrum 90 to 89.9 eV in a tiled window drew "90.0089.98...".
+    const SAxisMetrics m{};
+    const struct
+    {
+        int width;
+        double from, to;
+    } cases[] = {{163, 90, 89.9}, {163, 89.9, 90}, {120, 1000, 1.0}, {60, 0, 999}, {400, 1486.6, 1386.7}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << ": " << c.from << " to " << c.to);
+        const double dU = (c.to - c.from) / (c.width - 1);
+        const SHorzTicks t = CalcHorzTicks(0, c.width, dU, c.from, c.from, c.to, m);
+        EXPECT_EQ(t.dTickStep < 0, dU < 0);
+        EXPECT_GT(t.dTickSpacing, t.cxWidth * m.cxDigit + m.cxMinus + 2 * m.cxSpace);
+        // Every label drawn is as wide as the trial ones at most.
+        for (double v = t.TickVal; std::fabs(v - t.TickVal) <= std::fabs(c.to - c.from); v += t.dTickStep)
+            EXPECT_LE(int(FormatTickLabel(v, t.nTrunc).size()), t.cxWidth) << v;
+    }
+}
+
 TEST(PlotMath, VerticalFitRoundsMaximumAndPlacesTicks)
 {
     const SVertFit f = FitVertAxis(0, 201, 0, 950);

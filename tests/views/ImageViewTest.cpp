@@ -214,7 +214,8 @@ TEST_F(ImageViewTest, MapIntensityIsTheRegionSumOverScans)
     ASSERT_NE(v, nullptr);
     CImageWnd* map = v->GetImageWnd(0);
     ASSERT_EQ(map->GetIntData()[5], 5);
-    int block[1] = {100};
+    // As the engine sends it: peak, first and second background, -1 when not measured.
+    int block[3] = {100, -1, -1};
     SAcqUpdate u(m_pDoc, reinterpret_cast<unsigned char*>(block), 0, 0, 5, 1, 1, 1, 0, 0,
                  WMAPP_ACQ_INTENSITYDATA);
     m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(&u), nullptr);
