@@ -156,6 +156,21 @@ constexpr int kSwapTrialIterations = 4;
 constexpr double kWeakSkip = 0.2;
 constexpr double kWeakReach = 1.6;
 constexpr double kWeakSpacing = 0.2;
+// After a hard first solve, the reference with intensity that lies
+// farthest from its start, when that is from kFarLeast to kFarMost energy
+// units: the true shifts lie within a few tenths, so one that far has
+// crossed basins on its way and may have stopped in the wrong one. (Nearer,
+// most are where they belong; farther, the strays' phase takes it, and the
+// ordinary fits of six references with a weak one far off lost a twentieth
+// of their speed for nothing.) Its basins from kFarSkip to kFarReach either
+// way are looked at kFarSpacing apart; a reach of 3.4 sent a case to a
+// farther, wrong basin, and a trial of ten iterations gained one case and
+// lost another.
+constexpr double kFarLeast = 0.6;
+constexpr double kFarMost = 2.0;
+constexpr double kFarSkip = 0.2;
+constexpr double kFarReach = 3.0;
+constexpr double kFarSpacing = 0.2;
 // The scan's sums take one point per this many energy units: a few per main
 // peak still place its candidates' gains in the right order (each candidate
 // found is then tried on every point); from 0.05 energy unit data steps, an
@@ -838,6 +853,56 @@ public:
                     best = v;
                     place = from + sign * d * unit;
                 }
+            }
+        }
+        return best < HUGE_VAL;
+    }
+    // With x the last point evaluated: the reference with intensity whose
+    // shift lies farthest from its start, and that distance in energy units
+    // (-1 when there is none, or one shift serves all).
+    int Farthest(std::span<const double> x, double& far) const
+    {
+        int ref = -1;
+        far = -1.0;
+        if (m_nShift < 2)
+            return ref;
+        for (int k = 0; k < m_refs; ++k) {
+            const double d = std::fabs(x[std::size_t(k)] - m_startShifts[k]) / m_typical[k];
+            if (d > far && m_coef[k + m_const] != 0.0) {
+                far = d;
+                ref = k;
+            }
+        }
+        if (ref < 0)
+            far = -1.0;
+        return ref;
+    }
+    // With x the last point evaluated: reference ref's lowest basin apart
+    // from its own among places 'spacing' energy units apart from 'skip' to
+    // 'reach' either way of its shift, every intensity solved for at each.
+    // A place counts only where both its neighbours on the same side lie
+    // higher: next to its own basin the sum of squares mostly just rises
+    // away from it. False when there is no such place.
+    bool OtherBasinOf(int ref, std::span<const double> x, double skip, double reach, double spacing,
+                      int budget, int& evaluations, double& place)
+    {
+        if (m_nShift < 2 || ref < 0 || ref >= m_refs)
+            return false;
+        const double from = x[std::size_t(ref)], unit = m_typical[ref];
+        double best = HUGE_VAL;
+        for (const double sign : {-1.0, 1.0}) {
+            double before = HUGE_VAL, last = HUGE_VAL; // the two places inside the last one looked at
+            for (double d = skip; d <= reach + 1e-9; d += spacing) {
+                if (m_fit.StopRequested() || evaluations >= budget)
+                    return best < HUGE_VAL;
+                ++evaluations;
+                const double v = SumOfSquares(ref, from + sign * d * unit);
+                if (before < HUGE_VAL && last <= before && last <= v && last < best) {
+                    best = last;
+                    place = from + sign * (d - spacing) * unit;
+                }
+                before = last;
+                last = v;
             }
         }
         return best < HUGE_VAL;
@@ -1600,6 +1665,34 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
                 break;
             problem.SaveBest();
             ApplySwap(x, problem.Typical(), swap);
+            LsqLimits l = left();
+            l.maxIterations = std::min(l.maxIterations, kSwapTrialIterations);
+            LsqResult trial = run(fine, l);
+            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+                trial = run(fine, left());
+            if (!keep(last, trial))
+                problem.RestoreBest();
+        }
+    }
+    // After a hard first solve, a reference that travelled well beyond the
+    // true shifts' range (see kFarLeast) may have stopped in another basin
+    // than its best, one to three energy units away: farther than the
+    // search along a shift reaches, and finer than the window scan's places.
+    // It need not be the weakest reference. Its lowest other basin starts a
+    // fine solve, given up unless it is below the current point after a few
+    // iterations. Placed before the strays' phase, which often spends most
+    // of what the solve has left.
+    if ((unused || wandered) && accepted(last.status) && enough(left()) &&
+        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
+        double far = 0.0;
+        const int ref = problem.Farthest(x, far);
+        double place = 0.0;
+        if (far > kFarLeast && far <= kFarMost &&
+            problem.OtherBasinOf(ref, x, kFarSkip, kFarReach, kFarSpacing,
+                                 limits.maxEvaluations - 2 * kPhaseReserve, total.evaluations, place) &&
+            enough(left())) {
+            problem.SaveBest();
+            x[std::size_t(ref)] = place;
             LsqLimits l = left();
             l.maxIterations = std::min(l.maxIterations, kSwapTrialIterations);
             LsqResult trial = run(fine, l);
