@@ -163,14 +163,17 @@ constexpr double kWeakSpacing = 0.2;
 // most are where they belong; farther, the strays' phase takes it, and the
 // ordinary fits of six references with a weak one far off lost a twentieth
 // of their speed for nothing.) Its basins from kFarSkip to kFarReach either
-// way are looked at kFarSpacing apart; a reach of 3.4 sent a case to a
-// farther, wrong basin, and a trial of ten iterations gained one case and
-// lost another.
+// way are looked at kFarSpacing apart (a reach of 3.4 sent a case to a
+// farther, wrong basin). A start from the lowest is given up unless it is
+// below the current point after kFarTrialIterations: after four, as for
+// the weakest reference, one start was given up that went on to the lower
+// basin.
 constexpr double kFarLeast = 0.6;
 constexpr double kFarMost = 2.0;
 constexpr double kFarSkip = 0.2;
 constexpr double kFarReach = 3.0;
 constexpr double kFarSpacing = 0.2;
+constexpr int kFarTrialIterations = 10;
 // The scan's sums take one point per this many energy units: a few per main
 // peak still place its candidates' gains in the right order (each candidate
 // found is then tried on every point); from 0.05 energy unit data steps, an
@@ -1679,9 +1682,9 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // than its best, one to three energy units away: farther than the
     // search along a shift reaches, and finer than the window scan's places.
     // It need not be the weakest reference. Its lowest other basin starts a
-    // fine solve, given up unless it is below the current point after a few
-    // iterations. Placed before the strays' phase, which often spends most
-    // of what the solve has left.
+    // fine solve, given up unless it is below the current point after some
+    // iterations (see kFarTrialIterations). Placed before the strays' phase,
+    // which often spends most of what the solve has left.
     if ((unused || wandered) && accepted(last.status) && enough(left()) &&
         (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
         double far = 0.0;
@@ -1694,7 +1697,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             problem.SaveBest();
             x[std::size_t(ref)] = place;
             LsqLimits l = left();
-            l.maxIterations = std::min(l.maxIterations, kSwapTrialIterations);
+            l.maxIterations = std::min(l.maxIterations, kFarTrialIterations);
             LsqResult trial = run(fine, l);
             if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
                 trial = run(fine, left());
