@@ -149,7 +149,7 @@ constexpr int kWanderingIterations = 15;
 // thousand.
 constexpr std::size_t kSwapStarts = 2;
 constexpr int kSwapTrialIterations = 4;
-// The places of the weakest reference tried after a hard first solve:
+// The places of the weakest reference tried wherever the scan ran:
 // from kWeakSkip to kWeakReach energy units either way of its shift,
 // kWeakSpacing apart (a finer spacing found no more and cost the ordinary
 // fits of six references a tenth of their speed).
@@ -1750,7 +1750,10 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // basin), farther than the search along a shift reaches. Its lowest place
     // in that range, every intensity solved for, starts a fine solve that is
     // given up unless it is below the current point after a few iterations.
-    if ((unused || wandered) && accepted(last.status) && enough(left()) &&
+    // Wherever the scan ran: a shift that travelled far also leaves the
+    // weakest reference behind a basin now and then, and the ordinary fits
+    // that travel so far lost no speed to it.
+    if (searchFar && accepted(last.status) && enough(left()) &&
         (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
         int ref = -1;
         double place = 0.0;
