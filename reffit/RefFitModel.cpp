@@ -152,10 +152,13 @@ constexpr int kSwapTrialIterations = 4;
 // The places of the weakest reference tried wherever the scan ran:
 // from kWeakSkip to kWeakReach energy units either way of its shift,
 // kWeakSpacing apart (a finer spacing found no more and cost the ordinary
-// fits of six references a tenth of their speed).
+// fits of six references a tenth of their speed), or kWeakTravelSpacing
+// after a first solve whose only hard signal was a far-travelled shift
+// (half the looks, for as many cases found).
 constexpr double kWeakSkip = 0.2;
 constexpr double kWeakReach = 1.6;
 constexpr double kWeakSpacing = 0.2;
+constexpr double kWeakTravelSpacing = 0.4;
 // After a hard first solve, the reference with intensity that lies
 // farthest from its start, when that is from kFarLeast to kFarMost energy
 // units: the true shifts lie within a few tenths, so one that far has
@@ -824,10 +827,10 @@ public:
     // With x the last point evaluated: the reference that contributes least
     // (intensity times the norm of its placement), and its lowest place, all
     // intensities solved for, among places 'spacing' energy units apart from
-    // 'skip' to 'reach' either way of its shift. False when there is no such
-    // place or one shift serves all.
+    // 'skip' to 'reach' either way of its shift, and its sum of squares in
+    // best. False when there is no such place or one shift serves all.
     bool NearPlaceOfWeakest(std::span<const double> x, double skip, double reach, double spacing, int budget,
-                            int& evaluations, int& ref, double& place)
+                            int& evaluations, int& ref, double& place, double& best)
     {
         if (m_nShift < 2)
             return false;
@@ -845,7 +848,7 @@ public:
         if (ref < 0)
             return false;
         const double from = x[std::size_t(ref)], unit = m_typical[ref];
-        double best = HUGE_VAL;
+        best = HUGE_VAL;
         for (double d = skip; d <= reach + 1e-9; d += spacing) {
             for (const double sign : {-1.0, 1.0}) {
                 if (m_fit.StopRequested() || evaluations >= budget)
@@ -1750,17 +1753,20 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // basin), farther than the search along a shift reaches. Its lowest place
     // in that range, every intensity solved for, starts a fine solve that is
     // given up unless it is below the current point after a few iterations.
-    // Wherever the scan ran: a shift that travelled far also leaves the
-    // weakest reference behind a basin now and then, and the ordinary fits
-    // that travel so far lost no speed to it.
+    // Also where the scan ran for a far-travelled shift alone: such a fit
+    // now and then leaves the weakest reference behind a basin too. There
+    // its places lie farther apart, and only one already below the current
+    // point starts a solve: tried from every lowest place, the fits with a
+    // constant lost a tenth of their speed.
     if (searchFar && accepted(last.status) && enough(left()) &&
         (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
         int ref = -1;
-        double place = 0.0;
-        if (problem.NearPlaceOfWeakest(x, kWeakSkip, kWeakReach, kWeakSpacing,
+        double place = 0.0, lowest = HUGE_VAL;
+        const bool hard = unused || wandered;
+        if (problem.NearPlaceOfWeakest(x, kWeakSkip, kWeakReach, hard ? kWeakSpacing : kWeakTravelSpacing,
                                        limits.maxEvaluations - 2 * kPhaseReserve, total.evaluations, ref,
-                                       place) &&
-            enough(left())) {
+                                       place, lowest) &&
+            (hard || lowest < last.sse) && enough(left())) {
             problem.SaveBest();
             x[std::size_t(ref)] = place;
             LsqLimits l = left();
