@@ -149,13 +149,34 @@ constexpr int kWanderingIterations = 15;
 // thousand.
 constexpr std::size_t kSwapStarts = 2;
 constexpr int kSwapTrialIterations = 4;
-// The places of the weakest reference tried after a hard first solve:
+// The places of the weakest reference tried wherever the scan ran:
 // from kWeakSkip to kWeakReach energy units either way of its shift,
 // kWeakSpacing apart (a finer spacing found no more and cost the ordinary
-// fits of six references a tenth of their speed).
+// fits of six references a tenth of their speed), or kWeakTravelSpacing
+// after a first solve whose only hard signal was a far-travelled shift
+// (half the looks, for as many cases found).
 constexpr double kWeakSkip = 0.2;
 constexpr double kWeakReach = 1.6;
 constexpr double kWeakSpacing = 0.2;
+constexpr double kWeakTravelSpacing = 0.4;
+// After a hard first solve, the reference with intensity that lies
+// farthest from its start, when that is from kFarLeast to kFarMost energy
+// units: the true shifts lie within a few tenths, so one that far has
+// crossed basins on its way and may have stopped in the wrong one. (Nearer,
+// most are where they belong; farther, the strays' phase takes it, and the
+// ordinary fits of six references with a weak one far off lost a twentieth
+// of their speed for nothing.) Its basins from kFarSkip to kFarReach either
+// way are looked at kFarSpacing apart (a reach of 3.4 sent a case to a
+// farther, wrong basin). A start from the lowest is given up unless it is
+// below the current point after kFarTrialIterations: after four, as for
+// the weakest reference, one start was given up that went on to the lower
+// basin.
+constexpr double kFarLeast = 0.6;
+constexpr double kFarMost = 2.0;
+constexpr double kFarSkip = 0.2;
+constexpr double kFarReach = 3.0;
+constexpr double kFarSpacing = 0.2;
+constexpr int kFarTrialIterations = 10;
 // The scan's sums take one point per this many energy units: a few per main
 // peak still place its candidates' gains in the right order (each candidate
 // found is then tried on every point); from 0.05 energy unit data steps, an
@@ -806,10 +827,10 @@ public:
     // With x the last point evaluated: the reference that contributes least
     // (intensity times the norm of its placement), and its lowest place, all
     // intensities solved for, among places 'spacing' energy units apart from
-    // 'skip' to 'reach' either way of its shift. False when there is no such
-    // place or one shift serves all.
+    // 'skip' to 'reach' either way of its shift, and its sum of squares in
+    // best. False when there is no such place or one shift serves all.
     bool NearPlaceOfWeakest(std::span<const double> x, double skip, double reach, double spacing, int budget,
-                            int& evaluations, int& ref, double& place)
+                            int& evaluations, int& ref, double& place, double& best)
     {
         if (m_nShift < 2)
             return false;
@@ -827,7 +848,7 @@ public:
         if (ref < 0)
             return false;
         const double from = x[std::size_t(ref)], unit = m_typical[ref];
-        double best = HUGE_VAL;
+        best = HUGE_VAL;
         for (double d = skip; d <= reach + 1e-9; d += spacing) {
             for (const double sign : {-1.0, 1.0}) {
                 if (m_fit.StopRequested() || evaluations >= budget)
@@ -838,6 +859,56 @@ public:
                     best = v;
                     place = from + sign * d * unit;
                 }
+            }
+        }
+        return best < HUGE_VAL;
+    }
+    // With x the last point evaluated: the reference with intensity whose
+    // shift lies farthest from its start, and that distance in energy units
+    // (-1 when there is none, or one shift serves all).
+    int Farthest(std::span<const double> x, double& far) const
+    {
+        int ref = -1;
+        far = -1.0;
+        if (m_nShift < 2)
+            return ref;
+        for (int k = 0; k < m_refs; ++k) {
+            const double d = std::fabs(x[std::size_t(k)] - m_startShifts[k]) / m_typical[k];
+            if (d > far && m_coef[k + m_const] != 0.0) {
+                far = d;
+                ref = k;
+            }
+        }
+        if (ref < 0)
+            far = -1.0;
+        return ref;
+    }
+    // With x the last point evaluated: reference ref's lowest basin apart
+    // from its own among places 'spacing' energy units apart from 'skip' to
+    // 'reach' either way of its shift, every intensity solved for at each.
+    // A place counts only where both its neighbours on the same side lie
+    // higher: next to its own basin the sum of squares mostly just rises
+    // away from it. False when there is no such place.
+    bool OtherBasinOf(int ref, std::span<const double> x, double skip, double reach, double spacing,
+                      int budget, int& evaluations, double& place)
+    {
+        if (m_nShift < 2 || ref < 0 || ref >= m_refs)
+            return false;
+        const double from = x[std::size_t(ref)], unit = m_typical[ref];
+        double best = HUGE_VAL;
+        for (const double sign : {-1.0, 1.0}) {
+            double before = HUGE_VAL, last = HUGE_VAL; // the two places inside the last one looked at
+            for (double d = skip; d <= reach + 1e-9; d += spacing) {
+                if (m_fit.StopRequested() || evaluations >= budget)
+                    return best < HUGE_VAL;
+                ++evaluations;
+                const double v = SumOfSquares(ref, from + sign * d * unit);
+                if (before < HUGE_VAL && last <= before && last <= v && last < best) {
+                    best = last;
+                    place = from + sign * (d - spacing) * unit;
+                }
+                before = last;
+                last = v;
             }
         }
         return best < HUGE_VAL;
@@ -1609,6 +1680,34 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
                 problem.RestoreBest();
         }
     }
+    // After a hard first solve, a reference that travelled well beyond the
+    // true shifts' range (see kFarLeast) may have stopped in another basin
+    // than its best, one to three energy units away: farther than the
+    // search along a shift reaches, and finer than the window scan's places.
+    // It need not be the weakest reference. Its lowest other basin starts a
+    // fine solve, given up unless it is below the current point after some
+    // iterations (see kFarTrialIterations). Placed before the strays' phase,
+    // which often spends most of what the solve has left.
+    if ((unused || wandered) && accepted(last.status) && enough(left()) &&
+        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
+        double far = 0.0;
+        const int ref = problem.Farthest(x, far);
+        double place = 0.0;
+        if (far > kFarLeast && far <= kFarMost &&
+            problem.OtherBasinOf(ref, x, kFarSkip, kFarReach, kFarSpacing,
+                                 limits.maxEvaluations - 2 * kPhaseReserve, total.evaluations, place) &&
+            enough(left())) {
+            problem.SaveBest();
+            x[std::size_t(ref)] = place;
+            LsqLimits l = left();
+            l.maxIterations = std::min(l.maxIterations, kFarTrialIterations);
+            LsqResult trial = run(fine, l);
+            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+                trial = run(fine, left());
+            if (!keep(last, trial))
+                problem.RestoreBest();
+        }
+    }
     // A second solve with the strays held at their start until the others
     // have settled, then free. (The intensities that tell a stray are those
     // of the last evaluation.)
@@ -1654,14 +1753,20 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // basin), farther than the search along a shift reaches. Its lowest place
     // in that range, every intensity solved for, starts a fine solve that is
     // given up unless it is below the current point after a few iterations.
-    if ((unused || wandered) && accepted(last.status) && enough(left()) &&
+    // Also where the scan ran for a far-travelled shift alone: such a fit
+    // now and then leaves the weakest reference behind a basin too. There
+    // its places lie farther apart, and only one already below the current
+    // point starts a solve: tried from every lowest place, the fits with a
+    // constant lost a tenth of their speed.
+    if (searchFar && accepted(last.status) && enough(left()) &&
         (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
         int ref = -1;
-        double place = 0.0;
-        if (problem.NearPlaceOfWeakest(x, kWeakSkip, kWeakReach, kWeakSpacing,
+        double place = 0.0, lowest = HUGE_VAL;
+        const bool hard = unused || wandered;
+        if (problem.NearPlaceOfWeakest(x, kWeakSkip, kWeakReach, hard ? kWeakSpacing : kWeakTravelSpacing,
                                        limits.maxEvaluations - 2 * kPhaseReserve, total.evaluations, ref,
-                                       place) &&
-            enough(left())) {
+                                       place, lowest) &&
+            (hard || lowest < last.sse) && enough(left())) {
             problem.SaveBest();
             x[std::size_t(ref)] = place;
             LsqLimits l = left();
