@@ -656,21 +656,22 @@ int CSpecTrace::DrawTrace(QPainter* pDC, const CRect* pClip, BOOL)
         if (opaque)
             bCut = plot::AppendFill(pts, m_rDisp, &cut);
         pDC->setRenderHint(QPainter::Antialiasing, false);
-        if (opaque) {
+        const bool vectorFill = opaque && pDC->brush().style() != Qt::NoBrush && plot::IsVectorDevice(pDC);
+        if (vectorFill) {
+            // A printer or PDF keeps every shape it is given: the fill and its
+            // outline as one closed path through the curve's vertices, not a
+            // line per device column (thousands per curve at printer
+            // resolution) and the outline again.
+            q.resize(pts.size());
+            for (size_t i = 0; i < pts.size(); ++i)
+                q[i] = QPoint(pts[i].x, pts[i].y);
+            pDC->drawPolygon(q.data(), int(q.size()), Qt::WindingFill);
+            if (bCut)
+                pDC->drawLine(cut.x, cut.y, cut.x, m_rDisp.bottom - 1);
+        } else if (opaque) {
             // The area below the curve, with the current brush: the curve and
             // the fill's first vertex form the upper edge, x never decreasing.
-            if (pDC->brush().style() != Qt::NoBrush && plot::IsVectorDevice(pDC)) {
-                // A printer or PDF keeps every shape it is given: one polygon
-                // under the curve, not a line per device column (thousands
-                // per curve at printer resolution).
-                q.resize(n + 3);
-                for (size_t i = 0; i < n + 3; ++i)
-                    q[i] = QPoint(pts[i].x, pts[i].y);
-                const QPen pen = pDC->pen();
-                pDC->setPen(Qt::NoPen);
-                pDC->drawPolygon(q.data(), int(q.size()), Qt::WindingFill);
-                pDC->setPen(pen);
-            } else if (pDC->brush().style() != Qt::NoBrush) {
+            if (pDC->brush().style() != Qt::NoBrush) {
                 plot::ColumnFill(std::span<const CPoint>(pts.data(), n + 1), V.left, V.right,
                                  m_rDisp.bottom + 1, cols);
                 const QPen pen = pDC->pen();

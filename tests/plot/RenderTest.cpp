@@ -323,9 +323,9 @@ TEST(PlotRender, LongCurveWithXDataDrawsPastTheOldBufferSize)
 
 TEST(PlotRender, RecordedOpaqueCurveFillsWhatTheScreenFills)
 {
-    // A printer or PDF gets the fill as one polygon where the screen gets a
-    // line per column; played back, the two differ at most next to the
-    // outline. Rows: points and limits that take each way of building the
+    // A printer or PDF gets the fill and outline as one polygon where the
+    // screen gets a line per column and then the outline; played back, the
+    // two differ at most next to the outline. Rows: points and limits that take each way of building the
     // vertices, a curve cut at the right edge, values off the scale.
     struct Case
     {
