@@ -4,16 +4,22 @@
 // (target: at least 10 times as fast; repaint time following the width, not
 // the point count, both at an unchanged zoom and after every zoom step). The
 // first repaint after a change of the data, which rebuilds the cached block
-// extremes from every point, is measured too. Run with QT_QPA_PLATFORM=offscreen.
+// extremes from every point, is measured too. Printing is measured as a PDF
+// at printer resolution against every point drawn as one polyline per curve
+// into the same kind of PDF (target: at most 2, since the white fill under
+// each curve should cost about what its outline does). Run with
+// QT_QPA_PLATFORM=offscreen.
 
 #include "RatioReporter.h"
 #include "app/plot/SpecDraw.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPdfWriter>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -139,6 +145,47 @@ void PolylineEveryPoint(benchmark::State& state)
     }
 }
 
+// A PDF page at printer resolution, written to memory and finished, so that
+// its compression is counted.
+template <class F> void ToPdf(F draw)
+{
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&out);
+    pdf.setResolution(1200);
+    QPainter p(&pdf);
+    draw(p);
+    p.end();
+    benchmark::DoNotOptimize(out.data().size());
+}
+
+// The curves as printed: white fills under each, outlines, the floor.
+void PlotPrint(benchmark::State& state)
+{
+    const int width = int(state.range(0)), nPts = int(state.range(1));
+    auto area = MakeArea(width, nPts);
+    for (auto _ : state)
+        ToPdf([&](QPainter& p) { area->Draw(&p, nullptr, TRUE); });
+}
+
+void PolylineEveryPointPdf(benchmark::State& state)
+{
+    const int width = int(state.range(0)), nPts = int(state.range(1));
+    auto area = MakeArea(width, nPts);
+    std::vector<QPoint> pts(static_cast<size_t>(nPts));
+    for (auto _ : state)
+        ToPdf([&](QPainter& p) {
+            for (int c = area->GetNumDispTraces() - 1; c >= 0; --c) {
+                const CSpecTrace* t = area->GetSpecTrace(c);
+                p.setPen(*t->GetPen());
+                const double* y = t->GetYData();
+                for (int i = 0; i < nPts; ++i)
+                    pts[size_t(i)] = QPoint(int(std::lround(t->XTox(i))), int(std::lround(t->YToy(y[i]))));
+                p.drawPolyline(pts.data(), nPts);
+            }
+        });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -165,6 +212,11 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("PolylineEveryPoint", PolylineEveryPoint)
         ->Args({800, 100000})
         ->Unit(benchmark::kMillisecond);
+    // A printed cell about 8 cm wide at 1200 dpi, spectra of 2,000 points.
+    benchmark::RegisterBenchmark("PlotPrint", PlotPrint)->Args({4000, 2000})->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("PolylineEveryPointPdf", PolylineEveryPointPdf)
+        ->Args({4000, 2000})
+        ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     CRatioReporter reporter({
         {"speed-up over every point (800 px, 100k)", "PolylineEveryPoint/800/100000",
@@ -179,6 +231,8 @@ int main(int argc, char** argv)
          "PlotRepaintNewZoom/800/100000"},
         {"speed-up over every point, data changed (800, 100k)", "PolylineEveryPoint/800/100000",
          "PlotRepaintAfterDataChange/800/100000"},
+        {"print to PDF / every point as a polyline (4000 px, 2k)", "PlotPrint/4000/2000",
+         "PolylineEveryPointPdf/4000/2000"},
     });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatios();

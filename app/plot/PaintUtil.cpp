@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScreen>
 
@@ -21,6 +22,12 @@ CRect ClipBoxOf(QPainter* p)
 bool IsPrinting(QPainter* p)
 {
     return p && p->device() && p->device()->devType() == QInternal::Printer;
+}
+
+bool IsVectorDevice(QPainter* p)
+{
+    const QPaintEngine* e = p ? p->paintEngine() : nullptr;
+    return e && e->type() != QPaintEngine::Raster;
 }
 
 QFont PrinterFont(const QFont& f)

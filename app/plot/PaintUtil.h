@@ -22,6 +22,9 @@ inline CRect FromQRect(const QRect& r)
 }
 // The painter draws on a printer (paper or print preview).
 bool IsPrinting(QPainter* p);
+// The painter records shapes (PDF, printer, preview, picture) rather than
+// setting pixels: there every drawing call stays in the output.
+bool IsVectorDevice(QPainter* p);
 // A font of the same physical size as the screen font f, for a printer.
 QFont PrinterFont(const QFont& f);
 // The fractions of a tick interval at which sub ticks go, for a step

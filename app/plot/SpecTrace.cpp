@@ -656,7 +656,19 @@ int CSpecTrace::DrawTrace(QPainter* pDC, const CRect* pClip, BOOL)
         if (opaque)
             bCut = plot::AppendFill(pts, m_rDisp, &cut);
         pDC->setRenderHint(QPainter::Antialiasing, false);
-        if (opaque) {
+        const bool vectorFill = opaque && pDC->brush().style() != Qt::NoBrush && plot::IsVectorDevice(pDC);
+        if (vectorFill) {
+            // A printer or PDF keeps every shape it is given: the fill and its
+            // outline as one closed path through the curve's vertices, not a
+            // line per device column (thousands per curve at printer
+            // resolution) and the outline again.
+            q.resize(pts.size());
+            for (size_t i = 0; i < pts.size(); ++i)
+                q[i] = QPoint(pts[i].x, pts[i].y);
+            pDC->drawPolygon(q.data(), int(q.size()), Qt::WindingFill);
+            if (bCut)
+                pDC->drawLine(cut.x, cut.y, cut.x, m_rDisp.bottom - 1);
+        } else if (opaque) {
             // The area below the curve, with the current brush: the curve and
             // the fill's first vertex form the upper edge, x never decreasing.
             if (pDC->brush().style() != Qt::NoBrush) {
