@@ -89,8 +89,9 @@ TEST_F(AppFixture, EveryOfferedCommandHasItsTextsOneKeyAndAHandler)
         ID_EDIT_UNDO,   ID_NEXT_PANE, ID_PREV_PANE,    ID_VIEW_ZOOMIN, ID_VIEW_ZOOMOUT, ID_VIEW_DEFAULTZOOM};
     for (unsigned id : offered) {
         CCmdUI ui(id);
-        if (greyedOnPurpose.count(id) == 0)
+        if (greyedOnPurpose.count(id) == 0) {
             EXPECT_TRUE(frame->RouteCommand(id, &ui)) << "command " << id << " has no handler";
+        }
     }
 }
 
