@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 TEST(StringTable, BuiltInTableLoadsCleanly)
 {
@@ -47,6 +50,116 @@ TEST(StringTable, ParsesEscapesCommentsAndReportsBadLines)
     EXPECT_NE(problems[0].find("line 6"), std::string::npos); // the repeated id; the first entry wins
     EXPECT_NE(problems[1].find("line 7"), std::string::npos);
     EXPECT_NE(problems[2].find("line 8"), std::string::npos);
+}
+
+namespace {
+
+// The inserts a text takes: how many numbered ones (%1 ... %n, each from 1 up)
+// and the printf conversions in order ("sig" for %s %i %g); '?' stands for a
+// '%' that starts neither.
+struct SInserts
+{
+    int numbered = 0;
+    std::string conversions;
+    bool operator==(const SInserts&) const = default;
+};
+
+SInserts InsertsOf(const std::string& text)
+{
+    SInserts r;
+    int highest = 0, count = 0;
+    unsigned seen = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%')
+            continue;
+        if (++i == text.size()) {
+            r.conversions += '?';
+            break;
+        }
+        if (text[i] == '%')
+            continue;
+        if (text[i] >= '1' && text[i] <= '9') {
+            const int n = text[i] - '0';
+            if (!(seen & (1u << n)))
+                ++count;
+            seen |= 1u << n;
+            highest = std::max(highest, n);
+            continue;
+        }
+        while (i < text.size() && std::strchr("-+ #0123456789.lh", text[i]))
+            ++i;
+        r.conversions += i < text.size() && std::strchr("diuxXcsfeEgG", text[i]) ? text[i] : '?';
+    }
+    // %1 and %3 without %2 counts as a gap: one argument would go unshown.
+    r.numbered = highest == count ? count : -1;
+    return r;
+}
+
+} // namespace
+
+// Every text the program looks up by number, grouped by what its callers fill
+// in: a text missing from res/strings.txt, or one whose inserts no longer match
+// its callers' (a "%s" where an int is passed reads past the arguments), fails.
+TEST(StringTable, EveryTextTheProgramUsesTakesTheInsertsItsCallersFill)
+{
+    struct Row
+    {
+        const char* use;
+        SInserts inserts;
+        std::vector<unsigned> ids;
+    } const rows[] = {
+        {"captions, labels, grid headings, file filters and names",
+         {0, ""},
+         {1024, 1025, 1040, 1041, 1042, 1043, 1044, 1045, 1046, 1056, 1057, 1058, 1059, 1060, 1061,
+          1062, 1073, 1075, 1088, 1089, 1090, 1091, 1093, 1095, 1096, 1104, 1105, 1106, 1107, 1108,
+          1109, 1120, 1121, 1122, 1123, 1124, 1125, 1126, 1127, 1128, 1129, 1130, 1131, 1132, 1133,
+          1134, 1135, 1136, 1137, 1138, 1139, 1140, 1141, 1142, 1143, 1144, 1145, 1146, 1147, 1148,
+          1149, 1150, 1151, 1152, 1153, 1154, 1155, 1156, 1157, 1159, 1160, 1162, 1163, 1164, 1165,
+          1167, 1168, 1169, 1170, 1171, 1172, 1173, 1174, 1175, 1176, 1181, 1204, 1205, 1206, 1264,
+          1265, 1266, 1268, 1280, 1344, 1345, 1346, 1347, 1348, 1349, 1350, 1351, 1352, 1353, 1354,
+          1356, 1358, 1376, 1377, 1379, 1380, 1381, 1392, 1408, 1409, 1410, 61443}},
+        {"messages shown as they stand",
+         {0, ""},
+         {2048, 2050, 2051, 2052,  2061,  2062,  2063,  2064,  2078,  2079,  2080,  2082, 2096, 2097,
+          2098, 2099, 2101, 2104,  2111,  2114,  2115,  2128,  2130,  2131,  2132,  2142, 2143, 2176,
+          2179, 2180, 2192, 2193,  2196,  2200,  2240,  2241,  2243,  2244,  2245,  2246, 2247, 2248,
+          2250, 2251, 2253, 2254,  2255,  2256,  2257,  2273,  2274,  2275,  2276,  2277, 2278, 2279,
+          2280, 2281, 2282, 2283,  2284,  2285,  2286,  2287,  2288,  2289,  2290,  2291, 2292, 2293,
+          2294, 2295, 2296, 2297,  2299,  2304,  2305,  2306,  2307,  2320,  2321,  2322, 2323, 2324,
+          2325, 2326, 2327, 2328,  2352,  2353,  2369,  2370,  2371,  2384,  2385,  5120, 5121, 5169,
+          5184, 5185, 5186, 61696, 61697, 61699, 61706, 61707, 61708, 61712, 61713, 61717}},
+        {"messages with a file, document, group or limit as %1",
+         {1, ""},
+         {2065, 2066, 2067,  2068,  2069,  2070,  2071,  2073,  2083,  2084, 2085, 2086,
+          2087, 2088, 2089,  2090,  2091,  2092,  2100,  2105,  2112,  2113, 2129, 2135,
+          2137, 2160, 2161,  2177,  2178,  2194,  2195,  2197,  2198,  2199, 2201, 2368,
+          4096, 5170, 61698, 61700, 61701, 61702, 61703, 61704, 61705, 61716}},
+        {"messages with two numbers", {2, ""}, {2181, 61714, 61715, 61718}},
+        {"set-up checks: a range as two arguments", {0, "gg"}, {2138, 2139, 2140, 2141}},
+        {"set-up checks: group and range as three arguments", {0, "sss"}, {2133}},
+        {"set-up checks: group as %1, range after it", {1, "ss"}, {2136}},
+        {"manual stage prompts: caption and a number", {0, "si"}, {5138, 5139, 5146, 5147, 5168}},
+        {"manual stage prompt: caption, specimen, axis", {0, "sis"}, {5136}},
+        {"manual stage prompt: caption, axis, specimen", {0, "ssi"}, {5137}},
+        {"manual stage prompts: caption, axis, distance", {0, "ssg"}, {5140, 5141, 5142, 5143, 5144, 5145}},
+        {"charge correction's number format", {0, "f"}, {1302}},
+    };
+    for (const Row& row : rows)
+        for (unsigned id : row.ids) {
+            std::string text;
+            if (!TryLoadString(id, text)) {
+                ADD_FAILURE() << id << " (" << row.use << ") has no text";
+                continue;
+            }
+            EXPECT_FALSE(text.empty()) << id << " (" << row.use << ")";
+            const SInserts got = InsertsOf(text);
+            EXPECT_TRUE(got == row.inserts) << id << " (" << row.use << "): \"" << text << "\" takes "
+                                            << got.numbered << " numbered and \"" << got.conversions << "\"";
+        }
+    // The reader of the inserts itself.
+    EXPECT_TRUE((InsertsOf("a %1 b %2 c %1 100%%") == SInserts{2, ""}));
+    EXPECT_TRUE((InsertsOf("%1 and %3") == SInserts{-1, ""}));
+    EXPECT_TRUE((InsertsOf("%-5.2lf %s %i %q 50%") == SInserts{0, "fsi??"}));
 }
 
 TEST(FormatString, PlaceholdersByNumber)
