@@ -51,6 +51,12 @@ TEST_F(AppFixture, EveryOfferedCommandHasItsTextsOneKeyAndAHandler)
         offered.insert(id);
         EXPECT_FALSE(a->text().isEmpty()) << "menu item " << id;
         EXPECT_FALSE(a->statusTip().isEmpty()) << "menu item " << id << " " << a->text().toStdString();
+        // A key shown after the tab is the key the command answers to.
+        const qsizetype tab = a->text().indexOf('\t');
+        if (tab >= 0) {
+            EXPECT_TRUE(a->shortcuts().contains(QKeySequence(a->text().mid(tab + 1))))
+                << "menu item " << id << " " << a->text().toStdString();
+        }
     }
     ASSERT_NE(frame->GetToolBar(), nullptr);
     for (QAction* a : frame->GetToolBar()->actions()) {
