@@ -367,6 +367,24 @@ bool IResiduals::Jacobian(std::span<const double> x, std::span<const double> r, 
     return true;
 }
 
+namespace {
+
+// Doubles of work space of a solve of m residuals in n parameters.
+std::size_t WorkspaceSize(int m, int n)
+{
+    return 2 * std::size_t(m) * std::size_t(n) + 3 * std::size_t(m) + 10 * std::size_t(n);
+}
+
+} // namespace
+
+void LsqReserve(LsqWorkspace& ws, int m, int n)
+{
+    if (m < 1 || n < 1)
+        return;
+    ws.d.reserve(WorkspaceSize(m, n));
+    ws.ipvt.reserve(std::size_t(n));
+}
+
 LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, const LsqLimits& limits,
                             LsqWorkspace& ws, const LsqOptions& options)
 {
@@ -379,7 +397,7 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
 
     const std::size_t mn = std::size_t(m) * n;
     try {
-        ws.d.resize(2 * mn + 3 * std::size_t(m) + 10 * std::size_t(n));
+        ws.d.resize(WorkspaceSize(m, n));
         ws.ipvt.resize(n);
     } catch (const std::exception&) { // bad_alloc, or length_error for absurd sizes
         res.status = LsqStatus::NoStorage;

@@ -92,6 +92,11 @@ struct LsqWorkspace
     std::vector<int> ipvt;
 };
 
+// Makes room in ws for solves of up to m residuals in n parameters without
+// touching the memory, so that none of them allocates; solves that use less
+// of it write no more than before.
+void LsqReserve(LsqWorkspace& ws, int m, int n);
+
 struct LsqOptions
 {
     // A typical size of each parameter (none if empty): the step tolerance is

@@ -730,6 +730,21 @@ TEST_F(RefFitTest, AReferenceFarFromItsStartIsTriedInItsOtherBasinsNearby)
                          {4, 330, 0.0482639657 * (1.0 + 1e-6)}});
 }
 
+TEST_F(RefFitTest, AFirstSolveThatWanderedFarIsRetriedAlongTheFullSpacePathFromTheStart)
+{
+    // Each with one shift per reference, after a first solve that wandered
+    // long and far: none of the phases after it leaves the basin it found,
+    // while a solve over all the parameters from the same start passes a
+    // lower one. 298: six references (sum of squares 0.0456469; an
+    // unstructured solver ends at 0.0438053). 503 of another set: six
+    // references with a constant from a zero start (0.0295390 against
+    // 0.0295291). 590 of the same set: six references from a zero start
+    // (0.109106 against 0.0880399).
+    ExpectEachEndsBelow({{20261210, 298, 0.0438053328 * (1.0 + 1e-6)},
+                         {5, 503, 0.0295291091 * (1.0 + 1e-6)},
+                         {5, 590, 0.0880398949 * (1.0 + 1e-6)}});
+}
+
 TEST_F(RefFitTest, MeasuredMnSpectraAreFittedByTheOxideReferences)
 {
     const std::string dir = PELOMAR_FIXTURE_DIR;
