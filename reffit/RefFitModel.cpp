@@ -183,14 +183,15 @@ constexpr int kHardScanPeaks = 2;
 // The look along the softest direction of the sum of squares (see
 // LowerAlongSoftest): distances in channels (the norm of the move), from
 // kSoftFirst doubling to kSoftLast, either way; the places the fine solves
-// missed lay a third to nine tenths of a channel off. Nearer and farther
+// missed lay a sixth to nine tenths of a channel off. Nearer and farther
 // places as well (a twenty-fifth to five fourths of a channel) found no more
 // and cost the ordinary fits a twentieth of their speed. A way is given up
-// after a trial that rises by more than kSoftRise of the sum of squares (the
-// ends mended rose at most a ten-thousandth before their lower place).
-constexpr double kSoftFirst = 0.32;
+// after a trial that rises by more than kSoftRise of the sum of squares: one
+// end mended rose a ten-thousandth on its way to the lower place, and a
+// stricter bound lost it.
+constexpr double kSoftFirst = 0.16;
 constexpr double kSoftLast = 0.64;
-constexpr double kSoftRise = 1.0e-4;
+constexpr double kSoftRise = 1.0e-3;
 // A place along the softest direction must gain this fraction of the sum of
 // squares to start a fine solve: those that led to lower ends gained a
 // millionth to a thousandth at once.
