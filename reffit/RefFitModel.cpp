@@ -344,6 +344,13 @@ public:
                + 3 * m + 1;   // penalty flags, sums of the references
     }
 
+    // Doubles of work space of the look along the softest direction (see
+    // LowerAlongSoftest) with ns shifts: a Jacobian and two square matrices.
+    static std::size_t SoftSize(int n, int ns)
+    {
+        return ns > 1 ? std::size_t(ns) * (std::size_t(n) + 2 * std::size_t(ns)) : 0;
+    }
+
     // Room for one residual vector.
     std::span<double> Scratch() { return {m_scratch, std::size_t(m_n)}; }
 
@@ -596,14 +603,15 @@ public:
     // lowest place below 'below' (true); otherwise it is as it was. One
     // Jacobian (counted in 'jacobians') and up to one evaluation per
     // distance and way, none once 'evaluations' reaches 'budget'.
-    bool LowerAlongSoftest(std::span<double> x, double below, std::vector<double>& work, int budget,
+    bool LowerAlongSoftest(std::span<double> x, double below, std::span<double> work, int budget,
                            int& evaluations, int& jacobians)
     {
         const int ns = m_nShift;
         if (ns < 2 || !IsCurrent(x))
             return false;
         const std::size_t nn = std::size_t(ns);
-        work.resize(nn * std::size_t(m_n) + 2 * nn * nn);
+        if (work.size() < SoftSize(m_n, ns))
+            return false;
         double* jac = work.data();
         double* g = jac + nn * std::size_t(m_n);
         double* v = g + nn * nn;
@@ -1557,6 +1565,7 @@ void CRefFitModel::ResetCache(int mode)
 {
     m_cache.resize(CRefFitProjected::WorkSize(m_n, RefCount(), mode));
     m_channel.resize(std::size_t(m_n));
+    m_soft.resize(CRefFitProjected::SoftSize(m_n, mode & 2 ? RefCount() : 1));
     // Never equal to a real x, so the first Jacobian cannot use a stale cache.
     m_cacheX.assign(mode & 2 ? std::size_t(RefCount()) : 1, std::nan(""));
 }
