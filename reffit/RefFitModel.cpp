@@ -216,6 +216,27 @@ constexpr int kHardScanPeaks = 2;
 constexpr int kFullSpaceIterations = 6;
 constexpr int kFullSpaceTrialIterations = 8;
 
+// The look along the softest direction of the sum of squares (see
+// LowerAlongSoftest): distances in channels (the norm of the move), from
+// kSoftFirst doubling to kSoftLast, either way; the places the fine solves
+// missed lay a sixth to nine tenths of a channel off. Nearer and farther
+// places as well (a twenty-fifth to five fourths of a channel) found no more
+// and cost the ordinary fits a twentieth of their speed. A way is given up
+// after a trial that rises by more than kSoftRise of the sum of squares: one
+// end mended rose a ten-thousandth on its way to the lower place, and a
+// stricter bound lost it.
+constexpr double kSoftFirst = 0.16;
+constexpr double kSoftLast = 0.64;
+constexpr double kSoftRise = 1.0e-3;
+// A place along the softest direction must gain this fraction of the sum of
+// squares to start a fine solve: those that led to lower ends gained a
+// millionth to a thousandth at once.
+constexpr double kSoftGain = 1.0e-6;
+// The look is made only after a solve of this many iterations in all:
+// run after every solve, it cost the ordinary fits a sixth of their speed
+// (most settle in six to ten), and the ends it mended took fourteen or more.
+constexpr int kSoftIterations = 12;
+
 } // namespace
 
 int OutcomeOf(LsqStatus status)
@@ -359,6 +380,13 @@ public:
                + 7 * ns       // shifts, typical, start, best, pinned, looks aside
                + 3 * m + 1    // penalty flags, sums of the references
                + l + ns;      // a parameter row for the full-space path
+    }
+
+    // Doubles of work space of the look along the softest direction (see
+    // LowerAlongSoftest) with ns shifts: a Jacobian and two square matrices.
+    static std::size_t SoftSize(int n, int ns)
+    {
+        return ns > 1 ? std::size_t(ns) * (std::size_t(n) + 2 * std::size_t(ns)) : 0;
     }
 
     // Room for one residual vector.
@@ -602,6 +630,111 @@ public:
         if (j < 0)
             return false;
         x[std::size_t(j)] = to;
+        return true;
+    }
+    // With x the last point evaluated: overlapping references whose shifts
+    // can move together at little cost leave a shallow valley, along which
+    // the ripple's cells lie one beside the other, a few tenths of a channel
+    // apart, each parted from the next by a ridge that no local step
+    // crosses. The valley runs along the softest direction of the normal
+    // equations of the projected residual (their eigenvector of least
+    // eigenvalue): x is moved along it by kSoftFirst to kSoftLast channels
+    // either way, all intensities solved for at each place, and goes to the
+    // lowest place below 'below' (true); otherwise it is as it was. One
+    // Jacobian (counted in 'jacobians') and up to one evaluation per
+    // distance and way, none once 'evaluations' reaches 'budget'.
+    bool LowerAlongSoftest(std::span<double> x, double below, std::span<double> work, int budget,
+                           int& evaluations, int& jacobians)
+    {
+        const int ns = m_nShift;
+        if (ns < 2 || !IsCurrent(x))
+            return false;
+        const std::size_t nn = std::size_t(ns);
+        if (work.size() < SoftSize(m_n, ns))
+            return false;
+        double* jac = work.data();
+        double* g = jac + nn * std::size_t(m_n);
+        double* v = g + nn * nn;
+        SaveBest();
+        ++jacobians;
+        if (!Jacobian(x, {m_lastR, std::size_t(m_n)}, {jac, nn * std::size_t(m_n)}, Scratch(), FineSteps()))
+            return false;
+        for (int a = 0; a < ns; ++a)
+            for (int b = a; b < ns; ++b)
+                g[a * ns + b] = g[b * ns + a] =
+                    LsqDot(jac + std::size_t(a) * m_n, jac + std::size_t(b) * m_n, m_n);
+        // Cyclic Jacobi rotations: the matrix is small, and its eigenvalues
+        // may lie many decades apart.
+        std::fill_n(v, nn * nn, 0.0);
+        for (int a = 0; a < ns; ++a)
+            v[a * ns + a] = 1.0;
+        for (int sweep = 0; sweep < 30; ++sweep) {
+            double off = 0.0, diag = 0.0;
+            for (int a = 0; a < ns; ++a) {
+                diag += g[a * ns + a] * g[a * ns + a];
+                for (int b = a + 1; b < ns; ++b)
+                    off += g[a * ns + b] * g[a * ns + b];
+            }
+            if (!(off > 1e-30 * diag))
+                break;
+            for (int a = 0; a < ns; ++a) {
+                for (int b = a + 1; b < ns; ++b) {
+                    const double gab = g[a * ns + b];
+                    if (gab == 0.0)
+                        continue;
+                    const double th = 0.5 * std::atan2(2.0 * gab, g[b * ns + b] - g[a * ns + a]);
+                    const double c = std::cos(th), sn = std::sin(th);
+                    for (int k = 0; k < ns; ++k) {
+                        const double ka = g[k * ns + a], kb = g[k * ns + b];
+                        g[k * ns + a] = c * ka - sn * kb;
+                        g[k * ns + b] = sn * ka + c * kb;
+                    }
+                    for (int k = 0; k < ns; ++k) {
+                        const double ak = g[a * ns + k], bk = g[b * ns + k];
+                        g[a * ns + k] = c * ak - sn * bk;
+                        g[b * ns + k] = sn * ak + c * bk;
+                    }
+                    for (int k = 0; k < ns; ++k) {
+                        const double ka = v[k * ns + a], kb = v[k * ns + b];
+                        v[k * ns + a] = c * ka - sn * kb;
+                        v[k * ns + b] = sn * ka + c * kb;
+                    }
+                }
+            }
+        }
+        int soft = 0;
+        for (int a = 1; a < ns; ++a)
+            if (g[a * ns + a] < g[soft * ns + soft])
+                soft = a;
+        const std::span<double> r = Scratch();
+        double bestStep = 0.0;
+        const double from = below;
+        for (const double sign : {-1.0, 1.0}) {
+            for (double d = kSoftFirst; d <= kSoftLast * (1.0 + 1e-9); d *= 2.0) {
+                if (evaluations >= budget)
+                    break;
+                for (int j = 0; j < ns; ++j)
+                    x[std::size_t(j)] = m_bestShifts[j] + sign * d * v[j * ns + soft];
+                if (!Residuals(x, r)) {
+                    RestoreBest();
+                    return false;
+                }
+                ++evaluations;
+                const double sum = LsqDot(r.data(), r.data(), m_n);
+                if (sum < below) {
+                    below = sum;
+                    bestStep = sign * d;
+                }
+                if (!(sum <= from * (1.0 + kSoftRise)))
+                    break;
+            }
+        }
+        if (bestStep == 0.0) {
+            RestoreBest();
+            return false;
+        }
+        for (int j = 0; j < ns; ++j)
+            x[std::size_t(j)] = m_bestShifts[j] + bestStep * v[j * ns + soft];
         return true;
     }
     // With x the last point evaluated, at sum of squares sse: a reference
@@ -1583,6 +1716,7 @@ void CRefFitModel::ResetCache(int mode)
     if (mode & 2)
         LsqReserve(m_ws, m_n, ParameterCount(mode, RefCount()));
     m_channel.resize(std::size_t(m_n));
+    m_soft.resize(CRefFitProjected::SoftSize(m_n, mode & 2 ? RefCount() : 1));
     // Never equal to a real x, so the first Jacobian cannot use a stale cache.
     m_cacheX.assign(mode & 2 ? std::size_t(RefCount()) : 1, std::nan(""));
 }
@@ -1930,9 +2064,13 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // Two overlapping shifts that must cross their kinks together, which
     // neither the fine steps nor one shift alone does: the most overlapping
     // pair is moved a few tenths of a channel each way at once, and the fine
-    // solve goes on from the lowest of those that is lower.
-    if (accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
-        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
+    // solve goes on from the lowest of those that is lower. After a long
+    // solve the look along the softest direction (below) moves the
+    // overlapping shifts together instead: there the pair found nothing more
+    // over ten sets of hard problems, and its trials cost the ordinary fits
+    // of six references a hundredth of their speed.
+    if (total.iterations < kSoftIterations && accepted(last.status) && !LsqIsExact(last.sse) &&
+        enough(left()) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
         if (problem.LowerWithMostOverlappingPair(x, last.sse * (1.0 - kAsideGain), total.evaluations)) {
             if (!keep(last, run(fine, left())))
                 problem.RestoreBest();
@@ -1955,10 +2093,30 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     }
     // A shift parted by a strong kink from a lower minimum on its far side
     // (see LowerAcrossStrongestKink): the fine solve goes on from there.
-    if (accepted(last.status) && !LsqIsExact(last.sse) && enough(left()) &&
-        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
+    // Not after a long solve, which the look along the softest direction
+    // follows: there, over ten sets of hard problems, the mirrored shifts
+    // left no end above an unstructured solver's that is above it without
+    // them (three of six thousand ended a little higher, still below that
+    // solver's), and they cost the ordinary fits of six references as much
+    // speed as that look.
+    if (total.iterations < kSoftIterations && accepted(last.status) && !LsqIsExact(last.sse) &&
+        enough(left()) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
         if (problem.LowerAcrossStrongestKink(x, last.sse * (1.0 - kAsideGain), m_ripple,
                                              limits.maxEvaluations - kPhaseReserve, total.evaluations)) {
+            if (!keep(last, run(fine, left())))
+                problem.RestoreBest();
+        } else if (StopRequested()) {
+            last.status = LsqStatus::Stopped;
+        }
+    }
+    // Overlapping references whose shifts must move together across the
+    // ripple's ridges (see LowerAlongSoftest): the fine solve goes on from
+    // the lowest place along the softest direction, when that is lower.
+    if (total.iterations >= kSoftIterations && accepted(last.status) && !LsqIsExact(last.sse) &&
+        enough(left()) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
+        if (problem.LowerAlongSoftest(x, last.sse * (1.0 - kSoftGain), m_soft,
+                                      limits.maxEvaluations - 2 * kPhaseReserve, total.evaluations,
+                                      total.jacobians)) {
             if (!keep(last, run(fine, left())))
                 problem.RestoreBest();
         } else if (StopRequested()) {

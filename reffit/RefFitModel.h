@@ -115,6 +115,7 @@ private:
     std::vector<int> m_channel;   // per point: the channel below it, while a reference is placed
     LsqResult m_last;
     RippleWork m_ripple;
+    std::vector<double> m_soft; // Jacobian and eigenvectors of the look along the softest direction
 };
 
 } // namespace pelomar

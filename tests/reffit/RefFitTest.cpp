@@ -745,6 +745,25 @@ TEST_F(RefFitTest, AFirstSolveThatWanderedFarIsRetriedAlongTheFullSpacePathFromT
                          {5, 590, 0.0880398949 * (1.0 + 1e-6)}});
 }
 
+TEST_F(RefFitTest, OverlappingShiftsMoveTogetherAlongTheSoftestDirectionToALowerCell)
+{
+    // After a long solve, overlapping references whose shifts can move
+    // together at little cost sit in one cell of the ripples, while a lower
+    // one lies a third to nine tenths of a channel along the valley they
+    // leave, past a ridge that no shift alone, and no local step, crosses.
+    // 479: five references on the data's own grid with a constant (sum of
+    // squares 0.0712299; the lower cell 0.0712285 with one shift 0.87 channel
+    // off). 338 of another set: six references, a shift each (0.0384528
+    // against 0.0384475, one shift 0.37 channel off, and the way there
+    // first rises by a ten-thousandth). 462 of a third set: five
+    // references, the lower cell a sixth of a channel along the valley
+    // (0.0708319 against 0.0708311). The lower ends are those an
+    // unstructured solver finds from the same start.
+    ExpectEachEndsBelow({{5, 479, 0.0712284822 * (1.0 + 1e-6)},
+                         {6, 338, 0.0384474549 * (1.0 + 1e-6)},
+                         {8, 462, 0.0708311334 * (1.0 + 1e-6)}});
+}
+
 TEST_F(RefFitTest, MeasuredMnSpectraAreFittedByTheOxideReferences)
 {
     const std::string dir = PELOMAR_FIXTURE_DIR;
