@@ -1680,6 +1680,43 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
                 problem.RestoreBest();
         }
     }
+    // The weakest reference's phase (see below): a fine solve from its
+    // lowest near place, when that is below the current point or, with
+    // every lowest place taken, after a hard first solve. True when the
+    // solve ended lower.
+    const auto tryWeakest = [&](bool belowOnly) {
+        if (!(searchFar && accepted(last.status) && enough(left()) &&
+              (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))))
+            return false;
+        int ref = -1;
+        double place = 0.0, lowest = HUGE_VAL;
+        const bool hard = unused || wandered;
+        if (!problem.NearPlaceOfWeakest(x, kWeakSkip, kWeakReach, hard ? kWeakSpacing : kWeakTravelSpacing,
+                                        limits.maxEvaluations - 2 * kPhaseReserve, total.evaluations, ref,
+                                        place, lowest) ||
+            !((hard && !belowOnly) || lowest < last.sse) || !enough(left()))
+            return false;
+        problem.SaveBest();
+        x[std::size_t(ref)] = place;
+        LsqLimits l = left();
+        l.maxIterations = std::min(l.maxIterations, kSwapTrialIterations);
+        LsqResult trial = run(fine, l);
+        if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+            trial = run(fine, left());
+        if (keep(last, trial))
+            return true;
+        problem.RestoreBest();
+        return false;
+    };
+    // A place of the weakest reference that is already below the current
+    // point is a likely winner for a few evaluations: it is tried before the
+    // far reference's and the strays' phases, which often spend all that the
+    // solve has left (a fit could stop with the lower place found but no
+    // Jacobians left to settle there). Where it ends lower, the strays'
+    // phase is skipped: the moved reference may now stand an energy unit
+    // from its start, and holding it there again spent the rest of the solve
+    // that the later looks needed.
+    const bool weakLower = tryWeakest(true);
     // After a hard first solve, a reference that travelled well beyond the
     // true shifts' range (see kFarLeast) may have stopped in another basin
     // than its best, one to three energy units away: farther than the
@@ -1713,7 +1750,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // of the last evaluation.)
     const bool current =
         accepted(last.status) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()));
-    if (current && enough(left()) && problem.PinStrays()) {
+    if (current && !weakLower && enough(left()) && problem.PinStrays()) {
         // Each stray is held where it fits best among a few places near its
         // start, the others as they are.
         const std::span<const double> typical = problem.Typical();
@@ -1758,26 +1795,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // its places lie farther apart, and only one already below the current
     // point starts a solve: tried from every lowest place, the fits with a
     // constant lost a tenth of their speed.
-    if (searchFar && accepted(last.status) && enough(left()) &&
-        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
-        int ref = -1;
-        double place = 0.0, lowest = HUGE_VAL;
-        const bool hard = unused || wandered;
-        if (problem.NearPlaceOfWeakest(x, kWeakSkip, kWeakReach, hard ? kWeakSpacing : kWeakTravelSpacing,
-                                       limits.maxEvaluations - 2 * kPhaseReserve, total.evaluations, ref,
-                                       place, lowest) &&
-            (hard || lowest < last.sse) && enough(left())) {
-            problem.SaveBest();
-            x[std::size_t(ref)] = place;
-            LsqLimits l = left();
-            l.maxIterations = std::min(l.maxIterations, kSwapTrialIterations);
-            LsqResult trial = run(fine, l);
-            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
-                trial = run(fine, left());
-            if (!keep(last, trial))
-                problem.RestoreBest();
-        }
-    }
+    tryWeakest(false);
     for (const double step : kEscapeSteps) {
         if (!accepted(last.status) || !enough(left()))
             break;
