@@ -125,6 +125,11 @@ constexpr double kWallReach = 1.0e-6;
 // reference; lower thresholds found a little more at more cost.
 constexpr double kSwapCorrelation = 0.8;
 constexpr double kSwapDistance = 0.3;
+// Iterations after which the start from that swap, the last phase with a
+// solve of its own, must be below the current point to go on: its solves
+// that end lower are below it by then; fewer gave up some that went on to
+// lower ripples.
+constexpr int kLastSwapTrialIterations = 10;
 // Reach (channels, either way) of the exact search along each shift alone:
 // farther found no more, and each kink in reach costs time.
 constexpr double kRippleReach = 0.3;
@@ -1864,14 +1869,20 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // Two strongly overlapping references may each have settled in a
     // minimum that fits the other's place, which no local step leaves: the
     // most overlapping pair is tried with its shifts swapped, and the lower
-    // end stands.
+    // end stands. That start is given up unless it is below the current
+    // point after kLastSwapTrialIterations.
     int swapA = 0, swapB = 0;
     if (accepted(last.status) && enough(left()) &&
         (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())) &&
         problem.MostOverlapping(swapA, swapB)) {
         problem.SaveBest();
         std::swap(x[std::size_t(swapA)], x[std::size_t(swapB)]);
-        if (!keep(last, run(fine, left())))
+        LsqLimits l = left();
+        l.maxIterations = std::min(l.maxIterations, kLastSwapTrialIterations);
+        LsqResult trial = run(fine, l);
+        if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+            trial = run(fine, left());
+        if (!keep(last, trial))
             problem.RestoreBest();
     }
     // A shift parted by a strong kink from a lower minimum on its far side
