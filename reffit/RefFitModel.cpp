@@ -1685,20 +1685,20 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
                 problem.RestoreBest();
         }
     }
-    // The weakest reference's phase (see below): a fine solve from its
-    // lowest near place, when that is below the current point or, with
-    // every lowest place taken, after a hard first solve. True when the
-    // solve ended lower.
-    // Its looks, and the sum of squares of the point they were taken from:
-    // while no phase in between has gained, the point is the same, and so
-    // are the looks and the start they lead to (one already tried ends as
-    // before).
+    // The weakest reference's looks (see below), and the sum of squares of
+    // the point they were taken from: while no phase in between has gained,
+    // the point is the same, and so are the looks and the start they lead
+    // to (one already tried ends as before).
     struct
     {
         double from = -1.0, place = 0.0, lowest = HUGE_VAL;
         int ref = -1;
         bool found = false, tried = false;
     } weak;
+    // The weakest reference's phase: a fine solve from its lowest near
+    // place, when that is below the current point or, with every lowest
+    // place taken, after a hard first solve. True when the solve ended
+    // lower.
     const auto tryWeakest = [&](bool belowOnly) {
         if (!(searchFar && accepted(last.status) && enough(left()) &&
               (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))))
@@ -1707,9 +1707,10 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         if (weak.from != last.sse) {
             weak.from = last.sse;
             weak.tried = false;
-            weak.found = problem.NearPlaceOfWeakest(
-                x, kWeakSkip, kWeakReach, hard ? kWeakSpacing : kWeakTravelSpacing,
-                limits.maxEvaluations - 2 * kPhaseReserve, total.evaluations, weak.ref, weak.place, weak.lowest);
+            weak.found =
+                problem.NearPlaceOfWeakest(x, kWeakSkip, kWeakReach, hard ? kWeakSpacing : kWeakTravelSpacing,
+                                           limits.maxEvaluations - 2 * kPhaseReserve, total.evaluations,
+                                           weak.ref, weak.place, weak.lowest);
         }
         if (!weak.found || weak.tried || !((hard && !belowOnly) || weak.lowest < last.sse) || !enough(left()))
             return false;
