@@ -125,6 +125,11 @@ constexpr double kWallReach = 1.0e-6;
 // reference; lower thresholds found a little more at more cost.
 constexpr double kSwapCorrelation = 0.8;
 constexpr double kSwapDistance = 0.3;
+// Iterations after which the start from that swap, the last phase with a
+// solve of its own, must be below the current point to go on: its solves
+// that end lower are below it by then; fewer gave up some that went on to
+// lower ripples.
+constexpr int kLastSwapTrialIterations = 10;
 // Reach (channels, either way) of the exact search along each shift alone:
 // farther found no more, and each kink in reach costs time.
 constexpr double kRippleReach = 0.3;
@@ -1926,6 +1931,59 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
                 problem.RestoreBest();
         }
     }
+    // The weakest reference's looks (see below), and the sum of squares of
+    // the point they were taken from: while no phase in between has gained,
+    // the point is the same, and so are the looks and the start they lead
+    // to (one already tried ends as before).
+    struct
+    {
+        double from = -1.0, place = 0.0, lowest = HUGE_VAL;
+        int ref = -1;
+        bool found = false, tried = false;
+    } weak;
+    // The weakest reference's phase: a fine solve from its lowest near
+    // place, when that is below the current point or, with every lowest
+    // place taken, after a hard first solve. True when the solve ended
+    // lower.
+    const auto tryWeakest = [&](bool belowOnly) {
+        if (!(searchFar && accepted(last.status) && enough(left()) &&
+              (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))))
+            return false;
+        const bool hard = unused || wandered;
+        if (weak.from != last.sse) {
+            weak.from = last.sse;
+            weak.tried = false;
+            weak.found =
+                problem.NearPlaceOfWeakest(x, kWeakSkip, kWeakReach, hard ? kWeakSpacing : kWeakTravelSpacing,
+                                           limits.maxEvaluations - 2 * kPhaseReserve, total.evaluations,
+                                           weak.ref, weak.place, weak.lowest);
+        }
+        if (!weak.found || weak.tried || !((hard && !belowOnly) || weak.lowest < last.sse) || !enough(left()))
+            return false;
+        weak.tried = true;
+        const int ref = weak.ref;
+        const double place = weak.place;
+        problem.SaveBest();
+        x[std::size_t(ref)] = place;
+        LsqLimits l = left();
+        l.maxIterations = std::min(l.maxIterations, kSwapTrialIterations);
+        LsqResult trial = run(fine, l);
+        if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+            trial = run(fine, left());
+        if (keep(last, trial))
+            return true;
+        problem.RestoreBest();
+        return false;
+    };
+    // A place of the weakest reference that is already below the current
+    // point is a likely winner for a few evaluations: it is tried before the
+    // far reference's and the strays' phases, which often spend all that the
+    // solve has left (a fit could stop with the lower place found but no
+    // Jacobians left to settle there). Where it ends lower, the strays'
+    // phase is skipped: the moved reference may now stand an energy unit
+    // from its start, and holding it there again spent the rest of the solve
+    // that the later looks needed.
+    const bool weakLower = tryWeakest(true);
     // After a hard first solve, a reference that travelled well beyond the
     // true shifts' range (see kFarLeast) may have stopped in another basin
     // than its best, one to three energy units away: farther than the
@@ -1959,7 +2017,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // of the last evaluation.)
     const bool current =
         accepted(last.status) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()));
-    if (current && enough(left()) && problem.PinStrays()) {
+    if (current && !weakLower && enough(left()) && problem.PinStrays()) {
         // Each stray is held where it fits best among a few places near its
         // start, the others as they are.
         const std::span<const double> typical = problem.Typical();
@@ -2004,26 +2062,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // its places lie farther apart, and only one already below the current
     // point starts a solve: tried from every lowest place, the fits with a
     // constant lost a tenth of their speed.
-    if (searchFar && accepted(last.status) && enough(left()) &&
-        (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
-        int ref = -1;
-        double place = 0.0, lowest = HUGE_VAL;
-        const bool hard = unused || wandered;
-        if (problem.NearPlaceOfWeakest(x, kWeakSkip, kWeakReach, hard ? kWeakSpacing : kWeakTravelSpacing,
-                                       limits.maxEvaluations - 2 * kPhaseReserve, total.evaluations, ref,
-                                       place, lowest) &&
-            (hard || lowest < last.sse) && enough(left())) {
-            problem.SaveBest();
-            x[std::size_t(ref)] = place;
-            LsqLimits l = left();
-            l.maxIterations = std::min(l.maxIterations, kSwapTrialIterations);
-            LsqResult trial = run(fine, l);
-            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
-                trial = run(fine, left());
-            if (!keep(last, trial))
-                problem.RestoreBest();
-        }
-    }
+    tryWeakest(false);
     for (const double step : kEscapeSteps) {
         if (!accepted(last.status) || !enough(left()))
             break;
@@ -2081,14 +2120,20 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     // Two strongly overlapping references may each have settled in a
     // minimum that fits the other's place, which no local step leaves: the
     // most overlapping pair is tried with its shifts swapped, and the lower
-    // end stands.
+    // end stands. That start is given up unless it is below the current
+    // point after kLastSwapTrialIterations.
     int swapA = 0, swapB = 0;
     if (accepted(last.status) && enough(left()) &&
         (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch())) &&
         problem.MostOverlapping(swapA, swapB)) {
         problem.SaveBest();
         std::swap(x[std::size_t(swapA)], x[std::size_t(swapB)]);
-        if (!keep(last, run(fine, left())))
+        LsqLimits l = left();
+        l.maxIterations = std::min(l.maxIterations, kLastSwapTrialIterations);
+        LsqResult trial = run(fine, l);
+        if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+            trial = run(fine, left());
+        if (!keep(last, trial))
             problem.RestoreBest();
     }
     // A shift parted by a strong kink from a lower minimum on its far side
