@@ -1190,6 +1190,8 @@ private:
             });
             return 0.0;
         }
+        // The penalties are written in the same pass: a reference shorter
+        // than the data's stretch is penalised at every placement.
         bool any = false;
         double s0 = 0.0, s1 = 0.0;
         for (int i = 0; i < n; ++i) {
@@ -1201,19 +1203,15 @@ private:
                 if (u != j0)
                     v += (u - j0) * (ref[i0 + 1] - v);
                 y[i] = v;
+                pen[i] = 0.0;
             } else {
                 any = true;
-                double p;
-                y[i] = Interpolate(e, u, p);
+                y[i] = Interpolate(e, u, pen[i]);
             }
             (i & 1 ? s1 : s0) += y[i];
         }
         sum = s0 + s1;
-        if (!any)
-            return 0.0;
-        for (int i = 0; i < n; ++i)
-            Interpolate(e, e.a * i + e.b + s, pen[i]);
-        return 1.0;
+        return any ? 1.0 : 0.0;
     }
 
     const double* Y(int k, int moved) const { return (moved == kAll || moved == k ? m_y2 : m_y) + Offset(k); }
