@@ -818,11 +818,13 @@ public:
             return true;
         }
         // A reference whose shift did not move since the last evaluation
-        // (a held shift, a search along one) keeps its placement. When one
-        // or two moved, without a penalty before or after, the target stays
-        // and only their rows of the normal equations change.
-        int rows[2] = {kNone, kNone}, moved = 0;
-        bool sameTarget = m_gram0Ready;
+        // (a held shift, a search along one) keeps its placement, and only
+        // the rows of the normal equations of those that moved change. A
+        // moved reference that is penalised, before or after, changes the
+        // target, and with it every row's right-hand side.
+        std::array<int, kMaxRows> rows{};
+        int moved = 0;
+        bool sameTarget = true;
         for (int k = 0; k < m_refs; ++k) {
             const std::size_t j = std::size_t(ShiftOf(k));
             if (x[j] == m_fit.m_cacheX[j])
@@ -830,13 +832,16 @@ public:
             sameTarget = sameTarget && m_penAny[k] == 0.0;
             m_penAny[k] = Place(k, x[j], m_y + Offset(k), m_pen + Offset(k), m_sumY[k]);
             sameTarget = sameTarget && m_penAny[k] == 0.0;
-            if (moved < 2)
-                rows[moved] = k;
+            if (moved < kMaxRows)
+                rows[std::size_t(moved)] = k;
             ++moved;
         }
         m_penAny[m_refs] = 0.0;
-        if (sameTarget && moved <= 2)
-            Project(kNone, r.data(), m_coef, true, rows[0], rows[1]);
+        // The changed rows alone, when they cost fewer products than all rows.
+        const int all = m_refs * (m_refs + 3) / 2;
+        const int some = moved * (m_refs + 1) + (sameTarget ? 0 : m_refs - moved);
+        if (m_gram0Ready && moved <= kMaxRows && some < all)
+            Project(kNone, r.data(), m_coef, true, {rows.data(), std::size_t(moved)}, sameTarget);
         else
             Project(kNone, r.data(), m_coef, true);
         CopyN(r.data(), m_n, m_lastR);
@@ -1086,8 +1091,9 @@ public:
     }
 
 private:
-    static constexpr int kNone = -1; // no reference moved: the placed ones
-    static constexpr int kAll = -2;  // every reference moved
+    static constexpr int kNone = -1;   // no reference moved: the placed ones
+    static constexpr int kMaxRows = 8; // changed rows that Residuals names at most
+    static constexpr int kAll = -2;    // every reference moved
 
     std::size_t Offset(int k) const { return std::size_t(k) * std::size_t(m_n); }
     int ShiftOf(int k) const { return m_nShift == 1 ? 0 : k; }
@@ -1226,18 +1232,24 @@ private:
     // so a trial that moves one reference without penalties recomputes only
     // its row. A warm start from the current coefficients saves the
     // active-set iterations when the signs do not change.
-    // With moved kNone, rowA and rowB (when not kNone) name the only placed
-    // references that changed since the last such call, the target staying
-    // as it was: the other rows of the normal equations are kept.
-    void Project(int moved, double* r, double* coef, bool fresh, int rowA = kNone, int rowB = kNone)
+    // With moved kNone, a non-empty 'changed' names the only placed
+    // references that changed since the last such call (sameTarget: the
+    // target stayed as it was): the other rows of the normal equations are
+    // kept, and with a new target only their right-hand sides are made anew.
+    // Every product is the same sum in the same order whichever rows are
+    // made anew, so the result does not depend on the choice.
+    void Project(int moved, double* r, double* coef, bool fresh, std::span<const int> changed = {},
+                 bool sameTarget = false)
     {
         const int n = m_n, l = m_nLin, c = m_const;
-        const bool rows = moved == kNone && rowA != kNone;
-        const bool single = rows || (moved >= 0 && m_penAny[moved] == 0.0 && m_penAny[m_refs] == 0.0);
+        const bool rows = moved == kNone && !changed.empty();
+        const bool one = moved >= 0 && m_gram0Ready;
+        const bool keepTarget =
+            rows ? sameTarget : moved >= 0 && m_penAny[moved] == 0.0 && m_penAny[m_refs] == 0.0;
         // Target t = data minus the penalties (the data itself when none).
         const double* t = m_t0;
         double sumT = m_sumT0;
-        if (!single) {
+        if (!keepTarget) {
             bool penalised = false;
             for (int k = 0; k < m_refs; ++k)
                 penalised =
@@ -1264,16 +1276,15 @@ private:
                 m_sumT0 = sumT;
             }
         }
-        if (rows) {
+        if (rows || one) {
             CopyN(m_gram0, l * l, m_gram);
             CopyN(m_rhs0, l, m_rhs);
-            RefRow(rowA, kNone, t, m_refs);
-            if (rowB != kNone)
-                RefRow(rowB, kNone, t, m_refs);
-        } else if (single) {
-            CopyN(m_gram0, l * l, m_gram);
-            CopyN(m_rhs0, l, m_rhs);
-            RefRow(moved, moved, t, m_refs);
+            const int single[1] = {moved};
+            const std::span<const int> made = rows ? changed : std::span<const int>(single);
+            for (int k : made)
+                RefRow(k, moved, t, m_refs);
+            if (!keepTarget)
+                TargetRows(made, moved, t);
         } else {
             for (int k = 0; k < m_refs; ++k)
                 RefRow(k, moved, t, k + 1);
@@ -1405,6 +1416,29 @@ private:
                 else
                     m_rhs[row] = sums[j];
             }
+        }
+    }
+
+    // The right-hand sides of the rows not in 'made', with target t.
+    void TargetRows(std::span<const int> made, int moved, const double* t)
+    {
+        using DotsOf = void (*)(const double*, const double* const*, int, double*);
+        static constexpr DotsOf kDots[] = {&Dots<1>, &Dots<2>, &Dots<3>, &Dots<4>,
+                                           &Dots<5>, &Dots<6>, &Dots<7>, &Dots<8>};
+        const double* y[8];
+        int ks[8], cnt = 0;
+        double sums[8];
+        for (int k = 0; k <= m_refs; ++k) {
+            if (cnt == 8 || (k == m_refs && cnt > 0)) {
+                kDots[cnt - 1](t, y, m_n, sums);
+                for (int j = 0; j < cnt; ++j)
+                    m_rhs[ks[j] + m_const] = sums[j];
+                cnt = 0;
+            }
+            if (k == m_refs || std::find(made.begin(), made.end(), k) != made.end())
+                continue;
+            y[cnt] = Y(k, moved);
+            ks[cnt++] = k;
         }
     }
 
