@@ -1199,22 +1199,32 @@ private:
         // The penalties are written in the same pass: a reference shorter
         // than the data's stretch is penalised at every placement.
         bool any = false;
-        double s0 = 0.0, s1 = 0.0;
-        for (int i = 0; i < n; ++i) {
-            const double u = e.a * i + e.b + s;
+        const auto at = [&](int i) {
+            const double u = position(i);
             if (u >= e.low && u <= e.high) {
                 const int i0 = int(u);
                 const double j0 = double(i0);
                 double v = ref[i0];
                 if (u != j0)
                     v += (u - j0) * (ref[i0 + 1] - v);
-                y[i] = v;
                 pen[i] = 0.0;
-            } else {
-                any = true;
-                y[i] = Interpolate(e, u, pen[i]);
+                return v;
             }
-            (i & 1 ? s1 : s0) += y[i];
+            any = true;
+            return Interpolate(e, u, pen[i]);
+        };
+        double s0 = 0.0, s1 = 0.0;
+        int i = 0;
+        for (; i + 1 < n; i += 2) {
+            const double v0 = at(i), v1 = at(i + 1);
+            y[i] = v0;
+            y[i + 1] = v1;
+            s0 += v0;
+            s1 += v1;
+        }
+        if (i < n) {
+            y[i] = at(i);
+            s0 += y[i];
         }
         sum = s0 + s1;
         return any ? 1.0 : 0.0;
