@@ -397,7 +397,11 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
 
     const std::size_t mn = std::size_t(m) * n;
     try {
-        ws.d.resize(WorkspaceSize(m, n));
+        // Never shrunk: the solves of one fit alternate between sizes, and
+        // each growth would clear what it adds. Every solve writes what it
+        // reads.
+        if (ws.d.size() < WorkspaceSize(m, n))
+            ws.d.resize(WorkspaceSize(m, n));
         ws.ipvt.resize(n);
     } catch (const std::exception&) { // bad_alloc, or length_error for absurd sizes
         res.status = LsqStatus::NoStorage;

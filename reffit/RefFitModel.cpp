@@ -322,7 +322,7 @@ public:
         : m_fit(fit), m_mode(mode), m_n(fit.m_n), m_refs(fit.RefCount()), m_const(mode & 1),
           m_nShift(mode & 2 ? fit.RefCount() : 1), m_nLin(fit.RefCount() + (mode & 1))
     {
-        double* p = fit.m_cache.data();
+        double* p = fit.m_cache.get();
         const std::size_t mn = std::size_t(m_refs) * std::size_t(m_n);
         const std::size_t l = std::size_t(m_nLin);
         m_y = p;
@@ -823,11 +823,13 @@ public:
             return true;
         }
         // A reference whose shift did not move since the last evaluation
-        // (a held shift, a search along one) keeps its placement. When one
-        // or two moved, without a penalty before or after, the target stays
-        // and only their rows of the normal equations change.
-        int rows[2] = {kNone, kNone}, moved = 0;
-        bool sameTarget = m_gram0Ready;
+        // (a held shift, a search along one) keeps its placement, and only
+        // the rows of the normal equations of those that moved change. A
+        // moved reference that is penalised, before or after, changes the
+        // target, and with it every row's right-hand side.
+        std::array<int, kMaxRows> rows{};
+        int moved = 0;
+        bool sameTarget = m_gram0Ready; // the penalties are known only after a first placement
         for (int k = 0; k < m_refs; ++k) {
             const std::size_t j = std::size_t(ShiftOf(k));
             if (x[j] == m_fit.m_cacheX[j])
@@ -835,13 +837,16 @@ public:
             sameTarget = sameTarget && m_penAny[k] == 0.0;
             m_penAny[k] = Place(k, x[j], m_y + Offset(k), m_pen + Offset(k), m_sumY[k]);
             sameTarget = sameTarget && m_penAny[k] == 0.0;
-            if (moved < 2)
-                rows[moved] = k;
+            if (moved < kMaxRows)
+                rows[std::size_t(moved)] = k;
             ++moved;
         }
         m_penAny[m_refs] = 0.0;
-        if (sameTarget && moved <= 2)
-            Project(kNone, r.data(), m_coef, true, rows[0], rows[1]);
+        // The changed rows alone, when they cost fewer products than all rows.
+        const int all = m_refs * (m_refs + 3) / 2;
+        const int some = moved * (m_refs + 1) + (sameTarget ? 0 : m_refs - moved);
+        if (m_gram0Ready && moved <= kMaxRows && some < all)
+            Project(kNone, r.data(), m_coef, true, {rows.data(), std::size_t(moved)}, sameTarget);
         else
             Project(kNone, r.data(), m_coef, true);
         CopyN(r.data(), m_n, m_lastR);
@@ -1091,8 +1096,9 @@ public:
     }
 
 private:
-    static constexpr int kNone = -1; // no reference moved: the placed ones
-    static constexpr int kAll = -2;  // every reference moved
+    static constexpr int kNone = -1;   // no reference moved: the placed ones
+    static constexpr int kMaxRows = 8; // changed rows that Residuals names at most
+    static constexpr int kAll = -2;    // every reference moved
 
     std::size_t Offset(int k) const { return std::size_t(k) * std::size_t(m_n); }
     int ShiftOf(int k) const { return m_nShift == 1 ? 0 : k; }
@@ -1195,30 +1201,38 @@ private:
             });
             return 0.0;
         }
+        // The penalties are written in the same pass: a reference shorter
+        // than the data's stretch is penalised at every placement.
         bool any = false;
-        double s0 = 0.0, s1 = 0.0;
-        for (int i = 0; i < n; ++i) {
-            const double u = e.a * i + e.b + s;
+        const auto at = [&](int i) {
+            const double u = position(i);
             if (u >= e.low && u <= e.high) {
                 const int i0 = int(u);
                 const double j0 = double(i0);
                 double v = ref[i0];
                 if (u != j0)
                     v += (u - j0) * (ref[i0 + 1] - v);
-                y[i] = v;
-            } else {
-                any = true;
-                double p;
-                y[i] = Interpolate(e, u, p);
+                pen[i] = 0.0;
+                return v;
             }
-            (i & 1 ? s1 : s0) += y[i];
+            any = true;
+            return Interpolate(e, u, pen[i]);
+        };
+        double s0 = 0.0, s1 = 0.0;
+        int i = 0;
+        for (; i + 1 < n; i += 2) {
+            const double v0 = at(i), v1 = at(i + 1);
+            y[i] = v0;
+            y[i + 1] = v1;
+            s0 += v0;
+            s1 += v1;
+        }
+        if (i < n) {
+            y[i] = at(i);
+            s0 += y[i];
         }
         sum = s0 + s1;
-        if (!any)
-            return 0.0;
-        for (int i = 0; i < n; ++i)
-            Interpolate(e, e.a * i + e.b + s, pen[i]);
-        return 1.0;
+        return any ? 1.0 : 0.0;
     }
 
     const double* Y(int k, int moved) const { return (moved == kAll || moved == k ? m_y2 : m_y) + Offset(k); }
@@ -1233,18 +1247,24 @@ private:
     // so a trial that moves one reference without penalties recomputes only
     // its row. A warm start from the current coefficients saves the
     // active-set iterations when the signs do not change.
-    // With moved kNone, rowA and rowB (when not kNone) name the only placed
-    // references that changed since the last such call, the target staying
-    // as it was: the other rows of the normal equations are kept.
-    void Project(int moved, double* r, double* coef, bool fresh, int rowA = kNone, int rowB = kNone)
+    // With moved kNone, a non-empty 'changed' names the only placed
+    // references that changed since the last such call (sameTarget: the
+    // target stayed as it was): the other rows of the normal equations are
+    // kept, and with a new target only their right-hand sides are made anew.
+    // Every product is the same sum in the same order whichever rows are
+    // made anew, so the result does not depend on the choice.
+    void Project(int moved, double* r, double* coef, bool fresh, std::span<const int> changed = {},
+                 bool sameTarget = false)
     {
         const int n = m_n, l = m_nLin, c = m_const;
-        const bool rows = moved == kNone && rowA != kNone;
-        const bool single = rows || (moved >= 0 && m_penAny[moved] == 0.0 && m_penAny[m_refs] == 0.0);
+        const bool rows = moved == kNone && !changed.empty();
+        const bool one = moved >= 0 && m_gram0Ready;
+        const bool keepTarget =
+            rows ? sameTarget : moved >= 0 && m_penAny[moved] == 0.0 && m_penAny[m_refs] == 0.0;
         // Target t = data minus the penalties (the data itself when none).
         const double* t = m_t0;
         double sumT = m_sumT0;
-        if (!single) {
+        if (!keepTarget) {
             bool penalised = false;
             for (int k = 0; k < m_refs; ++k)
                 penalised =
@@ -1271,16 +1291,15 @@ private:
                 m_sumT0 = sumT;
             }
         }
-        if (rows) {
+        if (rows || one) {
             CopyN(m_gram0, l * l, m_gram);
             CopyN(m_rhs0, l, m_rhs);
-            RefRow(rowA, kNone, t, m_refs);
-            if (rowB != kNone)
-                RefRow(rowB, kNone, t, m_refs);
-        } else if (single) {
-            CopyN(m_gram0, l * l, m_gram);
-            CopyN(m_rhs0, l, m_rhs);
-            RefRow(moved, moved, t, m_refs);
+            const int single[1] = {moved};
+            const std::span<const int> made = rows ? changed : std::span<const int>(single);
+            for (int k : made)
+                RefRow(k, moved, t, m_refs);
+            if (!keepTarget)
+                TargetRows(made, moved, t);
         } else {
             for (int k = 0; k < m_refs; ++k)
                 RefRow(k, moved, t, k + 1);
@@ -1412,6 +1431,29 @@ private:
                 else
                     m_rhs[row] = sums[j];
             }
+        }
+    }
+
+    // The right-hand sides of the rows not in 'made', with target t.
+    void TargetRows(std::span<const int> made, int moved, const double* t)
+    {
+        using DotsOf = void (*)(const double*, const double* const*, int, double*);
+        static constexpr DotsOf kDots[] = {&Dots<1>, &Dots<2>, &Dots<3>, &Dots<4>,
+                                           &Dots<5>, &Dots<6>, &Dots<7>, &Dots<8>};
+        const double* y[8];
+        int ks[8], cnt = 0;
+        double sums[8];
+        for (int k = 0; k <= m_refs; ++k) {
+            if (cnt == 8 || (k == m_refs && cnt > 0)) {
+                kDots[cnt - 1](t, y, m_n, sums);
+                for (int j = 0; j < cnt; ++j)
+                    m_rhs[ks[j] + m_const] = sums[j];
+                cnt = 0;
+            }
+            if (k == m_refs || std::find(made.begin(), made.end(), k) != made.end())
+                continue;
+            y[cnt] = Y(k, moved);
+            ks[cnt++] = k;
         }
     }
 
@@ -1689,7 +1731,8 @@ void CRefFitModel::Release()
     // The caller may free its buffers after a release: no solve may read them.
     m_setUp = false;
     std::vector<Reference>().swap(m_refs);
-    std::vector<double>().swap(m_cache);
+    m_cache.reset();
+    m_cacheSize = 0;
     std::vector<double>().swap(m_cacheX);
     std::vector<int>().swap(m_channel);
     m_ws = LsqWorkspace();
@@ -1716,7 +1759,13 @@ void CRefFitModel::Residuals(int mode, std::span<const double> theta, std::span<
 
 void CRefFitModel::ResetCache(int mode)
 {
-    m_cache.resize(CRefFitProjected::WorkSize(m_n, RefCount(), mode));
+    // Every solve writes what it reads of the work space: none of it is
+    // cleared, which cost the small fits a few hundredths of their time.
+    const std::size_t size = CRefFitProjected::WorkSize(m_n, RefCount(), mode);
+    if (m_cacheSize < size) {
+        m_cache = std::make_unique_for_overwrite<double[]>(size);
+        m_cacheSize = size;
+    }
     // The full-space path runs only with a shift per reference.
     if (mode & 2)
         LsqReserve(m_ws, m_n, ParameterCount(mode, RefCount()));

@@ -8,6 +8,7 @@
 #include "reffit/LeastSquares.h"
 #include "reffit/RippleSearch.h"
 
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -110,7 +111,8 @@ private:
     const int* m_stop = nullptr;
     std::vector<Reference> m_refs;
     LsqWorkspace m_ws;
-    std::vector<double> m_cache;  // placed references, linear problem, shifts of a solve
+    std::unique_ptr<double[]> m_cache; // placed references, linear problem, shifts of a solve
+    std::size_t m_cacheSize = 0;
     std::vector<double> m_cacheX; // shifts of the last evaluation
     std::vector<int> m_channel;   // per point: the channel below it, while a reference is placed
     LsqResult m_last;
