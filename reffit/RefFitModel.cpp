@@ -1742,7 +1742,10 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
                 problem.RestoreBest();
         }
     }
-    if (searchFar && enough(left())) {
+    // The scan weighs each reference's places against the residual of the
+    // last evaluation, which must be that of x: a full-space trial that was
+    // given up left its own.
+    if (searchFar && enough(left()) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
         // After the plainest signs of a reference in the wrong place, the
         // scan weighs more places per reference (see kHardScanPeaks).
         ScanPoint view = problem.ScanView(left().maxEvaluations - 2 * kPhaseReserve);

@@ -727,6 +727,19 @@ TEST_F(RefFitTest, AHardFirstSolveThatTravelledFarIsRetriedAlongTheFullSpacePath
                          {1, 78, 0.247337755 * (1.0 + 1e-6)}});
 }
 
+TEST_F(RefFitTest, TheWindowScanAfterAGivenUpFullSpaceTrialWeighsTheCurrentPoint)
+{
+    // One shift per reference, a first solve that wandered far: the trial
+    // from the full-space path's shifts ends higher and is given up, and the
+    // window scan that follows must weigh each reference's places against
+    // the residual of the current point, not the trial's. 414: four
+    // references from a zero start (weighed against the trial's residual
+    // the scan misses the basin at 0.0256139 and the solve ends at
+    // 0.0294886); 14 of another set: six references from a zero start
+    // (0.0545700 against 0.0521463).
+    ExpectEachEndsBelow({{20261210, 414, 0.0256138964 * (1.0 + 1e-6)}, {2, 14, 0.0521463422 * (1.0 + 1e-6)}});
+}
+
 TEST_F(RefFitTest, MeasuredMnSpectraAreFittedByTheOxideReferences)
 {
     const std::string dir = PELOMAR_FIXTURE_DIR;
