@@ -199,22 +199,24 @@ constexpr double kRestartRise = 1.6;
 // alone (the ordinary fits that scan) the second peak found no more, for
 // one evaluation more per reference.
 constexpr int kHardScanPeaks = 2;
-// After a first solve that travelled far (see kScanTravel) and either
-// wandered (see kWanderingIterations) or left a reference without
-// intensity, a Levenberg-Marquardt path over all the parameters from the
-// caller's start, the intensities moving beside the shifts, passes through
-// places that the projected solve never sees and often ends nearer a lower
-// basin. Its shifts after this many iterations start a
-// fine solve, given up unless it is below the current point after
-// kFullSpaceTrialIterations. Four full-space iterations or fewer found
-// fewer lower basins, seven or eight no more than six; a trial of four or six
-// iterations found a few fewer. After a wandering solve alone, the path also
-// ran on ordinary fits whose shifts stay near their start, where it cost up
-// to a sixth of their speed and found nothing; where the shifts travelled
-// too, ordinary fits of six references with a shift each still lose about a
-// twentieth. Ordinary fits leave no reference unused; on measured spectra,
-// where many do, the path after an unused reference alone cost a twentieth
-// of the median speed, and after one that also travelled nothing.
+// After a first solve that travelled far (see kScanTravel), a
+// Levenberg-Marquardt path over all the parameters from the caller's start,
+// the intensities moving beside the shifts, passes through places that the
+// projected solve never sees and often ends nearer a lower basin. Its shifts
+// after this many iterations start a fine solve, given up unless it is
+// below the current point after kFullSpaceTrialIterations. Four full-space
+// iterations or fewer found fewer lower basins, seven or eight no more than
+// six; a trial of four or six iterations found a few fewer. Where the first
+// solve also wandered (see kWanderingIterations) or left a reference
+// without intensity, the trial always starts; after travel alone only where
+// the path's shifts are already below the current point. Started after
+// every path, the trials cost the ordinary fits of six references with a
+// shift each up to a twelfth of their speed; after a wandering solve alone
+// the path also ran on ordinary fits whose shifts stay near their start,
+// where it cost up to a sixth of their speed and found nothing; after an
+// unused reference alone it cost the measured spectra a twentieth of their
+// median speed. Ordinary fits of that kind that travel and wander (a
+// quarter of them) still lose about a thirtieth.
 constexpr int kFullSpaceIterations = 6;
 constexpr int kFullSpaceTrialIterations = 8;
 
@@ -1709,12 +1711,12 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     const bool wandered = ready && total.iterations >= kWanderingIterations;
     const bool travelled = ready && problem.Travelled(x) > kScanTravel;
     const bool searchFar = unused || wandered || travelled;
-    // After a first solve that travelled far and wandered or left a
-    // reference unused, the full-space path from the caller's start (see
-    // kFullSpaceIterations); its shifts start a fine solve, and a lower end
-    // stands. The intensities of the path are left behind: the fine solve
-    // solves for its own.
-    if (travelled && (wandered || unused) && enough(left())) {
+    // After a first solve that travelled far, the full-space path from the
+    // caller's start (see kFullSpaceIterations); its shifts start a fine
+    // solve, and a lower end stands. After travel alone, only where the
+    // path's shifts are already below the current point. The intensities of
+    // the path are left behind: the fine solve solves for its own.
+    if (travelled && enough(left())) {
         const std::span<double> row = problem.Row();
         std::copy(theta.begin(), theta.end(), row.begin());
         CRefFitFullSpace full(*this, mode);
@@ -1733,13 +1735,27 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             problem.SaveBest();
             for (std::size_t j = 0; j < x.size(); ++j)
                 x[j] = row[std::size_t(ShiftIndex(mode, int(j)))];
-            l = left();
-            l.maxIterations = std::min(l.maxIterations, kFullSpaceTrialIterations);
-            LsqResult trial = run(fine, l);
-            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
-                trial = run(fine, left());
-            if (!keep(last, trial))
+            bool start = wandered || unused;
+            if (!start && !problem.Residuals(x, problem.Scratch())) {
+                last.status = LsqStatus::Stopped;
+            } else if (!start) {
+                ++total.evaluations;
+                double sum = 0.0;
+                for (const double v : problem.Scratch())
+                    sum += v * v;
+                start = sum < last.sse;
+            }
+            if (start) {
+                l = left();
+                l.maxIterations = std::min(l.maxIterations, kFullSpaceTrialIterations);
+                LsqResult trial = run(fine, l);
+                if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+                    trial = run(fine, left());
+                if (!keep(last, trial))
+                    problem.RestoreBest();
+            } else {
                 problem.RestoreBest();
+            }
         }
     }
     // The scan weighs each reference's places against the residual of the

@@ -727,6 +727,17 @@ TEST_F(RefFitTest, AHardFirstSolveThatTravelledFarIsRetriedAlongTheFullSpacePath
                          {1, 78, 0.247337755 * (1.0 + 1e-6)}});
 }
 
+TEST_F(RefFitTest, AFirstSolveThatOnlyTravelledFarStartsAgainWhereTheFullSpacePathIsLower)
+{
+    // One shift per reference, a first solve that travelled far in few
+    // iterations and used every reference: the full-space path from the
+    // same start ends at shifts already below it, and the fine solve from
+    // there reaches the minimum that an unstructured solver finds. 50: six
+    // references (0.0230980 against 0.0229454); 338 of another set: six
+    // references (0.0384528 against 0.0384475).
+    ExpectEachEndsBelow({{2, 50, 0.0229453504 * (1.0 + 1e-6)}, {6, 338, 0.0384474549 * (1.0 + 1e-6)}});
+}
+
 TEST_F(RefFitTest, TheWindowScanAfterAGivenUpFullSpaceTrialWeighsTheCurrentPoint)
 {
     // One shift per reference, a first solve that wandered far: the trial
