@@ -147,6 +147,11 @@ struct LsqOptions
     // followed further along its direction (doubling) while that reduces
     // the sum of squares: fast progress on slow drifts.
     bool extrapolate = false;
+    // Whether each iteration factors the normal equations (a pivoted
+    // Cholesky factor of J^T J) instead of J itself: about half the work
+    // with m much larger than n, at the cost of the condition number
+    // squared. For rough paths, where the steps need not be precise.
+    bool normalEquations = false;
     // Whether all parameters share one unit, and so one scale (the largest
     // column norm) instead of one each.
     bool commonScale = false;

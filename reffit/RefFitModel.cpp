@@ -67,6 +67,26 @@ inline double Interpolate(const CRefFitModel::Reference& e, double u, double& pe
     return y;
 }
 
+// Reference value at fractional channel u, as Interpolate gives it, with
+// the right-hand slopes at u (per channel) of the value (dy) and of the
+// window's penalty (dpen): those of a forward difference over a step that
+// stays within u's segment. At the upper wall the step leaves the window.
+inline double InterpolateWithSlope(const CRefFitModel::Reference& e, double u, double& dy, double& dpen)
+{
+    dy = 0.0;
+    if (!(u >= e.low) || u >= e.high) {
+        dpen = u >= e.high ? CRefFitModel::kWindowPenalty : -CRefFitModel::kWindowPenalty;
+        double pen;
+        return Interpolate(e, u, pen);
+    }
+    dpen = 0.0;
+    // low <= u < high <= NREF - 1: the channel above u exists.
+    const int i0 = int(u);
+    const double y0 = e.ref[i0];
+    dy = e.ref[i0 + 1] - y0;
+    return y0 + (u - double(i0)) * dy;
+}
+
 // r = data - c - sum over k of (penalty_k + |a_k| y_k).
 void Evaluate(const CRefFitModel& fit, int mode, const double* theta, const double* data, double* r)
 {
@@ -205,19 +225,24 @@ constexpr double kRestartRise = 1.6;
 // alone (the ordinary fits that scan) the second peak found no more, for
 // one evaluation more per reference.
 constexpr int kHardScanPeaks = 2;
-// After a first solve that both wandered (see kWanderingIterations) and
-// travelled far (see kScanTravel), a Levenberg-Marquardt path over all the
-// parameters from the caller's start, the intensities moving beside the
-// shifts, passes through places that the projected solve never sees and often
-// ends nearer a lower basin. Its shifts after this many iterations start a
-// fine solve, given up unless it is below the current point after
-// kFullSpaceTrialIterations. Four full-space iterations or fewer found
-// fewer lower basins, seven or eight no more than six; a trial of four or six
-// iterations found a few fewer. After a wandering solve alone, the path also
-// ran on ordinary fits whose shifts stay near their start, where it cost up
-// to a sixth of their speed and found nothing; where the shifts travelled
-// too, ordinary fits of six references with a shift each still lose about a
-// twentieth.
+// After a first solve that travelled far (see kScanTravel), a
+// Levenberg-Marquardt path over all the parameters from the caller's start,
+// the intensities moving beside the shifts, passes through places that the
+// projected solve never sees and often ends nearer a lower basin. Its shifts
+// after this many iterations start a fine solve, given up unless it is
+// below the current point after kFullSpaceTrialIterations. Four full-space
+// iterations or fewer found fewer lower basins, seven or eight no more than
+// six; a trial of four or six iterations found a few fewer. Where the first
+// solve also wandered (see kWanderingIterations) or left a reference
+// without intensity, the trial always starts; after travel alone only where
+// the path's shifts are already below the current point. Started after
+// every path, the trials cost the ordinary fits of six references with a
+// shift each up to a twelfth of their speed; after a wandering solve alone
+// the path also ran on ordinary fits whose shifts stay near their start,
+// where it cost up to a sixth of their speed and found nothing; after an
+// unused reference alone it cost the measured spectra a twentieth of their
+// median speed. Ordinary fits of that kind that travel and wander (a
+// quarter of them) still lose about a thirtieth.
 constexpr int kFullSpaceIterations = 6;
 constexpr int kFullSpaceTrialIterations = 8;
 
@@ -1637,50 +1662,106 @@ class CRefFitFullSpace : public IResiduals
 public:
     CRefFitFullSpace(const CRefFitModel& fit, int mode) : m_fit(fit), m_mode(mode) {}
 
+    // As the model's own residuals, with the same values.
     bool Residuals(std::span<const double> x, std::span<double> r) override
     {
         if (m_fit.StopRequested())
             return false;
-        m_fit.Residuals(m_mode, x, r);
+        const int n = m_fit.Points();
+        const int ci = ConstIndex(m_mode);
+        const double c = ci >= 0 ? x[std::size_t(ci)] : 0.0;
+        const double* data = m_fit.Data();
+        for (int i = 0; i < n; ++i)
+            r[std::size_t(i)] = data[i] - c;
+        for (int k = 0; k < m_fit.RefCount(); ++k) {
+            const CRefFitModel::Reference& e = m_fit.Ref(k);
+            const double s = x[std::size_t(ShiftIndex(m_mode, k))];
+            const double a = std::fabs(x[std::size_t(IntensityIndex(m_mode, k))]);
+            double* ri = r.data();
+            if (Inside(e, s, e.high)) {
+                // Off a channel or on one (weight 0 for its neighbour), the
+                // value Interpolate gives, without its tests.
+                const double* ref = e.ref;
+                for (int i = 0; i < n; ++i) {
+                    const double u = e.a * i + e.b + s;
+                    const int i0 = int(u);
+                    const double v = ref[i0];
+                    ri[i] -= a * (v + (u - double(i0)) * (ref[i0 + 1] - v));
+                }
+                continue;
+            }
+            for (int i = 0; i < n; ++i) {
+                double pen;
+                const double y = Interpolate(e, e.a * i + e.b + s, pen);
+                ri[i] = (ri[i] - pen) - a * y;
+            }
+        }
         return true;
     }
 
-    // The constant and the intensities enter linearly: their columns are
-    // exact (an intensity at 0 counts as positive, as its forward difference
-    // does). Each shift moves only the references it places, so its
-    // difference needs those alone.
+    // Exact columns from one pass over each reference: the constant and the
+    // intensities enter linearly (an intensity at 0 counts as positive, as
+    // its forward difference does), and a placed reference is linear in its
+    // shift within each channel, so a shift's column is the segment's slope,
+    // the one a forward difference sees.
     bool Jacobian(std::span<const double> x, std::span<const double>, std::span<double> jac,
-                  std::span<double>, const LsqSteps& steps) override
+                  std::span<double>, const LsqSteps&) override
     {
         if (m_fit.StopRequested())
             return false;
         const int n = m_fit.Points();
         const std::size_t m = std::size_t(n);
-        std::fill(jac.begin(), jac.end(), 0.0);
         const int ci = ConstIndex(m_mode);
         if (ci >= 0)
             std::fill_n(jac.begin() + std::ptrdiff_t(std::size_t(ci) * m), n, -1.0);
+        // With a shift per reference, each shift's column is its reference's
+        // alone; a common shift sums them.
+        const bool common = !(m_mode & 2);
+        if (common)
+            std::fill_n(jac.begin() + std::ptrdiff_t(std::size_t(ShiftIndex(m_mode, 0)) * m), n, 0.0);
         for (int k = 0; k < m_fit.RefCount(); ++k) {
             const CRefFitModel::Reference& e = m_fit.Ref(k);
             const int si = ShiftIndex(m_mode, k), ai = IntensityIndex(m_mode, k);
             const double s = x[std::size_t(si)], a = x[std::size_t(ai)];
-            const double h = steps.For(std::size_t(si), s);
-            const double sh = s + h, absA = std::fabs(a), sign = a < 0.0 ? 1.0 : -1.0;
+            const double absA = std::fabs(a), sign = a < 0.0 ? 1.0 : -1.0;
             double* colA = jac.data() + std::size_t(ai) * m;
             double* colS = jac.data() + std::size_t(si) * m;
+            // Strictly below the upper wall, where the slope is the channel's.
+            if (Inside(e, s, std::nextafter(e.high, -DBL_MAX))) {
+                const double* ref = e.ref;
+                for (int i = 0; i < n; ++i) {
+                    const double u = e.a * i + e.b + s;
+                    const int i0 = int(u);
+                    const double v = ref[i0], dy = ref[i0 + 1] - v;
+                    colA[i] = sign * (v + (u - double(i0)) * dy);
+                    colS[i] = (common ? colS[i] : 0.0) - absA * dy;
+                }
+                continue;
+            }
             for (int i = 0; i < n; ++i) {
-                double p0, p1;
-                const double base = e.a * i + e.b;
-                const double y0 = Interpolate(e, base + s, p0);
-                const double y1 = Interpolate(e, base + sh, p1);
-                colA[i] = sign * y0;
-                colS[i] -= ((p1 - p0) + absA * (y1 - y0)) / h;
+                double dy, dpen;
+                const double y = InterpolateWithSlope(e, e.a * i + e.b + s, dy, dpen);
+                colA[i] = sign * y;
+                colS[i] = (common ? colS[i] : 0.0) - (dpen + absA * dy);
             }
         }
         return true;
     }
 
 private:
+    // Whether every point of reference e at shift s lies in [low, high] and
+    // short of its last channel, so that each has a right neighbour. The
+    // position rises or falls with the point, rounding included: the ends
+    // decide.
+    bool Inside(const CRefFitModel::Reference& e, double s, double high) const
+    {
+        if (e.nRef < 2 || e.low < 0.0)
+            return false;
+        const double top = std::min(high, double(e.nRef - 1) * (1.0 - DBL_EPSILON));
+        const double first = e.b + s, last = e.a * (m_fit.Points() - 1) + e.b + s;
+        return first >= e.low && first <= top && last >= e.low && last <= top;
+    }
+
     const CRefFitModel& m_fit;
     int m_mode;
 };
@@ -1788,6 +1869,14 @@ void CRefFitModel::ProjectedJacobian(int mode, std::span<const double> shifts, s
         problem.Jacobian(shifts, r, jac, work, FineSteps());
 }
 
+void CRefFitModel::FullSpaceJacobian(int mode, std::span<const double> theta, std::span<double> r,
+                                     std::span<double> jac) const
+{
+    CRefFitFullSpace full(*this, mode);
+    full.Residuals(theta, r);
+    full.Jacobian(theta, r, jac, {}, FineSteps());
+}
+
 int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const LsqLimits& limits)
 {
     if (mode < 0 || mode > 3 || !IsReady())
@@ -1881,11 +1970,12 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     const bool wandered = ready && total.iterations >= kWanderingIterations;
     const bool travelled = ready && problem.Travelled(x) > kScanTravel;
     const bool searchFar = unused || wandered || travelled;
-    // After a first solve that wandered far, the full-space path from the
+    // After a first solve that travelled far, the full-space path from the
     // caller's start (see kFullSpaceIterations); its shifts start a fine
-    // solve, and a lower end stands. The intensities of the path are left
-    // behind: the fine solve solves for its own.
-    if (wandered && travelled && enough(left())) {
+    // solve, and a lower end stands. After travel alone, only where the
+    // path's shifts are already below the current point. The intensities of
+    // the path are left behind: the fine solve solves for its own.
+    if (travelled && enough(left())) {
         const std::span<double> row = problem.Row();
         std::copy(theta.begin(), theta.end(), row.begin());
         CRefFitFullSpace full(*this, mode);
@@ -1893,6 +1983,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         l.maxIterations = std::min(l.maxIterations, kFullSpaceIterations);
         LsqOptions plain;
         plain.probeKinks = false;
+        plain.normalEquations = true;
         const LsqResult path = SolveLeastSquares(full, row, m_n, l, m_ws, plain);
         total.iterations += path.iterations;
         total.evaluations += path.evaluations;
@@ -1903,16 +1994,33 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             problem.SaveBest();
             for (std::size_t j = 0; j < x.size(); ++j)
                 x[j] = row[std::size_t(ShiftIndex(mode, int(j)))];
-            l = left();
-            l.maxIterations = std::min(l.maxIterations, kFullSpaceTrialIterations);
-            LsqResult trial = run(fine, l);
-            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
-                trial = run(fine, left());
-            if (!keep(last, trial))
+            bool start = wandered || unused;
+            if (!start && !problem.Residuals(x, problem.Scratch())) {
+                last.status = LsqStatus::Stopped;
+            } else if (!start) {
+                ++total.evaluations;
+                double sum = 0.0;
+                for (const double v : problem.Scratch())
+                    sum += v * v;
+                start = sum < last.sse;
+            }
+            if (start) {
+                l = left();
+                l.maxIterations = std::min(l.maxIterations, kFullSpaceTrialIterations);
+                LsqResult trial = run(fine, l);
+                if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+                    trial = run(fine, left());
+                if (!keep(last, trial))
+                    problem.RestoreBest();
+            } else {
                 problem.RestoreBest();
+            }
         }
     }
-    if (searchFar && enough(left())) {
+    // The scan weighs each reference's places against the residual of the
+    // last evaluation, which must be that of x: a full-space trial that was
+    // given up left its own.
+    if (searchFar && enough(left()) && (problem.IsCurrent(x) || problem.Residuals(x, problem.Scratch()))) {
         // After the plainest signs of a reference in the wrong place, the
         // scan weighs more places per reference (see kHardScanPeaks).
         ScanPoint view = problem.ScanView(left().maxEvaluations - 2 * kPhaseReserve);

@@ -736,7 +736,7 @@ TEST_F(RefFitTest, AReferenceFarFromItsStartIsTriedInItsOtherBasinsNearby)
                          {4, 330, 0.0482639657 * (1.0 + 1e-6)}});
 }
 
-TEST_F(RefFitTest, AFirstSolveThatWanderedFarIsRetriedAlongTheFullSpacePathFromTheStart)
+TEST_F(RefFitTest, AHardFirstSolveThatTravelledFarIsRetriedAlongTheFullSpacePathFromTheStart)
 {
     // Each with one shift per reference, after a first solve that wandered
     // long and far: none of the phases after it leaves the basin it found,
@@ -745,10 +745,37 @@ TEST_F(RefFitTest, AFirstSolveThatWanderedFarIsRetriedAlongTheFullSpacePathFromT
     // unstructured solver ends at 0.0438053). 503 of another set: six
     // references with a constant from a zero start (0.0295390 against
     // 0.0295291). 590 of the same set: six references from a zero start
-    // (0.109106 against 0.0880399).
+    // (0.109106 against 0.0880399). 78 of a third set travelled far and left
+    // a reference unused, after few iterations: five references from a zero
+    // start (0.258798 against 0.247338).
     ExpectEachEndsBelow({{20261210, 298, 0.0438053328 * (1.0 + 1e-6)},
                          {5, 503, 0.0295291091 * (1.0 + 1e-6)},
-                         {5, 590, 0.0880398949 * (1.0 + 1e-6)}});
+                         {5, 590, 0.0880398949 * (1.0 + 1e-6)},
+                         {1, 78, 0.247337755 * (1.0 + 1e-6)}});
+}
+
+TEST_F(RefFitTest, AFirstSolveThatOnlyTravelledFarStartsAgainWhereTheFullSpacePathIsLower)
+{
+    // One shift per reference, a first solve that travelled far in few
+    // iterations and used every reference: the full-space path from the
+    // same start ends at shifts already below it, and the fine solve from
+    // there reaches the minimum that an unstructured solver finds. 50: six
+    // references (0.0230980 against 0.0229454); 338 of another set: six
+    // references (0.0384528 against 0.0384475).
+    ExpectEachEndsBelow({{2, 50, 0.0229453504 * (1.0 + 1e-6)}, {6, 338, 0.0384474549 * (1.0 + 1e-6)}});
+}
+
+TEST_F(RefFitTest, TheWindowScanAfterAGivenUpFullSpaceTrialWeighsTheCurrentPoint)
+{
+    // One shift per reference, a first solve that wandered far: the trial
+    // from the full-space path's shifts ends higher and is given up, and the
+    // window scan that follows must weigh each reference's places against
+    // the residual of the current point, not the trial's. 414: four
+    // references from a zero start (weighed against the trial's residual
+    // the scan misses the basin at 0.0256139 and the solve ends at
+    // 0.0294886); 14 of another set: six references from a zero start
+    // (0.0545700 against 0.0521463).
+    ExpectEachEndsBelow({{20261210, 414, 0.0256138964 * (1.0 + 1e-6)}, {2, 14, 0.0521463422 * (1.0 + 1e-6)}});
 }
 
 TEST_F(RefFitTest, OverlappingShiftsMoveTogetherAlongTheSoftestDirectionToALowerCell)
