@@ -28,6 +28,20 @@ using namespace pelomar_bench;
 
 namespace {
 
+// With --dump, every Pelomar end point is printed exactly (hexadecimal
+// floating point), so that two builds can be compared with diff.
+bool g_dump = false;
+
+void DumpEnd(const char* what, std::size_t index, int outcome, double sse, const std::vector<double>& theta)
+{
+    if (!g_dump)
+        return;
+    std::printf("dump %s #%zu: %#x %a", what, index, unsigned(outcome), sse);
+    for (double v : theta)
+        std::printf(" %a", v);
+    std::printf("\n");
+}
+
 // lmdif's side: the library's residual routine on a model of its own.
 struct LmdifProblem
 {
@@ -133,6 +147,7 @@ SetReport Compare(const ProblemSet& set, bool verbose)
             pelomarEnd = theta;
         }
         ratios.push_back(bestL / bestP);
+        DumpEnd(set.name.c_str(), std::size_t(rep.levels), outcome, sseP, pelomarEnd);
         rep.ssePelomar += sseP;
         rep.sseLmdif += sseL;
         rep.tPelomar += bestP;
@@ -148,8 +163,8 @@ SetReport Compare(const ProblemSet& set, bool verbose)
                 const int o2 = CALCREFERENCEFIT(again.data(), &np, &sseAgain, &set.mode);
                 std::printf("  %s level %d (mode %d, M %d, N %d): SSE %.10g, lmdif %.10g, excess %.2e; "
                             "from lmdif's end %.10g (outcome %d)\n",
-                            set.name.c_str(), rep.levels, set.mode, m, set.n, sseP, sseL, (sseP - sseL) / sseL,
-                            sseAgain, o2);
+                            set.name.c_str(), rep.levels, set.mode, m, set.n, sseP, sseL,
+                            (sseP - sseL) / sseL, sseAgain, o2);
                 std::printf("    Pelomar:");
                 for (double v : pelomarEnd)
                     std::printf(" %.6g", v);
@@ -179,6 +194,7 @@ struct HardResult
     bool accepted = false, lmdifConverged = false;
     int tries = 0, outcome = 0;
     double sseP = 0.0, sseL = 0.0, tP = 0.0, tL = 0.0;
+    std::vector<double> end; // Pelomar's
 };
 
 HardResult RunHard(const HardProblem& p)
@@ -220,6 +236,7 @@ HardResult RunHard(const HardProblem& p)
         res.outcome = outcome;
         res.accepted = outcome == PELOMAR_CONVERGED || outcome == PELOMAR_STEP_TOLERANCE;
         res.sseP = sse;
+        res.end = theta;
 
         std::vector<double> x = p.start;
         int info = 0;
@@ -256,6 +273,7 @@ bool ReportHard(const char* title, const std::vector<HardProblem>& problems, boo
     for (std::size_t i = 0; i < problems.size(); ++i) {
         const HardProblem& p = problems[i];
         const HardResult r = RunHard(p);
+        DumpEnd(title, i, r.outcome, r.sseP, r.end);
         // Exact fits (a measured spectrum that is one of the references) end
         // at rounding level; below 1e-20 both count as zero.
         const double excess = (r.sseP - r.sseL) / std::max(r.sseL, 1e-20);
@@ -328,7 +346,7 @@ int main(int argc, char** argv)
     // Own options, taken out before Google Benchmark reads the rest:
     // --hard=N problems (default 600), --seed=S of their generator (default
     // 20261210; others check that a change did not just suit that one set),
-    // --hard-only, --verbose.
+    // --hard-only, --verbose, --dump (see DumpEnd).
     int hardCount = 600;
     std::uint64_t seed = 20261210;
     bool hardOnly = false, verbose = false;
@@ -343,6 +361,8 @@ int main(int argc, char** argv)
             hardOnly = true;
         else if (arg == "--verbose")
             verbose = true;
+        else if (arg == "--dump")
+            g_dump = true;
         else
             argv[kept++] = argv[i];
     }

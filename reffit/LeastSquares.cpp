@@ -33,6 +33,11 @@ const double kCoarseStep = std::sqrt(std::sqrt(DBL_EPSILON));
 // smooth stretches the two differ by about the coarse step times the
 // curvature, orders of magnitude less.
 const double kKinkChange = 1.0e-3;
+// Forming J^T J rounds each entry to about eps of the products summed, and
+// the elimination compounds that over the parameters: what is left of a
+// column's squared norm below this many eps per parameter is rounding, and
+// the column counts as dependent on those before it.
+const double kNormalDependent = 64.0 * DBL_EPSILON;
 // Tiny accepted steps from a point whose Gauss-Newton decrement is above this
 // are taken for the zigzag about a kink rather than for a smooth minimum.
 const double kKinkDecrement = 1.0e-6;
@@ -154,6 +159,81 @@ void QrFactor(int m, int n, double* a, int* ipvt, double* rdiag, double* acnorm,
             }
         }
         rdiag[j] = -ajnorm;
+    }
+}
+
+// The factors that QrFactor and the product with Q^T give, from the normal
+// equations instead: a Cholesky factor with the same pivoting of the m x n
+// matrix a (column-major) has R's upper triangle, with a positive diagonal,
+// and qtb = R^-T P^T A^T b takes the place of Q^T b. The upper triangle of a
+// receives R, rdiag its diagonal, acnorm the column norms; g takes the n x n
+// normal matrix. A column whose rest is within rounding of the span of
+// those before it (see kNormalDependent) is never the pivot; once only such
+// columns are left, they count as dependent (zero), as the QR would find
+// them to the precision that squaring leaves.
+void NormalFactor(int m, int n, double* a, const double* b, int* ipvt, double* rdiag, double* acnorm,
+                  double* qtb, double* g)
+{
+    for (int j = 0; j < n; ++j) {
+        const double* aj = a + std::size_t(j) * m;
+        for (int k = 0; k <= j; ++k)
+            g[k + std::size_t(j) * n] = Dot(a + std::size_t(k) * m, aj, m);
+        qtb[j] = Dot(aj, b, m);
+        acnorm[j] = std::sqrt(g[j + std::size_t(j) * n]);
+        ipvt[j] = j;
+    }
+    // g(i, j) for i <= j of the permuted matrix; a swap of k and j exchanges
+    // rows and columns of the upper triangle.
+    const auto at = [&](int i, int j) -> double& {
+        return i <= j ? g[i + std::size_t(j) * n] : g[j + std::size_t(i) * n];
+    };
+    // What is left of column k (at position k now) beyond rounding.
+    const auto independent = [&](int k) {
+        const double norm = acnorm[ipvt[k]];
+        return at(k, k) > kNormalDependent * n * norm * norm;
+    };
+    int rank = n;
+    for (int j = 0; j < n; ++j) {
+        int kmax = -1;
+        for (int k = j; k < n; ++k)
+            if (independent(k) && (kmax < 0 || at(k, k) > at(kmax, kmax)))
+                kmax = k;
+        if (kmax < 0) {
+            rank = j;
+            break;
+        }
+        if (kmax != j) {
+            for (int i = 0; i < n; ++i)
+                if (i != j && i != kmax)
+                    std::swap(at(i, j), at(i, kmax));
+            std::swap(at(j, j), at(kmax, kmax));
+            std::swap(ipvt[j], ipvt[kmax]);
+            std::swap(qtb[j], qtb[kmax]);
+        }
+        const double rjj = std::sqrt(at(j, j));
+        at(j, j) = rjj;
+        for (int k = j + 1; k < n; ++k)
+            at(j, k) /= rjj;
+        for (int k = j + 1; k < n; ++k)
+            for (int i = j + 1; i <= k; ++i)
+                at(i, k) -= at(j, i) * at(j, k);
+    }
+    for (int j = 0; j < n; ++j) {
+        double* col = a + std::size_t(j) * m;
+        for (int i = 0; i <= j; ++i)
+            col[i] = i < rank && j >= i ? at(i, j) : 0.0;
+        rdiag[j] = col[j];
+    }
+    // Forward substitution R^T qtb = P^T A^T b over the independent part.
+    for (int j = 0; j < n; ++j) {
+        if (j >= rank) {
+            qtb[j] = 0.0;
+            continue;
+        }
+        double sum = qtb[j];
+        for (int i = 0; i < j; ++i)
+            sum -= at(i, j) * qtb[i];
+        qtb[j] = sum / at(j, j);
     }
 }
 
@@ -367,6 +447,24 @@ bool IResiduals::Jacobian(std::span<const double> x, std::span<const double> r, 
     return true;
 }
 
+namespace {
+
+// Doubles of work space of a solve of m residuals in n parameters.
+std::size_t WorkspaceSize(int m, int n)
+{
+    return 2 * std::size_t(m) * std::size_t(n) + 3 * std::size_t(m) + 10 * std::size_t(n);
+}
+
+} // namespace
+
+void LsqReserve(LsqWorkspace& ws, int m, int n)
+{
+    if (m < 1 || n < 1)
+        return;
+    ws.d.reserve(WorkspaceSize(m, n));
+    ws.ipvt.reserve(std::size_t(n));
+}
+
 LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, const LsqLimits& limits,
                             LsqWorkspace& ws, const LsqOptions& options)
 {
@@ -379,7 +477,11 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
 
     const std::size_t mn = std::size_t(m) * n;
     try {
-        ws.d.resize(2 * mn + 3 * std::size_t(m) + 10 * std::size_t(n));
+        // Never shrunk: the solves of one fit alternate between sizes, and
+        // each growth would clear what it adds. Every solve writes what it
+        // reads.
+        if (ws.d.size() < WorkspaceSize(m, n))
+            ws.d.resize(WorkspaceSize(m, n));
         ws.ipvt.resize(n);
     } catch (const std::exception&) { // bad_alloc, or length_error for absurd sizes
         res.status = LsqStatus::NoStorage;
@@ -575,17 +677,21 @@ LsqResult SolveLeastSquares(IResiduals& problem, std::span<double> x, int m, con
             zigzagSearch = false; // no kink after all: go on as before
         }
 
-        QrFactor(m, n, fjac, ipvt, rdiag, acnorm, wqr);
-        std::copy(fvec, fvec + m, wa4);
-        for (int j = 0; j < n; ++j) {
-            double* col = fjac + std::size_t(j) * m;
-            if (col[j] != 0.0) {
-                const double temp = -Dot(col + j, wa4 + j, m - j) / col[j];
-                for (int i = j; i < m; ++i)
-                    wa4[i] += col[i] * temp;
+        if (options.normalEquations) {
+            NormalFactor(m, n, fjac, fvec, ipvt, rdiag, acnorm, qtf, jfine);
+        } else {
+            QrFactor(m, n, fjac, ipvt, rdiag, acnorm, wqr);
+            std::copy(fvec, fvec + m, wa4);
+            for (int j = 0; j < n; ++j) {
+                double* col = fjac + std::size_t(j) * m;
+                if (col[j] != 0.0) {
+                    const double temp = -Dot(col + j, wa4 + j, m - j) / col[j];
+                    for (int i = j; i < m; ++i)
+                        wa4[i] += col[i] * temp;
+                }
+                col[j] = rdiag[j];
+                qtf[j] = wa4[j];
             }
-            col[j] = rdiag[j];
-            qtf[j] = wa4[j];
         }
 
         if (res.iterations == 1) {

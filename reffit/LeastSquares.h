@@ -4,7 +4,10 @@
 // supplies the residuals through IResiduals, so the method can be checked on
 // its own against certified problems.
 
+#include <memory>
+#include <new>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace pelomar {
@@ -84,13 +87,36 @@ struct LsqResult
     int jacobians = 0;
 };
 
+// Allocates like std::allocator, but leaves the values of a vector's new
+// elements as they are: a solve writes what it reads of its work arrays, and
+// clearing them cost the small fits about a hundredth of their time.
+template <class T> struct LsqUninitialised : std::allocator<T>
+{
+    template <class U> struct rebind
+    {
+        using other = LsqUninitialised<U>;
+    };
+    LsqUninitialised() = default;
+    template <class U> LsqUninitialised(const LsqUninitialised<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
 // Work arrays of one solve. Keep one across solves of the same size and a
 // solve allocates nothing.
 struct LsqWorkspace
 {
-    std::vector<double> d;
+    std::vector<double, LsqUninitialised<double>> d;
     std::vector<int> ipvt;
 };
+
+// Makes room in ws for solves of up to m residuals in n parameters without
+// touching the memory, so that none of them allocates; solves that use less
+// of it write no more than before.
+void LsqReserve(LsqWorkspace& ws, int m, int n);
 
 struct LsqOptions
 {
@@ -121,6 +147,11 @@ struct LsqOptions
     // followed further along its direction (doubling) while that reduces
     // the sum of squares: fast progress on slow drifts.
     bool extrapolate = false;
+    // Whether each iteration factors the normal equations (a pivoted
+    // Cholesky factor of J^T J) instead of J itself: about half the work
+    // with m much larger than n, at the cost of the condition number
+    // squared. For rough paths, where the steps need not be precise.
+    bool normalEquations = false;
     // Whether all parameters share one unit, and so one scale (the largest
     // column norm) instead of one each.
     bool commonScale = false;

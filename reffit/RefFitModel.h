@@ -8,6 +8,7 @@
 #include "reffit/LeastSquares.h"
 #include "reffit/RippleSearch.h"
 
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -71,6 +72,7 @@ public:
 
     bool IsReady() const;
     int Points() const { return m_n; }
+    const double* Data() const { return m_data; }
     int RefCount() const { return int(m_refs.size()); }
     const Reference& Ref(int k) const { return m_refs[std::size_t(k)]; }
     bool StopRequested() const;
@@ -86,6 +88,12 @@ public:
     // references a shift moves, or with plain set, one whole evaluation per column.
     void ProjectedJacobian(int mode, std::span<const double> shifts, std::span<double> r,
                            std::span<double> jac, bool plain);
+    // The problem of the path over all the parameters (see Solve), for tests:
+    // residuals r at theta, as Residuals gives them, and the Jacobian over
+    // theta (column-major, N rows), whose shift columns come from the
+    // references' channel slopes.
+    void FullSpaceJacobian(int mode, std::span<const double> theta, std::span<double> r,
+                           std::span<double> jac) const;
 
     // One solve: theta in and out, sse out. Returns the outcome code; an
     // unknown mode, a theta length that does not fit the mode, or a fit that
@@ -110,11 +118,13 @@ private:
     const int* m_stop = nullptr;
     std::vector<Reference> m_refs;
     LsqWorkspace m_ws;
-    std::vector<double> m_cache;  // placed references, linear problem, shifts of a solve
+    std::unique_ptr<double[]> m_cache; // placed references, linear problem, shifts of a solve
+    std::size_t m_cacheSize = 0;
     std::vector<double> m_cacheX; // shifts of the last evaluation
     std::vector<int> m_channel;   // per point: the channel below it, while a reference is placed
     LsqResult m_last;
     RippleWork m_ripple;
+    std::vector<double> m_soft; // Jacobian and eigenvectors of the look along the softest direction
 };
 
 } // namespace pelomar

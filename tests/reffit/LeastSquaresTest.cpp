@@ -329,6 +329,56 @@ TEST(LeastSquaresTest, FindsTheBottomOfACornerAlsoWhenStartedOnItAtZero)
     }
 }
 
+TEST(LeastSquaresTest, NormalEquationsReachTheSameMinimumAsTheQr)
+{
+    // The normal equations' factor must take the place of the QR's: same
+    // pivoting, a dependent column found and left alone. On certified
+    // problems of moderate condition both reach the certified sum of
+    // squares; a straight line with an unused parameter (a zero column) and
+    // a second slope (a tenth of a column) has the line's least-squares sum
+    // of squares, and neither factor moves the unused parameter.
+    struct CLine : IResiduals
+    {
+        bool Residuals(std::span<const double> x, std::span<double> r) override
+        {
+            for (int i = 0; i < 6; ++i)
+                r[std::size_t(i)] = ys[i] - (x[0] + x[1] * i + x[3] * (0.1 * i));
+            return true;
+        }
+        // 1 + 2 i plus deviations orthogonal to both 1 and i: the least-squares
+        // line is 1 + 2 i, with the deviations' sum of squares, 0.36.
+        const double ys[6] = {1.0 - 0.3, 3.0 + 0.3, 5.0, 7.0 + 0.3, 9.0 - 0.3, 11.0};
+    };
+    const std::vector<NistProblem> all = NistProblems();
+    for (const char* name : {"Misra1a", "DanWood", "Misra1c", "Rat42", "Thurber"}) {
+        const NistProblem& p =
+            *std::find_if(all.begin(), all.end(), [&](const auto& q) { return q.name == name; });
+        for (const bool normal : {false, true}) {
+            SCOPED_TRACE(testing::Message() << name << (normal ? " normal equations" : " QR"));
+            CNistResiduals f(p);
+            std::vector<double> x = p.start2;
+            LsqWorkspace ws;
+            LsqOptions options;
+            options.normalEquations = normal;
+            const LsqResult res = SolveLeastSquares(f, x, int(p.x.size()), LsqLimits{}, ws, options);
+            EXPECT_NEAR(res.sse, p.certifiedRss, 1e-8 * p.certifiedRss);
+        }
+    }
+    for (const bool normal : {false, true}) {
+        SCOPED_TRACE(normal ? "line, normal equations" : "line, QR");
+        CLine f;
+        std::vector<double> x = {0.0, 0.0, 0.7, 0.0};
+        LsqWorkspace ws;
+        LsqOptions options;
+        options.normalEquations = normal;
+        const LsqResult res = SolveLeastSquares(f, x, 6, LsqLimits{}, ws, options);
+        EXPECT_NEAR(x[0], 1.0, 1e-9);
+        EXPECT_NEAR(x[1] + 0.1 * x[3], 2.0, 1e-9);
+        EXPECT_EQ(x[2], 0.7);
+        EXPECT_NEAR(res.sse, 0.36, 1e-12);
+    }
+}
+
 TEST(LeastSquaresTest, AWarmWorkspaceMakesASolveAllocationFree)
 {
     const std::vector<NistProblem> all = NistProblems();
@@ -477,6 +527,54 @@ TEST(RefFitModelTest, StructuredJacobianMatchesPlainForwardDifferences)
             const double h = std::fabs(FineSteps().For(i / n, x[i / n]));
             const double tol = 1e-6 * (1.0 + std::fabs(plain[i])) + 64.0 * eps * std::fabs(r[i % n]) / h;
             ASSERT_NEAR(fast[i], plain[i], tol) << "mode " << mode << " row " << i % n << " column " << i / n;
+        }
+    }
+}
+
+TEST(RefFitModelTest, FullSpaceJacobianMatchesTheModelAndItsForwardDifferences)
+{
+    // The path over all the parameters computes its own residuals, with a
+    // loop without tests where every point of a reference lies inside its
+    // window, and its shift columns from the channel slopes. Shifts that put
+    // points below and above the window, one exactly on the last channel
+    // (no neighbour past it), an intensity at 0 and a negative one.
+    std::vector<double> p1(60), p2(60), p3(60);
+    for (int j = 0; j < 60; ++j) {
+        p1[std::size_t(j)] = std::exp(-0.5 * (j - 28) * (j - 28) / 16.0);
+        p2[std::size_t(j)] = 1.0 / (1.0 + (j - 33) * (j - 33) / 9.0);
+        p3[std::size_t(j)] = std::exp(-0.5 * (j - 24) * (j - 24) / 30.0) + 0.01 * j;
+    }
+    ModelFixture f(40, {p1, p2, p3});
+    for (std::size_t i = 0; i < f.data.size(); ++i)
+        f.data[i] = 0.3 + std::sin(0.2 * double(i));
+    f.Register(0, 1.0, 10.3, 2.0);
+    f.Register(1, 0.9, 12.1, -2.0);
+    f.Register(2, 1.0, 8.0, 0.25); // window up to channel 59, the last
+    // No point within a step of a channel, except in mode 2, where reference
+    // 2 has every point on one and the last on channel 59, the upper wall.
+    const std::vector<std::vector<double>> thetas = {{1.65, 0.5, 1.2, 0.0},
+                                                     {0.2, -0.43, 0.5, -1.2, 0.7},
+                                                     {0.5, 0.83, 1.2, -0.41, 0.7, 12.0},
+                                                     {0.2, 0.0, 1.73, -1.2, -4.23, 0.7, 25.3}};
+    const double eps = std::numeric_limits<double>::epsilon();
+    for (int mode = 0; mode < 4; ++mode) {
+        std::vector<double> theta = thetas[std::size_t(mode)];
+        const std::size_t n = f.data.size(), np = theta.size();
+        std::vector<double> jac(n * np), r(n);
+        f.model.FullSpaceJacobian(mode, theta, r, jac);
+        const std::vector<double> r0 = f.Residuals(mode, theta);
+        for (std::size_t i = 0; i < n; ++i)
+            ASSERT_NEAR(r[i], r0[i], 4.0 * eps * (1.0 + std::fabs(r0[i]))) << "mode " << mode << " row " << i;
+        for (std::size_t j = 0; j < np; ++j) {
+            const double h = 1e-7;
+            theta[j] += h;
+            const std::vector<double> r1 = f.Residuals(mode, theta);
+            theta[j] -= h;
+            for (std::size_t i = 0; i < n; ++i) {
+                const double diff = (r1[i] - r0[i]) / h;
+                const double tol = 1e-6 * (1.0 + std::fabs(diff)) + 64.0 * eps * std::fabs(r0[i]) / h;
+                ASSERT_NEAR(jac[j * n + i], diff, tol) << "mode " << mode << " row " << i << " column " << j;
+            }
         }
     }
 }

@@ -699,8 +699,14 @@ TEST_F(RefFitTest, TheWeakestReferenceIsTriedNearItsPlaceBeyondTheSearchAlongIts
     // lies 1.5 energy units from its best place (0.0230980 against
     // 0.0229454). And the measured Mn spectra, the three oxide references
     // each with its own shift from a zero start on a stretch the cursors cut
-    // (0.0214794 against 0.0213908).
-    ExpectEachEndsBelow({{2, 502, 0.0262037509 * (1.0 + 1e-6)}, {2, 50, 0.0229453504 * (1.0 + 1e-6)}});
+    // (0.0214794 against 0.0213908). 314 of another set: six references,
+    // after a first solve that wandered long; the weakest reference's place
+    // 0.27 energy unit off is already below the current point, but the far
+    // reference's and the strays' phases had spent the solve's Jacobians
+    // before its turn came (0.187030 against 0.1865001).
+    ExpectEachEndsBelow({{2, 502, 0.0262037509 * (1.0 + 1e-6)},
+                         {2, 50, 0.0229453504 * (1.0 + 1e-6)},
+                         {20261210, 314, 0.186500118 * (1.0 + 1e-6)}});
     const std::string dir = PELOMAR_FIXTURE_DIR;
     const auto problems = pelomar_bench::MakeMeasuredProblems(dir + "/xpsdl__Mn_references.vms",
                                                               dir + "/xpsdl__mno_gas-phase_removed.vms");
@@ -728,6 +734,67 @@ TEST_F(RefFitTest, AReferenceFarFromItsStartIsTriedInItsOtherBasinsNearby)
                          {5, 590, 0.0880398949},
                          {6, 262, 0.160357691 * (1.0 + 1e-6)},
                          {4, 330, 0.0482639657 * (1.0 + 1e-6)}});
+}
+
+TEST_F(RefFitTest, AHardFirstSolveThatTravelledFarIsRetriedAlongTheFullSpacePathFromTheStart)
+{
+    // Each with one shift per reference, after a first solve that wandered
+    // long and far: none of the phases after it leaves the basin it found,
+    // while a solve over all the parameters from the same start passes a
+    // lower one. 298: six references (sum of squares 0.0456469; an
+    // unstructured solver ends at 0.0438053). 503 of another set: six
+    // references with a constant from a zero start (0.0295390 against
+    // 0.0295291). 590 of the same set: six references from a zero start
+    // (0.109106 against 0.0880399). 78 of a third set travelled far and left
+    // a reference unused, after few iterations: five references from a zero
+    // start (0.258798 against 0.247338).
+    ExpectEachEndsBelow({{20261210, 298, 0.0438053328 * (1.0 + 1e-6)},
+                         {5, 503, 0.0295291091 * (1.0 + 1e-6)},
+                         {5, 590, 0.0880398949 * (1.0 + 1e-6)},
+                         {1, 78, 0.247337755 * (1.0 + 1e-6)}});
+}
+
+TEST_F(RefFitTest, AFirstSolveThatOnlyTravelledFarStartsAgainWhereTheFullSpacePathIsLower)
+{
+    // One shift per reference, a first solve that travelled far in few
+    // iterations and used every reference: the full-space path from the
+    // same start ends at shifts already below it, and the fine solve from
+    // there reaches the minimum that an unstructured solver finds. 50: six
+    // references (0.0230980 against 0.0229454); 338 of another set: six
+    // references (0.0384528 against 0.0384475).
+    ExpectEachEndsBelow({{2, 50, 0.0229453504 * (1.0 + 1e-6)}, {6, 338, 0.0384474549 * (1.0 + 1e-6)}});
+}
+
+TEST_F(RefFitTest, TheWindowScanAfterAGivenUpFullSpaceTrialWeighsTheCurrentPoint)
+{
+    // One shift per reference, a first solve that wandered far: the trial
+    // from the full-space path's shifts ends higher and is given up, and the
+    // window scan that follows must weigh each reference's places against
+    // the residual of the current point, not the trial's. 414: four
+    // references from a zero start (weighed against the trial's residual
+    // the scan misses the basin at 0.0256139 and the solve ends at
+    // 0.0294886); 14 of another set: six references from a zero start
+    // (0.0545700 against 0.0521463).
+    ExpectEachEndsBelow({{20261210, 414, 0.0256138964 * (1.0 + 1e-6)}, {2, 14, 0.0521463422 * (1.0 + 1e-6)}});
+}
+
+TEST_F(RefFitTest, OverlappingShiftsMoveTogetherAlongTheSoftestDirectionToALowerCell)
+{
+    // After a long solve, overlapping references whose shifts can move
+    // together at little cost sit in one cell of the ripples, while a lower
+    // one lies a third to nine tenths of a channel along the valley they
+    // leave, past a ridge that no shift alone, and no local step, crosses.
+    // 479: five references on the data's own grid with a constant (sum of
+    // squares 0.0712299; the lower cell 0.0712285 with one shift 0.87 channel
+    // off). 338 of another set: six references, a shift each (0.0384528
+    // against 0.0384475, one shift 0.37 channel off, and the way there
+    // first rises by a ten-thousandth). 462 of a third set: five
+    // references, the lower cell a sixth of a channel along the valley
+    // (0.0708319 against 0.0708311). The lower ends are those an
+    // unstructured solver finds from the same start.
+    ExpectEachEndsBelow({{5, 479, 0.0712284822 * (1.0 + 1e-6)},
+                         {6, 338, 0.0384474549 * (1.0 + 1e-6)},
+                         {8, 462, 0.0708311334 * (1.0 + 1e-6)}});
 }
 
 TEST_F(RefFitTest, MeasuredMnSpectraAreFittedByTheOxideReferences)
