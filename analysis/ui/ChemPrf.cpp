@@ -1049,24 +1049,9 @@ bool CChemPrf_Profiling::SaveTo(const std::string& path)
 
 void CChemPrf_Profiling::OnSaveAs()
 {
-    // The dialog adds the extension, so that the replace question is asked
-    // about the file that will be written.
-    SFileDialogRequest req;
-    req.bOpen = false;
-    req.defaultSuffix = QStringLiteral("txt");
-    req.filters = {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")};
-    req.bFileMustExist = false;
-    req.bOverwritePrompt = true;
-    SFileDialogResult res;
-    constexpr unsigned kFileDialogError = 2064; // as the quantification sheet's Save As
-    int error = 0;
-    if (!GetFileDialogProvider().Run(this, req, res, &error)) {
-        if (error)
-            AfxMessageBox(kFileDialogError, MB_OK);
-        return;
-    }
-    if (!res.paths.isEmpty())
-        SaveTo(PathFromQString(res.paths.front()));
+    std::string path;
+    if (AskTextExportPath(this, path))
+        SaveTo(path);
 }
 
 // ----------------------------------------------------------- registration

@@ -1067,23 +1067,11 @@ void CQuantifySheet::SaveTo(const std::string& path)
 
 void CQuantifySheet::OnSaveAs()
 {
-    SFileDialogRequest req;
-    req.bOpen = false;
-    req.defaultSuffix = QStringLiteral("txt");
-    req.filters = {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")};
-    req.bFileMustExist = false;
-    req.bOverwritePrompt = true;
-    SFileDialogResult res;
-    int error = 0;
-    if (!GetFileDialogProvider().Run(this, req, res, &error)) {
-        if (error)
-            AfxMessageBox(IDS_FILE_DIALOG_ERROR, MB_OK);
-        return;
-    }
-    if (res.paths.isEmpty())
+    std::string path;
+    if (!AskTextExportPath(this, path))
         return;
     try {
-        SaveTo(PathFromQString(res.paths.front()));
+        SaveTo(path);
     } catch (const CFileException& e) {
         AfxMessageBox(FileExceptionMessage(e, true));
     }

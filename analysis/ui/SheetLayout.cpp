@@ -1,6 +1,9 @@
 #include "analysis/ui/SheetLayout.h"
 
+#include "framework/ui/FileDialog.h"
 #include "framework/ui/PropertySheet.h"
+#include "framework/ui/Resources.h"
+#include "platform/MessageSink.h"
 
 #include <QBoxLayout>
 #include <QGuiApplication>
@@ -36,4 +39,26 @@ void PlaceToolSheet(QWidget* sheet, const QWidget* near, const QRect& remembered
     const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     const QSize s = sheet->frameGeometry().size().expandedTo(sheet->size());
     sheet->move(work.left() + (work.width() - s.width()) / 2, work.bottom() - 4 - s.height());
+}
+
+bool AskTextExportPath(QWidget* parent, std::string& path)
+{
+    constexpr unsigned kFileDialogError = 2064;
+    SFileDialogRequest req;
+    req.bOpen = false;
+    req.defaultSuffix = QStringLiteral("txt");
+    req.filters = {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")};
+    req.bFileMustExist = false;
+    req.bOverwritePrompt = true;
+    SFileDialogResult res;
+    int error = 0;
+    if (!GetFileDialogProvider().Run(parent, req, res, &error)) {
+        if (error)
+            AfxMessageBox(kFileDialogError, MB_OK);
+        return false;
+    }
+    if (res.paths.isEmpty())
+        return false;
+    path = PathFromQString(res.paths.front());
+    return true;
 }

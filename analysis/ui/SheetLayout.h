@@ -2,9 +2,11 @@
 // The layout the modeless analysis sheets share: their own buttons in a
 // column beside the tabs (no OK, Cancel and Apply row of the framework), and
 // the first opening centred above the bottom of the work area, later ones
-// where the last sheet was left.
+// where the last sheet was left. And the Save As of their text exports.
 
 #include <QRect>
+
+#include <string>
 
 class CPropertySheet;
 class QVBoxLayout;
@@ -16,3 +18,8 @@ void PutButtonColumnBesideTabs(CPropertySheet* sheet, QVBoxLayout* column);
 // centred horizontally with its bottom 4 pixels above the work area's bottom
 // of the screen that shows near.
 void PlaceToolSheet(QWidget* sheet, const QWidget* near, const QRect& remembered);
+
+// The Save As of a sheet's text export: the file dialog adds ".txt", so that
+// the replace question is asked about the file that will be written. A
+// dialog that cannot be shown says so (2064). False when no file was chosen.
+bool AskTextExportPath(QWidget* parent, std::string& path);
