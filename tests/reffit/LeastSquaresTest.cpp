@@ -423,6 +423,19 @@ struct ModelFixture
     }
 };
 
+// Three overlapping peaks of 60 channels: a Gaussian, a Lorentzian and a
+// wider Gaussian on a slope.
+std::vector<std::vector<double>> ThreeOverlappingPeaks()
+{
+    std::vector<double> p1(60), p2(60), p3(60);
+    for (int j = 0; j < 60; ++j) {
+        p1[std::size_t(j)] = std::exp(-0.5 * (j - 28) * (j - 28) / 16.0);
+        p2[std::size_t(j)] = 1.0 / (1.0 + (j - 33) * (j - 33) / 9.0);
+        p3[std::size_t(j)] = std::exp(-0.5 * (j - 24) * (j - 24) / 30.0) + 0.01 * j;
+    }
+    return {p1, p2, p3};
+}
+
 } // namespace
 
 TEST(RefFitModelTest, InterpolatesAndUsesAnIntegerChannelAlone)
@@ -501,13 +514,7 @@ TEST(RefFitModelTest, StructuredJacobianMatchesPlainForwardDifferences)
 {
     // Three overlapping peaks, shifts that put some points outside the window;
     // the solver sees the shifts alone, intensities and constant solved for.
-    std::vector<double> p1(60), p2(60), p3(60);
-    for (int j = 0; j < 60; ++j) {
-        p1[std::size_t(j)] = std::exp(-0.5 * (j - 28) * (j - 28) / 16.0);
-        p2[std::size_t(j)] = 1.0 / (1.0 + (j - 33) * (j - 33) / 9.0);
-        p3[std::size_t(j)] = std::exp(-0.5 * (j - 24) * (j - 24) / 30.0) + 0.01 * j;
-    }
-    ModelFixture f(40, {p1, p2, p3});
+    ModelFixture f(40, ThreeOverlappingPeaks());
     for (std::size_t i = 0; i < f.data.size(); ++i)
         f.data[i] =
             0.3 + std::sin(0.2 * double(i)) + 0.5 * std::exp(-0.02 * (double(i) - 18.0) * (double(i) - 18.0));
@@ -538,13 +545,7 @@ TEST(RefFitModelTest, FullSpaceJacobianMatchesTheModelAndItsForwardDifferences)
     // window, and its shift columns from the channel slopes. Shifts that put
     // points below and above the window, one exactly on the last channel
     // (no neighbour past it), an intensity at 0 and a negative one.
-    std::vector<double> p1(60), p2(60), p3(60);
-    for (int j = 0; j < 60; ++j) {
-        p1[std::size_t(j)] = std::exp(-0.5 * (j - 28) * (j - 28) / 16.0);
-        p2[std::size_t(j)] = 1.0 / (1.0 + (j - 33) * (j - 33) / 9.0);
-        p3[std::size_t(j)] = std::exp(-0.5 * (j - 24) * (j - 24) / 30.0) + 0.01 * j;
-    }
-    ModelFixture f(40, {p1, p2, p3});
+    ModelFixture f(40, ThreeOverlappingPeaks());
     for (std::size_t i = 0; i < f.data.size(); ++i)
         f.data[i] = 0.3 + std::sin(0.2 * double(i));
     f.Register(0, 1.0, 10.3, 2.0);
