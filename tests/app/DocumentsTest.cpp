@@ -406,6 +406,22 @@ TEST(DocCommands, DataExtensionReplacesOnlyTheFileNamesExtension)
         EXPECT_EQ(CVeltraneDocCommands::WithDataExtension(c.in), c.out) << c.in;
 }
 
+namespace {
+
+// Gives an open document the header that names the older program, as its
+// import leaves it.
+CVeltraneDoc* GiveOlderHeader(CDocument* doc)
+{
+    auto* vdoc = dynamic_cast<CVeltraneDoc*>(doc);
+    std::vector<uint8_t> header(24, 0);
+    std::memcpy(header.data(), "Norvale", 7);
+    CMemFile mem(header);
+    vdoc->Initialize(CHeader(&mem));
+    return vdoc;
+}
+
+} // namespace
+
 TEST_F(AppFixture, SavingAnOlderFormatDocumentConvertsItAfterTheQuestion)
 {
     Start();
@@ -416,11 +432,7 @@ TEST_F(AppFixture, SavingAnOlderFormatDocumentConvertsItAfterTheQuestion)
     // Open through the own reader, then give it the older header.
     CDocument* doc = app->OpenDocumentFile(own.toStdString().c_str());
     ASSERT_NE(doc, nullptr);
-    auto* vdoc = dynamic_cast<CVeltraneDoc*>(doc);
-    std::vector<uint8_t> header(24, 0);
-    std::memcpy(header.data(), "Norvale", 7);
-    CMemFile mem(header);
-    vdoc->Initialize(CHeader(&mem));
+    CVeltraneDoc* vdoc = GiveOlderHeader(doc);
     doc->SetPathName(older.toStdString());
     QByteArray olderBytes = [&] {
         QFile f(older);
@@ -468,11 +480,7 @@ TEST_F(AppFixture, AFailedConvertingSaveLeavesTheDocumentAsItWas)
     QString own = WriteDataFile("gone/own.vlt", 0x102);
     CDocument* doc = app->OpenDocumentFile(own.toStdString().c_str());
     ASSERT_NE(doc, nullptr);
-    auto* vdoc = dynamic_cast<CVeltraneDoc*>(doc);
-    std::vector<uint8_t> header(24, 0);
-    std::memcpy(header.data(), "Norvale", 7);
-    CMemFile mem(header);
-    vdoc->Initialize(CHeader(&mem));
+    CVeltraneDoc* vdoc = GiveOlderHeader(doc);
     const std::string older = settings.Path("gone/old.dat").toStdString();
     doc->SetPathName(older);
     doc->SetModifiedFlag(true);
