@@ -252,10 +252,28 @@ void CVeltrane::OpenShellRequest(const QStringList& paths)
         SafeInvoke([&] { OpenDocumentFile(p.toStdString().c_str()); });
 }
 
+CDocument* CVeltrane::FindAcquiringDocument(const char* path) const
+{
+    CVeltraneDoc* doc = m_pAcq ? m_pAcq->GetDocument() : nullptr;
+    if (!doc || !m_pAcq->IsAcquiring(doc) || doc->GetPathName().empty())
+        return nullptr;
+    const QString wanted = QFileInfo(QString::fromStdString(path)).canonicalFilePath();
+    const QString running = QFileInfo(QString::fromStdString(doc->GetPathName())).canonicalFilePath();
+    return !wanted.isEmpty() && wanted == running ? doc : nullptr;
+}
+
 CDocument* CVeltrane::OpenDocumentFile(const char* path)
 {
     if (!path)
         return nullptr;
+    if (CDocument* running = FindAcquiringDocument(path)) {
+        // A second document on this file would be a stale copy that could be
+        // processed and saved over the file the run is still writing.
+        auto* tmpl = dynamic_cast<CMultiDocTemplate*>(running->GetDocTemplate());
+        if (tmpl && !tmpl->GetFrames(running).empty())
+            tmpl->GetFrames(running).front()->ActivateFrame();
+        return running;
+    }
     // A folder opens for reading on this system, but is no document.
     if (QFileInfo(QString::fromStdString(path)).isDir())
         throw CFileException(CFileException::accessDenied, path);

@@ -52,6 +52,8 @@ public:
     int ExitInstance() override;
     // Refuses an empty file (2065), then opens with bMakeVisible true.
     CDocument* OpenDocumentFile(const char* path) override;
+    // The document being acquired into the file at path, if any.
+    CDocument* FindAcquiringDocument(const char* path) const;
     // Chooses the template by the file's first bytes and opens the file in it.
     // The remembered maximised state of document windows is kept aside while
     // a hidden document opens and put back on every way out.

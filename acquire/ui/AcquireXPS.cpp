@@ -5,6 +5,7 @@
 #include "data/Update.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/DocTemplate.h"
+#include "framework/ui/Guard.h"
 #include "instrument/ASCU.h"
 #include "instrument/Config.h"
 #include "instrument/DAU.h"
@@ -15,6 +16,7 @@
 
 #include <QFileInfo>
 #include <QTabWidget>
+#include <QTimer>
 #include <filesystem>
 
 SXpsInstrument CurrentXpsInstrument()
@@ -54,6 +56,15 @@ CAcquireXPSSheet::CAcquireXPSSheet(QWidget* parent) : CAcquire_Sheet(1088, paren
         AddPage(p);
         p->SetParentSheet(this);
     }
+    m_pWatch = new QTimer(this);
+    m_pWatch->setInterval(250);
+    SafeConnect(m_pWatch, &QTimer::timeout, this, [this] {
+        if (m_bStarted || !AcqHost().EngineIdle())
+            return;
+        m_pWatch->stop();
+        m_bStarting = false;
+        SetEngineBusy(false);
+    });
 }
 
 CAcquireXPSSheet::~CAcquireXPSSheet() = default;
@@ -105,7 +116,10 @@ void CAcquireXPSSheet::OnStart()
     if (m_bStarting || !PrepareStart([this] { m_pSetup->Check(m_SrcPage.IsXraysOn()); }))
         return;
     m_bStarting = true;
-    if (!StartDocument())
+    m_bStarted = false;
+    if (StartDocument())
+        m_pWatch->start();
+    else
         m_bStarting = false;
 }
 
@@ -123,6 +137,8 @@ intptr_t CAcquireXPSSheet::OnAppMessage(unsigned message, uintptr_t wParam, intp
 {
     switch (message) {
     case WMAPP_ACQ_START:
+        m_bStarted = true;
+        m_pWatch->stop();
         SetEngineBusy(true);
         return 0;
     case WMAPP_ACQ_SPECTRALDATA:
@@ -131,6 +147,7 @@ intptr_t CAcquireXPSSheet::OnAppMessage(unsigned message, uintptr_t wParam, intp
         DeliverUpdate(lParam);
         return 0;
     case WMAPP_ACQ_END: {
+        m_pWatch->stop();
         m_bStarting = false;
         SetEngineBusy(false);
         m_pSetup->m_Exp.m_csFileName = CXpsExpModel::NextFileName(m_pSetup->m_Exp.m_csFileName);

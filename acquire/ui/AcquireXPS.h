@@ -18,6 +18,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QTimer;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -299,6 +300,10 @@ private:
     CAcquireXPS_RgnPage m_RgnPage;
     CAcquireXPS_ImgPage m_ImgPage;
     bool m_bStarting = false; // between Start and the engine's end message
+    bool m_bStarted = false;  // the engine's start message came for this run
+    // Gives the buttons back when the engine ends a run whose preparation
+    // failed: it then posts neither the start nor the end message.
+    QTimer* m_pWatch = nullptr;
 };
 
 // The instrument as the XPS pages need it, read from the host's links.

@@ -168,3 +168,42 @@ TEST_F(XpsSheet, AbortEndsTheRunAndTheButtonsComeBack)
     ASSERT_FALSE(sink.Texts().empty());
     EXPECT_EQ(sink.Texts().back(), LoadString(5121));
 }
+
+TEST_F(XpsSheet, ARunThatFailsBeforeItsFirstScanGivesTheButtonsBack)
+{
+    // The engine takes the run, its preparation fails (the stage unit, a
+    // point outside the map area): it says why and posts neither the start
+    // nor the end. The sheet must not wait for an end that never comes.
+    auto setup = std::make_unique<CXpsSetup>(S().m_Instr);
+    setup->m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    setup->m_Stg.GetGroups()[0]->m_Regions.push_back(NewRegion("C", 280, 290, 0.5, 1, 50));
+    sheet->TakeSetup(std::move(setup));
+    S().m_Src.m_iType = 2; // no X-rays to switch
+    SAcqHost& host = AcqHost();
+    const auto start = host.startAcquiring;
+    host.startAcquiring = [](CVeltraneDoc*, QObject*) {
+        AfxMessageBox(2305u);
+        return 0;
+    };
+    Page(0);
+    Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->setText(settings.Path("failed.vlt"));
+    sink.Clear();
+    Click("IDC_ACQ_STARTBTN");
+    host.startAcquiring = start;
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], LoadString(2305));
+    ASSERT_TRUE(PumpUntil([&] { return Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled(); }, 5));
+    EXPECT_FALSE(Ctrl<QPushButton>("id_3999")->isEnabled());
+    EXPECT_TRUE(Ctrl<QPushButton>("id_3997")->isEnabled());
+
+    // And the next Start runs.
+    Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->setText(settings.Path("next.vlt"));
+    sink.Clear();
+    Click("IDC_ACQ_STARTBTN");
+    ASSERT_TRUE(PumpUntil([&] { return Ctrl<QPushButton>("id_3999")->isEnabled(); }, 20))
+        << (sink.Texts().empty() ? std::string("nothing said") : sink.Texts()[0]);
+    Click("id_3999");
+    ASSERT_TRUE(PumpUntil([&] { return Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled(); }, 60));
+    ASSERT_FALSE(sink.Texts().empty());
+    EXPECT_EQ(sink.Texts().back(), LoadString(5121));
+}

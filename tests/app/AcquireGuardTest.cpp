@@ -1,6 +1,8 @@
 // A document being acquired: Save and Save As are greyed, and closing it
 // asks; No keeps the run, Yes aborts it, waits for the worker (the user
-// interface serving its last save) and closes the document.
+// interface serving its last save) and closes the document. Opening its file
+// again shows the running document rather than a copy of the last save, which
+// could be processed and saved over the file the run is still writing.
 
 #include "AppFixture.h"
 
@@ -10,6 +12,7 @@
 #include "res/resource.h"
 #include "tests/instrument/AcquireSheets.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 
 TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
@@ -37,6 +40,15 @@ TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
 
     EXPECT_FALSE(Action(ID_FILE_SAVE)->isEnabled());
     EXPECT_FALSE(Action(ID_FILE_SAVE_AS)->isEnabled());
+
+    // By the same path, by another spelling of it, and from the desktop.
+    const QString other = settings.Path("sub/../run.vlt");
+    ASSERT_TRUE(QDir().mkpath(settings.Path("sub")));
+    for (const std::string& again : {path, other.toStdString()})
+        EXPECT_EQ(app->OpenDocumentFile(again.c_str()), doc) << again;
+    app->OpenShellRequest({QString::fromStdString(path)});
+    EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 1);
+    EXPECT_EQ(doc->GetViews().size(), 1u);
 
     sink.Clear();
     sink.Answer(IDNO);
