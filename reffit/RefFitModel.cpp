@@ -1963,6 +1963,20 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
     secant.extrapolate = false;
 
     LsqResult last = run(fine, left());
+    // A start placed in x, the current point kept (SaveBest): a fine solve
+    // given up after 'cap' iterations unless it is below the current point
+    // by then. A lower end stands (true); otherwise x goes back.
+    const auto trialFrom = [&](int cap) {
+        LsqLimits l = left();
+        l.maxIterations = std::min(l.maxIterations, cap);
+        LsqResult trial = run(fine, l);
+        if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
+            trial = run(fine, left());
+        if (keep(last, trial))
+            return true;
+        problem.RestoreBest();
+        return false;
+    };
     // A reference, or two, may have settled in another basin than their best,
     // where no local step leaves them: the fine solve starts again from the
     // best place that the window scan finds for any one reference, then from
@@ -2013,17 +2027,10 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
                     sum += v * v;
                 start = sum < last.sse;
             }
-            if (start) {
-                l = left();
-                l.maxIterations = std::min(l.maxIterations, kFullSpaceTrialIterations);
-                LsqResult trial = run(fine, l);
-                if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
-                    trial = run(fine, left());
-                if (!keep(last, trial))
-                    problem.RestoreBest();
-            } else {
+            if (start)
+                trialFrom(kFullSpaceTrialIterations);
+            else
                 problem.RestoreBest();
-            }
         }
     }
     // The scan weighs each reference's places against the residual of the
@@ -2058,16 +2065,9 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             // A start that is not below the current point after a few
             // iterations (as many as the first solve took, within bounds)
             // seldom ends below it: it is given up there.
-            LsqLimits l = left();
-            l.maxIterations = std::min(l.maxIterations,
-                                       std::clamp(firstIterations, kTrialIterations[0], kTrialIterations[1]));
-            LsqResult trial = run(fine, l);
-            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
-                trial = run(fine, left());
-            const bool lower = keep(last, trial);
+            const bool lower =
+                trialFrom(std::clamp(firstIterations, kTrialIterations[0], kTrialIterations[1]));
             singleLower = singleLower || (count == 1 && lower);
-            if (!lower)
-                problem.RestoreBest();
         }
     }
     // Overlapping references of similar shape may each have settled where
@@ -2088,13 +2088,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
                 break;
             problem.SaveBest();
             ApplySwap(x, problem.Typical(), swap);
-            LsqLimits l = left();
-            l.maxIterations = std::min(l.maxIterations, kSwapTrialIterations);
-            LsqResult trial = run(fine, l);
-            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
-                trial = run(fine, left());
-            if (!keep(last, trial))
-                problem.RestoreBest();
+            trialFrom(kSwapTrialIterations);
         }
     }
     // The weakest reference's looks (see below), and the sum of squares of
@@ -2131,15 +2125,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         const double place = weak.place;
         problem.SaveBest();
         x[std::size_t(ref)] = place;
-        LsqLimits l = left();
-        l.maxIterations = std::min(l.maxIterations, kSwapTrialIterations);
-        LsqResult trial = run(fine, l);
-        if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
-            trial = run(fine, left());
-        if (keep(last, trial))
-            return true;
-        problem.RestoreBest();
-        return false;
+        return trialFrom(kSwapTrialIterations);
     };
     // A place of the weakest reference that is already below the current
     // point is a likely winner for a few evaluations: it is tried before the
@@ -2169,13 +2155,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
             enough(left())) {
             problem.SaveBest();
             x[std::size_t(ref)] = place;
-            LsqLimits l = left();
-            l.maxIterations = std::min(l.maxIterations, kFarTrialIterations);
-            LsqResult trial = run(fine, l);
-            if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
-                trial = run(fine, left());
-            if (!keep(last, trial))
-                problem.RestoreBest();
+            trialFrom(kFarTrialIterations);
         }
     }
     // A second solve with the strays held at their start until the others
@@ -2295,13 +2275,7 @@ int CRefFitModel::Solve(std::span<double> theta, double& sse, int mode, const Ls
         problem.MostOverlapping(swapA, swapB)) {
         problem.SaveBest();
         std::swap(x[std::size_t(swapA)], x[std::size_t(swapB)]);
-        LsqLimits l = left();
-        l.maxIterations = std::min(l.maxIterations, kLastSwapTrialIterations);
-        LsqResult trial = run(fine, l);
-        if (trial.status == LsqStatus::IterationLimit && trial.sse < last.sse && enough(left()))
-            trial = run(fine, left());
-        if (!keep(last, trial))
-            problem.RestoreBest();
+        trialFrom(kLastSwapTrialIterations);
     }
     // A shift parted by a strong kink from a lower minimum on its far side
     // (see LowerAcrossStrongestKink): the fine solve goes on from there.
