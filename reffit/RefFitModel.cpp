@@ -1252,20 +1252,7 @@ private:
             any = true;
             return Interpolate(e, u, pen[i]);
         };
-        double s0 = 0.0, s1 = 0.0;
-        int i = 0;
-        for (; i + 1 < n; i += 2) {
-            const double v0 = at(i), v1 = at(i + 1);
-            y[i] = v0;
-            y[i + 1] = v1;
-            s0 += v0;
-            s1 += v1;
-        }
-        if (i < n) {
-            y[i] = at(i);
-            s0 += y[i];
-        }
-        sum = s0 + s1;
+        sum = Values(y, at);
         return any ? 1.0 : 0.0;
     }
 
