@@ -922,8 +922,13 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
         if (int r = m_pDAU->Transact(cmd.c_str(), acceptMs))
             return static_cast<unsigned>(r);
         // The intensities are the acceptance reply itself.
-        if (kind == Kind::Qint)
+        if (kind == Kind::Qint) {
+            const bool bBk1 = nz == 3 || (nz == 2 && rgn->GetBk1() != CUtility::Infinity);
+            const bool bBk2 = nz == 3 || (nz == 2 && rgn->GetBk1() == CUtility::Infinity);
+            if (int r = m_pDAU->CheckIntensities(bBk1, bBk2))
+                return static_cast<unsigned>(r);
             m_pDAU->GetIntensityData(v[0], v[1], v[2]);
+        }
     }
 
     SAcqUpdate upd(m_pDoc, nullptr, iPosn, iRgn, iTrace, iScan, 0, 0, 0, 0, 0);

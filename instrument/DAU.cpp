@@ -299,6 +299,18 @@ int CDAU::CheckBlock(int nPoints, int nLines, int nPlanes) const
     return 0;
 }
 
+int CDAU::CheckIntensities(bool bBk1, bool bBk2) const
+{
+    // The numbers outlive the reply that set them: a status or a block in
+    // place of the intensities would otherwise pass for the last ones again.
+    const SDauReply& r = m_reply;
+    if (std::strcmp(r.m_szCode, "SBQI") != 0 || r.m_iPk < 0)
+        return kUnexpected;
+    if ((bBk1 && r.m_iBk1 < 0) || (bBk2 && r.m_iBk2 < 0))
+        return kUnexpected;
+    return 0;
+}
+
 int CDAU::GetConfiguration()
 {
     std::lock_guard lock(m_lock);

@@ -91,6 +91,9 @@ public:
     // Whether the last data block lies within a region of nPoints points,
     // nLines lines and nPlanes planes: 0 or 2288.
     int CheckBlock(int nPoints, int nLines, int nPlanes) const;
+    // Whether the last reply was intensities with a count for the peak and
+    // for each background asked for: 0 or 2288.
+    int CheckIntensities(bool bBk1, bool bBk2) const;
 
     int GetConfiguration();
     bool HasMIED() const { return m_bMIED != 0; }

@@ -692,6 +692,47 @@ TEST_F(AcquireTest, XpsProfilesOnTheStageUnit)
     }
 }
 
+// A fast profile takes its intensities from the reply to each QINT: a reply
+// that is not the intensities asked for (a bare status, a block, a count the
+// unit cannot measure, a background missing) ends the run as unexpected
+// instead of writing stale or impossible counts into the profile.
+TEST_F(AcquireTest, FastProfileRejectsRepliesThatAreNotItsIntensities)
+{
+    struct
+    {
+        const char* name;
+        Packet reply;
+    } cases[] = {
+        {"status", CDauSimulator::FrameText("DAUS CD=0")},
+        {"block", CDauSimulator::FrameData("SBSP BL=1,ST=1,FN=1", Packet(4, 1))},
+        {"negative peak", CDauSimulator::FrameText("SBQI PK=-5,B2=7")},
+        {"background missing", CDauSimulator::FrameText("SBQI PK=100")},
+    };
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        SAcqRig rig;
+        rig.m_instrument.m_bMIED = false;
+        SXpsCase c(CAcquireXPS::DepthProfile, CAcquireXPS::Normal, 1);
+        c.m_sheet.fast = 1;
+        c.m_sheet.stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 1, 0}, {2, 3, 12.7}, {}};
+        c.AddRegion(280, 5, 1);
+        c.m_regions.back()->m_dBk2 = 290;
+        c.Build(m_dir);
+        int blocks = 0;
+        rig.m_host.m_onData = [&](const SAcqUpdate&) {
+            if (++blocks == 1)
+                rig.m_dau.m_sim->InjectReply(tc.reply);
+        };
+        ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+        ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
+        EXPECT_EQ(rig.m_host.Result(), 2288) << Join(rig.m_host.m_shown);
+        EXPECT_EQ(blocks, 1);
+        const auto values = SpectrumValues(c.m_doc);
+        EXPECT_EQ(std::count_if(values.begin(), values.end(), [](double v) { return v < 0; }), 0);
+        EXPECT_EQ(rig.m_acq.GetStatus(), CAcquire::Inactive);
+    }
+}
+
 // Stop and abort requests hammering a run while it ends on its own never
 // leave the engine Stopping or Aborting once the worker has finished.
 TEST_F(AcquireTest, StopRacingTheEndLeavesInactive)
