@@ -307,7 +307,9 @@ void CImageView::OnAcquire(const SAcqUpdate& u)
         return;
     // Each line updates the display once, after its last plane.
     const int nz = r->GetNumPoints_z();
-    if ((nz == 2 && u.m_iKind != 1) || (nz == 3 && u.m_iKind != 2))
+    // A second background alone comes named as the second.
+    const int lastKind = nz == 3 || (nz == 2 && r->GetBk1() == CUtility::Infinity) ? 2 : nz - 1;
+    if (nz >= 2 && u.m_iKind != lastKind)
         return;
     if (u.m_iStart < 1 || u.m_iEnd < u.m_iStart || u.m_iEnd > nx || u.m_iLine < 1)
         return;

@@ -946,6 +946,9 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
     uint32_t firstWait = static_cast<uint32_t>(std::max(dw, 0)) + 1000;
     uint32_t interval = static_cast<uint32_t>(std::min(std::min(nx, 100) * std::max(dw, 0), 1000));
     int nPlanes = std::max(nz, 1);
+    // With the second background alone, its plane comes named as the second.
+    const bool bBk2Only = nz == 2 && rgn->GetBk1() == CUtility::Infinity;
+    const int lastKind = bBk2Only ? 2 : nPlanes - 1;
     switch (kind) {
     case Kind::Spec:
         message = WMAPP_ACQ_SPECTRALDATA;
@@ -992,7 +995,8 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
                     result = m_pDAU->CheckBlock(nx, 1, 1);
                     m_pDAU->GetSpectralData(&upd.m_iStart, &upd.m_iEnd, data);
                 } else {
-                    result = m_pDAU->CheckBlock(nx, std::max(ny, 1), kind == Kind::Semi ? 1 : nPlanes);
+                    result =
+                        m_pDAU->CheckBlock(nx, std::max(ny, 1), kind == Kind::Semi ? 1 : nPlanes, bBk2Only);
                     m_pDAU->GetImageData(&upd.m_iStart, &upd.m_iEnd, &upd.m_iLine, &upd.m_iKind, data);
                 }
                 upd.m_pbData = const_cast<unsigned char*>(data);
@@ -1009,10 +1013,10 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
                 complete = upd.m_iEnd == nx;
                 break;
             case Kind::Linp:
-                complete = upd.m_iEnd == nx && upd.m_iKind == nz - 1;
+                complete = upd.m_iEnd == nx && upd.m_iKind == lastKind;
                 break;
             case Kind::Sami:
-                complete = upd.m_iEnd == nx && upd.m_iLine == ny && upd.m_iKind == nz - 1;
+                complete = upd.m_iEnd == nx && upd.m_iLine == ny && upd.m_iKind == lastKind;
                 break;
             case Kind::Semi:
                 complete = upd.m_iEnd == nx && upd.m_iLine == ny;

@@ -280,7 +280,7 @@ void CDAU::GetImageData(int* piStart, int* piEnd, int* piLine, int* piKind,
     pbData = m_pbData;
 }
 
-int CDAU::CheckBlock(int nPoints, int nLines, int nPlanes) const
+int CDAU::CheckBlock(int nPoints, int nLines, int nPlanes, bool bBk2Only) const
 {
     if (!m_pbData)
         return kUnexpected;
@@ -293,7 +293,9 @@ int CDAU::CheckBlock(int nPoints, int nLines, int nPlanes) const
             return kUnexpected;
     }
     if (code == "SBLP" || code == "SBSA") {
-        if (r.m_iKind < 0 || r.m_iKind >= nPlanes)
+        const bool planeOk = bBk2Only && nPlanes == 2 ? (r.m_iKind == 0 || r.m_iKind == 2)
+                                                      : (r.m_iKind >= 0 && r.m_iKind < nPlanes);
+        if (!planeOk)
             return kUnexpected;
     }
     return 0;

@@ -89,8 +89,9 @@ public:
     void GetImageData(int* piStart, int* piEnd, int* piLine, int* piKind, const unsigned char*& pbData) const;
     bool HasData() const { return m_pbData != nullptr; }
     // Whether the last data block lies within a region of nPoints points,
-    // nLines lines and nPlanes planes: 0 or 2288.
-    int CheckBlock(int nPoints, int nLines, int nPlanes) const;
+    // nLines lines and nPlanes planes: 0 or 2288. With bBk2Only the second
+    // plane is the second background, which the unit names as such.
+    int CheckBlock(int nPoints, int nLines, int nPlanes, bool bBk2Only = false) const;
     // Whether the last reply was intensities with a count for the peak and
     // for each background asked for: 0 or 2288.
     int CheckIntensities(bool bBk1, bool bBk2) const;

@@ -617,11 +617,16 @@ TEST_F(AcquireTest, AesImages)
         int type;
         bool linescan;
         const char* command;
+        bool bk2 = false; // the second background alone: its plane comes as "B2"
     } cases[] = {
         {CAcquireAES::AugerImage, false,
          "SAMI MD=CAE,EP=20,PK=98.5,B1=117.5,DW=2,X0=-16,Y0=16,X1=15,Y1=-15,DN=2"},
         {CAcquireAES::AugerImage, true,
          "LINP MD=CAE,EP=20,PK=98.5,B1=117.5,DW=2,X0=-16,Y0=16,X1=15,Y1=-15,BR="},
+        {CAcquireAES::AugerImage, false,
+         "SAMI MD=CAE,EP=20,PK=98.5,B2=117.5,DW=2,X0=-16,Y0=16,X1=15,Y1=-15,DN=2", true},
+        {CAcquireAES::AugerImage, true,
+         "LINP MD=CAE,EP=20,PK=98.5,B2=117.5,DW=2,X0=-16,Y0=16,X1=15,Y1=-15,BR=", true},
         {CAcquireAES::SEImage, false, "SEMI PX=256,MG=1000"},
     };
     for (const auto& tc : cases) {
@@ -631,7 +636,7 @@ TEST_F(AcquireTest, AesImages)
         c.m_sheet.scn.m_bLinescan = tc.linescan;
         c.m_sheet.scn.m_areas = {{-64, 64, 60, -60}};
         auto r = MakeRegion(100, 2, 1, 1, 1, 2);
-        r->m_dBk1 = 120;
+        (tc.bk2 ? r->m_dBk2 : r->m_dBk1) = 120;
         c.m_regions.push_back(std::move(r));
         c.Build(m_dir, 1);
         ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);

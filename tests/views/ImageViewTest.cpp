@@ -13,6 +13,7 @@
 #include "data/ImageRgn.h"
 #include "data/StagePosn.h"
 #include "data/Update.h"
+#include "data/Utility.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/AppMessage.h"
 #include "framework/ui/MDIChildWnd.h"
@@ -206,6 +207,32 @@ TEST_F(ImageViewTest, ImageLinesUpdateOnceAfterTheirLastPlane)
                     WMAPP_ACQ_IMAGEDATA);
     v->OnUpdate(nullptr, reinterpret_cast<intptr_t>(&wide), nullptr);
     EXPECT_EQ(std::vector<int>(map->GetIntData(), map->GetIntData() + 12), after);
+}
+
+// A map with the second background alone gets that plane named "B2" (kind 2)
+// from the unit: its lines are shown after it, as with any last plane.
+TEST_F(ImageViewTest, MapWithTheSecondBackgroundAloneUpdatesAfterIt)
+{
+    CImageView* v = Open(0x201, {{0, 4, 3, 2}});
+    ASSERT_NE(v, nullptr);
+    CImageRgn* r = m_pDoc->GetStagePosn(0)->GetImageRgn(0);
+    r->m_dBk1 = CUtility::Infinity;
+    r->m_dBk2 = 120;
+    CImageWnd* map = v->GetImageWnd(0);
+    const std::vector<int> before(map->GetIntData(), map->GetIntData() + 12);
+    int line[4];
+    auto send = [&](int kind, int value) {
+        std::fill_n(line, 4, value);
+        SAcqUpdate u(m_pDoc, reinterpret_cast<unsigned char*>(line), 0, 0, 0, 0, 1, 4, 2, kind,
+                     WMAPP_ACQ_IMAGEDATA);
+        m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(&u), nullptr);
+    };
+    send(0, 100);
+    EXPECT_EQ(std::vector<int>(map->GetIntData(), map->GetIntData() + 12), before);
+    send(2, 30);
+    const std::vector<int> after(map->GetIntData(), map->GetIntData() + 12);
+    EXPECT_NE(std::vector<int>(after.begin() + 4, after.begin() + 8),
+              std::vector<int>(before.begin() + 4, before.begin() + 8));
 }
 
 TEST_F(ImageViewTest, MapIntensityIsTheRegionSumOverScans)
