@@ -942,6 +942,7 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
     }
 
     const char* poll = "RQSP";
+    const char* block = "SBSP"; // the only block that answers the poll
     unsigned message = WMAPP_ACQ_IMAGEDATA;
     uint32_t firstWait = static_cast<uint32_t>(std::max(dw, 0)) + 1000;
     uint32_t interval = static_cast<uint32_t>(std::min(std::min(nx, 100) * std::max(dw, 0), 1000));
@@ -956,12 +957,15 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
         break;
     case Kind::Linp:
         poll = "RQLP";
+        block = "SBLP";
         break;
     case Kind::Sami:
         poll = "RQSA";
+        block = "SBSA";
         break;
     case Kind::Semi:
         poll = "RQSE";
+        block = "SBSE";
         firstWait = interval = 8;
         break;
     default:
@@ -1000,6 +1004,9 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
                     m_pDAU->GetImageData(&upd.m_iStart, &upd.m_iEnd, &upd.m_iLine, &upd.m_iKind, data);
                 }
                 upd.m_pbData = const_cast<unsigned char*>(data);
+                // Another kind's block keeps numbers that do not belong here.
+                if (result == 0 && !m_pDAU->ReplyIs(block))
+                    result = static_cast<int>(IDS_UNEXPECTED_DAU);
             }
         }
         // Not under the link's lock: the user-interface thread may need the

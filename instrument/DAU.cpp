@@ -301,6 +301,11 @@ int CDAU::CheckBlock(int nPoints, int nLines, int nPlanes, bool bBk2Only) const
     return 0;
 }
 
+bool CDAU::ReplyIs(const char code[4]) const
+{
+    return std::memcmp(m_reply.m_szCode, code, 4) == 0;
+}
+
 int CDAU::CheckIntensities(bool bBk1, bool bBk2) const
 {
     // The numbers outlive the reply that set them: a status or a block in

@@ -88,6 +88,8 @@ public:
     void GetIntensityData(int& iPk, int& iBk1, int& iBk2) const;
     void GetImageData(int* piStart, int* piEnd, int* piLine, int* piKind, const unsigned char*& pbData) const;
     bool HasData() const { return m_pbData != nullptr; }
+    // Whether the last reply's text begins with these four letters.
+    bool ReplyIs(const char code[4]) const;
     // Whether the last data block lies within a region of nPoints points,
     // nLines lines and nPlanes planes: 0 or 2288. With bBk2Only the second
     // plane is the second background, which the unit names as such.

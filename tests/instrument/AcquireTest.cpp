@@ -654,6 +654,62 @@ TEST_F(AcquireTest, AesImages)
     }
 }
 
+// A poll answered with a block of another kind (a spectrum block to a map's
+// poll, a line-scan block to a spectrum's) is not data of this run: its
+// numbers would land on the wrong line or plane, or be left over from an
+// earlier block. The run ends as unexpected.
+TEST_F(AcquireTest, BlockOfAnotherKindIsNotTakenAsData)
+{
+    const Packet high(8, 0x7F);
+    struct
+    {
+        const char* name;
+        int type; // -1: an XPS narrow scan
+        bool linescan;
+        Packet reply;
+    } cases[] = {
+        {"map polled, line-scan block", CAcquireAES::AugerImage, false,
+         CDauSimulator::FrameData("SBLP BL=4,KD=PK,ST=1,FN=2", high)},
+        {"map polled, spectrum block", CAcquireAES::AugerImage, false,
+         CDauSimulator::FrameData("SBSP BL=4,ST=1,FN=2", high)},
+        {"line scan polled, map block", CAcquireAES::AugerImage, true,
+         CDauSimulator::FrameData("SBSA BL=4,KD=PK,LN=1,ST=1,FN=2", high)},
+        {"spectrum polled, line-scan block", -1, false,
+         CDauSimulator::FrameData("SBLP BL=4,KD=PK,ST=1,FN=2", high)},
+    };
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        SAcqRig rig;
+        std::unique_ptr<SAesCase> aes;
+        std::unique_ptr<SXpsCase> xps;
+        CVeltraneDoc* doc;
+        if (tc.type < 0) {
+            xps = std::make_unique<SXpsCase>(CAcquireXPS::Narrowscan, CAcquireXPS::None, 1);
+            xps->AddRegion(280, 250, 1);
+            xps->Build(m_dir);
+            doc = &xps->m_doc;
+        } else {
+            aes = std::make_unique<SAesCase>(tc.type);
+            aes->m_sheet.scn.m_bLinescan = tc.linescan;
+            aes->m_sheet.scn.m_areas = {{-64, 64, 60, -60}};
+            auto r = MakeRegion(100, 2, 1, 1, 1, 2);
+            r->m_dBk1 = 120;
+            aes->m_regions.push_back(std::move(r));
+            aes->Build(m_dir, 1);
+            doc = &aes->m_doc;
+        }
+        int blocks = 0;
+        rig.m_host.m_onData = [&](const SAcqUpdate&) {
+            if (++blocks == 1)
+                rig.m_dau.m_sim->InjectReply(tc.reply);
+        };
+        ASSERT_EQ(rig.m_acq.StartAcquiring(doc, nullptr), 0);
+        ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq, 30));
+        EXPECT_EQ(rig.m_host.Result(), 2288) << Join(rig.m_host.m_shown);
+        EXPECT_EQ(blocks, 1);
+    }
+}
+
 // Depth profile with the stage unit's MIED, and an angle-resolved series:
 // the unit's mode, switch, etches and tilts, and the end moves.
 TEST_F(AcquireTest, XpsProfilesOnTheStageUnit)
