@@ -123,6 +123,7 @@ void CImageRgn::Create(const CRegion* pRegion, int nx, int ny)
     m_Planes.emplace(PlaneSize() * static_cast<size_t>(m_nz), 0);
     AssignBackgroundPlanes();
     m_Image.reset();
+    m_nPending = 0;
     m_SEData.reset();
     m_Linescan.reset();
 }
@@ -143,6 +144,7 @@ void CImageRgn::CreateSE(int nx, int ny)
     m_Planes.reset();
     m_iBk1Plane = m_iBk2Plane = -1;
     m_Image.reset();
+    m_nPending = 0;
     m_Linescan.reset();
 }
 
@@ -177,6 +179,16 @@ void CImageRgn::UpdateData(const SAcqUpdate* u, bool)
         return;
     }
     int* plane = nullptr;
+    const int lastKind = m_iBk2Plane >= 0 ? 2 : m_iBk1Plane >= 0 ? 1 : 0;
+    if (u->m_iKind != lastKind && (m_nPending == 0 || m_iPendingAt != at || m_nPending != count)) {
+        // The first plane of a line: keep what every plane held there.
+        m_PendingWas.clear();
+        for (int z = 0; z < m_nz; ++z)
+            if (const int* src = Plane(z))
+                m_PendingWas.insert(m_PendingWas.end(), src + at, src + at + count);
+        m_iPendingAt = at;
+        m_nPending = m_PendingWas.size() == count * size_t(m_nz) ? count : 0;
+    }
     if (u->m_iKind == 0)
         plane = Plane(0);
     else if (u->m_iKind == 1)
@@ -185,6 +197,8 @@ void CImageRgn::UpdateData(const SAcqUpdate* u, bool)
         plane = Plane(m_iBk2Plane);
     if (plane)
         std::memcpy(plane + at, u->m_pbData, count * sizeof(int));
+    if (u->m_iKind == lastKind)
+        m_nPending = 0;
 }
 
 double CImageRgn::GetData(int i) const
@@ -287,7 +301,16 @@ CArchive& CImageRgn::operator>>(CArchive& ar) const
     } else {
         ar << int32_t(RawPlanes);
         static const std::vector<int> none;
-        WriteExactly(ar, m_Planes ? *m_Planes : none, plane * size_t(std::max(m_nz, 0)));
+        const size_t total = plane * size_t(std::max(m_nz, 0));
+        if (m_Planes && m_nPending != 0 && m_Planes->size() == total) {
+            std::vector<int> planes = *m_Planes;
+            for (int z = 0; z < m_nz; ++z)
+                std::copy_n(m_PendingWas.begin() + ptrdiff_t(size_t(z) * m_nPending), m_nPending,
+                            planes.begin() + ptrdiff_t(size_t(z) * plane + m_iPendingAt));
+            WriteExactly(ar, planes, total);
+        } else {
+            WriteExactly(ar, m_Planes ? *m_Planes : none, total);
+        }
     }
     Block::EndBlock(ar, lengthPos);
     return ar;
@@ -307,6 +330,7 @@ void CImageRgn::Read(CArchive& ar, uint64_t limit)
     ar >> kind;
     m_Planes.reset();
     m_Image.reset();
+    m_nPending = 0;
     m_SEData.reset();
     m_Linescan.reset();
     m_iBk1Plane = m_iBk2Plane = -1;

@@ -97,6 +97,12 @@ private:
     std::optional<std::vector<double>> m_Linescan;
     std::vector<int> m_ComputedImage;
     std::vector<double> m_ComputedLine;
+    // The pixels a line's blocks are overwriting, as they were before its
+    // first plane came: until its last plane comes, the line is written to a
+    // file as it was, so a run cut short stores no peak without its backgrounds.
+    std::vector<int> m_PendingWas;
+    size_t m_iPendingAt = 0;
+    size_t m_nPending = 0;
     double m_dMin = 0.0;
     double m_dMax = 0.0;
 };

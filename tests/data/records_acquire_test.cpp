@@ -194,6 +194,41 @@ TEST(RecordsAcquire, ImagePlanesSummedReplacedAndCorrected)
     EXPECT_EQ(both.GetMaxValue(), 5.0);
 }
 
+TEST(RecordsAcquire, ImageLineWithoutItsLastPlaneIsStoredAsBefore)
+{
+    // A run cut short between a line's planes: the file keeps the line as it
+    // was, not a peak with no background under it.
+    for (const auto& [bk1, kinds] :
+         {std::tuple{10.0, std::vector<int>{0, 1, 2}}, {kInf, std::vector<int>{0, 2}}}) {
+        CRegion p = Params(0, 0, 1, bk1, 20);
+        CImageRgn img;
+        img.Create(&p, 3, 2);
+        std::vector<int> pk{50, 60, 70}, bk{5, 5, 5};
+        auto send = [&](int line, int scan, int kind) {
+            SAcqUpdate u = Block(kind == 0 ? pk : bk, 0, scan, 1, 3, WMAPP_ACQ_IMAGEDATA, line, kind);
+            img.UpdateData(&u, true);
+        };
+        for (int kind : kinds)
+            send(1, 0, kind);
+        for (size_t k = 0; k + 1 < kinds.size(); ++k)
+            send(2, 0, kinds[k]);
+        EXPECT_EQ(img.GetPkData()[3], 50); // held in memory as it came
+        CImageRgn back;
+        Load(back, Store(img));
+        EXPECT_DOUBLE_EQ(back.GetData(0), 45.0) << bk1;
+        for (int i = 3; i < 6; ++i)
+            EXPECT_DOUBLE_EQ(back.GetData(i), 0.0) << bk1 << " pixel " << i;
+
+        // The line's last plane completes it; a second scan cut short keeps the first.
+        send(2, 0, kinds.back());
+        pk = {80, 90, 100};
+        send(2, 1, 0);
+        Load(back, Store(img));
+        EXPECT_DOUBLE_EQ(back.GetData(3), 45.0) << bk1;
+        EXPECT_EQ(back.GetPkData()[5], 70) << bk1;
+    }
+}
+
 TEST(RecordsAcquire, SecondaryElectronLinesWrapAt256)
 {
     CImageRgn se;
