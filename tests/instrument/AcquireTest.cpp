@@ -114,6 +114,17 @@ bool ReadBack(const std::string& path, CVeltraneDoc& doc)
     return doc.ReadFrom(file);
 }
 
+// A fast depth profile of one region with the second background alone, over
+// two depth rows (the second etching 12.7 s).
+void BuildFastProfile(SXpsCase& c, const std::filesystem::path& dir)
+{
+    c.m_sheet.fast = 1;
+    c.m_sheet.stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 1, 0}, {2, 3, 12.7}, {}};
+    c.AddRegion(280, 5, 1);
+    c.m_regions.back()->m_dBk2 = 290;
+    c.Build(dir);
+}
+
 } // namespace
 
 class AcquireTest : public ::testing::Test
@@ -718,11 +729,7 @@ TEST_F(AcquireTest, XpsProfilesOnTheStageUnit)
         SAcqRig rig;
         rig.m_instrument.m_bMIED = false; // the MIED is the stage unit's
         SXpsCase c(CAcquireXPS::DepthProfile, CAcquireXPS::Normal, 1);
-        c.m_sheet.fast = 1;
-        c.m_sheet.stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 1, 0}, {2, 3, 12.7}, {}};
-        c.AddRegion(280, 5, 1);
-        c.m_regions.back()->m_dBk2 = 290;
-        c.Build(m_dir);
+        BuildFastProfile(c, m_dir);
         ASSERT_EQ(c.m_doc.GetIonGun()->GetType(), CIonGun::MIED_ASCU);
         ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
         ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
@@ -774,11 +781,7 @@ TEST_F(AcquireTest, FastProfileRejectsRepliesThatAreNotItsIntensities)
         SAcqRig rig;
         rig.m_instrument.m_bMIED = false;
         SXpsCase c(CAcquireXPS::DepthProfile, CAcquireXPS::Normal, 1);
-        c.m_sheet.fast = 1;
-        c.m_sheet.stg.m_group.m_profile.m_rows[CAcquireProfile::DepthProfile] = {{1, 1, 0}, {2, 3, 12.7}, {}};
-        c.AddRegion(280, 5, 1);
-        c.m_regions.back()->m_dBk2 = 290;
-        c.Build(m_dir);
+        BuildFastProfile(c, m_dir);
         int blocks = 0;
         rig.m_host.m_onData = [&](const SAcqUpdate&) {
             if (++blocks == 1)

@@ -71,6 +71,16 @@ protected:
         ImageSelectPage() = nullptr;
     }
 
+    // One line (the second, four pixels) of plane 'kind', every pixel at value.
+    void SendLine(int kind, int value)
+    {
+        int line[4];
+        std::fill_n(line, 4, value);
+        SAcqUpdate u(m_pDoc, reinterpret_cast<unsigned char*>(line), 0, 0, 0, 0, 1, 4, 2, kind,
+                     WMAPP_ACQ_IMAGEDATA);
+        m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(&u), nullptr);
+    }
+
     CImageView* Open(int expType, const std::vector<SRgn>& rgns)
     {
         CDataFileBuilder b;
@@ -181,17 +191,10 @@ TEST_F(ImageViewTest, ImageLinesUpdateOnceAfterTheirLastPlane)
     CImageWnd* map = v->GetImageWnd(0);
     const std::vector<int> before(map->GetIntData(), map->GetIntData() + 12);
 
-    int line[4];
-    auto send = [&](int kind, int value) {
-        std::fill_n(line, 4, value);
-        SAcqUpdate u(m_pDoc, reinterpret_cast<unsigned char*>(line), 0, 0, 0, 0, 1, 4, 2, kind,
-                     WMAPP_ACQ_IMAGEDATA);
-        m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(&u), nullptr);
-    };
-    send(0, 100);
-    send(1, 10);
+    SendLine(0, 100);
+    SendLine(1, 10);
     EXPECT_EQ(std::vector<int>(map->GetIntData(), map->GetIntData() + 12), before);
-    send(2, 30); // the last plane: peak minus the mean background
+    SendLine(2, 30); // the last plane: peak minus the mean background
     const std::vector<int> after(map->GetIntData(), map->GetIntData() + 12);
     EXPECT_EQ(std::vector<int>(after.begin() + 4, after.begin() + 8), (std::vector<int>{80, 80, 80, 80}));
     EXPECT_EQ(std::vector<int>(after.begin(), after.begin() + 4),
@@ -200,6 +203,7 @@ TEST_F(ImageViewTest, ImageLinesUpdateOnceAfterTheirLastPlane)
               std::vector<int>(before.begin() + 8, before.end()));
 
     // Blocks outside the image change nothing.
+    int line[4] = {30, 30, 30, 30};
     SAcqUpdate off(m_pDoc, reinterpret_cast<unsigned char*>(line), 0, 0, 0, 0, 1, 4, 4, 2,
                    WMAPP_ACQ_IMAGEDATA);
     v->OnUpdate(nullptr, reinterpret_cast<intptr_t>(&off), nullptr);
@@ -220,16 +224,9 @@ TEST_F(ImageViewTest, MapWithTheSecondBackgroundAloneUpdatesAfterIt)
     r->m_dBk2 = 120;
     CImageWnd* map = v->GetImageWnd(0);
     const std::vector<int> before(map->GetIntData(), map->GetIntData() + 12);
-    int line[4];
-    auto send = [&](int kind, int value) {
-        std::fill_n(line, 4, value);
-        SAcqUpdate u(m_pDoc, reinterpret_cast<unsigned char*>(line), 0, 0, 0, 0, 1, 4, 2, kind,
-                     WMAPP_ACQ_IMAGEDATA);
-        m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(&u), nullptr);
-    };
-    send(0, 100);
+    SendLine(0, 100);
     EXPECT_EQ(std::vector<int>(map->GetIntData(), map->GetIntData() + 12), before);
-    send(2, 30);
+    SendLine(2, 30);
     const std::vector<int> after(map->GetIntData(), map->GetIntData() + 12);
     EXPECT_NE(std::vector<int>(after.begin() + 4, after.begin() + 8),
               std::vector<int>(before.begin() + 4, before.begin() + 8));
