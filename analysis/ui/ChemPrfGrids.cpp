@@ -1,5 +1,6 @@
 #include "analysis/ui/ChemPrfGrids.h"
 
+#include "UGrid/UGDropListType.h"
 #include "analysis/ui/ChemPrf.h"
 #include "app/SpecViewBase.h"
 #include "data/SpecRgn.h"
@@ -183,11 +184,19 @@ int CChemPrfFileGrid::OnCellTypeNotify(long, int col, long row, long msg, long p
         if (!text)
             return 0;
         if (col == 3) {
+            // Regions often share a name (one transition measured at several
+            // conditions): the list's row tells them apart, the text only
+            // confirms it.
             const std::vector<std::string> items = Items(int(row), 3);
-            const auto it = std::find(items.begin(), items.end(), *text);
-            if (it == items.end())
-                return 0;
-            m_pSheet->SetRefRegion(int(row), int(it - items.begin()));
+            const CUGLstBox* box = GetDropListType()->GetListBox();
+            int chosen = box ? box->currentRow() : -1;
+            if (chosen < 0 || chosen >= int(items.size()) || items[size_t(chosen)] != *text) {
+                const auto it = std::find(items.begin(), items.end(), *text);
+                if (it == items.end())
+                    return 0;
+                chosen = int(it - items.begin());
+            }
+            m_pSheet->SetRefRegion(int(row), chosen);
         } else if (col == 4) {
             m_pSheet->SetRefLevel(int(row), std::atoi(text->c_str()));
         }

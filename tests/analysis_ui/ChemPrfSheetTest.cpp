@@ -3,6 +3,8 @@
 // current level through the widgets, the overlay, closing.
 
 #include "ToolFixture.h"
+#include "UGrid/UGDropListType.h"
+#include "UGrid/UGGrid.h"
 #include "analysis/ui/ChemPrf.h"
 #include "analysis/ui/ChemPrfGrids.h"
 #include "analysis/ui/ChemPrfView.h"
@@ -30,6 +32,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -198,6 +201,38 @@ TEST_F(ChemPrfSheetTest, MnOFittedByItsOwnReferenceWhereverTheCursorsStand)
     EXPECT_EQ(sink.Texts()[0],
               "The region being fitted does not contain sufficient points for a succesful fit.");
     EXPECT_FALSE(p->IsDone(level));
+    Click("IDC_CHMPRF_CLOSE");
+}
+
+// The measured Mn file as a reference: its four regions carry the same name,
+// so the region chosen in the table's list is told by its row, not its text.
+TEST_F(ChemPrfSheetTest, RegionChosenFromAListOfLikeNames)
+{
+    CSpecView* view = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenMeasuredMn(view));
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "xpsdl__mno_gas-phase_removed.vms"}, 0, false), 1);
+    CChemPrfFileGrid* grid = sheet->GetFileGrid();
+    const std::vector<std::string> items = grid->Items(0, 3);
+    ASSERT_EQ(items.size(), 4u);
+    ASSERT_EQ(items[2], items[0]) << "the fixture's regions are expected to share a name";
+    int col = 3;
+    long row = 0;
+    grid->GotoCell(col, row);
+    Pump(0);
+    RECT r;
+    grid->GetCellRect(&col, &row, &r);
+    QTest::mouseClick(grid->GetGridWnd(), Qt::LeftButton, {}, QPoint(r.right - 4, (r.top + r.bottom) / 2));
+    Pump(0);
+    CUGLstBox* box = grid->GetDropListType()->GetListBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(box->count(), 4);
+    box->setCurrentRow(2);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Return);
+    Pump(0);
+    EXPECT_EQ(sheet->GetRefList()[0]->m_iRegion, 2);
     Click("IDC_CHMPRF_CLOSE");
 }
 
