@@ -729,8 +729,22 @@ void CChemPrf_Sheet::OnSpecWndChange(CSpecWnd* pNew, CSpecWnd* pOld)
         CProcDlg::DetachCursor(m_StartCursor.get(), pOld);
         CProcDlg::DetachCursor(m_FinishCursor.get(), pOld);
     }
-    if (pNew)
-        AttachCursors();
+    if (!pNew)
+        return;
+    AttachCursors();
+    // The results belong to the curves of the window left: none of them is
+    // a fit of this window's levels, whose number may differ too.
+    if (m_pParams && pNew != pOld) {
+        auto params = std::make_unique<CChemPrfParams>(std::max(1, pNew->GetNumTraces()));
+        params->SetConstant(m_pParams->IsConstant());
+        params->SetMultiShift(m_pParams->IsMultiShift());
+        params->SetInitZero(m_pParams->IsInitZero());
+        params->SetNumRefs(int(m_RefList.size()), true);
+        m_pParams = std::move(params);
+        CalcFittedCurve();
+        RefreshValues();
+        UpdateButtons();
+    }
 }
 
 void CChemPrf_Sheet::OnSpecTraceChange(CSpecTrace* pNew, CSpecTrace* pOld)

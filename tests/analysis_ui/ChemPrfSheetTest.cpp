@@ -568,3 +568,29 @@ TEST_F(ChemPrfSheetTest, CalculatingDialogCannotBeClosedWhileTheFitRuns)
 }
 
 } // namespace
+
+// The measured Mn file holds one spectrum per region: a fit of one region's
+// spectrum is no result for the next region's, and is not shown as one.
+TEST_F(ChemPrfSheetTest, AnotherRegionStartsWithoutTheLastRegionsFits)
+{
+    CSpecView* view = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenMeasuredMn(view));
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "xpsdl__Mn_references.vms"}, 0, false), 1);
+    Click("IDC_CHMPRF_CALC");
+    ASSERT_TRUE(sheet->GetParams()->IsDone(0));
+    const CSpecRgn* first = view->GetCurrentRegion();
+    Execute(ID_DISP_REGION);
+    Pump(10);
+    ASSERT_NE(view->GetCurrentRegion(), first);
+    EXPECT_EQ(sheet->GetParams()->CountDone(), 0);
+    EXPECT_EQ(sheet->GetParams()->GetNumRefs(), 1);
+    EXPECT_EQ(sheet->GetParams()->GetIntensity(0, 0), 1.0); // the start value
+    for (double v : sheet->GetResult())
+        ASSERT_EQ(v, 0.0);
+    // This region's own fit then goes as on the first.
+    Click("IDC_CHMPRF_CALC");
+    EXPECT_TRUE(sheet->GetParams()->IsDone(0));
+    Click("IDC_CHMPRF_CLOSE");
+}
