@@ -635,6 +635,11 @@ void CChemPrf_Sheet::OnCalculate()
             AfxMessageBox(unsigned(result));
             return;
         }
+        // No solve at all is no result: the level keeps what it had.
+        if (RefFitNotSolved(dlg.Outcome())) {
+            AfxMessageBox(IDS_ERR_CHMPRF_NOSOLVE);
+            return;
+        }
         // A solver condition left after six tries keeps the last estimates.
     } catch (const std::bad_alloc&) {
         AfxMessageBox(IDS_OUT_OF_MEMORY);
@@ -964,7 +969,7 @@ void CChemPrf_Profiling::Start()
     m_bRunning = true;
     m_iStop = 0;
     m_nSolved = 0;
-    m_nSolved = 0;
+    m_nNotSolved = 0;
     int lo = 0, hi = 0;
     m_pSheet->GetStretch(lo, hi);
     // Everything the worker reads is gathered here, on this thread.
@@ -1023,6 +1028,10 @@ void CChemPrf_Profiling::OnTrace(SChemPrfLevelResult res)
     ChemPrfStoreResult(*m_pParams, res);
     if (res.stopped)
         return;
+    if (RefFitNotSolved(res.outcome)) {
+        ++m_nNotSolved;
+        return;
+    }
     ChemPrfTraceProfileLevel(*m_pParams, res.level, res.outcome);
     CSpecViewBase* view = m_pSheet->GetView();
     if (view && res.level == view->GetCurrentLevel() && !wasDone) {
@@ -1045,6 +1054,8 @@ void CChemPrf_Profiling::OnEndThread(unsigned message, int nLevels)
     m_bRunning = false;
     if (message)
         AfxMessageBox(message);
+    else if (m_nNotSolved > 0)
+        AfxMessageBox(IDS_ERR_CHMPRF_NOSOLVE);
 }
 
 bool CChemPrf_Profiling::SaveTo(const std::string& path)

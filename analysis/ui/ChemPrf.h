@@ -265,6 +265,7 @@ private:
     bool m_bRunning = false;
     int m_iStop = 0;
     std::atomic<int> m_nSolved{0};
+    int m_nNotSolved = 0; // levels of the run the library could not solve (UI thread)
     std::thread m_thread;
 };
 

@@ -594,3 +594,50 @@ TEST_F(ChemPrfSheetTest, AnotherRegionStartsWithoutTheLastRegionsFits)
     EXPECT_TRUE(sheet->GetParams()->IsDone(0));
     Click("IDC_CHMPRF_CLOSE");
 }
+
+// A count that is not a number (a VAMAS file may carry "nan") leaves the
+// library nothing to solve: the user is told, and the level stays unfitted
+// instead of showing its start values as a fit.
+TEST_F(ChemPrfSheetTest, ACountThatIsNotANumberIsNoFit)
+{
+    QFile in(QString::fromStdString(kVamas + "kherve__Pt4f.vms"));
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = in.readAll().split('\n');
+    // The first ordinate follows the header's 90 lines; counts and
+    // transmission alternate, so line 91 + 2k is count k.
+    ASSERT_EQ(lines[90].trimmed(), "544.369");
+    lines[90 + 2 * 140] = "nan";
+    const QString path = WriteBytes("pt4f-nan.vms", {});
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(lines.join('\n'));
+    out.close();
+    auto* doc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.toStdString().c_str()));
+    ASSERT_NE(doc, nullptr);
+    auto* view = dynamic_cast<CSpecView*>(doc->GetViews().front());
+    view->GetParentFrame()->resize(900, 600);
+    Pump(10);
+    Execute(ID_PROCESS_CHEMICALPROFILING);
+    Pump(10);
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "kherve__Pt4f.vms"}, 0, false), 1);
+    sink.Clear();
+    Click("IDC_CHMPRF_CALC");
+    const std::string noSolve = "The fit could not be calculated: the fitted stretch or a reference spectrum "
+                                "holds a value that is not a finite number.";
+    const auto told = [&] {
+        const auto& texts = sink.Texts();
+        return std::count(texts.begin(), texts.end(), noSolve);
+    };
+    EXPECT_EQ(told(), 1);
+    EXPECT_FALSE(sheet->GetParams()->IsDone(view->GetCurrentLevel()));
+    // The same data without the bad point fits at once.
+    sheet->GetCursor(1)->SetPos(view->GetSpecTrace()->IndexTox(150));
+    sheet->GetCursor(2)->SetPos(view->GetSpecTrace()->IndexTox(250));
+    sink.Clear();
+    Click("IDC_CHMPRF_CALC");
+    EXPECT_EQ(told(), 0);
+    EXPECT_TRUE(sheet->GetParams()->IsDone(view->GetCurrentLevel()));
+    Click("IDC_CHMPRF_CLOSE");
+}
