@@ -737,19 +737,38 @@ void CChemPrf_Sheet::OnSpecWndChange(CSpecWnd* pNew, CSpecWnd* pOld)
     if (!pNew)
         return;
     AttachCursors();
-    // The results belong to the curves of the window left: none of them is
-    // a fit of this window's levels, whose number may differ too.
-    if (m_pParams && pNew != pOld) {
-        auto params = std::make_unique<CChemPrfParams>(std::max(1, pNew->GetNumTraces()));
-        params->SetConstant(m_pParams->IsConstant());
-        params->SetMultiShift(m_pParams->IsMultiShift());
-        params->SetInitZero(m_pParams->IsInitZero());
-        params->SetNumRefs(int(m_RefList.size()), true);
-        m_pParams = std::move(params);
-        CalcFittedCurve();
-        RefreshValues();
-        UpdateButtons();
-    }
+    if (pNew != pOld)
+        ForgetFits(pNew->GetNumTraces());
+}
+
+void CChemPrf_Sheet::OnSampleChange(int iNew, int iOld)
+{
+    // Another position's curves in the same window: the cursors go to its
+    // current curve, and the fits of the last position's curves go.
+    CSpecWnd* w = m_pView ? m_pView->GetSpecWnd() : nullptr;
+    if (!w || iNew == iOld)
+        return;
+    CProcDlg::DetachCursor(m_StartCursor.get(), w);
+    CProcDlg::DetachCursor(m_FinishCursor.get(), w);
+    AttachCursors();
+    ForgetFits(w->GetNumTraces());
+}
+
+void CChemPrf_Sheet::ForgetFits(int nLevels)
+{
+    // The results belong to curves no longer shown: none of them is a fit of
+    // these levels, whose number may differ too.
+    if (!m_pParams)
+        return;
+    auto params = std::make_unique<CChemPrfParams>(std::max(1, nLevels));
+    params->SetConstant(m_pParams->IsConstant());
+    params->SetMultiShift(m_pParams->IsMultiShift());
+    params->SetInitZero(m_pParams->IsInitZero());
+    params->SetNumRefs(int(m_RefList.size()), true);
+    m_pParams = std::move(params);
+    CalcFittedCurve();
+    RefreshValues();
+    UpdateButtons();
 }
 
 void CChemPrf_Sheet::OnSpecTraceChange(CSpecTrace* pNew, CSpecTrace* pOld)

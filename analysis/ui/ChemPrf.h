@@ -147,6 +147,7 @@ public:
     // View notifications.
     void OnSpecWndChange(CSpecWnd* pNew, CSpecWnd* pOld) override;
     void OnSpecTraceChange(CSpecTrace* pNew, CSpecTrace* pOld) override;
+    void OnSampleChange(int iNew, int iOld) override;
     intptr_t OnPaintOver(CSpecWnd* pWnd, QPainter* pDC) override;
     intptr_t OnLineCursorPos(uintptr_t wParam, intptr_t lParam) override;
     // The view goes: a running profile fit is stopped and waited for first.
@@ -176,6 +177,8 @@ private:
     void FillFiles();
     void RefreshValues();
     void AttachCursors();
+    // A fresh parameter table of nLevels unfitted levels, the options kept.
+    void ForgetFits(int nLevels);
     void PlaceButtons();
     void Teardown();
 

@@ -641,3 +641,45 @@ TEST_F(ChemPrfSheetTest, ACountThatIsNotANumberIsNoFit)
     EXPECT_TRUE(sheet->GetParams()->IsDone(view->GetCurrentLevel()));
     Click("IDC_CHMPRF_CLOSE");
 }
+
+// Two positions of three levels each: the Sample button shows the other
+// position's curves in the same window. The limit cursors go with them, and
+// the last position's fits are not shown as this one's.
+TEST_F(ChemPrfSheetTest, AnotherSampleTakesTheCursorsAndNoneOfTheFits)
+{
+    CDataFileBuilder b;
+    b.Header().Experiment(0x102, 2).Source().IonGun();
+    for (int p = 0; p < 2; ++p) {
+        CDataFileBuilder::SPosnHead head;
+        head.levels = {0.0, 30.0, 60.0};
+        const size_t at = b.BeginPosn(head, 1);
+        b.SpecRgn(41, 3).Count(0);
+        b.EndPosn(at);
+    }
+    b.End();
+    auto* view = OpenView<CSpecView>("two-positions.vlt", b.m_bytes, 900, 600);
+    ASSERT_NE(view, nullptr);
+    Execute(ID_PROCESS_CHEMICALPROFILING);
+    Pump(10);
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    CSpecTrace* first = view->GetSpecTrace();
+    ASSERT_EQ(first->GetLineCursors().size(), 2u);
+    sheet->GetParams()->SetNumRefs(1, true);
+    sheet->GetParams()->SetDone(0, true); // as a fit of position 0 leaves it
+    Execute(ID_DISP_SAMPLE);
+    Pump(10);
+    ASSERT_EQ(view->GetCurrentSample(), 1);
+    CSpecTrace* second = view->GetSpecTrace();
+    ASSERT_NE(second, first);
+    EXPECT_EQ(second->GetLineCursors().size(), 2u);
+    EXPECT_TRUE(first->GetLineCursors().empty());
+    EXPECT_EQ(sheet->GetParams()->CountDone(), 0);
+    int lo = 0, hi = 0;
+    ASSERT_TRUE(sheet->GetStretch(lo, hi));
+    EXPECT_EQ(lo, 4);
+    EXPECT_EQ(hi, 36);
+    Click("IDC_CHMPRF_CLOSE");
+    Pump(10);
+    EXPECT_TRUE(second->GetLineCursors().empty());
+}
