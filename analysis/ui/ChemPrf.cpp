@@ -82,11 +82,14 @@ CChemPrfRefSpectrum::CChemPrfRefSpectrum(CVeltraneDoc* pDoc, const CSpecRgn* pTa
     const CStagePosn* posn = pDoc->GetStagePosn(0);
     if (!posn || !pTarget)
         return;
-    const double ts = pTarget->GetStart(), tf = pTarget->GetFinish();
+    // Ranges compared low to high: either region may run down in energy.
+    const double ts = std::min(pTarget->GetStart(), pTarget->GetFinish());
+    const double tf = std::max(pTarget->GetStart(), pTarget->GetFinish());
     double best = 0.0;
     for (int i = 0; i < posn->GetNumSpecRgns(); ++i) {
         const CSpecRgn* r = posn->GetSpecRgn(i);
-        const double rs = r->GetStart(), rf = r->GetFinish();
+        const double rs = std::min(r->GetStart(), r->GetFinish()),
+                     rf = std::max(r->GetStart(), r->GetFinish());
         if (tf <= rs || ts >= rf || tf == ts)
             continue;
         const double overlap = (std::min(tf, rf) - std::max(ts, rs)) / (tf - ts);
@@ -95,6 +98,7 @@ CChemPrfRefSpectrum::CChemPrfRefSpectrum(CVeltraneDoc* pDoc, const CSpecRgn* pTa
             m_iRegion = i;
         }
     }
+    SetLevel(0);
 }
 
 const CSpecRgn* CChemPrfRefSpectrum::GetRegion() const
@@ -113,9 +117,15 @@ void CChemPrfRefSpectrum::SetLevel(int level)
 {
     const CSpecRgn* r = GetRegion();
     m_iLevel = r && level >= 0 && level < r->GetNumTraces() ? level : 0;
+    const CTrace* t = r ? r->GetTrace(m_iLevel) : nullptr;
+    if (t && t->GetNumPoints() > 0)
+        m_pdReversed.assign(std::make_reverse_iterator(t->GetData() + t->GetNumPoints()),
+                            std::make_reverse_iterator(t->GetData()));
+    else
+        m_pdReversed.clear();
 }
 
-SChemPrfRefCurve CChemPrfRefSpectrum::Curve() const
+SChemPrfRefCurve CChemPrfRefSpectrum::Curve(bool bFalling) const
 {
     SChemPrfRefCurve c;
     const CSpecRgn* r = GetRegion();
@@ -129,6 +139,14 @@ SChemPrfRefCurve CChemPrfRefSpectrum::Curve() const
     c.start = r->GetStart();
     c.finish = r->GetFinish();
     c.step = r->GetStep();
+    // The fit walks a reference in the data's own direction of energy: one
+    // that runs the other way is handed over reversed, as it would have been
+    // measured on the data's scale.
+    if ((c.finish < c.start) != bFalling && size_t(c.n) == m_pdReversed.size()) {
+        c.y = m_pdReversed.data();
+        std::swap(c.start, c.finish);
+        c.step = -c.step;
+    }
     return c;
 }
 
@@ -574,7 +592,7 @@ std::vector<SChemPrfRefCurve> CChemPrf_Sheet::RefCurves() const
 {
     std::vector<SChemPrfRefCurve> refs;
     for (const auto& r : m_RefList)
-        refs.push_back(r->Curve());
+        refs.push_back(r->Curve(TargetFalls()));
     return refs;
 }
 
@@ -821,8 +839,9 @@ intptr_t CChemPrf_Sheet::OnPaintOver(CSpecWnd* pWnd, QPainter* pDC)
         const int lvl = std::clamp(level, 0, m_pParams->GetNumLevels() - 1);
         m_pdOverlay.resize(size_t(n));
         for (size_t k = 0; k < m_RefList.size(); ++k)
-            if (ChemPrfReferenceOverlay(m_RefList[k]->Curve(), target, m_pParams->GetShift(lvl, int(k)),
-                                        t->GetMinValue(), t->GetMaxValue(), m_pdOverlay.data()))
+            if (ChemPrfReferenceOverlay(m_RefList[k]->Curve(TargetFalls()), target,
+                                        m_pParams->GetShift(lvl, int(k)), t->GetMinValue(), t->GetMaxValue(),
+                                        m_pdOverlay.data()))
                 draw(m_pdOverlay, &m_penSpectra);
     }
     if (fitted && m_pdResult.size() == size_t(n)) {
@@ -1080,8 +1099,9 @@ void CChemPrf_Profiling::OnEndThread(unsigned message, int nLevels)
 bool CChemPrf_Profiling::SaveTo(const std::string& path)
 {
     std::vector<double> steps;
-    for (const auto& r : m_pSheet->GetRefList())
-        steps.push_back(r->Curve().step);
+    // The steps the fit's shifts were counted in.
+    for (const SChemPrfRefCurve& r : m_pSheet->RefCurves())
+        steps.push_back(r.step);
     try {
         WriteChemPrfExport(path, *m_pParams, steps);
     } catch (const CFileException& e) {

@@ -46,14 +46,18 @@ public:
     // A level the region does not have falls back to level 0.
     void SetLevel(int level);
     const CSpecRgn* GetRegion() const;
-    // The curve and its region as the fit sees them.
-    SChemPrfRefCurve Curve() const;
+    // The curve and its region as the fit sees them, on data whose energies
+    // fall (bFalling) or rise along the points.
+    SChemPrfRefCurve Curve(bool bFalling) const;
 
     std::string m_csLabel;
     CVeltraneDoc* m_pDoc;
     int m_iSample = 0;
     int m_iRegion = 0;
     int m_iLevel = 0;
+
+private:
+    std::vector<double> m_pdReversed; // the curve last to first, set with the level
 };
 
 class CChemPrf_Profiling;
@@ -138,6 +142,12 @@ public:
     // The references as the fit and the overlays see them, and the target.
     std::vector<SChemPrfRefCurve> RefCurves() const;
     SChemPrfTarget Target() const;
+    // The current region's energies fall along its points.
+    bool TargetFalls() const
+    {
+        const SChemPrfTarget t = Target();
+        return t.finish < t.start;
+    }
 
     void OnCalculate();
     void OnProfile();

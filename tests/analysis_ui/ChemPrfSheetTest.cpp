@@ -642,6 +642,57 @@ TEST_F(ChemPrfSheetTest, ACountThatIsNotANumberIsNoFit)
     Click("IDC_CHMPRF_CLOSE");
 }
 
+// A VAMAS file may give its energies falling (a rising binding-energy scale
+// reads as falling kinetic energy). The Pt 4f spectrum fitted by itself with
+// one of the two written that way is still itself: intensity 1, no shift.
+TEST_F(ChemPrfSheetTest, ReferenceAndDataOnScalesRunningOppositeWays)
+{
+    QFile in(QString::fromStdString(kVamas + "kherve__Pt4f.vms"));
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = in.readAll().split('\n');
+    // Start and step of the abscissa, then 281 pairs of count and
+    // transmission from line 91.
+    ASSERT_EQ(lines[64].trimmed(), "1396.68");
+    ASSERT_EQ(lines[65].trimmed(), "0.1");
+    lines[64] = "1424.68";
+    lines[65] = "-0.1";
+    for (int k = 0; k < 140; ++k) {
+        std::swap(lines[90 + 2 * k], lines[90 + 2 * (280 - k)]);
+        std::swap(lines[91 + 2 * k], lines[91 + 2 * (280 - k)]);
+    }
+    const QString falling = WriteBytes("pt4f-falling.vms", {});
+    QFile out(falling);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(lines.join('\n'));
+    out.close();
+    const std::string rising = kVamas + "kherve__Pt4f.vms";
+    const std::pair<std::string, std::string> cases[] = {{rising, falling.toStdString()},
+                                                         {falling.toStdString(), rising}};
+    for (const auto& [data, ref] : cases) {
+        SCOPED_TRACE(data);
+        auto* doc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(data.c_str()));
+        ASSERT_NE(doc, nullptr);
+        auto* view = dynamic_cast<CSpecView*>(doc->GetViews().front());
+        view->GetParentFrame()->resize(900, 600);
+        Pump(10);
+        Execute(ID_PROCESS_CHEMICALPROFILING);
+        Pump(10);
+        CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+        ASSERT_NE(sheet, nullptr);
+        ASSERT_EQ(sheet->AddReferenceFiles({ref}, 0, false), 1);
+        Click("IDC_CHMPRF_CALC");
+        const CChemPrfParams* p = sheet->GetParams();
+        ASSERT_TRUE(p->IsDone(0));
+        EXPECT_NEAR(p->GetIntensity(0, 0), 1.0, 1e-3);
+        EXPECT_NEAR(p->GetShift(0, 0), 0.0, 0.05); // reference channels
+        Click("IDC_CHMPRF_CLOSE");
+        Pump(10);
+        doc->SetModifiedFlag(false);
+        view->GetParentFrame()->close();
+        Pump(10);
+    }
+}
+
 // Two positions of three levels each: the Sample button shows the other
 // position's curves in the same window. The limit cursors go with them, and
 // the last position's fits are not shown as this one's.
