@@ -711,7 +711,8 @@ void CChemPrf_Sheet::OnShowHide()
     for (size_t k = 0; k < m_RefList.size(); ++k) {
         for (double l : levels)
             intensities[k].push_back(m_pParams->GetIntensity(int(l), int(k)));
-        const QString label = QString::fromStdString(m_RefList[k]->m_csLabel).trimmed();
+        // The legend draws UTF-8; the label is the table's code page 1252.
+        const QString label = ToQString(m_RefList[k]->m_csLabel).trimmed();
         labels.push_back(label.isEmpty() ? Title(m_RefList[k]->m_pDoc).substr(0, 260) : label.toStdString());
     }
     // The profile stands in for the spectrum view in its frame until hidden;

@@ -1,11 +1,13 @@
 #include "analysis/ui/ChemPrfGrids.h"
 
+#include "UGrid/UGDC.h"
 #include "UGrid/UGDropListType.h"
 #include "analysis/ui/ChemPrf.h"
 #include "app/SpecViewBase.h"
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
 #include "data/VeltraneDoc.h"
+#include "framework/ui/Resources.h"
 #include "res/resource.h"
 
 #include <QApplication>
@@ -249,14 +251,16 @@ void CChemPrfPrfGrid::OnSetup()
     SetSideHdgWidth(fm.horizontalAdvance(QStringLiteral("8888")) + 2 * GI()->m_margin);
     for (int k = 0; k < m; ++k) {
         SetColWidth(k, width);
-        QString label = QString::fromStdString(refs[size_t(k)]->m_csLabel).trimmed();
+        // The label is the table's own code page 1252 text; a title comes
+        // from a file name. The heading takes code page 1252 too.
+        QString label = ToQString(refs[size_t(k)]->m_csLabel).trimmed();
         if (label.isEmpty()) {
             std::string title = refs[size_t(k)]->m_pDoc->GetTitle();
             if (title.empty())
                 title = std::filesystem::path(refs[size_t(k)]->m_pDoc->GetPathName()).filename().string();
-            label = QString::fromStdString(title.substr(0, 260));
+            label = ToQString(title.substr(0, 260));
         }
-        SetTextAt(k, -1, label.toStdString().c_str());
+        SetTextAt(k, -1, UGToCp1252(label).c_str());
     }
     for (int l = 0; l < levels; ++l)
         SetTextAt(-1, l, std::to_string(l).c_str());

@@ -340,10 +340,17 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
     CChemPrf_Sheet* sheet = OpenProfile();
     ASSERT_NE(sheet, nullptr);
     CChemPrfParams* p = sheet->GetParams();
+    // A label typed in the table is code page 1252 text ("\xB0": a degree).
+    sheet->SetRefLabel(1, " 550\xB0"
+                          "C ");
     {
         CChemPrf_Profiling dlg(sheet);
         sheet->m_pProfiling = &dlg;
         ASSERT_TRUE(dlg.Create(sheet));
+        CUGCell heading;
+        dlg.Grid()->GetCell(1, -1, &heading);
+        EXPECT_STREQ(heading.GetText(), "550\xB0"
+                                        "C");
         // Inside the work area and centred; two columns never need the
         // horizontal scroll bar, and without the vertical one every row shows.
         const QRect work = sheet->screen()->availableGeometry();
@@ -431,8 +438,7 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
     }
     sheet->UpdateButtons(); // as the Profile button does when its dialog ends
     // Show puts the chemical profile over the spectrum view; Hide takes it away.
-    sheet->SetRefLabel(0, "   ");         // blank: the file's title
-    sheet->SetRefLabel(1, " substrate "); // trimmed
+    sheet->SetRefLabel(0, "   "); // blank: the file's title
     auto* show = sheet->findChild<QPushButton*>("IDC_CHMPRF_SHOWHIDE");
     ASSERT_TRUE(show->isEnabled());
     Click("IDC_CHMPRF_SHOWHIDE");
@@ -461,6 +467,8 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
     EXPECT_EQ(prf->GetNumDispTraces(), 2);
     ASSERT_NE(prf->GetLegend(), nullptr);
     EXPECT_EQ(prf->GetLegend()->GetNumEntries(), 2);
+    EXPECT_EQ(prf->GetLegend()->GetLabel(0), "profile50.vlt");
+    EXPECT_EQ(prf->GetLegend()->GetLabel(1), "550\u00B0C"); // trimmed, drawn as UTF-8
     const QByteArray dir = qgetenv("VELTRANE_SCREENSHOT_DIR");
     if (!dir.isEmpty()) {
         Pump(200);
