@@ -107,7 +107,7 @@ void CChemPrfFileGrid::Fill()
         std::string title = r.m_pDoc->GetTitle();
         if (title.empty())
             title = std::filesystem::path(r.m_pDoc->GetPathName()).filename().string();
-        cell.SetText(title.c_str());
+        cell.SetText(UGToCp1252(ToQString(title)).c_str()); // a file name: UTF-8
         cell.SetCellType(m_iEllipsis);
         cell.SetCellTypeParam(4);
         cell.SetBackColor(UGGetSysColor(UG_COLOR_WINDOW));

@@ -119,6 +119,16 @@ TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
     std::string label = "MnO";
     grid->OnEditFinish(1, 0, nullptr, label, 0);
     EXPECT_EQ(sheet->GetRefList()[0]->m_csLabel, "MnO");
+    // A file name is UTF-8; the table shows it in its own code page 1252.
+    const QString accented = WriteBytes(QStringLiteral("r\u00E9f\u00E9rence.vms"), {});
+    ASSERT_TRUE(QFile::remove(accented));
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(refs), accented));
+    ASSERT_EQ(sheet->AddReferenceFiles({accented.toStdString()}, 3, true), 1);
+    grid->GetCell(0, 3, &cell);
+    EXPECT_STREQ(cell.GetText(), "r\xE9"
+                                 "f\xE9"
+                                 "rence.vms");
+    sheet->RemoveReference(3);
     EXPECT_TRUE(grid->OnMenuStart(0, 2, UG_SECTION_GRID));
     EXPECT_FALSE(grid->OnMenuStart(0, 3, UG_SECTION_GRID)); // the add row
 
