@@ -711,6 +711,50 @@ TEST_F(ChemPrfSheetTest, ReferenceAndDataOnScalesRunningOppositeWays)
     }
 }
 
+// A profile whose middle level holds a count that is not a number: that
+// level is left unfitted and the run says so once at its end; the others fit.
+TEST_F(ChemPrfProfileTest, ALevelTheLibraryCannotSolveIsLeftUnfitted)
+{
+    CDataFileBuilder b;
+    b.Header().Experiment(0x102, 2).Source().IonGun();
+    CDataFileBuilder::SPosnHead head;
+    head.levels = {0.0, 30.0, 60.0};
+    const size_t at = b.BeginPosn(head, 1);
+    b.SpecRgn(41, 3).Count(0);
+    b.EndPosn(at);
+    b.End();
+    // Point 20 of level 1 holds 1020 (level c, point i: c * 1000 + i).
+    const double was = 1020.0, nan = std::nan("");
+    const auto it = std::search(b.m_bytes.begin(), b.m_bytes.end(), reinterpret_cast<const uint8_t*>(&was),
+                                reinterpret_cast<const uint8_t*>(&was) + 8);
+    ASSERT_NE(it, b.m_bytes.end());
+    std::memcpy(&*it, &nan, 8);
+    m_view = OpenView<CSpecView>("nan-level.vlt", b.m_bytes, 900, 600);
+    ASSERT_NE(m_view, nullptr);
+    Execute(ID_PROCESS_CHEMICALPROFILING);
+    Pump(10);
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->AddReferenceFiles({settings.Path("nan-level.vlt").toStdString()}, 0, false), 1);
+    CChemPrfParams* p = sheet->GetParams();
+    sink.Clear();
+    {
+        CChemPrf_Profiling dlg(sheet);
+        sheet->m_pProfiling = &dlg;
+        ASSERT_TRUE(dlg.Create(sheet));
+        RunUntilIdle(dlg);
+        sheet->m_pProfiling = nullptr;
+        EXPECT_TRUE(dlg.StartStopButton()->isEnabled()); // not every level is fitted
+    }
+    EXPECT_TRUE(p->IsDone(0));
+    EXPECT_FALSE(p->IsDone(1));
+    EXPECT_TRUE(p->IsDone(2));
+    EXPECT_EQ(sink.Texts(),
+              std::vector<std::string>{"The fit could not be calculated: the fitted stretch or a "
+                                       "reference spectrum holds a value that is not a finite number."});
+    Click("IDC_CHMPRF_CLOSE");
+}
+
 // Two positions of three levels each: the Sample button shows the other
 // position's curves in the same window. The limit cursors go with them, and
 // the last position's fits are not shown as this one's.
