@@ -206,10 +206,15 @@ int CChemPrfFileGrid::OnCellTypeNotify(long, int col, long row, long msg, long p
     return 1;
 }
 
-int CChemPrfFileGrid::OnEditFinish(int col, long row, CWnd*, std::string& string, int)
+int CChemPrfFileGrid::OnEditFinish(int col, long row, CWnd*, std::string& string, int cancelFlag)
 {
-    if (col == 1)
+    // However the edit ends (Enter, Escape, a click elsewhere), the label
+    // typed is the reference's, and the cell shows it.
+    if (col == 1) {
         m_pSheet->SetRefLabel(int(row), string);
+        if (cancelFlag)
+            SetTextAt(col, row, string.c_str());
+    }
     return 1;
 }
 

@@ -4,6 +4,7 @@
 
 #include "ToolFixture.h"
 #include "UGrid/UGDropListType.h"
+#include "UGrid/UGEdit.h"
 #include "UGrid/UGGrid.h"
 #include "analysis/ui/ChemPrf.h"
 #include "analysis/ui/ChemPrfGrids.h"
@@ -119,6 +120,15 @@ TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
     std::string label = "MnO";
     grid->OnEditFinish(1, 0, nullptr, label, 0);
     EXPECT_EQ(sheet->GetRefList()[0]->m_csLabel, "MnO");
+    // An edit left with Escape keeps what was typed, in the cell as in the
+    // reference.
+    grid->StartEditCell(1, 1, 0);
+    ASSERT_NE(grid->GetEditCtrl(), nullptr);
+    QTest::keyClicks(grid->GetEditCtrl(), QStringLiteral("Mn2O3"));
+    QTest::keyClick(grid->GetEditCtrl(), Qt::Key_Escape);
+    Pump(0);
+    EXPECT_EQ(sheet->GetRefList()[1]->m_csLabel, "Mn2O3");
+    EXPECT_EQ(grid->GetTextAt(1, 1), "Mn2O3");
     // A file name is UTF-8; the table shows it in its own code page 1252.
     const QString accented = WriteBytes(QStringLiteral("r\u00E9f\u00E9rence.vms"), {});
     ASSERT_TRUE(QFile::remove(accented));
