@@ -15,6 +15,7 @@
 #include "app/VeltraneView.h"
 #include "app/plot/LineCursor.h"
 #include "app/plot/SpecTrace.h"
+#include "app/plot/SpecWnd.h"
 #include "data/Registry.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/MDIChildWnd.h"
@@ -489,6 +490,10 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
     EXPECT_EQ(prf->GetLegend()->GetNumEntries(), 2);
     EXPECT_EQ(prf->GetLegend()->GetLabel(0), "profile50.vlt");
     EXPECT_EQ(prf->GetLegend()->GetLabel(1), "550\u00B0C"); // trimmed, drawn as UTF-8
+    // Both curves share one plot: each is an outline, or the one drawn last
+    // would fill over the other where it lies below.
+    for (int k = 0; k < 2; ++k)
+        EXPECT_EQ(prf->GetSpecWnd(0)->GetSpecTrace(k, 0)->GetDispMode(), CSpecTrace::Transparent) << k;
     const QByteArray dir = qgetenv("VELTRANE_SCREENSHOT_DIR");
     if (!dir.isEmpty()) {
         Pump(200);
