@@ -256,8 +256,9 @@ bool CSpecViewBase::SelectSample(int iSample)
         SelectRegion(m_iDispWnd);
     ReadDispTraces(GetSpecWnd());
     if (iSample != iOld)
-        if (IViewTool* q = On(QuantifySheetTool(), this))
-            q->OnSampleChange(iSample, iOld);
+        for (IViewTool* t : {ChemPrfSheetTool(), QuantifySheetTool()})
+            if (IViewTool* tool = On(t, this))
+                tool->OnSampleChange(iSample, iOld);
     update();
     return true;
 }

@@ -380,6 +380,8 @@ void ChemPrfStoreResult(CChemPrfParams& params, const SChemPrfLevelResult& res)
         params.ResetLevel(res.level);
         return;
     }
+    if (RefFitNotSolved(res.outcome))
+        return;
     std::copy(res.row.begin(), res.row.end(), row);
     params.SetDone(res.level, true);
 }

@@ -14,6 +14,7 @@
 constexpr unsigned IDS_ERR_CHMPRF_DATATYPE = 2368;
 constexpr unsigned IDS_ERR_CHMPRF_SRCPTS = 2369;
 constexpr unsigned IDS_ERR_CHMPRF_MAPPING = 2370;
+constexpr unsigned IDS_ERR_CHMPRF_NOSOLVE = 2372;
 
 // The fit parameters of every level: a done flag and one row in the layout of
 // the fit mode ([s, a1..aM], [c, s, a1..aM], [a1, s1, ...], [c, a1, s1, ...]).
@@ -77,6 +78,14 @@ private:
 inline bool RefFitSucceeded(int outcome)
 {
     return outcome == 0 || outcome == 0x20007;
+}
+
+// True for the library's terminal outcome: no solve took place (values that
+// are not numbers, no storage, a stop), so the row holds no estimate at all,
+// unlike the other solver conditions, which leave the last estimates.
+inline bool RefFitNotSolved(int outcome)
+{
+    return outcome == 0x50000;
 }
 
 // The mapping of a target region (nT points from ts to tf) onto the channels
@@ -219,7 +228,8 @@ struct SChemPrfLevelResult
 };
 
 // Stores a reported level in the table (on the thread that owns the table):
-// its row and done flag, or, for a stopped level, its start values.
+// its row and done flag, or, for a stopped level, its start values. A level
+// that was not solved keeps what it had.
 void ChemPrfStoreResult(CChemPrfParams& params, const SChemPrfLevelResult& res);
 
 // A level's curve as the profile run reads it.

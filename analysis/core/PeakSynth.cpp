@@ -65,7 +65,8 @@ SPeakEstimate EstimatePeak(const double* y, const double* bkg, int n, int i, dou
     }
     if (k >= n)
         k = n - 1;
-    e.halfWidth = std::min((k - l) * step / 2, 2.0);
+    // A width, whichever way the energies run.
+    e.halfWidth = std::min((k - l) * std::abs(step) / 2, 2.0);
     return e;
 }
 

@@ -82,11 +82,14 @@ CChemPrfRefSpectrum::CChemPrfRefSpectrum(CVeltraneDoc* pDoc, const CSpecRgn* pTa
     const CStagePosn* posn = pDoc->GetStagePosn(0);
     if (!posn || !pTarget)
         return;
-    const double ts = pTarget->GetStart(), tf = pTarget->GetFinish();
+    // Ranges compared low to high: either region may run down in energy.
+    const double ts = std::min(pTarget->GetStart(), pTarget->GetFinish());
+    const double tf = std::max(pTarget->GetStart(), pTarget->GetFinish());
     double best = 0.0;
     for (int i = 0; i < posn->GetNumSpecRgns(); ++i) {
         const CSpecRgn* r = posn->GetSpecRgn(i);
-        const double rs = r->GetStart(), rf = r->GetFinish();
+        const double rs = std::min(r->GetStart(), r->GetFinish()),
+                     rf = std::max(r->GetStart(), r->GetFinish());
         if (tf <= rs || ts >= rf || tf == ts)
             continue;
         const double overlap = (std::min(tf, rf) - std::max(ts, rs)) / (tf - ts);
@@ -95,6 +98,7 @@ CChemPrfRefSpectrum::CChemPrfRefSpectrum(CVeltraneDoc* pDoc, const CSpecRgn* pTa
             m_iRegion = i;
         }
     }
+    SetLevel(0);
 }
 
 const CSpecRgn* CChemPrfRefSpectrum::GetRegion() const
@@ -113,9 +117,15 @@ void CChemPrfRefSpectrum::SetLevel(int level)
 {
     const CSpecRgn* r = GetRegion();
     m_iLevel = r && level >= 0 && level < r->GetNumTraces() ? level : 0;
+    const CTrace* t = r ? r->GetTrace(m_iLevel) : nullptr;
+    if (t && t->GetNumPoints() > 0)
+        m_pdReversed.assign(std::make_reverse_iterator(t->GetData() + t->GetNumPoints()),
+                            std::make_reverse_iterator(t->GetData()));
+    else
+        m_pdReversed.clear();
 }
 
-SChemPrfRefCurve CChemPrfRefSpectrum::Curve() const
+SChemPrfRefCurve CChemPrfRefSpectrum::Curve(bool bFalling) const
 {
     SChemPrfRefCurve c;
     const CSpecRgn* r = GetRegion();
@@ -129,6 +139,14 @@ SChemPrfRefCurve CChemPrfRefSpectrum::Curve() const
     c.start = r->GetStart();
     c.finish = r->GetFinish();
     c.step = r->GetStep();
+    // The fit walks a reference in the data's own direction of energy: one
+    // that runs the other way is handed over reversed, as it would have been
+    // measured on the data's scale.
+    if ((c.finish < c.start) != bFalling && size_t(c.n) == m_pdReversed.size()) {
+        c.y = m_pdReversed.data();
+        std::swap(c.start, c.finish);
+        c.step = -c.step;
+    }
     return c;
 }
 
@@ -574,7 +592,7 @@ std::vector<SChemPrfRefCurve> CChemPrf_Sheet::RefCurves() const
 {
     std::vector<SChemPrfRefCurve> refs;
     for (const auto& r : m_RefList)
-        refs.push_back(r->Curve());
+        refs.push_back(r->Curve(TargetFalls()));
     return refs;
 }
 
@@ -635,6 +653,11 @@ void CChemPrf_Sheet::OnCalculate()
             AfxMessageBox(unsigned(result));
             return;
         }
+        // No solve at all is no result: the level keeps what it had.
+        if (RefFitNotSolved(dlg.Outcome())) {
+            AfxMessageBox(IDS_ERR_CHMPRF_NOSOLVE);
+            return;
+        }
         // A solver condition left after six tries keeps the last estimates.
     } catch (const std::bad_alloc&) {
         AfxMessageBox(IDS_OUT_OF_MEMORY);
@@ -688,7 +711,8 @@ void CChemPrf_Sheet::OnShowHide()
     for (size_t k = 0; k < m_RefList.size(); ++k) {
         for (double l : levels)
             intensities[k].push_back(m_pParams->GetIntensity(int(l), int(k)));
-        const QString label = QString::fromStdString(m_RefList[k]->m_csLabel).trimmed();
+        // The legend draws UTF-8; the label is the table's code page 1252.
+        const QString label = ToQString(m_RefList[k]->m_csLabel).trimmed();
         labels.push_back(label.isEmpty() ? Title(m_RefList[k]->m_pDoc).substr(0, 260) : label.toStdString());
     }
     // The profile stands in for the spectrum view in its frame until hidden;
@@ -729,8 +753,41 @@ void CChemPrf_Sheet::OnSpecWndChange(CSpecWnd* pNew, CSpecWnd* pOld)
         CProcDlg::DetachCursor(m_StartCursor.get(), pOld);
         CProcDlg::DetachCursor(m_FinishCursor.get(), pOld);
     }
-    if (pNew)
-        AttachCursors();
+    if (!pNew)
+        return;
+    AttachCursors();
+    if (pNew != pOld)
+        ForgetFits(pNew->GetNumTraces());
+}
+
+void CChemPrf_Sheet::OnSampleChange(int iNew, int iOld)
+{
+    // Another position's curves in the same window: the cursors go to its
+    // current curve, and the fits of the last position's curves go.
+    CSpecWnd* w = m_pView ? m_pView->GetSpecWnd() : nullptr;
+    if (!w || iNew == iOld)
+        return;
+    CProcDlg::DetachCursor(m_StartCursor.get(), w);
+    CProcDlg::DetachCursor(m_FinishCursor.get(), w);
+    AttachCursors();
+    ForgetFits(w->GetNumTraces());
+}
+
+void CChemPrf_Sheet::ForgetFits(int nLevels)
+{
+    // The results belong to curves no longer shown: none of them is a fit of
+    // these levels, whose number may differ too.
+    if (!m_pParams)
+        return;
+    auto params = std::make_unique<CChemPrfParams>(std::max(1, nLevels));
+    params->SetConstant(m_pParams->IsConstant());
+    params->SetMultiShift(m_pParams->IsMultiShift());
+    params->SetInitZero(m_pParams->IsInitZero());
+    params->SetNumRefs(int(m_RefList.size()), true);
+    m_pParams = std::move(params);
+    CalcFittedCurve();
+    RefreshValues();
+    UpdateButtons();
 }
 
 void CChemPrf_Sheet::OnSpecTraceChange(CSpecTrace* pNew, CSpecTrace* pOld)
@@ -783,8 +840,9 @@ intptr_t CChemPrf_Sheet::OnPaintOver(CSpecWnd* pWnd, QPainter* pDC)
         const int lvl = std::clamp(level, 0, m_pParams->GetNumLevels() - 1);
         m_pdOverlay.resize(size_t(n));
         for (size_t k = 0; k < m_RefList.size(); ++k)
-            if (ChemPrfReferenceOverlay(m_RefList[k]->Curve(), target, m_pParams->GetShift(lvl, int(k)),
-                                        t->GetMinValue(), t->GetMaxValue(), m_pdOverlay.data()))
+            if (ChemPrfReferenceOverlay(m_RefList[k]->Curve(TargetFalls()), target,
+                                        m_pParams->GetShift(lvl, int(k)), t->GetMinValue(), t->GetMaxValue(),
+                                        m_pdOverlay.data()))
                 draw(m_pdOverlay, &m_penSpectra);
     }
     if (fitted && m_pdResult.size() == size_t(n)) {
@@ -950,7 +1008,7 @@ void CChemPrf_Profiling::Start()
     m_bRunning = true;
     m_iStop = 0;
     m_nSolved = 0;
-    m_nSolved = 0;
+    m_nNotSolved = 0;
     int lo = 0, hi = 0;
     m_pSheet->GetStretch(lo, hi);
     // Everything the worker reads is gathered here, on this thread.
@@ -1009,6 +1067,10 @@ void CChemPrf_Profiling::OnTrace(SChemPrfLevelResult res)
     ChemPrfStoreResult(*m_pParams, res);
     if (res.stopped)
         return;
+    if (RefFitNotSolved(res.outcome)) {
+        ++m_nNotSolved;
+        return;
+    }
     ChemPrfTraceProfileLevel(*m_pParams, res.level, res.outcome);
     CSpecViewBase* view = m_pSheet->GetView();
     if (view && res.level == view->GetCurrentLevel() && !wasDone) {
@@ -1031,13 +1093,16 @@ void CChemPrf_Profiling::OnEndThread(unsigned message, int nLevels)
     m_bRunning = false;
     if (message)
         AfxMessageBox(message);
+    else if (m_nNotSolved > 0)
+        AfxMessageBox(IDS_ERR_CHMPRF_NOSOLVE);
 }
 
 bool CChemPrf_Profiling::SaveTo(const std::string& path)
 {
     std::vector<double> steps;
-    for (const auto& r : m_pSheet->GetRefList())
-        steps.push_back(r->Curve().step);
+    // The steps the fit's shifts were counted in.
+    for (const SChemPrfRefCurve& r : m_pSheet->RefCurves())
+        steps.push_back(r.step);
     try {
         WriteChemPrfExport(path, *m_pParams, steps);
     } catch (const CFileException& e) {

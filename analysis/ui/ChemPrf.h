@@ -46,14 +46,18 @@ public:
     // A level the region does not have falls back to level 0.
     void SetLevel(int level);
     const CSpecRgn* GetRegion() const;
-    // The curve and its region as the fit sees them.
-    SChemPrfRefCurve Curve() const;
+    // The curve and its region as the fit sees them, on data whose energies
+    // fall (bFalling) or rise along the points.
+    SChemPrfRefCurve Curve(bool bFalling) const;
 
     std::string m_csLabel;
     CVeltraneDoc* m_pDoc;
     int m_iSample = 0;
     int m_iRegion = 0;
     int m_iLevel = 0;
+
+private:
+    std::vector<double> m_pdReversed; // the curve last to first, set with the level
 };
 
 class CChemPrf_Profiling;
@@ -138,6 +142,12 @@ public:
     // The references as the fit and the overlays see them, and the target.
     std::vector<SChemPrfRefCurve> RefCurves() const;
     SChemPrfTarget Target() const;
+    // The current region's energies fall along its points.
+    bool TargetFalls() const
+    {
+        const SChemPrfTarget t = Target();
+        return t.finish < t.start;
+    }
 
     void OnCalculate();
     void OnProfile();
@@ -147,6 +157,7 @@ public:
     // View notifications.
     void OnSpecWndChange(CSpecWnd* pNew, CSpecWnd* pOld) override;
     void OnSpecTraceChange(CSpecTrace* pNew, CSpecTrace* pOld) override;
+    void OnSampleChange(int iNew, int iOld) override;
     intptr_t OnPaintOver(CSpecWnd* pWnd, QPainter* pDC) override;
     intptr_t OnLineCursorPos(uintptr_t wParam, intptr_t lParam) override;
     // The view goes: a running profile fit is stopped and waited for first.
@@ -176,6 +187,8 @@ private:
     void FillFiles();
     void RefreshValues();
     void AttachCursors();
+    // A fresh parameter table of nLevels unfitted levels, the options kept.
+    void ForgetFits(int nLevels);
     void PlaceButtons();
     void Teardown();
 
@@ -265,6 +278,7 @@ private:
     bool m_bRunning = false;
     int m_iStop = 0;
     std::atomic<int> m_nSolved{0};
+    int m_nNotSolved = 0; // levels of the run the library could not solve (UI thread)
     std::thread m_thread;
 };
 

@@ -1,10 +1,13 @@
 #include "analysis/ui/ChemPrfGrids.h"
 
+#include "UGrid/UGDC.h"
+#include "UGrid/UGDropListType.h"
 #include "analysis/ui/ChemPrf.h"
 #include "app/SpecViewBase.h"
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
 #include "data/VeltraneDoc.h"
+#include "framework/ui/Resources.h"
 #include "res/resource.h"
 
 #include <QApplication>
@@ -104,7 +107,7 @@ void CChemPrfFileGrid::Fill()
         std::string title = r.m_pDoc->GetTitle();
         if (title.empty())
             title = std::filesystem::path(r.m_pDoc->GetPathName()).filename().string();
-        cell.SetText(title.c_str());
+        cell.SetText(UGToCp1252(ToQString(title)).c_str()); // a file name: UTF-8
         cell.SetCellType(m_iEllipsis);
         cell.SetCellTypeParam(4);
         cell.SetBackColor(UGGetSysColor(UG_COLOR_WINDOW));
@@ -183,11 +186,19 @@ int CChemPrfFileGrid::OnCellTypeNotify(long, int col, long row, long msg, long p
         if (!text)
             return 0;
         if (col == 3) {
+            // Regions often share a name (one transition measured at several
+            // conditions): the list's row tells them apart, the text only
+            // confirms it.
             const std::vector<std::string> items = Items(int(row), 3);
-            const auto it = std::find(items.begin(), items.end(), *text);
-            if (it == items.end())
-                return 0;
-            m_pSheet->SetRefRegion(int(row), int(it - items.begin()));
+            const CUGLstBox* box = GetDropListType()->GetListBox();
+            int chosen = box ? box->currentRow() : -1;
+            if (chosen < 0 || chosen >= int(items.size()) || items[size_t(chosen)] != *text) {
+                const auto it = std::find(items.begin(), items.end(), *text);
+                if (it == items.end())
+                    return 0;
+                chosen = int(it - items.begin());
+            }
+            m_pSheet->SetRefRegion(int(row), chosen);
         } else if (col == 4) {
             m_pSheet->SetRefLevel(int(row), std::atoi(text->c_str()));
         }
@@ -195,10 +206,15 @@ int CChemPrfFileGrid::OnCellTypeNotify(long, int col, long row, long msg, long p
     return 1;
 }
 
-int CChemPrfFileGrid::OnEditFinish(int col, long row, CWnd*, std::string& string, int)
+int CChemPrfFileGrid::OnEditFinish(int col, long row, CWnd*, std::string& string, int cancelFlag)
 {
-    if (col == 1)
+    // However the edit ends (Enter, Escape, a click elsewhere), the label
+    // typed is the reference's, and the cell shows it.
+    if (col == 1) {
         m_pSheet->SetRefLabel(int(row), string);
+        if (cancelFlag)
+            SetTextAt(col, row, string.c_str());
+    }
     return 1;
 }
 
@@ -240,14 +256,16 @@ void CChemPrfPrfGrid::OnSetup()
     SetSideHdgWidth(fm.horizontalAdvance(QStringLiteral("8888")) + 2 * GI()->m_margin);
     for (int k = 0; k < m; ++k) {
         SetColWidth(k, width);
-        QString label = QString::fromStdString(refs[size_t(k)]->m_csLabel).trimmed();
+        // The label is the table's own code page 1252 text; a title comes
+        // from a file name. The heading takes code page 1252 too.
+        QString label = ToQString(refs[size_t(k)]->m_csLabel).trimmed();
         if (label.isEmpty()) {
             std::string title = refs[size_t(k)]->m_pDoc->GetTitle();
             if (title.empty())
                 title = std::filesystem::path(refs[size_t(k)]->m_pDoc->GetPathName()).filename().string();
-            label = QString::fromStdString(title.substr(0, 260));
+            label = ToQString(title.substr(0, 260));
         }
-        SetTextAt(k, -1, label.toStdString().c_str());
+        SetTextAt(k, -1, UGToCp1252(label).c_str());
     }
     for (int l = 0; l < levels; ++l)
         SetTextAt(-1, l, std::to_string(l).c_str());

@@ -1,6 +1,7 @@
 #include "analysis/ui/ChemPrfView.h"
 
 #include "app/Legend.h"
+#include "app/plot/SpecTrace.h"
 #include "app/plot/SpecWnd.h"
 #include "data/Utility.h"
 #include "framework/ui/Guard.h"
@@ -59,6 +60,9 @@ void CChemPrfView::OnInitialUpdate()
         m_Pens.push_back(new QPen(QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)), 0));
         w->SetPen(m_Pens.back(), k, 0);
         w->SetSymbol(GetSymbol(k), k, 0);
+        // Outlines only: a filled curve would hide the ones drawn before it.
+        if (CSpecTrace* t = w->GetSpecTrace(k, 0))
+            t->SetDispMode(CSpecTrace::Transparent);
     }
     w->SetDispMode(2, true);
     w->Create(this, RECT{}, FirstSpecWndID);

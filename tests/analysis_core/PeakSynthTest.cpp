@@ -34,6 +34,13 @@ TEST(PeakSynth, EstimateFromAClick)
     EXPECT_DOUBLE_EQ(e.height, 1000);
     EXPECT_NEAR(e.energy, 401.0, 1e-12);
     EXPECT_NEAR(e.halfWidth, 0.4, 1e-12); // l = 7, k = 15
+    // The same curve on energies that fall: the same width, and a peak of
+    // that width, not a single point.
+    const SPeakEstimate down = EstimatePeak(y.data(), bkg.data(), 21, 10, 402.0, 400.0, 21);
+    EXPECT_NEAR(down.energy, 401.0, 1e-12);
+    EXPECT_NEAR(down.halfWidth, 0.4, 1e-12);
+    const CPelomar_Component c(down.energy, 10, down.height, down.value, down.halfWidth, 21);
+    EXPECT_NEAR(PeakShape(14, c, -0.1, 0, false), 0.5, 2e-5); // the width factor is 1 within 3e-5
 
     // A broad hump: the half width stops at 2.0.
     std::vector<double> broad(200, 50.0), flat(200, 0.0);

@@ -3,6 +3,9 @@
 // current level through the widgets, the overlay, closing.
 
 #include "ToolFixture.h"
+#include "UGrid/UGDropListType.h"
+#include "UGrid/UGEdit.h"
+#include "UGrid/UGGrid.h"
 #include "analysis/ui/ChemPrf.h"
 #include "analysis/ui/ChemPrfGrids.h"
 #include "analysis/ui/ChemPrfView.h"
@@ -12,6 +15,7 @@
 #include "app/VeltraneView.h"
 #include "app/plot/LineCursor.h"
 #include "app/plot/SpecTrace.h"
+#include "app/plot/SpecWnd.h"
 #include "data/Registry.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/MDIChildWnd.h"
@@ -30,6 +34,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -116,6 +121,25 @@ TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
     std::string label = "MnO";
     grid->OnEditFinish(1, 0, nullptr, label, 0);
     EXPECT_EQ(sheet->GetRefList()[0]->m_csLabel, "MnO");
+    // An edit left with Escape keeps what was typed, in the cell as in the
+    // reference.
+    grid->StartEditCell(1, 1, 0);
+    ASSERT_NE(grid->GetEditCtrl(), nullptr);
+    QTest::keyClicks(grid->GetEditCtrl(), QStringLiteral("Mn2O3"));
+    QTest::keyClick(grid->GetEditCtrl(), Qt::Key_Escape);
+    Pump(0);
+    EXPECT_EQ(sheet->GetRefList()[1]->m_csLabel, "Mn2O3");
+    EXPECT_EQ(grid->GetTextAt(1, 1), "Mn2O3");
+    // A file name is UTF-8; the table shows it in its own code page 1252.
+    const QString accented = WriteBytes(QStringLiteral("r\u00E9f\u00E9rence.vms"), {});
+    ASSERT_TRUE(QFile::remove(accented));
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(refs), accented));
+    ASSERT_EQ(sheet->AddReferenceFiles({accented.toStdString()}, 3, true), 1);
+    grid->GetCell(0, 3, &cell);
+    EXPECT_STREQ(cell.GetText(), "r\xE9"
+                                 "f\xE9"
+                                 "rence.vms");
+    sheet->RemoveReference(3);
     EXPECT_TRUE(grid->OnMenuStart(0, 2, UG_SECTION_GRID));
     EXPECT_FALSE(grid->OnMenuStart(0, 3, UG_SECTION_GRID)); // the add row
 
@@ -198,6 +222,38 @@ TEST_F(ChemPrfSheetTest, MnOFittedByItsOwnReferenceWhereverTheCursorsStand)
     EXPECT_EQ(sink.Texts()[0],
               "The region being fitted does not contain sufficient points for a succesful fit.");
     EXPECT_FALSE(p->IsDone(level));
+    Click("IDC_CHMPRF_CLOSE");
+}
+
+// The measured Mn file as a reference: its four regions carry the same name,
+// so the region chosen in the table's list is told by its row, not its text.
+TEST_F(ChemPrfSheetTest, RegionChosenFromAListOfLikeNames)
+{
+    CSpecView* view = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenMeasuredMn(view));
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "xpsdl__mno_gas-phase_removed.vms"}, 0, false), 1);
+    CChemPrfFileGrid* grid = sheet->GetFileGrid();
+    const std::vector<std::string> items = grid->Items(0, 3);
+    ASSERT_EQ(items.size(), 4u);
+    ASSERT_EQ(items[2], items[0]) << "the fixture's regions are expected to share a name";
+    int col = 3;
+    long row = 0;
+    grid->GotoCell(col, row);
+    Pump(0);
+    RECT r;
+    grid->GetCellRect(&col, &row, &r);
+    QTest::mouseClick(grid->GetGridWnd(), Qt::LeftButton, {}, QPoint(r.right - 4, (r.top + r.bottom) / 2));
+    Pump(0);
+    CUGLstBox* box = grid->GetDropListType()->GetListBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(box->count(), 4);
+    box->setCurrentRow(2);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Return);
+    Pump(0);
+    EXPECT_EQ(sheet->GetRefList()[0]->m_iRegion, 2);
     Click("IDC_CHMPRF_CLOSE");
 }
 
@@ -305,10 +361,17 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
     CChemPrf_Sheet* sheet = OpenProfile();
     ASSERT_NE(sheet, nullptr);
     CChemPrfParams* p = sheet->GetParams();
+    // A label typed in the table is code page 1252 text ("\xB0": a degree).
+    sheet->SetRefLabel(1, " 550\xB0"
+                          "C ");
     {
         CChemPrf_Profiling dlg(sheet);
         sheet->m_pProfiling = &dlg;
         ASSERT_TRUE(dlg.Create(sheet));
+        CUGCell heading;
+        dlg.Grid()->GetCell(1, -1, &heading);
+        EXPECT_STREQ(heading.GetText(), "550\xB0"
+                                        "C");
         // Inside the work area and centred; two columns never need the
         // horizontal scroll bar, and without the vertical one every row shows.
         const QRect work = sheet->screen()->availableGeometry();
@@ -396,8 +459,7 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
     }
     sheet->UpdateButtons(); // as the Profile button does when its dialog ends
     // Show puts the chemical profile over the spectrum view; Hide takes it away.
-    sheet->SetRefLabel(0, "   ");         // blank: the file's title
-    sheet->SetRefLabel(1, " substrate "); // trimmed
+    sheet->SetRefLabel(0, "   "); // blank: the file's title
     auto* show = sheet->findChild<QPushButton*>("IDC_CHMPRF_SHOWHIDE");
     ASSERT_TRUE(show->isEnabled());
     Click("IDC_CHMPRF_SHOWHIDE");
@@ -426,6 +488,12 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
     EXPECT_EQ(prf->GetNumDispTraces(), 2);
     ASSERT_NE(prf->GetLegend(), nullptr);
     EXPECT_EQ(prf->GetLegend()->GetNumEntries(), 2);
+    EXPECT_EQ(prf->GetLegend()->GetLabel(0), "profile50.vlt");
+    EXPECT_EQ(prf->GetLegend()->GetLabel(1), "550\u00B0C"); // trimmed, drawn as UTF-8
+    // Both curves share one plot: each is an outline, or the one drawn last
+    // would fill over the other where it lies below.
+    for (int k = 0; k < 2; ++k)
+        EXPECT_EQ(prf->GetSpecWnd(0)->GetSpecTrace(k, 0)->GetDispMode(), CSpecTrace::Transparent) << k;
     const QByteArray dir = qgetenv("VELTRANE_SCREENSHOT_DIR");
     if (!dir.isEmpty()) {
         Pump(200);
@@ -533,3 +601,213 @@ TEST_F(ChemPrfSheetTest, CalculatingDialogCannotBeClosedWhileTheFitRuns)
 }
 
 } // namespace
+
+// The measured Mn file holds one spectrum per region: a fit of one region's
+// spectrum is no result for the next region's, and is not shown as one.
+TEST_F(ChemPrfSheetTest, AnotherRegionStartsWithoutTheLastRegionsFits)
+{
+    CSpecView* view = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenMeasuredMn(view));
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "xpsdl__Mn_references.vms"}, 0, false), 1);
+    Click("IDC_CHMPRF_CALC");
+    ASSERT_TRUE(sheet->GetParams()->IsDone(0));
+    const CSpecRgn* first = view->GetCurrentRegion();
+    Execute(ID_DISP_REGION);
+    Pump(10);
+    ASSERT_NE(view->GetCurrentRegion(), first);
+    EXPECT_EQ(sheet->GetParams()->CountDone(), 0);
+    EXPECT_EQ(sheet->GetParams()->GetNumRefs(), 1);
+    EXPECT_EQ(sheet->GetParams()->GetIntensity(0, 0), 1.0); // the start value
+    for (double v : sheet->GetResult())
+        ASSERT_EQ(v, 0.0);
+    // This region's own fit then goes as on the first.
+    Click("IDC_CHMPRF_CALC");
+    EXPECT_TRUE(sheet->GetParams()->IsDone(0));
+    Click("IDC_CHMPRF_CLOSE");
+}
+
+// A count that is not a number (a VAMAS file may carry "nan") leaves the
+// library nothing to solve: the user is told, and the level stays unfitted
+// instead of showing its start values as a fit.
+TEST_F(ChemPrfSheetTest, ACountThatIsNotANumberIsNoFit)
+{
+    QFile in(QString::fromStdString(kVamas + "kherve__Pt4f.vms"));
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = in.readAll().split('\n');
+    // The first ordinate follows the header's 90 lines; counts and
+    // transmission alternate, so line 91 + 2k is count k.
+    ASSERT_EQ(lines[90].trimmed(), "544.369");
+    lines[90 + 2 * 140] = "nan";
+    const QString path = WriteBytes("pt4f-nan.vms", {});
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(lines.join('\n'));
+    out.close();
+    auto* doc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.toStdString().c_str()));
+    ASSERT_NE(doc, nullptr);
+    auto* view = dynamic_cast<CSpecView*>(doc->GetViews().front());
+    view->GetParentFrame()->resize(900, 600);
+    Pump(10);
+    Execute(ID_PROCESS_CHEMICALPROFILING);
+    Pump(10);
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "kherve__Pt4f.vms"}, 0, false), 1);
+    sink.Clear();
+    Click("IDC_CHMPRF_CALC");
+    const std::string noSolve = "The fit could not be calculated: the fitted stretch or a reference spectrum "
+                                "holds a value that is not a finite number.";
+    const auto told = [&] {
+        const auto& texts = sink.Texts();
+        return std::count(texts.begin(), texts.end(), noSolve);
+    };
+    EXPECT_EQ(told(), 1);
+    EXPECT_FALSE(sheet->GetParams()->IsDone(view->GetCurrentLevel()));
+    // The same data without the bad point fits at once.
+    sheet->GetCursor(1)->SetPos(view->GetSpecTrace()->IndexTox(150));
+    sheet->GetCursor(2)->SetPos(view->GetSpecTrace()->IndexTox(250));
+    sink.Clear();
+    Click("IDC_CHMPRF_CALC");
+    EXPECT_EQ(told(), 0);
+    EXPECT_TRUE(sheet->GetParams()->IsDone(view->GetCurrentLevel()));
+    Click("IDC_CHMPRF_CLOSE");
+}
+
+// A VAMAS file may give its energies falling (a rising binding-energy scale
+// reads as falling kinetic energy). The Pt 4f spectrum fitted by itself with
+// one of the two written that way is still itself: intensity 1, no shift.
+TEST_F(ChemPrfSheetTest, ReferenceAndDataOnScalesRunningOppositeWays)
+{
+    QFile in(QString::fromStdString(kVamas + "kherve__Pt4f.vms"));
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = in.readAll().split('\n');
+    // Start and step of the abscissa, then 281 pairs of count and
+    // transmission from line 91.
+    ASSERT_EQ(lines[64].trimmed(), "1396.68");
+    ASSERT_EQ(lines[65].trimmed(), "0.1");
+    lines[64] = "1424.68";
+    lines[65] = "-0.1";
+    for (int k = 0; k < 140; ++k) {
+        std::swap(lines[90 + 2 * k], lines[90 + 2 * (280 - k)]);
+        std::swap(lines[91 + 2 * k], lines[91 + 2 * (280 - k)]);
+    }
+    const QString falling = WriteBytes("pt4f-falling.vms", {});
+    QFile out(falling);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(lines.join('\n'));
+    out.close();
+    const std::string rising = kVamas + "kherve__Pt4f.vms";
+    const std::pair<std::string, std::string> cases[] = {{rising, falling.toStdString()},
+                                                         {falling.toStdString(), rising}};
+    for (const auto& [data, ref] : cases) {
+        SCOPED_TRACE(data);
+        auto* doc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(data.c_str()));
+        ASSERT_NE(doc, nullptr);
+        auto* view = dynamic_cast<CSpecView*>(doc->GetViews().front());
+        view->GetParentFrame()->resize(900, 600);
+        Pump(10);
+        Execute(ID_PROCESS_CHEMICALPROFILING);
+        Pump(10);
+        CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+        ASSERT_NE(sheet, nullptr);
+        ASSERT_EQ(sheet->AddReferenceFiles({ref}, 0, false), 1);
+        Click("IDC_CHMPRF_CALC");
+        const CChemPrfParams* p = sheet->GetParams();
+        ASSERT_TRUE(p->IsDone(0));
+        EXPECT_NEAR(p->GetIntensity(0, 0), 1.0, 1e-3);
+        EXPECT_NEAR(p->GetShift(0, 0), 0.0, 0.05); // reference channels
+        Click("IDC_CHMPRF_CLOSE");
+        Pump(10);
+        doc->SetModifiedFlag(false);
+        view->GetParentFrame()->close();
+        Pump(10);
+    }
+}
+
+// A profile whose middle level holds a count that is not a number: that
+// level is left unfitted and the run says so once at its end; the others fit.
+TEST_F(ChemPrfProfileTest, ALevelTheLibraryCannotSolveIsLeftUnfitted)
+{
+    CDataFileBuilder b;
+    b.Header().Experiment(0x102, 2).Source().IonGun();
+    CDataFileBuilder::SPosnHead head;
+    head.levels = {0.0, 30.0, 60.0};
+    const size_t at = b.BeginPosn(head, 1);
+    b.SpecRgn(41, 3).Count(0);
+    b.EndPosn(at);
+    b.End();
+    // Point 20 of level 1 holds 1020 (level c, point i: c * 1000 + i).
+    const double was = 1020.0, nan = std::nan("");
+    const auto it = std::search(b.m_bytes.begin(), b.m_bytes.end(), reinterpret_cast<const uint8_t*>(&was),
+                                reinterpret_cast<const uint8_t*>(&was) + 8);
+    ASSERT_NE(it, b.m_bytes.end());
+    std::memcpy(&*it, &nan, 8);
+    m_view = OpenView<CSpecView>("nan-level.vlt", b.m_bytes, 900, 600);
+    ASSERT_NE(m_view, nullptr);
+    Execute(ID_PROCESS_CHEMICALPROFILING);
+    Pump(10);
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->AddReferenceFiles({settings.Path("nan-level.vlt").toStdString()}, 0, false), 1);
+    CChemPrfParams* p = sheet->GetParams();
+    sink.Clear();
+    {
+        CChemPrf_Profiling dlg(sheet);
+        sheet->m_pProfiling = &dlg;
+        ASSERT_TRUE(dlg.Create(sheet));
+        RunUntilIdle(dlg);
+        sheet->m_pProfiling = nullptr;
+        EXPECT_TRUE(dlg.StartStopButton()->isEnabled()); // not every level is fitted
+    }
+    EXPECT_TRUE(p->IsDone(0));
+    EXPECT_FALSE(p->IsDone(1));
+    EXPECT_TRUE(p->IsDone(2));
+    EXPECT_EQ(sink.Texts(),
+              std::vector<std::string>{"The fit could not be calculated: the fitted stretch or a "
+                                       "reference spectrum holds a value that is not a finite number."});
+    Click("IDC_CHMPRF_CLOSE");
+}
+
+// Two positions of three levels each: the Sample button shows the other
+// position's curves in the same window. The limit cursors go with them, and
+// the last position's fits are not shown as this one's.
+TEST_F(ChemPrfSheetTest, AnotherSampleTakesTheCursorsAndNoneOfTheFits)
+{
+    CDataFileBuilder b;
+    b.Header().Experiment(0x102, 2).Source().IonGun();
+    for (int p = 0; p < 2; ++p) {
+        CDataFileBuilder::SPosnHead head;
+        head.levels = {0.0, 30.0, 60.0};
+        const size_t at = b.BeginPosn(head, 1);
+        b.SpecRgn(41, 3).Count(0);
+        b.EndPosn(at);
+    }
+    b.End();
+    auto* view = OpenView<CSpecView>("two-positions.vlt", b.m_bytes, 900, 600);
+    ASSERT_NE(view, nullptr);
+    Execute(ID_PROCESS_CHEMICALPROFILING);
+    Pump(10);
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    CSpecTrace* first = view->GetSpecTrace();
+    ASSERT_EQ(first->GetLineCursors().size(), 2u);
+    sheet->GetParams()->SetNumRefs(1, true);
+    sheet->GetParams()->SetDone(0, true); // as a fit of position 0 leaves it
+    Execute(ID_DISP_SAMPLE);
+    Pump(10);
+    ASSERT_EQ(view->GetCurrentSample(), 1);
+    CSpecTrace* second = view->GetSpecTrace();
+    ASSERT_NE(second, first);
+    EXPECT_EQ(second->GetLineCursors().size(), 2u);
+    EXPECT_TRUE(first->GetLineCursors().empty());
+    EXPECT_EQ(sheet->GetParams()->CountDone(), 0);
+    int lo = 0, hi = 0;
+    ASSERT_TRUE(sheet->GetStretch(lo, hi));
+    EXPECT_EQ(lo, 4);
+    EXPECT_EQ(hi, 36);
+    Click("IDC_CHMPRF_CLOSE");
+    Pump(10);
+    EXPECT_TRUE(second->GetLineCursors().empty());
+}

@@ -303,6 +303,25 @@ TEST(ChemPrfFit, StopAtLevelThreeResetsTheRest)
     EXPECT_EQ(Fake::releases, 1);
 }
 
+// The library's terminal outcome means no solve took place: the level keeps
+// what it had, where any other condition stores the last estimates.
+TEST(ChemPrfFit, NoSolveLeavesTheLevelAsItWas)
+{
+    CChemPrfParams params(2);
+    params.SetNumRefs(1, true);
+    params.GetRow(1)[0] = 3.0;
+    params.SetDone(1, true);
+    for (int level : {0, 1})
+        ChemPrfStoreResult(params, {level, 0x50000, false, {7.0, 7.0}});
+    EXPECT_FALSE(params.IsDone(0));
+    EXPECT_EQ(params.GetRow(0)[1], 1.0); // start values
+    EXPECT_TRUE(params.IsDone(1));
+    EXPECT_EQ(params.GetRow(1)[0], 3.0);
+    ChemPrfStoreResult(params, {0, 0x40003, false, {7.0, 7.0}});
+    EXPECT_TRUE(params.IsDone(0));
+    EXPECT_EQ(params.GetRow(0)[1], 7.0);
+}
+
 TEST(ChemPrfFit, TooFewPointsAndUnmappableReferenceAreRefused)
 {
     FakeProfile f(2);
