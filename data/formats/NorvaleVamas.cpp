@@ -3,6 +3,7 @@
 #include "data/formats/ImportErrors.h"
 #include "data/formats/Norvale.h"
 #include "data/formats/TextNumbers.h"
+#include "platform/AsciiCase.h"
 #include "platform/File.h"
 #include "platform/Strings.h"
 
@@ -32,12 +33,7 @@ struct VamasError
 
 bool EqualNoCase(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return AsciiEqualNoCase(a, b);
 }
 
 bool StartsNoCase(std::string_view text, std::string_view prefix)
@@ -47,10 +43,7 @@ bool StartsNoCase(std::string_view text, std::string_view prefix)
 
 std::string Upper(std::string_view text)
 {
-    std::string u(text);
-    for (char& c : u)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return u;
+    return AsciiToUpper(text);
 }
 
 // Rounds half away from zero (adding 0.5 and truncating would move every

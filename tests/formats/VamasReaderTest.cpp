@@ -1,4 +1,5 @@
 #include "Fixtures.h"
+#include "tests/common/ScopedLocale.h"
 
 #include "data/formats/Norvale.h"
 #include "platform/File.h"
@@ -419,6 +420,29 @@ TEST(VamasReader, BindingEnergyAbscissaBecomesKineticEnergy)
         EXPECT_EQ(r.dStep, 0.05);
         EXPECT_EQ(r.lStep_RV, 50);
     }
+}
+
+// Under a Turkish LC_CTYPE toupper('i') and tolower('I') leave the letter
+// alone; the file's keywords still match in any case there.
+TEST(VamasReader, KeywordsMatchInAnyCaseUnderATurkishLocale)
+{
+    CScopedLocale turkish(LC_CTYPE, "tr_TR.UTF-8");
+    if (!turkish.Active())
+        GTEST_SKIP() << "no tr_TR locale and none can be built";
+
+    VamasSpec binding;
+    binding.blocks[0].abscissaLabel = "BINDING ENERGY";
+    binding.blocks[0].start = 290;
+    binding.blocks[0].step = -0.05;
+    CNorvale model;
+    ASSERT_EQ(Read(binding, model), 0);
+    EXPECT_EQ(model.GetSpectrum(0)->m_pRgns[0].dStep, 0.05); // turned round as a binding-energy scale
+
+    VamasSpec auger;
+    auger.technique = "AES DIR";
+    CNorvale aes;
+    ASSERT_EQ(Read(auger, aes), 0);
+    EXPECT_TRUE(aes.GetSpectrum(0)->m_bAuger);
 }
 
 TEST(VamasReader, LongLinesKeepTheirStartAndTheNextLineFollows)
