@@ -417,19 +417,24 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
         // next field (one exporter's month 2021 becomes a year in the 2190s).
         const bool inRange = vb.iMon >= 1 && vb.iMon <= 12 && vb.iDay >= 1 && vb.iDay <= 31 &&
                              (s.m_bNoTimeOfDay || (vb.iHour <= 23 && vb.iMin <= 59 && vb.iSec <= 60));
-        const std::time_t local =
-            vb.iYear >= 1970 && inRange ? std::mktime(&t) : static_cast<std::time_t>(-1);
-        if (local == static_cast<std::time_t>(-1) || local < 0 || t.tm_mday != vb.iDay) {
+        std::tm asUtc = t;
+        const std::time_t wall = vb.iYear >= 1970 && inRange ? timegm(&asUtc) : static_cast<std::time_t>(-1);
+        const std::time_t local = wall == static_cast<std::time_t>(-1) ? wall : std::mktime(&t);
+        if (local == static_cast<std::time_t>(-1) || local < 0 || asUtc.tm_mday != vb.iDay) {
             s.lTime = -1; // not a time: the experiment's time is marked invalid
             s.m_bNoTimeOfDay = false;
+            s.m_wallTime.reset();
         } else if (s.m_bNoTimeOfDay) {
             s.lTime = static_cast<int64_t>(local); // a date is a date in any time zone
+            s.m_wallTime = static_cast<int64_t>(wall);
         } else {
             // More than a day is no zone's hours (and its seconds could overflow).
             int64_t gmt = TextNumbers::LineInt(VamasProfileString("GMT", "0"));
             if (gmt < -24 || gmt > 24)
                 gmt = 0;
-            s.lTime = static_cast<int64_t>(local) - static_cast<int64_t>(vb.iGMT) * 3600 + gmt * 3600;
+            const int64_t shift = gmt * 3600 - static_cast<int64_t>(vb.iGMT) * 3600;
+            s.lTime = static_cast<int64_t>(local) + shift;
+            s.m_wallTime = static_cast<int64_t>(wall) + shift;
         }
     } else {
         Skip(7);
