@@ -28,6 +28,11 @@ public:
     void SetPen(const QPen* pPen, int i);
     void SetSymbol(const CSymbol* pSymbol, int i);
     void SetLabel(const std::string& s, int i);
+    // UTF-8; empty for an index out of range.
+    std::string GetLabel(int i) const
+    {
+        return i >= 0 && size_t(i) < m_csaLabels.size() ? m_csaLabels[size_t(i)] : std::string();
+    }
 
     // Computes the size and moves the legend into the top-right corner of a
     // parent cx pixels wide.

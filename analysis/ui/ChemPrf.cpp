@@ -18,6 +18,7 @@
 #include "framework/ui/FileDialog.h"
 #include "framework/ui/MDIChildWnd.h"
 #include "framework/ui/Resources.h"
+#include "platform/Cp1252.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "platform/MessageSink.h"
@@ -688,7 +689,8 @@ void CChemPrf_Sheet::OnShowHide()
     for (size_t k = 0; k < m_RefList.size(); ++k) {
         for (double l : levels)
             intensities[k].push_back(m_pParams->GetIntensity(int(l), int(k)));
-        const QString label = QString::fromStdString(m_RefList[k]->m_csLabel).trimmed();
+        // The label was typed into the grid (cp1252); the legend shows UTF-8.
+        const QString label = QString::fromStdString(Cp1252ToUtf8(m_RefList[k]->m_csLabel)).trimmed();
         labels.push_back(label.isEmpty() ? Title(m_RefList[k]->m_pDoc).substr(0, 260) : label.toStdString());
     }
     // The profile stands in for the spectrum view in its frame until hidden;

@@ -5,6 +5,7 @@
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
 #include "data/VeltraneDoc.h"
+#include "platform/Cp1252.h"
 #include "res/resource.h"
 
 #include <QApplication>
@@ -104,7 +105,7 @@ void CChemPrfFileGrid::Fill()
         std::string title = r.m_pDoc->GetTitle();
         if (title.empty())
             title = std::filesystem::path(r.m_pDoc->GetPathName()).filename().string();
-        cell.SetText(title.c_str());
+        cell.SetText(Utf8ToCp1252(title).c_str()); // the grid holds cp1252, the title is a file name
         cell.SetCellType(m_iEllipsis);
         cell.SetCellTypeParam(4);
         cell.SetBackColor(UGGetSysColor(UG_COLOR_WINDOW));
@@ -240,14 +241,14 @@ void CChemPrfPrfGrid::OnSetup()
     SetSideHdgWidth(fm.horizontalAdvance(QStringLiteral("8888")) + 2 * GI()->m_margin);
     for (int k = 0; k < m; ++k) {
         SetColWidth(k, width);
-        QString label = QString::fromStdString(refs[size_t(k)]->m_csLabel).trimmed();
+        QString label = QString::fromStdString(Cp1252ToUtf8(refs[size_t(k)]->m_csLabel)).trimmed();
         if (label.isEmpty()) {
             std::string title = refs[size_t(k)]->m_pDoc->GetTitle();
             if (title.empty())
                 title = std::filesystem::path(refs[size_t(k)]->m_pDoc->GetPathName()).filename().string();
             label = QString::fromStdString(title.substr(0, 260));
         }
-        SetTextAt(k, -1, label.toStdString().c_str());
+        SetTextAt(k, -1, Utf8ToCp1252(label.toStdString()).c_str());
     }
     for (int l = 0; l < levels; ++l)
         SetTextAt(-1, l, std::to_string(l).c_str());
