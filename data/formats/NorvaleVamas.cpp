@@ -4,6 +4,7 @@
 #include "data/formats/Norvale.h"
 #include "data/formats/TextNumbers.h"
 #include "platform/AsciiCase.h"
+#include "platform/Cp1252.h"
 #include "platform/File.h"
 #include "platform/Strings.h"
 
@@ -166,6 +167,9 @@ private:
     size_t m_len = 0;
     bool m_eof = false;
     std::string m_line;
+    // The file began with a UTF-8 byte-order mark: its text is UTF-8, and is
+    // kept as cp1252 as the records hold it.
+    bool m_bUtf8 = false;
 
     std::unique_ptr<CNorvale::Vamas> m_vamas;
     std::unique_ptr<CNorvale::Spectrum> m_spec;
@@ -181,6 +185,8 @@ bool CVamasReader::TryLine(size_t limit)
     m_line.clear();
     bool any = false;
     const size_t keep = limit > 0 ? limit - 1 : 0;
+    // A UTF-8 character takes up to four bytes of the line.
+    const size_t collect = m_bUtf8 ? keep * 4 : keep;
     for (;;) {
         if (m_pos == m_len) {
             if (m_eof)
@@ -201,7 +207,7 @@ bool CVamasReader::TryLine(size_t limit)
             if (c == '\r')
                 continue;
             any = true;
-            if (m_line.size() < keep)
+            if (m_line.size() < collect)
                 m_line.push_back(c);
         }
         m_pos += take;
@@ -213,6 +219,11 @@ bool CVamasReader::TryLine(size_t limit)
     }
     if (!any)
         return false;
+    if (m_bUtf8 && std::any_of(m_line.begin(), m_line.end(), [](char c) { return (c & 0x80) != 0; })) {
+        m_line = Utf8ToCp1252(m_line);
+        if (m_line.size() > keep)
+            m_line.resize(keep);
+    }
     while (!m_line.empty() && (m_line.back() == ' ' || m_line.back() == '\t'))
         m_line.pop_back();
     return true;
@@ -231,8 +242,10 @@ void CVamasReader::ReadHeader()
     // Some exporters put a UTF-8 byte-order mark, or blank lines, before the
     // format identifier.
     Line(80);
-    if (m_line.rfind("\xEF\xBB\xBF", 0) == 0)
+    if (m_line.rfind("\xEF\xBB\xBF", 0) == 0) {
         m_line.erase(0, 3);
+        m_bUtf8 = true;
+    }
     while (m_line.find_first_not_of(" \t") == std::string::npos)
         Line(80);
     SetField(v.szFormat, m_line);
