@@ -7,6 +7,7 @@
 #include "framework/ui/Resources.h"
 #include "instrument/Acquire.h"
 #include "instrument/ui/AcqHost.h"
+#include "platform/AsciiCase.h"
 #include "platform/Exceptions.h"
 #include "platform/MessageSink.h"
 #include "platform/Strings.h"
@@ -122,10 +123,7 @@ std::string CVeltraneDocCommands::WithDataExtension(const std::string& path)
     if (dot == std::string::npos || dot < nameStart)
         return p + ext;
     std::string tail = p.substr(dot);
-    std::string lower = tail;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return lower == ext ? p : p.substr(0, dot) + ext;
+    return AsciiToLower(tail) == ext ? p : p.substr(0, dot) + ext;
 }
 
 bool CVeltraneDocCommands::SaveDocument(const std::string& path, std::string& savedPath)

@@ -3,6 +3,7 @@
 #include "data/ImportReader.h"
 #include "data/Update.h"
 #include "platform/Archive.h"
+#include "platform/AsciiCase.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "platform/MessageSink.h"
@@ -46,12 +47,8 @@ bool StartsWith(const uint8_t* bytes, size_t n, std::string_view text)
 
 bool StartsWithNoCase(const uint8_t* bytes, size_t n, std::string_view text)
 {
-    if (n < text.size())
-        return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (std::tolower(bytes[i]) != std::tolower(static_cast<unsigned char>(text[i])))
-            return false;
-    return true;
+    return n >= text.size() &&
+           AsciiEqualNoCase(std::string_view(reinterpret_cast<const char*>(bytes), text.size()), text);
 }
 
 int32_t Int32At(const uint8_t* p)

@@ -11,6 +11,7 @@
 #include "instrument/Config.h"
 #include "instrument/DAU.h"
 #include "platform/Archive.h"
+#include "platform/AsciiCase.h"
 #include "platform/AtomicFileWriter.h"
 #include "platform/Clock.h"
 #include "platform/Exceptions.h"
@@ -869,9 +870,7 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
     if (md == "CAE") {
         ep = FormatPrintf("%g", rgn->GetAnalyserEnergy());
     } else {
-        ep = rgn->GetRetardRatio();
-        for (char& c : ep)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        ep = AsciiToUpper(rgn->GetRetardRatio());
     }
     if (ep.size() > 15)
         ep.resize(15);

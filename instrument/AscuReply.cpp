@@ -1,5 +1,7 @@
 #include "instrument/AscuReply.h"
 
+#include "platform/AsciiCase.h"
+
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -92,7 +94,7 @@ int ParseAscuReply(std::string_view line, std::string_view lastCommand, SAscuRep
             digits = true;
             v = v * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c))
                                                    ? c - '0'
-                                                   : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10);
+                                                   : AsciiToUpper(c) - 'A' + 10);
         }
         if (!digits)
             return 2304;

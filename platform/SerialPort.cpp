@@ -1,5 +1,7 @@
 #include "platform/SerialPort.h"
 
+#include "platform/AsciiCase.h"
+
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -20,10 +22,7 @@ bool ParseInt(std::string_view s, int& v)
 
 std::string Lower(std::string_view s)
 {
-    std::string r(s);
-    for (char& c : r)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
+    return AsciiToLower(s);
 }
 
 bool ValidParity(char c)
@@ -116,9 +115,9 @@ bool ParseSerialMode(std::string_view text, SSerialSettings& settings)
             return false;
         if (n > 1) {
             auto p = trim(parts[1]);
-            if (p.size() != 1 || !ValidParity(static_cast<char>(std::toupper(p[0]))))
+            if (p.size() != 1 || !ValidParity(AsciiToUpper(p[0])))
                 return false;
-            s.m_cParity = static_cast<char>(std::toupper(p[0]));
+            s.m_cParity = AsciiToUpper(p[0]);
         }
         if (n > 2 && !ParseInt(trim(parts[2]), s.m_iDataBits))
             return false;
@@ -139,9 +138,9 @@ bool ParseSerialMode(std::string_view text, SSerialSettings& settings)
                 if (!ParseInt(val, s.m_iBaud))
                     return false;
             } else if (key == "parity") {
-                if (val.size() != 1 || !ValidParity(static_cast<char>(std::toupper(val[0]))))
+                if (val.size() != 1 || !ValidParity(AsciiToUpper(val[0])))
                     return false;
-                s.m_cParity = static_cast<char>(std::toupper(val[0]));
+                s.m_cParity = AsciiToUpper(val[0]);
             } else if (key == "data") {
                 if (!ParseInt(val, s.m_iDataBits))
                     return false;

@@ -1,5 +1,6 @@
 #include "platform/Strings.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/StringTable.h"
 
 #include <cctype>
@@ -199,7 +200,7 @@ void FormatInteger(std::string& out, const SSpec& s, char conv, bool negative, u
     std::string digits(buf, res.ptr);
     if (conv == 'X')
         for (char& ch : digits)
-            ch = char(std::toupper(static_cast<unsigned char>(ch)));
+            ch = AsciiToUpper(ch);
     if (s.prec >= 0) {
         if (s.prec == 0 && magnitude == 0)
             digits.clear();
@@ -241,7 +242,7 @@ int DecimalExponent(const std::string& scientific)
 void FormatFloat(std::string& out, const SSpec& s, char conv, double v)
 {
     const bool upper = conv == 'E' || conv == 'G' || conv == 'F';
-    const char lower = char(std::tolower(static_cast<unsigned char>(conv)));
+    const char lower = AsciiToLower(conv);
     const bool negative = std::signbit(v);
     const double a = std::fabs(v);
     const std::string prefix = negative ? "-" : s.plus ? "+" : s.space ? " " : "";
@@ -278,7 +279,7 @@ void FormatFloat(std::string& out, const SSpec& s, char conv, double v)
     }
     if (upper)
         for (char& ch : body)
-            ch = char(std::toupper(static_cast<unsigned char>(ch)));
+            ch = AsciiToUpper(ch);
     Emit(out, prefix, body, s, std::isfinite(a));
 }
 

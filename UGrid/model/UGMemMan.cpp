@@ -2,10 +2,10 @@
 
 #include "UGrid/model/UGCtrlCore.h"
 #include "UGrid/model/UGGridInfo.h"
+#include "platform/AsciiCase.h"
 
 #include <algorithm>
 #include <cctype>
-#include <strings.h>
 
 CUGMemMan::CUGMemMan() = default;
 CUGMemMan::~CUGMemMan() = default;
@@ -141,15 +141,12 @@ bool CUGMemMan::Matches(const std::string& cellText, const std::string& search, 
 {
     if (flags & 1) {
         if (flags & 2) {
-            std::string upper = cellText;
-            for (char& c : upper)
-                c = char(std::toupper(static_cast<unsigned char>(c)));
-            return upper.find(search) != std::string::npos;
+            return AsciiToUpper(cellText).find(search) != std::string::npos;
         }
         return cellText.find(search) != std::string::npos;
     }
     if (flags & 2)
-        return strcasecmp(cellText.c_str(), search.c_str()) == 0;
+        return AsciiEqualNoCase(cellText, search);
     return cellText == search;
 }
 
@@ -171,8 +168,7 @@ int CUGMemMan::FindNext(std::string* text, int* col, long* row, long flags)
     if (!text || !col || !row || !m_ctrl)
         return 1;
     if (flags & 2)
-        for (char& c : *text)
-            c = char(std::toupper(static_cast<unsigned char>(c)));
+        *text = AsciiToUpper(*text);
     const long rows = m_ctrl->GetRowCount();
     const int cols = m_ctrl->GetColCount();
     if (rows <= 0 || cols <= 0)

@@ -1,5 +1,7 @@
 #include "UGrid/model/UGTextOps.h"
 
+#include "platform/AsciiCase.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -50,11 +52,9 @@ std::vector<UGPasteField> UGSplitPasteText(std::string_view text)
 }
 
 namespace {
-std::string Upper(std::string s)
+std::string Upper(std::string_view s)
 {
-    for (char& c : s)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
+    return AsciiToUpper(s);
 }
 } // namespace
 

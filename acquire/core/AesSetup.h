@@ -45,7 +45,7 @@ public:
     void LoadFromExperiment(const CExperiment& e);
 
     int m_iExperiment = CAcquireAES::Widescan;
-    std::string m_csFileName;
+    std::string m_csFileName; // a path, UTF-8 as the system spells it (not cp1252)
 };
 
 class CAesPrfModel : public CAcquireAES_Prf

@@ -2,6 +2,7 @@
 
 #include "data/Header.h"
 #include "platform/Archive.h"
+#include "platform/AsciiCase.h"
 #include "platform/Strings.h"
 
 #include <cctype>
@@ -82,13 +83,6 @@ std::string ResolveDataFileName(const std::string& typed, const std::string& ext
         return std::string();
     std::string name = typed.substr(0, last + 1);
     const auto dot = name.rfind('.');
-    bool has = false;
-    if (dot != std::string::npos && name.size() - dot == ext.size()) {
-        has = true;
-        for (size_t i = 0; i < ext.size(); ++i)
-            if (std::tolower(static_cast<unsigned char>(name[dot + i])) !=
-                std::tolower(static_cast<unsigned char>(ext[i])))
-                has = false;
-    }
+    const bool has = dot != std::string::npos && AsciiEqualNoCase(std::string_view(name).substr(dot), ext);
     return has ? name : name + ext;
 }

@@ -62,7 +62,7 @@ public:
 
     int m_iExperiment = CAcquireXPS::Widescan;
     int m_iMovement = CAcquireXPS::None;
-    std::string m_csFileName;
+    std::string m_csFileName; // a path, UTF-8 as the system spells it (not cp1252)
     int m_bAllowedExpts[6][6] = {};
     int m_nPosns[6] = {1, 1, 1, 1, 1, 1};
     int m_iMovements[6] = {};

@@ -4,6 +4,7 @@
 #include "acquire/ui/AcquireAES.h"
 #include "acquire/ui/TableHelpers.h"
 #include "framework/ui/Guard.h"
+#include "framework/ui/Resources.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -53,7 +54,7 @@ bool CAcquireAES_ExpPage::OnInitDialog()
     fileLayout->addWidget(browse);
     SafeConnect(browse, &QPushButton::clicked, this, [this](bool) { OnBrowse(); });
     SafeConnect(m_file, &QLineEdit::textEdited, this,
-                [this](const QString& text) { S().m_Exp.m_csFileName = Cp(text); });
+                [this](const QString& text) { S().m_Exp.m_csFileName = text.toStdString(); });
 
     auto* commentBox = new QGroupBox(QStringLiteral("Comment"), this);
     auto* commentLayout = new QVBoxLayout(commentBox);
@@ -84,8 +85,8 @@ void CAcquireAES_ExpPage::Refresh()
     const bool offered = S().ProfileOffered();
     m_exp[CAcquireAES::Profile]->setEnabled(offered);
     m_exp[CAcquireAES::FastProfile]->setEnabled(offered);
-    if (Cp(m_file->text()) != e.m_csFileName)
-        m_file->setText(Q(e.m_csFileName));
+    if (m_file->text() != ToQString(e.m_csFileName))
+        m_file->setText(ToQString(e.m_csFileName));
     if (Cp(m_comment->toPlainText()) != e.m_csComment)
         m_comment->setPlainText(Q(e.m_csComment));
 }
@@ -101,7 +102,12 @@ bool CAcquireAES_ExpPage::OnSetActive()
 void CAcquireAES_ExpPage::DoDataExchange(CDataExchange* pDX)
 {
     CAesExpModel& e = S().m_Exp;
-    DDX_Text(pDX, "IDC_ACQAESEXP_FILENAME", e.m_csFileName);
+    // The file name is a path as the system spells it (UTF-8), not record text;
+    // one from an older set-up file may still be cp1252, and is shown as such.
+    if (pDX->m_bSaveAndValidate)
+        e.m_csFileName = m_file->text().toStdString();
+    else
+        m_file->setText(ToQString(e.m_csFileName));
     if (pDX->m_bSaveAndValidate)
         e.m_csComment = Cp(m_comment->toPlainText());
 }
@@ -120,6 +126,6 @@ void CAcquireAES_ExpPage::OnBrowse()
     std::string path;
     if (AcqHost().fileName && AcqHost().fileName(path, false, nullptr)) {
         S().m_Exp.m_csFileName = path;
-        m_file->setText(Q(path));
+        m_file->setText(QString::fromStdString(path));
     }
 }

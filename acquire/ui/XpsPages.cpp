@@ -4,6 +4,7 @@
 #include "acquire/ui/AcquireXPS.h"
 #include "data/Source.h"
 #include "framework/ui/Guard.h"
+#include "framework/ui/Resources.h"
 #include "instrument/ASCU.h"
 #include "instrument/DAU.h"
 #include "platform/Cp1252.h"
@@ -160,7 +161,7 @@ void CAcquireXPS_ExpPage::Refresh()
     EnablePosnControls();
     for (int i = 2; i < 6; ++i)
         m_posns[i]->setText(QString::number(e.m_nPosns[i]));
-    m_file->setText(Q(e.m_csFileName));
+    m_file->setText(ToQString(e.m_csFileName));
     if (Cp(m_comment->toPlainText()) != e.m_csComment)
         m_comment->setPlainText(Q(e.m_csComment));
 }
@@ -176,7 +177,12 @@ bool CAcquireXPS_ExpPage::OnSetActive()
 void CAcquireXPS_ExpPage::DoDataExchange(CDataExchange* pDX)
 {
     CXpsExpModel& e = S().m_Exp;
-    DDX_Text(pDX, "IDC_ACQXPSEXP_FILENAME", e.m_csFileName);
+    // The file name is a path as the system spells it (UTF-8), not record text;
+    // one from an older set-up file may still be cp1252, and is shown as such.
+    if (pDX->m_bSaveAndValidate)
+        e.m_csFileName = m_file->text().toStdString();
+    else
+        m_file->setText(ToQString(e.m_csFileName));
     if (pDX->m_bSaveAndValidate)
         e.m_csComment = Cp(m_comment->toPlainText());
     const int move = e.m_iMovement;
@@ -241,7 +247,7 @@ void CAcquireXPS_ExpPage::OnBrowse()
     std::string path;
     if (AcqHost().fileName && AcqHost().fileName(path, false, nullptr)) {
         S().m_Exp.m_csFileName = path;
-        m_file->setText(Q(path));
+        m_file->setText(QString::fromStdString(path));
     }
 }
 

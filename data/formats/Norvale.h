@@ -8,6 +8,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -160,6 +161,12 @@ public:
         // The file gives the date but not the time of day: lTime is the
         // date's local midnight.
         bool m_bNoTimeOfDay = false;
+        // VAMAS: the file's date and time as the wall clock showed them, in
+        // seconds since 1970 counted without a zone. lTime is the instant that
+        // this machine's zone gives them, which a time in the hour its clocks
+        // skip in spring, or across a change of daylight saving, does not
+        // carry back to the same wall time.
+        std::optional<int64_t> m_wallTime;
 
         // The values of level l of region r (the region's nPts of them).
         const double* GetRgnData(int r, int l) const;

@@ -3,6 +3,8 @@
 #include "data/formats/ImportErrors.h"
 #include "data/formats/Norvale.h"
 #include "data/formats/TextNumbers.h"
+#include "platform/AsciiCase.h"
+#include "platform/Cp1252.h"
 #include "platform/File.h"
 #include "platform/Strings.h"
 
@@ -32,12 +34,7 @@ struct VamasError
 
 bool EqualNoCase(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return AsciiEqualNoCase(a, b);
 }
 
 bool StartsNoCase(std::string_view text, std::string_view prefix)
@@ -47,10 +44,7 @@ bool StartsNoCase(std::string_view text, std::string_view prefix)
 
 std::string Upper(std::string_view text)
 {
-    std::string u(text);
-    for (char& c : u)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return u;
+    return AsciiToUpper(text);
 }
 
 // Rounds half away from zero (adding 0.5 and truncating would move every
@@ -173,6 +167,9 @@ private:
     size_t m_len = 0;
     bool m_eof = false;
     std::string m_line;
+    // The file began with a UTF-8 byte-order mark: its text is UTF-8, and is
+    // kept as cp1252 as the records hold it.
+    bool m_bUtf8 = false;
 
     std::unique_ptr<CNorvale::Vamas> m_vamas;
     std::unique_ptr<CNorvale::Spectrum> m_spec;
@@ -188,6 +185,8 @@ bool CVamasReader::TryLine(size_t limit)
     m_line.clear();
     bool any = false;
     const size_t keep = limit > 0 ? limit - 1 : 0;
+    // A UTF-8 character takes up to four bytes of the line.
+    const size_t collect = m_bUtf8 ? keep * 4 : keep;
     for (;;) {
         if (m_pos == m_len) {
             if (m_eof)
@@ -208,7 +207,7 @@ bool CVamasReader::TryLine(size_t limit)
             if (c == '\r')
                 continue;
             any = true;
-            if (m_line.size() < keep)
+            if (m_line.size() < collect)
                 m_line.push_back(c);
         }
         m_pos += take;
@@ -220,6 +219,11 @@ bool CVamasReader::TryLine(size_t limit)
     }
     if (!any)
         return false;
+    if (m_bUtf8 && std::any_of(m_line.begin(), m_line.end(), [](char c) { return (c & 0x80) != 0; })) {
+        m_line = Utf8ToCp1252(m_line);
+        if (m_line.size() > keep)
+            m_line.resize(keep);
+    }
     while (!m_line.empty() && (m_line.back() == ' ' || m_line.back() == '\t'))
         m_line.pop_back();
     return true;
@@ -238,8 +242,10 @@ void CVamasReader::ReadHeader()
     // Some exporters put a UTF-8 byte-order mark, or blank lines, before the
     // format identifier.
     Line(80);
-    if (m_line.rfind("\xEF\xBB\xBF", 0) == 0)
+    if (m_line.rfind("\xEF\xBB\xBF", 0) == 0) {
         m_line.erase(0, 3);
+        m_bUtf8 = true;
+    }
     while (m_line.find_first_not_of(" \t") == std::string::npos)
         Line(80);
     SetField(v.szFormat, m_line);
@@ -424,19 +430,24 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
         // next field (one exporter's month 2021 becomes a year in the 2190s).
         const bool inRange = vb.iMon >= 1 && vb.iMon <= 12 && vb.iDay >= 1 && vb.iDay <= 31 &&
                              (s.m_bNoTimeOfDay || (vb.iHour <= 23 && vb.iMin <= 59 && vb.iSec <= 60));
-        const std::time_t local =
-            vb.iYear >= 1970 && inRange ? std::mktime(&t) : static_cast<std::time_t>(-1);
-        if (local == static_cast<std::time_t>(-1) || local < 0 || t.tm_mday != vb.iDay) {
+        std::tm asUtc = t;
+        const std::time_t wall = vb.iYear >= 1970 && inRange ? timegm(&asUtc) : static_cast<std::time_t>(-1);
+        const std::time_t local = wall == static_cast<std::time_t>(-1) ? wall : std::mktime(&t);
+        if (local == static_cast<std::time_t>(-1) || local < 0 || asUtc.tm_mday != vb.iDay) {
             s.lTime = -1; // not a time: the experiment's time is marked invalid
             s.m_bNoTimeOfDay = false;
+            s.m_wallTime.reset();
         } else if (s.m_bNoTimeOfDay) {
             s.lTime = static_cast<int64_t>(local); // a date is a date in any time zone
+            s.m_wallTime = static_cast<int64_t>(wall);
         } else {
             // More than a day is no zone's hours (and its seconds could overflow).
             int64_t gmt = TextNumbers::LineInt(VamasProfileString("GMT", "0"));
             if (gmt < -24 || gmt > 24)
                 gmt = 0;
-            s.lTime = static_cast<int64_t>(local) - static_cast<int64_t>(vb.iGMT) * 3600 + gmt * 3600;
+            const int64_t shift = gmt * 3600 - static_cast<int64_t>(vb.iGMT) * 3600;
+            s.lTime = static_cast<int64_t>(local) + shift;
+            s.m_wallTime = static_cast<int64_t>(wall) + shift;
         }
     } else {
         Skip(7);

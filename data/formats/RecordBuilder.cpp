@@ -56,7 +56,10 @@ void CRecordBuilder::Assign(CExperiment& e, const CNorvale& model)
         return;
     e.m_csOperator = FieldText(s->szOperator);
     e.m_csComment = FieldText(s->szComment);
-    e.m_cTime = LocalOleTime(s->lTime);
+    if (s->m_wallTime && *s->m_wallTime >= 0)
+        e.m_cTime = COleDateTime::FromUnixTime(static_cast<double>(*s->m_wallTime));
+    else
+        e.m_cTime = LocalOleTime(s->m_wallTime ? -1 : s->lTime);
     if (s->m_bNoTimeOfDay && e.m_cTime.m_status == COleDateTime::valid) {
         // The date alone: an invalid time that keeps its day (see CVamas).
         e.m_cTime.m_dt = std::floor(e.m_cTime.m_dt);

@@ -1,6 +1,7 @@
 #include "model_TestGrid.h"
 
 #include "UGrid/model/UGMemMan.h"
+#include "tests/common/ScopedLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -128,6 +129,25 @@ TEST(UGDataSources, FindDownAColumnAndAcrossColumns)
     text = "zz";
     col = 1;
     EXPECT_EQ(g.FindFirst(&text, &col, &row, 1), 1);
+}
+
+// Under a Turkish LC_CTYPE toupper('i') leaves it alone; a search that
+// ignores case still finds "SILICON" from "silicon", part or whole cell.
+TEST(UGDataSources, FindIgnoringCaseUnderATurkishLocale)
+{
+    CScopedLocale turkish(LC_CTYPE, "tr_TR.UTF-8");
+    if (!turkish.Active())
+        GTEST_SKIP() << "no tr_TR locale and none can be built";
+    TestGrid g(2, 3);
+    g.SetTextAt(1, 1, "SILICON");
+    for (long flags : {2L, 1L | 2L}) {
+        SCOPED_TRACE(flags);
+        std::string text = "silicon";
+        int col = 1;
+        long row = 0;
+        ASSERT_EQ(g.FindFirst(&text, &col, &row, flags), 0);
+        EXPECT_EQ(row, 1);
+    }
 }
 
 TEST(UGDataSources, RegistryIndexes)

@@ -14,6 +14,7 @@
 #include "data/VeltraneDoc.h"
 #include "instrument/Acquire.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -92,6 +93,24 @@ TEST_F(AesRun, SpectraAtPoints)
     EXPECT_EQ(posn->GetSpecRgn(1)->GetNumPoints_x(), 5);
     EXPECT_EQ(S().m_Exp.m_csFileName, settings.Path("points5.vlt").toStdString());
     EXPECT_EQ(Ctrl<QLineEdit>("IDC_ACQAESEXP_FILENAME")->text(), settings.Path("points5.vlt"));
+}
+
+// A file name with letters beyond ASCII is the name of the file on disk, as
+// the system spells it, and the next one follows it in the field.
+TEST_F(AesRun, AccentedFileNameIsTheFileOnDisk)
+{
+    Page(0);
+    Click("IDC_ACQAESEXP_NWSCAN");
+    NarrowRegion("Cu", 915);
+    auto* edit = Ctrl<QLineEdit>("IDC_ACQAESEXP_FILENAME");
+    const QString path = settings.Path(QStringLiteral("Probe \u00fc \u65e5\u672c7.vlt"));
+    edit->setText(path);
+    ASSERT_TRUE(Run());
+    ASSERT_NE(Doc(), nullptr);
+    EXPECT_EQ(Doc()->GetPathName(), path.toStdString());
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_EQ(edit->text().toStdString(),
+              settings.Path(QStringLiteral("Probe \u00fc \u65e5\u672c8.vlt")).toStdString());
 }
 
 TEST_F(AesRun, DepthProfileWithItsLevels)

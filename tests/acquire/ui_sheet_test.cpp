@@ -121,6 +121,28 @@ TEST_F(XpsSheet, RegionsComeFromTheTableAndThePeriodicTable)
     picker.hide();
 }
 
+// The data file's name is a path: saved with the settings and shown again as
+// typed, letters beyond cp1252 included.
+TEST_F(XpsSheet, AccentedFileNameIsKeptAsTyped)
+{
+    const QString typed = settings.Path(QStringLiteral("Probe \u00fc \u65e5\u672c.vlt"));
+    Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->setText(typed);
+    const QString path = settings.Path("u.saq");
+    dialogs.Answer(path);
+    Click("id_3996");
+    EXPECT_EQ(S().m_Exp.m_csFileName, typed.toStdString());
+    Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->setText("other");
+    dialogs.Answer(path);
+    Click("id_3997");
+    EXPECT_EQ(S().m_Exp.m_csFileName, typed.toStdString());
+    EXPECT_EQ(Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->text(), typed);
+
+    // A name from an older set-up file may be cp1252: shown, and run, as UTF-8.
+    S().m_Exp.m_csFileName = "Messung_\xE4.vlt";
+    sheet->ExpPage().Refresh();
+    EXPECT_EQ(Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->text(), QStringLiteral("Messung_\u00e4.vlt"));
+}
+
 TEST_F(XpsSheet, SettingsAreSavedAndOpenedWithTheButtons)
 {
     Click("IDC_ACQXPSEXP_NWSCAN");

@@ -517,6 +517,51 @@ TEST_F(ChemPrfProfileTest, FiftyLevelsOnAWorkerStopRestartAndExport)
     Click("IDC_CHMPRF_CLOSE");
 }
 
+// The grids hold cp1252 and the legend UTF-8: a file name (UTF-8) and a label
+// typed into the grid (cp1252) each show as the letters they are.
+TEST_F(ChemPrfProfileTest, AccentedFileNamesAndLabelsShowAsTyped)
+{
+    m_path = WriteBytes("Réf ü.vlt", MakeDemoFile(3)).toStdString();
+    auto* doc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(m_path.c_str()));
+    ASSERT_NE(doc, nullptr);
+    m_view = dynamic_cast<CSpecView*>(doc->GetViews().front());
+    m_view->GetParentFrame()->resize(900, 600);
+    Pump(20);
+    Execute(ID_PROCESS_CHEMICALPROFILING);
+    Pump(10);
+    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
+    ASSERT_NE(sheet, nullptr);
+    sheet->AddReferenceFiles({m_path}, 0, false);
+    sheet->AddReferenceFiles({m_path}, 1, true);
+    sheet->SetRefLevel(1, 2);
+    sheet->SetRefLabel(1, "caf\xE9"); // cp1252, as the grid's editor gives it
+    CUGCell cell;
+    sheet->GetFileGrid()->GetCell(0, 0, &cell);
+    EXPECT_EQ(std::string(cell.GetText()), "R\xE9"
+                                           "f \xFC.vlt");
+    {
+        CChemPrf_Profiling dlg(sheet);
+        sheet->m_pProfiling = &dlg;
+        ASSERT_TRUE(dlg.Create(sheet));
+        for (const auto& [col, text] : {std::pair{0, "R\xE9"
+                                                     "f \xFC.vlt"},
+                                        std::pair{1, "caf\xE9"}}) {
+            dlg.Grid()->GetCell(col, -1, &cell);
+            EXPECT_EQ(std::string(cell.GetText()), text) << col;
+        }
+        RunUntilIdle(dlg); // the run starts with the dialog
+        sheet->m_pProfiling = nullptr;
+    }
+    sheet->UpdateButtons();
+    Click("IDC_CHMPRF_SHOWHIDE");
+    ASSERT_NE(sheet->GetPrfView(), nullptr);
+    const CLegend* legend = sheet->GetPrfView()->GetLegend();
+    ASSERT_NE(legend, nullptr);
+    EXPECT_EQ(legend->GetLabel(0), "Réf ü.vlt");
+    EXPECT_EQ(legend->GetLabel(1), "café");
+    Click("IDC_CHMPRF_CLOSE");
+}
+
 TEST_F(ChemPrfProfileTest, ClosingTheDocumentWhileTheProfileIsShown)
 {
     CChemPrf_Sheet* sheet = OpenProfile();

@@ -264,6 +264,43 @@ TEST(VamasWriter, UnknownTimeOfDayRoundTrips)
     EXPECT_EQ(*undatedBack.GetExperiment()->GetTime(), *undated.GetExperiment()->GetTime());
 }
 
+// The file's wall-clock time is kept as it is, whatever this machine's zone:
+// 02:30 on 29 March 2026 is a time Berlin's clocks skip, and 01:30 on
+// 1 November 2026 one St. John's clocks pass twice.
+TEST(VamasWriter, DateAndTimeRoundTripInAnyTimeZone)
+{
+    const char* saved = std::getenv("TZ");
+    const std::string savedTz = saved ? saved : "";
+    struct Case
+    {
+        const char* zone;
+        std::string date[7];
+        double unixWall; // the fields counted as UTC
+    };
+    const Case cases[] = {
+        {"Europe/Berlin", {"2026", "3", "29", "2", "30", "15", "0"}, 1774751415.0},
+        {"America/St_Johns", {"2026", "11", "1", "1", "30", "0", "0"}, 1793496600.0},
+        {"Pacific/Kiritimati", {"2024", "12", "31", "23", "59", "59", "0"}, 1735689599.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.zone);
+        setenv("TZ", c.zone, 1);
+        tzset();
+        VamasSpec v;
+        std::copy(std::begin(c.date), std::end(c.date), v.date);
+        CVeltraneDoc doc;
+        ImportVamas(doc, BuildVamas(v));
+        const COleDateTime when = *doc.GetExperiment()->GetTime();
+        EXPECT_EQ(when.m_status, COleDateTime::valid);
+        EXPECT_NEAR(when.m_dt, COleDateTime::FromUnixTime(c.unixWall).m_dt, 1e-9);
+        const std::string fields = "\r\n" + c.date[0] + "\r\n" + c.date[1] + "\r\n" + c.date[2] + "\r\n" +
+                                   c.date[3] + "\r\n" + c.date[4] + "\r\n" + c.date[5] + "\r\n";
+        EXPECT_NE(CVamas(&doc, TestEnvironment()).Write().find(fields), std::string::npos);
+    }
+    saved ? setenv("TZ", savedTz.c_str(), 1) : unsetenv("TZ");
+    tzset();
+}
+
 // A binding-energy file shows its peaks at the binding energies it gives:
 // the work function is not added twice. On a kinetic-energy file the region
 // starts at the file's energy and shows it with the work function added.

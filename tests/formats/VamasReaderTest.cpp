@@ -1,4 +1,5 @@
 #include "Fixtures.h"
+#include "tests/common/ScopedLocale.h"
 
 #include "data/formats/Norvale.h"
 #include "platform/File.h"
@@ -419,6 +420,68 @@ TEST(VamasReader, BindingEnergyAbscissaBecomesKineticEnergy)
         EXPECT_EQ(r.dStep, 0.05);
         EXPECT_EQ(r.lStep_RV, 50);
     }
+}
+
+// Under a Turkish LC_CTYPE toupper('i') and tolower('I') leave the letter
+// alone; the file's keywords still match in any case there.
+TEST(VamasReader, KeywordsMatchInAnyCaseUnderATurkishLocale)
+{
+    CScopedLocale turkish(LC_CTYPE, "tr_TR.UTF-8");
+    if (!turkish.Active())
+        GTEST_SKIP() << "no tr_TR locale and none can be built";
+
+    VamasSpec binding;
+    binding.blocks[0].abscissaLabel = "BINDING ENERGY";
+    binding.blocks[0].start = 290;
+    binding.blocks[0].step = -0.05;
+    CNorvale model;
+    ASSERT_EQ(Read(binding, model), 0);
+    EXPECT_EQ(model.GetSpectrum(0)->m_pRgns[0].dStep, 0.05); // turned round as a binding-energy scale
+
+    VamasSpec auger;
+    auger.technique = "AES DIR";
+    CNorvale aes;
+    ASSERT_EQ(Read(auger, aes), 0);
+    EXPECT_TRUE(aes.GetSpectrum(0)->m_bAuger);
+}
+
+// A file that begins with a UTF-8 byte-order mark holds UTF-8 text: it is
+// kept as the records' cp1252. Without the mark the bytes stay as they are.
+TEST(VamasReader, TextOfAFileMarkedAsUtf8IsKeptAsCp1252)
+{
+    struct Case
+    {
+        const char* prefix;
+        const char* comment;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"\xEF\xBB\xBF", "J\xC3\xBCrgen, 5 \xC2\xB5m, \xE6\x97\xA5", "J\xFCrgen, 5 \xB5m, ?"},
+        {"", "J\xFCrgen, 5 \xB5m", "J\xFCrgen, 5 \xB5m"},
+        {"", "J\xC3\xBCrgen", "J\xC3\xBCrgen"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.comment);
+        VamasSpec v;
+        v.prefix = c.prefix;
+        v.comment = {c.comment};
+        v.blocks[0].species = c.comment;
+        CNorvale model;
+        ASSERT_EQ(Read(v, model), 0);
+        EXPECT_EQ(FieldText(model.GetSpectrum(0)->m_pVamas->szComment), c.expected);
+        EXPECT_EQ(FieldText(model.GetSpectrum(0)->m_pRgns[0].szElement), c.expected);
+    }
+
+    // A line longer than the field is cut after the conversion, by characters.
+    VamasSpec longName;
+    longName.prefix = "\xEF\xBB\xBF";
+    std::string umlauts;
+    for (int i = 0; i < 40; ++i)
+        umlauts += "\xC3\xBC";
+    longName.blocks[0].species = umlauts;
+    CNorvale model;
+    ASSERT_EQ(Read(longName, model), 0);
+    EXPECT_EQ(FieldText(model.GetSpectrum(0)->m_pRgns[0].szElement), std::string(27, '\xFC'));
 }
 
 TEST(VamasReader, LongLinesKeepTheirStartAndTheNextLineFollows)

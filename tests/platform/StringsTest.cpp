@@ -3,6 +3,7 @@
 #include "platform/StringTable.h"
 
 #include "TempDir.h"
+#include "tests/common/ScopedLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -264,6 +265,16 @@ TEST(FormatPrintf, IgnoresADecimalCommaLocale)
     EXPECT_EQ(FormatPrintf("%.1f|%g|%e", 1.5, 0.25, 1.0), "1.5|0.25|1.000000e+00");
     EXPECT_EQ(FormatG(-1.75), "-1.75");
     std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+// Under a Turkish LC_CTYPE toupper('i') is not 'I'.
+TEST(FormatPrintf, UpperCaseConversionsIgnoreATurkishLocale)
+{
+    CScopedLocale turkish(LC_CTYPE, "tr_TR.UTF-8");
+    if (!turkish.Active())
+        GTEST_SKIP() << "no tr_TR locale and none can be built";
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(FormatPrintf("%G|%E|%F|%X", inf, -inf, std::nan(""), 0xabcu), "INF|-INF|NAN|ABC");
 }
 
 namespace {
