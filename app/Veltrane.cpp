@@ -4,6 +4,7 @@
 #include "app/AppHooks.h"
 #include "app/ChildFrm.h"
 #include "app/DocCommands.h"
+#include "app/EndSignals.h"
 #include "app/ImageView.h"
 #include "app/MainFrm.h"
 #include "app/Options.h"
@@ -110,6 +111,7 @@ CVeltrane::CVeltrane() : m_CurXPSUnits(CRegistry::m_CVeltrane.m_DefaultXPSUnits)
 
 CVeltrane::~CVeltrane()
 {
+    m_pEndSignals.reset();
     // The records stop reading the instrument before the links go.
     m_pInstruments.reset();
     // The order of the design: serial unit, DAU link, acquisition engine, options.
@@ -197,6 +199,11 @@ bool CVeltrane::InitInstance()
     m_pShellServer =
         std::make_unique<CShellOpenServer>([this](const QStringList& paths) { OpenShellRequest(paths); });
     m_pShellServer->Listen();
+    // A logout or shutdown (SIGTERM), a closed terminal (SIGHUP) or Ctrl+C
+    // ends the event loop, asking nothing: nobody is there to answer. The
+    // exit then aborts a running acquisition and waits for its last save,
+    // which the default action of these signals would have cut off.
+    m_pEndSignals = std::make_unique<CEndSignals>([](int) { QCoreApplication::quit(); });
 
     // 9. No document opens at start; a "--open" request opens its files once
     // the window is up, and a file that fails there does not end the start.

@@ -23,6 +23,7 @@ class CASCU;
 class IAcqHost;
 class CDAU;
 class CDocument;
+class CEndSignals;
 class CInstrumentStartup;
 class CMainFrame;
 class CMultiDocTemplate;
@@ -126,4 +127,5 @@ private:
     std::vector<char> m_buffer;
     QStringList m_shellOpen;
     std::unique_ptr<CShellOpenServer> m_pShellServer;
+    std::unique_ptr<CEndSignals> m_pEndSignals;
 };

@@ -14,6 +14,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTimer>
+#include <csignal>
+#include <unistd.h>
 
 TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
 {
@@ -66,4 +69,67 @@ TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
     EXPECT_FALSE(app->GetAcq()->IsBusy());
     EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 0);
     EXPECT_EQ(app->GetAcq()->GetStatus(), CAcquire::Inactive);
+}
+
+namespace {
+
+double Sum(const CVeltraneDoc& doc)
+{
+    double sum = 0;
+    for (int i = 0; i < doc.GetNumStagePosns(); ++i)
+        for (int g = 0; g < doc.GetStagePosn(i)->GetNumSpecRgns(); ++g) {
+            const CSpecRgn* r = doc.GetStagePosn(i)->GetSpecRgn(g);
+            for (int t = 0; t < r->GetNumTraces(); ++t)
+                for (int k = 0; k < r->GetTrace(t)->GetNumPoints(); ++k)
+                    sum += r->GetTrace(t)->GetData()[k];
+        }
+    return sum;
+}
+
+} // namespace
+
+// A logout or shutdown (SIGTERM), a closed terminal (SIGHUP) or Ctrl+C while a
+// one-level run goes on: the program ends through its exit, whose abort saves
+// the counts shown so far, instead of dying with nothing in the file but the
+// empty document written at the start. Each case runs in a child process.
+TEST_F(AppFixture, EndSignalDuringARunSavesWhatWasAcquired)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string path = settings.Path("signalled.vlt").toStdString();
+    auto runUntil = [&](int sig) {
+        InstallInstrumentHooks();
+        SFakeXPS sheet;
+        sheet.type = CAcquireXPS::Widescan;
+        auto region = MakeRegion(0, 50, 1, 20);
+        sheet.rgn.m_WidescanRegions = {region.get()};
+        {
+            CVeltraneDoc prepared;
+            if (!BuildDocument(prepared, sheet, 1, 1, path).empty())
+                ::_exit(2);
+        }
+        app = std::make_unique<CVeltrane>();
+        double shown = 0;
+        QTimer poll;
+        QTimer::singleShot(0, [&] {
+            app->m_pDAU->SetSourceID(0x201);
+            auto* doc = app->m_pDAU->Open() == 0
+                            ? dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.c_str()))
+                            : nullptr;
+            if (!doc || app->GetAcq()->StartAcquiring(doc, nullptr) != 0)
+                ::_exit(3);
+            QObject::connect(&poll, &QTimer::timeout, [&, doc] {
+                if ((shown = Sum(*doc)) > 0) {
+                    poll.stop();
+                    ::raise(sig);
+                }
+            });
+            poll.start(20);
+        });
+        app->Run();
+        CVeltraneDoc saved;
+        const bool ok = shown > 0 && saved.OnOpenDocument(path) && Sum(saved) >= shown;
+        ::_exit(ok ? 0 : 1);
+    };
+    for (int sig : {SIGTERM, SIGHUP, SIGINT})
+        EXPECT_EXIT(runUntil(sig), ::testing::ExitedWithCode(0), "") << "signal " << sig;
 }
