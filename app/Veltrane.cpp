@@ -200,10 +200,15 @@ bool CVeltrane::InitInstance()
         std::make_unique<CShellOpenServer>([this](const QStringList& paths) { OpenShellRequest(paths); });
     m_pShellServer->Listen();
     // A logout or shutdown (SIGTERM), a closed terminal (SIGHUP) or Ctrl+C
-    // ends the event loop, asking nothing: nobody is there to answer. The
-    // exit then aborts a running acquisition and waits for its last save,
-    // which the default action of these signals would have cut off.
-    m_pEndSignals = std::make_unique<CEndSignals>([](int) { QCoreApplication::quit(); });
+    // ends the event loop, and the exit then aborts a running acquisition and
+    // waits for its last save, which the default action of these signals
+    // would have cut off. Nobody is there to answer: not quit(), which closes
+    // the windows first, and closing asks about the run; and what the exit
+    // has to say (how the run ended) goes to the error stream, not a box.
+    m_pEndSignals = std::make_unique<CEndSignals>([](int) {
+        SetMessageSink(nullptr);
+        QCoreApplication::exit(0);
+    });
 
     // 9. No document opens at start; a "--open" request opens its files once
     // the window is up, and a file that fails there does not end the start.
