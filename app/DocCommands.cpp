@@ -12,6 +12,7 @@
 #include "platform/Strings.h"
 #include "res/resource.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <algorithm>
 #include <cctype>
@@ -85,6 +86,11 @@ bool CVeltraneDocCommands::SaveModified()
         // The final save completes before the worker lets the document go.
         if (app && app->GetAcq())
             CQtAcqHost::AbortAndWait(*app->GetAcq());
+        // The end the worker posted just before it let go is handled before
+        // the question below: a run in the temporary file makes its document
+        // untitled and modified there, so that closing asks where to keep it
+        // rather than leave the counts in a file the next such run replaces.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     }
     return CDocCommands::SaveModified();
 }
