@@ -34,7 +34,10 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 CMultiDocTemplate* CVeltrane::m_pSpecViewTemplate = nullptr;
 CMultiDocTemplate* CVeltrane::m_pProfileViewTemplate = nullptr;
@@ -97,6 +100,29 @@ std::unique_ptr<CMultiDocTemplate> MakeTemplate(std::function<CView*()>& makeVie
     t->SetCommandsFactory(
         [](CDocument* d, CMultiDocTemplate* tt) { return std::make_unique<CVeltraneDocCommands>(d, tt); });
     return t;
+}
+
+std::thread::id g_uiThread;
+
+// Qt ends the process with exit() from inside the event loop when the
+// connection to the display breaks (the X server went away), and nothing
+// after the loop runs: a running acquisition would keep only what its last
+// incremental save wrote. Its document is written out here as the save at
+// its end would write it. Only the user-interface thread changes the
+// document, and the exit runs on that thread, which is checked.
+void SaveRunningAcquisitionAtExit()
+{
+    if (std::this_thread::get_id() != g_uiThread)
+        return;
+    CVeltrane* app = CVeltrane::GetApp();
+    CAcquire* acq = app ? app->GetAcq() : nullptr;
+    CVeltraneDoc* doc = acq ? acq->GetDocument() : nullptr;
+    if (!doc || !acq->IsAcquiring(doc) || doc->GetPathName().empty())
+        return;
+    acq->StopAcquiring(true);
+    const std::string error = CAcquire::WriteDocument(*doc, doc->GetPathName());
+    if (!error.empty())
+        std::fprintf(stderr, "%s\n", error.c_str());
 }
 
 } // namespace
@@ -183,6 +209,9 @@ bool CVeltrane::InitInstance()
     m_pDAU->SetMonitorTimer(&m_MonitorTimer);
     if (AppHooks().createAcquisition)
         AppHooks().createAcquisition(*this);
+    g_uiThread = std::this_thread::get_id();
+    static const bool atExit = std::atexit(SaveRunningAcquisitionAtExit) == 0;
+    (void)atExit;
     m_pOptions = std::make_unique<COptions>();
 
     // 7. The main frame.

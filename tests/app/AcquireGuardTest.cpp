@@ -16,6 +16,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <csignal>
+#include <cstdlib>
+#include <functional>
 #include <unistd.h>
 
 TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
@@ -88,16 +90,14 @@ double Sum(const CVeltraneDoc& doc)
 
 } // namespace
 
-// A logout or shutdown (SIGTERM), a closed terminal (SIGHUP) or Ctrl+C while a
-// one-level run goes on: the program ends through its exit, asking nothing,
-// and the exit's abort saves the counts shown so far, instead of dying with
-// nothing in the file but the empty document written at the start. Each case
-// runs in a child process.
-TEST_F(AppFixture, EndSignalDuringARunSavesWhatWasAcquired)
+// A one-level run on the emulated unit whose document is saved in the file at
+// path before it starts; once its first counts are shown, act is called. The
+// counts shown then are returned when the program's event loop has ended.
+class RunEnd : public AppFixture
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const std::string path = settings.Path("signalled.vlt").toStdString();
-    auto runUntil = [&](int sig) {
+protected:
+    double RunAndThen(const std::string& path, const std::function<void()>& act)
+    {
         InstallInstrumentHooks();
         SFakeXPS sheet;
         sheet.type = CAcquireXPS::Widescan;
@@ -122,12 +122,27 @@ TEST_F(AppFixture, EndSignalDuringARunSavesWhatWasAcquired)
                 if ((shown = Sum(*doc)) > 0) {
                     poll.stop();
                     sink.Clear();
-                    ::raise(sig);
+                    act();
                 }
             });
             poll.start(20);
         });
         app->Run();
+        return shown;
+    }
+};
+
+// A logout or shutdown (SIGTERM), a closed terminal (SIGHUP) or Ctrl+C while a
+// one-level run goes on: the program ends through its exit, asking nothing,
+// and the exit's abort saves the counts shown so far, instead of dying with
+// nothing in the file but the empty document written at the start. Each case
+// runs in a child process.
+TEST_F(RunEnd, EndSignalDuringARunSavesWhatWasAcquired)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string path = settings.Path("signalled.vlt").toStdString();
+    auto runUntil = [&](int sig) {
+        const double shown = RunAndThen(path, [sig] { ::raise(sig); });
         CVeltraneDoc saved;
         // Nothing asked: a question would wait for a user who is not there.
         const bool ok =
@@ -136,4 +151,33 @@ TEST_F(AppFixture, EndSignalDuringARunSavesWhatWasAcquired)
     };
     for (int sig : {SIGTERM, SIGHUP, SIGINT})
         EXPECT_EXIT(runUntil(sig), ::testing::ExitedWithCode(0), "") << "signal " << sig;
+}
+
+namespace {
+std::string g_lostPath;
+double g_lostShown = 0;
+} // namespace
+
+// The connection to the display breaks during a run (the X server went away):
+// Qt ends the process with exit() from inside the event loop, and nothing
+// after the loop runs. The file still gets the counts shown until then. The
+// check is an exit handler registered before the program's own, so it runs
+// after it.
+TEST_F(RunEnd, DisplayLostDuringARunSavesWhatWasAcquired)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    g_lostPath = settings.Path("lost.vlt").toStdString();
+    auto run = [&] {
+        std::atexit([] {
+            CVeltraneDoc saved;
+            const bool ok = g_lostShown > 0 && saved.OnOpenDocument(g_lostPath) && Sum(saved) >= g_lostShown;
+            ::_exit(ok ? 0 : 1);
+        });
+        RunAndThen(g_lostPath, [this] {
+            g_lostShown = Sum(*app->GetAcq()->GetDocument());
+            std::exit(1);
+        });
+        ::_exit(4); // the loop ended some other way
+    };
+    EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
 }
