@@ -293,6 +293,25 @@ void CVeltrane::OpenShellRequest(const QStringList& paths)
         SafeInvoke([&] { OpenDocumentFile(p.toStdString().c_str()); });
 }
 
+bool CVeltrane::SaveAllModified()
+{
+    // Closing the document being acquired aborts its run, which cannot be
+    // taken back: it is asked about once every other document has been, so
+    // that a Cancel at any of their questions leaves the run going.
+    CDocCommands* last = nullptr;
+    for (const auto& t : GetDocTemplates())
+        for (CDocument* d : t->GetDocuments()) {
+            CDocCommands* commands = t->GetCommands(d);
+            if (!commands)
+                continue;
+            if (IsAcquiring(d) && !last)
+                last = commands;
+            else if (!commands->SaveModified())
+                return false;
+        }
+    return !last || last->SaveModified();
+}
+
 CDocument* CVeltrane::FindAcquiringDocument(const char* path) const
 {
     CVeltraneDoc* doc = m_pAcq ? m_pAcq->GetDocument() : nullptr;

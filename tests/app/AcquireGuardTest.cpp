@@ -7,8 +7,10 @@
 #include "AppFixture.h"
 
 #include "app/InstrumentHooks.h"
+#include "framework/ui/Resources.h"
 #include "instrument/Acquire.h"
 #include "instrument/DAU.h"
+#include "instrument/ui/AcqHost.h"
 #include "res/resource.h"
 #include "tests/instrument/AcquireSheets.h"
 
@@ -71,6 +73,45 @@ TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
     EXPECT_FALSE(app->GetAcq()->IsBusy());
     EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 0);
     EXPECT_EQ(app->GetAcq()->GetStatus(), CAcquire::Inactive);
+}
+
+// Quitting with a run going and another document modified: a Cancel at any
+// question keeps everything as it was, the run included. Its abort cannot be
+// taken back, so it is asked about after the other documents.
+TEST_F(AppFixture, CancellingTheQuitLeavesTheRunGoing)
+{
+    InstallInstrumentHooks();
+    Start();
+    Pump(700); // the start's delayed reports, which would take an answer below
+    app->m_pDAU->SetSourceID(0x201);
+    ASSERT_EQ(app->m_pDAU->Open(), 0);
+    SFakeXPS sheet;
+    sheet.type = CAcquireXPS::Widescan;
+    auto region = MakeRegion(0, 1000, 1, 1, 1, 20);
+    sheet.rgn.m_WidescanRegions = {region.get()};
+    const std::string path = settings.Path("run.vlt").toStdString();
+    {
+        CVeltraneDoc prepared;
+        ASSERT_EQ(BuildDocument(prepared, sheet, 1, 1, path), "");
+    }
+    auto* running = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.c_str()));
+    ASSERT_NE(running, nullptr);
+    CDocument* edited = app->OpenDocumentFile(WriteDataFile("edited.vlt", 0x102).toStdString().c_str());
+    ASSERT_NE(edited, nullptr);
+    edited->SetModifiedFlag(true);
+    ASSERT_EQ(app->GetAcq()->StartAcquiring(running, nullptr), 0);
+    Pump(50);
+
+    sink.Clear();
+    sink.Answer(IDYES);    // the first question
+    sink.Answer(IDCANCEL); // the second
+    Execute(ID_APP_EXIT);
+    EXPECT_FALSE(frame->IsDestroyed());
+    EXPECT_EQ(app->GetOpenDocumentCount(), 2);
+    EXPECT_TRUE(CVeltrane::IsAcquiring(running)) << "the run was stopped by a quit that was cancelled";
+    ASSERT_FALSE(sink.Texts().empty());
+    EXPECT_EQ(sink.Texts().front(), FormatMessageId(AFX_IDP_ASK_TO_SAVE, {edited->GetTitle()}));
+    CQtAcqHost::AbortAndWait(*app->GetAcq()); // before the documents go
 }
 
 namespace {
