@@ -95,6 +95,18 @@ bool CVeltraneDocCommands::SaveModified()
     return CDocCommands::SaveModified();
 }
 
+bool CVeltraneDocCommands::RefuseRunsFile(const std::string& path) const
+{
+    // The run's next save would replace this document's file, or this save
+    // would replace what the run has saved so far.
+    CVeltrane* app = CVeltrane::GetApp();
+    CDocument* running = app && !path.empty() ? app->FindAcquiringDocument(path.c_str()) : nullptr;
+    if (!running || running == m_pDoc)
+        return false;
+    AfxMessageBox(IDS_DOC_BEING_ACQUIRED, MB_OK | MB_ICONINFORMATION);
+    return true;
+}
+
 CVeltraneDoc* CVeltraneDocCommands::Doc() const
 {
     return dynamic_cast<CVeltraneDoc*>(m_pDoc);
@@ -173,6 +185,8 @@ bool CVeltraneDocCommands::DoSave(const std::string& path, bool bReplace)
         OnFileSaveAs();
         return !m_pDoc->IsModified();
     }
+    if (RefuseRunsFile(path))
+        return false;
     std::string saved;
     if (!SaveDocument(path, saved))
         return false;
@@ -209,7 +223,8 @@ void CVeltraneDocCommands::OnFileSaveAs()
     }
     std::string path;
     int filter = 0;
-    if (!app->OnFileName(path, false, image ? imageFilters : otherFilters, &filter, flags))
+    if (!app->OnFileName(path, false, image ? imageFilters : otherFilters, &filter, flags) ||
+        RefuseRunsFile(path))
         return;
     // Without the dialog's own question (several bitmaps), a data or VAMAS
     // file chosen over an existing one is asked about here, so it is never

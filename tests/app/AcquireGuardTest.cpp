@@ -75,6 +75,47 @@ TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
     EXPECT_EQ(app->GetAcq()->GetStatus(), CAcquire::Inactive);
 }
 
+// Another document saved under the name of the file a run is writing, as
+// data or as VAMAS: the run's next save would replace it, or it would replace
+// what the run has saved. It is refused, and the run's file stays the run's.
+TEST_F(AppFixture, NoOtherDocumentIsSavedOverARunsFile)
+{
+    InstallInstrumentHooks();
+    Start();
+    Pump(700); // the start's delayed reports, which would take an answer below
+    app->m_pDAU->SetSourceID(0x201);
+    ASSERT_EQ(app->m_pDAU->Open(), 0);
+    SFakeXPS sheet;
+    sheet.type = CAcquireXPS::Widescan;
+    auto region = MakeRegion(0, 1000, 1, 1, 1, 20);
+    sheet.rgn.m_WidescanRegions = {region.get()};
+    const std::string path = settings.Path("run.vlt").toStdString();
+    {
+        CVeltraneDoc prepared;
+        ASSERT_EQ(BuildDocument(prepared, sheet, 1, 1, path), "");
+    }
+    auto* running = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.c_str()));
+    ASSERT_NE(running, nullptr);
+    ASSERT_EQ(app->GetAcq()->StartAcquiring(running, nullptr), 0);
+    const QString other = WriteDataFile("other.vlt", 0x102);
+    CDocument* doc = app->OpenDocumentFile(other.toStdString().c_str());
+    ASSERT_NE(doc, nullptr);
+    const QString sub = settings.Path("sub");
+    ASSERT_TRUE(QDir().mkpath(sub));
+    for (int filter : {0, 2}) {
+        SCOPED_TRACE(filter);
+        sink.Clear();
+        dialogs.Answer(sub + "/../run.vlt", filter);
+        Execute(ID_FILE_SAVE_AS); // the document just opened is the active one
+        ASSERT_FALSE(sink.Texts().empty());
+        EXPECT_EQ(sink.Texts().back(), Text(5169));
+        EXPECT_EQ(doc->GetPathName(), other.toStdString());
+        CVeltraneDoc onDisk;
+        EXPECT_TRUE(onDisk.OnOpenDocument(path)) << "the run's file replaced";
+    }
+    CQtAcqHost::AbortAndWait(*app->GetAcq()); // before the documents go
+}
+
 // Quitting with a run going and another document modified: a Cancel at any
 // question keeps everything as it was, the run included. Its abort cannot be
 // taken back, so it is asked about after the other documents.
