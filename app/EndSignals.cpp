@@ -29,15 +29,16 @@ extern "C" void OnEndSignal(int sig)
 
 CEndSignals::CEndSignals(std::function<void(int)> handler) : m_handler(std::move(handler))
 {
-    if (g_pipe[0] >= 0 || ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) < 0) {
+    // One instance takes the signals; a second one stays without.
+    if (g_pipe[0] >= 0)
+        return;
+    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) < 0) {
         g_pipe[0] = g_pipe[1] = -1;
         return;
     }
     m_pNotifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_pNotifier, &QSocketNotifier::activated, this, [this] { OnReadable(); });
-    struct sigaction sa
-    {
-    };
+    struct sigaction sa = {};
     sa.sa_handler = OnEndSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;

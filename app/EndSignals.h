@@ -21,9 +21,6 @@ public:
     CEndSignals(const CEndSignals&) = delete;
     CEndSignals& operator=(const CEndSignals&) = delete;
 
-    // Whether the handlers are in place (false when no pipe could be had).
-    bool IsInstalled() const { return m_pNotifier != nullptr; }
-
 private:
     void OnReadable();
 
