@@ -251,6 +251,9 @@ void CAcquire_Sheet::RetitleTempDocument()
         doc->SetPathName(std::string());
         doc->SetTitle(LoadString(61443) + std::to_string(s_untitled++));
         doc->SetModifiedFlag(true);
+        // Its windows no longer name the temporary file either.
+        if (auto* tmpl = dynamic_cast<CMultiDocTemplate*>(doc->GetDocTemplate()))
+            tmpl->UpdateFrameTitles(doc);
     }
 }
 

@@ -86,6 +86,9 @@ TEST_F(XpsStart, AnEmptyNameRunsInATemporaryFileThatBecomesUntitled)
     const std::string first = started[0]->GetTitle();
     EXPECT_EQ(first.rfind(LoadString(61443), 0), 0u) << first;
     EXPECT_EQ(started[0]->GetPathName(), "") << "no file of that name";
+    // Its window says so too, not the temporary file's name.
+    for (CMDIChildWnd* f : CVeltrane::GetSpectrumTemplate()->GetFrames(started[0]))
+        EXPECT_EQ(f->windowTitle().toStdString(), first);
     StartWith("");
     End();
     ASSERT_EQ(started.size(), 2u);
