@@ -42,8 +42,13 @@ CEndSignals::CEndSignals(std::function<void(int)> handler) : m_handler(std::move
     sa.sa_handler = OnEndSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (size_t i = 0; i < kSignals.size(); ++i)
+    for (size_t i = 0; i < kSignals.size(); ++i) {
+        // A signal the starter chose to ignore (nohup, a background job) stays
+        // ignored: the program is meant to outlive its terminal then.
+        if (::sigaction(kSignals[i], nullptr, &g_previous[i]) == 0 && g_previous[i].sa_handler == SIG_IGN)
+            continue;
         ::sigaction(kSignals[i], &sa, &g_previous[i]);
+    }
 }
 
 CEndSignals::~CEndSignals()

@@ -235,6 +235,26 @@ TEST_F(RunEnd, EndSignalDuringARunSavesWhatWasAcquired)
         EXPECT_EXIT(runUntil(sig), ::testing::ExitedWithCode(0), "") << "signal " << sig;
 }
 
+// Started with a hangup ignored (nohup, a background job): the program is
+// meant to outlive its terminal, and the run goes on.
+TEST_F(RunEnd, AnIgnoredHangupStaysIgnored)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string path = settings.Path("nohup.vlt").toStdString();
+    auto run = [&] {
+        ::signal(SIGHUP, SIG_IGN);
+        RunAndThen(path, [this] {
+            ::raise(SIGHUP);
+            QTimer::singleShot(300, [this] {
+                const bool going = app->GetAcq()->GetStatus() == CAcquire::Acquiring;
+                ::_exit(going ? 0 : 1);
+            });
+        });
+        ::_exit(2); // the loop ended
+    };
+    EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+
 namespace {
 std::string g_lostPath;
 double g_lostShown = 0;
