@@ -20,7 +20,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <chrono>
-#include <cstdlib>
 
 TEST_F(XpsSheet, FromTheMenuToAFinishedAcquisition)
 {
@@ -217,12 +216,7 @@ TEST_F(XpsSheet, ClosingAnUntitledRunAsksWhereToKeepIt)
     // such run replaces. Closing its document during the run aborts it; the
     // document then stands for no file, so closing asks where to keep it:
     // Cancel keeps it open, Yes saves it under the name chosen.
-    struct STmp
-    {
-        std::string old = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-        ~STmp() { old.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", old.c_str(), 1); }
-    } tmp;
-    ::setenv("TMPDIR", settings.Path("").toStdString().c_str(), 1);
+    CTempFolder tmp(settings.Path(""));
     auto setup = std::make_unique<CXpsSetup>(S().m_Instr);
     setup->m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
     setup->m_Stg.GetGroups()[0]->m_Regions.push_back(NewRegion("C", 100, 1000, 0.5, 1, 50));
