@@ -13,6 +13,7 @@
 #include "platform/Strings.h"
 #include "res/resource.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <algorithm>
 #include <cctype>
@@ -86,8 +87,25 @@ bool CVeltraneDocCommands::SaveModified()
         // The final save completes before the worker lets the document go.
         if (app && app->GetAcq())
             CQtAcqHost::AbortAndWait(*app->GetAcq());
+        // The end the worker posted just before it let go is handled before
+        // the question below: a run in the temporary file makes its document
+        // untitled and modified there, so that closing asks where to keep it
+        // rather than leave the counts in a file the next such run replaces.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     }
     return CDocCommands::SaveModified();
+}
+
+bool CVeltraneDocCommands::RefuseRunsFile(const std::string& path) const
+{
+    // The run's next save would replace this document's file, or this save
+    // would replace what the run has saved so far.
+    CVeltrane* app = CVeltrane::GetApp();
+    CDocument* running = app && !path.empty() ? app->FindAcquiringDocument(path.c_str()) : nullptr;
+    if (!running || running == m_pDoc)
+        return false;
+    AfxMessageBox(IDS_DOC_BEING_ACQUIRED, MB_OK | MB_ICONINFORMATION);
+    return true;
 }
 
 CVeltraneDoc* CVeltraneDocCommands::Doc() const
@@ -165,6 +183,8 @@ bool CVeltraneDocCommands::DoSave(const std::string& path, bool bReplace)
         OnFileSaveAs();
         return !m_pDoc->IsModified();
     }
+    if (RefuseRunsFile(path))
+        return false;
     std::string saved;
     if (!SaveDocument(path, saved))
         return false;
@@ -201,7 +221,8 @@ void CVeltraneDocCommands::OnFileSaveAs()
     }
     std::string path;
     int filter = 0;
-    if (!app->OnFileName(path, false, image ? imageFilters : otherFilters, &filter, flags))
+    if (!app->OnFileName(path, false, image ? imageFilters : otherFilters, &filter, flags) ||
+        RefuseRunsFile(path))
         return;
     // Without the dialog's own question (several bitmaps), a data or VAMAS
     // file chosen over an existing one is asked about here, so it is never

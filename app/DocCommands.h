@@ -43,4 +43,7 @@ private:
     CVeltraneDoc* Doc() const;
     // Shows why and returns true while an acquisition has the document.
     bool RefuseWhileAcquiring() const;
+    // Refuses, with its message, a save of this document over the file that
+    // a run is writing into another document.
+    bool RefuseRunsFile(const std::string& path) const;
 };

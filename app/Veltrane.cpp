@@ -4,6 +4,7 @@
 #include "app/AppHooks.h"
 #include "app/ChildFrm.h"
 #include "app/DocCommands.h"
+#include "app/EndSignals.h"
 #include "app/ImageView.h"
 #include "app/MainFrm.h"
 #include "app/Options.h"
@@ -33,7 +34,10 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 CMultiDocTemplate* CVeltrane::m_pSpecViewTemplate = nullptr;
 CMultiDocTemplate* CVeltrane::m_pProfileViewTemplate = nullptr;
@@ -98,6 +102,29 @@ std::unique_ptr<CMultiDocTemplate> MakeTemplate(std::function<CView*()>& makeVie
     return t;
 }
 
+std::thread::id g_uiThread;
+
+// Qt ends the process with exit() from inside the event loop when the
+// connection to the display breaks (the X server went away), and nothing
+// after the loop runs: a running acquisition would keep only what its last
+// incremental save wrote. Its document is written out here as the save at
+// its end would write it. Only the user-interface thread changes the
+// document, and the exit runs on that thread, which is checked.
+void SaveRunningAcquisitionAtExit()
+{
+    if (std::this_thread::get_id() != g_uiThread)
+        return;
+    CVeltrane* app = CVeltrane::GetApp();
+    CAcquire* acq = app ? app->GetAcq() : nullptr;
+    CVeltraneDoc* doc = acq ? acq->GetDocument() : nullptr;
+    if (!doc || !acq->IsAcquiring(doc) || doc->GetPathName().empty())
+        return;
+    acq->StopAcquiring(true);
+    const std::string error = CAcquire::WriteDocument(*doc, doc->GetPathName());
+    if (!error.empty())
+        std::fprintf(stderr, "%s\n", error.c_str());
+}
+
 } // namespace
 
 CVeltrane::CVeltrane() : m_CurXPSUnits(CRegistry::m_CVeltrane.m_DefaultXPSUnits), m_buffer(BufferLen, 0)
@@ -110,6 +137,7 @@ CVeltrane::CVeltrane() : m_CurXPSUnits(CRegistry::m_CVeltrane.m_DefaultXPSUnits)
 
 CVeltrane::~CVeltrane()
 {
+    m_pEndSignals.reset();
     // The records stop reading the instrument before the links go.
     m_pInstruments.reset();
     // The order of the design: serial unit, DAU link, acquisition engine, options.
@@ -181,6 +209,9 @@ bool CVeltrane::InitInstance()
     m_pDAU->SetMonitorTimer(&m_MonitorTimer);
     if (AppHooks().createAcquisition)
         AppHooks().createAcquisition(*this);
+    g_uiThread = std::this_thread::get_id();
+    static const bool atExit = std::atexit(SaveRunningAcquisitionAtExit) == 0;
+    (void)atExit;
     m_pOptions = std::make_unique<COptions>();
 
     // 7. The main frame.
@@ -197,6 +228,16 @@ bool CVeltrane::InitInstance()
     m_pShellServer =
         std::make_unique<CShellOpenServer>([this](const QStringList& paths) { OpenShellRequest(paths); });
     m_pShellServer->Listen();
+    // A logout or shutdown (SIGTERM), a closed terminal (SIGHUP) or Ctrl+C
+    // ends the event loop, and the exit then aborts a running acquisition and
+    // waits for its last save, which the default action of these signals
+    // would have cut off. Nobody is there to answer: not quit(), which closes
+    // the windows first, and closing asks about the run; and what the exit
+    // has to say (how the run ended) goes to the error stream, not a box.
+    m_pEndSignals = std::make_unique<CEndSignals>([](int) {
+        SetMessageSink(nullptr);
+        QCoreApplication::exit(0);
+    });
 
     // 9. No document opens at start; a "--open" request opens its files once
     // the window is up, and a file that fails there does not end the start.
@@ -250,6 +291,25 @@ void CVeltrane::OpenShellRequest(const QStringList& paths)
     }
     for (const QString& p : paths)
         SafeInvoke([&] { OpenDocumentFile(p.toStdString().c_str()); });
+}
+
+bool CVeltrane::SaveAllModified()
+{
+    // Closing the document being acquired aborts its run, which cannot be
+    // taken back: it is asked about once every other document has been, so
+    // that a Cancel at any of their questions leaves the run going.
+    CDocCommands* last = nullptr;
+    for (const auto& t : GetDocTemplates())
+        for (CDocument* d : t->GetDocuments()) {
+            CDocCommands* commands = t->GetCommands(d);
+            if (!commands)
+                continue;
+            if (IsAcquiring(d) && !last)
+                last = commands;
+            else if (!commands->SaveModified())
+                return false;
+        }
+    return !last || last->SaveModified();
 }
 
 CDocument* CVeltrane::FindAcquiringDocument(const char* path) const

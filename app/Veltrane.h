@@ -23,6 +23,7 @@ class CASCU;
 class IAcqHost;
 class CDAU;
 class CDocument;
+class CEndSignals;
 class CInstrumentStartup;
 class CMainFrame;
 class CMultiDocTemplate;
@@ -52,6 +53,8 @@ public:
     int ExitInstance() override;
     // Refuses an empty file (2065), then opens with bMakeVisible true.
     CDocument* OpenDocumentFile(const char* path) override;
+    // As the framework's, but the document being acquired comes last.
+    bool SaveAllModified() override;
     // The document being acquired into the file at path, if any.
     CDocument* FindAcquiringDocument(const char* path) const;
     // Chooses the template by the file's first bytes and opens the file in it.
@@ -126,4 +129,5 @@ private:
     std::vector<char> m_buffer;
     QStringList m_shellOpen;
     std::unique_ptr<CShellOpenServer> m_pShellServer;
+    std::unique_ptr<CEndSignals> m_pEndSignals;
 };

@@ -25,6 +25,9 @@
 namespace {
 // One counter for the program's run: the next "Untitled" number.
 int s_untitled = 1;
+// The temporary data file that runs of this program have written, shared by
+// the sheets; empty while none has.
+std::string s_ownTempFile;
 } // namespace
 
 CAcquire_Page::CAcquire_Page(const QString& caption) : CPropertyPage(caption), m_Grid(this) {}
@@ -56,7 +59,19 @@ CAcquire_Sheet::CAcquire_Sheet(unsigned nIDCaption, QWidget* pParentWnd, int iSe
 {
 }
 
-CAcquire_Sheet::~CAcquire_Sheet() = default;
+CAcquire_Sheet::~CAcquire_Sheet()
+{
+    // The sheets go with the main window, once every document has been asked
+    // about: the counts of the temporary file are kept elsewhere or were given
+    // up, and a file found there at the next start is a run's that never
+    // ended tidily. (A program ended by a signal keeps its window, and the
+    // file with it.)
+    if (!s_ownTempFile.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(s_ownTempFile, ec);
+        s_ownTempFile.clear();
+    }
+}
 
 void CAcquire_Sheet::AddButtons()
 {
@@ -221,9 +236,23 @@ bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc,
     CDocCommands* commands = tmpl.GetCommands(&doc);
     bool saved = false;
     if (name.empty()) {
-        m_csTempFile =
+        const std::string temp =
             (std::filesystem::temp_directory_path() / (std::string(CHeader::AppName) + ext)).string();
-        saved = commands && commands->DoSave(m_csTempFile, true);
+        // One that no run of this program wrote holds the counts of a run that
+        // never ended tidily (the program killed, or another copy of it still
+        // running): it is replaced only when the user says so, as a named file
+        // is; No saves the new run under a name of the user's choosing.
+        int answer = IDYES;
+        if (temp != s_ownTempFile && std::filesystem::exists(temp))
+            answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(temp)}),
+                                   MB_YESNOCANCEL | MB_ICONWARNING);
+        m_csTempFile = answer == IDYES ? temp : std::string();
+        if (answer == IDYES)
+            saved = commands && commands->DoSave(temp, true);
+        else if (answer == IDNO)
+            saved = commands && commands->DoSave(std::string(), true);
+        if (saved && answer == IDYES)
+            s_ownTempFile = temp;
     } else {
         m_csTempFile.clear();
         if (std::filesystem::exists(name)) {
@@ -251,6 +280,9 @@ void CAcquire_Sheet::RetitleTempDocument()
         doc->SetPathName(std::string());
         doc->SetTitle(LoadString(61443) + std::to_string(s_untitled++));
         doc->SetModifiedFlag(true);
+        // Its windows no longer name the temporary file either.
+        if (auto* tmpl = dynamic_cast<CMultiDocTemplate*>(doc->GetDocTemplate()))
+            tmpl->UpdateFrameTitles(doc);
     }
 }
 

@@ -55,7 +55,7 @@ public:
     const std::vector<std::unique_ptr<CMultiDocTemplate>>& GetDocTemplates() const { return m_templates; }
 
     // Asks to save each modified document; false when the user cancelled.
-    bool SaveAllModified();
+    virtual bool SaveAllModified();
     void CloseAllDocuments(bool bEndSession);
     // Number of open documents over all templates.
     int GetOpenDocumentCount() const;

@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 
 // A spectrum region as the pages hold them (kinetic energies, no backgrounds).
@@ -44,6 +45,25 @@ inline bool PumpUntil(const std::function<bool()>& done, int seconds)
     }
     return true;
 }
+
+// Points the temporary folder (where runs without a file name go) at folder
+// for its lifetime.
+class CTempFolder
+{
+public:
+    explicit CTempFolder(const QString& folder)
+    {
+        if (const char* old = std::getenv("TMPDIR"))
+            m_old = old;
+        ::setenv("TMPDIR", folder.toStdString().c_str(), 1);
+    }
+    ~CTempFolder() { m_old.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_old.c_str(), 1); }
+    CTempFolder(const CTempFolder&) = delete;
+    CTempFolder& operator=(const CTempFolder&) = delete;
+
+private:
+    std::string m_old;
+};
 
 template <class Sheet> class SheetUser : public AppFixture
 {

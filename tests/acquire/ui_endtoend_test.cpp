@@ -13,6 +13,8 @@
 #include "data/StagePosn.h"
 #include "data/VeltraneDoc.h"
 #include "data/formats/PkLib.h"
+#include "framework/ui/Resources.h"
+#include "instrument/Acquire.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -206,4 +208,42 @@ TEST_F(XpsSheet, ARunThatFailsBeforeItsFirstScanGivesTheButtonsBack)
     ASSERT_TRUE(PumpUntil([&] { return Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled(); }, 60));
     ASSERT_FALSE(sink.Texts().empty());
     EXPECT_EQ(sink.Texts().back(), LoadString(5121));
+}
+
+TEST_F(XpsSheet, ClosingAnUntitledRunAsksWhereToKeepIt)
+{
+    // A run without a file name goes into the temporary file that the next
+    // such run replaces. Closing its document during the run aborts it; the
+    // document then stands for no file, so closing asks where to keep it:
+    // Cancel keeps it open, Yes saves it under the name chosen.
+    CTempFolder tmp(settings.Path(""));
+    auto setup = std::make_unique<CXpsSetup>(S().m_Instr);
+    setup->m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    setup->m_Stg.GetGroups()[0]->m_Regions.push_back(NewRegion("C", 100, 1000, 0.5, 1, 50));
+    sheet->TakeSetup(std::move(setup));
+    S().m_Src.m_iType = 2; // no X-rays to switch
+    Page(0);
+    Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->setText(QString());
+    Click("IDC_ACQ_STARTBTN");
+    ASSERT_TRUE(PumpUntil([&] { return Ctrl<QPushButton>("id_3999")->isEnabled(); }, 20));
+    CVeltraneDoc* doc = app->GetAcq()->GetDocument();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(doc->GetPathName(), sheet->TempFile());
+
+    sink.Answer(IDYES);    // abort the run and close
+    sink.Answer(IDOK);     // how the run ended
+    sink.Answer(IDCANCEL); // where to keep it
+    Execute(ID_FILE_CLOSE);
+    ASSERT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 1) << "closed without asking";
+    EXPECT_FALSE(app->GetAcq()->IsBusy());
+    EXPECT_EQ(doc->GetPathName(), "");
+    EXPECT_TRUE(doc->IsModified());
+    ASSERT_FALSE(sink.Texts().empty());
+    EXPECT_EQ(sink.Texts().back(), FormatMessageId(AFX_IDP_ASK_TO_SAVE, {doc->GetTitle()}));
+
+    sink.Answer(IDYES);
+    dialogs.Answer(settings.Path("kept.vlt"));
+    Execute(ID_FILE_CLOSE);
+    EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 0);
+    EXPECT_GT(QFile(settings.Path("kept.vlt")).size(), 0);
 }

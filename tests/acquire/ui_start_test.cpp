@@ -6,7 +6,9 @@
 #include "acquire/ui/AcqHost.h"
 #include "data/Region.h"
 #include "data/VeltraneDoc.h"
+#include "framework/ui/Resources.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <filesystem>
@@ -86,6 +88,9 @@ TEST_F(XpsStart, AnEmptyNameRunsInATemporaryFileThatBecomesUntitled)
     const std::string first = started[0]->GetTitle();
     EXPECT_EQ(first.rfind(LoadString(61443), 0), 0u) << first;
     EXPECT_EQ(started[0]->GetPathName(), "") << "no file of that name";
+    // Its window says so too, not the temporary file's name.
+    for (CMDIChildWnd* f : CVeltrane::GetSpectrumTemplate()->GetFrames(started[0]))
+        EXPECT_EQ(f->windowTitle().toStdString(), first);
     StartWith("");
     End();
     ASSERT_EQ(started.size(), 2u);
@@ -93,6 +98,60 @@ TEST_F(XpsStart, AnEmptyNameRunsInATemporaryFileThatBecomesUntitled)
     EXPECT_NE(first, second);
     EXPECT_EQ(std::stoi(second.substr(LoadString(61443).size())),
               std::stoi(first.substr(LoadString(61443).size())) + 1);
+}
+
+TEST_F(XpsStart, ATemporaryFileLeftByARunThatNeverEndedIsReplacedOnlyWhenTheUserSaysSo)
+{
+    // A run without a file name killed with the program (or still going in
+    // another copy of it) left its counts in the temporary file. The next such
+    // Start asks before replacing it, as for a named file: Cancel starts
+    // nothing, No saves the new run under a name chosen, Yes replaces it.
+    // The program's own file is reused without a word, and a tidy end of the
+    // program removes it, so the next start finds none.
+    CTempFolder tmp(settings.Path(""));
+    const QString temp = settings.Path("Veltrane.vlt");
+    WriteBytes("Veltrane.vlt", {'d', 'e', 'a', 'd'});
+    const struct
+    {
+        int answer;
+        const char* saveAs;
+        bool started;
+        bool kept;
+    } cases[] = {
+        {IDCANCEL, nullptr, false, true},
+        {IDNO, "chosen.vlt", true, true},
+        {IDYES, nullptr, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        const size_t before = started.size();
+        sink.Clear();
+        sink.Answer(c.answer);
+        if (c.saveAs)
+            dialogs.Answer(settings.Path(c.saveAs));
+        StartWith("");
+        ASSERT_FALSE(sink.Texts().empty());
+        EXPECT_EQ(sink.Texts().front(), FormatMessageId(4096, {"Veltrane.vlt"}));
+        ASSERT_EQ(started.size(), before + (c.started ? 1 : 0));
+        if (c.saveAs) {
+            EXPECT_EQ(started.back()->GetPathName(), settings.Path(c.saveAs).toStdString());
+        }
+        EXPECT_EQ(QFile(temp).size() == 4, c.kept);
+        if (c.started)
+            End();
+    }
+    sink.Clear();
+    StartWith("");
+    ASSERT_EQ(started.size(), 3u);
+    EXPECT_EQ(started.back()->GetPathName(), temp.toStdString());
+    End();
+    for (const std::string& said : sink.Texts()) {
+        EXPECT_NE(said, FormatMessageId(4096, {"Veltrane.vlt"}));
+    }
+    sheet = nullptr;
+    Stop();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(QFile::exists(temp));
 }
 
 TEST_F(XpsStart, SavingAnUntitledRunAsksForItsName)
