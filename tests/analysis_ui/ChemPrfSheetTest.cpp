@@ -57,10 +57,12 @@ protected:
     }
     // The measured Mn spectra in a view of a size for the plot, with the
     // profiling sheet opened on it.
-    void OpenMeasuredMn(CSpecView*& view)
+    void OpenMeasuredMn(CSpecView*& view) { OpenWithSheet(kVamas + "xpsdl__mno_gas-phase_removed.vms", view); }
+
+    // Opens a data file and the profiling sheet on its view.
+    void OpenWithSheet(const std::string& path, CSpecView*& view)
     {
-        auto* doc = dynamic_cast<CVeltraneDoc*>(
-            app->OpenDocumentFile((kVamas + "xpsdl__mno_gas-phase_removed.vms").c_str()));
+        auto* doc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.c_str()));
         ASSERT_NE(doc, nullptr);
         view = dynamic_cast<CSpecView*>(doc->GetViews().front());
         ASSERT_NE(view, nullptr);
@@ -68,6 +70,25 @@ protected:
         Pump(20);
         Execute(ID_PROCESS_CHEMICALPROFILING);
         Pump(10);
+    }
+
+    // The lines of the real Pt 4f file: its header's 90 lines, then counts
+    // and transmission alternating, count k on line 91 + 2k.
+    static void ReadPt4fLines(QList<QByteArray>& lines)
+    {
+        QFile in(QString::fromStdString(kVamas + "kherve__Pt4f.vms"));
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        lines = in.readAll().split('\n');
+    }
+
+    // Writes edited lines as a file of the test's own; its path.
+    QString WriteLines(const QString& name, const QList<QByteArray>& lines)
+    {
+        const QString path = WriteBytes(name, {});
+        QFile out(path);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(lines.join('\n'));
+        return path;
     }
 
     static void Click(const char* name)
@@ -678,25 +699,12 @@ TEST_F(ChemPrfSheetTest, AnotherRegionStartsWithoutTheLastRegionsFits)
 // instead of showing its start values as a fit.
 TEST_F(ChemPrfSheetTest, ACountThatIsNotANumberIsNoFit)
 {
-    QFile in(QString::fromStdString(kVamas + "kherve__Pt4f.vms"));
-    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-    QList<QByteArray> lines = in.readAll().split('\n');
-    // The first ordinate follows the header's 90 lines; counts and
-    // transmission alternate, so line 91 + 2k is count k.
-    ASSERT_EQ(lines[90].trimmed(), "544.369");
+    QList<QByteArray> lines;
+    ASSERT_NO_FATAL_FAILURE(ReadPt4fLines(lines));
+    ASSERT_EQ(lines[90].trimmed(), "544.369"); // count 0
     lines[90 + 2 * 140] = "nan";
-    const QString path = WriteBytes("pt4f-nan.vms", {});
-    QFile out(path);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(lines.join('\n'));
-    out.close();
-    auto* doc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.toStdString().c_str()));
-    ASSERT_NE(doc, nullptr);
-    auto* view = dynamic_cast<CSpecView*>(doc->GetViews().front());
-    view->GetParentFrame()->resize(900, 600);
-    Pump(10);
-    Execute(ID_PROCESS_CHEMICALPROFILING);
-    Pump(10);
+    CSpecView* view = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenWithSheet(WriteLines("pt4f-nan.vms", lines).toStdString(), view));
     CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
     ASSERT_NE(sheet, nullptr);
     ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "kherve__Pt4f.vms"}, 0, false), 1);
@@ -725,9 +733,8 @@ TEST_F(ChemPrfSheetTest, ACountThatIsNotANumberIsNoFit)
 // one of the two written that way is still itself: intensity 1, no shift.
 TEST_F(ChemPrfSheetTest, ReferenceAndDataOnScalesRunningOppositeWays)
 {
-    QFile in(QString::fromStdString(kVamas + "kherve__Pt4f.vms"));
-    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-    QList<QByteArray> lines = in.readAll().split('\n');
+    QList<QByteArray> lines;
+    ASSERT_NO_FATAL_FAILURE(ReadPt4fLines(lines));
     // Start and step of the abscissa, then 281 pairs of count and
     // transmission from line 91.
     ASSERT_EQ(lines[64].trimmed(), "1396.68");
@@ -738,23 +745,15 @@ TEST_F(ChemPrfSheetTest, ReferenceAndDataOnScalesRunningOppositeWays)
         std::swap(lines[90 + 2 * k], lines[90 + 2 * (280 - k)]);
         std::swap(lines[91 + 2 * k], lines[91 + 2 * (280 - k)]);
     }
-    const QString falling = WriteBytes("pt4f-falling.vms", {});
-    QFile out(falling);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(lines.join('\n'));
-    out.close();
+    const QString falling = WriteLines("pt4f-falling.vms", lines);
     const std::string rising = kVamas + "kherve__Pt4f.vms";
     const std::pair<std::string, std::string> cases[] = {{rising, falling.toStdString()},
                                                          {falling.toStdString(), rising}};
     for (const auto& [data, ref] : cases) {
         SCOPED_TRACE(data);
-        auto* doc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(data.c_str()));
-        ASSERT_NE(doc, nullptr);
-        auto* view = dynamic_cast<CSpecView*>(doc->GetViews().front());
-        view->GetParentFrame()->resize(900, 600);
-        Pump(10);
-        Execute(ID_PROCESS_CHEMICALPROFILING);
-        Pump(10);
+        CSpecView* view = nullptr;
+        ASSERT_NO_FATAL_FAILURE(OpenWithSheet(data, view));
+        CVeltraneDoc* doc = view->GetDocument();
         CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
         ASSERT_NE(sheet, nullptr);
         ASSERT_EQ(sheet->AddReferenceFiles({ref}, 0, false), 1);

@@ -22,6 +22,29 @@
 #include <functional>
 #include <unistd.h>
 
+namespace {
+
+// Writes the document of a one-region wide scan to 'path' and opens it, as a
+// run's document before its start; null (with a failure) when it cannot.
+CVeltraneDoc* OpenRunDocument(CVeltrane& app, const std::string& path)
+{
+    SFakeXPS sheet;
+    sheet.type = CAcquireXPS::Widescan;
+    auto region = MakeRegion(0, 1000, 1, 1, 1, 20);
+    sheet.rgn.m_WidescanRegions = {region.get()};
+    {
+        CVeltraneDoc prepared;
+        const std::string error = BuildDocument(prepared, sheet, 1, 1, path);
+        if (!error.empty()) {
+            ADD_FAILURE() << error;
+            return nullptr;
+        }
+    }
+    return dynamic_cast<CVeltraneDoc*>(app.OpenDocumentFile(path.c_str()));
+}
+
+} // namespace
+
 TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
 {
     InstallInstrumentHooks();
@@ -30,16 +53,8 @@ TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
     app->m_pDAU->SetSourceID(0x201); // the emulated unit: each poll waits a real second
     ASSERT_EQ(app->m_pDAU->Open(), 0);
 
-    SFakeXPS sheet;
-    sheet.type = CAcquireXPS::Widescan;
-    auto region = MakeRegion(0, 1000, 1, 1, 1, 20);
-    sheet.rgn.m_WidescanRegions = {region.get()};
     const std::string path = settings.Path("run.vlt").toStdString();
-    {
-        CVeltraneDoc prepared;
-        ASSERT_EQ(BuildDocument(prepared, sheet, 1, 1, path), "");
-    }
-    auto* doc = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.c_str()));
+    CVeltraneDoc* doc = OpenRunDocument(*app, path);
     ASSERT_NE(doc, nullptr);
     ASSERT_EQ(app->GetAcq()->StartAcquiring(doc, nullptr), 0);
     EXPECT_TRUE(CVeltrane::IsAcquiring(doc));
@@ -85,16 +100,8 @@ TEST_F(AppFixture, NoOtherDocumentIsSavedOverARunsFile)
     Pump(700); // the start's delayed reports, which would take an answer below
     app->m_pDAU->SetSourceID(0x201);
     ASSERT_EQ(app->m_pDAU->Open(), 0);
-    SFakeXPS sheet;
-    sheet.type = CAcquireXPS::Widescan;
-    auto region = MakeRegion(0, 1000, 1, 1, 1, 20);
-    sheet.rgn.m_WidescanRegions = {region.get()};
     const std::string path = settings.Path("run.vlt").toStdString();
-    {
-        CVeltraneDoc prepared;
-        ASSERT_EQ(BuildDocument(prepared, sheet, 1, 1, path), "");
-    }
-    auto* running = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.c_str()));
+    CVeltraneDoc* running = OpenRunDocument(*app, path);
     ASSERT_NE(running, nullptr);
     ASSERT_EQ(app->GetAcq()->StartAcquiring(running, nullptr), 0);
     const QString other = WriteDataFile("other.vlt", 0x102);
@@ -126,16 +133,8 @@ TEST_F(AppFixture, CancellingTheQuitLeavesTheRunGoing)
     Pump(700); // the start's delayed reports, which would take an answer below
     app->m_pDAU->SetSourceID(0x201);
     ASSERT_EQ(app->m_pDAU->Open(), 0);
-    SFakeXPS sheet;
-    sheet.type = CAcquireXPS::Widescan;
-    auto region = MakeRegion(0, 1000, 1, 1, 1, 20);
-    sheet.rgn.m_WidescanRegions = {region.get()};
     const std::string path = settings.Path("run.vlt").toStdString();
-    {
-        CVeltraneDoc prepared;
-        ASSERT_EQ(BuildDocument(prepared, sheet, 1, 1, path), "");
-    }
-    auto* running = dynamic_cast<CVeltraneDoc*>(app->OpenDocumentFile(path.c_str()));
+    CVeltraneDoc* running = OpenRunDocument(*app, path);
     ASSERT_NE(running, nullptr);
     CDocument* edited = app->OpenDocumentFile(WriteDataFile("edited.vlt", 0x102).toStdString().c_str());
     ASSERT_NE(edited, nullptr);
