@@ -236,19 +236,21 @@ constexpr int kHardScanPeaks = 2;
 // solver from the same start reaches, about as often lower as the projected
 // solve's own. Its shifts after this many iterations start a fine solve,
 // given up unless it is below the current point after
-// kFullSpaceTrialIterations, and the lower end stands. Over nineteen sets of
-// hard problems the fits that ended above such a solver's fell from 41 to 17
-// of 11,400 (on the six sets that no earlier change had seen, from 22 to 5);
-// six path iterations found a few fewer, twenty or more none more. Trials
-// run to their end found two fewer: the later phases lacked what they had
+// kFullSpaceTrialIterations, and the lower end stands. Over 25 sets of hard
+// problems the fits that ended above such a solver's fell from 57 to 29 of
+// 15,000 (on the twelve sets that no earlier change had seen, from 38 to
+// 16). Ten path iterations found six more of them, but a measured Mn 2p
+// spectrum then ended where a solver refining its end still found a lower
+// point nearby (a ten-thousandth); twenty or more found none more. Trials
+// run to their end found fewer: the later phases lacked what they had
 // spent. Run only after the plainest hard signals, as before, the path left
 // most of them: a fit that ends in the wrong basin often looks ordinary.
 // Skipping the trial where the path's shifts fit as the current point does
 // lost several for little time. The path costs the ordinary fits with a
-// shift per reference about a third of their speed, most of which the
+// shift per reference about a quarter of their speed, part of which the
 // secant looks across kinks gave back (they found nothing more once the
 // path ran).
-constexpr int kFullSpaceIterations = 10;
+constexpr int kFullSpaceIterations = 6;
 constexpr int kFullSpaceTrialIterations = 8;
 
 // The look along the softest direction of the sum of squares (see
