@@ -11,6 +11,7 @@
 
 #include <QResizeEvent>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 // The intensity of one level's curve of nz values (peak, backgrounds). A
@@ -77,19 +78,27 @@ void CProfileView::OnInitialUpdate()
             auto* Y = new double[size_t(L)];
             for (int k = 0; k < L; ++k)
                 Y[k] = Intensity(r ? r->GetTrace(k) : nullptr, nz);
-            double lo = Y[0], hi = Y[0];
-            for (int k = 1; k < L; ++k) {
-                lo = std::min(lo, Y[k]);
-                hi = std::max(hi, Y[k]);
-            }
+            // The scale is that of the values that are numbers: an imported
+            // "nan" or "inf" at one level must not cost every level its scale.
+            double lo = CUtility::Infinity, hi = -CUtility::Infinity;
+            for (int k = 0; k < L; ++k)
+                if (std::isfinite(Y[k])) {
+                    lo = std::min(lo, Y[k]);
+                    hi = std::max(hi, Y[k]);
+                }
+            const bool any = lo <= hi;
+            if (!any)
+                lo = hi = 0.0;
             w->SetDataAutoDelete(TRUE, j, s);
             w->SetYData(Y, lo, hi, L, j, s);
             w->SetXData(X.data(), m_dXMin, m_dXMax, L, j, s);
             w->SetSymbol(GetSymbol(j), j, s);
             if (CSpecTrace* t = w->GetSpecTrace(j, s))
                 t->SetDispMode(CSpecTrace::Transparent);
-            m_adMin[size_t(s)] = std::min(m_adMin[size_t(s)], lo);
-            m_adMax[size_t(s)] = std::max(m_adMax[size_t(s)], hi);
+            if (any) {
+                m_adMin[size_t(s)] = std::min(m_adMin[size_t(s)], lo);
+                m_adMax[size_t(s)] = std::max(m_adMax[size_t(s)], hi);
+            }
         }
         w->SetCaption("Fast Profile", s);
         w->SetHorzAxisLabel(" Secs", s);
