@@ -378,7 +378,10 @@ void CImageView::OnFullScale()
     const CVeltraneDoc* doc = GetDocument();
     if (!w || !doc || doc->GetNumStagePosns() < 1)
         return;
-    double dMax = doc->GetStagePosn(0)->GetMaxValue(), dMin = 0.0;
+    // The scale the line scan opened with: its own region's, not the highest
+    // of every region at the position.
+    const CImageRgn* r = doc->GetStagePosn(0)->GetImageRgn(m_iActiveWnd);
+    double dMax = r ? r->GetMaxValue() : 0.0, dMin = 0.0;
     w->Show(true, &dMax, &dMin, 0.0, double(w->GetNumPoints(0, 0)));
     w->Invalidate(CSpecWnd::DispArea, true);
 }

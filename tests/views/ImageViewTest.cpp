@@ -9,6 +9,7 @@
 #include "app/FileFormats.h"
 #include "app/ImageView.h"
 #include "app/image/ImageWnd.h"
+#include "app/plot/SpecTrace.h"
 #include "app/plot/SpecWnd.h"
 #include "data/ImageRgn.h"
 #include "data/StagePosn.h"
@@ -182,6 +183,28 @@ TEST_F(ImageViewTest, ZoomCommandsStepTheActiveMap)
     // Each pane is grey-scaled by its own range: the corrected image runs 0..255.
     EXPECT_EQ(map->GetDisp().GetMin(), 0);
     EXPECT_EQ(map->GetDisp().GetMax(), 255);
+}
+
+TEST_F(ImageViewTest, FullScaleGivesEachLineScanItsOwnScale)
+{
+    // Line scans of 5 and 41 points run 0..2 and 0..20: Full Scale after a
+    // zoom gives each back the scale it opened with, not the other's.
+    CImageView* v = Open(0x201, {{1, 5, 1, 1}, {1, 41, 1, 1}});
+    ASSERT_NE(v, nullptr);
+    for (int i : {0, 1}) {
+        SCOPED_TRACE(i);
+        CSpecTrace* t = v->GetSpecWnd(i)->GetSpecTrace(0, 0);
+        ASSERT_NE(t, nullptr);
+        const double yMax = t->GetYmax(), xMax = t->GetXmax();
+        EXPECT_DOUBLE_EQ(yMax, i == 0 ? 2.0 : 20.0);
+        v->SetActiveDispWnd(i);
+        v->OnCmdMsg(ID_VIEW_VERT_EXPAND, nullptr);
+        v->OnCmdMsg(ID_VIEW_HORZ_EXPAND, nullptr);
+        EXPECT_LT(t->GetYmax(), yMax);
+        v->OnCmdMsg(ID_VIEW_FULLSCALE, nullptr);
+        EXPECT_DOUBLE_EQ(t->GetYmax(), yMax);
+        EXPECT_DOUBLE_EQ(t->GetXmax(), xMax);
+    }
 }
 
 TEST_F(ImageViewTest, ImageLinesUpdateOnceAfterTheirLastPlane)
