@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPrinter>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -463,6 +464,33 @@ bool CImageView::eventFilter(QObject* watched, QEvent* e)
             pane->unsetCursor();
     }
     return CVeltraneView::eventFilter(watched, e);
+}
+
+void CImageView::OnPrint(QPainter* pDC, const QRect& rectDraw)
+{
+    // The panes are child windows: the view's own drawing holds none of them.
+    const QSize s = size().isEmpty() ? QSize(800, 600) : size();
+    const double k = std::min(double(rectDraw.width()) / s.width(), double(rectDraw.height()) / s.height());
+    if (!(k > 0.0))
+        return;
+    for (int i = 0; i < GetNumWnds(); ++i) {
+        CDispWnd* w = GetDispWnd(i);
+        if (!w || w->isHidden())
+            continue;
+        pDC->save();
+        pDC->translate(rectDraw.topLeft());
+        pDC->scale(k, k);
+        pDC->translate(w->pos());
+        w->render(pDC, QPoint(), QRegion(), QWidget::DrawChildren);
+        pDC->restore();
+    }
+}
+
+void CImageView::OnPrint(QPrinter* printer, bool)
+{
+    QPainter painter(printer);
+    const QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
+    OnPrint(&painter, QRect(0, 0, page.width(), page.height()));
 }
 
 bool CImageView::SaveAsBitmap(CVeltraneDoc& doc, const std::string& path)

@@ -207,6 +207,33 @@ TEST_F(ImageViewTest, FullScaleGivesEachLineScanItsOwnScale)
     }
 }
 
+TEST_F(ImageViewTest, PrintedPageHoldsEachPaneWhereTheViewHasIt)
+{
+    // A map whose grey ramp starts black, above a line scan with its axes.
+    CImageView* v = Open(0x201, {{2, 16, 16, 1}, {1, 41, 1, 1}});
+    ASSERT_NE(v, nullptr);
+    QImage page(800, 1000, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter p(&page);
+        v->OnPrint(&p, page.rect());
+    }
+    const double k = std::min(800.0 / v->width(), 1000.0 / v->height());
+    for (int i : {0, 1}) {
+        SCOPED_TRACE(i);
+        const QRect g = v->GetDispWnd(i)->geometry();
+        const QRect r(int(g.x() * k), int(g.y() * k), int(g.width() * k), int(g.height() * k));
+        int darkest = 255;
+        for (int y = r.top() + 2; y < r.bottom() - 2; ++y)
+            for (int x = r.left() + 2; x < r.right() - 2; ++x)
+                darkest = std::min(darkest, qGray(page.pixel(x, y)));
+        EXPECT_LT(darkest, 64) << "the pane's image or plot is on the page";
+    }
+    // Nothing beyond the panes, scaled as the view shows them.
+    const QRect last = v->GetDispWnd(1)->geometry();
+    EXPECT_EQ(qGray(page.pixel(799, int(last.bottom() * k) + 4)), 255);
+}
+
 TEST_F(ImageViewTest, ImageLinesUpdateOnceAfterTheirLastPlane)
 {
     CImageView* v = Open(0x201, {{0, 4, 3, 3}});
