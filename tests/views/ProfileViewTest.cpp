@@ -182,8 +182,8 @@ TEST_F(ProfileViewTest, LevelIndexIsBoundedByTheLevelsThereAre)
     CSpecWnd* w = v->GetSpecWnd(0);
     EXPECT_EQ(w->GetNumPoints(0, 0), 4);
     EXPECT_EQ(w->GetNumPoints(0, 1), 0);
-    EXPECT_EQ(v->GetXMin(), 5.0); // the last position with levels sets the axis
-    EXPECT_EQ(v->GetXMax(), 3.0);
+    EXPECT_EQ(v->GetXMin(), 1.0); // the axis spans every level value
+    EXPECT_EQ(v->GetXMax(), 5.0);
     EXPECT_TRUE(v->SelectSample(1));
     Pump(20);
     v->GetParentFrame()->resize(600, 400);
@@ -201,6 +201,37 @@ TEST_F(ProfileViewTest, LevelAxisOfOneLevelRunsFromItToItself)
     EXPECT_EQ(v->GetXMin(), 42.0);
     EXPECT_EQ(v->GetXMax(), 42.0);
     EXPECT_EQ(Curve(v->GetSpecWnd(0), 0, 0), (std::vector<double>{70}));
+}
+
+TEST_F(ProfileViewTest, LevelAxisSpansEveryLevelOfEveryPosition)
+{
+    // Levels stored out of order, repeated or falling, and positions whose
+    // levels run to different times: every point lies on the axis.
+    const struct
+    {
+        std::vector<std::vector<double>> levels;
+        double lo, hi;
+    } cases[] = {
+        {{{0.0, 30.0, 60.0, 10.0}}, 0.0, 60.0},
+        {{{0.0, 30.0, 30.0, 20.0}}, 0.0, 30.0},
+        {{{90.0, 60.0, 30.0, 0.0}}, 0.0, 90.0},
+        {{{0.0, 300.0}, {0.0, 100.0}}, 0.0, 300.0},
+        {{{50.0, 100.0}, {-20.0, 10.0}}, -20.0, 100.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hi);
+        std::vector<SProfilePosn> posns;
+        for (const auto& l : c.levels)
+            posns.push_back({1, l});
+        CProfileView* v = Open(posns);
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->GetXMin(), c.lo);
+        EXPECT_EQ(v->GetXMax(), c.hi);
+        const CSpecTrace* t = v->GetSpecWnd(0)->GetSpecTrace(0, 0);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(std::min(t->GetXmin(), t->GetXmax()), c.lo);
+        EXPECT_EQ(std::max(t->GetXmin(), t->GetXmax()), c.hi);
+    }
 }
 
 TEST_F(ProfileViewTest, LevelsThatAreNoNumberLeaveTheScaleToTheOthers)
