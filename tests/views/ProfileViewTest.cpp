@@ -212,11 +212,11 @@ TEST_F(ProfileViewTest, LevelAxisSpansEveryLevelOfEveryPosition)
         std::vector<std::vector<double>> levels;
         double lo, hi;
     } cases[] = {
-        {{{0.0, 30.0, 60.0, 10.0}}, 0.0, 60.0},
-        {{{0.0, 30.0, 30.0, 20.0}}, 0.0, 30.0},
-        {{{90.0, 60.0, 30.0, 0.0}}, 0.0, 90.0},
-        {{{0.0, 300.0}, {0.0, 100.0}}, 0.0, 300.0},
-        {{{50.0, 100.0}, {-20.0, 10.0}}, -20.0, 100.0},
+        {{{0.0, 30.0, 60.0, 10.0}}, 0.0, 60.0},         // out of order
+        {{{0.0, 30.0, 30.0, 20.0}}, 0.0, 30.0},         // repeated
+        {{{90.0, 60.0, 30.0, 0.0}}, 0.0, 90.0},         // falling
+        {{{0.0, 300.0}, {0.0, 100.0}}, 0.0, 300.0},     // the last position shorter
+        {{{50.0, 100.0}, {-20.0, 10.0}}, -20.0, 100.0}, // apart
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.hi);
