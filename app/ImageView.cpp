@@ -31,6 +31,7 @@ namespace {
 constexpr int kSEImageType = 0x202;
 constexpr unsigned kFileExists = 4096;
 constexpr unsigned kBitmapExt = 1043;
+constexpr unsigned kNoBitmapWriter = 61707;
 
 // The points of an nx x ny region, 0 when either count is not positive or
 // the product does not fit an int.
@@ -499,15 +500,22 @@ bool CImageView::SaveAsBitmap(CVeltraneDoc& doc, const std::string& path)
     for (IDocView* v : doc.GetViews())
         if (!view)
             view = dynamic_cast<CImageView*>(v);
-    if (!view)
+    // Line scans have no bitmap: a document of nothing else is told so, not
+    // left to think its file was written.
+    bool anyImage = false;
+    for (int i = 0; view && i < view->GetNumWnds(); ++i)
+        anyImage = anyImage || view->GetImageWnd(i) != nullptr;
+    if (!anyImage) {
+        AfxMessageBox(kNoBitmapWriter, MB_OK | MB_ICONINFORMATION);
         return false;
+    }
     const int n = view->GetNumWnds();
     const std::string ext = LoadString(kBitmapExt);
     bool written = false;
     for (int i = 1; i <= n; ++i) {
         CImageWnd* pane = view->GetImageWnd(i - 1);
         if (!pane)
-            continue; // line scans have no bitmap
+            continue;
         std::string name = img::BitmapFileName(path, ext, n, i);
         if (name.empty()) {
             AfxMessageBox(FileExceptionMessage(CFileException(CFileException::badPath, path), true),

@@ -18,6 +18,7 @@
 #include "data/VeltraneDoc.h"
 #include "framework/ui/AppMessage.h"
 #include "framework/ui/MDIChildWnd.h"
+#include "platform/Strings.h"
 #include "res/resource.h"
 
 #include <QDir>
@@ -408,6 +409,16 @@ TEST_F(ImageViewTest, SaveAsBitmapWritesOneFilePerImagePane)
     EXPECT_FALSE(CImageView::SaveAsBitmap(*m_pDoc, dir.filePath("gone/map.bmp").toStdString()));
     EXPECT_EQ(sink.Texts().size(), 1u);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"map_1.bmp"});
+}
+
+TEST_F(ImageViewTest, SaveAsBitmapOfLineScansAloneSaysNothingWasWritten)
+{
+    CRecordingSink sink;
+    ASSERT_NE(Open(0x201, {{1, 5, 1, 1}, {1, 7, 1, 1}}), nullptr);
+    QTemporaryDir dir;
+    EXPECT_FALSE(CImageView::SaveAsBitmap(*m_pDoc, dir.filePath("scan").toStdString()));
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{LoadString(61707)});
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(ImageViewTest, SaveAsWithTheBitmapFilterWritesThePanes)
