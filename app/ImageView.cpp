@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPrinter>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -30,6 +31,7 @@ namespace {
 constexpr int kSEImageType = 0x202;
 constexpr unsigned kFileExists = 4096;
 constexpr unsigned kBitmapExt = 1043;
+constexpr unsigned kNoBitmapWriter = 61707;
 
 // The points of an nx x ny region, 0 when either count is not positive or
 // the product does not fit an int.
@@ -378,7 +380,10 @@ void CImageView::OnFullScale()
     const CVeltraneDoc* doc = GetDocument();
     if (!w || !doc || doc->GetNumStagePosns() < 1)
         return;
-    double dMax = doc->GetStagePosn(0)->GetMaxValue(), dMin = 0.0;
+    // The scale the line scan opened with: its own region's, not the highest
+    // of every region at the position.
+    const CImageRgn* r = doc->GetStagePosn(0)->GetImageRgn(m_iActiveWnd);
+    double dMax = r ? r->GetMaxValue() : 0.0, dMin = 0.0;
     w->Show(true, &dMax, &dMin, 0.0, double(w->GetNumPoints(0, 0)));
     w->Invalidate(CSpecWnd::DispArea, true);
 }
@@ -462,21 +467,55 @@ bool CImageView::eventFilter(QObject* watched, QEvent* e)
     return CVeltraneView::eventFilter(watched, e);
 }
 
+void CImageView::OnPrint(QPainter* pDC, const QRect& rectDraw)
+{
+    // The panes are child windows: the view's own drawing holds none of them.
+    const QSize s = size().isEmpty() ? QSize(800, 600) : size();
+    const double k = std::min(double(rectDraw.width()) / s.width(), double(rectDraw.height()) / s.height());
+    if (!(k > 0.0))
+        return;
+    for (int i = 0; i < GetNumWnds(); ++i) {
+        CDispWnd* w = GetDispWnd(i);
+        if (!w || w->isHidden())
+            continue;
+        pDC->save();
+        pDC->translate(rectDraw.topLeft());
+        pDC->scale(k, k);
+        pDC->translate(w->pos());
+        w->render(pDC, QPoint(), QRegion(), QWidget::DrawChildren);
+        pDC->restore();
+    }
+}
+
+void CImageView::OnPrint(QPrinter* printer, bool)
+{
+    QPainter painter(printer);
+    const QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
+    OnPrint(&painter, QRect(0, 0, page.width(), page.height()));
+}
+
 bool CImageView::SaveAsBitmap(CVeltraneDoc& doc, const std::string& path)
 {
     CImageView* view = nullptr;
     for (IDocView* v : doc.GetViews())
         if (!view)
             view = dynamic_cast<CImageView*>(v);
-    if (!view)
+    // Line scans have no bitmap: a document of nothing else is told so, not
+    // left to think its file was written.
+    bool anyImage = false;
+    for (int i = 0; view && i < view->GetNumWnds(); ++i)
+        anyImage = anyImage || view->GetImageWnd(i) != nullptr;
+    if (!anyImage) {
+        AfxMessageBox(kNoBitmapWriter, MB_OK | MB_ICONINFORMATION);
         return false;
+    }
     const int n = view->GetNumWnds();
     const std::string ext = LoadString(kBitmapExt);
     bool written = false;
     for (int i = 1; i <= n; ++i) {
         CImageWnd* pane = view->GetImageWnd(i - 1);
         if (!pane)
-            continue; // line scans have no bitmap
+            continue;
         std::string name = img::BitmapFileName(path, ext, n, i);
         if (name.empty()) {
             AfxMessageBox(FileExceptionMessage(CFileException(CFileException::badPath, path), true),

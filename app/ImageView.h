@@ -25,6 +25,8 @@ class CSpecWnd;
 class CVeltraneDoc;
 class CImageView;
 class QPainter;
+class QPrinter;
+class QRect;
 struct SAcqUpdate;
 
 class CImageView : public CVeltraneView, public IAppMessageHandler
@@ -60,7 +62,11 @@ public:
     // image view. False when nothing was written or the user cancelled.
     static bool SaveAsBitmap(CVeltraneDoc& doc, const std::string& path);
 
+    // The panes as the view lays them out, scaled whole into rectDraw.
+    void OnPrint(QPainter* pDC, const QRect& rectDraw);
+
 protected:
+    void OnPrint(QPrinter* printer, bool bPreview) override;
     void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 

@@ -11,6 +11,7 @@
 
 #include <QResizeEvent>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 // The intensity of one level's curve of nz values (peak, backgrounds). A
@@ -49,14 +50,12 @@ void CProfileView::OnInitialUpdate()
     if (nPosns == 0)
         return;
 
-    auto w = std::make_unique<CSpecWnd>(nPosns);
-    // The curves of a position share one intensity scale: they are overlaid,
-    // as outlines, so that none hides another.
-    w->SetDispMode(CSpecWnd::Overlay, false);
+    // The level values first: the axis spans every level value of every
+    // position. Levels stored out of order, or a position whose levels run
+    // further than another's, would otherwise put points off the axis.
+    bool haveX = false;
     for (int s = 0; s < nPosns; ++s) {
-        CStagePosn* p = doc->GetStagePosn(s);
-        const int R = p->GetNumSpecRgns();
-        w->SetNumTraces(R, s);
+        const CStagePosn* p = doc->GetStagePosn(s);
         // The level index is bounded by the levels there are; a position with
         // more points than levels counts the rest by index.
         const int L = std::max(p->GetNumTraces(), 0);
@@ -66,30 +65,53 @@ void CProfileView::OnInitialUpdate()
         for (int i = 0; i < L; ++i) {
             const CLevel* lv = i < nLevels ? p->GetLevel(i) : nullptr;
             X[size_t(i)] = lv ? lv->GetValue() : double(i);
+            if (std::isfinite(X[size_t(i)])) {
+                m_dXMin = haveX ? std::min(m_dXMin, X[size_t(i)]) : X[size_t(i)];
+                m_dXMax = haveX ? std::max(m_dXMax, X[size_t(i)]) : X[size_t(i)];
+                haveX = true;
+            }
         }
-        if (L > 0) {
-            m_dXMin = X.front();
-            m_dXMax = X.back();
-        }
+    }
+    if (!haveX)
+        m_dXMin = m_dXMax = 0.0;
+
+    auto w = std::make_unique<CSpecWnd>(nPosns);
+    // The curves of a position share one intensity scale: they are overlaid,
+    // as outlines, so that none hides another.
+    w->SetDispMode(CSpecWnd::Overlay, false);
+    for (int s = 0; s < nPosns; ++s) {
+        CStagePosn* p = doc->GetStagePosn(s);
+        const int R = p->GetNumSpecRgns();
+        w->SetNumTraces(R, s);
+        const int L = int(m_apdXData[size_t(s)].size());
+        std::vector<double>& X = m_apdXData[size_t(s)];
         for (int j = 0; j < R && L > 0; ++j) {
             const CSpecRgn* r = p->GetSpecRgn(j);
             const int nz = r ? r->GetNumPoints_z() : 1;
             auto* Y = new double[size_t(L)];
             for (int k = 0; k < L; ++k)
                 Y[k] = Intensity(r ? r->GetTrace(k) : nullptr, nz);
-            double lo = Y[0], hi = Y[0];
-            for (int k = 1; k < L; ++k) {
-                lo = std::min(lo, Y[k]);
-                hi = std::max(hi, Y[k]);
-            }
+            // The scale is that of the values that are numbers: an imported
+            // "nan" or "inf" at one level must not cost every level its scale.
+            double lo = CUtility::Infinity, hi = -CUtility::Infinity;
+            for (int k = 0; k < L; ++k)
+                if (std::isfinite(Y[k])) {
+                    lo = std::min(lo, Y[k]);
+                    hi = std::max(hi, Y[k]);
+                }
+            const bool any = lo <= hi;
+            if (!any)
+                lo = hi = 0.0;
             w->SetDataAutoDelete(TRUE, j, s);
             w->SetYData(Y, lo, hi, L, j, s);
             w->SetXData(X.data(), m_dXMin, m_dXMax, L, j, s);
             w->SetSymbol(GetSymbol(j), j, s);
             if (CSpecTrace* t = w->GetSpecTrace(j, s))
                 t->SetDispMode(CSpecTrace::Transparent);
-            m_adMin[size_t(s)] = std::min(m_adMin[size_t(s)], lo);
-            m_adMax[size_t(s)] = std::max(m_adMax[size_t(s)], hi);
+            if (any) {
+                m_adMin[size_t(s)] = std::min(m_adMin[size_t(s)], lo);
+                m_adMax[size_t(s)] = std::max(m_adMax[size_t(s)], hi);
+            }
         }
         w->SetCaption("Fast Profile", s);
         w->SetHorzAxisLabel(" Secs", s);

@@ -9,6 +9,7 @@
 #include "app/FileFormats.h"
 #include "app/ImageView.h"
 #include "app/image/ImageWnd.h"
+#include "app/plot/SpecTrace.h"
 #include "app/plot/SpecWnd.h"
 #include "data/ImageRgn.h"
 #include "data/StagePosn.h"
@@ -17,6 +18,7 @@
 #include "data/VeltraneDoc.h"
 #include "framework/ui/AppMessage.h"
 #include "framework/ui/MDIChildWnd.h"
+#include "platform/Strings.h"
 #include "res/resource.h"
 
 #include <QDir>
@@ -182,6 +184,55 @@ TEST_F(ImageViewTest, ZoomCommandsStepTheActiveMap)
     // Each pane is grey-scaled by its own range: the corrected image runs 0..255.
     EXPECT_EQ(map->GetDisp().GetMin(), 0);
     EXPECT_EQ(map->GetDisp().GetMax(), 255);
+}
+
+TEST_F(ImageViewTest, FullScaleGivesEachLineScanItsOwnScale)
+{
+    // Line scans of 5 and 41 points run 0..2 and 0..20: Full Scale after a
+    // zoom gives each back the scale it opened with, not the other's.
+    CImageView* v = Open(0x201, {{1, 5, 1, 1}, {1, 41, 1, 1}});
+    ASSERT_NE(v, nullptr);
+    for (int i : {0, 1}) {
+        SCOPED_TRACE(i);
+        CSpecTrace* t = v->GetSpecWnd(i)->GetSpecTrace(0, 0);
+        ASSERT_NE(t, nullptr);
+        const double yMax = t->GetYmax(), xMax = t->GetXmax();
+        EXPECT_DOUBLE_EQ(yMax, i == 0 ? 2.0 : 20.0);
+        v->SetActiveDispWnd(i);
+        v->OnCmdMsg(ID_VIEW_VERT_EXPAND, nullptr);
+        v->OnCmdMsg(ID_VIEW_HORZ_EXPAND, nullptr);
+        EXPECT_LT(t->GetYmax(), yMax);
+        v->OnCmdMsg(ID_VIEW_FULLSCALE, nullptr);
+        EXPECT_DOUBLE_EQ(t->GetYmax(), yMax);
+        EXPECT_DOUBLE_EQ(t->GetXmax(), xMax);
+    }
+}
+
+TEST_F(ImageViewTest, PrintedPageHoldsEachPaneWhereTheViewHasIt)
+{
+    // A map whose grey ramp starts black, above a line scan with its axes.
+    CImageView* v = Open(0x201, {{2, 16, 16, 1}, {1, 41, 1, 1}});
+    ASSERT_NE(v, nullptr);
+    QImage page(800, 1000, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter p(&page);
+        v->OnPrint(&p, page.rect());
+    }
+    const double k = std::min(800.0 / v->width(), 1000.0 / v->height());
+    for (int i : {0, 1}) {
+        SCOPED_TRACE(i);
+        const QRect g = v->GetDispWnd(i)->geometry();
+        const QRect r(int(g.x() * k), int(g.y() * k), int(g.width() * k), int(g.height() * k));
+        int darkest = 255;
+        for (int y = r.top() + 2; y < r.bottom() - 2; ++y)
+            for (int x = r.left() + 2; x < r.right() - 2; ++x)
+                darkest = std::min(darkest, qGray(page.pixel(x, y)));
+        EXPECT_LT(darkest, 64) << "the pane's image or plot is on the page";
+    }
+    // Nothing beyond the panes, scaled as the view shows them.
+    const QRect last = v->GetDispWnd(1)->geometry();
+    EXPECT_EQ(qGray(page.pixel(799, int(last.bottom() * k) + 4)), 255);
 }
 
 TEST_F(ImageViewTest, ImageLinesUpdateOnceAfterTheirLastPlane)
@@ -358,6 +409,16 @@ TEST_F(ImageViewTest, SaveAsBitmapWritesOneFilePerImagePane)
     EXPECT_FALSE(CImageView::SaveAsBitmap(*m_pDoc, dir.filePath("gone/map.bmp").toStdString()));
     EXPECT_EQ(sink.Texts().size(), 1u);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"map_1.bmp"});
+}
+
+TEST_F(ImageViewTest, SaveAsBitmapOfLineScansAloneSaysNothingWasWritten)
+{
+    CRecordingSink sink;
+    ASSERT_NE(Open(0x201, {{1, 5, 1, 1}, {1, 7, 1, 1}}), nullptr);
+    QTemporaryDir dir;
+    EXPECT_FALSE(CImageView::SaveAsBitmap(*m_pDoc, dir.filePath("scan").toStdString()));
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{LoadString(61707)});
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(ImageViewTest, SaveAsWithTheBitmapFilterWritesThePanes)

@@ -32,6 +32,9 @@ struct SProfilePosn
     int nRgns;
     std::vector<double> levels;
     int nPoints = 0; // 4: a 2 x 2 raster of analysis points; 0: none
+    // When given, every region's level k is the one value counts[k] (a
+    // single-plane curve, as a VAMAS import makes) instead of Peak's three.
+    std::vector<double> counts = {};
 };
 
 // Curve k of region j at position s: peak 100 * (j + 1) + 10 * k + s,
@@ -65,8 +68,13 @@ protected:
             const int nCurves = std::max(int(p.levels.size()), p.nPoints);
             for (int j = 0; j < p.nRgns; ++j) {
                 const size_t r = b.BeginBlock(5, 1);
-                b.RegionParams(j % 2 ? "Si" : "O", 1, 1, 3, 0).F64(0.5).Count(nCurves);
-                for (int k = 0; k < nCurves; ++k) {
+                const bool single = !p.counts.empty();
+                b.RegionParams(j % 2 ? "Si" : "O", 1, 1, single ? 1 : 3, 0).F64(0.5).Count(nCurves);
+                for (int k = 0; k < nCurves && single; ++k) {
+                    const double c = p.counts[size_t(k) % p.counts.size()];
+                    b.F64(c).F64(c).Count(1).F64(c);
+                }
+                for (int k = 0; k < nCurves && !single; ++k) {
                     const double pk = Peak(int(s), j, k);
                     b.F64(std::max(pk, 40.0)).F64(std::min(pk, 20.0)).Count(3).F64(pk).F64(20.0).F64(40.0);
                 }
@@ -174,8 +182,8 @@ TEST_F(ProfileViewTest, LevelIndexIsBoundedByTheLevelsThereAre)
     CSpecWnd* w = v->GetSpecWnd(0);
     EXPECT_EQ(w->GetNumPoints(0, 0), 4);
     EXPECT_EQ(w->GetNumPoints(0, 1), 0);
-    EXPECT_EQ(v->GetXMin(), 5.0); // the last position with levels sets the axis
-    EXPECT_EQ(v->GetXMax(), 3.0);
+    EXPECT_EQ(v->GetXMin(), 1.0); // the axis spans every level value
+    EXPECT_EQ(v->GetXMax(), 5.0);
     EXPECT_TRUE(v->SelectSample(1));
     Pump(20);
     v->GetParentFrame()->resize(600, 400);
@@ -193,6 +201,65 @@ TEST_F(ProfileViewTest, LevelAxisOfOneLevelRunsFromItToItself)
     EXPECT_EQ(v->GetXMin(), 42.0);
     EXPECT_EQ(v->GetXMax(), 42.0);
     EXPECT_EQ(Curve(v->GetSpecWnd(0), 0, 0), (std::vector<double>{70}));
+}
+
+TEST_F(ProfileViewTest, LevelAxisSpansEveryLevelOfEveryPosition)
+{
+    // Levels stored out of order, repeated or falling, and positions whose
+    // levels run to different times: every point lies on the axis.
+    const struct
+    {
+        std::vector<std::vector<double>> levels;
+        double lo, hi;
+    } cases[] = {
+        {{{0.0, 30.0, 60.0, 10.0}}, 0.0, 60.0},         // out of order
+        {{{0.0, 30.0, 30.0, 20.0}}, 0.0, 30.0},         // repeated
+        {{{90.0, 60.0, 30.0, 0.0}}, 0.0, 90.0},         // falling
+        {{{0.0, 300.0}, {0.0, 100.0}}, 0.0, 300.0},     // the last position shorter
+        {{{50.0, 100.0}, {-20.0, 10.0}}, -20.0, 100.0}, // apart
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hi);
+        std::vector<SProfilePosn> posns;
+        for (const auto& l : c.levels)
+            posns.push_back({1, l});
+        CProfileView* v = Open(posns);
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->GetXMin(), c.lo);
+        EXPECT_EQ(v->GetXMax(), c.hi);
+        const CSpecTrace* t = v->GetSpecWnd(0)->GetSpecTrace(0, 0);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(std::min(t->GetXmin(), t->GetXmax()), c.lo);
+        EXPECT_EQ(std::max(t->GetXmin(), t->GetXmax()), c.hi);
+    }
+}
+
+TEST_F(ProfileViewTest, LevelsThatAreNoNumberLeaveTheScaleToTheOthers)
+{
+    // An imported "nan" or "inf" at any level, the first included, leaves the
+    // position's intensity scale to the levels that are numbers.
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    const struct
+    {
+        std::vector<double> counts;
+        double lo, hi;
+    } cases[] = {
+        {{nan, 300.0, 100.0, 200.0}, 100.0, 300.0},
+        {{inf, 50.0, -inf, 70.0}, 50.0, 70.0},
+        {{40.0, nan, 90.0, 60.0}, 40.0, 90.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lo);
+        CProfileView* v = Open({{2, {0.0, 30.0, 60.0, 90.0}, 0, c.counts}});
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->GetMinIntensity(0), c.lo);
+        EXPECT_EQ(v->GetMaxIntensity(0), c.hi);
+        EXPECT_EQ(Curve(v->GetSpecWnd(0), 1, 0)[3], c.counts[3]);
+    }
+    // A position whose every level is no number keeps the plain scale.
+    CProfileView* v = Open({{1, {0.0, 30.0}, 0, {nan}}});
+    ASSERT_NE(v, nullptr);
+    EXPECT_FALSE(v->GetMinIntensity(0) <= v->GetMaxIntensity(0));
 }
 
 TEST(LegendPlacement, TopRightCornerOnePixelShort)
