@@ -487,6 +487,8 @@ void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLev
             PutReal(out, 5.8);
         else if (g.GetRetardRatio() == "High")
             PutInt(out, 20);
+        else if (g.GetRetardRatio().empty() && g.GetAnalyserEnergy() != 0.0)
+            PutReal(out, g.GetAnalyserEnergy()); // an imported file's ratio, kept as a number
         else
             PutReal(out, 1e37);
     }

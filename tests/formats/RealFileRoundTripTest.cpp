@@ -1,0 +1,134 @@
+// Users' data sent through the round trips the program offers: a VAMAS file
+// opened, exported as VAMAS and imported again; and the document saved in
+// this program's own format and opened again. What comes back is compared
+// with what went in, field by field.
+
+#include "Fixtures.h"
+
+#include "data/Experiment.h"
+#include "data/Source.h"
+#include "data/SpecRgn.h"
+#include "data/StagePosn.h"
+#include "data/Trace.h"
+#include "data/VeltraneDoc.h"
+#include "data/formats/ImportReaders.h"
+#include "data/formats/Vamas.h"
+#include "platform/Archive.h"
+#include "platform/File.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+using fixtures::BuildVamas;
+using fixtures::VamasBlockSpec;
+using fixtures::VamasSpec;
+
+namespace {
+
+void ImportVamasText(CVeltraneDoc& doc, const std::string& text)
+{
+    CMemFile file(text.data(), text.size(), "in.vms");
+    CImportReader().OpenVamasFile(doc, file);
+}
+
+void ExportAndImport(const CVeltraneDoc& doc, CVeltraneDoc& back)
+{
+    CVamas::Environment env;
+    env.userName = "tester";
+    ImportVamasText(back, CVamas(&doc, env).Write());
+}
+
+bool SameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The experiment's kind, time and work function; the source; and for each
+// position its analyser mode, levels in order and regions in order, with
+// their names, energies, analyser setting, dwell, scans and every curve.
+// Energies may differ by the rounding of a binding-energy scale turned round
+// twice; the counts must come back bit for bit.
+void ExpectSameData(const CVeltraneDoc& a, const CVeltraneDoc& b)
+{
+    const CExperiment& ea = *a.GetExperiment();
+    const CExperiment& eb = *b.GetExperiment();
+    EXPECT_EQ(eb.GetTechnique(), ea.GetTechnique());
+    EXPECT_EQ(eb.GetExpType(), ea.GetExpType());
+    EXPECT_EQ(eb.GetProfileType(), ea.GetProfileType());
+    EXPECT_EQ(eb.GetOffset(), ea.GetOffset());
+    EXPECT_EQ(eb.GetTime()->m_status, ea.GetTime()->m_status);
+    EXPECT_NEAR(eb.GetTime()->m_dt, ea.GetTime()->m_dt, 1e-9);
+    EXPECT_EQ(b.GetSource()->GetSourceType(), a.GetSource()->GetSourceType());
+    EXPECT_EQ(b.GetSource()->GetEnergy(), a.GetSource()->GetEnergy());
+    EXPECT_EQ(b.GetSource()->GetPower(), a.GetSource()->GetPower());
+    ASSERT_EQ(b.GetNumStagePosns(), a.GetNumStagePosns());
+    for (int i = 0; i < a.GetNumStagePosns(); ++i) {
+        const CStagePosn* p = a.GetStagePosn(i);
+        const CStagePosn* q = b.GetStagePosn(i);
+        EXPECT_EQ(q->GetAnalyserMode(), p->GetAnalyserMode());
+        ASSERT_EQ(q->GetNumLevels(), p->GetNumLevels());
+        for (int l = 0; l < p->GetNumLevels(); ++l)
+            EXPECT_EQ(q->GetLevel(l)->GetValue(), p->GetLevel(l)->GetValue()) << "level " << l;
+        ASSERT_EQ(q->GetNumSpecRgns(), p->GetNumSpecRgns());
+        for (int r = 0; r < p->GetNumSpecRgns(); ++r) {
+            SCOPED_TRACE("region " + std::to_string(r));
+            const CSpecRgn* g = p->GetSpecRgn(r);
+            const CSpecRgn* h = q->GetSpecRgn(r);
+            EXPECT_EQ(h->m_csName, g->m_csName);
+            EXPECT_EQ(h->m_csRegion, g->m_csRegion);
+            EXPECT_NEAR(h->GetStart(), g->GetStart(), 1e-9);
+            EXPECT_NEAR(h->GetFinish(), g->GetFinish(), 1e-9);
+            EXPECT_NEAR(h->GetStep(), g->GetStep(), 1e-12);
+            EXPECT_EQ(h->GetAnalyserEnergy(), g->GetAnalyserEnergy());
+            EXPECT_EQ(h->GetRetardRatio(), g->GetRetardRatio());
+            EXPECT_NEAR(h->GetDwell(), g->GetDwell(), 1e-9);
+            EXPECT_EQ(h->GetNumScans(), g->GetNumScans());
+            EXPECT_EQ(h->GetNumValues(), g->GetNumValues());
+            ASSERT_EQ(h->GetNumTraces(), g->GetNumTraces());
+            for (int t = 0; t < g->GetNumTraces(); ++t) {
+                const CTrace* x = g->GetTrace(t);
+                const CTrace* y = h->GetTrace(t);
+                ASSERT_EQ(y->GetNumPoints(), x->GetNumPoints());
+                for (int k = 0; k < x->GetNumPoints(); ++k)
+                    if (!SameBits(y->GetData()[k], x->GetData()[k]))
+                        ADD_FAILURE() << "curve " << t << " point " << k << ": " << y->GetData()[k]
+                                      << " for " << x->GetData()[k];
+            }
+        }
+    }
+}
+
+} // namespace
+
+// Settings of the analyser and the data that only some files have: a fixed
+// retard ratio, counts at full double precision, a one-point region.
+TEST(RoundTrip, AnalyserSettingsAndValuesSurviveExport)
+{
+    struct Case
+    {
+        const char* name;
+        void (*change)(VamasSpec&);
+    };
+    const Case cases[] = {
+        {"fixed retard ratio", [](VamasSpec& v) { v.analyserMode = "FRR", v.passEnergy = "4"; }},
+        {"fixed retard ratio not known", [](VamasSpec& v) { v.analyserMode = "FRR", v.passEnergy = "1e37"; }},
+        {"fine counts", [](VamasSpec& v) { v.blocks[0].values = {0.1, 1.0 / 3.0, 6.02214076e23, -2.5e-300}; }},
+        {"one point", [](VamasSpec& v) { v.blocks[0].values = {42.0}; }},
+        {"fractional dwell and many scans",
+         [](VamasSpec& v) { v.blocks[0].collection = "0.0375", v.blocks[0].scans = "32000"; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        VamasSpec v;
+        c.change(v);
+        CVeltraneDoc doc;
+        ImportVamasText(doc, BuildVamas(v));
+        ASSERT_EQ(doc.GetNumStagePosns(), 1);
+        CVeltraneDoc back;
+        ExportAndImport(doc, back);
+        ExpectSameData(doc, back);
+    }
+}
