@@ -253,6 +253,19 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
     }
     m_ExpID = kind + " : " + moveKind;
 
+    // A scan with several levels and no variable of its own (a series opened
+    // from another program's file) writes its levels' values as one, where
+    // they are not just their numbers: the import would otherwise number them.
+    if (scan && m_VarLabels.empty() && m_nAnalysisPosns == 0) {
+        for (int i = 0; i < pDoc->GetNumStagePosns() && !m_bLevelVar; ++i) {
+            const CStagePosn* p = pDoc->GetStagePosn(i);
+            for (int l = 0; l < p->GetNumLevels() && !m_bLevelVar; ++l)
+                m_bLevelVar = p->GetLevel(l)->GetValue() != static_cast<double>(l);
+        }
+        if (m_bLevelVar)
+            vars({{"Level", ""}});
+    }
+
     if (m_bRegionsLine && P0) {
         std::set<std::string> groups{*P0->GetGroupName()};
         m_nRegions = P0->GetNumRgns();
@@ -460,6 +473,8 @@ void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLev
                 coord(a);
         }
     }
+    if (m_bLevelVar)
+        PutReal(out, level);
     PutText(out, m_SourceLabel);
     if (m_bDepthProfile) {
         PutInt(out, m_IonZ);

@@ -28,6 +28,14 @@ using fixtures::VamasSpec;
 
 namespace {
 
+std::string FixtureText(const std::string& name)
+{
+    const std::filesystem::path path =
+        std::filesystem::path(VELTRANE_SOURCE_DIR) / "tests" / "formats" / "fixtures" / "vamas" / name;
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 void ImportVamasText(CVeltraneDoc& doc, const std::string& text)
 {
     CMemFile file(text.data(), text.size(), "in.vms");
@@ -39,6 +47,16 @@ void ExportAndImport(const CVeltraneDoc& doc, CVeltraneDoc& back)
     CVamas::Environment env;
     env.userName = "tester";
     ImportVamasText(back, CVamas(&doc, env).Write());
+}
+
+void SaveAndOpen(const CVeltraneDoc& doc, CVeltraneDoc& back)
+{
+    CMemFile out;
+    CArchive ar(&out, CArchive::store);
+    const_cast<CVeltraneDoc&>(doc).Serialize(ar);
+    ar.Close();
+    CMemFile in(out.Data(), "doc.vlt");
+    ASSERT_TRUE(back.ReadFrom(in));
 }
 
 bool SameBits(double a, double b)
@@ -101,7 +119,41 @@ void ExpectSameData(const CVeltraneDoc& a, const CVeltraneDoc& b)
     }
 }
 
+const char* const RealFiles[] = {"kherve__Pt4f.vms",       "lg4x__Mutlipak_vms.npl",
+                                 "matkrin__aes_staib.vms", "pynxtools__regular.vms",
+                                 "xpsdl__Mn_references.vms", "xpsdl__mno_gas-phase_removed.vms"};
+
 } // namespace
+
+// Other programs' files, and this program's own files after them: what the
+// export writes, the import reads back as it was opened; what the document
+// saves, it opens as it was.
+TEST(RoundTrip, RealFilesSurviveExportAndSave)
+{
+    for (const char* name : RealFiles) {
+        SCOPED_TRACE(name);
+        CVeltraneDoc doc;
+        ImportVamasText(doc, FixtureText(name));
+        CVeltraneDoc exported;
+        ExportAndImport(doc, exported);
+        {
+            SCOPED_TRACE("VAMAS export and import");
+            ExpectSameData(doc, exported);
+        }
+        CVeltraneDoc saved;
+        SaveAndOpen(exported, saved);
+        {
+            SCOPED_TRACE("own document after the export");
+            ExpectSameData(exported, saved);
+        }
+        CVeltraneDoc again;
+        ExportAndImport(saved, again);
+        {
+            SCOPED_TRACE("own document exported again");
+            ExpectSameData(doc, again);
+        }
+    }
+}
 
 // Settings of the analyser and the data that only some files have: a fixed
 // retard ratio, counts at full double precision, a one-point region.
