@@ -22,6 +22,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 using fixtures::BuildVamas;
 using fixtures::VamasBlockSpec;
@@ -178,6 +179,24 @@ TEST(RoundTrip, AnalyserSettingsAndValuesSurviveExport)
              v.blocks[0].values = {0.1, 1.0 / 3.0, 6.02214076e23, -2.5e-300};
          }},
         {"one point", [](VamasSpec& v) { v.blocks[0].values = {42.0}; }},
+        {"not a number",
+         [](VamasSpec& v) {
+             v.blocks[0].values = {1.0, std::numeric_limits<double>::infinity(),
+                                   std::numeric_limits<double>::quiet_NaN(), -0.0, 4.9e-324};
+         }},
+        {"one level with a value",
+         [](VamasSpec& v) {
+             v.expVars = {{"Temperature", "K"}};
+             v.blocks[0].expVar = 450.0;
+         }},
+        {"regions in their order",
+         [](VamasSpec& v) {
+             v.nRgns = 3;
+             v.blocks.assign(3, VamasBlockSpec{});
+             v.blocks[0].species = "Si", v.blocks[1].species = "O", v.blocks[2].species = "C";
+             v.blocks[1].values = {5.0};
+             v.blocks[2].start = 12.25, v.blocks[2].step = 0.01;
+         }},
         {"fractional dwell and many scans",
          [](VamasSpec& v) { v.blocks[0].collection = "0.0375", v.blocks[0].scans = "32000"; }},
     };
