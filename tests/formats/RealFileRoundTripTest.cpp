@@ -246,3 +246,42 @@ TEST(RoundTrip, DemoDocumentsSurviveSaveAndExport)
         }
     }
 }
+
+// Files of the older program: a narrow scan of two regions and a depth
+// profile at fractional etch times, exported as VAMAS and saved as documents.
+TEST(RoundTrip, NorvaleFilesSurviveExportAndSave)
+{
+    struct Case
+    {
+        const char* name;
+        void (*change)(fixtures::NorvaleSpectrum&);
+    };
+    const Case cases[] = {
+        {"narrow scan",
+         [](fixtures::NorvaleSpectrum& s) {
+             s.dataType = 2;
+             s.regions.resize(2);
+             s.regions[1].element = "O";
+             s.regions[1].nPts = 1;
+         }},
+        {"depth profile",
+         [](fixtures::NorvaleSpectrum& s) {
+             s.dataType = 4;
+             s.levels = {0.0f, 30.0f, 60.5f};
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fixtures::NorvaleFile f;
+        c.change(f.spectra[0]);
+        CMemFile file(f.Build(), "old.dat");
+        CVeltraneDoc doc;
+        CImportReader().OpenNorvaleFile(doc, file);
+        CVeltraneDoc exported;
+        ExportAndImport(doc, exported);
+        ExpectSameData(doc, exported);
+        CVeltraneDoc saved;
+        SaveAndOpen(doc, saved);
+        ExpectSameData(doc, saved);
+    }
+}
