@@ -93,6 +93,8 @@ struct BlockRead
     int16_t scans = 1;
     double level = 0.0;
     bool hasLevel = false; // otherwise the level's value is its number
+    double position = 0.0;
+    bool hasPosition = false;
     int corrVars = 1;
     std::vector<double> values; // the first corresponding variable's
 };
@@ -159,6 +161,7 @@ private:
     void ReadCorrespondingVariables(BlockRead& b);
     void ReadOrdinates(BlockRead& b);
     void LayOut();
+    std::vector<std::pair<size_t, size_t>> PositionRuns() const;
 
     CNorvale& m_model;
     CFile& m_file;
@@ -175,6 +178,7 @@ private:
     std::unique_ptr<CNorvale::Spectrum> m_spec;
     int64_t m_nRgnsHeader = 0;
     int m_levelVar = -1; // the experimental variable that holds the level values
+    int m_posnVar = -1;  // the one that holds the stage position, as this program writes it
     bool m_bSDP = false;
     double m_dWorkFunction = 0.0; // eV, as the document keeps it
     std::vector<BlockRead> m_blocks;
@@ -296,6 +300,8 @@ void CVamasReader::ReadHeader()
         // This program's own files put the stage position first and the
         // level's value (etch time, angle) after it.
         const bool position = EqualNoCase(label, "Position") || EqualNoCase(units, "pixels");
+        if (m_posnVar < 0 && EqualNoCase(label, "Position"))
+            m_posnVar = static_cast<int>(i);
         if (m_levelVar < 0 && !position) {
             m_levelVar = static_cast<int>(i);
             SetField(v.szExpVarLabel, label);
@@ -467,9 +473,14 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
     for (int32_t i = 0; i < v.nExpVar; ++i) {
         const double value = Real();
         // A value that is not known leaves the level its number.
-        if (i == m_levelVar && Known(value) && (!first || v.nInclude == 0 || v.bInclude[11])) {
+        const bool listed = !first || v.nInclude == 0 || v.bInclude[11];
+        if (i == m_levelVar && Known(value) && listed) {
             b.level = value;
             b.hasLevel = true;
+        }
+        if (i == m_posnVar && Known(value) && listed) {
+            b.position = value;
+            b.hasPosition = true;
         }
     }
     if (first)
@@ -596,6 +607,10 @@ void CVamasReader::ReadListedBlock(BlockRead& b)
                 if (i == m_levelVar && Known(value)) {
                     b.level = value;
                     b.hasLevel = true;
+                }
+                if (i == m_posnVar && Known(value)) {
+                    b.position = value;
+                    b.hasPosition = true;
                 }
             }
             break;
@@ -758,6 +773,24 @@ void CVamasReader::LayOut()
     m_blocks.clear();
 }
 
+// The runs of blocks of one stage position each, where the file gives every
+// block its position and more than one position follows another (this
+// program's export of several positions). Otherwise the one run of all.
+std::vector<std::pair<size_t, size_t>> CVamasReader::PositionRuns() const
+{
+    std::vector<std::pair<size_t, size_t>> runs;
+    const bool all = !m_blocks.empty() && std::all_of(m_blocks.begin(), m_blocks.end(),
+                                                      [](const BlockRead& b) { return b.hasPosition; });
+    for (size_t k = 0; all && k < m_blocks.size(); ++k) {
+        if (runs.empty() || m_blocks[k].position != m_blocks[runs.back().first].position)
+            runs.emplace_back(k, k);
+        runs.back().second = k + 1;
+    }
+    if (runs.size() <= 1 || runs.size() > static_cast<size_t>(MaxCount16))
+        return {{0, m_blocks.size()}};
+    return runs;
+}
+
 int CVamasReader::Read()
 {
     try {
@@ -781,20 +814,50 @@ int CVamasReader::Read()
             else
                 ReadListedBlock(b);
         }
-        LayOut();
+        // Each stage position becomes a spectrum of its own, with what the
+        // first block set for the whole file.
+        const auto runs = PositionRuns();
+        std::vector<BlockRead> blocks = std::move(m_blocks);
+        const CNorvale::FileSpectrum head = s;
+        std::vector<std::unique_ptr<CNorvale::Spectrum>> spectra;
+        for (size_t i = 0; i < runs.size(); ++i) {
+            if (i > 0) {
+                auto next = std::make_unique<CNorvale::Spectrum>();
+                static_cast<CNorvale::FileSpectrum&>(*next) = head;
+                next->m_csFilename = s.m_csFilename;
+                next->m_bAuger = s.m_bAuger;
+                next->m_bNoTimeOfDay = s.m_bNoTimeOfDay;
+                next->m_wallTime = s.m_wallTime;
+                m_spec = std::move(next);
+            }
+            m_blocks.assign(blocks.begin() + static_cast<std::ptrdiff_t>(runs[i].first),
+                            blocks.begin() + static_cast<std::ptrdiff_t>(runs[i].second));
+            LayOut();
+            if (runs.size() > 1) {
+                const double at = blocks[runs[i].first].position;
+                m_spec->iSpec = static_cast<int16_t>(i);
+                m_spec->nSpec = m_spec->nPos = static_cast<int16_t>(runs.size());
+                m_spec->iPosn = std::fabs(at) <= MaxCount16 ? static_cast<int16_t>(std::lround(at))
+                                                             : static_cast<int16_t>(i + 1);
+                m_spec->iDataType = static_cast<int16_t>(m_spec->iDataType | 0x100);
+                m_spec->iPosMode = 0;
+            }
+            spectra.push_back(std::move(m_spec));
+        }
 
         if (!TryLine(80))
             Fail(IDS_ERR_EOF);
         if (!EqualNoCase(m_line, "end of experiment"))
             Fail(IDS_ERR_VAMAS_UNREADABLE);
 
-        s.m_pVamas = std::move(m_vamas);
-        m_model.m_pSpec.clear();
-        m_model.m_pSpec.push_back(std::move(m_spec));
+        for (size_t i = 1; i < spectra.size(); ++i)
+            spectra[i]->m_pVamas = std::make_unique<CNorvale::Vamas>(*m_vamas);
+        spectra[0]->m_pVamas = std::move(m_vamas);
+        m_model.m_pSpec = std::move(spectra);
         m_model.m_FileHeader = CNorvale::FileHeader{};
         SetField(m_model.m_FileHeader.szProgName, "VAMAS");
         m_model.m_FileHeader.wVersion = 0;
-        m_model.m_FileHeader.nSpec = 1;
+        m_model.m_FileHeader.nSpec = static_cast<int16_t>(m_model.m_pSpec.size());
         m_model.m_FileHeader.iSpecNo = 0;
         m_model.m_csFileName = m_file.GetFileTitle();
         return 0;

@@ -253,10 +253,11 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
     }
     m_ExpID = kind + " : " + moveKind;
 
-    // A scan with several levels and no variable of its own (a series opened
-    // from another program's file) writes its levels' values as one, where
-    // they are not just their numbers: the import would otherwise number them.
-    if (scan && m_VarLabels.empty() && m_nAnalysisPosns == 0) {
+    // A scan has no variable for its levels but the rotation's angle; one with
+    // several levels (a series opened from another program's file) writes
+    // their values as one more, where they are not just their numbers: the
+    // import would otherwise number them.
+    if (scan && !(tech == CExperiment::XPS && move == CExperiment::Rotary) && m_nAnalysisPosns == 0) {
         for (int i = 0; i < pDoc->GetNumStagePosns() && !m_bLevelVar; ++i) {
             const CStagePosn* p = pDoc->GetStagePosn(i);
             for (int l = 0; l < p->GetNumLevels() && !m_bLevelVar; ++l)

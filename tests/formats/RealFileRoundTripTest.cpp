@@ -67,7 +67,7 @@ bool SameBits(double a, double b)
 }
 
 // The experiment's kind, time and work function; the X-ray source; and for each
-// position its analyser mode, levels in order and regions in order, with
+// position its number (where there are several), analyser mode, levels in order and regions in order, with
 // their names, energies, analyser setting, dwell, scans and every curve.
 // Energies may differ by the rounding of a binding-energy scale turned round
 // twice; the counts must come back bit for bit.
@@ -91,6 +91,9 @@ void ExpectSameData(const CVeltraneDoc& a, const CVeltraneDoc& b)
     for (int i = 0; i < a.GetNumStagePosns(); ++i) {
         const CStagePosn* p = a.GetStagePosn(i);
         const CStagePosn* q = b.GetStagePosn(i);
+        if (a.GetNumStagePosns() > 1) {
+            EXPECT_EQ(q->GetPosnNum(), p->GetPosnNum());
+        }
         EXPECT_EQ(q->GetAnalyserMode(), p->GetAnalyserMode());
         ASSERT_EQ(q->GetNumLevels(), p->GetNumLevels());
         for (int l = 0; l < p->GetNumLevels(); ++l)
@@ -247,33 +250,50 @@ TEST(RoundTrip, DemoDocumentsSurviveSaveAndExport)
     }
 }
 
-// Files of the older program: a narrow scan of two regions and a depth
-// profile at fractional etch times, exported as VAMAS and saved as documents.
+// Files of the older program exported as VAMAS and saved as documents: a
+// narrow scan with a one-point region, a depth profile at fractional etch
+// times, and scans and profiles at two stage positions (each position comes
+// back as itself, not as further regions or levels of the first).
 TEST(RoundTrip, NorvaleFilesSurviveExportAndSave)
 {
     struct Case
     {
         const char* name;
-        void (*change)(fixtures::NorvaleSpectrum&);
+        void (*change)(fixtures::NorvaleFile&);
+    };
+    static const auto twoPositions = [](fixtures::NorvaleFile& f, int dataType) {
+        fixtures::NorvaleSpectrum& s = f.spectra[0];
+        s.dataType = dataType | 0x100;
+        s.nPos = 2;
+        s.levels = {0.0f, 30.0f};
+        s.regions.resize(2);
+        s.regions[1].element = "O";
+        f.spectra.push_back(s);
+        f.spectra[1].posn = 7;
+        for (auto& r : f.spectra[1].regions)
+            r.startRV += 5000;
     };
     const Case cases[] = {
         {"narrow scan",
-         [](fixtures::NorvaleSpectrum& s) {
+         [](fixtures::NorvaleFile& f) {
+             fixtures::NorvaleSpectrum& s = f.spectra[0];
              s.dataType = 2;
              s.regions.resize(2);
              s.regions[1].element = "O";
              s.regions[1].nPts = 1;
          }},
         {"depth profile",
-         [](fixtures::NorvaleSpectrum& s) {
-             s.dataType = 4;
-             s.levels = {0.0f, 30.0f, 60.5f};
+         [](fixtures::NorvaleFile& f) {
+             f.spectra[0].dataType = 4;
+             f.spectra[0].levels = {0.0f, 30.0f, 60.5f};
          }},
+        {"narrow scans at two positions", [](fixtures::NorvaleFile& f) { twoPositions(f, 2); }},
+        {"depth profiles at two positions", [](fixtures::NorvaleFile& f) { twoPositions(f, 4); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fixtures::NorvaleFile f;
-        c.change(f.spectra[0]);
+        c.change(f);
         CMemFile file(f.Build(), "old.dat");
         CVeltraneDoc doc;
         CImportReader().OpenNorvaleFile(doc, file);
