@@ -95,6 +95,11 @@ struct BlockRead
     bool hasLevel = false; // otherwise the level's value is its number
     double position = 0.0;
     bool hasPosition = false;
+    // This program's own export names the position's group after "sample id:"
+    // and gives the position's comment as the block's; others' block comments
+    // are their own notes, and are not kept.
+    bool own = false;
+    std::string group, comment;
     int corrVars = 1;
     std::vector<double> values; // the first corresponding variable's
 };
@@ -417,7 +422,12 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
     CNorvale::VamasBlock& vb = v.VamasBlk;
     CNorvale::Spectrum& s = *m_spec;
 
-    Skip(2, 80); // block and sample identifiers
+    Skip(1, 80); // block identifier
+    constexpr std::string_view OwnSample = "sample id:";
+    if (const std::string& sample = Line(80); sample.starts_with(OwnSample)) {
+        b.own = true;
+        b.group = sample.substr(OwnSample.size() + (sample.size() > OwnSample.size() ? 1 : 0));
+    }
     if (first) {
         int32_t* date[] = {&vb.iYear, &vb.iMon, &vb.iDay, &vb.iHour, &vb.iMin, &vb.iSec, &vb.iGMT};
         for (int32_t* field : date)
@@ -462,7 +472,11 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
     const int64_t nComment = Int();
     if (nComment < 0 || nComment > 128)
         Fail(IDS_ERR_VAMAS_ILLEGAL);
-    Skip(nComment, 80);
+    for (int64_t i = 0; i < nComment; ++i) {
+        const std::string& line = Line(80);
+        if (b.own)
+            b.comment += (i > 0 ? "\r\n" : "") + line;
+    }
 
     const std::string technique = Line(31);
     const bool aesDiff = EqualNoCase(technique, "AES diff");
@@ -833,12 +847,14 @@ int CVamasReader::Read()
             m_blocks.assign(blocks.begin() + static_cast<std::ptrdiff_t>(runs[i].first),
                             blocks.begin() + static_cast<std::ptrdiff_t>(runs[i].second));
             LayOut();
+            m_spec->m_csGroup = blocks[runs[i].first].group;
+            m_spec->m_csPosnComment = blocks[runs[i].first].comment;
             if (runs.size() > 1) {
                 const double at = blocks[runs[i].first].position;
                 m_spec->iSpec = static_cast<int16_t>(i);
                 m_spec->nSpec = m_spec->nPos = static_cast<int16_t>(runs.size());
                 m_spec->iPosn = std::fabs(at) <= MaxCount16 ? static_cast<int16_t>(std::lround(at))
-                                                             : static_cast<int16_t>(i + 1);
+                                                            : static_cast<int16_t>(i + 1);
                 m_spec->iDataType = static_cast<int16_t>(m_spec->iDataType | 0x100);
                 m_spec->iPosMode = 0;
             }

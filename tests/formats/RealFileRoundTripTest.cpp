@@ -67,10 +67,9 @@ bool SameBits(double a, double b)
 }
 
 // The experiment's kind, time and work function; the X-ray source; and for each
-// position its number (where there are several), analyser mode, levels in order and regions in order, with
-// their names, energies, analyser setting, dwell, scans and every curve.
-// Energies may differ by the rounding of a binding-energy scale turned round
-// twice; the counts must come back bit for bit.
+// position its number (where there are several), group, comment, analyser mode, levels in order and regions
+// in order, with their names, energies, analyser setting, dwell, scans and every curve. Energies may differ
+// by the rounding of a binding-energy scale turned round twice; the counts must come back bit for bit.
 void ExpectSameData(const CVeltraneDoc& a, const CVeltraneDoc& b)
 {
     const CExperiment& ea = *a.GetExperiment();
@@ -94,6 +93,8 @@ void ExpectSameData(const CVeltraneDoc& a, const CVeltraneDoc& b)
         if (a.GetNumStagePosns() > 1) {
             EXPECT_EQ(q->GetPosnNum(), p->GetPosnNum());
         }
+        EXPECT_EQ(*q->GetGroupName(), *p->GetGroupName());
+        EXPECT_EQ(*q->GetComment(), *p->GetComment());
         EXPECT_EQ(q->GetAnalyserMode(), p->GetAnalyserMode());
         ASSERT_EQ(q->GetNumLevels(), p->GetNumLevels());
         for (int l = 0; l < p->GetNumLevels(); ++l)
