@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -100,6 +101,7 @@ struct BlockRead
     // are their own notes, and are not kept.
     bool own = false;
     std::string group, comment;
+    int idRegion = 0; // the region's number in the block identifier of this program's export
     int corrVars = 1;
     std::vector<double> values; // the first corresponding variable's
 };
@@ -422,7 +424,25 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
     CNorvale::VamasBlock& vb = v.VamasBlk;
     CNorvale::Spectrum& s = *m_spec;
 
-    Skip(1, 80); // block identifier
+    // "Nth block id, position, point, level, region" in this program's export.
+    const std::string id = Line(80);
+    if (const size_t at = id.find("block id,"); at != std::string::npos) {
+        std::string_view rest = std::string_view(id).substr(at + 9);
+        int fields = 0, value = 0;
+        while (!rest.empty()) {
+            const size_t comma = rest.find(',');
+            std::string_view field = rest.substr(0, comma);
+            while (!field.empty() && field.front() == ' ')
+                field.remove_prefix(1);
+            const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
+            if (ec != std::errc() || end != field.data() + field.size())
+                break;
+            ++fields;
+            rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+        }
+        if (fields == 4 && rest.empty() && value >= 1)
+            b.idRegion = value;
+    }
     constexpr std::string_view OwnSample = "sample id:";
     if (const std::string& sample = Line(80); sample.starts_with(OwnSample)) {
         b.own = true;
@@ -846,7 +866,17 @@ int CVamasReader::Read()
             }
             m_blocks.assign(blocks.begin() + static_cast<std::ptrdiff_t>(runs[i].first),
                             blocks.begin() + static_cast<std::ptrdiff_t>(runs[i].second));
+            // The header counts the regions of all positions' groups together;
+            // a position's own are numbered in its blocks' identifiers.
+            const int64_t header = m_nRgnsHeader;
+            if (runs.size() > 1 && std::all_of(m_blocks.begin(), m_blocks.end(),
+                                               [](const BlockRead& b) { return b.own && b.idRegion > 0; })) {
+                m_nRgnsHeader = 0;
+                for (const BlockRead& b : m_blocks)
+                    m_nRgnsHeader = std::max<int64_t>(m_nRgnsHeader, b.idRegion);
+            }
             LayOut();
+            m_nRgnsHeader = header;
             m_spec->m_csGroup = blocks[runs[i].first].group;
             m_spec->m_csPosnComment = blocks[runs[i].first].comment;
             if (runs.size() > 1) {

@@ -306,3 +306,36 @@ TEST(RoundTrip, NorvaleFilesSurviveExportAndSave)
         ExpectSameData(doc, saved);
     }
 }
+
+// Positions in groups of their own: the export's header counts the regions of
+// both groups, and each position still comes back with its own two regions at
+// its two levels.
+TEST(RoundTrip, PositionsInGroupsOfTheirOwnKeepTheirRegionsAndLevels)
+{
+    fixtures::NorvaleFile f;
+    fixtures::NorvaleSpectrum& s = f.spectra[0];
+    s.dataType = 4 | 0x100;
+    s.nPos = 2;
+    s.levels = {0.0f, 30.0f};
+    s.regions.resize(2);
+    s.regions[1].element = "O";
+    f.spectra.push_back(s);
+    f.spectra[1].posn = 2;
+    CMemFile file(f.Build(), "old.dat");
+    CVeltraneDoc doc;
+    CImportReader().OpenNorvaleFile(doc, file);
+    // The groups come in through a file of this program's that names them.
+    std::string text = CVamas(&doc, CVamas::Environment{}).Write();
+    const std::string blank = "sample id: \r\n";
+    for (int k = 0; k < 8; ++k)
+        text.replace(text.find(blank), blank.size(),
+                     std::string("sample id: ") + (k < 4 ? "Edge" : "Centre") + "\r\n");
+    CVeltraneDoc grouped;
+    ImportVamasText(grouped, text);
+    ASSERT_EQ(grouped.GetNumStagePosns(), 2);
+    EXPECT_EQ(*grouped.GetStagePosn(1)->GetGroupName(), "Centre");
+
+    CVeltraneDoc back;
+    ExportAndImport(grouped, back);
+    ExpectSameData(grouped, back);
+}
