@@ -808,8 +808,8 @@ void CVamasReader::LayOut()
 }
 
 // The runs of blocks of one stage position each, where the file gives every
-// block its position and more than one position follows another (this
-// program's export of several positions). Otherwise the one run of all.
+// block its position (this program's export of profiles and of several
+// positions). Otherwise none: the blocks are one position with no number.
 std::vector<std::pair<size_t, size_t>> CVamasReader::PositionRuns() const
 {
     std::vector<std::pair<size_t, size_t>> runs;
@@ -820,8 +820,8 @@ std::vector<std::pair<size_t, size_t>> CVamasReader::PositionRuns() const
             runs.emplace_back(k, k);
         runs.back().second = k + 1;
     }
-    if (runs.size() <= 1 || runs.size() > static_cast<size_t>(MaxCount16))
-        return {{0, m_blocks.size()}};
+    if (runs.size() > static_cast<size_t>(MaxCount16))
+        runs.clear();
     return runs;
 }
 
@@ -850,7 +850,10 @@ int CVamasReader::Read()
         }
         // Each stage position becomes a spectrum of its own, with what the
         // first block set for the whole file.
-        const auto runs = PositionRuns();
+        auto runs = PositionRuns();
+        const bool positions = !runs.empty();
+        if (runs.empty())
+            runs.emplace_back(0, m_blocks.size());
         std::vector<BlockRead> blocks = std::move(m_blocks);
         const CNorvale::FileSpectrum head = s;
         std::vector<std::unique_ptr<CNorvale::Spectrum>> spectra;
@@ -879,12 +882,14 @@ int CVamasReader::Read()
             m_nRgnsHeader = header;
             m_spec->m_csGroup = blocks[runs[i].first].group;
             m_spec->m_csPosnComment = blocks[runs[i].first].comment;
-            if (runs.size() > 1) {
+            if (positions) {
                 const double at = blocks[runs[i].first].position;
-                m_spec->iSpec = static_cast<int16_t>(i);
-                m_spec->nSpec = m_spec->nPos = static_cast<int16_t>(runs.size());
                 m_spec->iPosn = std::fabs(at) <= MaxCount16 ? static_cast<int16_t>(std::lround(at))
                                                             : static_cast<int16_t>(i + 1);
+            }
+            if (runs.size() > 1) {
+                m_spec->iSpec = static_cast<int16_t>(i);
+                m_spec->nSpec = m_spec->nPos = static_cast<int16_t>(runs.size());
                 m_spec->iDataType = static_cast<int16_t>(m_spec->iDataType | 0x100);
                 m_spec->iPosMode = 0;
             }

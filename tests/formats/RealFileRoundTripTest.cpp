@@ -67,9 +67,10 @@ bool SameBits(double a, double b)
 }
 
 // The experiment's kind, time and work function; the X-ray source; and for each
-// position its number (where there are several), group, comment, analyser mode, levels in order and regions
-// in order, with their names, energies, analyser setting, dwell, scans and every curve. Energies may differ
-// by the rounding of a binding-energy scale turned round twice; the counts must come back bit for bit.
+// position its number (where there are several, or a profile), group, comment, analyser mode, levels in order
+// and regions in order, with their names, energies, analyser setting, dwell, scans and every curve. Energies
+// may differ by the rounding of a binding-energy scale turned round twice; the counts must come back bit for
+// bit.
 void ExpectSameData(const CVeltraneDoc& a, const CVeltraneDoc& b)
 {
     const CExperiment& ea = *a.GetExperiment();
@@ -90,7 +91,7 @@ void ExpectSameData(const CVeltraneDoc& a, const CVeltraneDoc& b)
     for (int i = 0; i < a.GetNumStagePosns(); ++i) {
         const CStagePosn* p = a.GetStagePosn(i);
         const CStagePosn* q = b.GetStagePosn(i);
-        if (a.GetNumStagePosns() > 1) {
+        if (a.GetNumStagePosns() > 1 || ea.GetExpType() == CExperiment::Profile) {
             EXPECT_EQ(q->GetPosnNum(), p->GetPosnNum());
         }
         EXPECT_EQ(*q->GetGroupName(), *p->GetGroupName());
