@@ -167,6 +167,8 @@ public:
         // skip in spring, or across a change of daylight saving, does not
         // carry back to the same wall time.
         std::optional<int64_t> m_wallTime;
+        // VAMAS: the stage position's group and comment, where the file keeps them.
+        std::string m_csGroup, m_csPosnComment;
 
         // The values of level l of region r (the region's nPts of them).
         const double* GetRgnData(int r, int l) const;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -93,6 +94,14 @@ struct BlockRead
     int16_t scans = 1;
     double level = 0.0;
     bool hasLevel = false; // otherwise the level's value is its number
+    double position = 0.0;
+    bool hasPosition = false;
+    // This program's own export names the position's group after "sample id:"
+    // and gives the position's comment as the block's; others' block comments
+    // are their own notes, and are not kept.
+    bool own = false;
+    std::string group, comment;
+    int idRegion = 0; // the region's number in the block identifier of this program's export
     int corrVars = 1;
     std::vector<double> values; // the first corresponding variable's
 };
@@ -159,6 +168,7 @@ private:
     void ReadCorrespondingVariables(BlockRead& b);
     void ReadOrdinates(BlockRead& b);
     void LayOut();
+    std::vector<std::pair<size_t, size_t>> PositionRuns() const;
 
     CNorvale& m_model;
     CFile& m_file;
@@ -175,6 +185,7 @@ private:
     std::unique_ptr<CNorvale::Spectrum> m_spec;
     int64_t m_nRgnsHeader = 0;
     int m_levelVar = -1; // the experimental variable that holds the level values
+    int m_posnVar = -1;  // the one that holds the stage position, as this program writes it
     bool m_bSDP = false;
     double m_dWorkFunction = 0.0; // eV, as the document keeps it
     std::vector<BlockRead> m_blocks;
@@ -296,6 +307,8 @@ void CVamasReader::ReadHeader()
         // This program's own files put the stage position first and the
         // level's value (etch time, angle) after it.
         const bool position = EqualNoCase(label, "Position") || EqualNoCase(units, "pixels");
+        if (m_posnVar < 0 && EqualNoCase(label, "Position"))
+            m_posnVar = static_cast<int>(i);
         if (m_levelVar < 0 && !position) {
             m_levelVar = static_cast<int>(i);
             SetField(v.szExpVarLabel, label);
@@ -411,7 +424,30 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
     CNorvale::VamasBlock& vb = v.VamasBlk;
     CNorvale::Spectrum& s = *m_spec;
 
-    Skip(2, 80); // block and sample identifiers
+    // "Nth block id, position, point, level, region" in this program's export.
+    const std::string id = Line(80);
+    if (const size_t at = id.find("block id,"); at != std::string::npos) {
+        std::string_view rest = std::string_view(id).substr(at + 9);
+        int fields = 0, value = 0;
+        while (!rest.empty()) {
+            const size_t comma = rest.find(',');
+            std::string_view field = rest.substr(0, comma);
+            while (!field.empty() && field.front() == ' ')
+                field.remove_prefix(1);
+            const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
+            if (ec != std::errc() || end != field.data() + field.size())
+                break;
+            ++fields;
+            rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+        }
+        if (fields == 4 && rest.empty() && value >= 1)
+            b.idRegion = value;
+    }
+    constexpr std::string_view OwnSample = "sample id:";
+    if (const std::string& sample = Line(80); sample.starts_with(OwnSample)) {
+        b.own = true;
+        b.group = sample.substr(OwnSample.size() + (sample.size() > OwnSample.size() ? 1 : 0));
+    }
     if (first) {
         int32_t* date[] = {&vb.iYear, &vb.iMon, &vb.iDay, &vb.iHour, &vb.iMin, &vb.iSec, &vb.iGMT};
         for (int32_t* field : date)
@@ -456,7 +492,11 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
     const int64_t nComment = Int();
     if (nComment < 0 || nComment > 128)
         Fail(IDS_ERR_VAMAS_ILLEGAL);
-    Skip(nComment, 80);
+    for (int64_t i = 0; i < nComment; ++i) {
+        const std::string& line = Line(80);
+        if (b.own)
+            b.comment += (i > 0 ? "\r\n" : "") + line;
+    }
 
     const std::string technique = Line(31);
     const bool aesDiff = EqualNoCase(technique, "AES diff");
@@ -467,9 +507,14 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
     for (int32_t i = 0; i < v.nExpVar; ++i) {
         const double value = Real();
         // A value that is not known leaves the level its number.
-        if (i == m_levelVar && Known(value) && (!first || v.nInclude == 0 || v.bInclude[11])) {
+        const bool listed = !first || v.nInclude == 0 || v.bInclude[11];
+        if (i == m_levelVar && Known(value) && listed) {
             b.level = value;
             b.hasLevel = true;
+        }
+        if (i == m_posnVar && Known(value) && listed) {
+            b.position = value;
+            b.hasPosition = true;
         }
     }
     if (first)
@@ -596,6 +641,10 @@ void CVamasReader::ReadListedBlock(BlockRead& b)
                 if (i == m_levelVar && Known(value)) {
                     b.level = value;
                     b.hasLevel = true;
+                }
+                if (i == m_posnVar && Known(value)) {
+                    b.position = value;
+                    b.hasPosition = true;
                 }
             }
             break;
@@ -758,6 +807,24 @@ void CVamasReader::LayOut()
     m_blocks.clear();
 }
 
+// The runs of blocks of one stage position each, where the file gives every
+// block its position (this program's export of profiles and of several
+// positions). Otherwise none: the blocks are one position with no number.
+std::vector<std::pair<size_t, size_t>> CVamasReader::PositionRuns() const
+{
+    std::vector<std::pair<size_t, size_t>> runs;
+    const bool all = !m_blocks.empty() && std::all_of(m_blocks.begin(), m_blocks.end(),
+                                                      [](const BlockRead& b) { return b.hasPosition; });
+    for (size_t k = 0; all && k < m_blocks.size(); ++k) {
+        if (runs.empty() || m_blocks[k].position != m_blocks[runs.back().first].position)
+            runs.emplace_back(k, k);
+        runs.back().second = k + 1;
+    }
+    if (runs.size() > static_cast<size_t>(MaxCount16))
+        runs.clear();
+    return runs;
+}
+
 int CVamasReader::Read()
 {
     try {
@@ -781,20 +848,67 @@ int CVamasReader::Read()
             else
                 ReadListedBlock(b);
         }
-        LayOut();
+        // Each stage position becomes a spectrum of its own, with what the
+        // first block set for the whole file.
+        auto runs = PositionRuns();
+        const bool positions = !runs.empty();
+        if (runs.empty())
+            runs.emplace_back(0, m_blocks.size());
+        std::vector<BlockRead> blocks = std::move(m_blocks);
+        const CNorvale::FileSpectrum head = s;
+        std::vector<std::unique_ptr<CNorvale::Spectrum>> spectra;
+        for (size_t i = 0; i < runs.size(); ++i) {
+            if (i > 0) {
+                auto next = std::make_unique<CNorvale::Spectrum>();
+                static_cast<CNorvale::FileSpectrum&>(*next) = head;
+                next->m_csFilename = s.m_csFilename;
+                next->m_bAuger = s.m_bAuger;
+                next->m_bNoTimeOfDay = s.m_bNoTimeOfDay;
+                next->m_wallTime = s.m_wallTime;
+                m_spec = std::move(next);
+            }
+            m_blocks.assign(blocks.begin() + static_cast<std::ptrdiff_t>(runs[i].first),
+                            blocks.begin() + static_cast<std::ptrdiff_t>(runs[i].second));
+            // The header counts the regions of all positions' groups together;
+            // a position's own are numbered in its blocks' identifiers.
+            const int64_t header = m_nRgnsHeader;
+            if (runs.size() > 1 && std::all_of(m_blocks.begin(), m_blocks.end(),
+                                               [](const BlockRead& b) { return b.own && b.idRegion > 0; })) {
+                m_nRgnsHeader = 0;
+                for (const BlockRead& b : m_blocks)
+                    m_nRgnsHeader = std::max<int64_t>(m_nRgnsHeader, b.idRegion);
+            }
+            LayOut();
+            m_nRgnsHeader = header;
+            m_spec->m_csGroup = blocks[runs[i].first].group;
+            m_spec->m_csPosnComment = blocks[runs[i].first].comment;
+            if (positions) {
+                const double at = blocks[runs[i].first].position;
+                m_spec->iPosn = std::fabs(at) <= MaxCount16 ? static_cast<int16_t>(std::lround(at))
+                                                            : static_cast<int16_t>(i + 1);
+            }
+            if (runs.size() > 1) {
+                m_spec->iSpec = static_cast<int16_t>(i);
+                m_spec->nSpec = m_spec->nPos = static_cast<int16_t>(runs.size());
+                m_spec->iDataType = static_cast<int16_t>(m_spec->iDataType | 0x100);
+                m_spec->iPosMode = 0;
+            }
+            spectra.push_back(std::move(m_spec));
+        }
 
         if (!TryLine(80))
             Fail(IDS_ERR_EOF);
         if (!EqualNoCase(m_line, "end of experiment"))
             Fail(IDS_ERR_VAMAS_UNREADABLE);
 
-        s.m_pVamas = std::move(m_vamas);
-        m_model.m_pSpec.clear();
-        m_model.m_pSpec.push_back(std::move(m_spec));
+        for (size_t i = 1; i < spectra.size(); ++i)
+            spectra[i]->m_pVamas = std::make_unique<CNorvale::Vamas>(*m_vamas);
+        spectra[0]->m_pVamas = std::move(m_vamas);
+        m_model.m_pSpec = std::move(spectra);
         m_model.m_FileHeader = CNorvale::FileHeader{};
         SetField(m_model.m_FileHeader.szProgName, "VAMAS");
         m_model.m_FileHeader.wVersion = 0;
-        m_model.m_FileHeader.nSpec = 1;
+        m_model.m_FileHeader.nSpec = static_cast<int16_t>(m_model.m_pSpec.size());
         m_model.m_FileHeader.iSpecNo = 0;
         m_model.m_csFileName = m_file.GetFileTitle();
         return 0;

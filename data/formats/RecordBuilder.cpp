@@ -148,6 +148,10 @@ void CRecordBuilder::Assign(CIonGun& gun, const CNorvale& model)
 void CRecordBuilder::Assign(CStagePosn& posn, const CNorvale::Spectrum& s, const CPkLib* pkLib)
 {
     posn.m_iPosn = s.iPosn;
+    if (!s.m_csGroup.empty())
+        posn.m_csGroup = s.m_csGroup;
+    if (!s.m_csPosnComment.empty())
+        posn.m_csComment = s.m_csPosnComment;
     posn.m_ScanMode = s.iMode;
     const std::string mode = FieldText(s.szMode);
     const bool vamas = s.m_pVamas != nullptr;

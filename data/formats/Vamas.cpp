@@ -253,6 +253,20 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
     }
     m_ExpID = kind + " : " + moveKind;
 
+    // A scan has no variable for its levels but the rotation's angle; one with
+    // several levels (a series opened from another program's file) writes
+    // their values as one more, where they are not just their numbers: the
+    // import would otherwise number them.
+    if (scan && !(tech == CExperiment::XPS && move == CExperiment::Rotary) && m_nAnalysisPosns == 0) {
+        for (int i = 0; i < pDoc->GetNumStagePosns() && !m_bLevelVar; ++i) {
+            const CStagePosn* p = pDoc->GetStagePosn(i);
+            for (int l = 0; l < p->GetNumLevels() && !m_bLevelVar; ++l)
+                m_bLevelVar = p->GetLevel(l)->GetValue() != static_cast<double>(l);
+        }
+        if (m_bLevelVar)
+            vars({{"Level", ""}});
+    }
+
     if (m_bRegionsLine && P0) {
         std::set<std::string> groups{*P0->GetGroupName()};
         m_nRegions = P0->GetNumRgns();
@@ -460,6 +474,8 @@ void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLev
                 coord(a);
         }
     }
+    if (m_bLevelVar)
+        PutReal(out, level);
     PutText(out, m_SourceLabel);
     if (m_bDepthProfile) {
         PutInt(out, m_IonZ);
@@ -487,6 +503,8 @@ void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLev
             PutReal(out, 5.8);
         else if (g.GetRetardRatio() == "High")
             PutInt(out, 20);
+        else if (g.GetRetardRatio().empty() && g.GetAnalyserEnergy() != 0.0)
+            PutReal(out, g.GetAnalyserEnergy()); // an imported file's ratio, kept as a number
         else
             PutReal(out, 1e37);
     }

@@ -41,6 +41,7 @@ private:
     std::vector<std::string> m_VarLabels, m_VarUnits;
     int m_nComments = 0, m_nRegions = 0, m_nAnalysisPosns = 0, m_nDiscreteX = 0, m_nDiscreteY = 0;
     bool m_bRegionsLine = true;
+    bool m_bLevelVar = false; // the levels' values as the one experimental variable
     int m_nBlocks = 0;
     int m_Year = 0, m_Month = 0, m_Day = 0, m_Hour = 0, m_Minute = 0, m_Second = 0, m_GMT = 0;
     std::string m_Technique, m_SourceLabel, m_SignalMode, m_SputterMode;
