@@ -145,11 +145,16 @@ void CUGEdit::insertFromMimeData(const QMimeData* source)
     const QTextCursor at = textCursor();
     const int anchor = at.anchor();
     const int position = at.position();
+    // One edit block: the editor lays its text out once, not after every
+    // character of a long paste.
+    QTextCursor cursor = at;
+    cursor.beginEditBlock();
     for (unsigned char ch : UGToCp1252(text)) {
         if (ch < 32 || ch == 127)
             continue; // Esc and the like are commands to the tables, never text
         UINT key = ch;
         if (!m_ctrl->OnEditVerify(m_ctrl->GetCurrentCol(), m_ctrl->GetCurrentRow(), this, &key)) {
+            cursor.endEditBlock();
             SetText(before);
             QTextCursor back = textCursor();
             back.setPosition(anchor);
@@ -159,8 +164,10 @@ void CUGEdit::insertFromMimeData(const QMimeData* source)
             return;
         }
         if (key >= 32 && key != 127)
-            insertPlainText(UGFromCp1252(std::string(1, char(key))));
+            cursor.insertText(UGFromCp1252(std::string(1, char(key))));
     }
+    cursor.endEditBlock();
+    setTextCursor(cursor);
 }
 
 void CUGEdit::keyPressEvent(QKeyEvent* event)

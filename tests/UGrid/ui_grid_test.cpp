@@ -175,6 +175,19 @@ TEST_F(GridWindow, PastedTextPassesTheKeyCheckWhole)
         EXPECT_EQ(grid->GetTextAt(1, 1), c.stored) << c.clip.toStdString();
     }
     grid->digitsOnly = false;
+
+    // A long block pasted into one cell: the editor takes it as one line.
+    QString rows;
+    for (int i = 0; i < 10000; ++i)
+        rows += QStringLiteral("Cu 2p\t932.6\r\n");
+    grid->GotoCell(2, 2);
+    ASSERT_EQ(grid->StartEdit(), 0);
+    QApplication::clipboard()->setText(rows);
+    Key(Qt::Key_V, QStringLiteral("\x16"), Qt::ControlModifier);
+    Key(Qt::Key_Return, QStringLiteral("\r"));
+    const std::string stored = grid->GetTextAt(2, 2);
+    EXPECT_EQ(stored.size(), 10000 * 12 - 1);
+    EXPECT_EQ(stored.substr(0, 24), "Cu 2p 932.6 Cu 2p 932.6 ");
 }
 
 TEST(UGEditFocus, AnotherWindowAbandonsTheEditAndTheGridStoresIt)
