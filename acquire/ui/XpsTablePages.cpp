@@ -930,12 +930,13 @@ int CAcquireXPS_RgnPage::OnCellTypeNotify(long id, int col, long row, long msg, 
     }
 }
 
-int CAcquireXPS_RgnPage::OnEditVerify(int, long, CWnd*, UINT* key)
+int CAcquireXPS_RgnPage::OnEditVerify(int, long row, CWnd*, UINT* key)
 {
-    // Numbers only; decimals anywhere (the step takes 0.5).
+    // Numbers only; decimals in energies and dwell (the step takes 0.5), but
+    // scans and repeats are whole: "2.5" scans would be cut to 2.
     if (!IsPrintable(*key))
         return 1;
-    return (*key >= '0' && *key <= '9') || *key == '.';
+    return (*key >= '0' && *key <= '9') || (*key == '.' && row != Scans && row != Repeat);
 }
 
 int CAcquireXPS_RgnPage::OnEditFinish(int col, long row, CWnd*, std::string& text, int cancelFlag)
