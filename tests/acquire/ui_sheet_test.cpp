@@ -94,6 +94,11 @@ TEST_F(XpsSheet, RegionsComeFromTheTableAndThePeriodicTable)
     Type("0.5");
     Key(Qt::Key_Return, "\r");
     EXPECT_EQ(regions[0]->m_dStep, 0.5);
+    // One point to a number: a second one is refused as it is typed.
+    ClickCell(grid, 0, CAcquireXPS_RgnPage::Step);
+    Type("1.2.5");
+    Key(Qt::Key_Return, "\r");
+    EXPECT_EQ(regions[0]->m_dStep, 1.25);
 
     // "Wide" in the empty column shares the wide-scan region; an element
     // chosen there then makes a region of its own and leaves "Wide" alone.
