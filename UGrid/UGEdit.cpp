@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -124,6 +125,49 @@ void CUGEdit::TypeChar(UINT ch)
     if (key < 32)
         return;
     insertPlainText(UGFromCp1252(std::string(1, char(key))));
+}
+
+void CUGEdit::insertFromMimeData(const QMimeData* source)
+{
+    if (!source || !source->hasText())
+        return;
+    // A cell copied from a spreadsheet or an editor comes with its line end and
+    // often with spaces around it; a cell holds one line, so the tabs and line
+    // ends of a block become spaces.
+    QString text = source->text().trimmed();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar& c : text)
+        if (c == u'\t' || c == u'\r' || c == u'\n')
+            c = u' ';
+    // One refused character refuses the whole paste: "1,5" with the comma
+    // dropped would be taken as 15 without a word.
+    const QString before = toPlainText();
+    const QTextCursor at = textCursor();
+    const int anchor = at.anchor();
+    const int position = at.position();
+    // One edit block: the editor lays its text out once, not after every
+    // character of a long paste.
+    QTextCursor cursor = at;
+    cursor.beginEditBlock();
+    for (unsigned char ch : UGToCp1252(text)) {
+        if (ch < 32 || ch == 127)
+            continue; // Esc and the like are commands to the tables, never text
+        UINT key = ch;
+        if (!m_ctrl->OnEditVerify(m_ctrl->GetCurrentCol(), m_ctrl->GetCurrentRow(), this, &key)) {
+            cursor.endEditBlock();
+            SetText(before);
+            QTextCursor back = textCursor();
+            back.setPosition(anchor);
+            back.setPosition(position, QTextCursor::KeepAnchor);
+            setTextCursor(back);
+            QApplication::beep();
+            return;
+        }
+        if (key >= 32 && key != 127)
+            cursor.insertText(UGFromCp1252(std::string(1, char(key))));
+    }
+    cursor.endEditBlock();
+    setTextCursor(cursor);
 }
 
 void CUGEdit::keyPressEvent(QKeyEvent* event)

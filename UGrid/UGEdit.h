@@ -28,6 +28,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool focusNextPrevChild(bool) override { return false; }
+    // Pasted or dropped text is typed key by key through the same check as the keyboard.
+    void insertFromMimeData(const QMimeData* source) override;
 
 private:
     // Reports the end of editing; gainer is the window taking the focus.

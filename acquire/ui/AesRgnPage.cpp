@@ -9,6 +9,7 @@
 #include "acquire/ui/GridHolder.h"
 #include "acquire/ui/PeriodicTable.h"
 #include "acquire/ui/RegionGrid.h"
+#include "acquire/ui/TableHelpers.h"
 #include "data/Region.h"
 #include "data/formats/PkLib.h"
 #include "framework/ui/Guard.h"
@@ -416,13 +417,14 @@ int CAcquireAES_RgnPage::OnCellTypeNotify(long id, int col, long row, long msg, 
     }
 }
 
-int CAcquireAES_RgnPage::OnEditVerify(int, long row, CWnd*, UINT* key)
+int CAcquireAES_RgnPage::OnEditVerify(int, long row, CWnd* edit, UINT* key)
 {
     // Energies take a decimal point; dwell, scans and repeat whole numbers.
     if (!IsPrintable(*key))
         return 1;
     const bool digit = *key >= '0' && *key <= '9';
-    return digit || (row >= R::Start && row <= R::Step && *key == '.');
+    return digit ||
+           (row >= R::Start && row <= R::Step && *key == '.' && AcqTable::KeyKeepsNumber(edit, *key));
 }
 
 int CAcquireAES_RgnPage::OnEditFinish(int col, long row, CWnd*, std::string& text, int cancelFlag)

@@ -440,6 +440,12 @@ int CAcquireAES_ScnPage::OnEditVerify(int col, long row, CWnd* edit, UINT* key)
     if (!((*key >= '0' && *key <= '9') || *key == '-'))
         return 0;
     auto* e = qobject_cast<CUGEdit*>(edit);
+    if (e && *key == '-') {
+        // The sign leads the number, once: "12-" would read as no value at all.
+        const QTextCursor at = e->textCursor();
+        if (at.selectionStart() != 0 || e->Text().mid(at.selectionEnd()).contains(QLatin1Char('-')))
+            return 0;
+    }
     if (e && e->Text().size() >= 4 && e->textCursor().selectedText().isEmpty())
         return 0;
     if (*key != '-' && row == m_nRows) {

@@ -123,7 +123,7 @@ int CLevelTableGrid::OnEditVerify(int col, CWnd* edit, UINT* key)
         return 0;
     if (*key >= '0' && *key <= '9')
         return 1;
-    return acceptsKey && acceptsKey(col, *key) ? 1 : 0;
+    return acceptsKey && acceptsKey(col, *key) && KeyKeepsNumber(edit, *key) ? 1 : 0;
 }
 
 int CLevelTableGrid::OnEditFinish(int col, long row, std::string& text, int cancelFlag)

@@ -67,6 +67,22 @@ inline int EditorLength(CWnd* edit)
     return e ? int(e->Text().size()) : 0;
 }
 
+// Whether a point or a minus sign typed now still makes one number: one point,
+// and the sign only in front. What atof reads of "1.2.5" or "3-" is not what
+// was meant, and nothing would say so.
+inline bool KeyKeepsNumber(CWnd* edit, UINT key)
+{
+    auto* e = qobject_cast<CUGEdit*>(edit);
+    if (!e || (key != '.' && key != '-'))
+        return true;
+    const QTextCursor at = e->textCursor();
+    const QString text = e->Text();
+    const QString kept = text.left(at.selectionStart()) + text.mid(at.selectionEnd());
+    if (key == '.')
+        return !kept.contains(QLatin1Char('.'));
+    return at.selectionStart() == 0 && !kept.contains(QLatin1Char('-'));
+}
+
 inline void SetUpEditRowGrid(CAcquireGrid& grid, int cols, int rows)
 {
     grid.CreateGrid(0, RECT{0, 0, 100, 100}, grid.parentWidget(), 0);

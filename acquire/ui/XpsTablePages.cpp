@@ -240,7 +240,8 @@ int CAcquireXPS_StgPage::OnEditVerify(int col, long, CWnd* edit, UINT* key)
         return 1;
     if (EditorLength(edit) >= 8)
         return 0;
-    return (*key >= '0' && *key <= '9') || (*key == '.' && move == CAcquireXPS::Planar);
+    return (*key >= '0' && *key <= '9') ||
+           (*key == '.' && move == CAcquireXPS::Planar && KeyKeepsNumber(edit, *key));
 }
 
 int CAcquireXPS_StgPage::OnEditFinish(int col, long row, CWnd*, std::string& text, int cancelFlag)
@@ -930,12 +931,14 @@ int CAcquireXPS_RgnPage::OnCellTypeNotify(long id, int col, long row, long msg, 
     }
 }
 
-int CAcquireXPS_RgnPage::OnEditVerify(int, long, CWnd*, UINT* key)
+int CAcquireXPS_RgnPage::OnEditVerify(int, long row, CWnd* edit, UINT* key)
 {
-    // Numbers only; decimals anywhere (the step takes 0.5).
+    // Numbers only; decimals in energies and dwell (the step takes 0.5), but
+    // scans and repeats are whole: "2.5" scans would be cut to 2.
     if (!IsPrintable(*key))
         return 1;
-    return (*key >= '0' && *key <= '9') || *key == '.';
+    return (*key >= '0' && *key <= '9') ||
+           (*key == '.' && row != Scans && row != Repeat && KeyKeepsNumber(edit, *key));
 }
 
 int CAcquireXPS_RgnPage::OnEditFinish(int col, long row, CWnd*, std::string& text, int cancelFlag)

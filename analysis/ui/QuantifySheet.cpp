@@ -1,5 +1,6 @@
 #include "analysis/ui/QuantifySheet.h"
 
+#include "UGrid/UGEdit.h"
 #include "analysis/core/QuantifyCalc.h"
 #include "analysis/ui/SheetLayout.h"
 #include "app/SpecViewBase.h"
@@ -279,14 +280,23 @@ int CQuantify_RgnsGrid::OnCellTypeNotify(long, int col, long row, long msg, long
     return 0;
 }
 
-int CQuantify_RgnsGrid::OnEditVerify(int col, long, CWnd*, UINT* vcKey)
+int CQuantify_RgnsGrid::OnEditVerify(int col, long, CWnd* edit, UINT* vcKey)
 {
     if (col != 3 || !vcKey)
         return 1;
     const UINT c = *vcKey;
     if (c < 0x20 || c == 0x7F)
         return 1;
-    return (c >= '0' && c <= '9') || c == '.';
+    if (c == '.') {
+        // One point to a factor: "1.2.5" would be read as 1.2 without a word.
+        auto* e = qobject_cast<CUGEdit*>(edit);
+        if (!e)
+            return 1;
+        const QTextCursor at = e->textCursor();
+        const QString text = e->Text();
+        return !(text.left(at.selectionStart()) + text.mid(at.selectionEnd())).contains(QLatin1Char('.'));
+    }
+    return c >= '0' && c <= '9';
 }
 
 int CQuantify_RgnsGrid::OnEditFinish(int col, long row, CWnd*, std::string& text, int cancelFlag)

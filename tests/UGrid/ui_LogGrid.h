@@ -37,7 +37,7 @@ public:
     int OnEditVerify(int col, long row, CWnd*, UINT* key) override
     {
         Log("EditVerify " + std::to_string(col) + "," + std::to_string(row) + " " + std::to_string(*key));
-        return 1;
+        return !digitsOnly || *key < 32 || (*key >= '0' && *key <= '9') || *key == '.';
     }
     int OnEditFinish(int col, long row, CWnd*, std::string& text, int cancel) override
     {
@@ -73,4 +73,5 @@ public:
 
     std::vector<std::string> log;
     bool refuseFinish = false;
+    bool digitsOnly = false;
 };

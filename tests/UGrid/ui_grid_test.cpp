@@ -144,6 +144,52 @@ TEST_F(GridWindow, EnterInTheLastRowWrapsAndRefusedFinishKeepsEditor)
     EXPECT_FALSE(grid->IsEditing());
 }
 
+// Ctrl+V in the cell editor, with the text as spreadsheets and editors put it
+// on the clipboard.
+TEST_F(GridWindow, PastedTextPassesTheKeyCheckWhole)
+{
+    struct Case
+    {
+        bool digitsOnly;
+        QString clip;
+        std::string stored;
+    };
+    const Case cases[] = {
+        {true, QStringLiteral("12.5\r\n"), "12.5"},
+        {true, QStringLiteral(" \u00a012.5 \n"), "12.5"},
+        {true, QStringLiteral("1,5"), "7"},
+        {true, QStringLiteral("1\u00a0234.5"), "7"},
+        {true, QStringLiteral("-3"), "7"},
+        {true, QStringLiteral("1\t2\r\n3\t4\r\n"), "7"},
+        {false, QStringLiteral("C 1s\tx\r\ny\n"), "C 1s x y"},
+        {false, QStringLiteral("Ni 2p \u00b5m \u00e9"), "Ni 2p \xb5m \xe9"},
+    };
+    for (const Case& c : cases) {
+        grid->digitsOnly = c.digitsOnly;
+        grid->SetTextAt(1, 1, "7");
+        grid->GotoCell(1, 1);
+        ASSERT_EQ(grid->StartEdit(), 0);
+        QApplication::clipboard()->setText(c.clip);
+        Key(Qt::Key_V, QStringLiteral("\x16"), Qt::ControlModifier);
+        Key(Qt::Key_Return, QStringLiteral("\r"));
+        EXPECT_EQ(grid->GetTextAt(1, 1), c.stored) << c.clip.toStdString();
+    }
+    grid->digitsOnly = false;
+
+    // A long block pasted into one cell: the editor takes it as one line.
+    QString rows;
+    for (int i = 0; i < 10000; ++i)
+        rows += QStringLiteral("Cu 2p\t932.6\r\n");
+    grid->GotoCell(2, 2);
+    ASSERT_EQ(grid->StartEdit(), 0);
+    QApplication::clipboard()->setText(rows);
+    Key(Qt::Key_V, QStringLiteral("\x16"), Qt::ControlModifier);
+    Key(Qt::Key_Return, QStringLiteral("\r"));
+    const std::string stored = grid->GetTextAt(2, 2);
+    EXPECT_EQ(stored.size(), 10000 * 12 - 1);
+    EXPECT_EQ(stored.substr(0, 24), "Cu 2p 932.6 Cu 2p 932.6 ");
+}
+
 TEST(UGEditFocus, AnotherWindowAbandonsTheEditAndTheGridStoresIt)
 {
     App();

@@ -191,6 +191,13 @@ TEST_F(AesScnPage, TypingStoresScanCoordinatesAtEachSize)
     Key(Qt::Key_Escape, QStringLiteral("\x1b"));
     EXPECT_EQ(M().m_Points[0], (Pt{200, -74}));
     EXPECT_EQ(Cell(0, 0), QStringLiteral("200"));
+    // The minus sign is taken only in front of the number.
+    ClickCell(0, 0);
+    Type(QStringLiteral("1-2"));
+    Key(Qt::Key_Tab);
+    Type(QStringLiteral("-3-"));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(M().m_Points[0], (Pt{12, -3}));
 
     // Tab runs along an area's four values and on into the next row.
     Mode(CAcquireAES::Narrowscan, CAcquireAES_Scn::AreaScan);

@@ -80,11 +80,25 @@ TEST_F(XpsSheet, RegionsComeFromTheTableAndThePeriodicTable)
     Type("3");
     Key(Qt::Key_Tab, "\t");
     EXPECT_EQ(regions[0]->m_nScans, 3);
+    // Counts are whole: the point is refused as it is typed.
+    for (int row : {CAcquireXPS_RgnPage::Scans, CAcquireXPS_RgnPage::Repeat}) {
+        ClickCell(grid, 0, row);
+        Type("1.5");
+        Key(Qt::Key_Return, "\r");
+        EXPECT_EQ(grid.GetTextAt(0, row), "15") << row;
+    }
+    EXPECT_EQ(regions[0]->m_nScans, 15);
+    EXPECT_EQ(regions[0]->m_iRepeat, 15);
     // The step takes decimals.
     ClickCell(grid, 0, CAcquireXPS_RgnPage::Step);
     Type("0.5");
     Key(Qt::Key_Return, "\r");
     EXPECT_EQ(regions[0]->m_dStep, 0.5);
+    // One point to a number: a second one is refused as it is typed.
+    ClickCell(grid, 0, CAcquireXPS_RgnPage::Step);
+    Type("1.2.5");
+    Key(Qt::Key_Return, "\r");
+    EXPECT_EQ(regions[0]->m_dStep, 1.25);
 
     // "Wide" in the empty column shares the wide-scan region; an element
     // chosen there then makes a region of its own and leaves "Wide" alone.

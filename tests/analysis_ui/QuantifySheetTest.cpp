@@ -5,6 +5,7 @@
 #include "ToolFixture.h"
 
 #include "UGrid/UGDropListType.h"
+#include "UGrid/UGEdit.h"
 #include "UGrid/UGGrid.h"
 #include "analysis/core/QuantifyCalc.h"
 #include "analysis/ui/QuantifySheet.h"
@@ -167,6 +168,14 @@ TEST_F(QuantifySheetTest, TableEditsSelectionFactorAndLabel)
     EXPECT_EQ(g.OnEditVerify(3, 0, nullptr, &key), 0);
     key = '7';
     EXPECT_EQ(g.OnEditVerify(3, 0, nullptr, &key), 1);
+    // A second point is refused unless it replaces the first.
+    CUGEdit edit(&g);
+    edit.SetText(QStringLiteral("1.5"));
+    edit.moveCursor(QTextCursor::End);
+    key = '.';
+    EXPECT_EQ(g.OnEditVerify(3, 0, &edit, &key), 0);
+    edit.selectAll();
+    EXPECT_EQ(g.OnEditVerify(3, 0, &edit, &key), 1);
     std::string text = " 1.5 ";
     g.OnEditFinish(3, 0, nullptr, text, 0);
     EXPECT_EQ(list[0].m_dRSF, 1.5);
