@@ -72,6 +72,16 @@ protected:
         Pump(10);
     }
 
+    // Opens a data file with the profiling sheet and adds one reference file.
+    void OpenWithReference(const std::string& data, const std::string& ref, CSpecView*& view,
+                           CChemPrf_Sheet*& sheet)
+    {
+        ASSERT_NO_FATAL_FAILURE(OpenWithSheet(data, view));
+        sheet = CChemPrf_Sheet::GetInstance();
+        ASSERT_NE(sheet, nullptr);
+        ASSERT_EQ(sheet->AddReferenceFiles({ref}, 0, false), 1);
+    }
+
     // The lines of the real Pt 4f file: its header's 90 lines, then counts
     // and transmission alternating, count k on line 91 + 2k.
     static void ReadPt4fLines(QList<QByteArray>& lines)
@@ -210,10 +220,8 @@ TEST_F(ChemPrfSheetTest, MnLevelFittedByOxideReferences)
 TEST_F(ChemPrfSheetTest, MnOFittedByItsOwnReferenceWhereverTheCursorsStand)
 {
     CSpecView* view = nullptr;
-    ASSERT_NO_FATAL_FAILURE(OpenMeasuredMn(view));
-    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
-    ASSERT_NE(sheet, nullptr);
-    ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "xpsdl__Mn_references.vms"}, 0, false), 1);
+    CChemPrf_Sheet* sheet = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenWithReference(kVamas + "xpsdl__mno_gas-phase_removed.vms", kVamas + "xpsdl__Mn_references.vms", view, sheet));
     CChemPrfParams* p = sheet->GetParams();
     const int level = view->GetCurrentLevel();
     CSpecTrace* t = view->GetSpecTrace();
@@ -251,10 +259,8 @@ TEST_F(ChemPrfSheetTest, MnOFittedByItsOwnReferenceWhereverTheCursorsStand)
 TEST_F(ChemPrfSheetTest, RegionChosenFromAListOfLikeNames)
 {
     CSpecView* view = nullptr;
-    ASSERT_NO_FATAL_FAILURE(OpenMeasuredMn(view));
-    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
-    ASSERT_NE(sheet, nullptr);
-    ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "xpsdl__mno_gas-phase_removed.vms"}, 0, false), 1);
+    CChemPrf_Sheet* sheet = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenWithReference(kVamas + "xpsdl__mno_gas-phase_removed.vms", kVamas + "xpsdl__mno_gas-phase_removed.vms", view, sheet));
     CChemPrfFileGrid* grid = sheet->GetFileGrid();
     const std::vector<std::string> items = grid->Items(0, 3);
     ASSERT_EQ(items.size(), 4u);
@@ -673,10 +679,8 @@ TEST_F(ChemPrfSheetTest, CalculatingDialogCannotBeClosedWhileTheFitRuns)
 TEST_F(ChemPrfSheetTest, AnotherRegionStartsWithoutTheLastRegionsFits)
 {
     CSpecView* view = nullptr;
-    ASSERT_NO_FATAL_FAILURE(OpenMeasuredMn(view));
-    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
-    ASSERT_NE(sheet, nullptr);
-    ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "xpsdl__Mn_references.vms"}, 0, false), 1);
+    CChemPrf_Sheet* sheet = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenWithReference(kVamas + "xpsdl__mno_gas-phase_removed.vms", kVamas + "xpsdl__Mn_references.vms", view, sheet));
     Click("IDC_CHMPRF_CALC");
     ASSERT_TRUE(sheet->GetParams()->IsDone(0));
     const CSpecRgn* first = view->GetCurrentRegion();
@@ -704,10 +708,9 @@ TEST_F(ChemPrfSheetTest, ACountThatIsNotANumberIsNoFit)
     ASSERT_EQ(lines[90].trimmed(), "544.369"); // count 0
     lines[90 + 2 * 140] = "nan";
     CSpecView* view = nullptr;
-    ASSERT_NO_FATAL_FAILURE(OpenWithSheet(WriteLines("pt4f-nan.vms", lines).toStdString(), view));
-    CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
-    ASSERT_NE(sheet, nullptr);
-    ASSERT_EQ(sheet->AddReferenceFiles({kVamas + "kherve__Pt4f.vms"}, 0, false), 1);
+    CChemPrf_Sheet* sheet = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenWithReference(WriteLines("pt4f-nan.vms", lines).toStdString(),
+                                              kVamas + "kherve__Pt4f.vms", view, sheet));
     sink.Clear();
     Click("IDC_CHMPRF_CALC");
     const std::string noSolve = "The fit could not be calculated: the fitted stretch or a reference spectrum "
@@ -752,11 +755,9 @@ TEST_F(ChemPrfSheetTest, ReferenceAndDataOnScalesRunningOppositeWays)
     for (const auto& [data, ref] : cases) {
         SCOPED_TRACE(data);
         CSpecView* view = nullptr;
-        ASSERT_NO_FATAL_FAILURE(OpenWithSheet(data, view));
+        CChemPrf_Sheet* sheet = nullptr;
+        ASSERT_NO_FATAL_FAILURE(OpenWithReference(data, ref, view, sheet));
         CVeltraneDoc* doc = view->GetDocument();
-        CChemPrf_Sheet* sheet = CChemPrf_Sheet::GetInstance();
-        ASSERT_NE(sheet, nullptr);
-        ASSERT_EQ(sheet->AddReferenceFiles({ref}, 0, false), 1);
         Click("IDC_CHMPRF_CALC");
         const CChemPrfParams* p = sheet->GetParams();
         ASSERT_TRUE(p->IsDone(0));

@@ -45,6 +45,27 @@ CVeltraneDoc* OpenRunDocument(CVeltrane& app, const std::string& path)
 
 } // namespace
 
+// The program started with the emulated unit open (each poll waits a real
+// second), and a run's document open but not yet started.
+class RunDocument : public AppFixture
+{
+protected:
+    void StartWithRunDocument()
+    {
+        InstallInstrumentHooks();
+        Start();
+        Pump(700); // the start's delayed reports, which would take an answer later
+        app->m_pDAU->SetSourceID(0x201);
+        ASSERT_EQ(app->m_pDAU->Open(), 0);
+        path = settings.Path("run.vlt").toStdString();
+        running = OpenRunDocument(*app, path);
+        ASSERT_NE(running, nullptr);
+    }
+
+    std::string path;
+    CVeltraneDoc* running = nullptr;
+};
+
 TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
 {
     InstallInstrumentHooks();
@@ -93,16 +114,9 @@ TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
 // Another document saved under the name of the file a run is writing, as
 // data or as VAMAS: the run's next save would replace it, or it would replace
 // what the run has saved. It is refused, and the run's file stays the run's.
-TEST_F(AppFixture, NoOtherDocumentIsSavedOverARunsFile)
+TEST_F(RunDocument, NoOtherDocumentIsSavedOverARunsFile)
 {
-    InstallInstrumentHooks();
-    Start();
-    Pump(700); // the start's delayed reports, which would take an answer below
-    app->m_pDAU->SetSourceID(0x201);
-    ASSERT_EQ(app->m_pDAU->Open(), 0);
-    const std::string path = settings.Path("run.vlt").toStdString();
-    CVeltraneDoc* running = OpenRunDocument(*app, path);
-    ASSERT_NE(running, nullptr);
+    ASSERT_NO_FATAL_FAILURE(StartWithRunDocument());
     ASSERT_EQ(app->GetAcq()->StartAcquiring(running, nullptr), 0);
     const QString other = WriteDataFile("other.vlt", 0x102);
     CDocument* doc = app->OpenDocumentFile(other.toStdString().c_str());
@@ -126,16 +140,9 @@ TEST_F(AppFixture, NoOtherDocumentIsSavedOverARunsFile)
 // Quitting with a run going and another document modified: a Cancel at any
 // question keeps everything as it was, the run included. Its abort cannot be
 // taken back, so it is asked about after the other documents.
-TEST_F(AppFixture, CancellingTheQuitLeavesTheRunGoing)
+TEST_F(RunDocument, CancellingTheQuitLeavesTheRunGoing)
 {
-    InstallInstrumentHooks();
-    Start();
-    Pump(700); // the start's delayed reports, which would take an answer below
-    app->m_pDAU->SetSourceID(0x201);
-    ASSERT_EQ(app->m_pDAU->Open(), 0);
-    const std::string path = settings.Path("run.vlt").toStdString();
-    CVeltraneDoc* running = OpenRunDocument(*app, path);
-    ASSERT_NE(running, nullptr);
+    ASSERT_NO_FATAL_FAILURE(StartWithRunDocument());
     CDocument* edited = app->OpenDocumentFile(WriteDataFile("edited.vlt", 0x102).toStdString().c_str());
     ASSERT_NE(edited, nullptr);
     edited->SetModifiedFlag(true);
