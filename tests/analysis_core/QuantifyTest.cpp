@@ -90,6 +90,26 @@ TEST(Quantify, IntensityMeasures)
     EXPECT_EQ(Quant::Intensity(nullptr, 0, Quant::PeakArea, 0, 0, 1.0), 0.0);
 }
 
+// A VAMAS file whose binding energies rise point by point gives a region whose
+// kinetic step is negative. A peak's area is positive whichever way the
+// energies run: it came out negative, and the level's percentages +50 / -50.
+TEST(Quantify, AreaOnAFallingEnergyScale)
+{
+    const std::vector<double> y = {2, 5, 1, 9, 3};
+    // By hand: (5 + 1 + 9) - (5 + 9) / 2 = 8 point-counts, times |step| 0.5.
+    EXPECT_DOUBLE_EQ(Quant::Intensity(y.data(), 5, Quant::PeakArea, 1, 3, -0.5), 4.0);
+
+    // The same curve on a rising and on a falling scale: half each.
+    SDoc d({{y}, {y}});
+    d.doc.GetStagePosn(0)->GetSpecRgn(1)->m_dStep = -0.1;
+    CQuantify q;
+    Quant::MakeLists(q, d.doc, [](const CSpecRgn&) { return 1.0; });
+    q.m_Display.m_iCalc = Quant::PeakArea;
+    Quant::Calculate(q, d.doc);
+    EXPECT_DOUBLE_EQ(q.m_RgnLists[0][0].m_pdResults[0], 50.0);
+    EXPECT_DOUBLE_EQ(q.m_RgnLists[0][1].m_pdResults[0], 50.0);
+}
+
 // Other programs write "nan" or "inf" for a count they could not measure, and
 // the VAMAS reader keeps it. Such a point is left out of the measure; a NaN
 // result made the level's total NaN and with it every region's percentage.
