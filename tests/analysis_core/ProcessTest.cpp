@@ -327,3 +327,37 @@ TEST(Satellite, RemovalFromTheOpeningCurve)
     RemoveSatellites(one, 0.0, y.data(), orig.data(), 5);
     ExpectNear(y, orig);
 }
+
+// A satellite stands 8.4 eV (and so on) above its line in kinetic energy. On a
+// region whose energies fall point by point (a VAMAS file on rising binding
+// energies) that is toward the lower indices; the removal did nothing there.
+TEST(Satellite, FallingScaleTakesTheSatellitesBelowTheLine)
+{
+    // A line of 1000 at index 250 of 301, Mg K-alpha, 0.1 eV steps: by hand from
+    // the table, -85.3 at 84 points, -46 at 102, -5.5 at 175, -4.5 at 200 points
+    // above it in kinetic energy; 48.5 eV (485 points) is off the curve.
+    const SSatellites* mg = GetSatellites(10);
+    ASSERT_NE(mg, nullptr);
+    const int n = 301, line = 250;
+    Vec orig(n, 0.0);
+    orig[line] = 1000;
+    Vec y = orig;
+    RemoveSatellites(*mg, -0.1, y.data(), orig.data(), n);
+    Vec want(n, 0.0);
+    want[line] = 1000;
+    want[line - 84] = -85.3;
+    want[line - 102] = -46.0;
+    want[line - 175] = -5.5;
+    want[line - 200] = -4.5;
+    ExpectNear(y, want, 1e-9);
+
+    // Any curve: the falling removal is the rising one on the mirrored curve.
+    const SSatellites one = {1, {0.5}, {1.0}};
+    const Vec o = {2, 4, 6, 8, 10};
+    Vec down = o;
+    RemoveSatellites(one, -0.5, down.data(), o.data(), 5);
+    const Vec ro(o.rbegin(), o.rend());
+    Vec up = ro;
+    RemoveSatellites(one, 0.5, up.data(), ro.data(), 5);
+    ExpectNear(down, Vec(up.rbegin(), up.rend()));
+}
