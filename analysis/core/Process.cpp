@@ -111,12 +111,13 @@ void Offset(double* I, int n, int mode, int width)
 
 namespace {
 
-// The mean of up to 5 points around index i.
+// The mean of 5 points around index i (all of them on a shorter curve); near
+// either end the window moves inside the curve rather than shrink.
 double EndLevel(const double* y, int i, int n)
 {
     const int m = std::min(n, 5);
-    const int a = std::max(0, i - m / 2);
-    const int b = std::min(n, a + m);
+    const int a = std::clamp(i - m / 2, 0, n - m);
+    const int b = a + m;
     double s = 0;
     for (int k = a; k < b; ++k)
         s += y[k];

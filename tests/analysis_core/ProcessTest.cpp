@@ -194,6 +194,27 @@ TEST(Background, ShirleyStopsAfterFivePassesOrBelowOneCount)
     EXPECT_NEAR(b[0], (y[0] + y[1] + y[2] + y[3] + y[4]) / 5, 1e-12);
 }
 
+// A limit near either end of the curve takes its level from the five points
+// nearest it, as one in the middle does from the five around it. At the last
+// two points the window was cut instead of moved inside, and the level came
+// from three or four points only.
+TEST(Background, EndLevelsAtTheLastPointsTakeFivePoints)
+{
+    const Vec y = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 30, 50};
+    const int n = int(y.size());
+    Vec b(y.size());
+    // By hand: the last five points 8, 9, 10, 30, 50 have the mean 21.4 (the
+    // window around n - 3 is those five too); the first five, 1 to 5, have 3.
+    for (int last : {n - 1, n - 2, n - 3}) {
+        SCOPED_TRACE(last);
+        for (int type : {BkgLinear, BkgShirley}) {
+            CalcBackground(b.data(), y.data(), 1, last, n, type);
+            EXPECT_NEAR(b[size_t(last)], 21.4, 1e-12) << type;
+            EXPECT_NEAR(b[1], 3.0, 1e-12) << type;
+        }
+    }
+}
+
 TEST(Background, LinearMinimumOrderAndDegenerateLimits)
 {
     const Vec y = {0, 0, 0, 0, 0, 9, 10, 10, 10, 10, 10};
