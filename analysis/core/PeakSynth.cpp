@@ -32,8 +32,11 @@ double PeakShape(double p, const CPelomar_Component& c, double step, double r, b
         const double f = ((p - c.m_dPosn) / PeakWidthFactor(r)) / widthPts;
         g = std::exp(-(1 - r) * 0.6931471805599 * f * f) / (1 + r * f * f);
     }
-    if (sherwood && p < c.m_dPosn) {
-        const double T = std::exp(-c.m_dETR * (c.m_dPosn - p));
+    // The tail runs toward lower kinetic energy (the inelastic side): below the
+    // position on a rising scale, above it on a falling one.
+    const double behind = step < 0 ? p - c.m_dPosn : c.m_dPosn - p;
+    if (sherwood && behind > 0) {
+        const double T = std::exp(-c.m_dETR * behind);
         const double t = c.m_dCTR * c.m_dTMR + (1 - c.m_dTMR) * T;
         g += (1 - g) * t;
     }

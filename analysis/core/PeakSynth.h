@@ -1,6 +1,6 @@
 #pragma once
 // Synthetic peaks of the curve-fitting sheet: a Gaussian-Lorentzian product with
-// an optional tail on the low-index side, placed by a click and sized from the
+// an optional tail on the low kinetic-energy side, placed by a click and sized from the
 // curve, and the envelope (background plus every peak) with its residue.
 // Everything runs over the n points of one curve; positions are point indices.
 
@@ -30,7 +30,8 @@ double PeakWidthFactor(double r);
 
 // The shape at point p of a peak (height 1): Gauss-Lorentz product of ratio r
 // with the half width taken in points as halfWidth / step; with sherwood set,
-// the tail below the position. A half width of no points is a single point.
+// the tail on the side of lower kinetic energy (lower indices when step is
+// positive, higher when it is negative). A half width of no points is a single point.
 double PeakShape(double p, const CPelomar_Component& c, double step, double r, bool sherwood);
 
 // What a click at point i makes of the curve y over the background bkg: the

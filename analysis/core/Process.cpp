@@ -111,12 +111,13 @@ void Offset(double* I, int n, int mode, int width)
 
 namespace {
 
-// The mean of up to 5 points around index i.
+// The mean of 5 points around index i (all of them on a shorter curve); near
+// either end the window moves inside the curve rather than shrink.
 double EndLevel(const double* y, int i, int n)
 {
     const int m = std::min(n, 5);
-    const int a = std::max(0, i - m / 2);
-    const int b = std::min(n, a + m);
+    const int a = std::clamp(i - m / 2, 0, n - m);
+    const int b = a + m;
     double s = 0;
     for (int k = a; k < b; ++k)
         s += y[k];
@@ -234,14 +235,25 @@ int SatelliteShift(double offset, double step)
 
 void RemoveSatellites(const SSatellites& sat, double step, double* y, const double* orig, int n)
 {
+    // A satellite lies above its line in kinetic energy: at higher indices on a
+    // rising scale, at lower ones on a falling scale (a file on rising binding
+    // energies), where the curve is treated as its mirror image.
+    const bool falling = step < 0;
     for (int t = 0; t < sat.nCount && t < 5; ++t) {
-        const int s = SatelliteShift(sat.offset[t], step);
+        const int s = SatelliteShift(sat.offset[t], std::fabs(step));
         if (s < 0 || s >= n)
             continue;
         const double r = sat.ratio[t];
-        for (int j = 0; j < n - s; ++j)
-            y[s + j] -= r * orig[j];
-        for (int k = 0; k < s; ++k)
-            y[k] -= r * orig[s];
+        if (!falling) {
+            for (int j = 0; j < n - s; ++j)
+                y[s + j] -= r * orig[j];
+            for (int k = 0; k < s; ++k)
+                y[k] -= r * orig[s];
+        } else {
+            for (int j = 0; j < n - s; ++j)
+                y[j] -= r * orig[j + s];
+            for (int k = n - s; k < n; ++k)
+                y[k] -= r * orig[n - 1 - s];
+        }
     }
 }

@@ -54,5 +54,6 @@ const SSatellites* GetSatellites(int sourceType);
 // The shift in points of a satellite offset at a step, or -1 when the step
 // cannot be used (not positive, or the shift does not fit an int).
 int SatelliteShift(double offset, double step);
-// Subtracts the satellites of orig (the curve before any removal) from y.
+// Subtracts the satellites of orig (the curve before any removal) from y; step
+// is the region's energy step, either sign.
 void RemoveSatellites(const SSatellites& sat, double step, double* y, const double* orig, int n);

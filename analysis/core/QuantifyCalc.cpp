@@ -83,7 +83,9 @@ double Intensity(const double* y, int n, int calc, int lower, int upper, double 
             if (usable(y[i]))
                 sum += y[i];
         const double ends = (usable(y[a]) ? y[a] : 0.0) + (usable(y[b]) ? y[b] : 0.0);
-        return (sum - ends / 2.0) * step;
+        // A region whose energies fall point by point (a file on a rising
+        // binding-energy scale) has a negative step; its area is no less positive.
+        return (sum - ends / 2.0) * std::fabs(step);
     }
     default: {
         bool any = false;

@@ -24,7 +24,7 @@ enum ECalc
 };
 
 // The intensity of one curve of n points. For the area the limits are put in
-// order and kept on the curve; step is the energy step.
+// order and kept on the curve; step is the energy step, either sign.
 double Intensity(const double* y, int n, int calc, int lower, int upper, double step);
 
 // The record of a region: element and transition trimmed, label "element

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 QRect CChargeCorrn::m_rectWnd;
@@ -157,7 +158,9 @@ bool CChargeCorrn::OnInitDialog()
     auto holds = [&](const CSpecWnd* w) {
         const int i = w ? w->GetWndID() : -1;
         const CSpecRgn* r = posn && i >= 0 && i < posn->GetNumSpecRgns() ? posn->GetSpecRgn(i) : nullptr;
-        return r && r->GetStart() <= ke && ke <= r->GetFinish();
+        // Either way round: a region on rising binding energies falls in kinetic energy.
+        return r && std::min(r->GetStart(), r->GetFinish()) <= ke &&
+               ke <= std::max(r->GetStart(), r->GetFinish());
     };
     int found = holds(active) ? active->GetWndID() : -1;
     if (found < 0)

@@ -46,7 +46,7 @@ void CSatellite::OnApply()
         }
         const CStagePosn* p = doc ? doc->GetStagePosn(plane) : nullptr;
         const CSpecRgn* rgn = p && iWnd >= 0 && iWnd < p->GetNumSpecRgns() ? p->GetSpecRgn(iWnd) : nullptr;
-        // An electron gun has no satellites; a region without a usable step is skipped.
+        // An electron gun has no satellites; a region whose step is 0 (or no number) is skipped.
         if (sat && rgn)
             RemoveSatellites(*sat, rgn->GetStep(), y, orig, n);
         orig += n;

@@ -103,6 +103,7 @@ struct BlockRead
     std::string group, comment;
     int idRegion = 0; // the region's number in the block identifier of this program's export
     int corrVars = 1;
+    bool perSecond = false;     // the first corresponding variable is in counts per second
     std::vector<double> values; // the first corresponding variable's
 };
 
@@ -392,7 +393,11 @@ void CVamasReader::ReadCorrespondingVariables(BlockRead& b)
     if (n > MaxCount16)
         Fail(IDS_ERR_VAMAS_ILLEGAL);
     b.corrVars = static_cast<int>(n);
-    Skip(2 * n); // labels and units: the document holds the first, the signal
+    // Labels and units: the document holds the first, the signal. Its unit
+    // says whether the values are counts or a count rate.
+    Skip(1);
+    b.perSecond = EqualNoCase(Line(31), "c/s");
+    Skip(2 * (n - 1));
 }
 
 // The ordinates of all corresponding variables come point by point; the
@@ -413,6 +418,13 @@ void CVamasReader::ReadOrdinates(BlockRead& b)
         if (i % b.corrVars == 0)
             b.values[static_cast<size_t>(i / b.corrVars)] = *value;
     }
+    // The document's curves are counts per point, as its own acquisitions
+    // are, and quantification divides them by the dwell time: a count rate
+    // divided again made a region's share follow its dwell. The collection
+    // time (s) turns a rate back into counts; without one it stays as it is.
+    if (b.perSecond && b.dwell > 0.0)
+        for (double& y : b.values)
+            y *= b.dwell / 1000.0;
 }
 
 // Every parameter in its place: the first block, and each later block of a
@@ -621,6 +633,7 @@ void CVamasReader::ReadListedBlock(BlockRead& b)
     b.transition = first.transition;
     b.pass = first.pass;
     b.corrVars = first.corrVars;
+    b.perSecond = first.perSecond;
     b.dwell = 1000.0;
     b.scans = 1;
     bool abscissa = false;

@@ -298,17 +298,18 @@ double CPkLib::CalculateRSF(const CPkLibElement* pElement, int iPeak, int source
 
     const double A = 1.0 + 0.01547747 * (peak->*asymm);
     const auto& photo = pElement->GetPhotoPeaks();
-    // Unresolved spin-orbit partners (same energy, same shell) share their
-    // summed cross-section.
+    // Unresolved spin-orbit partners (same energy, same shell) make one peak,
+    // whose area holds the photoelectrons of both: each takes their summed
+    // cross-section.
     auto partner = [&](int j) {
         const CPkLibPeak& q = photo[static_cast<size_t>(j)];
         return q.m_dPeak == peak->m_dPeak && q.m_csRegion.compare(0, 2, peak->m_csRegion, 0, 2) == 0;
     };
     double S = 0.0;
     if (iPeak > 0 && partner(iPeak - 1))
-        S = ((peak->*cross) + (photo[static_cast<size_t>(iPeak - 1)].*cross)) / 2.0;
+        S = (peak->*cross) + (photo[static_cast<size_t>(iPeak - 1)].*cross);
     if (S == 0.0 && iPeak < pElement->GetNumPhotoPeaks() - 1 && partner(iPeak + 1))
-        S = ((peak->*cross) + (photo[static_cast<size_t>(iPeak + 1)].*cross)) / 2.0;
+        S = (peak->*cross) + (photo[static_cast<size_t>(iPeak + 1)].*cross);
     if (S == 0.0)
         S = peak->*cross;
     const double p = 0.7 - 0.5;

@@ -85,6 +85,22 @@ TEST(PeakSynth, ShapesAtTheirWorkedPoints)
         }
 }
 
+// The tail stands on the inelastic side, toward lower kinetic energy. On a
+// region whose energies fall point by point (a file on rising binding
+// energies) that is toward the higher indices: the peak there is the mirror
+// image of the same peak on a rising scale. The tail stayed below the index.
+TEST(PeakSynth, TailFollowsTheEnergyScale)
+{
+    const CPelomar_Component c(0, 50, 1, 1, 0.5, 101);
+    for (int k = -20; k <= 20; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(PeakShape(50 + k, c, -0.1, 0.3, true), PeakShape(50 - k, c, 0.1, 0.3, true));
+    }
+    // Far from the line only the tail is left (CTR x TMR = 0.2), on its side.
+    EXPECT_NEAR(PeakShape(100, c, -0.1, 0.3, true), 0.2, 1e-3);
+    EXPECT_LT(PeakShape(0, c, -0.1, 0.3, true), 1e-3);
+}
+
 TEST(PeakSynth, EnvelopeSumsPeaksOverTheBackground)
 {
     const int n = 40;

@@ -194,6 +194,27 @@ TEST(Background, ShirleyStopsAfterFivePassesOrBelowOneCount)
     EXPECT_NEAR(b[0], (y[0] + y[1] + y[2] + y[3] + y[4]) / 5, 1e-12);
 }
 
+// A limit near either end of the curve takes its level from the five points
+// nearest it, as one in the middle does from the five around it. At the last
+// two points the window was cut instead of moved inside, and the level came
+// from three or four points only.
+TEST(Background, EndLevelsAtTheLastPointsTakeFivePoints)
+{
+    const Vec y = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 30, 50};
+    const int n = int(y.size());
+    Vec b(y.size());
+    // By hand: the last five points 8, 9, 10, 30, 50 have the mean 21.4 (the
+    // window around n - 3 is those five too); the first five, 1 to 5, have 3.
+    for (int last : {n - 1, n - 2, n - 3}) {
+        SCOPED_TRACE(last);
+        for (int type : {BkgLinear, BkgShirley}) {
+            CalcBackground(b.data(), y.data(), 1, last, n, type);
+            EXPECT_NEAR(b[size_t(last)], 21.4, 1e-12) << type;
+            EXPECT_NEAR(b[1], 3.0, 1e-12) << type;
+        }
+    }
+}
+
 TEST(Background, LinearMinimumOrderAndDegenerateLimits)
 {
     const Vec y = {0, 0, 0, 0, 0, 9, 10, 10, 10, 10, 10};
@@ -326,4 +347,38 @@ TEST(Satellite, RemovalFromTheOpeningCurve)
     RemoveSatellites(one, 0.2, y.data(), orig.data(), 5);
     RemoveSatellites(one, 0.0, y.data(), orig.data(), 5);
     ExpectNear(y, orig);
+}
+
+// A satellite stands 8.4 eV (and so on) above its line in kinetic energy. On a
+// region whose energies fall point by point (a VAMAS file on rising binding
+// energies) that is toward the lower indices; the removal did nothing there.
+TEST(Satellite, FallingScaleTakesTheSatellitesBelowTheLine)
+{
+    // A line of 1000 at index 250 of 301, Mg K-alpha, 0.1 eV steps: by hand from
+    // the table, -85.3 at 84 points, -46 at 102, -5.5 at 175, -4.5 at 200 points
+    // above it in kinetic energy; 48.5 eV (485 points) is off the curve.
+    const SSatellites* mg = GetSatellites(10);
+    ASSERT_NE(mg, nullptr);
+    const int n = 301, line = 250;
+    Vec orig(n, 0.0);
+    orig[line] = 1000;
+    Vec y = orig;
+    RemoveSatellites(*mg, -0.1, y.data(), orig.data(), n);
+    Vec want(n, 0.0);
+    want[line] = 1000;
+    want[line - 84] = -85.3;
+    want[line - 102] = -46.0;
+    want[line - 175] = -5.5;
+    want[line - 200] = -4.5;
+    ExpectNear(y, want, 1e-9);
+
+    // Any curve: the falling removal is the rising one on the mirrored curve.
+    const SSatellites one = {1, {0.5}, {1.0}};
+    const Vec o = {2, 4, 6, 8, 10};
+    Vec down = o;
+    RemoveSatellites(one, -0.5, down.data(), o.data(), 5);
+    const Vec ro(o.rbegin(), o.rend());
+    Vec up = ro;
+    RemoveSatellites(one, 0.5, up.data(), ro.data(), 5);
+    ExpectNear(down, Vec(up.rbegin(), up.rend()));
 }

@@ -90,6 +90,26 @@ TEST(Quantify, IntensityMeasures)
     EXPECT_EQ(Quant::Intensity(nullptr, 0, Quant::PeakArea, 0, 0, 1.0), 0.0);
 }
 
+// A VAMAS file whose binding energies rise point by point gives a region whose
+// kinetic step is negative. A peak's area is positive whichever way the
+// energies run: it came out negative, and the level's percentages +50 / -50.
+TEST(Quantify, AreaOnAFallingEnergyScale)
+{
+    const std::vector<double> y = {2, 5, 1, 9, 3};
+    // By hand: (5 + 1 + 9) - (5 + 9) / 2 = 8 point-counts, times |step| 0.5.
+    EXPECT_DOUBLE_EQ(Quant::Intensity(y.data(), 5, Quant::PeakArea, 1, 3, -0.5), 4.0);
+
+    // The same curve on a rising and on a falling scale: half each.
+    SDoc d({{y}, {y}});
+    d.doc.GetStagePosn(0)->GetSpecRgn(1)->m_dStep = -0.1;
+    CQuantify q;
+    Quant::MakeLists(q, d.doc, [](const CSpecRgn&) { return 1.0; });
+    q.m_Display.m_iCalc = Quant::PeakArea;
+    Quant::Calculate(q, d.doc);
+    EXPECT_DOUBLE_EQ(q.m_RgnLists[0][0].m_pdResults[0], 50.0);
+    EXPECT_DOUBLE_EQ(q.m_RgnLists[0][1].m_pdResults[0], 50.0);
+}
+
 // Other programs write "nan" or "inf" for a count they could not measure, and
 // the VAMAS reader keeps it. Such a point is left out of the measure; a NaN
 // result made the level's total NaN and with it every region's percentage.
@@ -478,7 +498,12 @@ TEST(QuantifyAESLib, ShippedMNNFactorsNameTheirPrincipalGroup)
 // A real multiplex (tests/formats/fixtures/vamas, MIT) through the import
 // path: the peak areas per dwell, over the peak library's factors, sum to
 // 100 % and agree with the calculation done by hand in quant_by_hand.py
-// (which ctest runs against the same figures).
+// (which ctest runs against the same figures). The file's ordinates are
+// count rates (c/s; each times its region's 0.4 or 0.8 s is a whole count),
+// so the figures are also the rates' areas over the factors with no dwell
+// at all, worked out from the file's values apart from the reader. Read as
+// counts, C 1s and O 1s (0.4 s) came out at 29.0 % and 14.3 % beside S 2p,
+// N 1s and Mo 3d (0.8 s), twice their share.
 TEST(Quantify, RealMultiplexAgreesWithTheHandCalculation)
 {
     CRecordingSink sink;
@@ -499,11 +524,11 @@ TEST(Quantify, RealMultiplexAgreesWithTheHandCalculation)
     {
         const char* label;
         double percent;
-    } want[] = {{"C 1s", 29.036018181164},
-                {"O 1s", 14.269530777584},
-                {"S 2p", 14.774495355578},
-                {"N 1s", 7.176912299145},
-                {"Mo 3d", 34.743043386529}};
+    } want[] = {{"C 1s", 18.530342324324},
+                {"O 1s", 9.106596106474},
+                {"S 2p", 18.857713540460},
+                {"N 1s", 9.160391132492},
+                {"Mo 3d", 44.344956896250}};
     ASSERT_EQ(q.m_RgnLists.size(), 1u);
     ASSERT_EQ(q.m_RgnLists[0].size(), std::size(want));
     double sum = 0.0;

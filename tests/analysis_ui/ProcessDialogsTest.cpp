@@ -654,6 +654,33 @@ TEST_F(ProcessDialogsTest, ChargeCorrectionFindsTheCarbonLineInAnyLocale)
         GTEST_SKIP() << "no decimal-comma locale could be made; checked in the C locale only";
 }
 
+// A region whose energies fall point by point (a file on rising binding
+// energies) holds the carbon line as well: the dialog put the cursor on the
+// middle of the curve instead, as for a region without the line.
+TEST_F(ProcessDialogsTest, ChargeCorrectionFindsTheCarbonLineOnAFallingScale)
+{
+    // A photon energy of 570 eV puts C 1s (284 eV binding) at 286 eV kinetic;
+    // the regions run from 290.5 down to 280.5 eV with their offset.
+    CSpecView* v = Open({2}, 1, 101, 18, nullptr, 570.0);
+    ASSERT_NE(v, nullptr);
+    for (int r = 0; r < 2; ++r) {
+        CSpecRgn* rgn = m_pDoc->GetStagePosn(0)->GetSpecRgn(r);
+        rgn->m_dStart = 290.0;
+        rgn->m_dFinish = 280.0;
+        rgn->m_dStep = -0.1;
+    }
+    // Carbon chosen once, so that the next opening looks for it.
+    ASSERT_TRUE(Run(ID_PROCESS_CHARGECORRN));
+    Click("IDC_CHARGECORRN_CARBON");
+    Click("IDCANCEL");
+    Pump(0);
+    ASSERT_TRUE(Run(ID_PROCESS_CHARGECORRN));
+    EXPECT_TRUE(Ctl<QRadioButton>("IDC_CHARGECORRN_CARBON")->isChecked());
+    EXPECT_EQ(Ctl<QLineEdit>("IDC_CHARGECORRN_CURVAL")->text(), "284.000");
+    Click("IDCANCEL");
+    Pump(0);
+}
+
 // Pictures for a person to look at: set VELTRANE_SCREENSHOT_DIR and run this
 // test (under Xvfb for the real look).
 TEST_F(ProcessDialogsTest, Screenshot)

@@ -156,6 +156,7 @@ struct VamasSpec
     std::string sourceEnergy = "1486.6", strength = "200", workFunction = "4.5", passEnergy = "20";
     std::string analyserMode = "FAT";
     std::string ionZ = "18", corrVars = "1", timeCorrection = "0";
+    std::string signalUnit = "d"; // of the first corresponding variable
     std::string date[7] = {"2024", "3", "5", "12", "30", "15", "0"};
     std::vector<VamasBlockSpec> blocks = {VamasBlockSpec{}};
     std::string end = "end of experiment";
@@ -261,7 +262,7 @@ inline std::string BuildVamas(const VamasSpec& v)
             L(v.corrVars);
             for (int c = 0; c < corrVars; ++c) {
                 L(c == 0 ? "counts" : "Transmission");
-                L("d");
+                L(c == 0 ? v.signalUnit : "d");
             }
             L("pulse counting");
         }

@@ -377,6 +377,42 @@ TEST(VamasReader, SeveralCorrespondingVariablesKeepTheFirst)
               (std::vector<double>{5, 6, 7, 8}));
 }
 
+// Some programs write a count rate ("c/s") rather than counts. The document
+// holds counts per point, as its own acquisitions do, and quantification
+// divides them by the dwell time: a rate read as it stood was divided by
+// time twice, and a region's share of a level followed its dwell.
+TEST(VamasReader, CountRatesBecomeCountsOverTheCollectionTime)
+{
+    struct Case
+    {
+        const char *unit, *collection;
+        double factor;
+    };
+    const Case cases[] = {
+        {"d", "0.4", 1.0},    // counts as they are
+        {"c/s", "0.4", 0.4},  // 2.5 c/s over 0.4 s is 1 count
+        {"C/S", "0.8", 0.8},  // units in any case
+        {"c/s", "1e37", 1.0}, // no collection time known: the rate stays
+        {"c/s", "0", 1.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.unit) + " " + c.collection);
+        VamasSpec v = TwoLevels();
+        v.signalUnit = c.unit;
+        v.corrVars = "2";
+        for (auto& b : v.blocks)
+            b.collection = c.collection;
+        CNorvale model;
+        ASSERT_EQ(Read(v, model), 0);
+        const auto* s = model.GetSpectrum(0);
+        ASSERT_EQ(s->m_pRgns[0].nPts, 4);
+        for (int level = 0; level < 2; ++level)
+            for (int i = 0; i < 4; ++i)
+                EXPECT_DOUBLE_EQ(s->GetRgnData(0, level)[i], (1 + 4 * level + i) * c.factor)
+                    << level << " " << i;
+    }
+}
+
 // The file's energies at full precision: a negative step stays -0.1 (not
 // -0.099 from rounding toward +infinity), a step of 1.983673 eV is not cut to
 // meV, and a pass energy of 46.95 eV stays real.
@@ -668,8 +704,8 @@ TEST(VamasReader, FilesOfOtherProgramsReadAsTheyWereWritten)
          false,
          "C",
          "1s",
-         2047.5,
-         1372.5,
+         819.0, // 2047.5 c/s over 0.4 s
+         549.0, // 1372.5 c/s
          When::DateOnly},
         {"matkrin__aes_staib.vms",
          1,
