@@ -6,7 +6,8 @@ usage: vamas_check.py [--vltdump PATH] [--xyconv PATH] FILE_OR_FOLDER...
 
 For each file that opens, every block must give
   - the same number of points and the same ordinates (the first corresponding
-    variable, to the six decimals xyconv prints),
+    variable, to the six decimals xyconv prints; count rates, unit "c/s", times
+    the block's collection time, as the program keeps counts),
   - the same energies to 1e-6 eV: on a kinetic-energy abscissa the region's
     start plus i steps (without the work-function offset, which the document
     adds only on display); on a binding-energy abscissa the source energy
@@ -40,6 +41,8 @@ def xyconv_blocks(xyconv, path):
             continue
         elif line.startswith("# abscissa label:"):
             blocks[-1]["label"] = line.split(":", 1)[1].strip()
+        elif line.startswith("# signal collection time:"):
+            blocks[-1]["time"] = float(line.split(":", 1)[1])
         elif line and not line.startswith("#"):
             cols = line.split()
             if len(cols) >= 2:
@@ -48,10 +51,17 @@ def xyconv_blocks(xyconv, path):
     return blocks
 
 
-def printed_equal(ours, text):
-    """ours rounds to xyconv's printed text."""
+def printed_equal(ours, text, scale=1.0):
+    """ours rounds to xyconv's printed text, times scale."""
     decimals = len(text.split(".")[1]) if "." in text and "e" not in text.lower() else 6
-    return abs(ours - float(text)) <= 0.5 * 10.0 ** -decimals * (1 + 1e-9) + 1e-12 * abs(ours)
+    return abs(ours - scale * float(text)) <= scale * 0.5 * 10.0 ** -decimals * (1 + 1e-9) + 1e-12 * abs(ours)
+
+
+def count_rate_blocks(path):
+    """How many blocks give their signal as a count rate (a unit line "c/s")."""
+    with open(path, "rb") as f:
+        text = f.read().decode("latin-1")
+    return len(re.findall(r"^c/s[ \t\r]*$", text, re.M))
 
 
 def synthetic_peak(path):
@@ -76,17 +86,21 @@ def check(path, vltdump, xyconv):
     if len(blocks) != nr * nl:
         problems.append("%d blocks, the document has %d regions x %d levels" % (len(blocks), nr, nl))
         return "opened", problems
+    # The program keeps counts: a block's count rates are read as counts
+    # over its collection time (xyconv prints the rates).
+    rates = count_rate_blocks(path) == len(blocks)
     for k, b in enumerate(blocks):
         rgn = regions[k % nr]
+        scale = b["time"] if rates and b.get("time", 0.0) > 0.0 else 1.0
         values = rgn["curves"][k // nr]["values"]
         where = "block %d (region %d, level %d)" % (k, k % nr, k // nr)
         if len(values) != len(b["y"]):
             problems.append("%s: %d points, xyconv %d" % (where, len(values), len(b["y"])))
             continue
-        bad = [i for i, (v, t) in enumerate(zip(values, b["y"])) if not printed_equal(v, t)]
+        bad = [i for i, (v, t) in enumerate(zip(values, b["y"])) if not printed_equal(v, t, scale)]
         if bad:
             i = bad[0]
-            problems.append("%s: %d ordinates differ, first at %d: %r against %s" % (where, len(bad), i, values[i], b["y"][i]))
+            problems.append("%s: %d ordinates differ, first at %d: %r against %s x %g" % (where, len(bad), i, values[i], b["y"][i], scale))
         binding = "binding" in b["label"].lower()
         worst = 0.0
         for i, t in enumerate(b["x"]):
