@@ -20,9 +20,11 @@
 #include "platform/Strings.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <climits>
 #include <cmath>
+#include <set>
 #include <thread>
 
 namespace {
@@ -45,8 +47,8 @@ enum : unsigned
 // How long after its etch time the unit may take to say the etch is over.
 constexpr uint64_t kEtchReplyMarginMs = 60000;
 // How long beyond the time a block takes to measure (a block holds fewer
-// than 120 values) a unit may go on answering "nothing yet" before it counts
-// as stuck.
+// than 120 values) a unit may go on answering "nothing yet", or with blocks
+// it has sent before, before it counts as stuck.
 constexpr uint64_t kStallMarginMs = 60000;
 constexpr uint64_t kMaxBlockValues = 120;
 
@@ -974,6 +976,9 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
     SleepMs(firstWait);
     const uint64_t stallMs = kStallMarginMs + kMaxBlockValues * static_cast<unsigned>(std::max(dw, 0));
     uint64_t lastBlock = GetTickCount64();
+    // The blocks taken so far, by where they lie: a unit that sends the same
+    // blocks over and over gets no further than one that says "nothing yet".
+    std::set<std::array<int, 4>> taken;
     int result = 0;
     for (;;) {
         if (int r = QueryStop(Anywhere)) {
@@ -1012,7 +1017,8 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
         // link while it takes the block. Nothing reads the link meanwhile (the
         // monitor poll is stopped), so the block stays as it is.
         if (result == 0) {
-            lastBlock = GetTickCount64();
+            if (taken.insert({upd.m_iStart, upd.m_iEnd, upd.m_iLine, upd.m_iKind}).second)
+                lastBlock = GetTickCount64();
             m_pHost->SendAcqData(m_hNotifyWnd, message, &upd);
             switch (kind) {
             case Kind::Spec:
@@ -1039,7 +1045,7 @@ unsigned CAcquire::SRun::OnNewScan(int iPosn, int iRgn, int iTrace, int iScan)
         }
         if (result != 0 && result != static_cast<int>(IDS_BUFFER_EMPTY))
             return static_cast<unsigned>(result);
-        if (result != 0 && GetTickCount64() - lastBlock > stallMs)
+        if (GetTickCount64() - lastBlock > stallMs)
             return IDS_NO_DAU_REPLY;
         SleepMs(interval);
     }

@@ -110,6 +110,7 @@ void CDAU::Close()
     m_pfnIoctl = nullptr;
     m_iArcnet = -1;
     m_iPC = -1;
+    m_bReplyOverdue = false;
 }
 
 void CDAU::SetMonitorWnd(CTrafficMonitor* pMonitor)
@@ -132,7 +133,7 @@ void CDAU::LogCommand(const char* text)
         m_hMonitor->Append(std::string("-> ") + text, true);
 }
 
-void CDAU::LogReply(const SDauReply& r)
+void CDAU::LogReply(const SDauReply& r, const unsigned char* packet)
 {
     bool monitored;
     {
@@ -151,7 +152,7 @@ void CDAU::LogReply(const SDauReply& r)
     } else {
         // A packet that could not be split: show its bytes, so the fault can be seen.
         line += "?   ";
-        AppendHex(line, m_cReadBuf, 4);
+        AppendHex(line, packet, 4);
     }
     if (m_pLogFile)
         m_pLogFile->Write(line + "\r\n");
@@ -178,6 +179,8 @@ int CDAU::SendCommand(const char* text)
     if (m_bEmulate) {
         m_szLastCommand.assign(text, n);
     } else {
+        if (m_bReplyOverdue)
+            DropLateReplies();
         ARC_MODE mode{0, 1000};
         if (m_pfnIoctl(m_iArcnet, ARCNETIO_MODE_SET, &mode) != 0) {
             std::memset(m_iLastCommand, 0, 4);
@@ -213,19 +216,22 @@ int CDAU::ReadReply(char*& reply, int timeoutMs)
         m_cReadBuf[0] = static_cast<unsigned char>(m_iDAU);
         m_cReadBuf[1] = static_cast<unsigned char>(m_iPC & 0xFF);
         n = m_pfnRead(m_iArcnet, m_cReadBuf, 512);
-        if (n == -2)
+        if (n == -2) {
+            m_bReplyOverdue = true;
             return 2297; // the caller may read again for the same command
+        }
         if (n == 0 || n < 0 || n > 512) {
             std::memset(m_iLastCommand, 0, 4);
             return n == 0 ? 2293 : 2294;
         }
     }
+    m_bReplyOverdue = false;
     char last[4];
     std::memcpy(last, m_iLastCommand, 4);
     std::memset(m_iLastCommand, 0, 4);
     int result = ParseDauReply(m_cReadBuf, static_cast<size_t>(n), last, m_reply);
     m_bLinkFaultShown = false; // the link works again
-    LogReply(m_reply);
+    LogReply(m_reply, m_cReadBuf);
     if (m_reply.m_bMalformed)
         return kUnexpected;
     reply = const_cast<char*>(m_reply.m_pszText);
@@ -235,6 +241,33 @@ int CDAU::ReadReply(char*& reply, int timeoutMs)
     if (result == 0 && m_reply.m_bData && IsBlockCode(m_reply.m_szCode))
         m_pbData = m_reply.m_pbData;
     return result;
+}
+
+void CDAU::DropLateReplies()
+{
+    // A reply that came after its command gave up waiting answers that
+    // command: taken as the next command's reply, every reply after it would
+    // pair with the wrong command. What waits now is logged and dropped (a few
+    // packets at most, so a unit that talks without pause cannot hold the
+    // command back).
+    unsigned char packet[512];
+    for (int i = 0; i < 8; ++i) {
+        ARC_STS sts{0};
+        ARC_MODE mode{0, 0};
+        if (m_pfnIoctl(m_iArcnet, ARCNETIO_ISTS_GET, &sts) != 0 || sts.m_Status != 1 ||
+            m_pfnIoctl(m_iArcnet, ARCNETIO_MODE_SET, &mode) != 0)
+            return;
+        packet[0] = static_cast<unsigned char>(m_iDAU);
+        packet[1] = static_cast<unsigned char>(m_iPC & 0xFF);
+        int n = m_pfnRead(m_iArcnet, packet, 512);
+        if (n <= 0 || n > 512)
+            return;
+        m_bReplyOverdue = false;
+        SDauReply dropped;
+        const char none[4] = {};
+        ParseDauReply(packet, static_cast<size_t>(n), none, dropped);
+        LogReply(dropped, packet);
+    }
 }
 
 int CDAU::ReadReply(int timeoutMs)

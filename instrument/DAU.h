@@ -119,7 +119,8 @@ private:
     int FrameEmulated(const std::string& text, const std::vector<unsigned char>* data);
     int EmulateRandom() { return static_cast<int>(m_rng() % 32768u); }
     void LogCommand(const char* text);
-    void LogReply(const SDauReply& reply);
+    void LogReply(const SDauReply& reply, const unsigned char* packet);
+    void DropLateReplies();
 
     PFN_ARCNETOPEN m_pfnOpen = nullptr;
     PFN_ARCNETCLOSE m_pfnClose = nullptr;
@@ -145,7 +146,8 @@ private:
     int m_iDAU = 2;
     int m_iTechniques = 0;
     std::atomic<bool> m_bLinkFaultShown{false}; // the poll told of a failed link since the last reply
-    std::atomic<unsigned> m_iTimer{0};          // started and stopped from the worker and the timer's thread
+    bool m_bReplyOverdue = false;      // a read gave up on a reply that may still come (under m_lock)
+    std::atomic<unsigned> m_iTimer{0}; // started and stopped from the worker and the timer's thread
 
     std::string m_csLibrary = DefaultLibrary;
     IMonitorTimer* m_pTimer = nullptr;

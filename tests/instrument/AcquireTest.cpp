@@ -998,38 +998,48 @@ TEST_F(AcquireTest, SilentDauAfterAnEtchEndsTheRun)
     EXPECT_EQ(std::count_if(values.begin(), values.end(), [](double v) { return v != 0; }), 40);
 }
 
-// A unit that goes on answering "nothing yet" and never sends the rest of a
-// scan ends the run with 2297 once nothing new has come for over a minute;
-// the blocks taken before stay in the file.
+// A unit that goes on answering "nothing yet", or with the block it sent
+// already, and never sends the rest of a scan ends the run with 2297 once
+// nothing new has come for over a minute; the blocks taken before stay in
+// the file.
 TEST_F(AcquireTest, DauThatSendsNothingMoreEndsTheRun)
 {
-    SAcqRig rig;
-    SAesCase c(CAcquireAES::Narrowscan);
-    c.m_sheet.scn.m_iMove = CAcquireAES_Scn::FullScan;
-    c.m_regions.push_back(MakeRegion(100, 250, 1, 1));
-    c.Build(m_dir, 1);
-    rig.m_host.m_onData = [&](const SAcqUpdate& u) {
-        if (u.m_iStart == 1) // two hundred polls of a second with nothing
-            for (int i = 0; i < 200; ++i)
-                rig.m_dau.m_sim->InjectStatus('5');
-    };
-    const uint64_t start = rig.m_clock.TickCount();
-    ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
-    const bool ended = rig.m_host.WaitEnd(rig.m_acq, 5);
-    if (!ended) {
-        rig.m_acq.StopAcquiring(true);
-        rig.m_host.WaitEnd(rig.m_acq, 30);
+    const Packet sameBlock = CDauSimulator::FrameData("SBSP BL=4,ST=1,FN=100", Packet(400, 1));
+    for (bool bRepeats : {false, true}) {
+        SCOPED_TRACE(bRepeats ? "the same block again" : "nothing yet");
+        SAcqRig rig;
+        SAesCase c(CAcquireAES::Narrowscan);
+        c.m_sheet.scn.m_iMove = CAcquireAES_Scn::FullScan;
+        c.m_regions.push_back(MakeRegion(100, 250, 1, 1));
+        c.Build(m_dir, 1);
+        std::atomic<bool> injected{false};
+        rig.m_host.m_onData = [&](const SAcqUpdate& u) {
+            if (u.m_iStart == 1 && !injected.exchange(true)) // two hundred polls of a second
+                for (int i = 0; i < 200; ++i) {
+                    if (bRepeats)
+                        rig.m_dau.m_sim->InjectReply(sameBlock);
+                    else
+                        rig.m_dau.m_sim->InjectStatus('5');
+                }
+        };
+        const uint64_t start = rig.m_clock.TickCount();
+        ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
+        const bool ended = rig.m_host.WaitEnd(rig.m_acq, 5);
+        if (!ended) {
+            rig.m_acq.StopAcquiring(true);
+            rig.m_host.WaitEnd(rig.m_acq, 30);
+        }
+        ASSERT_TRUE(ended) << "still polling";
+        EXPECT_EQ(rig.m_host.Result(), 2297);
+        const uint64_t waited = rig.m_clock.TickCount() - start;
+        EXPECT_GT(waited, 60000u);
+        EXPECT_LT(waited, 120000u);
+        CVeltraneDoc back;
+        ASSERT_TRUE(ReadBack(c.m_path, back));
+        const auto values = SpectrumValues(back);
+        EXPECT_EQ(values, SpectrumValues(c.m_doc));
+        const auto taken = std::count_if(values.begin(), values.end(), [](double v) { return v != 0; });
+        EXPECT_GT(taken, 0);
+        EXPECT_LT(taken, 250);
     }
-    ASSERT_TRUE(ended) << "still polling";
-    EXPECT_EQ(rig.m_host.Result(), 2297);
-    const uint64_t waited = rig.m_clock.TickCount() - start;
-    EXPECT_GT(waited, 60000u);
-    EXPECT_LT(waited, 120000u);
-    CVeltraneDoc back;
-    ASSERT_TRUE(ReadBack(c.m_path, back));
-    const auto values = SpectrumValues(back);
-    EXPECT_EQ(values, SpectrumValues(c.m_doc));
-    const auto taken = std::count_if(values.begin(), values.end(), [](double v) { return v != 0; });
-    EXPECT_GT(taken, 0);
-    EXPECT_LT(taken, 250);
 }

@@ -222,6 +222,35 @@ TEST(DauLink, EtchWaitReadsAgainAfterATimeout)
     EXPECT_EQ(rig.m_dau.ReadReply(1000), 0);
 }
 
+// A reply that comes after its command gave up waiting belongs to that
+// command: the next command, and every one after it, still gets its own
+// reply. Also when the poll ran between (a run ended and the next began
+// before the poll came round), and with the unit's late reply a data block.
+TEST(DauLink, LateReplyIsNotTheNextCommandsReply)
+{
+    CFakeTimer timer;
+    SDauRig rig;
+    rig.m_dau.SetMonitorTimer(&timer);
+    const Packet lateStatus = CDauSimulator::StatusPacket('0');
+    const Packet lateBlock = CDauSimulator::FrameData("SBSP BL=1,ST=1,EN=2", Packet(8, 0));
+    for (bool bPollBetween : {false, true})
+        for (const Packet* late : {&lateStatus, &lateBlock}) {
+            SCOPED_TRACE(std::string(bPollBetween ? "poll between, " : "") +
+                         (late == &lateStatus ? "status" : "block"));
+            rig.m_sim->InjectSilence(1);
+            ASSERT_EQ(rig.m_dau.Transact("RQSP", 20), 2297);
+            if (bPollBetween) {
+                ASSERT_EQ(rig.m_dau.StartMonitor(), 0);
+                rig.m_dau.StopMonitor();
+            }
+            ASSERT_TRUE(rig.m_server->SendUnsolicited(*late));
+            EXPECT_EQ(rig.m_dau.GetConfiguration(), 0);
+            EXPECT_EQ(rig.m_dau.Transact("BEAM MD=SPOT,X0=0,Y0=0,X1=0,Y1=0,BR=256", 1000), 0);
+            EXPECT_FALSE(rig.m_dau.HasData());
+            EXPECT_EQ(rig.m_dau.GetConfiguration(), 0);
+        }
+}
+
 TEST(DauLink, OpenFailures)
 {
     {
