@@ -141,6 +141,11 @@ int CPkLib::LoadLibraryA()
 
 int CPkLib::LoadFromPath(const std::string& path)
 {
+    // A folder opens as a stream here and reads as an empty library; it is
+    // no library file at all.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return ERR_OPEN;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return ERR_OPEN;

@@ -118,6 +118,8 @@ TEST(PkLib, IncompleteEntriesStopTheLoad)
     EXPECT_EQ(lib.GetSize(), 1);
     CPkLib missing;
     EXPECT_EQ(missing.LoadFromPath("/nonexistent/PkLib.txt"), 2078);
+    // A folder in the library's place is no library, not an empty one.
+    EXPECT_EQ(missing.LoadFromPath(testing::TempDir()), 2078);
 }
 
 TEST(PkLib, SensitivityFactors)
