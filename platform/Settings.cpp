@@ -1,16 +1,25 @@
 #include "platform/Settings.h"
 
+#include "platform/AtomicFileWriter.h"
 #include "platform/Cp1252.h"
+#include "platform/Exceptions.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QMap>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 
+#include <atomic>
 #include <charconv>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -160,6 +169,158 @@ bool ValueText(const QVariant& v, std::string& utf8)
     return true;
 }
 
+// INI text in a scratch file of a name of its own: QSettings keeps what it
+// has read of a file by its name.
+QString ScratchFile(const QString& folder, const QByteArray& text)
+{
+    static std::atomic<int> serial{0};
+    const QString path = folder + QStringLiteral("/%1.ini").arg(++serial);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
+        return QString();
+    return path;
+}
+
+// Every key of INI text with what a lookup of it finds. QSettings parses only
+// the sections a lookup needs, so a value that allKeys() lists may still be
+// missed by value() (a key written under "[a]" as "b\k" where a section
+// "[a\b]" exists): each key is looked up by a reader of its own.
+std::optional<QMap<QString, QVariant>> ReadIni(const QByteArray& text, const QString& folder)
+{
+    QStringList keys;
+    {
+        const QString path = ScratchFile(folder, text);
+        if (path.isEmpty())
+            return std::nullopt;
+        keys = QSettings(path, QSettings::IniFormat).allKeys();
+        QFile::remove(path);
+    }
+    QMap<QString, QVariant> map;
+    for (const QString& k : keys) {
+        const QString path = ScratchFile(folder, text);
+        if (path.isEmpty())
+            return std::nullopt;
+        map.insert(k, QSettings(path, QSettings::IniFormat).value(k));
+        QFile::remove(path);
+    }
+    return map;
+}
+
+// The machine configuration is a file that a service engineer keeps by hand,
+// with comments and a layout of their own, and QSettings would write it anew
+// without them. So a value is written there by changing its one line, or
+// adding one, in the text as it stands. QSettings itself judges each edit: the
+// edited text must read as the old one with this value set. Returns nullopt,
+// having changed nothing, when there is no such file or no such edit (the
+// caller then lets QSettings write the file); else whether the file was written.
+std::optional<bool> WriteInPlace(const QString& file, const QString& key, const QVariant& value)
+{
+    constexpr qsizetype kMaxText = 64 * 1024; // every edit tried is read in full
+    const QFileInfo info(file);
+    if (!info.isFile() || info.size() > kMaxText)
+        return std::nullopt;
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return std::nullopt;
+    // The lock of QSettings' own writes: another copy of the program writing
+    // at the same moment waits.
+    QLockFile lock(file + QStringLiteral(".lock"));
+    if (!lock.lock())
+        return std::nullopt;
+    QByteArray text;
+    {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        text = f.readAll();
+        if (f.error() != QFileDevice::NoError || text.size() > kMaxText)
+            return std::nullopt;
+    }
+    // What QSettings writes for this value alone: "[section]" and "path\name=value".
+    QByteArray block;
+    {
+        const QString path = scratch.filePath(QStringLiteral("value.ini"));
+        {
+            QSettings s(path, QSettings::IniFormat);
+            s.setValue(key, value);
+            s.sync();
+            if (s.status() != QSettings::NoError)
+                return std::nullopt;
+        }
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        block = f.readAll();
+    }
+    const QList<QByteArray> blockLines = block.split('\n');
+    if (blockLines.size() < 2 || !blockLines[0].startsWith('[') || !blockLines[0].endsWith(']') ||
+        !blockLines[1].contains('='))
+        return std::nullopt;
+    const QByteArray section = blockLines[0].mid(1, blockLines[0].size() - 2);
+    const qsizetype eq = blockLines[1].indexOf('=');
+    const QByteArray escapedKey = section + '\\' + blockLines[1].left(eq);
+    const QByteArray valueText = blockLines[1].mid(eq + 1);
+    const qsizetype sep = escapedKey.lastIndexOf('\\');
+    const QByteArray escapedGroup = escapedKey.left(sep);
+    const QByteArray escapedName = escapedKey.mid(sep + 1);
+
+    const auto own = ReadIni(block, scratch.path());
+    auto expected = ReadIni(text, scratch.path());
+    if (!own || !expected || !own->contains(key))
+        return std::nullopt;
+    expected->insert(key, own->value(key));
+    auto works = [&](const QByteArray& edited) { return ReadIni(edited, scratch.path()) == expected; };
+
+    const QByteArray eol = text.contains("\r\n") ? "\r\n" : "\n";
+    const QList<QByteArray> lines = text.split('\n');
+    auto isKeyLine = [](const QByteArray& line) {
+        const QByteArray t = line.trimmed();
+        return t.contains('=') && !t.startsWith(';') && !t.startsWith('#') && !t.startsWith('[');
+    };
+    const std::optional<QByteArray> edited = [&]() -> std::optional<QByteArray> {
+        // The value changed on a line of its own; the last one counts where a key is doubled.
+        for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+            const QByteArray& line = lines[i];
+            if (!isKeyLine(line))
+                continue;
+            qsizetype at = line.indexOf('=') + 1;
+            while (at < line.size() && (line[at] == ' ' || line[at] == '\t'))
+                ++at;
+            QList<QByteArray> candidate = lines;
+            candidate[i] = line.left(at) + valueText + (line.endsWith('\r') ? "\r" : "");
+            if (works(candidate.join('\n')))
+                return candidate.join('\n');
+        }
+        // A new line after the last value of a section.
+        for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+            if (!isKeyLine(lines[i]) || (i + 1 < lines.size() && isKeyLine(lines[i + 1])))
+                continue;
+            QList<QByteArray> candidate = lines;
+            candidate.insert(i + 1, escapedName + '=' + valueText + (lines[i].endsWith('\r') ? "\r" : ""));
+            if (works(candidate.join('\n')))
+                return candidate.join('\n');
+        }
+        // A section of its own at the end.
+        QByteArray appended = text;
+        if (!appended.isEmpty() && !appended.endsWith('\n'))
+            appended += eol;
+        appended += '[' + escapedGroup + ']' + eol + escapedName + '=' + valueText + eol;
+        if (works(appended))
+            return appended;
+        return std::nullopt;
+    }();
+    if (!edited)
+        return std::nullopt;
+    try {
+        CAtomicFileWriter writer(file.toStdString());
+        writer.File().Write(edited->constData(), size_t(edited->size()));
+        writer.Commit();
+    } catch (const CFileException&) {
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void SetSettingsLocations(const std::string& userFile, const std::string& machineFile)
@@ -198,6 +359,18 @@ struct CSettingsKey::SImpl
     {
         settings.sync();
         return settings.status() == QSettings::NoError;
+    }
+    // Every write goes through here.
+    bool Set(CSettingsKey::Scope scope, const std::string& name, const QVariant& value)
+    {
+        if (scope == CSettingsKey::LocalMachine) {
+            if (const auto written = WriteInPlace(settings.fileName(), Key(name), value)) {
+                settings.sync(); // reads the file anew
+                return *written;
+            }
+        }
+        settings.setValue(Key(name), value);
+        return Commit();
     }
 };
 
@@ -313,8 +486,7 @@ bool CSettingsKey::WriteBinary(const std::string& name, const void* data, size_t
 {
     if (!m_writable)
         return false;
-    m_impl->settings.setValue(m_impl->Key(name), QByteArray(static_cast<const char*>(data), qsizetype(size)));
-    return m_impl->Commit();
+    return m_impl->Set(m_scope, name, QByteArray(static_cast<const char*>(data), qsizetype(size)));
 }
 
 bool CSettingsKey::WriteBinary(const std::string& name, const std::vector<uint8_t>& value)
@@ -326,8 +498,7 @@ bool CSettingsKey::WriteUtf8String(const std::string& name, const std::string& v
 {
     if (!m_writable)
         return false;
-    m_impl->settings.setValue(m_impl->Key(name), QString::fromStdString(value));
-    return m_impl->Commit();
+    return m_impl->Set(m_scope, name, QString::fromStdString(value));
 }
 
 bool CSettingsKey::WriteString(const std::string& name, const std::string& value)

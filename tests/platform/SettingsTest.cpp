@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -154,6 +156,52 @@ TEST_F(SettingsTest, MachineScopeIsReadOnlyUnlessOpenedForWriting)
     EXPECT_TRUE(writer.WriteInt("DAU Source ID", 0x100));
     EXPECT_TRUE(CSettingsKey(CSettingsKey::LocalMachine, kAppKey).ReadDWord("DAU Source ID", id));
     EXPECT_EQ(id, 0x100u);
+}
+
+// The configuration dialog writes a few values into a file that a service
+// engineer keeps by hand: the comments, blank lines, layout and the values
+// the program does not know stay as they were.
+TEST_F(SettingsTest, MachineWritesKeepTheHandWrittenFile)
+{
+    std::filesystem::create_directories(m_dir / "machine");
+    const std::string head = "; Stage unit on the USB adapter since the service visit\r\n"
+                             "[Software\\Kestrin (UK) Ltd\\Veltrane\\1.0]\r\n"
+                             "ASCU Port Name = COM2\r\n"
+                             "AES Mode = ";
+    const std::string tail = "\r\n"
+                             "# the large carousel is fitted\r\n"
+                             "Holder=2\r\n"
+                             "\r\n"
+                             "[Software\\Kestrin (UK) Ltd\\Veltrane\\1.0\\Ports]\r\n"
+                             "COM2=/dev/ttyUSB0\r\n";
+    WriteAll(m_machine, head + "0" + tail);
+    // Older than the writes below, so that a reader never takes its cached copy for the file.
+    std::filesystem::last_write_time(m_machine,
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+
+    CSettingsKey writer = CSettingsKey::OpenMachineForWrite(kAppKey);
+    EXPECT_TRUE(writer.WriteInt("AES Mode", 1));
+    const double offset = 2.5;
+    EXPECT_TRUE(writer.WriteBinary("Offset", &offset, sizeof offset));
+    // The file as it was, but for the changed line and one line more.
+    const std::vector<uint8_t> bytes = ReadAll(m_machine);
+    std::string text(bytes.begin(), bytes.end());
+    const size_t added = text.find("Offset=");
+    ASSERT_NE(added, std::string::npos);
+    text.erase(added, text.find('\n', added) + 1 - added);
+    EXPECT_EQ(text, head + "1" + tail);
+
+    const CSettingsKey machine(CSettingsKey::LocalMachine, kAppKey);
+    int32_t mode = 0;
+    EXPECT_TRUE(machine.ReadInt("AES Mode", mode));
+    EXPECT_EQ(mode, 1);
+    std::vector<uint8_t> stored;
+    EXPECT_TRUE(machine.ReadBinary("Offset", stored));
+    EXPECT_EQ(stored, std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(&offset),
+                                           reinterpret_cast<const uint8_t*>(&offset) + sizeof offset));
+    std::string device;
+    EXPECT_TRUE(machine.OpenSubKey("Ports").ReadUtf8String("COM2", device));
+    EXPECT_EQ(device, "/dev/ttyUSB0");
 }
 
 TEST_F(SettingsTest, AWriteThatCannotReachTheDiskSaysSo)
