@@ -321,6 +321,37 @@ std::optional<bool> WriteInPlace(const QString& file, const QString& key, const 
     return true;
 }
 
+// Whether the INI file holds the value as QSettings would read it back (or,
+// for nullopt, no longer holds the key).
+bool Landed(const QString& file, const QString& key, const std::optional<QVariant>& value)
+{
+    QTemporaryDir scratch;
+    QFile f(file);
+    if (!scratch.isValid() || !f.open(QIODevice::ReadOnly))
+        return false;
+    const auto stored = ReadIni(f.readAll(), scratch.path());
+    if (!stored || f.error() != QFileDevice::NoError)
+        return false;
+    if (!value)
+        return !stored->contains(key);
+    QMap<QString, QVariant> own;
+    {
+        const QString path = scratch.filePath(QStringLiteral("value.ini"));
+        {
+            QSettings s(path, QSettings::IniFormat);
+            s.setValue(key, *value);
+        }
+        QFile written(path);
+        if (!written.open(QIODevice::ReadOnly))
+            return false;
+        const auto read = ReadIni(written.readAll(), scratch.path());
+        if (!read)
+            return false;
+        own = *read;
+    }
+    return stored->contains(key) && own.contains(key) && stored->value(key) == own.value(key);
+}
+
 } // namespace
 
 void SetSettingsLocations(const std::string& userFile, const std::string& machineFile)
@@ -355,10 +386,16 @@ struct CSettingsKey::SImpl
     {
         return group.isEmpty() ? EncodeName(name) : group + QLatin1Char('/') + EncodeName(name);
     }
-    bool Commit()
+    // value: what was set; nullopt for a removed value.
+    bool Commit(const QString& key, const std::optional<QVariant>& value)
     {
         settings.sync();
-        return settings.status() == QSettings::NoError;
+        if (settings.status() != QSettings::FormatError)
+            return settings.status() == QSettings::NoError;
+        // A line QSettings cannot read (a comment after '#' in a file edited by
+        // hand) is reported by every sync, whether the write reached the file
+        // or not: the file tells.
+        return Landed(settings.fileName(), key, value);
     }
     // Every write goes through here.
     bool Set(CSettingsKey::Scope scope, const std::string& name, const QVariant& value)
@@ -370,7 +407,7 @@ struct CSettingsKey::SImpl
             }
         }
         settings.setValue(Key(name), value);
-        return Commit();
+        return Commit(Key(name), value);
     }
 };
 
@@ -528,7 +565,7 @@ bool CSettingsKey::DeleteValue(const std::string& name)
     if (!m_writable)
         return false;
     m_impl->settings.remove(m_impl->Key(name));
-    return m_impl->Commit();
+    return m_impl->Commit(m_impl->Key(name), std::nullopt);
 }
 
 std::vector<std::string> CSettingsKey::EnumValueNames() const

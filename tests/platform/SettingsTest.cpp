@@ -204,6 +204,22 @@ TEST_F(SettingsTest, MachineWritesKeepTheHandWrittenFile)
     EXPECT_EQ(device, "/dev/ttyUSB0");
 }
 
+// A line QSettings cannot read, such as a comment after '#', must not make a
+// write that reached the file report a failure.
+TEST_F(SettingsTest, AnUnreadableLineDoesNotFailTheWrites)
+{
+    std::filesystem::create_directories(m_dir / "user");
+    WriteAll(m_user,
+             "# edited by hand\n[Software\\Kestrin (UK) Ltd\\Veltrane\\Recent File List]\nFile1=/a.vlt\n");
+    CSettingsKey key(CSettingsKey::CurrentUser, kAppKey);
+    EXPECT_TRUE(key.WriteInt("Units", 2));
+    EXPECT_EQ(GetProfileString("Recent File List", "File1"), "/a.vlt");
+    WriteAll(m_user, "# edited by hand\n[Software\\Kestrin (UK) Ltd\\Veltrane\\1.0]\nUnits=2\n");
+    CSettingsKey again(CSettingsKey::CurrentUser, kAppKey);
+    EXPECT_TRUE(again.DeleteValue("Units"));
+    EXPECT_FALSE(CSettingsKey(CSettingsKey::CurrentUser, kAppKey).HasValue("Units"));
+}
+
 TEST_F(SettingsTest, AWriteThatCannotReachTheDiskSaysSo)
 {
     WriteAll(m_dir / "blocker", "a file where a folder should be");
