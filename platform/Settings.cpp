@@ -181,22 +181,34 @@ QString ScratchFile(const QString& folder, const QByteArray& text)
     return path;
 }
 
-// Every key of INI text with what a lookup of it finds. QSettings parses only
-// the sections a lookup needs, so a value that allKeys() lists may still be
-// missed by value() (a key written under "[a]" as "b\k" where a section
-// "[a\b]" exists): each key is looked up by a reader of its own.
+// Every key of INI text with its value, as a reader that has parsed it all
+// finds them.
 std::optional<QMap<QString, QVariant>> ReadIni(const QByteArray& text, const QString& folder)
 {
-    QStringList keys;
+    const QString path = ScratchFile(folder, text);
+    if (path.isEmpty())
+        return std::nullopt;
+    QMap<QString, QVariant> map;
     {
-        const QString path = ScratchFile(folder, text);
-        if (path.isEmpty())
-            return std::nullopt;
-        keys = QSettings(path, QSettings::IniFormat).allKeys();
-        QFile::remove(path);
+        QSettings s(path, QSettings::IniFormat);
+        for (const QString& k : s.allKeys())
+            map.insert(k, s.value(k));
     }
+    QFile::remove(path);
+    return map;
+}
+
+// What a lookup of the keys finds in INI text. QSettings parses only the
+// sections a lookup needs, so a value that a whole parse lists may still be
+// missed by a lookup (a key written under "[a]" as "b\k" where a section
+// "[a\b]" exists): each key is looked up by a reader of its own.
+std::optional<QMap<QString, QVariant>> LookUp(const QByteArray& text, const QStringList& keys,
+                                              const QString& folder)
+{
     QMap<QString, QVariant> map;
     for (const QString& k : keys) {
+        if (k.isEmpty())
+            continue;
         const QString path = ScratchFile(folder, text);
         if (path.isEmpty())
             return std::nullopt;
@@ -215,7 +227,7 @@ std::optional<QMap<QString, QVariant>> ReadIni(const QByteArray& text, const QSt
 // caller then lets QSettings write the file); else whether the file was written.
 std::optional<bool> WriteInPlace(const QString& file, const QString& key, const QVariant& value)
 {
-    constexpr qsizetype kMaxText = 64 * 1024; // every edit tried is read in full
+    constexpr qsizetype kMaxText = 16 * 1024; // every edit tried is read in full
     const QFileInfo info(file);
     if (!info.isFile() || info.size() > kMaxText)
         return std::nullopt;
@@ -269,7 +281,15 @@ std::optional<bool> WriteInPlace(const QString& file, const QString& key, const 
     if (!own || !expected || !own->contains(key))
         return std::nullopt;
     expected->insert(key, own->value(key));
-    auto works = [&](const QByteArray& edited) { return ReadIni(edited, scratch.path()) == expected; };
+    const QMap<QString, QVariant> ownLookUp{{key, own->value(key)}};
+    // A changed value or a line added to a section leaves the sections as they
+    // were, so only this key's look-up can have changed; a new section can
+    // change any key's.
+    auto works = [&](const QByteArray& edited, bool newSection) {
+        return ReadIni(edited, scratch.path()) == expected &&
+               LookUp(edited, newSection ? expected->keys() : QStringList{key}, scratch.path()) ==
+                   (newSection ? expected : ownLookUp);
+    };
 
     const QByteArray eol = text.contains("\r\n") ? "\r\n" : "\n";
     const QList<QByteArray> lines = text.split('\n');
@@ -278,26 +298,31 @@ std::optional<bool> WriteInPlace(const QString& file, const QString& key, const 
         return t.contains('=') && !t.startsWith(';') && !t.startsWith('#') && !t.startsWith('[');
     };
     const std::optional<QByteArray> edited = [&]() -> std::optional<QByteArray> {
-        // The value changed on a line of its own; the last one counts where a key is doubled.
+        // The value changed on a line of its own; the last one counts where a key
+        // is doubled. Only lines whose key ends in the name are tried.
+        const QByteArray plainName = key.section(QLatin1Char('/'), -1).toUtf8();
         for (qsizetype i = lines.size() - 1; i >= 0; --i) {
             const QByteArray& line = lines[i];
-            if (!isKeyLine(line))
+            const QByteArray lineKey = line.left(line.indexOf('=')).trimmed();
+            if (!isKeyLine(line) || !(lineKey.endsWith(escapedName) || lineKey.endsWith(plainName)))
                 continue;
             qsizetype at = line.indexOf('=') + 1;
             while (at < line.size() && (line[at] == ' ' || line[at] == '\t'))
                 ++at;
             QList<QByteArray> candidate = lines;
             candidate[i] = line.left(at) + valueText + (line.endsWith('\r') ? "\r" : "");
-            if (works(candidate.join('\n')))
+            if (works(candidate.join('\n'), false))
                 return candidate.join('\n');
         }
-        // A new line after the last value of a section.
-        for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+        // A new line after the last value of a section (of the last few sections).
+        int sections = 0;
+        for (qsizetype i = lines.size() - 1; i >= 0 && sections < 16; --i) {
             if (!isKeyLine(lines[i]) || (i + 1 < lines.size() && isKeyLine(lines[i + 1])))
                 continue;
+            ++sections;
             QList<QByteArray> candidate = lines;
             candidate.insert(i + 1, escapedName + '=' + valueText + (lines[i].endsWith('\r') ? "\r" : ""));
-            if (works(candidate.join('\n')))
+            if (works(candidate.join('\n'), false))
                 return candidate.join('\n');
         }
         // A section of its own at the end.
@@ -305,7 +330,7 @@ std::optional<bool> WriteInPlace(const QString& file, const QString& key, const 
         if (!appended.isEmpty() && !appended.endsWith('\n'))
             appended += eol;
         appended += '[' + escapedGroup + ']' + eol + escapedName + '=' + valueText + eol;
-        if (works(appended))
+        if (works(appended, true))
             return appended;
         return std::nullopt;
     }();
