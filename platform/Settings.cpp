@@ -192,7 +192,8 @@ std::optional<QMap<QString, QVariant>> ReadIni(const QByteArray& text, const QSt
     {
         QSettings s(path, QSettings::IniFormat);
         for (const QString& k : s.allKeys())
-            map.insert(k, s.value(k));
+            if (!k.isEmpty())
+                map.insert(k, s.value(k));
     }
     QFile::remove(path);
     return map;
