@@ -315,16 +315,20 @@ std::optional<bool> WriteInPlace(const QString& file, const QString& key, const 
             if (works(candidate.join('\n'), false))
                 return candidate.join('\n');
         }
-        // A new line after the last value of a section (of the last few sections).
+        // A new line after the last value of a section (of the last few
+        // sections): by its name in the key's own section, or by its path below
+        // the top group in a section of that group, as QSettings writes it.
         int sections = 0;
         for (qsizetype i = lines.size() - 1; i >= 0 && sections < 16; --i) {
             if (!isKeyLine(lines[i]) || (i + 1 < lines.size() && isKeyLine(lines[i + 1])))
                 continue;
             ++sections;
-            QList<QByteArray> candidate = lines;
-            candidate.insert(i + 1, escapedName + '=' + valueText + (lines[i].endsWith('\r') ? "\r" : ""));
-            if (works(candidate.join('\n'), false))
-                return candidate.join('\n');
+            for (const QByteArray& keyText : {escapedName, blockLines[1].left(eq)}) {
+                QList<QByteArray> candidate = lines;
+                candidate.insert(i + 1, keyText + '=' + valueText + (lines[i].endsWith('\r') ? "\r" : ""));
+                if (works(candidate.join('\n'), false))
+                    return candidate.join('\n');
+            }
         }
         // A section of its own at the end.
         QByteArray appended = text;

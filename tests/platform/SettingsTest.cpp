@@ -202,6 +202,16 @@ TEST_F(SettingsTest, MachineWritesKeepTheHandWrittenFile)
     std::string device;
     EXPECT_TRUE(machine.OpenSubKey("Ports").ReadUtf8String("COM2", device));
     EXPECT_EQ(device, "/dev/ttyUSB0");
+
+    // A file in the layout the settings store writes, with a comment added.
+    const std::string storeLayout = "; keep\n[Software]\nKestrin%20%28UK%29%20Ltd\\Veltrane\\1.0\\Holder=2\n";
+    WriteAll(m_machine, storeLayout);
+    std::filesystem::last_write_time(m_machine,
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    EXPECT_TRUE(CSettingsKey::OpenMachineForWrite(kAppKey).WriteInt("AES Mode", 1));
+    const std::vector<uint8_t> after = ReadAll(m_machine);
+    EXPECT_EQ(std::string(after.begin(), after.end()),
+              storeLayout + "Kestrin%20%28UK%29%20Ltd\\Veltrane\\1.0\\AES%20Mode=1\n");
 }
 
 // A line QSettings cannot read, such as a comment after '#', must not make a
