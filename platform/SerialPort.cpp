@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -175,6 +176,14 @@ bool CSerialPort::Open(const std::string& device)
     int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         m_errno = errno;
+        return false;
+    }
+    // A port mapped by mistake to a file or a disk would have the unit's
+    // commands written over its data.
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) {
+        m_errno = ENOTTY;
+        ::close(fd);
         return false;
     }
     // Not shared: a second opener gets EBUSY. The exclusive mode does not hold

@@ -1,16 +1,25 @@
 #include "platform/Settings.h"
 
+#include "platform/AtomicFileWriter.h"
 #include "platform/Cp1252.h"
+#include "platform/Exceptions.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QMap>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 
+#include <atomic>
 #include <charconv>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -160,6 +169,219 @@ bool ValueText(const QVariant& v, std::string& utf8)
     return true;
 }
 
+// INI text in a scratch file of a name of its own: QSettings keeps what it
+// has read of a file by its name.
+QString ScratchFile(const QString& folder, const QByteArray& text)
+{
+    static std::atomic<int> serial{0};
+    const QString path = folder + QStringLiteral("/%1.ini").arg(++serial);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
+        return QString();
+    return path;
+}
+
+// Every key of INI text with its value, as a reader that has parsed it all
+// finds them.
+std::optional<QMap<QString, QVariant>> ReadIni(const QByteArray& text, const QString& folder)
+{
+    const QString path = ScratchFile(folder, text);
+    if (path.isEmpty())
+        return std::nullopt;
+    QMap<QString, QVariant> map;
+    {
+        QSettings s(path, QSettings::IniFormat);
+        for (const QString& k : s.allKeys())
+            if (!k.isEmpty())
+                map.insert(k, s.value(k));
+    }
+    QFile::remove(path);
+    return map;
+}
+
+// What a lookup of the keys finds in INI text. QSettings parses only the
+// sections a lookup needs, so a value that a whole parse lists may still be
+// missed by a lookup (a key written under "[a]" as "b\k" where a section
+// "[a\b]" exists): each key is looked up by a reader of its own.
+std::optional<QMap<QString, QVariant>> LookUp(const QByteArray& text, const QStringList& keys,
+                                              const QString& folder)
+{
+    QMap<QString, QVariant> map;
+    for (const QString& k : keys) {
+        if (k.isEmpty())
+            continue;
+        const QString path = ScratchFile(folder, text);
+        if (path.isEmpty())
+            return std::nullopt;
+        map.insert(k, QSettings(path, QSettings::IniFormat).value(k));
+        QFile::remove(path);
+    }
+    return map;
+}
+
+// The machine configuration is a file that a service engineer keeps by hand,
+// with comments and a layout of their own, and QSettings would write it anew
+// without them. So a value is written there by changing its one line, or
+// adding one, in the text as it stands. QSettings itself judges each edit: the
+// edited text must read as the old one with this value set. Returns nullopt,
+// having changed nothing, when there is no such file or no such edit (the
+// caller then lets QSettings write the file); else whether the file was written.
+std::optional<bool> WriteInPlace(const QString& file, const QString& key, const QVariant& value)
+{
+    constexpr qsizetype kMaxText = 16 * 1024; // every edit tried is read in full
+    const QFileInfo info(file);
+    if (!info.isFile() || info.size() > kMaxText)
+        return std::nullopt;
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return std::nullopt;
+    // The lock of QSettings' own writes: another copy of the program writing
+    // at the same moment waits.
+    QLockFile lock(file + QStringLiteral(".lock"));
+    if (!lock.lock())
+        return std::nullopt;
+    QByteArray text;
+    {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        text = f.readAll();
+        if (f.error() != QFileDevice::NoError || text.size() > kMaxText)
+            return std::nullopt;
+    }
+    // What QSettings writes for this value alone: "[section]" and "path\name=value".
+    QByteArray block;
+    {
+        const QString path = scratch.filePath(QStringLiteral("value.ini"));
+        {
+            QSettings s(path, QSettings::IniFormat);
+            s.setValue(key, value);
+            s.sync();
+            if (s.status() != QSettings::NoError)
+                return std::nullopt;
+        }
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        block = f.readAll();
+    }
+    const QList<QByteArray> blockLines = block.split('\n');
+    if (blockLines.size() < 2 || !blockLines[0].startsWith('[') || !blockLines[0].endsWith(']') ||
+        !blockLines[1].contains('='))
+        return std::nullopt;
+    const QByteArray section = blockLines[0].mid(1, blockLines[0].size() - 2);
+    const qsizetype eq = blockLines[1].indexOf('=');
+    const QByteArray escapedKey = section + '\\' + blockLines[1].left(eq);
+    const QByteArray valueText = blockLines[1].mid(eq + 1);
+    const qsizetype sep = escapedKey.lastIndexOf('\\');
+    const QByteArray escapedGroup = escapedKey.left(sep);
+    const QByteArray escapedName = escapedKey.mid(sep + 1);
+
+    const auto own = ReadIni(block, scratch.path());
+    auto expected = ReadIni(text, scratch.path());
+    if (!own || !expected || !own->contains(key))
+        return std::nullopt;
+    expected->insert(key, own->value(key));
+    const QMap<QString, QVariant> ownLookUp{{key, own->value(key)}};
+    // A changed value or a line added to a section leaves the sections as they
+    // were, so only this key's look-up can have changed; a new section can
+    // change any key's.
+    auto works = [&](const QByteArray& edited, bool newSection) {
+        return ReadIni(edited, scratch.path()) == expected &&
+               LookUp(edited, newSection ? expected->keys() : QStringList{key}, scratch.path()) ==
+                   (newSection ? expected : ownLookUp);
+    };
+
+    const QByteArray eol = text.contains("\r\n") ? "\r\n" : "\n";
+    const QList<QByteArray> lines = text.split('\n');
+    auto isKeyLine = [](const QByteArray& line) {
+        const QByteArray t = line.trimmed();
+        return t.contains('=') && !t.startsWith(';') && !t.startsWith('#') && !t.startsWith('[');
+    };
+    const std::optional<QByteArray> edited = [&]() -> std::optional<QByteArray> {
+        // The value changed on a line of its own; the last one counts where a key
+        // is doubled. Only lines whose key ends in the name are tried.
+        const QByteArray plainName = key.section(QLatin1Char('/'), -1).toUtf8();
+        for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+            const QByteArray& line = lines[i];
+            const QByteArray lineKey = line.left(line.indexOf('=')).trimmed();
+            if (!isKeyLine(line) || !(lineKey.endsWith(escapedName) || lineKey.endsWith(plainName)))
+                continue;
+            qsizetype at = line.indexOf('=') + 1;
+            while (at < line.size() && (line[at] == ' ' || line[at] == '\t'))
+                ++at;
+            QList<QByteArray> candidate = lines;
+            candidate[i] = line.left(at) + valueText + (line.endsWith('\r') ? "\r" : "");
+            if (works(candidate.join('\n'), false))
+                return candidate.join('\n');
+        }
+        // A new line after the last value of a section (of the last few
+        // sections): by its name in the key's own section, or by its path below
+        // the top group in a section of that group, as QSettings writes it.
+        int sections = 0;
+        for (qsizetype i = lines.size() - 1; i >= 0 && sections < 16; --i) {
+            if (!isKeyLine(lines[i]) || (i + 1 < lines.size() && isKeyLine(lines[i + 1])))
+                continue;
+            ++sections;
+            for (const QByteArray& keyText : {escapedName, blockLines[1].left(eq)}) {
+                QList<QByteArray> candidate = lines;
+                candidate.insert(i + 1, keyText + '=' + valueText + (lines[i].endsWith('\r') ? "\r" : ""));
+                if (works(candidate.join('\n'), false))
+                    return candidate.join('\n');
+            }
+        }
+        // A section of its own at the end.
+        QByteArray appended = text;
+        if (!appended.isEmpty() && !appended.endsWith('\n'))
+            appended += eol;
+        appended += '[' + escapedGroup + ']' + eol + escapedName + '=' + valueText + eol;
+        if (works(appended, true))
+            return appended;
+        return std::nullopt;
+    }();
+    if (!edited)
+        return std::nullopt;
+    try {
+        CAtomicFileWriter writer(file.toStdString());
+        writer.File().Write(edited->constData(), size_t(edited->size()));
+        writer.Commit();
+    } catch (const CFileException&) {
+        return false;
+    }
+    return true;
+}
+
+// Whether the INI file holds the value as QSettings would read it back (or,
+// for nullopt, no longer holds the key).
+bool Landed(const QString& file, const QString& key, const std::optional<QVariant>& value)
+{
+    QTemporaryDir scratch;
+    QFile f(file);
+    if (!scratch.isValid() || !f.open(QIODevice::ReadOnly))
+        return false;
+    const auto stored = ReadIni(f.readAll(), scratch.path());
+    if (!stored || f.error() != QFileDevice::NoError)
+        return false;
+    if (!value)
+        return !stored->contains(key);
+    QMap<QString, QVariant> own;
+    {
+        const QString path = scratch.filePath(QStringLiteral("value.ini"));
+        {
+            QSettings s(path, QSettings::IniFormat);
+            s.setValue(key, *value);
+        }
+        QFile written(path);
+        if (!written.open(QIODevice::ReadOnly))
+            return false;
+        const auto read = ReadIni(written.readAll(), scratch.path());
+        if (!read)
+            return false;
+        own = *read;
+    }
+    return stored->contains(key) && own.contains(key) && stored->value(key) == own.value(key);
+}
+
 } // namespace
 
 void SetSettingsLocations(const std::string& userFile, const std::string& machineFile)
@@ -194,10 +416,28 @@ struct CSettingsKey::SImpl
     {
         return group.isEmpty() ? EncodeName(name) : group + QLatin1Char('/') + EncodeName(name);
     }
-    bool Commit()
+    // value: what was set; nullopt for a removed value.
+    bool Commit(const QString& key, const std::optional<QVariant>& value)
     {
         settings.sync();
-        return settings.status() == QSettings::NoError;
+        if (settings.status() != QSettings::FormatError)
+            return settings.status() == QSettings::NoError;
+        // A line QSettings cannot read (a comment after '#' in a file edited by
+        // hand) is reported by every sync, whether the write reached the file
+        // or not: the file tells.
+        return Landed(settings.fileName(), key, value);
+    }
+    // Every write goes through here.
+    bool Set(CSettingsKey::Scope scope, const std::string& name, const QVariant& value)
+    {
+        if (scope == CSettingsKey::LocalMachine) {
+            if (const auto written = WriteInPlace(settings.fileName(), Key(name), value)) {
+                settings.sync(); // reads the file anew
+                return *written;
+            }
+        }
+        settings.setValue(Key(name), value);
+        return Commit(Key(name), value);
     }
 };
 
@@ -313,8 +553,7 @@ bool CSettingsKey::WriteBinary(const std::string& name, const void* data, size_t
 {
     if (!m_writable)
         return false;
-    m_impl->settings.setValue(m_impl->Key(name), QByteArray(static_cast<const char*>(data), qsizetype(size)));
-    return m_impl->Commit();
+    return m_impl->Set(m_scope, name, QByteArray(static_cast<const char*>(data), qsizetype(size)));
 }
 
 bool CSettingsKey::WriteBinary(const std::string& name, const std::vector<uint8_t>& value)
@@ -326,8 +565,7 @@ bool CSettingsKey::WriteUtf8String(const std::string& name, const std::string& v
 {
     if (!m_writable)
         return false;
-    m_impl->settings.setValue(m_impl->Key(name), QString::fromStdString(value));
-    return m_impl->Commit();
+    return m_impl->Set(m_scope, name, QString::fromStdString(value));
 }
 
 bool CSettingsKey::WriteString(const std::string& name, const std::string& value)
@@ -357,7 +595,7 @@ bool CSettingsKey::DeleteValue(const std::string& name)
     if (!m_writable)
         return false;
     m_impl->settings.remove(m_impl->Key(name));
-    return m_impl->Commit();
+    return m_impl->Commit(m_impl->Key(name), std::nullopt);
 }
 
 std::vector<std::string> CSettingsKey::EnumValueNames() const

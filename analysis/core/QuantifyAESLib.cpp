@@ -81,7 +81,9 @@ bool ParseLine(std::string_view line, CQuantifyAESLibPk& pk)
     SkipBlanks(line, peek);
     if (peek < line.size() && !IsDigit(line[peek]) && line[peek] != '-' && line[peek] != '.')
         pk.m_csTransition = std::string(Token(line, at));
-    if (!ReadInt(line, at, pk.m_iZ) || !ReadDouble(line, at, pk.m_dRSF))
+    // A negative factor turns the element's share negative and takes it from
+    // the others': such a line is none the reader can use.
+    if (!ReadInt(line, at, pk.m_iZ) || !ReadDouble(line, at, pk.m_dRSF) || pk.m_dRSF < 0.0)
         return false;
     // The line must go on after the factor; its terminator counts, so only a
     // last line cut off without one (a truncated file) ends on the factor.
@@ -109,6 +111,9 @@ bool CQuantifyAESLib::LoadText(std::string_view text)
 {
     size_t at = 0;
     double energy = 0.0;
+    // An editor that saves UTF-8 may put a byte-order mark in front.
+    if (text.starts_with("\xEF\xBB\xBF"))
+        at = 3;
     SkipBlanks(text, at);
     {
         // The first token must be a number as a whole ("5000eV" is not one).

@@ -25,14 +25,14 @@ constexpr int ERR_STRING = 2048;
 constexpr int ERR_OPEN = 2078;
 constexpr int ERR_INCOMPLETE = 2079;
 
-// One line without its line end; files written on Windows keep a CR that
-// must not spoil the comparison with a section header.
+// One line without its line end and trailing blanks: files written on
+// Windows keep a CR, and a hand-edited line often ends in spaces or a tab;
+// neither may spoil the comparison with a section header or a region name.
 bool NextLine(std::istream& in, std::string& line)
 {
     if (!std::getline(in, line))
         return false;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
+    line.erase(line.find_last_not_of(" \t\r") + 1);
     return true;
 }
 
@@ -86,6 +86,16 @@ bool InIntRange(int64_t v)
     return v >= -2147483647 && v <= 2147483647;
 }
 
+// Numbers a quantification can use: a cross-section is no less than 0 and an
+// asymmetry parameter no less than -1, so that no factor comes out negative;
+// an infinity or NaN in any field would spread through every level.
+bool IsUsable(const PhotoLine& p)
+{
+    return std::isfinite(p.energy) && std::isfinite(p.mgX) && std::isfinite(p.alX) && p.mgX >= 0.0 &&
+           p.alX >= 0.0 && std::isfinite(p.mgAsymm) && std::isfinite(p.alAsymm) && p.mgAsymm >= -1.0 &&
+           p.alAsymm >= -1.0;
+}
+
 } // namespace
 
 const CPkLibPeak* CPkLibElement::GetPeak(int i) const
@@ -131,6 +141,11 @@ int CPkLib::LoadLibraryA()
 
 int CPkLib::LoadFromPath(const std::string& path)
 {
+    // A folder opens as a stream here and reads as an empty library; it is
+    // no library file at all.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return ERR_OPEN;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return ERR_OPEN;
@@ -148,8 +163,15 @@ int CPkLib::Load(std::istream& in)
 
     std::vector<std::string> names;
     std::string line;
-    while (NextLine(in, line) && !line.empty())
+    for (bool first = true; NextLine(in, line); first = false) {
+        // An editor that saves UTF-8 may put a byte-order mark in front of the
+        // first region name.
+        if (first && line.starts_with("\xEF\xBB\xBF"))
+            line.erase(0, 3);
+        if (line.empty())
+            break;
         names.push_back(line);
+    }
 
     auto regionName = [&names](int64_t index, std::string& name) {
         if (index < 1 || index > static_cast<int64_t>(names.size()))
@@ -169,11 +191,13 @@ int CPkLib::Load(std::istream& in)
         CPkLibElement element;
         if (!NextLine(in, line))
             return ERR_INCOMPLETE;
-        const size_t cut = line.find(space);
+        // Name and symbol are parted by blanks, spaces or tabs.
+        const std::string blanks = space + "\t";
+        const size_t cut = line.find_first_of(blanks);
         element.m_csName = line.substr(0, cut);
-        std::string rest = cut == std::string::npos ? std::string() : line.substr(cut + space.size());
-        rest.erase(0, rest.find_first_not_of(" \t"));
-        element.m_csSymbol = rest.substr(0, rest.find(space));
+        std::string rest = cut == std::string::npos ? std::string() : line.substr(cut);
+        rest.erase(0, rest.find_first_not_of(blanks));
+        element.m_csSymbol = rest.substr(0, rest.find_first_of(blanks));
 
         do {
             if (!NextLine(in, line))
@@ -186,7 +210,7 @@ int CPkLib::Load(std::istream& in)
             auto p = ScanPhotoLine(line);
             if (!p)
                 break;
-            if (!InIntRange(p->index))
+            if (!InIntRange(p->index) || !IsUsable(*p))
                 return ERR_INCOMPLETE;
             CPkLibPeak peak;
             peak.m_bDefaultPeak = p->index < 0 ? 1 : 0;
@@ -218,7 +242,7 @@ int CPkLib::Load(std::istream& in)
             auto a = ScanAugerLine(line);
             if (!a)
                 break;
-            if (!InIntRange(a->index))
+            if (!InIntRange(a->index) || !std::isfinite(a->energy))
                 return ERR_INCOMPLETE;
             CPkLibPeak peak;
             // A negative index marks the element's default Auger line, as it does a photoelectron line.

@@ -113,8 +113,12 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
     };
     auto real = [&](const char* name, double def) {
         std::string v;
-        // Locale-free: a decimal comma locale must not cut "2.5" to 2.
-        return env.value && env.value(name, v) ? TextNumbers::LineReal(v) : def;
+        if (!env.value || !env.value(name, v))
+            return def;
+        // Locale-free: a decimal comma locale must not cut "2.5" to 2. A NaN
+        // or infinity is no number a VAMAS file can carry.
+        const double d = TextNumbers::LineReal(v);
+        return std::isfinite(d) ? d : def;
     };
     auto integer = [&](const char* name, int def) {
         std::string v;

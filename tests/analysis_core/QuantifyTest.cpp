@@ -245,6 +245,7 @@ TEST(QuantifyAESLib, ParsesTheLibraryFormat)
                              "Cu LMM 29 0.5 920\n"
                              "Zn LMM 30 0.25 word\n"
                              "Cr LMM 24 0.3\r\n"
+                             "Mn LMM 25 -0.3 640\n"
                              "Ti LMM 22 0.4"));
     EXPECT_EQ(lib.GetEnergy(), 3000.0);
     const CQuantifyAESLibPk* cu = lib.FindPeak("Cu", "LMM");
@@ -261,6 +262,7 @@ TEST(QuantifyAESLib, ParsesTheLibraryFormat)
     EXPECT_EQ(lib.FindPeak("Zn", "LMM")->m_dEnergy, 1.0);
     EXPECT_EQ(lib.FindPeak("Cr", "LMM")->m_dEnergy, 1.0);
     EXPECT_EQ(lib.FindPeak("Ti", "LMM"), nullptr);
+    EXPECT_EQ(lib.FindPeak("Mn", "LMM"), nullptr); // a negative factor
     EXPECT_EQ(lib.FindPeak("cu", "LMM"), nullptr);
     std::string list;
     lib.GetElementList(list, "\n");
@@ -281,6 +283,11 @@ TEST(QuantifyAESLib, RefusesABadEnergyAndKeepsItsEntries)
         EXPECT_FALSE(lib.LoadText(text));
         EXPECT_EQ(lib.GetEnergy(), 5000.0);
     }
+    // A byte-order mark before the energy, as an editor saving UTF-8 writes it.
+    ASSERT_TRUE(lib.LoadText("\xEF\xBB\xBF"
+                             "3000\nCu LMM 29 0.2 920\n"));
+    EXPECT_EQ(lib.GetEnergy(), 3000.0);
+    ASSERT_TRUE(lib.LoadText("5000\nAg MNN 47 1.0 367\n"));
     // A valid energy without a valid line loads and leaves the entries.
     EXPECT_TRUE(lib.LoadText("3000\nnothing here\n"));
     EXPECT_EQ(lib.GetEnergy(), 5000.0);

@@ -371,6 +371,27 @@ TEST(VamasWriter, SettingNumbersIgnoreTheDecimalCommaLocale)
     EXPECT_NE(text.find("\r\n54.75\r\n"), std::string::npos);
 }
 
+// A machine value that is no finite number is written as its default, never
+// as "nan" or "inf", which no reader of the format takes.
+TEST(VamasWriter, MachineValuesThatAreNoNumberTakeTheirDefaults)
+{
+    VamasSpec v;
+    CVeltraneDoc doc;
+    ImportVamas(doc, BuildVamas(v));
+    CVamas::Environment env = TestEnvironment();
+    env.value = [](const std::string& name, std::string& value) {
+        value = name == "AnalysisSourcePolarAngle" ? "nan"
+                : name == "AnalyserMag"            ? "1e999"
+                : name == "AnalysisWidth_x"        ? "-inf"
+                                                   : "";
+        return !value.empty();
+    };
+    const std::string text = CVamas(&doc, env).Write();
+    EXPECT_EQ(text.find("nan"), std::string::npos);
+    EXPECT_EQ(text.find("inf"), std::string::npos);
+    EXPECT_EQ(text, CVamas(&doc, TestEnvironment()).Write());
+}
+
 // Names and machine values are one line each in the file: a line break in one
 // (a region name from a data file, an institute set in the machine
 // configuration) must not move the lines after it.

@@ -67,6 +67,24 @@ TEST(PkLib, LoadsEntriesAndLooksThemUp)
     EXPECT_EQ(fromWindows.GetElement("Cu")->GetPeakIndex("KLL"), 0);
 }
 
+// A library edited by hand: a byte-order mark before the first name, tabs
+// between name and symbol, blanks after a header or a region name.
+TEST(PkLib, HandEditedLayoutReadsAsWritten)
+{
+    CPkLib lib;
+    const std::string text = "\xEF\xBB\xBF"
+                             "1s \n2s\t\n2p3/2\n\n"
+                             "[PHYSICAL INFORMATION]  \nCarbon\tC\t6 12.01\n[PHOTO PEAK DATA]\t\n"
+                             "-1 284 0 1 1 2 2\n2 16 0 0.1 0.1 2 2\n[AUGER PEAK DATA] \n";
+    ASSERT_EQ(Load(lib, text), 0);
+    ASSERT_EQ(lib.GetSize(), 1);
+    const CPkLibElement* c = lib.GetElement("C");
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->m_csName, "Carbon");
+    EXPECT_EQ(c->GetPeakIndex("1s"), 0);
+    EXPECT_EQ(c->GetPeakIndex("2s"), 1);
+}
+
 TEST(PkLib, IncompleteEntriesStopTheLoad)
 {
     const std::pair<const char*, std::string> cases[] = {
@@ -78,6 +96,13 @@ TEST(PkLib, IncompleteEntriesStopTheLoad)
         {"Auger index zero", Entry("Iron Fe", "1 700 0 1 1 0 0\n", "0 700 10\n")},
         {"Auger index -2^63", Entry("Iron Fe", "1 700 0 1 1 0 0\n", "-9223372036854775808 700 10\n")},
         {"no Auger header", "[PHYSICAL INFORMATION]\nIron Fe\n[PHOTO PEAK DATA]\n1 700 0 1 1 0 0\n"},
+        // Numbers no factor can be made of would reach a quantification.
+        {"binding energy NaN", Entry("Iron Fe", "1 nan 0 1 1 0 0\n")},
+        {"negative Mg cross-section", Entry("Iron Fe", "1 700 0 -1 1 0 0\n")},
+        {"Al cross-section beyond a double", Entry("Iron Fe", "1 700 0 1 1e999 0 0\n")},
+        {"asymmetry below -1", Entry("Iron Fe", "1 700 0 1 1 0 -70\n")},
+        {"asymmetry NaN", Entry("Iron Fe", "1 700 0 1 1 nan 0\n")},
+        {"Auger energy infinite", Entry("Iron Fe", "1 700 0 1 1 0 0\n", "6 inf 10\n")},
     };
     for (const auto& [name, entry] : cases) {
         SCOPED_TRACE(name);
@@ -93,6 +118,8 @@ TEST(PkLib, IncompleteEntriesStopTheLoad)
     EXPECT_EQ(lib.GetSize(), 1);
     CPkLib missing;
     EXPECT_EQ(missing.LoadFromPath("/nonexistent/PkLib.txt"), 2078);
+    // A folder in the library's place is no library, not an empty one.
+    EXPECT_EQ(missing.LoadFromPath(testing::TempDir()), 2078);
 }
 
 TEST(PkLib, SensitivityFactors)

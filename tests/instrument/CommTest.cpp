@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -72,6 +73,19 @@ TEST(Comm, PortNames)
     comm.MapPort("COM4", "/nonexistent/tty");
     EXPECT_EQ(comm.Open("COM4", 1024, 1024, 2048), 2240);
     EXPECT_FALSE(comm.IsOpen());
+    // A port mapped by mistake to a file is refused, and the file keeps its bytes.
+    char path[] = "/tmp/vlt-comm-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, "data", 4), 4);
+    close(fd);
+    comm.MapPort("COM5", path);
+    EXPECT_EQ(comm.Open("COM5", 1024, 1024, 2048), 2240);
+    EXPECT_EQ(comm.Write("X"), 2245);
+    struct stat st;
+    ASSERT_EQ(stat(path, &st), 0);
+    EXPECT_EQ(st.st_size, 4);
+    unlink(path);
     char buf[16];
     size_t count = 1;
     EXPECT_EQ(comm.Read(buf, sizeof buf, count, 0), 2245);

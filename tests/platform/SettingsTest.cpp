@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -154,6 +156,78 @@ TEST_F(SettingsTest, MachineScopeIsReadOnlyUnlessOpenedForWriting)
     EXPECT_TRUE(writer.WriteInt("DAU Source ID", 0x100));
     EXPECT_TRUE(CSettingsKey(CSettingsKey::LocalMachine, kAppKey).ReadDWord("DAU Source ID", id));
     EXPECT_EQ(id, 0x100u);
+}
+
+// The configuration dialog writes a few values into a file that a service
+// engineer keeps by hand: the comments, blank lines, layout and the values
+// the program does not know stay as they were.
+TEST_F(SettingsTest, MachineWritesKeepTheHandWrittenFile)
+{
+    std::filesystem::create_directories(m_dir / "machine");
+    const std::string head = "; Stage unit on the USB adapter since the service visit\r\n"
+                             "[Software\\Kestrin (UK) Ltd\\Veltrane\\1.0]\r\n"
+                             "ASCU Port Name = COM2\r\n"
+                             "AES Mode = ";
+    const std::string tail = "\r\n"
+                             "# the large carousel is fitted\r\n"
+                             "Holder=2\r\n"
+                             "\r\n"
+                             "[Software\\Kestrin (UK) Ltd\\Veltrane\\1.0\\Ports]\r\n"
+                             "COM2=/dev/ttyUSB0\r\n";
+    WriteAll(m_machine, head + "0" + tail);
+    // Older than the writes below, so that a reader never takes its cached copy for the file.
+    std::filesystem::last_write_time(m_machine,
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+
+    CSettingsKey writer = CSettingsKey::OpenMachineForWrite(kAppKey);
+    EXPECT_TRUE(writer.WriteInt("AES Mode", 1));
+    const double offset = 2.5;
+    EXPECT_TRUE(writer.WriteBinary("Offset", &offset, sizeof offset));
+    // The file as it was, but for the changed line and one line more.
+    const std::vector<uint8_t> bytes = ReadAll(m_machine);
+    std::string text(bytes.begin(), bytes.end());
+    const size_t added = text.find("Offset=");
+    ASSERT_NE(added, std::string::npos);
+    text.erase(added, text.find('\n', added) + 1 - added);
+    EXPECT_EQ(text, head + "1" + tail);
+
+    const CSettingsKey machine(CSettingsKey::LocalMachine, kAppKey);
+    int32_t mode = 0;
+    EXPECT_TRUE(machine.ReadInt("AES Mode", mode));
+    EXPECT_EQ(mode, 1);
+    std::vector<uint8_t> stored;
+    EXPECT_TRUE(machine.ReadBinary("Offset", stored));
+    EXPECT_EQ(stored, std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(&offset),
+                                           reinterpret_cast<const uint8_t*>(&offset) + sizeof offset));
+    std::string device;
+    EXPECT_TRUE(machine.OpenSubKey("Ports").ReadUtf8String("COM2", device));
+    EXPECT_EQ(device, "/dev/ttyUSB0");
+
+    // A file in the layout the settings store writes, with a comment added.
+    const std::string storeLayout = "; keep\n[Software]\nKestrin%20%28UK%29%20Ltd\\Veltrane\\1.0\\Holder=2\n";
+    WriteAll(m_machine, storeLayout);
+    std::filesystem::last_write_time(m_machine,
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    EXPECT_TRUE(CSettingsKey::OpenMachineForWrite(kAppKey).WriteInt("AES Mode", 1));
+    const std::vector<uint8_t> after = ReadAll(m_machine);
+    EXPECT_EQ(std::string(after.begin(), after.end()),
+              storeLayout + "Kestrin%20%28UK%29%20Ltd\\Veltrane\\1.0\\AES%20Mode=1\n");
+}
+
+// A line QSettings cannot read, such as a comment after '#', must not make a
+// write that reached the file report a failure.
+TEST_F(SettingsTest, AnUnreadableLineDoesNotFailTheWrites)
+{
+    std::filesystem::create_directories(m_dir / "user");
+    WriteAll(m_user,
+             "# edited by hand\n[Software\\Kestrin (UK) Ltd\\Veltrane\\Recent File List]\nFile1=/a.vlt\n");
+    CSettingsKey key(CSettingsKey::CurrentUser, kAppKey);
+    EXPECT_TRUE(key.WriteInt("Units", 2));
+    EXPECT_EQ(GetProfileString("Recent File List", "File1"), "/a.vlt");
+    WriteAll(m_user, "# edited by hand\n[Software\\Kestrin (UK) Ltd\\Veltrane\\1.0]\nUnits=2\n");
+    CSettingsKey again(CSettingsKey::CurrentUser, kAppKey);
+    EXPECT_TRUE(again.DeleteValue("Units"));
+    EXPECT_FALSE(CSettingsKey(CSettingsKey::CurrentUser, kAppKey).HasValue("Units"));
 }
 
 TEST_F(SettingsTest, AWriteThatCannotReachTheDiskSaysSo)
