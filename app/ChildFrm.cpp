@@ -6,9 +6,23 @@
 #include <QIcon>
 #include <QStyle>
 
+namespace {
+
+// Every document window shows the one icon. A subwindow keeps a hold on the
+// icon it was given after it is gone, so an icon made for each window stayed
+// in memory, one per document opened in the session. Made once, never freed:
+// its pixmaps must not outlive the application object at exit.
+const QIcon& DocumentIcon(const QStyle* style)
+{
+    static const QIcon* icon = new QIcon(style->standardIcon(QStyle::SP_FileIcon));
+    return *icon;
+}
+
+} // namespace
+
 CChildFrame::CChildFrame()
 {
-    setWindowIcon(style()->standardIcon(QStyle::SP_FileIcon));
+    setWindowIcon(DocumentIcon(style()));
 }
 
 bool CChildFrame::Create(CMDIFrameWnd* mainFrame, CView* view, IChildFrameOwner* owner)
