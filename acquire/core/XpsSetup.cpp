@@ -114,6 +114,15 @@ void CXpsExpModel::SetExperiment(int exp)
         return;
     m_iExperiment = exp;
     m_iMovement = m_iMovements[exp];
+    // A set-up saved on an instrument with another stage may remember a
+    // movement this one cannot make; its button is greyed, and Start would
+    // still have run it.
+    if (!IsAllowed(exp, m_iMovement))
+        for (int m = 0; m < 6; ++m)
+            if (IsAllowed(exp, m)) {
+                SetMovement(m);
+                break;
+            }
 }
 
 void CXpsExpModel::SetMovement(int move)
@@ -653,6 +662,13 @@ void CXpsSetup::Check(bool xraysOn) const
         ThrowAcq(2082);
     if (GetMoveType() < 0 || GetMoveType() > 5)
         ThrowAcq(2128);
+    // The count the experiment page takes, which only that page checked: one
+    // from a settings file let the stage rows run past the instrument's positions.
+    if (GetMoveType() >= Normal) {
+        const int most = CXpsExpModel::MaxPosns(GetMoveType(), m_Instr);
+        if (m_Exp.GetNumPosns() < 1 || m_Exp.GetNumPosns() > most)
+            ThrowAcq(61714, {"1", std::to_string(most)});
+    }
     if (m_Src.m_iType != 2 && !xraysOn)
         ThrowAcq(2130);
     m_Stg.Check(GetExpType(), GetMoveType(), m_Exp.GetNumPosns());

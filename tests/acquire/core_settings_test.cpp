@@ -6,6 +6,7 @@
 #include "acquire/core/XpsSetup.h"
 #include "data/Region.h"
 #include "data/VeltraneDoc.h"
+#include "platform/Archive.h"
 #include "platform/File.h"
 
 #include <fstream>
@@ -211,4 +212,53 @@ TEST(XpsSettingsFile, ManyImageRegionsWithShortRecordsRoundTrip)
     ASSERT_EQ(XpsSettingsFile::Read(file, dir / "i.saq", back, error), XpsSettingsFile::Kind::Settings)
         << error.Text();
     EXPECT_EQ(back.m_Rgn.m_ImageRegions.size(), 12u);
+}
+
+TEST(XpsSettingsFile, ASetUpFromAnotherInstrumentRunsOnlyWhatThisOneCanMake)
+{
+    // Saved where the stage rotates and holds twelve samples.
+    SXpsInstrument rotary;
+    rotary.stageType = 2;
+    rotary.maxNormal = 12;
+    CXpsSetup made(rotary);
+    made.m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    made.m_Exp.SetMovement(CAcquireXPS::Normal);
+    made.m_Exp.m_nPosns[CAcquireXPS::Normal] = 12;
+    made.m_Stg.m_GridData[CAcquireXPS::Normal].front() = {1, 12, "Default", ""};
+    made.m_Exp.SetExperiment(CAcquireXPS::AngleResolved);
+    made.m_Exp.SetMovement(CAcquireXPS::Rotary);
+    made.m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        XpsSettingsFile::Store(made, ar);
+        ar.Close();
+    }
+
+    // Opened where the stage neither rotates nor holds more than six.
+    SXpsInstrument plain;
+    plain.maxNormal = 6;
+    CXpsSetup here(plain);
+    CMemFile in(file.Data(), "made.saq");
+    CAcqError error;
+    ASSERT_EQ(XpsSettingsFile::Read(in, "made.saq", here, error), XpsSettingsFile::Kind::Settings)
+        << error.Text();
+    here.m_Stg.GetGroups()[0]->m_Regions.push_back(new CRegion);
+    CRegion& r = *here.m_Stg.GetGroups()[0]->m_Regions[0];
+    r.m_dStart = 100, r.m_dFinish = 110, r.m_dStep = 1, r.m_dDwell = 100, r.m_nScans = 1, r.m_iRepeat = 1;
+    try {
+        here.Check(true);
+        ADD_FAILURE() << "positions 7 to 12 were let through";
+    } catch (const CAcqException& e) {
+        EXPECT_EQ(e.Error().Text(), "Please enter an integer between 1 and 6.");
+    }
+    here.m_Exp.m_nPosns[CAcquireXPS::Normal] = 6;
+    here.m_Stg.m_GridData[CAcquireXPS::Normal].front() = {1, 6, "Default", ""};
+    EXPECT_NO_THROW(here.Check(true));
+
+    // The movement remembered for the angle-resolved experiment is one this
+    // stage cannot make: choosing that experiment brings one it can.
+    here.m_Exp.SetExperiment(CAcquireXPS::AngleResolved);
+    EXPECT_TRUE(here.m_Exp.IsAllowed(CAcquireXPS::AngleResolved, here.GetMoveType())) << here.GetMoveType();
+    EXPECT_EQ(here.GetMoveType(), CAcquireXPS::Normal);
 }
