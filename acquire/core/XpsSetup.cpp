@@ -176,6 +176,12 @@ CXpsSrcModel::CXpsSrcModel()
     m_dVoltage = 10.0;
 }
 
+bool CXpsSrcModel::TubeInRange() const
+{
+    return m_dVoltage >= MinVoltage && m_dVoltage <= MaxVoltage && m_dCurrent >= MinCurrent &&
+           m_dCurrent <= MaxCurrent;
+}
+
 void CXpsSrcModel::Store(CArchive& ar) const
 {
     ar << int32_t(m_bAuto) << int32_t(m_iType) << m_dVoltage << m_dEnergy << m_dCurrent;

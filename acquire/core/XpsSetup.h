@@ -71,7 +71,13 @@ public:
 class CXpsSrcModel : public CAcquireXPS_Src
 {
 public:
+    // What the tube takes, as the source page checks it.
+    static constexpr double MinVoltage = 3.0, MaxVoltage = 15.0; // kV
+    static constexpr double MinCurrent = 2.5, MaxCurrent = 50.0; // mA
+
     CXpsSrcModel();
+    // Voltage and current within the tube's ranges (NaN is not).
+    bool TubeInRange() const;
     void Store(CArchive& ar) const;
     void Load(CArchive& ar);
 };
