@@ -9,6 +9,7 @@
 #include "data/formats/RecordBuilder.h"
 #include "platform/Strings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -45,11 +46,15 @@ int CountOf(double v)
     return v > MaxLevels ? MaxLevels : static_cast<int>(v);
 }
 
-// Levels from, from + step, ... while not above to, at most limit of them.
+// The row's levels from, from + step, ... up to to, as many as the row
+// counts, while the list holds fewer than limit. Each is from + i * step,
+// not a running sum: that can pass to a step early (0 to 1.5 by 0.1), and the
+// last level counted, and measured, would have no angle.
 void AppendSteps(std::vector<CLevel>& levels, double from, double to, double step, size_t limit)
 {
-    for (double v = from; v <= to && levels.size() < limit; v += step)
-        levels.emplace_back(v);
+    const int count = CountOf(std::floor((to - from) / step + 1.0));
+    for (int i = 0; i < count && levels.size() < limit; ++i)
+        levels.emplace_back(std::min(from + i * step, to));
 }
 
 // The running etch time of a depth profile: each level number of a row adds

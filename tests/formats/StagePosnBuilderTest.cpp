@@ -100,6 +100,13 @@ TEST(StagePosnBuilder, XpsLevelsStopAtTheirCount)
     EXPECT_NEAR(rotary.GetLevel(6)->GetValue(), 0.6, 1e-12);
     EXPECT_EQ(rotary.GetSpecRgn(0)->GetNumTraces(), 7);
     EXPECT_EQ(*rotary.GetComment(), "note");
+    // (0, 2, 0.1): 21 curves, and as many angles, the last 2.
+    g.profile.lists[CAcquireProfile::Rotary] = {{0, 2, 0.1}, {}};
+    CStagePosn turn(2);
+    CRecordBuilder::Build(turn, sheet);
+    ASSERT_EQ(turn.GetNumLevels(), 21);
+    EXPECT_EQ(turn.GetSpecRgn(0)->GetNumTraces(), 21);
+    EXPECT_EQ(turn.GetLevel(20)->GetValue(), 2.0);
 
     sheet.type = CAcquireXPS::DepthProfile;
     sheet.move = CAcquireXPS::Normal;
@@ -147,8 +154,8 @@ TEST(StagePosnBuilder, ProfilesHaveOneLevelPerCurve)
         EXPECT_EQ(p.GetSpecRgn(0)->GetNumTraces(), p.GetNumLevels());
     }
 
-    // Total reflection (0, 1.5, 0.1): sixteen curves, but the running angle
-    // passes 1.5 after fifteen steps; the sixteenth level is 0.
+    // Total reflection (0, 1.5, 0.1): sixteen curves at sixteen angles up to
+    // 1.5, though 0.1 added fifteen times passes 1.5.
     XpsSheet sheet;
     sheet.type = CAcquireXPS::TotalReflection;
     sheet.move = CAcquireXPS::Normal;
@@ -161,7 +168,7 @@ TEST(StagePosnBuilder, ProfilesHaveOneLevelPerCurve)
     ASSERT_EQ(tr.GetNumLevels(), 16);
     EXPECT_EQ(tr.GetSpecRgn(0)->GetNumTraces(), 16);
     EXPECT_NEAR(tr.GetLevel(14)->GetValue(), 1.4, 1e-12);
-    EXPECT_EQ(tr.GetLevel(15)->GetValue(), 0.0);
+    EXPECT_EQ(tr.GetLevel(15)->GetValue(), 1.5);
 }
 
 TEST(StagePosnBuilder, XpsNarrowScanFallsBackToTheDefaultGroup)
