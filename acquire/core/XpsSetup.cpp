@@ -182,6 +182,14 @@ bool CXpsSrcModel::TubeInRange() const
            m_dCurrent <= MaxCurrent;
 }
 
+void CXpsSrcModel::FollowAnode()
+{
+    if (m_iType == 0)
+        m_dEnergy = CSource::m_MgKaEnergy;
+    else if (m_iType == 1)
+        m_dEnergy = CSource::m_AlKaEnergy;
+}
+
 void CXpsSrcModel::Store(CArchive& ar) const
 {
     ar << int32_t(m_bAuto) << int32_t(m_iType) << m_dVoltage << m_dEnergy << m_dCurrent;
@@ -193,6 +201,7 @@ void CXpsSrcModel::Load(CArchive& ar)
     ar >> automatic >> type >> m_dVoltage >> m_dEnergy >> m_dCurrent;
     m_bAuto = automatic;
     m_iType = type;
+    FollowAnode();
 }
 
 // ---- Stage -----------------------------------------------------------------
@@ -916,6 +925,7 @@ CAcqError LoadXpsFromDocument(const CVeltraneDoc& doc, const std::string& title,
     into.m_Src.m_dVoltage = src.GetVoltage();
     into.m_Src.m_dEnergy = src.GetEnergy();
     into.m_Src.m_dCurrent = src.GetCurrent();
+    into.m_Src.FollowAnode();
 
     // Profiling.
     CXpsPrfModel& p = into.m_Prf;

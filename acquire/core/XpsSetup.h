@@ -78,6 +78,9 @@ public:
     CXpsSrcModel();
     // Voltage and current within the tube's ranges (NaN is not).
     bool TubeInRange() const;
+    // The photon energy of an Mg or Al anode is this instrument's, as the
+    // page shows it, whatever instrument a file or a document came from.
+    void FollowAnode();
     void Store(CArchive& ar) const;
     void Load(CArchive& ar);
 };

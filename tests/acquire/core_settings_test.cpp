@@ -5,6 +5,7 @@
 #include "TempDir.h"
 #include "acquire/core/XpsSetup.h"
 #include "data/Region.h"
+#include "data/Source.h"
 #include "data/VeltraneDoc.h"
 #include "platform/Archive.h"
 #include "platform/File.h"
@@ -261,4 +262,53 @@ TEST(XpsSettingsFile, ASetUpFromAnotherInstrumentRunsOnlyWhatThisOneCanMake)
     here.m_Exp.SetExperiment(CAcquireXPS::AngleResolved);
     EXPECT_TRUE(here.m_Exp.IsAllowed(CAcquireXPS::AngleResolved, here.GetMoveType())) << here.GetMoveType();
     EXPECT_EQ(here.GetMoveType(), CAcquireXPS::Normal);
+}
+
+TEST(XpsSettingsFile, AnAnodesPhotonEnergyIsThisInstruments)
+{
+    // Saved where Al Ka is 1486.6 eV, opened where it is configured as 1486.7.
+    // The source page shows this instrument's energy, but the run took the
+    // file's unless that page had been shown.
+    CXpsSetup made;
+    made.m_Src.m_iType = 1;
+    made.m_Src.m_dEnergy = 1486.6;
+    CVeltraneDoc acquired;
+    BuildXpsDocument(acquired, made);
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        XpsSettingsFile::Store(made, ar);
+        ar.Close();
+    }
+    struct Restore
+    {
+        ~Restore() { CSource::SetPhotonEnergies(1253.6, 1486.6); }
+    } restore;
+    CSource::SetPhotonEnergies(1253.6, 1486.7);
+
+    CXpsSetup here;
+    CMemFile in(file.Data(), "al.saq");
+    CAcqError error;
+    ASSERT_EQ(XpsSettingsFile::Read(in, "al.saq", here, error), XpsSettingsFile::Kind::Settings);
+    CVeltraneDoc doc;
+    BuildXpsDocument(doc, here);
+    EXPECT_EQ(doc.GetSource()->GetEnergy(), 1486.7);
+
+    CXpsSetup fromData;
+    ASSERT_FALSE(LoadXpsFromDocument(acquired, "made.vlt", fromData));
+    EXPECT_EQ(fromData.m_Src.m_dEnergy, 1486.7);
+
+    // Another source keeps the energy typed for it.
+    made.m_Src.m_iType = 2;
+    made.m_Src.m_dEnergy = 1500.5;
+    CMemFile other;
+    {
+        CArchive ar(&other, CArchive::store);
+        XpsSettingsFile::Store(made, ar);
+        ar.Close();
+    }
+    CMemFile in2(other.Data(), "other.saq");
+    CXpsSetup typed;
+    ASSERT_EQ(XpsSettingsFile::Read(in2, "other.saq", typed, error), XpsSettingsFile::Kind::Settings);
+    EXPECT_EQ(typed.m_Src.m_dEnergy, 1500.5);
 }
