@@ -87,6 +87,19 @@ CRegion DocumentRegion(const CRegion& sheetRegion)
     return r;
 }
 
+// The instrument measures a spectrum (not intensities) from its start in
+// whole steps, as many points as the region counts: a finish between two
+// steps is not reached. The document's region ends at the last energy
+// measured, so that its curves are not spread over a wider range than that.
+void EndAtLastStep(CSpecRgn& spec)
+{
+    if (spec.GetNumPoints_x() < 1)
+        return;
+    const double last = spec.m_dStart + (spec.GetNumPoints_x() - 1) * spec.m_dStep;
+    if (std::fabs(last - spec.m_dFinish) > 1e-6 * std::fabs(spec.m_dStep))
+        spec.m_dFinish = std::round(last * 1000.0) / 1000.0;
+}
+
 std::string DefaultGroup()
 {
     std::string name;
@@ -236,6 +249,8 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
         } else {
             auto spec = std::make_unique<CSpecRgn>();
             spec->Create(&r, 0.0, n, sheet.FastScanMode() ? 1 : 0);
+            if (!sheet.FastScanMode())
+                EndAtLastStep(*spec);
             posn.m_caSpecRgns.push_back(std::move(spec));
         }
     }
@@ -348,6 +363,8 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireAES& sheet)
         } else {
             auto spec = std::make_unique<CSpecRgn>();
             spec->Create(&r, 0.0, n, type == CAcquireAES::FastProfile ? 1 : 0);
+            if (type != CAcquireAES::FastProfile)
+                EndAtLastStep(*spec);
             posn.m_caSpecRgns.push_back(std::move(spec));
         }
     }

@@ -276,3 +276,40 @@ TEST(StagePosnBuilder, AesProfileWalksOnlyTheValidRows)
     EXPECT_EQ(Levels(q), (std::vector<double>{10, 20, 30, 0, 0}));
     EXPECT_EQ(q.GetSpecRgn(0)->GetNumTraces(), 5);
 }
+
+TEST(StagePosnBuilder, ASpectrumEndsAtTheLastEnergyMeasured)
+{
+    // 100 to 101.9 by 1 measures 100 and 101: drawn over 100 to 101.9, the
+    // second point stood 0.9 eV from where it was measured.
+    struct
+    {
+        double start, finish, step;
+        int points;
+        double end;
+    } cases[] = {
+        {100, 101.9, 1, 2, 101},
+        {0, 999, 2, 500, 998},
+        {100, 200, 0.3, 334, 199.9},
+        {1191.6, 1206.6, 0.1, 151, 1206.6}, // a whole number of steps keeps its finish as typed
+    };
+    for (const auto& c : cases) {
+        CRegion r = MakeRegion("C");
+        r.m_dStart = c.start, r.m_dFinish = c.finish, r.m_dStep = c.step;
+        XpsSheet xps;
+        xps.stg.m_GridData[CAcquireXPS::None] = {};
+        xps.stg.groups["Default"].regions = {&r};
+        CStagePosn p(0);
+        CRecordBuilder::Build(p, xps);
+        ASSERT_EQ(p.GetNumSpecRgns(), 1);
+        EXPECT_EQ(p.GetSpecRgn(0)->GetNumPoints_x(), c.points) << c.finish;
+        EXPECT_EQ(p.GetSpecRgn(0)->GetFinish(), c.end) << c.finish;
+
+        AesSheet aes;
+        aes.type = CAcquireAES::Narrowscan;
+        aes.rgn.m_NarrowscanRegions = {&r};
+        CStagePosn q(0);
+        CRecordBuilder::Build(q, aes);
+        ASSERT_EQ(q.GetNumSpecRgns(), 1);
+        EXPECT_EQ(q.GetSpecRgn(0)->GetFinish(), c.end) << c.finish;
+    }
+}
