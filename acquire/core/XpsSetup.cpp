@@ -437,6 +437,11 @@ void CXpsStgModel::Load(CArchive& ar, CRegion* wide)
         for (auto& row : list)
             ar >> row.m_dFirst >> row.m_dLast >> row.m_csGroup >> row.m_csComment;
     }
+    // The page edits and shows a selected row of every movement's table but
+    // None's: a table read without any gets the empty row a new one is typed into.
+    for (int m = CAcquireXPS::Planar; m < nMoveTypes; ++m)
+        if (m_GridData[m].empty())
+            m_GridData[m].push_back(CGridRow{NotValid, NotValid, EmptyText, EmptyText});
     for (int& s : m_iSelectedRow)
         s = 1;
     m_iSelectedRow[CAcquireXPS::None] = 0;

@@ -312,3 +312,19 @@ TEST_F(XpsSheet, AValueBeingTypedWhenStartIsPressedCounts)
     ASSERT_EQ(sink.Texts().size(), 1u);
     EXPECT_EQ(sink.Texts()[0], LoadString(2193));
 }
+
+TEST_F(XpsSheet, AFileWithAnEmptyStageTableOpensOnTheStagePage)
+{
+    // A damaged or hand-made file may hold no row at all for a movement,
+    // not even the one the user types a new row into.
+    CXpsSetup made(S().m_Instr);
+    made.m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    made.m_Exp.SetMovement(CAcquireXPS::Normal);
+    made.m_Stg.m_GridData[CAcquireXPS::Normal].clear();
+    const QString path = settings.Path("bare.saq");
+    XpsSettingsFile::Write(made, path.toStdString());
+    sheet->OpenFile(path.toStdString());
+    Page(2);
+    EXPECT_EQ(S().GetMoveType(), CAcquireXPS::Normal);
+    EXPECT_EQ(S().m_Stg.m_GridData[CAcquireXPS::Normal].size(), 1u);
+}
