@@ -294,6 +294,12 @@ TEST_F(XpsSheet, AWideScanShowsItsOneRegionInTheUnitChosen)
         EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Start), FormatPrintf("%.3f", start)) << id;
         EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Step), FormatPrintf("%.3f", wide->m_dStep)) << id;
     }
+    // A pass energy this instrument's list lacks (a set-up from another) is
+    // shown as the run sends it: 37.5 read as 38.
+    S().m_Rgn.GetWidescanRgn()->m_dAnalyserEnergy = 37.5;
+    Page(0);
+    Page(4);
+    EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Pass), "37.5");
 }
 
 TEST_F(XpsSheet, AValueBeingTypedWhenStartIsPressedCounts)
