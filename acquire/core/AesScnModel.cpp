@@ -9,6 +9,8 @@
 #include "platform/Exceptions.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <limits>
 
 using AesScan::kMissing;
@@ -62,6 +64,20 @@ void CAesScnModel::ErrorCheck() const
     AesScan::CheckPositions(ExpType(), m_iControl, UseLinescan(), m_Points, m_Areas, uint32_t(m_iMag));
     if (ExpType() == CAcquireAES::AugerImage && !m_bLinescan && m_iResol == 0)
         ThrowAcq(2101);
+    // A map takes one point for every m_iResol pixels of its area, rounded:
+    // an area less than half that wide or high gave an image of no points,
+    // and a run that measured nothing ended as a success.
+    if (ExpType() == CAcquireAES::AugerImage && !m_bLinescan) {
+        const auto pixels = [this](int a, int b) {
+            const int n = std::abs(CStagePosn::NormalizeAESCoord(b, m_iImageSize) -
+                                   CStagePosn::NormalizeAESCoord(a, m_iImageSize)) +
+                          1;
+            return std::floor(n / double(unsigned(m_iResol)) + 0.5);
+        };
+        for (const CScanArea& a : m_Areas)
+            if (pixels(a.x0, a.x1) < 1 || pixels(a.y1, a.y0) < 1)
+                ThrowAcq(2102, {std::to_string(unsigned(m_iResol))});
+    }
 }
 
 void CAesScnModel::Store(CArchive& ar) const

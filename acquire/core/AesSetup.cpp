@@ -188,6 +188,7 @@ void CAesSetup::Load(CArchive& ar)
     m_Prf.Load(ar);
     m_Rgn.Load(ar);
     m_Rgn.OnExpTypeChange(GetExpType());
+    FollowAnalyser();
 }
 
 void CAesSetup::CopyFrom(const CAesSetup& from)
@@ -214,6 +215,7 @@ void CAesSetup::LoadFromDocument(const CVeltraneDoc& doc)
     m_Prf.LoadFromDocument(doc);
     m_Rgn.LoadFromDocument(doc, GetExpType());
     m_Rgn.OnExpTypeChange(GetExpType());
+    FollowAnalyser();
 }
 
 namespace AesSettingsFile {

@@ -91,6 +91,7 @@ public:
     explicit CAesSetup(const SAesInstrument& instr = {}) : m_Instr(instr), m_Rgn(instr.cma)
     {
         m_Scn.m_pExpType = &m_Exp.m_iExperiment;
+        FollowAnalyser();
     }
     CAesSetup(const CAesSetup&) = delete;
     CAesSetup& operator=(const CAesSetup&) = delete;
@@ -114,6 +115,13 @@ public:
     void LoadFromDocument(const CVeltraneDoc& doc);
     // The two profile types are offered: an ion gun or Manual Etch.
     bool ProfileOffered() const { return m_Instr.canEtch || m_Prf.m_bManual != 0; }
+    // A cylindrical mirror analyser works in CRR only, whatever a file or a
+    // document says, and whether or not the regions page has been shown.
+    void FollowAnalyser()
+    {
+        if (m_Instr.cma)
+            m_Rgn.m_iAnalyserMode = 1;
+    }
 
     SAesInstrument m_Instr;
     CAesExpModel m_Exp;

@@ -15,7 +15,9 @@ void CheckRegion(const CRegion& r, bool peakMode, bool testRepeat)
     const std::string steps = FormatPrintf("%g - %g", minStep, maxStep);
     const std::string pts = FormatPrintf("%i", CConfig::GetMaxPts());
 
-    if (!(r.m_dDwell > 0 && r.m_dDwell <= 1000))
+    // The unit takes whole milliseconds: a dwell under 1 ms went to it as 0,
+    // a region measured for no time at all. The message names 1 to 1000 ms.
+    if (!(r.m_dDwell >= 1 && r.m_dDwell <= 1000))
         ThrowAcq(2193);
     if (r.m_nScans < 1)
         ThrowAcq(2196);

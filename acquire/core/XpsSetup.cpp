@@ -114,6 +114,15 @@ void CXpsExpModel::SetExperiment(int exp)
         return;
     m_iExperiment = exp;
     m_iMovement = m_iMovements[exp];
+    // A set-up saved on an instrument with another stage may remember a
+    // movement this one cannot make; its button is greyed, and Start would
+    // still have run it.
+    if (!IsAllowed(exp, m_iMovement))
+        for (int m = 0; m < 6; ++m)
+            if (IsAllowed(exp, m)) {
+                SetMovement(m);
+                break;
+            }
 }
 
 void CXpsExpModel::SetMovement(int move)
@@ -167,6 +176,20 @@ CXpsSrcModel::CXpsSrcModel()
     m_dVoltage = 10.0;
 }
 
+bool CXpsSrcModel::TubeInRange() const
+{
+    return m_dVoltage >= MinVoltage && m_dVoltage <= MaxVoltage && m_dCurrent >= MinCurrent &&
+           m_dCurrent <= MaxCurrent;
+}
+
+void CXpsSrcModel::FollowAnode()
+{
+    if (m_iType == 0)
+        m_dEnergy = CSource::m_MgKaEnergy;
+    else if (m_iType == 1)
+        m_dEnergy = CSource::m_AlKaEnergy;
+}
+
 void CXpsSrcModel::Store(CArchive& ar) const
 {
     ar << int32_t(m_bAuto) << int32_t(m_iType) << m_dVoltage << m_dEnergy << m_dCurrent;
@@ -178,6 +201,7 @@ void CXpsSrcModel::Load(CArchive& ar)
     ar >> automatic >> type >> m_dVoltage >> m_dEnergy >> m_dCurrent;
     m_bAuto = automatic;
     m_iType = type;
+    FollowAnode();
 }
 
 // ---- Stage -----------------------------------------------------------------
@@ -413,6 +437,11 @@ void CXpsStgModel::Load(CArchive& ar, CRegion* wide)
         for (auto& row : list)
             ar >> row.m_dFirst >> row.m_dLast >> row.m_csGroup >> row.m_csComment;
     }
+    // The page edits and shows a selected row of every movement's table but
+    // None's: a table read without any gets the empty row a new one is typed into.
+    for (int m = CAcquireXPS::Planar; m < nMoveTypes; ++m)
+        if (m_GridData[m].empty())
+            m_GridData[m].push_back(CGridRow{NotValid, NotValid, EmptyText, EmptyText});
     for (int& s : m_iSelectedRow)
         s = 1;
     m_iSelectedRow[CAcquireXPS::None] = 0;
@@ -653,6 +682,13 @@ void CXpsSetup::Check(bool xraysOn) const
         ThrowAcq(2082);
     if (GetMoveType() < 0 || GetMoveType() > 5)
         ThrowAcq(2128);
+    // The count the experiment page takes, which only that page checked: one
+    // from a settings file let the stage rows run past the instrument's positions.
+    if (GetMoveType() >= Normal) {
+        const int most = CXpsExpModel::MaxPosns(GetMoveType(), m_Instr);
+        if (m_Exp.GetNumPosns() < 1 || m_Exp.GetNumPosns() > most)
+            ThrowAcq(61714, {"1", std::to_string(most)});
+    }
     if (m_Src.m_iType != 2 && !xraysOn)
         ThrowAcq(2130);
     m_Stg.Check(GetExpType(), GetMoveType(), m_Exp.GetNumPosns());
@@ -894,6 +930,7 @@ CAcqError LoadXpsFromDocument(const CVeltraneDoc& doc, const std::string& title,
     into.m_Src.m_dVoltage = src.GetVoltage();
     into.m_Src.m_dEnergy = src.GetEnergy();
     into.m_Src.m_dCurrent = src.GetCurrent();
+    into.m_Src.FollowAnode();
 
     // Profiling.
     CXpsPrfModel& p = into.m_Prf;

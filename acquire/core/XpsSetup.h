@@ -71,7 +71,16 @@ public:
 class CXpsSrcModel : public CAcquireXPS_Src
 {
 public:
+    // What the tube takes, as the source page checks it.
+    static constexpr double MinVoltage = 3.0, MaxVoltage = 15.0; // kV
+    static constexpr double MinCurrent = 2.5, MaxCurrent = 50.0; // mA
+
     CXpsSrcModel();
+    // Voltage and current within the tube's ranges (NaN is not).
+    bool TubeInRange() const;
+    // The photon energy of an Mg or Al anode is this instrument's, as the
+    // page shows it, whatever instrument a file or a document came from.
+    void FollowAnode();
     void Store(CArchive& ar) const;
     void Load(CArchive& ar);
 };

@@ -49,6 +49,7 @@ CAcquireAESSheet::~CAcquireAESSheet() = default;
 bool CAcquireAESSheet::OnInitDialog()
 {
     m_pSetup->m_Instr = CurrentAesInstrument();
+    m_pSetup->FollowAnalyser();
     const QFontMetrics fm(font());
     for (int i = 0; i < GetPageCount(); ++i)
         GetPage(i)->setMinimumSize(fm.averageCharWidth() * 80, fm.height() * 22);

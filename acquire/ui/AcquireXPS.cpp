@@ -191,26 +191,28 @@ void CAcquireXPSSheet::OpenFile(const std::string& path)
         CVeltraneDoc* doc = AcqHost().openDocument ? AcqHost().openDocument(path) : nullptr;
         if (!doc)
             return; // the document's reader has said why
+        const std::string title = doc->GetTitle();
         const CAcqError result = doc->GetTechnique() == CExperiment::XPS
-                                     ? LoadXpsFromDocument(*doc, doc->GetTitle(), *loaded)
-                                     : CAcqError{2161, {doc->GetTitle()}};
+                                     ? LoadXpsFromDocument(*doc, title, *loaded)
+                                     : CAcqError{2161, {title}};
         if (auto* tmpl = dynamic_cast<CMultiDocTemplate*>(doc->GetDocTemplate()))
             tmpl->CloseDocument(doc);
         if (result) {
             Report(result);
             return;
         }
-        TakeSetup(std::move(loaded), true);
+        TakeSetup(std::move(loaded), true, title);
         return;
     }
     case XpsSettingsFile::Kind::Settings:
         break;
     }
     file.Close();
-    TakeSetup(std::move(loaded));
+    TakeSetup(std::move(loaded), false, SettingsFile::TitleOf(path));
 }
 
-void CAcquireXPSSheet::TakeSetup(std::unique_ptr<CXpsSetup> setup, bool fromDocument)
+void CAcquireXPSSheet::TakeSetup(std::unique_ptr<CXpsSetup> setup, bool fromDocument,
+                                 const std::string& title)
 {
     // The source page decides whether the loaded source may replace the one
     // held: not with another anode while the X-rays are on.
@@ -218,7 +220,7 @@ void CAcquireXPSSheet::TakeSetup(std::unique_ptr<CXpsSetup> setup, bool fromDocu
     const CXpsSrcModel keep = m_pSetup->m_Src;
     m_pSetup = std::move(setup);
     m_pSetup->m_Src = keep;
-    m_SrcPage.TakeLoaded(loadedSrc, fromDocument);
+    m_SrcPage.TakeLoaded(loadedSrc, fromDocument, title);
     m_pSetup->SetCurGroup(0);
     RefreshPages();
     if (CPropertyPage* p = GetActivePage())

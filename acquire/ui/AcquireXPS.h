@@ -102,7 +102,7 @@ public:
     // The engine started or ended: source requests only while it is inactive.
     void SetEngineBusy(bool busy);
     // A loaded source replaces the page's, unless it needs a change of anode while the X-rays are on.
-    void TakeLoaded(const CXpsSrcModel& loaded, bool fromDocument);
+    void TakeLoaded(const CXpsSrcModel& loaded, bool fromDocument, const std::string& title);
     bool IsXraysOn() const { return m_bXraysOn; }
     bool IsWorking() const { return m_bWorking; }
 
@@ -281,7 +281,8 @@ public:
     void OpenFile(const std::string& path) override;
     // A whole set-up takes the place of the sheet's; the X-ray source keeps
     // its state; group 0 becomes current and the pages show the new values.
-    void TakeSetup(std::unique_ptr<CXpsSetup> setup, bool fromDocument = false);
+    void TakeSetup(std::unique_ptr<CXpsSetup> setup, bool fromDocument = false,
+                   const std::string& title = {});
     void SaveFile(const std::string& path) override;
 
 protected:

@@ -355,9 +355,9 @@ void CAcquireXPS_SrcPage::DoDataExchange(CDataExchange* pDX)
     DDV_MinMaxDouble(pDX, s.m_dEnergy, 0, 10000);
     if (s.m_iType != 2) {
         DDX_Text(pDX, "IDC_ACQXPSSRC_XRAYI", s.m_dCurrent);
-        DDV_MinMaxDouble(pDX, s.m_dCurrent, 2.5, 50.0);
+        DDV_MinMaxDouble(pDX, s.m_dCurrent, CXpsSrcModel::MinCurrent, CXpsSrcModel::MaxCurrent);
         DDX_Text(pDX, "IDC_ACQXPSSRC_XRAYV", s.m_dVoltage);
-        DDV_MinMaxDouble(pDX, s.m_dVoltage, 3.0, 15.0);
+        DDV_MinMaxDouble(pDX, s.m_dVoltage, CXpsSrcModel::MinVoltage, CXpsSrcModel::MaxVoltage);
     }
     if (pDX->m_bSaveAndValidate) {
         // The tube takes steps of 2.5 mA and 0.5 kV: the edits show the
@@ -538,11 +538,18 @@ void CAcquireXPS_SrcPage::SetEngineBusy(bool busy)
     ShowOnState(m_bXraysOn);
 }
 
-void CAcquireXPS_SrcPage::TakeLoaded(const CXpsSrcModel& loaded, bool fromDocument)
+void CAcquireXPS_SrcPage::TakeLoaded(const CXpsSrcModel& loaded, bool fromDocument, const std::string& title)
 {
     CXpsSrcModel& s = S().m_Src;
     if (m_bXraysOn && loaded.m_iType != s.m_iType) {
         AfxMessageBox(2131u);
+        return;
+    }
+    // The tube would be set to the loaded values unchecked: what the Update
+    // button refuses is not sent from a file either, and the source keeps
+    // what it runs at.
+    if (m_bXraysOn && !loaded.TubeInRange()) {
+        AfxMessageBox(CAcqError{2068, {title}}.Text(), MB_OK | MB_ICONWARNING);
         return;
     }
     const bool changed = loaded.m_dVoltage != s.m_dVoltage || loaded.m_dCurrent != s.m_dCurrent;

@@ -802,7 +802,7 @@ void CAcquireXPS_RgnPage::FillColumn(int col)
     put(Repeat, repeat, FormatPrintf("%i", r->m_iRepeat));
     CUGCell pass = list;
     pass.SetLabel(passItems.c_str());
-    put(Pass, pass, cae ? FormatPrintf(isWide ? "%.0f" : "%g", r->m_dAnalyserEnergy) : r->m_csRetardRatio);
+    put(Pass, pass, cae ? FormatPrintf("%g", r->m_dAnalyserEnergy) : r->m_csRetardRatio);
 }
 
 void CAcquireXPS_RgnPage::AddColumn()

@@ -9,6 +9,7 @@
 #include "data/formats/RecordBuilder.h"
 #include "platform/Strings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -45,11 +46,15 @@ int CountOf(double v)
     return v > MaxLevels ? MaxLevels : static_cast<int>(v);
 }
 
-// Levels from, from + step, ... while not above to, at most limit of them.
+// The row's levels from, from + step, ... up to to, as many as the row
+// counts, while the list holds fewer than limit. Each is from + i * step,
+// not a running sum: that can pass to a step early (0 to 1.5 by 0.1), and the
+// last level counted, and measured, would have no angle.
 void AppendSteps(std::vector<CLevel>& levels, double from, double to, double step, size_t limit)
 {
-    for (double v = from; v <= to && levels.size() < limit; v += step)
-        levels.emplace_back(v);
+    const int count = CountOf(std::floor((to - from) / step + 1.0));
+    for (int i = 0; i < count && levels.size() < limit; ++i)
+        levels.emplace_back(std::min(from + i * step, to));
 }
 
 // The running etch time of a depth profile: each level number of a row adds
@@ -80,6 +85,19 @@ CRegion DocumentRegion(const CRegion& sheetRegion)
     if (r.m_dBk2 == 0.0)
         r.m_dBk2 = CUtility::Infinity;
     return r;
+}
+
+// The instrument measures a spectrum (not intensities) from its start in
+// whole steps, as many points as the region counts: a finish between two
+// steps is not reached. The document's region ends at the last energy
+// measured, so that its curves are not spread over a wider range than that.
+void EndAtLastStep(CSpecRgn& spec)
+{
+    if (spec.GetNumPoints_x() < 1)
+        return;
+    const double last = spec.m_dStart + (spec.GetNumPoints_x() - 1) * spec.m_dStep;
+    if (std::fabs(last - spec.m_dFinish) > 1e-6 * std::fabs(spec.m_dStep))
+        spec.m_dFinish = std::round(last * 1000.0) / 1000.0;
 }
 
 std::string DefaultGroup()
@@ -231,6 +249,8 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
         } else {
             auto spec = std::make_unique<CSpecRgn>();
             spec->Create(&r, 0.0, n, sheet.FastScanMode() ? 1 : 0);
+            if (!sheet.FastScanMode())
+                EndAtLastStep(*spec);
             posn.m_caSpecRgns.push_back(std::move(spec));
         }
     }
@@ -343,6 +363,8 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireAES& sheet)
         } else {
             auto spec = std::make_unique<CSpecRgn>();
             spec->Create(&r, 0.0, n, type == CAcquireAES::FastProfile ? 1 : 0);
+            if (type != CAcquireAES::FastProfile)
+                EndAtLastStep(*spec);
             posn.m_caSpecRgns.push_back(std::move(spec));
         }
     }

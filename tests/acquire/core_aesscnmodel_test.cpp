@@ -162,6 +162,10 @@ TEST(AesScnModel, ChecksAtStart)
         {"magnification at most", CAcquireAES::AugerImage, None, 0, 200000, 1, {}, {good}, 0},
         {"magnification above", CAcquireAES::SEImage, None, 0, 200001, 1, {}, {}, 2100},
         {"resolution 0", CAcquireAES::AugerImage, None, 0, 5, 0, {}, {good}, 2101},
+        // At size 256 the area is 5 pixels a side: one point per 10 pixels rounds to one, per 11 to none.
+        {"area half the resolution", CAcquireAES::AugerImage, None, 0, 5, 10, {}, {good}, 0},
+        {"area under half the resolution", CAcquireAES::AugerImage, None, 0, 5, 11, {}, {good}, 2102},
+        {"line scan: no resolution", CAcquireAES::AugerImage, None, 1, 5, 11, {}, {good}, 0},
         {"SE image, nothing else", CAcquireAES::SEImage, Point, 0, 5, 0, {}, {}, 0},
     };
     for (const Case& c : cases) {

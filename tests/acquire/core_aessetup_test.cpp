@@ -449,3 +449,33 @@ TEST(AesSetup, CopyFromTakesEveryPagesValues)
     EXPECT_EQ(Stored(to.m_Scn), Stored(from.m_Scn));
     EXPECT_EQ(Stored(to.m_Rgn), Stored(from.m_Rgn));
 }
+
+TEST(AesSetup, ACylindricalMirrorAnalyserRunsInCrrWhateverTheSetUpSays)
+{
+    // Its regions page shows CRR only; a run started before that page was
+    // first shown, or after opening a set-up made in CAE, ran in CAE.
+    SAesInstrument cma;
+    cma.cma = true;
+    auto analyserOfRun = [](const CAesSetup& s) {
+        CVeltraneDoc doc;
+        BuildAesDocument(doc, s);
+        return doc.GetStagePosn(0)->GetAnalyserMode();
+    };
+    const CAesSetup fresh(cma);
+    EXPECT_EQ(analyserOfRun(fresh), CStagePosn::CRR);
+
+    CAesSetup hemispherical;
+    ASSERT_EQ(hemispherical.m_Rgn.m_iAnalyserMode, 0);
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        AesSettingsFile::Store(hemispherical, ar);
+        ar.Close();
+    }
+    CMemFile in(file.Data(), "cae.saq");
+    CAesSetup opened(cma);
+    CAcqError error;
+    ASSERT_EQ(AesSettingsFile::Read(in, "cae.saq", opened, error), AesSettingsFile::Kind::Settings);
+    EXPECT_EQ(analyserOfRun(opened), CStagePosn::CRR);
+    EXPECT_EQ(analyserOfRun(hemispherical), CStagePosn::CAE);
+}

@@ -52,7 +52,8 @@ TEST(RegionCheck, LimitsAndMessageOrder)
         const char* arg;
     };
     const Case cases[] = {
-        {Spectrum(0, 2, 0.001, 0.5), false, 0, nullptr},
+        {Spectrum(0, 2, 0.001, 1), false, 0, nullptr},
+        {Spectrum(0, 2, 0.001, 0.5), false, 2193, nullptr}, // it was sent as a dwell of 0
         {Spectrum(0, 2, 0.001, 1000), false, 0, nullptr},
         {Spectrum(0, 2, 0.001, 1000.5), false, 2193, nullptr},
         {Spectrum(-1, 2, 0.001, 0), false, 2193, nullptr}, // dwell reported before start

@@ -5,7 +5,9 @@
 #include "TempDir.h"
 #include "acquire/core/XpsSetup.h"
 #include "data/Region.h"
+#include "data/Source.h"
 #include "data/VeltraneDoc.h"
+#include "platform/Archive.h"
 #include "platform/File.h"
 
 #include <fstream>
@@ -211,4 +213,102 @@ TEST(XpsSettingsFile, ManyImageRegionsWithShortRecordsRoundTrip)
     ASSERT_EQ(XpsSettingsFile::Read(file, dir / "i.saq", back, error), XpsSettingsFile::Kind::Settings)
         << error.Text();
     EXPECT_EQ(back.m_Rgn.m_ImageRegions.size(), 12u);
+}
+
+TEST(XpsSettingsFile, ASetUpFromAnotherInstrumentRunsOnlyWhatThisOneCanMake)
+{
+    // Saved where the stage rotates and holds twelve samples.
+    SXpsInstrument rotary;
+    rotary.stageType = 2;
+    rotary.maxNormal = 12;
+    CXpsSetup made(rotary);
+    made.m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    made.m_Exp.SetMovement(CAcquireXPS::Normal);
+    made.m_Exp.m_nPosns[CAcquireXPS::Normal] = 12;
+    made.m_Stg.m_GridData[CAcquireXPS::Normal].front() = {1, 12, "Default", ""};
+    made.m_Exp.SetExperiment(CAcquireXPS::AngleResolved);
+    made.m_Exp.SetMovement(CAcquireXPS::Rotary);
+    made.m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        XpsSettingsFile::Store(made, ar);
+        ar.Close();
+    }
+
+    // Opened where the stage neither rotates nor holds more than six.
+    SXpsInstrument plain;
+    plain.maxNormal = 6;
+    CXpsSetup here(plain);
+    CMemFile in(file.Data(), "made.saq");
+    CAcqError error;
+    ASSERT_EQ(XpsSettingsFile::Read(in, "made.saq", here, error), XpsSettingsFile::Kind::Settings)
+        << error.Text();
+    here.m_Stg.GetGroups()[0]->m_Regions.push_back(new CRegion);
+    CRegion& r = *here.m_Stg.GetGroups()[0]->m_Regions[0];
+    r.m_dStart = 100, r.m_dFinish = 110, r.m_dStep = 1, r.m_dDwell = 100, r.m_nScans = 1, r.m_iRepeat = 1;
+    try {
+        here.Check(true);
+        ADD_FAILURE() << "positions 7 to 12 were let through";
+    } catch (const CAcqException& e) {
+        EXPECT_EQ(e.Error().Text(), "Please enter an integer between 1 and 6.");
+    }
+    here.m_Exp.m_nPosns[CAcquireXPS::Normal] = 6;
+    here.m_Stg.m_GridData[CAcquireXPS::Normal].front() = {1, 6, "Default", ""};
+    EXPECT_NO_THROW(here.Check(true));
+
+    // The movement remembered for the angle-resolved experiment is one this
+    // stage cannot make: choosing that experiment brings one it can.
+    here.m_Exp.SetExperiment(CAcquireXPS::AngleResolved);
+    EXPECT_TRUE(here.m_Exp.IsAllowed(CAcquireXPS::AngleResolved, here.GetMoveType())) << here.GetMoveType();
+    EXPECT_EQ(here.GetMoveType(), CAcquireXPS::Normal);
+}
+
+TEST(XpsSettingsFile, AnAnodesPhotonEnergyIsThisInstruments)
+{
+    // Saved where Al Ka is 1486.6 eV, opened where it is configured as 1486.7.
+    // The source page shows this instrument's energy, but the run took the
+    // file's unless that page had been shown.
+    CXpsSetup made;
+    made.m_Src.m_iType = 1;
+    made.m_Src.m_dEnergy = 1486.6;
+    CVeltraneDoc acquired;
+    BuildXpsDocument(acquired, made);
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        XpsSettingsFile::Store(made, ar);
+        ar.Close();
+    }
+    struct Restore
+    {
+        ~Restore() { CSource::SetPhotonEnergies(1253.6, 1486.6); }
+    } restore;
+    CSource::SetPhotonEnergies(1253.6, 1486.7);
+
+    CXpsSetup here;
+    CMemFile in(file.Data(), "al.saq");
+    CAcqError error;
+    ASSERT_EQ(XpsSettingsFile::Read(in, "al.saq", here, error), XpsSettingsFile::Kind::Settings);
+    CVeltraneDoc doc;
+    BuildXpsDocument(doc, here);
+    EXPECT_EQ(doc.GetSource()->GetEnergy(), 1486.7);
+
+    CXpsSetup fromData;
+    ASSERT_FALSE(LoadXpsFromDocument(acquired, "made.vlt", fromData));
+    EXPECT_EQ(fromData.m_Src.m_dEnergy, 1486.7);
+
+    // Another source keeps the energy typed for it.
+    made.m_Src.m_iType = 2;
+    made.m_Src.m_dEnergy = 1500.5;
+    CMemFile other;
+    {
+        CArchive ar(&other, CArchive::store);
+        XpsSettingsFile::Store(made, ar);
+        ar.Close();
+    }
+    CMemFile in2(other.Data(), "other.saq");
+    CXpsSetup typed;
+    ASSERT_EQ(XpsSettingsFile::Read(in2, "other.saq", typed, error), XpsSettingsFile::Kind::Settings);
+    EXPECT_EQ(typed.m_Src.m_dEnergy, 1500.5);
 }

@@ -294,6 +294,12 @@ TEST_F(XpsSheet, AWideScanShowsItsOneRegionInTheUnitChosen)
         EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Start), FormatPrintf("%.3f", start)) << id;
         EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Step), FormatPrintf("%.3f", wide->m_dStep)) << id;
     }
+    // A pass energy this instrument's list lacks (a set-up from another) is
+    // shown as the run sends it: 37.5 read as 38.
+    S().m_Rgn.GetWidescanRgn()->m_dAnalyserEnergy = 37.5;
+    Page(0);
+    Page(4);
+    EXPECT_EQ(grid.GetTextAt(0, CAcquireXPS_RgnPage::Pass), "37.5");
 }
 
 TEST_F(XpsSheet, AValueBeingTypedWhenStartIsPressedCounts)
@@ -311,4 +317,20 @@ TEST_F(XpsSheet, AValueBeingTypedWhenStartIsPressedCounts)
     EXPECT_EQ(S().m_Rgn.GetWidescanRgn()->m_dDwell, 2000);
     ASSERT_EQ(sink.Texts().size(), 1u);
     EXPECT_EQ(sink.Texts()[0], LoadString(2193));
+}
+
+TEST_F(XpsSheet, AFileWithAnEmptyStageTableOpensOnTheStagePage)
+{
+    // A damaged or hand-made file may hold no row at all for a movement,
+    // not even the one the user types a new row into.
+    CXpsSetup made(S().m_Instr);
+    made.m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    made.m_Exp.SetMovement(CAcquireXPS::Normal);
+    made.m_Stg.m_GridData[CAcquireXPS::Normal].clear();
+    const QString path = settings.Path("bare.saq");
+    XpsSettingsFile::Write(made, path.toStdString());
+    sheet->OpenFile(path.toStdString());
+    Page(2);
+    EXPECT_EQ(S().GetMoveType(), CAcquireXPS::Normal);
+    EXPECT_EQ(S().m_Stg.m_GridData[CAcquireXPS::Normal].size(), 1u);
 }

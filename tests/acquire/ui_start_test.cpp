@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <cmath>
 #include <filesystem>
 
 class XpsStart : public XpsSheet
@@ -274,4 +275,44 @@ TEST_F(XpsStart, TheSourceIsSwitchedOnlyWhileNoRunGoes)
     for (int i = 0; i < 200 && sheet->SrcPage().IsXraysOn(); ++i)
         Pump(10);
     EXPECT_FALSE(sheet->SrcPage().IsXraysOn());
+}
+
+TEST_F(XpsStart, AnOpenedSetUpSetsTheTubeOnlyToValuesItTakes)
+{
+    sheet->TakeSetup(std::make_unique<CXpsSetup>(S().m_Instr)); // Mg Ka at 10 kV, 10 mA
+    Page(1);
+    Click("IDC_ACQXPSSRC_XRAYON");
+    ASSERT_TRUE(PumpUntil([&] { return !sheet->SrcPage().IsWorking(); }, 5));
+    ASSERT_TRUE(sheet->SrcPage().IsXraysOn());
+
+    // A file whose voltage no tube takes: the rest of its set-up is taken,
+    // the source is not, and nothing goes to the tube.
+    for (double kV : {150.0, std::nan("")}) {
+        CXpsSetup hot(S().m_Instr);
+        hot.m_Src.m_dVoltage = kV;
+        hot.m_Exp.m_csComment = "from the file";
+        const QString path = settings.Path("hot.saq");
+        XpsSettingsFile::Write(hot, path.toStdString());
+        sink.Clear();
+        sheet->OpenFile(path.toStdString());
+        EXPECT_FALSE(sheet->SrcPage().IsWorking()) << kV;
+        EXPECT_EQ(S().m_Src.m_dVoltage, 10.0) << kV;
+        EXPECT_EQ(S().m_Exp.m_csComment, "from the file");
+        ASSERT_EQ(sink.Texts().size(), 1u) << kV;
+        EXPECT_EQ(sink.Texts()[0], "The file 'hot.saq' contains illegal parameters");
+    }
+
+    // One the tube takes is sent.
+    CXpsSetup warm(S().m_Instr);
+    warm.m_Src.m_dVoltage = 12.5;
+    XpsSettingsFile::Write(warm, settings.Path("warm.saq").toStdString());
+    sink.Clear();
+    sheet->OpenFile(settings.Path("warm.saq").toStdString());
+    EXPECT_TRUE(sheet->SrcPage().IsWorking());
+    ASSERT_TRUE(PumpUntil([&] { return !sheet->SrcPage().IsWorking(); }, 5));
+    EXPECT_EQ(S().m_Src.m_dVoltage, 12.5);
+    EXPECT_TRUE(sheet->SrcPage().IsXraysOn());
+
+    Click("IDC_ACQXPSSRC_XRAYOFF");
+    PumpUntil([&] { return !sheet->SrcPage().IsXraysOn(); }, 5);
 }

@@ -100,6 +100,13 @@ TEST(StagePosnBuilder, XpsLevelsStopAtTheirCount)
     EXPECT_NEAR(rotary.GetLevel(6)->GetValue(), 0.6, 1e-12);
     EXPECT_EQ(rotary.GetSpecRgn(0)->GetNumTraces(), 7);
     EXPECT_EQ(*rotary.GetComment(), "note");
+    // (0, 2, 0.1): 21 curves, and as many angles, the last 2.
+    g.profile.lists[CAcquireProfile::Rotary] = {{0, 2, 0.1}, {}};
+    CStagePosn turn(2);
+    CRecordBuilder::Build(turn, sheet);
+    ASSERT_EQ(turn.GetNumLevels(), 21);
+    EXPECT_EQ(turn.GetSpecRgn(0)->GetNumTraces(), 21);
+    EXPECT_EQ(turn.GetLevel(20)->GetValue(), 2.0);
 
     sheet.type = CAcquireXPS::DepthProfile;
     sheet.move = CAcquireXPS::Normal;
@@ -147,8 +154,8 @@ TEST(StagePosnBuilder, ProfilesHaveOneLevelPerCurve)
         EXPECT_EQ(p.GetSpecRgn(0)->GetNumTraces(), p.GetNumLevels());
     }
 
-    // Total reflection (0, 1.5, 0.1): sixteen curves, but the running angle
-    // passes 1.5 after fifteen steps; the sixteenth level is 0.
+    // Total reflection (0, 1.5, 0.1): sixteen curves at sixteen angles up to
+    // 1.5, though 0.1 added fifteen times passes 1.5.
     XpsSheet sheet;
     sheet.type = CAcquireXPS::TotalReflection;
     sheet.move = CAcquireXPS::Normal;
@@ -161,7 +168,7 @@ TEST(StagePosnBuilder, ProfilesHaveOneLevelPerCurve)
     ASSERT_EQ(tr.GetNumLevels(), 16);
     EXPECT_EQ(tr.GetSpecRgn(0)->GetNumTraces(), 16);
     EXPECT_NEAR(tr.GetLevel(14)->GetValue(), 1.4, 1e-12);
-    EXPECT_EQ(tr.GetLevel(15)->GetValue(), 0.0);
+    EXPECT_EQ(tr.GetLevel(15)->GetValue(), 1.5);
 }
 
 TEST(StagePosnBuilder, XpsNarrowScanFallsBackToTheDefaultGroup)
@@ -268,4 +275,41 @@ TEST(StagePosnBuilder, AesProfileWalksOnlyTheValidRows)
     CRecordBuilder::Build(q, sheet);
     EXPECT_EQ(Levels(q), (std::vector<double>{10, 20, 30, 0, 0}));
     EXPECT_EQ(q.GetSpecRgn(0)->GetNumTraces(), 5);
+}
+
+TEST(StagePosnBuilder, ASpectrumEndsAtTheLastEnergyMeasured)
+{
+    // 100 to 101.9 by 1 measures 100 and 101: drawn over 100 to 101.9, the
+    // second point stood 0.9 eV from where it was measured.
+    struct
+    {
+        double start, finish, step;
+        int points;
+        double end;
+    } cases[] = {
+        {100, 101.9, 1, 2, 101},
+        {0, 999, 2, 500, 998},
+        {100, 200, 0.3, 334, 199.9},
+        {1191.6, 1206.6, 0.1, 151, 1206.6}, // a whole number of steps keeps its finish as typed
+    };
+    for (const auto& c : cases) {
+        CRegion r = MakeRegion("C");
+        r.m_dStart = c.start, r.m_dFinish = c.finish, r.m_dStep = c.step;
+        XpsSheet xps;
+        xps.stg.m_GridData[CAcquireXPS::None] = {};
+        xps.stg.groups["Default"].regions = {&r};
+        CStagePosn p(0);
+        CRecordBuilder::Build(p, xps);
+        ASSERT_EQ(p.GetNumSpecRgns(), 1);
+        EXPECT_EQ(p.GetSpecRgn(0)->GetNumPoints_x(), c.points) << c.finish;
+        EXPECT_EQ(p.GetSpecRgn(0)->GetFinish(), c.end) << c.finish;
+
+        AesSheet aes;
+        aes.type = CAcquireAES::Narrowscan;
+        aes.rgn.m_NarrowscanRegions = {&r};
+        CStagePosn q(0);
+        CRecordBuilder::Build(q, aes);
+        ASSERT_EQ(q.GetNumSpecRgns(), 1);
+        EXPECT_EQ(q.GetSpecRgn(0)->GetFinish(), c.end) << c.finish;
+    }
 }
