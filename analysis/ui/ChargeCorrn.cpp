@@ -256,11 +256,12 @@ void CChargeCorrn::OnOK()
         return;
     CVeltraneDoc* doc = GetDocument();
     CSpecWnd* active = m_pView ? m_pView->GetSpecWnd() : nullptr;
-    if (doc && active) {
-        const int unit = DisplayUnit();
-        const double eCur = Convert(Round3(CursorEnergy()), unit, CVeltrane::KE);
-        const double eNew = Convert(m_dReference, unit, CVeltrane::KE);
-        const double delta = eNew - eCur;
+    const int unit = DisplayUnit();
+    const double delta =
+        Convert(m_dReference, unit, CVeltrane::KE) - Convert(Round3(CursorEnergy()), unit, CVeltrane::KE);
+    // The reference left at the cursor's energy moves nothing, and nothing
+    // is to be saved.
+    if (doc && active && delta != 0) {
         const int plane = active->GetDispPlane();
         CStagePosn* posn = doc->GetStagePosn(plane);
         const int iActive = active->GetWndID();

@@ -513,6 +513,13 @@ TEST_F(ProcessDialogsTest, ChargeCorrectionMovesTheOffsetsAndFollowsTheUnit)
     // Regions at 280 to 290 eV kinetic (offset 0.5): no carbon or oxygen line in them.
     CSpecView* v = Open({2}, 1, 101);
     ASSERT_NE(v, nullptr);
+    // OK with the reference left at the cursor's energy moves nothing.
+    m_pDoc->SetModifiedFlag(false);
+    ASSERT_TRUE(Run(ID_PROCESS_CHARGECORRN));
+    Click("IDOK");
+    Pump(0);
+    EXPECT_EQ(m_pDoc->GetStagePosn(0)->GetSpecRgn(0)->GetOffset(), 0.5);
+    EXPECT_FALSE(m_pDoc->IsModified());
     ASSERT_TRUE(Run(ID_PROCESS_CHARGECORRN));
     EXPECT_FALSE(Ctl<QRadioButton>("IDC_CHARGECORRN_CARBON")->isChecked());
     EXPECT_FALSE(Ctl<QRadioButton>("IDC_CHARGECORRN_OXYGEN")->isChecked());
