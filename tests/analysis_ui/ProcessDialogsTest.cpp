@@ -226,20 +226,49 @@ TEST_F(ProcessDialogsTest, SavedWhileAppliedStaysModifiedWhenTakenBack)
         Pump(0);
     }
 
-    // Background limits moved and saved, then cancelled: the file holds the
-    // moved limits, the document the old ones.
-    CSpecView* v = Open({1}, 1, 41, 18, Quadratic);
-    ASSERT_NE(v, nullptr);
-    ASSERT_TRUE(Run(ID_PROCESS_BACKGROUNDSUBTRACTION));
-    auto* dlg = dynamic_cast<CBackgroundDlg*>(Dlg());
-    ASSERT_NE(dlg, nullptr);
-    dlg->GetStartCursor()->MoveTo(v->GetSpecTrace()->IndexTox(20));
-    v->OnLineCursorPos(0, reinterpret_cast<intptr_t>(dlg->GetStartCursor()));
-    ASSERT_TRUE(Execute(ID_FILE_SAVE));
-    ASSERT_FALSE(m_pDoc->IsModified());
-    Click("IDCANCEL");
-    Pump(0);
-    EXPECT_TRUE(m_pDoc->IsModified());
+    // Background limits moved and saved, then cancelled or moved back: the
+    // file holds the moved limits, the document the old ones. Unmoved limits
+    // and a save in between leave nothing to ask about.
+    struct LimitCase
+    {
+        const char* name;
+        bool moved;     // the start limit dragged before the save
+        bool movedBack; // and dragged back to where it was after it
+        const char* button;
+        bool modified;
+    };
+    const LimitCase limitCases[] = {
+        {"moved, cancel", true, false, "IDCANCEL", true},
+        {"moved back, OK", true, true, "IDOK", true},
+        {"moved back, cancel", true, true, "IDCANCEL", true},
+        {"not moved, OK", false, false, "IDOK", false},
+    };
+    for (const LimitCase& c : limitCases) {
+        SCOPED_TRACE(c.name);
+        CSpecView* v = Open({1}, 1, 41, 18, Quadratic);
+        ASSERT_NE(v, nullptr);
+        ASSERT_TRUE(Run(ID_PROCESS_BACKGROUNDSUBTRACTION));
+        auto* dlg = dynamic_cast<CBackgroundDlg*>(Dlg());
+        ASSERT_NE(dlg, nullptr);
+        const CBackground::Limits opened = m_pDoc->GetBackgroundSubtract()->GetAll();
+        auto dragStart = [&](int i) {
+            dlg->GetStartCursor()->MoveTo(v->GetSpecTrace()->IndexTox(i));
+            v->OnLineCursorPos(0, reinterpret_cast<intptr_t>(dlg->GetStartCursor()));
+        };
+        if (c.moved)
+            dragStart(20);
+        ASSERT_TRUE(Execute(ID_FILE_SAVE));
+        ASSERT_FALSE(m_pDoc->IsModified());
+        if (c.movedBack) {
+            dragStart(opened.at(0).at(0).start);
+            ASSERT_EQ(m_pDoc->GetBackgroundSubtract()->GetAll(), opened);
+        }
+        Click(c.button);
+        Pump(0);
+        EXPECT_EQ(m_pDoc->IsModified(), c.modified);
+        app->CloseAllDocuments(true);
+        Pump(0);
+    }
 }
 
 TEST_F(ProcessDialogsTest, OneToolAtATimeAndClosingTheViewCancels)
