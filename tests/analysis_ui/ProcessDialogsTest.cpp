@@ -338,13 +338,21 @@ TEST_F(ProcessDialogsTest, SmoothingWidthRules)
     edit->setText("8");
     EXPECT_FALSE(IsEnabled("IDC_SMOOTH_APPLY"));
     EXPECT_FALSE(Ctl<QLabel>("ReasonLabel")->text().isEmpty());
-    // A curve shorter than the width is skipped and reported once.
+    // A curve shorter than the width is skipped and reported once; with
+    // every curve skipped there is nothing to take back, and nothing to save.
+    m_pDoc->SetModifiedFlag(false);
     edit->setText("9");
     Click("IDC_SMOOTH_APPLY");
     EXPECT_EQ(sink.Texts(), std::vector<std::string>{Text(2352)});
+    EXPECT_FALSE(IsEnabled("IDC_SMOOTH_RESET"));
+    Click("IDOK");
+    Pump(0);
+    EXPECT_FALSE(m_pDoc->IsModified());
     // As many points as the width is smoothed (the cubic rows keep a quadratic).
+    ASSERT_TRUE(Run(ID_PROCESS_SMOOTH));
+    Click("IDC_SMOOTH_SAVGOL");
     const std::vector<double> before = All(v);
-    edit->setText("7");
+    Ctl<QLineEdit>("IDC_SMOOTH_WIDTH_EDT")->setText("7");
     Click("IDC_SMOOTH_APPLY");
     const std::vector<double> after = All(v);
     for (size_t i = 0; i < before.size(); ++i)
