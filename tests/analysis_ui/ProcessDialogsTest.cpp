@@ -439,6 +439,21 @@ TEST_F(ProcessDialogsTest, SatellitesOfTheSourceAreSubtracted)
     Click("IDOK");
     Pump(0);
     EXPECT_TRUE(m_pDoc->IsModified());
+
+    // A source without satellites: Apply changes nothing, and Close leaves
+    // nothing to save.
+    app->CloseAllDocuments(true);
+    Pump(0);
+    v = Open({1}, 1, n, 0, [](int, int, int, int i) { return i == 0 ? 1000.0 : 0.0; });
+    ASSERT_NE(v, nullptr);
+    const std::vector<double> before = All(v);
+    ASSERT_TRUE(Run(ID_PROCESS_SATELLITE));
+    Click("IDC_SATELLITE_APPLY");
+    EXPECT_EQ(All(v), before);
+    EXPECT_FALSE(IsEnabled("IDC_SATELLITE_RESET"));
+    Click("IDOK");
+    Pump(0);
+    EXPECT_FALSE(m_pDoc->IsModified());
 }
 
 TEST_F(ProcessDialogsTest, SpikeUnderTheMarker)
