@@ -7,6 +7,7 @@
 #include "app/plot/SpecWnd.h"
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
+#include "data/Update.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/DataExchange.h"
 #include "platform/Strings.h"
@@ -279,6 +280,10 @@ void CChargeCorrn::OnOK()
             }
         }
         doc->SetModifiedFlag(true);
+        // Another window on the document lays its energy axes out anew, as
+        // for a change of unit; this one was set above.
+        SUnitUpdate hint;
+        doc->UpdateAllViews(m_pView, reinterpret_cast<intptr_t>(&hint), nullptr);
     }
     Close();
 }

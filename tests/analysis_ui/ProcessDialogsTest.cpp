@@ -20,6 +20,8 @@
 #include "data/StagePosn.h"
 #include "data/Trace.h"
 #include "data/VeltraneDoc.h"
+#include "framework/ui/DocTemplate.h"
+#include "framework/ui/MDIChildWnd.h"
 #include "framework/ui/Resources.h"
 #include "platform/Strings.h"
 #include "res/resource.h"
@@ -603,13 +605,27 @@ TEST_F(ProcessDialogsTest, ChargeCorrectionMovesTheOffsetsAndFollowsTheUnit)
             << huge;
         EXPECT_EQ(m_pDoc->GetStagePosn(0)->GetSpecRgn(0)->GetOffset(), 0.5) << huge;
     }
-    // OK: the cursor's energy becomes the typed one on every region.
+    // OK: the cursor's energy becomes the typed one on every region, in this
+    // window and in a second one on the document.
+    auto* tmpl = dynamic_cast<CMultiDocTemplate*>(m_pDoc->GetDocTemplate());
+    ASSERT_NE(tmpl, nullptr);
+    CMDIChildWnd* second = tmpl->CreateNewFrame(m_pDoc);
+    ASSERT_NE(second, nullptr);
+    tmpl->InitialUpdateFrame(second, m_pDoc, false);
+    auto* other = dynamic_cast<CSpecView*>(second->GetActiveView());
+    ASSERT_NE(other, nullptr);
+    ASSERT_NE(other->GetSpecWnd(0), nullptr);
+    const double otherAt0 = other->GetSpecWnd(0)->xToUnit(50, 0);
+    const double thisAt0 = v->GetSpecWnd(0)->xToUnit(50, 0);
     now->setText(QString::number(atCursor - 1.25, 'f', 3));
     Click("IDOK");
     Pump(0);
     for (int r = 0; r < 2; ++r)
         EXPECT_NEAR(m_pDoc->GetStagePosn(0)->GetSpecRgn(r)->GetOffset(), 0.5 + 1.25, 1e-9) << r;
     EXPECT_TRUE(m_pDoc->IsModified());
+    const double moved = v->GetSpecWnd(0)->xToUnit(50, 0) - thisAt0;
+    EXPECT_NEAR(std::fabs(moved), 1.25, 1e-9);
+    EXPECT_NEAR(other->GetSpecWnd(0)->xToUnit(50, 0) - otherAt0, moved, 1e-9);
 }
 
 // A coefficient file that holds only the smoothing block serves smoothing;
