@@ -180,8 +180,12 @@ bool CVeltraneDocCommands::DoSave(const std::string& path, bool bReplace)
     if (RefuseWhileAcquiring())
         return false;
     if (path.empty()) {
+        // Saved only when the document went into a data file: a document
+        // never changed is unmodified after a cancelled dialog too, and a
+        // VAMAS or bitmap copy leaves it as unsaved as before.
+        const unsigned saves = m_pDoc->GetSaveCount();
         OnFileSaveAs();
-        return !m_pDoc->IsModified();
+        return m_pDoc->GetSaveCount() != saves;
     }
     if (RefuseRunsFile(path))
         return false;

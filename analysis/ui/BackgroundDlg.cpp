@@ -188,7 +188,10 @@ intptr_t CBackgroundDlg::OnLineCursorPos(uintptr_t, intptr_t lParam)
         return 1;
     const int n = t->GetNumPoints();
     const int i = std::clamp(t->xToIndex(cursor->GetPos()), 0, std::max(n - 1, 0));
-    (cursor == m_pStartCursor.get() ? l->start : l->finish) = i;
+    int& limit = cursor == m_pStartCursor.get() ? l->start : l->finish;
+    if (limit != i)
+        m_bLimitsMoved = true;
+    limit = i;
     Recalc();
     if (CSpecWnd* w = m_pView->GetSpecWnd())
         w->Invalidate(CSpecWnd::TraceArea, false);
@@ -288,8 +291,9 @@ void CBackgroundDlg::OnOK()
     if (m_bApplied)
         SendProcessUpdate();
     // Moved limits are part of the document too: they must not vanish
-    // without a save prompt.
-    if (doc && (m_bApplied || doc->GetBackgroundSubtract()->GetAll() != m_caSavedLimits))
+    // without a save prompt, nor limits moved back after a save wrote others.
+    if (doc && (m_bApplied || doc->GetBackgroundSubtract()->GetAll() != m_caSavedLimits ||
+                (m_bLimitsMoved && doc->GetSaveCount() != m_nSavesAtOpen)))
         doc->SetModifiedFlag(true);
     Close();
 }
@@ -301,7 +305,7 @@ void CBackgroundDlg::OnCancel()
     if (CVeltraneDoc* doc = GetDocument()) {
         CBackground* limits = doc->GetBackgroundSubtract();
         // A save since opening wrote the moved limits that now go back.
-        if (doc->GetSaveCount() != m_nSavesAtOpen && limits->GetAll() != m_caSavedLimits)
+        if (doc->GetSaveCount() != m_nSavesAtOpen && (m_bLimitsMoved || limits->GetAll() != m_caSavedLimits))
             doc->SetModifiedFlag(true);
         if (!m_caSavedLimits.empty() || !limits->IsDefault())
             limits->SetAll(m_caSavedLimits);

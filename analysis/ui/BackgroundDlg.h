@@ -63,6 +63,9 @@ private:
     std::vector<double> m_pdBackground;
     bool m_bClosing = false;
     unsigned m_nSavesAtOpen = 0; // the document's save count at opening
+    // A limit was moved while the dialog is open: a save in between may have
+    // written limits that are no longer the document's.
+    bool m_bLimitsMoved = false;
 };
 
 // The document's background command: the dialog on view pView.

@@ -7,6 +7,7 @@
 #include "app/plot/SpecWnd.h"
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
+#include "data/Update.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/DataExchange.h"
 #include "platform/Strings.h"
@@ -256,11 +257,12 @@ void CChargeCorrn::OnOK()
         return;
     CVeltraneDoc* doc = GetDocument();
     CSpecWnd* active = m_pView ? m_pView->GetSpecWnd() : nullptr;
-    if (doc && active) {
-        const int unit = DisplayUnit();
-        const double eCur = Convert(Round3(CursorEnergy()), unit, CVeltrane::KE);
-        const double eNew = Convert(m_dReference, unit, CVeltrane::KE);
-        const double delta = eNew - eCur;
+    const int unit = DisplayUnit();
+    const double delta =
+        Convert(m_dReference, unit, CVeltrane::KE) - Convert(Round3(CursorEnergy()), unit, CVeltrane::KE);
+    // The reference left at the cursor's energy moves nothing, and nothing
+    // is to be saved.
+    if (doc && active && delta != 0) {
         const int plane = active->GetDispPlane();
         CStagePosn* posn = doc->GetStagePosn(plane);
         const int iActive = active->GetWndID();
@@ -278,6 +280,10 @@ void CChargeCorrn::OnOK()
             }
         }
         doc->SetModifiedFlag(true);
+        // Another window on the document lays its energy axes out anew, as
+        // for a change of unit; this one was set above.
+        SUnitUpdate hint;
+        doc->UpdateAllViews(m_pView, reinterpret_cast<intptr_t>(&hint), nullptr);
     }
     Close();
 }

@@ -139,7 +139,8 @@ void CDifferentiate::OnApply()
     if (m_nWidth < m_nMinWidth || m_nWidth > m_nMaxWidth ||
         (m_iMethod == 1 && !m_pSavGol->CanApply(m_nWidth, m_nWidth, m_nOrder)))
         return;
-    FilterCurves(m_pdBuf, m_nWidth, [this](double* y, const double* in, int n) {
+    // Nothing was processed when every curve is shorter than the width.
+    const bool bFiltered = FilterCurves(m_pdBuf, m_nWidth, [this](double* y, const double* in, int n) {
         if (m_iMethod == 1) {
             m_pSavGol->Apply(y, in, n, m_nWidth, m_nOrder);
         } else {
@@ -147,7 +148,8 @@ void CDifferentiate::OnApply()
             Differentiate(y, m_pdBuf.data(), n, m_nWidth, m_nOrder);
         }
     });
-    Applied(m_btnReset);
+    if (bFiltered)
+        Applied(m_btnReset);
 }
 
 void CDifferentiate::OnReset()

@@ -104,16 +104,19 @@ void CIntegrate::OnApply()
     SWaitCursor wait;
     const double* orig = GetUndo();
     bool bTooShort = false;
+    bool bIntegrated = false;
     ForEachCurve([&](CSpecWnd*, int, int, double* y, int n) {
         if (int(m_nWidth) < n) {
             Integrate(y, orig, n);
             Offset(y, n, m_iOffset, int(m_nWidth));
+            bIntegrated = true;
         } else {
             bTooShort = true;
         }
         orig += n;
     });
-    Applied(m_btnReset);
+    if (bIntegrated)
+        Applied(m_btnReset);
     if (bTooShort)
         AfxMessageBox(IDS_PROC_TOO_SHORT);
 }

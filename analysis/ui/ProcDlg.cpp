@@ -231,22 +231,26 @@ void CProcDlg::MoveCursorToTrace(CLineCursor* pCursor, CSpecTrace* pNew, CSpecTr
     }
 }
 
-void CProcDlg::FilterCurves(std::vector<double>& buf, int nWidth,
+bool CProcDlg::FilterCurves(std::vector<double>& buf, int nWidth,
                             const std::function<void(double*, const double*, int)>& f)
 {
     SWaitCursor wait;
     bool bTooShort = false;
+    bool bFiltered = false;
     ForEachCurve([&](CSpecWnd*, int, int, double* y, int n) {
         if (size_t(n) > buf.size())
             buf.resize(size_t(n));
         std::copy(y, y + n, buf.data());
-        if (n < nWidth)
+        if (n < nWidth) {
             bTooShort = true;
-        else
+        } else {
             f(y, buf.data(), n);
+            bFiltered = true;
+        }
     });
     if (bTooShort)
         AfxMessageBox(IDS_PROC_TOO_SHORT);
+    return bFiltered;
 }
 
 void CProcDlg::ShowWidthState(QPushButton* btnApply, QLabel* lblReason, int nWidth, int nMin, int nMax,

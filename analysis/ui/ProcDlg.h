@@ -99,8 +99,8 @@ protected:
     static void MoveCursorToTrace(CLineCursor* pCursor, CSpecTrace* pNew, CSpecTrace* pOld);
     // Apply of the width filters: each curve copied into buf, then filtered
     // back into its own values by f; curves shorter than the width are left
-    // and reported once.
-    void FilterCurves(std::vector<double>& buf, int nWidth,
+    // and reported once. False when every curve was left.
+    bool FilterCurves(std::vector<double>& buf, int nWidth,
                       const std::function<void(double* y, const double* in, int n)>& f);
     // Apply enabled exactly for a width within min ... max, and odd where the
     // Savitzky-Golay matrices are used; the reason shown when that alone forbids it.

@@ -1197,7 +1197,8 @@ void CQuantifySheet::OnOKButton()
     }
     if (m_pPrfView)
         OnShowHide();
-    m_pDoc->SetModifiedFlag(true);
+    if (StateChangedSinceOpening())
+        m_pDoc->SetModifiedFlag(true);
     Finish();
 }
 
@@ -1251,8 +1252,22 @@ void CQuantifySheet::Finish()
 void CQuantifySheet::DestroyWindow()
 {
     // The view goes: no OK or Cancel processing, the state stays as it is,
-    // and nothing of the view is touched any more.
+    // and nothing of the view is touched any more. Another window may keep
+    // the document open, so a state that stays changed must be saved or
+    // asked about like any other change.
     HideProfileView();
     m_pView = nullptr;
+    if (m_pDoc && StateChangedSinceOpening())
+        m_pDoc->SetModifiedFlag(true);
     Finish();
+}
+
+bool CQuantifySheet::StateChangedSinceOpening()
+{
+    // A state as it was at opening changes nothing the file holds, unless a
+    // save in between wrote one since taken back.
+    const CQuantify& q = State();
+    if (q.m_bValid != m_bValidAtOpen || m_pDoc->GetSaveCount() != m_nSavesAtOpen)
+        return true;
+    return q.m_bValid && !(q == m_Saved);
 }

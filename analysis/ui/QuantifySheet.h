@@ -248,6 +248,9 @@ private:
     void CursorsDown(CSpecWnd* pWnd);
     void CursorsUp(CSpecWnd* pWnd);
     void Finish();
+    // Whether the document's state may differ from its file: another state
+    // than at opening, or a save since then.
+    bool StateChangedSinceOpening();
     // The spectrum view back in its frame and the pane gone.
     void HideProfileView();
 

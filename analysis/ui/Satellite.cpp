@@ -36,6 +36,7 @@ void CSatellite::OnApply()
     const SSatellites* sat = doc ? GetSatellites(doc->GetSource()->GetSourceType()) : nullptr;
     int iWnd = -1;
     CSpecWnd* last = nullptr;
+    bool bRemoved = false;
     ForEachCurve([&](CSpecWnd* w, int plane, int, double* y, int n) {
         if (w != last) {
             last = w;
@@ -47,11 +48,15 @@ void CSatellite::OnApply()
         const CStagePosn* p = doc ? doc->GetStagePosn(plane) : nullptr;
         const CSpecRgn* rgn = p && iWnd >= 0 && iWnd < p->GetNumSpecRgns() ? p->GetSpecRgn(iWnd) : nullptr;
         // An electron gun has no satellites; a region whose step is 0 (or no number) is skipped.
-        if (sat && rgn)
+        if (sat && rgn) {
             RemoveSatellites(*sat, rgn->GetStep(), y, orig, n);
+            bRemoved = true;
+        }
         orig += n;
     });
-    Applied(m_btnReset);
+    // A source without satellites leaves the curves, and the document, as they were.
+    if (bRemoved)
+        Applied(m_btnReset);
 }
 
 void CSatellite::OnReset()

@@ -129,13 +129,15 @@ void CSmooth::OnApply()
     // A width typed outside the method's range, or even for Savitzky-Golay, is not applied.
     if (m_nWidth < m_nMinWidth || m_nWidth > m_nMaxWidth || (m_iMethod == 1 && m_nWidth % 2 == 0))
         return;
-    FilterCurves(m_pdBuf, m_nWidth, [this](double* y, const double* in, int n) {
+    // Nothing was processed when every curve is shorter than the width.
+    const bool bFiltered = FilterCurves(m_pdBuf, m_nWidth, [this](double* y, const double* in, int n) {
         if (m_iMethod == 1)
             m_pSavGol->Apply(y, in, n, m_nWidth, 1);
         else
             Smooth(y, in, n, m_iMethod, m_nWidth);
     });
-    Applied(m_btnReset);
+    if (bFiltered)
+        Applied(m_btnReset);
 }
 
 void CSmooth::OnReset()

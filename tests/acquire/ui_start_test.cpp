@@ -201,6 +201,11 @@ TEST_F(XpsStart, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo)
     EXPECT_EQ(QFile(path).size(), 4);
     EXPECT_TRUE(QFile::exists(settings.Path("new.vlt")));
     End();
+    // No, then Cancel in Save As: nothing is started, the file stays.
+    sink.Answer(IDNO);
+    StartWith(path);
+    EXPECT_EQ(started.size(), 1u);
+    EXPECT_EQ(QFile(path).size(), 4);
     // Yes: replaced.
     sink.Answer(IDYES);
     StartWith(path);

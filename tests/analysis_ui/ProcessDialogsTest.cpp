@@ -20,6 +20,8 @@
 #include "data/StagePosn.h"
 #include "data/Trace.h"
 #include "data/VeltraneDoc.h"
+#include "framework/ui/DocTemplate.h"
+#include "framework/ui/MDIChildWnd.h"
 #include "framework/ui/Resources.h"
 #include "platform/Strings.h"
 #include "res/resource.h"
@@ -226,20 +228,49 @@ TEST_F(ProcessDialogsTest, SavedWhileAppliedStaysModifiedWhenTakenBack)
         Pump(0);
     }
 
-    // Background limits moved and saved, then cancelled: the file holds the
-    // moved limits, the document the old ones.
-    CSpecView* v = Open({1}, 1, 41, 18, Quadratic);
-    ASSERT_NE(v, nullptr);
-    ASSERT_TRUE(Run(ID_PROCESS_BACKGROUNDSUBTRACTION));
-    auto* dlg = dynamic_cast<CBackgroundDlg*>(Dlg());
-    ASSERT_NE(dlg, nullptr);
-    dlg->GetStartCursor()->MoveTo(v->GetSpecTrace()->IndexTox(20));
-    v->OnLineCursorPos(0, reinterpret_cast<intptr_t>(dlg->GetStartCursor()));
-    ASSERT_TRUE(Execute(ID_FILE_SAVE));
-    ASSERT_FALSE(m_pDoc->IsModified());
-    Click("IDCANCEL");
-    Pump(0);
-    EXPECT_TRUE(m_pDoc->IsModified());
+    // Background limits moved and saved, then cancelled or moved back: the
+    // file holds the moved limits, the document the old ones. Unmoved limits
+    // and a save in between leave nothing to ask about.
+    struct LimitCase
+    {
+        const char* name;
+        bool moved;     // the start limit dragged before the save
+        bool movedBack; // and dragged back to where it was after it
+        const char* button;
+        bool modified;
+    };
+    const LimitCase limitCases[] = {
+        {"moved, cancel", true, false, "IDCANCEL", true},
+        {"moved back, OK", true, true, "IDOK", true},
+        {"moved back, cancel", true, true, "IDCANCEL", true},
+        {"not moved, OK", false, false, "IDOK", false},
+    };
+    for (const LimitCase& c : limitCases) {
+        SCOPED_TRACE(c.name);
+        CSpecView* v = Open({1}, 1, 41, 18, Quadratic);
+        ASSERT_NE(v, nullptr);
+        ASSERT_TRUE(Run(ID_PROCESS_BACKGROUNDSUBTRACTION));
+        auto* dlg = dynamic_cast<CBackgroundDlg*>(Dlg());
+        ASSERT_NE(dlg, nullptr);
+        const CBackground::Limits opened = m_pDoc->GetBackgroundSubtract()->GetAll();
+        auto dragStart = [&](int i) {
+            dlg->GetStartCursor()->MoveTo(v->GetSpecTrace()->IndexTox(i));
+            v->OnLineCursorPos(0, reinterpret_cast<intptr_t>(dlg->GetStartCursor()));
+        };
+        if (c.moved)
+            dragStart(20);
+        ASSERT_TRUE(Execute(ID_FILE_SAVE));
+        ASSERT_FALSE(m_pDoc->IsModified());
+        if (c.movedBack) {
+            dragStart(opened.at(0).at(0).start);
+            ASSERT_EQ(m_pDoc->GetBackgroundSubtract()->GetAll(), opened);
+        }
+        Click(c.button);
+        Pump(0);
+        EXPECT_EQ(m_pDoc->IsModified(), c.modified);
+        app->CloseAllDocuments(true);
+        Pump(0);
+    }
 }
 
 TEST_F(ProcessDialogsTest, OneToolAtATimeAndClosingTheViewCancels)
@@ -309,13 +340,21 @@ TEST_F(ProcessDialogsTest, SmoothingWidthRules)
     edit->setText("8");
     EXPECT_FALSE(IsEnabled("IDC_SMOOTH_APPLY"));
     EXPECT_FALSE(Ctl<QLabel>("ReasonLabel")->text().isEmpty());
-    // A curve shorter than the width is skipped and reported once.
+    // A curve shorter than the width is skipped and reported once; with
+    // every curve skipped there is nothing to take back, and nothing to save.
+    m_pDoc->SetModifiedFlag(false);
     edit->setText("9");
     Click("IDC_SMOOTH_APPLY");
     EXPECT_EQ(sink.Texts(), std::vector<std::string>{Text(2352)});
+    EXPECT_FALSE(IsEnabled("IDC_SMOOTH_RESET"));
+    Click("IDOK");
+    Pump(0);
+    EXPECT_FALSE(m_pDoc->IsModified());
     // As many points as the width is smoothed (the cubic rows keep a quadratic).
+    ASSERT_TRUE(Run(ID_PROCESS_SMOOTH));
+    Click("IDC_SMOOTH_SAVGOL");
     const std::vector<double> before = All(v);
-    edit->setText("7");
+    Ctl<QLineEdit>("IDC_SMOOTH_WIDTH_EDT")->setText("7");
     Click("IDC_SMOOTH_APPLY");
     const std::vector<double> after = All(v);
     for (size_t i = 0; i < before.size(); ++i)
@@ -402,6 +441,21 @@ TEST_F(ProcessDialogsTest, SatellitesOfTheSourceAreSubtracted)
     Click("IDOK");
     Pump(0);
     EXPECT_TRUE(m_pDoc->IsModified());
+
+    // A source without satellites: Apply changes nothing, and Close leaves
+    // nothing to save.
+    app->CloseAllDocuments(true);
+    Pump(0);
+    v = Open({1}, 1, n, 0, [](int, int, int, int i) { return i == 0 ? 1000.0 : 0.0; });
+    ASSERT_NE(v, nullptr);
+    const std::vector<double> before = All(v);
+    ASSERT_TRUE(Run(ID_PROCESS_SATELLITE));
+    Click("IDC_SATELLITE_APPLY");
+    EXPECT_EQ(All(v), before);
+    EXPECT_FALSE(IsEnabled("IDC_SATELLITE_RESET"));
+    Click("IDOK");
+    Pump(0);
+    EXPECT_FALSE(m_pDoc->IsModified());
 }
 
 TEST_F(ProcessDialogsTest, SpikeUnderTheMarker)
@@ -513,6 +567,13 @@ TEST_F(ProcessDialogsTest, ChargeCorrectionMovesTheOffsetsAndFollowsTheUnit)
     // Regions at 280 to 290 eV kinetic (offset 0.5): no carbon or oxygen line in them.
     CSpecView* v = Open({2}, 1, 101);
     ASSERT_NE(v, nullptr);
+    // OK with the reference left at the cursor's energy moves nothing.
+    m_pDoc->SetModifiedFlag(false);
+    ASSERT_TRUE(Run(ID_PROCESS_CHARGECORRN));
+    Click("IDOK");
+    Pump(0);
+    EXPECT_EQ(m_pDoc->GetStagePosn(0)->GetSpecRgn(0)->GetOffset(), 0.5);
+    EXPECT_FALSE(m_pDoc->IsModified());
     ASSERT_TRUE(Run(ID_PROCESS_CHARGECORRN));
     EXPECT_FALSE(Ctl<QRadioButton>("IDC_CHARGECORRN_CARBON")->isChecked());
     EXPECT_FALSE(Ctl<QRadioButton>("IDC_CHARGECORRN_OXYGEN")->isChecked());
@@ -544,13 +605,27 @@ TEST_F(ProcessDialogsTest, ChargeCorrectionMovesTheOffsetsAndFollowsTheUnit)
             << huge;
         EXPECT_EQ(m_pDoc->GetStagePosn(0)->GetSpecRgn(0)->GetOffset(), 0.5) << huge;
     }
-    // OK: the cursor's energy becomes the typed one on every region.
+    // OK: the cursor's energy becomes the typed one on every region, in this
+    // window and in a second one on the document.
+    auto* tmpl = dynamic_cast<CMultiDocTemplate*>(m_pDoc->GetDocTemplate());
+    ASSERT_NE(tmpl, nullptr);
+    CMDIChildWnd* second = tmpl->CreateNewFrame(m_pDoc);
+    ASSERT_NE(second, nullptr);
+    tmpl->InitialUpdateFrame(second, m_pDoc, false);
+    auto* other = dynamic_cast<CSpecView*>(second->GetActiveView());
+    ASSERT_NE(other, nullptr);
+    ASSERT_NE(other->GetSpecWnd(0), nullptr);
+    const double otherAt0 = other->GetSpecWnd(0)->xToUnit(50, 0);
+    const double thisAt0 = v->GetSpecWnd(0)->xToUnit(50, 0);
     now->setText(QString::number(atCursor - 1.25, 'f', 3));
     Click("IDOK");
     Pump(0);
     for (int r = 0; r < 2; ++r)
         EXPECT_NEAR(m_pDoc->GetStagePosn(0)->GetSpecRgn(r)->GetOffset(), 0.5 + 1.25, 1e-9) << r;
     EXPECT_TRUE(m_pDoc->IsModified());
+    const double moved = v->GetSpecWnd(0)->xToUnit(50, 0) - thisAt0;
+    EXPECT_NEAR(std::fabs(moved), 1.25, 1e-9);
+    EXPECT_NEAR(other->GetSpecWnd(0)->xToUnit(50, 0) - otherAt0, moved, 1e-9);
 }
 
 // A coefficient file that holds only the smoothing block serves smoothing;

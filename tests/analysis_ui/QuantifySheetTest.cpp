@@ -15,6 +15,7 @@
 #include "data/StagePosn.h"
 #include "data/Trace.h"
 #include "data/VeltraneDoc.h"
+#include "framework/ui/DocTemplate.h"
 #include "framework/ui/MDIChildWnd.h"
 #include "platform/Settings.h"
 #include "res/resource.h"
@@ -283,6 +284,53 @@ TEST_F(QuantifySheetTest, CancelAfterAFirstAndAfterALaterOpening)
     s->OnClose();
     Pump(10);
     EXPECT_TRUE(*m_pDoc->GetQuantify() == kept);
+    EXPECT_TRUE(m_pDoc->IsModified());
+}
+
+// OK marks the document only when the state it keeps is not the one at
+// opening; the sheet's own window closing while another window keeps the
+// document open leaves a changed state asked about.
+TEST_F(QuantifySheetTest, OkAndAClosedWindowMarkTheDocumentOnlyForAChange)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    s->OnOKButton();
+    Pump(10);
+    const CQuantify kept = *m_pDoc->GetQuantify();
+    m_pDoc->SetModifiedFlag(false);
+
+    s = OpenSheet(v);
+    s->OnOKButton();
+    Pump(10);
+    EXPECT_FALSE(m_pDoc->IsModified());
+
+    // The file holds the edit that OK then confirms the undoing of.
+    s = OpenSheet(v);
+    s->GetRgnsPage()->m_Grid.OnCellTypeNotify(0, 0, 0, CTN_CHECK, 0);
+    ASSERT_TRUE(Execute(ID_FILE_SAVE));
+    s->GetRgnsPage()->m_Grid.OnCellTypeNotify(0, 0, 0, CTN_CHECK, 0);
+    ASSERT_TRUE(*m_pDoc->GetQuantify() == kept);
+    s->OnOKButton();
+    Pump(10);
+    EXPECT_TRUE(m_pDoc->IsModified());
+    ASSERT_TRUE(Execute(ID_FILE_SAVE));
+    ASSERT_FALSE(m_pDoc->IsModified());
+
+    auto* tmpl = dynamic_cast<CMultiDocTemplate*>(m_pDoc->GetDocTemplate());
+    ASSERT_NE(tmpl, nullptr);
+    CMDIChildWnd* second = tmpl->CreateNewFrame(m_pDoc);
+    ASSERT_NE(second, nullptr);
+    tmpl->InitialUpdateFrame(second, m_pDoc, true);
+    Pump(10);
+    s = OpenSheet(v);
+    s->GetRgnsPage()->m_Grid.OnCellTypeNotify(0, 0, 1, CTN_CHECK, 0);
+    const CQuantify edited = *m_pDoc->GetQuantify();
+    v->GetParentFrame()->close();
+    Pump(10);
+    EXPECT_EQ(CQuantifySheet::GetInstance(), nullptr);
+    ASSERT_EQ(tmpl->GetFrames(m_pDoc).size(), 1u);
+    EXPECT_TRUE(*m_pDoc->GetQuantify() == edited);
     EXPECT_TRUE(m_pDoc->IsModified());
 }
 
