@@ -785,7 +785,8 @@ void CQuantifyPrfView::OnDraw(QPainter* painter)
 {
     CProfileViewBase::OnDraw(painter);
     painter->save();
-    painter->setPen(Qt::black);
+    // On the view's own face, which follows the desktop theme.
+    painter->setPen(palette().color(QPalette::ButtonText));
     painter->drawText(rect(), Qt::AlignCenter, Text(IDS_NO_REGIONS));
     painter->restore();
 }

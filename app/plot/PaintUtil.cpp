@@ -1,5 +1,6 @@
 #include "app/plot/PaintUtil.h"
 
+#include <QColor>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPaintDevice>
@@ -17,6 +18,15 @@ CRect ClipBoxOf(QPainter* p)
     else if (p->device())
         r = QRect(0, 0, p->device()->width(), p->device()->height());
     return FromQRect(r);
+}
+
+QColor PlotFace(const QColor& desktopFace)
+{
+    // Black on grey 128 still reads at about 5:1; darker faces swallow the ink.
+    constexpr int kDarkestFace = 128;
+    // The light face of a standard desktop theme.
+    static const QColor kLightFace(240, 240, 240);
+    return qGray(desktopFace.rgb()) >= kDarkestFace ? desktopFace : kLightFace;
 }
 
 bool IsPrinting(QPainter* p)
