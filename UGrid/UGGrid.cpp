@@ -449,6 +449,15 @@ void CUGGrid::HandleKey(QKeyEvent* event)
 
 void CUGGrid::keyPressEvent(QKeyEvent* event)
 {
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the pages of the sheet the grid sits
+    // on; the grid has no use for them.
+    const bool pageKey = (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+                         (event->modifiers() & Qt::ControlModifier) &&
+                         !(event->modifiers() & Qt::AltModifier);
+    if (pageKey) {
+        event->ignore();
+        return;
+    }
     try {
         HandleKey(event);
     } catch (...) {

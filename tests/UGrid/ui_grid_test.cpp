@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
@@ -233,6 +234,26 @@ TEST_F(GridWindow, ArrowKeysMoveTheCurrentCell)
     EXPECT_EQ(grid->GetCurrentRow(), 2);
     Key(Qt::Key_End, QString(), Qt::ControlModifier);
     EXPECT_EQ(grid->GetCurrentRow(), 5);
+}
+
+TEST(GridOnASheet, CtrlTabTurnsThePageWhileTheGridHasTheFocus)
+{
+    App();
+    QTabWidget sheet;
+    auto* grid = new LogGrid;
+    sheet.addTab(grid, QStringLiteral("Regions"));
+    sheet.addTab(new QWidget, QStringLiteral("Imaging"));
+    sheet.show();
+    sheet.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    grid->GetGridWnd()->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(grid->GetGridWnd(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(sheet.currentIndex(), 1);
+    sheet.setCurrentIndex(0);
+    grid->GetGridWnd()->setFocus();
+    QTest::keyClick(grid->GetGridWnd(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(sheet.currentIndex(), 1) << "backwards from the first page wraps to the last";
 }
 
 TEST_F(GridWindow, CheckBoxNotifiesOnClickAndSpace)
