@@ -20,13 +20,27 @@ CRect ClipBoxOf(QPainter* p)
     return FromQRect(r);
 }
 
+namespace {
+
+bool BlackReadsOn(const QColor& c)
+{
+    // Black on grey 128 still reads at about 5:1; darker colours swallow the ink.
+    constexpr int kDarkest = 128;
+    return qGray(c.rgb()) >= kDarkest;
+}
+
+} // namespace
+
 QColor PlotFace(const QColor& desktopFace)
 {
-    // Black on grey 128 still reads at about 5:1; darker faces swallow the ink.
-    constexpr int kDarkestFace = 128;
     // The light face of a standard desktop theme.
     static const QColor kLightFace(240, 240, 240);
-    return qGray(desktopFace.rgb()) >= kDarkestFace ? desktopFace : kLightFace;
+    return BlackReadsOn(desktopFace) ? desktopFace : kLightFace;
+}
+
+QColor PlotPaper(const QColor& desktopWindow)
+{
+    return BlackReadsOn(desktopWindow) ? desktopWindow : QColor(Qt::white);
 }
 
 bool IsPrinting(QPainter* p)
