@@ -479,6 +479,35 @@ TEST_F(GridWindow, RenderGridLinesHeadingsAndCurrentCell)
     EXPECT_EQ(Pixel(top, 30, 10), UGToQColor(UGGetSysColor(UG_COLOR_BTNFACE)));
 }
 
+TEST(GridDarkTheme, TheCurrentCellsFocusRectangleShowsOnDarkCells)
+{
+    App();
+    const QPalette saved = QApplication::palette();
+    QPalette dark = saved;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Button, QColor(50, 50, 50));
+    QApplication::setPalette(dark);
+    QImage cells;
+    {
+        LogGrid grid;
+        grid.show();
+        grid.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+        grid.GotoCell(1, 1);
+        grid.GetGridWnd()->setFocus();
+        QApplication::processEvents();
+        cells = grid.GetGridWnd()->grab().toImage();
+    }
+    QApplication::setPalette(saved);
+    LogGrid restore; // takes the standard colours back for the grids after this
+    // The left edge of cell (1,1): x 75, y 20..39.
+    int light = 0;
+    for (int y = 20; y < 39; ++y)
+        light += qGray(cells.pixel(75, y)) > 150;
+    EXPECT_GT(light, 3);
+}
+
 TEST_F(GridWindow, RenderLockedRowSeparator)
 {
     grid->SetRowCount(40);
