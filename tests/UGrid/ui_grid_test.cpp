@@ -479,7 +479,7 @@ TEST_F(GridWindow, RenderGridLinesHeadingsAndCurrentCell)
     EXPECT_EQ(Pixel(top, 30, 10), UGToQColor(UGGetSysColor(UG_COLOR_BTNFACE)));
 }
 
-TEST(GridDarkTheme, TheCurrentCellsFocusRectangleShowsOnDarkCells)
+TEST(GridDarkTheme, FocusRectangleCheckMarkAndListArrowShowOnDarkCells)
 {
     App();
     const QPalette saved = QApplication::palette();
@@ -487,25 +487,47 @@ TEST(GridDarkTheme, TheCurrentCellsFocusRectangleShowsOnDarkCells)
     dark.setColor(QPalette::Base, QColor(30, 30, 30));
     dark.setColor(QPalette::Text, QColor(230, 230, 230));
     dark.setColor(QPalette::Button, QColor(50, 50, 50));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
     QApplication::setPalette(dark);
     QImage cells;
+    RECT check{}, list{};
+    int listButton = 0;
     {
         LogGrid grid;
+        grid.SetRowHeight(3, 18);
+        grid.SetCellTypeAt(0, 3, UGTYPE_CHECKBOX);
+        grid.SetNumberAt(0, 3, 1);
+        grid.SetCellTypeAt(3, 2, UGTYPE_DROPLIST);
         grid.show();
         grid.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
         grid.GotoCell(1, 1);
         grid.GetGridWnd()->setFocus();
         QApplication::processEvents();
+        int col = 0;
+        long row = 3;
+        grid.GetCellRect(&col, &row, &check);
+        col = 3;
+        row = 2;
+        grid.GetCellRect(&col, &row, &list);
+        listButton = grid.GetDropListType()->ButtonWidth();
         cells = grid.GetGridWnd()->grab().toImage();
     }
     QApplication::setPalette(saved);
     LogGrid restore; // takes the standard colours back for the grids after this
-    // The left edge of cell (1,1): x 75, y 20..39.
-    int light = 0;
-    for (int y = 20; y < 39; ++y)
-        light += qGray(cells.pixel(75, y)) > 150;
-    EXPECT_GT(light, 3);
+    auto lightIn = [&](int x0, int x1, int y0, int y1) {
+        int n = 0;
+        for (int x = x0; x < x1; ++x)
+            for (int y = y0; y < y1; ++y)
+                n += qGray(cells.pixel(x, y)) > 150;
+        return n;
+    };
+    EXPECT_GT(lightIn(75, 76, 20, 39), 3) << "focus rectangle on the left edge of cell (1,1)";
+    const RECT box = CUGCheckBoxType::BoxRect(check);
+    EXPECT_GT(lightIn(box.left + 2, box.right - 2, box.top + 2, box.bottom - 2), 4) << "check mark";
+    const int ax = list.right - 1 - listButton + (listButton - 5) / 2;
+    const int ay = list.top + (list.bottom - 1 - list.top - 3) / 2;
+    EXPECT_GE(lightIn(ax, ax + 6, ay, ay + 1), 5) << "list arrow";
 }
 
 TEST_F(GridWindow, RenderLockedRowSeparator)
