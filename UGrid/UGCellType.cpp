@@ -517,6 +517,22 @@ int CUGEllipsisType::OnLClicked(int col, long row, int pressed, RECT* rect, POIN
     return 1;
 }
 
+int CUGEllipsisType::OnKeyDown(int col, long row, UINT* key)
+{
+    const bool ctrlDown = QApplication::keyboardModifiers() & Qt::ControlModifier;
+    if (!key || !(*key == VK_RETURN || (*key == VK_DOWN && ctrlDown)))
+        return 0;
+    *key = 0;
+    m_ctrl->OnCellTypeNotify(m_ID, col, row, CTN_OPEN, 0);
+    return 1;
+}
+
+int CUGEllipsisType::OnCharDown(int, long, UINT* key)
+{
+    // The character of the Enter that pressed the button.
+    return key && *key == 13;
+}
+
 int CUGEllipsisType::OnMouseMove(int, long, POINT* point, UINT flags)
 {
     if (!(flags & UG_MK_LBUTTON) || !point || m_btnCol < 0)

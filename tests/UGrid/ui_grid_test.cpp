@@ -256,6 +256,20 @@ TEST(GridOnASheet, CtrlTabTurnsThePageWhileTheGridHasTheFocus)
     EXPECT_EQ(sheet.currentIndex(), 1) << "backwards from the first page wraps to the last";
 }
 
+TEST_F(GridWindow, EnterOnAnEllipsisCellPressesItsButton)
+{
+    CUGEllipsisType ellipsis;
+    const int type = grid->AddCellType(&ellipsis);
+    grid->SetCellTypeAt(1, 2, type);
+    grid->GotoCell(1, 2);
+    grid->log.clear();
+    Key(Qt::Key_Return, "\r");
+    EXPECT_EQ(grid->log, (std::vector<std::string>{"CellType " + std::to_string(type) + " 1,2 " +
+                                                    std::to_string(CTN_OPEN)}));
+    EXPECT_EQ(grid->GetCurrentRow(), 2) << "the current cell stays where the button is";
+    grid->SetCellTypeAt(1, 2, 0);
+}
+
 TEST_F(GridWindow, CheckBoxNotifiesOnClickAndSpace)
 {
     grid->SetCellTypeAt(1, 2, UGTYPE_CHECKBOX);
