@@ -232,6 +232,17 @@ void CQuantify_RgnsGrid::Refresh()
     RedrawAll();
 }
 
+void CQuantify_RgnsGrid::OnKeyDown(UINT* key, int processed)
+{
+    if (!key || *key != VK_RETURN || processed || IsEditing())
+        return;
+    const int col = GetCurrentCol();
+    const long row = GetCurrentRow();
+    *key = 0;
+    OnLClicked(col, row, 1, nullptr, nullptr, 0);
+    OnLClicked(col, row, 0, nullptr, nullptr, 0);
+}
+
 void CQuantify_RgnsGrid::OnLClicked(int col, long row, int updn, RECT*, POINT*, int processed)
 {
     if (processed)
