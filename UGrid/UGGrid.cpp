@@ -4,6 +4,7 @@
 #include "UGrid/UGEdit.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -464,6 +465,27 @@ void CUGGrid::keyPressEvent(QKeyEvent* event)
         // Nothing may cross the event loop.
     }
     event->accept();
+}
+
+void CUGGrid::contextMenuEvent(QContextMenuEvent* event)
+{
+    CUGGridInfo* gi = GI();
+    if (event->reason() != QContextMenuEvent::Keyboard || !gi->m_enablePopupMenu) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    try {
+        int col = gi->m_currentCol;
+        long row = gi->m_currentRow;
+        RECT r{};
+        m_ctrl->GetCellRect(&col, &row, &r);
+        const QPoint at = mapToGlobal(QPoint(r.left, r.bottom));
+        POINT screen{at.x(), at.y()};
+        m_ctrl->StartMenu(gi->m_currentCol, gi->m_currentRow, &screen, UG_SECTION_GRID);
+    } catch (...) {
+        // Nothing may cross the event loop.
+    }
 }
 
 void CUGGrid::keyReleaseEvent(QKeyEvent* event)

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QClipboard>
 #include <QMessageBox>
 #include <QPdfWriter>
@@ -23,6 +24,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -450,6 +452,27 @@ TEST_F(GridWindow, PopupMenuOffAndCommandIds)
     menuGrid.OnCommand(999);
     menuGrid.OnCommand(1000);
     EXPECT_EQ(menuGrid.log, (std::vector<std::string>{"Menu 1000"}));
+}
+
+TEST_F(GridWindow, TheMenuKeyOpensTheMenuOnTheCurrentCell)
+{
+    struct MenuGrid : LogGrid
+    {
+        int OnMenuStart(int col, long row, int) override
+        {
+            Log("MenuStart " + std::to_string(col) + "," + std::to_string(row));
+            return 1;
+        }
+    } menuGrid;
+    menuGrid.EnableMenu(TRUE);
+    menuGrid.AddMenuItem(1000, "Delete");
+    menuGrid.show();
+    menuGrid.GotoCell(2, 3);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0), QPoint(0, 0));
+    QApplication::sendEvent(menuGrid.GetGridWnd(), &key);
+    EXPECT_EQ(menuGrid.log, (std::vector<std::string>{"MenuStart 2,3"}));
+    EXPECT_TRUE(menuGrid.GetPopupMenu()->isVisible());
+    menuGrid.GetPopupMenu()->hide();
 }
 
 // ---------------------------------------------------------------- pixels
