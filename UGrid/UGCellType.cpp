@@ -333,6 +333,9 @@ void CUGCheckBoxType::OnDraw(CDC* dc, RECT* rect, int col, long row, CUGCell* ce
         const long param = cell->GetCellTypeParam();
         const COLORREF shadow = UGGetSysColor(UG_COLOR_BTNSHADOW), face = UGGetSysColor(UG_COLOR_BTNFACE);
         const COLORREF light = UGRGB(225, 225, 225), black = 0;
+        // The flat frame and the mark sit on window-coloured ground: in its
+        // text colour they show under a dark theme too.
+        const COLORREF ink = UGGetSysColor(UG_COLOR_WINDOWTEXT);
         auto frame = [&](const RECT& r, COLORREF lt, COLORREF rb) {
             dc->SelectPen(lt);
             dc->MoveTo(r.left, r.bottom - 1);
@@ -352,14 +355,14 @@ void CUGCheckBoxType::OnDraw(CDC* dc, RECT* rect, int col, long row, CUGCell* ce
             frame(box, light, black);
             frame(in1, face, shadow);
         } else {
-            frame(box, black, black);
+            frame(box, ink, ink);
         }
         const bool threeD = (param & (UGCT_CHECKBOX3DRECESS | UGCT_CHECKBOX3DRAISED)) != 0;
         const RECT inside = threeD ? RECT{box.left + 2, box.top + 2, box.right - 2, box.bottom - 2} : in1;
         dc->FillSolidRect(inside, UGGetSysColor(UG_COLOR_WINDOW));
         if (cell->GetNumber() > 0) {
             const int l = inside.left, t = inside.top, r = inside.right, b = inside.bottom;
-            dc->SelectPen(black);
+            dc->SelectPen(ink);
             if (param & UGCT_CHECKBOXCHECKMARK) {
                 const int strokes = d > 9 ? 3 : 1;
                 for (int i = 0; i < strokes; ++i) {
@@ -478,7 +481,7 @@ void CUGEllipsisType::OnDraw(CDC* dc, RECT* rect, int col, long row, CUGCell* ce
     UGDrawCellButton(dc, btn, pressed);
     const int x0 = btn.left + (m_btnWidth - 7) / 2;
     const int y = btn.top + (btn.bottom - btn.top) * 3 / 4;
-    dc->SelectPen(0);
+    dc->SelectPen(UGGetSysColor(UG_COLOR_BTNTEXT));
     for (int i = 0; i < 3; ++i) {
         dc->MoveTo(x0 + 3 * i, y - 2);
         dc->LineTo(x0 + 3 * i, y);
@@ -512,6 +515,22 @@ int CUGEllipsisType::OnLClicked(int col, long row, int pressed, RECT* rect, POIN
     m_btnRow = -1;
     m_ctrl->RedrawCell(c, r);
     return 1;
+}
+
+int CUGEllipsisType::OnKeyDown(int col, long row, UINT* key)
+{
+    const bool ctrlDown = QApplication::keyboardModifiers() & Qt::ControlModifier;
+    if (!key || !(*key == VK_RETURN || (*key == VK_DOWN && ctrlDown)))
+        return 0;
+    *key = 0;
+    m_ctrl->OnCellTypeNotify(m_ID, col, row, CTN_OPEN, 0);
+    return 1;
+}
+
+int CUGEllipsisType::OnCharDown(int, long, UINT* key)
+{
+    // The character of the Enter that pressed the button.
+    return key && *key == 13;
 }
 
 int CUGEllipsisType::OnMouseMove(int, long, POINT* point, UINT flags)

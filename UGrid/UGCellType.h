@@ -100,6 +100,10 @@ public:
     int OnLClicked(int col, long row, int pressed, RECT* rect, POINT* point) override;
     int OnDClicked(int, long, RECT*, POINT*) override { return 1; }
     int OnMouseMove(int col, long row, POINT* point, UINT flags) override;
+    // Enter or Ctrl+Down presses the button, as they open a drop list: the
+    // keyboard reaches what the button offers.
+    int OnKeyDown(int col, long row, UINT* key) override;
+    int OnCharDown(int col, long row, UINT* key) override;
     void OnDraw(CDC* dc, RECT* rect, int col, long row, CUGCell* cell, int selected, int current) override;
 
 private:

@@ -78,6 +78,7 @@ void CUGCtrl::UpdateSysColors()
     UGSetSysColor(UG_COLOR_HIGHLIGHTTEXT, UGFromQColor(pal.color(QPalette::HighlightedText)));
     UGSetSysColor(UG_COLOR_BTNFACE, UGFromQColor(pal.color(QPalette::Button)));
     UGSetSysColor(UG_COLOR_BTNSHADOW, UGFromQColor(pal.color(QPalette::Dark)));
+    UGSetSysColor(UG_COLOR_BTNTEXT, UGFromQColor(pal.color(QPalette::ButtonText)));
     UGSetSysColor(UG_COLOR_INFOBK, UGFromQColor(pal.color(QPalette::ToolTipBase)));
 }
 

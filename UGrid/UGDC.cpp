@@ -169,7 +169,9 @@ void CDC::DrawFocusRect(const RECT& r)
     if (r.right - r.left < 1 || r.bottom - r.top < 1)
         return;
     m_painter->save();
-    QPen pen(Qt::black);
+    // In the text colour of the cells, so that it shows on a dark theme's
+    // cells as on a light theme's.
+    QPen pen(UGToQColor(UGGetSysColor(UG_COLOR_WINDOWTEXT)));
     pen.setWidth(0);
     pen.setStyle(Qt::DotLine);
     m_painter->setPen(pen);

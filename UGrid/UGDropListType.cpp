@@ -82,7 +82,7 @@ void CUGDropListType::OnDraw(CDC* dc, RECT* rect, int col, long row, CUGCell* ce
     UGDrawCellButton(dc, btn, pressed);
     const int x = btn.left + (m_btnWidth - 5) / 2;
     const int y = btn.top + (btn.bottom - btn.top - 3) / 2;
-    dc->SelectPen(0);
+    dc->SelectPen(UGGetSysColor(UG_COLOR_BTNTEXT));
     for (int i = 0; i < 3; ++i) {
         dc->MoveTo(x + i, y + i);
         dc->LineTo(x + 5 - i, y + i);

@@ -4,6 +4,7 @@
 #include "UGrid/UGEdit.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -449,12 +450,42 @@ void CUGGrid::HandleKey(QKeyEvent* event)
 
 void CUGGrid::keyPressEvent(QKeyEvent* event)
 {
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the pages of the sheet the grid sits
+    // on; the grid has no use for them.
+    const bool pageKey = (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+                         (event->modifiers() & Qt::ControlModifier) &&
+                         !(event->modifiers() & Qt::AltModifier);
+    if (pageKey) {
+        event->ignore();
+        return;
+    }
     try {
         HandleKey(event);
     } catch (...) {
         // Nothing may cross the event loop.
     }
     event->accept();
+}
+
+void CUGGrid::contextMenuEvent(QContextMenuEvent* event)
+{
+    CUGGridInfo* gi = GI();
+    if (event->reason() != QContextMenuEvent::Keyboard || !gi->m_enablePopupMenu) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    try {
+        int col = gi->m_currentCol;
+        long row = gi->m_currentRow;
+        RECT r{};
+        m_ctrl->GetCellRect(&col, &row, &r);
+        const QPoint at = mapToGlobal(QPoint(r.left, r.bottom));
+        POINT screen{at.x(), at.y()};
+        m_ctrl->StartMenu(gi->m_currentCol, gi->m_currentRow, &screen, UG_SECTION_GRID);
+    } catch (...) {
+        // Nothing may cross the event loop.
+    }
 }
 
 void CUGGrid::keyReleaseEvent(QKeyEvent* event)

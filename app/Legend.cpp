@@ -1,6 +1,7 @@
 #include "app/Legend.h"
 
 #include "app/ViewLayout.h"
+#include "app/plot/PaintUtil.h"
 #include "app/plot/Symbol.h"
 
 #include <QApplication>
@@ -68,7 +69,7 @@ void CLegend::Reposition(unsigned, int cx, int)
 void CLegend::paintEvent(QPaintEvent*)
 {
     QPainter dc(this);
-    dc.fillRect(rect(), palette().color(QPalette::Window));
+    dc.fillRect(rect(), plot::PlotFace(palette().color(QPalette::Window)));
     dc.setFont(m_Font);
     dc.setBackgroundMode(Qt::TransparentMode);
     const QFontMetrics fm(m_Font, this);

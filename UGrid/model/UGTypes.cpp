@@ -12,6 +12,7 @@ std::array<COLORREF, 32> g_sysColors = [] {
     c[UG_COLOR_HIGHLIGHTTEXT] = UGRGB(255, 255, 255);
     c[UG_COLOR_BTNFACE] = UGRGB(240, 240, 240);
     c[UG_COLOR_BTNSHADOW] = UGRGB(160, 160, 160);
+    c[UG_COLOR_BTNTEXT] = UGRGB(0, 0, 0);
     c[UG_COLOR_INFOBK] = UGRGB(255, 255, 225);
     return c;
 }();

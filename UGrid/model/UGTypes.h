@@ -33,6 +33,7 @@ enum UGSysColor : int
     UG_COLOR_HIGHLIGHTTEXT = 14,
     UG_COLOR_BTNFACE = 15,
     UG_COLOR_BTNSHADOW = 16,
+    UG_COLOR_BTNTEXT = 18,
     UG_COLOR_INFOBK = 24,
 };
 // The current value of a system colour. The user interface installs its palette

@@ -41,6 +41,18 @@ void CAcquireGrid::OnLClicked(int col, long row, int pressed, RECT* rect, POINT*
         m_pParent->OnLClicked(col, row, pressed, rect, point, processed);
 }
 
+void CAcquireGrid::OnKeyDown(UINT* key, int processed)
+{
+    if (!key || *key != VK_RETURN || processed || !m_pParent || IsEditing())
+        return;
+    const int col = GetCurrentCol();
+    const long row = GetCurrentRow();
+    if (col < 0 || row < 0)
+        return;
+    *key = 0;
+    m_pParent->OnLClicked(col, row, 1, nullptr, nullptr, 0);
+}
+
 void CAcquireGrid::OnRClicked(int col, long row, int pressed, RECT* rect, POINT* point, int processed)
 {
     if (m_pParent)

@@ -30,6 +30,9 @@ public:
     int OnMenuStart(int col, long row, int section) override;
     COLORREF OnGetDefBackColor(int section) override;
     void OnDrawFocusRect(CDC*, RECT*) override {}
+    // Enter on the current cell does what a click on it does, so that the
+    // values can be entered from the keyboard too.
+    void OnKeyDown(UINT* key, int processed) override;
 
     // The height of a line of the grid's font.
     int TextHeight() const;

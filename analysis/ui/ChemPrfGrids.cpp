@@ -174,6 +174,16 @@ void CChemPrfFileGrid::OnLClicked(int col, long row, int updn, RECT*, POINT*, in
         StartEditCell(col, row, 0);
 }
 
+void CChemPrfFileGrid::OnKeyDown(UINT* key, int processed)
+{
+    if (!key || *key != VK_RETURN || processed || IsEditing())
+        return;
+    const int col = GetCurrentCol();
+    const long row = GetCurrentRow();
+    *key = 0;
+    OnLClicked(col, row, 1, nullptr, nullptr, 0);
+}
+
 int CChemPrfFileGrid::OnCellTypeNotify(long, int col, long row, long msg, long param)
 {
     if (msg == CTN_OPEN && col == 0) {

@@ -28,6 +28,8 @@ public:
     int OnCanSizeTopHdg() override { return 0; }
     int OnCanSizeSideHdg() override { return 0; }
     void OnLClicked(int col, long row, int updn, RECT* rect, POINT* point, int processed) override;
+    // Enter on the current cell does what a click on it does.
+    void OnKeyDown(UINT* key, int processed) override;
     int OnCellTypeNotify(long ID, int col, long row, long msg, long param) override;
     int OnEditFinish(int col, long row, CWnd* edit, std::string& string, int cancelFlag) override;
     int OnMenuStart(int col, long row, int section) override;

@@ -232,6 +232,17 @@ void CQuantify_RgnsGrid::Refresh()
     RedrawAll();
 }
 
+void CQuantify_RgnsGrid::OnKeyDown(UINT* key, int processed)
+{
+    if (!key || *key != VK_RETURN || processed || IsEditing())
+        return;
+    const int col = GetCurrentCol();
+    const long row = GetCurrentRow();
+    *key = 0;
+    OnLClicked(col, row, 1, nullptr, nullptr, 0);
+    OnLClicked(col, row, 0, nullptr, nullptr, 0);
+}
+
 void CQuantify_RgnsGrid::OnLClicked(int col, long row, int updn, RECT*, POINT*, int processed)
 {
     if (processed)
@@ -785,7 +796,8 @@ void CQuantifyPrfView::OnDraw(QPainter* painter)
 {
     CProfileViewBase::OnDraw(painter);
     painter->save();
-    painter->setPen(Qt::black);
+    // On the view's own face, which follows the desktop theme.
+    painter->setPen(palette().color(QPalette::ButtonText));
     painter->drawText(rect(), Qt::AlignCenter, Text(IDS_NO_REGIONS));
     painter->restore();
 }

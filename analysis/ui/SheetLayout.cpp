@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QTabWidget>
 
+#include <algorithm>
+
 void PutButtonColumnBesideTabs(CPropertySheet* sheet, QVBoxLayout* column)
 {
     if (QPushButton* apply = sheet->GetApplyButton())
@@ -37,8 +39,14 @@ void PlaceToolSheet(QWidget* sheet, const QWidget* near, const QRect& remembered
     }
     QScreen* screen = near && near->screen() ? near->screen() : QGuiApplication::primaryScreen();
     const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    // A sheet larger than the work area (a large desktop font on a small
+    // screen) gives up what its layout can spare, and keeps its title bar and
+    // left edge on the screen, where the user can take hold of it.
+    const QSize frame = sheet->frameGeometry().size() - sheet->size();
+    sheet->resize(sheet->size().boundedTo(work.size() - frame.expandedTo(QSize(0, 0))));
     const QSize s = sheet->frameGeometry().size().expandedTo(sheet->size());
-    sheet->move(work.left() + (work.width() - s.width()) / 2, work.bottom() - 4 - s.height());
+    sheet->move(std::max(work.left(), work.left() + (work.width() - s.width()) / 2),
+                std::max(work.top(), work.bottom() - 4 - s.height()));
 }
 
 bool AskTextExportPath(QWidget* parent, std::string& path)

@@ -16,7 +16,7 @@ class QWidget;
 void PutButtonColumnBesideTabs(CPropertySheet* sheet, QVBoxLayout* column);
 // Sizes the sheet and places it: at remembered when that is not empty, else
 // centred horizontally with its bottom 4 pixels above the work area's bottom
-// of the screen that shows near.
+// of the screen that shows near, but never above or left of the work area.
 void PlaceToolSheet(QWidget* sheet, const QWidget* near, const QRect& remembered);
 
 // The Save As of a sheet's text export: the file dialog adds ".txt", so that

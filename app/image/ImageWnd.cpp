@@ -1,5 +1,6 @@
 #include "app/image/ImageWnd.h"
 
+#include "app/plot/PaintUtil.h"
 #include "framework/ui/AppMessage.h"
 #include "framework/ui/Guard.h"
 #include "framework/ui/View.h"
@@ -101,7 +102,7 @@ void CImageWnd::Invalidate(int flags, bool bErase)
 void CImageWnd::paintEvent(QPaintEvent* e)
 {
     QPainter dc(this);
-    dc.fillRect(e->rect(), palette().color(QPalette::Button));
+    dc.fillRect(e->rect(), plot::PlotFace(palette().color(QPalette::Button)));
     const QRect q = e->rect();
     const CRect clip(q.left(), q.top(), q.left() + q.width(), q.top() + q.height());
     SafeInvoke([&] {

@@ -134,7 +134,7 @@ int CLineCursor::Draw(QPainter* pDC, const CRect* pClip) const
     pDC->setRenderHint(QPainter::Antialiasing, false);
     // Raster operations work on an image only; on a printer the line is plainly drawn.
     const bool raster = pDC->device() && pDC->device()->devType() == QInternal::Image;
-    const QColor window = QGuiApplication::palette().color(QPalette::Base);
+    const QColor window = PlotPaper(QGuiApplication::palette().color(QPalette::Base));
     QColor colour = ToQColor(m_clrPen);
     if (m_iDrawMode == R2_NOT) {
         if (raster) {

@@ -1,5 +1,6 @@
 #include "app/plot/PaintUtil.h"
 
+#include <QColor>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPaintDevice>
@@ -17,6 +18,29 @@ CRect ClipBoxOf(QPainter* p)
     else if (p->device())
         r = QRect(0, 0, p->device()->width(), p->device()->height());
     return FromQRect(r);
+}
+
+namespace {
+
+bool BlackReadsOn(const QColor& c)
+{
+    // Black on grey 128 still reads at about 5:1; darker colours swallow the ink.
+    constexpr int kDarkest = 128;
+    return qGray(c.rgb()) >= kDarkest;
+}
+
+} // namespace
+
+QColor PlotFace(const QColor& desktopFace)
+{
+    // The light face of a standard desktop theme.
+    static const QColor kLightFace(240, 240, 240);
+    return BlackReadsOn(desktopFace) ? desktopFace : kLightFace;
+}
+
+QColor PlotPaper(const QColor& desktopWindow)
+{
+    return BlackReadsOn(desktopWindow) ? desktopWindow : QColor(Qt::white);
 }
 
 bool IsPrinting(QPainter* p)

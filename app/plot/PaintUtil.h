@@ -5,6 +5,7 @@
 
 #include <QRect>
 
+class QColor;
 class QFont;
 class QPainter;
 
@@ -20,6 +21,14 @@ inline CRect FromQRect(const QRect& r)
 {
     return CRect(r.left(), r.top(), r.left() + r.width(), r.top() + r.height());
 }
+// The face a plot pane is drawn on. Axes, labels, captions and some curves
+// are drawn in black, as on paper, so the desktop's face is taken only while
+// black reads on it; under a dark theme the pane keeps a light face.
+QColor PlotFace(const QColor& desktopFace);
+// The window colour an XOR cursor is worked out against, so that it shows in
+// its own colour on the white under a curve: the desktop's while that is
+// light, else white.
+QColor PlotPaper(const QColor& desktopWindow);
 // The painter draws on a printer (paper or print preview).
 bool IsPrinting(QPainter* p);
 // The painter records shapes (PDF, printer, preview, picture) rather than

@@ -360,7 +360,7 @@ void CSpecWnd::paintEvent(QPaintEvent* e)
         QPainter dc(&m_backBuffer);
         dc.setClipRect(e->rect());
         // The window has no background brush: the button face fills what is repainted.
-        dc.fillRect(e->rect(), palette().color(QPalette::Button));
+        dc.fillRect(e->rect(), PlotFace(palette().color(QPalette::Button)));
         dc.setBrush(Qt::white); // a fresh context's brush, which opaque curves fill with
         dc.setPen(QPen(Qt::black, 0));
         SafeInvoke([&] {

@@ -3,6 +3,7 @@
 #include "framework/ui/CommandBar.h"
 #include "framework/ui/Guard.h"
 #include "framework/ui/MDIChildWnd.h"
+#include "framework/ui/ScreenFit.h"
 #include "framework/ui/WinApp.h"
 
 #include <QCloseEvent>
@@ -62,7 +63,7 @@ bool CMDIFrameWnd::LoadFrame()
     if (!ok)
         return false;
     if (!geometry.isEmpty())
-        setGeometry(geometry);
+        setGeometry(FitOnAttachedScreens(geometry));
     int created = -1;
     SafeInvoke([&] { created = OnCreate(); });
     return created == 0;

@@ -5,6 +5,7 @@
 
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -92,6 +93,27 @@ void CPropertySheet::BuildLayout()
         m_pTabs->addTab(page, page->windowTitle());
     m_bSwitching = false;
     SafeConnect(m_pTabs, &QTabWidget::currentChanged, this, [this](int i) { OnTabChanged(i); });
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the pages wherever the focus is: the
+    // page control sees them only when no control on the page (a drop-down
+    // list, a grid) has taken them first.
+    auto* next = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
+    auto* back = new QShortcut(this);
+    back->setKeys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)});
+    SafeConnect(next, &QShortcut::activated, this, [this] { TurnPage(1); });
+    SafeConnect(back, &QShortcut::activated, this, [this] { TurnPage(-1); });
+}
+
+void CPropertySheet::TurnPage(int step)
+{
+    const int n = m_pTabs->count();
+    for (int k = 1; k < n; ++k) {
+        const int i = ((m_pTabs->currentIndex() + step * k) % n + n) % n;
+        if (m_pTabs->isTabEnabled(i) && m_pTabs->isTabVisible(i)) {
+            m_pTabs->setCurrentIndex(i);
+            return;
+        }
+    }
 }
 
 CPropertySheet::~CPropertySheet()

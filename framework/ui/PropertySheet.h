@@ -68,6 +68,8 @@ private:
     void RemovePage(CPropertyPage* page);
     void BuildLayout();
     void OnTabChanged(int index);
+    // The next (step 1) or previous (-1) page that can be shown, round the end.
+    void TurnPage(int step);
     QTabWidget* m_pTabs = nullptr;
     QPushButton* m_pApply = nullptr;
     std::vector<CPropertyPage*> m_pages;

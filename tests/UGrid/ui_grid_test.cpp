@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QClipboard>
 #include <QMessageBox>
 #include <QPdfWriter>
@@ -23,7 +24,9 @@
 #include <QDialog>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
@@ -235,6 +238,40 @@ TEST_F(GridWindow, ArrowKeysMoveTheCurrentCell)
     EXPECT_EQ(grid->GetCurrentRow(), 5);
 }
 
+TEST(GridOnASheet, CtrlTabTurnsThePageWhileTheGridHasTheFocus)
+{
+    App();
+    QTabWidget sheet;
+    auto* grid = new LogGrid;
+    sheet.addTab(grid, QStringLiteral("Regions"));
+    sheet.addTab(new QWidget, QStringLiteral("Imaging"));
+    sheet.show();
+    sheet.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    grid->GetGridWnd()->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(grid->GetGridWnd(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(sheet.currentIndex(), 1);
+    sheet.setCurrentIndex(0);
+    grid->GetGridWnd()->setFocus();
+    QTest::keyClick(grid->GetGridWnd(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(sheet.currentIndex(), 1) << "backwards from the first page wraps to the last";
+}
+
+TEST_F(GridWindow, EnterOnAnEllipsisCellPressesItsButton)
+{
+    CUGEllipsisType ellipsis;
+    const int type = grid->AddCellType(&ellipsis);
+    grid->SetCellTypeAt(1, 2, type);
+    grid->GotoCell(1, 2);
+    grid->log.clear();
+    Key(Qt::Key_Return, "\r");
+    EXPECT_EQ(grid->log, (std::vector<std::string>{"CellType " + std::to_string(type) + " 1,2 " +
+                                                    std::to_string(CTN_OPEN)}));
+    EXPECT_EQ(grid->GetCurrentRow(), 2) << "the current cell stays where the button is";
+    grid->SetCellTypeAt(1, 2, 0);
+}
+
 TEST_F(GridWindow, CheckBoxNotifiesOnClickAndSpace)
 {
     grid->SetCellTypeAt(1, 2, UGTYPE_CHECKBOX);
@@ -417,6 +454,27 @@ TEST_F(GridWindow, PopupMenuOffAndCommandIds)
     EXPECT_EQ(menuGrid.log, (std::vector<std::string>{"Menu 1000"}));
 }
 
+TEST_F(GridWindow, TheMenuKeyOpensTheMenuOnTheCurrentCell)
+{
+    struct MenuGrid : LogGrid
+    {
+        int OnMenuStart(int col, long row, int) override
+        {
+            Log("MenuStart " + std::to_string(col) + "," + std::to_string(row));
+            return 1;
+        }
+    } menuGrid;
+    menuGrid.EnableMenu(TRUE);
+    menuGrid.AddMenuItem(1000, "Delete");
+    menuGrid.show();
+    menuGrid.GotoCell(2, 3);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0), QPoint(0, 0));
+    QApplication::sendEvent(menuGrid.GetGridWnd(), &key);
+    EXPECT_EQ(menuGrid.log, (std::vector<std::string>{"MenuStart 2,3"}));
+    EXPECT_TRUE(menuGrid.GetPopupMenu()->isVisible());
+    menuGrid.GetPopupMenu()->hide();
+}
+
 // ---------------------------------------------------------------- pixels
 
 namespace {
@@ -456,6 +514,57 @@ TEST_F(GridWindow, RenderGridLinesHeadingsAndCurrentCell)
     EXPECT_EQ(Pixel(top, 74, 5), UGToQColor(UGGetSysColor(UG_COLOR_BTNSHADOW)));
     EXPECT_EQ(Pixel(top, 30, 19), UGToQColor(UGGetSysColor(UG_COLOR_BTNSHADOW)));
     EXPECT_EQ(Pixel(top, 30, 10), UGToQColor(UGGetSysColor(UG_COLOR_BTNFACE)));
+}
+
+TEST(GridDarkTheme, FocusRectangleCheckMarkAndListArrowShowOnDarkCells)
+{
+    App();
+    const QPalette saved = QApplication::palette();
+    QPalette dark = saved;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Button, QColor(50, 50, 50));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    QApplication::setPalette(dark);
+    QImage cells;
+    RECT check{}, list{};
+    int listButton = 0;
+    {
+        LogGrid grid;
+        grid.SetRowHeight(3, 18);
+        grid.SetCellTypeAt(0, 3, UGTYPE_CHECKBOX);
+        grid.SetNumberAt(0, 3, 1);
+        grid.SetCellTypeAt(3, 2, UGTYPE_DROPLIST);
+        grid.show();
+        grid.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+        grid.GotoCell(1, 1);
+        grid.GetGridWnd()->setFocus();
+        QApplication::processEvents();
+        int col = 0;
+        long row = 3;
+        grid.GetCellRect(&col, &row, &check);
+        col = 3;
+        row = 2;
+        grid.GetCellRect(&col, &row, &list);
+        listButton = grid.GetDropListType()->ButtonWidth();
+        cells = grid.GetGridWnd()->grab().toImage();
+    }
+    QApplication::setPalette(saved);
+    LogGrid restore; // takes the standard colours back for the grids after this
+    auto lightIn = [&](int x0, int x1, int y0, int y1) {
+        int n = 0;
+        for (int x = x0; x < x1; ++x)
+            for (int y = y0; y < y1; ++y)
+                n += qGray(cells.pixel(x, y)) > 150;
+        return n;
+    };
+    EXPECT_GT(lightIn(75, 76, 20, 39), 3) << "focus rectangle on the left edge of cell (1,1)";
+    const RECT box = CUGCheckBoxType::BoxRect(check);
+    EXPECT_GT(lightIn(box.left + 2, box.right - 2, box.top + 2, box.bottom - 2), 4) << "check mark";
+    const int ax = list.right - 1 - listButton + (listButton - 5) / 2;
+    const int ay = list.top + (list.bottom - 1 - list.top - 3) / 2;
+    EXPECT_GE(lightIn(ax, ax + 6, ay, ay + 1), 5) << "list arrow";
 }
 
 TEST_F(GridWindow, RenderLockedRowSeparator)

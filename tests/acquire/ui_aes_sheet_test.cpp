@@ -61,6 +61,29 @@ TEST_F(AesSheet, PagesInTabOrderAndProfileTypesOnlyWhenTheSampleCanBeEtched)
     EXPECT_FALSE(Ctrl<QCheckBox>("IDC_ACQAESPRF_ROTATE")->isEnabled());
 }
 
+TEST_F(AesSheet, LevelTableFilledFromTheKeyboard)
+{
+    Page(0);
+    Click("IDC_ACQAESEXP_PRF");
+    Page(2);
+    CAcquireGrid& grid = sheet->PrfPage().Grid();
+    grid.GetGridWnd()->setFocus();
+    grid.GotoCell(0, 1);
+    Pump(0);
+    ASSERT_EQ(QApplication::focusWidget(), grid.GetGridWnd());
+    Key(Qt::Key_Return, "\r");
+    ASSERT_TRUE(grid.IsEditing()) << "Enter opens the current cell as a click does";
+    for (const char* t : {"1", "5", "2"}) {
+        Type(QString::fromLatin1(t));
+        Key(*t == '2' ? Qt::Key_Return : Qt::Key_Tab, *t == '2' ? "\r" : "\t");
+    }
+    const auto& rows = S().m_Prf.m_Levels;
+    ASSERT_GE(rows.size(), 1u);
+    EXPECT_EQ(rows[0].m_dFrom, 1);
+    EXPECT_EQ(rows[0].m_dTo, 5);
+    EXPECT_EQ(rows[0].m_dStep, 2);
+}
+
 TEST_F(AesSheet, LevelTableTypedRowsAndTotals)
 {
     Page(0);

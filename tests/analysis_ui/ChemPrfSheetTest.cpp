@@ -256,6 +256,20 @@ TEST_F(ChemPrfSheetTest, MnOFittedByItsOwnReferenceWhereverTheCursorsStand)
 
 // The measured Mn file as a reference: its four regions carry the same name,
 // so the region chosen in the table's list is told by its row, not its text.
+TEST_F(ChemPrfSheetTest, EnterOpensAReferencesLabelForEditing)
+{
+    CSpecView* view = nullptr;
+    CChemPrf_Sheet* sheet = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenWithReference(kVamas + "xpsdl__mno_gas-phase_removed.vms",
+                                              kVamas + "xpsdl__mno_gas-phase_removed.vms", view, sheet));
+    CChemPrfFileGrid* grid = sheet->GetFileGrid();
+    grid->GotoCell(1, 0);
+    Pump(0);
+    QTest::keyClick(grid->GetGridWnd(), Qt::Key_Return);
+    EXPECT_TRUE(grid->IsEditing()) << "as a click on the label does";
+    Click("IDC_CHMPRF_CLOSE");
+}
+
 TEST_F(ChemPrfSheetTest, RegionChosenFromAListOfLikeNames)
 {
     CSpecView* view = nullptr;

@@ -210,6 +210,23 @@ TEST_F(QuantifySheetTest, TableEditsSelectionFactorAndLabel)
     EXPECT_EQ(list[1].m_dRSF, Quant::PhotoRSF(app->m_PkLib, "N", "1s", 18, 1486.6));
 }
 
+TEST_F(QuantifySheetTest, EnterOpensAFactorOrLabelForEditing)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    CQuantify_RgnsGrid& g = s->GetRgnsPage()->m_Grid;
+    for (int col : {3, 0}) {
+        SCOPED_TRACE(col);
+        g.GotoCell(col, 1);
+        Pump(0);
+        QTest::keyClick(g.GetGridWnd(), Qt::Key_Return);
+        EXPECT_TRUE(g.IsEditing()) << "as a click on the cell does";
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        Pump(0);
+    }
+}
+
 // The drop-down list hands the chosen item to the table as a string object;
 // read as a C string, the record took the bytes of that object for its
 // element or transition.

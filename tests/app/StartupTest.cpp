@@ -17,6 +17,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QRadioButton>
+#include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 #include <thread>
@@ -357,6 +358,22 @@ TEST_F(AppFixture, MainWindowPlacementIsRestoredAndKeptWhenMinimised)
     Start();
     EXPECT_TRUE(frame->CreateMaximized());
     EXPECT_TRUE(frame->isMaximized());
+}
+
+TEST_F(AppFixture, MainWindowLeftOnALargerScreenOpensOnThisOne)
+{
+    Start();
+    frame->setGeometry(2900, 1500, 1200, 900); // as left on a 4K monitor, far right and down
+    Stop();
+    RegistryTestPeer::Reset();
+    Start();
+    // The offscreen platform puts a frame of its own round the window, so the
+    // client area may sit a few pixels in from where it was placed.
+    const QRect screen = frame->screen()->availableGeometry();
+    const QRect placed = frame->geometry();
+    EXPECT_TRUE(screen.contains(placed.topLeft())) << placed.x() << "," << placed.y();
+    EXPECT_LE(placed.width(), screen.width());
+    EXPECT_LE(placed.height(), screen.height());
 }
 
 TEST_F(AppFixture, MainWindowHasBothToolbarsTheStatusBarAndTheDropDownButtons)

@@ -13,8 +13,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTest>
 #include <QVBoxLayout>
 #include <atomic>
 #include <clocale>
@@ -292,6 +294,30 @@ TEST(PropertySheet, LeavingAPageValidatesItAndOkReachesEveryBuiltPage)
     EXPECT_EQ(c.oks, 0) << "a page never shown is not asked";
     EXPECT_FALSE(sheet.isVisible());
     ASSERT_EQ(sink.Texts().size(), 1u);
+}
+
+TEST(PropertySheet, CtrlTabTurnsThePagesWhereverTheFocusIs)
+{
+    TestApp();
+    CPropertySheet sheet("Sheet");
+    Page a("A"), b("B"), c("C");
+    // A drop-down list takes the keys it is given for its type-ahead search.
+    auto* list = new QComboBox(&a);
+    list->addItems({QStringLiteral("Default"), QStringLiteral("Tilted")});
+    sheet.AddPage(&a);
+    sheet.AddPage(&b);
+    sheet.AddPage(&c);
+    ASSERT_TRUE(sheet.Create(nullptr));
+    sheet.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(sheet.GetActiveIndex(), 1);
+    ASSERT_TRUE(sheet.SetActivePage(0));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(sheet.GetActiveIndex(), 2) << "backwards from the first page to the last";
+    sheet.reject();
 }
 
 TEST(RecentFileList, KeepsFourNewestFirstAcrossRuns)

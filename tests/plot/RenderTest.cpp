@@ -10,9 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QPicture>
 #include <QWidget>
 #include <cmath>
@@ -196,6 +198,25 @@ TEST(PlotRender, XorCursorShowsAndRemovesItself)
     QImage img = Canvas(10, 10);
     QPainter p(&img);
     EXPECT_EQ(hidden.Draw(&p, nullptr), INT_MIN);
+}
+
+TEST(PlotRender, XorCursorKeepsItsColourUnderADarkTheme)
+{
+    const QPalette saved = QGuiApplication::palette();
+    QPalette dark = saved;
+    dark.setColor(QPalette::Base, QColor(45, 45, 45));
+    QGuiApplication::setPalette(dark);
+    QImage img = Canvas(100, 100, Qt::white);
+    CLineCursor c(FALSE);
+    c.SetClipRect(CRect(10, 10, 90, 90));
+    c.SetPos(50);
+    c.Show(TRUE, FALSE);
+    {
+        QPainter p(&img);
+        c.Draw(&p, nullptr);
+    }
+    QGuiApplication::setPalette(saved);
+    EXPECT_EQ(Rgb(img, 50, 40), 0x000000u) << "black on the white under a curve, not a pale grey";
 }
 
 TEST(PlotRender, SymbolsTransparentCurveOfOnePoint)

@@ -143,6 +143,17 @@ struct WindowFixture : testing::Test
 
 } // namespace
 
+TEST_F(WindowFixture, UnderADarkThemeTheBlackAxesStillHaveALightFace)
+{
+    QPalette dark = wnd.palette();
+    dark.setColor(QPalette::Button, QColor(43, 43, 43));
+    dark.setColor(QPalette::ButtonText, QColor(224, 224, 224));
+    wnd.setPalette(dark);
+    const QImage img = wnd.grab().toImage();
+    const CRect& r = *Trace()->GetRect();
+    EXPECT_GE(qGray(img.pixel(r.left + 10, r.top + 2)), 128) << "beside the curve, where the axis labels go";
+}
+
 TEST_F(WindowFixture, CreateAndPlaneRequests)
 {
     EXPECT_EQ(wnd.GetWndID(), 3);
