@@ -750,6 +750,29 @@ void CVamasReader::LayOut()
         if (cycle)
             nRgns = r;
     }
+    // Some instruments write a profile region by region: every level of the
+    // first region, then every level of the next. Such a file is runs of like
+    // blocks of one length, a run to a region; the blocks are put level by level.
+    if (!grouped && nRgns > MaxRegions) {
+        auto alike = [](const BlockRead& a, const BlockRead& b) {
+            return a.species == b.species && a.transition == b.transition && a.start == b.start &&
+                   a.step == b.step && a.values.size() == b.values.size();
+        };
+        int64_t run = 1;
+        while (run < nBlocks && alike(m_blocks[static_cast<size_t>(run)], m_blocks[0]))
+            ++run;
+        bool runs = run > 1 && nBlocks % run == 0 && nBlocks / run <= MaxRegions;
+        for (int64_t k = run; runs && k < nBlocks; ++k)
+            runs = alike(m_blocks[static_cast<size_t>(k)], m_blocks[static_cast<size_t>(k - k % run)]);
+        if (runs) {
+            nRgns = nBlocks / run;
+            std::vector<BlockRead> byLevel(m_blocks.size());
+            for (int64_t k = 0; k < nBlocks; ++k)
+                byLevel[static_cast<size_t>((k % run) * nRgns + k / run)] =
+                    std::move(m_blocks[static_cast<size_t>(k)]);
+            m_blocks = std::move(byLevel);
+        }
+    }
     if (nRgns > MaxRegions)
         Fail(IDS_ERR_VAMAS_TOO_MANY_REGIONS);
     const int64_t nLevels = nBlocks / nRgns;

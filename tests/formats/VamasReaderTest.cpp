@@ -197,6 +197,38 @@ TEST(VamasReader, AProfileWithoutARegionCountOpensAsItsRepeatingRegions)
     EXPECT_DOUBLE_EQ(s->m_pLevels[9].dTime, 270.0);
 }
 
+// A depth profile written region by region (every level of C, then of O, ...),
+// as some instruments' exports do, with no region count in the header.
+TEST(VamasReader, AProfileWrittenRegionByRegionOpensAsItsRegionsAndLevels)
+{
+    const std::pair<const char*, double> regions[] = {{"C", 700.0}, {"O", 950.0}, {"N", 1080.0}};
+    VamasSpec v;
+    v.nRgns = 0;
+    v.expVars = {{"Etch Time", "s"}};
+    v.blocks.clear();
+    for (int r = 0; r < 3; ++r)
+        for (int level = 0; level < 10; ++level) {
+            VamasBlockSpec b;
+            std::tie(b.species, b.start) = regions[r];
+            b.values.assign(r == 2 ? 3 : 4, 100.0 * r + level);
+            b.expVar = 60.0 * level;
+            v.blocks.push_back(b);
+        }
+    CNorvale model;
+    ASSERT_EQ(Read(v, model), 0);
+    const CNorvale::Spectrum* s = model.GetSpectrum(0);
+    ASSERT_EQ(s->nRgns, 3);
+    ASSERT_EQ(s->nLevels, 10);
+    for (int r = 0; r < 3; ++r) {
+        EXPECT_EQ(FieldText(s->m_pRgns[r].szElement), regions[r].first);
+        EXPECT_DOUBLE_EQ(s->m_pRgns[r].dStart, regions[r].second);
+        for (int level = 0; level < 10; ++level)
+            EXPECT_EQ(s->GetRgnData(r, level)[s->m_pRgns[r].nPts - 1], 100.0 * r + level);
+    }
+    EXPECT_EQ(s->m_pRgns[2].nPts, 3);
+    EXPECT_DOUBLE_EQ(s->m_pLevels[9].dTime, 540.0);
+}
+
 TEST(VamasReader, DataTypeFollowsModeLevelsAndWideLabel)
 {
     struct Case

@@ -13,7 +13,8 @@ For each file that opens, every block must give
     adds only on display); on a binding-energy abscissa the source energy
     minus the displayed kinetic energy (start + offset + i steps).
 Blocks map to regions and levels in file order: block k is region k mod R of
-level k div R. A file whose comment lines give a synthetic peak's generating
+level k div R, or, for a profile written region by region, region k div L of
+level k mod L. A file whose comment lines give a synthetic peak's generating
 function ("Eo = ...") must have its largest ordinate at Eo (kinetic energy).
 
 Prints one line per file and exits with 1 when any check fails, 77 when
@@ -72,6 +73,33 @@ def synthetic_peak(path):
     return float(m.group(1)) if m else None
 
 
+def compare(blocks, regions, hv, rates, place):
+    """Problems of each block against the region and level place(k) gives."""
+    problems = []
+    for k, b in enumerate(blocks):
+        r, l = place(k)
+        rgn = regions[r]
+        scale = b["time"] if rates and b.get("time", 0.0) > 0.0 else 1.0
+        values = rgn["curves"][l]["values"]
+        where = "block %d (region %d, level %d)" % (k, r, l)
+        if len(values) != len(b["y"]):
+            problems.append("%s: %d points, xyconv %d" % (where, len(values), len(b["y"])))
+            continue
+        bad = [i for i, (v, t) in enumerate(zip(values, b["y"])) if not printed_equal(v, t, scale)]
+        if bad:
+            i = bad[0]
+            problems.append("%s: %d ordinates differ, first at %d: %r against %s x %g" % (where, len(bad), i, values[i], b["y"][i], scale))
+        binding = "binding" in b["label"].lower()
+        worst = 0.0
+        for i, t in enumerate(b["x"]):
+            ke = rgn["start"] + i * rgn["step"]
+            ours = hv - (ke + rgn["offset"]) if binding else ke
+            worst = max(worst, abs(ours - float(t)))
+        if worst > ENERGY_TOLERANCE:
+            problems.append("%s: energies off by up to %.3g eV (%s)" % (where, worst, b["label"]))
+    return problems
+
+
 def check(path, vltdump, xyconv):
     problems = []
     run = subprocess.run([vltdump, path], capture_output=True, text=True)
@@ -89,26 +117,14 @@ def check(path, vltdump, xyconv):
     # The program keeps counts: a block's count rates are read as counts
     # over its collection time (xyconv prints the rates).
     rates = count_rate_blocks(path) == len(blocks)
-    for k, b in enumerate(blocks):
-        rgn = regions[k % nr]
-        scale = b["time"] if rates and b.get("time", 0.0) > 0.0 else 1.0
-        values = rgn["curves"][k // nr]["values"]
-        where = "block %d (region %d, level %d)" % (k, k % nr, k // nr)
-        if len(values) != len(b["y"]):
-            problems.append("%s: %d points, xyconv %d" % (where, len(values), len(b["y"])))
-            continue
-        bad = [i for i, (v, t) in enumerate(zip(values, b["y"])) if not printed_equal(v, t, scale)]
-        if bad:
-            i = bad[0]
-            problems.append("%s: %d ordinates differ, first at %d: %r against %s x %g" % (where, len(bad), i, values[i], b["y"][i], scale))
-        binding = "binding" in b["label"].lower()
-        worst = 0.0
-        for i, t in enumerate(b["x"]):
-            ke = rgn["start"] + i * rgn["step"]
-            ours = hv - (ke + rgn["offset"]) if binding else ke
-            worst = max(worst, abs(ours - float(t)))
-        if worst > ENERGY_TOLERANCE:
-            problems.append("%s: energies off by up to %.3g eV (%s)" % (where, worst, b["label"]))
+    order = ""
+    found = compare(blocks, regions, hv, rates, lambda k: (k % nr, k // nr))
+    if found and nr > 1 and nl > 1:
+        # A profile written region by region: every level of a region, then the next.
+        by_region = compare(blocks, regions, hv, rates, lambda k: (k // nl, k % nl))
+        if not by_region:
+            found, order = by_region, ", region by region"
+    problems += found
     eo = synthetic_peak(path)
     if eo is not None:
         for r, rgn in enumerate(regions):
@@ -118,7 +134,7 @@ def check(path, vltdump, xyconv):
                 ke = rgn["start"] + rgn["offset"] + i * rgn["step"]
                 if abs(ke - eo) > abs(rgn["step"]) / 2:
                     problems.append("region %d level %d: peak at %.4f eV kinetic, generated at %.4f eV" % (r, l, ke, eo))
-    shape = "%d region(s) x %d level(s)" % (nr, nl)
+    shape = "%d region(s) x %d level(s)%s" % (nr, nl, order)
     if eo is not None:
         shape += ", peak at Eo = %g eV" % eo
     return "opened, " + shape, problems
