@@ -412,7 +412,8 @@ TEST_F(SpecViewTest, UpsSpectraFollowTheUnitChoice)
     CSpecTrace* t = w->GetSpecTrace(0, 0);
     auto firstPointValue = [&] { return w->xToUnit(t->XTox(0), 0); };
     SUnitUpdate unit;
-    for (auto [choice, expected] : {std::pair{CVeltrane::KE, 280.5}, std::pair{CVeltrane::BE, 21.22 - 280.5}}) {
+    for (auto [choice, expected] :
+         {std::pair{CVeltrane::KE, 280.5}, std::pair{CVeltrane::BE, 21.22 - 280.5}}) {
         app->SetXPSUnit(choice);
         v->OnUpdate(nullptr, reinterpret_cast<intptr_t>(&unit), nullptr);
         EXPECT_EQ(v->GetEnergyUnit(), choice);
