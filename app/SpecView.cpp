@@ -27,6 +27,7 @@ constexpr unsigned kProcessCommands[] = {ID_PROCESS_SMOOTH,       ID_PROCESS_DIF
                                          ID_PROCESS_PELOMARTING,  ID_PROCESS_QUANTIFICATION};
 constexpr int kTechniqueAES = 1;
 constexpr int kTechniqueXPS = 2;
+constexpr int kTechniqueUPS = 4;
 } // namespace
 
 CSpecView::CSpecView()
@@ -69,7 +70,9 @@ int CSpecView::GetEnergyUnit() const
 {
     const CVeltraneDoc* doc = GetDocument();
     switch (doc ? doc->GetTechnique() : 0) {
-    case kTechniqueXPS: {
+    // UPS spectra follow the binding/kinetic choice the main frame offers for them too.
+    case kTechniqueXPS:
+    case kTechniqueUPS: {
         const CVeltrane* app = CVeltrane::GetApp();
         return app ? app->GetCurrentXPSUnit() : CVeltrane::BE;
     }

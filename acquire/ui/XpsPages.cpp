@@ -66,6 +66,15 @@ QString Num(double v, const char* format = "%g")
 {
     return QString::fromStdString(FormatPrintf(format, v));
 }
+
+// The photon energy as the source page shows it: an anode's with one decimal,
+// a lamp's (He I 21.22 eV) with the decimals it has, since Start reads the
+// edit back into the set-up. Seven digits fill the edit's eight characters.
+QString PhotonEnergy(double v)
+{
+    const QString one = Num(v, "%.1f");
+    return one.toDouble() == v ? one : Num(v, "%.7g");
+}
 } // namespace
 
 // ---- Experiment ------------------------------------------------------------
@@ -334,7 +343,7 @@ void CAcquireXPS_SrcPage::Refresh()
     m_auto->setChecked(s.m_bAuto != 0);
     m_volts->setText(Num(s.m_dVoltage));
     m_current->setText(Num(s.m_dCurrent));
-    m_energy->setText(Num(s.m_dEnergy, "%.1f"));
+    m_energy->setText(PhotonEnergy(s.m_dEnergy));
     if (!m_bXraysOn && !m_bWorking)
         SetEditControls();
 }
@@ -373,7 +382,7 @@ void CAcquireXPS_SrcPage::SetEditControls()
     const bool other = s.m_iType == 2;
     if (!other)
         s.m_dEnergy = s.m_iType == 1 ? CSource::m_AlKaEnergy : CSource::m_MgKaEnergy;
-    m_energy->setText(Num(s.m_dEnergy, "%.1f"));
+    m_energy->setText(PhotonEnergy(s.m_dEnergy));
     m_energy->setReadOnly(!other);
     m_volts->setReadOnly(other);
     m_current->setReadOnly(other);

@@ -320,6 +320,10 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
         m_IonN = integer("SputterAtoms", 1);
         m_IonQ = integer("SputterCharge", 1);
     }
+    // A UPS spectrum is read on binding energy by its lamp's photon energy
+    // too; a lamp has no tube power, so its strength stays not known.
+    if (tech == CExperiment::UPS)
+        m_SourceEnergy = src.GetEnergy();
     if (tech == CExperiment::XPS) {
         m_SourceEnergy = src.GetEnergy();
         m_SourceStrength = src.GetPower();

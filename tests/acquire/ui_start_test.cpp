@@ -256,6 +256,28 @@ TEST_F(XpsStart, ADataFileGivesBackTheSetUpItWasMadeFrom)
     EXPECT_EQ(S().m_Stg.GetGroups()[1]->m_Regions.at(0)->m_dBk1, 0.0) << "no background again";
 }
 
+TEST_F(XpsStart, APhotonEnergyOfTwoDecimalsReachesTheRun)
+{
+    // A He I lamp as the "Other" source: a set-up taken in (a settings file, a
+    // data file) shows its energy, and Start reads the page back; 21.22 eV
+    // must not become 21.2 on the way.
+    for (double photon : {21.22, 40.814}) {
+        auto setup = std::make_unique<CXpsSetup>(S().m_Instr);
+        setup->m_Src.m_iType = 2;
+        setup->m_Src.m_dEnergy = photon;
+        sheet->TakeSetup(std::move(setup));
+        Page(1); // the source page shows the energy
+        started.clear();
+        StartWith(settings.Path("lamp.vlt"));
+        ASSERT_EQ(started.size(), 1u) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+        EXPECT_EQ(started[0]->GetSource()->GetEnergy(), photon);
+        EXPECT_EQ(S().m_Src.m_dEnergy, photon);
+        End();
+        app->CloseAllDocuments(true);
+        sink.Clear();
+    }
+}
+
 TEST_F(XpsStart, TheSourceIsSwitchedOnlyWhileNoRunGoes)
 {
     auto fresh = std::make_unique<CXpsSetup>(S().m_Instr);

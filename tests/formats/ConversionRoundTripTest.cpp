@@ -13,6 +13,7 @@
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "platform/MessageSink.h"
+#include "tests/data/doc_file_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -233,6 +234,24 @@ TEST(VamasWriter, ChargeCorrectedEnergiesAreExported)
     const CSpecRgn* b = back.GetStagePosn(0)->GetSpecRgn(0);
     EXPECT_NEAR(b->GetStart(), shown + 2.1, 1e-9);
     EXPECT_NEAR(b->GetFinish(), r->GetFinish(), 1e-9);
+}
+
+// A UPS document keeps its lamp's photon energy in the export: without it no
+// reader can put the spectrum on binding energy. A lamp has no tube power.
+TEST(VamasWriter, UpsSourceEnergyIsExported)
+{
+    CDataFileBuilder b;
+    b.Header().Experiment(0x102, CExperiment::UPS).Source(CSource::Unknown, 21.22).IonGun();
+    const size_t at = b.BeginPosn({}, 1);
+    b.SpecRgn(5, 1).Count(0);
+    b.EndPosn(at);
+    b.End();
+    CMemFile file(b.m_bytes, "ups.vlt");
+    CVeltraneDoc doc;
+    ASSERT_TRUE(doc.ReadFrom(file));
+    ASSERT_EQ(doc.GetTechnique(), CExperiment::UPS);
+    const std::string text = CVamas(&doc, TestEnvironment()).Write();
+    EXPECT_NE(text.find("\r\nUPS\r\nUnknown\r\n21.22\r\n1e+37\r\n"), std::string::npos) << text;
 }
 
 // A time of day that is not known (-1 in the file) is written as -1 again and

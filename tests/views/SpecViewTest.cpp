@@ -90,10 +90,11 @@ protected:
         CVeltrane::s_makeSpecView = m_oldMake;
     }
 
-    CSpecView* Open(const std::vector<SPosn>& posns, int technique = 2, int nx = 11)
+    CSpecView* Open(const std::vector<SPosn>& posns, int technique = 2, int nx = 11, int sourceType = 18,
+                    double photonEnergy = 1486.6)
     {
         CDataFileBuilder b;
-        b.Header().Experiment(0x102, technique).Source().IonGun();
+        b.Header().Experiment(0x102, technique).Source(sourceType, photonEnergy).IonGun();
         for (const SPosn& p : posns) {
             CDataFileBuilder::SPosnHead head;
             head.levels.clear();
@@ -399,6 +400,27 @@ TEST_F(SpecViewTest, UnitChangeRelabelsAndFullScaleUndoesAZoom)
     EXPECT_LT(t->GetXmax() - t->GetXmin(), span * 0.75);
     v->OnCmdMsg(ID_VIEW_FULLSCALE, nullptr);
     EXPECT_DOUBLE_EQ(t->GetXmax() - t->GetXmin(), span);
+}
+
+TEST_F(SpecViewTest, UpsSpectraFollowTheUnitChoice)
+{
+    // A UPS document (an unknown source, He I photons): the main frame offers
+    // the kinetic/binding choice for it, and its windows must show what it says.
+    CSpecView* v = Open({{1, 1}}, 4, 41, 0, 21.22);
+    ASSERT_NE(v, nullptr);
+    CSpecWnd* w = v->GetSpecWnd(0);
+    CSpecTrace* t = w->GetSpecTrace(0, 0);
+    auto firstPointValue = [&] { return w->xToUnit(t->XTox(0), 0); };
+    SUnitUpdate unit;
+    for (auto [choice, expected] :
+         {std::pair{CVeltrane::KE, 280.5}, std::pair{CVeltrane::BE, 21.22 - 280.5}}) {
+        app->SetXPSUnit(choice);
+        v->OnUpdate(nullptr, reinterpret_cast<intptr_t>(&unit), nullptr);
+        EXPECT_EQ(v->GetEnergyUnit(), choice);
+        EXPECT_NEAR(firstPointValue(), expected, 0.01) << choice;
+    }
+    CCmdUI ke(ID_VIEW_UNITS_KE);
+    EXPECT_FALSE(v->OnCmdMsg(ID_VIEW_UNITS_KE, &ke)) << "the main frame decides, as for XPS";
 }
 
 TEST_F(SpecViewTest, ToolsHearOfChangesOnTheirOwnView)
