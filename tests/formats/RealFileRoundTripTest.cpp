@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -339,4 +340,59 @@ TEST(RoundTrip, PositionsInGroupsOfTheirOwnKeepTheirRegionsAndLevels)
     CVeltraneDoc back;
     ExportAndImport(grouped, back);
     ExpectSameData(grouped, back);
+}
+
+// Other programs find the blocks by walking the header: the region count is
+// there for the NORM, SDP, MAP and MAPDP modes whatever the scan mode, and the
+// block count must then fall on the line before the first block. A fast
+// profile (irregular scan) once left the region count out, and xylib's reader
+// took the variable's label for a number.
+TEST(RoundTrip, ExportHeadersLeadOtherReadersToTheFirstBlock)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    };
+    const Case cases[] = {{"XPS depth profile", MakeDemoFile(2)},
+                          {"AES depth profile", MakeAesDemoFile(2)},
+                          {"fast profile", MakeFastProfileFile(3)}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMemFile file(c.bytes, "demo.vlt");
+        CVeltraneDoc doc;
+        ASSERT_TRUE(doc.ReadFrom(file));
+        const std::string text = CVamas(&doc, CVamas::Environment{}).Write();
+        std::vector<std::string> lines;
+        for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+            lines.push_back(text.substr(at, end - at));
+        size_t i = 5;
+        auto number = [&]() {
+            EXPECT_LT(i, lines.size());
+            const std::string& s = i < lines.size() ? lines[i++] : std::string();
+            EXPECT_FALSE(s.empty());
+            EXPECT_EQ(s.find_first_not_of("-0123456789"), std::string::npos) << "line " << i << ": " << s;
+            return std::atoi(s.c_str());
+        };
+        i += number();
+        const std::string mode = lines[i++];
+        ++i; // scan mode
+        if (mode == "NORM" || mode == "SDP" || mode == "MAP" || mode == "MAPDP") {
+            EXPECT_GT(number(), 0);
+        }
+        if (mode == "MAP" || mode == "MAPDP")
+            for (int k = 0; k < 3; ++k)
+                number();
+        i += 2 * static_cast<size_t>(number());
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(number(), 0);
+        }
+        const int blocks = number();
+        ASSERT_LT(i, lines.size());
+        EXPECT_EQ(lines[i], "1st block id, 1, 1, 1, 1");
+        EXPECT_EQ(static_cast<size_t>(blocks),
+                  static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [](const std::string& s) {
+                      return s.find(" block id, ") != std::string::npos;
+                  })));
+    }
 }
