@@ -312,6 +312,10 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
     m_SourceLabel = src.GetSourceName();
     m_bDepthProfile = E.GetProfileType() == CExperiment::DepthProfile &&
                       (type == CExperiment::Profile || type == CExperiment::FastProfile);
+    // A depth profile at analysis points carries the sputtering fields in
+    // every block, which the plain map mode has no place for.
+    if (m_bDepthProfile && m_ExpMode == "MAP")
+        m_ExpMode = "MAPDP";
     if (m_bDepthProfile) {
         m_IonZ = integer("SputterIon", 18);
         m_IonN = integer("SputterAtoms", 1);

@@ -342,20 +342,36 @@ TEST(RoundTrip, PositionsInGroupsOfTheirOwnKeepTheirRegionsAndLevels)
     ExpectSameData(grouped, back);
 }
 
-// Other programs find the blocks by walking the header: the region count is
-// there for the NORM, SDP, MAP and MAPDP modes whatever the scan mode, and the
-// block count must then fall on the line before the first block. A fast
-// profile (irregular scan) once left the region count out, and xylib's reader
-// took the variable's label for a number.
-TEST(RoundTrip, ExportHeadersLeadOtherReadersToTheFirstBlock)
+// Other programs find their way by the experiment mode alone: the header's
+// region count is there for the NORM, SDP, MAP and MAPDP modes whatever the
+// scan mode, and a block has the sputtering fields only in the depth-profile
+// modes. A fast profile (irregular scan) once left the region count out, and
+// an AES depth profile at analysis points was a plain map with sputtering
+// fields; other readers took a label or the analyser mode for a number.
+TEST(RoundTrip, ExportsLeadOtherReadersThroughHeaderAndBlock)
 {
     struct Case
     {
         const char* name;
         std::vector<uint8_t> bytes;
     };
+    // The AES demonstration profile with its beam at analysis points: the
+    // movement is the word after the time (46000.5) and the data type.
+    std::vector<uint8_t> points = MakeAesDemoFile(2);
+    {
+        uint8_t mark[12];
+        const double when = 46000.5;
+        const int32_t dataType = 0x100;
+        std::memcpy(mark, &when, 8);
+        std::memcpy(mark + 8, &dataType, 4);
+        const auto at = std::search(points.begin(), points.end(), mark, mark + 12);
+        EXPECT_NE(at, points.end());
+        if (at != points.end())
+            at[12] = CExperiment::Point;
+    }
     const Case cases[] = {{"XPS depth profile", MakeDemoFile(2)},
                           {"AES depth profile", MakeAesDemoFile(2)},
+                          {"AES depth profile at points", points},
                           {"fast profile", MakeFastProfileFile(3)}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -383,7 +399,8 @@ TEST(RoundTrip, ExportHeadersLeadOtherReadersToTheFirstBlock)
         if (mode == "MAP" || mode == "MAPDP")
             for (int k = 0; k < 3; ++k)
                 number();
-        i += 2 * static_cast<size_t>(number());
+        const int vars = number();
+        i += 2 * static_cast<size_t>(vars);
         for (int k = 0; k < 4; ++k) {
             EXPECT_EQ(number(), 0);
         }
@@ -394,5 +411,17 @@ TEST(RoundTrip, ExportHeadersLeadOtherReadersToTheFirstBlock)
                   static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [](const std::string& s) {
                       return s.find(" block id, ") != std::string::npos;
                   })));
+
+        // The first block, from its date to the analyser mode.
+        const bool map = mode == "MAP" || mode == "MAPDP";
+        const bool depth = mode == "MAPDP" || mode == "SDP" || mode == "SDPSV";
+        i += 2 + 7;
+        i += number();
+        const std::string technique = lines[i++];
+        i += (map ? 2 : 0) + vars + 1; // coordinates, variables, source label
+        i += (depth ? 3 : 0) + 4;      // sputtering ion; source energy, strength, widths
+        i += (map ? 2 : 0) + 2;        // field of view; source angles
+        ASSERT_LT(i, lines.size());
+        EXPECT_TRUE(lines[i] == "FAT" || lines[i] == "FRR") << lines[i];
     }
 }
