@@ -240,8 +240,14 @@ std::string ExportText(const CQuantify::RgnList& list)
     const size_t levels = list.empty() ? 0 : list.front().m_pdResults.size();
     for (size_t i = 0; i < levels; ++i) {
         Pad(out, std::to_string(i), 6);
-        for (const CQuantifyRgn& rec : list)
-            Pad(out, i < rec.m_pdResults.size() ? Fixed6(rec.m_pdResults[i]) : std::string(), 12);
+        for (const CQuantifyRgn& rec : list) {
+            const std::string value = i < rec.m_pdResults.size() ? Fixed6(rec.m_pdResults[i]) : std::string();
+            // An intensity of 10000 or more fills the column: without a blank
+            // it would run into the number before it.
+            if (value.size() >= 12)
+                out += ' ';
+            Pad(out, value, 12);
+        }
         out += "\r\n";
     }
     return out;

@@ -158,6 +158,7 @@ public:
         std::unique_ptr<Vamas> m_pVamas;
         std::vector<double> m_pdData;
         bool m_bAuger = false;
+        bool m_bAugerDiff = false; // VAMAS: "AES diff", a differentiated spectrum
         // The file gives the date but not the time of day: lTime is the
         // date's local midnight.
         bool m_bNoTimeOfDay = false;

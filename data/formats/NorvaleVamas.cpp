@@ -514,8 +514,10 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
     const bool aesDiff = EqualNoCase(technique, "AES diff");
     if (!aesDiff && !EqualNoCase(technique, "AES dir") && !EqualNoCase(technique, "XPS"))
         Fail(IDS_ERR_VAMAS_NOT_XPS_AES);
-    if (first)
+    if (first) {
         s.m_bAuger = aesDiff || EqualNoCase(technique, "AES dir");
+        s.m_bAugerDiff = aesDiff;
+    }
     for (int32_t i = 0; i < v.nExpVar; ++i) {
         const double value = Real();
         // A value that is not known leaves the level its number.
@@ -899,6 +901,7 @@ int CVamasReader::Read()
                 static_cast<CNorvale::FileSpectrum&>(*next) = head;
                 next->m_csFilename = s.m_csFilename;
                 next->m_bAuger = s.m_bAuger;
+                next->m_bAugerDiff = s.m_bAugerDiff;
                 next->m_bNoTimeOfDay = s.m_bNoTimeOfDay;
                 next->m_wallTime = s.m_wallTime;
                 m_spec = std::move(next);

@@ -109,7 +109,8 @@ void CRecordBuilder::Assign(CExperiment& e, const CNorvale& model)
     e.m_bAutoOff = s->bXraysAutoOff;
     e.m_bRotate = 0;
     e.m_bManualEtch = 0;
-    e.m_iDetector = 0;
+    // Bit 0 is the differential detection the VAMAS export names "AES diff".
+    e.m_iDetector = s->m_bAugerDiff ? 1 : 0;
 }
 
 void CRecordBuilder::Assign(CSource& source, const CNorvale& model)

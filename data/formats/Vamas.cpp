@@ -188,18 +188,14 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
                        move == CExperiment::Memory) {
                 vars({{"Position", ""}});
             } else if (move == CExperiment::Rotary) {
-                if (E.GetScanType() == CExperiment::Fast) {
+                if (E.GetScanType() == CExperiment::Fast)
                     m_ScanMode = "IRREGULAR";
-                    m_bRegionsLine = false;
-                }
                 vars({{"Position", ""}, {"Angle", "deg"}});
             }
         } else if (type == CExperiment::Profile || type == CExperiment::FastProfile) {
             const bool fast = E.GetScanType() == CExperiment::Fast;
-            if (type == CExperiment::FastProfile) {
+            if (type == CExperiment::FastProfile)
                 m_ScanMode = "IRREGULAR";
-                m_bRegionsLine = false;
-            }
             switch (E.GetProfileType()) {
             case CExperiment::DepthProfile:
                 kind = fast ? "Fast Profile" : "Depth Profile";
@@ -211,7 +207,6 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
                 kind =
                     E.GetProfileType() == CExperiment::AngleResolved ? "Angle Resolved" : "Total Reflection";
                 m_ExpMode = "NORM";
-                m_bRegionsLine = !fast;
                 vars({{"Position", ""}, {"Angle", "deg"}});
                 break;
             default:
@@ -230,7 +225,6 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
             kind = "Fast Profile";
             m_ExpMode = "SDPSV";
             m_ScanMode = "IRREGULAR";
-            m_bRegionsLine = false;
             vars({{"Time", "s"}});
             areaVars();
         } else if (scan) {
@@ -271,6 +265,9 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
             vars({{"Level", ""}});
     }
 
+    // The header has the region count for these modes only, whatever the scan
+    // mode: a reader takes the line's presence from the mode alone.
+    m_bRegionsLine = m_ExpMode == "MAP" || m_ExpMode == "MAPDP" || m_ExpMode == "NORM" || m_ExpMode == "SDP";
     if (m_bRegionsLine && P0) {
         std::set<std::string> groups{*P0->GetGroupName()};
         m_nRegions = P0->GetNumRgns();
@@ -315,6 +312,10 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
     m_SourceLabel = src.GetSourceName();
     m_bDepthProfile = E.GetProfileType() == CExperiment::DepthProfile &&
                       (type == CExperiment::Profile || type == CExperiment::FastProfile);
+    // A depth profile at analysis points carries the sputtering fields in
+    // every block, which the plain map mode has no place for.
+    if (m_bDepthProfile && m_ExpMode == "MAP")
+        m_ExpMode = "MAPDP";
     if (m_bDepthProfile) {
         m_IonZ = integer("SputterIon", 18);
         m_IonN = integer("SputterAtoms", 1);

@@ -398,6 +398,26 @@ TEST(Quantify, ExportMatchesTheHandBuiltFile)
     EXPECT_EQ(Slurp(path), Slurp(VELTRANE_ANALYSIS_FIXTURES "/quant_export.txt"));
 }
 
+// Without quantification the results are intensities per second, often of
+// five figures and more: each must stay a number of its own for a
+// spreadsheet or script that splits the line at blanks.
+TEST(Quantify, ExportKeepsLargeIntensitiesApart)
+{
+    CQuantify::RgnList list(3);
+    const std::vector<double> results[] = {{12345.5}, {-98765.25}, {1234567.125}};
+    for (size_t i = 0; i < 3; ++i) {
+        list[i].m_csLabel = "C" + std::to_string(i);
+        list[i].m_pdResults = results[i];
+    }
+    std::istringstream text(Quant::ExportText(list));
+    std::string heading, row;
+    std::getline(text, heading);
+    std::getline(text, row);
+    std::istringstream fields(row);
+    std::vector<std::string> got{std::istream_iterator<std::string>(fields), {}};
+    EXPECT_EQ(got, (std::vector<std::string>{"0", "12345.500000", "-98765.250000", "1234567.125000"})) << row;
+}
+
 // The shipped libraries through the program's own reader: every data line
 // becomes an entry, no comment line does, and Ag MNN is the unit.
 TEST(Quantify, LibraryNamesAreShownRelativeToTheDocumentsFolder)

@@ -217,6 +217,25 @@ TEST(VamasWriter, EachKindOfExportReadsBackWithItsLevelValues)
     }
 }
 
+// An Auger spectrum keeps its kind through import and export: a differentiated
+// one was written out as direct, and other programs took the derivative for
+// the spectrum.
+TEST(VamasWriter, AugerTechniqueSurvivesImportAndExport)
+{
+    for (const char* technique : {"AES diff", "AES dir"}) {
+        SCOPED_TRACE(technique);
+        VamasSpec v;
+        v.technique = technique;
+        CVeltraneDoc doc;
+        ImportVamas(doc, BuildVamas(v));
+        const std::string text = CVamas(&doc, TestEnvironment()).Write();
+        EXPECT_NE(text.find(std::string("\r\n") + technique + "\r\n"), std::string::npos);
+        CVeltraneDoc back;
+        ImportVamas(back, text);
+        EXPECT_EQ(back.GetExperiment()->GetDetector(), doc.GetExperiment()->GetDetector());
+    }
+}
+
 // A charge correction moves the region's offset away from the work function:
 // the exported file shows the peaks where the corrected document shows them.
 TEST(VamasWriter, ChargeCorrectedEnergiesAreExported)

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -339,4 +340,88 @@ TEST(RoundTrip, PositionsInGroupsOfTheirOwnKeepTheirRegionsAndLevels)
     CVeltraneDoc back;
     ExportAndImport(grouped, back);
     ExpectSameData(grouped, back);
+}
+
+// Other programs find their way by the experiment mode alone: the header's
+// region count is there for the NORM, SDP, MAP and MAPDP modes whatever the
+// scan mode, and a block has the sputtering fields only in the depth-profile
+// modes. A fast profile (irregular scan) once left the region count out, and
+// an AES depth profile at analysis points was a plain map with sputtering
+// fields; other readers took a label or the analyser mode for a number.
+TEST(RoundTrip, ExportsLeadOtherReadersThroughHeaderAndBlock)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    };
+    // The AES demonstration profile with its beam at analysis points: the
+    // movement is the word after the time (46000.5) and the data type.
+    std::vector<uint8_t> points = MakeAesDemoFile(2);
+    {
+        uint8_t mark[12];
+        const double when = 46000.5;
+        const int32_t dataType = 0x100;
+        std::memcpy(mark, &when, 8);
+        std::memcpy(mark + 8, &dataType, 4);
+        const auto at = std::search(points.begin(), points.end(), mark, mark + 12);
+        EXPECT_NE(at, points.end());
+        if (at != points.end())
+            at[12] = CExperiment::Point;
+    }
+    const Case cases[] = {{"XPS depth profile", MakeDemoFile(2)},
+                          {"AES depth profile", MakeAesDemoFile(2)},
+                          {"AES depth profile at points", points},
+                          {"fast profile", MakeFastProfileFile(3)}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMemFile file(c.bytes, "demo.vlt");
+        CVeltraneDoc doc;
+        ASSERT_TRUE(doc.ReadFrom(file));
+        const std::string text = CVamas(&doc, CVamas::Environment{}).Write();
+        std::vector<std::string> lines;
+        for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+            lines.push_back(text.substr(at, end - at));
+        size_t i = 5;
+        auto number = [&]() {
+            EXPECT_LT(i, lines.size());
+            const std::string& s = i < lines.size() ? lines[i++] : std::string();
+            EXPECT_FALSE(s.empty());
+            EXPECT_EQ(s.find_first_not_of("-0123456789"), std::string::npos) << "line " << i << ": " << s;
+            return std::atoi(s.c_str());
+        };
+        i += number();
+        const std::string mode = lines[i++];
+        ++i; // scan mode
+        if (mode == "NORM" || mode == "SDP" || mode == "MAP" || mode == "MAPDP") {
+            EXPECT_GT(number(), 0);
+        }
+        if (mode == "MAP" || mode == "MAPDP")
+            for (int k = 0; k < 3; ++k)
+                number();
+        const int vars = number();
+        i += 2 * static_cast<size_t>(vars);
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(number(), 0);
+        }
+        const int blocks = number();
+        ASSERT_LT(i, lines.size());
+        EXPECT_EQ(lines[i], "1st block id, 1, 1, 1, 1");
+        EXPECT_EQ(static_cast<size_t>(blocks),
+                  static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [](const std::string& s) {
+                      return s.find(" block id, ") != std::string::npos;
+                  })));
+
+        // The first block, from its date to the analyser mode.
+        const bool map = mode == "MAP" || mode == "MAPDP";
+        const bool depth = mode == "MAPDP" || mode == "SDP" || mode == "SDPSV";
+        i += 2 + 7;
+        i += number();
+        const std::string technique = lines[i++];
+        i += (map ? 2 : 0) + vars + 1; // coordinates, variables, source label
+        i += (depth ? 3 : 0) + 4;      // sputtering ion; source energy, strength, widths
+        i += (map ? 2 : 0) + 2;        // field of view; source angles
+        ASSERT_LT(i, lines.size());
+        EXPECT_TRUE(lines[i] == "FAT" || lines[i] == "FRR") << lines[i];
+    }
 }
