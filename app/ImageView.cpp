@@ -291,9 +291,10 @@ void CImageView::OnAcquire(const SAcqUpdate& u)
             if (!y || !u.m_pbData || u.m_iEnd < 1)
                 return;
             if (r->GetPkData()) {
-                // The document already holds the sum of every scan so far: its
-                // mean is right in a window opened part-way through the run too,
-                // whose curve started from those sums.
+                // The document already holds the sum of every scan so far, in the
+                // background planes that were measured: its mean is right in a
+                // window opened part-way through the run too, whose curve started
+                // from those sums.
                 *y = r->GetData(pt) / double(s + 1);
             } else {
                 int v[3] = {0, 0, 0};

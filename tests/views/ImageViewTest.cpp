@@ -340,6 +340,24 @@ TEST_F(ImageViewTest, ALineScanWindowOpenedDuringTheRunShowsTheSameMeans)
         EXPECT_DOUBLE_EQ(*v->GetSpecWnd(0)->GetYData(0, 0, 0), 30.0) << (v == first ? "first" : "second");
 }
 
+// A line scan measured with the second background alone: the engine's block
+// leaves the first background's place at -1, which is no background.
+TEST_F(ImageViewTest, ALineScanWithTheSecondBackgroundAloneShowsThePeakAboveIt)
+{
+    CImageView* v = Open(0x201, {{0, 5, 1, 1}});
+    ASSERT_NE(v, nullptr);
+    CImageRgn* r = m_pDoc->GetStagePosn(0)->GetImageRgn(0);
+    CRegion measured(*r);
+    measured.m_dBk1 = CUtility::Infinity;
+    measured.m_dBk2 = 120;
+    r->Create(&measured, 5, 1); // as a run's document makes it
+    int block[3] = {100, -1, 30};
+    SAcqUpdate u(m_pDoc, reinterpret_cast<unsigned char*>(block), 0, 0, 0, 0, 1, 2, 0, 0,
+                 WMAPP_ACQ_INTENSITYDATA);
+    m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(&u), nullptr);
+    EXPECT_DOUBLE_EQ(*v->GetSpecWnd(0)->GetYData(0, 0, 0), 70.0);
+}
+
 TEST_F(ImageViewTest, SelectionImageHandsItsPaneToTheScanPage)
 {
     CFakeScanPage page;
