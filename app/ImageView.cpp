@@ -290,9 +290,17 @@ void CImageView::OnAcquire(const SAcqUpdate& u)
             double* y = pt >= 0 && pt < plot->GetNumPoints(0, 0) ? plot->GetYData(pt, 0, 0) : nullptr;
             if (!y || !u.m_pbData || u.m_iEnd < 1)
                 return;
-            int v[3] = {0, 0, 0};
-            std::memcpy(v, u.m_pbData, sizeof(int) * size_t(std::min(u.m_iEnd, 3)));
-            *y = img::RunningMean(*y, CUtility::CalcIntensity(v, std::min(u.m_iEnd, 3)), s);
+            if (r->GetPkData()) {
+                // The document already holds the sum of every scan so far, in the
+                // background planes that were measured: its mean is right in a
+                // window opened part-way through the run too, whose curve started
+                // from those sums.
+                *y = r->GetData(pt) / double(s + 1);
+            } else {
+                int v[3] = {0, 0, 0};
+                std::memcpy(v, u.m_pbData, sizeof(int) * size_t(std::min(u.m_iEnd, 3)));
+                *y = img::RunningMean(*y, CUtility::CalcIntensity(v, std::min(u.m_iEnd, 3)), s);
+            }
             plot->OnUpdate(pt, pt, 0, 0);
         } else if (pane) {
             int* data = pane->GetIntData();

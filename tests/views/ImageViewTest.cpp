@@ -314,6 +314,50 @@ TEST_F(ImageViewTest, LineScanIntensitiesAreRunningMeansOverScans)
     EXPECT_DOUBLE_EQ(*plot->GetYData(2, 0, 0), 1.0); // other points untouched
 }
 
+// A second window opened on a line scan part-way through its run starts from
+// the document's sums over the scans so far; every window shows the same mean
+// once the next scan's intensity has come.
+TEST_F(ImageViewTest, ALineScanWindowOpenedDuringTheRunShowsTheSameMeans)
+{
+    CImageView* first = Open(0x201, {{0, 5, 1, 1}}); // raw planes, pixel 0 empty
+    ASSERT_NE(first, nullptr);
+    auto scan = [this](int s, int value) {
+        int block[3] = {value, -1, -1};
+        SAcqUpdate u(m_pDoc, reinterpret_cast<unsigned char*>(block), 0, 0, 0, s, 1, 1, 0, 0,
+                     WMAPP_ACQ_INTENSITYDATA);
+        m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(&u), nullptr);
+    };
+    scan(0, 10);
+    scan(1, 30);
+    Execute(ID_WINDOW_NEW);
+    Pump(20);
+    ASSERT_EQ(m_pDoc->GetViews().size(), 2u);
+    auto* second = dynamic_cast<CImageView*>(m_pDoc->GetViews().back());
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(second, first);
+    scan(2, 50);
+    for (CImageView* v : {first, second})
+        EXPECT_DOUBLE_EQ(*v->GetSpecWnd(0)->GetYData(0, 0, 0), 30.0) << (v == first ? "first" : "second");
+}
+
+// A line scan measured with the second background alone: the engine's block
+// leaves the first background's place at -1, which is no background.
+TEST_F(ImageViewTest, ALineScanWithTheSecondBackgroundAloneShowsThePeakAboveIt)
+{
+    CImageView* v = Open(0x201, {{0, 5, 1, 1}});
+    ASSERT_NE(v, nullptr);
+    CImageRgn* r = m_pDoc->GetStagePosn(0)->GetImageRgn(0);
+    CRegion measured(*r);
+    measured.m_dBk1 = CUtility::Infinity;
+    measured.m_dBk2 = 120;
+    r->Create(&measured, 5, 1); // as a run's document makes it
+    int block[3] = {100, -1, 30};
+    SAcqUpdate u(m_pDoc, reinterpret_cast<unsigned char*>(block), 0, 0, 0, 0, 1, 2, 0, 0,
+                 WMAPP_ACQ_INTENSITYDATA);
+    m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(&u), nullptr);
+    EXPECT_DOUBLE_EQ(*v->GetSpecWnd(0)->GetYData(0, 0, 0), 70.0);
+}
+
 TEST_F(ImageViewTest, SelectionImageHandsItsPaneToTheScanPage)
 {
     CFakeScanPage page;
