@@ -502,7 +502,8 @@ void CQuantify_AES::OnSelChangeFiles()
         m_csFile = file;
     }
     m_iCurSel = sel;
-    m_pQuantify->Recalculate(false);
+    // The regions take the factors of the library now chosen.
+    m_pQuantify->RecalcRSF();
 }
 
 void CQuantify_AES::OnBrowse()
@@ -536,7 +537,7 @@ void CQuantify_AES::BrowseTo(const std::string& path)
         Remember(path);
     }
     FillFileList();
-    m_pQuantify->Recalculate(false);
+    m_pQuantify->RecalcRSF();
 }
 
 void CQuantify_AES::DoDataExchange(CDataExchange* pDX)

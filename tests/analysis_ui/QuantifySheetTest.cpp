@@ -542,6 +542,33 @@ TEST_F(QuantifySheetTest, OkAfterABeamEnergyEditAsksAndNoKeepsTheOldEnergy)
     EXPECT_NE(m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF, factor);
 }
 
+// Choosing another library on the Auger page gives the regions that library's
+// factors. The file's 5000 eV is the sheet's 5 kV, so its factors apply
+// unscaled; the shipped library chosen again brings the first factor back.
+TEST_F(QuantifySheetTest, ChoosingALibraryGivesTheRegionsItsFactors)
+{
+    CSpecView* v = Open(true);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    const auto& list = m_pDoc->GetQuantify()->m_RgnLists[0];
+    ASSERT_EQ(list.size(), 3u);
+    const double factor = list[0].m_dRSF;
+    const std::string text = "5000\nC KLL 6 0.5 284\nO KLL 8 1.25 532\nSi KLL 14 2 1839\n";
+    const QString lib = WriteBytes(QStringLiteral("mine.dat"), std::vector<uint8_t>(text.begin(), text.end()));
+    s->SetActivePage(1);
+    Pump(10);
+    CQuantify_AES* page = s->GetAESPage();
+    page->BrowseTo(lib.toStdString());
+    EXPECT_DOUBLE_EQ(list[0].m_dRSF, 0.5);
+    EXPECT_DOUBLE_EQ(list[1].m_dRSF, 1.25);
+    EXPECT_DOUBLE_EQ(list[2].m_dRSF, 2.0);
+    page->SelectLibrary(2);
+    EXPECT_EQ(page->m_iFile, 2);
+    EXPECT_DOUBLE_EQ(list[0].m_dRSF, factor);
+    s->OnOKButton();
+    Pump(10);
+}
+
 // Pictures for a person to look at: set VELTRANE_SCREENSHOT_DIR (under Xvfb for the real look).
 TEST_F(QuantifySheetTest, Screenshot)
 {
