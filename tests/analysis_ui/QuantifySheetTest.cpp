@@ -554,7 +554,8 @@ TEST_F(QuantifySheetTest, ChoosingALibraryGivesTheRegionsItsFactors)
     ASSERT_EQ(list.size(), 3u);
     const double factor = list[0].m_dRSF;
     const std::string text = "5000\nC KLL 6 0.5 284\nO KLL 8 1.25 532\nSi KLL 14 2 1839\n";
-    const QString lib = WriteBytes(QStringLiteral("mine.dat"), std::vector<uint8_t>(text.begin(), text.end()));
+    const QString lib =
+        WriteBytes(QStringLiteral("mine.dat"), std::vector<uint8_t>(text.begin(), text.end()));
     s->SetActivePage(1);
     Pump(10);
     CQuantify_AES* page = s->GetAESPage();
