@@ -916,11 +916,19 @@ void CQuantifySheet::Start()
             const bool differs =
                 s_last.file != q.m_Auger.m_iFile ||
                 (s_last.file < 0 && q.m_Auger.m_iFile < 0 && s_last.path != q.m_Auger.m_csFile);
-            if (lastChosen && differs && AfxMessageBox(IDS_LOAD_SELECTED_LIB, MB_YESNO) == IDYES) {
+            const bool other =
+                lastChosen && differs && AfxMessageBox(IDS_LOAD_SELECTED_LIB, MB_YESNO) == IDYES;
+            if (other) {
                 q.m_Auger.m_iFile = s_last.file;
                 q.m_Auger.m_csFile = s_last.path;
             }
             LoadChosenLibrary();
+            // The regions take the factors of the library the user switched to.
+            if (other && (q.m_Auger.m_iFile >= 0 || !q.m_Auger.m_csFile.empty())) {
+                for (CQuantify::RgnList& list : q.m_RgnLists)
+                    Quant::RecalcRSF(list, m_AESLib, q.m_Auger.m_dEnergy);
+                Quant::Calculate(q, *m_pDoc);
+            }
         }
     } else {
         q.m_bValid = true;

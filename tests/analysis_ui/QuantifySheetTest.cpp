@@ -570,6 +570,45 @@ TEST_F(QuantifySheetTest, ChoosingALibraryGivesTheRegionsItsFactors)
     Pump(10);
 }
 
+// Yes to loading the library last chosen, when a document kept another one,
+// gives the document's regions that library's factors (its 5000 eV is the
+// sheet's 5 kV, so they apply unscaled) and the percentages that follow.
+TEST_F(QuantifySheetTest, SwitchingToTheLastChosenLibraryGivesItsFactors)
+{
+    CSpecView* first = Open(true);
+    CVeltraneDoc* doc = m_pDoc;
+    CQuantifySheet* s = OpenSheet(first);
+    ASSERT_NE(s, nullptr);
+    s->OnOKButton();
+    Pump(10);
+    ASSERT_EQ(doc->GetQuantify()->m_Auger.m_iFile, 2);
+
+    const std::string text = "5000\nC KLL 6 0.5 284\nO KLL 8 1.25 532\nSi KLL 14 2 1839\n";
+    const QString lib =
+        WriteBytes(QStringLiteral("last.dat"), std::vector<uint8_t>(text.begin(), text.end()));
+    s = OpenSheet(Open(true));
+    ASSERT_NE(s, nullptr);
+    s->SetActivePage(1);
+    Pump(10);
+    s->GetAESPage()->BrowseTo(lib.toStdString());
+    s->OnOKButton();
+    Pump(10);
+
+    m_pDoc = doc;
+    sink.Answer(IDYES);
+    s = OpenSheet(first);
+    ASSERT_NE(s, nullptr);
+    const CQuantify& q = *doc->GetQuantify();
+    EXPECT_EQ(q.m_Auger.m_csFile, lib.toStdString());
+    const auto& list = q.m_RgnLists[0];
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_DOUBLE_EQ(list[0].m_dRSF, 0.5);
+    EXPECT_DOUBLE_EQ(list[1].m_dRSF, 1.25);
+    EXPECT_DOUBLE_EQ(list[2].m_dRSF, 2.0);
+    s->OnOKButton();
+    Pump(10);
+}
+
 // Pictures for a person to look at: set VELTRANE_SCREENSHOT_DIR (under Xvfb for the real look).
 TEST_F(QuantifySheetTest, Screenshot)
 {
