@@ -998,8 +998,10 @@ void CQuantifySheet::RecalcRSF()
     if (!m_bAES)
         return;
     State().m_Auger.m_dEnergy = m_AESPage.m_dEnergy;
-    if (CQuantify::RgnList* list = GetCurrentList())
-        Quant::RecalcRSF(*list, m_AESLib, m_AESPage.m_dEnergy);
+    // The energy and the library are the document's: every position's
+    // regions follow them, not only those of the position on view.
+    for (CQuantify::RgnList& list : State().m_RgnLists)
+        Quant::RecalcRSF(list, m_AESLib, m_AESPage.m_dEnergy);
     Recalculate(false);
 }
 
