@@ -502,7 +502,8 @@ void CQuantify_AES::OnSelChangeFiles()
         m_csFile = file;
     }
     m_iCurSel = sel;
-    m_pQuantify->Recalculate(false);
+    // The regions take the factors of the library now chosen.
+    m_pQuantify->RecalcRSF();
 }
 
 void CQuantify_AES::OnBrowse()
@@ -536,7 +537,7 @@ void CQuantify_AES::BrowseTo(const std::string& path)
         Remember(path);
     }
     FillFileList();
-    m_pQuantify->Recalculate(false);
+    m_pQuantify->RecalcRSF();
 }
 
 void CQuantify_AES::DoDataExchange(CDataExchange* pDX)
@@ -915,11 +916,19 @@ void CQuantifySheet::Start()
             const bool differs =
                 s_last.file != q.m_Auger.m_iFile ||
                 (s_last.file < 0 && q.m_Auger.m_iFile < 0 && s_last.path != q.m_Auger.m_csFile);
-            if (lastChosen && differs && AfxMessageBox(IDS_LOAD_SELECTED_LIB, MB_YESNO) == IDYES) {
+            const bool other =
+                lastChosen && differs && AfxMessageBox(IDS_LOAD_SELECTED_LIB, MB_YESNO) == IDYES;
+            if (other) {
                 q.m_Auger.m_iFile = s_last.file;
                 q.m_Auger.m_csFile = s_last.path;
             }
             LoadChosenLibrary();
+            // The regions take the factors of the library the user switched to.
+            if (other && (q.m_Auger.m_iFile >= 0 || !q.m_Auger.m_csFile.empty())) {
+                for (CQuantify::RgnList& list : q.m_RgnLists)
+                    Quant::RecalcRSF(list, m_AESLib, q.m_Auger.m_dEnergy);
+                Quant::Calculate(q, *m_pDoc);
+            }
         }
     } else {
         q.m_bValid = true;
@@ -989,8 +998,10 @@ void CQuantifySheet::RecalcRSF()
     if (!m_bAES)
         return;
     State().m_Auger.m_dEnergy = m_AESPage.m_dEnergy;
-    if (CQuantify::RgnList* list = GetCurrentList())
-        Quant::RecalcRSF(*list, m_AESLib, m_AESPage.m_dEnergy);
+    // The energy and the library are the document's: every position's
+    // regions follow them, not only those of the position on view.
+    for (CQuantify::RgnList& list : State().m_RgnLists)
+        Quant::RecalcRSF(list, m_AESLib, m_AESPage.m_dEnergy);
     Recalculate(false);
 }
 

@@ -48,17 +48,19 @@ protected:
     // One position of three regions (C 1s, O 1s, Si 2p3/2 as XPS; C, O, Si
     // KLL as AES) with three levels of 50 points; region r's peak at level l
     // is (r + 1) * (l + 1) * 100 above a flat 10.
-    CSpecView* Open(bool aes)
+    CSpecView* Open(bool aes, int positions = 1)
     {
         CDataFileBuilder b;
-        b.Header().Experiment(0x102, aes ? 1 : 2).Source(18, 1486.6).IonGun();
+        b.Header().Experiment(0x102, aes ? 1 : 2, 1, positions).Source(18, 1486.6).IonGun();
         CDataFileBuilder::SPosnHead head;
         head.levels = {0, 30, 60};
-        const size_t at = b.BeginPosn(head, 3);
-        for (int r = 0; r < 3; ++r)
-            b.SpecRgn(50, 3);
-        b.Count(0);
-        b.EndPosn(at);
+        for (int p = 0; p < positions; ++p) {
+            const size_t at = b.BeginPosn(head, 3);
+            for (int r = 0; r < 3; ++r)
+                b.SpecRgn(50, 3);
+            b.Count(0);
+            b.EndPosn(at);
+        }
         b.End();
         static int k = 0;
         const QString path = WriteBytes(QStringLiteral("quant%1.vlt").arg(++k), b.m_bytes);
@@ -67,8 +69,9 @@ protected:
             return nullptr;
         const char* names[3] = {"C", "O", "Si"};
         const char* xps[3] = {"1s", "1s", "2p3/2"};
-        for (int r = 0; r < 3; ++r) {
-            CSpecRgn* rgn = m_pDoc->GetStagePosn(0)->GetSpecRgn(r);
+        for (int k = 0; k < 3 * positions; ++k) {
+            const int r = k % 3;
+            CSpecRgn* rgn = m_pDoc->GetStagePosn(k / 3)->GetSpecRgn(r);
             rgn->m_csName = names[r];
             rgn->m_csRegion = aes ? "KLL" : xps[r];
             for (int l = 0; l < 3; ++l) {
@@ -540,6 +543,108 @@ TEST_F(QuantifySheetTest, OkAfterABeamEnergyEditAsksAndNoKeepsTheOldEnergy)
     Pump(10);
     EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_dEnergy, 10.0);
     EXPECT_NE(m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF, factor);
+}
+
+// Choosing another library on the Auger page gives the regions that library's
+// factors. The file's 5000 eV is the sheet's 5 kV, so its factors apply
+// unscaled; the shipped library chosen again brings the first factor back.
+TEST_F(QuantifySheetTest, ChoosingALibraryGivesTheRegionsItsFactors)
+{
+    CSpecView* v = Open(true);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    const auto& list = m_pDoc->GetQuantify()->m_RgnLists[0];
+    ASSERT_EQ(list.size(), 3u);
+    const double factor = list[0].m_dRSF;
+    const std::string text = "5000\nC KLL 6 0.5 284\nO KLL 8 1.25 532\nSi KLL 14 2 1839\n";
+    const QString lib =
+        WriteBytes(QStringLiteral("mine.dat"), std::vector<uint8_t>(text.begin(), text.end()));
+    s->SetActivePage(1);
+    Pump(10);
+    CQuantify_AES* page = s->GetAESPage();
+    page->BrowseTo(lib.toStdString());
+    EXPECT_DOUBLE_EQ(list[0].m_dRSF, 0.5);
+    EXPECT_DOUBLE_EQ(list[1].m_dRSF, 1.25);
+    EXPECT_DOUBLE_EQ(list[2].m_dRSF, 2.0);
+    page->SelectLibrary(2);
+    EXPECT_EQ(page->m_iFile, 2);
+    EXPECT_DOUBLE_EQ(list[0].m_dRSF, factor);
+    s->OnOKButton();
+    Pump(10);
+}
+
+// Yes to loading the library last chosen, when a document kept another one,
+// gives the document's regions that library's factors (its 5000 eV is the
+// sheet's 5 kV, so they apply unscaled) and the percentages that follow.
+TEST_F(QuantifySheetTest, SwitchingToTheLastChosenLibraryGivesItsFactors)
+{
+    CSpecView* first = Open(true);
+    CVeltraneDoc* doc = m_pDoc;
+    CQuantifySheet* s = OpenSheet(first);
+    ASSERT_NE(s, nullptr);
+    s->OnOKButton();
+    Pump(10);
+    ASSERT_EQ(doc->GetQuantify()->m_Auger.m_iFile, 2);
+
+    const std::string text = "5000\nC KLL 6 0.5 284\nO KLL 8 1.25 532\nSi KLL 14 2 1839\n";
+    const QString lib =
+        WriteBytes(QStringLiteral("last.dat"), std::vector<uint8_t>(text.begin(), text.end()));
+    s = OpenSheet(Open(true));
+    ASSERT_NE(s, nullptr);
+    s->SetActivePage(1);
+    Pump(10);
+    s->GetAESPage()->BrowseTo(lib.toStdString());
+    s->OnOKButton();
+    Pump(10);
+
+    m_pDoc = doc;
+    sink.Answer(IDYES);
+    s = OpenSheet(first);
+    ASSERT_NE(s, nullptr);
+    const CQuantify& q = *doc->GetQuantify();
+    EXPECT_EQ(q.m_Auger.m_csFile, lib.toStdString());
+    const auto& list = q.m_RgnLists[0];
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_DOUBLE_EQ(list[0].m_dRSF, 0.5);
+    EXPECT_DOUBLE_EQ(list[1].m_dRSF, 1.25);
+    EXPECT_DOUBLE_EQ(list[2].m_dRSF, 2.0);
+    s->OnOKButton();
+    Pump(10);
+}
+
+// The beam energy and the library hold for the whole document: a change on
+// the Auger page gives every position's regions the same new factors, not
+// only those of the position on view.
+TEST_F(QuantifySheetTest, ANewBeamEnergyOrLibraryReachesEveryPosition)
+{
+    CSpecView* v = Open(true, 2);
+    ASSERT_NE(v, nullptr);
+    ASSERT_EQ(m_pDoc->GetNumStagePosns(), 2);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    const auto& lists = m_pDoc->GetQuantify()->m_RgnLists;
+    ASSERT_EQ(lists.size(), 2u);
+    ASSERT_EQ(lists[1].size(), 3u);
+    const double before = lists[1][0].m_dRSF;
+    s->SetActivePage(1);
+    Pump(10);
+    CQuantify_AES* page = s->GetAESPage();
+    page->m_pEnergy->setText(QStringLiteral("10"));
+    page->OnEnter();
+    EXPECT_NE(lists[0][0].m_dRSF, before);
+    for (size_t r = 0; r < 3; ++r)
+        EXPECT_EQ(lists[1][r].m_dRSF, lists[0][r].m_dRSF) << r;
+
+    const std::string text = "10000\nC KLL 6 0.5 284\nO KLL 8 1.25 532\nSi KLL 14 2 1839\n";
+    const QString lib =
+        WriteBytes(QStringLiteral("both.dat"), std::vector<uint8_t>(text.begin(), text.end()));
+    page->BrowseTo(lib.toStdString());
+    for (const auto& list : lists) {
+        EXPECT_DOUBLE_EQ(list[0].m_dRSF, 0.5);
+        EXPECT_DOUBLE_EQ(list[2].m_dRSF, 2.0);
+    }
+    s->OnOKButton();
+    Pump(10);
 }
 
 // Pictures for a person to look at: set VELTRANE_SCREENSHOT_DIR (under Xvfb for the real look).

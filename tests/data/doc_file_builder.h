@@ -75,13 +75,14 @@ public:
         return I32(fileType).I32(1).I32(3);
     }
 
-    CDataFileBuilder& Experiment(int32_t expType = 0x102, int32_t technique = 2, int32_t scanType = 1)
+    CDataFileBuilder& Experiment(int32_t expType = 0x102, int32_t technique = 2, int32_t scanType = 1,
+                                 int32_t positions = 1)
     {
         const size_t at = BeginBlock(1, 3);
         I32(expType).I32(technique).Str("operator").Str("a comment");
         I32(0).F64(45000.5);                           // time: status, OLE date
         I32(expType & 0x200 ? 0x200 : 0x100).I32(1);   // data type, movement
-        I32(0).I32(scanType).F64(0.25).I32(1);         // profile, scan type, offset, positions
+        I32(0).I32(scanType).F64(0.25).I32(positions); // profile, scan type, offset, positions
         I32(256).I32(1).F64(1.5).I32(1).I32(0).I32(0); // size, resolution, magnification, flags
         F64(1.0).I32(0);                               // step, detector
         EndBlock(at);
