@@ -28,6 +28,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <malloc.h>
 #include <sys/stat.h>
 #include <thread>
@@ -97,6 +99,44 @@ TEST_F(AppFixture, EmptyMissingAndForeignFilesOpenNothing)
     app->OpenShellRequest({settings.Path("folder.vlt")});
     ASSERT_EQ(sink.Texts().size(), 1u);
     EXPECT_EQ(sink.Texts()[0], "folder.vlt could not be accessed.");
+    EXPECT_EQ(app->GetOpenDocumentCount(), 0);
+}
+
+// A named pipe given as a document must not keep the program waiting for a
+// writer: it is refused before it is opened, also behind a link.
+TEST_F(AppFixture, ANamedPipeIsRefusedWithoutWaitingForAWriter)
+{
+    Start();
+    Pump(700);
+    const QString pipe = settings.Path("pipe.vlt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString link = settings.Path("link.vlt");
+    ASSERT_TRUE(QFile::link(pipe, link));
+    for (const QString& path : {pipe, link}) {
+        SCOPED_TRACE(path.toStdString());
+        sink.Clear();
+        // A writer that comes only if the program opened the pipe for reading,
+        // so that a program stuck there is freed and the test can fail.
+        std::atomic<bool> stop{false}, opened{false};
+        std::thread writer([&] {
+            while (!stop) {
+                const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    opened = true;
+                    ::close(fd);
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+        app->OpenShellRequest({path});
+        Pump(0);
+        stop = true;
+        writer.join();
+        EXPECT_FALSE(opened) << "the program waited on the pipe";
+        ASSERT_EQ(sink.Texts().size(), 1u);
+        EXPECT_EQ(sink.Texts()[0], QFileInfo(path).fileName().toStdString() + " could not be accessed.");
+    }
     EXPECT_EQ(app->GetOpenDocumentCount(), 0);
 }
 
