@@ -408,6 +408,48 @@ TEST(ShellRequest, ParsesOnlyWholeWellFormedRequests)
     }
 }
 
+// A selection of more files than one request carries, or of long names,
+// goes whole and in order over several requests that each pass the parser.
+TEST(ShellRequest, ManyOrLongPathsSplitIntoRequestsWithinTheLimits)
+{
+    const std::string longName = "/" + std::string(4000, 'l');
+    for (const std::vector<std::string>& paths :
+         {std::vector<std::string>(kShellRequestMaxPaths * 2 + 3, "/x.vlt"),
+          std::vector<std::string>(300, longName), std::vector<std::string>{"/a.vlt"}}) {
+        std::vector<std::string> all, one;
+        for (const std::string& r : MakeShellRequests(paths)) {
+            ASSERT_TRUE(ParseShellRequest(r, one)) << r.size() << " bytes";
+            all.insert(all.end(), one.begin(), one.end());
+        }
+        EXPECT_EQ(all, paths);
+    }
+    EXPECT_TRUE(MakeShellRequests({}).empty());
+}
+
+TEST(ShellOpenServerName, ASecondStartWithHundredsOfFilesHandsThemAllOver)
+{
+    TestApp();
+    CShellOpenServer::SetServerName(QStringLiteral("veltrane-test-many-%1").arg(getpid()));
+    QStringList received;
+    CShellOpenServer server([&](const QStringList& paths) { received += paths; });
+    ASSERT_TRUE(server.Listen());
+    QStringList files;
+    for (int i = 0; i < 300; ++i)
+        files << QStringLiteral("/data/f%1.vlt").arg(i);
+    std::atomic<bool> done{false}, sent{false};
+    std::thread second([&] {
+        sent = CShellOpenServer::SendToRunningInstance(files, 2000);
+        done = true;
+    });
+    for (int i = 0; i < 300 && !done; ++i)
+        Pump(10);
+    second.join();
+    Pump(20);
+    CShellOpenServer::SetServerName(QString());
+    EXPECT_TRUE(sent) << "the second start would run as an instance of its own";
+    EXPECT_EQ(received, files);
+}
+
 TEST(ShellArguments, AFileNameAloneOpensNothing)
 {
     EXPECT_TRUE(ShellOpenArguments({"veltrane", "a.vlt"}).isEmpty());
