@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -172,6 +173,29 @@ TEST_F(AppFixture, DroppedFilesOpenOneByOne)
     EXPECT_TRUE(drop.isAccepted());
     EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 1);
     EXPECT_EQ(DocCount(CVeltrane::GetImageTemplate()), 1) << "a failing file does not stop the others";
+}
+
+// A drop may name this machine in a file's address; the local file opens.
+TEST_F(AppFixture, ADroppedAddressNamingThisMachineOpensTheLocalFile)
+{
+    Start();
+    Pump(700); // past the start-up messages
+    sink.Clear();
+    const QString a = WriteDataFile("a b.vlt", 0x102);
+    QStringList sent;
+    for (const QString& host : {QStringLiteral("localhost"), QSysInfo::machineHostName()}) {
+        QUrl url = QUrl::fromLocalFile(a);
+        url.setHost(host);
+        sent << url.toString();
+    }
+    QMimeData data;
+    data.setUrls({QUrl(sent[0]), QUrl(sent[1])});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    static_cast<QObject*>(frame)->event(&drop);
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{});
+    ASSERT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 2) << sent.join(' ').toStdString();
+    for (CDocument* doc : CVeltrane::GetSpectrumTemplate()->GetDocuments())
+        EXPECT_EQ(doc->GetPathName(), a.toStdString());
 }
 
 TEST_F(AppFixture, OpenRequestOfASecondStartReachesTheRunningInstance)
