@@ -455,20 +455,24 @@ TEST(ShellOpenServerName, ASecondStartWithHundredsOfFilesHandsThemAllOver)
     TestApp();
     CShellOpenServer::SetServerName(QStringLiteral("veltrane-test-many-%1").arg(getpid()));
     QStringList received;
-    CShellOpenServer server([&](const QStringList& paths) { received += paths; });
+    // Opening takes longer than the second start waits for an answer.
+    CShellOpenServer server([&](const QStringList& paths) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        received += paths;
+    });
     ASSERT_TRUE(server.Listen());
     QStringList files;
     for (int i = 0; i < 300; ++i)
         files << QStringLiteral("/data/f%1.vlt").arg(i);
     std::atomic<bool> done{false}, sent{false};
     std::thread second([&] {
-        sent = CShellOpenServer::SendToRunningInstance(files, 2000);
+        sent = CShellOpenServer::SendToRunningInstance(files, 300);
         done = true;
     });
     for (int i = 0; i < 300 && !done; ++i)
         Pump(10);
     second.join();
-    Pump(20);
+    Pump(700);
     CShellOpenServer::SetServerName(QString());
     EXPECT_TRUE(sent) << "the second start would run as an instance of its own";
     EXPECT_EQ(received, files);
