@@ -137,14 +137,28 @@ bool CShellOpenServer::SendToRunningInstance(const QStringList& paths, int timeo
 {
     if (ServerName().isEmpty())
         return false;
+    std::vector<std::string> list;
+    for (const QString& p : paths)
+        list.push_back(QFileInfo(p).absoluteFilePath().toStdString());
+    // More files than one request may carry go in several, one connection
+    // each. Once the instance has taken the first, the rest are its alone: a
+    // second instance would open the first ones again.
+    const std::vector<std::string> requests = MakeShellRequests(list);
+    bool delivered = false;
+    for (const std::string& request : requests) {
+        if (!SendRequest(request, timeoutMs))
+            break;
+        delivered = true;
+    }
+    return delivered;
+}
+
+bool CShellOpenServer::SendRequest(const std::string& request, int timeoutMs)
+{
     QLocalSocket socket;
     socket.connectToServer(ServerName());
     if (!socket.waitForConnected(timeoutMs))
         return false;
-    std::vector<std::string> list;
-    for (const QString& p : paths)
-        list.push_back(QFileInfo(p).absoluteFilePath().toStdString());
-    std::string request = MakeShellRequest(list);
     socket.write(request.data(), qint64(request.size()));
     if (!socket.waitForBytesWritten(timeoutMs))
         return false;

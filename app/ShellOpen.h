@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <string>
 
 class QLocalServer;
 
@@ -37,6 +38,8 @@ public:
     static bool SendToRunningInstance(const QStringList& paths, int timeoutMs = 2000);
 
 private:
+    static bool SendRequest(const std::string& request, int timeoutMs);
+
     QLocalServer* m_pServer;
     Handler m_handler;
 };

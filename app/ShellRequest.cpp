@@ -14,6 +14,29 @@ std::string MakeShellRequest(const std::vector<std::string>& paths)
     return out;
 }
 
+std::vector<std::string> MakeShellRequests(const std::vector<std::string>& paths)
+{
+    // The tag with its end and the end mark of the request.
+    const size_t frame = kShellRequestTag.size() + 2;
+    std::vector<std::string> requests;
+    std::vector<std::string> batch;
+    size_t bytes = frame;
+    for (const std::string& p : paths) {
+        if (p.empty() || p.find('\0') != std::string::npos || frame + p.size() + 1 > kShellRequestMaxBytes)
+            continue;
+        if (batch.size() == kShellRequestMaxPaths || bytes + p.size() + 1 > kShellRequestMaxBytes) {
+            requests.push_back(MakeShellRequest(batch));
+            batch.clear();
+            bytes = frame;
+        }
+        batch.push_back(p);
+        bytes += p.size() + 1;
+    }
+    if (!batch.empty())
+        requests.push_back(MakeShellRequest(batch));
+    return requests;
+}
+
 bool ParseShellRequest(std::string_view data, std::vector<std::string>& paths)
 {
     paths.clear();

@@ -334,8 +334,11 @@ CDocument* CVeltrane::OpenDocumentFile(const char* path)
             tmpl->GetFrames(running).front()->ActivateFrame();
         return running;
     }
-    // A folder opens for reading on this system, but is no document.
-    if (QFileInfo(QString::fromStdString(path)).isDir())
+    // A folder opens for reading on this system, but is no document; nor is a
+    // named pipe, whose opening waits for a writer that may never come, nor a
+    // device, which can give bytes without end.
+    const QFileInfo info(QString::fromStdString(path));
+    if (info.exists() && !info.isFile())
         throw CFileException(CFileException::accessDenied, path);
     {
         CFile file(path, CFile::modeRead);

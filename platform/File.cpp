@@ -79,6 +79,11 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     const bool truncate = create && !(flags & modeNoTruncate);
     if (create)
         oflags |= O_CREAT;
+    // Opening a named pipe for reading would wait for a writer that may never
+    // come: it is opened at once, and then reads as blocking as any file.
+    const bool readOnly = (oflags & O_ACCMODE) == O_RDONLY;
+    if (readOnly)
+        oflags |= O_NONBLOCK;
 
     int fd;
     do
@@ -88,6 +93,16 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
         if (error)
             *error = CFileException(CauseFromErrno(errno), path, errno);
         return false;
+    }
+    if (readOnly) {
+        const int fl = ::fcntl(fd, F_GETFL);
+        if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) < 0) {
+            const int err = errno;
+            ::close(fd);
+            if (error)
+                *error = CFileException(CauseFromErrno(err), path, err);
+            return false;
+        }
     }
     // The lock comes before the truncation: a file held by an exclusive opener
     // must not lose its content to a second one that is then refused.

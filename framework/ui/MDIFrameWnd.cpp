@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QSysInfo>
 #include <QTimerEvent>
 #include <QUrl>
 
@@ -210,9 +211,18 @@ void CMDIFrameWnd::dragEnterEvent(QDragEnterEvent* e)
 void CMDIFrameWnd::dropEvent(QDropEvent* e)
 {
     QStringList paths;
-    for (const QUrl& url : e->mimeData()->urls())
-        if (url.isLocalFile())
-            paths.append(url.toLocalFile());
+    for (QUrl url : e->mimeData()->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        // Some sources name this machine in the address (file://localhost/...,
+        // file://<host name>/...): the file is still the local one, not a
+        // network share.
+        const QString host = url.host();
+        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
+            host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0)
+            url.setHost(QString());
+        paths.append(url.toLocalFile());
+    }
     if (paths.isEmpty())
         return;
     e->acceptProposedAction();

@@ -24,10 +24,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <malloc.h>
 #include <sys/stat.h>
 #include <thread>
@@ -100,6 +103,44 @@ TEST_F(AppFixture, EmptyMissingAndForeignFilesOpenNothing)
     EXPECT_EQ(app->GetOpenDocumentCount(), 0);
 }
 
+// A named pipe given as a document must not keep the program waiting for a
+// writer: it is refused before it is opened, also behind a link.
+TEST_F(AppFixture, ANamedPipeIsRefusedWithoutWaitingForAWriter)
+{
+    Start();
+    Pump(700);
+    const QString pipe = settings.Path("pipe.vlt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString link = settings.Path("link.vlt");
+    ASSERT_TRUE(QFile::link(pipe, link));
+    for (const QString& path : {pipe, link}) {
+        SCOPED_TRACE(path.toStdString());
+        sink.Clear();
+        // A writer that comes only if the program opened the pipe for reading,
+        // so that a program stuck there is freed and the test can fail.
+        std::atomic<bool> stop{false}, opened{false};
+        std::thread writer([&] {
+            while (!stop) {
+                const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    opened = true;
+                    ::close(fd);
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+        app->OpenShellRequest({path});
+        Pump(0);
+        stop = true;
+        writer.join();
+        EXPECT_FALSE(opened) << "the program waited on the pipe";
+        ASSERT_EQ(sink.Texts().size(), 1u);
+        EXPECT_EQ(sink.Texts()[0], QFileInfo(path).fileName().toStdString() + " could not be accessed.");
+    }
+    EXPECT_EQ(app->GetOpenDocumentCount(), 0);
+}
+
 TEST_F(AppFixture, ACorruptOwnFileIsReportedByTheReaderThenAsUnsupported)
 {
     Start();
@@ -132,6 +173,29 @@ TEST_F(AppFixture, DroppedFilesOpenOneByOne)
     EXPECT_TRUE(drop.isAccepted());
     EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 1);
     EXPECT_EQ(DocCount(CVeltrane::GetImageTemplate()), 1) << "a failing file does not stop the others";
+}
+
+// A drop may name this machine in a file's address; the local file opens.
+TEST_F(AppFixture, ADroppedAddressNamingThisMachineOpensTheLocalFile)
+{
+    Start();
+    Pump(700); // past the start-up messages
+    sink.Clear();
+    const QString a = WriteDataFile("a b.vlt", 0x102);
+    QStringList sent;
+    for (const QString& host : {QStringLiteral("localhost"), QSysInfo::machineHostName()}) {
+        QUrl url = QUrl::fromLocalFile(a);
+        url.setHost(host);
+        sent << url.toString();
+    }
+    QMimeData data;
+    data.setUrls({QUrl(sent[0]), QUrl(sent[1])});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    static_cast<QObject*>(frame)->event(&drop);
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{});
+    ASSERT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 2) << sent.join(' ').toStdString();
+    for (CDocument* doc : CVeltrane::GetSpectrumTemplate()->GetDocuments())
+        EXPECT_EQ(doc->GetPathName(), a.toStdString());
 }
 
 TEST_F(AppFixture, OpenRequestOfASecondStartReachesTheRunningInstance)
@@ -366,6 +430,52 @@ TEST(ShellRequest, ParsesOnlyWholeWellFormedRequests)
         EXPECT_FALSE(ParseShellRequest(c.data, paths)) << c.name;
         EXPECT_TRUE(paths.empty()) << c.name;
     }
+}
+
+// A selection of more files than one request carries, or of long names,
+// goes whole and in order over several requests that each pass the parser.
+TEST(ShellRequest, ManyOrLongPathsSplitIntoRequestsWithinTheLimits)
+{
+    const std::string longName = "/" + std::string(4000, 'l');
+    for (const std::vector<std::string>& paths :
+         {std::vector<std::string>(kShellRequestMaxPaths * 2 + 3, "/x.vlt"),
+          std::vector<std::string>(300, longName), std::vector<std::string>{"/a.vlt"}}) {
+        std::vector<std::string> all, one;
+        for (const std::string& r : MakeShellRequests(paths)) {
+            ASSERT_TRUE(ParseShellRequest(r, one)) << r.size() << " bytes";
+            all.insert(all.end(), one.begin(), one.end());
+        }
+        EXPECT_EQ(all, paths);
+    }
+    EXPECT_TRUE(MakeShellRequests({}).empty());
+}
+
+TEST(ShellOpenServerName, ASecondStartWithHundredsOfFilesHandsThemAllOver)
+{
+    TestApp();
+    CShellOpenServer::SetServerName(QStringLiteral("veltrane-test-many-%1").arg(getpid()));
+    QStringList received;
+    // Opening takes longer than the second start waits for an answer.
+    CShellOpenServer server([&](const QStringList& paths) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        received += paths;
+    });
+    ASSERT_TRUE(server.Listen());
+    QStringList files;
+    for (int i = 0; i < 300; ++i)
+        files << QStringLiteral("/data/f%1.vlt").arg(i);
+    std::atomic<bool> done{false}, sent{false};
+    std::thread second([&] {
+        sent = CShellOpenServer::SendToRunningInstance(files, 300);
+        done = true;
+    });
+    for (int i = 0; i < 300 && !done; ++i)
+        Pump(10);
+    second.join();
+    Pump(700);
+    CShellOpenServer::SetServerName(QString());
+    EXPECT_TRUE(sent) << "the second start would run as an instance of its own";
+    EXPECT_EQ(received, files);
 }
 
 TEST(ShellArguments, AFileNameAloneOpensNothing)

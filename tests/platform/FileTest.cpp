@@ -8,10 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using Bytes = std::vector<uint8_t>;
@@ -58,6 +62,51 @@ TEST(File, ExclusiveOpenRefusesASecondOpenerWithoutTruncatingTheFile)
     holder.Close();
     EXPECT_TRUE(second.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive));
     EXPECT_EQ(second.GetLength(), 0u); // truncated once it holds the lock
+}
+
+// A named pipe opened for reading does not wait for a writer; once open it
+// reads as blocking as a file, so a writer that is slow still gets read.
+TEST(File, ANamedPipeOpensForReadingWithoutAWriter)
+{
+    CTempDir dir;
+    const std::string pipe = dir / "pipe.vlt";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::atomic<bool> opened{false}, rescued{false};
+    // Frees an open stuck waiting for a writer, so that the test fails instead.
+    std::thread rescue([&] {
+        for (int i = 0; i < 100 && !opened; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (opened)
+            return;
+        rescued = true;
+        const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    });
+    {
+        CFile f(pipe, CFile::modeRead);
+        opened = true;
+        char c;
+        EXPECT_EQ(f.Read(&c, 1), 0u) << "no writer: the end at once";
+    }
+    rescue.join();
+    EXPECT_FALSE(rescued) << "the open waited for a writer";
+
+    std::atomic<bool> writing{false};
+    std::thread writer([&] {
+        const int fd = ::open(pipe.c_str(), O_WRONLY);
+        writing = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(::write(fd, "abc", 3), 3);
+        ::close(fd);
+    });
+    CFile f(pipe, CFile::modeRead);
+    while (!writing)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    char buf[4] = {};
+    EXPECT_EQ(f.Read(buf, 3), 3u);
+    EXPECT_STREQ(buf, "abc");
+    writer.join();
 }
 
 TEST(File, ReadWriteSeekAndTitle)
