@@ -5,6 +5,7 @@
 #include "XpsSheetFixture.h"
 
 #include "SettingsBytes.h"
+#include "acquire/core/RegionCheck.h"
 #include "acquire/ui/PeriodicTable.h"
 #include "data/Region.h"
 #include "data/formats/PkLib.h"
@@ -133,6 +134,48 @@ TEST_F(XpsSheet, RegionsComeFromTheTableAndThePeriodicTable)
     EXPECT_EQ(regions.size(), 2u);
     EXPECT_FALSE(picker.Button(fe)->isChecked());
     picker.hide();
+}
+
+// An element chosen alone, in the table or with the anode changed between
+// choices, gets a line the anode's photons reach: Mg 1s and As 2p3/2, the
+// library's defaults, lie beyond those of a Mg anode.
+TEST_F(XpsSheet, AnElementChosenAloneGetsALineTheAnodeReaches)
+{
+    const CPkLib* lib = &app->m_PkLib;
+    if (!lib->GetElement("Mg") || !lib->GetElement("As"))
+        GTEST_SKIP() << "no peak library";
+    S().m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    const struct
+    {
+        const char* anodeButton;
+        const char* element;
+        const char* line;
+    } cases[] = {
+        {"IDC_ACQXPSSRC_MGKA", "Mg", "2s"},    {"IDC_ACQXPSSRC_MGKA", "As", "3p3/2"},
+        {"IDC_ACQXPSSRC_MGKA", "Cu", "2p3/2"}, {"IDC_ACQXPSSRC_ALKA", "Mg", "1s"},
+        {"IDC_ACQXPSSRC_ALKA", "As", "2p3/2"},
+    };
+    auto& regions = *S().m_Stg.GetGroups()[0]->GetRegions();
+    for (const auto& c : cases) {
+        Page(1);
+        Click(c.anodeButton);
+        Page(4);
+        CAcquireGrid& grid = sheet->RgnPage().Grid();
+        const int col = int(regions.size());
+        Choose(grid, col, CAcquireXPS_RgnPage::Element, c.element);
+        Pump(10);
+        ASSERT_EQ(int(regions.size()), col + 1) << c.element;
+        const CRegion* r = regions.back();
+        const CPkLibPeak* p = lib->GetElement(c.element)->GetPeak(r->m_iRegion);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(r->GetRegion(), c.line) << c.anodeButton << " " << c.element;
+        EXPECT_EQ(grid.GetTextAt(col, CAcquireXPS_RgnPage::Region), c.line);
+        EXPECT_NEAR(r->m_dPeak, S().m_Src.m_dEnergy - p->m_dPeak, 0.0011) << c.element;
+        EXPECT_GE(r->m_dStart, 0) << c.element;
+    }
+    // Every region so made can be measured.
+    for (const CRegion* r : regions)
+        EXPECT_NO_THROW(CheckRegion(*r, false, true)) << r->GetName();
 }
 
 // The data file's name is a path: saved with the settings and shown again as
