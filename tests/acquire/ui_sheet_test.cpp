@@ -307,6 +307,34 @@ TEST_F(XpsSheet, StartRefusesWhatCannotBeMeasured)
     }
 }
 
+// A refused energy is a kinetic energy: with the table in binding energies
+// the message says so and gives the binding energies allowed, else the
+// refused value, as shown, seems to lie in the range named.
+TEST_F(XpsSheet, AnEnergyRefusedInBindingEnergiesIsExplained)
+{
+    auto fresh = std::make_unique<CXpsSetup>(S().m_Instr);
+    fresh->m_Src.m_iType = 2;
+    fresh->m_Src.m_dEnergy = 1300;
+    fresh->m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    // Mg 1s (1305 eV) with these photons: shown from 1361.4 to 1341.4 eV.
+    fresh->m_Stg.GetGroups()[0]->GetRegions()->push_back(NewRegion("Mg", -61.4, -41.4, 0.1));
+    const CXpsSrcModel src = fresh->m_Src;
+    sheet->TakeSetup(std::move(fresh));
+    S().m_Src = src;
+    const std::string note = "photon energy of 1300 eV, binding energies from -1700 to 1300 eV";
+    for (unsigned id : {unsigned(ID_VIEW_UNITS_BE), unsigned(ID_VIEW_UNITS_KE)}) {
+        frame->OnViewUnits(id);
+        Pump(0);
+        sink.Clear();
+        Click("IDC_ACQ_STARTBTN");
+        ASSERT_EQ(sink.Texts().size(), 1u) << id;
+        const std::string text = sink.Texts()[0];
+        EXPECT_EQ(text.substr(0, text.find('\n')), (CAcqError{2194, {"3000"}}.Text())) << id;
+        EXPECT_EQ(text.find(note) != std::string::npos, id == ID_VIEW_UNITS_BE) << text;
+        EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled());
+    }
+}
+
 TEST_F(XpsSheet, AWideScanShowsItsOneRegionInTheUnitChosen)
 {
     Page(4);
