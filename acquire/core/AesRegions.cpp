@@ -1,6 +1,7 @@
 #include "acquire/core/AesRegions.h"
 
 #include "acquire/core/AcqError.h"
+#include "acquire/core/LineChoice.h"
 #include "acquire/core/RegionCheck.h"
 #include "acquire/core/RegionClip.h"
 #include "acquire/core/RegionList.h"
@@ -167,13 +168,7 @@ void CAesRgnModel::SetRegionDefaults(CRegion& r)
 
 void CAesRgnModel::ApplyPeak(CRegion& r, const CPkLibPeak& peak, bool peakMode) const
 {
-    r.m_dPeak = TruncEnergy(peak.m_dPeak);
-    r.m_dStart = TruncEnergy(peak.m_dPeak - 10);
-    r.m_dFinish = TruncEnergy(peak.m_dPeak + 10);
-    if (r.m_dBk1 != 0)
-        r.m_dBk1 = r.m_dFinish;
-    if (peakMode && r.m_dBk2 != 0)
-        r.m_dBk2 = r.m_dStart;
+    PlaceLineWindow(r, peak.m_dPeak, peakMode);
 }
 
 bool CAesRgnModel::UpdateRegion(const CPkLibElement* element, int col, int peak)

@@ -2,6 +2,7 @@
 
 #include "acquire/ui/AcqHost.h"
 #include "data/Experiment.h"
+#include "data/Source.h"
 #include "data/Update.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/DocTemplate.h"
@@ -109,11 +110,30 @@ void CAcquireXPSSheet::SetEngineBusy(bool busy)
     m_ImgPage.SetEngineBusy(busy);
 }
 
+void CAcquireXPSSheet::Check() const
+{
+    try {
+        m_pSetup->Check(m_SrcPage.IsXraysOn());
+    } catch (const CAcqException& e) {
+        // The energy limits are kinetic energies. A table in binding
+        // energies must say so, or the message names a range in which the
+        // refused value seems to lie.
+        const unsigned id = e.Error().id;
+        const bool energy = id == 2194 || id == 2195 || id == 2197 || id == 2198;
+        if (!energy || !AcqHost().xpsUnit || AcqHost().xpsUnit() != CSource::BE)
+            throw;
+        const double photon = m_pSetup->m_Src.m_dEnergy;
+        const CAcqError note{2116, {FormatG(photon), FormatG(photon - CConfig::GetMaxEnergy())}};
+        AfxMessageBox(e.Error().Text() + "\n\n" + note.Text(), MB_OK | MB_ICONWARNING);
+        throw CAcqException(CAcqError{}); // shown; the start is abandoned
+    }
+}
+
 void CAcquireXPSSheet::OnStart()
 {
     // One run at a time: a second Start while this one is being prepared or
     // running, or while the engine works for anyone, is refused.
-    if (m_bStarting || !PrepareStart([this] { m_pSetup->Check(m_SrcPage.IsXraysOn()); }))
+    if (m_bStarting || !PrepareStart([this] { Check(); }))
         return;
     m_bStarting = true;
     m_bStarted = false;

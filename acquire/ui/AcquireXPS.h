@@ -287,6 +287,8 @@ public:
 
 protected:
     bool OnInitDialog() override;
+    // The checks of Start; throws CAcqException.
+    void Check() const;
 
 private:
     void SetEngineBusy(bool busy);

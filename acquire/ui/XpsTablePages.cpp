@@ -4,6 +4,7 @@
 
 #include "UGrid/UGDropListType.h"
 #include "UGrid/UGEdit.h"
+#include "acquire/core/LineChoice.h"
 #include "acquire/core/RegionCheck.h"
 #include "acquire/ui/AcqHost.h"
 #include "acquire/ui/AcquireXPS.h"
@@ -848,27 +849,15 @@ void CAcquireXPS_RgnPage::UpdateRegion(const CPkLibElement* element, int column,
         r->m_dBk1 = 1;
         r->m_dBk2 = 1;
     }
-    int index = 0;
-    for (int i = 0; i < total; ++i)
-        if (element->GetPeak(i)->m_bDefaultPeak)
-            index = i;
-    if (peak >= 0 && peak < total)
-        index = peak;
+    // An element chosen alone gets a line the source can excite: the
+    // default line of some elements lies beyond a Mg anode's photons.
+    const double photon = S().m_Src.m_dEnergy;
+    const int index = peak >= 0 && peak < total ? peak : ProposedXpsLine(*element, S().m_Src.m_iType, photon);
     const CPkLibPeak* p = element->GetPeak(index);
     r->m_csName = element->GetSymbol();
     r->m_csRegion = p->m_csRegion;
     r->m_iRegion = index;
-    const CSource source(&S().m_Src);
-    const double ke = p->m_eType == CPkLibPeak::Auger
-                          ? p->m_dPeak
-                          : source.ConvertEnergy(p->m_dPeak, CSource::BE, CSource::KE);
-    r->m_dPeak = TruncEnergy(ke);
-    r->m_dStart = TruncEnergy(ke - 10);
-    r->m_dFinish = TruncEnergy(ke + 10);
-    if (r->m_dBk1 != 0)
-        r->m_dBk1 = r->m_dFinish;
-    if (r->m_dBk2 != 0)
-        r->m_dBk2 = r->m_dStart;
+    PlaceLineWindow(*r, LineKineticEnergy(*p, photon), true);
     if (fresh) {
         if (column < n)
             list[size_t(column)] = r;

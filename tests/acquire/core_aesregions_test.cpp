@@ -142,6 +142,9 @@ TEST(AesRegions, ElementsAndWideFillTheNarrowList)
     m.AddRegion(El("H"), -1);
     EXPECT_DOUBLE_EQ(m.RegionAt(2)->m_dPeak, 10);
     EXPECT_EQ(m.RegionAt(2)->m_iRegion, 1);
+    // Its window starts at 0; the background below the peak is still measured.
+    EXPECT_EQ(m.RegionAt(2)->m_dStart, 0);
+    EXPECT_GT(m.RegionAt(2)->m_dBk2, 0);
 
     // "Wide" over a region replaces it; then it is offered only in its own column.
     EXPECT_FALSE(m.UpdateRegion(nullptr, 1, -1));

@@ -8,6 +8,7 @@
 #include "acquire/core/RegionClip.h"
 #include "acquire/ui/AcqHost.h"
 #include "acquire/ui/AesRgnPage.h"
+#include "acquire/ui/PeriodicTable.h"
 #include "data/Region.h"
 #include "data/formats/PkLib.h"
 #include "framework/ui/ClipFormat.h"
@@ -253,6 +254,48 @@ TEST_F(AesRgnPage, WideIsOfferedOnceAndElementListsFollowIt)
     Make(A::AugerImage);
     EXPECT_FALSE(ListItems(0, R::Element).contains(QStringLiteral("Wide")));
     EXPECT_TRUE(ListItems(0, R::Element).contains(QStringLiteral("Cu")));
+}
+
+// The picker of the AES page offers Auger lines only, numbered after the
+// element's photoelectron lines, and the table follows each choice at once.
+TEST_F(AesRgnPage, PeriodicTableOffersAugerLinesAndTheTableFollows)
+{
+    CuAndWide();
+    const CPkLibElement* cu = Lib().GetElement("Cu");
+    int cuIndex = -1;
+    for (int i = 0; i < Lib().GetSize(); ++i)
+        if (Lib().GetElement(i) == cu)
+            cuIndex = i;
+    const int photo = cu->GetNumPhotoPeaks();
+    CAcquirePeriodicTable picker(
+        page.get(), M().m_pRgnList, &Lib(), true, [&](const CPkLibElement* e, int p) { page->AddRegion(e, p); },
+        [&](int i) { page->OnRegionDeleted(i); });
+    picker.Create(page.get());
+    int ticked = 0;
+    std::unique_ptr<QMenu> menu(picker.BuildMenu(cuIndex, &ticked));
+    ASSERT_EQ(menu->actions().size(), cu->GetNumAugerPeaks());
+    for (int i = 0; i < cu->GetNumAugerPeaks(); ++i) {
+        EXPECT_EQ(menu->actions()[i]->data().toInt(), photo + i);
+        EXPECT_EQ(menu->actions()[i]->isChecked(), photo + i == M().RegionAt(0)->m_iRegion) << i;
+    }
+    EXPECT_EQ(ticked, 1);
+
+    // Its ticked line removes the Cu column: the wide-scan region moves left.
+    picker.Choose(cuIndex, M().RegionAt(0)->m_iRegion);
+    ASSERT_EQ(M().NumRegions(), 1);
+    EXPECT_TRUE(M().IsWide(M().RegionAt(0)));
+    EXPECT_EQ(Text(0, R::Element), "Wide");
+    EXPECT_EQ(Text(1, R::Element), "");
+    EXPECT_FALSE(picker.Button(cuIndex)->isChecked());
+    // The first Auger line comes as a new column at the end.
+    picker.Choose(cuIndex, photo);
+    ASSERT_EQ(M().NumRegions(), 2);
+    EXPECT_EQ(M().RegionAt(1)->m_iRegion, photo);
+    EXPECT_EQ(Text(1, R::Element), "Cu");
+    EXPECT_EQ(Text(1, R::Region), cu->GetAugerPeaks()[0].m_csRegion);
+    EXPECT_EQ(Text(1, R::Start), FormatPrintf("%.3f", cu->GetAugerPeaks()[0].m_dPeak - 10));
+    EXPECT_TRUE(picker.Button(cuIndex)->isChecked());
+    picker.hide();
 }
 
 TEST_F(AesRgnPage, TypedValuesAreStoredHoweverTheEditEnds)

@@ -5,6 +5,7 @@
 #include "XpsSheetFixture.h"
 
 #include "SettingsBytes.h"
+#include "acquire/core/RegionCheck.h"
 #include "acquire/ui/PeriodicTable.h"
 #include "data/Region.h"
 #include "data/formats/PkLib.h"
@@ -135,6 +136,48 @@ TEST_F(XpsSheet, RegionsComeFromTheTableAndThePeriodicTable)
     picker.hide();
 }
 
+// An element chosen alone, in the table or with the anode changed between
+// choices, gets a line the anode's photons reach: Mg 1s and As 2p3/2, the
+// library's defaults, lie beyond those of a Mg anode.
+TEST_F(XpsSheet, AnElementChosenAloneGetsALineTheAnodeReaches)
+{
+    const CPkLib* lib = &app->m_PkLib;
+    if (!lib->GetElement("Mg") || !lib->GetElement("As"))
+        GTEST_SKIP() << "no peak library";
+    S().m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    const struct
+    {
+        const char* anodeButton;
+        const char* element;
+        const char* line;
+    } cases[] = {
+        {"IDC_ACQXPSSRC_MGKA", "Mg", "2s"},    {"IDC_ACQXPSSRC_MGKA", "As", "3p3/2"},
+        {"IDC_ACQXPSSRC_MGKA", "Cu", "2p3/2"}, {"IDC_ACQXPSSRC_ALKA", "Mg", "1s"},
+        {"IDC_ACQXPSSRC_ALKA", "As", "2p3/2"},
+    };
+    auto& regions = *S().m_Stg.GetGroups()[0]->GetRegions();
+    for (const auto& c : cases) {
+        Page(1);
+        Click(c.anodeButton);
+        Page(4);
+        CAcquireGrid& grid = sheet->RgnPage().Grid();
+        const int col = int(regions.size());
+        Choose(grid, col, CAcquireXPS_RgnPage::Element, c.element);
+        Pump(10);
+        ASSERT_EQ(int(regions.size()), col + 1) << c.element;
+        const CRegion* r = regions.back();
+        const CPkLibPeak* p = lib->GetElement(c.element)->GetPeak(r->m_iRegion);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(r->GetRegion(), c.line) << c.anodeButton << " " << c.element;
+        EXPECT_EQ(grid.GetTextAt(col, CAcquireXPS_RgnPage::Region), c.line);
+        EXPECT_NEAR(r->m_dPeak, S().m_Src.m_dEnergy - p->m_dPeak, 0.0011) << c.element;
+        EXPECT_GE(r->m_dStart, 0) << c.element;
+    }
+    // Every region so made can be measured.
+    for (const CRegion* r : regions)
+        EXPECT_NO_THROW(CheckRegion(*r, false, true)) << r->GetName();
+}
+
 // The data file's name is a path: saved with the settings and shown again as
 // typed, letters beyond cp1252 included.
 TEST_F(XpsSheet, AccentedFileNameIsKeptAsTyped)
@@ -261,6 +304,34 @@ TEST_F(XpsSheet, StartRefusesWhatCannotBeMeasured)
         ASSERT_EQ(sink.Texts().size(), 1u) << c.what;
         EXPECT_EQ(sink.Texts()[0].substr(0, 14), LoadString(c.id).substr(0, 14)) << c.what;
         EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled()) << c.what;
+    }
+}
+
+// A refused energy is a kinetic energy: with the table in binding energies
+// the message says so and gives the binding energies allowed, else the
+// refused value, as shown, seems to lie in the range named.
+TEST_F(XpsSheet, AnEnergyRefusedInBindingEnergiesIsExplained)
+{
+    auto fresh = std::make_unique<CXpsSetup>(S().m_Instr);
+    fresh->m_Src.m_iType = 2;
+    fresh->m_Src.m_dEnergy = 1300;
+    fresh->m_Exp.SetExperiment(CAcquireXPS::Narrowscan);
+    // Mg 1s (1305 eV) with these photons: shown from 1361.4 to 1341.4 eV.
+    fresh->m_Stg.GetGroups()[0]->GetRegions()->push_back(NewRegion("Mg", -61.4, -41.4, 0.1));
+    const CXpsSrcModel src = fresh->m_Src;
+    sheet->TakeSetup(std::move(fresh));
+    S().m_Src = src;
+    const std::string note = "photon energy of 1300 eV, binding energies from -1700 to 1300 eV";
+    for (unsigned id : {unsigned(ID_VIEW_UNITS_BE), unsigned(ID_VIEW_UNITS_KE)}) {
+        frame->OnViewUnits(id);
+        Pump(0);
+        sink.Clear();
+        Click("IDC_ACQ_STARTBTN");
+        ASSERT_EQ(sink.Texts().size(), 1u) << id;
+        const std::string text = sink.Texts()[0];
+        EXPECT_EQ(text.substr(0, text.find('\n')), (CAcqError{2194, {"3000"}}.Text())) << id;
+        EXPECT_EQ(text.find(note) != std::string::npos, id == ID_VIEW_UNITS_BE) << text;
+        EXPECT_TRUE(Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled());
     }
 }
 
