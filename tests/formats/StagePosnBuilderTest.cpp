@@ -202,6 +202,38 @@ TEST(StagePosnBuilder, XpsPlanarScanHasOnePointPerRow)
     EXPECT_EQ(p.GetSpecRgn(0)->GetNumTraces(), 3);
 }
 
+TEST(StagePosnBuilder, XpsPlanarNarrowScanMeasuresTheGroupItsRowsName)
+{
+    // Whether 0 lies between a point's X and Y says nothing about its group.
+    CRegion cu = MakeRegion("Cu"), o1s = MakeRegion("O");
+    const struct
+    {
+        const char* name;
+        std::vector<CAcquireXPS_Stg::CGridRow> rows;
+        const char* group;
+        const char* comment;
+    } cases[] = {
+        {"points away from the origin", {{25, 8, "Cu", "wafer"}, {30, 8.5, "Cu", "wafer"}, {}}, "Cu", "wafer"},
+        {"a point on a 0 coordinate", {{0, 8, "Cu", "edge"}, {}}, "Cu", "edge"},
+        {"an emptied group cell", {{25, 8, std::string(1, char(255)), ""}, {}}, "Default", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        XpsSheet sheet;
+        sheet.move = CAcquireXPS::Planar;
+        sheet.stg.groups["Default"].regions = {&o1s};
+        sheet.stg.groups["Cu"].regions = {&cu};
+        sheet.stg.m_GridData[CAcquireXPS::Planar] = c.rows;
+        CStagePosn p(0);
+        CRecordBuilder::Build(p, sheet);
+        EXPECT_EQ(*p.GetGroupName(), c.group);
+        EXPECT_EQ(*p.GetComment(), c.comment);
+        ASSERT_EQ(p.GetNumSpecRgns(), 1);
+        EXPECT_EQ(p.GetSpecRgn(0)->GetName(), std::string(c.group) == "Cu" ? "Cu" : "O");
+        EXPECT_EQ(p.GetNumPoints(-1), int(c.rows.size()) - 1);
+    }
+}
+
 namespace {
 
 struct AesScn : CAcquireAES_Scn
