@@ -966,7 +966,9 @@ CAcqError LoadXpsFromDocument(const CVeltraneDoc& doc, const std::string& title,
 
     // Stage rows and groups: consecutive positions of one group and comment
     // share a row. Without movement there are no rows, but the regions and
-    // levels still come into the groups.
+    // levels still come into the groups. A planar row is a point the stage
+    // went to and a linear row the line it ran along: they come from the
+    // position's coordinates, not from its number.
     CXpsStgModel& stg = into.m_Stg;
     if (move != CAcquireXPS::None && exp != CAcquireXPS::Image) {
         auto& list = stg.m_GridData[move];
@@ -975,6 +977,17 @@ CAcqError LoadXpsFromDocument(const CVeltraneDoc& doc, const std::string& title,
         for (const auto& posn : doc.GetStagePosns()) {
             if (!posn)
                 continue;
+            if (move == CAcquireXPS::Planar && posn->GetPosnMode() == CStagePosn::PointList) {
+                for (int k = 0; k < posn->GetNumPoints(-1); ++k)
+                    list.push_back({posn->GetCoord(0, k), posn->GetCoord(1, k), *posn->GetGroupName(),
+                                    *posn->GetComment()});
+                continue;
+            }
+            if (move == CAcquireXPS::Linear && posn->GetPosnMode() == CStagePosn::Linear1D) {
+                const CStagePosn::SStoredFields f = posn->GetStoredFields();
+                list.push_back({f.X0, f.X1, *posn->GetGroupName(), *posn->GetComment()});
+                continue;
+            }
             const double n = posn->GetPosnNum();
             if (move != CAcquireXPS::Planar && !list.empty() && list.back().m_dLast + 1 == n &&
                 list.back().m_csGroup == *posn->GetGroupName() &&
@@ -982,6 +995,16 @@ CAcqError LoadXpsFromDocument(const CVeltraneDoc& doc, const std::string& title,
                 list.back().m_dLast = n;
             else
                 list.push_back({n, n, *posn->GetGroupName(), *posn->GetComment()});
+        }
+        // The count of positions must take in every row, or the set-up that
+        // ran (positions 3 to 9, say) is refused at Start.
+        if (move != CAcquireXPS::Planar) {
+            double highest = 0;
+            for (const auto& row : list)
+                highest = std::max({highest, row.m_dFirst, row.m_dLast});
+            const int most = CXpsExpModel::MaxPosns(move, into.m_Instr);
+            if (highest > x.m_nPosns[move])
+                x.m_nPosns[move] = highest >= most ? most : int(highest);
         }
         list.push_back({CLevelInfo::NotValid, CLevelInfo::NotValid, EmptyText, EmptyText});
     }

@@ -130,8 +130,17 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
     const int type = sheet.GetExpType();
 
     if (move >= 0 && move < 6) {
-        for (const auto& row : stg->m_GridData[move]) {
-            if (posn.m_iPosn >= row.m_dFirst && posn.m_iPosn <= row.m_dLast) {
+        // A planar row holds a point's X and Y, and a linear row the first
+        // and last point of the line, not a range of position numbers: the
+        // one position of a planar run holds every point, and every point's
+        // row names its group; a linear run goes along its first row.
+        const bool planar = move == CAcquireXPS::Planar, linear = move == CAcquireXPS::Linear;
+        const auto& rows = stg->m_GridData[move];
+        for (const auto& row : rows) {
+            const bool applies = planar   ? IsSet(row.m_dFirst) && IsSet(row.m_dLast)
+                                 : linear ? &row == &rows.front()
+                                          : posn.m_iPosn >= row.m_dFirst && posn.m_iPosn <= row.m_dLast;
+            if (applies) {
                 posn.m_csGroup = row.m_csGroup;
                 posn.m_csComment = row.m_csComment;
             }

@@ -195,6 +195,70 @@ TEST(XpsDocumentLoad, AMovementThisInstrumentCannotMakeLoadsNothing)
     EXPECT_EQ(same.GetMoveType(), CAcquireXPS::Planar);
 }
 
+TEST(XpsDocumentLoad, TheStageRowsThatRanComeBackAndPassTheirChecks)
+{
+    // Opening the set-up of a data file must give back the points, the line
+    // or the position ranges the stage went to, and Start must take them: a
+    // planar point is not the position's number (0, a point at the origin),
+    // and positions 3 to 9 are not out of range because there are seven.
+    using Row = CAcquireXPS_Stg::CGridRow;
+    const struct
+    {
+        const char* name;
+        int exp, move, posns;
+        std::vector<Row> rows;
+    } cases[] = {
+        {"planar narrow scan", CAcquireXPS::Narrowscan, CAcquireXPS::Planar, 1,
+         {{12.5, 3, "Default", "edge"}, {0, 99, "Default", "edge"}, {40.125, 0.001, "Default", "edge"}}},
+        {"planar wide scan", CAcquireXPS::Widescan, CAcquireXPS::Planar, 1, {{7, 8.5, "Default", ""}}},
+        {"linear narrow scan", CAcquireXPS::Narrowscan, CAcquireXPS::Linear, 9, {{3, 9, "Default", "line"}}},
+        {"normal positions 3 to 9", CAcquireXPS::Narrowscan, CAcquireXPS::Normal, 12,
+         {{3, 5, "Default", "a"}, {6, 9, "Default", "b"}}},
+        {"memory position 4 alone", CAcquireXPS::Widescan, CAcquireXPS::Memory, 6, {{4, 4, "Default", ""}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CXpsSetup made;
+        made.m_Exp.SetExperiment(c.exp);
+        made.m_Exp.SetMovement(c.move);
+        made.m_Exp.m_nPosns[c.move] = c.posns;
+        auto& list = made.m_Stg.m_GridData[c.move];
+        list = c.rows;
+        list.push_back({CLevelInfo::NotValid, CLevelInfo::NotValid, EmptyText, EmptyText});
+        ASSERT_NO_THROW(made.m_Stg.Check(c.exp, c.move, made.m_Exp.GetNumPosns()));
+        CVeltraneDoc doc;
+        BuildXpsDocument(doc, made);
+
+        CXpsSetup back;
+        ASSERT_FALSE(LoadXpsFromDocument(doc, "made.vlt", back));
+        ASSERT_EQ(back.GetMoveType(), c.move);
+        const auto& rows = back.m_Stg.m_GridData[c.move];
+        ASSERT_EQ(rows.size(), list.size());
+        for (size_t i = 0; i + 1 < list.size(); ++i) {
+            EXPECT_EQ(rows[i].m_dFirst, list[i].m_dFirst) << "row " << i;
+            EXPECT_EQ(rows[i].m_dLast, list[i].m_dLast) << "row " << i;
+        }
+        EXPECT_EQ(rows.back().m_dFirst, CLevelInfo::NotValid);
+        EXPECT_EQ(rows.back().m_dLast, CLevelInfo::NotValid);
+        EXPECT_NO_THROW(back.m_Stg.Check(c.exp, c.move, back.m_Exp.GetNumPosns()));
+
+        // Started again, the run goes to the same places.
+        CVeltraneDoc again;
+        BuildXpsDocument(again, back);
+        ASSERT_EQ(again.GetNumStagePosns(), doc.GetNumStagePosns());
+        for (int i = 0; i < doc.GetNumStagePosns(); ++i) {
+            const CStagePosn& a = *doc.GetStagePosn(i);
+            const CStagePosn& b = *again.GetStagePosn(i);
+            EXPECT_EQ(b.GetPosnNum(), a.GetPosnNum()) << "position " << i;
+            ASSERT_EQ(b.GetNumPoints(-1), a.GetNumPoints(-1)) << "position " << i;
+            for (int k = 0; k < a.GetNumPoints(-1); ++k) {
+                EXPECT_EQ(b.GetCoord(0, k), a.GetCoord(0, k)) << "position " << i << " point " << k;
+                EXPECT_EQ(b.GetCoord(1, k), a.GetCoord(1, k)) << "position " << i << " point " << k;
+            }
+        }
+    }
+}
+
 TEST(XpsSettingsFile, ManyImageRegionsWithShortRecordsRoundTrip)
 {
     // The smallest region record is 91 bytes; a count checked against a larger

@@ -202,6 +202,46 @@ TEST(StagePosnBuilder, XpsPlanarScanHasOnePointPerRow)
     EXPECT_EQ(p.GetSpecRgn(0)->GetNumTraces(), 3);
 }
 
+TEST(StagePosnBuilder, XpsPlanarAndLinearNarrowScansMeasureTheGroupTheirRowsName)
+{
+    // The one position of a planar or linear run is number 0: whether 0 lies
+    // between a row's two numbers says nothing about the group.
+    CRegion cu = MakeRegion("Cu"), o1s = MakeRegion("O");
+    const std::string emptied(1, char(255));
+    const struct
+    {
+        const char* name;
+        int move;
+        std::vector<CAcquireXPS_Stg::CGridRow> rows;
+        const char* group;
+        const char* comment;
+        int points;
+    } cases[] = {
+        {"points away from the origin", CAcquireXPS::Planar,
+         {{25, 8, "Cu", "wafer"}, {30, 8.5, "Cu", "wafer"}, {}}, "Cu", "wafer", 2},
+        {"a point on a 0 coordinate", CAcquireXPS::Planar, {{0, 8, "Cu", "edge"}, {}}, "Cu", "edge", 1},
+        {"an emptied planar group cell", CAcquireXPS::Planar, {{25, 8, emptied, ""}, {}}, "Default", "", 1},
+        {"a line from point 3 to 9", CAcquireXPS::Linear, {{3, 9, "Cu", "line"}, {}}, "Cu", "line", 7},
+        {"a second line row is not run", CAcquireXPS::Linear,
+         {{2, 4, "Cu", "first"}, {5, 6, "Default", "second"}, {}}, "Cu", "first", 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        XpsSheet sheet;
+        sheet.move = c.move;
+        sheet.stg.groups["Default"].regions = {&o1s};
+        sheet.stg.groups["Cu"].regions = {&cu};
+        sheet.stg.m_GridData[c.move] = c.rows;
+        CStagePosn p(0);
+        CRecordBuilder::Build(p, sheet);
+        EXPECT_EQ(*p.GetGroupName(), c.group);
+        EXPECT_EQ(*p.GetComment(), c.comment);
+        ASSERT_EQ(p.GetNumSpecRgns(), 1);
+        EXPECT_EQ(p.GetSpecRgn(0)->GetName(), std::string(c.group) == "Cu" ? "Cu" : "O");
+        EXPECT_EQ(p.GetNumPoints(-1), c.points);
+    }
+}
+
 namespace {
 
 struct AesScn : CAcquireAES_Scn
