@@ -717,6 +717,40 @@ TEST_F(GridWindow, MaskedEditorTypesThroughTheMask)
     Key(Qt::Key_Escape, "\x1b");
 }
 
+// Pasting into a masked cell: the clipboard text is typed through the mask, not
+// put in as it stands.
+TEST_F(GridWindow, MaskedEditorPastesThroughTheMask)
+{
+    auto* masked = new CUGMaskedEdit(grid.get(), grid->GetGridWnd());
+    ASSERT_EQ(grid->SetNewEditClass(masked), 0);
+    struct Case
+    {
+        const char *mask, *clip;
+        bool shiftInsert;
+        const char* stored;
+    } cases[] = {
+        {"(000) 000", "1234567", false, "(123)4567"},
+        {"(000) 000", "12ab3", true, "(123"},
+        {"LL00", "ab12cd34", false, "ab12"},
+        {"LL00", "1234", false, ""},
+        {"", "Fe 2p", false, "Fe 2p"},
+    };
+    for (const Case& c : cases) {
+        grid->SetTextAt(1, 1, "");
+        grid->SetMaskAt(1, 1, c.mask);
+        grid->GotoCell(1, 1);
+        ASSERT_EQ(grid->StartEdit(), 0);
+        QApplication::clipboard()->setText(QString::fromLatin1(c.clip));
+        if (c.shiftInsert)
+            Key(Qt::Key_Insert, QString(), Qt::ShiftModifier);
+        else
+            Key(Qt::Key_V, QStringLiteral("\x16"), Qt::ControlModifier);
+        Key(Qt::Key_Return, "\r");
+        EXPECT_EQ(grid->GetTextAt(1, 1), c.stored) << c.mask << " " << c.clip;
+    }
+    Key(Qt::Key_Escape, "\x1b");
+}
+
 TEST_F(GridWindow, HeadingClickAndColumnSizingByDrag)
 {
     struct HeadingGrid : LogGrid
