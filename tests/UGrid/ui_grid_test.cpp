@@ -1183,6 +1183,17 @@ TEST_F(GridWindow, SpreadsheetHeadingsSelectionTypingAndDelete)
     s.GotoCell(1, 1);
     QTest::keyClick(s.GetGridWnd(), Qt::Key_Delete);
     EXPECT_EQ(s.GetCell(1, 1, &cell), 1); // nothing stored any more
+
+    // A cell the user may not edit keeps its text and its lock.
+    s.SetTextAt(2, 1, "kept");
+    s.GetCell(2, 1, &cell);
+    cell.SetReadOnly(1);
+    s.SetCell(2, 1, &cell);
+    s.GotoCell(2, 1);
+    QTest::keyClick(s.GetGridWnd(), Qt::Key_Delete);
+    EXPECT_EQ(s.GetTextAt(2, 1), "kept");
+    ASSERT_EQ(s.GetCell(2, 1, &cell), 0);
+    EXPECT_TRUE(cell.GetReadOnly());
 }
 
 // ---------------------------------------------------------------- printing
