@@ -1198,6 +1198,45 @@ TEST_F(GridWindow, SpreadsheetHeadingsSelectionTypingAndDelete)
 
 // ---------------------------------------------------------------- printing
 
+// Every printed cell gets the font scaled once: a cell drawn after another is no
+// bigger than the first.
+TEST_F(GridWindow, PrintedCellsKeepOneTextSize)
+{
+    grid->SetColCount(8);
+    grid->SetRowCount(2);
+    for (int c = 0; c < 8; ++c) {
+        grid->SetColWidth(c, 75);
+        grid->SetTextAt(c, 0, "8");
+    }
+    grid->SetRowHeight(0, 20);
+    QImage page(1240, 1754, QImage::Format_RGB32); // A4 at 150 dpi
+    page.setDotsPerMeterX(5906);
+    page.setDotsPerMeterY(5906);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        CDC dc(&painter);
+        ASSERT_EQ(grid->PrintInit(&dc, 0, 0, 0, 7, 1), 1);
+        grid->PrintPage(&dc, 1);
+    }
+    const UGPageGeometry& g = grid->GetPrint()->Geometry();
+    const int w = int(75 * g.hScale), top = g.topEdge, bottom = g.topEdge + int(20 * g.vScale);
+    auto inkRows = [&](int c) {
+        int rows = 0;
+        for (int y = top + 2; y < bottom - 2; ++y)
+            for (int x = g.leftEdge + c * w + 2; x < g.leftEdge + (c + 1) * w - 2; ++x)
+                if (qGray(page.pixel(x, y)) < 128) {
+                    ++rows;
+                    break;
+                }
+        return rows;
+    };
+    const int first = inkRows(0);
+    EXPECT_GT(first, 5);
+    for (int c = 1; c < 8; ++c)
+        EXPECT_EQ(inkRows(c), first) << "column " << c;
+}
+
 TEST_F(GridWindow, PrintsPagesAcrossThenDownAndRefusesAPageWithoutRoom)
 {
     grid->SetColCount(12);
