@@ -1237,6 +1237,37 @@ TEST_F(GridWindow, PrintedCellsKeepOneTextSize)
         EXPECT_EQ(inkRows(c), first) << "column " << c;
 }
 
+// A joined block whose first column is hidden still prints, across the columns
+// of it that are shown.
+TEST_F(GridWindow, PrintedJoinedBlockWithAHiddenFirstColumn)
+{
+    grid->SetColCount(3);
+    grid->SetRowCount(1);
+    grid->SetRowHeight(0, 20);
+    grid->SetColWidth(0, 0);
+    grid->SetColWidth(1, 75);
+    grid->SetColWidth(2, 75);
+    grid->SetTextAt(0, 0, "888");
+    grid->JoinCells(0, 0, 1, 0);
+    QImage page(1240, 1754, QImage::Format_RGB32);
+    page.setDotsPerMeterX(5906);
+    page.setDotsPerMeterY(5906);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        CDC dc(&painter);
+        ASSERT_EQ(grid->PrintInit(&dc, 0, 0, 0, 2, 0), 1);
+        grid->PrintPage(&dc, 1);
+    }
+    const UGPageGeometry& g = grid->GetPrint()->Geometry();
+    const int w = int(75 * g.hScale);
+    int ink = 0;
+    for (int y = g.topEdge + 2; y < g.topEdge + int(20 * g.vScale) - 2; ++y)
+        for (int x = g.leftEdge + 2; x < g.leftEdge + w - 2; ++x)
+            ink += qGray(page.pixel(x, y)) < 128;
+    EXPECT_GT(ink, 20);
+}
+
 TEST_F(GridWindow, PrintsPagesAcrossThenDownAndRefusesAPageWithoutRoom)
 {
     grid->SetColCount(12);
