@@ -133,7 +133,9 @@ void CUGMaskedEdit::focusInEvent(QFocusEvent* event)
 
 void CUGMaskedEdit::BeginEdit()
 {
+    m_startText = text();
     SetMask(m_ctrl->GetEditCell()->GetMask());
+    m_maskedStartText = text();
     m_cancel = 0;
     m_continueFlag = 0;
     selectAll();
@@ -157,7 +159,10 @@ void CUGMaskedEdit::Finish(QWidget*)
     m_finishing = true;
     const int col = m_ctrl->GetEditCol();
     const long row = m_ctrl->GetEditRow();
-    const int rc = m_ctrl->EditCtrlFinished(UGToCp1252(text()).c_str(), m_cancel, m_continueFlag,
+    // A text the mask rewrote but the user left alone goes back as it was: only
+    // the user changes a cell.
+    const QString finished = text() == m_maskedStartText ? m_startText : text();
+    const int rc = m_ctrl->EditCtrlFinished(UGToCp1252(finished).c_str(), m_cancel, m_continueFlag,
                                             m_continueCol, m_continueRow);
     m_finishing = false;
     if (rc == 0) {

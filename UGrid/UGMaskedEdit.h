@@ -39,4 +39,7 @@ private:
     CUGCtrl* m_ctrl;
     bool m_finishing = false;
     bool m_internalInput = false;
+    // The cell's text as the edit began, before and after the mask rewrote it.
+    QString m_startText;
+    QString m_maskedStartText;
 };

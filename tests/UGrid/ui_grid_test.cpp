@@ -751,6 +751,35 @@ TEST_F(GridWindow, MaskedEditorPastesThroughTheMask)
     Key(Qt::Key_Escape, "\x1b");
 }
 
+// A stored text that does not fit the mask is shown through it, but stays as
+// it is unless the user types.
+TEST_F(GridWindow, MaskedEditorLeavesAnUntouchedCellAlone)
+{
+    auto* masked = new CUGMaskedEdit(grid.get(), grid->GetGridWnd());
+    ASSERT_EQ(grid->SetNewEditClass(masked), 0);
+    struct Case
+    {
+        const char *mask, *stored;
+        QString typed;
+        const char* result;
+    } cases[] = {
+        {"000", "abc", QString(), "abc"},
+        {"(000)", "12", QString(), "12"},
+        {"(000)", "12", QStringLiteral("9"), "(9"},
+    };
+    for (const Case& c : cases) {
+        grid->SetTextAt(1, 1, c.stored);
+        grid->SetMaskAt(1, 1, c.mask);
+        grid->GotoCell(1, 1);
+        ASSERT_EQ(grid->StartEdit(), 0);
+        for (QChar ch : c.typed)
+            Key(Qt::Key(ch.unicode()), QString(ch));
+        Key(Qt::Key_Return, "\r");
+        EXPECT_EQ(grid->GetTextAt(1, 1), c.result) << c.mask << " " << c.stored;
+    }
+    Key(Qt::Key_Escape, "\x1b");
+}
+
 TEST_F(GridWindow, HeadingClickAndColumnSizingByDrag)
 {
     struct HeadingGrid : LogGrid
