@@ -1131,7 +1131,11 @@ TEST_F(GridWindow, FindAndReplaceDialogsThroughTheirButtons)
     auto* whole = dlg->findChild<QCheckBox*>(QStringLiteral("wholeCell"));
     ASSERT_NE(whole, nullptr);
     EXPECT_EQ(whole->text(), QStringLiteral("Match &entire cell text"));
+    for (const char* name : {"findNext", "replace", "replaceAll"}) // nothing to search for yet
+        EXPECT_FALSE(dlg->findChild<QPushButton*>(QLatin1String(name))->isEnabled()) << name;
     dlg->findChild<QLineEdit*>(QStringLiteral("findText"))->setText(QStringLiteral("X"));
+    for (const char* name : {"findNext", "replace", "replaceAll"})
+        EXPECT_TRUE(dlg->findChild<QPushButton*>(QLatin1String(name))->isEnabled()) << name;
     dlg->findChild<QLineEdit*>(QStringLiteral("replaceText"))->setText(QStringLiteral("y"));
     ModalCloser closer;
     QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("replaceAll")), Qt::LeftButton);
