@@ -75,11 +75,21 @@ CDC::CDC(QPainter* painter) : m_painter(painter), m_font(painter->font())
 void CDC::Save()
 {
     m_painter->save();
+    m_saved.push_back({m_font, m_textColour, m_bkColour, m_penColour, m_penWidth});
 }
 
 void CDC::Restore()
 {
     m_painter->restore();
+    if (m_saved.empty())
+        return;
+    const Saved& s = m_saved.back();
+    m_font = s.font;
+    m_textColour = s.textColour;
+    m_bkColour = s.bkColour;
+    m_penColour = s.penColour;
+    m_penWidth = s.penWidth;
+    m_saved.pop_back();
 }
 
 void CDC::SelectFont(const CFont* font)

@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include <string>
+#include <vector>
 
 class CFont
 {
@@ -72,6 +73,8 @@ public:
     explicit CDC(QPainter* painter);
     QPainter* Painter() const { return m_painter; }
 
+    // Save and Restore keep the painter's state together with the font, the
+    // colours and the pen selected here, as a pair.
     void Save();
     void Restore();
     // The font used for text until the next selection; nullptr keeps the current one.
@@ -105,4 +108,11 @@ private:
     COLORREF m_penColour = 0;
     int m_penWidth = 1;
     QPoint m_pos;
+    struct Saved
+    {
+        QFont font;
+        COLORREF textColour, bkColour, penColour;
+        int penWidth;
+    };
+    std::vector<Saved> m_saved;
 };

@@ -86,6 +86,16 @@ CUGFindDlg::CUGFindDlg(CUGCtrlCore* ctrl, bool replace, QWidget* parent) : QDial
         connect(one, &QPushButton::clicked, this, [this] { Send(CUGCtrlCore::FindRequest::Replace); });
         connect(all, &QPushButton::clicked, this, [this] { Send(CUGCtrlCore::FindRequest::ReplaceAll); });
     }
+    // With nothing to search for, every cell with any text would match.
+    auto enableSearch = [this, findNext] {
+        const bool any = !m_find->text().isEmpty();
+        findNext->setEnabled(any);
+        for (const char* name : {"replace", "replaceAll"})
+            if (auto* button = findChild<QPushButton*>(QLatin1String(name)))
+                button->setEnabled(any);
+    };
+    connect(m_find, &QLineEdit::textChanged, this, enableSearch);
+    enableSearch();
     auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
     connect(cancel, &QPushButton::clicked, this, &QDialog::close);

@@ -5,13 +5,20 @@
 #include "UGrid/UGEdit.h"
 #include "UGrid/UGGrid.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 
 CUGMaskedEdit::CUGMaskedEdit(CUGCtrl* ctrl, QWidget* parent) : QLineEdit(parent), m_ctrl(ctrl)
 {
     setFrame(false);
+    // Dropped text would go in past the mask.
+    setAcceptDrops(false);
     hide();
 }
 
@@ -61,10 +68,24 @@ void CUGMaskedEdit::TypeChar(UINT ch)
         insert(UGFromCp1252(std::string(1, char(key))));
 }
 
+void CUGMaskedEdit::PasteMasked(const QString& text)
+{
+    if (!m_mask.IsOn()) {
+        insert(text);
+        return;
+    }
+    for (unsigned char ch : UGToCp1252(text))
+        TypeChar(ch);
+}
+
 void CUGMaskedEdit::keyPressEvent(QKeyEvent* event)
 {
     event->accept();
     try {
+        if (m_mask.IsOn() && event->matches(QKeySequence::Paste)) {
+            PasteMasked(QApplication::clipboard()->text());
+            return;
+        }
         if (UGEditKeyDown(m_ctrl, this, event->key(), event->modifiers(), true, &m_cancel, &m_continueFlag,
                           &m_continueCol, &m_continueRow)) {
             Finish(m_ctrl);
@@ -81,6 +102,29 @@ void CUGMaskedEdit::keyPressEvent(QKeyEvent* event)
     }
 }
 
+void CUGMaskedEdit::mouseReleaseEvent(QMouseEvent* event)
+{
+    // The middle button pastes the selection, which must pass the mask too.
+    if (event->button() == Qt::MiddleButton && QApplication::clipboard()->supportsSelection()) {
+        event->accept();
+        if (!isReadOnly())
+            PasteMasked(QApplication::clipboard()->text(QClipboard::Selection));
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+void CUGMaskedEdit::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (QAction* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+        disconnect(paste, &QAction::triggered, nullptr, nullptr);
+        connect(paste, &QAction::triggered, this, [this] { PasteMasked(QApplication::clipboard()->text()); });
+    }
+    menu->popup(event->globalPos());
+}
+
 void CUGMaskedEdit::focusInEvent(QFocusEvent* event)
 {
     QLineEdit::focusInEvent(event);
@@ -89,7 +133,9 @@ void CUGMaskedEdit::focusInEvent(QFocusEvent* event)
 
 void CUGMaskedEdit::BeginEdit()
 {
+    m_startText = text();
     SetMask(m_ctrl->GetEditCell()->GetMask());
+    m_maskedStartText = text();
     m_cancel = 0;
     m_continueFlag = 0;
     selectAll();
@@ -113,7 +159,10 @@ void CUGMaskedEdit::Finish(QWidget*)
     m_finishing = true;
     const int col = m_ctrl->GetEditCol();
     const long row = m_ctrl->GetEditRow();
-    const int rc = m_ctrl->EditCtrlFinished(UGToCp1252(text()).c_str(), m_cancel, m_continueFlag,
+    // A text the mask rewrote but the user left alone goes back as it was: only
+    // the user changes a cell.
+    const QString finished = text() == m_maskedStartText ? m_startText : text();
+    const int rc = m_ctrl->EditCtrlFinished(UGToCp1252(finished).c_str(), m_cancel, m_continueFlag,
                                             m_continueCol, m_continueRow);
     m_finishing = false;
     if (rc == 0) {

@@ -16,12 +16,16 @@ public:
     int SetMask(const char* mask);
     int ApplyMask(std::string& text) const { return m_mask.ApplyMask(text); }
     void TypeChar(UINT ch);
+    // Pastes text as if it were typed, so the mask sees every character.
+    void PasteMasked(const QString& text);
     void BeginEdit();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     bool focusNextPrevChild(bool) override { return false; }
 
 private:
@@ -35,4 +39,7 @@ private:
     CUGCtrl* m_ctrl;
     bool m_finishing = false;
     bool m_internalInput = false;
+    // The cell's text as the edit began, before and after the mask rewrote it.
+    QString m_startText;
+    QString m_maskedStartText;
 };

@@ -92,19 +92,6 @@ int CUGPrint::PrintPage(CDC* printer, int page)
     if (rows.empty() || cols.empty())
         return 0;
 
-    auto colSpan = [&](int c) -> const Span* {
-        for (const Span& s : cols)
-            if (s.index == c)
-                return &s;
-        return nullptr;
-    };
-    auto rowSpan = [&](long r) -> const Span* {
-        for (const Span& s : rows)
-            if (s.index == r)
-                return &s;
-        return nullptr;
-    };
-
     bool cornerDone = false;
     std::set<std::pair<int, long>> joinsDone;
     CUGCell cell;
@@ -132,7 +119,19 @@ int CUGPrint::PrintPage(CDC* printer, int page)
                 // The block's part on this page, drawn from the block's own start cell.
                 const int pc0 = std::max(sc, firstCol), pc1 = std::min(ec, lastCol);
                 const long pr0 = std::max(sr, firstRow), pr1 = std::min(er, lastRow);
-                const Span *a = colSpan(pc0), *b = colSpan(pc1), *t = rowSpan(pr0), *u = rowSpan(pr1);
+                // Its first or last column or row may be hidden (printed size 0):
+                // the block spans the printed ones between them.
+                const Span *a = nullptr, *b = nullptr, *t = nullptr, *u = nullptr;
+                for (const Span& s : cols)
+                    if (s.index >= pc0 && s.index <= pc1) {
+                        a = a ? a : &s;
+                        b = &s;
+                    }
+                for (const Span& s : rows)
+                    if (s.index >= pr0 && s.index <= pr1) {
+                        t = t ? t : &s;
+                        u = &s;
+                    }
                 if (a && b && t && u) {
                     PrintCell(printer, RECT{a->from, t->from, b->to, u->to}, sc, sr);
                 }

@@ -83,7 +83,14 @@ void CUGSpreadsheetCtrl::OnCB_LClicked(int, RECT*, POINT*, int)
 
 void CUGSpreadsheetCtrl::OnKeyDown(UINT* vcKey, int)
 {
-    if (vcKey && *vcKey == 46 && DeleteCell(GetCurrentCol(), GetCurrentRow()) == 0)
+    if (!vcKey || *vcKey != 46)
+        return;
+    // A read-only cell cannot be edited, so Delete leaves it too.
+    CUGCell cell;
+    GetCellIndirect(GetCurrentCol(), GetCurrentRow(), &cell);
+    if (cell.GetReadOnly())
+        return;
+    if (DeleteCell(GetCurrentCol(), GetCurrentRow()) == 0)
         RedrawAll();
 }
 

@@ -1782,6 +1782,10 @@ int CUGCtrlCore::SetNumberSheets(int count)
         return 1;
     const int previous = m_currentSheet;
     if (int(m_sheets.size()) > count) {
+        // An edit of a sheet that goes away has nowhere to be stored: finishing it
+        // later would write the text into the same cell of another sheet.
+        if (m_currentSheet >= count)
+            CancelEdit();
         if (m_currentSheet >= count)
             m_GI = nullptr;
         m_sheets.resize(size_t(count));
@@ -1813,7 +1817,11 @@ int CUGCtrlCore::SetSheetNumber(int index, BOOL redraw)
     const int savedPaint = m_paintFlag;
     if (!redraw)
         m_paintFlag = 0;
+    // Taking the focus finishes an edit on the sheet it belongs to; one still open
+    // (the window was not active) ends here, before its cell's sheet is left.
     FocusGrid();
+    if (index != m_currentSheet)
+        CancelEdit();
     const int tabWidth = m_GI ? m_GI->m_tabWidth : 0;
     m_currentSheet = index;
     m_GI = m_sheets[size_t(index)].get();

@@ -36,15 +36,40 @@ int CUGCtrlCore::OnFindReplace(const FindRequest& request)
 
     int col = m_GI->m_currentCol;
     long row = m_GI->m_currentRow;
-    // The data source may rewrite the text it is given (case folding).
+    // The data source may rewrite the text it is given (case folding). It takes
+    // and gives its own column index; the grid's columns may have been moved, so
+    // the found column is turned back into the column that shows it.
     auto findNext = [&](int* c, long* r) {
         std::string text = request.find;
-        return FindNext(&text, c, r, flags);
+        const int rc = FindNext(&text, c, r, flags);
+        if (rc == 0)
+            for (int k = 0; k < m_GI->m_numberCols; ++k)
+                if (ColDataSource(k) == m_GI->m_defDataSource && GetColTranslation(k) == *c) {
+                    *c = k;
+                    break;
+                }
+        return rc;
+    };
+
+    // Replaces the search text in one cell. A cell that does not match (the user
+    // pressed Replace before anything was found) or that the user may not edit
+    // keeps its text.
+    auto replaceIn = [&](int c, long r) {
+        CUGCell cell;
+        GetCellIndirect(c, r, &cell);
+        if (cell.GetReadOnly())
+            return;
+        GetCell(c, r, &cell);
+        std::string result;
+        if (!UGReplaceInText(cell.GetText() ? cell.GetText() : "", request.find, request.replace,
+                             request.matchCase, !request.wholeCell, &result))
+            return;
+        SetTextAt(c, r, result.c_str());
+        RedrawCell(c, r);
     };
 
     if (request.kind == FindRequest::Replace) {
-        SetTextAt(col, row, request.replace.c_str());
-        RedrawCell(col, row);
+        replaceIn(col, row);
     } else if (request.kind == FindRequest::ReplaceAll &&
                !UGReplaceAllLoops(request.find, request.replace, request.matchCase, !request.wholeCell)) {
         // A cell that still matches after its replacement (a table that refuses
@@ -54,8 +79,7 @@ int CUGCtrlCore::OnFindReplace(const FindRequest& request)
         long r = row;
         while (findNext(&c, &r) == 0 && replaced.insert({c, r}).second) {
             GotoCell(c, r);
-            SetTextAt(c, r, request.replace.c_str());
-            RedrawCell(c, r);
+            replaceIn(c, r);
         }
         col = m_GI->m_currentCol;
         row = m_GI->m_currentRow;

@@ -67,3 +67,31 @@ bool UGReplaceAllLoops(const std::string& search, const std::string& replacement
         return true;
     return partMatch && r.find(s) != std::string::npos;
 }
+
+bool UGReplaceInText(const std::string& cellText, const std::string& search, const std::string& replacement,
+                     bool matchCase, bool partMatch, std::string* result)
+{
+    const std::string hay = matchCase ? cellText : Upper(cellText);
+    const std::string needle = matchCase ? search : Upper(search);
+    if (!partMatch) {
+        if (hay != needle)
+            return false;
+        *result = replacement;
+        return true;
+    }
+    if (needle.empty())
+        return false;
+    // Case folding keeps lengths, so places found in the folded text hold in the cell's own.
+    std::string out;
+    size_t from = 0;
+    for (size_t at = hay.find(needle); at != std::string::npos; at = hay.find(needle, from)) {
+        out.append(cellText, from, at - from);
+        out += replacement;
+        from = at + needle.size();
+    }
+    if (from == 0)
+        return false;
+    out.append(cellText, from, std::string::npos);
+    *result = out;
+    return true;
+}

@@ -39,3 +39,10 @@ std::vector<UGPasteField> UGSplitPasteText(std::string_view text);
 // again.
 bool UGReplaceAllLoops(const std::string& search, const std::string& replacement, bool matchCase,
                        bool partMatch);
+
+// The text a cell gets when the user replaces search by replacement in it, or
+// false when the cell's text does not match the search (by its case rule and
+// whole-cell or part matching). Part matching replaces each occurrence and keeps
+// the rest of the text; whole-cell matching replaces the whole text.
+bool UGReplaceInText(const std::string& cellText, const std::string& search, const std::string& replacement,
+                     bool matchCase, bool partMatch, std::string* result);

@@ -445,6 +445,29 @@ TEST(UGSheets, AddRemoveAndSwitch)
     EXPECT_EQ(g.SetCurrentCellMode(4), 1);
 }
 
+// An edit left open while its sheet is left or removed: the editor finishing
+// later must not write its text into the other sheet's cell.
+TEST(UGSheets, AnOpenEditNeverLandsOnAnotherSheet)
+{
+    for (bool removeSheet : {false, true}) {
+        TestGrid g;
+        g.SetNumberSheets(3);
+        g.SetTextAt(1, 1, "sheet 0");
+        g.SetSheetNumber(2);
+        g.SetColCount(5);
+        g.SetRowCount(20);
+        ASSERT_EQ(g.StartEditCell(1, 1, 0), 0);
+        if (removeSheet)
+            g.SetNumberSheets(1);
+        else
+            g.SetSheetNumber(0);
+        EXPECT_FALSE(g.IsEditing()) << removeSheet;
+        g.EditCtrlFinished("typed", 0, 0, 0, 0); // the editor loses the focus at last
+        EXPECT_EQ(g.GetSheetNumber(), 0);
+        EXPECT_EQ(g.GetTextAt(1, 1), "sheet 0") << removeSheet;
+    }
+}
+
 TEST(UGSelection, ClickShiftCtrlAndEnumeration)
 {
     TestGrid g(8, 10, 800, 400);

@@ -170,6 +170,93 @@ TEST(UGFind, ReplaceAllFindNextAndGuards)
     EXPECT_FALSE(g.IsFindDialogOpen());
 }
 
+TEST(UGTextOps, ReplaceKeepsTheRestOfTheCell)
+{
+    struct Case
+    {
+        const char *cell, *find, *with;
+        bool matchCase, part, matches;
+        const char* result;
+    } cases[] = {
+        {"Fe 2p3/2", "Fe", "Co", true, true, true, "Co 2p3/2"},
+        {"Fe 2p3/2", "fe", "Co", false, true, true, "Co 2p3/2"},
+        {"Fe 2p3/2", "fe", "Co", true, true, false, ""},
+        {"a-a-a", "a", "bb", true, true, true, "bb-bb-bb"},
+        {"Fe 2p3/2", "Fe", "Co", true, false, false, ""}, // whole cell: no match
+        {"FE", "fe", "Co", false, false, true, "Co"},
+        {"x", "", "y", true, true, false, ""},
+    };
+    for (const Case& c : cases) {
+        std::string result;
+        EXPECT_EQ(UGReplaceInText(c.cell, c.find, c.with, c.matchCase, c.part, &result), c.matches) << c.cell;
+        if (c.matches)
+            EXPECT_EQ(result, c.result) << c.cell;
+    }
+}
+
+TEST(UGFind, ReplaceTouchesOnlyMatchingEditableCells)
+{
+    ClipGrid g(2, 4);
+    g.SetTextAt(0, 0, "1.5");
+    g.SetTextAt(0, 1, "Fe 2p");
+    g.SetTextAt(0, 2, "Fe 3d");
+    g.SetTextAt(0, 3, "Fe 3p");
+    CUGCell cell;
+    g.GetCell(0, 2, &cell);
+    cell.SetReadOnly(1);
+    g.SetCell(0, 2, &cell);
+    g.GotoCell(0, 0);
+    g.OpenFind();
+    ClipGrid::FindRequest req;
+    req.find = "Fe";
+    req.replace = "Co";
+    req.matchCase = true;
+    req.down = true;
+
+    // Replace before anything is found: the current cell is not a match and keeps its text.
+    req.kind = ClipGrid::FindRequest::Replace;
+    g.OnFindReplace(req);
+    EXPECT_EQ(g.GetTextAt(0, 0), "1.5");
+    EXPECT_EQ(g.GetCurrentRow(), 1);
+    g.OnFindReplace(req); // now on a match: only the matched part changes
+    EXPECT_EQ(g.GetTextAt(0, 1), "Co 2p");
+
+    req.kind = ClipGrid::FindRequest::ReplaceAll;
+    g.OnFindReplace(req);
+    EXPECT_EQ(g.GetTextAt(0, 2), "Fe 3d"); // read-only
+    EXPECT_EQ(g.GetTextAt(0, 3), "Co 3p");
+    EXPECT_EQ(g.GetTextAt(0, 0), "1.5");
+}
+
+// Columns moved on screen: the data source finds by its own column index, and
+// the grid must go to (and replace in) the column that shows the match.
+TEST(UGFind, MovedColumnsFindAndReplaceTheShownCell)
+{
+    for (bool allCols : {false, true}) {
+        ClipGrid g(3, 5);
+        g.SetColTranslation(0, 2);
+        g.SetColTranslation(2, 0);
+        g.SetTextAt(2, 3, "Fe 2p");
+        g.SetTextAt(0, 1, "O 1s");
+        g.SetFindInAllCols(allCols);
+        g.GotoCell(2, 0);
+        g.OpenFind();
+        ClipGrid::FindRequest req;
+        req.find = "Fe";
+        req.replace = "Co";
+        g.OnFindReplace(req);
+        EXPECT_EQ(g.GetCurrentCol(), 2) << allCols;
+        EXPECT_EQ(g.GetCurrentRow(), 3) << allCols;
+
+        req.kind = ClipGrid::FindRequest::ReplaceAll;
+        g.OnFindReplace(req);
+        EXPECT_EQ(g.GetTextAt(2, 3), "Co 2p") << allCols;
+        EXPECT_EQ(g.GetTextAt(0, 1), "O 1s") << allCols;
+        EXPECT_EQ(g.GetTextAt(0, 3), "") << allCols;
+        EXPECT_EQ(g.notFound, 1) << allCols;
+    }
+}
+
 TEST(UGPrintLayout, WorkedPages)
 {
     // A4 portrait at 600 dpi: 4960 x 7016 pixels, 210 x 297 mm.

@@ -717,6 +717,69 @@ TEST_F(GridWindow, MaskedEditorTypesThroughTheMask)
     Key(Qt::Key_Escape, "\x1b");
 }
 
+// Pasting into a masked cell: the clipboard text is typed through the mask, not
+// put in as it stands.
+TEST_F(GridWindow, MaskedEditorPastesThroughTheMask)
+{
+    auto* masked = new CUGMaskedEdit(grid.get(), grid->GetGridWnd());
+    ASSERT_EQ(grid->SetNewEditClass(masked), 0);
+    struct Case
+    {
+        const char *mask, *clip;
+        bool shiftInsert;
+        const char* stored;
+    } cases[] = {
+        {"(000) 000", "1234567", false, "(123)4567"},
+        {"(000) 000", "12ab3", true, "(123"},
+        {"LL00", "ab12cd34", false, "ab12"},
+        {"LL00", "1234", false, ""},
+        {"", "Fe 2p", false, "Fe 2p"},
+    };
+    for (const Case& c : cases) {
+        grid->SetTextAt(1, 1, "");
+        grid->SetMaskAt(1, 1, c.mask);
+        grid->GotoCell(1, 1);
+        ASSERT_EQ(grid->StartEdit(), 0);
+        QApplication::clipboard()->setText(QString::fromLatin1(c.clip));
+        if (c.shiftInsert)
+            Key(Qt::Key_Insert, QString(), Qt::ShiftModifier);
+        else
+            Key(Qt::Key_V, QStringLiteral("\x16"), Qt::ControlModifier);
+        Key(Qt::Key_Return, "\r");
+        EXPECT_EQ(grid->GetTextAt(1, 1), c.stored) << c.mask << " " << c.clip;
+    }
+    Key(Qt::Key_Escape, "\x1b");
+}
+
+// A stored text that does not fit the mask is shown through it, but stays as
+// it is unless the user types.
+TEST_F(GridWindow, MaskedEditorLeavesAnUntouchedCellAlone)
+{
+    auto* masked = new CUGMaskedEdit(grid.get(), grid->GetGridWnd());
+    ASSERT_EQ(grid->SetNewEditClass(masked), 0);
+    struct Case
+    {
+        const char *mask, *stored;
+        QString typed;
+        const char* result;
+    } cases[] = {
+        {"000", "abc", QString(), "abc"},
+        {"(000)", "12", QString(), "12"},
+        {"(000)", "12", QStringLiteral("9"), "(9"},
+    };
+    for (const Case& c : cases) {
+        grid->SetTextAt(1, 1, c.stored);
+        grid->SetMaskAt(1, 1, c.mask);
+        grid->GotoCell(1, 1);
+        ASSERT_EQ(grid->StartEdit(), 0);
+        for (QChar ch : c.typed)
+            Key(Qt::Key(ch.unicode()), QString(ch));
+        Key(Qt::Key_Return, "\r");
+        EXPECT_EQ(grid->GetTextAt(1, 1), c.result) << c.mask << " " << c.stored;
+    }
+    Key(Qt::Key_Escape, "\x1b");
+}
+
 TEST_F(GridWindow, HeadingClickAndColumnSizingByDrag)
 {
     struct HeadingGrid : LogGrid
@@ -1068,7 +1131,11 @@ TEST_F(GridWindow, FindAndReplaceDialogsThroughTheirButtons)
     auto* whole = dlg->findChild<QCheckBox*>(QStringLiteral("wholeCell"));
     ASSERT_NE(whole, nullptr);
     EXPECT_EQ(whole->text(), QStringLiteral("Match &entire cell text"));
+    for (const char* name : {"findNext", "replace", "replaceAll"}) // nothing to search for yet
+        EXPECT_FALSE(dlg->findChild<QPushButton*>(QLatin1String(name))->isEnabled()) << name;
     dlg->findChild<QLineEdit*>(QStringLiteral("findText"))->setText(QStringLiteral("X"));
+    for (const char* name : {"findNext", "replace", "replaceAll"})
+        EXPECT_TRUE(dlg->findChild<QPushButton*>(QLatin1String(name))->isEnabled()) << name;
     dlg->findChild<QLineEdit*>(QStringLiteral("replaceText"))->setText(QStringLiteral("y"));
     ModalCloser closer;
     QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("replaceAll")), Qt::LeftButton);
@@ -1149,9 +1216,90 @@ TEST_F(GridWindow, SpreadsheetHeadingsSelectionTypingAndDelete)
     s.GotoCell(1, 1);
     QTest::keyClick(s.GetGridWnd(), Qt::Key_Delete);
     EXPECT_EQ(s.GetCell(1, 1, &cell), 1); // nothing stored any more
+
+    // A cell the user may not edit keeps its text and its lock.
+    s.SetTextAt(2, 1, "kept");
+    s.GetCell(2, 1, &cell);
+    cell.SetReadOnly(1);
+    s.SetCell(2, 1, &cell);
+    s.GotoCell(2, 1);
+    QTest::keyClick(s.GetGridWnd(), Qt::Key_Delete);
+    EXPECT_EQ(s.GetTextAt(2, 1), "kept");
+    ASSERT_EQ(s.GetCell(2, 1, &cell), 0);
+    EXPECT_TRUE(cell.GetReadOnly());
 }
 
 // ---------------------------------------------------------------- printing
+
+// Every printed cell gets the font scaled once: a cell drawn after another is no
+// bigger than the first.
+TEST_F(GridWindow, PrintedCellsKeepOneTextSize)
+{
+    grid->SetColCount(8);
+    grid->SetRowCount(2);
+    for (int c = 0; c < 8; ++c) {
+        grid->SetColWidth(c, 75);
+        grid->SetTextAt(c, 0, "8");
+    }
+    grid->SetRowHeight(0, 20);
+    QImage page(1240, 1754, QImage::Format_RGB32); // A4 at 150 dpi
+    page.setDotsPerMeterX(5906);
+    page.setDotsPerMeterY(5906);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        CDC dc(&painter);
+        ASSERT_EQ(grid->PrintInit(&dc, 0, 0, 0, 7, 1), 1);
+        grid->PrintPage(&dc, 1);
+    }
+    const UGPageGeometry& g = grid->GetPrint()->Geometry();
+    const int w = int(75 * g.hScale), top = g.topEdge, bottom = g.topEdge + int(20 * g.vScale);
+    auto inkRows = [&](int c) {
+        int rows = 0;
+        for (int y = top + 2; y < bottom - 2; ++y)
+            for (int x = g.leftEdge + c * w + 2; x < g.leftEdge + (c + 1) * w - 2; ++x)
+                if (qGray(page.pixel(x, y)) < 128) {
+                    ++rows;
+                    break;
+                }
+        return rows;
+    };
+    const int first = inkRows(0);
+    EXPECT_GT(first, 5);
+    for (int c = 1; c < 8; ++c)
+        EXPECT_EQ(inkRows(c), first) << "column " << c;
+}
+
+// A joined block whose first column is hidden still prints, across the columns
+// of it that are shown.
+TEST_F(GridWindow, PrintedJoinedBlockWithAHiddenFirstColumn)
+{
+    grid->SetColCount(3);
+    grid->SetRowCount(1);
+    grid->SetRowHeight(0, 20);
+    grid->SetColWidth(0, 0);
+    grid->SetColWidth(1, 75);
+    grid->SetColWidth(2, 75);
+    grid->SetTextAt(0, 0, "888");
+    grid->JoinCells(0, 0, 1, 0);
+    QImage page(1240, 1754, QImage::Format_RGB32);
+    page.setDotsPerMeterX(5906);
+    page.setDotsPerMeterY(5906);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        CDC dc(&painter);
+        ASSERT_EQ(grid->PrintInit(&dc, 0, 0, 0, 2, 0), 1);
+        grid->PrintPage(&dc, 1);
+    }
+    const UGPageGeometry& g = grid->GetPrint()->Geometry();
+    const int w = int(75 * g.hScale);
+    int ink = 0;
+    for (int y = g.topEdge + 2; y < g.topEdge + int(20 * g.vScale) - 2; ++y)
+        for (int x = g.leftEdge + 2; x < g.leftEdge + w - 2; ++x)
+            ink += qGray(page.pixel(x, y)) < 128;
+    EXPECT_GT(ink, 20);
+}
 
 TEST_F(GridWindow, PrintsPagesAcrossThenDownAndRefusesAPageWithoutRoom)
 {
