@@ -393,6 +393,31 @@ TEST_F(AppFixture, AnExitThatLeavesTheWindowsStandingKeepsTheirPlaceAndMode)
     }
 }
 
+TEST_F(AppFixture, ADocumentOpenedUnseenLeavesTheDocumentWindowsModeAlone)
+{
+    // The acquisition sheets read a set-up from a data file by opening it
+    // unseen and closing it again.
+    Start();
+    const std::string path = WriteDataFile("a.vlt", 0x102).toStdString();
+    for (const int32_t mode : {1, 0}) {
+        SCOPED_TRACE(mode);
+        CRegistry::m_CChildFrame.m_bMaximized = mode;
+        CDocument* unseen = CVeltrane::OpenDocument(path.c_str(), false);
+        ASSERT_NE(unseen, nullptr);
+        dynamic_cast<CMultiDocTemplate*>(unseen->GetDocTemplate())->CloseDocument(unseen);
+        Pump(0);
+        EXPECT_EQ(CRegistry::m_CChildFrame.m_bMaximized, mode);
+        CDocument* seen = app->OpenDocumentFile(path.c_str());
+        ASSERT_NE(seen, nullptr);
+        CMDIChildWnd* child = frame->GetChildFrames().value(0);
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(child->isMaximized(), mode == 1);
+        dynamic_cast<CMultiDocTemplate*>(seen->GetDocTemplate())->CloseDocument(seen);
+        Pump(0);
+        EXPECT_EQ(CRegistry::m_CChildFrame.m_bMaximized, mode) << "a window seen still tells";
+    }
+}
+
 TEST_F(AppFixture, MainWindowLeftOnALargerScreenOpensOnThisOne)
 {
     Start();
