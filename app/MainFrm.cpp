@@ -730,15 +730,16 @@ void CMainFrame::StoreWindowState()
         return;
     StorePlacement();
     // What destroying the document windows one by one would leave: the last
-    // one is maximised exactly when they are shown maximised.
-    const QList<CMDIChildWnd*> children = GetChildFrames();
-    if (!children.isEmpty()) {
-        bool maximizedMode = false;
-        for (CMDIChildWnd* child : children)
-            if (child->isVisible() && child->isMaximized())
-                maximizedMode = true;
+    // one shown is maximised exactly when they are shown maximised.
+    bool shown = false;
+    bool maximizedMode = false;
+    for (CMDIChildWnd* child : GetChildFrames())
+        if (!child->isHidden()) {
+            shown = true;
+            maximizedMode = maximizedMode || child->isMaximized();
+        }
+    if (shown)
         CRegistry::m_CChildFrame.m_bMaximized = maximizedMode ? 1 : 0;
-    }
 }
 
 void CMainFrame::OnDestroy()
