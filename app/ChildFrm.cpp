@@ -43,5 +43,8 @@ void CChildFrame::ActivateFrame()
 
 void CChildFrame::OnDestroy()
 {
-    CRegistry::m_CChildFrame.m_bMaximized = isMaximized() ? 1 : 0;
+    // A window never shown (a data file opened only to read its set-up) says
+    // nothing of how the user keeps the document windows.
+    if (!isHidden())
+        CRegistry::m_CChildFrame.m_bMaximized = isMaximized() ? 1 : 0;
 }

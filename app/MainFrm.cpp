@@ -713,7 +713,7 @@ void CMainFrame::OnClose()
         CRegistry::m_CChildFrame.m_bMaximized = 1;
 }
 
-void CMainFrame::OnDestroy()
+void CMainFrame::StorePlacement()
 {
     CRegistry::CMainFrame& reg = CRegistry::m_CMainFrame;
     if (!isMinimized()) {
@@ -722,6 +722,29 @@ void CMainFrame::OnDestroy()
             reg.m_rWnd = {r.left(), r.top(), r.right() + 1, r.bottom() + 1};
         reg.m_bMaximized = isMaximized() ? 1 : 0;
     }
+}
+
+void CMainFrame::StoreWindowState()
+{
+    if (IsDestroyed())
+        return;
+    StorePlacement();
+    // What destroying the document windows one by one would leave: the last
+    // one shown is maximised exactly when they are shown maximised.
+    bool shown = false;
+    bool maximizedMode = false;
+    for (CMDIChildWnd* child : GetChildFrames())
+        if (!child->isHidden()) {
+            shown = true;
+            maximizedMode = maximizedMode || child->isMaximized();
+        }
+    if (shown)
+        CRegistry::m_CChildFrame.m_bMaximized = maximizedMode ? 1 : 0;
+}
+
+void CMainFrame::OnDestroy()
+{
+    StorePlacement();
     if (m_pMonitor) {
         CMonitor* m = m_pMonitor;
         m->close();

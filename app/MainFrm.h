@@ -41,6 +41,10 @@ public:
     static CMonitor* m_pMonitor;
 
     bool CreateMaximized() const;
+    // Takes the window's place and the document windows' maximised mode into
+    // the settings records, as closing the window does; for an exit that
+    // leaves the window standing (a logout or other end signal).
+    void StoreWindowState();
 
     QToolBar* GetToolBar() const { return m_pToolBar; }
     QToolBar* GetDispBar() const { return m_pDispBar; }
@@ -69,6 +73,7 @@ protected:
     void OnTimer(int id) override;
 
 private:
+    void StorePlacement();
     void BuildMenus();
     bool BuildToolBars();
     bool BuildStatusBar();

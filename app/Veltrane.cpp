@@ -273,6 +273,9 @@ bool CVeltrane::InitInstance()
 
 int CVeltrane::ExitInstance()
 {
+    // After an end signal the window still stands and has not stored its place.
+    if (CMainFrame* f = GetMainFrame())
+        f->StoreWindowState();
     if (AppHooks().destroyAcquisition)
         AppHooks().destroyAcquisition(*this);
     m_pShellServer.reset();

@@ -169,6 +169,33 @@ bool ValueText(const QVariant& v, std::string& utf8)
     return true;
 }
 
+// A binary value whose line was cut short (a file written only in part) has
+// lost its closing parenthesis, and QSettings hands it back as text: the
+// marker, then the bytes before the cut, one character each. Those bytes are
+// the value as far as it goes, less the last, which may be half an escape
+// ("\x1" of "\x1f"). Read as text, the marker would become the first bytes of
+// the value and every field would be read from the wrong place.
+std::optional<QByteArray> CutBinaryBytes(const QString& s)
+{
+    static const QLatin1StringView marker("@ByteArray(");
+    if (s.isEmpty() || s.front() != QLatin1Char('@'))
+        return std::nullopt;
+    if (s.size() <= marker.size())
+        return marker.startsWith(s) ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
+    if (!s.startsWith(marker))
+        return std::nullopt;
+    QByteArray bytes;
+    bytes.reserve(s.size() - marker.size());
+    for (qsizetype i = marker.size(); i < s.size(); ++i) {
+        const char16_t c = s[i].unicode();
+        if (c > 0xFF)
+            return std::nullopt; // not bytes: a text of its own
+        bytes.append(char(c));
+    }
+    bytes.chop(1);
+    return bytes;
+}
+
 // INI text in a scratch file of a name of its own: QSettings keeps what it
 // has read of a file by its name.
 QString ScratchFile(const QString& folder, const QByteArray& text)
@@ -489,7 +516,7 @@ bool CSettingsKey::ReadBinary(const std::string& name, std::vector<uint8_t>& val
     if (v.typeId() == QMetaType::QByteArray)
         bytes = v.toByteArray();
     else if (v.typeId() == QMetaType::QString)
-        bytes = v.toString().toUtf8();
+        bytes = CutBinaryBytes(v.toString()).value_or(v.toString().toUtf8());
     else
         return false;
     value.assign(bytes.begin(), bytes.end());

@@ -8,6 +8,7 @@
 #include "framework/ui/DocTemplate.h"
 #include "framework/ui/Guard.h"
 #include "framework/ui/Resources.h"
+#include "framework/ui/WinApp.h"
 #include "platform/Exceptions.h"
 #include "platform/MessageSink.h"
 #include "platform/Strings.h"
@@ -21,6 +22,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <filesystem>
+#include <optional>
 
 namespace {
 // One counter for the program's run: the next "Untitled" number.
@@ -247,9 +249,16 @@ bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc,
             answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(temp)}),
                                    MB_YESNOCANCEL | MB_ICONWARNING);
         m_csTempFile = answer == IDYES ? temp : std::string();
-        if (answer == IDYES)
+        if (answer == IDYES) {
+            // The temporary file is no file of the user's: it neither enters
+            // the recent-file list nor pushes the user's own files out of it.
+            CRecentFileList* recent = AfxGetApp() ? AfxGetApp()->GetRecentFileList() : nullptr;
+            const std::optional<CRecentFileList> recentBefore =
+                recent ? std::optional<CRecentFileList>(*recent) : std::nullopt;
             saved = commands && commands->DoSave(temp, true);
-        else if (answer == IDNO)
+            if (recent)
+                *recent = *recentBefore;
+        } else if (answer == IDNO)
             saved = commands && commands->DoSave(std::string(), true);
         if (saved && answer == IDYES)
             s_ownTempFile = temp;

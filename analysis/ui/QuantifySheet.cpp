@@ -535,6 +535,8 @@ void CQuantify_AES::BrowseTo(const std::string& path)
         m_iFile = -1;
         m_csFile = path;
         Remember(path);
+        // Kept at once: a session ended by a logout never closes the sheet.
+        SaveRememberedFiles();
     }
     FillFileList();
     m_pQuantify->RecalcRSF();

@@ -7,6 +7,7 @@
 #include "data/Region.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/Resources.h"
+#include "framework/ui/WinApp.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -99,6 +100,23 @@ TEST_F(XpsStart, AnEmptyNameRunsInATemporaryFileThatBecomesUntitled)
     EXPECT_NE(first, second);
     EXPECT_EQ(std::stoi(second.substr(LoadString(61443).size())),
               std::stoi(first.substr(LoadString(61443).size())) + 1);
+}
+
+TEST_F(XpsStart, ARunInTheTemporaryFileLeavesTheRecentFilesAsTheyWere)
+{
+    CRecentFileList* recent = app->GetRecentFileList();
+    ASSERT_NE(recent, nullptr);
+    for (const char* f : {"/data/d.vlt", "/data/c.vlt", "/data/b.vlt", "/data/a.vlt"})
+        recent->Add(f);
+    const std::vector<std::string> before = recent->Entries();
+    StartWith("");
+    ASSERT_EQ(started.size(), 1u);
+    End();
+    EXPECT_EQ(recent->Entries(), before) << "the temporary file is no file of the user's";
+    StartWith(settings.Path("named"));
+    ASSERT_EQ(started.size(), 2u);
+    End();
+    EXPECT_EQ(recent->Entries().front(), settings.Path("named.vlt").toStdString()) << "a named run's file is";
 }
 
 TEST_F(XpsStart, ATemporaryFileLeftByARunThatNeverEndedIsReplacedOnlyWhenTheUserSaysSo)

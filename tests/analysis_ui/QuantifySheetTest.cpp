@@ -480,6 +480,7 @@ TEST_F(QuantifySheetTest, AugerPageLoadsTheDetectorsLibraryAndRemembersBrowsedFi
     EXPECT_EQ(page->m_csFile, lib.toStdString());
     ASSERT_FALSE(page->RememberedFiles().empty());
     EXPECT_EQ(page->RememberedFiles().front(), lib.toStdString());
+    EXPECT_EQ(GetProfileString("Quant", "File1"), lib.toStdString()) << "kept before the sheet closes";
     EXPECT_EQ(page->m_pFiles->currentIndex(), CQuantify_AES::NumShipped);
     // Kept beside the document, it is listed by its name alone.
     EXPECT_EQ(page->m_pFiles->itemText(CQuantify_AES::NumShipped), QStringLiteral("own.dat"));

@@ -360,6 +360,64 @@ TEST_F(AppFixture, MainWindowPlacementIsRestoredAndKeptWhenMinimised)
     EXPECT_TRUE(frame->isMaximized());
 }
 
+TEST_F(AppFixture, AnExitThatLeavesTheWindowsStandingKeepsTheirPlaceAndMode)
+{
+    // A logout or shutdown ends the event loop without closing the windows.
+    for (const bool maximized : {false, true}) {
+        SCOPED_TRACE(maximized ? "maximised" : "normal");
+        Start();
+        frame->setGeometry(60, 70, 700, 500);
+        if (maximized)
+            frame->showMaximized();
+        CDocument* doc = app->OpenDocumentFile(WriteDataFile("a.vlt", 0x102).toStdString().c_str());
+        ASSERT_NE(doc, nullptr);
+        CMDIChildWnd* child = frame->GetChildFrames().value(0);
+        ASSERT_NE(child, nullptr);
+        if (maximized)
+            child->showMaximized();
+        else
+            child->showNormal();
+        Pump(0);
+        app->ExitInstance();
+        frame->DestroyWindow(); // only now, after the settings were written
+        app.reset();
+        frame = nullptr;
+        Pump(0);
+
+        RegistryTestPeer::Reset();
+        Start();
+        EXPECT_EQ(frame->CreateMaximized(), maximized);
+        EXPECT_EQ(frame->normalGeometry(), QRect(60, 70, 700, 500));
+        EXPECT_EQ(CRegistry::m_CChildFrame.m_bMaximized, maximized ? 1 : 0);
+        Stop();
+    }
+}
+
+TEST_F(AppFixture, ADocumentOpenedUnseenLeavesTheDocumentWindowsModeAlone)
+{
+    // The acquisition sheets read a set-up from a data file by opening it
+    // unseen and closing it again.
+    Start();
+    const std::string path = WriteDataFile("a.vlt", 0x102).toStdString();
+    for (const int32_t mode : {1, 0}) {
+        SCOPED_TRACE(mode);
+        CRegistry::m_CChildFrame.m_bMaximized = mode;
+        CDocument* unseen = CVeltrane::OpenDocument(path.c_str(), false);
+        ASSERT_NE(unseen, nullptr);
+        dynamic_cast<CMultiDocTemplate*>(unseen->GetDocTemplate())->CloseDocument(unseen);
+        Pump(0);
+        EXPECT_EQ(CRegistry::m_CChildFrame.m_bMaximized, mode);
+        CDocument* seen = app->OpenDocumentFile(path.c_str());
+        ASSERT_NE(seen, nullptr);
+        CMDIChildWnd* child = frame->GetChildFrames().value(0);
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(child->isMaximized(), mode == 1);
+        dynamic_cast<CMultiDocTemplate*>(seen->GetDocTemplate())->CloseDocument(seen);
+        Pump(0);
+        EXPECT_EQ(CRegistry::m_CChildFrame.m_bMaximized, mode) << "a window seen still tells";
+    }
+}
+
 TEST_F(AppFixture, MainWindowLeftOnALargerScreenOpensOnThisOne)
 {
     Start();

@@ -9,6 +9,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 struct RegistryTestPeer
 {
@@ -140,6 +142,35 @@ TEST_F(RegistryTest, ShortValuesFillRecordsInOrder)
     Store(cut);
     EXPECT_EQ(RegistryTestPeer::Read(), 0);
     EXPECT_EQ(CRegistry::m_CChemPrf.m_clrSpectra, 0xFF0807u);
+}
+
+TEST_F(RegistryTest, AFileCutInsideTheValueKeepsTheRecordsBeforeTheCut)
+{
+    CRegistry::m_CMainFrame.m_rWnd = {100, 120, 900, 720};
+    CRegistry::m_CVeltrane.m_DefaultXPSUnits = 2;
+    CRegistry::m_COptions.m_iProfileMode = 1;
+    CRegistry::m_CPelomar.m_clrSum = 0x123456;
+    RegistryTestPeer::Write();
+    std::ifstream in(m_dir / "user.ini", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    // Cut halfway through the value's bytes: inside the chemical-profiling record.
+    const size_t open = text.find("@ByteArray(");
+    ASSERT_NE(open, std::string::npos);
+    const size_t cut = open + (text.find(')', open) - open) / 2;
+    std::ofstream(m_dir / "user.ini", std::ios::binary) << text.substr(0, cut);
+
+    RegistryTestPeer::Reset();
+    EXPECT_EQ(RegistryTestPeer::Read(), 0);
+    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_EQ(CRegistry::m_CMainFrame.m_rWnd, (CRegistry::SRect{100, 120, 900, 720}));
+    EXPECT_EQ(CRegistry::m_CMainFrame.m_bMaximized, 0);
+    EXPECT_EQ(CRegistry::m_CChildFrame.m_bMaximized, 0);
+    EXPECT_EQ(CRegistry::m_CVeltrane.m_DefaultXPSUnits, 2);
+    EXPECT_EQ(CRegistry::m_COptions.m_iProfileMode, 1);
+    const std::vector<uint8_t> now = CRegistry::StoreValue();
+    EXPECT_TRUE(std::equal(now.begin() + 64, now.end(), DefaultValue.begin() + 64))
+        << "the records after the cut keep their defaults";
 }
 
 TEST_F(RegistryTest, LongValuesAreReadUpTo512Bytes)

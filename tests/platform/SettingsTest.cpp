@@ -103,6 +103,46 @@ TEST_F(SettingsTest, MissingOrMistypedValuesReadAsAbsent)
     EXPECT_FALSE(key.HasValue("Text"));
 }
 
+TEST_F(SettingsTest, ABinaryValueCutShortReadsAsTheBytesBeforeTheCut)
+{
+    // A file written only in part (a full disk, a crash while saving) ends
+    // inside the value's line.
+    std::vector<uint8_t> plain(92), quoted(92);
+    for (size_t k = 0; k < plain.size(); ++k) {
+        plain[k] = uint8_t(k * 37 + 200); // escaped and plain bytes, 0xFF and zeros
+        if (std::string_view(",;= \"").find(char(plain[k])) != std::string_view::npos)
+            plain[k] = 'a';
+        quoted[k] = uint8_t(k * 13);
+    }
+    plain[10] = 0;
+    quoted[40] = ','; // a value holding a comma is written between quotes
+    for (const std::vector<uint8_t>* value : {&plain, &quoted}) {
+        const std::vector<uint8_t>& binary = *value;
+        std::filesystem::remove(m_user);
+        ASSERT_TRUE(CSettingsKey(CSettingsKey::CurrentUser, kAppKey).WriteBinary("Settings", binary));
+        const std::vector<uint8_t> whole = ReadAll(m_user);
+        std::string text(whole.begin(), whole.end());
+        EXPECT_EQ(text.find("\"@ByteArray(") != std::string::npos, &binary == &quoted) << text;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '"'))
+            text.pop_back();
+        ASSERT_EQ(text.back(), ')');
+        const size_t open = text.find("@ByteArray(");
+        ASSERT_NE(open, std::string::npos);
+
+        size_t longest = 0;
+        for (size_t cut = open; cut < text.size(); ++cut) {
+            WriteAll(m_user, text.substr(0, cut));
+            std::vector<uint8_t> b{9, 9, 9};
+            ASSERT_TRUE(CSettingsKey(CSettingsKey::CurrentUser, kAppKey).ReadBinary("Settings", b)) << cut;
+            ASSERT_LE(b.size(), binary.size()) << cut;
+            EXPECT_TRUE(std::equal(b.begin(), b.end(), binary.begin()))
+                << "cut after " << cut << " characters";
+            longest = std::max(longest, b.size());
+        }
+        EXPECT_EQ(longest, binary.size() - 1) << "only the byte at the cut is given up";
+    }
+}
+
 TEST_F(SettingsTest, SubkeysAreGroupsWhicheverSeparatorNamesThem)
 {
     {
