@@ -118,9 +118,11 @@ bool CVeltraneDocCommands::IsForeignFormat(const CVeltraneDoc& doc)
     char name[CHeader::ProgNameSize + 1] = {};
     doc.GetHeader()->GetProgName(name);
     std::string_view prog(name);
-    // Norvale files give an empty name or a leading part of "Norvale"; an
-    // imported VAMAS file names "VAMAS" and must not be overwritten either.
-    return prog.empty() || std::string_view("Norvale").starts_with(prog) || prog == "VAMAS";
+    // Only this program's own files open under its name: any other name came
+    // from an import (an older Norvale file may carry more after "Norvale" in
+    // its name field, an imported VAMAS file names "VAMAS"), whose file a save
+    // must never overwrite.
+    return !prog.starts_with(CHeader::AppName);
 }
 
 std::string CVeltraneDocCommands::WithDataExtension(const std::string& path)

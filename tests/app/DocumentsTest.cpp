@@ -541,6 +541,30 @@ TEST(DocCommands, DataExtensionReplacesOnlyTheFileNamesExtension)
         EXPECT_EQ(CVeltraneDocCommands::WithDataExtension(c.in), c.out) << c.in;
 }
 
+
+// A document whose header does not name this program came from an import, and
+// saving it must not replace the file it was read from: an older Norvale file
+// may carry more than "Norvale" in its ten-byte name field, and the import
+// keeps the field as it stands.
+TEST(DocCommands, EveryHeaderNotNamingThisProgramIsAnImportedFormat)
+{
+    struct
+    {
+        const char* name;
+        bool foreign;
+    } const cases[] = {
+        {"Veltrane", false}, {"Veltrane1.2", false}, {"", true},       {"Norv", true},
+        {"Norvale", true},   {"Norvale 2", true},    {"NorvaleXYZ", true}, {"VAMAS", true},
+    };
+    for (auto& c : cases) {
+        std::vector<uint8_t> header(24, 0);
+        std::memcpy(header.data(), c.name, std::strlen(c.name));
+        CMemFile mem(header);
+        CVeltraneDoc doc;
+        doc.Initialize(CHeader(&mem));
+        EXPECT_EQ(CVeltraneDocCommands::IsForeignFormat(doc), c.foreign) << c.name;
+    }
+}
 namespace {
 
 // Gives an open document the header that names the older program, as its

@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 
 #include "data/Experiment.h"
+#include "data/IonGun.h"
 #include "data/Source.h"
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
@@ -10,6 +11,7 @@
 #include "data/formats/Norvale.h"
 #include "data/formats/PkLib.h"
 #include "data/formats/Vamas.h"
+#include "platform/Archive.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "platform/MessageSink.h"
@@ -89,6 +91,166 @@ TEST(Conversion, NorvaleFileBecomesADocument)
     EXPECT_DOUBLE_EQ(r->CRegion::GetFinish(), 931.0);
     EXPECT_DOUBLE_EQ(r->GetPeak(), 930.5);
     EXPECT_EQ(r->GetTrace(0)->GetData()[10], 10.0);
+}
+
+TEST(Conversion, NorvaleDataTypeAndStageMovementGiveTheExperimentKind)
+{
+    struct
+    {
+        int dataType, posMode, expType, profileType, moveType;
+    } const cases[] = {
+        {1, 0, CExperiment::Widescan, CExperiment::NoProfile, CExperiment::None},
+        {2, 2, CExperiment::Narrowscan, CExperiment::NoProfile, CExperiment::None},
+        {4, 0, CExperiment::Profile, CExperiment::DepthProfile, CExperiment::None},
+        {8, 0, CExperiment::Profile, CExperiment::AngleResolved, CExperiment::None},
+        // A multi-level series has no kind of its own: its levels are a narrow scan's curves.
+        {16, 0, CExperiment::Narrowscan, CExperiment::NoProfile, CExperiment::None},
+        {0x101, 0, CExperiment::Widescan, CExperiment::NoProfile, CExperiment::Normal},
+        {0x102, 1, CExperiment::Narrowscan, CExperiment::NoProfile, CExperiment::Linear},
+        {0x104, 2, CExperiment::Profile, CExperiment::DepthProfile, CExperiment::Memory},
+        {0x104, 3, CExperiment::Profile, CExperiment::DepthProfile, CExperiment::None},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dataType * 10 + c.posMode);
+        NorvaleFile f;
+        f.spectra[0].dataType = c.dataType;
+        f.spectra[0].posMode = c.posMode;
+        CMemFile file(f.Build(), "old.dat");
+        CVeltraneDoc doc;
+        CImportReader().OpenNorvaleFile(doc, file);
+        const CExperiment& e = *doc.GetExperiment();
+        EXPECT_EQ(e.GetExpType(), c.expType);
+        EXPECT_EQ(e.GetProfileType(), c.profileType);
+        EXPECT_EQ(e.GetMoveType(), c.moveType);
+        EXPECT_EQ(e.GetDataType(), CExperiment::SpectralData);
+        EXPECT_EQ(e.GetTechnique(), CExperiment::XPS);
+    }
+}
+
+TEST(Conversion, NorvaleSourceAndIonGunFromTheFirstSpectrum)
+{
+    struct
+    {
+        int type;
+        int8_t etch[3];
+        int sourceType, gunType, preset, dutyCycle;
+    } const cases[] = {
+        {1, {1, 3, 50}, CSource::MgKa, CIonGun::HSIG, 3, 50},
+        {2, {2, 3, 50}, CSource::AlKa, 2, 0, 1},
+        {3, {0, 0, 0}, CSource::Unknown, 0, 0, 1},
+        {7, {-1, 9, 9}, CSource::Unknown, -1, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        NorvaleFile f;
+        f.spectra[0].type = c.type;
+        std::copy(c.etch, c.etch + 3, f.spectra[0].etch);
+        f.spectra.push_back(f.spectra[0]);
+        f.spectra[1].type = 2; // the second spectrum's source is not the document's
+        CMemFile file(f.Build(), "old.dat");
+        CVeltraneDoc doc;
+        CImportReader().OpenNorvaleFile(doc, file);
+        EXPECT_EQ(doc.GetSource()->GetSourceType(), c.sourceType);
+        EXPECT_DOUBLE_EQ(doc.GetSource()->GetVoltage(), 10000.0);
+        EXPECT_DOUBLE_EQ(doc.GetSource()->GetCurrent(), 20.0);
+        EXPECT_DOUBLE_EQ(doc.GetSource()->GetEnergy(), 1253.6);
+        EXPECT_EQ(doc.GetIonGun()->GetType(), c.gunType);
+        EXPECT_EQ(doc.GetIonGun()->GetPreset(), c.preset);
+        EXPECT_EQ(doc.GetIonGun()->GetDutyCycle(), c.dutyCycle);
+    }
+}
+
+// Two positions of a depth profile, the second in the other analyser mode with
+// regions of their own settings: every number reaches its position, and the
+// document saves to a file that opens to the same bytes.
+TEST(Conversion, NorvalePositionsKeepTheirRegionsLevelsAndCounts)
+{
+    NorvaleFile f;
+    fixtures::NorvaleSpectrum& s = f.spectra[0];
+    s.dataType = 4;
+    s.levels = {0.0f, 30.0f, 60.5f};
+    s.regions.resize(2);
+    s.regions[1] = {25, 500000, -250, 4, 250, 1500, 7, "2p3/2", "Fe"};
+    s.time = -1;
+    s.op = "J\xE9r\xF4me";
+    f.spectra.push_back(s);
+    f.spectra[1].mode = "CRR";
+    f.spectra[1].posn = 9;
+    f.spectra[1].levels = {5.0f};
+    f.spectra[1].regions.resize(1);
+    CMemFile file(f.Build(), "my old file.dat");
+    CVeltraneDoc doc;
+    CImportReader().OpenNorvaleFile(doc, file);
+
+    EXPECT_EQ(doc.GetExperiment()->GetOperator(), "J\xE9r\xF4me");
+    EXPECT_EQ(doc.GetExperiment()->GetTime()->m_status, COleDateTime::invalid);
+    ASSERT_EQ(doc.GetNumStagePosns(), 2);
+    const CStagePosn* p = doc.GetStagePosn(0);
+    const CStagePosn* q = doc.GetStagePosn(1);
+    EXPECT_EQ(p->GetPosnNum(), 1);
+    EXPECT_EQ(q->GetPosnNum(), 9);
+    EXPECT_EQ(p->GetAnalyserMode(), CStagePosn::CAE);
+    EXPECT_EQ(q->GetAnalyserMode(), CStagePosn::CRR);
+    ASSERT_EQ(p->GetNumLevels(), 3);
+    EXPECT_EQ(p->GetLevel(2)->GetValue(), 60.5);
+    ASSERT_EQ(q->GetNumLevels(), 1);
+    EXPECT_EQ(q->GetLevel(0)->GetValue(), 5.0);
+    ASSERT_EQ(p->GetNumSpecRgns(), 2);
+    ASSERT_EQ(q->GetNumSpecRgns(), 1);
+
+    // 500 V retard + 1.5 V offset + 25 V pass - 120 = 406.5 eV, falling by 0.25 eV.
+    const CSpecRgn* fe = p->GetSpecRgn(1);
+    EXPECT_EQ(fe->m_csName, "Fe");
+    EXPECT_EQ(fe->m_csRegion, "2p3/2");
+    EXPECT_DOUBLE_EQ(fe->GetOffset(), 1.5);
+    EXPECT_DOUBLE_EQ(fe->GetStart(), 406.5);
+    EXPECT_DOUBLE_EQ(fe->GetFinish(), 405.75);
+    EXPECT_DOUBLE_EQ(fe->CRegion::GetStep(), -0.25);
+    EXPECT_DOUBLE_EQ(fe->GetAnalyserEnergy(), 25.0);
+    EXPECT_DOUBLE_EQ(fe->GetDwell(), 250.0);
+    EXPECT_EQ(fe->GetNumScans(), 7);
+    EXPECT_EQ(fe->GetNumValues(), 4);
+    // One curve per level, each the region's own run of values.
+    ASSERT_EQ(fe->GetNumTraces(), 3);
+    EXPECT_EQ(fe->GetTrace(0)->GetData()[0], 1000.0);
+    EXPECT_EQ(fe->GetTrace(2)->GetData()[3], 1203.0);
+    EXPECT_EQ(p->GetSpecRgn(0)->GetTrace(1)->GetData()[9], 109.0);
+    ASSERT_EQ(q->GetSpecRgn(0)->GetNumTraces(), 1);
+    EXPECT_EQ(q->GetSpecRgn(0)->GetTrace(0)->GetData()[9], 9.0);
+
+    const auto save = [](CVeltraneDoc& d) {
+        CMemFile out;
+        CArchive ar(&out, CArchive::store);
+        d.Serialize(ar);
+        ar.Close();
+        return out.Data();
+    };
+    const std::vector<uint8_t> saved = save(doc);
+    CMemFile in(saved, "my old file.vlt");
+    CVeltraneDoc back;
+    ASSERT_TRUE(back.ReadFrom(in));
+    EXPECT_EQ(save(back), saved);
+    EXPECT_EQ(back.GetStagePosn(1)->GetAnalyserMode(), CStagePosn::CRR);
+    EXPECT_EQ(back.GetStagePosn(0)->GetSpecRgn(1)->GetTrace(2)->GetData()[3], 1203.0);
+}
+
+TEST(Conversion, ABadModeInALaterSpectrumNamesTheFileAndLeavesNoDocument)
+{
+    QuietSink sink;
+    IMessageSink* old = SetMessageSink(&sink);
+    NorvaleFile f;
+    f.spectra.push_back(f.spectra[0]);
+    f.spectra[1].mode = "cae";
+    CMemFile file(f.Build(), "older file \xC3\xA9.dat");
+    IImportReader* installed = CVeltraneDoc::GetImportReader();
+    RegisterImportReaders(nullptr);
+    CVeltraneDoc doc;
+    EXPECT_FALSE(doc.ReadFrom(file));
+    CVeltraneDoc::SetImportReader(installed);
+    ASSERT_FALSE(sink.texts.empty());
+    EXPECT_EQ(sink.texts[0], "The file 'older file \xC3\xA9.dat' contains illegal parameters");
+    EXPECT_EQ(doc.GetNumStagePosns(), 0);
+    SetMessageSink(old);
 }
 
 TEST(Conversion, RegionsFindTheirPeakInTheLibrary)
