@@ -132,6 +132,10 @@ SHorzTicks CalcHorzTicks(int left, int right, double dU, double U0, double UMin,
     SHorzTicks t;
     if (dU == 0 || !std::isfinite(dU))
         dU = 1;
+    // A spectrum of one point (or a region that starts where it finishes)
+    // has one value: the ticks are laid from it, so the one label drawn names
+    // that point and carries its decimals, not a round value beside it.
+    const bool bOneValue = UMin == UMax;
     double B = std::fabs(UMin) > std::fabs(UMax) ? UMin : UMax;
     double R = double(right - 1 - left) * dU;
     if (R == 0)
@@ -141,7 +145,8 @@ SHorzTicks CalcHorzTicks(int left, int right, double dU, double U0, double UMin,
     t.dTickStep = sign * d.Step();
     int i = TickStepIndex(TickLUT()[d.n]);
     t.dTickSpacing = t.dTickStep / dU;
-    B = std::ceil(B / t.dTickStep) * t.dTickStep;
+    if (!bOneValue)
+        B = std::ceil(B / t.dTickStep) * t.dTickStep;
     auto fits = [&] {
         const SLabelSize a = TrialLabel(B);
         const SLabelSize b = TrialLabel(B - std::fabs(t.dTickStep));
@@ -168,7 +173,7 @@ SHorzTicks CalcHorzTicks(int left, int right, double dU, double U0, double UMin,
         t.dTickSpacing = 1;
     t.iTickIndex = std::min(i, 6);
     const double V = left * dU + U0;
-    t.TickVal = V - std::fmod(V, t.dTickStep);
+    t.TickVal = bOneValue ? UMax : V - std::fmod(V, t.dTickStep);
     t.TickPos = (t.TickVal - U0) / dU;
     return t;
 }
