@@ -107,11 +107,34 @@ SLabelSize TrialLabel(double v)
 
 std::string FormatTickLabel(double v, int nTrunc)
 {
+    if (nTrunc < 0) {
+        if (v == 0)
+            return "0";
+        char buf[64];
+        const int len = std::snprintf(buf, sizeof buf, "%.*e", -nTrunc - 1, v);
+        return len < 0 ? std::string() : std::string(buf, std::min<size_t>(size_t(len), sizeof buf - 1));
+    }
     std::string s = PrintF(v);
     const auto dot = s.find('.');
     if (dot != std::string::npos)
         s.resize(std::min(s.size(), dot + size_t(std::max(nTrunc, 0))));
     return s;
+}
+
+bool NeedsExponent(double step)
+{
+    const double a = std::fabs(step);
+    return a > 0 && a < 1e-6;
+}
+
+int ExponentTrunc(double step, double a, double b)
+{
+    const double big = std::max(std::fabs(a), std::fabs(b));
+    const double s = std::fabs(step);
+    int d = 0;
+    if (big > 0 && s > 0 && std::isfinite(big))
+        d = int(std::floor(std::log10(big)) - std::floor(std::log10(s)));
+    return -(std::clamp(d, 0, 15) + 1);
 }
 
 namespace {
@@ -148,10 +171,16 @@ SHorzTicks CalcHorzTicks(int left, int right, double dU, double U0, double UMin,
     if (!bOneValue)
         B = std::ceil(B / t.dTickStep) * t.dTickStep;
     auto fits = [&] {
-        const SLabelSize a = TrialLabel(B);
-        const SLabelSize b = TrialLabel(B - std::fabs(t.dTickStep));
-        t.nTrunc = std::max({0, a.nFrac, b.nFrac});
-        t.cxWidth = std::max({0, a.nChars, b.nChars});
+        const double B2 = B - std::fabs(t.dTickStep);
+        if (NeedsExponent(t.dTickStep)) {
+            t.nTrunc = ExponentTrunc(t.dTickStep, B, B2);
+            t.cxWidth = int(std::max(FormatTickLabel(B, t.nTrunc).size(), FormatTickLabel(B2, t.nTrunc).size()));
+        } else {
+            const SLabelSize a = TrialLabel(B);
+            const SLabelSize b = TrialLabel(B2);
+            t.nTrunc = std::max({0, a.nFrac, b.nFrac});
+            t.cxWidth = std::max({0, a.nChars, b.nChars});
+        }
         return double(t.cxWidth) * m.cxDigit + m.cxMinus + 2 * m.cxSpace < t.dTickSpacing;
     };
     bool bFits = fits();
@@ -242,7 +271,13 @@ SVertTicks CalcVertTicks(int top, int bottom, double dU, double U0, double UMax,
     // at the pane's edge lost its minus sign.
     const SLabelSize c = TrialLabel(t.TickVal);
     t.nTrunc = std::max({0, a.nFrac, b.nFrac});
-    const int C = std::max({0, a.nChars, b.nChars, c.nChars});
+    int C = std::max({0, a.nChars, b.nChars, c.nChars});
+    if (NeedsExponent(step)) {
+        t.nTrunc = ExponentTrunc(step, UMax, t.TickVal);
+        C = 0;
+        for (double v : {UMax, UMax - step, t.TickVal})
+            C = std::max(C, int(FormatTickLabel(v, t.nTrunc).size()));
+    }
     t.cxWidth = C * m.cxDigit + m.cxMinus + m.cyMajorTick + m.dTxt;
     t.TickPos = (t.TickVal - U0) / dU;
     return t;
