@@ -110,7 +110,9 @@ void CHorzAxis::Draw(QPainter* pDC, const CRect* pRect, BOOL)
     double f[4];
     const int nSub = SubTickFractions(plot::kTickSteps[size_t(std::clamp(m_iTickIndex, 0, 6))], f);
 
-    const double k = std::floor((L - m_TickPos) / spacing);
+    // With one value on the axis its own tick is the only one that means
+    // anything; the scale beside it is made up.
+    const double k = m_UMin == m_UMax ? 0 : std::floor((L - m_TickPos) / spacing);
     double pos = k * spacing + m_TickPos + 1e-8;
     double value = k * step + m_TickVal;
     const QColor text = ToQColor(m_Params.m_clrAxis);

@@ -107,11 +107,34 @@ SLabelSize TrialLabel(double v)
 
 std::string FormatTickLabel(double v, int nTrunc)
 {
+    if (nTrunc < 0) {
+        if (v == 0)
+            return "0";
+        char buf[64];
+        const int len = std::snprintf(buf, sizeof buf, "%.*e", -nTrunc - 1, v);
+        return len < 0 ? std::string() : std::string(buf, std::min<size_t>(size_t(len), sizeof buf - 1));
+    }
     std::string s = PrintF(v);
     const auto dot = s.find('.');
     if (dot != std::string::npos)
         s.resize(std::min(s.size(), dot + size_t(std::max(nTrunc, 0))));
     return s;
+}
+
+bool NeedsExponent(double step)
+{
+    const double a = std::fabs(step);
+    return a > 0 && a < 1e-6;
+}
+
+int ExponentTrunc(double step, double a, double b)
+{
+    const double big = std::max(std::fabs(a), std::fabs(b));
+    const double s = std::fabs(step);
+    int d = 0;
+    if (big > 0 && s > 0 && std::isfinite(big))
+        d = int(std::floor(std::log10(big)) - std::floor(std::log10(s)));
+    return -(std::clamp(d, 0, 15) + 1);
 }
 
 namespace {
@@ -132,6 +155,10 @@ SHorzTicks CalcHorzTicks(int left, int right, double dU, double U0, double UMin,
     SHorzTicks t;
     if (dU == 0 || !std::isfinite(dU))
         dU = 1;
+    // A spectrum of one point (or a region that starts where it finishes)
+    // has one value: the ticks are laid from it, so the one label drawn names
+    // that point and carries its decimals, not a round value beside it.
+    const bool bOneValue = UMin == UMax;
     double B = std::fabs(UMin) > std::fabs(UMax) ? UMin : UMax;
     double R = double(right - 1 - left) * dU;
     if (R == 0)
@@ -141,12 +168,19 @@ SHorzTicks CalcHorzTicks(int left, int right, double dU, double U0, double UMin,
     t.dTickStep = sign * d.Step();
     int i = TickStepIndex(TickLUT()[d.n]);
     t.dTickSpacing = t.dTickStep / dU;
-    B = std::ceil(B / t.dTickStep) * t.dTickStep;
+    if (!bOneValue)
+        B = std::ceil(B / t.dTickStep) * t.dTickStep;
     auto fits = [&] {
-        const SLabelSize a = TrialLabel(B);
-        const SLabelSize b = TrialLabel(B - std::fabs(t.dTickStep));
-        t.nTrunc = std::max({0, a.nFrac, b.nFrac});
-        t.cxWidth = std::max({0, a.nChars, b.nChars});
+        const double B2 = B - std::fabs(t.dTickStep);
+        if (NeedsExponent(t.dTickStep)) {
+            t.nTrunc = ExponentTrunc(t.dTickStep, B, B2);
+            t.cxWidth = int(std::max(FormatTickLabel(B, t.nTrunc).size(), FormatTickLabel(B2, t.nTrunc).size()));
+        } else {
+            const SLabelSize a = TrialLabel(B);
+            const SLabelSize b = TrialLabel(B2);
+            t.nTrunc = std::max({0, a.nFrac, b.nFrac});
+            t.cxWidth = std::max({0, a.nChars, b.nChars});
+        }
         return double(t.cxWidth) * m.cxDigit + m.cxMinus + 2 * m.cxSpace < t.dTickSpacing;
     };
     bool bFits = fits();
@@ -168,7 +202,7 @@ SHorzTicks CalcHorzTicks(int left, int right, double dU, double U0, double UMin,
         t.dTickSpacing = 1;
     t.iTickIndex = std::min(i, 6);
     const double V = left * dU + U0;
-    t.TickVal = V - std::fmod(V, t.dTickStep);
+    t.TickVal = bOneValue ? UMax : V - std::fmod(V, t.dTickStep);
     t.TickPos = (t.TickVal - U0) / dU;
     return t;
 }
@@ -237,7 +271,13 @@ SVertTicks CalcVertTicks(int top, int bottom, double dU, double U0, double UMax,
     // at the pane's edge lost its minus sign.
     const SLabelSize c = TrialLabel(t.TickVal);
     t.nTrunc = std::max({0, a.nFrac, b.nFrac});
-    const int C = std::max({0, a.nChars, b.nChars, c.nChars});
+    int C = std::max({0, a.nChars, b.nChars, c.nChars});
+    if (NeedsExponent(step)) {
+        t.nTrunc = ExponentTrunc(step, UMax, t.TickVal);
+        C = 0;
+        for (double v : {UMax, UMax - step, t.TickVal})
+            C = std::max(C, int(FormatTickLabel(v, t.nTrunc).size()));
+    }
     t.cxWidth = C * m.cxDigit + m.cxMinus + m.cyMajorTick + m.dTxt;
     t.TickPos = (t.TickVal - U0) / dU;
     return t;

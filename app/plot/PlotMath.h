@@ -51,7 +51,13 @@ struct SLabelSize
 };
 SLabelSize TrialLabel(double v);
 // A tick label: "%f" cut nTrunc characters after the "." (0 removes the ".").
+// A negative nTrunc asks for exponent form with -nTrunc - 1 decimals, for
+// ticks closer together than six decimals can show.
 std::string FormatTickLabel(double v, int nTrunc);
+// Whether ticks this far apart need labels in exponent form, and the nTrunc
+// for them that tells apart neighbouring ticks among values up to a and b.
+bool NeedsExponent(double step);
+int ExponentTrunc(double step, double a, double b);
 
 // Text metrics of an axis, in logical units of its device.
 struct SAxisMetrics

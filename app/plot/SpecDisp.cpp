@@ -289,10 +289,12 @@ BOOL CSpecDisp::OnVertLineTrack(QWidget* pWnd, int x, CLineCursor* pCursor)
         pWnd->update(ToQRect(u));
     }
     if (m_HorzAxis.IsVisible()) {
+        // The labels are redrawn across the whole band: moved pixels cannot
+        // be trusted for a label that straddles an end of the axis or the
+        // strip the scroll uncovered.
         const CRect& hr = *m_HorzAxis.GetRect();
         const CRect& hc = *m_HorzAxis.GetClipRect();
-        pWnd->update(QRect(hc.left, hr.top, hr.left + 1 - hc.left, hr.Height()));
-        pWnd->update(QRect(hr.right - 1, hr.top, hc.right - (hr.right - 1), hr.Height()));
+        pWnd->update(QRect(hc.left, hr.top, hc.right - hc.left, hr.Height()));
     }
     pCursor->SetPos(x);
     return TRUE;

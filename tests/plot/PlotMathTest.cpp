@@ -134,6 +134,36 @@ TEST(PlotMath, VerticalFitRoundsMaximumAndPlacesTicks)
     EXPECT_DOUBLE_EQ(t.TickVal, 0);
 }
 
+TEST(PlotMath, TickLabelsNameTheirValuesAtAnyScale)
+{
+    // Intensities of a few 1e-12 printed with six decimals: every label of the
+    // axis read "0".
+    const struct
+    {
+        double lo, hi;
+    } cases[] = {{0, 950}, {0, 4.4e-9}, {0, 4.4e-12}, {-2e-10, 5e-10}, {1e-7, 3e-7}, {0, 4.4e-6}, {-340, 4100}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.lo << " to " << c.hi);
+        const SVertFit f = FitVertAxis(0, 201, c.lo, c.hi);
+        const SVertTicks t = CalcVertTicks(0, 201, f.dU, f.U0, f.UMax, f.dMaxTickStep, SAxisMetrics{});
+        const SAxisMetrics m;
+        std::string prev;
+        for (double v = t.TickVal; v <= f.UMax + t.dTickStep / 2; v += t.dTickStep) {
+            const double shown = std::fabs(v) < t.dTickStep * 1e-9 ? 0 : v;
+            const std::string label = FormatTickLabel(shown, t.nTrunc);
+            EXPECT_NE(label, prev);
+            EXPECT_NEAR(std::stod(label), shown, t.dTickStep / 4) << label;
+            // The axis is wide enough for it.
+            EXPECT_LE(int(label.size()) * m.cxDigit + m.cxMinus, t.cxWidth) << label;
+            prev = label;
+        }
+    }
+    // The same for the energy axis, across and along.
+    const SHorzTicks h = CalcHorzTicks(0, 401, 4e-9 / 400, 0, 0, 4e-9, SAxisMetrics{});
+    EXPECT_NE(FormatTickLabel(h.TickVal + h.dTickStep, h.nTrunc), FormatTickLabel(h.TickVal + 2 * h.dTickStep, h.nTrunc));
+    EXPECT_NEAR(std::stod(FormatTickLabel(h.TickVal + h.dTickStep, h.nTrunc)), h.TickVal + h.dTickStep, 1e-12);
+}
+
 TEST(PlotMath, VerticalFitOfEmptyRanges)
 {
     EXPECT_DOUBLE_EQ(FitVertAxis(0, 201, 0, 0).UMax, 10000);

@@ -3,6 +3,7 @@
 
 #include "app/plot/HorzAxis.h"
 #include "app/plot/LineCursor.h"
+#include "app/plot/PlotMath.h"
 #include "app/plot/SpecDraw.h"
 #include "app/plot/Symbol.h"
 #include "app/plot/VertAxis.h"
@@ -76,6 +77,37 @@ TEST(PlotRender, HorizontalAxisLineAndTicks)
         for (int x = 405; x < 436; ++x)
             text = text || IsBlack(img, x, y);
     EXPECT_TRUE(text);
+}
+
+TEST(PlotRender, HorizontalAxisOfOneValueLabelsOnlyThatValue)
+{
+    // A one-point spectrum at 90 eV showed a lone "100" ten pixels right of
+    // its point; at 89.9 eV the label lost its decimal.
+    const struct
+    {
+        double value;
+        const char* label;
+    } cases[] = {{90, "90"}, {89.9, "89.9"}, {1486.68, "1486.68"}, {-5.5, "-5.5"}, {0, "0"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        QImage img = Canvas(460, 60);
+        CHorzAxis axis;
+        {
+            QPainter p(&img);
+            axis.SetParams(&p);
+            axis.SetRect(CRect(20, 0, 421, 60));
+            axis.SetClipRect(CRect(0, 0, 460, 60));
+            axis.SetLimits(20, 20, c.value, c.value);
+            axis.Draw(&p, nullptr, FALSE);
+        }
+        EXPECT_DOUBLE_EQ(axis.GetTickVal(), c.value);
+        EXPECT_DOUBLE_EQ(axis.GetTickPos(), 20);
+        EXPECT_EQ(plot::FormatTickLabel(axis.GetTickVal(), axis.GetTrunc()), c.label);
+        const int tickRow = axis.GetRect()->top + axis.GetParams()->m_cyMajorTickHeight;
+        EXPECT_TRUE(IsBlack(img, 20, tickRow));
+        for (int x = 21; x <= 420; ++x)
+            ASSERT_FALSE(IsBlack(img, x, tickRow)) << "a second major tick at " << x;
+    }
 }
 
 TEST(PlotRender, VerticalAxisTicksFromBottomToTop)

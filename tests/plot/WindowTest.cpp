@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QScreen>
+#include <functional>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <vector>
@@ -275,6 +276,45 @@ TEST_F(WindowFixture, CtrlDragScrollsSideways)
     wnd.SetDispTrace(0, 1, 3, true);
     wnd.OnLButtonDown(MK_LBUTTON | MK_CONTROL, p);
     EXPECT_EQ(view.Count(WM_PARENTNOTIFY, WM_LBUTTONUP), 1);
+}
+
+TEST_F(WindowFixture, CtrlDragLeavesWholeLabelsOnTheEnergyAxis)
+{
+    // Dragged in long jumps, the labels at the two ends of the axis lost their
+    // first digits ("1412.5" showed as ".412.5") until the next full repaint.
+    wnd.SetDispLimits(8, 1, TRUE);
+    QCoreApplication::processEvents();
+    const CPoint p = Inside();
+    // One mouse move per turn of the drag's loop, with the repaints between.
+    std::vector<int> xs = {p.x - 50, p.x - 100, p.x - 150, p.x - 200};
+    std::function<void(size_t)> step = [&](size_t i) {
+        const bool up = i == xs.size();
+        const QPointF local(up ? xs.back() : xs[i], p.y);
+        QMouseEvent m(up ? QEvent::MouseButtonRelease : QEvent::MouseMove, local, wnd.mapToGlobal(local),
+                      up ? Qt::LeftButton : Qt::NoButton, up ? Qt::NoButton : Qt::LeftButton, Qt::ControlModifier);
+        QCoreApplication::sendEvent(&wnd, &m);
+        if (!up)
+            QTimer::singleShot(20, &wnd, [&step, i] { step(i + 1); });
+    };
+    QTimer::singleShot(20, &wnd, [&step] { step(0); });
+    wnd.OnLButtonDown(MK_LBUTTON | MK_CONTROL, p);
+    ASSERT_GT(Trace()->GetXmin(), 0);
+    QCoreApplication::processEvents();
+    auto onScreen = [&] {
+        const QPoint at = wnd.mapTo(wnd.window(), QPoint(0, 0));
+        return wnd.screen()
+            ->grabWindow(wnd.window()->winId(), at.x(), at.y(), wnd.width(), wnd.height())
+            .toImage();
+    };
+    const QImage afterDrag = onScreen();
+    wnd.update();
+    QCoreApplication::processEvents();
+    // The band of the energy axis, its labels included, across the window.
+    const CRect& axis = *wnd.GetDisp()->GetHorzAxis().GetRect();
+    const QImage full = onScreen();
+    for (int yy = axis.top; yy < axis.bottom; ++yy)
+        for (int xx = 0; xx < full.width(); ++xx)
+            ASSERT_EQ(full.pixel(xx, yy), afterDrag.pixel(xx, yy)) << "a stale pixel at " << xx << "," << yy;
 }
 
 TEST_F(WindowFixture, RubberBandZooms)
