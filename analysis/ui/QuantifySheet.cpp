@@ -957,8 +957,10 @@ void CQuantifySheet::Start()
             SetRSF(rec);
             return rec.m_dRSF;
         });
-        Calculate();
     }
+    // The curves may have changed since the results were worked out (a
+    // background subtracted, a smoothing): the results follow what they hold.
+    Calculate();
     AddPage(&m_RgnsPage);
     if (m_bAES)
         AddPage(&m_AESPage);

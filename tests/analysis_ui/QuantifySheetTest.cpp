@@ -307,6 +307,43 @@ TEST_F(QuantifySheetTest, CancelAfterAFirstAndAfterALaterOpening)
     EXPECT_TRUE(m_pDoc->IsModified());
 }
 
+// Curves processed while the sheet is closed (here the flat 10 taken off as
+// a background would be): the next opening shows their composition, not the
+// one worked out before, and the document then holds a changed state.
+TEST_F(QuantifySheetTest, ReopeningFollowsCurvesChangedMeanwhile)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    s->OnOKButton();
+    Pump(10);
+    m_pDoc->SetModifiedFlag(false);
+    for (int r = 0; r < 3; ++r)
+        for (int l = 0; l < 3; ++l) {
+            double* y = m_pDoc->GetStagePosn(0)->GetSpecRgn(r)->GetTrace(l)->GetData();
+            for (int i = 0; i < 50; ++i)
+                y[i] -= 10.0;
+        }
+    s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    const CQuantify::RgnList& list = m_pDoc->GetQuantify()->m_RgnLists[0];
+    for (int l = 0; l < 3; ++l) {
+        // Heights (r + 1)(l + 1)100 over the factors; the dwell is common.
+        double share[3], total = 0.0;
+        for (int r = 0; r < 3; ++r)
+            total += share[r] = (r + 1) * (l + 1) * 100.0 / list[size_t(r)].m_dRSF;
+        for (int r = 0; r < 3; ++r)
+            EXPECT_NEAR(list[size_t(r)].m_pdResults[size_t(l)], 100.0 * share[r] / total, 1e-9)
+                << "region " << r << " level " << l;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%f", list[0].m_pdResults[0]);
+    EXPECT_EQ(CellText(s->GetRgnsPage()->m_Grid, 4, 0), buf);
+    s->OnOKButton();
+    Pump(10);
+    EXPECT_TRUE(m_pDoc->IsModified());
+}
+
 // OK marks the document only when the state it keeps is not the one at
 // opening; the sheet's own window closing while another window keeps the
 // document open leaves a changed state asked about.
