@@ -1121,6 +1121,10 @@ void CQuantifySheet::CursorsDown(CSpecWnd* pWnd)
         if (pWnd)
             pWnd->Detach(c);
     }
+    // Taken down, the lines must go from the screen at once, not at the
+    // window's next repaint.
+    if (pWnd)
+        pWnd->Invalidate(CSpecWnd::TraceArea, false);
 }
 
 void CQuantifySheet::CursorsUp(CSpecWnd* pWnd)
@@ -1139,6 +1143,7 @@ void CQuantifySheet::CursorsUp(CSpecWnd* pWnd)
         pWnd->Attach(cursors[k], trace);
         cursors[k]->Show(TRUE, FALSE);
     }
+    pWnd->Invalidate(CSpecWnd::TraceArea, false);
 }
 
 void CQuantifySheet::OnSampleChange(int, int)

@@ -344,6 +344,41 @@ TEST_F(QuantifySheetTest, ReopeningFollowsCurvesChangedMeanwhile)
     EXPECT_TRUE(m_pDoc->IsModified());
 }
 
+// Choosing the peak area puts the limit lines on the current plot window and
+// choosing another measure takes them off; either way the window is painted
+// again at once (the lines used to appear, or stay, until something else
+// repainted it).
+TEST_F(QuantifySheetTest, AreaLimitLinesComeAndGoOnTheScreenAtOnce)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    CSpecWnd* w = v->GetSpecWnd();
+    ASSERT_NE(w, nullptr);
+    struct PaintSpy : QObject
+    {
+        bool painted = false;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            painted = painted || e->type() == QEvent::Paint;
+            return false;
+        }
+    } spy;
+    w->installEventFilter(&spy);
+    Pump(20);
+    for (const auto& [id, shown] : {std::pair{IDC_QUANTDISP_PKAREA, true}, {IDC_QUANTDISP_PKHEIGHT, false},
+                                    {IDC_QUANTDISP_PKAREA, true}, {IDC_QUANTDISP_PKTOPK, false}}) {
+        SCOPED_TRACE(id);
+        spy.painted = false;
+        s->GetDispPage()->OnCalc(id);
+        Pump(20);
+        EXPECT_EQ(bool(s->GetLowerCursor()->IsShown()), shown);
+        EXPECT_EQ(bool(s->GetUpperCursor()->IsShown()), shown);
+        EXPECT_TRUE(spy.painted);
+    }
+    w->removeEventFilter(&spy);
+}
+
 // OK marks the document only when the state it keeps is not the one at
 // opening; the sheet's own window closing while another window keeps the
 // document open leaves a changed state asked about.
