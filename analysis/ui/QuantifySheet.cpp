@@ -3,6 +3,7 @@
 #include "UGrid/UGEdit.h"
 #include "analysis/core/QuantifyCalc.h"
 #include "analysis/ui/SheetLayout.h"
+#include "app/Legend.h"
 #include "app/SpecViewBase.h"
 #include "app/Veltrane.h"
 #include "app/VeltraneView.h"
@@ -336,6 +337,9 @@ int CQuantify_RgnsGrid::OnEditFinish(int col, long row, CWnd*, std::string& text
         cell.SetLabel(text.c_str());
         cell.SetBool(rec->m_bSelected);
         SetCell(0, row, &cell);
+        // The profile's legend names the region by its label too.
+        if (CQuantifyPrfView* prf = m_pQuantify->GetProfileView())
+            prf->Refresh(false);
     } else if (col == 3) {
         // Pasted text passes no key filter: what typing could not enter (a
         // minus sign, an exponent) is dropped here too, so that no negative
@@ -699,6 +703,8 @@ void CQuantifyPrfView::OnInitialUpdate()
     }
     w->Create(this, RECT{}, FirstSpecWndID);
     m_caSpecWnd[0] = std::move(w);
+    // Without it the curves could be told apart only by their colours.
+    m_pLegend = m_nTraces > 0 ? new CLegend(GetSpecWnd(0)) : nullptr;
     SetLimits();
     SetViewSize(true);
     SetWindowPositions();
@@ -711,7 +717,31 @@ void CQuantifyPrfView::OnInitialUpdate()
         }
     }
     m_bInitialised = true;
+    UpdateLegend();
     update();
+}
+
+void CQuantifyPrfView::UpdateLegend()
+{
+    const CQuantify::RgnList* list = m_pQuantify->GetCurrentList();
+    CSpecWnd* w = GetSpecWnd(0);
+    if (!m_pLegend || !list || !w)
+        return;
+    m_pLegend->SetNumEntries(m_nTraces);
+    int t = 0;
+    for (const CQuantifyRgn& r : *list) {
+        if (!r.m_bSelected || t >= m_nTraces)
+            continue;
+        m_pLegend->SetPen(t < int(m_Pens.size()) ? m_Pens[size_t(t)] : nullptr, t);
+        m_pLegend->SetSymbol(GetSymbol(t), t);
+        m_pLegend->SetLabel(r.m_csLabel, t);
+        ++t;
+    }
+    m_pLegend->show();
+    if (const CSpecTrace* tr = w->GetSpecTrace(0, 0))
+        if (const CRect* rc = tr->GetRect())
+            m_pLegend->Reposition(0, rc->right, rc->bottom);
+    m_pLegend->update();
 }
 
 bool CQuantifyPrfView::OnCmdMsg(unsigned id, CCmdUI* pUI)
@@ -791,6 +821,7 @@ bool CQuantifyPrfView::Refresh(bool bRebuild)
     SetLimits();
     if (CSpecWnd* pw = GetSpecWnd(0); pw && m_nTraces > 0)
         pw->Show(true, &m_dYMax, &m_dYMin, m_dXMin, m_dXMax);
+    UpdateLegend();
     update();
     return true;
 }
@@ -815,6 +846,7 @@ void CQuantifyPrfView::resizeEvent(QResizeEvent* e)
         SetWindowPositions();
         if (m_nTraces > 0)
             GetSpecWnd(0)->Show(true, &m_dYMax, &m_dYMin, m_dXMin, m_dXMax);
+        UpdateLegend();
     });
 }
 

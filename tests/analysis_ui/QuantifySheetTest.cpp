@@ -9,6 +9,7 @@
 #include "UGrid/UGGrid.h"
 #include "analysis/core/QuantifyCalc.h"
 #include "analysis/ui/QuantifySheet.h"
+#include "app/Legend.h"
 #include "app/SpecView.h"
 #include "app/plot/SpecWnd.h"
 #include "data/SpecRgn.h"
@@ -499,6 +500,40 @@ TEST_F(QuantifySheetTest, ProfilePaneShowsAndHidesInPlaceOfTheView)
     s->SetActivePage(1);
     Pump(10);
     EXPECT_FALSE(s->GetDispPage()->findChild<QRadioButton*>(QStringLiteral("id_4812"))->isEnabled());
+}
+
+// The pane's legend names each curve by its region's label, in the curves'
+// order, and follows unchecking a region and renaming one.
+TEST_F(QuantifySheetTest, ProfileLegendNamesTheSelectedRegions)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    s->OnShowHide();
+    Pump(20);
+    ASSERT_NE(s->GetProfileView(), nullptr);
+    const auto labels = [s] {
+        std::vector<std::string> out;
+        if (CLegend* l = s->GetProfileView()->GetLegend(); l && l->isVisible())
+            for (int i = 0; i < l->GetNumEntries(); ++i)
+                out.push_back(l->GetLabel(i));
+        return out;
+    };
+    using L = std::vector<std::string>;
+    EXPECT_EQ(labels(), (L{"C 1s", "O 1s", "Si 2p3/2"}));
+    CQuantify_RgnsGrid& g = s->GetRgnsPage()->m_Grid;
+    g.OnCellTypeNotify(0, 0, 1, CTN_CHECK, 0);
+    Pump(10);
+    EXPECT_EQ(labels(), (L{"C 1s", "Si 2p3/2"}));
+    std::string text = "Silicon";
+    g.OnEditFinish(0, 2, nullptr, text, 0);
+    EXPECT_EQ(labels(), (L{"C 1s", "Silicon"}));
+    for (long r : {0, 2})
+        g.OnCellTypeNotify(0, 0, r, CTN_CHECK, 0);
+    Pump(10);
+    EXPECT_EQ(labels(), L{}); // no curve, no legend: the notice instead
+    s->OnShowHide();
+    Pump(10);
 }
 
 // Closing the document with the sheet and its pane open takes the sheet's
