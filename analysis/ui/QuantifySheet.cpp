@@ -1232,9 +1232,12 @@ void CQuantifySheet::OnOKButton()
     if (m_DispPage.m_iCalc == Quant::PeakArea && m_pView)
         CursorsDown(m_pView->GetSpecWnd());
     CQuantify& q = State();
-    if (m_bAES && GetPageCount() > 0 && GetActivePage() == &m_AESPage) {
+    if (m_bAES) {
+        // The factors were scaled to the state's energy. An edit the page
+        // took when the user left it for another page asks as well: else
+        // the new energy would be kept beside factors of the old one.
         const double before = q.m_Auger.m_dEnergy;
-        if (!m_AESPage.UpdateData(true))
+        if (GetPageCount() > 0 && GetActivePage() == &m_AESPage && !m_AESPage.UpdateData(true))
             return;
         if (m_AESPage.m_dEnergy != before) {
             const int answer = AfxMessageBox(IDS_ENERGY_CHANGED, MB_YESNOCANCEL);
@@ -1242,7 +1245,8 @@ void CQuantifySheet::OnOKButton()
                 RecalcRSF();
             } else if (answer == IDNO) {
                 m_AESPage.m_dEnergy = before;
-                m_AESPage.UpdateData(false);
+                if (m_AESPage.IsBuilt())
+                    m_AESPage.UpdateData(false);
             } else {
                 return;
             }

@@ -653,6 +653,32 @@ TEST_F(QuantifySheetTest, OkAfterABeamEnergyEditAsksAndNoKeepsTheOldEnergy)
     EXPECT_NE(m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF, factor);
 }
 
+// A beam energy typed on the Auger page and left there for another page is
+// asked about at OK as well; No keeps the energy the factors were scaled to
+// (the new energy used to be kept beside the old energy's factors).
+TEST_F(QuantifySheetTest, ABeamEnergyLeftOnItsPageIsAskedAboutAtOk)
+{
+    CSpecView* v = Open(true);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    const double factor = m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF;
+    s->SetActivePage(1);
+    Pump(10);
+    s->GetAESPage()->m_pEnergy->setText(QStringLiteral("10"));
+    s->SetActivePage(0);
+    Pump(10);
+    ASSERT_EQ(s->GetAESPage()->m_dEnergy, 10.0);
+    sink.Answer(IDNO);
+    const size_t before = sink.Texts().size();
+    s->OnOKButton();
+    Pump(10);
+    ASSERT_EQ(sink.Texts().size(), before + 1);
+    EXPECT_NE(sink.Texts().back().find("beam energy has been changed"), std::string::npos);
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_dEnergy, 5.0);
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF, factor);
+    EXPECT_EQ(CQuantifySheet::GetInstance(), nullptr);
+}
+
 // Choosing another library on the Auger page gives the regions that library's
 // factors. The file's 5000 eV is the sheet's 5 kV, so its factors apply
 // unscaled; the shipped library chosen again brings the first factor back.
