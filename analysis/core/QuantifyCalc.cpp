@@ -208,6 +208,9 @@ double PhotoRSF(const CPkLib& lib, const std::string& element, const std::string
     for (size_t i = 0; i < photo.size(); ++i) {
         if (!IsDoubletLine(photo[i].m_csRegion, transition))
             continue;
+        // A line the source cannot excite has no factor, nor has its level.
+        if (!(photonEnergy - photo[i].m_dPeak > 0.0))
+            return 1.0;
         if (counted && counted->m_dPeak == photo[i].m_dPeak)
             continue;
         sum += lib.CalculateRSF(el, int(i), sourceType, photonEnergy);

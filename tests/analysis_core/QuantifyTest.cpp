@@ -248,6 +248,7 @@ TEST(Quantify, ALevelWithoutItsSpinOrbitPartTakesBothLines)
         {"S", "2p", 10, 1253.6, 7.064818224890164},  // 2p1/2 + 2p3/2, Mg
         {"Mn", "3p", 18, 1486.6, 6.092811081904427}, // one energy: the pair once
         {"Mo", "3d", 6, 21.2, 1.0},                  // no X-ray source
+        {"As", "2p", 10, 1253.6, 1.0},               // above Mg K-alpha
         {"Mo", "3", 18, 1486.6, 1.0},                // no such level
         {"Mo", "d5/2", 18, 1486.6, 1.0},
     };
