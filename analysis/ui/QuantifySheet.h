@@ -170,6 +170,8 @@ public:
     std::vector<double> CurveValues(int t) const;
     // The legend naming the curves by their regions' labels; null without curves.
     CLegend* GetLegend() const { return m_pLegend; }
+    // How many of the curves' points the legend covers, wholly or in part.
+    int PointsUnderLegend() const;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -178,6 +180,9 @@ private:
     // The selected regions' labels on the legend, which goes to the corner
     // of the plot.
     void UpdateLegend();
+    // How many of the curves' points lie in or just by r (plot window
+    // coordinates).
+    int PointsIn(const QRect& r) const;
 
     CQuantifySheet* m_pQuantify;
     QPointer<CLegend> m_pLegend; // a child of the plot window

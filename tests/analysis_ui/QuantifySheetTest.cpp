@@ -536,6 +536,46 @@ TEST_F(QuantifySheetTest, ProfileLegendNamesTheSelectedRegions)
     Pump(10);
 }
 
+// The legend keeps off the curves: a composition rising to the top at the
+// last level sends it to the lower corner, one that ends low keeps it in the
+// upper corner; either way it covers no point.
+TEST_F(QuantifySheetTest, ProfileLegendKeepsOffTheCurves)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    const struct
+    {
+        double percent[3][3]; // region, level
+        bool top;
+    } cases[] = {
+        {{{45, 40, 25}, {45, 40, 25}, {10, 20, 50}}, false},
+        {{{80, 50, 2}, {10, 25, 49}, {10, 25, 49}}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.top);
+        // Peak heights that give these shares over the regions' factors.
+        const CQuantify::RgnList& list = m_pDoc->GetQuantify()->m_RgnLists[0];
+        for (int r = 0; r < 3; ++r)
+            for (int l = 0; l < 3; ++l) {
+                double* y = m_pDoc->GetStagePosn(0)->GetSpecRgn(r)->GetTrace(l)->GetData();
+                std::fill(y, y + 50, 0.0);
+                y[25] = c.percent[r][l] * list[size_t(r)].m_dRSF;
+            }
+        s->Recalculate(false);
+        s->OnShowHide();
+        Pump(20);
+        CQuantifyPrfView* pane = s->GetProfileView();
+        ASSERT_NE(pane, nullptr);
+        ASSERT_NEAR(list[2].m_pdResults[2], c.percent[2][2], 1e-9);
+        ASSERT_NE(pane->GetLegend(), nullptr);
+        EXPECT_EQ(pane->GetLegend()->geometry().center().y() < pane->GetSpecWnd(0)->height() / 2, c.top);
+        EXPECT_EQ(pane->PointsUnderLegend(), 0);
+        s->OnShowHide();
+        Pump(10);
+    }
+}
+
 // Closing the document with the sheet and its pane open takes the sheet's
 // window down without OK or Cancel; the state stays with the document.
 TEST_F(QuantifySheetTest, ClosingTheDocumentTakesTheSheetDown)
