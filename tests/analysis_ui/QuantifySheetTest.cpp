@@ -367,8 +367,10 @@ TEST_F(QuantifySheetTest, AreaLimitLinesComeAndGoOnTheScreenAtOnce)
     } spy;
     w->installEventFilter(&spy);
     Pump(20);
-    for (const auto& [id, shown] : {std::pair{IDC_QUANTDISP_PKAREA, true}, {IDC_QUANTDISP_PKHEIGHT, false},
-                                    {IDC_QUANTDISP_PKAREA, true}, {IDC_QUANTDISP_PKTOPK, false}}) {
+    for (const auto& [id, shown] : {std::pair{IDC_QUANTDISP_PKAREA, true},
+                                    {IDC_QUANTDISP_PKHEIGHT, false},
+                                    {IDC_QUANTDISP_PKAREA, true},
+                                    {IDC_QUANTDISP_PKTOPK, false}}) {
         SCOPED_TRACE(id);
         spy.painted = false;
         s->GetDispPage()->OnCalc(id);
