@@ -1054,6 +1054,8 @@ bool CQuantifySheet::Recalculate(bool bRebuild)
     Calculate();
     if (GetPageCount() > 0 && GetActivePage() == &m_RgnsPage && m_RgnsPage.IsBuilt())
         m_RgnsPage.m_Grid.Refresh();
+    // A region checked or unchecked decides whether there is a profile to show.
+    UpdateShowHide();
     if (m_pPrfView)
         return m_pPrfView->Refresh(bRebuild);
     return true;

@@ -504,6 +504,27 @@ TEST_F(QuantifySheetTest, ProfilePaneShowsAndHidesInPlaceOfTheView)
     EXPECT_FALSE(s->GetDispPage()->findChild<QRadioButton*>(QStringLiteral("id_4812"))->isEnabled());
 }
 
+// Show is offered while a region is checked: unchecking the last one takes
+// it away and checking one gives it back without reopening the sheet.
+TEST_F(QuantifySheetTest, ShowFollowsTheCheckedRegions)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    CQuantify_RgnsGrid& g = s->GetRgnsPage()->m_Grid;
+    QPushButton* b = s->GetShowHideButton();
+    ASSERT_TRUE(b->isEnabled());
+    const struct
+    {
+        long row;
+        bool enabled;
+    } steps[] = {{0, true}, {1, true}, {2, false}, {1, true}};
+    for (const auto& step : steps) {
+        g.OnCellTypeNotify(0, 0, step.row, CTN_CHECK, 0);
+        EXPECT_EQ(b->isEnabled(), step.enabled) << "after row " << step.row;
+    }
+}
+
 // The pane's legend names each curve by its region's label, in the curves'
 // order, and follows unchecking a region and renaming one.
 TEST_F(QuantifySheetTest, ProfileLegendNamesTheSelectedRegions)
