@@ -46,6 +46,17 @@ std::string Fixed6(double v)
     return std::string(buf, r.ptr);
 }
 
+// Whether a library line such as "3d5/2" is one line of the level "3d".
+bool IsDoubletLine(const std::string& line, const std::string& level)
+{
+    if (level.empty() || line.size() < level.size() + 3 || line.compare(0, level.size(), level) != 0)
+        return false;
+    const std::string j = line.substr(level.size());
+    if (j.compare(j.size() - 2, 2, "/2") != 0)
+        return false;
+    return std::all_of(j.begin(), j.end() - 2, [](char c) { return c >= '0' && c <= '9'; });
+}
+
 } // namespace
 
 double Intensity(const double* y, int n, int calc, int lower, int upper, double step)
@@ -186,7 +197,26 @@ double PhotoRSF(const CPkLib& lib, const std::string& element, const std::string
     for (const CPkLibPeak& pk : el->GetAugerPeaks())
         if (pk.m_csRegion == transition)
             return 0.0;
-    return 1.0;
+    // A region named by its level alone ("2p", "3d", "4f", as other programs
+    // write them) holds both lines of the doublet, which the library lists
+    // one by one ("2p1/2", "2p3/2"): its factor is the sum of theirs. A pair
+    // at one energy already counts as one peak with the whole level's factor.
+    if (sourceType != 10 && sourceType != 18)
+        return 1.0;
+    double sum = 0.0;
+    const CPkLibPeak* counted = nullptr;
+    for (size_t i = 0; i < photo.size(); ++i) {
+        if (!IsDoubletLine(photo[i].m_csRegion, transition))
+            continue;
+        // A line the source cannot excite has no factor, nor has its level.
+        if (!(photonEnergy - photo[i].m_dPeak > 0.0))
+            return 1.0;
+        if (counted && counted->m_dPeak == photo[i].m_dPeak)
+            continue;
+        sum += lib.CalculateRSF(el, int(i), sourceType, photonEnergy);
+        counted = &photo[i];
+    }
+    return counted ? sum : 1.0;
 }
 
 double AugerRSF(const CQuantifyAESLib& lib, const std::string& element, const std::string& transition,

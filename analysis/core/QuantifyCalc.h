@@ -39,8 +39,9 @@ void Calculate(CQuantify& q, const CVeltraneDoc& doc);
 
 // The photoelectron factor of a transition: the peak library's cross-section
 // of the element's photoelectron peak of that name; 0.0 for an Auger peak of
-// the element (no photoelectron factor applies); 1.0 when the library has
-// neither the element nor the peak.
+// the element (no photoelectron factor applies); for a level named without
+// its spin-orbit part ("3d") the summed factors of the library's lines of it
+// ("3d3/2", "3d5/2"); 1.0 when the library has neither the element nor the peak.
 double PhotoRSF(const CPkLib& lib, const std::string& element, const std::string& transition, int sourceType,
                 double photonEnergy);
 // The Auger factor at the beam energy in kV (1.0 when the library has no entry).

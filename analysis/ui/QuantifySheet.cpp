@@ -3,6 +3,7 @@
 #include "UGrid/UGEdit.h"
 #include "analysis/core/QuantifyCalc.h"
 #include "analysis/ui/SheetLayout.h"
+#include "app/Legend.h"
 #include "app/SpecViewBase.h"
 #include "app/Veltrane.h"
 #include "app/VeltraneView.h"
@@ -336,6 +337,9 @@ int CQuantify_RgnsGrid::OnEditFinish(int col, long row, CWnd*, std::string& text
         cell.SetLabel(text.c_str());
         cell.SetBool(rec->m_bSelected);
         SetCell(0, row, &cell);
+        // The profile's legend names the region by its label too.
+        if (CQuantifyPrfView* prf = m_pQuantify->GetProfileView())
+            prf->Refresh(false);
     } else if (col == 3) {
         // Pasted text passes no key filter: what typing could not enter (a
         // minus sign, an exponent) is dropped here too, so that no negative
@@ -699,6 +703,8 @@ void CQuantifyPrfView::OnInitialUpdate()
     }
     w->Create(this, RECT{}, FirstSpecWndID);
     m_caSpecWnd[0] = std::move(w);
+    // Without it the curves could be told apart only by their colours.
+    m_pLegend = m_nTraces > 0 ? new CLegend(GetSpecWnd(0)) : nullptr;
     SetLimits();
     SetViewSize(true);
     SetWindowPositions();
@@ -711,7 +717,61 @@ void CQuantifyPrfView::OnInitialUpdate()
         }
     }
     m_bInitialised = true;
+    UpdateLegend();
     update();
+}
+
+void CQuantifyPrfView::UpdateLegend()
+{
+    const CQuantify::RgnList* list = m_pQuantify->GetCurrentList();
+    CSpecWnd* w = GetSpecWnd(0);
+    if (!m_pLegend || !list || !w)
+        return;
+    m_pLegend->SetNumEntries(m_nTraces);
+    int t = 0;
+    for (const CQuantifyRgn& r : *list) {
+        if (!r.m_bSelected || t >= m_nTraces)
+            continue;
+        m_pLegend->SetPen(t < int(m_Pens.size()) ? m_Pens[size_t(t)] : nullptr, t);
+        m_pLegend->SetSymbol(GetSymbol(t), t);
+        m_pLegend->SetLabel(r.m_csLabel, t);
+        ++t;
+    }
+    m_pLegend->show();
+    const CSpecTrace* first = w->GetSpecTrace(0, 0);
+    const CRect* rc = first ? first->GetRect() : nullptr;
+    if (!rc)
+        return;
+    m_pLegend->Reposition(0, rc->right, rc->bottom);
+    // A composition that rises to the last level ends in the top corner:
+    // the legend takes the right-hand corner where it hides fewer points.
+    const QRect top = m_pLegend->geometry();
+    QRect bottom = top;
+    bottom.moveBottom(rc->bottom - 1);
+    if (PointsIn(bottom) < PointsIn(top))
+        m_pLegend->move(bottom.topLeft());
+    m_pLegend->update();
+}
+
+int CQuantifyPrfView::PointsUnderLegend() const
+{
+    return m_pLegend && m_pLegend->isVisible() ? PointsIn(m_pLegend->geometry()) : 0;
+}
+
+int CQuantifyPrfView::PointsIn(const QRect& r) const
+{
+    CSpecWnd* w = GetSpecWnd(0);
+    // A point's symbol reaches a few pixels around it.
+    const QRect near = r.adjusted(-4, -4, 4, 4);
+    int inside = 0;
+    for (int c = 0; w && c < m_nTraces; ++c) {
+        const CSpecTrace* tr = w->GetSpecTrace(c, 0);
+        int n = 0;
+        const double* Y = w->GetYData(&n, c, 0);
+        for (int k = 0; tr && Y && k < std::min(n, m_nLevels); ++k)
+            inside += near.contains(QPoint(tr->IndexTox(k), int(std::lround(tr->YToy(Y[k]))))) ? 1 : 0;
+    }
+    return inside;
 }
 
 bool CQuantifyPrfView::OnCmdMsg(unsigned id, CCmdUI* pUI)
@@ -791,6 +851,7 @@ bool CQuantifyPrfView::Refresh(bool bRebuild)
     SetLimits();
     if (CSpecWnd* pw = GetSpecWnd(0); pw && m_nTraces > 0)
         pw->Show(true, &m_dYMax, &m_dYMin, m_dXMin, m_dXMax);
+    UpdateLegend();
     update();
     return true;
 }
@@ -815,6 +876,7 @@ void CQuantifyPrfView::resizeEvent(QResizeEvent* e)
         SetWindowPositions();
         if (m_nTraces > 0)
             GetSpecWnd(0)->Show(true, &m_dYMax, &m_dYMin, m_dXMin, m_dXMax);
+        UpdateLegend();
     });
 }
 
@@ -957,8 +1019,10 @@ void CQuantifySheet::Start()
             SetRSF(rec);
             return rec.m_dRSF;
         });
-        Calculate();
     }
+    // The curves may have changed since the results were worked out (a
+    // background subtracted, a smoothing): the results follow what they hold.
+    Calculate();
     AddPage(&m_RgnsPage);
     if (m_bAES)
         AddPage(&m_AESPage);
@@ -990,6 +1054,8 @@ bool CQuantifySheet::Recalculate(bool bRebuild)
     Calculate();
     if (GetPageCount() > 0 && GetActivePage() == &m_RgnsPage && m_RgnsPage.IsBuilt())
         m_RgnsPage.m_Grid.Refresh();
+    // A region checked or unchecked decides whether there is a profile to show.
+    UpdateShowHide();
     if (m_pPrfView)
         return m_pPrfView->Refresh(bRebuild);
     return true;
@@ -1119,6 +1185,10 @@ void CQuantifySheet::CursorsDown(CSpecWnd* pWnd)
         if (pWnd)
             pWnd->Detach(c);
     }
+    // Taken down, the lines must go from the screen at once, not at the
+    // window's next repaint.
+    if (pWnd)
+        pWnd->Invalidate(CSpecWnd::TraceArea, false);
 }
 
 void CQuantifySheet::CursorsUp(CSpecWnd* pWnd)
@@ -1137,6 +1207,7 @@ void CQuantifySheet::CursorsUp(CSpecWnd* pWnd)
         pWnd->Attach(cursors[k], trace);
         cursors[k]->Show(TRUE, FALSE);
     }
+    pWnd->Invalidate(CSpecWnd::TraceArea, false);
 }
 
 void CQuantifySheet::OnSampleChange(int, int)
@@ -1193,9 +1264,12 @@ void CQuantifySheet::OnOKButton()
     if (m_DispPage.m_iCalc == Quant::PeakArea && m_pView)
         CursorsDown(m_pView->GetSpecWnd());
     CQuantify& q = State();
-    if (m_bAES && GetPageCount() > 0 && GetActivePage() == &m_AESPage) {
+    if (m_bAES) {
+        // The factors were scaled to the state's energy. An edit the page
+        // took when the user left it for another page asks as well: else
+        // the new energy would be kept beside factors of the old one.
         const double before = q.m_Auger.m_dEnergy;
-        if (!m_AESPage.UpdateData(true))
+        if (GetPageCount() > 0 && GetActivePage() == &m_AESPage && !m_AESPage.UpdateData(true))
             return;
         if (m_AESPage.m_dEnergy != before) {
             const int answer = AfxMessageBox(IDS_ENERGY_CHANGED, MB_YESNOCANCEL);
@@ -1203,7 +1277,8 @@ void CQuantifySheet::OnOKButton()
                 RecalcRSF();
             } else if (answer == IDNO) {
                 m_AESPage.m_dEnergy = before;
-                m_AESPage.UpdateData(false);
+                if (m_AESPage.IsBuilt())
+                    m_AESPage.UpdateData(false);
             } else {
                 return;
             }

@@ -8,6 +8,7 @@
 
 #include "UGrid/UGCtrl.h"
 #include "analysis/core/QuantifyAESLib.h"
+#include "app/Legend.h"
 #include "app/ProfileViewBase.h"
 #include "app/ViewTools.h"
 #include "app/plot/LineCursor.h"
@@ -167,12 +168,24 @@ public:
     int GetNumCurves() const { return m_nTraces; }
     // Curve t's plotted values.
     std::vector<double> CurveValues(int t) const;
+    // The legend naming the curves by their regions' labels; null without curves.
+    CLegend* GetLegend() const { return m_pLegend; }
+    // How many of the curves' points the legend covers, wholly or in part.
+    int PointsUnderLegend() const;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
+    // The selected regions' labels on the legend, which goes to the corner
+    // of the plot.
+    void UpdateLegend();
+    // How many of the curves' points lie in or just by r (plot window
+    // coordinates).
+    int PointsIn(const QRect& r) const;
+
     CQuantifySheet* m_pQuantify;
+    QPointer<CLegend> m_pLegend; // a child of the plot window
     bool m_bInitialised = false;
     std::vector<double> m_pdX;
     double m_dYMin = 0, m_dYMax = 0, m_dXMin = 0, m_dXMax = 0;

@@ -17,7 +17,8 @@ import sys
 
 def photo_factor(pklib_path, symbol, region, photon=1486.6):
     """Al K-alpha factor of a photoelectron peak: KE^0.2 * (1 + 0.01547747 beta) * sigma;
-    1.0 when the library has no peak of that name (the program's rule)."""
+    a level named without its spin-orbit part ("3d") sums its lines ("3d3/2",
+    "3d5/2"); 1.0 when the library has no peak of that name."""
     lines = open(pklib_path, encoding="ascii").read().split("\n")
     names = []
     for line in lines:
@@ -25,15 +26,23 @@ def photo_factor(pklib_path, symbol, region, photon=1486.6):
             break
         names.append(line)
     inside = False
+    lines_of_level = []
     for i, line in enumerate(lines):
         if line == "[PHYSICAL INFORMATION]":
             inside = lines[i + 1].split()[1] == symbol
         elif inside and line and line[0] in "-0123456789":
             f = line.split()
-            if len(f) == 7 and names[abs(int(f[0])) - 1] == region:
-                be, sigma_al, beta_al = float(f[1]), float(f[4]), float(f[6])
-                return (photon - be) ** 0.2 * (1.0 + 0.01547747 * beta_al) * sigma_al
-    return 1.0
+            if len(f) != 7:
+                continue
+            name = names[abs(int(f[0])) - 1]
+            be, sigma_al, beta_al = float(f[1]), float(f[4]), float(f[6])
+            factor = (photon - be) ** 0.2 * (1.0 + 0.01547747 * beta_al) * sigma_al
+            if name == region:
+                return factor
+            rest = name[len(region):]
+            if name.startswith(region) and rest.endswith("/2") and rest[:-2].isdigit():
+                lines_of_level.append(factor)
+    return sum(lines_of_level) if lines_of_level else 1.0
 
 
 def main():

@@ -9,6 +9,7 @@
 #include "UGrid/UGGrid.h"
 #include "analysis/core/QuantifyCalc.h"
 #include "analysis/ui/QuantifySheet.h"
+#include "app/Legend.h"
 #include "app/SpecView.h"
 #include "app/plot/SpecWnd.h"
 #include "data/SpecRgn.h"
@@ -307,6 +308,80 @@ TEST_F(QuantifySheetTest, CancelAfterAFirstAndAfterALaterOpening)
     EXPECT_TRUE(m_pDoc->IsModified());
 }
 
+// Curves processed while the sheet is closed (here the flat 10 taken off as
+// a background would be): the next opening shows their composition, not the
+// one worked out before, and the document then holds a changed state.
+TEST_F(QuantifySheetTest, ReopeningFollowsCurvesChangedMeanwhile)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    s->OnOKButton();
+    Pump(10);
+    m_pDoc->SetModifiedFlag(false);
+    for (int r = 0; r < 3; ++r)
+        for (int l = 0; l < 3; ++l) {
+            double* y = m_pDoc->GetStagePosn(0)->GetSpecRgn(r)->GetTrace(l)->GetData();
+            for (int i = 0; i < 50; ++i)
+                y[i] -= 10.0;
+        }
+    s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    const CQuantify::RgnList& list = m_pDoc->GetQuantify()->m_RgnLists[0];
+    for (int l = 0; l < 3; ++l) {
+        // Heights (r + 1)(l + 1)100 over the factors; the dwell is common.
+        double share[3], total = 0.0;
+        for (int r = 0; r < 3; ++r)
+            total += share[r] = (r + 1) * (l + 1) * 100.0 / list[size_t(r)].m_dRSF;
+        for (int r = 0; r < 3; ++r)
+            EXPECT_NEAR(list[size_t(r)].m_pdResults[size_t(l)], 100.0 * share[r] / total, 1e-9)
+                << "region " << r << " level " << l;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%f", list[0].m_pdResults[0]);
+    EXPECT_EQ(CellText(s->GetRgnsPage()->m_Grid, 4, 0), buf);
+    s->OnOKButton();
+    Pump(10);
+    EXPECT_TRUE(m_pDoc->IsModified());
+}
+
+// Choosing the peak area puts the limit lines on the current plot window and
+// choosing another measure takes them off; either way the window is painted
+// again at once (the lines used to appear, or stay, until something else
+// repainted it).
+TEST_F(QuantifySheetTest, AreaLimitLinesComeAndGoOnTheScreenAtOnce)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    CSpecWnd* w = v->GetSpecWnd();
+    ASSERT_NE(w, nullptr);
+    struct PaintSpy : QObject
+    {
+        bool painted = false;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            painted = painted || e->type() == QEvent::Paint;
+            return false;
+        }
+    } spy;
+    w->installEventFilter(&spy);
+    Pump(20);
+    for (const auto& [id, shown] : {std::pair{IDC_QUANTDISP_PKAREA, true},
+                                    {IDC_QUANTDISP_PKHEIGHT, false},
+                                    {IDC_QUANTDISP_PKAREA, true},
+                                    {IDC_QUANTDISP_PKTOPK, false}}) {
+        SCOPED_TRACE(id);
+        spy.painted = false;
+        s->GetDispPage()->OnCalc(id);
+        Pump(20);
+        EXPECT_EQ(bool(s->GetLowerCursor()->IsShown()), shown);
+        EXPECT_EQ(bool(s->GetUpperCursor()->IsShown()), shown);
+        EXPECT_TRUE(spy.painted);
+    }
+    w->removeEventFilter(&spy);
+}
+
 // OK marks the document only when the state it keeps is not the one at
 // opening; the sheet's own window closing while another window keeps the
 // document open leaves a changed state asked about.
@@ -429,6 +504,101 @@ TEST_F(QuantifySheetTest, ProfilePaneShowsAndHidesInPlaceOfTheView)
     EXPECT_FALSE(s->GetDispPage()->findChild<QRadioButton*>(QStringLiteral("id_4812"))->isEnabled());
 }
 
+// Show is offered while a region is checked: unchecking the last one takes
+// it away and checking one gives it back without reopening the sheet.
+TEST_F(QuantifySheetTest, ShowFollowsTheCheckedRegions)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    CQuantify_RgnsGrid& g = s->GetRgnsPage()->m_Grid;
+    QPushButton* b = s->GetShowHideButton();
+    ASSERT_TRUE(b->isEnabled());
+    const struct
+    {
+        long row;
+        bool enabled;
+    } steps[] = {{0, true}, {1, true}, {2, false}, {1, true}};
+    for (const auto& step : steps) {
+        g.OnCellTypeNotify(0, 0, step.row, CTN_CHECK, 0);
+        EXPECT_EQ(b->isEnabled(), step.enabled) << "after row " << step.row;
+    }
+}
+
+// The pane's legend names each curve by its region's label, in the curves'
+// order, and follows unchecking a region and renaming one.
+TEST_F(QuantifySheetTest, ProfileLegendNamesTheSelectedRegions)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    s->OnShowHide();
+    Pump(20);
+    ASSERT_NE(s->GetProfileView(), nullptr);
+    const auto labels = [s] {
+        std::vector<std::string> out;
+        if (CLegend* l = s->GetProfileView()->GetLegend(); l && l->isVisible())
+            for (int i = 0; i < l->GetNumEntries(); ++i)
+                out.push_back(l->GetLabel(i));
+        return out;
+    };
+    using L = std::vector<std::string>;
+    EXPECT_EQ(labels(), (L{"C 1s", "O 1s", "Si 2p3/2"}));
+    CQuantify_RgnsGrid& g = s->GetRgnsPage()->m_Grid;
+    g.OnCellTypeNotify(0, 0, 1, CTN_CHECK, 0);
+    Pump(10);
+    EXPECT_EQ(labels(), (L{"C 1s", "Si 2p3/2"}));
+    std::string text = "Silicon";
+    g.OnEditFinish(0, 2, nullptr, text, 0);
+    EXPECT_EQ(labels(), (L{"C 1s", "Silicon"}));
+    for (long r : {0, 2})
+        g.OnCellTypeNotify(0, 0, r, CTN_CHECK, 0);
+    Pump(10);
+    EXPECT_EQ(labels(), L{}); // no curve, no legend: the notice instead
+    s->OnShowHide();
+    Pump(10);
+}
+
+// The legend keeps off the curves: a composition rising to the top at the
+// last level sends it to the lower corner, one that ends low keeps it in the
+// upper corner; either way it covers no point.
+TEST_F(QuantifySheetTest, ProfileLegendKeepsOffTheCurves)
+{
+    CSpecView* v = Open(false);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    const struct
+    {
+        double percent[3][3]; // region, level
+        bool top;
+    } cases[] = {
+        {{{45, 40, 25}, {45, 40, 25}, {10, 20, 50}}, false},
+        {{{80, 50, 2}, {10, 25, 49}, {10, 25, 49}}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.top);
+        // Peak heights that give these shares over the regions' factors.
+        const CQuantify::RgnList& list = m_pDoc->GetQuantify()->m_RgnLists[0];
+        for (int r = 0; r < 3; ++r)
+            for (int l = 0; l < 3; ++l) {
+                double* y = m_pDoc->GetStagePosn(0)->GetSpecRgn(r)->GetTrace(l)->GetData();
+                std::fill(y, y + 50, 0.0);
+                y[25] = c.percent[r][l] * list[size_t(r)].m_dRSF;
+            }
+        s->Recalculate(false);
+        s->OnShowHide();
+        Pump(20);
+        CQuantifyPrfView* pane = s->GetProfileView();
+        ASSERT_NE(pane, nullptr);
+        ASSERT_NEAR(list[2].m_pdResults[2], c.percent[2][2], 1e-9);
+        ASSERT_NE(pane->GetLegend(), nullptr);
+        EXPECT_EQ(pane->GetLegend()->geometry().center().y() < pane->GetSpecWnd(0)->height() / 2, c.top);
+        EXPECT_EQ(pane->PointsUnderLegend(), 0);
+        s->OnShowHide();
+        Pump(10);
+    }
+}
+
 // Closing the document with the sheet and its pane open takes the sheet's
 // window down without OK or Cancel; the state stays with the document.
 TEST_F(QuantifySheetTest, ClosingTheDocumentTakesTheSheetDown)
@@ -544,6 +714,32 @@ TEST_F(QuantifySheetTest, OkAfterABeamEnergyEditAsksAndNoKeepsTheOldEnergy)
     Pump(10);
     EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_dEnergy, 10.0);
     EXPECT_NE(m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF, factor);
+}
+
+// A beam energy typed on the Auger page and left there for another page is
+// asked about at OK as well; No keeps the energy the factors were scaled to
+// (the new energy used to be kept beside the old energy's factors).
+TEST_F(QuantifySheetTest, ABeamEnergyLeftOnItsPageIsAskedAboutAtOk)
+{
+    CSpecView* v = Open(true);
+    CQuantifySheet* s = OpenSheet(v);
+    ASSERT_NE(s, nullptr);
+    const double factor = m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF;
+    s->SetActivePage(1);
+    Pump(10);
+    s->GetAESPage()->m_pEnergy->setText(QStringLiteral("10"));
+    s->SetActivePage(0);
+    Pump(10);
+    ASSERT_EQ(s->GetAESPage()->m_dEnergy, 10.0);
+    sink.Answer(IDNO);
+    const size_t before = sink.Texts().size();
+    s->OnOKButton();
+    Pump(10);
+    ASSERT_EQ(sink.Texts().size(), before + 1);
+    EXPECT_NE(sink.Texts().back().find("beam energy has been changed"), std::string::npos);
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_Auger.m_dEnergy, 5.0);
+    EXPECT_EQ(m_pDoc->GetQuantify()->m_RgnLists[0][0].m_dRSF, factor);
+    EXPECT_EQ(CQuantifySheet::GetInstance(), nullptr);
 }
 
 // Choosing another library on the Auger page gives the regions that library's
