@@ -11,6 +11,7 @@
 #include "platform/Exceptions.h"
 #include "platform/MessageSink.h"
 #include "platform/Strings.h"
+#include "platform/System.h"
 
 #include <QCloseEvent>
 #include <QDialogButtonBox>
@@ -236,8 +237,17 @@ bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc,
     CDocCommands* commands = tmpl.GetCommands(&doc);
     bool saved = false;
     if (name.empty()) {
-        const std::string temp =
-            (std::filesystem::temp_directory_path() / (std::string(CHeader::AppName) + ext)).string();
+        // In a folder of the user's own: a file of a fixed name in the shared
+        // temporary folder may be another user's, which this one may not
+        // replace, and every untitled run would fail to save.
+        std::string temp;
+        try {
+            temp = GetUserTempDirectory(CHeader::AppName) + CHeader::AppName + ext;
+        } catch (const CFileException& e) {
+            AfxMessageBox(FileExceptionMessage(e, true), MB_OK | MB_ICONERROR);
+            tmpl.CloseDocument(&doc);
+            return false;
+        }
         // One that no run of this program wrote holds the counts of a run that
         // never ended tidily (the program killed, or another copy of it still
         // running): it is replaced only when the user says so, as a named file

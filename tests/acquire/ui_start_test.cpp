@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <cmath>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class XpsStart : public XpsSheet
 {
@@ -110,8 +112,10 @@ TEST_F(XpsStart, ATemporaryFileLeftByARunThatNeverEndedIsReplacedOnlyWhenTheUser
     // The program's own file is reused without a word, and a tidy end of the
     // program removes it, so the next start finds none.
     CTempFolder tmp(settings.Path(""));
-    const QString temp = settings.Path("Veltrane.vlt");
-    WriteBytes("Veltrane.vlt", {'d', 'e', 'a', 'd'});
+    const QString own = QStringLiteral("Veltrane-%1").arg(::geteuid());
+    ASSERT_EQ(::mkdir(settings.Path(own).toLocal8Bit().constData(), 0700), 0);
+    const QString temp = settings.Path(own + "/Veltrane.vlt");
+    WriteBytes(own + "/Veltrane.vlt", {'d', 'e', 'a', 'd'});
     const struct
     {
         int answer;
@@ -153,6 +157,29 @@ TEST_F(XpsStart, ATemporaryFileLeftByARunThatNeverEndedIsReplacedOnlyWhenTheUser
     Stop();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(QFile::exists(temp));
+}
+
+TEST_F(XpsStart, AnUntitledRunLeavesOtherUsersFilesAlone)
+{
+    // The temporary folder is shared by every user: the file another user's
+    // untitled run left there is not this user's to replace (nor, often, one
+    // this user may replace). The run goes into a folder of the user's own
+    // that nobody else may enter, without a question.
+    CTempFolder tmp(settings.Path(""));
+    WriteBytes("Veltrane.vlt", {'t', 'h', 'e', 'i', 'r', 's'});
+    StartWith("");
+    ASSERT_EQ(started.size(), 1u) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    EXPECT_TRUE(sink.Texts().empty()) << sink.Texts()[0];
+    EXPECT_EQ(QFile(settings.Path("Veltrane.vlt")).size(), 6);
+    const QString own = QStringLiteral("Veltrane-%1").arg(::geteuid());
+    EXPECT_EQ(sheet->TempFile(), settings.Path(own + "/Veltrane.vlt").toStdString());
+    EXPECT_EQ(started[0]->GetPathName(), sheet->TempFile());
+    struct stat st;
+    ASSERT_EQ(::lstat(settings.Path(own).toLocal8Bit().constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, ::geteuid());
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    End();
+    EXPECT_EQ(QFile(settings.Path("Veltrane.vlt")).size(), 6);
 }
 
 TEST_F(XpsStart, SavingAnUntitledRunAsksForItsName)
