@@ -233,7 +233,16 @@ bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc,
     std::string ext = tmpl.GetDocString(CMultiDocTemplate::filterExt);
     if (ext.empty())
         ext = ".vlt";
-    const std::string name = ResolveDataFileName(typed, ext);
+    std::string name = ResolveDataFileName(typed, ext);
+    if (!name.empty()) {
+        // A name without a folder is in the current one; the document keeps
+        // the full path, as an opened one does, or the recent-file list of a
+        // later run started elsewhere would name another file.
+        std::error_code ec;
+        const std::filesystem::path full = std::filesystem::absolute(name, ec);
+        if (!ec)
+            name = full.lexically_normal().string();
+    }
     CDocCommands* commands = tmpl.GetCommands(&doc);
     bool saved = false;
     if (name.empty()) {
@@ -253,19 +262,27 @@ bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc,
         // running): it is replaced only when the user says so, as a named file
         // is; No saves the new run under a name of the user's choosing.
         int answer = IDYES;
-        if (temp != s_ownTempFile && std::filesystem::exists(temp))
+        std::error_code ec;
+        if (temp != s_ownTempFile && std::filesystem::exists(std::filesystem::symlink_status(temp, ec)))
             answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(temp)}),
                                    MB_YESNOCANCEL | MB_ICONWARNING);
         m_csTempFile = answer == IDYES ? temp : std::string();
-        if (answer == IDYES)
-            saved = commands && commands->DoSave(temp, true);
-        else if (answer == IDNO)
+        if (answer == IDYES) {
+            // Not a file to offer among the recent ones: the next untitled
+            // run replaces it, and a tidy end of the program removes it.
+            saved = commands && commands->DoSave(temp, false);
+            if (saved) {
+                doc.SetPathName(temp);
+                tmpl.UpdateFrameTitles(&doc);
+            }
+        } else if (answer == IDNO)
             saved = commands && commands->DoSave(std::string(), true);
         if (saved && answer == IDYES)
             s_ownTempFile = temp;
     } else {
         m_csTempFile.clear();
-        if (std::filesystem::exists(name)) {
+        std::error_code ec;
+        if (std::filesystem::exists(std::filesystem::symlink_status(name, ec))) {
             const int answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(name)}),
                                              MB_YESNOCANCEL | MB_ICONWARNING);
             if (answer == IDYES)

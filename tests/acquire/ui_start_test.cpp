@@ -82,11 +82,38 @@ TEST_F(XpsStart, TheNameGetsItsExtensionAndMovesOnAfterTheRun)
     }
 }
 
+TEST_F(XpsStart, ANameWithoutAFolderIsKeptWithTheFullPath)
+{
+    // Typed without a folder, the file goes into the current one, and the
+    // document and the recent-file list name it in full: a later run of the
+    // program started in another folder finds the same file.
+    struct SBack
+    {
+        std::filesystem::path cwd = std::filesystem::current_path();
+        ~SBack() { std::filesystem::current_path(cwd); }
+    } back;
+    std::filesystem::current_path(settings.Path("").toStdString());
+    const std::string full = settings.Path("plain7.vlt").toStdString();
+    StartWith("plain7");
+    ASSERT_EQ(started.size(), 1u) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    EXPECT_EQ(started[0]->GetPathName(), full);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(full)));
+    ASSERT_NE(app->GetRecentFileList(), nullptr);
+    ASSERT_FALSE(app->GetRecentFileList()->Entries().empty());
+    EXPECT_EQ(app->GetRecentFileList()->Entries().front(), full);
+    End();
+    EXPECT_EQ(S().m_Exp.m_csFileName, "plain8") << "the name stays as typed, counted on";
+}
+
 TEST_F(XpsStart, AnEmptyNameRunsInATemporaryFileThatBecomesUntitled)
 {
     StartWith("");
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0]->GetPathName(), sheet->TempFile());
+    // The next such run replaces the file: it is no file to open again.
+    ASSERT_NE(app->GetRecentFileList(), nullptr);
+    for (const std::string& recent : app->GetRecentFileList()->Entries())
+        EXPECT_NE(recent, sheet->TempFile());
     End();
     const std::string first = started[0]->GetTitle();
     EXPECT_EQ(first.rfind(LoadString(61443), 0), 0u) << first;
