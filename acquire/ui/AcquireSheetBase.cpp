@@ -234,6 +234,14 @@ bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc,
     if (ext.empty())
         ext = ".vlt";
     std::string name = ResolveDataFileName(typed, ext);
+    if (!name.empty() && name.size() > ext.size() && name[name.size() - ext.size() - 1] == '/') {
+        // A folder without a file name: the run would go into a hidden file
+        // named only by the extension.
+        AfxMessageBox(FormatMessageId(AFX_IDP_FILE_BAD_PATH, {name.substr(0, name.size() - ext.size())}),
+                      MB_OK | MB_ICONERROR);
+        tmpl.CloseDocument(&doc);
+        return false;
+    }
     if (!name.empty()) {
         // A name without a folder is in the current one; the document keeps
         // the full path, as an opened one does, or the recent-file list of a

@@ -9,6 +9,7 @@
 #include "framework/ui/Resources.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <cmath>
@@ -103,6 +104,21 @@ TEST_F(XpsStart, ANameWithoutAFolderIsKeptWithTheFullPath)
     EXPECT_EQ(app->GetRecentFileList()->Entries().front(), full);
     End();
     EXPECT_EQ(S().m_Exp.m_csFileName, "plain8") << "the name stays as typed, counted on";
+}
+
+TEST_F(XpsStart, AFolderWithoutAFileNameStartsNothing)
+{
+    // Not a hidden ".vlt" in the folder, which no file dialog shows.
+    ASSERT_TRUE(QDir(settings.Path("")).mkdir("sub"));
+    for (const QString& typed : {settings.Path("sub/"), settings.Path("sub/.vlt")}) {
+        sink.Clear();
+        StartWith(typed);
+        EXPECT_TRUE(started.empty()) << typed.toStdString();
+        ASSERT_EQ(sink.Texts().size(), 1u);
+        EXPECT_EQ(sink.Texts()[0], FormatMessageId(61701, {settings.Path("sub/").toStdString()}));
+        EXPECT_FALSE(QFile::exists(settings.Path("sub/.vlt")));
+        EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 0);
+    }
 }
 
 TEST_F(XpsStart, AnEmptyNameRunsInATemporaryFileThatBecomesUntitled)
