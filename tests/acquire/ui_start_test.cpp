@@ -7,6 +7,7 @@
 #include "data/Region.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/Resources.h"
+#include "tests/common/FileSizeLimit.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,17 +108,39 @@ TEST_F(XpsStart, ANameWithoutAFolderIsKeptWithTheFullPath)
     EXPECT_EQ(S().m_Exp.m_csFileName, "plain8") << "the name stays as typed, counted on";
 }
 
-TEST_F(XpsStart, AFolderWithoutAFileNameStartsNothing)
+TEST_F(XpsStart, AFileThatCannotBeMadeStartsNothing)
 {
-    // Not a hidden ".vlt" in the folder, which no file dialog shows.
+    // Each says why; no document is left, and no file is made. A folder alone
+    // is no name: not a hidden ".vlt" in it, which no file dialog shows.
     ASSERT_TRUE(QDir(settings.Path("")).mkdir("sub"));
-    for (const QString& typed : {settings.Path("sub/"), settings.Path("sub/.vlt")}) {
+    const std::string sub = settings.Path("sub/").toStdString();
+    const std::string missing = settings.Path("missing/run1.vlt").toStdString();
+    const std::string big = settings.Path("big.vlt").toStdString();
+    const struct
+    {
+        QString typed;
+        std::string said;
+        const char* made;
+        bool diskFull;
+    } cases[] = {
+        {settings.Path("sub/"), FormatMessageId(61701, {sub}), "sub/.vlt", false},
+        {settings.Path("sub/.vlt"), FormatMessageId(61701, {sub}), "sub/.vlt", false},
+        {settings.Path("missing/run1"), FormatMessageId(61701, {missing}), "missing/run1.vlt", false},
+        {settings.Path("big"), FormatMessageId(61703, {big}), "big.vlt", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
         sink.Clear();
-        StartWith(typed);
-        EXPECT_TRUE(started.empty()) << typed.toStdString();
-        ASSERT_EQ(sink.Texts().size(), 1u);
-        EXPECT_EQ(sink.Texts()[0], FormatMessageId(61701, {settings.Path("sub/").toStdString()}));
-        EXPECT_FALSE(QFile::exists(settings.Path("sub/.vlt")));
+        {
+            std::optional<CFileSizeLimit> full;
+            if (c.diskFull)
+                full.emplace(512);
+            StartWith(c.typed);
+        }
+        EXPECT_TRUE(started.empty());
+        ASSERT_FALSE(sink.Texts().empty());
+        EXPECT_EQ(sink.Texts()[0], c.said);
+        EXPECT_FALSE(QFile::exists(settings.Path(c.made)));
         EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 0);
     }
 }
