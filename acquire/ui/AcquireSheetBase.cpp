@@ -225,6 +225,7 @@ bool CAcquire_Sheet::StartRun(int which, const std::function<void(CVeltraneDoc&)
         busy(false);
         return false;
     }
+    m_pRunDoc = doc;
     return true;
 }
 
@@ -308,7 +309,16 @@ bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc,
 
 void CAcquire_Sheet::RetitleTempDocument()
 {
-    CVeltraneDoc* doc = AcqHost().engineDocument ? AcqHost().engineDocument() : nullptr;
+    // This sheet's run's document, not the engine's: once the worker has let
+    // the engine go, the other sheet may have started its own run, into the
+    // same temporary file, before this end arrives.
+    CVeltraneDoc* doc = nullptr;
+    for (int i = 0; i < 3 && m_pRunDoc && !doc && AcqHost().docTemplate; ++i)
+        if (CMultiDocTemplate* t = AcqHost().docTemplate(i))
+            for (CDocument* d : t->GetDocuments())
+                if (d == m_pRunDoc)
+                    doc = m_pRunDoc;
+    m_pRunDoc = nullptr;
     if (doc && !m_csTempFile.empty() && doc->GetPathName() == m_csTempFile) {
         // A title with no file behind it, so that Save asks for a name; the
         // temporary file is the next run's.

@@ -170,6 +170,27 @@ TEST_F(XpsStart, AnEmptyNameRunsInATemporaryFileThatBecomesUntitled)
               std::stoi(first.substr(LoadString(61443).size())) + 1);
 }
 
+TEST_F(XpsStart, TheEndOfARunRetitlesThatRunsDocument)
+{
+    // The worker lets the engine go just before its end arrives: the other
+    // sheet may start a run in between, without a file name too, into the
+    // same temporary file. This end makes this run's document Untitled, which
+    // holds the only copy of its counts, and leaves the new run's alone.
+    StartWith("");
+    ASSERT_EQ(started.size(), 1u);
+    CVeltraneDoc* mine = started[0];
+    auto* next =
+        dynamic_cast<CVeltraneDoc*>(CVeltrane::GetSpectrumTemplate()->OpenDocumentFile(nullptr, true));
+    ASSERT_NE(next, nullptr);
+    next->SetPathName(sheet->TempFile());
+    started.push_back(next); // now the engine's
+    End();
+    EXPECT_EQ(mine->GetPathName(), "");
+    EXPECT_TRUE(mine->IsModified());
+    EXPECT_EQ(mine->GetTitle().rfind(LoadString(61443), 0), 0u) << mine->GetTitle();
+    EXPECT_EQ(next->GetPathName(), sheet->TempFile());
+}
+
 TEST_F(XpsStart, ATemporaryFileLeftByARunThatNeverEndedIsReplacedOnlyWhenTheUserSaysSo)
 {
     // A run without a file name killed with the program (or still going in
