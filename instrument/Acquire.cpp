@@ -40,6 +40,7 @@ enum : unsigned
     IDS_NO_DAU_REPLY = 2297,
     IDS_OUTSIDE_MAP_AREA = 2307,
     IDS_STOPPED = 5121,
+    IDS_COMPLETED_NOT_SAVED = 5171,
     IDS_MANUAL_ETCH = 5168,
     IDP_FAILED_TO_SAVE_DOC = 61697,
 };
@@ -103,7 +104,7 @@ struct CAcquire::SRun
     unsigned Loops();
     int Prepare();
     void EndMoves();
-    void Save(bool bFinal);
+    bool Save(bool bFinal);
     int QueryStop(Location loc) { return m_pAcq->QueryStop(loc, m_pDAU); }
     // With the link's lock held. A closed link takes every command and answers
     // none: to a run that is a unit that does not reply, not an endless
@@ -435,7 +436,10 @@ void CAcquire::SRun::Run()
         m_pASCU->CancelWait(false);
     EndMoves();
     // Saved before the end is reported, so the file holds everything shown.
-    Save(true);
+    // A run that went well but whose file could not take it must not be
+    // reported as a success: its data are only in the document.
+    if (!Save(true) && result == 0)
+        result = IDS_COMPLETED_NOT_SAVED;
     m_pAcq->EndRun();
     const int monitor = m_pHost->StartMonitor();
     m_bHoldsDoc = false;
@@ -508,11 +512,11 @@ unsigned CAcquire::SRun::Loops()
     return 0;
 }
 
-void CAcquire::SRun::Save(bool bFinal)
+bool CAcquire::SRun::Save(bool bFinal)
 {
     const std::string error = m_pHost->SaveDocument(m_pDoc, m_path);
     if (error.empty())
-        return;
+        return true;
     // An incremental failure is said once and the run goes on (a later save
     // may well succeed); the final one is always said.
     if (bFinal)
@@ -520,6 +524,7 @@ void CAcquire::SRun::Save(bool bFinal)
     else if (!m_bSaveReported)
         m_pHost->ReportMessage(error);
     m_bSaveReported = true;
+    return false;
 }
 
 int CAcquire::SRun::Prepare()

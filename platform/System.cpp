@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +20,29 @@ std::string WithSlash(std::string dir)
     if (dir.empty() || dir.back() != '/')
         dir += '/';
     return dir;
+}
+
+CFileException::Cause CauseOf(int err)
+{
+    if (err == ENOENT || err == ENOTDIR)
+        return CFileException::badPath;
+    if (err == EACCES || err == EPERM || err == EROFS)
+        return CFileException::accessDenied;
+    if (err == ENOSPC || err == EDQUOT)
+        return CFileException::diskFull;
+    return CFileException::genericException;
+}
+
+// A folder (not a link to one) of this user that no one else may write or
+// enter. One of the user's own with wider permissions is narrowed.
+bool IsOwnPrivateFolder(const std::string& path)
+{
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    if ((st.st_mode & 077) == 0)
+        return true;
+    return ::chmod(path.c_str(), 0700) == 0;
 }
 
 } // namespace
@@ -45,6 +70,34 @@ std::string GetTempDirectory()
             return WithSlash(tmp);
     }
     return "/tmp/";
+}
+
+std::string GetUserTempDirectory(const std::string& name)
+{
+    const std::string base = GetTempDirectory() + name + '-' + std::to_string(::geteuid());
+    if (::mkdir(base.c_str(), 0700) != 0 && errno != EEXIST) {
+        const int err = errno;
+        throw CFileException(CauseOf(err), base, err);
+    }
+    if (IsOwnPrivateFolder(base))
+        return base + '/';
+    // Someone else holds the name: a folder of our own beside it, the same
+    // one for the whole run so that runs go on finding their file.
+    static std::mutex lock;
+    static std::map<std::string, std::string> instead;
+    std::lock_guard guard(lock);
+    if (auto it = instead.find(base); it != instead.end() && IsOwnPrivateFolder(it->second))
+        return it->second + '/';
+    std::vector<char> pattern(base.begin(), base.end());
+    for (char c : std::string("-XXXXXX"))
+        pattern.push_back(c);
+    pattern.push_back('\0');
+    if (!::mkdtemp(pattern.data())) {
+        const int err = errno;
+        throw CFileException(CauseOf(err), base, err);
+    }
+    instead[base] = pattern.data();
+    return std::string(pattern.data()) + '/';
 }
 
 std::string GetCurrentDirectory()
@@ -79,14 +132,7 @@ std::string CreateUniqueTempFile(const std::string& folder, const std::string& p
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
-        CFileException::Cause cause = CFileException::genericException;
-        if (err == ENOENT || err == ENOTDIR)
-            cause = CFileException::badPath;
-        else if (err == EACCES || err == EPERM || err == EROFS)
-            cause = CFileException::accessDenied;
-        else if (err == ENOSPC || err == EDQUOT)
-            cause = CFileException::diskFull;
-        throw CFileException(cause, pattern, err);
+        throw CFileException(CauseOf(err), pattern, err);
     }
     ::close(fd);
     return std::string(name.data());

@@ -63,17 +63,27 @@ std::string NextDataFileName(const std::string& name)
         return std::string();
     const auto last = name.find_last_not_of(" \t\r\n");
     std::string s = name.substr(first, last - first + 1);
-    const auto dot = s.rfind('.');
-    std::string ext = dot == std::string::npos ? std::string() : s.substr(dot);
-    std::string stem = dot == std::string::npos ? s : s.substr(0, dot);
-    size_t digits = 0;
-    while (digits < 9 && digits < stem.size() &&
-           std::isdigit(static_cast<unsigned char>(stem[stem.size() - 1 - digits])))
-        ++digits;
-    if (digits == 0)
+    const size_t slash = s.rfind('/');
+    const size_t fileStart = slash == std::string::npos ? 0 : slash + 1;
+    size_t dot = s.rfind('.');
+    if (dot == std::string::npos || dot < fileStart)
+        dot = s.size();
+    size_t begin = dot;
+    while (begin > fileStart && std::isdigit(static_cast<unsigned char>(s[begin - 1])))
+        --begin;
+    if (begin == dot)
         return s;
-    const long long value = std::atoll(stem.substr(stem.size() - digits).c_str());
-    return stem.substr(0, stem.size() - digits) + std::to_string(value + 1) + ext;
+    // Counted in decimal text, so that no number is too long to go on.
+    std::string number = s.substr(begin, dot - begin);
+    number.erase(0, std::min(number.find_first_not_of('0'), number.size()));
+    size_t i = number.size();
+    while (i > 0 && number[i - 1] == '9')
+        number[--i] = '0';
+    if (i == 0)
+        number.insert(number.begin(), '1');
+    else
+        ++number[i - 1];
+    return s.substr(0, begin) + number + s.substr(dot);
 }
 
 std::string ResolveDataFileName(const std::string& typed, const std::string& ext)

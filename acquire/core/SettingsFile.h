@@ -29,8 +29,9 @@ Kind CheckHeader(CFile& file, const std::string& shown, int fileType, unsigned w
 std::string TitleOf(const std::string& path);
 } // namespace SettingsFile
 
-// At the end of an acquisition: the trailing number of the name (at most
-// nine digits, before the extension) counts on; blanks at both ends go.
+// At the end of an acquisition: the number that ends the file's name, before
+// its extension, counts on (leading zeros go); blanks at both ends go. The
+// folders are left alone, dots and numbers in their names included.
 std::string NextDataFileName(const std::string& name);
 // Start's data-file name: the typed name without trailing blanks, with ext
 // (".vlt") appended unless it already ends with it in any case. Empty when

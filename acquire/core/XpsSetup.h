@@ -53,8 +53,8 @@ public:
     // A new experiment type brings back the movement last used with it.
     void SetExperiment(int exp);
     void SetMovement(int move);
-    // At the end of an acquisition: the trailing number of the name (at
-    // most nine digits, before the extension) counts on.
+    // At the end of an acquisition: the number that ends the file's name
+    // (before its extension) counts on; NextDataFileName.
     static std::string NextFileName(const std::string& name);
 
     void Store(CArchive& ar) const;

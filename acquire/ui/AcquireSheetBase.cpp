@@ -12,6 +12,7 @@
 #include "platform/Exceptions.h"
 #include "platform/MessageSink.h"
 #include "platform/Strings.h"
+#include "platform/System.h"
 
 #include <QCloseEvent>
 #include <QDialogButtonBox>
@@ -226,6 +227,7 @@ bool CAcquire_Sheet::StartRun(int which, const std::function<void(CVeltraneDoc&)
         busy(false);
         return false;
     }
+    m_pRunDoc = doc;
     return true;
 }
 
@@ -234,37 +236,64 @@ bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc,
     std::string ext = tmpl.GetDocString(CMultiDocTemplate::filterExt);
     if (ext.empty())
         ext = ".vlt";
-    const std::string name = ResolveDataFileName(typed, ext);
+    std::string name = ResolveDataFileName(typed, ext);
+    if (!name.empty() && name.size() > ext.size() && name[name.size() - ext.size() - 1] == '/') {
+        // A folder without a file name: the run would go into a hidden file
+        // named only by the extension.
+        AfxMessageBox(FormatMessageId(AFX_IDP_FILE_BAD_PATH, {name.substr(0, name.size() - ext.size())}),
+                      MB_OK | MB_ICONERROR);
+        tmpl.CloseDocument(&doc);
+        return false;
+    }
+    if (!name.empty()) {
+        // A name without a folder is in the current one; the document keeps
+        // the full path, as an opened one does, or the recent-file list of a
+        // later run started elsewhere would name another file.
+        std::error_code ec;
+        const std::filesystem::path full = std::filesystem::absolute(name, ec);
+        if (!ec)
+            name = full.lexically_normal().string();
+    }
     CDocCommands* commands = tmpl.GetCommands(&doc);
     bool saved = false;
     if (name.empty()) {
-        const std::string temp =
-            (std::filesystem::temp_directory_path() / (std::string(CHeader::AppName) + ext)).string();
+        // In a folder of the user's own: a file of a fixed name in the shared
+        // temporary folder may be another user's, which this one may not
+        // replace, and every untitled run would fail to save.
+        std::string temp;
+        try {
+            temp = GetUserTempDirectory(CHeader::AppName) + CHeader::AppName + ext;
+        } catch (const CFileException& e) {
+            AfxMessageBox(FileExceptionMessage(e, true), MB_OK | MB_ICONERROR);
+            tmpl.CloseDocument(&doc);
+            return false;
+        }
         // One that no run of this program wrote holds the counts of a run that
         // never ended tidily (the program killed, or another copy of it still
         // running): it is replaced only when the user says so, as a named file
         // is; No saves the new run under a name of the user's choosing.
         int answer = IDYES;
-        if (temp != s_ownTempFile && std::filesystem::exists(temp))
+        std::error_code ec;
+        if (temp != s_ownTempFile && std::filesystem::exists(std::filesystem::symlink_status(temp, ec)))
             answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(temp)}),
                                    MB_YESNOCANCEL | MB_ICONWARNING);
         m_csTempFile = answer == IDYES ? temp : std::string();
         if (answer == IDYES) {
-            // The temporary file is no file of the user's: it neither enters
-            // the recent-file list nor pushes the user's own files out of it.
-            CRecentFileList* recent = AfxGetApp() ? AfxGetApp()->GetRecentFileList() : nullptr;
-            const std::optional<CRecentFileList> recentBefore =
-                recent ? std::optional<CRecentFileList>(*recent) : std::nullopt;
-            saved = commands && commands->DoSave(temp, true);
-            if (recent)
-                *recent = *recentBefore;
+            // Not a file to offer among the recent ones: the next untitled
+            // run replaces it, and a tidy end of the program removes it.
+            saved = commands && commands->DoSave(temp, false);
+            if (saved) {
+                doc.SetPathName(temp);
+                tmpl.UpdateFrameTitles(&doc);
+            }
         } else if (answer == IDNO)
             saved = commands && commands->DoSave(std::string(), true);
         if (saved && answer == IDYES)
             s_ownTempFile = temp;
     } else {
         m_csTempFile.clear();
-        if (std::filesystem::exists(name)) {
+        std::error_code ec;
+        if (std::filesystem::exists(std::filesystem::symlink_status(name, ec))) {
             const int answer = AfxMessageBox(FormatMessageId(4096, {SettingsFile::TitleOf(name)}),
                                              MB_YESNOCANCEL | MB_ICONWARNING);
             if (answer == IDYES)
@@ -282,7 +311,16 @@ bool CAcquire_Sheet::SaveNewDocument(CMultiDocTemplate& tmpl, CVeltraneDoc& doc,
 
 void CAcquire_Sheet::RetitleTempDocument()
 {
-    CVeltraneDoc* doc = AcqHost().engineDocument ? AcqHost().engineDocument() : nullptr;
+    // This sheet's run's document, not the engine's: once the worker has let
+    // the engine go, the other sheet may have started its own run, into the
+    // same temporary file, before this end arrives.
+    CVeltraneDoc* doc = nullptr;
+    for (int i = 0; i < 3 && m_pRunDoc && !doc && AcqHost().docTemplate; ++i)
+        if (CMultiDocTemplate* t = AcqHost().docTemplate(i))
+            for (CDocument* d : t->GetDocuments())
+                if (d == m_pRunDoc)
+                    doc = m_pRunDoc;
+    m_pRunDoc = nullptr;
     if (doc && !m_csTempFile.empty() && doc->GetPathName() == m_csTempFile) {
         // A title with no file behind it, so that Save asks for a name; the
         // temporary file is the next run's.

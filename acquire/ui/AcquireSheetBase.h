@@ -126,8 +126,9 @@ protected:
     // it refuses (it has said why). True when the run started.
     bool StartRun(int which, const std::function<void(CVeltraneDoc&)>& build, const std::string& typed,
                   const std::function<void(bool)>& busy);
-    // At a run's end: a document acquired into the temporary file becomes
-    // "Untitled<n>" and modified, so that closing it asks where to keep it.
+    // At the end of this sheet's run: its document, acquired into the
+    // temporary file, becomes "Untitled<n>" and modified, so that closing it
+    // asks where to keep it.
     void RetitleTempDocument();
     // A data record sent by the acquisition worker goes to its document's views.
     static void DeliverUpdate(intptr_t lParam);
@@ -135,4 +136,6 @@ protected:
     std::vector<QPushButton*> m_Buttons;
     QRect m_rcWindow;
     std::string m_csTempFile;
+    // The document of this sheet's run, from its start to its end.
+    CVeltraneDoc* m_pRunDoc = nullptr;
 };

@@ -205,10 +205,18 @@ TEST(XpsFileNames, NextRunAndStart)
         {"run9.vlt", "run10.vlt"},
         {"run007.vlt", "run8.vlt"},
         {"sample.vlt", "sample.vlt"},
+        {"run99.vlt", "run100.vlt"},
+        {"run0099.vlt", "run100.vlt"},
         {"a1234567890.vlt", "a1234567891.vlt"},
-        {"x9999999999", "x91000000000"},
+        // Numbers past nine digits go on as they are, not from their last nine.
+        {"x9999999999", "x10000000000"},
+        {"run1000000000.vlt", "run1000000001.vlt"},
+        {"xps2026121109.vlt", "xps2026121110.vlt"},
         {"  ", ""},
-        {"/data/v2.d/run", "/data/v3.d/run"},
+        // A folder is not the run's: its dots and numbers stay.
+        {"/data/v2.d/run", "/data/v2.d/run"},
+        {"/data/v2.d/run9", "/data/v2.d/run10"},
+        {"/data/run7/sample", "/data/run7/sample"},
     };
     for (const auto& [in, out] : next)
         EXPECT_EQ(CXpsExpModel::NextFileName(in), out) << in;

@@ -8,12 +8,17 @@
 #include "data/VeltraneDoc.h"
 #include "framework/ui/Resources.h"
 #include "framework/ui/WinApp.h"
+#include "tests/common/FileSizeLimit.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <cmath>
 #include <filesystem>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class XpsStart : public XpsSheet
 {
@@ -81,11 +86,75 @@ TEST_F(XpsStart, TheNameGetsItsExtensionAndMovesOnAfterTheRun)
     }
 }
 
+TEST_F(XpsStart, ANameWithoutAFolderIsKeptWithTheFullPath)
+{
+    // Typed without a folder, the file goes into the current one, and the
+    // document and the recent-file list name it in full: a later run of the
+    // program started in another folder finds the same file.
+    struct SBack
+    {
+        std::filesystem::path cwd = std::filesystem::current_path();
+        ~SBack() { std::filesystem::current_path(cwd); }
+    } back;
+    std::filesystem::current_path(settings.Path("").toStdString());
+    const std::string full = settings.Path("plain7.vlt").toStdString();
+    StartWith("plain7");
+    ASSERT_EQ(started.size(), 1u) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    EXPECT_EQ(started[0]->GetPathName(), full);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(full)));
+    ASSERT_NE(app->GetRecentFileList(), nullptr);
+    ASSERT_FALSE(app->GetRecentFileList()->Entries().empty());
+    EXPECT_EQ(app->GetRecentFileList()->Entries().front(), full);
+    End();
+    EXPECT_EQ(S().m_Exp.m_csFileName, "plain8") << "the name stays as typed, counted on";
+}
+
+TEST_F(XpsStart, AFileThatCannotBeMadeStartsNothing)
+{
+    // Each says why; no document is left, and no file is made. A folder alone
+    // is no name: not a hidden ".vlt" in it, which no file dialog shows.
+    ASSERT_TRUE(QDir(settings.Path("")).mkdir("sub"));
+    const std::string sub = settings.Path("sub/").toStdString();
+    const std::string missing = settings.Path("missing/run1.vlt").toStdString();
+    const std::string big = settings.Path("big.vlt").toStdString();
+    const struct
+    {
+        QString typed;
+        std::string said;
+        const char* made;
+        bool diskFull;
+    } cases[] = {
+        {settings.Path("sub/"), FormatMessageId(61701, {sub}), "sub/.vlt", false},
+        {settings.Path("sub/.vlt"), FormatMessageId(61701, {sub}), "sub/.vlt", false},
+        {settings.Path("missing/run1"), FormatMessageId(61701, {missing}), "missing/run1.vlt", false},
+        {settings.Path("big"), FormatMessageId(61703, {big}), "big.vlt", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        sink.Clear();
+        {
+            std::optional<CFileSizeLimit> full;
+            if (c.diskFull)
+                full.emplace(512);
+            StartWith(c.typed);
+        }
+        EXPECT_TRUE(started.empty());
+        ASSERT_FALSE(sink.Texts().empty());
+        EXPECT_EQ(sink.Texts()[0], c.said);
+        EXPECT_FALSE(QFile::exists(settings.Path(c.made)));
+        EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 0);
+    }
+}
+
 TEST_F(XpsStart, AnEmptyNameRunsInATemporaryFileThatBecomesUntitled)
 {
     StartWith("");
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0]->GetPathName(), sheet->TempFile());
+    // The next such run replaces the file: it is no file to open again.
+    ASSERT_NE(app->GetRecentFileList(), nullptr);
+    for (const std::string& recent : app->GetRecentFileList()->Entries())
+        EXPECT_NE(recent, sheet->TempFile());
     End();
     const std::string first = started[0]->GetTitle();
     EXPECT_EQ(first.rfind(LoadString(61443), 0), 0u) << first;
@@ -119,6 +188,27 @@ TEST_F(XpsStart, ARunInTheTemporaryFileLeavesTheRecentFilesAsTheyWere)
     EXPECT_EQ(recent->Entries().front(), settings.Path("named.vlt").toStdString()) << "a named run's file is";
 }
 
+TEST_F(XpsStart, TheEndOfARunRetitlesThatRunsDocument)
+{
+    // The worker lets the engine go just before its end arrives: the other
+    // sheet may start a run in between, without a file name too, into the
+    // same temporary file. This end makes this run's document Untitled, which
+    // holds the only copy of its counts, and leaves the new run's alone.
+    StartWith("");
+    ASSERT_EQ(started.size(), 1u);
+    CVeltraneDoc* mine = started[0];
+    auto* next =
+        dynamic_cast<CVeltraneDoc*>(CVeltrane::GetSpectrumTemplate()->OpenDocumentFile(nullptr, true));
+    ASSERT_NE(next, nullptr);
+    next->SetPathName(sheet->TempFile());
+    started.push_back(next); // now the engine's
+    End();
+    EXPECT_EQ(mine->GetPathName(), "");
+    EXPECT_TRUE(mine->IsModified());
+    EXPECT_EQ(mine->GetTitle().rfind(LoadString(61443), 0), 0u) << mine->GetTitle();
+    EXPECT_EQ(next->GetPathName(), sheet->TempFile());
+}
+
 TEST_F(XpsStart, ATemporaryFileLeftByARunThatNeverEndedIsReplacedOnlyWhenTheUserSaysSo)
 {
     // A run without a file name killed with the program (or still going in
@@ -128,8 +218,10 @@ TEST_F(XpsStart, ATemporaryFileLeftByARunThatNeverEndedIsReplacedOnlyWhenTheUser
     // The program's own file is reused without a word, and a tidy end of the
     // program removes it, so the next start finds none.
     CTempFolder tmp(settings.Path(""));
-    const QString temp = settings.Path("Veltrane.vlt");
-    WriteBytes("Veltrane.vlt", {'d', 'e', 'a', 'd'});
+    const QString own = QStringLiteral("Veltrane-%1").arg(::geteuid());
+    ASSERT_EQ(::mkdir(settings.Path(own).toLocal8Bit().constData(), 0700), 0);
+    const QString temp = settings.Path(own + "/Veltrane.vlt");
+    WriteBytes(own + "/Veltrane.vlt", {'d', 'e', 'a', 'd'});
     const struct
     {
         int answer;
@@ -171,6 +263,29 @@ TEST_F(XpsStart, ATemporaryFileLeftByARunThatNeverEndedIsReplacedOnlyWhenTheUser
     Stop();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(QFile::exists(temp));
+}
+
+TEST_F(XpsStart, AnUntitledRunLeavesOtherUsersFilesAlone)
+{
+    // The temporary folder is shared by every user: the file another user's
+    // untitled run left there is not this user's to replace (nor, often, one
+    // this user may replace). The run goes into a folder of the user's own
+    // that nobody else may enter, without a question.
+    CTempFolder tmp(settings.Path(""));
+    WriteBytes("Veltrane.vlt", {'t', 'h', 'e', 'i', 'r', 's'});
+    StartWith("");
+    ASSERT_EQ(started.size(), 1u) << (sink.Texts().empty() ? "" : sink.Texts()[0]);
+    EXPECT_TRUE(sink.Texts().empty()) << sink.Texts()[0];
+    EXPECT_EQ(QFile(settings.Path("Veltrane.vlt")).size(), 6);
+    const QString own = QStringLiteral("Veltrane-%1").arg(::geteuid());
+    EXPECT_EQ(sheet->TempFile(), settings.Path(own + "/Veltrane.vlt").toStdString());
+    EXPECT_EQ(started[0]->GetPathName(), sheet->TempFile());
+    struct stat st;
+    ASSERT_EQ(::lstat(settings.Path(own).toLocal8Bit().constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, ::geteuid());
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    End();
+    EXPECT_EQ(QFile(settings.Path("Veltrane.vlt")).size(), 6);
 }
 
 TEST_F(XpsStart, SavingAnUntitledRunAsksForItsName)

@@ -376,7 +376,7 @@ TEST_F(AcquireTest, StopAtEndOfScanKeepsTheWholeScan)
 }
 
 // A failing incremental save is said once and the run goes on; the final
-// save's failure is said too.
+// save's failure is said too, and the run is not reported as a success.
 TEST_F(AcquireTest, FailedSavesAreReported)
 {
     SAcqRig rig;
@@ -387,7 +387,7 @@ TEST_F(AcquireTest, FailedSavesAreReported)
     rig.m_host.m_bFailSaves = true;
     ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
     ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
-    EXPECT_EQ(rig.m_host.Result(), 0);
+    EXPECT_EQ(rig.m_host.Result(), 5171);
     EXPECT_EQ(rig.m_host.m_nSaves, 4);
     EXPECT_EQ(rig.m_host.m_reported.size(), 1u);
     EXPECT_EQ(rig.m_host.m_shown.size(), 1u);
@@ -395,8 +395,9 @@ TEST_F(AcquireTest, FailedSavesAreReported)
 }
 
 // Saves that really fail (the file's folder went during the run): the run
-// ends as usual, every message names the file and why, and the document,
-// whose data are nowhere else, is left modified so that closing it asks.
+// ends as usual but not as a success, every message names the file and why,
+// and the document, whose data are nowhere else, is left modified so that
+// closing it asks.
 TEST_F(AcquireTest, ARunWhoseFileCannotBeWrittenKeepsItsDocumentModified)
 {
     for (const bool gone : {false, true}) {
@@ -413,7 +414,7 @@ TEST_F(AcquireTest, ARunWhoseFileCannotBeWrittenKeepsItsDocumentModified)
             std::filesystem::remove_all(folder);
         ASSERT_EQ(rig.m_acq.StartAcquiring(&c.m_doc, nullptr), 0);
         ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
-        EXPECT_EQ(rig.m_host.Result(), 0);
+        EXPECT_EQ(rig.m_host.Result(), gone ? 5171 : 0);
         EXPECT_EQ(Count(rig.DauCommands(), "SPEC"), 3);
         EXPECT_EQ(c.m_doc.IsModified(), gone);
         if (!gone) {

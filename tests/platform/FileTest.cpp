@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -457,4 +458,66 @@ TEST(System, Directories)
     EXPECT_NE(a, b);
     EXPECT_TRUE(std::filesystem::exists(a));
     EXPECT_THROW(CreateUniqueTempFile(dir / "missing", "p"), CFileException);
+}
+
+TEST(System, UserTempDirectoryIsNoOneElses)
+{
+    // The shared temporary folder: whatever stands under the user's folder
+    // name, the folder handed back is a real folder of this user that nobody
+    // else may enter, and it stays the same from one call to the next.
+    const std::string own = "Veltrane-" + std::to_string(::geteuid());
+    const struct
+    {
+        const char* what;
+        // False when this user cannot set the case up.
+        std::function<bool(const std::string&)> make;
+        bool usedAsIs;
+    } cases[] = {
+        {"nothing", [](const std::string&) { return true; }, true},
+        {"the user's own, open to all",
+         [](const std::string& p) { return ::mkdir(p.c_str(), 0700) == 0 && ::chmod(p.c_str(), 0777) == 0; },
+         true},
+        {"a file",
+         [](const std::string& p) {
+             WriteAll(p, "x");
+             return true;
+         },
+         false},
+        {"a link to a folder",
+         [](const std::string& p) {
+             std::filesystem::create_directory(p + ".target");
+             std::filesystem::create_directory_symlink(p + ".target", p);
+             return true;
+         },
+         false},
+        {"another user's folder",
+         [](const std::string& p) {
+             return ::mkdir(p.c_str(), 0777) == 0 && ::chown(p.c_str(), 65534, 65534) == 0;
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CTempDir shared;
+        ::chmod(shared.Path().c_str(), 01777);
+        if (!c.make(shared / own))
+            continue; // only root can give a folder away
+        const char* old = std::getenv("TMPDIR");
+        const std::string keep = old ? old : "";
+        ::setenv("TMPDIR", shared.Path().c_str(), 1);
+        std::string got, again;
+        EXPECT_NO_THROW(got = GetUserTempDirectory("Veltrane"));
+        EXPECT_NO_THROW(again = GetUserTempDirectory("Veltrane"));
+        old ? ::setenv("TMPDIR", keep.c_str(), 1) : ::unsetenv("TMPDIR");
+        EXPECT_EQ(got, again);
+        EXPECT_EQ(got == shared / own + "/", c.usedAsIs) << got;
+        ASSERT_FALSE(got.empty());
+        EXPECT_EQ(got.back(), '/');
+        EXPECT_EQ(got.rfind(shared / own, 0), 0u) << got;
+        struct stat st;
+        ASSERT_EQ(::lstat(got.substr(0, got.size() - 1).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+    }
 }
