@@ -42,6 +42,14 @@ int NumPoints(int nx, int ny)
     const int64_t n = int64_t(nx) * ny;
     return n > INT_MAX ? 0 : int(n);
 }
+// The vertical scale of a line scan: from 0 to its largest value; a line
+// scan that dips below 0 (a stored one may) is shown down to its smallest,
+// else it would be drawn on a scale that holds none of it.
+void LineScanScale(const CImageRgn* r, double* pMin, double* pMax)
+{
+    *pMin = r ? std::min(r->GetMinValue(), 0.0) : 0.0;
+    *pMax = r ? r->GetMaxValue() : 0.0;
+}
 } // namespace
 
 CImageView* CImageView::m_pAcqSelect = nullptr;
@@ -227,7 +235,8 @@ void CImageView::OnInitialUpdate()
                 mx = se ? 255 : 32767;
             pane->Show(true, mn, mx);
         } else if (CSpecWnd* w = GetSpecWnd(i)) {
-            double dMax = r ? r->GetMaxValue() : 0.0, dMin = 0.0;
+            double dMax = 0.0, dMin = 0.0;
+            LineScanScale(r, &dMin, &dMax);
             w->Show(true, &dMax, &dMin, 0.0, double(w->GetNumPoints(0, 0)));
         }
     }
@@ -391,7 +400,8 @@ void CImageView::OnFullScale()
     // The scale the line scan opened with: its own region's, not the highest
     // of every region at the position.
     const CImageRgn* r = doc->GetStagePosn(0)->GetImageRgn(m_iActiveWnd);
-    double dMax = r ? r->GetMaxValue() : 0.0, dMin = 0.0;
+    double dMax = 0.0, dMin = 0.0;
+    LineScanScale(r, &dMin, &dMax);
     w->Show(true, &dMax, &dMin, 0.0, double(w->GetNumPoints(0, 0)));
     w->Invalidate(CSpecWnd::DispArea, true);
 }
