@@ -236,6 +236,25 @@ TEST_F(ImageViewTest, LineScanScaleReachesDownToItsNegativeValues)
     }
 }
 
+TEST_F(ImageViewTest, FullScaleDuringARunHoldsThePointsMeasuredSinceOpening)
+{
+    // A raw line scan of 0..4 gains a point of 1000: Full Scale takes the
+    // curve as it is now, not the range the plot opened with.
+    CImageView* v = Open(0x201, {{0, 5, 1, 1}});
+    ASSERT_NE(v, nullptr);
+    CSpecTrace* t = v->GetSpecWnd(0)->GetSpecTrace(0, 0);
+    ASSERT_NE(t, nullptr);
+    EXPECT_LT(t->GetYmax(), 1000.0);
+    int block[3] = {998, -1, -1};
+    SAcqUpdate u(m_pDoc, reinterpret_cast<unsigned char*>(block), 0, 0, 2, 0, 1, 1, 0, 0, WMAPP_ACQ_INTENSITYDATA);
+    m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(&u), nullptr);
+    ASSERT_DOUBLE_EQ(*v->GetSpecWnd(0)->GetYData(2, 0, 0), 1000.0);
+    v->SetActiveDispWnd(0);
+    v->OnCmdMsg(ID_VIEW_FULLSCALE, nullptr);
+    EXPECT_GE(t->GetYmax(), 1000.0);
+    EXPECT_LE(t->GetYmin(), 0.0);
+}
+
 TEST_F(ImageViewTest, PrintedPageHoldsEachPaneWhereTheViewHasIt)
 {
     // A map whose grey ramp starts black, above a line scan with its axes.
