@@ -42,6 +42,27 @@ int NumPoints(int nx, int ny)
     const int64_t n = int64_t(nx) * ny;
     return n > INT_MAX ? 0 : int(n);
 }
+// The vertical scale of a line-scan plot: from 0 to the largest value of its
+// curve as it is now (an acquisition raises it after the plot opened); a
+// curve that dips below 0 (a stored one may) is shown down to its smallest,
+// else it would be drawn on a scale that holds none of it. Values that are
+// not finite set no scale.
+void LineScanScale(const CSpecWnd* w, double* pMin, double* pMax)
+{
+    int n = 0;
+    const double* y = w->GetYData(&n, 0, 0);
+    double lo = 0.0, hi = 0.0;
+    bool any = false;
+    for (int i = 0; y && i < n; ++i) {
+        if (!std::isfinite(y[i]))
+            continue;
+        lo = any ? std::min(lo, y[i]) : y[i];
+        hi = any ? std::max(hi, y[i]) : y[i];
+        any = true;
+    }
+    *pMin = std::min(lo, 0.0);
+    *pMax = hi;
+}
 } // namespace
 
 CImageView* CImageView::m_pAcqSelect = nullptr;
@@ -227,7 +248,8 @@ void CImageView::OnInitialUpdate()
                 mx = se ? 255 : 32767;
             pane->Show(true, mn, mx);
         } else if (CSpecWnd* w = GetSpecWnd(i)) {
-            double dMax = r ? r->GetMaxValue() : 0.0, dMin = 0.0;
+            double dMax = 0.0, dMin = 0.0;
+            LineScanScale(w, &dMin, &dMax);
             w->Show(true, &dMax, &dMin, 0.0, double(w->GetNumPoints(0, 0)));
         }
     }
@@ -385,13 +407,12 @@ void CImageView::OnRescale(int iXfactor, int iYfactor, int bit)
 void CImageView::OnFullScale()
 {
     CSpecWnd* w = ActiveSpecWnd();
-    const CVeltraneDoc* doc = GetDocument();
-    if (!w || !doc || doc->GetNumStagePosns() < 1)
+    if (!w)
         return;
-    // The scale the line scan opened with: its own region's, not the highest
-    // of every region at the position.
-    const CImageRgn* r = doc->GetStagePosn(0)->GetImageRgn(m_iActiveWnd);
-    double dMax = r ? r->GetMaxValue() : 0.0, dMin = 0.0;
+    // The scale of this line scan's own values, not the highest of every
+    // region at the position.
+    double dMax = 0.0, dMin = 0.0;
+    LineScanScale(w, &dMin, &dMax);
     w->Show(true, &dMax, &dMin, 0.0, double(w->GetNumPoints(0, 0)));
     w->Invalidate(CSpecWnd::DispArea, true);
 }

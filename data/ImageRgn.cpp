@@ -8,6 +8,7 @@
 #include "platform/Strings.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <type_traits>
 #include <utility>
@@ -262,15 +263,33 @@ const double* CImageRgn::CalcLinescan(double* pMin, double* pMax)
 {
     const double* result = nullptr;
     double lo = 0.0, hi = 0.0;
+    const size_t nLine = std::min(PlaneSize(), static_cast<size_t>(std::max(m_nx, 0)));
     if (m_Linescan) {
-        if (!m_Linescan->empty()) {
-            const auto [a, b] = std::minmax_element(m_Linescan->begin(), m_Linescan->end());
-            lo = *a, hi = *b;
+        // A value that is not a number, or infinite, has no place on a scale:
+        // the range is that of the finite values, (0, 0) without any.
+        bool any = false;
+        for (const double v : *m_Linescan) {
+            if (!std::isfinite(v))
+                continue;
+            lo = any ? std::min(lo, v) : v;
+            hi = any ? std::max(hi, v) : v;
+            any = true;
         }
         result = m_Linescan->data();
+    } else if (m_Image || m_SEData) {
+        // A stored image of one line is shown as a line scan of its values.
+        m_ComputedLine.assign(nLine, 0.0);
+        const size_t have = m_Image ? m_Image->size() : m_SEData->size();
+        for (size_t i = 0; i < std::min(nLine, have); ++i)
+            m_ComputedLine[i] = m_Image ? double((*m_Image)[i]) : double((*m_SEData)[i]);
+        if (nLine != 0) {
+            const auto [a, b] = std::minmax_element(m_ComputedLine.begin(), m_ComputedLine.end());
+            lo = *a, hi = *b;
+        }
+        result = m_ComputedLine.data();
     } else if (const int* pk = Plane(0)) {
         // A line scan is one line; a region of more lines gives its first.
-        const size_t n = std::min(PlaneSize(), static_cast<size_t>(std::max(m_nx, 0)));
+        const size_t n = nLine;
         m_ComputedLine.assign(n, 0.0);
         if (n != 0)
             CUtility::CalcIntensity(m_ComputedLine.data(), pk, Plane(m_iBk1Plane), Plane(m_iBk2Plane),

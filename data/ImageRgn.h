@@ -74,8 +74,9 @@ public:
     // The pixels with their smallest and largest value (also kept as the
     // region's minimum and maximum).
     SImagePixels CalcImage(int* pMin, int* pMax);
-    // The line scan's values (computed from the raw planes when the region
-    // holds no line scan), or null when there are none.
+    // The line scan's values (the first line of a stored image, or computed
+    // from the raw planes, when the region holds no line scan), or null when
+    // there are none. The range counts finite values only.
     const double* CalcLinescan(double* pMin, double* pMax);
 
 private:

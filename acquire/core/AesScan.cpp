@@ -25,19 +25,18 @@ int32_t Get(const uint8_t* p)
     return static_cast<int32_t>(u);
 }
 
-// Image width to the scan-per-pixel factor; a width the instrument never
-// makes is read as 512 going out and 1024 coming back.
-int ImageFactor(int width, bool toImage)
+// Scan units per image pixel. An image of another width (only a file can
+// hold one) takes scan units as pixels both ways, so that an entry placed
+// with the mouse is drawn where it was placed.
+int ImageFactor(int width)
 {
     switch (width) {
     case 256:
         return 4;
     case 512:
         return 2;
-    case 1024:
-        return 1;
     default:
-        return toImage ? 2 : 1;
+        return 1;
     }
 }
 } // namespace
@@ -71,7 +70,7 @@ Point ScanToImage(Point scan, int imageWidth)
 {
     if (imageWidth <= 0)
         return {0, 0};
-    const int f = ImageFactor(imageWidth, true);
+    const int f = ImageFactor(imageWidth);
     const int64_t h = imageWidth / 2;
     const int64_t x = int64_t{scan.x} / f + h;
     const int64_t y = h - 1 - int64_t{scan.y} / f;
@@ -81,7 +80,7 @@ Point ScanToImage(Point scan, int imageWidth)
 
 Point ImageToScan(Point pixel, int imageWidth)
 {
-    const int f = ImageFactor(imageWidth, false);
+    const int f = ImageFactor(imageWidth);
     const int64_t h = imageWidth / 2;
     const int64_t x = (int64_t{pixel.x} - h) * f;
     const int64_t y = (h - 1 - int64_t{pixel.y}) * f;

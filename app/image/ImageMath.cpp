@@ -167,9 +167,10 @@ CRect FitRect(const CRect& avail, int nX, int nY)
     const int64_t W = avail.Width(), H = avail.Height();
     if (nX <= 0 || nY <= 0 || W <= 0 || H <= 0)
         return CRect();
-    const int64_t w = H * nX / nY;
+    // However thin the image, it keeps at least one window pixel across.
+    const int64_t w = std::max<int64_t>(H * nX / nY, 1);
     if (W < w) {
-        const int64_t h = W * nY / nX;
+        const int64_t h = std::max<int64_t>(W * nY / nX, 1);
         const int top = avail.top + int((H - h) / 2);
         return CRect(avail.left, top, avail.right, top + int(h));
     }

@@ -41,12 +41,19 @@ TEST(AesScan, ScanAndImagePixelsAtEachSize)
         {256, {-512, 511}, {0, 0}, {-512, 508}},  {256, {511, -512}, {255, 255}, {508, -512}},
         {512, {0, 0}, {256, 255}, {0, 0}},        {512, {-512, 511}, {0, 0}, {-512, 510}},
         {1024, {-512, 511}, {0, 0}, {-512, 511}}, {1024, {511, -512}, {1023, 1023}, {511, -512}},
+        // Another width: an entry placed on a pixel is drawn on that pixel.
+        {100, {-40, 39}, {10, 10}, {-40, 39}},    {100, {49, -50}, {99, 99}, {49, -50}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.width);
         EXPECT_EQ(ScanToImage(c.scan, c.width), c.pixel);
         EXPECT_EQ(ImageToScan(c.pixel, c.width), c.back);
     }
+    for (int width : {256, 512, 1024, 100, 8})
+        for (Point pixel : {Point{0, 0}, Point{width / 3, width - 1}, Point{width - 1, 1}}) {
+            SCOPED_TRACE(width);
+            EXPECT_EQ(ScanToImage(ImageToScan(pixel, width), width), pixel);
+        }
 }
 
 TEST(AesScan, ConversionsNeverLeaveTheImage)

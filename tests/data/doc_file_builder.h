@@ -176,15 +176,16 @@ public:
     }
 
     // An image region of the given data kind (0 raw planes, 1 line scan,
-    // 2 corrected image, 3 secondary electrons).
-    CDataFileBuilder& ImageRgn(int32_t kind, int32_t nx, int32_t ny, int32_t nz)
+    // 2 corrected image, 3 secondary electrons); a line scan's values are
+    // 0, 0.5, 1, ... plus lineOffset.
+    CDataFileBuilder& ImageRgn(int32_t kind, int32_t nx, int32_t ny, int32_t nz, double lineOffset = 0.0)
     {
         const size_t at = BeginBlock(6, 1);
         RegionParams("O", nx, ny, nz, kind == 1 ? 1 : kind == 0 ? 7 : 3).I32(kind);
         const int64_t pixels = int64_t(nx) * ny;
         if (kind == 1) {
             for (int i = 0; i < nx; ++i)
-                F64(i * 0.5);
+                F64(i * 0.5 + lineOffset);
         } else if (kind == 2) {
             for (int64_t i = 0; i < pixels; ++i)
                 I32(static_cast<int32_t>(i));

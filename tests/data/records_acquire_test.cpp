@@ -263,3 +263,48 @@ TEST(RecordsAcquire, StoredImagesAreReturnedAsTheyAre)
     EXPECT_EQ(line.GetData(3), 4.5);
     EXPECT_EQ(line.GetData(4), 0.0);
 }
+
+TEST(RecordsAcquire, LineScanOfOneStoredLineAndItsFiniteRange)
+{
+    // A stored image of a single line is shown as a line scan of its values.
+    for (int kind : {2, 3}) {
+        CImageRgn r;
+        Load(r, ImageRgnBlock(kind, 3, 1, 1));
+        double lo = 1, hi = 1;
+        const double* line = r.CalcLinescan(&lo, &hi);
+        ASSERT_NE(line, nullptr) << kind;
+        const std::vector<double> want = kind == 2 ? std::vector<double>{-4, -1, 2} : std::vector<double>{0, 7, 14};
+        EXPECT_EQ(std::vector<double>(line, line + 3), want) << kind;
+        EXPECT_EQ(lo, want.front()) << kind;
+        EXPECT_EQ(hi, want.back()) << kind;
+        EXPECT_EQ(r.GetMaxValue(), want.back()) << kind;
+    }
+
+    // Values that are not finite are shown as stored but set no scale.
+    const double nan = std::nan(""), inf = INFINITY;
+    const struct
+    {
+        std::vector<double> values;
+        double lo, hi;
+    } cases[] = {
+        {{nan, 10, 20, 30}, 10, 30},
+        {{10, nan, -5, 30}, -5, 30},
+        {{1, inf, 2, -inf}, 1, 2},
+        {{nan, nan, inf, nan}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        Bytes content = RegionParams(4, 1, 1);
+        content.i32(1);
+        for (double v : c.values)
+            content.f64(v);
+        CImageRgn r;
+        Load(r, Bytes().block(6, 1, content));
+        double lo = 99, hi = 99;
+        const double* line = r.CalcLinescan(&lo, &hi);
+        ASSERT_NE(line, nullptr);
+        EXPECT_EQ(lo, c.lo) << c.values[0] << " " << c.values[1];
+        EXPECT_EQ(hi, c.hi) << c.values[0] << " " << c.values[1];
+        EXPECT_EQ(r.GetMinValue(), c.lo);
+        EXPECT_EQ(std::isnan(line[0]), std::isnan(c.values[0]));
+    }
+}

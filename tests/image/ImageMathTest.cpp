@@ -97,6 +97,24 @@ TEST(ZoomStep, FitCentresOnTheSpareAxisAndNeverDrifts)
     SView odd;
     ZoomStep(odd, CRect(0, 0, 101, 77), 3, 7, 0, true);
     EXPECT_FALSE(ZoomStep(odd, CRect(0, 0, 101, 77), 3, 7, 0, false));
+
+    // An image far thinner than the pane still shows as one pixel across.
+    const struct
+    {
+        int nX, nY;
+        CRect want;
+    } thin[] = {
+        {3, 1000, CRect(49, 0, 50, 200)},
+        {1000, 3, CRect(0, 99, 100, 100)},
+        {1, 100000, CRect(49, 0, 50, 200)},
+    };
+    for (const auto& t : thin) {
+        SView v;
+        ZoomStep(v, CRect(0, 0, 100, 200), t.nX, t.nY, 0, true);
+        EXPECT_EQ(v.rImage, t.want) << t.nX << " x " << t.nY;
+        EXPECT_TRUE(t.want.PtInRect(ImageToWindow(v, CPoint(t.nX - 1, t.nY - 1)))) << t.nX << " x " << t.nY;
+        EXPECT_EQ(WindowToImage(v, CPoint(t.want.left, t.want.top)), CPoint(0, 0)) << t.nX << " x " << t.nY;
+    }
 }
 
 TEST(ZoomStep, InAndOutByHalvesAboutTheCentre)

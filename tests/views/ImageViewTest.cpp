@@ -34,6 +34,7 @@ struct SRgn
 {
     int kind; // 0 raw planes, 1 line scan, 2 corrected image, 3 secondary electrons
     int nx, ny, nz;
+    double lineOffset = 0.0;
 };
 
 class CFakeScanPage : public IImageSelectPage
@@ -91,7 +92,7 @@ protected:
         const size_t at = b.BeginPosn(head, 0);
         b.Count(int32_t(rgns.size()));
         for (const SRgn& r : rgns)
-            b.ImageRgn(r.kind, r.nx, r.ny, r.nz);
+            b.ImageRgn(r.kind, r.nx, r.ny, r.nz, r.lineOffset);
         b.EndPosn(at);
         b.End();
         static int n = 0;
@@ -206,6 +207,52 @@ TEST_F(ImageViewTest, FullScaleGivesEachLineScanItsOwnScale)
         EXPECT_DOUBLE_EQ(t->GetYmax(), yMax);
         EXPECT_DOUBLE_EQ(t->GetXmax(), xMax);
     }
+}
+
+TEST_F(ImageViewTest, LineScanScaleReachesDownToItsNegativeValues)
+{
+    // Line scans of 0..2, -1..1 and -10..-8: each scale holds all its values,
+    // from 0 where none is below it, at opening and after Full Scale.
+    CImageView* v = Open(0x201, {{1, 5, 1, 1, 0.0}, {1, 5, 1, 1, -1.0}, {1, 5, 1, 1, -10.0}});
+    ASSERT_NE(v, nullptr);
+    const struct
+    {
+        double lo, hi;
+    } want[] = {{0.0, 2.0}, {-1.0, 1.0}, {-10.0, -8.0}};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        CSpecTrace* t = v->GetSpecWnd(i)->GetSpecTrace(0, 0);
+        ASSERT_NE(t, nullptr);
+        for (bool full : {false, true}) {
+            if (full) {
+                v->SetActiveDispWnd(i);
+                v->OnCmdMsg(ID_VIEW_VERT_EXPAND, nullptr);
+                v->OnCmdMsg(ID_VIEW_FULLSCALE, nullptr);
+            }
+            EXPECT_LE(t->GetYmin(), want[i].lo) << full;
+            EXPECT_GE(t->GetYmax(), want[i].hi) << full;
+            EXPECT_LT(t->GetYmin(), t->GetYmax()) << full;
+        }
+    }
+}
+
+TEST_F(ImageViewTest, FullScaleDuringARunHoldsThePointsMeasuredSinceOpening)
+{
+    // A raw line scan of 0..4 gains a point of 1000: Full Scale takes the
+    // curve as it is now, not the range the plot opened with.
+    CImageView* v = Open(0x201, {{0, 5, 1, 1}});
+    ASSERT_NE(v, nullptr);
+    CSpecTrace* t = v->GetSpecWnd(0)->GetSpecTrace(0, 0);
+    ASSERT_NE(t, nullptr);
+    EXPECT_LT(t->GetYmax(), 1000.0);
+    int block[3] = {998, -1, -1};
+    SAcqUpdate u(m_pDoc, reinterpret_cast<unsigned char*>(block), 0, 0, 2, 0, 1, 1, 0, 0, WMAPP_ACQ_INTENSITYDATA);
+    m_pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(&u), nullptr);
+    ASSERT_DOUBLE_EQ(*v->GetSpecWnd(0)->GetYData(2, 0, 0), 1000.0);
+    v->SetActiveDispWnd(0);
+    v->OnCmdMsg(ID_VIEW_FULLSCALE, nullptr);
+    EXPECT_GE(t->GetYmax(), 1000.0);
+    EXPECT_LE(t->GetYmin(), 0.0);
 }
 
 TEST_F(ImageViewTest, PrintedPageHoldsEachPaneWhereTheViewHasIt)
