@@ -1,9 +1,9 @@
 // The VAMAS (ISO 14976) text reader that fills the Norvale model.
 
+#include "data/Source.h"
 #include "data/formats/ImportErrors.h"
 #include "data/formats/Norvale.h"
 #include "data/formats/TextNumbers.h"
-#include "data/Source.h"
 #include "platform/AsciiCase.h"
 #include "platform/Cp1252.h"
 #include "platform/File.h"
@@ -66,7 +66,6 @@ int32_t Round32(double v)
         RoundChecked(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
-// ISO 14976 writes 1E37 for a value that is not known.
 // How far a file's photon energy may lie from an anode's configured one and
 // still be that anode, meV. Files give Al K-alpha as anything from 1486.6
 // (the K-alpha 1,2 centroid) to 1486.7 or 1486.74 (K-alpha 1, or what a
@@ -81,12 +80,14 @@ bool IsAnode(int32_t lSource, double configured)
     return lSource != 0 && diff <= AnodeTolerance + 1e-6;
 }
 
+// The element symbols by atomic number.
 const char* const kElementSymbols[] = {
-    "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",  "S",  "Cl", "Ar",
-    "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr",
-    "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh", "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe",
-    "Cs", "Ba", "La", "Ce", "Pr", "Nd", "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf",
-    "Ta", "W",  "Re", "Os", "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th",
+    "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",
+    "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn",
+    "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh",
+    "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr", "Nd",
+    "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",  "Re",
+    "Os", "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th",
     "Pa", "U",  "Np", "Pu", "Am", "Cm", "Bk", "Cf", "Es", "Fm", "Md", "No", "Lr"};
 
 // An orbital as a line is named: shell 1 to 7, s p d or f, and for p d f
@@ -140,6 +141,7 @@ void SplitSpecies(std::string& species, std::string& transition)
     }
 }
 
+// ISO 14976 writes 1E37 for a value that is not known.
 bool Known(double v)
 {
     return !(std::fabs(v) >= 0.99999e37);

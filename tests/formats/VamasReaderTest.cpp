@@ -274,13 +274,20 @@ TEST(VamasReader, AnAnodeIsKnownByAnEnergyNearItsConfiguredOne)
         int32_t lSource;
     };
     const Case cases[] = {
-        {"XPS", "1253.6", 1486.6, 1, 1253600},     {"XPS", "1253.5", 1486.6, 1, 1253500},
-        {"XPS", "1253.2", 1486.6, 1, 1253200},     {"XPS", "1254.1", 1486.6, 3, 1254100},
-        {"XPS", "1486.6", 1486.6, 2, 1486600},     {"XPS", "1486.61", 1486.6, 2, 1486610},
-        {"XPS", "1486.68", 1486.6, 2, 1486680},    {"XPS", "1486.74", 1486.6, 2, 1486740},
-        {"XPS", "1487", 1486.6, 2, 1487000},       {"XPS", "1487.1", 1486.6, 3, 1487100},
-        {"XPS", "1487.1", 1486.7, 2, 1487100},     {"XPS", "1486.2", 1486.7, 3, 1486200},
-        {"AES dir", "1486.6", 1486.6, 3, 1486600}, {"XPS", "21.22", 1486.6, 3, 21220},
+        {"XPS", "1253.6", 1486.6, 1, 1253600},
+        {"XPS", "1253.5", 1486.6, 1, 1253500},
+        {"XPS", "1253.2", 1486.6, 1, 1253200},
+        {"XPS", "1254.1", 1486.6, 3, 1254100},
+        {"XPS", "1486.6", 1486.6, 2, 1486600},
+        {"XPS", "1486.61", 1486.6, 2, 1486610},
+        {"XPS", "1486.68", 1486.6, 2, 1486680},
+        {"XPS", "1486.74", 1486.6, 2, 1486740},
+        {"XPS", "1487", 1486.6, 2, 1487000},
+        {"XPS", "1487.1", 1486.6, 3, 1487100},
+        {"XPS", "1487.1", 1486.7, 2, 1487100},
+        {"XPS", "1486.2", 1486.7, 3, 1486200},
+        {"AES dir", "1486.6", 1486.6, 3, 1486600},
+        {"XPS", "21.22", 1486.6, 3, 21220},
         {"XPS", "1e+37", 1486.6, 3, 0},
     };
     struct Restore
@@ -288,7 +295,8 @@ TEST(VamasReader, AnAnodeIsKnownByAnEnergyNearItsConfiguredOne)
         ~Restore() { CSource::SetPhotonEnergies(1253.6, 1486.6); }
     } restore;
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.technique) + " " + c.energy + " with Al at " + std::to_string(c.configuredAl));
+        SCOPED_TRACE(std::string(c.technique) + " " + c.energy + " with Al at " +
+                     std::to_string(c.configuredAl));
         CSource::SetPhotonEnergies(1253.6, c.configuredAl);
         VamasSpec v;
         v.technique = c.technique;
@@ -314,7 +322,7 @@ TEST(VamasReader, SpeciesThatCarriesItsLineGivesElementAndLine)
         {"Mn2p", "2p3/2", "Mn2p", "2p3/2"}, // the file names a transition: kept
         {"Survey", "", "Survey", ""},
         {"Mn", "", "Mn", ""},
-        {"Xy2p", "", "Xy2p", ""},   // no such element
+        {"Xy2p", "", "Xy2p", ""},     // no such element
         {"MnO 2p", "", "MnO 2p", ""}, // a compound, not an element
         {"mn2p", "", "mn2p", ""},
         {"Mn2s1/2", "", "Mn2s1/2", ""},
