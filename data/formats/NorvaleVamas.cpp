@@ -1,5 +1,6 @@
 // The VAMAS (ISO 14976) text reader that fills the Norvale model.
 
+#include "data/Source.h"
 #include "data/formats/ImportErrors.h"
 #include "data/formats/Norvale.h"
 #include "data/formats/TextNumbers.h"
@@ -63,6 +64,81 @@ int32_t Round32(double v)
 {
     return static_cast<int32_t>(
         RoundChecked(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+// How far a file's photon energy may lie from an anode's configured one and
+// still be that anode, meV. Files give Al K-alpha as anything from 1486.6
+// (the K-alpha 1,2 centroid) to 1486.7 or 1486.74 (K-alpha 1, or what a
+// monochromator passes), Mg K-alpha as 1253.4 to 1253.7; the lines are 0.7
+// (Mg) and 0.85 eV (Al) wide. 0.4 eV takes all of these and is far from any
+// other source.
+constexpr int32_t AnodeTolerance = 400;
+
+bool IsAnode(int32_t lSource, double configured)
+{
+    const double diff = std::fabs(static_cast<double>(lSource) - configured * 1000.0);
+    return lSource != 0 && diff <= AnodeTolerance + 1e-6;
+}
+
+// The element symbols by atomic number.
+const char* const kElementSymbols[] = {
+    "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",
+    "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn",
+    "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh",
+    "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr", "Nd",
+    "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",  "Re",
+    "Os", "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th",
+    "Pa", "U",  "Np", "Pu", "Am", "Cm", "Bk", "Cf", "Es", "Fm", "Md", "No", "Lr"};
+
+// An orbital as a line is named: shell 1 to 7, s p d or f, and for p d f
+// optionally the j of one partner (2p3/2, 4f7/2).
+bool IsOrbital(std::string_view t)
+{
+    if (t.size() < 2 || t[0] < '1' || t[0] > '7')
+        return false;
+    const char l = t[1];
+    if (l != 's' && l != 'p' && l != 'd' && l != 'f')
+        return false;
+    if (t.size() == 2)
+        return true;
+    if (l == 's' || t.size() != 5 || t[3] != '/' || t[4] != '2')
+        return false;
+    const int twoJ = t[2] - '0';
+    const int twoL = l == 'p' ? 2 : l == 'd' ? 4 : 6;
+    return twoJ == twoL - 1 || twoJ == twoL + 1;
+}
+
+// Species written with the line in it and no transition ("Mn2p", "Mn 2p3/2")
+// become the element and the line a user reads there; anything else stays.
+void SplitSpecies(std::string& species, std::string& transition)
+{
+    auto trim = [](std::string_view t) {
+        while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
+            t.remove_prefix(1);
+        while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
+            t.remove_suffix(1);
+        return std::string(t);
+    };
+    if (!trim(transition).empty())
+        return;
+    const std::string text = trim(species);
+    size_t n = 0;
+    while (n < text.size() && std::isalpha(static_cast<unsigned char>(text[n])))
+        ++n;
+    const std::string symbol = text.substr(0, n);
+    size_t o = n;
+    while (o < text.size() && text[o] == ' ')
+        ++o;
+    const std::string line = text.substr(o);
+    if (!IsOrbital(line))
+        return;
+    for (const char* known : kElementSymbols) {
+        if (symbol == known) {
+            species = symbol;
+            transition = line;
+            return;
+        }
+    }
 }
 
 // ISO 14976 writes 1E37 for a value that is not known.
@@ -550,10 +626,12 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
     if (first) {
         // Not known: no source energy, an unknown source type.
         s.Source.lSource = Known(energy) ? Round32(energy * 1000.0) : 0;
+        // The anode is known by its energy, near enough; the photon energy
+        // stays the file's, so its binding energies do too.
         s.Source.iType = 3;
-        if (!s.m_bAuger && s.Source.lSource == 1253600)
+        if (!s.m_bAuger && IsAnode(s.Source.lSource, CSource::m_MgKaEnergy))
             s.Source.iType = 1;
-        else if (!s.m_bAuger && s.Source.lSource == 1486600)
+        else if (!s.m_bAuger && IsAnode(s.Source.lSource, CSource::m_AlKaEnergy))
             s.Source.iType = 2;
         // 0 is a closed shutter or an unknown power; only a negative one is wrong.
         if (strength < 0.0)
@@ -798,8 +876,10 @@ void CVamasReader::LayOut()
         CNorvale::SpecRgn& rgn = s.m_pRgns[static_cast<size_t>(r)];
         // A region's parameters are those of its last block.
         const BlockRead& b = m_blocks[static_cast<size_t>((nLevels - 1) * nRgns + r)];
-        SetField(rgn.szElement, b.species);
-        SetField(rgn.szRegion, b.transition);
+        std::string species = b.species, transition = b.transition;
+        SplitSpecies(species, transition);
+        SetField(rgn.szElement, species);
+        SetField(rgn.szRegion, transition);
         rgn.nLevels = static_cast<int32_t>(nLevels);
         rgn.nPts = static_cast<int16_t>(b.values.size());
         rgn.lOffset = s.lOffset;

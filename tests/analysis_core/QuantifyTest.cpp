@@ -25,6 +25,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -596,6 +597,55 @@ TEST(Quantify, RealMultiplexAgreesWithTheHandCalculation)
         sum += r.m_pdResults[0];
     }
     EXPECT_NEAR(sum, 100.0, 1e-9);
+}
+
+// Real files of other programs (tests/formats/fixtures/vamas, BSD and Apache)
+// give Al K-alpha as 1486.61 or 1486.68 eV, and some join the line to the
+// element ("Mn2p", no transition). Read as an unknown source, or with an
+// element the library has not, every factor came out 1.0.
+TEST(Quantify, RealFilesGetTheLibraryFactorsOfTheirAnodeAndLines)
+{
+    struct Case
+    {
+        const char* file;
+        double photonEnergy;
+        const char *element, *line;
+        bool factor; // a library factor, not the unknown 1.0
+    };
+    const Case cases[] = {
+        {"kherve__Pt4f.vms", 1486.68, "Pt", "4f", true},
+        {"xpsdl__Mn_references.vms", 1486.61, "Mn", "2p", true},
+        {"xpsdl__mno_gas-phase_removed.vms", 1486.61, "Mn", "2p", true},
+        {"pynxtools__regular.vms", 1486.61, "Survey", "", false},
+        {"lg4x__Mutlipak_vms.npl", 1486.6, "C", "1s", true},
+    };
+    CPkLib lib;
+    ASSERT_EQ(lib.LoadFromPath(VELTRANE_RES_DIR "/PkLib.txt"), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        CRecordingSink sink;
+        const std::string bytes = Slurp(std::string(VELTRANE_VAMAS_FIXTURES "/") + c.file);
+        CMemFile file(bytes.data(), bytes.size(), c.file);
+        CVeltraneDoc doc;
+        CImportReader().OpenVamasFile(doc, file);
+        const CSource* src = doc.GetSource();
+        EXPECT_EQ(src->GetSourceType(), CSource::AlKa);
+        // The file's own photon energy: its binding energies stay as written.
+        EXPECT_EQ(src->GetEnergy(), c.photonEnergy);
+        std::vector<std::tuple<std::string, std::string, double>> seen;
+        CQuantify q;
+        Quant::MakeLists(q, doc, [&](const CSpecRgn& rgn) {
+            const double rsf =
+                Quant::PhotoRSF(lib, rgn.GetName(), rgn.GetRegion(), src->GetSourceType(), src->GetEnergy());
+            seen.emplace_back(rgn.GetName(), rgn.GetRegion(), rsf);
+            return rsf;
+        });
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(std::get<0>(seen[0]), c.element);
+        EXPECT_EQ(std::get<1>(seen[0]), c.line);
+        for (const auto& [element, line, rsf] : seen)
+            EXPECT_EQ(rsf != 1.0, c.factor) << element << " " << line << " " << rsf;
+    }
 }
 
 // The Auger demonstration depth profile quantified level by level with the

@@ -1,6 +1,7 @@
 #include "Fixtures.h"
 #include "tests/common/ScopedLocale.h"
 
+#include "data/Source.h"
 #include "data/formats/Norvale.h"
 #include "platform/File.h"
 
@@ -259,18 +260,85 @@ TEST(VamasReader, DataTypeFollowsModeLevelsAndWideLabel)
     }
 }
 
-TEST(VamasReader, SourceTypeNeedsTheExactPhotonEnergy)
+TEST(VamasReader, AnAnodeIsKnownByAnEnergyNearItsConfiguredOne)
 {
-    const std::tuple<const char*, const char*, int> cases[] = {
-        {"XPS", "1253.6", 1}, {"XPS", "1253.5", 3}, {"AES dir", "1486.6", 3}, {"XPS", "1486.6", 2}};
-    for (const auto& [technique, energy, type] : cases) {
-        SCOPED_TRACE(std::string(technique) + " " + energy);
+    // Other programs write Al K-alpha as 1486.61, 1486.68, 1486.7 or 1486.74;
+    // 0.4 eV either side of the configured energy is still that anode. The
+    // photon energy itself stays the file's.
+    struct Case
+    {
+        const char* technique;
+        const char* energy;
+        double configuredAl;
+        int type;
+        int32_t lSource;
+    };
+    const Case cases[] = {
+        {"XPS", "1253.6", 1486.6, 1, 1253600},
+        {"XPS", "1253.5", 1486.6, 1, 1253500},
+        {"XPS", "1253.2", 1486.6, 1, 1253200},
+        {"XPS", "1254.1", 1486.6, 3, 1254100},
+        {"XPS", "1486.6", 1486.6, 2, 1486600},
+        {"XPS", "1486.61", 1486.6, 2, 1486610},
+        {"XPS", "1486.68", 1486.6, 2, 1486680},
+        {"XPS", "1486.74", 1486.6, 2, 1486740},
+        {"XPS", "1487", 1486.6, 2, 1487000},
+        {"XPS", "1487.1", 1486.6, 3, 1487100},
+        {"XPS", "1487.1", 1486.7, 2, 1487100},
+        {"XPS", "1486.2", 1486.7, 3, 1486200},
+        {"AES dir", "1486.6", 1486.6, 3, 1486600},
+        {"XPS", "21.22", 1486.6, 3, 21220},
+        {"XPS", "1e+37", 1486.6, 3, 0},
+    };
+    struct Restore
+    {
+        ~Restore() { CSource::SetPhotonEnergies(1253.6, 1486.6); }
+    } restore;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.technique) + " " + c.energy + " with Al at " +
+                     std::to_string(c.configuredAl));
+        CSource::SetPhotonEnergies(1253.6, c.configuredAl);
         VamasSpec v;
-        v.technique = technique;
-        v.sourceEnergy = energy;
+        v.technique = c.technique;
+        v.sourceEnergy = c.energy;
         CNorvale model;
         ASSERT_EQ(Read(v, model), 0);
-        EXPECT_EQ(model.GetSpectrum(0)->Source.iType, type);
+        EXPECT_EQ(model.GetSpectrum(0)->Source.iType, c.type);
+        EXPECT_EQ(model.GetSpectrum(0)->Source.lSource, c.lSource);
+    }
+}
+
+TEST(VamasReader, SpeciesThatCarriesItsLineGivesElementAndLine)
+{
+    struct Case
+    {
+        const char *species, *transition, *element, *line;
+    };
+    const Case cases[] = {
+        {"Mn2p", "", "Mn", "2p"},
+        {"Mn 2p", "", "Mn", "2p"},
+        {"C1s", "", "C", "1s"},
+        {"Pt 4f7/2", "", "Pt", "4f7/2"},
+        {"Mn2p", "2p3/2", "Mn2p", "2p3/2"}, // the file names a transition: kept
+        {"Survey", "", "Survey", ""},
+        {"Mn", "", "Mn", ""},
+        {"Xy2p", "", "Xy2p", ""},     // no such element
+        {"MnO 2p", "", "MnO 2p", ""}, // a compound, not an element
+        {"mn2p", "", "mn2p", ""},
+        {"Mn2s1/2", "", "Mn2s1/2", ""},
+        {"Mn2p5/2", "", "Mn2p5/2", ""},
+        {"Mn2p3", "", "Mn2p3", ""},
+        {"Cu LMM", "", "Cu LMM", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.species) + "|" + c.transition);
+        VamasSpec v;
+        v.blocks[0].species = c.species;
+        v.blocks[0].transition = c.transition;
+        CNorvale model;
+        ASSERT_EQ(Read(v, model), 0);
+        EXPECT_EQ(FieldText(model.GetSpectrum(0)->m_pRgns[0].szElement), c.element);
+        EXPECT_EQ(FieldText(model.GetSpectrum(0)->m_pRgns[0].szRegion), c.line);
     }
 }
 
@@ -702,7 +770,8 @@ TEST(VamasReader, FilesOfOtherProgramsOpen)
 // What each of those files holds, as its exporter wrote it: blocks as regions
 // or levels, points, the abscissa as kinetic energy without the work function
 // (binding-energy scales with their negative increment turned round), the
-// technique of the blocks, labels, the first and last ordinates, and the date
+// technique of the blocks and the anode, labels (a species that carries its
+// line as element and line), the first and last ordinates, and the date
 // (CasaXPS writes month 2021 in two of them: no time then).
 TEST(VamasReader, FilesOfOtherProgramsReadAsTheyWereWritten)
 {
@@ -786,8 +855,8 @@ TEST(VamasReader, FilesOfOtherProgramsReadAsTheyWereWritten)
          0.1,
          0,
          false,
-         "Mn2p",
-         "",
+         "Mn",
+         "2p",
          1512.04,
          389.71,
          When::None},
@@ -811,6 +880,7 @@ TEST(VamasReader, FilesOfOtherProgramsReadAsTheyWereWritten)
         EXPECT_NEAR(r0.dStep, c.step, 1e-12);
         EXPECT_EQ(s->lOffset, c.offset);
         EXPECT_EQ(s->m_bAuger, c.auger);
+        EXPECT_EQ(s->Source.iType, c.auger ? 3 : 2); // every XPS file here is Al K-alpha
         EXPECT_EQ(FieldText(r0.szElement), c.species);
         EXPECT_EQ(FieldText(r0.szRegion), c.transition);
         const double* y = s->GetRgnData(0, 0);
