@@ -13,6 +13,7 @@
 #include "platform/MessageSink.h"
 #include "platform/Strings.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QGuiApplication>
@@ -171,8 +172,18 @@ void CAcquire_Sheet::hideEvent(QHideEvent* e)
     CPropertySheet::hideEvent(e);
 }
 
+void CAcquire_Sheet::EndTyping()
+{
+    // The editor of a table cell and a number field give their text to the
+    // page when they lose the focus.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && isAncestorOf(focus))
+        focus->clearFocus();
+}
+
 bool CAcquire_Sheet::PrepareStart(const std::function<void()>& check)
 {
+    EndTyping();
     // Another run is never stopped from here.
     if (!AcqHost().EngineIdle()) {
         AfxMessageBox(2114u);
@@ -305,6 +316,7 @@ void CAcquire_Sheet::DeliverUpdate(intptr_t lParam)
 
 void CAcquire_Sheet::OnSave()
 {
+    EndTyping();
     if (CPropertyPage* p = GetActivePage())
         p->UpdateData(true);
     std::string path;

@@ -312,3 +312,39 @@ TEST_F(AesRun, TheOtherSheetCannotStartOrStopThisRun)
     ASSERT_TRUE(PumpUntil([&] { return !sheet->IsOwnRun(); }, 60));
     ExpectIdleButtons();
 }
+
+// Start by its key (the focus stays where it was): what is being typed into a
+// table cell or a number field is what the run measures or what Start checks.
+TEST_F(AesRun, StartByItsKeyTakesWhatIsBeingTyped)
+{
+    Page(0);
+    Click("IDC_ACQAESEXP_NWSCAN");
+    NarrowRegion("Cu", 915);
+    Name("typed.vlt");
+    Page(3);
+    ClickCell(sheet->RgnPage().Grid(), 0, CAesRgnModel::Dwell);
+    Type("2");
+    ASSERT_TRUE(sheet->RgnPage().Grid().IsEditing());
+    sheet->OnStart(); // as its key gives it: the focus stays in the cell
+    ASSERT_TRUE(sheet->IsOwnRun()) << Said();
+    ASSERT_TRUE(PumpUntil([&] { return !sheet->IsOwnRun(); }, 30));
+    ASSERT_NE(Doc(), nullptr);
+    EXPECT_EQ(Doc()->GetStagePosn(0)->GetSpecRgn(0)->GetDwell(), 2);
+    EXPECT_EQ(S().m_Rgn.m_NarrowscanRegions.front()->m_dDwell, 2);
+
+    // A magnification of 0 typed and not left is refused, not run as the old one.
+    Page(0);
+    Click("IDC_ACQAESEXP_AUGERIMAGE");
+    S().m_Rgn.m_ImageRegions.push_back(NewRegion("Cu", 915, 916, 1, 1));
+    S().m_Scn.m_Areas = {{-16, 16, 15, -15}};
+    Page(1);
+    auto* mag = Ctrl<QLineEdit>("IDC_ACQAESSCN_MAG");
+    mag->setFocus();
+    mag->selectAll();
+    QTest::keyClicks(mag, "0");
+    sink.Clear();
+    sheet->OnStart();
+    EXPECT_FALSE(sheet->IsOwnRun());
+    EXPECT_EQ(Said(), FormatMessageId(2100, {"200000"}));
+    EXPECT_EQ(S().m_Scn.m_iMag, 0);
+}
