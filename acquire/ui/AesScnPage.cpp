@@ -206,6 +206,10 @@ bool CAcquireAES_ScnPage::OnSetActive()
 
 void CAcquireAES_ScnPage::UpdatePage()
 {
+    // What the set-up image shows follows the set-up whatever changed it (a
+    // table edit, another experiment type, a loaded file), also while the
+    // page has not been shown yet.
+    RepaintDispView();
     if (!IsBuilt() || !m_pSetup)
         return;
     const int exp = GetExpType();
