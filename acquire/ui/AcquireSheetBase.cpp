@@ -1,6 +1,7 @@
 #include "acquire/ui/AcquireSheetBase.h"
 
 #include "acquire/core/SettingsFile.h"
+#include "UGrid/UGCtrl.h"
 #include "acquire/ui/AcqHost.h"
 #include "data/Header.h"
 #include "data/Update.h"
@@ -174,11 +175,16 @@ void CAcquire_Sheet::hideEvent(QHideEvent* e)
 
 void CAcquire_Sheet::EndTyping()
 {
-    // The editor of a table cell and a number field give their text to the
-    // page when they lose the focus.
+    // The editor of a table cell gives its text to the page when it loses
+    // the focus. (The pages' other fields are taken by their data exchange.)
     QWidget* focus = QApplication::focusWidget();
-    if (focus && isAncestorOf(focus))
-        focus->clearFocus();
+    if (!focus || !isAncestorOf(focus))
+        return;
+    for (QWidget* w = focus->parentWidget(); w && w != this; w = w->parentWidget())
+        if (qobject_cast<CUGCtrl*>(w)) {
+            focus->clearFocus();
+            return;
+        }
 }
 
 bool CAcquire_Sheet::PrepareStart(const std::function<void()>& check)

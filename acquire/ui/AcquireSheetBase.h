@@ -107,9 +107,9 @@ protected:
     // reported by its name and cause, not thrown.
     static void WriteReported(const std::string& path, const std::function<void()>& write);
 
-    // What is being typed on a page (a table cell, a number field) is taken
-    // as a click elsewhere would take it, also when a key gave the command
-    // and the focus stayed where it was.
+    // What is being typed into a table cell is taken as a click elsewhere
+    // would take it, also when a key gave the command and the focus stayed
+    // in the cell.
     void EndTyping();
     // Start's first steps: refused with a message while any run goes on; the
     // typing ended and the active page's values taken; then check, whose

@@ -256,15 +256,25 @@ void CAcquireAES_ScnPage::OnLinescan()
 
 void CAcquireAES_ScnPage::OnNumberEdit()
 {
-    unsigned mag = unsigned(M().m_iMag), resol = unsigned(M().m_iResol);
-    CDataExchange dx(this, true);
     // A bad number shows the framework's message and keeps the old value.
-    if (m_edMag->isEnabled())
-        DDX_Text(&dx, "IDC_ACQAESSCN_MAG", mag);
-    if (m_edResol->isEnabled())
-        DDX_Text(&dx, "IDC_ACQAESSCN_RESOL", resol);
-    M().m_iMag = int(std::min<unsigned>(mag, INT32_MAX));
-    M().m_iResol = int(std::min<unsigned>(resol, INT32_MAX));
+    CDataExchange dx(this, true);
+    DoDataExchange(&dx);
+}
+
+void CAcquireAES_ScnPage::DoDataExchange(CDataExchange* pDX)
+{
+    // The fields are shown by UpdatePage; only their values are taken here.
+    if (!pDX->m_bSaveAndValidate || !IsBuilt() || !m_pSetup)
+        return;
+    unsigned mag = unsigned(M().m_iMag), resol = unsigned(M().m_iResol);
+    if (m_edMag->isEnabled()) {
+        DDX_Text(pDX, "IDC_ACQAESSCN_MAG", mag);
+        M().m_iMag = int(std::min<unsigned>(mag, INT32_MAX));
+    }
+    if (m_edResol->isEnabled()) {
+        DDX_Text(pDX, "IDC_ACQAESSCN_RESOL", resol);
+        M().m_iResol = int(std::min<unsigned>(resol, INT32_MAX));
+    }
 }
 
 int CAcquireAES_ScnPage::Normalize(int value) const

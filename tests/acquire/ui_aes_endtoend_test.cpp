@@ -8,6 +8,7 @@
 #include "acquire/ui/AcqHost.h"
 #include "acquire/ui/AcquireXPS.h"
 #include "data/Experiment.h"
+#include "framework/ui/Resources.h"
 #include "data/ImageRgn.h"
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
@@ -332,19 +333,29 @@ TEST_F(AesRun, StartByItsKeyTakesWhatIsBeingTyped)
     EXPECT_EQ(Doc()->GetStagePosn(0)->GetSpecRgn(0)->GetDwell(), 2);
     EXPECT_EQ(S().m_Rgn.m_NarrowscanRegions.front()->m_dDwell, 2);
 
-    // A magnification of 0 typed and not left is refused, not run as the old one.
+    // A magnification typed and not left is the one checked; one that is no
+    // number is said once and refused, and the field keeps it. Neither runs
+    // as the magnification before.
     Page(0);
     Click("IDC_ACQAESEXP_AUGERIMAGE");
     S().m_Rgn.m_ImageRegions.push_back(NewRegion("Cu", 915, 916, 1, 1));
     S().m_Scn.m_Areas = {{-16, 16, 15, -15}};
     Page(1);
     auto* mag = Ctrl<QLineEdit>("IDC_ACQAESSCN_MAG");
-    mag->setFocus();
-    mag->selectAll();
-    QTest::keyClicks(mag, "0");
-    sink.Clear();
-    sheet->OnStart();
-    EXPECT_FALSE(sheet->IsOwnRun());
-    EXPECT_EQ(Said(), FormatMessageId(2100, {"200000"}));
-    EXPECT_EQ(S().m_Scn.m_iMag, 0);
+    const std::pair<const char*, std::string> cases[] = {
+        {"0", FormatMessageId(2100, {"200000"})},
+        {"5x", LoadString(AFX_IDP_PARSE_UINT)},
+    };
+    for (const auto& [typed, said] : cases) {
+        SCOPED_TRACE(typed);
+        mag->setFocus();
+        mag->selectAll();
+        QTest::keyClicks(mag, typed);
+        sink.Clear();
+        sheet->OnStart();
+        EXPECT_FALSE(sheet->IsOwnRun());
+        EXPECT_EQ(sink.Texts(), std::vector<std::string>{said});
+        EXPECT_EQ(mag->text().toStdString(), typed);
+        EXPECT_EQ(S().m_Scn.m_iMag, 0);
+    }
 }
