@@ -256,9 +256,17 @@ void CAcquireAES_ScnPage::OnLinescan()
 
 void CAcquireAES_ScnPage::OnNumberEdit()
 {
-    // A bad number shows the framework's message and keeps the old value.
-    CDataExchange dx(this, true);
-    DoDataExchange(&dx);
+    // A number counts as soon as the field is left; one that is no number is
+    // said once, when the page's values are taken (leaving the page, Start,
+    // Save), which it then stops.
+    auto take = [](const QLineEdit* e, int& into) {
+        bool ok = false;
+        const qulonglong v = e->text().trimmed().toULongLong(&ok);
+        if (ok && e->isEnabled() && v <= UINT32_MAX)
+            into = int(std::min<qulonglong>(v, INT32_MAX));
+    };
+    take(m_edMag, M().m_iMag);
+    take(m_edResol, M().m_iResol);
 }
 
 void CAcquireAES_ScnPage::DoDataExchange(CDataExchange* pDX)

@@ -358,4 +358,9 @@ TEST_F(AesRun, StartByItsKeyTakesWhatIsBeingTyped)
         EXPECT_EQ(mag->text().toStdString(), typed);
         EXPECT_EQ(S().m_Scn.m_iMag, 0);
     }
+    // Another page is not shown while the field holds no number; said once.
+    sink.Clear();
+    Page(0);
+    EXPECT_EQ(sheet->findChild<QTabWidget*>()->currentIndex(), 1);
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{LoadString(AFX_IDP_PARSE_UINT)});
 }
