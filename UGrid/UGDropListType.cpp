@@ -52,6 +52,9 @@ RECT CUGDropListType::ListRect(const RECT& cell, int itemCount, int itemHeight, 
         const int shift = std::min(r.bottom - areaHeight, r.top);
         r.top -= shift;
         r.bottom -= shift;
+        // Taller than the cell area: it is cut to the area and scrolls, so
+        // that its last items and its scroll bar's lower end can be reached.
+        r.bottom = std::max(r.top + itemHeight + 2, std::min(r.bottom, areaHeight));
     }
     if (r.right > areaWidth) {
         const int shift = std::min(r.right - areaWidth, r.left);

@@ -5,6 +5,7 @@
 #include "data/Header.h"
 #include "data/IonGun.h"
 #include "data/Source.h"
+#include "data/Region.h"
 #include "data/StagePosn.h"
 #include "data/VeltraneDoc.h"
 #include "data/formats/RecordBuilder.h"
@@ -170,6 +171,15 @@ void CAesSetup::Check() const
     m_Scn.ErrorCheck();
     m_Prf.ErrorCheck(GetExpType());
     m_Rgn.ErrorCheck(GetExpType());
+    // A region is measured at every repeat-th level only: one that repeats
+    // less often than the profile has levels would never be measured while
+    // the sample is etched away, and the run would end as if it had been.
+    if (CAesPrfModel::IsProfile(GetExpType())) {
+        const int levels = std::max(m_Prf.GetTotals().levels, 1);
+        for (const CRegion* r : m_Rgn.m_NarrowscanRegions)
+            if (r->m_iRepeat > levels)
+                ThrowAcq(2111);
+    }
 }
 
 void CAesSetup::Store(CArchive& ar) const

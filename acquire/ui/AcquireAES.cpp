@@ -200,6 +200,8 @@ void CAcquireAESSheet::TakeSetup(std::unique_ptr<CAesSetup> setup)
                 p->Refresh();
         }
     m_RgnPage.OnExpTypeChange();
+    // The set-up image shows the loaded points or areas, built page or not.
+    m_ScnPage.Refresh();
     if (CPropertyPage* p = GetActivePage())
         p->OnSetActive();
 }

@@ -1,6 +1,7 @@
 #include "acquire/ui/AcquireSheetBase.h"
 
 #include "acquire/core/SettingsFile.h"
+#include "UGrid/UGCtrl.h"
 #include "acquire/ui/AcqHost.h"
 #include "data/Header.h"
 #include "data/Update.h"
@@ -14,6 +15,7 @@
 #include "platform/Strings.h"
 #include "platform/System.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QGuiApplication>
@@ -172,8 +174,23 @@ void CAcquire_Sheet::hideEvent(QHideEvent* e)
     CPropertySheet::hideEvent(e);
 }
 
+void CAcquire_Sheet::EndTyping()
+{
+    // The editor of a table cell gives its text to the page when it loses
+    // the focus. (The pages' other fields are taken by their data exchange.)
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || !isAncestorOf(focus))
+        return;
+    for (QWidget* w = focus->parentWidget(); w && w != this; w = w->parentWidget())
+        if (qobject_cast<CUGCtrl*>(w)) {
+            focus->clearFocus();
+            return;
+        }
+}
+
 bool CAcquire_Sheet::PrepareStart(const std::function<void()>& check)
 {
+    EndTyping();
     // Another run is never stopped from here.
     if (!AcqHost().EngineIdle()) {
         AfxMessageBox(2114u);
@@ -343,6 +360,7 @@ void CAcquire_Sheet::DeliverUpdate(intptr_t lParam)
 
 void CAcquire_Sheet::OnSave()
 {
+    EndTyping();
     if (CPropertyPage* p = GetActivePage())
         p->UpdateData(true);
     std::string path;

@@ -107,8 +107,13 @@ protected:
     // reported by its name and cause, not thrown.
     static void WriteReported(const std::string& path, const std::function<void()>& write);
 
+    // What is being typed into a table cell is taken as a click elsewhere
+    // would take it, also when a key gave the command and the focus stayed
+    // in the cell.
+    void EndTyping();
     // Start's first steps: refused with a message while any run goes on; the
-    // active page's values taken; then check, whose CAcqException is shown.
+    // typing ended and the active page's values taken; then check, whose
+    // CAcqException is shown.
     // False when Start goes no further.
     bool PrepareStart(const std::function<void()>& check);
     // A new, empty document of the spectrum (0), profile (1) or image (2)

@@ -115,9 +115,11 @@ void CAcquireAES_ExpPage::DoDataExchange(CDataExchange* pDX)
 void CAcquireAES_ExpPage::OnExpBtn(int exp)
 {
     S().m_Exp.m_iExperiment = exp;
-    if (m_pAcqAES)
+    if (m_pAcqAES) {
         m_pAcqAES->RgnPage().OnExpTypeChange();
-    else
+        // Points or areas, or nothing, on the set-up image.
+        m_pAcqAES->ScnPage().Refresh();
+    } else
         S().m_Rgn.OnExpTypeChange(exp);
 }
 

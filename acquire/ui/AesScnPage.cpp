@@ -206,6 +206,10 @@ bool CAcquireAES_ScnPage::OnSetActive()
 
 void CAcquireAES_ScnPage::UpdatePage()
 {
+    // What the set-up image shows follows the set-up whatever changed it (a
+    // table edit, another experiment type, a loaded file), also while the
+    // page has not been shown yet.
+    RepaintDispView();
     if (!IsBuilt() || !m_pSetup)
         return;
     const int exp = GetExpType();
@@ -252,15 +256,33 @@ void CAcquireAES_ScnPage::OnLinescan()
 
 void CAcquireAES_ScnPage::OnNumberEdit()
 {
+    // A number counts as soon as the field is left; one that is no number is
+    // said once, when the page's values are taken (leaving the page, Start,
+    // Save), which it then stops.
+    auto take = [](const QLineEdit* e, int& into) {
+        bool ok = false;
+        const qulonglong v = e->text().trimmed().toULongLong(&ok);
+        if (ok && e->isEnabled() && v <= UINT32_MAX)
+            into = int(std::min<qulonglong>(v, INT32_MAX));
+    };
+    take(m_edMag, M().m_iMag);
+    take(m_edResol, M().m_iResol);
+}
+
+void CAcquireAES_ScnPage::DoDataExchange(CDataExchange* pDX)
+{
+    // The fields are shown by UpdatePage; only their values are taken here.
+    if (!pDX->m_bSaveAndValidate || !IsBuilt() || !m_pSetup)
+        return;
     unsigned mag = unsigned(M().m_iMag), resol = unsigned(M().m_iResol);
-    CDataExchange dx(this, true);
-    // A bad number shows the framework's message and keeps the old value.
-    if (m_edMag->isEnabled())
-        DDX_Text(&dx, "IDC_ACQAESSCN_MAG", mag);
-    if (m_edResol->isEnabled())
-        DDX_Text(&dx, "IDC_ACQAESSCN_RESOL", resol);
-    M().m_iMag = int(std::min<unsigned>(mag, INT32_MAX));
-    M().m_iResol = int(std::min<unsigned>(resol, INT32_MAX));
+    if (m_edMag->isEnabled()) {
+        DDX_Text(pDX, "IDC_ACQAESSCN_MAG", mag);
+        M().m_iMag = int(std::min<unsigned>(mag, INT32_MAX));
+    }
+    if (m_edResol->isEnabled()) {
+        DDX_Text(pDX, "IDC_ACQAESSCN_RESOL", resol);
+        M().m_iResol = int(std::min<unsigned>(resol, INT32_MAX));
+    }
 }
 
 int CAcquireAES_ScnPage::Normalize(int value) const

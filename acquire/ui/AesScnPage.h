@@ -32,6 +32,9 @@ public:
     ~CAcquireAES_ScnPage() override;
 
     bool OnInitDialog() override;
+    // Takes the magnification and resolution; a bad number is shown and
+    // keeps the page (and Start, Save) where it is.
+    void DoDataExchange(CDataExchange* pDX) override;
     bool OnSetActive() override;
     void Refresh() override { UpdatePage(); }
 

@@ -341,6 +341,7 @@ TEST(UGDropList, ItemsAndListPlacement)
     EXPECT_EQ(r.bottom, 200);
     r = CUGDropListType::ListRect(RECT{10, 10, 85, 30}, 40, 12, 300, 100);
     EXPECT_EQ(r.top, 0); // never above the area's top
+    EXPECT_EQ(r.bottom, 100) << "nor below its bottom, where its last items could not be seen";
 }
 
 TEST(UGHintWindow, Placement)

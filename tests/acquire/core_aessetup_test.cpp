@@ -218,6 +218,44 @@ TEST(AesSetup, StartChecksThePagesInOrder)
     }
 }
 
+// A region of a profile takes part in every repeat-th level: one that
+// repeats less often than there are levels would never be measured.
+TEST(AesSetup, StartRefusesARegionRepeatedLessOftenThanTheProfileHasLevels)
+{
+    const struct
+    {
+        int exp, repeat;
+        unsigned id;
+    } cases[] = {
+        {CAcquireAES::Profile, 3, 0},     {CAcquireAES::Profile, 4, 2111},
+        {CAcquireAES::FastProfile, 4, 2111}, {CAcquireAES::Narrowscan, 4, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exp * 10 + c.repeat);
+        CAesSetup s;
+        s.m_Exp.m_iExperiment = c.exp;
+        s.m_Rgn.OnExpTypeChange(c.exp);
+        s.m_Prf.m_Levels = {{1, 2, 10}, {3, 3, 20}, {}}; // three levels
+        auto* r = new CRegion;
+        r->m_csName = "Cu";
+        r->m_dStart = 900;
+        r->m_dFinish = 930;
+        r->m_dStep = 1;
+        r->m_dPeak = 915;
+        r->m_dDwell = 10;
+        r->m_nScans = 1;
+        r->m_iRepeat = c.repeat;
+        s.m_Rgn.m_NarrowscanRegions.push_back(r);
+        unsigned got = 0;
+        try {
+            s.Check();
+        } catch (const CAcqException& e) {
+            got = e.Error().id;
+        }
+        EXPECT_EQ(got, c.id);
+    }
+}
+
 TEST(AesSettingsSections, ExperimentAndProfilingFollowTheLayout)
 {
     CAesExpModel e;

@@ -8,6 +8,7 @@
 #include "acquire/ui/AcqHost.h"
 #include "acquire/ui/AcquireXPS.h"
 #include "data/Experiment.h"
+#include "framework/ui/Resources.h"
 #include "data/ImageRgn.h"
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
@@ -311,4 +312,55 @@ TEST_F(AesRun, TheOtherSheetCannotStartOrStopThisRun)
     Click("id_3999");
     ASSERT_TRUE(PumpUntil([&] { return !sheet->IsOwnRun(); }, 60));
     ExpectIdleButtons();
+}
+
+// Start by its key (the focus stays where it was): what is being typed into a
+// table cell or a number field is what the run measures or what Start checks.
+TEST_F(AesRun, StartByItsKeyTakesWhatIsBeingTyped)
+{
+    Page(0);
+    Click("IDC_ACQAESEXP_NWSCAN");
+    NarrowRegion("Cu", 915);
+    Name("typed.vlt");
+    Page(3);
+    ClickCell(sheet->RgnPage().Grid(), 0, CAesRgnModel::Dwell);
+    Type("2");
+    ASSERT_TRUE(sheet->RgnPage().Grid().IsEditing());
+    sheet->OnStart(); // as its key gives it: the focus stays in the cell
+    ASSERT_TRUE(sheet->IsOwnRun()) << Said();
+    ASSERT_TRUE(PumpUntil([&] { return !sheet->IsOwnRun(); }, 30));
+    ASSERT_NE(Doc(), nullptr);
+    EXPECT_EQ(Doc()->GetStagePosn(0)->GetSpecRgn(0)->GetDwell(), 2);
+    EXPECT_EQ(S().m_Rgn.m_NarrowscanRegions.front()->m_dDwell, 2);
+
+    // A magnification typed and not left is the one checked; one that is no
+    // number is said once and refused, and the field keeps it. Neither runs
+    // as the magnification before.
+    Page(0);
+    Click("IDC_ACQAESEXP_AUGERIMAGE");
+    S().m_Rgn.m_ImageRegions.push_back(NewRegion("Cu", 915, 916, 1, 1));
+    S().m_Scn.m_Areas = {{-16, 16, 15, -15}};
+    Page(1);
+    auto* mag = Ctrl<QLineEdit>("IDC_ACQAESSCN_MAG");
+    const std::pair<const char*, std::string> cases[] = {
+        {"0", FormatMessageId(2100, {"200000"})},
+        {"5x", LoadString(AFX_IDP_PARSE_UINT)},
+    };
+    for (const auto& [typed, said] : cases) {
+        SCOPED_TRACE(typed);
+        mag->setFocus();
+        mag->selectAll();
+        QTest::keyClicks(mag, typed);
+        sink.Clear();
+        sheet->OnStart();
+        EXPECT_FALSE(sheet->IsOwnRun());
+        EXPECT_EQ(sink.Texts(), std::vector<std::string>{said});
+        EXPECT_EQ(mag->text().toStdString(), typed);
+        EXPECT_EQ(S().m_Scn.m_iMag, 0);
+    }
+    // Another page is not shown while the field holds no number; said once.
+    sink.Clear();
+    Page(0);
+    EXPECT_EQ(sheet->findChild<QTabWidget*>()->currentIndex(), 1);
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{LoadString(AFX_IDP_PARSE_UINT)});
 }

@@ -6,6 +6,8 @@
 
 #include "acquire/core/XpsSetup.h"
 #include "acquire/ui/AcqHost.h"
+#include "app/ImageView.h"
+#include "app/image/ImageWnd.h"
 #include "instrument/Acquire.h"
 #include "tests/common/FileSizeLimit.h"
 
@@ -13,6 +15,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTest>
 #include <optional>
 
 namespace {
@@ -329,4 +332,56 @@ TEST_F(AesSheet, StartRefusalsCreateNothing)
     host.engineStatus = status;
     host.stopAcquiring = stop;
     EXPECT_EQ(int(frame->findChildren<CMDIChildWnd*>().size()), docs);
+}
+
+// The set-up image shows what the next run measures: after another experiment
+// type or a loaded settings file it is painted again, also while the scan
+// page has not been shown.
+TEST_F(AesSheet, TheSetupImageFollowsTheExperimentTypeAndALoadedFile)
+{
+    CDataFileBuilder b;
+    b.Header().Experiment(0x202, 1).Source(1, 3000.0).IonGun();
+    CDataFileBuilder::SPosnHead head;
+    const size_t at = b.BeginPosn(head, 0);
+    b.Count(1);
+    b.ImageRgn(3, 256, 256, 1);
+    b.EndPosn(at);
+    b.End();
+    auto* view = OpenView<CImageView>(QStringLiteral("se.vlt"), b.m_bytes, 640, 700);
+    ASSERT_NE(view, nullptr);
+    view->OnCmdMsg(ID_ACQUIRE_SELECT, nullptr);
+    CImageWnd* pane = view->GetImageWnd(0);
+    ASSERT_NE(pane, nullptr);
+    Pump(20);
+    struct SPaints : QObject
+    {
+        bool painted = false;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            painted |= e->type() == QEvent::Paint;
+            return false;
+        }
+    } paints;
+    pane->installEventFilter(&paints);
+    auto paintedAfter = [&](const std::function<void()>& change) {
+        paints.painted = false;
+        change();
+        Pump(20);
+        return paints.painted;
+    };
+
+    S().m_Scn.m_iControl = CAcquireAES_Scn::Point;
+    S().m_Scn.m_Points = {{-100, 50}};
+    S().m_Scn.m_Areas = {{-16, 16, 15, -15}};
+    Page(0);
+    Click("IDC_ACQAESEXP_NWSCAN");
+    EXPECT_TRUE(paintedAfter([&] { Click("IDC_ACQAESEXP_AUGERIMAGE"); })) << "the point gives way to the area";
+    EXPECT_TRUE(paintedAfter([&] { Click("IDC_ACQAESEXP_SEIMAGE"); })) << "nothing is placed";
+    const std::string path = settings.Path("points.saq").toStdString();
+    Click("IDC_ACQAESEXP_NWSCAN");
+    sheet->SaveFile(path);
+    Click("IDC_ACQAESEXP_SEIMAGE");
+    EXPECT_TRUE(paintedAfter([&] { sheet->OpenFile(path); })) << "the loaded point";
+    EXPECT_EQ(S().GetExpType(), CAcquireAES::Narrowscan);
+    pane->removeEventFilter(&paints);
 }

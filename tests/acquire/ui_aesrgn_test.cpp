@@ -419,7 +419,7 @@ TEST_F(AesRgnPage, StartMessages)
     } cases[] = {
         {A::Narrowscan, false, 1, "At least one region must be specified."},
         {A::Narrowscan, true, 0, nullptr},
-        {A::Profile, true, 0, "One or more regions has the number of repeats set to zero"},
+        {A::Profile, true, 0, "One or more regions has its number of repeats set to zero or above the number of levels"},
         {A::FastProfile, true, 1, nullptr},
         {A::Widescan, false, 1, nullptr},
     };
