@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -674,4 +675,72 @@ TEST(VamasWriter, OtherReadersAgree)
     }
     std::filesystem::remove_all(dir);
 #endif
+}
+
+// A value the file cannot carry so that it reads back (numbers no acquisition
+// makes, from a converted file) refuses the export before anything is written,
+// naming the value; a large value the file holds is written and reads back.
+TEST(VamasWriter, ValuesTheFileCannotHoldAreRefusedBeforeWriting)
+{
+    struct Case
+    {
+        const char* name;
+        void (*change)(CSpecRgn&);
+        const char* named; // in the message; nullptr: written and read back
+    };
+    const Case cases[] = {
+        {"pass energy of 2e9 V", [](CSpecRgn& g) { g.m_dAnalyserEnergy = 2.1e9; }, "the pass energy"},
+        {"pass energy of -2e9 V", [](CSpecRgn& g) { g.m_dAnalyserEnergy = -2.1e9; }, "the pass energy"},
+        {"pass energy that is no number", [](CSpecRgn& g) { g.m_dAnalyserEnergy = std::nan(""); },
+         "the pass energy"},
+        {"start beyond the reader's field", [](CSpecRgn& g) { g.m_dStart = 1e9; }, "the start or step"},
+        {"infinite start", [](CSpecRgn& g) { g.m_dStart = -HUGE_VAL; }, "the start or step"},
+        {"step of 3e6 eV", [](CSpecRgn& g) { g.m_dStep = 3e6; }, "the start or step"},
+        {"step that is no number", [](CSpecRgn& g) { g.m_dStep = std::nan(""); }, "the start or step"},
+        {"dwell that is no number", [](CSpecRgn& g) { g.m_dDwell = std::nan(""); }, "the dwell time"},
+        {"infinite dwell", [](CSpecRgn& g) { g.m_dDwell = HUGE_VAL; }, "the dwell time"},
+        {"scans beyond 16 bits", [](CSpecRgn& g) { g.m_nScans = 40000; }, "the number of scans"},
+        {"large pass and start that fit", [](CSpecRgn& g) {
+             g.m_dAnalyserEnergy = 2e6;
+             g.m_dStart = 1e6;
+         },
+         nullptr},
+        {"negative start and step", [](CSpecRgn& g) {
+             g.m_dStart = -3.5e5;
+             g.m_dStep = -0.125;
+         },
+         nullptr},
+    };
+    const auto path = std::filesystem::temp_directory_path() / ("vamas-range-" + std::to_string(::getpid()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CVeltraneDoc doc;
+        ImportVamas(doc, BuildVamas(VamasSpec{}));
+        ASSERT_EQ(doc.GetNumStagePosns(), 1);
+        CSpecRgn& g = *doc.GetStagePosn(0)->GetSpecRgn(0);
+        c.change(g);
+        QuietSink sink;
+        IMessageSink* old = SetMessageSink(&sink);
+        const bool saved = SaveDocumentAsVamas(doc, path.string());
+        SetMessageSink(old);
+        if (c.named) {
+            EXPECT_FALSE(saved);
+            EXPECT_FALSE(std::filesystem::exists(path));
+            ASSERT_EQ(sink.texts.size(), 1u);
+            EXPECT_NE(sink.texts[0].find(c.named), std::string::npos) << sink.texts[0];
+            EXPECT_NE(sink.texts[0].find("region 'C' at position 1"), std::string::npos) << sink.texts[0];
+            continue;
+        }
+        ASSERT_TRUE(saved);
+        std::ifstream in(path, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::filesystem::remove(path);
+        CMemFile file(text.data(), text.size(), "back.npl");
+        CNorvale model;
+        ASSERT_EQ(model.ReadVamas(file), 0);
+        const CNorvale::SpecRgn& back = model.GetSpectrum(0)->m_pRgns[0];
+        EXPECT_EQ(back.dStart, g.CRegion::GetStart() + g.GetOffset() - doc.GetExperiment()->GetOffset());
+        EXPECT_EQ(back.dStep, g.CRegion::GetStep());
+        EXPECT_EQ(back.dPass, g.GetAnalyserEnergy());
+    }
 }
