@@ -744,3 +744,50 @@ TEST(VamasWriter, ValuesTheFileCannotHoldAreRefusedBeforeWriting)
         EXPECT_EQ(back.dPass, g.GetAnalyserEnergy());
     }
 }
+
+// An older file converted into a document can hold values no acquisition
+// makes; its VAMAS export either refuses them, naming the value, or opens again.
+TEST(VamasWriter, ConvertedOlderFilesExportOnlyWhatOpensAgain)
+{
+    struct Case
+    {
+        const char* name;
+        int pass, current;
+        const char* named; // nullptr: written, and the file opens again
+    };
+    const Case cases[] = {
+        // The region's kinetic start follows its pass energy out of the field.
+        {"pass energy of 2e9 V", 2000000000, 20000000, "the start or step energy of region 'C'"},
+        {"pass energy of -2e9 V", -2000000000, 20000000, "the start or step energy of region 'C'"},
+        {"negative source current", 50, -20000000, "the source power"},
+        {"ordinary values", 50, 20000000, nullptr},
+    };
+    const auto path = std::filesystem::temp_directory_path() / ("vamas-old-" + std::to_string(::getpid()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        NorvaleFile f;
+        f.spectra[0].regions[0].pass = c.pass;
+        f.spectra[0].current = c.current;
+        CMemFile file(f.Build(), "old.dat");
+        CVeltraneDoc doc;
+        CImportReader().OpenNorvaleFile(doc, file);
+        QuietSink sink;
+        IMessageSink* old = SetMessageSink(&sink);
+        const bool saved = SaveDocumentAsVamas(doc, path.string());
+        SetMessageSink(old);
+        if (c.named) {
+            EXPECT_FALSE(saved);
+            EXPECT_FALSE(std::filesystem::exists(path));
+            ASSERT_EQ(sink.texts.size(), 1u);
+            EXPECT_NE(sink.texts[0].find(c.named), std::string::npos) << sink.texts[0];
+            continue;
+        }
+        ASSERT_TRUE(saved);
+        std::ifstream in(path, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::filesystem::remove(path);
+        CMemFile back(text.data(), text.size(), "back.npl");
+        CNorvale model;
+        EXPECT_EQ(model.ReadVamas(back), 0);
+    }
+}
