@@ -7,6 +7,8 @@
 #include "data/StagePosn.h"
 #include "data/Trace.h"
 #include "data/VeltraneDoc.h"
+#include "data/formats/ImportErrors.h"
+#include "data/formats/Norvale.h"
 #include "data/formats/TextNumbers.h"
 #include "platform/AtomicFileWriter.h"
 #include "platform/Exceptions.h"
@@ -417,6 +419,7 @@ constexpr unsigned IDS_VAMAS_LEVEL = 2409;
 constexpr unsigned IDS_VAMAS_COMMENT = 2410;
 constexpr unsigned IDS_VAMAS_REGIONS = 2411;
 constexpr unsigned IDS_VAMAS_LEVELS = 2412;
+constexpr unsigned IDS_VAMAS_LAYOUT = 2413;
 
 } // namespace
 
@@ -506,6 +509,19 @@ int CVamas::CanWrite(std::string* what) const
     if (m_pDoc->GetNumStagePosns() == 0 || m_nBlocks == 0)
         return IDS_NO_POSNS_NOT_VAMAS;
     std::string value = ValueOutOfRange();
+    if (value.empty()) {
+        // Every value fits; the blocks must also lay out again as positions,
+        // levels and regions (several positions without a position number in
+        // their blocks are read as one, whose regions may be too many). Maps,
+        // fast profiles and UPS are written for other programs, which read
+        // what this program's reader does not.
+        const std::string text = Write();
+        CMemFile file(text.data(), text.size(), "export.npl");
+        CNorvale model;
+        const int read = model.ReadVamas(file);
+        if (read != 0 && read != IDS_ERR_VAMAS_UNSUPPORTED && read != IDS_ERR_VAMAS_NOT_XPS_AES)
+            value = FormatMessageId(IDS_VAMAS_LAYOUT, {});
+    }
     if (!value.empty()) {
         if (what)
             *what = std::move(value);

@@ -791,3 +791,29 @@ TEST(VamasWriter, ConvertedOlderFilesExportOnlyWhatOpensAgain)
         EXPECT_EQ(model.ReadVamas(back), 0);
     }
 }
+
+// Scans at several positions carry no position number in their blocks, so a
+// reader takes them as one position: when their regions together are more
+// than a file holds, the export is refused rather than written unreadable.
+TEST(VamasWriter, PositionsThatReadBackAsTooManyRegionsAreRefused)
+{
+    NorvaleFile f;
+    f.spectra.clear();
+    for (int i = 0; i < 3; ++i) {
+        fixtures::NorvaleSpectrum s;
+        s.dataType = 2;
+        s.nSpec = s.nPos = 3;
+        s.posn = i + 1;
+        s.regions.assign(static_cast<size_t>(9 + i), fixtures::NorvaleRegion{});
+        for (size_t r = 0; r < s.regions.size(); ++r)
+            s.regions[r].startRV = 1000000 + 1000 * static_cast<int>(r) + 100 * i;
+        f.spectra.push_back(s);
+    }
+    CMemFile file(f.Build(), "old.dat");
+    CVeltraneDoc doc;
+    CImportReader().OpenNorvaleFile(doc, file);
+    ASSERT_EQ(doc.GetNumStagePosns(), 3);
+    CVamas writer(&doc, TestEnvironment());
+    EXPECT_EQ(writer.Refusal("old"), "The document 'old' cannot be saved as a VAMAS file: the arrangement of its "
+                                     "positions, levels and regions is outside what the file can hold.");
+}
