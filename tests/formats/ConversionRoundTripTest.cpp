@@ -752,15 +752,16 @@ TEST(VamasWriter, ConvertedOlderFilesExportOnlyWhatOpensAgain)
     struct Case
     {
         const char* name;
-        int pass, current;
+        int pass, current, points, scans;
         const char* named; // nullptr: written, and the file opens again
     };
     const Case cases[] = {
         // The region's kinetic start follows its pass energy out of the field.
-        {"pass energy of 2e9 V", 2000000000, 20000000, "the start or step energy of region 'C'"},
-        {"pass energy of -2e9 V", -2000000000, 20000000, "the start or step energy of region 'C'"},
-        {"negative source current", 50, -20000000, "the source power"},
-        {"ordinary values", 50, 20000000, nullptr},
+        {"pass energy of 2e9 V", 2000000000, 20000000, 10, 1, "the start or step energy of region 'C'"},
+        {"pass energy of -2e9 V", -2000000000, 20000000, 10, 1, "the start or step energy of region 'C'"},
+        {"negative source current", 50, -20000000, 10, 1, "the source power"},
+        {"negative scans", 50, 20000000, 10, -3, nullptr},
+        {"ordinary values", 50, 20000000, 10, 1, nullptr},
     };
     const auto path = std::filesystem::temp_directory_path() / ("vamas-old-" + std::to_string(::getpid()));
     for (const Case& c : cases) {
@@ -768,6 +769,8 @@ TEST(VamasWriter, ConvertedOlderFilesExportOnlyWhatOpensAgain)
         NorvaleFile f;
         f.spectra[0].regions[0].pass = c.pass;
         f.spectra[0].current = c.current;
+        f.spectra[0].regions[0].nPts = c.points;
+        f.spectra[0].regions[0].scans = c.scans;
         CMemFile file(f.Build(), "old.dat");
         CVeltraneDoc doc;
         CImportReader().OpenNorvaleFile(doc, file);
