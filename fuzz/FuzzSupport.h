@@ -2,13 +2,13 @@
 // What the fuzz targets share: messages that nobody sees (a reader's refusal
 // is an answer, not a crash), and a document as the bytes it saves.
 
-#include "data/VeltraneDoc.h"
-#include "data/formats/Norvale.h"
 #include "data/Experiment.h"
 #include "data/SpecRgn.h"
 #include "data/StagePosn.h"
 #include "data/Trace.h"
+#include "data/VeltraneDoc.h"
 #include "data/formats/ImportErrors.h"
+#include "data/formats/Norvale.h"
 #include "data/formats/RecordBuilder.h"
 #include "data/formats/Vamas.h"
 #include "platform/Archive.h"
@@ -16,8 +16,8 @@
 #include "platform/File.h"
 #include "platform/MessageSink.h"
 
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>

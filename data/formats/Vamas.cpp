@@ -401,8 +401,8 @@ bool Fits32(double v)
     return r >= static_cast<double>(INT32_MIN) && r <= static_cast<double>(INT32_MAX);
 }
 
-constexpr int MaxRegions = 24;      // a file's regions, as the reader lays them out
-constexpr int MaxCount16 = 32767;   // levels, points and scans: 16-bit counts
+constexpr int MaxRegions = 24;       // a file's regions, as the reader lays them out
+constexpr int MaxCount16 = 32767;    // levels, points and scans: 16-bit counts
 constexpr int MaxCommentLines = 128; // of a block
 
 constexpr unsigned IDS_VALUE_NOT_VAMAS = 2093;
@@ -452,8 +452,9 @@ std::string CVamas::ValueOutOfRange() const
     const double offsetRead = std::round(m_WorkFunction * 1000.0);
     const bool profile = type == CExperiment::Profile || type == CExperiment::FastProfile;
     const bool scan = type == CExperiment::Widescan || type == CExperiment::Narrowscan;
-    const bool levelsWritten = m_bLevelVar || (tech == CExperiment::AES && profile) ||
-                               (tech == CExperiment::XPS && (profile || (scan && move == CExperiment::Rotary)));
+    const bool levelsWritten =
+        m_bLevelVar || (tech == CExperiment::AES && profile) ||
+        (tech == CExperiment::XPS && (profile || (scan && move == CExperiment::Rotary)));
     for (int i = 0; i < m_pDoc->GetNumStagePosns(); ++i) {
         const CStagePosn& p = *m_pDoc->GetStagePosn(i);
         const std::string posn = std::to_string(i + 1);

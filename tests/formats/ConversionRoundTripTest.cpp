@@ -700,12 +700,14 @@ TEST(VamasWriter, ValuesTheFileCannotHoldAreRefusedBeforeWriting)
         {"dwell that is no number", [](CSpecRgn& g) { g.m_dDwell = std::nan(""); }, "the dwell time"},
         {"infinite dwell", [](CSpecRgn& g) { g.m_dDwell = HUGE_VAL; }, "the dwell time"},
         {"scans beyond 16 bits", [](CSpecRgn& g) { g.m_nScans = 40000; }, "the number of scans"},
-        {"large pass and start that fit", [](CSpecRgn& g) {
+        {"large pass and start that fit",
+         [](CSpecRgn& g) {
              g.m_dAnalyserEnergy = 2e6;
              g.m_dStart = 1e6;
          },
          nullptr},
-        {"negative start and step", [](CSpecRgn& g) {
+        {"negative start and step",
+         [](CSpecRgn& g) {
              g.m_dStart = -3.5e5;
              g.m_dStep = -0.125;
          },
@@ -817,6 +819,7 @@ TEST(VamasWriter, PositionsThatReadBackAsTooManyRegionsAreRefused)
     CImportReader().OpenNorvaleFile(doc, file);
     ASSERT_EQ(doc.GetNumStagePosns(), 3);
     CVamas writer(&doc, TestEnvironment());
-    EXPECT_EQ(writer.Refusal("old"), "The document 'old' cannot be saved as a VAMAS file: the arrangement of its "
-                                     "positions, levels and regions is outside what the file can hold.");
+    EXPECT_EQ(writer.Refusal("old"),
+              "The document 'old' cannot be saved as a VAMAS file: the arrangement of its "
+              "positions, levels and regions is outside what the file can hold.");
 }

@@ -245,8 +245,9 @@ TEST_F(ImportExport, SaveAsVamasOfADocumentWithoutAVamasFormSaysWhyAndWritesNoth
     dialogs.Answer(out, 2);
     EXPECT_TRUE(Execute(ID_FILE_SAVE_AS));
     ASSERT_EQ(sink.Texts().size(), 1u);
-    EXPECT_EQ(sink.Texts()[0], "The document 'zero.vlt' cannot be saved as a VAMAS file: the number of points "
-                               "of region 'C' at position 1 is outside what the file can hold.");
+    EXPECT_EQ(sink.Texts()[0],
+              "The document 'zero.vlt' cannot be saved as a VAMAS file: the number of points "
+              "of region 'C' at position 1 is outside what the file can hold.");
     EXPECT_FALSE(QFileInfo::exists(out));
 }
 
