@@ -622,6 +622,23 @@ TEST(VamasWriter, LineBreaksInNamesKeepTheFileReadable)
     EXPECT_EQ(std::vector<double>(y, y + 3), (std::vector<double>{4.0, 5.5, 1e6 + 3}));
 }
 
+// Names outside ASCII (the document keeps them in the Windows Latin-1 code
+// page) are written byte for byte and come back the same.
+TEST(VamasWriter, NamesOutsideAsciiComeBackTheSame)
+{
+    CVeltraneDoc doc;
+    ImportVamas(doc, BuildVamas(TwoRegionsTwoLevels()));
+    doc.GetStagePosn(0)->GetSpecRgn(0)->m_csName = "F\xE9";
+    doc.GetStagePosn(0)->GetSpecRgn(1)->m_csRegion = "2p\xB3\x80";
+    CVamas writer(&doc, TestEnvironment());
+    ASSERT_EQ(writer.CanWrite(), 0);
+    CVeltraneDoc back;
+    ImportVamas(back, writer.Write());
+    ASSERT_EQ(back.GetNumStagePosns(), 1);
+    EXPECT_EQ(back.GetStagePosn(0)->GetSpecRgn(0)->GetName(), "F\xE9");
+    EXPECT_EQ(back.GetStagePosn(0)->GetSpecRgn(1)->GetRegion(), "2p\xB3\x80");
+}
+
 TEST(VamasWriter, DocumentsWithoutVamasFormAreRefusedWithAMessage)
 {
     QuietSink sink;
