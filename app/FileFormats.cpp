@@ -38,8 +38,8 @@ bool SaveAsVamas(const CVeltraneDoc& doc, const std::string& path)
 {
     try {
         CVamas writer(&doc);
-        if (int id = writer.CanWrite()) {
-            ReportError(FormatMessageId(static_cast<unsigned>(id), {doc.GetTitle()}));
+        if (const std::string refusal = writer.Refusal(doc.GetTitle()); !refusal.empty()) {
+            ReportError(refusal);
             return false;
         }
         const std::string text = writer.Write();

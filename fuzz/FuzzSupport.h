@@ -2,16 +2,24 @@
 // What the fuzz targets share: messages that nobody sees (a reader's refusal
 // is an answer, not a crash), and a document as the bytes it saves.
 
+#include "data/Experiment.h"
+#include "data/SpecRgn.h"
+#include "data/StagePosn.h"
+#include "data/Trace.h"
 #include "data/VeltraneDoc.h"
+#include "data/formats/ImportErrors.h"
 #include "data/formats/Norvale.h"
 #include "data/formats/RecordBuilder.h"
+#include "data/formats/Vamas.h"
 #include "platform/Archive.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "platform/MessageSink.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -95,4 +103,67 @@ inline void RequireStableSave(CVeltraneDoc& doc)
     const std::vector<uint8_t> first = SaveAndReread(doc, reread);
     if (SavedBytes(reread) != first)
         std::abort(); // a second save changed the file
+}
+
+// A document the VAMAS writer accepts is written, and the file opens again.
+// Only the experiment modes and techniques outside the reader's subset (maps,
+// fast profiles, UPS) are refused by it, with their messages. Each position of
+// one point reads back to the same regions, counts, energies, dwell, scans,
+// level values and ordinates: the shortest text of each double reads back to
+// that double.
+inline void RequireVamasReadsBack(const CVeltraneDoc& doc)
+{
+    CVamas::Environment env;
+    env.userName = "fuzz";
+    CVamas writer(&doc, env);
+    if (writer.CanWrite() != 0)
+        return;
+    const std::string text = writer.Write();
+    CMemFile file(text.data(), text.size(), "back.npl");
+    CNorvale model;
+    const int result = model.ReadVamas(file);
+    if (result == IDS_ERR_VAMAS_UNSUPPORTED || result == IDS_ERR_VAMAS_NOT_XPS_AES)
+        return;
+    if (result != 0)
+        std::abort(); // the program cannot open what it exported
+    // Positions whose blocks carry their numbers come back one spectrum each;
+    // others are read as one position, and are left to the read above.
+    if (model.GetSize() != doc.GetNumStagePosns())
+        return;
+    const double workFunction = doc.GetExperiment()->GetOffset();
+    auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+    for (int i = 0; i < doc.GetNumStagePosns(); ++i) {
+        const CStagePosn& p = *doc.GetStagePosn(i);
+        const CNorvale::Spectrum& s = *model.GetSpectrum(i);
+        if (p.GetNumPoints(-1) > 1)
+            return;
+        if (s.nRgns != p.GetNumSpecRgns() || s.nLevels != p.GetNumLevels())
+            std::abort();
+        // A level's value that is not its number goes into the file.
+        for (int l = 0; l < s.nLevels; ++l)
+            if (!same(s.m_pLevels[static_cast<size_t>(l)].dTime, p.GetLevel(l)->GetValue()))
+                std::abort();
+        for (int r = 0; r < s.nRgns; ++r) {
+            const CSpecRgn& g = *p.GetSpecRgn(r);
+            const CNorvale::SpecRgn& back = s.m_pRgns[static_cast<size_t>(r)];
+            if (back.nPts != g.GetNumValues() || back.nScans != g.GetNumScans() ||
+                back.dStep != g.CRegion::GetStep() ||
+                back.dStart != g.CRegion::GetStart() + (g.GetOffset() - workFunction))
+                std::abort();
+            // The dwell goes in seconds: the same to the last bits or so.
+            if (!(std::fabs(back.dDwell - g.GetDwell()) <= 1e-12 * std::fabs(g.GetDwell()) + 1e-300))
+                std::abort();
+            for (int l = 0; l < s.nLevels; ++l) {
+                const CTrace* t = l < g.GetNumTraces() ? g.GetTrace(l) : nullptr;
+                const double* y = s.GetRgnData(r, l);
+                if (!y)
+                    std::abort();
+                for (int k = 0; k < back.nPts; ++k) {
+                    const double want = t && k < t->GetNumPoints() ? t->GetData()[k] : 0.0;
+                    if (!same(y[k], want))
+                        std::abort();
+                }
+            }
+        }
+    }
 }

@@ -1,6 +1,7 @@
 // Any bytes opened as the program opens a file: classified by their first
 // bytes, then read by the own, Norvale or VAMAS reader through the document.
-// What opens must save, and the saved file must open to the same bytes.
+// What opens must save, and the saved file must open to the same bytes; its
+// VAMAS export must open again.
 
 #include "FuzzSupport.h"
 #include "data/VeltraneDoc.h"
@@ -28,5 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!doc.ReadFrom(file))
         return 0;
     RequireStableSave(doc);
+    RequireVamasReadsBack(doc);
     return 0;
 }

@@ -1,5 +1,6 @@
 // The Norvale reader over arbitrary bytes; what it accepts is converted into a
-// document, which must save and read back to the same file.
+// document, which must save and read back to the same file, and export as
+// VAMAS to a file that opens again.
 #include "FuzzSupport.h"
 #include "data/VeltraneDoc.h"
 #include "data/formats/Norvale.h"
@@ -21,5 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!ImportedDocument(model, doc))
         return 0;
     RequireStableSave(doc);
+    RequireVamasReadsBack(doc);
     return 0;
 }

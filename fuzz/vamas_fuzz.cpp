@@ -24,16 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     CVeltraneDoc reread;
     SaveAndReread(doc, reread);
-    CVamas::Environment env;
-    env.userName = "fuzz";
-    CVamas writer(&doc, env);
-    if (writer.CanWrite() != 0)
-        return 0;
     // What the program writes of a file it read, it reads again.
-    const std::string text = writer.Write();
-    CMemFile back(text.data(), text.size(), "back.npl");
-    CNorvale again;
-    if (again.ReadVamas(back) != 0)
-        __builtin_trap();
+    RequireVamasReadsBack(doc);
     return 0;
 }

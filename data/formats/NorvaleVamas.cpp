@@ -236,6 +236,14 @@ private:
         return Known(v) ? v : def;
     }
 
+    // The signal collection time, in ms; one that is not known or is no
+    // number is 0 (the region's 16-bit dwell is made from it).
+    double CollectionTime()
+    {
+        const double t = RealOr(0.0);
+        return std::isnan(t) ? 0.0 : t * 1000.0;
+    }
+
     void ReadHeader();
     int ChooseLevelVariable() const;
     void ReadFirstBlockValues();
@@ -675,7 +683,7 @@ void CVamasReader::ReadFullBlock(BlockRead& b, bool first)
     ReadAbscissa(b, label);
     ReadCorrespondingVariables(b);
     Skip(1); // signal mode
-    b.dwell = RealOr(0.0) * 1000.0;
+    b.dwell = CollectionTime();
     b.scans = Checked16(Int());
     Skip(1); // signal time correction: a dead time the document has no place for
     if (m_bSDP) {
@@ -762,7 +770,7 @@ void CVamasReader::ReadListedBlock(BlockRead& b)
             ReadCorrespondingVariables(b);
             break;
         case 34:
-            b.dwell = RealOr(0.0) * 1000.0;
+            b.dwell = CollectionTime();
             break;
         case 35:
             b.scans = Checked16(Int());

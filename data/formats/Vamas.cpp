@@ -7,6 +7,8 @@
 #include "data/StagePosn.h"
 #include "data/Trace.h"
 #include "data/VeltraneDoc.h"
+#include "data/formats/ImportErrors.h"
+#include "data/formats/Norvale.h"
 #include "data/formats/TextNumbers.h"
 #include "platform/AtomicFileWriter.h"
 #include "platform/Exceptions.h"
@@ -369,7 +371,135 @@ CVamas::CVamas(const CVeltraneDoc* pDoc, const Environment& env) : m_pDoc(pDoc)
     }
 }
 
-int CVamas::CanWrite() const
+// The pass energy or retard ratio line of a region, as written.
+static double PassWritten(const CStagePosn& p, const CSpecRgn& g)
+{
+    if (p.GetAnalyserMode() == CStagePosn::CAE)
+        return g.GetAnalyserEnergy();
+    if (g.GetRetardRatio() == "Low")
+        return 5.8;
+    if (g.GetRetardRatio() == "High")
+        return 20;
+    if (g.GetRetardRatio().empty() && g.GetAnalyserEnergy() != 0.0)
+        return g.GetAnalyserEnergy();
+    return 1e37;
+}
+
+namespace {
+
+// The reader takes 1E37 and above for "not known": a value there would come
+// back as another.
+bool Known(double v)
+{
+    return std::fabs(v) < 0.99999e37;
+}
+// Whether v rounded to a whole number fits a 32-bit field, as the reader
+// keeps energies in meV and powers in units of 10 mW.
+bool Fits32(double v)
+{
+    const double r = std::round(v);
+    return r >= static_cast<double>(INT32_MIN) && r <= static_cast<double>(INT32_MAX);
+}
+
+constexpr int MaxRegions = 24;       // a file's regions, as the reader lays them out
+constexpr int MaxCount16 = 32767;    // levels, points and scans: 16-bit counts
+constexpr int MaxCommentLines = 128; // of a block
+
+constexpr unsigned IDS_VALUE_NOT_VAMAS = 2093;
+constexpr unsigned IDS_VAMAS_SOURCE_ENERGY = 2400;
+constexpr unsigned IDS_VAMAS_SOURCE_POWER = 2401;
+constexpr unsigned IDS_VAMAS_WORK_FUNCTION = 2402;
+constexpr unsigned IDS_VAMAS_SPUTTER_ION = 2403;
+constexpr unsigned IDS_VAMAS_PASS = 2404;
+constexpr unsigned IDS_VAMAS_ENERGIES = 2405;
+constexpr unsigned IDS_VAMAS_DWELL = 2406;
+constexpr unsigned IDS_VAMAS_SCANS = 2407;
+constexpr unsigned IDS_VAMAS_POINTS = 2408;
+constexpr unsigned IDS_VAMAS_LEVEL = 2409;
+constexpr unsigned IDS_VAMAS_COMMENT = 2410;
+constexpr unsigned IDS_VAMAS_REGIONS = 2411;
+constexpr unsigned IDS_VAMAS_LEVELS = 2412;
+constexpr unsigned IDS_VAMAS_LAYOUT = 2413;
+
+} // namespace
+
+// What the file would hold that the reader refuses or reads as another value
+// (a file written from a document converted from another program's data can
+// hold numbers no acquisition makes): the name of the first such value, or
+// empty.
+std::string CVamas::ValueOutOfRange() const
+{
+    const CExperiment& E = *m_pDoc->GetExperiment();
+    const int tech = E.GetTechnique();
+    const int type = E.GetExpType();
+    const int move = E.GetMoveType();
+    auto name = [](unsigned id, std::initializer_list<std::string_view> args) {
+        return FormatMessageId(id, args);
+    };
+
+    if ((tech == CExperiment::XPS || tech == CExperiment::UPS) &&
+        !(std::isfinite(m_SourceEnergy) && Fits32(m_SourceEnergy * 1000.0)))
+        return name(IDS_VAMAS_SOURCE_ENERGY, {});
+    if (tech == CExperiment::XPS &&
+        !(std::isfinite(m_SourceStrength) && m_SourceStrength >= 0.0 && Fits32(m_SourceStrength / 0.01)))
+        return name(IDS_VAMAS_SOURCE_POWER, {});
+    if (!(std::isfinite(m_WorkFunction) && Fits32(m_WorkFunction * 1000.0)))
+        return name(IDS_VAMAS_WORK_FUNCTION, {});
+    if (m_bDepthProfile && (m_IonZ < 1 || m_IonZ > 103 || m_IonN < 1))
+        return name(IDS_VAMAS_SPUTTER_ION, {});
+
+    // The work function as the reader keeps it, in meV.
+    const double offsetRead = std::round(m_WorkFunction * 1000.0);
+    const bool profile = type == CExperiment::Profile || type == CExperiment::FastProfile;
+    const bool scan = type == CExperiment::Widescan || type == CExperiment::Narrowscan;
+    const bool levelsWritten =
+        m_bLevelVar || (tech == CExperiment::AES && profile) ||
+        (tech == CExperiment::XPS && (profile || (scan && move == CExperiment::Rotary)));
+    for (int i = 0; i < m_pDoc->GetNumStagePosns(); ++i) {
+        const CStagePosn& p = *m_pDoc->GetStagePosn(i);
+        const std::string posn = std::to_string(i + 1);
+        if (LineCount(*p.GetComment()) > MaxCommentLines)
+            return name(IDS_VAMAS_COMMENT, {posn});
+        if (p.GetNumSpecRgns() > MaxRegions)
+            return name(IDS_VAMAS_REGIONS, {posn});
+        if (p.GetNumLevels() > MaxCount16)
+            return name(IDS_VAMAS_LEVELS, {posn});
+        for (int l = 0; levelsWritten && l < p.GetNumLevels(); ++l)
+            if (!Known(p.GetLevel(l)->GetValue()))
+                return name(IDS_VAMAS_LEVEL, {std::to_string(l + 1), posn});
+        for (int r = 0; r < p.GetNumSpecRgns(); ++r) {
+            const CSpecRgn& g = *p.GetSpecRgn(r);
+            const std::string rgn = g.GetName();
+            const double pass = PassWritten(p, g);
+            if (std::isnan(pass))
+                return name(IDS_VAMAS_PASS, {rgn, posn});
+            if (m_ScanMode == "REGULAR") {
+                const double start = g.CRegion::GetStart() + (g.GetOffset() - m_WorkFunction);
+                const double step = g.CRegion::GetStep();
+                if (!(std::fabs(start) < 1e9 && std::fabs(step) < 1e9 && Fits32(step * 1000.0)))
+                    return name(IDS_VAMAS_ENERGIES, {rgn, posn});
+                // The start in the reader's retarding volts (meV), less its
+                // pass energy in whole volts: a huge pass energy is what moves
+                // an ordinary start out of the field.
+                const double passRead = Known(pass) ? std::round(std::clamp(pass, -1e9, 1e9)) : 0.0;
+                const double retard =
+                    std::trunc((start + offsetRead / 1000.0) * 1000.0) + 120000.0 - offsetRead;
+                if (!Fits32(retard - 1000.0 * passRead))
+                    return name(Fits32(retard) ? IDS_VAMAS_PASS : IDS_VAMAS_ENERGIES, {rgn, posn});
+            }
+            const double dwell = g.GetDwell() / 1000.0;
+            if (!(std::isfinite(dwell) && Known(dwell)))
+                return name(IDS_VAMAS_DWELL, {rgn, posn});
+            if (g.GetNumScans() < INT16_MIN || g.GetNumScans() > INT16_MAX)
+                return name(IDS_VAMAS_SCANS, {rgn, posn});
+            if (g.GetNumValues() < 1 || g.GetNumValues() > MaxCount16)
+                return name(IDS_VAMAS_POINTS, {rgn, posn});
+        }
+    }
+    return {};
+}
+
+int CVamas::CanWrite(std::string* what) const
 {
     // Image values have no ordinate form in this writer.
     if (m_pDoc->GetExperiment()->GetDataType() & CExperiment::ImageData)
@@ -379,7 +509,35 @@ int CVamas::CanWrite() const
             return IDS_IMAGE_NOT_VAMAS;
     if (m_pDoc->GetNumStagePosns() == 0 || m_nBlocks == 0)
         return IDS_NO_POSNS_NOT_VAMAS;
+    std::string value = ValueOutOfRange();
+    if (value.empty()) {
+        // Every value fits; the blocks must also lay out again as positions,
+        // levels and regions (several positions without a position number in
+        // their blocks are read as one, whose regions may be too many). Maps,
+        // fast profiles and UPS are written for other programs, which read
+        // what this program's reader does not.
+        const std::string text = Write();
+        CMemFile file(text.data(), text.size(), "export.npl");
+        CNorvale model;
+        const int read = model.ReadVamas(file);
+        if (read != 0 && read != IDS_ERR_VAMAS_UNSUPPORTED && read != IDS_ERR_VAMAS_NOT_XPS_AES)
+            value = FormatMessageId(IDS_VAMAS_LAYOUT, {});
+    }
+    if (!value.empty()) {
+        if (what)
+            *what = std::move(value);
+        return static_cast<int>(IDS_VALUE_NOT_VAMAS);
+    }
     return 0;
+}
+
+std::string CVamas::Refusal(const std::string& title) const
+{
+    std::string what;
+    const int id = CanWrite(&what);
+    if (id == 0)
+        return {};
+    return FormatMessageId(static_cast<unsigned>(id), {title, what});
 }
 
 std::string CVamas::Write() const
@@ -503,20 +661,9 @@ void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLev
     }
     PutReal(out, m_SrcPolar);
     PutReal(out, m_SrcAzimuth);
-    if (p.GetAnalyserMode() == CStagePosn::CAE) {
-        PutLine(out, "FAT");
-        PutReal(out, g.GetAnalyserEnergy());
-    } else {
-        PutLine(out, "FRR");
-        if (g.GetRetardRatio() == "Low")
-            PutReal(out, 5.8);
-        else if (g.GetRetardRatio() == "High")
-            PutInt(out, 20);
-        else if (g.GetRetardRatio().empty() && g.GetAnalyserEnergy() != 0.0)
-            PutReal(out, g.GetAnalyserEnergy()); // an imported file's ratio, kept as a number
-        else
-            PutReal(out, 1e37);
-    }
+    // An imported file's retard ratio without its name is kept as a number.
+    PutLine(out, p.GetAnalyserMode() == CStagePosn::CAE ? "FAT" : "FRR");
+    PutReal(out, PassWritten(p, g));
     if (m_Technique == "AES diff")
         PutReal(out, m_DiffWidth);
     for (double v : {m_Mag, m_WorkFunction, m_TargetBias, m_AnalysisWidthX, m_AnalysisWidthY, m_TakeOffPolar,
@@ -567,8 +714,8 @@ void CVamas::WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLev
 bool SaveDocumentAsVamas(const CVeltraneDoc& doc, const std::string& path)
 {
     CVamas writer(&doc);
-    if (int id = writer.CanWrite()) {
-        AfxMessageBox(FormatMessageId(static_cast<unsigned>(id), {doc.GetTitle()}), MB_OK | MB_ICONERROR);
+    if (const std::string refusal = writer.Refusal(doc.GetTitle()); !refusal.empty()) {
+        AfxMessageBox(refusal, MB_OK | MB_ICONERROR);
         return false;
     }
     const std::string text = writer.Write();

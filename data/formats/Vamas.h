@@ -27,12 +27,17 @@ public:
     explicit CVamas(const CVeltraneDoc* pDoc) : CVamas(pDoc, SystemEnvironment()) {}
 
     // 0, or the id of the message saying why this document has no VAMAS form
-    // (image data, no analysis positions).
-    int CanWrite() const;
+    // (image data, no analysis positions, a value the file cannot carry so
+    // that it reads back). For the last, *what (when given) names the value.
+    int CanWrite(std::string* what = nullptr) const;
+    // The message to show when CanWrite refuses the document titled title;
+    // empty when it can be written.
+    std::string Refusal(const std::string& title) const;
     // The whole file; lines end with CR LF, the last ("end of experiment") with nothing.
     std::string Write() const;
 
 private:
+    std::string ValueOutOfRange() const;
     void WriteBlock(std::string& out, int n, int iPosn, int iPoint, int iLevel, int iTrace,
                     int iRegion) const;
 

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -621,6 +622,23 @@ TEST(VamasWriter, LineBreaksInNamesKeepTheFileReadable)
     EXPECT_EQ(std::vector<double>(y, y + 3), (std::vector<double>{4.0, 5.5, 1e6 + 3}));
 }
 
+// Names outside ASCII (the document keeps them in the Windows Latin-1 code
+// page) are written byte for byte and come back the same.
+TEST(VamasWriter, NamesOutsideAsciiComeBackTheSame)
+{
+    CVeltraneDoc doc;
+    ImportVamas(doc, BuildVamas(TwoRegionsTwoLevels()));
+    doc.GetStagePosn(0)->GetSpecRgn(0)->m_csName = "F\xE9";
+    doc.GetStagePosn(0)->GetSpecRgn(1)->m_csRegion = "2p\xB3\x80";
+    CVamas writer(&doc, TestEnvironment());
+    ASSERT_EQ(writer.CanWrite(), 0);
+    CVeltraneDoc back;
+    ImportVamas(back, writer.Write());
+    ASSERT_EQ(back.GetNumStagePosns(), 1);
+    EXPECT_EQ(back.GetStagePosn(0)->GetSpecRgn(0)->GetName(), "F\xE9");
+    EXPECT_EQ(back.GetStagePosn(0)->GetSpecRgn(1)->GetRegion(), "2p\xB3\x80");
+}
+
 TEST(VamasWriter, DocumentsWithoutVamasFormAreRefusedWithAMessage)
 {
     QuietSink sink;
@@ -674,4 +692,151 @@ TEST(VamasWriter, OtherReadersAgree)
     }
     std::filesystem::remove_all(dir);
 #endif
+}
+
+// A value the file cannot carry so that it reads back (numbers no acquisition
+// makes, from a converted file) refuses the export before anything is written,
+// naming the value; a large value the file holds is written and reads back.
+TEST(VamasWriter, ValuesTheFileCannotHoldAreRefusedBeforeWriting)
+{
+    struct Case
+    {
+        const char* name;
+        void (*change)(CSpecRgn&);
+        const char* named; // in the message; nullptr: written and read back
+    };
+    const Case cases[] = {
+        {"pass energy of 2e9 V", [](CSpecRgn& g) { g.m_dAnalyserEnergy = 2.1e9; }, "the pass energy"},
+        {"pass energy of -2e9 V", [](CSpecRgn& g) { g.m_dAnalyserEnergy = -2.1e9; }, "the pass energy"},
+        {"pass energy that is no number", [](CSpecRgn& g) { g.m_dAnalyserEnergy = std::nan(""); },
+         "the pass energy"},
+        {"start beyond the reader's field", [](CSpecRgn& g) { g.m_dStart = 1e9; }, "the start or step"},
+        {"infinite start", [](CSpecRgn& g) { g.m_dStart = -HUGE_VAL; }, "the start or step"},
+        {"step of 3e6 eV", [](CSpecRgn& g) { g.m_dStep = 3e6; }, "the start or step"},
+        {"step that is no number", [](CSpecRgn& g) { g.m_dStep = std::nan(""); }, "the start or step"},
+        {"dwell that is no number", [](CSpecRgn& g) { g.m_dDwell = std::nan(""); }, "the dwell time"},
+        {"infinite dwell", [](CSpecRgn& g) { g.m_dDwell = HUGE_VAL; }, "the dwell time"},
+        {"scans beyond 16 bits", [](CSpecRgn& g) { g.m_nScans = 40000; }, "the number of scans"},
+        {"large pass and start that fit",
+         [](CSpecRgn& g) {
+             g.m_dAnalyserEnergy = 2e6;
+             g.m_dStart = 1e6;
+         },
+         nullptr},
+        {"negative start and step",
+         [](CSpecRgn& g) {
+             g.m_dStart = -3.5e5;
+             g.m_dStep = -0.125;
+         },
+         nullptr},
+    };
+    const auto path = std::filesystem::temp_directory_path() / ("vamas-range-" + std::to_string(::getpid()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CVeltraneDoc doc;
+        ImportVamas(doc, BuildVamas(VamasSpec{}));
+        ASSERT_EQ(doc.GetNumStagePosns(), 1);
+        CSpecRgn& g = *doc.GetStagePosn(0)->GetSpecRgn(0);
+        c.change(g);
+        QuietSink sink;
+        IMessageSink* old = SetMessageSink(&sink);
+        const bool saved = SaveDocumentAsVamas(doc, path.string());
+        SetMessageSink(old);
+        if (c.named) {
+            EXPECT_FALSE(saved);
+            EXPECT_FALSE(std::filesystem::exists(path));
+            ASSERT_EQ(sink.texts.size(), 1u);
+            EXPECT_NE(sink.texts[0].find(c.named), std::string::npos) << sink.texts[0];
+            EXPECT_NE(sink.texts[0].find("region 'C' at position 1"), std::string::npos) << sink.texts[0];
+            continue;
+        }
+        ASSERT_TRUE(saved);
+        std::ifstream in(path, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::filesystem::remove(path);
+        CMemFile file(text.data(), text.size(), "back.npl");
+        CNorvale model;
+        ASSERT_EQ(model.ReadVamas(file), 0);
+        const CNorvale::SpecRgn& back = model.GetSpectrum(0)->m_pRgns[0];
+        EXPECT_EQ(back.dStart, g.CRegion::GetStart() + g.GetOffset() - doc.GetExperiment()->GetOffset());
+        EXPECT_EQ(back.dStep, g.CRegion::GetStep());
+        EXPECT_EQ(back.dPass, g.GetAnalyserEnergy());
+    }
+}
+
+// An older file converted into a document can hold values no acquisition
+// makes; its VAMAS export either refuses them, naming the value, or opens again.
+TEST(VamasWriter, ConvertedOlderFilesExportOnlyWhatOpensAgain)
+{
+    struct Case
+    {
+        const char* name;
+        int pass, current, points, scans;
+        const char* named; // nullptr: written, and the file opens again
+    };
+    const Case cases[] = {
+        // The region's kinetic start follows its pass energy out of the field.
+        {"pass energy of 2e9 V", 2000000000, 20000000, 10, 1, "the start or step energy of region 'C'"},
+        {"pass energy of -2e9 V", -2000000000, 20000000, 10, 1, "the start or step energy of region 'C'"},
+        {"negative source current", 50, -20000000, 10, 1, "the source power"},
+        {"negative scans", 50, 20000000, 10, -3, nullptr},
+        {"ordinary values", 50, 20000000, 10, 1, nullptr},
+    };
+    const auto path = std::filesystem::temp_directory_path() / ("vamas-old-" + std::to_string(::getpid()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        NorvaleFile f;
+        f.spectra[0].regions[0].pass = c.pass;
+        f.spectra[0].current = c.current;
+        f.spectra[0].regions[0].nPts = c.points;
+        f.spectra[0].regions[0].scans = c.scans;
+        CMemFile file(f.Build(), "old.dat");
+        CVeltraneDoc doc;
+        CImportReader().OpenNorvaleFile(doc, file);
+        QuietSink sink;
+        IMessageSink* old = SetMessageSink(&sink);
+        const bool saved = SaveDocumentAsVamas(doc, path.string());
+        SetMessageSink(old);
+        if (c.named) {
+            EXPECT_FALSE(saved);
+            EXPECT_FALSE(std::filesystem::exists(path));
+            ASSERT_EQ(sink.texts.size(), 1u);
+            EXPECT_NE(sink.texts[0].find(c.named), std::string::npos) << sink.texts[0];
+            continue;
+        }
+        ASSERT_TRUE(saved);
+        std::ifstream in(path, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::filesystem::remove(path);
+        CMemFile back(text.data(), text.size(), "back.npl");
+        CNorvale model;
+        EXPECT_EQ(model.ReadVamas(back), 0);
+    }
+}
+
+// Scans at several positions carry no position number in their blocks, so a
+// reader takes them as one position: when their regions together are more
+// than a file holds, the export is refused rather than written unreadable.
+TEST(VamasWriter, PositionsThatReadBackAsTooManyRegionsAreRefused)
+{
+    NorvaleFile f;
+    f.spectra.clear();
+    for (int i = 0; i < 3; ++i) {
+        fixtures::NorvaleSpectrum s;
+        s.dataType = 2;
+        s.nSpec = s.nPos = 3;
+        s.posn = i + 1;
+        s.regions.assign(static_cast<size_t>(9 + i), fixtures::NorvaleRegion{});
+        for (size_t r = 0; r < s.regions.size(); ++r)
+            s.regions[r].startRV = 1000000 + 1000 * static_cast<int>(r) + 100 * i;
+        f.spectra.push_back(s);
+    }
+    CMemFile file(f.Build(), "old.dat");
+    CVeltraneDoc doc;
+    CImportReader().OpenNorvaleFile(doc, file);
+    ASSERT_EQ(doc.GetNumStagePosns(), 3);
+    CVamas writer(&doc, TestEnvironment());
+    EXPECT_EQ(writer.Refusal("old"),
+              "The document 'old' cannot be saved as a VAMAS file: the arrangement of its "
+              "positions, levels and regions is outside what the file can hold.");
 }

@@ -421,6 +421,21 @@ TEST(VamasReader, RegionCountThatDoesNotFitTheBlocksGivesARegionPerBlock)
     }
 }
 
+// A collection time that is no number is not known either: its 16-bit dwell
+// was made by converting the NaN itself.
+TEST(VamasReader, ACollectionTimeThatIsNoNumberIsNotKnown)
+{
+    for (const char* collection : {"nan", "-nan", "NaN", "inf", "-inf"}) {
+        SCOPED_TRACE(collection);
+        VamasSpec v;
+        v.blocks[0].collection = collection;
+        CNorvale model;
+        ASSERT_EQ(Read(v, model), 0);
+        EXPECT_EQ(model.GetSpectrum(0)->m_pRgns[0].dDwell, 0.0);
+        EXPECT_EQ(model.GetSpectrum(0)->m_pRgns[0].iDwell, 0);
+    }
+}
+
 // "Not known" (1E37, also written 1e+037) takes the document's default where
 // it has one; a signal time correction is a real number the document ignores.
 TEST(VamasReader, UnknownValuesTakeTheirDefaults)

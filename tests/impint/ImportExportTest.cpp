@@ -232,6 +232,23 @@ TEST_F(ImportExport, SaveAsVamasOfADocumentWithoutAVamasFormSaysWhyAndWritesNoth
         sink.Texts()[0],
         "The document 'empty.vlt' has no analysis positions, so there is nothing to save as a VAMAS file.");
     EXPECT_FALSE(QFileInfo::exists(out));
+
+    // A curve of no points has no block a reader takes: the message names it.
+    sink.Clear();
+    CDataFileBuilder z;
+    z.Header().Experiment().Source().IonGun();
+    at = z.BeginPosn(CDataFileBuilder::SPosnHead(), 1);
+    z.SpecRgn(0, 1).I32(0);
+    z.EndPosn(at);
+    z.End();
+    ASSERT_NE(Open(WriteBytes("zero.vlt", z.m_bytes)), nullptr);
+    dialogs.Answer(out, 2);
+    EXPECT_TRUE(Execute(ID_FILE_SAVE_AS));
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0],
+              "The document 'zero.vlt' cannot be saved as a VAMAS file: the number of points "
+              "of region 'C' at position 1 is outside what the file can hold.");
+    EXPECT_FALSE(QFileInfo::exists(out));
 }
 
 TEST_F(ImportExport, AFailedVamasExportIsReportedAndLeavesTheOldFileWhole)
