@@ -52,6 +52,15 @@ TEST_F(XpsSheet, StageRowsAreTypedIntoTheEditRow)
     Key(Qt::Key_Escape, "\x1b");
     Choose(grid, 2, 0, "Steel");
     EXPECT_EQ(rows[1].m_csGroup, "Steel");
+
+    // A cell opens with its text selected: digits typed over a full one replace it.
+    for (const char* t : {"12345678", "9"}) {
+        ClickCell(grid, 1, 2);
+        ASSERT_TRUE(grid.IsEditing());
+        Type(QString::fromLatin1(t));
+        Key(Qt::Key_Return, "\r");
+        EXPECT_EQ(rows[1].m_dLast, std::stod(t));
+    }
 }
 
 TEST_F(XpsSheet, RegionsComeFromTheTableAndThePeriodicTable)
