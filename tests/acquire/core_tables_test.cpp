@@ -139,6 +139,8 @@ TEST(LevelTable, SelectionAndTotals)
     // Angles: a step of zero or less counts nothing (it would never end).
     const auto angle = LevelTable::Compute(Rows({{0, 30, 10}, {40, 50, 0}, {60, 70, -5}, {X, X, X}}), false);
     EXPECT_EQ(angle.levels, 4);
+    EXPECT_EQ(LevelTable::Compute(Rows({{0, 0.7, 0.1}, {1.1, 4.1, 1}, {X, X, X}}), false).levels, 12)
+        << "8 and 4 angles, though the divisions fall a hair short in binary";
     const auto huge = LevelTable::Compute(Rows({{0, 1e10, 0.001}}), false);
     EXPECT_GT(huge.levels, 1000000000000LL);
 }
@@ -165,6 +167,13 @@ TEST(XpsProfiling, GroupsInUseAreChecked)
     EXPECT_EQ(Refusal(s), 2137u);
     angles = Rows({{0, 30, 10}, {X, X, X}});
     EXPECT_EQ(Refusal(s), 0u);
+    // 4.1 - 3.1 is a hair under 1 in binary: still one whole step.
+    s.m_Exp.m_iExperiment = CAcquireXPS::TotalReflection;
+    auto& tr = *s.m_Stg.GetGroups()[0]->GetProfile()->GetLevelList(CAcquireProfile::TotalReflection);
+    tr = Rows({{3.1, 4.1, 1}, {X, X, X}});
+    EXPECT_EQ(Refusal(s), 0u);
+    tr = Rows({{3.1, 4, 1}, {X, X, X}});
+    EXPECT_EQ(Refusal(s), 2137u);
 }
 
 TEST(XpsStage, EditsAndGroupDeletion)
@@ -239,6 +248,14 @@ TEST(ProfileLevels, RowsComeBackFromThePositionsTheyMade)
          Rows({{0, 30, 10}, {X, X, X}})},
         {CAcquireXPS::AngleResolved, CAcquireProfile::AngleResolved, Rows({{45, 45, 5}, {X, X, X}}),
          Rows({{45, 45, 1}, {X, X, X}})},
+        // Decimal steps: 0.3 - 0.2 is not 0.1 in binary, and 4.1 - 1.1 a hair under 3.
+        {CAcquireXPS::TotalReflection, CAcquireProfile::TotalReflection, Rows({{0, 0.3, 0.1}, {X, X, X}}),
+         Rows({{0, 0.3, 0.1}, {X, X, X}})},
+        {CAcquireXPS::TotalReflection, CAcquireProfile::TotalReflection, Rows({{1.1, 4.1, 1}, {X, X, X}}),
+         Rows({{1.1, 4.1, 1}, {X, X, X}})},
+        // Levels before the first row are measured unetched; a hole between rows likewise.
+        {CAcquireXPS::DepthProfile, CAcquireProfile::DepthProfile, Rows({{3, 4, 10}, {7, 8, 5}, {X, X, X}}),
+         Rows({{1, 2, 0}, {3, 4, 10}, {5, 6, 0}, {7, 8, 5}, {X, X, X}})},
     };
     for (const auto& c : cases) {
         CXpsSetup s;
