@@ -107,6 +107,7 @@ int CLevelTableGrid::OnEditStart()
     if (!src.list)
         return 0;
     m_copy = *src.list;
+    m_copySel = *src.selRow;
     const int s = *src.selRow;
     if (s == int(src.list->size()) && src.list->back().IsEmpty())
         m_newRowOf = src.list;
@@ -116,8 +117,13 @@ int CLevelTableGrid::OnEditStart()
 int CLevelTableGrid::OnEditVerify(int col, CWnd* edit, UINT* key)
 {
     if (*key == 27) {
-        if (CLevelList* list = source().list)
-            *list = m_copy;
+        // The text of the cancelled edit was applied as the editor closed (a
+        // gap row it made moved the selection): both go back.
+        const Source src = source();
+        if (src.list) {
+            *src.list = m_copy;
+            *src.selRow = m_copySel;
+        }
         Update();
         return 1;
     }

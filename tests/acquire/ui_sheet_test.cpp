@@ -447,6 +447,17 @@ TEST_F(XpsSheet, LevelRowsTypedOneAfterAnotherAreKept)
     EXPECT_EQ(Ctrl<QLabel>("IDC_ACQXPSPRF_LEVELS")->text(), "10");
     EXPECT_EQ(Ctrl<QLabel>("IDC_ACQXPSPRF_TIME")->text(), "186");
 
+    // Escape puts back the rows and the selected row, though the cancelled
+    // text would have made a gap row before the edited one.
+    const int& selected = S().CurGroup()->GetProfile()->SelectedRow(CAcquireProfile::DepthProfile);
+    ClickCell(grid, 1, 2);
+    Type("99");
+    Key(Qt::Key_Escape, "\x1b");
+    EXPECT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].m_dTo, 10);
+    EXPECT_EQ(selected, 2);
+    EXPECT_EQ(grid.GetTextAt(1, 0), "10");
+
     // Moving on from a row that was already there still walks the rows.
     ClickCell(grid, 0, 1);
     typeRow("1", "2", "4");
