@@ -17,8 +17,11 @@ namespace {
 
 using LevelList = std::vector<CAcquireProfile::CLevelInfo>;
 
-// No list runs to more levels than this, whatever a row's numbers say.
-constexpr int MaxLevels = 32767;
+// No list runs to more levels than this, whatever a row's numbers say (a
+// damaged settings file). It is the most that a list Start accepts can hold,
+// a turn of 0 to 360 degrees by 0.01, so every such list gets all its levels,
+// as many as the profiling page's totals show.
+constexpr int MaxLevels = 36001;
 
 // The rows that carry values: the lists end with one empty row, which is
 // never walked.

@@ -108,6 +108,12 @@ TEST(StagePosnBuilder, XpsLevelsStopAtTheirCount)
     ASSERT_EQ(turn.GetNumLevels(), 21);
     EXPECT_EQ(turn.GetSpecRgn(0)->GetNumTraces(), 21);
     EXPECT_EQ(turn.GetLevel(20)->GetValue(), 2.0);
+    // The finest turn Start accepts: every angle of it, up to 360.
+    g.profile.lists[CAcquireProfile::Rotary] = {{0, 360, 0.01}, {}};
+    CStagePosn full(2);
+    CRecordBuilder::Build(full, sheet);
+    ASSERT_EQ(full.GetNumLevels(), 36001);
+    EXPECT_EQ(full.GetLevel(36000)->GetValue(), 360.0);
 
     sheet.type = CAcquireXPS::DepthProfile;
     sheet.move = CAcquireXPS::Normal;
