@@ -226,7 +226,7 @@ Totals Compute(const CLevelList& list, bool depth)
             continue;
         if (depth) {
             t.time += (row.m_dTo - row.m_dFrom + 1) * row.m_dStep;
-            t.levels = static_cast<long long>(row.m_dTo);
+            t.levels = Whole<long long>(row.m_dTo);
         } else if (row.m_dStep > 0) {
             const double k = CLevelInfo::AngleCount(row.m_dFrom, row.m_dTo, row.m_dStep);
             if (k > 0 && k < 1e15)

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 constexpr double X = CLevelInfo::NotValid;
 
@@ -141,6 +143,9 @@ TEST(LevelTable, SelectionAndTotals)
     EXPECT_EQ(angle.levels, 4);
     EXPECT_EQ(LevelTable::Compute(Rows({{0, 0.7, 0.1}, {1.1, 4.1, 1}, {X, X, X}}), false).levels, 12)
         << "8 and 4 angles, though the divisions fall a hair short in binary";
+    EXPECT_EQ(LevelTable::Compute(Rows({{1, 1e300, 2}, {X, X, X}}), true).levels,
+              std::numeric_limits<long long>::max())
+        << "a damaged file's level number";
     const auto huge = LevelTable::Compute(Rows({{0, 1e10, 0.001}}), false);
     EXPECT_GT(huge.levels, 1000000000000LL);
 }
