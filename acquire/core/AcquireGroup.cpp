@@ -186,12 +186,21 @@ void Commit(CLevelList& list, int& s, int col, const std::string& text, bool dep
                 }
                 list.erase(list.begin() + long(j));
             }
-            if (ri > 0 && list[ri - 1].IsValid() && list[ri - 1].m_dStep == list[ri].m_dStep) {
+            // Rows with equal times join; for levels only when they meet. The
+            // levels between two rows that do not are etched for no time (a
+            // row that starts late, or one removed from the middle): joining
+            // across them would etch those levels without the user saying so.
+            auto meet = [depth](const CLevelInfo& a, const CLevelInfo& b) {
+                return !depth || a.m_dTo + 1 >= b.m_dFrom;
+            };
+            if (ri > 0 && list[ri - 1].IsValid() && list[ri - 1].m_dStep == list[ri].m_dStep &&
+                meet(list[ri - 1], list[ri])) {
                 list[ri].m_dFrom = list[ri - 1].m_dFrom;
                 list.erase(list.begin() + long(ri - 1));
                 --ri;
             }
-            if (ri + 1 < list.size() && list[ri + 1].IsValid() && list[ri + 1].m_dStep == list[ri].m_dStep) {
+            if (ri + 1 < list.size() && list[ri + 1].IsValid() && list[ri + 1].m_dStep == list[ri].m_dStep &&
+                meet(list[ri], list[ri + 1])) {
                 list[ri].m_dTo = list[ri + 1].m_dTo;
                 list.erase(list.begin() + long(ri + 1));
             }
