@@ -4,6 +4,8 @@
 // they implement these classes, so the records stay toolkit-free and can be
 // tested with plain test doubles. Only what the records read is here.
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
@@ -39,6 +41,17 @@ public:
         bool operator<(const CLevelInfo& o) const
         {
             return m_dFrom < o.m_dFrom || (m_dFrom == o.m_dFrom && m_dTo < o.m_dTo);
+        }
+        // How many angles from, from + step, ... up to to make (an angle row's
+        // levels). A to that decimal steps miss by a rounding error counts as
+        // reached: 0 to 0.7 by 0.1 is eight angles, though 0.7 / 0.1 is a hair
+        // under 7 in binary. Zero or less, infinite or not a number for a row
+        // that makes no angles (a step of 0 or of the wrong sign); the callers
+        // clamp.
+        static double AngleCount(double from, double to, double step)
+        {
+            const double q = (to - from) / step;
+            return std::floor(q + 1e-9 * std::max(1.0, std::fabs(q))) + 1.0;
         }
 
         double m_dFrom = NotValid;

@@ -4,6 +4,7 @@
 #include "data/StagePosn.h"
 #include "platform/Archive.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -24,6 +25,16 @@ CProfileLevels::CProfileLevels()
         list.emplace_back();
 }
 
+namespace {
+// Whether a difference of two stored levels is the step of a row. Angles made
+// by decimal steps differ from them by rounding errors (0.3 - 0.2 is not 0.1
+// in binary); such a difference still continues the row.
+bool SameStep(double d, double step)
+{
+    return std::fabs(d - step) <= 1e-9 * std::max(1.0, std::fabs(step));
+}
+} // namespace
+
 void CProfileLevels::Load(const CStagePosn* pPosn, int method)
 {
     if (!pPosn || method < 0 || method >= nMethods)
@@ -38,7 +49,7 @@ void CProfileLevels::Load(const CStagePosn* pPosn, int method)
         list.emplace_back(1, 1, v(0));
         for (int j = 1; j < n; ++j) {
             const double d = v(j) - v(j - 1);
-            if (d != list.back().m_dStep)
+            if (!SameStep(d, list.back().m_dStep))
                 list.emplace_back(j + 1, j + 1, d);
             else
                 list.back().m_dTo = j + 1;
@@ -47,7 +58,7 @@ void CProfileLevels::Load(const CStagePosn* pPosn, int method)
         list.emplace_back(v(0), v(0), n >= 2 ? v(1) - v(0) : 1.0);
         for (int j = 1; j < n; ++j) {
             const double d = v(j) - v(j - 1);
-            if (d != list.back().m_dStep)
+            if (!SameStep(d, list.back().m_dStep))
                 list.emplace_back(v(j), v(j), d);
             else
                 list.back().m_dTo = v(j);
@@ -175,12 +186,21 @@ void Commit(CLevelList& list, int& s, int col, const std::string& text, bool dep
                 }
                 list.erase(list.begin() + long(j));
             }
-            if (ri > 0 && list[ri - 1].IsValid() && list[ri - 1].m_dStep == list[ri].m_dStep) {
+            // Rows with equal times join; for levels only when they meet. The
+            // levels between two rows that do not are etched for no time (a
+            // row that starts late, or one removed from the middle): joining
+            // across them would etch those levels without the user saying so.
+            auto meet = [depth](const CLevelInfo& a, const CLevelInfo& b) {
+                return !depth || a.m_dTo + 1 >= b.m_dFrom;
+            };
+            if (ri > 0 && list[ri - 1].IsValid() && list[ri - 1].m_dStep == list[ri].m_dStep &&
+                meet(list[ri - 1], list[ri])) {
                 list[ri].m_dFrom = list[ri - 1].m_dFrom;
                 list.erase(list.begin() + long(ri - 1));
                 --ri;
             }
-            if (ri + 1 < list.size() && list[ri + 1].IsValid() && list[ri + 1].m_dStep == list[ri].m_dStep) {
+            if (ri + 1 < list.size() && list[ri + 1].IsValid() && list[ri + 1].m_dStep == list[ri].m_dStep &&
+                meet(list[ri], list[ri + 1])) {
                 list[ri].m_dTo = list[ri + 1].m_dTo;
                 list.erase(list.begin() + long(ri + 1));
             }
@@ -215,9 +235,9 @@ Totals Compute(const CLevelList& list, bool depth)
             continue;
         if (depth) {
             t.time += (row.m_dTo - row.m_dFrom + 1) * row.m_dStep;
-            t.levels = static_cast<long long>(row.m_dTo);
+            t.levels = Whole<long long>(row.m_dTo);
         } else if (row.m_dStep > 0) {
-            const double k = std::floor((row.m_dTo - row.m_dFrom) / row.m_dStep) + 1;
+            const double k = CLevelInfo::AngleCount(row.m_dFrom, row.m_dTo, row.m_dStep);
             if (k > 0 && k < 1e15)
                 t.levels += static_cast<long long>(k);
         }

@@ -7,6 +7,7 @@
 #include "data/AcquireSheet.h"
 
 #include <array>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,21 @@ void Commit(CLevelList& list, int& s, int col, const std::string& text, bool dep
 // Moves the selection to row (1-based); row n + 1 only when the last row is
 // valid, which appends an empty row. False when refused.
 bool Select(CLevelList& list, int& s, int row);
+
+// The whole part of a total or a level number, within what T holds: a
+// damaged settings file may hold 1e300, which no cast may meet.
+template <class T>
+T Whole(double v)
+{
+    constexpr double hi = double(std::numeric_limits<T>::max()), lo = double(std::numeric_limits<T>::min());
+    if (!(v == v))
+        return 0;
+    if (v >= hi)
+        return std::numeric_limits<T>::max();
+    if (v <= lo)
+        return std::numeric_limits<T>::min();
+    return static_cast<T>(v);
+}
 
 struct Totals
 {

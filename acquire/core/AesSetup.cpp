@@ -104,12 +104,14 @@ void CAesPrfModel::OnClear()
 CAesPrfModel::Totals CAesPrfModel::GetTotals() const
 {
     Totals t;
+    double time = 0; // the whole part of each row's time, added up
     for (const CLevelInfo& r : m_Levels) {
         if (!r.IsValid())
             continue;
-        t.time += static_cast<long long>((r.m_dTo - r.m_dFrom + 1) * r.m_dStep);
-        t.levels = static_cast<int>(r.m_dTo);
+        time += std::trunc((r.m_dTo - r.m_dFrom + 1) * r.m_dStep);
+        t.levels = LevelTable::Whole<int>(r.m_dTo);
     }
+    t.time = LevelTable::Whole<long long>(time);
     return t;
 }
 

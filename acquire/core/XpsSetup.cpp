@@ -753,7 +753,9 @@ void CXpsSetup::CheckProfiles() const
                 ThrowAcq(2135, {name});
             if (!(row.m_dStep >= slo && row.m_dStep <= shi))
                 ThrowAcq(2136, {name, FormatG(slo), FormatG(shi)});
-            if (m != CAcquireProfile::DepthProfile && row.m_dTo - row.m_dFrom < row.m_dStep)
+            // At least two angles; to - from is compared in whole steps, so
+            // that 0.7 to 1.7 by 1 is not short of its step by a rounding error.
+            if (m != CAcquireProfile::DepthProfile && !(CLevelInfo::AngleCount(row.m_dFrom, row.m_dTo, row.m_dStep) >= 2))
                 ThrowAcq(2137, {name});
         }
     }

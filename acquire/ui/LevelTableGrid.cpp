@@ -82,6 +82,7 @@ void CLevelTableGrid::Update()
 
 bool CLevelTableGrid::SelectRow(long row)
 {
+    m_newRowOf = nullptr;
     const Source src = source();
     if (!src.list || !src.selectable)
         return false;
@@ -102,18 +103,27 @@ void CLevelTableGrid::OnLClicked(int col, long row, int pressed, int processed)
 
 int CLevelTableGrid::OnEditStart()
 {
-    const CLevelList* list = source().list;
-    if (!list)
+    const Source src = source();
+    if (!src.list)
         return 0;
-    m_copy = *list;
+    m_copy = *src.list;
+    m_copySel = *src.selRow;
+    const int s = *src.selRow;
+    if (s == int(src.list->size()) && src.list->back().IsEmpty())
+        m_newRowOf = src.list;
     return 1;
 }
 
 int CLevelTableGrid::OnEditVerify(int col, CWnd* edit, UINT* key)
 {
     if (*key == 27) {
-        if (CLevelList* list = source().list)
-            *list = m_copy;
+        // The text of the cancelled edit was applied as the editor closed (a
+        // gap row it made moved the selection): both go back.
+        const Source src = source();
+        if (src.list) {
+            *src.list = m_copy;
+            *src.selRow = m_copySel;
+        }
         Update();
         return 1;
     }
@@ -144,6 +154,16 @@ int CLevelTableGrid::OnEditContinue(int oldcol, int* newcol, long* newrow)
         return 1;
     // The selection is read again each time: a move may change the list.
     auto next = [this] {
+        const Source src = source();
+        const int s = *src.selRow;
+        if (src.list == m_newRowOf && s >= 1 && s <= int(src.list->size()) &&
+            !(*src.list)[size_t(s - 1)].IsEmpty()) {
+            // A row typed as a new one went to its place among the others;
+            // typing goes on in a new row, not over the row after that place.
+            const long n = long(src.list->size());
+            if (SelectRow(src.list->back().IsEmpty() ? n : n + 1))
+                return;
+        }
         if (!SelectRow(*source().selRow + 1))
             SelectRow(1);
     };

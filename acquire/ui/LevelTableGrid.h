@@ -57,6 +57,11 @@ private:
     const int m_minRows;
     AcqTable::Looks m_looks;
     CLevelList m_copy; // the list as it was when an edit began, for Esc
+    int m_copySel = 1; // and its selected row
+    // The list whose selected row the user began in the empty row, until
+    // another row is selected: moving on past its last column starts a new
+    // row, not the row that its level numbers put after it.
+    const CLevelList* m_newRowOf = nullptr;
     QLabel* m_levels = nullptr;
     QLabel* m_time = nullptr;
 };

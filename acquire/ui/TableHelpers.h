@@ -60,11 +60,17 @@ inline void Put(CAcquireGrid& grid, int col, long row, const CUGCell& look, cons
     grid.SetCell(col, row, &cell);
 }
 
-// The editor's text so far (for the four-character limit of the tables).
+// The length of the editor's text that a key typed now keeps (for the
+// character limits of the tables): the selection goes, the key replaces it.
+// A cell opens with its whole text selected, and a number typed over a full
+// "3600" is as welcome as one typed into an empty cell.
 inline int EditorLength(CWnd* edit)
 {
     auto* e = qobject_cast<CUGEdit*>(edit);
-    return e ? int(e->Text().size()) : 0;
+    if (!e)
+        return 0;
+    const QTextCursor at = e->textCursor();
+    return int(e->Text().size()) - (at.selectionEnd() - at.selectionStart());
 }
 
 // Whether a point or a minus sign typed now still makes one number: one point,

@@ -17,8 +17,11 @@ namespace {
 
 using LevelList = std::vector<CAcquireProfile::CLevelInfo>;
 
-// No list runs to more levels than this, whatever a row's numbers say.
-constexpr int MaxLevels = 32767;
+// No list runs to more levels than this, whatever a row's numbers say (a
+// damaged settings file). It is the most that a list Start accepts can hold,
+// a turn of 0 to 360 degrees by 0.01, so every such list gets all its levels,
+// as many as the profiling page's totals show.
+constexpr int MaxLevels = 36001;
 
 // The rows that carry values: the lists end with one empty row, which is
 // never walked.
@@ -46,32 +49,46 @@ int CountOf(double v)
     return v > MaxLevels ? MaxLevels : static_cast<int>(v);
 }
 
-// The row's levels from, from + step, ... up to to, as many as the row
-// counts, while the list holds fewer than limit. Each is from + i * step,
-// not a running sum: that can pass to a step early (0 to 1.5 by 0.1), and the
-// last level counted, and measured, would have no angle.
-void AppendSteps(std::vector<CLevel>& levels, double from, double to, double step, size_t limit)
+// The angles of a row, within what a position can hold.
+int AngleCount(const CAcquireProfile::CLevelInfo& row)
 {
-    const int count = CountOf(std::floor((to - from) / step + 1.0));
-    for (int i = 0; i < count && levels.size() < limit; ++i)
-        levels.emplace_back(std::min(from + i * step, to));
+    return CountOf(CAcquireProfile::CLevelInfo::AngleCount(row.m_dFrom, row.m_dTo, row.m_dStep));
 }
 
-// The running etch time of a depth profile: each level number of a row adds
-// the row's etch time. There are count levels, as many as the regions get
-// curves; those the rows do not reach stay 0.
+// The row's levels from, from + step, ... up to to, as many as the row
+// counts, while the list holds fewer than limit. Each is from + i * step,
+// not a running sum, and none passes to; one that decimal steps bring within
+// a hair of to (0.7 as 7 x 0.1) is to itself.
+void AppendSteps(std::vector<CLevel>& levels, const CAcquireProfile::CLevelInfo& row, size_t limit)
+{
+    const int count = AngleCount(row);
+    for (int i = 0; i < count && levels.size() < limit; ++i) {
+        const double angle = std::min(row.m_dFrom + i * row.m_dStep, row.m_dTo);
+        levels.emplace_back(row.m_dTo - angle <= 1e-6 * std::fabs(row.m_dStep) ? row.m_dTo : angle);
+    }
+}
+
+// The running etch time of a depth profile, count levels (as many as the
+// regions get curves). Each level adds the etch time of the row whose level
+// numbers take it in; a level that no row names adds nothing, as a gap row of
+// 0 s would, so a list that starts at level 3 measures levels 1 and 2 before
+// any etching and every level keeps its own etch time.
 std::vector<CLevel> DepthLevels(const std::vector<CAcquireProfile::CLevelInfo>& rows, int count)
 {
+    std::vector<double> etch(static_cast<size_t>(std::max(count, 0)), 0.0);
+    for (const auto& row : rows) {
+        // A level number below 1 (only a file can hold one) is level 1.
+        const int first = std::max(1, CountOf(row.m_dFrom));
+        const int last = std::min(count, std::max(1, CountOf(row.m_dTo)));
+        for (int level = first; level <= last; ++level)
+            etch[static_cast<size_t>(level - 1)] = row.m_dStep;
+    }
     std::vector<CLevel> levels;
     double time = 0.0;
-    for (const auto& row : rows) {
-        const int first = CountOf(row.m_dFrom), last = CountOf(row.m_dTo);
-        for (int level = first; level <= last && static_cast<int>(levels.size()) < count; ++level) {
-            time += row.m_dStep;
-            levels.emplace_back(time);
-        }
+    for (double e : etch) {
+        time += e;
+        levels.emplace_back(time);
     }
-    levels.resize(static_cast<size_t>(count));
     return levels;
 }
 
@@ -193,8 +210,8 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
             n = 0;
             if (!rows.empty()) {
                 const auto& r = rows.front();
-                n = CountOf(std::floor((r.m_dTo - r.m_dFrom) / r.m_dStep + 1.0));
-                AppendSteps(posn.m_caLevels, r.m_dFrom, r.m_dTo, r.m_dStep, static_cast<size_t>(n));
+                n = AngleCount(r);
+                AppendSteps(posn.m_caLevels, r, static_cast<size_t>(n));
             }
         } else {
             posn.m_caLevels.emplace_back(0.0);
@@ -213,15 +230,14 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
             count = rows.empty() ? 0 : CountOf(rows.back().m_dTo);
         } else {
             for (const auto& r : rows)
-                count =
-                    std::min(MaxLevels, count + CountOf(std::floor((r.m_dTo - r.m_dFrom) / r.m_dStep + 1.0)));
+                count = std::min(MaxLevels, count + AngleCount(r));
         }
         n = std::max(count, 1);
         if (method == CAcquireProfile::DepthProfile) {
             posn.m_caLevels = DepthLevels(rows, n);
         } else {
             for (const auto& r : rows)
-                AppendSteps(posn.m_caLevels, r.m_dFrom, r.m_dTo, r.m_dStep, static_cast<size_t>(n));
+                AppendSteps(posn.m_caLevels, r, static_cast<size_t>(n));
             // One level per curve: the angles the steps did not reach stay 0.
             posn.m_caLevels.resize(static_cast<size_t>(n));
         }

@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+
+#include <limits>
 #include <iterator>
 
 namespace {
@@ -155,6 +157,10 @@ TEST(AesPrfModel, ResetClearAndTotals)
     p.m_Levels = {{1, 5, 2}, {6, 10, 3}, {}};
     EXPECT_EQ(p.GetTotals().levels, 10);
     EXPECT_EQ(p.GetTotals().time, 25);
+    // Numbers of a damaged file that no int holds show as the most there is.
+    p.m_Levels = {{1, 1e300, 2}, {1e300, 1e308, 1e300}, {}};
+    EXPECT_EQ(p.GetTotals().levels, std::numeric_limits<int>::max());
+    EXPECT_EQ(p.GetTotals().time, std::numeric_limits<long long>::max());
     p.m_iSelRow = 3;
     p.OnClear();
     ExpectLevels(p.m_Levels, {Row()});

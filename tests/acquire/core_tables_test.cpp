@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 constexpr double X = CLevelInfo::NotValid;
 
@@ -88,6 +90,12 @@ TEST(LevelTable, EditsKeepTheListOrderedAndJoined)
          {{0, "3"}, {1, "20"}, {2, "5"}},
          Rows({{1, 2, 2}, {3, 20, 5}, {21, 25, 4}, {X, X, X}}),
          2},
+        {"equal times do not join across levels no row names",
+         Rows({{5, 10, 30}, {X, X, X}}),
+         2,
+         {{0, "1"}, {1, "2"}, {2, "30"}},
+         Rows({{1, 2, 30}, {5, 10, 30}, {X, X, X}}),
+         1},
         {"clearing a middle row removes it",
          Rows({{1, 5, 2}, {6, 8, 3}, {X, X, X}}),
          1,
@@ -139,6 +147,11 @@ TEST(LevelTable, SelectionAndTotals)
     // Angles: a step of zero or less counts nothing (it would never end).
     const auto angle = LevelTable::Compute(Rows({{0, 30, 10}, {40, 50, 0}, {60, 70, -5}, {X, X, X}}), false);
     EXPECT_EQ(angle.levels, 4);
+    EXPECT_EQ(LevelTable::Compute(Rows({{0, 0.7, 0.1}, {1.1, 4.1, 1}, {X, X, X}}), false).levels, 12)
+        << "8 and 4 angles, though the divisions fall a hair short in binary";
+    EXPECT_EQ(LevelTable::Compute(Rows({{1, 1e300, 2}, {X, X, X}}), true).levels,
+              std::numeric_limits<long long>::max())
+        << "a damaged file's level number";
     const auto huge = LevelTable::Compute(Rows({{0, 1e10, 0.001}}), false);
     EXPECT_GT(huge.levels, 1000000000000LL);
 }
@@ -165,6 +178,13 @@ TEST(XpsProfiling, GroupsInUseAreChecked)
     EXPECT_EQ(Refusal(s), 2137u);
     angles = Rows({{0, 30, 10}, {X, X, X}});
     EXPECT_EQ(Refusal(s), 0u);
+    // 4.1 - 3.1 is a hair under 1 in binary: still one whole step.
+    s.m_Exp.m_iExperiment = CAcquireXPS::TotalReflection;
+    auto& tr = *s.m_Stg.GetGroups()[0]->GetProfile()->GetLevelList(CAcquireProfile::TotalReflection);
+    tr = Rows({{3.1, 4.1, 1}, {X, X, X}});
+    EXPECT_EQ(Refusal(s), 0u);
+    tr = Rows({{3.1, 4, 1}, {X, X, X}});
+    EXPECT_EQ(Refusal(s), 2137u);
 }
 
 TEST(XpsStage, EditsAndGroupDeletion)
@@ -247,6 +267,14 @@ TEST(ProfileLevels, RowsComeBackFromThePositionsTheyMade)
          Rows({{0, 30, 10}, {X, X, X}})},
         {CAcquireXPS::AngleResolved, CAcquireProfile::AngleResolved, Rows({{45, 45, 5}, {X, X, X}}),
          Rows({{45, 45, 1}, {X, X, X}})},
+        // Decimal steps: 0.3 - 0.2 is not 0.1 in binary, and 4.1 - 1.1 a hair under 3.
+        {CAcquireXPS::TotalReflection, CAcquireProfile::TotalReflection, Rows({{0, 0.3, 0.1}, {X, X, X}}),
+         Rows({{0, 0.3, 0.1}, {X, X, X}})},
+        {CAcquireXPS::TotalReflection, CAcquireProfile::TotalReflection, Rows({{1.1, 4.1, 1}, {X, X, X}}),
+         Rows({{1.1, 4.1, 1}, {X, X, X}})},
+        // Levels before the first row are measured unetched; a hole between rows likewise.
+        {CAcquireXPS::DepthProfile, CAcquireProfile::DepthProfile, Rows({{3, 4, 10}, {7, 8, 5}, {X, X, X}}),
+         Rows({{1, 2, 0}, {3, 4, 10}, {5, 6, 0}, {7, 8, 5}, {X, X, X}})},
     };
     for (const auto& c : cases) {
         CXpsSetup s;

@@ -247,3 +247,43 @@ TEST_F(XpsSheet, ClosingAnUntitledRunAsksWhereToKeepIt)
     EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 0);
     EXPECT_GT(QFile(settings.Path("kept.vlt")).size(), 0);
 }
+
+TEST_F(XpsSheet, ADepthProfileStoppedHalfWayOpensAgainWithTheLevelsTyped)
+{
+    // Levels 1 and 2 measured before any etching, 3 and 4 after 1 s each,
+    // etched by hand; the run is stopped on its way.
+    auto setup = std::make_unique<CXpsSetup>(S().m_Instr);
+    setup->m_Exp.SetExperiment(CAcquireXPS::DepthProfile);
+    setup->m_Exp.SetMovement(CAcquireXPS::Normal);
+    setup->m_Prf.m_bManual = 1;
+    CStageGroup* group = setup->m_Stg.GetGroups()[0].get();
+    *group->GetProfile()->GetLevelList(CAcquireProfile::DepthProfile) = {CLevelInfo(3, 4, 1), CLevelInfo()};
+    group->m_Regions.push_back(NewRegion("C", 280, 290, 0.5, 1, 50));
+    sheet->TakeSetup(std::move(setup));
+    S().m_Src.m_iType = 2; // no X-rays to switch
+    Page(0);
+    const QString path = settings.Path("late.vlt");
+    Ctrl<QLineEdit>("IDC_ACQXPSEXP_FILENAME")->setText(path);
+    sink.Clear();
+    Click("IDC_ACQ_STARTBTN");
+    ASSERT_TRUE(PumpUntil([&] { return Ctrl<QPushButton>("id_3999")->isEnabled(); }, 20))
+        << (sink.Texts().empty() ? std::string("nothing said") : sink.Texts()[0]);
+    CVeltraneDoc* doc = AcqHost().engineDocument();
+    ASSERT_NE(doc, nullptr);
+    const CStagePosn* posn = doc->GetStagePosn(0);
+    std::vector<double> levels;
+    for (int l = 0; l < posn->GetNumLevels(); ++l)
+        levels.push_back(posn->GetLevel(l)->GetValue());
+    EXPECT_EQ(levels, (std::vector<double>{0, 0, 1, 2})) << "the etch time before each level, added up";
+    Click("id_3999");
+    ASSERT_TRUE(PumpUntil([&] { return Ctrl<QPushButton>("IDC_ACQ_STARTBTN")->isEnabled(); }, 60));
+
+    // The data file opens into a fresh sheet with the levels as typed.
+    sheet->TakeSetup(std::make_unique<CXpsSetup>(S().m_Instr));
+    sheet->OpenFile(path.toStdString());
+    ASSERT_EQ(S().GetExpType(), CAcquireXPS::DepthProfile);
+    const CLevelList& back = *S().CurGroup()->GetProfile()->GetLevelList(CAcquireProfile::DepthProfile);
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ((std::vector<double>{back[0].m_dFrom, back[0].m_dTo, back[0].m_dStep}), (std::vector<double>{1, 2, 0}));
+    EXPECT_EQ((std::vector<double>{back[1].m_dFrom, back[1].m_dTo, back[1].m_dStep}), (std::vector<double>{3, 4, 1}));
+}

@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -51,6 +52,15 @@ TEST_F(XpsSheet, StageRowsAreTypedIntoTheEditRow)
     Key(Qt::Key_Escape, "\x1b");
     Choose(grid, 2, 0, "Steel");
     EXPECT_EQ(rows[1].m_csGroup, "Steel");
+
+    // A cell opens with its text selected: digits typed over a full one replace it.
+    for (const char* t : {"12345678", "9"}) {
+        ClickCell(grid, 1, 2);
+        ASSERT_TRUE(grid.IsEditing());
+        Type(QString::fromLatin1(t));
+        Key(Qt::Key_Return, "\r");
+        EXPECT_EQ(rows[1].m_dLast, std::stod(t));
+    }
 }
 
 TEST_F(XpsSheet, RegionsComeFromTheTableAndThePeriodicTable)
@@ -404,4 +414,67 @@ TEST_F(XpsSheet, AFileWithAnEmptyStageTableOpensOnTheStagePage)
     Page(2);
     EXPECT_EQ(S().GetMoveType(), CAcquireXPS::Normal);
     EXPECT_EQ(S().m_Stg.m_GridData[CAcquireXPS::Normal].size(), 1u);
+}
+
+TEST_F(XpsSheet, LevelRowsTypedOneAfterAnotherAreKept)
+{
+    S().m_Exp.SetExperiment(CAcquireXPS::DepthProfile);
+    S().m_Exp.SetMovement(CAcquireXPS::Normal);
+    Page(3);
+    CAcquireGrid& grid = sheet->PrfPage().Grid();
+    const CLevelList& rows = *S().CurGroup()->GetProfile()->GetLevelList(CAcquireProfile::DepthProfile);
+    auto typeRow = [this](const char* from, const char* to, const char* time) {
+        for (const char* t : {from, to, time}) {
+            Type(QString::fromLatin1(t));
+            Key(Qt::Key_Tab, "\t");
+        }
+    };
+    // Rows typed one after another, Tab past the last column starting the
+    // next: a row that sorts before an earlier one does not send the typing
+    // into that earlier row.
+    ClickCell(grid, 0, 0);
+    ASSERT_TRUE(grid.IsEditing());
+    typeRow("5", "10", "30");
+    for (int i = 0; i < 14; ++i)
+        typeRow("1", "2", "3");
+    Key(Qt::Key_Escape, "\x1b");
+    ASSERT_EQ(rows.size(), 3u) << grid.GetTextAt(0, 1) << " " << grid.GetTextAt(0, 2);
+    EXPECT_EQ((std::vector<double>{rows[0].m_dFrom, rows[0].m_dTo, rows[0].m_dStep}),
+              (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ((std::vector<double>{rows[1].m_dFrom, rows[1].m_dTo, rows[1].m_dStep}),
+              (std::vector<double>{5, 10, 30}));
+    EXPECT_TRUE(rows[2].IsEmpty());
+    EXPECT_EQ(Ctrl<QLabel>("IDC_ACQXPSPRF_LEVELS")->text(), "10");
+    EXPECT_EQ(Ctrl<QLabel>("IDC_ACQXPSPRF_TIME")->text(), "186");
+
+    // Escape puts back the rows and the selected row, though the cancelled
+    // text would have made a gap row before the edited one.
+    const int& selected = S().CurGroup()->GetProfile()->SelectedRow(CAcquireProfile::DepthProfile);
+    ClickCell(grid, 1, 2);
+    Type("99");
+    Key(Qt::Key_Escape, "\x1b");
+    EXPECT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].m_dTo, 10);
+    EXPECT_EQ(selected, 2);
+    EXPECT_EQ(grid.GetTextAt(1, 0), "10");
+
+    // Moving on from a row that was already there still walks the rows.
+    ClickCell(grid, 0, 1);
+    typeRow("1", "2", "4");
+    Type("6");
+    Key(Qt::Key_Return, "\r");
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].m_dStep, 4);
+    EXPECT_EQ(rows[1].m_dTo, 5) << "the gap before the moved row";
+    EXPECT_EQ(rows[2].m_dFrom, 6);
+
+    // A cell opens with its text selected: four digits typed over four digits
+    // replace them.
+    for (const char* t : {"3600", "20"}) {
+        ClickCell(grid, 2, 3);
+        ASSERT_TRUE(grid.IsEditing());
+        Type(QString::fromLatin1(t));
+        Key(Qt::Key_Return, "\r");
+        EXPECT_EQ(rows[2].m_dStep, std::stod(t));
+    }
 }

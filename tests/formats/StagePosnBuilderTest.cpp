@@ -95,10 +95,11 @@ TEST(StagePosnBuilder, XpsLevelsStopAtTheirCount)
     sheet.rgn.m_WidescanRegions = {&c1s};
     CStagePosn rotary(2);
     CRecordBuilder::Build(rotary, sheet);
-    // (0.7 - 0) / 0.1 + 1 is just below 8: seven levels, the running 0.7 is not stored.
-    ASSERT_EQ(rotary.GetNumLevels(), 7);
+    // (0.7 - 0) / 0.1 is a hair under 7 in binary: still eight angles, the last 0.7.
+    ASSERT_EQ(rotary.GetNumLevels(), 8);
     EXPECT_NEAR(rotary.GetLevel(6)->GetValue(), 0.6, 1e-12);
-    EXPECT_EQ(rotary.GetSpecRgn(0)->GetNumTraces(), 7);
+    EXPECT_EQ(rotary.GetLevel(7)->GetValue(), 0.7);
+    EXPECT_EQ(rotary.GetSpecRgn(0)->GetNumTraces(), 8);
     EXPECT_EQ(*rotary.GetComment(), "note");
     // (0, 2, 0.1): 21 curves, and as many angles, the last 2.
     g.profile.lists[CAcquireProfile::Rotary] = {{0, 2, 0.1}, {}};
@@ -107,6 +108,12 @@ TEST(StagePosnBuilder, XpsLevelsStopAtTheirCount)
     ASSERT_EQ(turn.GetNumLevels(), 21);
     EXPECT_EQ(turn.GetSpecRgn(0)->GetNumTraces(), 21);
     EXPECT_EQ(turn.GetLevel(20)->GetValue(), 2.0);
+    // The finest turn Start accepts: every angle of it, up to 360.
+    g.profile.lists[CAcquireProfile::Rotary] = {{0, 360, 0.01}, {}};
+    CStagePosn full(2);
+    CRecordBuilder::Build(full, sheet);
+    ASSERT_EQ(full.GetNumLevels(), 36001);
+    EXPECT_EQ(full.GetLevel(36000)->GetValue(), 360.0);
 
     sheet.type = CAcquireXPS::DepthProfile;
     sheet.move = CAcquireXPS::Normal;
@@ -122,8 +129,8 @@ TEST(StagePosnBuilder, XpsLevelsStopAtTheirCount)
 
 TEST(StagePosnBuilder, ProfilesHaveOneLevelPerCurve)
 {
-    // The count comes from the rows' numbers; levels the rows do not give are 0,
-    // so the file's level and curve counts always agree.
+    // The count comes from the rows' numbers, so the file's level and curve
+    // counts always agree; a level that no row names adds no etch time.
     struct
     {
         int type;
@@ -131,12 +138,17 @@ TEST(StagePosnBuilder, ProfilesHaveOneLevelPerCurve)
         std::vector<Row> rows;
         std::vector<double> levels;
     } cases[] = {
-        {CAcquireXPS::DepthProfile, CAcquireProfile::DepthProfile, {{3, 5, 10}, {}}, {10, 20, 30, 0, 0}},
+        {CAcquireXPS::DepthProfile, CAcquireProfile::DepthProfile, {{3, 5, 10}, {}}, {0, 0, 10, 20, 30}},
         {CAcquireXPS::DepthProfile,
          CAcquireProfile::DepthProfile,
          {{1, 3, 10}, {4, 5, 30}, {}},
          {10, 20, 30, 60, 90}},
+        {CAcquireXPS::DepthProfile,
+         CAcquireProfile::DepthProfile,
+         {{1, 2, 3}, {5, 10, 30}, {}},
+         {3, 6, 6, 6, 36, 66, 96, 126, 156, 186}},
         {CAcquireXPS::AngleResolved, CAcquireProfile::AngleResolved, {{10, 30, 10}, {}}, {10, 20, 30}},
+        {CAcquireXPS::TotalReflection, CAcquireProfile::TotalReflection, {{1.1, 4.1, 1}, {}}, {1.1, 2.1, 3.1, 4.1}},
         {CAcquireXPS::DepthProfile, CAcquireProfile::DepthProfile, {{0, 0, 10}, {}}, {10}},
     };
     CRegion c1s = MakeRegion("C");
@@ -308,12 +320,12 @@ TEST(StagePosnBuilder, AesProfileWalksOnlyTheValidRows)
     EXPECT_EQ(p.GetCoord(0, 0), 3.0);
     EXPECT_EQ(Levels(p), (std::vector<double>{5, 10, 20, 30}));
     EXPECT_EQ(p.GetSpecRgn(0)->GetNumTraces(), 4);
-    // Rows that start late leave the first levels' places at 0 after the rest.
+    // Rows that start late: the first levels are measured before any etching.
     const std::vector<Row> late = {{3, 5, 10}, {}};
     sheet.prf.m_pLevelList = &late;
     CStagePosn q(0);
     CRecordBuilder::Build(q, sheet);
-    EXPECT_EQ(Levels(q), (std::vector<double>{10, 20, 30, 0, 0}));
+    EXPECT_EQ(Levels(q), (std::vector<double>{0, 0, 10, 20, 30}));
     EXPECT_EQ(q.GetSpecRgn(0)->GetNumTraces(), 5);
 }
 
