@@ -7,6 +7,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 CMonitor::CMonitor(CMonitor** ownerSlot, CTrafficMonitor* traffic, QWidget* parent)
     : CDialog(parent), m_pOwnerSlot(ownerSlot), m_pTraffic(traffic), m_pList(new QListWidget(this))
 {
@@ -56,19 +58,41 @@ void CMonitor::Refresh()
     if (gen == m_shownGeneration)
         return;
     m_shownGeneration = gen;
-    std::vector<std::string> lines = m_pTraffic->Lines();
-    bool atEnd = m_pList->verticalScrollBar()->value() == m_pList->verticalScrollBar()->maximum();
+    // Only what changed: the lines trimmed from the head go, the new ones are
+    // added at the end. The lines in between stay as they are, so a line the
+    // user selected stays selected and the part of the list being read stays
+    // in view, however busy the links are.
+    CTrafficMonitor::SNewLines fresh = m_pTraffic->LinesFrom(m_shownEnd);
+    QScrollBar* bar = m_pList->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    const int oldValue = bar->value();
     m_pList->setUpdatesEnabled(false);
-    // The list is rebuilt from the model: trimming drops lines at its head.
-    m_pList->clear();
-    QStringList items;
-    items.reserve(qsizetype(lines.size()));
-    for (const std::string& l : lines)
-        items << QString::fromLatin1(l.data(), qsizetype(l.size()));
-    m_pList->addItems(items);
+    int dropped = 0;
+    if (fresh.first > m_shownFirst) {
+        const unsigned long long gone = std::min<unsigned long long>(fresh.first - m_shownFirst,
+                                                                     static_cast<unsigned long long>(m_pList->count()));
+        dropped = static_cast<int>(gone);
+        if (dropped == m_pList->count())
+            m_pList->clear();
+        else if (dropped > 0)
+            m_pList->model()->removeRows(0, dropped);
+        m_shownFirst = fresh.first;
+    }
+    if (!fresh.lines.empty()) {
+        QStringList items;
+        items.reserve(qsizetype(fresh.lines.size()));
+        for (const std::string& l : fresh.lines)
+            items << QString::fromLatin1(l.data(), qsizetype(l.size()));
+        m_pList->addItems(items);
+    }
+    m_shownEnd = fresh.start + fresh.lines.size();
+    if (m_pList->count() == 0)
+        m_shownFirst = m_shownEnd;
     m_pList->setUpdatesEnabled(true);
     if (atEnd)
         m_pList->scrollToBottom();
+    else if (dropped > 0)
+        bar->setValue(std::max(0, oldValue - dropped));
 }
 
 void CMonitor::OnCancel()
