@@ -31,6 +31,8 @@ protected:
 
 private:
     void Destroy();
+    class CLineDelegate;
+    CLineDelegate* m_pDelegate = nullptr;
     CMonitor** m_pOwnerSlot;
     CTrafficMonitor* m_pTraffic;
     QListWidget* m_pList;

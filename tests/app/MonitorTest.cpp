@@ -123,6 +123,39 @@ TEST_F(AppFixture, MonitorKeepsTheUsersPlaceWhileLinesArrive)
     EXPECT_EQ(list->verticalScrollBar()->value(), list->verticalScrollBar()->maximum());
 }
 
+// A data reply's line is read to its end with the horizontal scroll bar,
+// whatever line came last when the list was laid out (here a short command).
+TEST_F(AppFixture, MonitorScrollsToTheEndOfTheLongestLine)
+{
+    Start();
+    EXPECT_TRUE(Execute(ID_MONITOR));
+    CMonitor* monitor = CMainFrame::m_pMonitor;
+    ASSERT_NE(monitor, nullptr);
+    monitor->show();
+    QListWidget* list = monitor->GetList();
+    const std::string data = "<- SBSP BL=4,ST=2,FN=60;   " + std::string(59 * 8, 'A');
+    app->m_TrafficMonitor.Append("-> GETI", true);
+    app->m_TrafficMonitor.Append(data, false);
+    app->m_TrafficMonitor.Append("-> RQSP", true);
+    Pump(20);
+    list->grab(); // laid out and painted, as on the screen
+    ASSERT_EQ(list->count(), 3);
+    const int textWidth = list->fontMetrics().horizontalAdvance(QString::fromStdString(data));
+    ASSERT_GT(textWidth, list->viewport()->width());
+    EXPECT_GE(list->visualItemRect(list->item(1)).width(), textWidth) << "the line is not cut";
+    EXPECT_GE(list->horizontalScrollBar()->maximum() + list->viewport()->width(), textWidth);
+
+    // A longer line later widens the list again.
+    const std::string longer = data + std::string(200, 'B');
+    app->m_TrafficMonitor.Append(longer, false);
+    app->m_TrafficMonitor.Append("-> RQSP", true);
+    Pump(20);
+    list->grab();
+    const int longerWidth = list->fontMetrics().horizontalAdvance(QString::fromStdString(longer));
+    EXPECT_GE(list->visualItemRect(list->item(3)).width(), longerWidth);
+    EXPECT_GE(list->horizontalScrollBar()->maximum() + list->viewport()->width(), longerWidth);
+}
+
 } // namespace
 
 namespace {
