@@ -101,8 +101,8 @@ void CMonitor::Refresh()
     m_pList->setUpdatesEnabled(false);
     int dropped = 0;
     if (fresh.first > m_shownFirst) {
-        const unsigned long long gone = std::min<unsigned long long>(fresh.first - m_shownFirst,
-                                                                     static_cast<unsigned long long>(m_pList->count()));
+        const unsigned long long gone = std::min<unsigned long long>(
+            fresh.first - m_shownFirst, static_cast<unsigned long long>(m_pList->count()));
         dropped = static_cast<int>(gone);
         if (dropped == m_pList->count())
             m_pList->clear();
