@@ -31,10 +31,16 @@ protected:
 
 private:
     void Destroy();
+    class CLineDelegate;
+    CLineDelegate* m_pDelegate = nullptr;
     CMonitor** m_pOwnerSlot;
     CTrafficMonitor* m_pTraffic;
     QListWidget* m_pList;
     unsigned long long m_shownGeneration = 0;
+    // Numbers (as the traffic list counts them) of the first line shown and of
+    // the line after the last one shown.
+    unsigned long long m_shownFirst = 0;
+    unsigned long long m_shownEnd = 0;
     std::atomic<bool> m_bRefreshQueued{false};
     bool m_bDestroyed = false;
 };

@@ -1,5 +1,7 @@
 #include "instrument/TrafficLog.h"
 
+#include <algorithm>
+
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 
@@ -45,6 +47,7 @@ void CTrafficMonitor::Attach(Notify notify)
     std::lock_guard nl(m_notifyLock);
     std::lock_guard lock(m_lock);
     m_lines.clear();
+    m_first = 0;
     m_notify = std::move(notify);
     m_bAttached = true;
     ++m_generation;
@@ -57,6 +60,7 @@ void CTrafficMonitor::Detach()
     m_notify = nullptr;
     m_bAttached = false;
     m_lines.clear();
+    m_first = 0;
     ++m_generation;
 }
 
@@ -73,8 +77,11 @@ void CTrafficMonitor::Append(std::string line, bool bCommand)
         if (!m_bAttached)
             return;
         m_lines.push_back(std::move(line));
-        if (bCommand && m_lines.size() > TrimAbove)
-            m_lines.erase(m_lines.begin(), m_lines.begin() + static_cast<long>(m_lines.size() - TrimTo));
+        if (bCommand && m_lines.size() > TrimAbove) {
+            const size_t drop = m_lines.size() - TrimTo;
+            m_lines.erase(m_lines.begin(), m_lines.begin() + static_cast<long>(drop));
+            m_first += drop;
+        }
         ++m_generation;
     }
     std::lock_guard nl(m_notifyLock);
@@ -86,6 +93,20 @@ std::vector<std::string> CTrafficMonitor::Lines() const
 {
     std::lock_guard lock(m_lock);
     return {m_lines.begin(), m_lines.end()};
+}
+
+CTrafficMonitor::SNewLines CTrafficMonitor::LinesFrom(unsigned long long from) const
+{
+    std::lock_guard lock(m_lock);
+    SNewLines r;
+    r.first = m_first;
+    r.start = std::max(from, m_first);
+    const unsigned long long end = m_first + m_lines.size();
+    if (r.start < end)
+        r.lines.assign(m_lines.begin() + static_cast<long>(r.start - m_first), m_lines.end());
+    else
+        r.start = end;
+    return r;
 }
 
 size_t CTrafficMonitor::LineCount() const

@@ -67,10 +67,23 @@ public:
     size_t LineCount() const;
     unsigned long long Generation() const;
 
+    // Every line appended since the window was attached has a number, from 0.
+    // What a window that already shows the lines up to (not including) number
+    // `from` needs: the number of the oldest line still held (the ones before
+    // it were trimmed away) and the held lines from max(from, that) on.
+    struct SNewLines
+    {
+        unsigned long long first = 0; // number of the oldest line held
+        unsigned long long start = 0; // number of lines[0]
+        std::vector<std::string> lines;
+    };
+    SNewLines LinesFrom(unsigned long long from) const;
+
 private:
     mutable std::mutex m_lock;
     std::mutex m_notifyLock; // held while a notification runs
     std::deque<std::string> m_lines;
+    unsigned long long m_first = 0; // number of m_lines.front()
     Notify m_notify;
     bool m_bAttached = false;
     unsigned long long m_generation = 0;

@@ -666,6 +666,87 @@ TEST_F(AcquireTest, AesImages)
     }
 }
 
+// Runs of every kind on the emulated unit (the machine configuration that
+// selects no instrument): each ends as a success with every point the
+// emulation makes, in its place: the spectrum's peak, the planes' ramps, the
+// secondary-electron lines.
+TEST_F(AcquireTest, RunsOnTheEmulatedUnit)
+{
+    struct
+    {
+        int type;
+        bool linescan = false;
+        double bk1 = 0, bk2 = 0; // 0: no background
+    } cases[] = {
+        {CAcquireAES::Widescan},
+        {CAcquireAES::AugerImage, true, 110, 120},
+        {CAcquireAES::AugerImage, true, 0, 120},
+        {CAcquireAES::AugerImage, false, 110, 120},
+        {CAcquireAES::AugerImage, false, 110},
+        {CAcquireAES::SEImage},
+    };
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << tc.type << (tc.linescan ? " line" : "") << " bk1 "
+                                        << tc.bk1 << " bk2 " << tc.bk2);
+        CManualClock clock;
+        SAcqRig::SClockGuard clockGuard(&clock);
+        SFakeInstrument instrument;
+        CDAU dau;
+        dau.SetSourceID(0x201);
+        ASSERT_EQ(dau.Open(), 0);
+        CFakeHost host;
+        CAcquire acq;
+        acq.Attach(&host, &dau, nullptr);
+        SAesCase c(tc.type);
+        c.m_sheet.scn.m_bLinescan = tc.linescan;
+        c.m_sheet.scn.m_areas = {{-64, 64, 60, -60}};
+        auto r = MakeRegion(100, 301, 1, 1, 1, 2);
+        r->m_dBk1 = tc.bk1;
+        r->m_dBk2 = tc.bk2;
+        c.m_regions.push_back(std::move(r));
+        c.Build(m_dir, 1);
+        ASSERT_EQ(acq.StartAcquiring(&c.m_doc, nullptr), 0);
+        ASSERT_TRUE(host.WaitEnd(acq, 30));
+        EXPECT_EQ(host.Result(), 0) << Join(host.m_shown);
+
+        const CStagePosn* p = c.m_doc.GetStagePosn(0);
+        if (tc.type == CAcquireAES::Widescan) {
+            ASSERT_EQ(p->GetNumSpecRgns(), 1);
+            const CTrace* t = p->GetSpecRgn(0)->GetTrace(0);
+            const int n = t->GetNumPoints();
+            ASSERT_EQ(n, 301);
+            const double B = n / 8.0, mid = (n + 1) / 2.0;
+            for (int k = 0; k < n; ++k) {
+                const double x = k + 2;
+                const double peak = std::trunc(8000 * B * B / ((x - mid) * (x - mid) + B * B));
+                ASSERT_GE(t->GetData()[k], peak) << k;
+                ASSERT_LE(t->GetData()[k], peak + 255) << k;
+            }
+            continue;
+        }
+        ASSERT_EQ(p->GetNumImageRgns(), 1);
+        const CImageRgn* img = p->GetImageRgn(0);
+        const int nx = img->GetNumPoints_x(), ny = img->GetNumPoints_y();
+        ASSERT_GT(nx, 1);
+        if (const unsigned char* se = img->GetSEData()) {
+            for (int i = 0; i < nx * ny; ++i)
+                ASSERT_EQ(se[i], (i % nx) % 256) << i;
+            continue;
+        }
+        const int* planes[] = {img->GetPkData(), img->GetBk1Data(), img->GetBk2Data()};
+        const int factor[] = {4, 1, 3};
+        const bool used[] = {true, tc.bk1 != 0, tc.bk2 != 0};
+        for (int k = 0; k < 3; ++k) {
+            const int* plane = planes[k];
+            ASSERT_EQ(plane != nullptr, used[k]) << "plane " << k;
+            if (!plane)
+                continue;
+            for (int i = 0; i < nx * ny; ++i)
+                ASSERT_EQ(plane[i], factor[k] * (i % nx + 2)) << "plane " << k << " point " << i;
+        }
+    }
+}
+
 // A poll answered with a block of another kind (a spectrum block to a map's
 // poll, a line-scan block to a spectrum's) is not data of this run: its
 // numbers would land on the wrong line or plane, or be left over from an
