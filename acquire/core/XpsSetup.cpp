@@ -767,14 +767,24 @@ void CXpsSetup::CheckRegions() const
     switch (GetExpType()) {
     case Widescan:
         CheckRegion(*m_Rgn.GetWidescanRgn(), peak, true);
+        if (GetMoveType() != Rotary) {
+            CheckRepeats(m_Rgn.m_WidescanRegions, 1);
+            return;
+        }
+        // A rotary wide scan turns through the series of each position's group.
+        for (const auto& g : m_Stg.GetGroups())
+            if (m_Stg.IsGroupUsed(g.get(), GetMoveType()))
+                CheckRepeats(m_Rgn.m_WidescanRegions, std::max(CRecordBuilder::XpsLevelCount(*this, g.get()), 1));
         return;
     case Image:
         if (m_Rgn.m_ImageRegions.empty())
             ThrowAcq(2142);
         for (const CRegion* r : m_Rgn.m_ImageRegions)
             CheckRegion(*r, peak, true);
+        CheckRepeats(m_Rgn.m_ImageRegions, 1);
         return;
     default:
+        // Each group's regions are measured at the levels of that group's profile.
         for (const auto& g : m_Stg.GetGroups()) {
             if (!m_Stg.IsGroupUsed(g.get(), GetMoveType()))
                 continue;
@@ -782,6 +792,7 @@ void CXpsSetup::CheckRegions() const
                 ThrowAcq(2143);
             for (const CRegion* r : g->m_Regions)
                 CheckRegion(*r, peak, true);
+            CheckRepeats(g->m_Regions, std::max(CRecordBuilder::XpsLevelCount(*this, g.get()), 1));
         }
     }
 }
