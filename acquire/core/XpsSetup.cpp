@@ -258,8 +258,11 @@ bool CXpsStgModel::IsGroupUsed(const CAcquireGroup* group, int move) const
     if (move < 0 || move >= nMoveTypes)
         return false;
     const auto* g = static_cast<const CStageGroup*>(group);
+    // A valid row whose group cell was emptied is measured with the Default group.
+    const bool isDefault = g->GetName() == DefaultName();
     for (const auto& row : m_GridData[move])
-        if (row.m_csGroup == g->GetName())
+        if (row.m_csGroup == g->GetName() ||
+            (isDefault && IsEmptyText(row.m_csGroup) && IsSet(row.m_dFirst) && IsSet(row.m_dLast)))
             return true;
     return false;
 }

@@ -195,8 +195,14 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
     SetModes(posn, *rgnPage, type == CAcquireXPS::Widescan);
     int n = 1;
 
+    // A row whose group cell was emptied is measured with the Default group,
+    // in every experiment whose regions or levels come from a group: a profile
+    // position without it got no regions and one level, and measured nothing.
     const CAcquireGroup* group = stg->GetGroup(posn.m_csGroup);
-    if (type == CAcquireXPS::Narrowscan && !group) {
+    const bool byGroup = type == CAcquireXPS::Narrowscan || type == CAcquireXPS::DepthProfile ||
+                         type == CAcquireXPS::AngleResolved || type == CAcquireXPS::TotalReflection ||
+                         (type == CAcquireXPS::Widescan && move == CAcquireXPS::Rotary);
+    if (byGroup && !group) {
         posn.m_csGroup = DefaultGroup();
         group = stg->GetGroup(posn.m_csGroup);
     }

@@ -116,6 +116,16 @@ TEST(XpsRegions, EveryImageRegionAndEveryUsedGroupIsChecked)
     n.m_Stg.m_GridData[CAcquireXPS::Normal].insert(n.m_Stg.m_GridData[CAcquireXPS::Normal].begin() + 1,
                                                    CAcquireXPS_Stg::CGridRow{2, 2, "Unused", ""});
     EXPECT_EQ(Refusal([&] { n.CheckRegions(); }), 2143u);
+
+    // A row whose group cell was emptied is measured with Default: its
+    // regions and levels are checked.
+    CXpsSetup d;
+    d.m_Exp.m_iExperiment = CAcquireXPS::DepthProfile;
+    d.m_Exp.m_iMovement = CAcquireXPS::Normal;
+    const double Inf = CLevelInfo::NotValid;
+    d.m_Stg.m_GridData[CAcquireXPS::Normal] = {{1, 1, EmptyText, ""}, {Inf, Inf, EmptyText, EmptyText}};
+    EXPECT_EQ(Refusal([&] { d.CheckProfiles(); }), 2132u) << "Default has no levels";
+    EXPECT_EQ(Refusal([&] { d.CheckRegions(); }), 2143u) << "Default has no regions";
 }
 
 // A region takes part in every repeat-th level of its position, and the
