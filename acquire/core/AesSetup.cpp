@@ -1,6 +1,7 @@
 #include "acquire/core/AesSetup.h"
 
 #include "acquire/core/AcquireGroup.h"
+#include "acquire/core/RegionCheck.h"
 #include "data/Experiment.h"
 #include "data/Header.h"
 #include "data/IonGun.h"
@@ -173,15 +174,9 @@ void CAesSetup::Check() const
     m_Scn.ErrorCheck();
     m_Prf.ErrorCheck(GetExpType());
     m_Rgn.ErrorCheck(GetExpType());
-    // A region is measured at every repeat-th level only: one that repeats
-    // less often than the profile has levels would never be measured while
-    // the sample is etched away, and the run would end as if it had been.
-    if (CAesPrfModel::IsProfile(GetExpType())) {
-        const int levels = std::max(m_Prf.GetTotals().levels, 1);
-        for (const CRegion* r : m_Rgn.m_NarrowscanRegions)
-            if (r->m_iRepeat > levels)
-                ThrowAcq(2111);
-    }
+    // While the sample is etched away.
+    if (CAesPrfModel::IsProfile(GetExpType()))
+        CheckRepeats(m_Rgn.m_NarrowscanRegions, std::max(m_Prf.GetTotals().levels, 1));
 }
 
 void CAesSetup::Store(CArchive& ar) const

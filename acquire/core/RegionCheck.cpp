@@ -42,3 +42,10 @@ void CheckRegion(const CRegion& r, bool peakMode, bool testRepeat)
     if (std::ceil((r.m_dFinish - r.m_dStart) / r.m_dStep) + 1 > CConfig::GetMaxPts())
         ThrowAcq(2201, {pts});
 }
+
+void CheckRepeats(const std::vector<CRegion*>& regions, long long levels)
+{
+    for (const CRegion* r : regions)
+        if (r->m_iRepeat > levels)
+            ThrowAcq(2111);
+}

@@ -258,8 +258,11 @@ bool CXpsStgModel::IsGroupUsed(const CAcquireGroup* group, int move) const
     if (move < 0 || move >= nMoveTypes)
         return false;
     const auto* g = static_cast<const CStageGroup*>(group);
+    // A valid row whose group cell was emptied is measured with the Default group.
+    const bool isDefault = g->GetName() == DefaultName();
     for (const auto& row : m_GridData[move])
-        if (row.m_csGroup == g->GetName())
+        if (row.m_csGroup == g->GetName() ||
+            (isDefault && IsEmptyText(row.m_csGroup) && IsSet(row.m_dFirst) && IsSet(row.m_dLast)))
             return true;
     return false;
 }
@@ -767,14 +770,24 @@ void CXpsSetup::CheckRegions() const
     switch (GetExpType()) {
     case Widescan:
         CheckRegion(*m_Rgn.GetWidescanRgn(), peak, true);
+        if (GetMoveType() != Rotary) {
+            CheckRepeats(m_Rgn.m_WidescanRegions, 1);
+            return;
+        }
+        // A rotary wide scan turns through the series of each position's group.
+        for (const auto& g : m_Stg.GetGroups())
+            if (m_Stg.IsGroupUsed(g.get(), GetMoveType()))
+                CheckRepeats(m_Rgn.m_WidescanRegions, std::max(CRecordBuilder::XpsLevelCount(*this, g.get()), 1));
         return;
     case Image:
         if (m_Rgn.m_ImageRegions.empty())
             ThrowAcq(2142);
         for (const CRegion* r : m_Rgn.m_ImageRegions)
             CheckRegion(*r, peak, true);
+        CheckRepeats(m_Rgn.m_ImageRegions, 1);
         return;
     default:
+        // Each group's regions are measured at the levels of that group's profile.
         for (const auto& g : m_Stg.GetGroups()) {
             if (!m_Stg.IsGroupUsed(g.get(), GetMoveType()))
                 continue;
@@ -782,6 +795,7 @@ void CXpsSetup::CheckRegions() const
                 ThrowAcq(2143);
             for (const CRegion* r : g->m_Regions)
                 CheckRegion(*r, peak, true);
+            CheckRepeats(g->m_Regions, std::max(CRecordBuilder::XpsLevelCount(*this, g.get()), 1));
         }
     }
 }

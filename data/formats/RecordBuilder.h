@@ -16,6 +16,7 @@ class CPkLib;
 class CVeltraneDoc;
 class CAcquireXPS;
 class CAcquireAES;
+class CAcquireGroup;
 
 class CRecordBuilder
 {
@@ -39,6 +40,9 @@ public:
     // regions with their curves or pixels.
     static void Build(CStagePosn& posn, const CAcquireXPS& sheet);
     static void Build(CStagePosn& posn, const CAcquireAES& sheet);
+    // The levels Build gives an XPS position measured with group (which may
+    // be null): a profile's levels, a rotary series' angles, else 1.
+    static int XpsLevelCount(const CAcquireXPS& sheet, const CAcquireGroup* group);
 
 private:
     template <class RgnPage> static void SetModes(CStagePosn& posn, const RgnPage& rgnPage, bool widescan);

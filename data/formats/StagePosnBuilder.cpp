@@ -138,6 +138,35 @@ void CRecordBuilder::SetModes(CStagePosn& posn, const RgnPage& rgnPage, bool wid
     posn.m_PosnMode = CStagePosn::None;
 }
 
+int CRecordBuilder::XpsLevelCount(const CAcquireXPS& sheet, const CAcquireGroup* group)
+{
+    const int type = sheet.GetExpType();
+    int method = -1;
+    if (type == CAcquireXPS::DepthProfile)
+        method = CAcquireProfile::DepthProfile;
+    else if (type == CAcquireXPS::AngleResolved)
+        method = CAcquireProfile::AngleResolved;
+    else if (type == CAcquireXPS::TotalReflection)
+        method = CAcquireProfile::TotalReflection;
+    else if ((type == CAcquireXPS::Widescan || type == CAcquireXPS::Narrowscan) &&
+             sheet.GetMoveType() == CAcquireXPS::Rotary)
+        method = CAcquireProfile::Rotary;
+    if (method < 0)
+        return 1;
+    const auto rows = ValidRows(group && group->GetProfile() ? group->GetProfile()->GetLevelList(method) : nullptr);
+    // A rotary series turns through its first row only.
+    if (method == CAcquireProfile::Rotary)
+        return rows.empty() ? 0 : AngleCount(rows.front());
+    int count = 0;
+    if (method == CAcquireProfile::DepthProfile) {
+        count = rows.empty() ? 0 : CountOf(rows.back().m_dTo);
+    } else {
+        for (const auto& r : rows)
+            count = std::min(MaxLevels, count + AngleCount(r));
+    }
+    return std::max(count, 1);
+}
+
 void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
 {
     const CAcquireXPS_Stg* stg = sheet.GetStgPage();
@@ -166,8 +195,14 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
     SetModes(posn, *rgnPage, type == CAcquireXPS::Widescan);
     int n = 1;
 
+    // A row whose group cell was emptied is measured with the Default group,
+    // in every experiment whose regions or levels come from a group: a profile
+    // position without it got no regions and one level, and measured nothing.
     const CAcquireGroup* group = stg->GetGroup(posn.m_csGroup);
-    if (type == CAcquireXPS::Narrowscan && !group) {
+    const bool byGroup = type == CAcquireXPS::Narrowscan || type == CAcquireXPS::DepthProfile ||
+                         type == CAcquireXPS::AngleResolved || type == CAcquireXPS::TotalReflection ||
+                         (type == CAcquireXPS::Widescan && move == CAcquireXPS::Rotary);
+    if (byGroup && !group) {
         posn.m_csGroup = DefaultGroup();
         group = stg->GetGroup(posn.m_csGroup);
     }
@@ -207,12 +242,9 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
             const auto rows = ValidRows(group && group->GetProfile()
                                             ? group->GetProfile()->GetLevelList(CAcquireProfile::Rotary)
                                             : nullptr);
-            n = 0;
-            if (!rows.empty()) {
-                const auto& r = rows.front();
-                n = AngleCount(r);
-                AppendSteps(posn.m_caLevels, r, static_cast<size_t>(n));
-            }
+            n = XpsLevelCount(sheet, group);
+            if (!rows.empty())
+                AppendSteps(posn.m_caLevels, rows.front(), static_cast<size_t>(n));
         } else {
             posn.m_caLevels.emplace_back(0.0);
         }
@@ -225,14 +257,7 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireXPS& sheet)
                                                                 : CAcquireProfile::TotalReflection;
         const auto rows =
             ValidRows(group && group->GetProfile() ? group->GetProfile()->GetLevelList(method) : nullptr);
-        int count = 0;
-        if (method == CAcquireProfile::DepthProfile) {
-            count = rows.empty() ? 0 : CountOf(rows.back().m_dTo);
-        } else {
-            for (const auto& r : rows)
-                count = std::min(MaxLevels, count + AngleCount(r));
-        }
-        n = std::max(count, 1);
+        n = XpsLevelCount(sheet, group);
         if (method == CAcquireProfile::DepthProfile) {
             posn.m_caLevels = DepthLevels(rows, n);
         } else {

@@ -3,6 +3,8 @@
 #include "acquire/core/RegionCheck.h"
 #include "acquire/core/XpsSetup.h"
 #include "data/Region.h"
+#include "data/StagePosn.h"
+#include "data/VeltraneDoc.h"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +116,77 @@ TEST(XpsRegions, EveryImageRegionAndEveryUsedGroupIsChecked)
     n.m_Stg.m_GridData[CAcquireXPS::Normal].insert(n.m_Stg.m_GridData[CAcquireXPS::Normal].begin() + 1,
                                                    CAcquireXPS_Stg::CGridRow{2, 2, "Unused", ""});
     EXPECT_EQ(Refusal([&] { n.CheckRegions(); }), 2143u);
+
+    // A row whose group cell was emptied is measured with Default: its
+    // regions and levels are checked.
+    CXpsSetup d;
+    d.m_Exp.m_iExperiment = CAcquireXPS::DepthProfile;
+    d.m_Exp.m_iMovement = CAcquireXPS::Normal;
+    const double Inf = CLevelInfo::NotValid;
+    d.m_Stg.m_GridData[CAcquireXPS::Normal] = {{1, 1, EmptyText, ""}, {Inf, Inf, EmptyText, EmptyText}};
+    EXPECT_EQ(Refusal([&] { d.CheckProfiles(); }), 2132u) << "Default has no levels";
+    EXPECT_EQ(Refusal([&] { d.CheckRegions(); }), 2143u) << "Default has no regions";
+}
+
+// A region takes part in every repeat-th level of its position, and the
+// positions of a group have the levels of that group's own profile: a region
+// repeated less often than its group has levels would never be measured.
+TEST(XpsRegions, ARegionRepeatedLessOftenThanItsGroupHasLevelsIsRefused)
+{
+    using P = CAcquireProfile;
+    using X = CAcquireXPS;
+    struct Case
+    {
+        const char* what;
+        int exp, move, method;
+        CLevelList thin; // the levels of group "Thin"; "Default" has ten
+        int repeat;      // of the region of "Thin", or of the wide-scan region
+        unsigned id;
+    };
+    const Case cases[] = {
+        {"narrow scan, one level", X::Narrowscan, X::Normal, -1, {}, 1, 0},
+        {"narrow scan, every 2nd of one", X::Narrowscan, X::Memory, -1, {}, 2, 2111},
+        {"depth 1-2, 3", X::DepthProfile, X::Normal, P::DepthProfile, {{1, 2, 10}, {3, 3, 20}, {}}, 3, 0},
+        {"depth 1-2, 3", X::DepthProfile, X::Normal, P::DepthProfile, {{1, 2, 10}, {3, 3, 20}, {}}, 4, 2111},
+        {"depth from level 3", X::DepthProfile, X::Memory, P::DepthProfile, {{3, 5, 10}, {}}, 5, 0},
+        {"angles 0-20 by 10", X::AngleResolved, X::Normal, P::AngleResolved, {{0, 20, 10}, {}}, 3, 0},
+        {"angles 0-20 by 10", X::AngleResolved, X::Normal, P::AngleResolved, {{0, 20, 10}, {}}, 4, 2111},
+        {"two rows of angles", X::TotalReflection, X::Normal, P::TotalReflection, {{0, 1, 0.5}, {2, 3, 1}, {}}, 5, 0},
+        {"two rows of angles", X::TotalReflection, X::Normal, P::TotalReflection, {{0, 1, 0.5}, {2, 3, 1}, {}}, 6, 2111},
+        {"rotary, first row only", X::Narrowscan, X::Rotary, P::Rotary, {{0, 90, 45}, {100, 200, 50}, {}}, 3, 0},
+        {"rotary, first row only", X::Narrowscan, X::Rotary, P::Rotary, {{0, 90, 45}, {100, 200, 50}, {}}, 4, 2111},
+        {"wide scan, one level", X::Widescan, X::Normal, -1, {}, 2, 2111},
+        {"rotary wide scan", X::Widescan, X::Rotary, P::Rotary, {{0, 90, 45}, {}}, 3, 0},
+        {"rotary wide scan", X::Widescan, X::Rotary, P::Rotary, {{0, 90, 45}, {}}, 4, 2111},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + ", repeat " + std::to_string(c.repeat));
+        CXpsSetup s;
+        s.m_Exp.m_iExperiment = c.exp;
+        s.m_Exp.m_iMovement = c.move;
+        s.m_Stg.m_GridData[c.move] = {{1, 1, "Default", ""}, {2, 2, "Thin", ""}, {}};
+        CStageGroup* def = s.m_Stg.GetGroups()[0].get();
+        CStageGroup* thin = s.m_Stg.AddGroup("Thin");
+        def->m_Regions.push_back(new CRegion(Spectrum(100, 110, 0.1)));
+        thin->m_Regions.push_back(new CRegion(Spectrum(200, 210, 0.1, 100, 1, c.exp == X::Widescan ? 1 : c.repeat)));
+        if (c.exp == X::Widescan)
+            s.m_Rgn.GetWidescanRgn()->m_iRepeat = c.repeat;
+        if (c.method >= 0) {
+            *def->GetProfile()->GetLevelList(c.method) =
+                c.method == P::DepthProfile ? CLevelList{{1, 10, 5}, {}} : CLevelList{{0, 90, 10}, {}};
+            *thin->GetProfile()->GetLevelList(c.method) = c.thin;
+        }
+        EXPECT_EQ(Refusal([&] { s.CheckRegions(); }), c.id);
+        // What the check counts is what the document gets.
+        CVeltraneDoc doc;
+        BuildXpsDocument(doc, s);
+        ASSERT_EQ(doc.GetNumStagePosns(), 2);
+        const CStagePosn* p = doc.GetStagePosn(1);
+        if (c.exp != X::Widescan || c.move == X::Rotary) {
+            EXPECT_EQ(*p->GetGroupName(), "Thin");
+        }
+        EXPECT_EQ(p->GetNumLevels() >= c.repeat, c.id == 0);
+    }
 }
 
 TEST(XpsStage, StartEndAndTheChecksAtStart)

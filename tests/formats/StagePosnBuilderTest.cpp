@@ -254,6 +254,45 @@ TEST(StagePosnBuilder, XpsPlanarAndLinearNarrowScansMeasureTheGroupTheirRowsName
     }
 }
 
+// A row whose group cell the user emptied is measured with the Default
+// group, its regions and its levels, whatever the experiment.
+TEST(StagePosnBuilder, XpsAnEmptiedGroupCellMeasuresTheDefaultGroup)
+{
+    using P = CAcquireProfile;
+    CRegion o1s = MakeRegion("O");
+    const struct
+    {
+        int type, move, method;
+        std::vector<Row> levels;
+        std::vector<double> values;
+    } cases[] = {
+        {CAcquireXPS::Narrowscan, CAcquireXPS::Normal, -1, {}, {0}},
+        {CAcquireXPS::DepthProfile, CAcquireXPS::Normal, P::DepthProfile, {{1, 2, 10}, {}}, {10, 20}},
+        {CAcquireXPS::AngleResolved, CAcquireXPS::Memory, P::AngleResolved, {{0, 20, 10}, {}}, {0, 10, 20}},
+        {CAcquireXPS::TotalReflection, CAcquireXPS::Normal, P::TotalReflection, {{1, 2, 1}, {}}, {1, 2}},
+        {CAcquireXPS::Narrowscan, CAcquireXPS::Rotary, P::Rotary, {{0, 90, 45}, {}}, {0, 45, 90}},
+        {CAcquireXPS::Widescan, CAcquireXPS::Rotary, P::Rotary, {{0, 90, 90}, {}}, {0, 90}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type * 10 + c.move);
+        XpsSheet sheet;
+        sheet.type = c.type;
+        sheet.move = c.move;
+        Group& def = sheet.stg.groups["Default"];
+        def.regions = {&o1s};
+        if (c.method >= 0)
+            def.profile.lists[c.method] = c.levels;
+        sheet.rgn.m_WidescanRegions = {&o1s};
+        sheet.stg.m_GridData[c.move] = {{1, 1, std::string(1, char(255)), ""}, {}};
+        CStagePosn p(1);
+        CRecordBuilder::Build(p, sheet);
+        EXPECT_EQ(*p.GetGroupName(), "Default");
+        ASSERT_EQ(p.GetNumSpecRgns(), 1);
+        EXPECT_EQ(p.GetSpecRgn(0)->GetName(), "O");
+        EXPECT_EQ(Levels(p), c.values);
+    }
+}
+
 namespace {
 
 struct AesScn : CAcquireAES_Scn
