@@ -662,10 +662,18 @@ int CSpecTrace::DrawTrace(QPainter* pDC, const CRect* pClip, BOOL)
             // outline as one closed path through the curve's vertices, not a
             // line per device column (thousands per curve at printer
             // resolution) and the outline again.
-            q.resize(pts.size());
+            // The outline leaves out the bottom edge, which lies one unit below
+            // the clip: a hairline there still inks the row above on paper,
+            // where the screen shows none.
+            q.resize(pts.size() + 1);
+            q[0] = QPoint(pts.back().x, pts.back().y);
             for (size_t i = 0; i < pts.size(); ++i)
-                q[i] = QPoint(pts[i].x, pts[i].y);
-            pDC->drawPolygon(q.data(), int(q.size()), Qt::WindingFill);
+                q[i + 1] = QPoint(pts[i].x, pts[i].y);
+            const QPen pen = pDC->pen();
+            pDC->setPen(Qt::NoPen);
+            pDC->drawPolygon(q.data() + 1, int(pts.size()), Qt::WindingFill);
+            pDC->setPen(pen);
+            pDC->drawPolyline(q.data(), int(q.size()) - 1);
             if (bCut)
                 pDC->drawLine(cut.x, cut.y, cut.x, m_rDisp.bottom - 1);
         } else if (opaque) {

@@ -191,8 +191,10 @@ void CWinApp::UpdateRecentFileActions(CCommandBar* bar)
 
 QPrinter* CWinApp::GetPrinter()
 {
+    // At the printer's own resolution: a printer made at the screen's would put
+    // every curve and tick on a 96-per-inch grid, a draft of what the paper holds.
     if (!m_pPrinter)
-        m_pPrinter = std::make_unique<QPrinter>();
+        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
     return m_pPrinter.get();
 }
 

@@ -16,7 +16,11 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QPdfWriter>
 #include <QPicture>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <cmath>
 #include <vector>
@@ -372,6 +376,55 @@ TEST(PlotRender, LongCurveWithXDataDrawsPastTheOldBufferSize)
         EXPECT_EQ(t.DrawTrace(&p, nullptr, FALSE), 0);
     }
     EXPECT_EQ(Rgb(img, 100, 95), 0xFFFFFFu);
+}
+
+TEST(PlotRender, PrintedOpaqueCurveHasNoEdgeAlongItsBottom)
+{
+    // On paper the fill's bottom edge lies one printer dot below the clip; a
+    // hairline stroked there still inks the last row of the curve's box once
+    // the page is rendered, where the screen shows none.
+    const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    if (pdftoppm.isEmpty())
+        GTEST_FAIL() << "pdftoppm (poppler-utils) is needed to check the printed page";
+    std::vector<double> y(400, 80.0);
+    CSpecTrace t;
+    t.SetYData(y.data(), 0, 100, int(y.size()));
+    const CRect r(120, 120, 2520, 1320); // printer dots at 1200 per inch
+    t.SetRect(&r, TRUE, TRUE);
+    const double lim[4] = {0, 399, 0, 100};
+    t.SetDispLimits(CSpecTrace::XY_SET, lim, TRUE);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("curve.pdf"));
+    {
+        QPdfWriter writer(pdf);
+        writer.setResolution(1200);
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter p(&writer);
+        p.fillRect(QRect(0, 0, 3000, 1800), QColor(200, 200, 200));
+        p.setBrush(Qt::white);
+        ASSERT_EQ(t.DrawTrace(&p, nullptr, FALSE), 0);
+    }
+    const QString png = dir.filePath(QStringLiteral("curve"));
+    ASSERT_EQ(QProcess::execute(pdftoppm, {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"),
+                                           QStringLiteral("-singlefile"), pdf, png}),
+              0);
+    const QImage img(png + QStringLiteral(".png"));
+    ASSERT_FALSE(img.isNull());
+    auto blueRow = [&](int row) {
+        int n = 0;
+        for (int x = 40; x < 190; ++x) {
+            const QRgb c = img.pixel(x, row);
+            n += qBlue(c) > qRed(c) + 60;
+        }
+        return n > 100;
+    };
+    // 100 dpi rows: the curve near 30 (80 % up the box), the box's bottom near 110.
+    bool top = false;
+    for (int row = 25; row < 40; ++row)
+        top = top || blueRow(row);
+    EXPECT_TRUE(top) << "the curve itself is drawn";
+    for (int row = 100; row < 115; ++row)
+        EXPECT_FALSE(blueRow(row)) << "row " << row;
 }
 
 TEST(PlotRender, RecordedOpaqueCurveFillsWhatTheScreenFills)

@@ -649,20 +649,23 @@ TEST_F(SpecViewTest, LevelDropDownRangesAndButtons)
 
 namespace {
 
-// Records the preview flag that each rendering of the page gets.
+// Records the preview flag and the resolution that each rendering of the page gets.
 class CPrintRecordingView : public CSpecView
 {
 public:
     static std::vector<bool> s_flags;
+    static std::vector<int> s_dpi;
 
 protected:
     void OnPrint(QPrinter* printer, bool bPreview) override
     {
         s_flags.push_back(bPreview);
+        s_dpi.push_back(printer->resolution());
         CSpecView::OnPrint(printer, bPreview);
     }
 };
 std::vector<bool> CPrintRecordingView::s_flags;
+std::vector<int> CPrintRecordingView::s_dpi;
 
 } // namespace
 
@@ -672,6 +675,7 @@ TEST_F(SpecViewTest, PrintPreviewRendersWithThePreviewFlagFromTheFirstPage)
     CSpecView* v = Open({{2, 1}});
     ASSERT_NE(v, nullptr);
     CPrintRecordingView::s_flags.clear();
+    CPrintRecordingView::s_dpi.clear();
     // The preview renders as it is shown, before it runs modally; close it then.
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [] {
@@ -684,6 +688,10 @@ TEST_F(SpecViewTest, PrintPreviewRendersWithThePreviewFlagFromTheFirstPage)
     ASSERT_FALSE(CPrintRecordingView::s_flags.empty());
     for (bool b : CPrintRecordingView::s_flags)
         EXPECT_TRUE(b);
+    // The page is laid out in the printer's own dots, not on the screen's
+    // 96-per-inch grid that would coarsen every curve and tick on paper.
+    for (int dpi : CPrintRecordingView::s_dpi)
+        EXPECT_GE(dpi, 300);
 }
 
 TEST_F(SpecViewTest, PrintsTheVisibleWindowsInTheirCells)
