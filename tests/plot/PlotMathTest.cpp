@@ -378,6 +378,37 @@ TEST(PlotMath, FewPointsGiveOneVertexEach)
     EXPECT_LE(v.size(), size_t(6));
 }
 
+// A point that is no number is a gap the line bridges, never a stroke to the
+// top of the window, whichever way the curve is drawn.
+TEST(PlotMath, NaNPointsAreBridgedInEveryDrawingMode)
+{
+    const double nan = NAN;
+    const CRect r(0, 0, 91, 11);
+    const std::vector<double> x{0, 10, 20, 30, 40, 50, 60, 70, 80, 90};
+    struct Case
+    {
+        const char* name;
+        size_t n; // points; more than the width draws by column
+        bool byX;
+    } cases[] = {{"by point", 10, false}, {"by X", 10, true}, {"by column", 1000, false}};
+    for (const Case& c : cases) {
+        for (const std::vector<size_t>& at : std::vector<std::vector<size_t>>{{0}, {c.n / 2}, {c.n - 1}}) {
+            std::vector<double> y(c.n, 5.0);
+            for (size_t i : at)
+                y[i] = nan;
+            std::vector<CPoint> v;
+            BuildVertices(Geom(y, r, 0, 10, c.byX ? x.data() : nullptr, 0, c.byX ? 90 : -1), r, v);
+            ASSERT_FALSE(v.empty()) << c.name;
+            for (const CPoint& p : v)
+                EXPECT_EQ(p.y, 5) << c.name << ", NaN at " << at[0];
+        }
+        std::vector<double> none(c.n, nan);
+        std::vector<CPoint> v;
+        BuildVertices(Geom(none, r, 0, 10, c.byX ? x.data() : nullptr, 0, c.byX ? 90 : -1), r, v);
+        EXPECT_TRUE(v.empty()) << c.name;
+    }
+}
+
 TEST(PlotMath, XDataSelectVisiblePoints)
 {
     const std::vector<double> x{0, 1, 2, 4, 8, 16, 32, 64};
