@@ -112,16 +112,31 @@ void Offset(double* I, int n, int mode, int width)
 namespace {
 
 // The mean of 5 points around index i (all of them on a shorter curve); near
-// either end the window moves inside the curve rather than shrink.
+// either end the window moves inside the curve rather than shrink. Points
+// that are no finite number (an imported "nan" or "inf") are left out; NaN
+// when the window holds nothing else.
 double EndLevel(const double* y, int i, int n)
 {
     const int m = std::min(n, 5);
     const int a = std::clamp(i - m / 2, 0, n - m);
     const int b = a + m;
     double s = 0;
+    int used = 0;
     for (int k = a; k < b; ++k)
-        s += y[k];
-    return s / (b - a);
+        if (std::isfinite(y[k])) {
+            s += y[k];
+            ++used;
+        }
+    return used ? s / used : std::numeric_limits<double>::quiet_NaN();
+}
+
+// The Shirley integrand between points k and k + 1, 0 where either point is no
+// finite number: one such point must not turn the whole background into NaN.
+double ShirleyStep(const double* y, double bk, double bk1, int k)
+{
+    if (!std::isfinite(y[k]) || !std::isfinite(y[k + 1]))
+        return 0.0;
+    return ((y[k] - bk) + (y[k + 1] - bk1)) / 2;
 }
 
 } // namespace
@@ -146,7 +161,7 @@ int CalcBackground(double* pdBkg, const double* pdY, int i1, int i2, int n, int 
         do {
             double A = 0;
             for (int k = i2 - 1; k >= i1; --k)
-                A += ((pdY[k] - B[k]) + (pdY[k + 1] - B[k + 1])) / 2;
+                A += ShirleyStep(pdY, B[k], B[k + 1], k);
             const double s = A != 0 ? (L - H) / A : 0;
             // B[k + 1] is already this pass's value when B[k] is due, so the
             // previous pass's value of k + 1 is carried along.
@@ -154,7 +169,7 @@ int CalcBackground(double* pdBkg, const double* pdY, int i1, int i2, int n, int 
             change = 0;
             for (int k = i2 - 1; k >= i1; --k) {
                 const double old = B[k];
-                S += ((pdY[k] - old) + (pdY[k + 1] - prevOld)) / 2;
+                S += ShirleyStep(pdY, old, prevOld, k);
                 B[k] = H + s * S;
                 change = std::max(change, std::fabs(old - B[k]));
                 prevOld = old;
@@ -178,7 +193,11 @@ int CalcBackground(double* pdBkg, const double* pdY, int i1, int i2, int n, int 
         return 1;
     }
     default: {
-        const double v = *std::min_element(pdY + i1, pdY + i2 + 1);
+        // The lowest finite value; NaN when there is none.
+        double v = std::numeric_limits<double>::quiet_NaN();
+        for (int k = i1; k <= i2; ++k)
+            if (std::isfinite(pdY[k]) && !(v <= pdY[k]))
+                v = pdY[k];
         std::fill(pdBkg, pdBkg + n, v);
         return 1;
     }

@@ -244,6 +244,29 @@ TEST(Background, LinearMinimumOrderAndDegenerateLimits)
     ExpectNear(d, y);
 }
 
+// An imported "nan" or "inf" where the curve is flat at an end level, inside
+// that level's window or between the limits, leaves every type of background as it
+// is without that point. It used to turn the whole background, and with it the
+// whole subtracted curve, into NaN.
+TEST(Background, PointsThatAreNoNumberAreLeftOut)
+{
+    const Vec step = {3, 3, 3, 3, 3, 3, 1, 1, 1, 1, 1};
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    for (int type : {BkgShirley, BkgLinear, BkgMinimum}) {
+        Vec want(11);
+        CalcBackground(want.data(), step.data(), 2, 8, 11, type);
+        for (int at : {0, 1, 7, 8, 10}) {
+            for (double bad : {nan, inf, -inf}) {
+                Vec y = step, b(11);
+                y[size_t(at)] = bad;
+                CalcBackground(b.data(), y.data(), 2, 8, 11, type);
+                SCOPED_TRACE(testing::Message() << "type " << type << ", " << bad << " at " << at);
+                ExpectNear(b, want);
+            }
+        }
+    }
+}
+
 // Real spectra (Pt 4f, and Mn 2p of MnO, 0.1 eV steps): the backgrounds reach
 // the end levels, the Shirley background (and the linear one on Pt 4f, whose
 // ends are flat) stays below the data within the counting noise, and the
