@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 void Smooth(double* out, const double* in, int n, int /*method*/, int width)
 {
@@ -59,10 +60,48 @@ void Differentiate(double* y, double* buf, int n, int width, int order)
     }
 }
 
+namespace {
+
+// The curve with each point that is no finite number (an imported "nan" or
+// "inf") on the straight line between the nearest finite points on either
+// side, or at the nearest one's level beyond the last: as the plot draws it.
+// False, and bridged left alone, when every point is finite or none is.
+bool BridgeNonFinite(const double* y, int n, std::vector<double>& bridged)
+{
+    if (std::all_of(y, y + n, [](double v) { return std::isfinite(v); }))
+        return false;
+    int prev = -1;
+    bridged.assign(y, y + n);
+    for (int i = 0; i <= n; ++i) {
+        if (i < n && !std::isfinite(y[i]))
+            continue;
+        // Points prev + 1 .. i - 1 are the gap.
+        for (int k = prev + 1; k < i; ++k) {
+            if (prev < 0 && i == n)
+                return false;
+            if (prev < 0)
+                bridged[k] = y[i];
+            else if (i == n)
+                bridged[k] = y[prev];
+            else
+                bridged[k] = y[prev] + (y[i] - y[prev]) * double(k - prev) / double(i - prev);
+        }
+        prev = i;
+    }
+    return true;
+}
+
+} // namespace
+
 void Integrate(double* I, const double* y, int n)
 {
     if (n <= 0)
         return;
+    // One missing point would otherwise carry NaN into every later point of
+    // the running integral, and the offset correction into all of them.
+    std::vector<double> bridged;
+    if (BridgeNonFinite(y, n, bridged))
+        y = bridged.data();
     I[0] = 0;
     if (n <= 3) {
         for (int i = 1; i < n; ++i)

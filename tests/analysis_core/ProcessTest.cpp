@@ -129,6 +129,40 @@ TEST(Integrate, ExactOnCubicsAtEveryIndex)
     ExpectNear(I, {0, 2, 4.5});
 }
 
+// A point that is no number (an imported "nan" or "inf") is integrated as the
+// straight line the plot bridges it with, at either end as the nearest
+// point's level. It used to carry NaN into every later point.
+TEST(Integrate, PointsThatAreNoNumberAreBridged)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    Vec line(9), flat(9, 4.0);
+    for (int i = 0; i < 9; ++i)
+        line[size_t(i)] = 2 + 3 * i;
+    struct Case
+    {
+        const Vec& clean;
+        std::vector<int> at;
+        int n;
+    } cases[] = {
+        {line, {4}, 9}, {line, {3, 4}, 9}, {line, {7}, 9}, {line, {1}, 3},
+        {flat, {0}, 9}, {flat, {0, 1}, 9}, {flat, {8}, 9}, {flat, {0, 8}, 9}, {flat, {2}, 3},
+    };
+    for (const Case& c : cases)
+        for (double bad : {nan, inf, -inf}) {
+            Vec y(c.clean.begin(), c.clean.begin() + c.n), want(size_t(c.n)), got(size_t(c.n));
+            Integrate(want.data(), y.data(), c.n);
+            for (int i : c.at)
+                y[size_t(i)] = bad;
+            Integrate(got.data(), y.data(), c.n);
+            SCOPED_TRACE(testing::Message() << bad << " at " << c.at[0] << ", " << c.n << " points");
+            ExpectNear(got, want);
+        }
+    // Nothing to bridge from: no crash, and no number made up.
+    Vec none(5, nan), I(5);
+    Integrate(I.data(), none.data(), 5);
+    EXPECT_TRUE(std::isnan(I[4]));
+}
+
 TEST(Integrate, OffsetsMeanAndEnds)
 {
     const int n = 12;
