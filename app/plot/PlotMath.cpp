@@ -123,8 +123,10 @@ std::string FormatTickLabel(double v, int nTrunc)
 
 bool NeedsExponent(double step)
 {
+    // Below a millionth the six decimals of "%f" read 0; from 1e15 up the
+    // digits written out in full would crowd the plot out of its window.
     const double a = std::fabs(step);
-    return a > 0 && a < 1e-6;
+    return a > 0 && (a < 1e-6 || a >= 1e15);
 }
 
 int ExponentTrunc(double step, double a, double b)
