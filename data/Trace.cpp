@@ -80,5 +80,9 @@ int CTrace::Read(CArchive& ar, int, uint64_t end)
     m_Data.assign(static_cast<size_t>(count), 0.0);
     if (count > 0)
         ar.ReadDoubles(m_Data.data(), m_Data.size());
+    // Extremes that are no finite number (a curve with an imported "nan" saved
+    // before they were kept finite) would give the plot no scale.
+    if (!std::isfinite(m_dMin) || !std::isfinite(m_dMax))
+        FiniteExtremes(m_Data, m_dMin, m_dMax);
     return 20 + 8 * count;
 }
