@@ -257,10 +257,18 @@ void RemoveSpike(double* y, int n, int i, int w)
     const int e = std::min(n - 1, a + w);
     if (e <= a || i < a || i > e)
         return;
+    // The other points that are finite numbers: a "nan" or "inf" is what a
+    // user most wants removed, and one beside the spike must not become its
+    // replacement.
     double s = 0;
+    int used = 0;
     for (int k = a; k <= e; ++k)
-        s += y[k];
-    y[i] = (s - y[i]) / (e - a);
+        if (k != i && std::isfinite(y[k])) {
+            s += y[k];
+            ++used;
+        }
+    if (used > 0)
+        y[i] = s / used;
 }
 
 namespace {

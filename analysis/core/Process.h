@@ -38,8 +38,8 @@ enum BackgroundType
 int CalcBackground(double* pdBkg, const double* pdY, int i1, int i2, int n, int type);
 void Subtract(double* pdY, const double* pdBkg, int n);
 
-// Replaces y[i] by the mean of the other points of the window around it;
-// a window that holds no other point leaves it unchanged.
+// Replaces y[i] by the mean of the other points of the window around it
+// that are finite; a window that holds no such point leaves it unchanged.
 void RemoveSpike(double* y, int n, int i, int w);
 
 // The X-ray satellites of a non-monochromatic source, in table order.

@@ -369,6 +369,30 @@ TEST(Spike, WindowsAtBothEndsAndEmptyWindows)
     }
 }
 
+// A "nan" or "inf" is replaced like any spike, and one beside a spike is left
+// out of its replacement; both used to give NaN or infinity again.
+TEST(Spike, PointsThatAreNoNumber)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    struct Case
+    {
+        Vec y;
+        int i, w;
+        double want;
+    } cases[] = {
+        {{1, 2, nan, 4, 8}, 2, 2, 3},     {{1, 2, inf, 4, 8}, 2, 2, 3},   {{1, nan, 100, 4, 8}, 2, 2, 4},
+        {{1, 2, 100, -inf, 8}, 2, 2, 2},  {{nan, 2, 100, 4, 8}, 0, 2, 51}, {{1, nan, 100, nan, 8}, 2, 2, nan},
+    };
+    for (const Case& c : cases) {
+        Vec v = c.y;
+        RemoveSpike(v.data(), int(v.size()), c.i, c.w);
+        if (std::isnan(c.want)) // nothing to take the place from: unchanged
+            EXPECT_EQ(v[size_t(c.i)], c.y[size_t(c.i)]);
+        else
+            EXPECT_DOUBLE_EQ(v[size_t(c.i)], c.want) << c.i;
+    }
+}
+
 TEST(Satellite, ShiftsOfTheMgExampleAndTheTenthStep)
 {
     const SSatellites* mg = GetSatellites(10);
