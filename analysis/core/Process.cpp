@@ -14,16 +14,22 @@ void Smooth(double* out, const double* in, int n, int /*method*/, int width)
         return;
     }
     const int h = width / 2;
-    auto mean = [in](int a, int b) {
+    // Over the window's finite points: a "nan" or "inf" is passed over as the
+    // window's end is, instead of spreading across width points.
+    auto mean = [in](int a, int b, int i) {
         double s = 0;
+        int used = 0;
         for (int k = a; k < b; ++k)
-            s += in[k];
-        return s / (b - a);
+            if (std::isfinite(in[k])) {
+                s += in[k];
+                ++used;
+            }
+        return used ? s / used : in[i];
     };
     for (int i = 0; i < n; ++i) {
         const int a = std::max(0, i - h);
         const int b = std::min(n, i - h + width);
-        out[i] = b > a ? mean(a, b) : in[i];
+        out[i] = b > a ? mean(a, b, i) : in[i];
     }
 }
 

@@ -58,6 +58,26 @@ TEST(Smooth, MovingAverageWindowsShrinkAtTheEnds)
     ExpectNear(out, {7.0 / 3, 15.0 / 4, 31.0 / 5, 63.0 / 6, 62.0 / 5, 15});
 }
 
+// A "nan" or "inf" is passed over as a window's end is: it used to make NaN or
+// infinity of every point whose window held it.
+TEST(Smooth, PointsThatAreNoNumberArePassedOver)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    for (double bad : {nan, inf, -inf}) {
+        SCOPED_TRACE(bad);
+        const Vec in = {1, 2, bad, 8, 16, 32};
+        Vec out(6);
+        Smooth(out.data(), in.data(), 6, 0, 3); // h = 1: i-1, i and i+1
+        ExpectNear(out, {1.5, 1.5, 5, 12, 56.0 / 3, 24});
+        // A window of nothing else keeps the point.
+        const Vec none = {bad, bad, bad};
+        Vec o3(3);
+        Smooth(o3.data(), none.data(), 3, 0, 3);
+        for (double v : o3)
+            EXPECT_FALSE(std::isfinite(v));
+    }
+}
+
 // A synthetic Gaussian-Lorentzian product peak (the NPL test-set shape, 0.1 eV
 // steps) keeps its position within a tenth of a step under every smoothing.
 TEST(Smooth, PeakPositionStaysWithinATenthOfAStep)
