@@ -316,16 +316,22 @@ void RemoveSatellites(const SSatellites& sat, double step, double* y, const doub
         if (s < 0 || s >= n)
             continue;
         const double r = sat.ratio[t];
+        // A line that is no finite number (an imported "nan" or "inf") has no
+        // satellite to take away: it must not make NaN of the points it reaches.
+        auto sub = [r](double& v, double line) {
+            if (std::isfinite(line))
+                v -= r * line;
+        };
         if (!falling) {
             for (int j = 0; j < n - s; ++j)
-                y[s + j] -= r * orig[j];
+                sub(y[s + j], orig[j]);
             for (int k = 0; k < s; ++k)
-                y[k] -= r * orig[s];
+                sub(y[k], orig[s]);
         } else {
             for (int j = 0; j < n - s; ++j)
-                y[j] -= r * orig[j + s];
+                sub(y[j], orig[j + s]);
             for (int k = n - s; k < n; ++k)
-                y[k] -= r * orig[n - 1 - s];
+                sub(y[k], orig[n - 1 - s]);
         }
     }
 }

@@ -450,6 +450,35 @@ TEST(Satellite, RemovalFromTheOpeningCurve)
     ExpectNear(y, orig);
 }
 
+// A "nan" or "inf" point of the opening curve takes no satellite away: it
+// made NaN of the point its satellite falls on and, as the level carried to
+// the first points, of every point before the shift. It stays as it is.
+TEST(Satellite, PointsThatAreNoNumberTakeNoSatelliteAway)
+{
+    // One satellite of ratio 0.5 at 2 points, as above.
+    const SSatellites one = {1, {0.5}, {1.0}};
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    for (double bad : {nan, inf}) {
+        struct Case
+        {
+            double step;
+            Vec orig, want;
+        } cases[] = {
+            {0.5, {bad, 4, bad, 8, 10}, {bad, 4, bad, 8 - 2, 10}},
+            {-0.5, {10, 8, bad, 4, bad}, {10, 8 - 2, bad, 4, bad}},
+        };
+        for (const Case& c : cases) {
+            Vec y = c.orig;
+            RemoveSatellites(one, c.step, y.data(), c.orig.data(), 5);
+            for (size_t i = 0; i < 5; ++i)
+                if (std::isnan(c.want[i]))
+                    EXPECT_TRUE(std::isnan(y[i])) << "step " << c.step << ", index " << i;
+                else
+                    EXPECT_EQ(y[i], c.want[i]) << bad << ", step " << c.step << ", index " << i;
+        }
+    }
+}
+
 // A satellite stands 8.4 eV (and so on) above its line in kinetic energy. On a
 // region whose energies fall point by point (a VAMAS file on rising binding
 // energies) that is toward the lower indices; the removal did nothing there.
