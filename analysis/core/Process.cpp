@@ -35,39 +35,6 @@ void Smooth(double* out, const double* in, int n, int /*method*/, int width)
 
 namespace {
 
-// One difference pass of Differentiate.
-void DiffPass(double* dst, const double* in, int n, int width)
-{
-    const int h = (width + 1) / 2;
-    const int d = width - h;
-    int i = 0;
-    for (; i < h && i < n; ++i)
-        dst[i] = i + d < n ? (in[i + d] - in[0]) / (i + d) : (in[n - 1] - in[0]) / std::max(1, n - 1);
-    for (; i + d < n; ++i)
-        dst[i] = (in[i + d] - in[i - h]) / width;
-    for (; i < n; ++i)
-        dst[i] = (in[n - 1] - in[i - h]) / (n - 1 - (i - h));
-}
-
-} // namespace
-
-void Differentiate(double* y, double* buf, int n, int width, int order)
-{
-    // Too few points for the window, or a window that reaches nowhere: the
-    // differences would divide by zero.
-    if (n < 2 || width < 2 || n < width)
-        return;
-    std::copy(y, y + n, buf);
-    for (int r = order - 1; r >= 0; --r) {
-        if (r % 2)
-            DiffPass(buf, y, n, width);
-        else
-            DiffPass(y, buf, n, width);
-    }
-}
-
-namespace {
-
 // The curve with each point that is no finite number (an imported "nan" or
 // "inf") on the straight line between the nearest finite points on either
 // side, or at the nearest one's level beyond the last: as the plot draws it.
@@ -98,6 +65,45 @@ bool BridgeNonFinite(const double* y, int n, std::vector<double>& bridged)
 }
 
 } // namespace
+
+namespace {
+
+// One difference pass of Differentiate.
+void DiffPass(double* dst, const double* in, int n, int width)
+{
+    const int h = (width + 1) / 2;
+    const int d = width - h;
+    int i = 0;
+    for (; i < h && i < n; ++i)
+        dst[i] = i + d < n ? (in[i + d] - in[0]) / (i + d) : (in[n - 1] - in[0]) / std::max(1, n - 1);
+    for (; i + d < n; ++i)
+        dst[i] = (in[i + d] - in[i - h]) / width;
+    for (; i < n; ++i)
+        dst[i] = (in[n - 1] - in[i - h]) / (n - 1 - (i - h));
+}
+
+} // namespace
+
+void Differentiate(double* y, double* buf, int n, int width, int order)
+{
+    // Too few points for the window, or a window that reaches nowhere: the
+    // differences would divide by zero.
+    if (n < 2 || width < 2 || n < width)
+        return;
+    // A missing point would make NaN of every difference whose window holds
+    // it, a gap that grows with each order.
+    std::vector<double> bridged;
+    if (BridgeNonFinite(y, n, bridged))
+        std::copy(bridged.begin(), bridged.end(), y);
+    std::copy(y, y + n, buf);
+    for (int r = order - 1; r >= 0; --r) {
+        if (r % 2)
+            DiffPass(buf, y, n, width);
+        else
+            DiffPass(y, buf, n, width);
+    }
+}
+
 
 void Integrate(double* I, const double* y, int n)
 {

@@ -10,10 +10,13 @@
 void Smooth(double* out, const double* in, int n, int method, int width);
 
 // order repeated window differences of the curve in y (in place), buf a work
-// array of n points. Per point index.
+// array of n points. Per point index. A point that is no finite number is
+// first put on the line between its finite neighbours, as Integrate does.
 void Differentiate(double* y, double* buf, int n, int width, int order);
 
-// Running integral of y by Simpson's rules (trapezoids below 4 points).
+// Running integral of y by Simpson's rules (trapezoids below 4 points). A
+// point that is no finite number counts as on the straight line between the
+// nearest finite points on either side (the nearest one's level at an end).
 void Integrate(double* I, const double* y, int n);
 enum IntegrateOffset
 {

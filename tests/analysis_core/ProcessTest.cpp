@@ -129,6 +129,26 @@ TEST(Differentiate, SimpleDifferencesAndTheirRepeats)
     ExpectNear(y, in);
 }
 
+// A point that is no number is differentiated as the line the plot bridges
+// it with: on a straight line every difference is its slope. It used to make
+// NaN of every difference whose window held it, more with each order.
+TEST(Differentiate, PointsThatAreNoNumberAreBridged)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    for (double bad : {nan, inf, -inf})
+        for (int at : {2, 5, 6})
+            for (int order : {1, 2}) {
+                Vec y(12), buf(12);
+                for (int i = 0; i < 12; ++i)
+                    y[size_t(i)] = 7 + 3 * i;
+                y[size_t(at)] = bad;
+                y[size_t(at + 1)] = bad;
+                Differentiate(y.data(), buf.data(), 12, 3, order);
+                SCOPED_TRACE(testing::Message() << bad << " at " << at << ", order " << order);
+                ExpectNear(y, Vec(12, order == 1 ? 3.0 : 0.0));
+            }
+}
+
 TEST(Integrate, ExactOnCubicsAtEveryIndex)
 {
     // I[k] = integral from 0 to k of the cubic, for every length from 4 on.
