@@ -33,12 +33,6 @@ void Smooth(double* out, const double* in, int n, int /*method*/, int width)
     }
 }
 
-namespace {
-
-// The curve with each point that is no finite number (an imported "nan" or
-// "inf") on the straight line between the nearest finite points on either
-// side, or at the nearest one's level beyond the last: as the plot draws it.
-// False, and bridged left alone, when every point is finite or none is.
 bool BridgeNonFinite(const double* y, int n, std::vector<double>& bridged)
 {
     if (std::all_of(y, y + n, [](double v) { return std::isfinite(v); }))
@@ -63,8 +57,6 @@ bool BridgeNonFinite(const double* y, int n, std::vector<double>& bridged)
     }
     return true;
 }
-
-} // namespace
 
 namespace {
 

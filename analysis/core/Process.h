@@ -4,6 +4,13 @@
 // satellite shifts.
 
 #include <cstdint>
+#include <vector>
+
+// The curve with each point that is no finite number (an imported "nan" or
+// "inf") on the straight line between the nearest finite points on either
+// side, or at the nearest one's level beyond the last: as the plot draws it.
+// False, and bridged left alone, when every point is finite or none is.
+bool BridgeNonFinite(const double* y, int n, std::vector<double>& bridged);
 
 // Moving average of width points (0: a copy); the window holds width/2
 // points before i and the rest after it, and shrinks at both ends.
