@@ -18,15 +18,29 @@ void CTrace::CopyData(const float* data, int n)
     CopyData(values.data(), n);
 }
 
+namespace {
+
+// The extremes of the values that are numbers: an imported "nan" or "inf"
+// must not take the whole curve's scale with it. 0 and 0 when there are none.
+void FiniteExtremes(const std::vector<double>& v, double& lo, double& hi)
+{
+    lo = HUGE_VAL;
+    hi = -HUGE_VAL;
+    for (const double d : v)
+        if (std::isfinite(d)) {
+            lo = std::min(lo, d);
+            hi = std::max(hi, d);
+        }
+    if (!(lo <= hi))
+        lo = hi = 0.0;
+}
+
+} // namespace
+
 void CTrace::CopyData(const double* data, int n)
 {
     m_Data.assign(data, data + std::max(n, 0));
-    m_dMin = m_dMax = 0.0;
-    if (!m_Data.empty()) {
-        const auto [lo, hi] = std::minmax_element(m_Data.begin(), m_Data.end());
-        m_dMin = *lo;
-        m_dMax = *hi;
-    }
+    FiniteExtremes(m_Data, m_dMin, m_dMax);
 }
 
 void CTrace::UpdateData(const int* values, int first, int last, int scan, bool averaging)
@@ -46,11 +60,8 @@ void CTrace::UpdateData(const int* values, int first, int last, int scan, bool a
         if (point > m_dMax)
             m_dMax = point;
     }
-    if (last == n - 1) {
-        const auto [lo, hi] = std::minmax_element(m_Data.begin(), m_Data.end());
-        m_dMin = *lo;
-        m_dMax = *hi;
-    }
+    if (last == n - 1)
+        FiniteExtremes(m_Data, m_dMin, m_dMax);
 }
 
 int CTrace::Write(CArchive& ar, int) const
@@ -69,5 +80,9 @@ int CTrace::Read(CArchive& ar, int, uint64_t end)
     m_Data.assign(static_cast<size_t>(count), 0.0);
     if (count > 0)
         ar.ReadDoubles(m_Data.data(), m_Data.size());
+    // Extremes that are no finite number (a curve with an imported "nan" saved
+    // before they were kept finite) would give the plot no scale.
+    if (!std::isfinite(m_dMin) || !std::isfinite(m_dMax))
+        FiniteExtremes(m_Data, m_dMin, m_dMax);
     return 20 + 8 * count;
 }

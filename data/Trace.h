@@ -16,7 +16,8 @@ public:
 
     // n values of 0; minimum and maximum 0.
     void Create(int n);
-    // The n values as doubles, with their minimum and maximum (n >= 1).
+    // The n values as doubles, with the minimum and maximum of those that are
+    // finite (0 and 0 when none is).
     void CopyData(const float* data, int n);
     void CopyData(const double* data, int n);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 void Smooth(double* out, const double* in, int n, int /*method*/, int width)
 {
@@ -13,17 +14,48 @@ void Smooth(double* out, const double* in, int n, int /*method*/, int width)
         return;
     }
     const int h = width / 2;
-    auto mean = [in](int a, int b) {
+    // Over the window's finite points: a "nan" or "inf" is passed over as the
+    // window's end is, instead of spreading across width points.
+    auto mean = [in](int a, int b, int i) {
         double s = 0;
+        int used = 0;
         for (int k = a; k < b; ++k)
-            s += in[k];
-        return s / (b - a);
+            if (std::isfinite(in[k])) {
+                s += in[k];
+                ++used;
+            }
+        return used ? s / used : in[i];
     };
     for (int i = 0; i < n; ++i) {
         const int a = std::max(0, i - h);
         const int b = std::min(n, i - h + width);
-        out[i] = b > a ? mean(a, b) : in[i];
+        out[i] = b > a ? mean(a, b, i) : in[i];
     }
+}
+
+bool BridgeNonFinite(const double* y, int n, std::vector<double>& bridged)
+{
+    if (std::all_of(y, y + n, [](double v) { return std::isfinite(v); }))
+        return false;
+    int prev = -1;
+    bridged.assign(y, y + n);
+    for (int i = 0; i <= n; ++i) {
+        if (i < n && !std::isfinite(y[i]))
+            continue;
+        // Points prev + 1 .. i - 1 are the gap.
+        for (int k = prev + 1; k < i; ++k) {
+            if (prev < 0 && i == n)
+                return false;
+            if (prev < 0)
+                bridged[k] = y[i];
+            else if (i == n)
+                bridged[k] = y[prev];
+            else
+                bridged[k] = y[prev] + (y[i] - y[prev]) * double(k - prev) / double(i - prev);
+        }
+        prev = i;
+    }
+    return true;
 }
 
 namespace {
@@ -50,6 +82,11 @@ void Differentiate(double* y, double* buf, int n, int width, int order)
     // differences would divide by zero.
     if (n < 2 || width < 2 || n < width)
         return;
+    // A missing point would make NaN of every difference whose window holds
+    // it, a gap that grows with each order.
+    std::vector<double> bridged;
+    if (BridgeNonFinite(y, n, bridged))
+        std::copy(bridged.begin(), bridged.end(), y);
     std::copy(y, y + n, buf);
     for (int r = order - 1; r >= 0; --r) {
         if (r % 2)
@@ -59,10 +96,16 @@ void Differentiate(double* y, double* buf, int n, int width, int order)
     }
 }
 
+
 void Integrate(double* I, const double* y, int n)
 {
     if (n <= 0)
         return;
+    // One missing point would otherwise carry NaN into every later point of
+    // the running integral, and the offset correction into all of them.
+    std::vector<double> bridged;
+    if (BridgeNonFinite(y, n, bridged))
+        y = bridged.data();
     I[0] = 0;
     if (n <= 3) {
         for (int i = 1; i < n; ++i)
@@ -112,16 +155,31 @@ void Offset(double* I, int n, int mode, int width)
 namespace {
 
 // The mean of 5 points around index i (all of them on a shorter curve); near
-// either end the window moves inside the curve rather than shrink.
+// either end the window moves inside the curve rather than shrink. Points
+// that are no finite number (an imported "nan" or "inf") are left out; NaN
+// when the window holds nothing else.
 double EndLevel(const double* y, int i, int n)
 {
     const int m = std::min(n, 5);
     const int a = std::clamp(i - m / 2, 0, n - m);
     const int b = a + m;
     double s = 0;
+    int used = 0;
     for (int k = a; k < b; ++k)
-        s += y[k];
-    return s / (b - a);
+        if (std::isfinite(y[k])) {
+            s += y[k];
+            ++used;
+        }
+    return used ? s / used : std::numeric_limits<double>::quiet_NaN();
+}
+
+// The Shirley integrand between points k and k + 1, 0 where either point is no
+// finite number: one such point must not turn the whole background into NaN.
+double ShirleyStep(const double* y, double bk, double bk1, int k)
+{
+    if (!std::isfinite(y[k]) || !std::isfinite(y[k + 1]))
+        return 0.0;
+    return ((y[k] - bk) + (y[k + 1] - bk1)) / 2;
 }
 
 } // namespace
@@ -141,26 +199,39 @@ int CalcBackground(double* pdBkg, const double* pdY, int i1, int i2, int n, int 
         double* B = pdBkg;
         for (int i = i1; i <= i2; ++i)
             B[i] = H;
-        int passes = 0;
-        double change;
-        do {
-            double A = 0;
-            for (int k = i2 - 1; k >= i1; --k)
-                A += ((pdY[k] - B[k]) + (pdY[k + 1] - B[k + 1])) / 2;
-            const double s = A != 0 ? (L - H) / A : 0;
-            // B[k + 1] is already this pass's value when B[k] is due, so the
-            // previous pass's value of k + 1 is carried along.
-            double S = 0, prevOld = B[i2];
-            change = 0;
-            for (int k = i2 - 1; k >= i1; --k) {
-                const double old = B[k];
-                S += ((pdY[k] - old) + (pdY[k + 1] - prevOld)) / 2;
-                B[k] = H + s * S;
-                change = std::max(change, std::fabs(old - B[k]));
-                prevOld = old;
-            }
-            ++passes;
-        } while (change > 1.0 && passes < 5);
+        // The plain sums when every point between the limits is a number:
+        // the checks would double the time of the passes.
+        auto run = [&]<bool Guarded>() {
+            auto step = [pdY](double bk, double bk1, int k) {
+                if constexpr (Guarded)
+                    return ShirleyStep(pdY, bk, bk1, k);
+                else
+                    return ((pdY[k] - bk) + (pdY[k + 1] - bk1)) / 2;
+            };
+            int passes = 0;
+            double change;
+            do {
+                double A = 0;
+                for (int k = i2 - 1; k >= i1; --k)
+                    A += step(B[k], B[k + 1], k);
+                const double s = A != 0 ? (L - H) / A : 0;
+                // B[k + 1] is already this pass's value when B[k] is due, so the
+                // previous pass's value of k + 1 is carried along.
+                double S = 0, prevOld = B[i2];
+                change = 0;
+                for (int k = i2 - 1; k >= i1; --k) {
+                    const double old = B[k];
+                    S += step(old, prevOld, k);
+                    B[k] = H + s * S;
+                    change = std::max(change, std::fabs(old - B[k]));
+                    prevOld = old;
+                }
+                ++passes;
+            } while (change > 1.0 && passes < 5);
+            return passes;
+        };
+        const bool finite = std::all_of(pdY + i1, pdY + i2 + 1, [](double v) { return std::isfinite(v); });
+        const int passes = finite ? run.template operator()<false>() : run.template operator()<true>();
         for (int i = 0; i < i1; ++i)
             B[i] = L;
         for (int i = i2 + 1; i < n; ++i)
@@ -178,7 +249,11 @@ int CalcBackground(double* pdBkg, const double* pdY, int i1, int i2, int n, int 
         return 1;
     }
     default: {
-        const double v = *std::min_element(pdY + i1, pdY + i2 + 1);
+        // The lowest finite value; NaN when there is none.
+        double v = std::numeric_limits<double>::quiet_NaN();
+        for (int k = i1; k <= i2; ++k)
+            if (std::isfinite(pdY[k]) && !(v <= pdY[k]))
+                v = pdY[k];
         std::fill(pdBkg, pdBkg + n, v);
         return 1;
     }
@@ -199,10 +274,18 @@ void RemoveSpike(double* y, int n, int i, int w)
     const int e = std::min(n - 1, a + w);
     if (e <= a || i < a || i > e)
         return;
+    // The other points that are finite numbers: a "nan" or "inf" is what a
+    // user most wants removed, and one beside the spike must not become its
+    // replacement.
     double s = 0;
+    int used = 0;
     for (int k = a; k <= e; ++k)
-        s += y[k];
-    y[i] = (s - y[i]) / (e - a);
+        if (k != i && std::isfinite(y[k])) {
+            s += y[k];
+            ++used;
+        }
+    if (used > 0)
+        y[i] = s / used;
 }
 
 namespace {
@@ -244,16 +327,22 @@ void RemoveSatellites(const SSatellites& sat, double step, double* y, const doub
         if (s < 0 || s >= n)
             continue;
         const double r = sat.ratio[t];
+        // A line that is no finite number (an imported "nan" or "inf") has no
+        // satellite to take away: it must not make NaN of the points it reaches.
+        auto sub = [r](double& v, double line) {
+            if (std::isfinite(line))
+                v -= r * line;
+        };
         if (!falling) {
             for (int j = 0; j < n - s; ++j)
-                y[s + j] -= r * orig[j];
+                sub(y[s + j], orig[j]);
             for (int k = 0; k < s; ++k)
-                y[k] -= r * orig[s];
+                sub(y[k], orig[s]);
         } else {
             for (int j = 0; j < n - s; ++j)
-                y[j] -= r * orig[j + s];
+                sub(y[j], orig[j + s]);
             for (int k = n - s; k < n; ++k)
-                y[k] -= r * orig[n - 1 - s];
+                sub(y[k], orig[n - 1 - s]);
         }
     }
 }

@@ -4,16 +4,26 @@
 // satellite shifts.
 
 #include <cstdint>
+#include <vector>
+
+// The curve with each point that is no finite number (an imported "nan" or
+// "inf") on the straight line between the nearest finite points on either
+// side, or at the nearest one's level beyond the last: as the plot draws it.
+// False, and bridged left alone, when every point is finite or none is.
+bool BridgeNonFinite(const double* y, int n, std::vector<double>& bridged);
 
 // Moving average of width points (0: a copy); the window holds width/2
 // points before i and the rest after it, and shrinks at both ends.
 void Smooth(double* out, const double* in, int n, int method, int width);
 
 // order repeated window differences of the curve in y (in place), buf a work
-// array of n points. Per point index.
+// array of n points. Per point index. A point that is no finite number is
+// first put on the line between its finite neighbours, as Integrate does.
 void Differentiate(double* y, double* buf, int n, int width, int order);
 
-// Running integral of y by Simpson's rules (trapezoids below 4 points).
+// Running integral of y by Simpson's rules (trapezoids below 4 points). A
+// point that is no finite number counts as on the straight line between the
+// nearest finite points on either side (the nearest one's level at an end).
 void Integrate(double* I, const double* y, int n);
 enum IntegrateOffset
 {
@@ -38,8 +48,8 @@ enum BackgroundType
 int CalcBackground(double* pdBkg, const double* pdY, int i1, int i2, int n, int type);
 void Subtract(double* pdY, const double* pdBkg, int n);
 
-// Replaces y[i] by the mean of the other points of the window around it;
-// a window that holds no other point leaves it unchanged.
+// Replaces y[i] by the mean of the other points of the window around it
+// that are finite; a window that holds no such point leaves it unchanged.
 void RemoveSpike(double* y, int n, int i, int w);
 
 // The X-ray satellites of a non-monochromatic source, in table order.

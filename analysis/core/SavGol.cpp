@@ -1,11 +1,14 @@
 #include "analysis/core/SavGol.h"
 
+#include "analysis/core/Process.h"
+
 #include "platform/Exceptions.h"
 #include "platform/System.h"
 
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <vector>
 
 namespace {
 
@@ -106,6 +109,10 @@ bool CSavGol::Apply(double* pdOut, const double* pdIn, int nPts, int nWidth, int
 {
     if (!CanApply(nPts, nWidth, nSet))
         return false;
+    // A "nan" or "inf" would make NaN of every point whose window holds it.
+    std::vector<double> bridged;
+    if (BridgeNonFinite(pdIn, nPts, bridged))
+        pdIn = bridged.data();
     const double* M = GetMatrix(nWidth, nSet);
     const int h = nWidth / 2;
     auto dot = [nWidth](const double* row, const double* x) {

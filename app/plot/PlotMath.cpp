@@ -123,8 +123,10 @@ std::string FormatTickLabel(double v, int nTrunc)
 
 bool NeedsExponent(double step)
 {
+    // Below a millionth the six decimals of "%f" read 0; from 1e15 up the
+    // digits written out in full would crowd the plot out of its window.
     const double a = std::fabs(step);
-    return a > 0 && a < 1e-6;
+    return a > 0 && (a < 1e-6 || a >= 1e15);
 }
 
 int ExponentTrunc(double step, double a, double b)
@@ -420,7 +422,8 @@ void VerticesByX(const STraceGeom& g, const CRect& V, std::vector<CPoint>& out)
     i = n > 1 ? int(std::upper_bound(X + 1, X + n, xr) - X) - 1 : 0;
     const int i1 = std::min(i + 1, n - 1);
     for (i = i0; i <= i1; ++i)
-        out.emplace_back(ScreenCoord(X[i] * g.X.ds + g.X.s0), ScreenCoord(g.y[i] * g.Y.ds + g.Y.s0));
+        if (!std::isnan(g.y[i]) && !std::isnan(X[i]))
+            out.emplace_back(ScreenCoord(X[i] * g.X.ds + g.X.s0), ScreenCoord(g.y[i] * g.Y.ds + g.Y.s0));
 }
 
 // One vertical stroke per pixel column from the column's minimum to its
@@ -472,10 +475,13 @@ void VerticesByColumn(const STraceGeom& g, const CRect& V, std::vector<CPoint>& 
                 cache->col.push_back({k, kEnd, m});
         }
         k = kEnd + 1;
-        // A column of NaN only is drawn as one NaN point would be.
-        const double yHi = m.Empty() ? std::nan("") : m.hi;
-        const double yLo = m.Empty() ? std::nan("") : m.lo;
         X += dX;
+        // A column of NaN only has nothing to draw: the stroke goes on from
+        // the last column that had a number.
+        if (m.Empty())
+            continue;
+        const double yHi = m.hi;
+        const double yLo = m.lo;
         // Bounded both ways: a one-row rectangle turns the Y scale positive,
         // and T = B - L must not overflow.
         const int L = std::clamp(TruncSat((yLo - yHi) * g.Y.ds + 0.5), -32766, 32766);
@@ -526,11 +532,15 @@ void VerticesByPoint(const STraceGeom& g, const CRect& V, std::vector<CPoint>& o
     }
     if (i0 >= n)
         return;
+    // A point that is no number has no place on the plot: the line goes on
+    // from the last point that is one to the next.
     const int x0 = x >= 0 ? TruncSat(x + 0.4999999999) : TruncSat(x - 1 + 0.4999999999);
-    out.emplace_back(x0, ScreenCoord(g.y[size_t(i0)] * g.Y.ds + g.Y.s0));
+    if (!std::isnan(g.y[size_t(i0)]))
+        out.emplace_back(x0, ScreenCoord(g.y[size_t(i0)] * g.Y.ds + g.Y.s0));
     for (int k = i0 + 1; k <= i1; ++k) {
         x += g.X.ds;
-        out.emplace_back(TruncSat(x + 0.4999999999), ScreenCoord(g.y[size_t(k)] * g.Y.ds + g.Y.s0));
+        if (!std::isnan(g.y[size_t(k)]))
+            out.emplace_back(TruncSat(x + 0.4999999999), ScreenCoord(g.y[size_t(k)] * g.Y.ds + g.Y.s0));
     }
 }
 

@@ -168,8 +168,9 @@ struct STraceGeom
 // after clearing it. Through the X values when there are any; one vertex per
 // point when each point has a column or more; otherwise one stroke from the
 // column's minimum to its maximum per pixel column (at most three vertices a
-// column), so the count follows the width, not the number of points; NaN
-// values are passed over there unless a column holds nothing else.
+// column), so the count follows the width, not the number of points. NaN
+// values are passed over in every case: the line joins the points on either
+// side, and a curve of NaN only has no vertices.
 void BuildVertices(const STraceGeom& g, const CRect& V, std::vector<CPoint>& out);
 
 // The fill of an opaque curve: closes the outline down to the bottom of the

@@ -559,19 +559,25 @@ void CSpecTrace::OnUpdate(int iFrom, int iTo, CWnd* pWnd)
     if (m_nPts < 1 || !m_pdYData)
         return;
     iFrom = std::clamp(iFrom, 0, m_nPts - 1);
+    // The extremes of the values that are finite numbers, as the document's
+    // curves keep them: a "nan" or "inf" (imported, or left by processing)
+    // must not take the plot's scale with it. 0 and 0 when there are none.
     if (iTo >= m_nPts - 1) {
-        m_MinYVal = m_MaxYVal = m_pdYData[0];
-        for (int i = 1; i < m_nPts; ++i) {
-            if (m_pdYData[i] < m_MinYVal)
-                m_MinYVal = m_pdYData[i];
-            else if (m_pdYData[i] > m_MaxYVal)
-                m_MaxYVal = m_pdYData[i];
-        }
+        m_MinYVal = HUGE_VAL;
+        m_MaxYVal = -HUGE_VAL;
+        for (int i = 0; i < m_nPts; ++i)
+            if (std::isfinite(m_pdYData[i])) {
+                m_MinYVal = std::min(m_MinYVal, m_pdYData[i]);
+                m_MaxYVal = std::max(m_MaxYVal, m_pdYData[i]);
+            }
+        if (!(m_MinYVal <= m_MaxYVal))
+            m_MinYVal = m_MaxYVal = 0.0;
     } else {
-        for (int i = iFrom; i <= std::max(iTo, iFrom); ++i) {
-            m_MinYVal = std::min(m_MinYVal, m_pdYData[i]);
-            m_MaxYVal = std::max(m_MaxYVal, m_pdYData[i]);
-        }
+        for (int i = iFrom; i <= std::max(iTo, iFrom); ++i)
+            if (std::isfinite(m_pdYData[i])) {
+                m_MinYVal = std::min(m_MinYVal, m_pdYData[i]);
+                m_MaxYVal = std::max(m_MaxYVal, m_pdYData[i]);
+            }
     }
     // Only the blocks above the new points are refreshed.
     m_Columns.Clear();

@@ -58,6 +58,26 @@ TEST(Smooth, MovingAverageWindowsShrinkAtTheEnds)
     ExpectNear(out, {7.0 / 3, 15.0 / 4, 31.0 / 5, 63.0 / 6, 62.0 / 5, 15});
 }
 
+// A "nan" or "inf" is passed over as a window's end is: it used to make NaN or
+// infinity of every point whose window held it.
+TEST(Smooth, PointsThatAreNoNumberArePassedOver)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    for (double bad : {nan, inf, -inf}) {
+        SCOPED_TRACE(bad);
+        const Vec in = {1, 2, bad, 8, 16, 32};
+        Vec out(6);
+        Smooth(out.data(), in.data(), 6, 0, 3); // h = 1: i-1, i and i+1
+        ExpectNear(out, {1.5, 1.5, 5, 12, 56.0 / 3, 24});
+        // A window of nothing else keeps the point.
+        const Vec none = {bad, bad, bad};
+        Vec o3(3);
+        Smooth(o3.data(), none.data(), 3, 0, 3);
+        for (double v : o3)
+            EXPECT_FALSE(std::isfinite(v));
+    }
+}
+
 // A synthetic Gaussian-Lorentzian product peak (the NPL test-set shape, 0.1 eV
 // steps) keeps its position within a tenth of a step under every smoothing.
 TEST(Smooth, PeakPositionStaysWithinATenthOfAStep)
@@ -109,6 +129,26 @@ TEST(Differentiate, SimpleDifferencesAndTheirRepeats)
     ExpectNear(y, in);
 }
 
+// A point that is no number is differentiated as the line the plot bridges
+// it with: on a straight line every difference is its slope. It used to make
+// NaN of every difference whose window held it, more with each order.
+TEST(Differentiate, PointsThatAreNoNumberAreBridged)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    for (double bad : {nan, inf, -inf})
+        for (int at : {2, 5, 6})
+            for (int order : {1, 2}) {
+                Vec y(12), buf(12);
+                for (int i = 0; i < 12; ++i)
+                    y[size_t(i)] = 7 + 3 * i;
+                y[size_t(at)] = bad;
+                y[size_t(at + 1)] = bad;
+                Differentiate(y.data(), buf.data(), 12, 3, order);
+                SCOPED_TRACE(testing::Message() << bad << " at " << at << ", order " << order);
+                ExpectNear(y, Vec(12, order == 1 ? 3.0 : 0.0));
+            }
+}
+
 TEST(Integrate, ExactOnCubicsAtEveryIndex)
 {
     // I[k] = integral from 0 to k of the cubic, for every length from 4 on.
@@ -127,6 +167,40 @@ TEST(Integrate, ExactOnCubicsAtEveryIndex)
     const Vec y3 = {1, 3, 2};
     Integrate(I.data(), y3.data(), 3);
     ExpectNear(I, {0, 2, 4.5});
+}
+
+// A point that is no number (an imported "nan" or "inf") is integrated as the
+// straight line the plot bridges it with, at either end as the nearest
+// point's level. It used to carry NaN into every later point.
+TEST(Integrate, PointsThatAreNoNumberAreBridged)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    Vec line(9), flat(9, 4.0);
+    for (int i = 0; i < 9; ++i)
+        line[size_t(i)] = 2 + 3 * i;
+    struct Case
+    {
+        const Vec& clean;
+        std::vector<int> at;
+        int n;
+    } cases[] = {
+        {line, {4}, 9}, {line, {3, 4}, 9}, {line, {7}, 9}, {line, {1}, 3},
+        {flat, {0}, 9}, {flat, {0, 1}, 9}, {flat, {8}, 9}, {flat, {0, 8}, 9}, {flat, {2}, 3},
+    };
+    for (const Case& c : cases)
+        for (double bad : {nan, inf, -inf}) {
+            Vec y(c.clean.begin(), c.clean.begin() + c.n), want(size_t(c.n)), got(size_t(c.n));
+            Integrate(want.data(), y.data(), c.n);
+            for (int i : c.at)
+                y[size_t(i)] = bad;
+            Integrate(got.data(), y.data(), c.n);
+            SCOPED_TRACE(testing::Message() << bad << " at " << c.at[0] << ", " << c.n << " points");
+            ExpectNear(got, want);
+        }
+    // Nothing to bridge from: no crash, and no number made up.
+    Vec none(5, nan), I(5);
+    Integrate(I.data(), none.data(), 5);
+    EXPECT_TRUE(std::isnan(I[4]));
 }
 
 TEST(Integrate, OffsetsMeanAndEnds)
@@ -244,6 +318,29 @@ TEST(Background, LinearMinimumOrderAndDegenerateLimits)
     ExpectNear(d, y);
 }
 
+// An imported "nan" or "inf" where the curve is flat at an end level, inside
+// that level's window or between the limits, leaves every type of background as it
+// is without that point. It used to turn the whole background, and with it the
+// whole subtracted curve, into NaN.
+TEST(Background, PointsThatAreNoNumberAreLeftOut)
+{
+    const Vec step = {3, 3, 3, 3, 3, 3, 1, 1, 1, 1, 1};
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    for (int type : {BkgShirley, BkgLinear, BkgMinimum}) {
+        Vec want(11);
+        CalcBackground(want.data(), step.data(), 2, 8, 11, type);
+        for (int at : {0, 1, 7, 8, 10}) {
+            for (double bad : {nan, inf, -inf}) {
+                Vec y = step, b(11);
+                y[size_t(at)] = bad;
+                CalcBackground(b.data(), y.data(), 2, 8, 11, type);
+                SCOPED_TRACE(testing::Message() << "type " << type << ", " << bad << " at " << at);
+                ExpectNear(b, want);
+            }
+        }
+    }
+}
+
 // Real spectra (Pt 4f, and Mn 2p of MnO, 0.1 eV steps): the backgrounds reach
 // the end levels, the Shirley background (and the linear one on Pt 4f, whose
 // ends are flat) stays below the data within the counting noise, and the
@@ -312,6 +409,30 @@ TEST(Spike, WindowsAtBothEndsAndEmptyWindows)
     }
 }
 
+// A "nan" or "inf" is replaced like any spike, and one beside a spike is left
+// out of its replacement; both used to give NaN or infinity again.
+TEST(Spike, PointsThatAreNoNumber)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    struct Case
+    {
+        Vec y;
+        int i, w;
+        double want;
+    } cases[] = {
+        {{1, 2, nan, 4, 8}, 2, 2, 3},     {{1, 2, inf, 4, 8}, 2, 2, 3},   {{1, nan, 100, 4, 8}, 2, 2, 4},
+        {{1, 2, 100, -inf, 8}, 2, 2, 2},  {{nan, 2, 100, 4, 8}, 0, 2, 51}, {{1, nan, 100, nan, 8}, 2, 2, nan},
+    };
+    for (const Case& c : cases) {
+        Vec v = c.y;
+        RemoveSpike(v.data(), int(v.size()), c.i, c.w);
+        if (std::isnan(c.want)) // nothing to take the place from: unchanged
+            EXPECT_EQ(v[size_t(c.i)], c.y[size_t(c.i)]);
+        else
+            EXPECT_DOUBLE_EQ(v[size_t(c.i)], c.want) << c.i;
+    }
+}
+
 TEST(Satellite, ShiftsOfTheMgExampleAndTheTenthStep)
 {
     const SSatellites* mg = GetSatellites(10);
@@ -347,6 +468,35 @@ TEST(Satellite, RemovalFromTheOpeningCurve)
     RemoveSatellites(one, 0.2, y.data(), orig.data(), 5);
     RemoveSatellites(one, 0.0, y.data(), orig.data(), 5);
     ExpectNear(y, orig);
+}
+
+// A "nan" or "inf" point of the opening curve takes no satellite away: it
+// made NaN of the point its satellite falls on and, as the level carried to
+// the first points, of every point before the shift. It stays as it is.
+TEST(Satellite, PointsThatAreNoNumberTakeNoSatelliteAway)
+{
+    // One satellite of ratio 0.5 at 2 points, as above.
+    const SSatellites one = {1, {0.5}, {1.0}};
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    for (double bad : {nan, inf}) {
+        struct Case
+        {
+            double step;
+            Vec orig, want;
+        } cases[] = {
+            {0.5, {bad, 4, bad, 8, 10}, {bad, 4, bad, 8 - 2, 10}},
+            {-0.5, {10, 8, bad, 4, bad}, {10, 8 - 2, bad, 4, bad}},
+        };
+        for (const Case& c : cases) {
+            Vec y = c.orig;
+            RemoveSatellites(one, c.step, y.data(), c.orig.data(), 5);
+            for (size_t i = 0; i < 5; ++i)
+                if (std::isnan(c.want[i]))
+                    EXPECT_TRUE(std::isnan(y[i])) << "step " << c.step << ", index " << i;
+                else
+                    EXPECT_EQ(y[i], c.want[i]) << bad << ", step " << c.step << ", index " << i;
+        }
+    }
 }
 
 // A satellite stands 8.4 eV (and so on) above its line in kinetic energy. On a

@@ -91,6 +91,30 @@ TEST(SavGol, PolynomialsOfTheFittedDegreeAreExactAtEveryPoint)
     }
 }
 
+// A "nan" or "inf" is filtered as the line the plot bridges it with: on a
+// straight line the smoothed curve and its first derivative come out exact. It
+// used to make NaN of every point whose window held it.
+TEST(SavGol, PointsThatAreNoNumberAreBridged)
+{
+    const CSavGol smooth(1, VELTRANE_SAVGOL_DAT);
+    const CSavGol deriv(0, VELTRANE_SAVGOL_DAT);
+    const int n = 40;
+    for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL})
+        for (int at : {3, 20, 21}) {
+            std::vector<double> in(n), out(n);
+            for (int i = 0; i < n; ++i)
+                in[size_t(i)] = 100 + 2.5 * i;
+            in[size_t(at)] = bad;
+            in[size_t(at + 1)] = bad;
+            ASSERT_TRUE(smooth.Apply(out.data(), in.data(), n, 9, 1));
+            for (int i = 0; i < n; ++i)
+                EXPECT_NEAR(out[size_t(i)], 100 + 2.5 * i, 1e-3) << bad << " at " << at << ", index " << i;
+            ASSERT_TRUE(deriv.Apply(out.data(), in.data(), n, 9, 1));
+            for (int i = 0; i < n; ++i)
+                EXPECT_NEAR(out[size_t(i)], 2.5, 1e-4) << bad << " at " << at << ", index " << i;
+        }
+}
+
 TEST(SavGol, WidthWithoutMatrixOrTooFewPointsIsRefused)
 {
     const CSavGol smooth(1, VELTRANE_SAVGOL_DAT);

@@ -10,10 +10,13 @@
 #include "data/IonGun.h"
 #include "data/Source.h"
 #include "data/StagePosn.h"
+#include "data/Trace.h"
 #include "data/Utility.h"
 #include "platform/Exceptions.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace rectest;
 
@@ -295,4 +298,34 @@ TEST(RecordsFormat, RegionsBuiltInMemoryRoundTrip)
     EXPECT_TRUE(se2.IsSEImage());
     EXPECT_EQ(se2.GetName(), "Secondary Electron");
     EXPECT_EQ(Store(se2), seBytes);
+}
+
+// A curve's stored extremes are kept as the file gives them, unless they are
+// no finite number (a curve with an imported "nan" saved by an earlier build):
+// then they are those of its finite values, or the plot would have no scale.
+TEST(RecordsFormat, CurveExtremesThatAreNoNumberAreTakenFromTheValues)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    struct Case
+    {
+        double storedMax, storedMin, max, min;
+    } cases[] = {
+        {100, -100, 100, -100}, {nan, nan, 30, 10}, {inf, 10, 30, 10}, {30, -inf, 30, 10}, {nan, 5, 30, 10},
+    };
+    for (const Case& c : cases) {
+        CMemFile file;
+        {
+            CArchive ar(&file, CArchive::store);
+            const double values[] = {nan, 10, 30, inf};
+            ar << c.storedMax << c.storedMin << int32_t(4);
+            ar.WriteDoubles(values, 4);
+            ar.Close();
+        }
+        CMemFile in(file.Data(), "t.vlt");
+        CArchive ar(&in, CArchive::load);
+        CTrace t;
+        EXPECT_EQ(t.Read(ar), 20 + 8 * 4);
+        EXPECT_EQ(t.GetMaxValue(), c.max) << c.storedMax << " " << c.storedMin;
+        EXPECT_EQ(t.GetMinValue(), c.min) << c.storedMax << " " << c.storedMin;
+    }
 }

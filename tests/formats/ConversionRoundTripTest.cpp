@@ -537,6 +537,34 @@ TEST(Conversion, VamasEnergiesAreShownAsTheFileGivesThem)
     EXPECT_DOUBLE_EQ(kinetic.GetStagePosn(0)->GetSpecRgn(0)->GetAnalyserEnergy(), 20.0);
 }
 
+// The curve's extremes set the spectrum's scale: they are those of the values
+// that are numbers, wherever a "nan" or "inf" stands, the first point included.
+TEST(Conversion, VamasValuesThatAreNoNumberLeaveTheCurvesScale)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    struct Case
+    {
+        std::vector<double> values;
+        double lo, hi;
+    } cases[] = {
+        {{nan, 300, 100, 200}, 100, 300},
+        {{inf, 50, -inf, 70}, 50, 70},
+        {{40, nan, 90, 60}, 40, 90},
+        {{1, 2, 3, nan}, 1, 3},
+        {{nan, inf}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        VamasSpec v;
+        v.blocks[0].values = c.values;
+        CVeltraneDoc doc;
+        ImportVamas(doc, BuildVamas(v));
+        const CSpecRgn* r = doc.GetStagePosn(0)->GetSpecRgn(0);
+        EXPECT_EQ(r->GetTrace(0)->GetMinValue(), c.lo) << c.values[0] << " " << c.values[1];
+        EXPECT_EQ(r->GetTrace(0)->GetMaxValue(), c.hi) << c.values[0] << " " << c.values[1];
+        EXPECT_EQ(doc.GetStagePosn(0)->GetMaxValue(), c.hi);
+    }
+}
+
 TEST(VamasWriter, CommentLinesAreCutAtEightyColumnsOfTwo)
 {
     VamasSpec v;

@@ -141,7 +141,8 @@ TEST(PlotMath, TickLabelsNameTheirValuesAtAnyScale)
     const struct
     {
         double lo, hi;
-    } cases[] = {{0, 950}, {0, 4.4e-9}, {0, 4.4e-12}, {-2e-10, 5e-10}, {1e-7, 3e-7}, {0, 4.4e-6}, {-340, 4100}};
+    } cases[] = {{0, 950},     {0, 4.4e-9},  {0, 4.4e-12}, {-2e-10, 5e-10},  {1e-7, 3e-7},
+                 {0, 4.4e-6},  {-340, 4100}, {0, 3e14},    {0, 1.2e300}, {-5e20, 5e20}, {0, 9.1e18}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.lo << " to " << c.hi);
         const SVertFit f = FitVertAxis(0, 201, c.lo, c.hi);
@@ -155,6 +156,9 @@ TEST(PlotMath, TickLabelsNameTheirValuesAtAnyScale)
             EXPECT_NEAR(std::stod(label), shown, t.dTickStep / 4) << label;
             // The axis is wide enough for it.
             EXPECT_LE(int(label.size()) * m.cxDigit + m.cxMinus, t.cxWidth) << label;
+            // Short enough to leave room for the plot: huge values written
+            // out in full took hundreds of digits.
+            EXPECT_LE(label.size(), size_t(16)) << label;
             prev = label;
         }
     }
@@ -376,6 +380,37 @@ TEST(PlotMath, FewPointsGiveOneVertexEach)
     EXPECT_LE(v.front().x, 30);
     EXPECT_GE(v.back().x, 60);
     EXPECT_LE(v.size(), size_t(6));
+}
+
+// A point that is no number is a gap the line bridges, never a stroke to the
+// top of the window, whichever way the curve is drawn.
+TEST(PlotMath, NaNPointsAreBridgedInEveryDrawingMode)
+{
+    const double nan = NAN;
+    const CRect r(0, 0, 91, 11);
+    const std::vector<double> x{0, 10, 20, 30, 40, 50, 60, 70, 80, 90};
+    struct Case
+    {
+        const char* name;
+        size_t n; // points; more than the width draws by column
+        bool byX;
+    } cases[] = {{"by point", 10, false}, {"by X", 10, true}, {"by column", 1000, false}};
+    for (const Case& c : cases) {
+        for (const std::vector<size_t>& at : std::vector<std::vector<size_t>>{{0}, {c.n / 2}, {c.n - 1}}) {
+            std::vector<double> y(c.n, 5.0);
+            for (size_t i : at)
+                y[i] = nan;
+            std::vector<CPoint> v;
+            BuildVertices(Geom(y, r, 0, 10, c.byX ? x.data() : nullptr, 0, c.byX ? 90 : -1), r, v);
+            ASSERT_FALSE(v.empty()) << c.name;
+            for (const CPoint& p : v)
+                EXPECT_EQ(p.y, 5) << c.name << ", NaN at " << at[0];
+        }
+        std::vector<double> none(c.n, nan);
+        std::vector<CPoint> v;
+        BuildVertices(Geom(none, r, 0, 10, c.byX ? x.data() : nullptr, 0, c.byX ? 90 : -1), r, v);
+        EXPECT_TRUE(v.empty()) << c.name;
+    }
 }
 
 TEST(PlotMath, XDataSelectVisiblePoints)

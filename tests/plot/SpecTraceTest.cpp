@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -250,4 +251,29 @@ TEST(SpecTrace, UpdateWidensTheRangeAndRepaintsTheStrip)
     f.y[50] = 3;
     f.t.OnUpdate(0, 99, nullptr); // up to the last point: recomputed
     EXPECT_EQ(f.t.GetMaxValue(), 9);
+}
+
+// The limits after processing or an update are those of the finite values: a
+// NaN first point made both NaN, and the plot lost its scale; an infinity
+// widened it past every other value.
+TEST(SpecTrace, UpdateTakesTheLimitsOfTheFiniteValues)
+{
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    for (double bad : {nan, inf, -inf}) {
+        SCOPED_TRACE(bad);
+        TraceFixture f(100, CRect(0, 0, 101, 101));
+        f.y[0] = bad;
+        f.y[99] = bad;
+        f.t.OnUpdate(0, 99, nullptr);
+        EXPECT_EQ(f.t.GetMinValue(), 0);
+        EXPECT_EQ(f.t.GetMaxValue(), 9);
+        f.y[50] = bad; // one point in the middle
+        f.t.OnUpdate(50, 50, nullptr);
+        EXPECT_EQ(f.t.GetMinValue(), 0);
+        EXPECT_EQ(f.t.GetMaxValue(), 9);
+        std::fill(f.y.begin(), f.y.end(), bad);
+        f.t.OnUpdate(0, 99, nullptr);
+        EXPECT_EQ(f.t.GetMinValue(), 0);
+        EXPECT_EQ(f.t.GetMaxValue(), 0);
+    }
 }
