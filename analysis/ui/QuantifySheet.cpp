@@ -734,7 +734,8 @@ void CQuantifyPrfView::UpdateLegend()
             continue;
         m_pLegend->SetPen(t < int(m_Pens.size()) ? m_Pens[size_t(t)] : nullptr, t);
         m_pLegend->SetSymbol(GetSymbol(t), t);
-        m_pLegend->SetLabel(r.m_csLabel, t);
+        // The legend draws UTF-8; the label is record text in code page 1252.
+        m_pLegend->SetLabel(ToQString(r.m_csLabel).toStdString(), t);
         ++t;
     }
     m_pLegend->show();
