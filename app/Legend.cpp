@@ -80,8 +80,10 @@ void CLegend::paintEvent(QPaintEvent*)
     for (int i = 0; i < m_nEntries; ++i) {
         const QPen pen = m_aPens[size_t(i)] ? *m_aPens[size_t(i)] : QPen(Qt::black, 0);
         dc.setPen(QPen(Qt::black, 0));
-        dc.drawText(QRect(xText, y, width() - xText, H), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                    QString::fromStdString(m_csaLabels[size_t(i)]));
+        // A legend held to a narrow parent shows a label cut short with an ellipsis.
+        const int room = std::max(width() - xText, 0);
+        dc.drawText(QRect(xText, y, room, H), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                    fm.elidedText(QString::fromStdString(m_csaLabels[size_t(i)]), Qt::ElideRight, room));
         dc.setPen(pen);
         dc.drawLine(x0, y + H / 2, x1, y + H / 2);
         if (m_aSymbols[size_t(i)])

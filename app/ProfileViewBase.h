@@ -11,7 +11,9 @@
 #include <memory>
 #include <vector>
 
+class CLegend;
 class CSymbol;
+class QRect;
 
 class CProfileViewBase : public CSpecViewBase
 {
@@ -31,7 +33,16 @@ public:
 
     void OnDraw(QPainter* painter) override;
 
+    // The points of the first nCurves curves of window 0, plane 0, that lie
+    // under r or within a symbol's reach of it.
+    int PointsIn(const QRect& r, int nCurves) const;
+
 protected:
+    // Puts the legend in the top-right corner of the plot area of window 0,
+    // plane 0, or in the bottom-right one when that hides fewer points (a
+    // curve that rises to the last level ends in the top corner).
+    void PlaceLegendClear(CLegend* pLegend, int nCurves);
+
     std::vector<std::unique_ptr<CSymbol>> m_caSymbols;
     std::array<COLORREF, NumColours> m_aColours{};
 };

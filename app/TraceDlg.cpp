@@ -148,6 +148,15 @@ void CTraceDlg::OnNext()
 {
     if (!m_pView)
         return;
-    m_pView->SetDispTrace(m_iFirst + (m_nDisp - 1) * m_iStep);
+    int next = m_iFirst + (m_nDisp - 1) * m_iStep;
+    // With one level on show the last level shown is the first one, and Next
+    // stayed where it was: it steps on to the following level instead, and
+    // past the last level there is nowhere to go.
+    if (m_nDisp <= 1) {
+        if (m_iFirst + 1 >= m_nLevels)
+            return;
+        next = m_iFirst + 1;
+    }
+    m_pView->SetDispTrace(next);
     Refresh();
 }

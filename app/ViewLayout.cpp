@@ -147,5 +147,10 @@ SLayoutRect PlaceLegend(int cx, int nEntries, int maxLabelWidth, int avgCharWidt
     const int width = maxLabelWidth + 2 * avgCharWidth + sampleLength;
     const int height = lineHeight * (std::max(nEntries, 0) + 1);
     const int left = cx - width - 1;
+    // A label wider than the parent would push the pen samples, which tell
+    // the curves apart, off its left edge: the legend keeps to the parent and
+    // the labels are cut short instead.
+    if (left < 0)
+        return {0, edgeHeight, std::max(cx - 1, 0), edgeHeight + height};
     return {left, edgeHeight, left + width, edgeHeight + height};
 }

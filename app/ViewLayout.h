@@ -74,6 +74,7 @@ std::vector<SLayoutRect> CalcImagePaneRects(int n, int cx, int cy);
 // A legend of nEntries lines in the top-right corner of a parent cx pixels
 // wide: as wide as its longest label, two average character widths and the
 // pen sample, one text line per entry and one more, its right edge one pixel
-// short of the parent's and its top edgeHeight down.
+// short of the parent's and its top edgeHeight down. A legend wider than
+// that starts at the parent's left edge and ends at the same right edge.
 SLayoutRect PlaceLegend(int cx, int nEntries, int maxLabelWidth, int avgCharWidth, int sampleLength,
                         int lineHeight, int edgeHeight);

@@ -117,12 +117,9 @@ bool CChemPrfView::OnCmdMsg(unsigned id, CCmdUI* pUI)
 
 void CChemPrfView::PlaceLegend()
 {
-    CSpecWnd* w = GetSpecWnd(0);
-    CSpecTrace* t = w ? w->GetSpecTrace(0, 0) : nullptr;
-    if (!m_pLegend || !t)
-        return;
-    const CRect* r = t->GetRect();
-    m_pLegend->Reposition(0, r->right, r->bottom);
+    // A reference that rises to the last level ends in the top corner: the
+    // legend takes the right-hand corner where it hides fewer points.
+    PlaceLegendClear(m_pLegend, int(m_Intensities.size()));
 }
 
 void CChemPrfView::resizeEvent(QResizeEvent* e)

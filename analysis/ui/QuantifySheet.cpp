@@ -734,44 +734,19 @@ void CQuantifyPrfView::UpdateLegend()
             continue;
         m_pLegend->SetPen(t < int(m_Pens.size()) ? m_Pens[size_t(t)] : nullptr, t);
         m_pLegend->SetSymbol(GetSymbol(t), t);
-        m_pLegend->SetLabel(r.m_csLabel, t);
+        // The legend draws UTF-8; the label is record text in code page 1252.
+        m_pLegend->SetLabel(ToQString(r.m_csLabel).toStdString(), t);
         ++t;
     }
     m_pLegend->show();
-    const CSpecTrace* first = w->GetSpecTrace(0, 0);
-    const CRect* rc = first ? first->GetRect() : nullptr;
-    if (!rc)
-        return;
-    m_pLegend->Reposition(0, rc->right, rc->bottom);
     // A composition that rises to the last level ends in the top corner:
     // the legend takes the right-hand corner where it hides fewer points.
-    const QRect top = m_pLegend->geometry();
-    QRect bottom = top;
-    bottom.moveBottom(rc->bottom - 1);
-    if (PointsIn(bottom) < PointsIn(top))
-        m_pLegend->move(bottom.topLeft());
-    m_pLegend->update();
+    PlaceLegendClear(m_pLegend, m_nTraces);
 }
 
 int CQuantifyPrfView::PointsUnderLegend() const
 {
-    return m_pLegend && m_pLegend->isVisible() ? PointsIn(m_pLegend->geometry()) : 0;
-}
-
-int CQuantifyPrfView::PointsIn(const QRect& r) const
-{
-    CSpecWnd* w = GetSpecWnd(0);
-    // A point's symbol reaches a few pixels around it.
-    const QRect near = r.adjusted(-4, -4, 4, 4);
-    int inside = 0;
-    for (int c = 0; w && c < m_nTraces; ++c) {
-        const CSpecTrace* tr = w->GetSpecTrace(c, 0);
-        int n = 0;
-        const double* Y = w->GetYData(&n, c, 0);
-        for (int k = 0; tr && Y && k < std::min(n, m_nLevels); ++k)
-            inside += near.contains(QPoint(tr->IndexTox(k), int(std::lround(tr->YToy(Y[k]))))) ? 1 : 0;
-    }
-    return inside;
+    return m_pLegend && m_pLegend->isVisible() ? PointsIn(m_pLegend->geometry(), m_nTraces) : 0;
 }
 
 bool CQuantifyPrfView::OnCmdMsg(unsigned id, CCmdUI* pUI)

@@ -180,9 +180,6 @@ private:
     // The selected regions' labels on the legend, which goes to the corner
     // of the plot.
     void UpdateLegend();
-    // How many of the curves' points lie in or just by r (plot window
-    // coordinates).
-    int PointsIn(const QRect& r) const;
 
     CQuantifySheet* m_pQuantify;
     QPointer<CLegend> m_pLegend; // a child of the plot window

@@ -870,3 +870,33 @@ TEST_F(ChemPrfSheetTest, AnotherSampleTakesTheCursorsAndNoneOfTheFits)
     Pump(10);
     EXPECT_TRUE(second->GetLineCursors().empty());
 }
+
+// The profile's legend takes the right-hand corner that hides fewer points:
+// a reference rising to the last level ends in the top corner, where the
+// legend sat over its last points.
+TEST_F(ChemPrfSheetTest, ProfileLegendKeepsOffTheCurves)
+{
+    struct
+    {
+        std::vector<double> a, b;
+        bool top;
+    } const cases[] = {{{0, 1, 2, 3, 4, 5, 6, 7, 8, 10}, {0, 1, 1, 2, 2, 3, 3, 4, 4, 5}, false},
+                       {{10, 8, 7, 6, 5, 4, 3, 2, 1, 0}, {5, 4, 4, 3, 3, 2, 2, 1, 1, 0}, true}};
+    for (const auto& c : cases) {
+        QWidget host;
+        host.resize(700, 450);
+        std::vector<double> levels(c.a.size());
+        for (size_t i = 0; i < levels.size(); ++i)
+            levels[i] = double(i);
+        auto* v = new CChemPrfView(levels, {c.a, c.b}, {"Si", "SiO2"});
+        v->setParent(&host);
+        v->resize(700, 450);
+        host.show();
+        v->OnInitialUpdate();
+        Pump(10);
+        const CLegend* legend = v->GetLegend();
+        ASSERT_NE(legend, nullptr);
+        EXPECT_EQ(legend->geometry().center().y() < v->GetSpecWnd(0)->height() / 2, c.top) << c.top;
+        EXPECT_EQ(v->PointsIn(legend->geometry(), 2), 0) << c.top;
+    }
+}

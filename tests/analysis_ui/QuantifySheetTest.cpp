@@ -551,6 +551,11 @@ TEST_F(QuantifySheetTest, ProfileLegendNamesTheSelectedRegions)
     std::string text = "Silicon";
     g.OnEditFinish(0, 2, nullptr, text, 0);
     EXPECT_EQ(labels(), (L{"C 1s", "Silicon"}));
+    // A label typed in the grid is record text (code page 1252); the legend
+    // showed a replacement mark in place of the umlaut.
+    text = "Silizium \xDC";
+    g.OnEditFinish(0, 2, nullptr, text, 0);
+    EXPECT_EQ(labels(), (L{"C 1s", "Silizium \u00DC"}));
     for (long r : {0, 2})
         g.OnCellTypeNotify(0, 0, r, CTN_CHECK, 0);
     Pump(10);

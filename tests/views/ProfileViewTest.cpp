@@ -274,6 +274,18 @@ TEST(LegendPlacement, TopRightCornerOnePixelShort)
     const SLayoutRect e = PlaceLegend(600, 0, 0, 6, 38, 16, 2);
     EXPECT_EQ(e.Height(), 16);
     EXPECT_EQ(e.Width(), 50);
+    // Labels wider than the parent: the legend started left of it, with the
+    // pen samples that tell the curves apart out of sight.
+    struct
+    {
+        int cx, label;
+        SLayoutRect want;
+    } const wide[] = {{131, 80, {0, 2, 130, 66}}, // just fits: its own width
+                      {130, 80, {0, 2, 129, 66}},
+                      {100, 80, {0, 2, 99, 66}},
+                      {40, 500, {0, 2, 39, 66}}};
+    for (auto& c : wide)
+        EXPECT_EQ(PlaceLegend(c.cx, 3, c.label, 6, 38, 16, 2), c.want) << c.cx << " " << c.label;
 }
 
 TEST_F(ProfileViewTest, LegendSizesItselfToItsEntries)
@@ -299,6 +311,23 @@ TEST_F(ProfileViewTest, LegendSizesItselfToItsEntries)
     EXPECT_GE(legend.width(), fm.horizontalAdvance("Si 2p (oxide)") + 2 * fm.averageCharWidth());
     QImage img(legend.size(), QImage::Format_RGB32);
     legend.render(&img); // paints every entry without a crash
+
+    // A label far wider than a narrow parent: the legend keeps to the
+    // parent, and the first entry's pen sample is still drawn in its colour.
+    QWidget narrow;
+    narrow.resize(160, 400);
+    CLegend cut(&narrow);
+    cut.SetNumEntries(1);
+    cut.SetLabel(std::string(200, 'W'), 0);
+    QPen blue(Qt::blue, 0);
+    cut.SetPen(&blue, 0);
+    cut.Reposition(0, 160, 400);
+    EXPECT_EQ(cut.x(), 0);
+    EXPECT_EQ(cut.x() + cut.width(), 159);
+    QImage small(cut.size(), QImage::Format_RGB32);
+    cut.render(&small);
+    const int H = fm.height() + fm.leading(), A = fm.averageCharWidth();
+    EXPECT_EQ(small.pixelColor(A / 2 + 2, H / 2 + H / 2), QColor(Qt::blue));
 }
 
 } // namespace

@@ -645,6 +645,18 @@ TEST_F(SpecViewTest, LevelDropDownRangesAndButtons)
     EXPECT_EQ(p.stepMax, 1);
     EXPECT_EQ(p.numberMax, 1);
     EXPECT_FALSE(p.step || p.number);
+    // One level on show: Next steps to the following level (it stayed put),
+    // and from the last level it goes nowhere.
+    struct
+    {
+        int from, to;
+    } const single[] = {{3, 4}, {8, 9}, {9, 9}};
+    for (auto& c : single) {
+        v->SetDispTraces(c.from, 1, 1);
+        run([](CTraceDlg& d) { d.GetNextButton()->click(); });
+        EXPECT_EQ(v->GetDispTrace(), c.to) << c.from;
+        EXPECT_EQ(v->GetNumDispTraces(), 1) << c.from;
+    }
 }
 
 namespace {
