@@ -291,6 +291,10 @@ void CImageView::OnUpdate(IDocView* pSender, intptr_t lHint, void* pHint)
     const auto* u = reinterpret_cast<const SUpdate*>(lHint);
     if (u->m_iUpdateType == SUpdate::Acquire)
         OnAcquire(*static_cast<const SAcqUpdate*>(u));
+    else if (u->m_iUpdateType == SUpdate::AcqEnd)
+        for (CImageWnd* pane : m_caImageWnd)
+            if (pane)
+                pane->Flush();
 }
 
 void CImageView::OnAcquire(const SAcqUpdate& u)

@@ -24,6 +24,7 @@ struct SUpdate
         Process = 1,
         UnitChange = 2,
         DispMode = 3,
+        AcqEnd = 4,
     };
     explicit SUpdate(UpdateType type) : m_iUpdateType(type) {}
 
@@ -54,6 +55,14 @@ struct SAcqUpdate : SUpdate
     int m_iLine;  // image data: line, from 1
     int m_iKind;  // image data: 0 peak, 1 first background, 2 second background, -1 secondary electrons
     int m_iType;  // WMAPP_ACQ_SPECTRALDATA, WMAPP_ACQ_INTENSITYDATA or WMAPP_ACQ_IMAGEDATA
+};
+
+// The acquisition into the document has ended, whether it went well, was
+// stopped, aborted or failed: what a view held back (its throttled repaints)
+// is shown now.
+struct SAcqEndUpdate : SUpdate
+{
+    SAcqEndUpdate() : SUpdate(AcqEnd) {}
 };
 
 // A range of the displayed data changed in place. End values are exclusive;

@@ -435,6 +435,7 @@ void CAcquire::SRun::Run()
     if (m_pASCU && m_pAcq->GetStatus() != Aborting)
         m_pASCU->CancelWait(false);
     EndMoves();
+    m_pHost->RunEnded(m_pDoc);
     // Saved before the end is reported, so the file holds everything shown.
     // A run that went well but whose file could not take it must not be
     // reported as a success: its data are only in the document.

@@ -64,6 +64,9 @@ public:
     // user interface does not change it meanwhile; returns "" or the message
     // that says why the save failed.
     virtual std::string SaveDocument(CVeltraneDoc* pDoc, const std::string& path) = 0;
+    // The run into the document has ended, however: its views show at once
+    // what they held back. Waits until they have.
+    virtual void RunEnded(CVeltraneDoc* pDoc) { (void)pDoc; }
 };
 
 class CAcquire

@@ -155,6 +155,8 @@ int CImageDisp::OnUpdate(CWnd* pWnd, int iFrom, int iTo, int iScan)
     iTo = std::min(iTo, NumPoints() - 1);
     if (iFrom > iTo)
         return 0;
+    m_iEndReceived = iTo + 1;
+    m_iScanReceived = iScan;
     if (m_piData)
         return OnUpdateInt(pWnd, iFrom, iTo, iScan);
     if (m_pbData)
@@ -230,6 +232,27 @@ int CImageDisp::OnUpdateByte(CWnd* pWnd, int iFrom, int iTo)
         m_iEndLastUpdate = iTo + 1;
     }
     return 0;
+}
+
+void CImageDisp::Flush(CWnd* pWnd)
+{
+    const int N = NumPoints();
+    if (N <= 0)
+        return;
+    if (m_piData) {
+        // In the first scan the points not reached hold nothing measured; in
+        // a later one they hold the earlier scans' mean.
+        const int n = m_iScanReceived > 0 ? N : std::clamp(m_iEndReceived, 0, N);
+        if (n > 0) {
+            MinMax(m_piData, n, &m_iMinVal, &m_iMaxVal);
+            m_iMin = m_iMinVal;
+            m_iMax = m_iMaxVal;
+        }
+    }
+    Convert(0, N - 1);
+    m_iEndLastUpdate = m_iEndReceived;
+    m_dwLastUpdateTime = Now();
+    Repaint(pWnd, m_rImage);
 }
 
 CRect CImageDisp::RepaintRect(int iFrom, int iTo) const

@@ -47,6 +47,9 @@ public:
     // Points iFrom..iTo have new values: converted, and with a window, that
     // window is asked to repaint the rows not yet repainted (throttled).
     int OnUpdate(CWnd* pWnd, int iFrom, int iTo, int iScan);
+    // The run has ended (however): the grey range is made exact over the
+    // points measured, and the window repaints the whole image at once.
+    void Flush(CWnd* pWnd);
 
     // Prepares a painter so that one unit is one image point, clipped to the
     // image rectangle.
@@ -102,6 +105,9 @@ private:
     int m_iMinVal = 0, m_iMaxVal = 0;
     int m_iMin = 0, m_iMax = 0;
     int m_iEndLastUpdate = 0;
+    // One past the last point updated, and the scan it belonged to.
+    int m_iEndReceived = 0;
+    int m_iScanReceived = 0;
     int m_nX = 0, m_nY = 0;
     img::SView m_view;
 };

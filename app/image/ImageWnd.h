@@ -41,6 +41,8 @@ public:
     // or hides the pane.
     void Show(bool bShow, int iMin, int iMax);
     void OnUpdate(int iFrom, int iTo, int iScan);
+    // The run has ended: the whole image is brought up to date at once.
+    void Flush() { m_ImageDisp.Flush(this); }
     // A step that was applied repaints the image; a test or an impossible
     // step repaints nothing.
     bool SetZoom(int iZoom, bool bTest);

@@ -404,8 +404,15 @@ void CRecordBuilder::Build(CStagePosn& posn, const CAcquireAES& sheet)
             ny = static_cast<int>(std::floor(dy / r + 0.5));
         }
     }
+    // Only a profile has levels for a region to skip. Elsewhere the sheet's
+    // repeat cell is read-only but keeps what a profile set in it; a region
+    // of a narrow scan repeated every 4th level was never measured at the
+    // scan's one level, and the run ended as a success with nothing in it.
+    const bool levelled = type == CAcquireAES::Profile || type == CAcquireAES::FastProfile;
     for (const CRegion* region : regions) {
-        const CRegion r = DocumentRegion(*region);
+        CRegion r = DocumentRegion(*region);
+        if (!levelled)
+            r.m_iRepeat = 1;
         if (type == CAcquireAES::AugerImage) {
             auto image = std::make_unique<CImageRgn>();
             image->Create(&r, nx, ny);

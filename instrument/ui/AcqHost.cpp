@@ -77,6 +77,14 @@ int CQtAcqHost::StartMonitor()
     return r;
 }
 
+void CQtAcqHost::RunEnded(CVeltraneDoc* pDoc)
+{
+    RunOnUiThread([pDoc] {
+        SAcqEndUpdate end;
+        pDoc->UpdateAllViews(nullptr, reinterpret_cast<intptr_t>(&end));
+    });
+}
+
 std::string CQtAcqHost::SaveDocument(CVeltraneDoc* pDoc, const std::string& path)
 {
     std::string error;

@@ -23,6 +23,7 @@ public:
     int StopMonitor() override;
     int StartMonitor() override;
     std::string SaveDocument(CVeltraneDoc* pDoc, const std::string& path) override;
+    void RunEnded(CVeltraneDoc* pDoc) override;
 
     // Runs fn on the user-interface thread and waits for it (directly when
     // called there).

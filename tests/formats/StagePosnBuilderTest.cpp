@@ -368,6 +368,37 @@ TEST(StagePosnBuilder, AesProfileWalksOnlyTheValidRows)
     EXPECT_EQ(q.GetSpecRgn(0)->GetNumTraces(), 5);
 }
 
+// The repeat cell is read-only outside the profiles but keeps what a profile
+// put in it: a narrow scan has one level, and a region kept at "every 4th"
+// was never measured there.
+TEST(StagePosnBuilder, AesRepeatCountsOnlyInProfiles)
+{
+    const struct
+    {
+        int type, repeat, stored;
+    } cases[] = {
+        {CAcquireAES::Narrowscan, 4, 1}, {CAcquireAES::Widescan, 3, 1}, {CAcquireAES::AugerImage, 4, 1},
+        {CAcquireAES::Profile, 4, 4},    {CAcquireAES::FastProfile, 2, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        CRegion r = MakeRegion("Cu");
+        r.m_iRepeat = c.repeat;
+        const std::vector<Row> rows = {{1, 5, 10}, {}};
+        AesSheet sheet;
+        sheet.type = c.type;
+        sheet.prf.m_pLevelList = &rows;
+        sheet.rgn.m_WidescanRegions = sheet.rgn.m_NarrowscanRegions = sheet.rgn.m_ImageRegions = {&r};
+        CStagePosn p(0);
+        CRecordBuilder::Build(p, sheet);
+        const CRegion* got = c.type == CAcquireAES::AugerImage ? static_cast<const CRegion*>(p.GetImageRgn(0))
+                                                               : p.GetSpecRgn(0);
+        ASSERT_NE(got, nullptr);
+        EXPECT_EQ(got->GetRepeat(), c.stored);
+        EXPECT_EQ(r.m_iRepeat, c.repeat) << "the sheet keeps its value for a later profile";
+    }
+}
+
 TEST(StagePosnBuilder, ASpectrumEndsAtTheLastEnergyMeasured)
 {
     // 100 to 101.9 by 1 measures 100 and 101: drawn over 100 to 101.9, the

@@ -132,6 +132,67 @@ TEST_F(ImageDispTest, ByteImagesKeepTheirRangeAndPaintFromTheLastRequest)
     ASSERT_FALSE(m_wnd.paints.empty());
 }
 
+// A run that ends part-way (abort, stop, a fault) sends no last point: the
+// pane stayed as its last timed repaint left it, black with the range still
+// (0, 0), until something else repainted the window.
+TEST_F(ImageDispTest, TheEndOfARunShowsEveryPointMeasuredAtOnce)
+{
+    const struct
+    {
+        int scan, lines; // the scan and the lines of it measured when the run ended
+        int min, max;
+    } cases[] = {
+        {0, 64, 100, 163}, // the points not reached hold nothing and stay out of the range
+        {0, 1, 100, 100},
+        {1, 10, 10, 109},  // a later scan: the rest holds the earlier scans' mean
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scan * 1000 + c.lines);
+        std::vector<int> data(100 * 100, 0);
+        if (c.scan > 0)
+            std::fill(data.begin(), data.end(), 10);
+        CImageDisp d;
+        d.SetImage(data.data(), 100, 100, 0, 0);
+        d.Show(true, CRect(0, 0, 224, 240), &m_device, 0, 0);
+        for (int line = 0; line < c.lines; ++line) {
+            std::fill_n(data.begin() + line * 100, 100, 100 + line);
+            d.OnUpdate(&m_wnd, line * 100, line * 100 + 99, c.scan);
+        }
+        Pump();
+        m_wnd.paints.clear();
+        d.Flush(&m_wnd);
+        EXPECT_EQ(d.GetMin(), c.min);
+        EXPECT_EQ(d.GetMax(), c.max);
+        Pump();
+        ASSERT_FALSE(m_wnd.paints.empty());
+        EXPECT_TRUE(m_wnd.paints.back().contains(QRect(d.GetImageRect()->left, d.GetImageRect()->top,
+                                                        d.GetImageRect()->Width(), d.GetImageRect()->Height())));
+        m_wnd.paints.clear();
+        const QImage& raster = d.GetRaster();
+        if (c.lines > 1) {
+            EXPECT_EQ(qGray(raster.pixel(0, c.lines - 1)), 255) << "the last line measured is the brightest";
+        }
+        if (c.lines > 1 && c.scan == 0) {
+            EXPECT_EQ(qGray(raster.pixel(0, 0)), 0);
+        }
+    }
+
+    // A byte image keeps its fixed range and is repainted whole.
+    std::vector<uint8_t> bytes(64 * 64, 0);
+    CImageDisp b;
+    b.SetImage(bytes.data(), 64, 64, 0, 255);
+    b.Show(true, CRect(0, 0, 200, 200), &m_device, 0, 255);
+    std::fill_n(bytes.begin(), 64 * 10, uint8_t(200));
+    b.OnUpdate(&m_wnd, 0, 64 * 10 - 1, 0);
+    Pump();
+    m_wnd.paints.clear();
+    b.Flush(&m_wnd);
+    Pump();
+    ASSERT_FALSE(m_wnd.paints.empty());
+    EXPECT_EQ(b.GetMax(), 255);
+    EXPECT_EQ(qGray(b.GetRaster().pixel(0, 9)), 200);
+}
+
 TEST_F(ImageDispTest, AnImageWithoutPointsShowsItsCaptionOnly)
 {
     CImageDisp d;

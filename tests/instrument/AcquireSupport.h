@@ -74,6 +74,19 @@ public:
         return CAcquire::WriteDocument(*pDoc, path);
     }
 
+    void RunEnded(CVeltraneDoc*) override
+    {
+        std::lock_guard lock(m_lock);
+        m_runEnds.push_back(m_posted.size());
+    }
+    // The views were brought up to date once, just before the end was posted.
+    bool ViewsEndedBeforeEnd()
+    {
+        std::lock_guard lock(m_lock);
+        return m_runEnds.size() == 1 && m_runEnds[0] + 1 == m_posted.size() &&
+               m_posted.back().message == WMAPP_ACQ_END;
+    }
+
     struct SPosted
     {
         unsigned message;
@@ -115,6 +128,7 @@ public:
     std::vector<SPosted> m_posted;
     std::vector<std::string> m_shown;
     std::vector<std::string> m_reported;
+    std::vector<size_t> m_runEnds; // messages posted when each run ended
     int m_nBlocks = 0;
     int m_nSaves = 0;
     bool m_bFailSaves = false;

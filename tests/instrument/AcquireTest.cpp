@@ -251,6 +251,7 @@ TEST_F(AcquireTest, StopTable)
         ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
         EXPECT_EQ(seen, tc.locn);
         EXPECT_EQ(rig.m_host.Result(), 5121) << Join(rig.m_host.m_shown);
+        EXPECT_TRUE(rig.m_host.ViewsEndedBeforeEnd());
         const auto dau = rig.DauCommands();
         const int scans = Count(dau, "SPEC") + Count(dau, "QINT") + Count(dau, "SEMI");
         // Stopped after the first scan, or after the first pass over both regions.
@@ -344,6 +345,7 @@ TEST_F(AcquireTest, AbortMidScanLeavesReadableFile)
     ASSERT_TRUE(rig.m_host.WaitEnd(rig.m_acq));
     EXPECT_EQ(rig.m_host.Result(), 5121);
     EXPECT_EQ(blocks, 1);
+    EXPECT_TRUE(rig.m_host.ViewsEndedBeforeEnd()) << "an aborted run's views are brought up to date too";
     const auto dau = rig.DauCommands();
     EXPECT_EQ(dau.back(), "ABRT") << Join(dau);
     EXPECT_EQ(rig.LastAscuCommand("EX 6"), "EX 6");
@@ -478,6 +480,7 @@ TEST_F(AcquireFaultTest, DauFaults)
                 tc.inject(*rig.m_dau.m_sim);
         });
         EXPECT_EQ(rig.m_host.Result(), tc.result) << Join(rig.DauCommands());
+        EXPECT_TRUE(rig.m_host.ViewsEndedBeforeEnd());
         EXPECT_GT(m_nAcquired, 0);
         EXPECT_LT(m_nAcquired, 250);
         EXPECT_EQ(rig.AscuCommands().back(), "EX 6");
