@@ -199,6 +199,26 @@ int CalcBackground(double* pdBkg, const double* pdY, int i1, int i2, int n, int 
         double* B = pdBkg;
         for (int i = i1; i <= i2; ++i)
             B[i] = H;
+        // The passes end once the background moves by less than one count, or by
+        // less than a thousandth of the curve's span where that is smaller: curves
+        // in small units (per second, normalised, processed) would otherwise stop
+        // after the first pass, far from the background of the same curve in counts.
+        // The span is taken only when a pass moved it by a count or less.
+        double tolerance = -1;
+        auto settled = [&](double change) {
+            if (change > 1.0)
+                return false;
+            if (tolerance < 0) {
+                double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+                for (int i = i1; i <= i2; ++i)
+                    if (std::isfinite(pdY[i])) {
+                        lo = std::min(lo, pdY[i]);
+                        hi = std::max(hi, pdY[i]);
+                    }
+                tolerance = hi > lo ? std::min(1.0, 1e-3 * (hi - lo)) : 1.0;
+            }
+            return change <= tolerance;
+        };
         // The plain sums when every point between the limits is a number:
         // the checks would double the time of the passes.
         auto run = [&]<bool Guarded>() {
@@ -227,7 +247,7 @@ int CalcBackground(double* pdBkg, const double* pdY, int i1, int i2, int n, int 
                     prevOld = old;
                 }
                 ++passes;
-            } while (change > 1.0 && passes < 5);
+            } while (passes < 5 && !settled(change));
             return passes;
         };
         const bool finite = std::all_of(pdY + i1, pdY + i2 + 1, [](double v) { return std::isfinite(v); });
