@@ -13,9 +13,11 @@
 #include <cminpack.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 namespace {
@@ -685,6 +687,178 @@ TEST(ChemPrfMeasured, StretchPastTheReferencesFitsTheData)
     }
 }
 
+// ------------------------------------------- profiles of known mixtures
+
+// Two synthetic references on grids of their own (different lengths and
+// steps from the data's), and levels made of them: shifted, scaled, on a
+// sloping background, with a little noise. The profile must recover each
+// level's shares and shifts as the construction put them.
+struct KnownMixture
+{
+    static double Peak(double e, double centre, double width)
+    {
+        return std::exp(-0.5 * std::pow((e - centre) / width, 2));
+    }
+    static double RefA(double e) { return 10.0 + 100.0 * Peak(e, 640.0, 1.2); }
+    static double RefB(double e) { return 50.0 * Peak(e, 642.5, 1.6) + 20.0 * Peak(e, 646.0, 2.0); }
+
+    std::vector<double> ya, yb;
+    std::vector<SChemPrfRefCurve> refs;
+    SChemPrfTarget target{630.0, 659.75, 120}; // 0.25 eV
+    std::vector<std::vector<double>> curves;
+    std::vector<SChemPrfLevelCurve> levels;
+
+    // A: 0.1 eV over 620..670; B: stepB over 625..665.
+    explicit KnownMixture(double stepB = 0.4)
+    {
+        for (int j = 0; j <= 500; ++j)
+            ya.push_back(RefA(620.0 + 0.1 * j));
+        for (int j = 0; j <= int(std::lround(40.0 / stepB)); ++j)
+            yb.push_back(RefB(625.0 + stepB * j));
+        const auto curve = [](const std::vector<double>& y, double start, double step) {
+            return SChemPrfRefCurve{y.data(),
+                                    int(y.size()),
+                                    *std::min_element(y.begin(), y.end()),
+                                    *std::max_element(y.begin(), y.end()),
+                                    start,
+                                    start + step * (y.size() - 1),
+                                    step};
+        };
+        refs = {curve(ya, 620.0, 0.1), curve(yb, 625.0, stepB)};
+    }
+    // A level wa·A(e − da) + wb·B(e − db) + background; returns its index.
+    int AddLevel(double wa, double da, double wb, double db, double noise)
+    {
+        std::vector<double> y(size_t(target.n));
+        unsigned seed = 12345u + unsigned(curves.size());
+        for (int i = 0; i < target.n; ++i) {
+            const double e = target.start + 0.25 * i;
+            seed = seed * 1103515245u + 12345u;
+            const double u = double((seed >> 8) & 0xFFFF) / 65535.0 - 0.5;
+            y[size_t(i)] = wa * RefA(e - da) + wb * RefB(e - db) + 30.0 + noise * u;
+        }
+        curves.push_back(std::move(y));
+        return int(curves.size()) - 1;
+    }
+    void Finish()
+    {
+        for (const auto& y : curves)
+            levels.push_back(
+                {y.data(), *std::min_element(y.begin(), y.end()), *std::max_element(y.begin(), y.end())});
+    }
+};
+
+TEST(ChemPrfKnown, ProfileRecoversSharesAndShiftsOfKnownMixtures)
+{
+    struct Level
+    {
+        double wa, da, wb, db;
+    };
+    // Every mode fits a constant: the background is flat and the references'
+    // own minima differ. Common shift levels move both references together;
+    // the shift is counted in reference channels, so there both references
+    // share one step.
+    struct Case
+    {
+        const char* what;
+        bool multiShift;
+        double stepB;
+        std::vector<Level> levels;
+    };
+    const Case cases[] = {
+        {"common shift",
+         false,
+         0.1,
+         {{1.0, 0.0, 0.0, 0.0}, {0.5, 0.3, 1.0, 0.3}, {0.2, -0.8, 2.0, -0.8}, {0.0, 0.0, 1.5, 0.0}}},
+        {"independent shifts",
+         true,
+         0.4,
+         {{1.0, 0.5, 1.0, -1.0}, {0.3, -0.4, 2.0, 0.6}, {0.8, 0.0, 0.0, 0.0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        KnownMixture k(c.stepB);
+        for (const Level& l : c.levels)
+            k.AddLevel(l.wa, l.da, l.wb, l.db, 0.2);
+        k.Finish();
+        CChemPrfParams params(int(c.levels.size()));
+        params.SetConstant(true);
+        params.SetMultiShift(c.multiShift);
+        params.SetNumRefs(2, true);
+        int stop = 0;
+        int lo = 12, hi = 107;
+        ASSERT_TRUE(ChemPrfCoveredStretch(k.refs, k.target, lo, hi));
+        ASSERT_EQ(ChemPrfRunProfile(SPelomarApi::Library(), params, k.refs, k.target, k.levels, lo, hi, &stop,
+                                    [&](SChemPrfLevelResult&& r) { ChemPrfStoreResult(params, r); }),
+                  0u);
+        for (size_t j = 0; j < c.levels.size(); ++j) {
+            SCOPED_TRACE(testing::Message() << "level " << j);
+            const Level& l = c.levels[j];
+            const SChemPrfLevelCurve& lc = k.levels[j];
+            const double range = lc.max - lc.min;
+            ASSERT_TRUE(params.IsDone(int(j)));
+            // Shares in the normalised scale: weight × reference range / data range.
+            const double wantA = l.wa * (k.refs[0].max - k.refs[0].min) / range;
+            const double wantB = l.wb * (k.refs[1].max - k.refs[1].min) / range;
+            EXPECT_NEAR(params.GetIntensity(int(j), 0), wantA, 0.01);
+            EXPECT_NEAR(params.GetIntensity(int(j), 1), wantB, 0.01);
+            const double wantC = (30.0 + l.wa * k.refs[0].min + l.wb * k.refs[1].min - lc.min) / range;
+            EXPECT_NEAR(params.GetConstant(int(j)), wantC, 0.01);
+            // A level moved up by d eV is fitted by a shift of -d eV, in the
+            // export's units (reference channels × step).
+            if (l.wa > 0.1)
+                EXPECT_NEAR(params.GetShift(int(j), 0) * k.refs[0].step, -l.da, 0.05);
+            if (l.wb > 0.1)
+                EXPECT_NEAR(params.GetShift(int(j), 1) * k.refs[1].step, -l.db, 0.05);
+        }
+    }
+}
+
+// A level of zeros and a level holding a value that is not a number sit among
+// good levels: the bad one fails alone (no estimate, not marked fitted), the
+// zeros fit to nothing, the others as if alone. Two copies of one reference
+// share its intensity between them.
+TEST(ChemPrfKnown, BadLevelsFailAloneAndIdenticalReferencesShare)
+{
+    KnownMixture k;
+    k.AddLevel(1.0, 0.0, 0.5, 0.0, 0.2);
+    k.curves.emplace_back(size_t(k.target.n), 0.0);
+    k.AddLevel(0.4, 0.0, 1.0, 0.0, 0.2);
+    k.curves[2][50] = std::numeric_limits<double>::quiet_NaN();
+    k.AddLevel(0.4, 0.0, 1.0, 0.0, 0.2);
+    k.Finish();
+    k.levels[2].max = std::numeric_limits<double>::quiet_NaN();
+
+    const auto fit = [&](const std::vector<SChemPrfRefCurve>& refs) {
+        CChemPrfParams params(int(k.levels.size()));
+        params.SetConstant(true);
+        params.SetNumRefs(int(refs.size()), true);
+        int stop = 0;
+        EXPECT_EQ(ChemPrfRunProfile(SPelomarApi::Library(), params, refs, k.target, k.levels, 12, 107, &stop,
+                                    [&](SChemPrfLevelResult&& r) { ChemPrfStoreResult(params, r); }),
+                  0u);
+        return params;
+    };
+    const CChemPrfParams one = fit(k.refs);
+    EXPECT_TRUE(one.IsDone(0));
+    EXPECT_TRUE(one.IsDone(1));
+    EXPECT_NEAR(one.GetIntensity(1, 0), 0.0, 1e-6);
+    EXPECT_NEAR(one.GetIntensity(1, 1), 0.0, 1e-6);
+    EXPECT_FALSE(one.IsDone(2));
+    EXPECT_TRUE(one.IsDone(3));
+    const double range = k.levels[3].max - k.levels[3].min;
+    EXPECT_NEAR(one.GetIntensity(3, 0), 0.4 * (k.refs[0].max - k.refs[0].min) / range, 0.01);
+    EXPECT_NEAR(one.GetIntensity(3, 1), 1.0 * (k.refs[1].max - k.refs[1].min) / range, 0.01);
+    const std::string text = FormatChemPrfExport(one, {0.1, 0.4});
+    EXPECT_EQ(text.find("\r\n     2 "), std::string::npos) << text;
+    EXPECT_EQ(text.find("nan"), std::string::npos) << text;
+
+    const CChemPrfParams twice = fit({k.refs[0], k.refs[0], k.refs[1]});
+    for (int level : {0, 3})
+        EXPECT_NEAR(twice.GetIntensity(level, 0) + twice.GetIntensity(level, 1), one.GetIntensity(level, 0),
+                    0.01)
+            << level;
+}
 } // namespace
 
 TEST(ChemPrfDialogSize, ScrollBarsAndCutsAgainstTheWorkArea)
