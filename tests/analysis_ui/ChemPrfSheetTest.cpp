@@ -900,3 +900,61 @@ TEST_F(ChemPrfSheetTest, ProfileLegendKeepsOffTheCurves)
         EXPECT_EQ(v->PointsIn(legend->geometry(), 2), 0) << c.top;
     }
 }
+
+// A profile refits the level on show even when it was fitted before, and a
+// stopped run resets it: the fitted curve over the data and the value column
+// follow the level's row either way, not the fit that was there before.
+TEST_F(ChemPrfProfileTest, TheLevelOnShowFollowsTheProfilesFit)
+{
+    CChemPrf_Sheet* sheet = OpenProfile();
+    ASSERT_NE(sheet, nullptr);
+    CChemPrfParams* p = sheet->GetParams();
+    const int level = m_view->GetCurrentLevel();
+    Click("IDC_CHMPRF_CALC");
+    ASSERT_TRUE(p->IsDone(level));
+    // An earlier fit of another stretch left other values on show.
+    p->GetRow(level)[p->GetRowLength() - 2] = 0.5;
+    sheet->CalcFittedCurve();
+    sheet->GetFileGrid()->RefreshValues();
+    const auto shown = [&] {
+        const std::vector<double> result = sheet->GetResult();
+        sheet->CalcFittedCurve();
+        EXPECT_EQ(result, sheet->GetResult());
+        CUGCell cell;
+        sheet->GetFileGrid()->GetCell(5, 0, &cell);
+        EXPECT_EQ(std::string(cell.GetText()),
+                  QString::asprintf("%f", p->GetIntensity(level, 0)).toStdString());
+    };
+    {
+        CChemPrf_Profiling dlg(sheet);
+        sheet->m_pProfiling = &dlg;
+        ASSERT_TRUE(dlg.Create(sheet));
+        RunUntilIdle(dlg);
+        sheet->m_pProfiling = nullptr;
+    }
+    EXPECT_NEAR(p->GetIntensity(level, 0), 1.0, 1e-3);
+    {
+        SCOPED_TRACE("refitted");
+        shown();
+    }
+    // Stopped before it reaches the level on show (the last one).
+    m_view->SetDispTrace(49);
+    Pump(10);
+    Click("IDC_CHMPRF_CALC");
+    ASSERT_TRUE(p->IsDone(49));
+    {
+        CChemPrf_Profiling dlg(sheet);
+        sheet->m_pProfiling = &dlg;
+        ASSERT_TRUE(dlg.Create(sheet));
+        dlg.StartStopButton()->click();
+        RunUntilIdle(dlg);
+        sheet->m_pProfiling = nullptr;
+    }
+    if (!p->IsDone(49)) {
+        SCOPED_TRACE("stopped");
+        for (double v : sheet->GetResult())
+            ASSERT_EQ(v, 0.0);
+        shown();
+    }
+    Click("IDC_CHMPRF_CLOSE");
+}
