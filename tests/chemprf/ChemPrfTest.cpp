@@ -859,6 +859,141 @@ TEST(ChemPrfKnown, BadLevelsFailAloneAndIdenticalReferencesShare)
                     0.01)
             << level;
 }
+
+// The measured Mn 2p spectra fitted with the settings' default (a constant,
+// one shift) from the sheet's default cursors, checked against a search of
+// our own: every shift on a grid of a twentieth of a reference channel, and
+// for each the best non-negative intensities (every subset of references
+// solved by least squares, the best one with no negative intensity kept).
+// The library's minimum is the global one, not a neighbouring kink.
+TEST(ChemPrfMeasured, DefaultFitIsTheGlobalMinimumOverShifts)
+{
+    Doc refDoc(VAMAS_FIXTURES "/xpsdl__Mn_references.vms");
+    Doc dataDoc(VAMAS_FIXTURES "/xpsdl__mno_gas-phase_removed.vms");
+    CSpecRgn* refRgn = refDoc.Rgn(0);
+    ASSERT_NE(refRgn, nullptr);
+    std::vector<SChemPrfRefCurve> refs;
+    std::vector<std::vector<double>> norm;
+    for (int k = 0; k < 3; ++k) {
+        const CTrace* t = refRgn->GetTrace(k);
+        refs.push_back({t->GetData(), t->GetNumPoints(), t->GetMinValue(), t->GetMaxValue(),
+                        refRgn->GetStart(), refRgn->GetFinish(), refRgn->GetStep()});
+        norm.emplace_back(size_t(t->GetNumPoints()));
+        ChemPrfNormalise(t->GetData(), t->GetNumPoints(), t->GetMinValue(), t->GetMaxValue(),
+                         norm.back().data());
+    }
+    for (int r = 0; r < 4; ++r) {
+        SCOPED_TRACE(testing::Message() << "region " << r);
+        CSpecRgn* rgn = dataDoc.Rgn(r);
+        ASSERT_NE(rgn, nullptr);
+        const CTrace* tr = rgn->GetTrace(0);
+        const int n = tr->GetNumPoints();
+        const SChemPrfTarget target{rgn->GetStart(), rgn->GetFinish(), n};
+        int lo = n / 10, hi = 9 * n / 10;
+        ASSERT_TRUE(ChemPrfCoveredStretch(refs, target, lo, hi));
+        CChemPrfParams params(1);
+        params.SetConstant(true);
+        params.SetNumRefs(3, true);
+        int stop = 0;
+        SChemPrfLevelResult got;
+        ASSERT_EQ(ChemPrfRunProfile(SPelomarApi::Library(), params, refs, target,
+                                    {{tr->GetData(), tr->GetMinValue(), tr->GetMaxValue()}}, n / 10,
+                                    9 * n / 10, &stop,
+                                    [&](SChemPrfLevelResult&& res) { got = std::move(res); }),
+                  0u);
+        ChemPrfStoreResult(params, got);
+        ASSERT_TRUE(params.IsDone(0));
+
+        std::vector<double> y(size_t(hi - lo + 1));
+        ChemPrfNormalise(tr->GetData() + lo, hi - lo + 1, tr->GetMinValue(), tr->GetMaxValue(), y.data());
+        std::vector<double> a(3), b(3);
+        for (int k = 0; k < 3; ++k) {
+            double b0 = 0.0;
+            ASSERT_TRUE(ChemPrfGridMapping(refs[size_t(k)].start, refs[size_t(k)].finish, refs[size_t(k)].n,
+                                           target.start, target.finish, n, b0, a[size_t(k)]));
+            b[size_t(k)] = lo * a[size_t(k)] + b0;
+        }
+        // The columns at shift s: a constant and the three references.
+        const auto columns = [&](double s, std::vector<std::vector<double>>& col) {
+            col.assign(4, std::vector<double>(y.size(), 1.0));
+            for (int k = 0; k < 3; ++k)
+                for (size_t i = 0; i < y.size(); ++i) {
+                    const double u = a[size_t(k)] * double(i) + b[size_t(k)] + s;
+                    const std::vector<double>& v = norm[size_t(k)];
+                    if (u < 0.0 || u > double(v.size() - 1))
+                        return false;
+                    const size_t j = std::min(size_t(u), v.size() - 2);
+                    col[size_t(k + 1)][i] = v[j] + (u - double(j)) * (v[j + 1] - v[j]);
+                }
+            return true;
+        };
+        struct Best
+        {
+            double sse = 1e300, s = 0.0;
+            double x[4] = {};
+        } best;
+        std::vector<std::vector<double>> col;
+        for (double s = -20.0; s <= 20.0; s += 0.05) {
+            if (!columns(s, col))
+                continue;
+            for (int subset = 0; subset < 8; ++subset) {
+                std::vector<int> use{0};
+                for (int k = 0; k < 3; ++k)
+                    if (subset & (1 << k))
+                        use.push_back(k + 1);
+                const size_t p = use.size();
+                // Normal equations, solved by Gaussian elimination.
+                std::vector<double> m(p * (p + 1), 0.0);
+                for (size_t i = 0; i < y.size(); ++i)
+                    for (size_t u = 0; u < p; ++u) {
+                        for (size_t v = 0; v < p; ++v)
+                            m[u * (p + 1) + v] += col[size_t(use[u])][i] * col[size_t(use[v])][i];
+                        m[u * (p + 1) + p] += col[size_t(use[u])][i] * y[i];
+                    }
+                for (size_t c = 0; c < p; ++c)
+                    for (size_t rr = c + 1; rr < p; ++rr) {
+                        const double f = m[rr * (p + 1) + c] / m[c * (p + 1) + c];
+                        for (size_t v = c; v <= p; ++v)
+                            m[rr * (p + 1) + v] -= f * m[c * (p + 1) + v];
+                    }
+                double x[4] = {};
+                for (size_t c = p; c-- > 0;) {
+                    double v = m[c * (p + 1) + p];
+                    for (size_t w = c + 1; w < p; ++w)
+                        v -= m[c * (p + 1) + w] * x[use[w]];
+                    x[use[c]] = v / m[c * (p + 1) + c];
+                }
+                if (x[1] < 0 || x[2] < 0 || x[3] < 0)
+                    continue;
+                double sse = 0.0;
+                for (size_t i = 0; i < y.size(); ++i) {
+                    double e = y[i];
+                    for (int c = 0; c < 4; ++c)
+                        e -= x[c] * col[size_t(c)][i];
+                    sse += e * e;
+                }
+                if (sse < best.sse) {
+                    best.sse = sse;
+                    best.s = s;
+                    std::copy(x, x + 4, best.x);
+                }
+            }
+        }
+        // The library's minimum, as the same model sees it.
+        ASSERT_TRUE(columns(params.GetShift(0, 0), col));
+        double sse = 0.0;
+        for (size_t i = 0; i < y.size(); ++i) {
+            double e = y[i] - params.GetConstant(0);
+            for (int k = 0; k < 3; ++k)
+                e -= params.GetIntensity(0, k) * col[size_t(k + 1)][i];
+            sse += e * e;
+        }
+        EXPECT_LE(sse, best.sse * (1.0 + 1e-6) + 1e-12);
+        EXPECT_NEAR(params.GetShift(0, 0), best.s, 0.05);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(params.GetIntensity(0, k), best.x[k + 1], 0.02) << "reference " << k;
+    }
+}
 } // namespace
 
 TEST(ChemPrfDialogSize, ScrollBarsAndCutsAgainstTheWorkArea)
