@@ -761,19 +761,23 @@ TEST(ChemPrfKnown, ProfileRecoversSharesAndShiftsOfKnownMixtures)
     struct Case
     {
         const char* what;
-        bool multiShift;
+        bool multiShift, initZero;
         double stepB;
         std::vector<Level> levels;
     };
     const Case cases[] = {
         {"common shift",
          false,
+         false,
          0.1,
          {{1.0, 0.0, 0.0, 0.0}, {0.5, 0.3, 1.0, 0.3}, {0.2, -0.8, 2.0, -0.8}, {0.0, 0.0, 1.5, 0.0}}},
+        {"common shift from zero", false, true, 0.1, {{0.5, 0.3, 1.0, 0.3}, {0.2, -0.8, 2.0, -0.8}}},
         {"independent shifts",
          true,
+         false,
          0.4,
          {{1.0, 0.5, 1.0, -1.0}, {0.3, -0.4, 2.0, 0.6}, {0.8, 0.0, 0.0, 0.0}}},
+        {"independent shifts from zero", true, true, 0.4, {{1.0, 0.5, 1.0, -1.0}, {0.3, -0.4, 2.0, 0.6}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -784,6 +788,7 @@ TEST(ChemPrfKnown, ProfileRecoversSharesAndShiftsOfKnownMixtures)
         CChemPrfParams params(int(c.levels.size()));
         params.SetConstant(true);
         params.SetMultiShift(c.multiShift);
+        params.SetInitZero(c.initZero);
         params.SetNumRefs(2, true);
         int stop = 0;
         int lo = 12, hi = 107;
