@@ -1063,8 +1063,17 @@ void CChemPrf_Profiling::OnStartStop()
 
 void CChemPrf_Profiling::OnTrace(SChemPrfLevelResult res)
 {
-    const bool wasDone = m_pParams->IsDone(res.level);
     ChemPrfStoreResult(*m_pParams, res);
+    // The level on show draws and lists its row as it now is: refitted, even
+    // when it had been fitted before, or reset by a stop.
+    CSpecViewBase* view = m_pSheet->GetView();
+    if (view && res.level == view->GetCurrentLevel()) {
+        m_pSheet->CalcFittedCurve();
+        if (CChemPrfFileGrid* g = m_pSheet->GetFileGrid())
+            g->RefreshValues();
+        if (CSpecWnd* w = view->GetSpecWnd())
+            w->Invalidate(CSpecWnd::TraceArea, true);
+    }
     if (res.stopped)
         return;
     if (RefFitNotSolved(res.outcome)) {
@@ -1072,12 +1081,6 @@ void CChemPrf_Profiling::OnTrace(SChemPrfLevelResult res)
         return;
     }
     ChemPrfTraceProfileLevel(*m_pParams, res.level, res.outcome);
-    CSpecViewBase* view = m_pSheet->GetView();
-    if (view && res.level == view->GetCurrentLevel() && !wasDone) {
-        m_pSheet->CalcFittedCurve();
-        if (CSpecWnd* w = view->GetSpecWnd())
-            w->Invalidate(CSpecWnd::TraceArea, true);
-    }
     m_pGrid->ShowLevel(res.level);
 }
 

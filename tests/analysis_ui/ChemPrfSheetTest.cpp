@@ -900,3 +900,129 @@ TEST_F(ChemPrfSheetTest, ProfileLegendKeepsOffTheCurves)
         EXPECT_EQ(v->PointsIn(legend->geometry(), 2), 0) << c.top;
     }
 }
+
+// A profile refits the level on show even when it was fitted before, and a
+// stopped run resets it: the fitted curve over the data and the value column
+// follow the level's row either way, not the fit that was there before.
+TEST_F(ChemPrfProfileTest, TheLevelOnShowFollowsTheProfilesFit)
+{
+    CChemPrf_Sheet* sheet = OpenProfile();
+    ASSERT_NE(sheet, nullptr);
+    CChemPrfParams* p = sheet->GetParams();
+    const int level = m_view->GetCurrentLevel();
+    Click("IDC_CHMPRF_CALC");
+    ASSERT_TRUE(p->IsDone(level));
+    // An earlier fit of another stretch left other values on show.
+    p->GetRow(level)[p->GetRowLength() - 2] = 0.5;
+    sheet->CalcFittedCurve();
+    sheet->GetFileGrid()->RefreshValues();
+    const auto shown = [&] {
+        const std::vector<double> result = sheet->GetResult();
+        sheet->CalcFittedCurve();
+        EXPECT_EQ(result, sheet->GetResult());
+        CUGCell cell;
+        sheet->GetFileGrid()->GetCell(5, 0, &cell);
+        EXPECT_EQ(std::string(cell.GetText()),
+                  QString::asprintf("%f", p->GetIntensity(level, 0)).toStdString());
+    };
+    {
+        CChemPrf_Profiling dlg(sheet);
+        sheet->m_pProfiling = &dlg;
+        ASSERT_TRUE(dlg.Create(sheet));
+        RunUntilIdle(dlg);
+        sheet->m_pProfiling = nullptr;
+    }
+    EXPECT_NEAR(p->GetIntensity(level, 0), 1.0, 1e-3);
+    {
+        SCOPED_TRACE("refitted");
+        shown();
+    }
+    // Stopped before it reaches the level on show (the last one).
+    m_view->SetDispTrace(49);
+    Pump(10);
+    Click("IDC_CHMPRF_CALC");
+    ASSERT_TRUE(p->IsDone(49));
+    {
+        CChemPrf_Profiling dlg(sheet);
+        sheet->m_pProfiling = &dlg;
+        ASSERT_TRUE(dlg.Create(sheet));
+        dlg.StartStopButton()->click();
+        RunUntilIdle(dlg);
+        sheet->m_pProfiling = nullptr;
+    }
+    if (!p->IsDone(49)) {
+        SCOPED_TRACE("stopped");
+        for (double v : sheet->GetResult())
+            ASSERT_EQ(v, 0.0);
+        shown();
+    }
+    Click("IDC_CHMPRF_CLOSE");
+}
+
+// One profile seen three ways: the result table, the export and the
+// chemical profile view all carry the table's intensities and shifts, level
+// by level, with the unfitted levels left out of the export and the view.
+TEST_F(ChemPrfProfileTest, TableExportAndProfileViewAgree)
+{
+    CChemPrf_Sheet* sheet = OpenProfile();
+    ASSERT_NE(sheet, nullptr);
+    CChemPrfParams* p = sheet->GetParams();
+    const QString out = QString::fromStdString(m_path) + ".agree.txt";
+    {
+        CChemPrf_Profiling dlg(sheet);
+        sheet->m_pProfiling = &dlg;
+        ASSERT_TRUE(dlg.Create(sheet));
+        RunUntilIdle(dlg);
+        ASSERT_EQ(p->CountDone(), 50);
+        for (int level : {7, 30, 31})
+            p->ResetLevel(level);
+        for (int level = 0; level < 50; level += 7)
+            for (int k = 0; k < 2; ++k) {
+                CUGCell cell;
+                dlg.Grid()->GetCell(k, level, &cell);
+                if (p->IsDone(level))
+                    EXPECT_EQ(QString::fromLatin1(cell.GetText()).toDouble(),
+                              std::round(p->GetIntensity(level, k) * 1e6) / 1e6)
+                        << level << " " << k;
+            }
+        ASSERT_TRUE(dlg.SaveTo(out.toStdString()));
+        sheet->m_pProfiling = nullptr;
+    }
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    std::vector<int> levels;
+    const double step = sheet->RefCurves()[0].step;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> v = lines[i].simplified().split(' ');
+        if (v.size() != 4)
+            continue;
+        const int level = v[0].toInt();
+        levels.push_back(level);
+        EXPECT_NEAR(v[1].toDouble(), p->GetIntensity(level, 0),
+                    1e-5 * std::max(1.0, p->GetIntensity(level, 0)));
+        EXPECT_NEAR(v[2].toDouble(), p->GetIntensity(level, 1),
+                    1e-5 * std::max(1.0, p->GetIntensity(level, 1)));
+        EXPECT_NEAR(v[3].toDouble(), p->GetShift(level, 0) * step,
+                    1e-5 * std::max(1.0, std::fabs(p->GetShift(level, 0) * step)));
+    }
+    std::vector<int> fitted;
+    for (int l = 0; l < 50; ++l)
+        if (p->IsDone(l))
+            fitted.push_back(l);
+    EXPECT_EQ(levels, fitted);
+
+    sheet->UpdateButtons();
+    Click("IDC_CHMPRF_SHOWHIDE");
+    CChemPrfView* prf = sheet->GetPrfView();
+    ASSERT_NE(prf, nullptr);
+    for (int k = 0; k < 2; ++k) {
+        const CSpecTrace* t = prf->GetSpecWnd(0)->GetSpecTrace(k, 0);
+        ASSERT_EQ(t->GetNumPoints(), int(fitted.size()));
+        for (size_t i = 0; i < fitted.size(); ++i) {
+            EXPECT_EQ(t->GetXData()[i], double(fitted[i]));
+            EXPECT_EQ(t->GetYDataConst()[i], p->GetIntensity(fitted[i], k));
+        }
+    }
+    Click("IDC_CHMPRF_CLOSE");
+}

@@ -13,9 +13,11 @@
 #include <cminpack.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 namespace {
@@ -685,6 +687,318 @@ TEST(ChemPrfMeasured, StretchPastTheReferencesFitsTheData)
     }
 }
 
+// ------------------------------------------- profiles of known mixtures
+
+// Two synthetic references on grids of their own (different lengths and
+// steps from the data's), and levels made of them: shifted, scaled, on a
+// sloping background, with a little noise. The profile must recover each
+// level's shares and shifts as the construction put them.
+struct KnownMixture
+{
+    static double Peak(double e, double centre, double width)
+    {
+        return std::exp(-0.5 * std::pow((e - centre) / width, 2));
+    }
+    static double RefA(double e) { return 10.0 + 100.0 * Peak(e, 640.0, 1.2); }
+    static double RefB(double e) { return 50.0 * Peak(e, 642.5, 1.6) + 20.0 * Peak(e, 646.0, 2.0); }
+
+    std::vector<double> ya, yb;
+    std::vector<SChemPrfRefCurve> refs;
+    SChemPrfTarget target{630.0, 659.75, 120}; // 0.25 eV
+    std::vector<std::vector<double>> curves;
+    std::vector<SChemPrfLevelCurve> levels;
+
+    // A: 0.1 eV over 620..670; B: stepB over 625..665.
+    explicit KnownMixture(double stepB = 0.4)
+    {
+        for (int j = 0; j <= 500; ++j)
+            ya.push_back(RefA(620.0 + 0.1 * j));
+        for (int j = 0; j <= int(std::lround(40.0 / stepB)); ++j)
+            yb.push_back(RefB(625.0 + stepB * j));
+        const auto curve = [](const std::vector<double>& y, double start, double step) {
+            return SChemPrfRefCurve{y.data(),
+                                    int(y.size()),
+                                    *std::min_element(y.begin(), y.end()),
+                                    *std::max_element(y.begin(), y.end()),
+                                    start,
+                                    start + step * (y.size() - 1),
+                                    step};
+        };
+        refs = {curve(ya, 620.0, 0.1), curve(yb, 625.0, stepB)};
+    }
+    // A level wa·A(e − da) + wb·B(e − db) + background; returns its index.
+    int AddLevel(double wa, double da, double wb, double db, double noise)
+    {
+        std::vector<double> y(size_t(target.n));
+        unsigned seed = 12345u + unsigned(curves.size());
+        for (int i = 0; i < target.n; ++i) {
+            const double e = target.start + 0.25 * i;
+            seed = seed * 1103515245u + 12345u;
+            const double u = double((seed >> 8) & 0xFFFF) / 65535.0 - 0.5;
+            y[size_t(i)] = wa * RefA(e - da) + wb * RefB(e - db) + 30.0 + noise * u;
+        }
+        curves.push_back(std::move(y));
+        return int(curves.size()) - 1;
+    }
+    void Finish()
+    {
+        for (const auto& y : curves)
+            levels.push_back(
+                {y.data(), *std::min_element(y.begin(), y.end()), *std::max_element(y.begin(), y.end())});
+    }
+};
+
+TEST(ChemPrfKnown, ProfileRecoversSharesAndShiftsOfKnownMixtures)
+{
+    struct Level
+    {
+        double wa, da, wb, db;
+    };
+    // Every mode fits a constant: the background is flat and the references'
+    // own minima differ. Common shift levels move both references together;
+    // the shift is counted in reference channels, so there both references
+    // share one step.
+    struct Case
+    {
+        const char* what;
+        bool multiShift, initZero;
+        double stepB;
+        std::vector<Level> levels;
+    };
+    const Case cases[] = {
+        {"common shift",
+         false,
+         false,
+         0.1,
+         {{1.0, 0.0, 0.0, 0.0}, {0.5, 0.3, 1.0, 0.3}, {0.2, -0.8, 2.0, -0.8}, {0.0, 0.0, 1.5, 0.0}}},
+        {"common shift from zero", false, true, 0.1, {{0.5, 0.3, 1.0, 0.3}, {0.2, -0.8, 2.0, -0.8}}},
+        {"independent shifts",
+         true,
+         false,
+         0.4,
+         {{1.0, 0.5, 1.0, -1.0}, {0.3, -0.4, 2.0, 0.6}, {0.8, 0.0, 0.0, 0.0}}},
+        {"independent shifts from zero", true, true, 0.4, {{1.0, 0.5, 1.0, -1.0}, {0.3, -0.4, 2.0, 0.6}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        KnownMixture k(c.stepB);
+        for (const Level& l : c.levels)
+            k.AddLevel(l.wa, l.da, l.wb, l.db, 0.2);
+        k.Finish();
+        CChemPrfParams params(int(c.levels.size()));
+        params.SetConstant(true);
+        params.SetMultiShift(c.multiShift);
+        params.SetInitZero(c.initZero);
+        params.SetNumRefs(2, true);
+        int stop = 0;
+        int lo = 12, hi = 107;
+        ASSERT_TRUE(ChemPrfCoveredStretch(k.refs, k.target, lo, hi));
+        ASSERT_EQ(ChemPrfRunProfile(SPelomarApi::Library(), params, k.refs, k.target, k.levels, lo, hi, &stop,
+                                    [&](SChemPrfLevelResult&& r) { ChemPrfStoreResult(params, r); }),
+                  0u);
+        for (size_t j = 0; j < c.levels.size(); ++j) {
+            SCOPED_TRACE(testing::Message() << "level " << j);
+            const Level& l = c.levels[j];
+            const SChemPrfLevelCurve& lc = k.levels[j];
+            const double range = lc.max - lc.min;
+            ASSERT_TRUE(params.IsDone(int(j)));
+            // Shares in the normalised scale: weight × reference range / data range.
+            const double wantA = l.wa * (k.refs[0].max - k.refs[0].min) / range;
+            const double wantB = l.wb * (k.refs[1].max - k.refs[1].min) / range;
+            EXPECT_NEAR(params.GetIntensity(int(j), 0), wantA, 0.01);
+            EXPECT_NEAR(params.GetIntensity(int(j), 1), wantB, 0.01);
+            const double wantC = (30.0 + l.wa * k.refs[0].min + l.wb * k.refs[1].min - lc.min) / range;
+            EXPECT_NEAR(params.GetConstant(int(j)), wantC, 0.01);
+            // A level moved up by d eV is fitted by a shift of -d eV, in the
+            // export's units (reference channels × step).
+            if (l.wa > 0.1)
+                EXPECT_NEAR(params.GetShift(int(j), 0) * k.refs[0].step, -l.da, 0.05);
+            if (l.wb > 0.1)
+                EXPECT_NEAR(params.GetShift(int(j), 1) * k.refs[1].step, -l.db, 0.05);
+        }
+    }
+}
+
+// A level of zeros and a level holding a value that is not a number sit among
+// good levels: the bad one fails alone (no estimate, not marked fitted), the
+// zeros fit to nothing, the others as if alone. Two copies of one reference
+// share its intensity between them.
+TEST(ChemPrfKnown, BadLevelsFailAloneAndIdenticalReferencesShare)
+{
+    KnownMixture k;
+    k.AddLevel(1.0, 0.0, 0.5, 0.0, 0.2);
+    k.curves.emplace_back(size_t(k.target.n), 0.0);
+    k.AddLevel(0.4, 0.0, 1.0, 0.0, 0.2);
+    k.curves[2][50] = std::numeric_limits<double>::quiet_NaN();
+    k.AddLevel(0.4, 0.0, 1.0, 0.0, 0.2);
+    k.Finish();
+    k.levels[2].max = std::numeric_limits<double>::quiet_NaN();
+
+    const auto fit = [&](const std::vector<SChemPrfRefCurve>& refs) {
+        CChemPrfParams params(int(k.levels.size()));
+        params.SetConstant(true);
+        params.SetNumRefs(int(refs.size()), true);
+        int stop = 0;
+        EXPECT_EQ(ChemPrfRunProfile(SPelomarApi::Library(), params, refs, k.target, k.levels, 12, 107, &stop,
+                                    [&](SChemPrfLevelResult&& r) { ChemPrfStoreResult(params, r); }),
+                  0u);
+        return params;
+    };
+    const CChemPrfParams one = fit(k.refs);
+    EXPECT_TRUE(one.IsDone(0));
+    EXPECT_TRUE(one.IsDone(1));
+    EXPECT_NEAR(one.GetIntensity(1, 0), 0.0, 1e-6);
+    EXPECT_NEAR(one.GetIntensity(1, 1), 0.0, 1e-6);
+    EXPECT_FALSE(one.IsDone(2));
+    EXPECT_TRUE(one.IsDone(3));
+    const double range = k.levels[3].max - k.levels[3].min;
+    EXPECT_NEAR(one.GetIntensity(3, 0), 0.4 * (k.refs[0].max - k.refs[0].min) / range, 0.01);
+    EXPECT_NEAR(one.GetIntensity(3, 1), 1.0 * (k.refs[1].max - k.refs[1].min) / range, 0.01);
+    const std::string text = FormatChemPrfExport(one, {0.1, 0.4});
+    EXPECT_EQ(text.find("\r\n     2 "), std::string::npos) << text;
+    EXPECT_EQ(text.find("nan"), std::string::npos) << text;
+
+    const CChemPrfParams twice = fit({k.refs[0], k.refs[0], k.refs[1]});
+    for (int level : {0, 3})
+        EXPECT_NEAR(twice.GetIntensity(level, 0) + twice.GetIntensity(level, 1), one.GetIntensity(level, 0),
+                    0.01)
+            << level;
+}
+
+// The measured Mn 2p spectra fitted with the settings' default (a constant,
+// one shift) from the sheet's default cursors, checked against a search of
+// our own: every shift on a grid of a twentieth of a reference channel, and
+// for each the best non-negative intensities (every subset of references
+// solved by least squares, the best one with no negative intensity kept).
+// The library's minimum is the global one, not a neighbouring kink.
+TEST(ChemPrfMeasured, DefaultFitIsTheGlobalMinimumOverShifts)
+{
+    Doc refDoc(VAMAS_FIXTURES "/xpsdl__Mn_references.vms");
+    Doc dataDoc(VAMAS_FIXTURES "/xpsdl__mno_gas-phase_removed.vms");
+    CSpecRgn* refRgn = refDoc.Rgn(0);
+    ASSERT_NE(refRgn, nullptr);
+    std::vector<SChemPrfRefCurve> refs;
+    std::vector<std::vector<double>> norm;
+    for (int k = 0; k < 3; ++k) {
+        const CTrace* t = refRgn->GetTrace(k);
+        refs.push_back({t->GetData(), t->GetNumPoints(), t->GetMinValue(), t->GetMaxValue(),
+                        refRgn->GetStart(), refRgn->GetFinish(), refRgn->GetStep()});
+        norm.emplace_back(size_t(t->GetNumPoints()));
+        ChemPrfNormalise(t->GetData(), t->GetNumPoints(), t->GetMinValue(), t->GetMaxValue(),
+                         norm.back().data());
+    }
+    for (int r = 0; r < 4; ++r) {
+        SCOPED_TRACE(testing::Message() << "region " << r);
+        CSpecRgn* rgn = dataDoc.Rgn(r);
+        ASSERT_NE(rgn, nullptr);
+        const CTrace* tr = rgn->GetTrace(0);
+        const int n = tr->GetNumPoints();
+        const SChemPrfTarget target{rgn->GetStart(), rgn->GetFinish(), n};
+        int lo = n / 10, hi = 9 * n / 10;
+        ASSERT_TRUE(ChemPrfCoveredStretch(refs, target, lo, hi));
+        CChemPrfParams params(1);
+        params.SetConstant(true);
+        params.SetNumRefs(3, true);
+        int stop = 0;
+        SChemPrfLevelResult got;
+        ASSERT_EQ(ChemPrfRunProfile(SPelomarApi::Library(), params, refs, target,
+                                    {{tr->GetData(), tr->GetMinValue(), tr->GetMaxValue()}}, n / 10,
+                                    9 * n / 10, &stop,
+                                    [&](SChemPrfLevelResult&& res) { got = std::move(res); }),
+                  0u);
+        ChemPrfStoreResult(params, got);
+        ASSERT_TRUE(params.IsDone(0));
+
+        std::vector<double> y(size_t(hi - lo + 1));
+        ChemPrfNormalise(tr->GetData() + lo, hi - lo + 1, tr->GetMinValue(), tr->GetMaxValue(), y.data());
+        std::vector<double> a(3), b(3);
+        for (int k = 0; k < 3; ++k) {
+            double b0 = 0.0;
+            ASSERT_TRUE(ChemPrfGridMapping(refs[size_t(k)].start, refs[size_t(k)].finish, refs[size_t(k)].n,
+                                           target.start, target.finish, n, b0, a[size_t(k)]));
+            b[size_t(k)] = lo * a[size_t(k)] + b0;
+        }
+        // The columns at shift s: a constant and the three references.
+        const auto columns = [&](double s, std::vector<std::vector<double>>& col) {
+            col.assign(4, std::vector<double>(y.size(), 1.0));
+            for (int k = 0; k < 3; ++k)
+                for (size_t i = 0; i < y.size(); ++i) {
+                    const double u = a[size_t(k)] * double(i) + b[size_t(k)] + s;
+                    const std::vector<double>& v = norm[size_t(k)];
+                    if (u < 0.0 || u > double(v.size() - 1))
+                        return false;
+                    const size_t j = std::min(size_t(u), v.size() - 2);
+                    col[size_t(k + 1)][i] = v[j] + (u - double(j)) * (v[j + 1] - v[j]);
+                }
+            return true;
+        };
+        struct Best
+        {
+            double sse = 1e300, s = 0.0;
+            double x[4] = {};
+        } best;
+        std::vector<std::vector<double>> col;
+        for (double s = -20.0; s <= 20.0; s += 0.05) {
+            if (!columns(s, col))
+                continue;
+            for (int subset = 0; subset < 8; ++subset) {
+                std::vector<int> use{0};
+                for (int k = 0; k < 3; ++k)
+                    if (subset & (1 << k))
+                        use.push_back(k + 1);
+                const size_t p = use.size();
+                // Normal equations, solved by Gaussian elimination.
+                std::vector<double> m(p * (p + 1), 0.0);
+                for (size_t i = 0; i < y.size(); ++i)
+                    for (size_t u = 0; u < p; ++u) {
+                        for (size_t v = 0; v < p; ++v)
+                            m[u * (p + 1) + v] += col[size_t(use[u])][i] * col[size_t(use[v])][i];
+                        m[u * (p + 1) + p] += col[size_t(use[u])][i] * y[i];
+                    }
+                for (size_t c = 0; c < p; ++c)
+                    for (size_t rr = c + 1; rr < p; ++rr) {
+                        const double f = m[rr * (p + 1) + c] / m[c * (p + 1) + c];
+                        for (size_t v = c; v <= p; ++v)
+                            m[rr * (p + 1) + v] -= f * m[c * (p + 1) + v];
+                    }
+                double x[4] = {};
+                for (size_t c = p; c-- > 0;) {
+                    double v = m[c * (p + 1) + p];
+                    for (size_t w = c + 1; w < p; ++w)
+                        v -= m[c * (p + 1) + w] * x[use[w]];
+                    x[use[c]] = v / m[c * (p + 1) + c];
+                }
+                if (x[1] < 0 || x[2] < 0 || x[3] < 0)
+                    continue;
+                double sse = 0.0;
+                for (size_t i = 0; i < y.size(); ++i) {
+                    double e = y[i];
+                    for (int c = 0; c < 4; ++c)
+                        e -= x[c] * col[size_t(c)][i];
+                    sse += e * e;
+                }
+                if (sse < best.sse) {
+                    best.sse = sse;
+                    best.s = s;
+                    std::copy(x, x + 4, best.x);
+                }
+            }
+        }
+        // The library's minimum, as the same model sees it.
+        ASSERT_TRUE(columns(params.GetShift(0, 0), col));
+        double sse = 0.0;
+        for (size_t i = 0; i < y.size(); ++i) {
+            double e = y[i] - params.GetConstant(0);
+            for (int k = 0; k < 3; ++k)
+                e -= params.GetIntensity(0, k) * col[size_t(k + 1)][i];
+            sse += e * e;
+        }
+        EXPECT_LE(sse, best.sse * (1.0 + 1e-6) + 1e-12);
+        EXPECT_NEAR(params.GetShift(0, 0), best.s, 0.05);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(params.GetIntensity(0, k), best.x[k + 1], 0.02) << "reference " << k;
+    }
+}
 } // namespace
 
 TEST(ChemPrfDialogSize, ScrollBarsAndCutsAgainstTheWorkArea)
