@@ -62,7 +62,9 @@ void CVertAxis::CalcTicks()
 void CVertAxis::AnchorTicks()
 {
     const double V = (m_rDisp.bottom - 1) * m_dU + m_U0;
-    m_TickVal = std::floor(V / m_dTickStep) * m_dTickStep;
+    // The ticks keep their lattice: most sit on multiples of the step, those
+    // of a short pane may count down from the top value.
+    m_TickVal += std::floor((V - m_TickVal) / m_dTickStep) * m_dTickStep;
     m_TickPos = (m_TickVal - m_U0) / m_dU;
 }
 
