@@ -323,8 +323,14 @@ SVertFit FitVertAxis(int top, int bottom, double dMin, double dMax)
     SVertFit f;
     if (dMin == 0 && dMax == 0)
         dMax = 10000;
-    else if (dMin == dMax)
-        dMax = dMin + 1; // flat data: a range of 1 above the value
+    else if (dMin == dMax) {
+        // Flat data: a range of 1 around the value (wider for values too large
+        // for a unit to show), so a level line or a lone point stands clear of
+        // the axis at the bottom rather than on it.
+        const double h = std::max(0.5, std::fabs(dMin) * 1e-6);
+        dMax = dMin + h;
+        dMin -= h;
+    }
     const SDecade d = Decade(dMax - dMin);
     f.dMaxTickStep = d.Step();
     dMax = std::ceil(dMax / f.dMaxTickStep) * f.dMaxTickStep;

@@ -36,6 +36,7 @@ int CVertAxis::SetRect(const CRect& r, double* pMin, double* pMax)
     const plot::SVertFit f = plot::FitVertAxis(r.top, r.bottom, *pMin, *pMax);
     m_dMaxTickStep = f.dMaxTickStep;
     *pMax = f.UMax;
+    *pMin = f.UMin; // moved only for flat data, which gets a range around it
     m_UMax = f.UMax;
     m_UMin = f.UMin;
     m_rDisp = r;

@@ -173,9 +173,15 @@ TEST(PlotMath, VerticalFitOfEmptyRanges)
 {
     EXPECT_DOUBLE_EQ(FitVertAxis(0, 201, 0, 0).UMax, 10000);
     // Flat non-zero data: a range of 1, never a zero or non-finite scale.
+    // The value stands inside the range, clear of the axis at the bottom.
     const SVertFit f = FitVertAxis(0, 201, 5, 5);
-    EXPECT_DOUBLE_EQ(f.UMin, 5);
-    EXPECT_DOUBLE_EQ(f.UMax, 6);
+    EXPECT_DOUBLE_EQ(f.UMin, 4.5);
+    EXPECT_DOUBLE_EQ(f.UMax, 5.6);
+    for (double v : {250.0, -3.0, 1e17}) {
+        const SVertFit g = FitVertAxis(0, 201, v, v);
+        EXPECT_LT(g.UMin, v) << v;
+        EXPECT_GT(g.UMax, v) << v;
+    }
     EXPECT_TRUE(std::isfinite(f.dU));
     EXPECT_NE(f.dU, 0);
 }
