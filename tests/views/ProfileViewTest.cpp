@@ -362,7 +362,7 @@ TEST_F(ProfileViewTest, LegendSizesItselfToItsEntries)
     cols.SetNumEntries(6);
     QPen red(Qt::red, 0);
     for (int i = 0; i < 6; ++i) {
-        cols.SetLabel("C 1s", i);
+        cols.SetLabel(i == 4 ? "Si 2p (oxide)" : "C 1s", i);
         cols.SetPen(i == 5 ? &red : &blue, i);
     }
     cols.Reposition(0, 600, low.height());
