@@ -53,14 +53,15 @@ int CLegend::SampleLength() const
     return int(std::lround(1000.0 * logicalDpiX() / 2540.0));
 }
 
-void CLegend::Reposition(unsigned, int cx, int)
+void CLegend::Reposition(unsigned, int cx, int cy)
 {
     const QFontMetrics fm(m_Font, this);
     int widest = 0;
     for (const std::string& s : m_csaLabels)
         widest = std::max(widest, fm.horizontalAdvance(QString::fromStdString(s)));
     const SLayoutRect r = PlaceLegend(cx, m_nEntries, widest, fm.averageCharWidth(), SampleLength(),
-                                      fm.height() + fm.leading(), kEdgeHeight);
+                                      fm.height() + fm.leading(), kEdgeHeight, cy);
+    m_nRows = LegendRows(cy, m_nEntries, fm.height() + fm.leading(), kEdgeHeight);
     m_Size = QSize(r.Width(), r.Height());
     setGeometry(r.left, r.top, r.Width(), r.Height());
     update();
@@ -75,20 +76,24 @@ void CLegend::paintEvent(QPaintEvent*)
     const QFontMetrics fm(m_Font, this);
     const int H = fm.height() + fm.leading();
     const int A = fm.averageCharWidth();
-    const int x0 = A / 2, x1 = x0 + SampleLength(), xText = x1 + A, xSymbol = (x0 + x1) / 2;
-    int y = H / 2;
+    const int rows = std::max(m_nRows, 1);
+    const int cols = std::max((m_nEntries + rows - 1) / rows, 1);
+    const int colWidth = width() / cols;
     for (int i = 0; i < m_nEntries; ++i) {
+        // Entries run down a column, then on at the top of the next.
+        const int left = (i / rows) * colWidth;
+        const int y = H / 2 + (i % rows) * H;
+        const int x0 = left + A / 2, x1 = x0 + SampleLength(), xText = x1 + A, xSymbol = (x0 + x1) / 2;
         const QPen pen = m_aPens[size_t(i)] ? *m_aPens[size_t(i)] : QPen(Qt::black, 0);
         dc.setPen(QPen(Qt::black, 0));
         // A legend held to a narrow parent shows a label cut short with an ellipsis.
-        const int room = std::max(width() - xText, 0);
+        const int room = std::max(left + colWidth - xText, 0);
         dc.drawText(QRect(xText, y, room, H), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                     fm.elidedText(QString::fromStdString(m_csaLabels[size_t(i)]), Qt::ElideRight, room));
         dc.setPen(pen);
         dc.drawLine(x0, y + H / 2, x1, y + H / 2);
         if (m_aSymbols[size_t(i)])
             m_aSymbols[size_t(i)]->Draw(&dc, CPoint(xSymbol, y + H / 2));
-        y += H;
     }
     dc.setPen(QPen(Qt::black, 0));
 }

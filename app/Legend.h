@@ -35,7 +35,8 @@ public:
     }
 
     // Computes the size and moves the legend into the top-right corner of a
-    // parent cx pixels wide.
+    // parent cx pixels wide; entries that overrun a parent cy high go on in
+    // further columns.
     void Reposition(unsigned nType, int cx, int cy);
     QSize GetLegendSize() const { return m_Size; }
 
@@ -52,4 +53,5 @@ private:
     QFont m_Font;
     QSize m_Size{0, 0};
     int m_nEntries = 0;
+    int m_nRows = 0; // entries per column, from Reposition
 };

@@ -141,11 +141,24 @@ std::vector<SLayoutRect> CalcImagePaneRects(int n, int cx, int cy)
     return out;
 }
 
-SLayoutRect PlaceLegend(int cx, int nEntries, int maxLabelWidth, int avgCharWidth, int sampleLength,
-                        int lineHeight, int edgeHeight)
+int LegendRows(int cy, int nEntries, int lineHeight, int edgeHeight)
 {
-    const int width = maxLabelWidth + 2 * avgCharWidth + sampleLength;
-    const int height = lineHeight * (std::max(nEntries, 0) + 1);
+    const int n = std::max(nEntries, 0);
+    if (cy <= 0 || lineHeight <= 0)
+        return n;
+    // Half a line above the first entry and half below the last.
+    const int fit = (cy - edgeHeight) / lineHeight - 1;
+    return fit >= 1 && fit < n ? fit : n;
+}
+
+SLayoutRect PlaceLegend(int cx, int nEntries, int maxLabelWidth, int avgCharWidth, int sampleLength,
+                        int lineHeight, int edgeHeight, int cy)
+{
+    const int n = std::max(nEntries, 0);
+    const int rows = LegendRows(cy, n, lineHeight, edgeHeight);
+    const int cols = rows > 0 ? (n + rows - 1) / rows : 1;
+    const int width = std::max(cols, 1) * (maxLabelWidth + 2 * avgCharWidth + sampleLength);
+    const int height = lineHeight * (rows + 1);
     const int left = cx - width - 1;
     // A label wider than the parent would push the pen samples, which tell
     // the curves apart, off its left edge: the legend keeps to the parent and

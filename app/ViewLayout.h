@@ -76,5 +76,11 @@ std::vector<SLayoutRect> CalcImagePaneRects(int n, int cx, int cy);
 // pen sample, one text line per entry and one more, its right edge one pixel
 // short of the parent's and its top edgeHeight down. A legend wider than
 // that starts at the parent's left edge and ends at the same right edge.
+// A parent cy pixels high that cannot hold every line gets the entries in
+// columns of LegendRows each, side by side, each column as wide as the
+// one-column legend; cy <= 0 sets no bound.
 SLayoutRect PlaceLegend(int cx, int nEntries, int maxLabelWidth, int avgCharWidth, int sampleLength,
-                        int lineHeight, int edgeHeight);
+                        int lineHeight, int edgeHeight, int cy = 0);
+// Entries per column of a legend in a parent cy pixels high (all of them when
+// they fit, or when not even one line fits).
+int LegendRows(int cy, int nEntries, int lineHeight, int edgeHeight);

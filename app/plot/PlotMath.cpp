@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 #include <cstdio>
 #include <cstdlib>
 
@@ -258,6 +259,37 @@ SVertTicks CalcVertTicks(int top, int bottom, double dU, double U0, double UMax,
         }
         i = 6; // a mantissa outside the table
     }
+    // A short pane can end with a step wider than the shown range, leaving a
+    // lone "0" or no label at all. Where two labels fit, take the finest round
+    // step that puts two ticks on the range; when no multiples of one do, the
+    // ticks count down from the top of the axis instead, at worst a range apart.
+    const double Vlo = (bottom - 1) * dU + U0;
+    bool bFromTop = false;
+    const auto ticksOnRange = [&](double st) {
+        const double first = std::ceil(Vlo / st - 1e-9) * st;
+        return first + st <= UMax + st * 1e-9;
+    };
+    if (S > 0 && std::isfinite(S) && step > 0 && std::isfinite(UMax) && UMax > Vlo &&
+        (UMax - Vlo) * S >= minSpacing && !ticksOnRange(step)) {
+        std::vector<double> cand;
+        const double p0 = std::pow(10.0, std::floor(std::log10(minSpacing / S)));
+        for (double p10 : {p0, p0 * 10})
+            for (int dgt = 1; dgt <= 9; ++dgt)
+                if (S * dgt * p10 >= minSpacing * (1 - 1e-9))
+                    cand.push_back(dgt * p10);
+        // The last resort names the two ends of the range.
+        cand.push_back(UMax - Vlo);
+        std::sort(cand.begin(), cand.end());
+        const auto found = std::find_if(cand.begin(), cand.end(), ticksOnRange);
+        const auto fromTop = std::find_if(cand.begin(), cand.end(),
+                                          [&](double st) { return st <= (UMax - Vlo) * (1 + 1e-9); });
+        if (found != cand.end() || fromTop != cand.end()) {
+            bFromTop = found == cand.end();
+            step = bFromTop ? *fromTop : *found;
+            spacing = S * step;
+            i = 6;
+        }
+    }
     if (spacing == 0 || !std::isfinite(spacing))
         spacing = 1;
     t.dTickStep = step;
@@ -266,7 +298,8 @@ SVertTicks CalcVertTicks(int top, int bottom, double dU, double U0, double UMax,
     const double V = (bottom - 1) * dU + U0;
     // The bottom row's value is the axis minimum up to rounding; a value a hair
     // below a tick must not start the ticks one step lower.
-    t.TickVal = std::floor(V / step + 1e-9) * step;
+    t.TickVal = bFromTop ? UMax - std::floor((UMax - V) / step + 1e-9) * step
+                         : std::floor(V / step + 1e-9) * step;
     const SLabelSize a = TrialLabel(UMax);
     const SLabelSize b = TrialLabel(UMax - step);
     // The lowest label too: below zero it can be the longest, and a label cut
@@ -290,8 +323,14 @@ SVertFit FitVertAxis(int top, int bottom, double dMin, double dMax)
     SVertFit f;
     if (dMin == 0 && dMax == 0)
         dMax = 10000;
-    else if (dMin == dMax)
-        dMax = dMin + 1; // flat data: a range of 1 above the value
+    else if (dMin == dMax) {
+        // Flat data: a range of 1 around the value (wider for values too large
+        // for a unit to show), so a level line or a lone point stands clear of
+        // the axis at the bottom rather than on it.
+        const double h = std::max(0.5, std::fabs(dMin) * 1e-6);
+        dMax = dMin + h;
+        dMin -= h;
+    }
     const SDecade d = Decade(dMax - dMin);
     f.dMaxTickStep = d.Step();
     dMax = std::ceil(dMax / f.dMaxTickStep) * f.dMaxTickStep;
@@ -312,8 +351,16 @@ SAxisXform CalcXTransform(int left, int right, double Xmin, double Xmax)
     SAxisXform t;
     double W = double(right) - left - 1;
     double R = Xmax - Xmin;
-    if (R == 0)
-        R = 1;
+    if (R == 0) {
+        // A single X value: the point sits in the middle of the plot, not on
+        // its left edge where the axis line hides it.
+        t.ds = W > 0 ? W : 1;
+        t.dS = 1 / t.ds;
+        const double c = left + std::floor(std::max(W, 0.0) / 2);
+        t.s0 = c - Xmin * t.ds;
+        t.S0 = Xmin - c * t.dS;
+        return t;
+    }
     if (R > W) {
         W += 1;
         R += 1;

@@ -95,6 +95,10 @@ void CSpecDisp::Show(int bVisible, const CRect& rect, QPainter* pDC, double* pdM
     m_SpecDraw.SetDispLimits(0, 1, TRUE);
     const double lim[2] = {dMin, dMax};
     m_SpecDraw.SetDispLimits(CSpecTrace::Y_SET, lim, TRUE);
+    // One value along the axis (a spectrum of one point): its label goes under
+    // the point, which stands in the middle of the plot, not at its left edge.
+    if (U0 == U1)
+        SetHorzAxisUnits(U0, U1);
     m_SpecDraw.SetVisible(bVisible);
 }
 

@@ -719,6 +719,11 @@ int CSpecTrace::DrawTrace(QPainter* pDC, const CRect* pClip, BOOL)
             for (size_t i = 0; i < n; ++i)
                 q[i] = QPoint(pts[i].x, pts[i].y);
             pDC->drawPolyline(q.data(), int(n));
+        } else if (!m_pSymbol) {
+            // A lone point has no line to draw; without a symbol it would not
+            // show at all, so it gets a short mark of the curve's pen.
+            const int h = std::max(2, CSymbol::HalfSizePixels(pDC));
+            pDC->drawLine(pts[0].x - h, pts[0].y, pts[0].x + h, pts[0].y);
         }
         if (m_pSymbol)
             for (size_t i = 0; i < n; ++i)

@@ -36,6 +36,7 @@ int CVertAxis::SetRect(const CRect& r, double* pMin, double* pMax)
     const plot::SVertFit f = plot::FitVertAxis(r.top, r.bottom, *pMin, *pMax);
     m_dMaxTickStep = f.dMaxTickStep;
     *pMax = f.UMax;
+    *pMin = f.UMin; // moved only for flat data, which gets a range around it
     m_UMax = f.UMax;
     m_UMin = f.UMin;
     m_rDisp = r;
@@ -62,7 +63,9 @@ void CVertAxis::CalcTicks()
 void CVertAxis::AnchorTicks()
 {
     const double V = (m_rDisp.bottom - 1) * m_dU + m_U0;
-    m_TickVal = std::floor(V / m_dTickStep) * m_dTickStep;
+    // The ticks keep their lattice: most sit on multiples of the step, those
+    // of a short pane may count down from the top value.
+    m_TickVal += std::floor((V - m_TickVal) / m_dTickStep) * m_dTickStep;
     m_TickPos = (m_TickVal - m_U0) / m_dU;
 }
 

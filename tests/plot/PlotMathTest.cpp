@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 using namespace plot;
@@ -172,9 +173,15 @@ TEST(PlotMath, VerticalFitOfEmptyRanges)
 {
     EXPECT_DOUBLE_EQ(FitVertAxis(0, 201, 0, 0).UMax, 10000);
     // Flat non-zero data: a range of 1, never a zero or non-finite scale.
+    // The value stands inside the range, clear of the axis at the bottom.
     const SVertFit f = FitVertAxis(0, 201, 5, 5);
-    EXPECT_DOUBLE_EQ(f.UMin, 5);
-    EXPECT_DOUBLE_EQ(f.UMax, 6);
+    EXPECT_DOUBLE_EQ(f.UMin, 4.5);
+    EXPECT_DOUBLE_EQ(f.UMax, 5.6);
+    for (double v : {250.0, -3.0, 1e17}) {
+        const SVertFit g = FitVertAxis(0, 201, v, v);
+        EXPECT_LT(g.UMin, v) << v;
+        EXPECT_GT(g.UMax, v) << v;
+    }
     EXPECT_TRUE(std::isfinite(f.dU));
     EXPECT_NE(f.dU, 0);
 }
@@ -215,6 +222,32 @@ TEST(PlotMath, ShortVerticalAxisLabelsNeverOverlap)
     }
 }
 
+TEST(PlotMath, ShortVerticalAxisNamesItsRange)
+{
+    // Stacked panes a label or two high: the step grown to keep labels apart
+    // ended wider than the range, and the axis read a lone "0" or nothing.
+    const SAxisMetrics m{};
+    const double minSpacing = m.cyDigit + 2.0 * m.dTxt;
+    const struct
+    {
+        int rows;
+        double lo, hi;
+    } cases[] = {{25, 0, 2900},      {25, -200, 2900},   {25, 1200, 2900}, {22, -4100, 3900},
+                 {25, 52000, 61000}, {30, -15000, 42000}, {20, 0, 35000},  {40, 0.002, 0.0031}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rows << " rows, " << c.lo << " to " << c.hi);
+        const SVertFit f = FitVertAxis(0, c.rows, c.lo, c.hi);
+        const SVertTicks t = CalcVertTicks(0, c.rows, f.dU, f.U0, f.UMax, f.dMaxTickStep, m);
+        EXPECT_GE(t.dTickSpacing, minSpacing - 1e-9);
+        std::vector<std::string> labels;
+        for (double v = t.TickVal; v <= f.UMax + t.dTickStep * 1e-9; v += t.dTickStep)
+            if (v >= c.lo - t.dTickStep * 1e-9)
+                labels.push_back(FormatTickLabel(v, t.nTrunc));
+        ASSERT_GE(labels.size(), size_t(2));
+        EXPECT_NE(labels[0], labels[1]);
+    }
+}
+
 TEST(PlotMath, VerticalAxisIsWideEnoughForItsLowestLabel)
 {
     // A differential spectrum from -3.5e6 to 5e5: the labels at the bottom
@@ -244,6 +277,13 @@ TEST(PlotMath, Transforms)
     for (const SAxisXform& t :
          {CalcXTransform(0, 400, 0, 0), CalcXTransform(5, 5, 0, 10), CalcXTransform(5, 6, 0, 10)})
         EXPECT_TRUE(std::isfinite(t.ds) && std::isfinite(t.dS) && t.ds > 0);
+    // A single point stands in the middle of the plot, not on the axis line
+    // at its left edge, and maps back to itself.
+    for (double x0 : {0.0, 750.5}) {
+        const SAxisXform one = CalcXTransform(10, 411, x0, x0);
+        EXPECT_DOUBLE_EQ(x0 * one.ds + one.s0, 210);
+        EXPECT_DOUBLE_EQ(210 * one.dS + one.S0, x0);
+    }
 
     const SAxisXform y = CalcYTransform(0, 201, 0, 1000);
     EXPECT_DOUBLE_EQ(0 * y.ds + y.s0, 200);

@@ -255,6 +255,30 @@ TEST(PlotRender, XorCursorKeepsItsColourUnderADarkTheme)
     EXPECT_EQ(Rgb(img, 50, 40), 0x000000u) << "black on the white under a curve, not a pale grey";
 }
 
+TEST(PlotRender, LoneCurvePointIsSeenInTheMiddle)
+{
+    // A spectrum of one point at full scale: it stood on the left edge under
+    // the axis line, and a line of one vertex drew nothing at all.
+    std::vector<double> y{5.0};
+    CSpecTrace t;
+    t.SetYData(y.data(), 0, 10, 1);
+    t.SetDispMode(CSpecTrace::Transparent);
+    const CRect r(0, 0, 41, 41);
+    t.SetRect(&r, TRUE, TRUE);
+    t.SetDispLimits(0, 0, TRUE); // full scale: X limits 0..0
+    const QImage blank = Canvas(41, 41);
+    QImage img = blank;
+    {
+        QPainter p(&img);
+        t.DrawTrace(&p, nullptr, FALSE);
+    }
+    const CPoint c(t.IndexTox(0), int(t.YToy(5)));
+    EXPECT_EQ(c.x, 20);
+    EXPECT_NE(Rgb(img, c.x, c.y), Rgb(blank, c.x, c.y));
+    EXPECT_NE(Rgb(img, c.x - 2, c.y), Rgb(blank, c.x - 2, c.y)); // a mark, not a lone pixel
+    EXPECT_EQ(Rgb(img, 0, c.y), Rgb(blank, 0, c.y));
+}
+
 TEST(PlotRender, SymbolsTransparentCurveOfOnePoint)
 {
     std::vector<double> y{5.0};

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QScreen>
+#include <cmath>
 #include <functional>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -502,4 +503,29 @@ TEST(WindowWaterfall, ABandOverTheBackCurvesZoomsThemAllAndLeavesNothingBehind)
     wnd.update();
     QCoreApplication::processEvents();
     EXPECT_EQ(onScreen(), afterZoom);
+}
+
+TEST(WindowOnePoint, ASpectrumOfOnePointShowsInTheMiddle)
+{
+    CTestView view;
+    view.resize(640, 420);
+    CSpecWnd wnd(1);
+    std::vector<double> y{250.0};
+    wnd.Create(&view, RECT{10, 10, 610, 410}, CSpecWnd::FirstWndId);
+    wnd.SetNumTraces(1, 0);
+    wnd.SetYData(y.data(), 250, 250, 1, 0, 0);
+    wnd.SetHorzAxisLabel("Kinetic Energy (eV)", 0);
+    wnd.Show(true, nullptr, nullptr, 1616, 1616);
+    view.show();
+    QCoreApplication::processEvents();
+    // It stood on the left edge and on the bottom row, under both axis lines.
+    const CSpecTrace* t = wnd.GetSpecTrace(0);
+    ASSERT_NE(t, nullptr);
+    const CRect r = *t->GetRect();
+    const CPoint p(t->IndexTox(0), int(std::lround(t->YToy(250))));
+    EXPECT_NEAR(p.x, (r.left + r.right - 1) / 2, 1);
+    EXPECT_GT(p.y, r.top + r.Height() / 4);
+    EXPECT_LT(p.y, r.bottom - r.Height() / 4);
+    const QImage img = wnd.grab().toImage();
+    EXPECT_NE(img.pixel(p.x, p.y), img.pixel(p.x + 20, p.y)) << "the point is drawn";
 }

@@ -288,6 +288,31 @@ TEST(LegendPlacement, TopRightCornerOnePixelShort)
         EXPECT_EQ(PlaceLegend(c.cx, 3, c.label, 6, 38, 16, 2), c.want) << c.cx << " " << c.label;
 }
 
+TEST(LegendPlacement, EntriesThatOverrunTheParentGoOnInColumns)
+{
+    // Lines of 16 pixels under a 2-pixel edge; a column is 130 wide. A legend
+    // of more lines than its parent holds ran past the bottom and lost its
+    // last entries.
+    struct
+    {
+        int cy, entries, rows;
+        SLayoutRect want;
+    } const cases[] = {
+        {400, 3, 3, {469, 2, 599, 66}},     // fits: one column as before
+        {0, 30, 30, {469, 2, 599, 498}},    // no height given: no bound
+        {82, 4, 4, {469, 2, 599, 82}},      // exactly fits
+        {81, 4, 3, {339, 2, 599, 66}},      // one line short: a second column
+        {100, 12, 5, {209, 2, 599, 98}},    // three columns, the last part full
+        {30, 5, 5, {469, 2, 599, 98}},      // not even one line fits: one column
+        {100, 40, 5, {0, 2, 599, 98}},      // eight columns, wider than the parent
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.cy << " high, " << c.entries << " entries");
+        EXPECT_EQ(LegendRows(c.cy, c.entries, 16, 2), c.rows);
+        EXPECT_EQ(PlaceLegend(600, c.entries, 80, 6, 38, 16, 2, c.cy), c.want);
+    }
+}
+
 TEST_F(ProfileViewTest, LegendSizesItselfToItsEntries)
 {
     QWidget parent;
@@ -328,6 +353,23 @@ TEST_F(ProfileViewTest, LegendSizesItselfToItsEntries)
     cut.render(&small);
     const int H = fm.height() + fm.leading(), A = fm.averageCharWidth();
     EXPECT_EQ(small.pixelColor(A / 2 + 2, H / 2 + H / 2), QColor(Qt::blue));
+
+    // Six entries in a parent four lines high: two columns of three, and the
+    // last entry's pen sample is drawn inside the legend.
+    QWidget low;
+    low.resize(600, 2 + 4 * H + 2);
+    CLegend cols(&low);
+    cols.SetNumEntries(6);
+    QPen red(Qt::red, 0);
+    for (int i = 0; i < 6; ++i) {
+        cols.SetLabel(i == 4 ? "Si 2p (oxide)" : "C 1s", i);
+        cols.SetPen(i == 5 ? &red : &blue, i);
+    }
+    cols.Reposition(0, 600, low.height());
+    EXPECT_LE(cols.y() + cols.height(), low.height());
+    QImage two(cols.size(), QImage::Format_RGB32);
+    cols.render(&two);
+    EXPECT_EQ(two.pixelColor(cols.width() / 2 + A / 2 + 2, H / 2 + 2 * H + H / 2), QColor(Qt::red));
 }
 
 } // namespace
