@@ -29,6 +29,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -41,6 +42,30 @@
 CMonitor* CMainFrame::m_pMonitor = nullptr;
 
 namespace {
+
+// Arrange Icons lines the minimised document windows up along the bottom of
+// the client, left to right and row above row, in the order they were opened;
+// the windows shown normally or maximised stay where the user put them.
+void ArrangeIcons(QMdiArea* area)
+{
+    const QRect client = area->viewport()->rect();
+    int x = client.left();
+    int bottom = client.bottom() + 1;
+    int rowHeight = 0;
+    for (QMdiSubWindow* w : area->subWindowList(QMdiArea::CreationOrder)) {
+        if (w->isHidden() || !w->isMinimized())
+            continue;
+        const QSize size = w->size();
+        if (x > client.left() && x + size.width() > client.right() + 1) {
+            x = client.left();
+            bottom -= rowHeight;
+            rowHeight = 0;
+        }
+        w->move(x, bottom - size.height());
+        x += size.width();
+        rowHeight = std::max(rowHeight, size.height());
+    }
+}
 
 // Toolbar images, drawn at 16 x 15 like the original bitmaps.
 QIcon DrawnIcon(unsigned id)
@@ -287,7 +312,7 @@ CMainFrame::CMainFrame()
     });
     OnCommand(ID_WINDOW_CASCADE, [this] { GetMDIClient()->cascadeSubWindows(); });
     OnCommand(ID_WINDOW_TILE_HORZ, [this] { GetMDIClient()->tileSubWindows(); });
-    OnCommand(ID_WINDOW_ARRANGE, [this] { GetMDIClient()->tileSubWindows(); });
+    OnCommand(ID_WINDOW_ARRANGE, [this] { ArrangeIcons(GetMDIClient()); });
     OnCommand(ID_WINDOW_NEW, [this] {
         CMDIChildWnd* child = MDIGetActive();
         CView* view = child ? child->GetActiveView() : nullptr;
@@ -443,8 +468,15 @@ void CMainFrame::BuildMenus()
             if (n == 0)
                 windowList->addAction(window->addSeparator());
             QString text = child->windowTitle();
-            auto* a = new QAction(
-                QStringLiteral("&%1 %2").arg(++n).arg(text.replace('&', QLatin1String("&&"))), windowList);
+            // Only the first nine take their number as the access key: a
+            // tenth "&10" would share the key 1 with the first, and the key
+            // would then only move between them instead of choosing one.
+            ++n;
+            auto* a = new QAction(QStringLiteral("%1%2 %3")
+                                      .arg(n <= 9 ? QStringLiteral("&") : QString())
+                                      .arg(n)
+                                      .arg(text.replace('&', QLatin1String("&&"))),
+                                  windowList);
             a->setCheckable(true);
             a->setChecked(child == MDIGetActive());
             window->addAction(a);

@@ -21,6 +21,8 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -33,6 +35,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/stat.h>
+#include <set>
 #include <thread>
 #include <unistd.h>
 
@@ -524,6 +527,83 @@ TEST_F(AppFixture, ClosingTheProgramWithAMaximisedDocumentWindowRemembersIt)
     frame->close();
     EXPECT_TRUE(frame->IsDestroyed());
     EXPECT_EQ(CRegistry::m_CChildFrame.m_bMaximized, 1);
+}
+
+TEST_F(AppFixture, WindowListReachesEveryWindowByItsOwnKeyOrByName)
+{
+    // Eleven documents: the first nine are chosen by their number key, the
+    // rest by name; no key is shared, and each entry brings up the window it
+    // names.
+    Start();
+    for (int i = 1; i <= 11; ++i)
+        ASSERT_NE(app->OpenDocumentFile(
+                      WriteDataFile(QStringLiteral("w%1.vlt").arg(i), 0x102).toStdString().c_str()),
+                  nullptr);
+    Pump(0);
+    QMenu* window = frame->GetMenus129().value(4);
+    ASSERT_NE(window, nullptr);
+    Q_EMIT window->aboutToShow();
+    std::vector<QAction*> entries;
+    for (QAction* a : window->actions())
+        if (a->isCheckable())
+            entries.push_back(a);
+    ASSERT_EQ(entries.size(), 11u);
+    std::set<QChar> keys;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const QString text = entries[i]->text();
+        const QString name = QStringLiteral("w%1.vlt").arg(i + 1);
+        EXPECT_TRUE(text.endsWith(QLatin1Char(' ') + name)) << text.toStdString();
+        const qsizetype amp = text.indexOf(QLatin1Char('&'));
+        if (i < 9) {
+            ASSERT_EQ(amp, 0) << text.toStdString();
+            EXPECT_TRUE(keys.insert(text[1]).second) << "key shared by " << text.toStdString();
+        } else {
+            EXPECT_EQ(amp, -1) << text.toStdString();
+        }
+    }
+    for (size_t i : {size_t(0), size_t(9), size_t(10)}) {
+        entries[i]->trigger();
+        Pump(0);
+        ASSERT_NE(frame->MDIGetActive(), nullptr);
+        EXPECT_EQ(frame->MDIGetActive()->windowTitle(), QStringLiteral("w%1.vlt").arg(i + 1));
+    }
+}
+
+TEST_F(AppFixture, ArrangeIconsLinesUpOnlyTheMinimisedWindows)
+{
+    Start();
+    for (const char* name : {"a.vlt", "b.vlt", "c.vlt", "d.vlt"})
+        ASSERT_NE(app->OpenDocumentFile(WriteDataFile(name, 0x102).toStdString().c_str()), nullptr);
+    Pump(0);
+    QList<CMDIChildWnd*> children = frame->GetChildFrames();
+    ASSERT_EQ(children.size(), 4);
+    QMdiArea* area = frame->GetMDIClient();
+    const QRect client = area->viewport()->rect();
+    children[0]->setGeometry(40, 30, 300, 200);
+    children[2]->setGeometry(120, 90, 260, 180);
+    children[1]->showMinimized();
+    children[3]->showMinimized();
+    Pump(0);
+    // The user has dragged the icons about, one into the middle.
+    children[1]->move(200, 60);
+    children[3]->move(10, 10);
+    const QRect normal0 = children[0]->geometry();
+    const QRect normal2 = children[2]->geometry();
+
+    ASSERT_TRUE(Execute(ID_WINDOW_ARRANGE));
+    Pump(0);
+    EXPECT_EQ(children[0]->geometry(), normal0) << "a normal window was moved";
+    EXPECT_EQ(children[2]->geometry(), normal2) << "a normal window was moved";
+    EXPECT_FALSE(children[0]->isMinimized());
+    EXPECT_FALSE(children[2]->isMinimized());
+    const QRect icon1 = children[1]->geometry();
+    const QRect icon3 = children[3]->geometry();
+    EXPECT_TRUE(children[1]->isMinimized());
+    EXPECT_TRUE(children[3]->isMinimized());
+    EXPECT_EQ(icon1.bottom(), client.bottom());
+    EXPECT_EQ(icon3.bottom(), client.bottom());
+    EXPECT_EQ(icon1.left(), client.left()) << "opened first, placed first";
+    EXPECT_EQ(icon3.left(), icon1.right() + 1);
 }
 
 TEST(DocCommands, DataExtensionReplacesOnlyTheFileNamesExtension)
