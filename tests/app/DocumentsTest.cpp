@@ -10,6 +10,7 @@
 #include "app/VeltraneView.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/MDIChildWnd.h"
+#include "framework/ui/Resources.h"
 #include "platform/File.h"
 #include "res/resource.h"
 
@@ -604,6 +605,59 @@ TEST_F(AppFixture, ArrangeIconsLinesUpOnlyTheMinimisedWindows)
     EXPECT_EQ(icon3.bottom(), client.bottom());
     EXPECT_EQ(icon1.left(), client.left()) << "opened first, placed first";
     EXPECT_EQ(icon3.left(), icon1.right() + 1);
+}
+
+TEST_F(AppFixture, AnUnsavedDocumentIsAskedAboutOnceWhenItsLastWindowCloses)
+{
+    // A modified document with three windows, a second one with one: closing
+    // windows one by one asks only at the last of a document, and only about
+    // that document; a Cancel keeps the window.
+    Start();
+    CDocument* a = app->OpenDocumentFile(WriteDataFile("a.vlt", 0x102).toStdString().c_str());
+    ASSERT_NE(a, nullptr);
+    ASSERT_TRUE(Execute(ID_WINDOW_NEW));
+    ASSERT_TRUE(Execute(ID_WINDOW_NEW));
+    CDocument* b = app->OpenDocumentFile(WriteDataFile("b.vlt", 0x102).toStdString().c_str());
+    ASSERT_NE(b, nullptr);
+    Pump(0);
+    a->SetModifiedFlag(true);
+    b->SetModifiedFlag(true);
+    auto framesOf = [&](CDocument* d) { return CVeltrane::GetSpectrumTemplate()->GetFrames(d); };
+    ASSERT_EQ(framesOf(a).size(), 3u);
+    const std::string askA = FormatMessageId(AFX_IDP_ASK_TO_SAVE, {a->GetTitle()});
+
+    sink.Clear();
+    framesOf(a)[1]->close();
+    Pump(0);
+    framesOf(a)[0]->close();
+    Pump(0);
+    EXPECT_TRUE(sink.Texts().empty()) << "asked while other windows of the document stay";
+    ASSERT_EQ(framesOf(a).size(), 1u);
+    EXPECT_EQ(framesOf(a)[0]->windowTitle(), QStringLiteral("a.vlt"));
+
+    sink.Answer(IDCANCEL);
+    framesOf(a)[0]->close();
+    Pump(0);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], askA);
+    ASSERT_EQ(framesOf(a).size(), 1u) << "the window went despite Cancel";
+
+    sink.Clear();
+    sink.Answer(IDNO);
+    framesOf(a)[0]->close();
+    Pump(0);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], askA);
+    EXPECT_EQ(app->GetOpenDocumentCount(), 1);
+
+    // The program's close asks once about the other, then goes.
+    ASSERT_TRUE(Execute(ID_WINDOW_NEW));
+    sink.Clear();
+    sink.Answer(IDNO);
+    frame->close();
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], FormatMessageId(AFX_IDP_ASK_TO_SAVE, {b->GetTitle()}));
+    EXPECT_TRUE(frame->IsDestroyed());
 }
 
 TEST(DocCommands, DataExtensionReplacesOnlyTheFileNamesExtension)
