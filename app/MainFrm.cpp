@@ -599,6 +599,13 @@ bool CMainFrame::BuildStatusBar()
         m_pIndicators[i]->setEnabled(false);
         sb->addPermanentWidget(m_pIndicators[i]);
     }
+    // A command's prompt shows while the pointer is on its item or button and
+    // is cleared when it leaves: the bar then says "Ready" again rather than
+    // nothing for the rest of the session.
+    connect(sb, &QStatusBar::messageChanged, sb, [sb](const QString& text) {
+        if (text.isEmpty())
+            sb->showMessage(QStringLiteral("Ready"));
+    });
     sb->showMessage(QStringLiteral("Ready"));
     return true;
 }
