@@ -480,8 +480,13 @@ void CMainFrame::BuildMenus()
             a->setCheckable(true);
             a->setChecked(child == MDIGetActive());
             window->addAction(a);
-            connect(a, &QAction::triggered, child,
-                    [this, child] { GetMDIClient()->setActiveSubWindow(child); });
+            // A minimised window chosen here comes up as a window again, not
+            // as an icon that may lie under the others.
+            connect(a, &QAction::triggered, child, [this, child] {
+                if (child->isMinimized())
+                    child->showNormal();
+                GetMDIClient()->setActiveSubWindow(child);
+            });
         }
     });
     QMenu* help2 =

@@ -534,7 +534,7 @@ TEST_F(AppFixture, WindowListReachesEveryWindowByItsOwnKeyOrByName)
 {
     // Eleven documents: the first nine are chosen by their number key, the
     // rest by name; no key is shared, and each entry brings up the window it
-    // names.
+    // names, a minimised one restored.
     Start();
     for (int i = 1; i <= 11; ++i)
         ASSERT_NE(app->OpenDocumentFile(
@@ -562,11 +562,16 @@ TEST_F(AppFixture, WindowListReachesEveryWindowByItsOwnKeyOrByName)
             EXPECT_EQ(amp, -1) << text.toStdString();
         }
     }
+    // One of them minimised: chosen from the list it comes up as a window.
+    frame->GetChildFrames().value(9)->showMinimized();
+    Pump(0);
     for (size_t i : {size_t(0), size_t(9), size_t(10)}) {
         entries[i]->trigger();
         Pump(0);
-        ASSERT_NE(frame->MDIGetActive(), nullptr);
-        EXPECT_EQ(frame->MDIGetActive()->windowTitle(), QStringLiteral("w%1.vlt").arg(i + 1));
+        CMDIChildWnd* active = frame->MDIGetActive();
+        ASSERT_NE(active, nullptr);
+        EXPECT_EQ(active->windowTitle(), QStringLiteral("w%1.vlt").arg(i + 1));
+        EXPECT_FALSE(active->isMinimized()) << active->windowTitle().toStdString();
     }
 }
 
