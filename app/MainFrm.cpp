@@ -67,6 +67,31 @@ void ArrangeIcons(QMdiArea* area)
     }
 }
 
+// Tile lays the open windows side by side above the row of minimised ones:
+// tiled over the whole client they would hide those windows' icons.
+void TileWindows(QMdiArea* area)
+{
+    area->tileSubWindows();
+    ArrangeIcons(area);
+    const QRect client = area->viewport()->rect();
+    int iconTop = client.bottom() + 1;
+    for (QMdiSubWindow* w : area->subWindowList())
+        if (!w->isHidden() && w->isMinimized())
+            iconTop = std::min(iconTop, w->geometry().top());
+    const int height = client.height();
+    const int room = iconTop - client.top();
+    if (iconTop > client.bottom() || height <= 0 || room <= 0)
+        return;
+    for (QMdiSubWindow* w : area->subWindowList()) {
+        if (w->isHidden() || w->isMinimized())
+            continue;
+        const QRect g = w->geometry();
+        const int top = client.top() + (g.top() - client.top()) * room / height;
+        const int bottom = client.top() + (g.bottom() + 1 - client.top()) * room / height;
+        w->setGeometry(g.left(), top, g.width(), std::max(1, bottom - top));
+    }
+}
+
 // Toolbar images, drawn at 16 x 15 like the original bitmaps.
 QIcon DrawnIcon(unsigned id)
 {
@@ -311,7 +336,7 @@ CMainFrame::CMainFrame()
         ui->SetCheck(statusBar()->isVisible());
     });
     OnCommand(ID_WINDOW_CASCADE, [this] { GetMDIClient()->cascadeSubWindows(); });
-    OnCommand(ID_WINDOW_TILE_HORZ, [this] { GetMDIClient()->tileSubWindows(); });
+    OnCommand(ID_WINDOW_TILE_HORZ, [this] { TileWindows(GetMDIClient()); });
     OnCommand(ID_WINDOW_ARRANGE, [this] { ArrangeIcons(GetMDIClient()); });
     OnCommand(ID_WINDOW_NEW, [this] {
         CMDIChildWnd* child = MDIGetActive();

@@ -575,6 +575,38 @@ TEST_F(AppFixture, WindowListReachesEveryWindowByItsOwnKeyOrByName)
     }
 }
 
+TEST_F(AppFixture, TileLeavesTheMinimisedWindowsInSight)
+{
+    // Tiled, the open windows share the client above the row of minimised
+    // ones without covering them or each other.
+    Start();
+    for (const char* name : {"a.vlt", "b.vlt", "c.vlt", "d.vlt", "e.vlt"})
+        ASSERT_NE(app->OpenDocumentFile(WriteDataFile(name, 0x102).toStdString().c_str()), nullptr);
+    Pump(0);
+    QList<CMDIChildWnd*> children = frame->GetChildFrames();
+    ASSERT_EQ(children.size(), 5);
+    children[1]->showMinimized();
+    children[3]->showMaximized();
+    Pump(0);
+    ASSERT_TRUE(Execute(ID_WINDOW_TILE_HORZ));
+    Pump(0);
+    const QRect client = frame->GetMDIClient()->viewport()->rect();
+    const QRect icon = children[1]->geometry();
+    EXPECT_TRUE(children[1]->isMinimized());
+    EXPECT_EQ(icon.bottom(), client.bottom());
+    std::vector<QRect> tiled;
+    for (int i : {0, 2, 3, 4}) {
+        const QRect g = children[i]->geometry();
+        EXPECT_FALSE(children[i]->isMinimized() || children[i]->isMaximized()) << i;
+        EXPECT_TRUE(client.contains(g)) << i;
+        EXPECT_FALSE(g.intersects(icon)) << "window " << i << " covers the minimised one";
+        EXPECT_GT(g.height(), client.height() / 4) << i;
+        for (const QRect& other : tiled)
+            EXPECT_FALSE(g.intersects(other)) << i;
+        tiled.push_back(g);
+    }
+}
+
 TEST_F(AppFixture, ArrangeIconsLinesUpOnlyTheMinimisedWindows)
 {
     Start();
