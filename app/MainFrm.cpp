@@ -92,6 +92,47 @@ void TileWindows(QMdiArea* area)
     }
 }
 
+// Cascade sets the open windows down one title bar apart, each large enough to
+// show its document, the active one in front; the toolkit's own cascade
+// shrank them to bare title bars. They stay above the minimised windows.
+void CascadeWindows(QMdiArea* area)
+{
+    ArrangeIcons(area);
+    const QRect client = area->viewport()->rect();
+    int iconTop = client.bottom() + 1;
+    std::vector<QMdiSubWindow*> windows;
+    QMdiSubWindow* active = area->currentSubWindow();
+    for (QMdiSubWindow* w : area->subWindowList(QMdiArea::CreationOrder)) {
+        if (w->isHidden())
+            continue;
+        if (w->isMinimized())
+            iconTop = std::min(iconTop, w->geometry().top());
+        else if (w != active)
+            windows.push_back(w);
+    }
+    if (active && !active->isHidden() && !active->isMinimized())
+        windows.push_back(active);
+    if (windows.empty())
+        return;
+    const int width = client.width();
+    const int height = std::max(1, iconTop - client.top());
+    const int step = std::max(area->fontMetrics().height() + 8, 20);
+    const int n = int(windows.size());
+    const QSize size(std::max(width * 2 / 3, width - (n - 1) * step),
+                     std::max(height * 2 / 3, height - (n - 1) * step));
+    const int room = std::max(1, std::min(width - size.width(), height - size.height()) / step + 1);
+    for (int k = 0; k < n; ++k) {
+        QMdiSubWindow* w = windows[size_t(k)];
+        if (w->isMaximized())
+            w->showNormal();
+        const int offset = (k % room) * step;
+        w->setGeometry(client.left() + offset, client.top() + offset, size.width(), size.height());
+        w->raise();
+    }
+    if (active && !active->isMinimized())
+        area->setActiveSubWindow(active);
+}
+
 // Toolbar images, drawn at 16 x 15 like the original bitmaps.
 QIcon DrawnIcon(unsigned id)
 {
@@ -335,7 +376,7 @@ CMainFrame::CMainFrame()
         ui->Enable(true);
         ui->SetCheck(statusBar()->isVisible());
     });
-    OnCommand(ID_WINDOW_CASCADE, [this] { GetMDIClient()->cascadeSubWindows(); });
+    OnCommand(ID_WINDOW_CASCADE, [this] { CascadeWindows(GetMDIClient()); });
     OnCommand(ID_WINDOW_TILE_HORZ, [this] { TileWindows(GetMDIClient()); });
     OnCommand(ID_WINDOW_ARRANGE, [this] { ArrangeIcons(GetMDIClient()); });
     OnCommand(ID_WINDOW_NEW, [this] {

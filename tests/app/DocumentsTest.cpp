@@ -575,6 +575,40 @@ TEST_F(AppFixture, WindowListReachesEveryWindowByItsOwnKeyOrByName)
     }
 }
 
+TEST_F(AppFixture, CascadeShowsEveryOpenWindowLargeOneTitleBarApart)
+{
+    // Cascaded, each open window is large enough to show its document, set
+    // down one title bar below the one behind it, the active one in front,
+    // none over the minimised window's icon.
+    Start();
+    for (const char* name : {"a.vlt", "b.vlt", "c.vlt", "d.vlt", "e.vlt"})
+        ASSERT_NE(app->OpenDocumentFile(WriteDataFile(name, 0x102).toStdString().c_str()), nullptr);
+    Pump(0);
+    QList<CMDIChildWnd*> children = frame->GetChildFrames();
+    ASSERT_EQ(children.size(), 5);
+    children[1]->showMinimized();
+    children[2]->ActivateFrame();
+    children[2]->showMaximized();
+    Pump(0);
+    ASSERT_TRUE(Execute(ID_WINDOW_CASCADE));
+    Pump(0);
+    const QRect client = frame->GetMDIClient()->viewport()->rect();
+    const QRect icon = children[1]->geometry();
+    EXPECT_TRUE(children[1]->isMinimized());
+    std::set<int> tops;
+    for (int i : {0, 2, 3, 4}) {
+        const QRect g = children[i]->geometry();
+        EXPECT_FALSE(children[i]->isMinimized() || children[i]->isMaximized()) << i;
+        EXPECT_TRUE(client.contains(g)) << i;
+        EXPECT_GE(g.width(), client.width() / 2) << i;
+        EXPECT_GE(g.height(), client.height() / 2) << i;
+        EXPECT_FALSE(g.intersects(icon)) << "window " << i << " covers the minimised one";
+        EXPECT_TRUE(tops.insert(g.top()).second) << "two windows at one place";
+    }
+    EXPECT_EQ(frame->MDIGetActive(), children[2]);
+    EXPECT_EQ(children[2]->geometry().top(), *tops.rbegin()) << "the active window is not in front";
+}
+
 TEST_F(AppFixture, TileLeavesTheMinimisedWindowsInSight)
 {
     // Tiled, the open windows share the client above the row of minimised
