@@ -35,8 +35,8 @@
 #include <chrono>
 #include <fcntl.h>
 #include <malloc.h>
-#include <sys/stat.h>
 #include <set>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
