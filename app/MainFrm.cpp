@@ -29,6 +29,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -41,6 +42,96 @@
 CMonitor* CMainFrame::m_pMonitor = nullptr;
 
 namespace {
+
+// Arrange Icons lines the minimised document windows up along the bottom of
+// the client, left to right and row above row, in the order they were opened;
+// the windows shown normally or maximised stay where the user put them.
+void ArrangeIcons(QMdiArea* area)
+{
+    const QRect client = area->viewport()->rect();
+    int x = client.left();
+    int bottom = client.bottom() + 1;
+    int rowHeight = 0;
+    for (QMdiSubWindow* w : area->subWindowList(QMdiArea::CreationOrder)) {
+        if (w->isHidden() || !w->isMinimized())
+            continue;
+        const QSize size = w->size();
+        if (x > client.left() && x + size.width() > client.right() + 1) {
+            x = client.left();
+            bottom -= rowHeight;
+            rowHeight = 0;
+        }
+        w->move(x, bottom - size.height());
+        x += size.width();
+        rowHeight = std::max(rowHeight, size.height());
+    }
+}
+
+// Tile lays the open windows side by side above the row of minimised ones:
+// tiled over the whole client they would hide those windows' icons.
+void TileWindows(QMdiArea* area)
+{
+    area->tileSubWindows();
+    ArrangeIcons(area);
+    const QRect client = area->viewport()->rect();
+    int iconTop = client.bottom() + 1;
+    for (QMdiSubWindow* w : area->subWindowList())
+        if (!w->isHidden() && w->isMinimized())
+            iconTop = std::min(iconTop, w->geometry().top());
+    const int height = client.height();
+    const int room = iconTop - client.top();
+    if (iconTop > client.bottom() || height <= 0 || room <= 0)
+        return;
+    for (QMdiSubWindow* w : area->subWindowList()) {
+        if (w->isHidden() || w->isMinimized())
+            continue;
+        const QRect g = w->geometry();
+        const int top = client.top() + (g.top() - client.top()) * room / height;
+        const int bottom = client.top() + (g.bottom() + 1 - client.top()) * room / height;
+        w->setGeometry(g.left(), top, g.width(), std::max(1, bottom - top));
+    }
+}
+
+// Cascade sets the open windows down one title bar apart, each large enough to
+// show its document, the active one in front; the toolkit's own cascade
+// shrank them to bare title bars. They stay above the minimised windows.
+void CascadeWindows(QMdiArea* area)
+{
+    ArrangeIcons(area);
+    const QRect client = area->viewport()->rect();
+    int iconTop = client.bottom() + 1;
+    std::vector<QMdiSubWindow*> windows;
+    QMdiSubWindow* active = area->currentSubWindow();
+    for (QMdiSubWindow* w : area->subWindowList(QMdiArea::CreationOrder)) {
+        if (w->isHidden())
+            continue;
+        if (w->isMinimized())
+            iconTop = std::min(iconTop, w->geometry().top());
+        else if (w != active)
+            windows.push_back(w);
+    }
+    if (active && !active->isHidden() && !active->isMinimized())
+        windows.push_back(active);
+    if (windows.empty())
+        return;
+    const int width = client.width();
+    const int height = std::max(1, iconTop - client.top());
+    const int step = std::max(area->fontMetrics().height() + 8, 20);
+    const int n = int(windows.size());
+    const QSize size(std::max(width * 2 / 3, width - (n - 1) * step),
+                     std::max(height * 2 / 3, height - (n - 1) * step));
+    const int room = std::max(1, std::min(width - size.width(), height - size.height()) / step + 1);
+    for (int k = 0; k < n; ++k) {
+        QMdiSubWindow* w = windows[size_t(k)];
+        if (w->isMaximized())
+            w->showNormal();
+        const int offset = (k % room) * step;
+        w->setGeometry(client.left() + offset, client.top() + offset, size.width(), size.height());
+        w->raise();
+    }
+    if (active && !active->isMinimized())
+        area->setActiveSubWindow(active);
+}
 
 // Toolbar images, drawn at 16 x 15 like the original bitmaps.
 QIcon DrawnIcon(unsigned id)
@@ -285,9 +376,9 @@ CMainFrame::CMainFrame()
         ui->Enable(true);
         ui->SetCheck(statusBar()->isVisible());
     });
-    OnCommand(ID_WINDOW_CASCADE, [this] { GetMDIClient()->cascadeSubWindows(); });
-    OnCommand(ID_WINDOW_TILE_HORZ, [this] { GetMDIClient()->tileSubWindows(); });
-    OnCommand(ID_WINDOW_ARRANGE, [this] { GetMDIClient()->tileSubWindows(); });
+    OnCommand(ID_WINDOW_CASCADE, [this] { CascadeWindows(GetMDIClient()); });
+    OnCommand(ID_WINDOW_TILE_HORZ, [this] { TileWindows(GetMDIClient()); });
+    OnCommand(ID_WINDOW_ARRANGE, [this] { ArrangeIcons(GetMDIClient()); });
     OnCommand(ID_WINDOW_NEW, [this] {
         CMDIChildWnd* child = MDIGetActive();
         CView* view = child ? child->GetActiveView() : nullptr;
@@ -443,13 +534,25 @@ void CMainFrame::BuildMenus()
             if (n == 0)
                 windowList->addAction(window->addSeparator());
             QString text = child->windowTitle();
-            auto* a = new QAction(
-                QStringLiteral("&%1 %2").arg(++n).arg(text.replace('&', QLatin1String("&&"))), windowList);
+            // Only the first nine take their number as the access key: a
+            // tenth "&10" would share the key 1 with the first, and the key
+            // would then only move between them instead of choosing one.
+            ++n;
+            auto* a = new QAction(QStringLiteral("%1%2 %3")
+                                      .arg(n <= 9 ? QStringLiteral("&") : QString())
+                                      .arg(n)
+                                      .arg(text.replace('&', QLatin1String("&&"))),
+                                  windowList);
             a->setCheckable(true);
             a->setChecked(child == MDIGetActive());
             window->addAction(a);
-            connect(a, &QAction::triggered, child,
-                    [this, child] { GetMDIClient()->setActiveSubWindow(child); });
+            // A minimised window chosen here comes up as a window again, not
+            // as an icon that may lie under the others.
+            connect(a, &QAction::triggered, child, [this, child] {
+                if (child->isMinimized())
+                    child->showNormal();
+                GetMDIClient()->setActiveSubWindow(child);
+            });
         }
     });
     QMenu* help2 =
@@ -567,6 +670,13 @@ bool CMainFrame::BuildStatusBar()
         m_pIndicators[i]->setEnabled(false);
         sb->addPermanentWidget(m_pIndicators[i]);
     }
+    // A command's prompt shows while the pointer is on its item or button and
+    // is cleared when it leaves: the bar then says "Ready" again rather than
+    // nothing for the rest of the session.
+    connect(sb, &QStatusBar::messageChanged, sb, [sb](const QString& text) {
+        if (text.isEmpty())
+            sb->showMessage(QStringLiteral("Ready"));
+    });
     sb->showMessage(QStringLiteral("Ready"));
     return true;
 }

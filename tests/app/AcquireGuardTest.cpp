@@ -111,6 +111,40 @@ TEST_F(AppFixture, DocumentBeingAcquiredIsGuarded)
     EXPECT_EQ(app->GetAcq()->GetStatus(), CAcquire::Inactive);
 }
 
+// A run's document shown in two windows: closing one leaves the run alone
+// without a question; closing the last asks, and only a Yes stops the run.
+TEST_F(RunDocument, OnlyTheLastWindowOfARunsDocumentAsksToStopIt)
+{
+    ASSERT_NO_FATAL_FAILURE(StartWithRunDocument());
+    ASSERT_EQ(app->GetAcq()->StartAcquiring(running, nullptr), 0);
+    Pump(50);
+    ASSERT_TRUE(Execute(ID_WINDOW_NEW));
+    auto frames = [&] { return CVeltrane::GetSpectrumTemplate()->GetFrames(running); };
+    ASSERT_EQ(frames().size(), 2u);
+
+    sink.Clear();
+    frames()[0]->close();
+    Pump(0);
+    EXPECT_TRUE(sink.Texts().empty());
+    ASSERT_EQ(frames().size(), 1u);
+    EXPECT_TRUE(CVeltrane::IsAcquiring(running));
+
+    sink.Answer(IDNO);
+    frames()[0]->close();
+    Pump(0);
+    EXPECT_EQ(sink.Texts().size(), 1u);
+    ASSERT_EQ(frames().size(), 1u);
+    EXPECT_TRUE(CVeltrane::IsAcquiring(running));
+
+    sink.Clear();
+    sink.Answer(IDYES);
+    frames()[0]->close();
+    Pump(0);
+    EXPECT_FALSE(sink.Texts().empty());
+    EXPECT_FALSE(app->GetAcq()->IsBusy());
+    EXPECT_EQ(DocCount(CVeltrane::GetSpectrumTemplate()), 0);
+}
+
 // Another document saved under the name of the file a run is writing, as
 // data or as VAMAS: the run's next save would replace it, or it would replace
 // what the run has saved. It is refused, and the run's file stays the run's.

@@ -6,7 +6,10 @@
 
 #include "res/resource.h"
 
+#include <QCoreApplication>
 #include <QMenu>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
 #include <map>
@@ -102,3 +105,23 @@ TEST_F(AppFixture, EveryOfferedCommandHasItsTextsOneKeyAndAHandler)
 }
 
 } // namespace
+
+TEST_F(AppFixture, TheStatusBarSaysReadyAgainOnceAPromptIsGone)
+{
+    // The pointer passes over a menu item or a toolbar button: its prompt
+    // shows, and when the pointer leaves the bar goes back to its idle text.
+    Start();
+    QStatusBar* bar = frame->statusBar();
+    EXPECT_EQ(bar->currentMessage(), QStringLiteral("Ready"));
+    for (unsigned id : {unsigned(ID_FILE_OPEN), unsigned(ID_ACQUIRE_XPS)}) {
+        QAction* a = frame->GetCommandBar()->Action(id);
+        ASSERT_NE(a, nullptr);
+        ASSERT_FALSE(a->statusTip().isEmpty());
+        QStatusTipEvent enter(a->statusTip());
+        QCoreApplication::sendEvent(frame, &enter);
+        EXPECT_EQ(bar->currentMessage(), a->statusTip());
+        QStatusTipEvent leave{QString()};
+        QCoreApplication::sendEvent(frame, &leave);
+        EXPECT_EQ(bar->currentMessage(), QStringLiteral("Ready"));
+    }
+}

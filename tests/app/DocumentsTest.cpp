@@ -10,6 +10,7 @@
 #include "app/VeltraneView.h"
 #include "data/VeltraneDoc.h"
 #include "framework/ui/MDIChildWnd.h"
+#include "framework/ui/Resources.h"
 #include "platform/File.h"
 #include "res/resource.h"
 
@@ -21,6 +22,8 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -32,6 +35,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <malloc.h>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -524,6 +528,207 @@ TEST_F(AppFixture, ClosingTheProgramWithAMaximisedDocumentWindowRemembersIt)
     frame->close();
     EXPECT_TRUE(frame->IsDestroyed());
     EXPECT_EQ(CRegistry::m_CChildFrame.m_bMaximized, 1);
+}
+
+TEST_F(AppFixture, WindowListReachesEveryWindowByItsOwnKeyOrByName)
+{
+    // Eleven documents: the first nine are chosen by their number key, the
+    // rest by name; no key is shared, and each entry brings up the window it
+    // names, a minimised one restored.
+    Start();
+    for (int i = 1; i <= 11; ++i)
+        ASSERT_NE(app->OpenDocumentFile(
+                      WriteDataFile(QStringLiteral("w%1.vlt").arg(i), 0x102).toStdString().c_str()),
+                  nullptr);
+    Pump(0);
+    QMenu* window = frame->GetMenus129().value(4);
+    ASSERT_NE(window, nullptr);
+    Q_EMIT window->aboutToShow();
+    std::vector<QAction*> entries;
+    for (QAction* a : window->actions())
+        if (a->isCheckable())
+            entries.push_back(a);
+    ASSERT_EQ(entries.size(), 11u);
+    std::set<QChar> keys;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const QString text = entries[i]->text();
+        const QString name = QStringLiteral("w%1.vlt").arg(i + 1);
+        EXPECT_TRUE(text.endsWith(QLatin1Char(' ') + name)) << text.toStdString();
+        const qsizetype amp = text.indexOf(QLatin1Char('&'));
+        if (i < 9) {
+            ASSERT_EQ(amp, 0) << text.toStdString();
+            EXPECT_TRUE(keys.insert(text[1]).second) << "key shared by " << text.toStdString();
+        } else {
+            EXPECT_EQ(amp, -1) << text.toStdString();
+        }
+    }
+    // One of them minimised: chosen from the list it comes up as a window.
+    frame->GetChildFrames().value(9)->showMinimized();
+    Pump(0);
+    for (size_t i : {size_t(0), size_t(9), size_t(10)}) {
+        entries[i]->trigger();
+        Pump(0);
+        CMDIChildWnd* active = frame->MDIGetActive();
+        ASSERT_NE(active, nullptr);
+        EXPECT_EQ(active->windowTitle(), QStringLiteral("w%1.vlt").arg(i + 1));
+        EXPECT_FALSE(active->isMinimized()) << active->windowTitle().toStdString();
+    }
+}
+
+TEST_F(AppFixture, CascadeShowsEveryOpenWindowLargeOneTitleBarApart)
+{
+    // Cascaded, each open window is large enough to show its document, set
+    // down one title bar below the one behind it, the active one in front,
+    // none over the minimised window's icon.
+    Start();
+    for (const char* name : {"a.vlt", "b.vlt", "c.vlt", "d.vlt", "e.vlt"})
+        ASSERT_NE(app->OpenDocumentFile(WriteDataFile(name, 0x102).toStdString().c_str()), nullptr);
+    Pump(0);
+    QList<CMDIChildWnd*> children = frame->GetChildFrames();
+    ASSERT_EQ(children.size(), 5);
+    children[1]->showMinimized();
+    children[2]->ActivateFrame();
+    children[2]->showMaximized();
+    Pump(0);
+    ASSERT_TRUE(Execute(ID_WINDOW_CASCADE));
+    Pump(0);
+    const QRect client = frame->GetMDIClient()->viewport()->rect();
+    const QRect icon = children[1]->geometry();
+    EXPECT_TRUE(children[1]->isMinimized());
+    std::set<int> tops;
+    for (int i : {0, 2, 3, 4}) {
+        const QRect g = children[i]->geometry();
+        EXPECT_FALSE(children[i]->isMinimized() || children[i]->isMaximized()) << i;
+        EXPECT_TRUE(client.contains(g)) << i;
+        EXPECT_GE(g.width(), client.width() / 2) << i;
+        EXPECT_GE(g.height(), client.height() / 2) << i;
+        EXPECT_FALSE(g.intersects(icon)) << "window " << i << " covers the minimised one";
+        EXPECT_TRUE(tops.insert(g.top()).second) << "two windows at one place";
+    }
+    EXPECT_EQ(frame->MDIGetActive(), children[2]);
+    EXPECT_EQ(children[2]->geometry().top(), *tops.rbegin()) << "the active window is not in front";
+}
+
+TEST_F(AppFixture, TileLeavesTheMinimisedWindowsInSight)
+{
+    // Tiled, the open windows share the client above the row of minimised
+    // ones without covering them or each other.
+    Start();
+    for (const char* name : {"a.vlt", "b.vlt", "c.vlt", "d.vlt", "e.vlt"})
+        ASSERT_NE(app->OpenDocumentFile(WriteDataFile(name, 0x102).toStdString().c_str()), nullptr);
+    Pump(0);
+    QList<CMDIChildWnd*> children = frame->GetChildFrames();
+    ASSERT_EQ(children.size(), 5);
+    children[1]->showMinimized();
+    children[3]->showMaximized();
+    Pump(0);
+    ASSERT_TRUE(Execute(ID_WINDOW_TILE_HORZ));
+    Pump(0);
+    const QRect client = frame->GetMDIClient()->viewport()->rect();
+    const QRect icon = children[1]->geometry();
+    EXPECT_TRUE(children[1]->isMinimized());
+    EXPECT_EQ(icon.bottom(), client.bottom());
+    std::vector<QRect> tiled;
+    for (int i : {0, 2, 3, 4}) {
+        const QRect g = children[i]->geometry();
+        EXPECT_FALSE(children[i]->isMinimized() || children[i]->isMaximized()) << i;
+        EXPECT_TRUE(client.contains(g)) << i;
+        EXPECT_FALSE(g.intersects(icon)) << "window " << i << " covers the minimised one";
+        EXPECT_GT(g.height(), client.height() / 4) << i;
+        for (const QRect& other : tiled)
+            EXPECT_FALSE(g.intersects(other)) << i;
+        tiled.push_back(g);
+    }
+}
+
+TEST_F(AppFixture, ArrangeIconsLinesUpOnlyTheMinimisedWindows)
+{
+    Start();
+    for (const char* name : {"a.vlt", "b.vlt", "c.vlt", "d.vlt"})
+        ASSERT_NE(app->OpenDocumentFile(WriteDataFile(name, 0x102).toStdString().c_str()), nullptr);
+    Pump(0);
+    QList<CMDIChildWnd*> children = frame->GetChildFrames();
+    ASSERT_EQ(children.size(), 4);
+    QMdiArea* area = frame->GetMDIClient();
+    const QRect client = area->viewport()->rect();
+    children[0]->setGeometry(40, 30, 300, 200);
+    children[2]->setGeometry(120, 90, 260, 180);
+    children[1]->showMinimized();
+    children[3]->showMinimized();
+    Pump(0);
+    // The user has dragged the icons about, one into the middle.
+    children[1]->move(200, 60);
+    children[3]->move(10, 10);
+    const QRect normal0 = children[0]->geometry();
+    const QRect normal2 = children[2]->geometry();
+
+    ASSERT_TRUE(Execute(ID_WINDOW_ARRANGE));
+    Pump(0);
+    EXPECT_EQ(children[0]->geometry(), normal0) << "a normal window was moved";
+    EXPECT_EQ(children[2]->geometry(), normal2) << "a normal window was moved";
+    EXPECT_FALSE(children[0]->isMinimized());
+    EXPECT_FALSE(children[2]->isMinimized());
+    const QRect icon1 = children[1]->geometry();
+    const QRect icon3 = children[3]->geometry();
+    EXPECT_TRUE(children[1]->isMinimized());
+    EXPECT_TRUE(children[3]->isMinimized());
+    EXPECT_EQ(icon1.bottom(), client.bottom());
+    EXPECT_EQ(icon3.bottom(), client.bottom());
+    EXPECT_EQ(icon1.left(), client.left()) << "opened first, placed first";
+    EXPECT_EQ(icon3.left(), icon1.right() + 1);
+}
+
+TEST_F(AppFixture, AnUnsavedDocumentIsAskedAboutOnceWhenItsLastWindowCloses)
+{
+    // A modified document with three windows, a second one with one: closing
+    // windows one by one asks only at the last of a document, and only about
+    // that document; a Cancel keeps the window.
+    Start();
+    CDocument* a = app->OpenDocumentFile(WriteDataFile("a.vlt", 0x102).toStdString().c_str());
+    ASSERT_NE(a, nullptr);
+    ASSERT_TRUE(Execute(ID_WINDOW_NEW));
+    ASSERT_TRUE(Execute(ID_WINDOW_NEW));
+    CDocument* b = app->OpenDocumentFile(WriteDataFile("b.vlt", 0x102).toStdString().c_str());
+    ASSERT_NE(b, nullptr);
+    Pump(0);
+    a->SetModifiedFlag(true);
+    b->SetModifiedFlag(true);
+    auto framesOf = [&](CDocument* d) { return CVeltrane::GetSpectrumTemplate()->GetFrames(d); };
+    ASSERT_EQ(framesOf(a).size(), 3u);
+    const std::string askA = FormatMessageId(AFX_IDP_ASK_TO_SAVE, {a->GetTitle()});
+
+    sink.Clear();
+    framesOf(a)[1]->close();
+    Pump(0);
+    framesOf(a)[0]->close();
+    Pump(0);
+    EXPECT_TRUE(sink.Texts().empty()) << "asked while other windows of the document stay";
+    ASSERT_EQ(framesOf(a).size(), 1u);
+    EXPECT_EQ(framesOf(a)[0]->windowTitle(), QStringLiteral("a.vlt"));
+
+    sink.Answer(IDCANCEL);
+    framesOf(a)[0]->close();
+    Pump(0);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], askA);
+    ASSERT_EQ(framesOf(a).size(), 1u) << "the window went despite Cancel";
+
+    sink.Clear();
+    sink.Answer(IDNO);
+    framesOf(a)[0]->close();
+    Pump(0);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], askA);
+    EXPECT_EQ(app->GetOpenDocumentCount(), 1);
+
+    // The program's close asks once about the other, then goes.
+    ASSERT_TRUE(Execute(ID_WINDOW_NEW));
+    sink.Clear();
+    sink.Answer(IDNO);
+    frame->close();
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_EQ(sink.Texts()[0], FormatMessageId(AFX_IDP_ASK_TO_SAVE, {b->GetTitle()}));
+    EXPECT_TRUE(frame->IsDestroyed());
 }
 
 TEST(DocCommands, DataExtensionReplacesOnlyTheFileNamesExtension)
