@@ -149,7 +149,12 @@ int CPkLib::LoadFromPath(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return ERR_OPEN;
-    return Load(in);
+    // A library file cut short to nothing, or to its region names, loads
+    // without a fault but leaves no element to quantify with: the start says
+    // so instead of every later quantification finding no factor.
+    const int before = GetSize();
+    const int result = Load(in);
+    return result == 0 && GetSize() == before ? ERR_INCOMPLETE : result;
 }
 
 int CPkLib::Load(std::istream& in)

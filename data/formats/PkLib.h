@@ -57,7 +57,8 @@ public:
 
     // Reads "PkLib.txt" from the program's directory; 0, 2048, 2078 or 2079.
     [[nodiscard]] int LoadLibraryA();
-    // Reads the library from a file; 0, 2048, 2078 or 2079.
+    // Reads the library from a file; 0, 2048, 2078 or 2079 (also for a file
+    // that holds no element at all).
     [[nodiscard]] int LoadFromPath(const std::string& path);
     // The one reader of library text: appends the elements it completes;
     // 0, 2048 or 2079.

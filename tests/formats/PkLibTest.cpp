@@ -120,6 +120,16 @@ TEST(PkLib, IncompleteEntriesStopTheLoad)
     EXPECT_EQ(missing.LoadFromPath("/nonexistent/PkLib.txt"), 2078);
     // A folder in the library's place is no library, not an empty one.
     EXPECT_EQ(missing.LoadFromPath(testing::TempDir()), 2078);
+    // A library file that holds no element (an empty file, or one cut short
+    // after its region names) is reported, not taken as a library of none.
+    for (const char* text : {"", "1s\n2s\n", kNames}) {
+        SCOPED_TRACE(text);
+        const std::string path = testing::TempDir() + "/PkLib-short.txt";
+        std::ofstream(path, std::ios::binary) << text;
+        CPkLib shortLib;
+        EXPECT_EQ(shortLib.LoadFromPath(path), 2079);
+        EXPECT_EQ(shortLib.GetSize(), 0);
+    }
 }
 
 TEST(PkLib, SensitivityFactors)
