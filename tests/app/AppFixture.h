@@ -69,6 +69,19 @@ protected:
         return a;
     }
 
+    // One window each for data documents of the given names, in the order
+    // opened; empty (with a test failure) when one does not open.
+    QList<CMDIChildWnd*> OpenDataWindows(std::initializer_list<const char*> names)
+    {
+        for (const char* name : names)
+            if (!app->OpenDocumentFile(WriteDataFile(name, 0x102).toStdString().c_str())) {
+                ADD_FAILURE() << name << " did not open";
+                return {};
+            }
+        Pump(0);
+        return frame->GetChildFrames();
+    }
+
     // A data file of the given experiment type with one position and one region.
     QString WriteDataFile(const QString& name, int32_t expType, int32_t technique = 2,
                           const char* progName = "Veltrane")

@@ -581,10 +581,7 @@ TEST_F(AppFixture, CascadeShowsEveryOpenWindowLargeOneTitleBarApart)
     // down one title bar below the one behind it, the active one in front,
     // none over the minimised window's icon.
     Start();
-    for (const char* name : {"a.vlt", "b.vlt", "c.vlt", "d.vlt", "e.vlt"})
-        ASSERT_NE(app->OpenDocumentFile(WriteDataFile(name, 0x102).toStdString().c_str()), nullptr);
-    Pump(0);
-    QList<CMDIChildWnd*> children = frame->GetChildFrames();
+    QList<CMDIChildWnd*> children = OpenDataWindows({"a.vlt", "b.vlt", "c.vlt", "d.vlt", "e.vlt"});
     ASSERT_EQ(children.size(), 5);
     children[1]->showMinimized();
     children[2]->ActivateFrame();
@@ -614,10 +611,7 @@ TEST_F(AppFixture, TileLeavesTheMinimisedWindowsInSight)
     // Tiled, the open windows share the client above the row of minimised
     // ones without covering them or each other.
     Start();
-    for (const char* name : {"a.vlt", "b.vlt", "c.vlt", "d.vlt", "e.vlt"})
-        ASSERT_NE(app->OpenDocumentFile(WriteDataFile(name, 0x102).toStdString().c_str()), nullptr);
-    Pump(0);
-    QList<CMDIChildWnd*> children = frame->GetChildFrames();
+    QList<CMDIChildWnd*> children = OpenDataWindows({"a.vlt", "b.vlt", "c.vlt", "d.vlt", "e.vlt"});
     ASSERT_EQ(children.size(), 5);
     children[1]->showMinimized();
     children[3]->showMaximized();
@@ -644,10 +638,7 @@ TEST_F(AppFixture, TileLeavesTheMinimisedWindowsInSight)
 TEST_F(AppFixture, ArrangeIconsLinesUpOnlyTheMinimisedWindows)
 {
     Start();
-    for (const char* name : {"a.vlt", "b.vlt", "c.vlt", "d.vlt"})
-        ASSERT_NE(app->OpenDocumentFile(WriteDataFile(name, 0x102).toStdString().c_str()), nullptr);
-    Pump(0);
-    QList<CMDIChildWnd*> children = frame->GetChildFrames();
+    QList<CMDIChildWnd*> children = OpenDataWindows({"a.vlt", "b.vlt", "c.vlt", "d.vlt"});
     ASSERT_EQ(children.size(), 4);
     QMdiArea* area = frame->GetMDIClient();
     const QRect client = area->viewport()->rect();
@@ -746,7 +737,6 @@ TEST(DocCommands, DataExtensionReplacesOnlyTheFileNamesExtension)
         EXPECT_EQ(CVeltraneDocCommands::WithDataExtension(c.in), c.out) << c.in;
 }
 
-
 // A document whose header does not name this program came from an import, and
 // saving it must not replace the file it was read from: an older Norvale file
 // may carry more than "Norvale" in its ten-byte name field, and the import
@@ -758,7 +748,7 @@ TEST(DocCommands, EveryHeaderNotNamingThisProgramIsAnImportedFormat)
         const char* name;
         bool foreign;
     } const cases[] = {
-        {"Veltrane", false}, {"Veltrane1.2", false}, {"", true},       {"Norv", true},
+        {"Veltrane", false}, {"Veltrane1.2", false}, {"", true},           {"Norv", true},
         {"Norvale", true},   {"Norvale 2", true},    {"NorvaleXYZ", true}, {"VAMAS", true},
     };
     for (auto& c : cases) {

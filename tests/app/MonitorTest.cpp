@@ -57,18 +57,31 @@ TEST_F(AppFixture, MonitorShowsLinesLoggedFromAnyThreadAndClosesSafely)
     EXPECT_EQ(CMainFrame::m_pMonitor, again);
 }
 
+// The monitor's window, opened from its command and shown, over a started
+// program.
+class MonitorWindow : public AppFixture
+{
+protected:
+    QListWidget* ShownList()
+    {
+        Start();
+        EXPECT_TRUE(Execute(ID_MONITOR));
+        CMonitor* monitor = CMainFrame::m_pMonitor;
+        if (!monitor)
+            return nullptr;
+        monitor->show();
+        return monitor->GetList();
+    }
+};
+
 // A busy link must not take the list away from the user: a line selected for
 // copying stays selected and the part being read stays in view while lines
 // arrive; trimming takes only the oldest lines, and the list follows the
 // newest line when it was showing the end.
-TEST_F(AppFixture, MonitorKeepsTheUsersPlaceWhileLinesArrive)
+TEST_F(MonitorWindow, KeepsTheUsersPlaceWhileLinesArrive)
 {
-    Start();
-    EXPECT_TRUE(Execute(ID_MONITOR));
-    CMonitor* monitor = CMainFrame::m_pMonitor;
-    ASSERT_NE(monitor, nullptr);
-    monitor->show();
-    QListWidget* list = monitor->GetList();
+    QListWidget* list = ShownList();
+    ASSERT_NE(list, nullptr);
     CTrafficMonitor& traffic = app->m_TrafficMonitor;
     auto line = [](int i) { return "-> RQSP " + std::to_string(i); };
     auto text = [&](int row) { return list->item(row)->text().toStdString(); };
@@ -125,14 +138,10 @@ TEST_F(AppFixture, MonitorKeepsTheUsersPlaceWhileLinesArrive)
 
 // A data reply's line is read to its end with the horizontal scroll bar,
 // whatever line came last when the list was laid out (here a short command).
-TEST_F(AppFixture, MonitorScrollsToTheEndOfTheLongestLine)
+TEST_F(MonitorWindow, ScrollsToTheEndOfTheLongestLine)
 {
-    Start();
-    EXPECT_TRUE(Execute(ID_MONITOR));
-    CMonitor* monitor = CMainFrame::m_pMonitor;
-    ASSERT_NE(monitor, nullptr);
-    monitor->show();
-    QListWidget* list = monitor->GetList();
+    QListWidget* list = ShownList();
+    ASSERT_NE(list, nullptr);
     const std::string data = "<- SBSP BL=4,ST=2,FN=60;   " + std::string(59 * 8, 'A');
     app->m_TrafficMonitor.Append("-> GETI", true);
     app->m_TrafficMonitor.Append(data, false);

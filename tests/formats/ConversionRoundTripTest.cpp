@@ -43,6 +43,31 @@ struct QuietSink : IMessageSink
     }
 };
 
+// A VAMAS export with its messages caught: refused, the messages and nothing
+// written; written, the file's text (the file itself removed).
+struct QuietExport
+{
+    bool saved = false;
+    std::vector<std::string> texts;
+    std::string written;
+};
+
+QuietExport ExportQuietly(CVeltraneDoc& doc, const std::filesystem::path& path)
+{
+    QuietExport out;
+    QuietSink sink;
+    IMessageSink* old = SetMessageSink(&sink);
+    out.saved = SaveDocumentAsVamas(doc, path.string());
+    SetMessageSink(old);
+    out.texts = std::move(sink.texts);
+    if (out.saved) {
+        std::ifstream in(path, std::ios::binary);
+        out.written.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        std::filesystem::remove(path);
+    }
+    return out;
+}
+
 void ImportVamas(CVeltraneDoc& doc, const std::string& text)
 {
     CMemFile file(text.data(), text.size(), "in.npl");
@@ -766,23 +791,17 @@ TEST(VamasWriter, ValuesTheFileCannotHoldAreRefusedBeforeWriting)
         ASSERT_EQ(doc.GetNumStagePosns(), 1);
         CSpecRgn& g = *doc.GetStagePosn(0)->GetSpecRgn(0);
         c.change(g);
-        QuietSink sink;
-        IMessageSink* old = SetMessageSink(&sink);
-        const bool saved = SaveDocumentAsVamas(doc, path.string());
-        SetMessageSink(old);
+        const QuietExport out = ExportQuietly(doc, path);
         if (c.named) {
-            EXPECT_FALSE(saved);
+            EXPECT_FALSE(out.saved);
             EXPECT_FALSE(std::filesystem::exists(path));
-            ASSERT_EQ(sink.texts.size(), 1u);
-            EXPECT_NE(sink.texts[0].find(c.named), std::string::npos) << sink.texts[0];
-            EXPECT_NE(sink.texts[0].find("region 'C' at position 1"), std::string::npos) << sink.texts[0];
+            ASSERT_EQ(out.texts.size(), 1u);
+            EXPECT_NE(out.texts[0].find(c.named), std::string::npos) << out.texts[0];
+            EXPECT_NE(out.texts[0].find("region 'C' at position 1"), std::string::npos) << out.texts[0];
             continue;
         }
-        ASSERT_TRUE(saved);
-        std::ifstream in(path, std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::filesystem::remove(path);
-        CMemFile file(text.data(), text.size(), "back.npl");
+        ASSERT_TRUE(out.saved);
+        CMemFile file(out.written.data(), out.written.size(), "back.npl");
         CNorvale model;
         ASSERT_EQ(model.ReadVamas(file), 0);
         const CNorvale::SpecRgn& back = model.GetSpectrum(0)->m_pRgns[0];
@@ -821,22 +840,16 @@ TEST(VamasWriter, ConvertedOlderFilesExportOnlyWhatOpensAgain)
         CMemFile file(f.Build(), "old.dat");
         CVeltraneDoc doc;
         CImportReader().OpenNorvaleFile(doc, file);
-        QuietSink sink;
-        IMessageSink* old = SetMessageSink(&sink);
-        const bool saved = SaveDocumentAsVamas(doc, path.string());
-        SetMessageSink(old);
+        const QuietExport out = ExportQuietly(doc, path);
         if (c.named) {
-            EXPECT_FALSE(saved);
+            EXPECT_FALSE(out.saved);
             EXPECT_FALSE(std::filesystem::exists(path));
-            ASSERT_EQ(sink.texts.size(), 1u);
-            EXPECT_NE(sink.texts[0].find(c.named), std::string::npos) << sink.texts[0];
+            ASSERT_EQ(out.texts.size(), 1u);
+            EXPECT_NE(out.texts[0].find(c.named), std::string::npos) << out.texts[0];
             continue;
         }
-        ASSERT_TRUE(saved);
-        std::ifstream in(path, std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::filesystem::remove(path);
-        CMemFile back(text.data(), text.size(), "back.npl");
+        ASSERT_TRUE(out.saved);
+        CMemFile back(out.written.data(), out.written.size(), "back.npl");
         CNorvale model;
         EXPECT_EQ(model.ReadVamas(back), 0);
     }

@@ -16,13 +16,20 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QScreen>
-#include <cmath>
-#include <functional>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cmath>
+#include <functional>
 #include <vector>
 
 namespace {
+
+// What a widget shows on the screen now (grab() would paint it afresh).
+QImage OnScreen(QWidget& w)
+{
+    const QPoint at = w.mapTo(w.window(), QPoint(0, 0));
+    return w.screen()->grabWindow(w.window()->winId(), at.x(), at.y(), w.width(), w.height()).toImage();
+}
 
 struct SMsg
 {
@@ -292,7 +299,8 @@ TEST_F(WindowFixture, CtrlDragLeavesWholeLabelsOnTheEnergyAxis)
         const bool up = i == xs.size();
         const QPointF local(up ? xs.back() : xs[i], p.y);
         QMouseEvent m(up ? QEvent::MouseButtonRelease : QEvent::MouseMove, local, wnd.mapToGlobal(local),
-                      up ? Qt::LeftButton : Qt::NoButton, up ? Qt::NoButton : Qt::LeftButton, Qt::ControlModifier);
+                      up ? Qt::LeftButton : Qt::NoButton, up ? Qt::NoButton : Qt::LeftButton,
+                      Qt::ControlModifier);
         QCoreApplication::sendEvent(&wnd, &m);
         if (!up)
             QTimer::singleShot(20, &wnd, [&step, i] { step(i + 1); });
@@ -301,12 +309,7 @@ TEST_F(WindowFixture, CtrlDragLeavesWholeLabelsOnTheEnergyAxis)
     wnd.OnLButtonDown(MK_LBUTTON | MK_CONTROL, p);
     ASSERT_GT(Trace()->GetXmin(), 0);
     QCoreApplication::processEvents();
-    auto onScreen = [&] {
-        const QPoint at = wnd.mapTo(wnd.window(), QPoint(0, 0));
-        return wnd.screen()
-            ->grabWindow(wnd.window()->winId(), at.x(), at.y(), wnd.width(), wnd.height())
-            .toImage();
-    };
+    auto onScreen = [&] { return OnScreen(wnd); };
     const QImage afterDrag = onScreen();
     wnd.update();
     QCoreApplication::processEvents();
@@ -477,12 +480,7 @@ TEST(WindowWaterfall, ABandOverTheBackCurvesZoomsThemAllAndLeavesNothingBehind)
     wnd.OnLButtonDown(MK_LBUTTON, from);
     QCoreApplication::processEvents();
     // What is on the screen now (grab() would paint the window afresh).
-    auto onScreen = [&] {
-        const QPoint at = wnd.mapTo(wnd.window(), QPoint(0, 0));
-        return wnd.screen()
-            ->grabWindow(wnd.window()->winId(), at.x(), at.y(), wnd.width(), wnd.height())
-            .toImage();
-    };
+    auto onScreen = [&] { return OnScreen(wnd); };
     const QImage afterZoom = onScreen();
 
     // The back curve shows what the band covered; every shown curve shows the
